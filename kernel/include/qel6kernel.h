@@ -1,0 +1,332 @@
+// qel6kernel: the language kernel's public interface.
+//
+// Each thread that runs logic code owns a thread record (TPrologThreadData)
+// with its global stack, trail, backtrack chain and trap chain.  Failure pops
+// the newest backtrack block; a run-time error turns the newest trap into the
+// newest backtrack block and fails into it.  Neither runs C++ destructors, so
+// C++ code follows three rules:
+//   - it sets traps and backtrack points only through the wrappers at the end
+//     of this header (RunTrapped, Succeeds), whose block lives in the
+//     wrapper's own frame;
+//   - nothing with a destructor lives in a frame that a fail or a raise may
+//     jump over;
+//   - locals changed after a setjmp-like entry and read after it resumes are
+//     volatile.
+//
+// Words of blocks and records that hold addresses are 8 bytes on x86-64.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+#ifdef QEL6KERNEL_BUILD
+#define QEL_KERNEL_API __declspec(dllexport)
+#else
+#define QEL_KERNEL_API __declspec(dllimport)
+#endif
+
+namespace Qel::RunTime::Kernel {
+
+// A source position: packed line (bits 0-19) and column (bits 20-31), then the
+// source file name.  A packed word of 0xFFFFF or less means "no position".
+struct TFullCursor {
+  uint32_t position;
+  const wchar_t* fileName;
+};
+static_assert(sizeof(TFullCursor) == 16 && offsetof(TFullCursor, fileName) == 8);
+
+constexpr uint32_t CursorPosition(uint32_t line, uint32_t column) {
+  return (line & 0xFFFFFu) | (column << 20);
+}
+
+// A backtrack or trap block.  Words 0-6 are shared by every kind of block;
+// blocks set by library code (StackTrap, StackBTrack, StackBTrack3) carry the
+// caller's saved registers behind them and live in the caller's frame.
+//   word 0  fact-cursor cell address or 0
+//   word 1  saved global-stack top
+//   word 2  link: BackTrackTop when the block was pushed
+//   word 3  saved trail top (bytes)
+//   word 4  retry address
+//   word 5  saved TrapTop (the trap chain's link)
+//   word 6  saved frame pointer, or the address of word 7
+struct TBackTrackBlock {
+  void* cursorCell;
+  uint8_t* gstackTop;
+  TBackTrackBlock* link;
+  uintptr_t trailTop;
+  const void* retry;
+  TBackTrackBlock* trapTop;
+  void* frame;
+};
+static_assert(sizeof(TBackTrackBlock) == 56);
+
+// The block of the setjmp-like entries.  After word 6: RBX, RDI, RSI, RBP, the
+// return address, R12-R15, the stack pointer after the return, MXCSR and the
+// x87 control word, XMM6-XMM15.
+struct alignas(16) TStackBlock {
+  TBackTrackBlock head;
+  uint64_t saved[10];       // rbx rdi rsi rbp ret r12 r13 r14 r15 rsp
+  uint32_t mxcsr;
+  uint16_t fpucw;
+  uint16_t pad0;
+  uint8_t xmm[10][16];
+};
+static_assert(sizeof(TStackBlock) == 304 && offsetof(TStackBlock, xmm) == 144);
+
+// The application's exception predicate: a class predicate when object is
+// null, else an object predicate called with the object first.
+using TExceptionPredicateClass = void (*)(uint32_t code, const TFullCursor* position,
+                                          const wchar_t* message);
+using TExceptionPredicateObject = void (*)(void* object, uint32_t code,
+                                           const TFullCursor* position, const wchar_t* message);
+struct RPrologExceptionPredicateStruct {
+  const void* code;
+  void* object;
+};
+
+namespace Control {
+
+// The per-thread record.  Its layout is the kernel's own; other modules use
+// the functions below.
+struct QEL_KERNEL_API TPrologThreadData {
+  uint32_t signature;                 // 0x00445450, "PTD\0"
+  TBackTrackBlock* backTrackTop;
+  uint8_t* gstackBase;
+  uint8_t* gstackTop;
+  uint8_t* gstackEnd;
+  uint8_t* gstackCommitTop;
+  TBackTrackBlock* trapTop;
+  void** trail;                       // cell addresses, 8 bytes each
+  uint32_t trailTop;                  // bytes in use
+  uint32_t trailCapacity;             // bytes
+  uint8_t* baseESP;                   // highest address of the machine stack
+  uint8_t currentUnifyCopy;
+  uint8_t inExceptionFilter;
+  uint8_t inExceptionPredicate;
+  uint32_t exitCode;
+  const TFullCursor* currentPosition;
+  const void* exceptionPredicateCode;
+  void* exceptionPredicateObject;
+  uint32_t exceptionGStackNeed;
+  uint8_t* overflowESP;
+  wchar_t* messageBuffer;             // 4096 UTF-16 units
+  uint32_t reserved;
+  uintptr_t exceptionP0;
+  uintptr_t exceptionP1;
+
+  static constexpr uint32_t Signature = 0x00445450;
+  static constexpr uint32_t MessageBufferUnits = 4096;
+
+  static TPrologThreadData* GetPTDwithBody();
+  static TBackTrackBlock* GetBackTrackTop();
+  static void SetBackTrackTop(TBackTrackBlock* block);
+  static TBackTrackBlock* GetTrapTop();
+  static void SetTrapTop(TBackTrackBlock* block);
+  static uint32_t GetExitCode();
+  static const TFullCursor* GetCurrentPosition();
+  static void SetCurrentPosition(const TFullCursor* position);
+  static const TFullCursor* GetPosition(TPrologThreadData* record);
+  static void SetPosition(TPrologThreadData* record, const TFullCursor* position);
+  static wchar_t* GetLastErrorMessage(TPrologThreadData* record);
+  static wchar_t* GetCurrentLastErrorMessage();
+  static TBackTrackBlock* GetBackTrackTopForDebugger(TPrologThreadData* record);
+  static TBackTrackBlock* GetTrapTopForDebugger(TPrologThreadData* record);
+  static uint8_t TestCurrentUnifyCopy();
+  static void SetCurrentUnifyCopy();
+  static void ClearCurrentUnifyCopy();
+  static uint8_t* GetGStackTop();
+  static void SetGStackTop(uint8_t* mark);
+
+  // Library-code entries.  The block lives in the caller's frame; the entry
+  // returns false now and true when the block is resumed (an error unwound
+  // to the trap, or the point was backtracked into).  Resuming pops the
+  // block.
+  __attribute__((returns_twice)) static bool StackTrap(TStackBlock* block);
+  __attribute__((returns_twice)) static bool StackBTrack(TStackBlock* block);
+  __attribute__((returns_twice)) static bool StackBTrack3(TStackBlock* block, void* cursorCell);
+  // Removes the trap `block` and every newer trap; BackTrackTop becomes what
+  // it was when `block` was set.  A block no longer on the chain is ignored.
+  static void RemoveTrap(TStackBlock* block);
+  // A mark for CutBackTrack: the current BackTrackTop.
+  static TBackTrackBlock* GetBackTrack();
+  // Drops every backtrack block pushed after `mark` and compacts the trail.
+  static void CutBackTrack(TBackTrackBlock* mark);
+  static uint32_t GetBackTrackPoints();
+  static void CheckRetract(void* fact, void* linkCell);
+  static void SetPrologExceptionPredicate(const RPrologExceptionPredicateStruct* predicate,
+                                          uint32_t need,
+                                          RPrologExceptionPredicateStruct** oldPredicate,
+                                          uint32_t* oldNeed);
+
+  // Register-convention entries for generated and assembler code; C++ code
+  // does not call them (except Run_Fail, which takes nothing).
+  static void Stkb1();
+  static void Stkb2();
+  static void Stkb3();
+  static void StkTrap();
+  [[noreturn]] static void Run_Fail();
+  static void Run_Succeed();
+  static void Cut_Prolog();
+  static void Trail_EDI();
+  static void SetCurrentPositionNew();
+  static void GetCurrentPositionFromProlog();
+};
+
+// The caller's stack pointer as it is after this call returns.
+QEL_KERNEL_API void* GetSP();
+// Register-convention entries of the Control namespace.
+QEL_KERNEL_API void Trail_ESI();
+QEL_KERNEL_API void Trail_EAX();
+QEL_KERNEL_API void Trail_EBX();
+QEL_KERNEL_API void Trail_ECX();
+QEL_KERNEL_API void Trail_EDX();
+QEL_KERNEL_API void JmpReturn1();
+QEL_KERNEL_API void BackEntry();
+QEL_KERNEL_API void Qel_EllipsisTransfer(const void* block);
+
+// Console Ctrl events are recorded and raised as errors 4-8 by this poll on
+// the main thread; long operations and the message loop call it.
+QEL_KERNEL_API void PollUserBreak();
+
+}  // namespace Control
+
+namespace Memory {
+
+QEL_KERNEL_API uint8_t* AllocGStack(uint32_t size);
+QEL_KERNEL_API void AdjustGStackAlloc(void* block, uint32_t size);
+QEL_KERNEL_API uint8_t* MarkGStack();
+QEL_KERNEL_API void ReleaseGStack(uint8_t* mark);
+QEL_KERNEL_API wchar_t* AllocGStackString(uint32_t n);
+QEL_KERNEL_API uint32_t FreeGStackSize();
+QEL_KERNEL_API uint32_t TotalGStackSize();
+QEL_KERNEL_API void SystemFreeGStack();
+QEL_KERNEL_API uint32_t FreeStackSize();
+QEL_KERNEL_API uint32_t UsedStackSize();
+QEL_KERNEL_API uint32_t TotalTrailSize();
+QEL_KERNEL_API uint32_t FreeTrailSize();
+QEL_KERNEL_API const void* MEM_alloc_nullfunctor(uint32_t n);
+
+// The collected heap.  A null result is never returned: exhaustion raises 206.
+using TFinalizer = void (*)(void* block);
+QEL_KERNEL_API void* AllocHeap(uint32_t size);
+QEL_KERNEL_API void* AllocAtomicHeap(uint32_t size);
+QEL_KERNEL_API void* AllocUncollectableHeap(uint32_t size);
+QEL_KERNEL_API void* AllocHeapWithFinalization(uint32_t size, TFinalizer finalizer);
+QEL_KERNEL_API void* ReAllocHeap(void* block, uint32_t size);
+QEL_KERNEL_API void ReleaseHeap(void* block);
+QEL_KERNEL_API wchar_t* AllocHeapString(uint32_t n);
+QEL_KERNEL_API wchar_t* CopyStringToHeap(const wchar_t* s);
+QEL_KERNEL_API wchar_t* CopyStringToGStack(const wchar_t* s);
+// Register-convention allocators (generated and assembler code only).
+QEL_KERNEL_API void MEM_alloc_ax();
+QEL_KERNEL_API void MEM_alloc_bx();
+QEL_KERNEL_API void MEM_alloc_cx();
+QEL_KERNEL_API void MEM_alloc_dx();
+QEL_KERNEL_API void MEM_alloc_si();
+QEL_KERNEL_API void MEM_alloc_di();
+QEL_KERNEL_API void AllocRef_EAX();
+QEL_KERNEL_API void AllocRef_EBX();
+QEL_KERNEL_API void AllocRef_ECX();
+QEL_KERNEL_API void AllocRef_EDX();
+QEL_KERNEL_API void AllocRef_ESI();
+QEL_KERNEL_API void AllocRef_EDI();
+QEL_KERNEL_API void AllocRefTerm_EAX();
+QEL_KERNEL_API void AllocRefTerm_EBX();
+QEL_KERNEL_API void AllocRefTerm_ECX();
+QEL_KERNEL_API void AllocRefTerm_EDX();
+QEL_KERNEL_API void AllocRefTerm_ESI();
+QEL_KERNEL_API void AllocRefTerm_EDI();
+
+}  // namespace Memory
+
+namespace Errors {
+
+[[noreturn]] QEL_KERNEL_API void RunTimeError(uint32_t code, ...);
+[[noreturn]] QEL_KERNEL_API void RunTimeErrorFromModule(void* module, uint32_t code, ...);
+[[noreturn]] QEL_KERNEL_API void RunTimeErrorWithCursor(uint32_t code, const TFullCursor* position,
+                                                        ...);
+[[noreturn]] QEL_KERNEL_API void RunTimeErrorWithCursorFromModule(void* module, uint32_t code,
+                                                                  const TFullCursor* position, ...);
+[[noreturn]] QEL_KERNEL_API void InternalError(const wchar_t* format, ...);
+[[noreturn]] QEL_KERNEL_API void SystemAPIError(const char* apiName);
+[[noreturn]] QEL_KERNEL_API void Qel_ErrorExit(uint32_t code);
+QEL_KERNEL_API void DisplayErrorMessage();
+QEL_KERNEL_API wchar_t* PrepareBinaryForErrorMessage(const uint8_t* bytes, uint32_t length);
+// A binary: the bytes behind a u32 size word that counts itself.
+QEL_KERNEL_API wchar_t* PrepareBinaryForErrorMessage(const uint8_t* binary);
+[[noreturn]] QEL_KERNEL_API void RUN_ErrorFromExceptionForDebugger(uint32_t code);
+QEL_KERNEL_API void Restore();
+QEL_KERNEL_API void qelLogPrintf(uint32_t level, const char* format, ...);
+QEL_KERNEL_API void QelLog(uint32_t level, const char* text);
+QEL_KERNEL_API void QelLogW(uint32_t level, const wchar_t* text);
+
+}  // namespace Errors
+
+namespace OSInterface {
+
+QEL_KERNEL_API void OSCopyMemory(void* dst, const void* src, uint32_t n);
+QEL_KERNEL_API void OSMoveMemory(void* dst, const void* src, uint32_t n);
+QEL_KERNEL_API void OSFillMemory(void* dst, uint32_t n, uint8_t value);
+QEL_KERNEL_API void OSZeroMemory(void* dst, uint32_t n);
+QEL_KERNEL_API int OSlstrlen(const wchar_t* s);
+QEL_KERNEL_API int OSlstrlenA(const char* s);
+QEL_KERNEL_API wchar_t* OSlstrcpy(wchar_t* dst, const wchar_t* src);
+QEL_KERNEL_API wchar_t* OSlstrcat(wchar_t* dst, const wchar_t* src);
+QEL_KERNEL_API wchar_t* OSlstrcpyn(wchar_t* dst, const wchar_t* src, int n);
+QEL_KERNEL_API bool OSIsBadReadPtr(const void* p, uint32_t n);
+QEL_KERNEL_API bool OSIsBadCodePtr(const void* p);
+QEL_KERNEL_API bool OSIsBadStringPtr(const wchar_t* s, uint32_t max);
+QEL_KERNEL_API bool OSIsBadStringAPtr(const char* s, uint32_t max);
+QEL_KERNEL_API int OSConvertUnicodeToANSI(const wchar_t* src, char* dst, int dstSize,
+                                          uint32_t codePage);
+QEL_KERNEL_API int OSConvertAnsiToUnicode(const char* src, wchar_t* dst, int dstSize,
+                                          uint32_t codePage);
+QEL_KERNEL_API int OSCharConvertUnicodeToANSI(wchar_t c, char* out, uint32_t codePage);
+QEL_KERNEL_API int OSCompareStrings(const wchar_t* a, const wchar_t* b);
+QEL_KERNEL_API int OSCompareStringsA(const char* a, const char* b);
+QEL_KERNEL_API int OSCompareStringsIgnoreCase(const wchar_t* a, const wchar_t* b);
+QEL_KERNEL_API wchar_t OSConvertCharToLowerCase(wchar_t c);
+QEL_KERNEL_API uint32_t OSProtectWrite(void* p, uint32_t n);
+QEL_KERNEL_API void OSProtectRestore(void* p, uint32_t n, uint32_t oldProtection);
+QEL_KERNEL_API bool IsCharWhiteSpace(wchar_t c);
+QEL_KERNEL_API bool IsCharLowerCase(wchar_t c);
+QEL_KERNEL_API bool IsValid1stFunctorName(wchar_t c);
+QEL_KERNEL_API bool IsCharAlphaNumerical(wchar_t c);
+
+}  // namespace OSInterface
+
+// ---------------------------------------------------------------------------
+// The wrappers through which C++ code uses traps and backtrack points.
+
+// Runs body() under a trap.  Returns 0 when it completed, else the code of the
+// error that unwound to the trap (global stack, trail and backtrack chain are
+// then as they were before the call).
+template <class Body>
+uint32_t RunTrapped(Body&& body) {
+  TStackBlock block;
+  if (Control::TPrologThreadData::StackTrap(&block))
+    return Control::TPrologThreadData::GetExitCode();
+  body();
+  Control::TPrologThreadData::RemoveTrap(&block);
+  return 0;
+}
+
+// Runs body(), which may fail (Run_Fail).  Returns false when it failed (the
+// global stack and the bindings are then as before), true when it succeeded;
+// backtrack points it left are cut.
+template <class Body>
+bool Succeeds(Body&& body) {
+  TBackTrackBlock* mark = Control::TPrologThreadData::GetBackTrack();
+  TStackBlock block;
+  if (Control::TPrologThreadData::StackBTrack(&block))
+    return false;
+  body();
+  Control::TPrologThreadData::CutBackTrack(mark);
+  return true;
+}
+
+// Fails: backtracks into the newest backtrack point.
+[[noreturn]] inline void Fail() { Control::TPrologThreadData::Run_Fail(); }
+
+}  // namespace Qel::RunTime::Kernel

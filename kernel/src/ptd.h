@@ -1,0 +1,94 @@
+// Internals of the kernel shared by its source files.  Nothing here is
+// visible to other modules.
+#pragma once
+
+#ifndef QEL6KERNEL_BUILD
+#define QEL6KERNEL_BUILD
+#endif
+#include "qel6kernel.h"
+#include "layout.h"
+
+#include <windows.h>
+
+namespace Qel::RunTime::Kernel::detail {
+
+using Control::TPrologThreadData;
+
+static_assert(offsetof(TPrologThreadData, backTrackTop) == PTD_BACKTRACKTOP);
+static_assert(offsetof(TPrologThreadData, gstackBase) == PTD_GSTACKBASE);
+static_assert(offsetof(TPrologThreadData, gstackTop) == PTD_GSTACKTOP);
+static_assert(offsetof(TPrologThreadData, gstackEnd) == PTD_GSTACKEND);
+static_assert(offsetof(TPrologThreadData, gstackCommitTop) == PTD_GSTACKCOMMIT);
+static_assert(offsetof(TPrologThreadData, trapTop) == PTD_TRAPTOP);
+static_assert(offsetof(TPrologThreadData, trail) == PTD_TRAIL);
+static_assert(offsetof(TPrologThreadData, trailTop) == PTD_TRAILTOP);
+static_assert(offsetof(TPrologThreadData, trailCapacity) == PTD_TRAILCAP);
+static_assert(offsetof(TPrologThreadData, currentPosition) == PTD_CURRENTPOS);
+static_assert(offsetof(TBackTrackBlock, gstackTop) == BB_GSTACK);
+static_assert(offsetof(TBackTrackBlock, trapTop) == BB_TRAP);
+static_assert(offsetof(TStackBlock, saved) == SB_RBX && offsetof(TStackBlock, mxcsr) == SB_MXCSR);
+
+}  // namespace Qel::RunTime::Kernel::detail
+
+// Read by the assembler entries.
+extern "C" uint64_t qel_ptd_tls_index;
+
+namespace Qel::RunTime::Kernel::detail {
+
+inline TPrologThreadData* CurrentPTD() {
+  TPrologThreadData* record;
+  asm("mov %%gs:%c1(,%2,8), %0" : "=r"(record) : "i"(TEB_TLS_SLOTS), "r"(qel_ptd_tls_index));
+  return record;
+}
+void InstallPTD(TPrologThreadData* record);
+bool IsValidPTD(const TPrologThreadData* record);
+
+// Thread record and its memory.
+void InitThreadRecord(TPrologThreadData* record);
+void CreateGStack(TPrologThreadData* record, uint64_t size);
+void ReleaseGStack(TPrologThreadData* record);
+void SafeReleaseGStack(TPrologThreadData* record);
+void CreateTrail(TPrologThreadData* record);
+void ReleaseTrail(TPrologThreadData* record);
+void PrepareGStackForGC();
+constexpr uint32_t kMainGStackSize = 100000000;
+constexpr uint32_t kInitialTrailBytes = 32;  // four entries
+
+// Backtracking and raising.
+[[noreturn]] void ErrorExit(uint32_t code);
+[[noreturn]] void CallPrologExceptionPredicate(uint32_t code);
+void ShiftTrapPointForUserExceptionRaiser();
+void DefaultExceptionPredicate(uint32_t code, const TFullCursor*, const wchar_t*);
+
+// Messages and log.
+extern uint32_t g_logLevel;
+extern int32_t g_miniDumpType;
+void ReadSettings();
+void LogLine(const char* format, ...);        // when logging is on
+void LogAt(uint32_t level, const char* format, ...);  // when level <= log level
+void ShowMessage(const wchar_t* text);
+void ApiFailureLine(const char* apiName, DWORD rc);
+void ErrorManagementInitialization();
+void ErrorManagementReInitialization();
+void ErrorManagementTermination();
+void WriteMiniDump(EXCEPTION_POINTERS* info);
+LONG WINAPI ExceptionFilter(EXCEPTION_POINTERS* info);
+BOOL WINAPI ConsoleControlHandler(DWORD type);
+
+// OS helpers.
+void* GlobalAllocZero(size_t bytes);
+HMODULE ExeModule();
+bool IsConsoleProgram();
+bool IsNTFamily();
+bool IsProjectCode(const void* address);
+void ModuleFileName(HMODULE module, wchar_t* out, DWORD units);
+void SystemErrorText(DWORD code, wchar_t* out, DWORD units);
+HMODULE KernelModule();
+
+}  // namespace Qel::RunTime::Kernel::detail
+
+extern "C" {
+[[noreturn]] void qel_no_backtrack_exit();
+void qel_trail_grow(Qel::RunTime::Kernel::Control::TPrologThreadData* record);
+const void* qel_readable_position(const void* position);
+}

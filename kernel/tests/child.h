@@ -1,0 +1,18 @@
+// Runs a test program in a child process and collects what it printed.
+#pragma once
+#include <string>
+
+struct ChildResult {
+  unsigned long exitCode = 0;
+  std::string out;   // standard output, as bytes
+  std::wstring err;  // standard error, decoded from UTF-16 where it is UTF-16
+};
+
+// Runs `program args` in `folder` (empty: the current one); waits at most
+// `seconds`.
+ChildResult RunChild(const std::wstring& program, const std::wstring& args,
+                     const std::wstring& folder = L"", unsigned seconds = 60);
+// A fresh empty temporary folder.
+std::wstring TempFolder(const wchar_t* name);
+std::wstring ProgramFolder();
+std::string ReadFileBytes(const std::wstring& path);

@@ -1,0 +1,64 @@
+// A program run by the process tests: each argument names one scenario whose
+// outcome is an exit code, standard error, or files in the current folder.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "qel6kernel.h"
+
+using namespace Qel::RunTime::Kernel;
+using PTD = Control::TPrologThreadData;
+
+__attribute__((noinline)) static int ReadThrough(volatile int* p) { return *p; }
+
+int main(int argc, char** argv) {
+  const char* scenario = argc > 1 ? argv[1] : "";
+  if (!strcmp(scenario, "fail")) {
+    PTD::Run_Fail();
+  } else if (!strcmp(scenario, "error")) {
+    static const TFullCursor where{0x04000069, L"roster.pro"};
+    Errors::RunTimeErrorWithCursor(201, &where, 12u);
+  } else if (!strcmp(scenario, "foreign")) {
+    // A fault inside a system library is not resumed into the trap.
+    using Move = void(WINAPI*)(void*, const void*, SIZE_T);
+    auto move = reinterpret_cast<Move>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlMoveMemory")));
+    char buffer[16];
+    uint32_t code = RunTrapped([&] { move(buffer, nullptr, 16); });
+    printf("trapped %u\n", code);
+    return 0;
+  } else if (!strcmp(scenario, "log")) {
+    Errors::qelLogPrintf(5, "printf-5\n");
+    Errors::qelLogPrintf(4, "printf-4\n");
+    Errors::QelLog(5, "log-5");
+    Errors::QelLog(6, "log-6");
+    Errors::QelLogW(1, L"wide-1");
+    RunTrapped([] { Errors::RunTimeError(203); });
+    return 0;
+  } else if (!strcmp(scenario, "dump")) {
+    uint32_t code = RunTrapped([] { ReadThrough(nullptr); });
+    printf("trapped %u\n", code);
+    return 0;
+  } else if (!strcmp(scenario, "trail")) {
+    // A fresh record: the trail starts with room for four entries and grows
+    // by 4096 bytes when the fourth is added.
+    static uint64_t cells[6][2];
+    bool ok = Succeeds([] {
+      for (auto& c : cells) {
+        printf("%u ", Memory::TotalTrailSize());
+        uint64_t* cell = c;
+        asm volatile("mov %0, %%rdi\n\tcall *%1"
+                     :
+                     : "r"(cell), "r"(&PTD::Trail_EDI)
+                     : "rdi", "memory");
+        c[0] = 1;
+      }
+      printf("%u\n", Memory::TotalTrailSize());
+      Fail();
+    });
+    printf("%s %llu\n", ok ? "succeeded" : "failed", static_cast<unsigned long long>(cells[5][0]));
+    return 0;
+  }
+  return 99;
+}

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Installs what the build needs on a Debian 12 machine and builds the two
+# third-party pieces for the target (the collector and GoogleTest) once into a
+# cache outside the work tree.  Every step checks first, so a second run that
+# finds everything in place costs well under a second.
+set -euo pipefail
+
+CACHE=${KALMORA_CACHE:-$HOME/.cache/kalmoraTessaro}
+TRIPLE=x86_64-w64-mingw32
+CC=$TRIPLE-gcc-posix
+CXX=$TRIPLE-g++-posix
+here=$(cd "$(dirname "$0")" && pwd)
+
+log() { printf '[bootstrap] %s\n' "$*"; }
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          mingw-w64-x86-64-dev wine wine64 xvfb xauth cmake ninja-build googletest
+          dpkg-dev make autoconf automake libtool)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+apt_updated=0
+if [ ${#missing[@]} -gt 0 ]; then
+  log "installing: ${missing[*]}"
+  as_root apt-get update -qq
+  apt_updated=1
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+mkdir -p "$CACHE"
+
+# The collector, from Debian's own source package.
+GC_PREFIX=$CACHE/bdwgc
+if [ ! -f "$GC_PREFIX/bin/libgc-1.dll" ]; then
+  src=$CACHE/src/libgc
+  if ! ls -d "$src"/libgc-*/ >/dev/null 2>&1; then
+    if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+      log "enabling deb-src"
+      for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] && as_root sed -i 's/^Types: deb$/Types: deb deb-src/' "$f"
+      done
+      if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
+        as_root sed -i -e 'p' -e 's/^deb /deb-src /' /etc/apt/sources.list
+      fi
+      apt_updated=0
+    fi
+    [ $apt_updated = 1 ] || as_root apt-get update -qq
+    rm -rf "$src" && mkdir -p "$src"
+    (cd "$src" && apt-get source -qq libgc >/dev/null 2>&1 || (cd "$src" && apt-get source libgc))
+  fi
+  srcdir=$(ls -d "$src"/libgc-*/ | head -n 1)
+  log "building the collector from $srcdir"
+  bdir=$CACHE/build/libgc && rm -rf "$bdir" && mkdir -p "$bdir"
+  (cd "$bdir" && "$srcdir/configure" -q --host=$TRIPLE --enable-threads=win32 --enable-shared \
+       --disable-static --with-libatomic-ops=none --disable-docs --prefix="$GC_PREFIX" \
+       CC=$CC CXX=$CXX LDFLAGS="-static-libgcc" >/dev/null &&
+   make -s -j"$(nproc)" >/dev/null 2>&1 && make -s install >/dev/null)
+fi
+
+# GoogleTest, from the source Debian installs in /usr/src/googletest.
+GT_PREFIX=$CACHE/googletest
+if [ ! -f "$GT_PREFIX/lib/libgtest.a" ]; then
+  log "building GoogleTest for the target"
+  bdir=$CACHE/build/googletest && rm -rf "$bdir"
+  cmake -S /usr/src/googletest -B "$bdir" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$GT_PREFIX" \
+        -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=OFF >/dev/null
+  cmake --build "$bdir" >/dev/null
+  cmake --install "$bdir" >/dev/null
+fi
+
+# The Wine prefix, created once.
+export WINEPREFIX=$CACHE/wineprefix WINEDEBUG=-all WINEARCH=win64
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  log "creating the Wine prefix"
+  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+fi

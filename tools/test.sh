@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The project's test command: installs what is missing, builds everything and
+# runs every test program under Wine with one warm wineserver.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/tools/bootstrap.sh"
+CACHE=${KALMORA_CACHE:-$HOME/.cache/kalmoraTessaro}
+BUILD=${KALMORA_BUILD:-$top/build}
+export WINEPREFIX=$CACHE/wineprefix WINEDEBUG=-all WINEARCH=win64
+
+# A display for the tests that open real windows.
+export DISPLAY=${KALMORA_DISPLAY:-:77}
+if [ ! -e "/tmp/.X11-unix/X${DISPLAY#:}" ]; then
+  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  sleep 0.5
+fi
+# One warm wineserver for the whole run.  Its service processes are started
+# here with their output on /dev/null: started by a test, they would hold the
+# test's output pipe open and ctest would wait for them.
+wineserver -p60
+"$top/tools/wine-run" cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+if [ ! -f "$BUILD/build.ninja" ]; then
+  cmake -S "$top" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DKALMORA_CACHE="$CACHE"
+fi
+cmake --build "$BUILD"
+cd "$BUILD"
+ctest --output-on-failure -j"$(nproc)" "$@"

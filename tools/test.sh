@@ -17,7 +17,7 @@ fi
 # One warm wineserver for the whole run.  Its service processes are started
 # here with their output on /dev/null: started by a test, they would hold the
 # test's output pipe open and ctest would wait for them.
-wineserver -p60
+wineserver -p60 2>/dev/null || true  # already running: keep that one
 "$top/tools/wine-run" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 if [ ! -f "$BUILD/build.ninja" ]; then

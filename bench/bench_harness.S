@@ -1,19 +1,9 @@
 /* Loops over the kernel's register-convention entries, as generated code
  * would run them. */
+#include "qel6kernel_asm.h"
+
         .intel_syntax noprefix
         .text
-#define Stkb1       _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData5Stkb1Ev
-#define Stkb2       _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData5Stkb2Ev
-#define Run_Fail    _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData8Run_FailEv
-#define Cut_Prolog  _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData10Cut_PrologEv
-#define Trail_EDI   _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData9Trail_EDIEv
-
-.macro KCALL sym
-        call    qword ptr [rip + __imp_\sym]
-.endm
-.macro KJMP sym
-        jmp     qword ptr [rip + __imp_\sym]
-.endm
 
 .macro PROLOGUE
         push    rbp

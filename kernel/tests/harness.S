@@ -2,27 +2,10 @@
  * Assembler harnesses that behave like compiled predicates, so the
  * register-convention entries are tested the way generated code uses them.
  */
+#include "qel6kernel_asm.h"
+
         .intel_syntax noprefix
         .text
-
-#define Stkb1       _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData5Stkb1Ev
-#define Stkb2       _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData5Stkb2Ev
-#define StkTrap     _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData7StkTrapEv
-#define Run_Fail    _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData8Run_FailEv
-#define Cut_Prolog  _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData10Cut_PrologEv
-#define Trail_EDI   _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData9Trail_EDIEv
-#define SetPosNew   _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData21SetCurrentPositionNewEv
-#define JmpReturn1  _ZN3Qel7RunTime6Kernel7Control10JmpReturn1Ev
-#define Ellipsis    _ZN3Qel7RunTime6Kernel7Control20Qel_EllipsisTransferEPKv
-#define MEM_alloc_ax _ZN3Qel7RunTime6Kernel6Memory12MEM_alloc_axEv
-
-/* Imported entries are called through their import slots. */
-.macro KCALL sym
-        call    qword ptr [rip + __imp_\sym]
-.endm
-.macro KJMP sym
-        jmp     qword ptr [rip + __imp_\sym]
-.endm
 
 /* struct MemberRun { cell*, list*, callback(ctx, cell), ctx, cut, count }:
  * offsets 0, 8, 16, 24, 32, 40. */
@@ -119,7 +102,6 @@ harness_member:
  *                   cellTagAtRetry }: offsets 0..64.
  * Pushes a Stkb1 block, then allocates, binds the cell (trailed), sets a
  * trap with StkTrap and fails; records the state seen at the retry. */
-#define PTD_GET _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData14GetPTDwithBodyEv
         .globl  harness_stkb1
         .p2align 4
 harness_stkb1:

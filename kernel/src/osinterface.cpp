@@ -44,13 +44,18 @@ HMODULE KernelModule() {
   return self;
 }
 
-// The folder of a module's file, without the trailing separator.
-static void ModuleFolder(HMODULE module, wchar_t* out, DWORD units) {
+// The folder of a module's file, without the trailing separator; `name`
+// receives the file name.
+static void ModuleFolder(HMODULE module, wchar_t* out, DWORD units, const wchar_t** name = nullptr) {
   out[0] = 0;
+  if (name) *name = out;
   if (!GetModuleFileNameW(module, out, units)) return;
   out[units - 1] = 0;
   wchar_t* slash = wcsrchr(out, L'\\');
-  if (slash) *slash = 0;
+  if (slash) {
+    *slash = 0;
+    if (name) *name = slash + 1;
+  }
 }
 
 bool IsProjectCode(const void* address) {
@@ -59,9 +64,13 @@ bool IsProjectCode(const void* address) {
                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                           static_cast<LPCWSTR>(address), &module) || !module)
     return false;
+  // Ours: the modules beside the kernel, except the collector, which is not
+  // ours to resume (it may hold its lock).
   wchar_t mine[MAX_PATH], theirs[MAX_PATH];
+  const wchar_t* name;
   ModuleFolder(KernelModule(), mine, MAX_PATH);
-  ModuleFolder(module, theirs, MAX_PATH);
+  ModuleFolder(module, theirs, MAX_PATH, &name);
+  if (CompareStringOrdinal(name, 5, L"libgc", 5, TRUE) == CSTR_EQUAL) return false;
   return mine[0] && CompareStringOrdinal(mine, -1, theirs, -1, TRUE) == CSTR_EQUAL;
 }
 

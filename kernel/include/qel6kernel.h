@@ -26,6 +26,11 @@
 #define QEL_KERNEL_API __declspec(dllimport)
 #endif
 
+namespace Qel::RunTime {
+// A class descriptor of a unit (defined by the runtime library).
+struct RScopeClassDescriptor;
+}  // namespace Qel::RunTime
+
 namespace Qel::RunTime::Kernel {
 
 // A source position: packed line (bits 0-19) and column (bits 20-31), then the
@@ -114,6 +119,10 @@ struct QEL_KERNEL_API TPrologThreadData {
   uint32_t reserved;
   uintptr_t exceptionP0;
   uintptr_t exceptionP1;
+  // Kernel bookkeeping, after the documented fields.
+  TPrologThreadData* rootNext;        // records whose global stacks are roots
+  TPrologThreadData* rootPrev;
+  uint32_t flags;
 
   static constexpr uint32_t Signature = 0x00445450;
   static constexpr uint32_t MessageBufferUnits = 4096;
@@ -208,7 +217,13 @@ QEL_KERNEL_API uint32_t FreeTrailSize();
 QEL_KERNEL_API const void* MEM_alloc_nullfunctor(uint32_t n);
 
 // The collected heap.  A null result is never returned: exhaustion raises 206.
+// Blocks referenced from a global stack's used part, from the machine stacks
+// and registers of the threads, from static data of the modules or from other
+// reachable blocks stay alive; memory from malloc/new is not scanned.
 using TFinalizer = void (*)(void* block);
+// 100-ns units, and a plain 64-bit count.
+using PROLOG_TimeIntervalValue = int64_t;
+using PROLOG_Unsigned64 = uint64_t;
 QEL_KERNEL_API void* AllocHeap(uint32_t size);
 QEL_KERNEL_API void* AllocAtomicHeap(uint32_t size);
 QEL_KERNEL_API void* AllocUncollectableHeap(uint32_t size);
@@ -218,6 +233,33 @@ QEL_KERNEL_API void ReleaseHeap(void* block);
 QEL_KERNEL_API wchar_t* AllocHeapString(uint32_t n);
 QEL_KERNEL_API wchar_t* CopyStringToHeap(const wchar_t* s);
 QEL_KERNEL_API wchar_t* CopyStringToGStack(const wchar_t* s);
+// The kernel's finalisation routine: reports the release to the memory
+// profile, then calls `finalizer` (when executable) with the block, under a
+// trap of its own.
+QEL_KERNEL_API void NullFinalisationProc(void* block, void* finalizer);
+// Runs the finalisers of every block that has one, reachable or not; each
+// finaliser runs once.
+QEL_KERNEL_API void FinalizeAll();
+// A full collection.
+QEL_KERNEL_API void GarbageCollector();
+// A counter: collection is suppressed while it is above zero; enabling at
+// zero leaves it at zero.
+QEL_KERNEL_API void GarbageCollectorEnable();
+QEL_KERNEL_API void GarbageCollectorDisable();
+QEL_KERNEL_API uint32_t FreeHeapSize();
+QEL_KERNEL_API uint32_t UsedHeapSize();
+// A counter with the same rules: while it is above zero, every collector call
+// made through this interface is timed.
+QEL_KERNEL_API void GarbageCollectorStatisticsEnable();
+QEL_KERNEL_API void GarbageCollectorStatisticsDisable();
+// The three timers (since the kernel was loaded, inside the collector, in
+// finalisers), each newly allocated on the caller's global stack.
+QEL_KERNEL_API void GetGarbageCollectorTimes(PROLOG_TimeIntervalValue** elapsed,
+                                             PROLOG_TimeIntervalValue** inCollector,
+                                             PROLOG_TimeIntervalValue** inFinalizers);
+QEL_KERNEL_API void GetGarbageCollectorCounters(PROLOG_Unsigned64** elapsed,
+                                                PROLOG_Unsigned64** inCollector,
+                                                PROLOG_Unsigned64** inFinalizers);
 // Register-convention allocators (generated and assembler code only).
 QEL_KERNEL_API void MEM_alloc_ax();
 QEL_KERNEL_API void MEM_alloc_bx();
@@ -237,6 +279,29 @@ QEL_KERNEL_API void AllocRefTerm_ECX();
 QEL_KERNEL_API void AllocRefTerm_EDX();
 QEL_KERNEL_API void AllocRefTerm_ESI();
 QEL_KERNEL_API void AllocRefTerm_EDI();
+
+// An interned-symbol table: equal texts share one canonical pointer, so that
+// symbols compare by address.  Texts are told apart ordinally (code unit by
+// code unit).  Insertions from several threads are serialised by the table's
+// own critical section.  The nodes live on the collected heap; a table that
+// is not itself on the heap must live in memory the collector scans (static
+// data of a module).
+class QEL_KERNEL_API RBinTree {
+ public:
+  RBinTree();
+  RBinTree(const RBinTree&) = delete;
+  RBinTree& operator=(const RBinTree&) = delete;
+  // The canonical pointer for `text`.  A new text becomes canonical as given
+  // (copy false) or as a heap copy (copy true).
+  const wchar_t* Insert(const wchar_t* text, bool copy);
+
+ private:
+  struct Node;
+  alignas(8) unsigned char lock_[40];  // the critical section
+  Node* root_;
+};
+// A new empty table on the collected heap (null when the heap gives none).
+QEL_KERNEL_API RBinTree* CreateSymbolsTable();
 
 }  // namespace Memory
 
@@ -295,6 +360,120 @@ QEL_KERNEL_API bool IsValid1stFunctorName(wchar_t c);
 QEL_KERNEL_API bool IsCharAlphaNumerical(wchar_t c);
 
 }  // namespace OSInterface
+
+// --- Units: start-up and termination ------------------------------------------
+//
+// The program's entry calls KernelUnitInitialization, the runtime's
+// RunUnitInitialization, ExeInitialization, RunGoal, the runtime's
+// RunUnitTermination, KernelUnitTermination and ExeTermination with the goal's
+// result; a non-zero result of any of the first three ends the process with
+// it.  Each entry that runs code does so under a trap and returns the code of
+// an error that unwound to it (after showing the message).
+
+// The unit table: slot 0 holds the interface version in its low 32 bits
+// (accepted when the low 16 bits are 8 and bit 31 is clear), then class
+// descriptors (null entries allowed), ended by the value -2.
+constexpr uint32_t KernelInterfaceVersion = 8;
+using TGoal = void (*)();
+
+QEL_KERNEL_API int KernelUnitInitialization(void* module,
+                                            const RScopeClassDescriptor* const* unitTable);
+QEL_KERNEL_API int ExeInitialization();
+// 0 when the goal succeeds or fails, else the error's code.
+QEL_KERNEL_API int RunGoal(TGoal goal);
+QEL_KERNEL_API void KernelUnitTermination();
+// Runs the finalisers and ends the process with `exitCode`.
+[[noreturn]] QEL_KERNEL_API void ExeTermination(int exitCode);
+// The address of `procedure` in `module` (loaded when it is not), also stored
+// in *out.  Errors 15 (module) and 16 (procedure).
+QEL_KERNEL_API void* LoadProcAddress(const wchar_t* module, const char* procedure, void** out);
+// A thread that enters the kernel without a record gets a temporary one (no
+// global stack); true when this call made one.  DeleteTemporaryPTD removes
+// it and clears the thread's slot; records not made that way are left alone.
+QEL_KERNEL_API bool CreateTemporaryPTDifNeed();
+QEL_KERNEL_API void DeleteTemporaryPTD();
+QEL_KERNEL_API void* SetValidTLSArray();
+QEL_KERNEL_API void RestoreTLSArray(void* array);
+QEL_KERNEL_API void* GetHinstanceFromWinMain();
+
+// --- Threads and the core critical section ----------------------------------------
+
+namespace Multithreading {
+
+// A predicate to run on a thread: a class predicate code() when object is
+// null, else an object predicate code(object).
+struct RPrologRunnablePredicateStruct {
+  const void* code;
+  void* object;
+};
+
+QEL_KERNEL_API void EnterQelCoreCriticalSection();
+QEL_KERNEL_API void LeaveQelCoreCriticalSection();
+// Runs the predicate on a new thread with its own record, global stack of
+// `gstackSize` bytes (0: none) and trail.  The thread's exit code is 0 when
+// the predicate succeeds or fails, else the code of the error that ended it.
+// Returns the thread's handle; error 11 when the thread cannot be made.
+QEL_KERNEL_API void* CreatePrologThread(const RPrologRunnablePredicateStruct* predicate,
+                                        uint32_t gstackSize, uint32_t machineStackSize,
+                                        uint32_t creationFlags);
+QEL_KERNEL_API void RegistrationPTDForDebugger(Control::TPrologThreadData* record,
+                                               uint32_t threadId);
+
+}  // namespace Multithreading
+
+// --- Memory profile file --------------------------------------------------------------
+
+namespace Memory::Statistics {
+
+// Lists built on the global stack: a cell {1, value, next}, the end {2}.
+struct slist_struct {
+  uintptr_t functor;
+  const wchar_t* value;
+  slist_struct* next;
+};
+struct contextMap_struct {
+  uint32_t key;
+  slist_struct* values;  // the entry's column values, in column order
+};
+struct contextMapList_struct {
+  uintptr_t functor;
+  contextMap_struct* entry;
+  contextMapList_struct* next;
+};
+
+// Handed to the contexts builder when a profile opens: each call adds one
+// entry (its key and five columns: module name, the position's file name,
+// the position as "line:column", then the two names) to one of the three
+// predefined contexts.
+class QEL_KERNEL_API RContextsBuilder {
+ public:
+  // Context 1: database name, fact name.
+  void AddClassFacts(uint32_t key, const wchar_t* moduleName, const TFullCursor* position,
+                     const wchar_t* databaseName, const wchar_t* factName);
+  // Context 2: database name, fact name.
+  void AddObjectFacts(uint32_t key, const wchar_t* moduleName, const TFullCursor* position,
+                      const wchar_t* databaseName, const wchar_t* factName);
+  // Context 4: interface name, class name.
+  void AddClass(uint32_t key, const wchar_t* moduleName, const TFullCursor* position,
+                const wchar_t* interfaceName, const wchar_t* className);
+
+  contextMapList_struct* lists[3];  // contexts 1, 2 and 4
+};
+using TContextsBuilder = void (*)(RContextsBuilder* builder);
+
+QEL_KERNEL_API void memProf_Open(const wchar_t* fileName);
+QEL_KERNEL_API void memProf_Close();
+QEL_KERNEL_API void memProf_SetContextsBuilder(TContextsBuilder builder);
+QEL_KERNEL_API uint32_t memProf_ContextOpen(uint32_t kind, uint32_t value);
+QEL_KERNEL_API void memProf_ContextClose(uint32_t depth);
+QEL_KERNEL_API void memProf_WriteAlloc(const void* address, uint32_t size);
+QEL_KERNEL_API void memProf_WriteDeAlloc(const void* address);
+QEL_KERNEL_API void memProf_WriteBookMark(const wchar_t* text);
+QEL_KERNEL_API void memProf_WriteContextDefine(uint32_t id, const wchar_t* name,
+                                               slist_struct* columns,
+                                               contextMapList_struct* entries);
+
+}  // namespace Memory::Statistics
 
 // ---------------------------------------------------------------------------
 // The wrappers through which C++ code uses traps and backtrack points.

@@ -150,9 +150,9 @@ static void ProcessorExceptionText(DWORD code, wchar_t* out, size_t units) {
 
 // Builds the message of `code` into the thread's buffer.  `text` is the
 // format (null: no text), formatted with `args`.
-static void BuildMessage(TPrologThreadData* r, uint32_t code, const TFullCursor* position,
-                         const wchar_t* text, va_list* args) {
-  MessageWriter w(r->messageBuffer, TPrologThreadData::MessageBufferUnits);
+static void BuildMessageInto(wchar_t* buffer, size_t units, uint32_t code,
+                             const TFullCursor* position, const wchar_t* text, va_list* args) {
+  MessageWriter w(buffer, units);
   wchar_t exe[MAX_PATH];
   ModuleFileName(nullptr, exe, MAX_PATH);
   if (exe[0]) {
@@ -179,6 +179,12 @@ static void BuildMessage(TPrologThreadData* r, uint32_t code, const TFullCursor*
     w.Put(L": ");
     w.Put(formatted);
   }
+}
+
+static void BuildMessage(TPrologThreadData* r, uint32_t code, const TFullCursor* position,
+                         const wchar_t* text, va_list* args) {
+  BuildMessageInto(r->messageBuffer, TPrologThreadData::MessageBufferUnits, code, position, text,
+                   args);
 }
 
 // The text of `code` in `module`'s string table, or "Unknown Error".
@@ -224,6 +230,43 @@ void ShowMessage(const wchar_t* text) {
   if (owner) owner = GetLastActivePopup(owner);
   MessageBoxW(owner, text, L"Prolog fatal error message",
               MB_ICONERROR | MB_SYSTEMMODAL | MB_SETFOREGROUND);
+}
+
+static DWORD WINAPI ShowOnOwnThread(void* text) {
+  ShowMessage(static_cast<const wchar_t*>(text));
+  return 0;
+}
+
+void FatalErrorExit(uint32_t code, ...) {
+  static wchar_t message[2048];
+  wchar_t text[201];
+  ModuleText(KernelModule(), code, text, 201);
+  TPrologThreadData* r = CurrentPTD();
+  va_list args;
+  va_start(args, code);
+  BuildMessageInto(message, 2048, code, IsValidPTD(r) ? r->currentPosition : nullptr, text, &args);
+  va_end(args);
+  static char narrow[4096];
+  if (WideCharToMultiByte(CP_ACP, 0, message, -1, narrow, sizeof narrow, nullptr, nullptr) > 0)
+    LogLine("\n!!! %s\n", narrow);
+  // A message box pumps messages, and window procedures of this thread may
+  // call back into the collector: show it from a thread of its own, except
+  // while the loader lock keeps new threads from starting.
+  HANDLE shower = nullptr;
+  if (!g_inLoadStep && !IsConsoleProgram())
+    shower = CreateThread(nullptr, 0, ShowOnOwnThread, message, 0, nullptr);
+  if (shower) {
+    WaitForSingleObject(shower, INFINITE);
+    CloseHandle(shower);
+  } else {
+    ShowMessage(message);
+  }
+  TerminateProcess(GetCurrentProcess(), code);
+  ExitProcess(code);
+}
+
+void DisplayPendingMessage() {
+  RunTrapped([] { Errors::DisplayErrorMessage(); });
 }
 
 // --- Processor exceptions -------------------------------------------------------

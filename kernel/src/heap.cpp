@@ -1,46 +1,238 @@
-// The collected heap: allocation over the collector.  Every allocation either
-// returns memory or raises 206; sizes computed from counts are 64-bit and
-// never wrap.
+// The collected heap over bdwgc: allocation, finalisation, collection, the
+// collection and statistics switches, the three timers, and the hooks that
+// tie the collector to the kernel.
+//
+// Invariants:
+//  - Every allocation either returns memory or raises 206; sizes computed
+//    from counts are 64-bit and never wrap.
+//  - The used part [base, top) of every live global stack is a root of the
+//    collector; pages above the top are never read by it.
+//  - Nothing called by the collector while it holds its lock (start of a
+//    collection, abort) raises or unwinds: failures are logged, a fatal one
+//    ends the process.
+//  - Each thread that runs while the kernel is loaded is registered with the
+//    collector (thread attach, or a temporary record for an older thread).
 #include "ptd.h"
 
 #include <gc.h>
+#include <gc/gc_mark.h>
+#include <gc/javaxfc.h>
 
 #include <algorithm>
 #include <cwchar>
 
-namespace Qel::RunTime::Kernel::Memory {
+namespace Qel::RunTime::Kernel {
+namespace detail {
 
-static void* Checked(void* block, uint64_t size) {
-  if (!block) {
-    uint32_t s = static_cast<uint32_t>(std::min<uint64_t>(size, 0xFFFFFFFFu));
-    Errors::RunTimeError(206, s, s);
+namespace {
+
+struct Timer {
+  uint64_t accumulated;
+  uint64_t start;
+};
+
+Timer g_elapsed, g_inCollector, g_inFinalizers;
+uint64_t g_frequency = 100000;
+volatile LONG g_statistics = 0;
+LONG g_disableCount = 0;  // under g_switchLock
+CRITICAL_SECTION g_switchLock;
+
+// Global stacks that are roots: a list through the records, changed only
+// while the collector's lock is held.
+TPrologThreadData* g_roots = nullptr;
+GC_push_other_roots_proc g_previousPushRoots = nullptr;
+
+uint64_t Ticks() {
+  LARGE_INTEGER now;
+  if (!QueryPerformanceCounter(&now)) {
+    g_statistics = 0;
+    return 0;
   }
+  return static_cast<uint64_t>(now.QuadPart);
+}
+
+void Start(Timer& t) { t.start = Ticks(); }
+void Stop(Timer& t) { t.accumulated += Ticks() - t.start; }
+void RefreshElapsed() { g_elapsed.accumulated = Ticks() - g_elapsed.start; }
+
+bool StatisticsOn() { return g_statistics > 0; }
+
+// Runs a collector call, timed while statistics are on.
+template <class Call>
+auto Timed(Call&& call) {
+  if (!StatisticsOn()) return call();
+  Start(g_inCollector);
+  struct Finish {
+    ~Finish() {
+      Stop(g_inCollector);
+      RefreshElapsed();
+    }
+  } finish;
+  return call();
+}
+
+[[noreturn]] void Exhausted(uint64_t size) {
+  uint32_t s = static_cast<uint32_t>(std::min<uint64_t>(size, 0xFFFFFFFFu));
+  Errors::RunTimeError(206, s, s);
+}
+
+// --- Collector callbacks (the collector holds its lock) ----------------------
+
+void GC_CALLBACK PushGStackRoots() {
+  for (TPrologThreadData* r = g_roots; r; r = r->rootNext)
+    if (r->gstackBase && r->gstackTop > r->gstackBase) GC_push_all(r->gstackBase, r->gstackTop);
+  if (g_previousPushRoots) g_previousPushRoots();
+}
+
+void GC_CALLBACK CollectionStarts() { PrepareGStackForGC(); }
+
+void GC_CALLBACK IgnoreWarning(char*, GC_word) {}
+
+// A fatal collector error: msg is null when the collector ran out of memory
+// at start-up or for its own tables.
+void GC_CALLBACK CollectorAbort(const char* msg) {
+  if (!msg) {
+    LogLine("Can't start up: not enough memory\n");
+    FatalErrorExit(204);
+  }
+  FatalErrorExit(205, msg);
+}
+
+struct RootChange {
+  TPrologThreadData* record;
+  bool add;
+};
+
+void* GC_CALLBACK ChangeRoots(void* arg) {
+  auto* change = static_cast<RootChange*>(arg);
+  TPrologThreadData* r = change->record;
+  if (change->add) {
+    r->rootPrev = nullptr;
+    r->rootNext = g_roots;
+    if (g_roots) g_roots->rootPrev = r;
+    g_roots = r;
+    r->flags |= kRecordIsRoot;
+  } else if (r->flags & kRecordIsRoot) {
+    if (r->rootPrev)
+      r->rootPrev->rootNext = r->rootNext;
+    else
+      g_roots = r->rootNext;
+    if (r->rootNext) r->rootNext->rootPrev = r->rootPrev;
+    r->rootNext = r->rootPrev = nullptr;
+    r->flags &= ~kRecordIsRoot;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool g_collectorFailed = false;
+
+void AddGStackRoot(TPrologThreadData* record) {
+  if (record->flags & kRecordIsRoot) return;
+  RootChange change{record, true};
+  GC_call_with_alloc_lock(ChangeRoots, &change);
+}
+
+void RemoveGStackRoot(TPrologThreadData* record) {
+  if (!(record->flags & kRecordIsRoot)) return;
+  RootChange change{record, false};
+  GC_call_with_alloc_lock(ChangeRoots, &change);
+}
+
+void HeapProcessAttach() {
+  InitializeCriticalSection(&g_switchLock);
+  // One marker: helper threads could neither be started from the library's
+  // load step (the loader lock is held) nor be told apart from client
+  // threads at thread attach.
+  GC_set_markers_count(1);
+  GC_set_abort_func(CollectorAbort);
+  GC_set_warn_proc(IgnoreWarning);
+  GC_INIT();
+  GC_allow_register_threads();
+  GC_set_start_callback(CollectionStarts);
+  g_previousPushRoots = GC_get_push_other_roots();
+  GC_set_push_other_roots(PushGStackRoots);
+
+  g_statistics = 0;
+  g_inCollector = g_inFinalizers = Timer{};
+  LARGE_INTEGER f;
+  g_frequency = QueryPerformanceFrequency(&f) && f.QuadPart ? static_cast<uint64_t>(f.QuadPart)
+                                                            : 100000;
+  g_elapsed = Timer{0, Ticks()};
+}
+
+void HeapThreadAttach() {
+  if (g_collectorFailed) return;
+  GC_stack_base base;
+  if (GC_get_stack_base(&base) == GC_SUCCESS) GC_register_my_thread(&base);
+}
+
+void HeapThreadDetach() {
+  if (!g_collectorFailed && GC_thread_is_registered()) GC_unregister_my_thread();
+}
+
+bool RegisterThreadWithCollector() {
+  if (GC_thread_is_registered()) return false;
+  GC_stack_base base;
+  return GC_get_stack_base(&base) == GC_SUCCESS && GC_register_my_thread(&base) == GC_SUCCESS;
+}
+
+void UnregisterThreadWithCollector() { GC_unregister_my_thread(); }
+
+}  // namespace detail
+
+using namespace detail;
+
+namespace Memory {
+
+// --- Allocation ---------------------------------------------------------------
+
+void* AllocHeap(uint32_t size) {
+  void* block = Timed([=] { return GC_malloc(size); });
+  if (!block) Exhausted(size);
+  if (g_profileOpen) ProfileAllocation(block, size, true);
   return block;
 }
 
-void* AllocHeap(uint32_t size) { return Checked(GC_MALLOC(size), size); }
-void* AllocAtomicHeap(uint32_t size) { return Checked(GC_MALLOC_ATOMIC(size), size); }
-void* AllocUncollectableHeap(uint32_t size) {
-  return Checked(GC_MALLOC_UNCOLLECTABLE(size), size);
+void* AllocAtomicHeap(uint32_t size) {
+  void* block = Timed([=] { return GC_malloc_atomic(size); });
+  if (!block) Exhausted(size);
+  if (g_profileOpen) ProfileAllocation(block, size, true);
+  return block;
 }
 
-static void GC_CALLBACK Finalize(void* block, void* finalizer) {
-  auto fn = reinterpret_cast<TFinalizer>(finalizer);
-  if (fn && !OSInterface::OSIsBadCodePtr(reinterpret_cast<const void*>(fn))) fn(block);
+void* AllocUncollectableHeap(uint32_t size) {
+  void* block = Timed([=] { return GC_malloc_uncollectable(size); });
+  if (!block) Exhausted(size);
+  if (g_profileOpen) ProfileAllocation(block, size, false);
+  return block;
 }
 
 void* AllocHeapWithFinalization(uint32_t size, TFinalizer finalizer) {
-  void* block = Checked(GC_MALLOC(size), size);
-  GC_REGISTER_FINALIZER(block, Finalize, reinterpret_cast<void*>(finalizer), nullptr, nullptr);
+  void* block = Timed([=] { return GC_malloc(size); });
+  if (!block) Exhausted(size);
+  GC_register_finalizer_ignore_self(block, NullFinalisationProc,
+                                    reinterpret_cast<void*>(finalizer), nullptr, nullptr);
+  if (g_profileOpen) ProfileAllocation(block, size, false);
   return block;
 }
 
-void* ReAllocHeap(void* block, uint32_t size) { return Checked(GC_REALLOC(block, size), size); }
-void ReleaseHeap(void* block) { GC_FREE(block); }
+void* ReAllocHeap(void* block, uint32_t size) {
+  void* grown = Timed([=] { return GC_realloc(block, size); });
+  if (!grown && size) Exhausted(size);
+  return grown;
+}
+
+void ReleaseHeap(void* block) {
+  if (!block) return;
+  if (g_profileOpen) Statistics::memProf_WriteDeAlloc(block);
+  Timed([=] { GC_free(block); });
+}
 
 wchar_t* AllocHeapString(uint32_t n) {
   uint64_t bytes = (static_cast<uint64_t>(n) + 1) * 2;
-  if (bytes > 0xFFFFFFFFull) Errors::RunTimeError(206, 0xFFFFFFFFu, 0xFFFFFFFFu);
+  if (bytes > 0xFFFFFFFFull) Exhausted(bytes);
   auto* s = static_cast<wchar_t*>(AllocAtomicHeap(static_cast<uint32_t>(bytes)));
   s[n] = 0;
   return s;
@@ -48,7 +240,7 @@ wchar_t* AllocHeapString(uint32_t n) {
 
 wchar_t* CopyStringToHeap(const wchar_t* s) {
   size_t n = s ? wcslen(s) : 0;
-  if (n > 0x7FFFFFFE) Errors::RunTimeError(206, 0xFFFFFFFFu, 0xFFFFFFFFu);
+  if (n >= 0x7FFFFFFF) Exhausted((static_cast<uint64_t>(n) + 1) * 2);
   wchar_t* copy = AllocHeapString(static_cast<uint32_t>(n));
   if (n) memcpy(copy, s, n * sizeof(wchar_t));
   return copy;
@@ -56,4 +248,115 @@ wchar_t* CopyStringToHeap(const wchar_t* s) {
 
 wchar_t* CopyStringToGStack(const wchar_t* s) { return CopyStringToHeap(s); }
 
-}  // namespace Qel::RunTime::Kernel::Memory
+// --- Finalisation ---------------------------------------------------------------
+
+void NullFinalisationProc(void* block, void* finalizer) {
+  if (g_profileOpen) Statistics::memProf_WriteDeAlloc(block);
+  auto fn = reinterpret_cast<TFinalizer>(finalizer);
+  if (!fn || OSInterface::OSIsBadCodePtr(reinterpret_cast<const void*>(fn))) return;
+  // The finaliser runs on whatever thread the collector chose: give it a
+  // record when it has none, a trap, and its global-stack top back.
+  bool temporary = CreateTemporaryPTDifNeed();
+  TPrologThreadData* r = CurrentPTD();
+  uint8_t* top = r->gstackTop;
+  bool timed = StatisticsOn();
+  if (timed) Start(g_inFinalizers);
+  uint32_t code = RunTrapped([&] { fn(block); });
+  if (timed) Stop(g_inFinalizers);
+  if (code) {
+    LogLine("\n!!! Finalizer %08llX raised error %u\n",
+            reinterpret_cast<unsigned long long>(finalizer), code);
+    RunTrapped([] { Errors::DisplayErrorMessage(); });
+  }
+  r->gstackTop = top;
+  if (temporary) DeleteTemporaryPTD();
+}
+
+void FinalizeAll() {
+  LogLine("\nFinalizeAll() started ...");
+  Timed([] { GC_finalize_all(); });
+  LogLine("\nFinalizeAll() end\n");
+}
+
+// --- Collection and statistics -----------------------------------------------------
+
+void GarbageCollector() {
+  LogLine("call GarbageCollector\n");
+  Timed([] { GC_gcollect(); });
+}
+
+void GarbageCollectorDisable() {
+  EnterCriticalSection(&g_switchLock);
+  ++g_disableCount;
+  GC_disable();
+  LeaveCriticalSection(&g_switchLock);
+}
+
+void GarbageCollectorEnable() {
+  EnterCriticalSection(&g_switchLock);
+  if (g_disableCount > 0) {
+    --g_disableCount;
+    GC_enable();
+  }
+  LeaveCriticalSection(&g_switchLock);
+}
+
+void GarbageCollectorStatisticsEnable() { InterlockedIncrement(&g_statistics); }
+
+void GarbageCollectorStatisticsDisable() {
+  LONG n = g_statistics;
+  while (n > 0) {
+    LONG seen = InterlockedCompareExchange(&g_statistics, n - 1, n);
+    if (seen == n) break;
+    n = seen;
+  }
+}
+
+uint32_t FreeHeapSize() {
+  MEMORYSTATUSEX ms{};
+  ms.dwLength = sizeof ms;
+  if (!GlobalMemoryStatusEx(&ms)) return 0;
+  return static_cast<uint32_t>(std::min<uint64_t>(ms.ullAvailPageFile, 0xFFFFFFFFu));
+}
+
+uint32_t UsedHeapSize() {
+  return static_cast<uint32_t>(std::min<uint64_t>(GC_get_heap_size(), 0xFFFFFFFFu));
+}
+
+// Ticks to 100-ns units without overflow or loss of the fraction.
+static PROLOG_TimeIntervalValue TicksToInterval(uint64_t ticks) {
+  uint64_t f = g_frequency ? g_frequency : 100000;
+  return static_cast<PROLOG_TimeIntervalValue>(ticks / f * 10000000 + ticks % f * 10000000 / f);
+}
+
+void GetGarbageCollectorTimes(PROLOG_TimeIntervalValue** elapsed,
+                              PROLOG_TimeIntervalValue** inCollector,
+                              PROLOG_TimeIntervalValue** inFinalizers) {
+  RefreshElapsed();
+  const uint64_t ticks[3] = {g_elapsed.accumulated, g_inCollector.accumulated,
+                             g_inFinalizers.accumulated};
+  PROLOG_TimeIntervalValue** out[3] = {elapsed, inCollector, inFinalizers};
+  for (int i = 0; i < 3; ++i) {
+    if (!out[i]) continue;
+    auto* v = reinterpret_cast<PROLOG_TimeIntervalValue*>(AllocGStack(sizeof(PROLOG_TimeIntervalValue)));
+    *v = TicksToInterval(ticks[i]);
+    *out[i] = v;
+  }
+}
+
+void GetGarbageCollectorCounters(PROLOG_Unsigned64** elapsed, PROLOG_Unsigned64** inCollector,
+                                 PROLOG_Unsigned64** inFinalizers) {
+  RefreshElapsed();
+  const uint64_t ticks[3] = {g_elapsed.accumulated, g_inCollector.accumulated,
+                             g_inFinalizers.accumulated};
+  PROLOG_Unsigned64** out[3] = {elapsed, inCollector, inFinalizers};
+  for (int i = 0; i < 3; ++i) {
+    if (!out[i]) continue;
+    auto* v = reinterpret_cast<PROLOG_Unsigned64*>(AllocGStack(sizeof(PROLOG_Unsigned64)));
+    *v = ticks[i];
+    *out[i] = v;
+  }
+}
+
+}  // namespace Memory
+}  // namespace Qel::RunTime::Kernel

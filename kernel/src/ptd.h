@@ -50,9 +50,34 @@ void ReleaseGStack(TPrologThreadData* record);
 void SafeReleaseGStack(TPrologThreadData* record);
 void CreateTrail(TPrologThreadData* record);
 void ReleaseTrail(TPrologThreadData* record);
-void PrepareGStackForGC();
+void FreeThreadRecord(TPrologThreadData* record);  // its message buffer
+void PrepareGStackForGC();  // never raises: runs inside the collector
 constexpr uint32_t kMainGStackSize = 100000000;
+// TPrologThreadData::flags
+constexpr uint32_t kRecordIsRoot = 1;       // on the collector's root list
+constexpr uint32_t kRecordIsTemporary = 2;  // made by CreateTemporaryPTDifNeed
+constexpr uint32_t kRecordIsRegistered = 4;  // its thread was registered with it
 constexpr uint32_t kInitialTrailBytes = 32;  // four entries
+
+// The collector.
+extern bool g_collectorFailed;
+void HeapProcessAttach();
+void HeapThreadAttach();
+void HeapThreadDetach();
+bool RegisterThreadWithCollector();  // true when this call registered it
+void UnregisterThreadWithCollector();
+void AddGStackRoot(TPrologThreadData* record);
+void RemoveGStackRoot(TPrologThreadData* record);
+
+// Memory profile.
+extern volatile bool g_profileOpen;
+void ProfileAllocation(void* block, uint32_t size, bool reportRelease);
+
+// Units and threads.
+extern TPrologThreadData g_mainRecord;
+extern CRITICAL_SECTION g_coreLock;
+extern bool g_inLoadStep;
+void CoreTermination();
 
 // Backtracking and raising.
 [[noreturn]] void ErrorExit(uint32_t code);
@@ -67,6 +92,11 @@ void ReadSettings();
 void LogLine(const char* format, ...);        // when logging is on
 void LogAt(uint32_t level, const char* format, ...);  // when level <= log level
 void ShowMessage(const wchar_t* text);
+// Builds the message of `code` (kernel texts), logs and shows it, and ends the
+// process with `code` without unwinding or running library detach code.
+[[noreturn]] void FatalErrorExit(uint32_t code, ...);
+// Shows the pending message under a trap of its own.
+void DisplayPendingMessage();
 void ApiFailureLine(const char* apiName, DWORD rc);
 void ErrorManagementInitialization();
 void ErrorManagementReInitialization();

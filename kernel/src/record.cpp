@@ -53,15 +53,23 @@ void CreateGStack(TPrologThreadData* record, uint64_t size) {
   if (!base) Errors::SystemAPIError("VirtualAlloc");
   record->gstackBase = record->gstackTop = record->gstackCommitTop = static_cast<uint8_t*>(base);
   record->gstackEnd = record->gstackBase + rounded;
+  AddGStackRoot(record);
+}
+
+void FreeThreadRecord(TPrologThreadData* record) {
+  if (record->messageBuffer) GlobalFree(record->messageBuffer);
+  record->messageBuffer = nullptr;
 }
 
 void ReleaseGStack(TPrologThreadData* record) {
   if (!record->gstackBase) return;
+  RemoveGStackRoot(record);
   if (!VirtualFree(record->gstackBase, 0, MEM_RELEASE)) Errors::SystemAPIError("VirtualFree");
   record->gstackBase = record->gstackTop = record->gstackCommitTop = record->gstackEnd = nullptr;
 }
 
 void SafeReleaseGStack(TPrologThreadData* record) {
+  RemoveGStackRoot(record);
   if (record->gstackBase && !VirtualFree(record->gstackBase, 0, MEM_RELEASE))
     LogLine("\n!!! TPrologThreadData::SafeReleaseGStack API VirtualFree failed with code %u\n",
             static_cast<unsigned>(GetLastError()));
@@ -108,7 +116,16 @@ void PrepareGStackForGC() {
   LogLine("PrepareGStackForGC. GT=%08llX, CT=%08llX\n",
           reinterpret_cast<unsigned long long>(record->gstackTop),
           reinterpret_cast<unsigned long long>(record->gstackCommitTop));
-  DecommitAbove(record, 5);
+  // The collector holds its lock: a failed decommit is reported, not raised.
+  uint64_t page = PageSize();
+  uint8_t* from = PageDown(record->gstackTop + 5 * page, page);
+  uint8_t* to = PageDown(record->gstackCommitTop, page);
+  if (from < to) {
+    if (VirtualFree(from, to - from, MEM_DECOMMIT))
+      record->gstackCommitTop = from;
+    else
+      ApiFailureLine("VirtualFree", GetLastError());
+  }
   if (record->gstackCommitTop > record->gstackTop)
     ZeroMemory(record->gstackTop, record->gstackCommitTop - record->gstackTop);
 }

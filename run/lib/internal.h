@@ -1,0 +1,22 @@
+// Helpers shared by the runtime's library sources.
+#pragma once
+
+#include <cstdint>
+
+namespace CorvaneLib::detail {
+
+// Raises `code` with this module's string table; a0..a3 are the words of the
+// text's format arguments (integers or pointers).
+[[noreturn]] void Raise(uint32_t code, uintptr_t a0 = 0, uintptr_t a1 = 0, uintptr_t a2 = 0,
+                        uintptr_t a3 = 0);
+// Raises error 1 as the processor would for `exceptionCode`
+// (0xC0000094 integral divide by zero, 0xC0000095 integral overflow, ...).
+[[noreturn]] void RaiseProcessorException(uint32_t exceptionCode);
+
+// The data length of a binary; raises 1081 when its size word is below 4.
+uint32_t BinaryLength(const uint8_t* binary);
+// A new binary of n data bytes: on the global stack / on the heap.
+uint8_t* NewGStackBinary(uint32_t n);
+uint8_t* NewHeapBinary(uint32_t n);
+
+}  // namespace CorvaneLib::detail

@@ -1,0 +1,1013 @@
+// The domain classes: one method table per kind, reached through the first
+// word of every activated domain record.
+//
+// Terms: a scalar term is a pointer to its value cell; a string, string8 or
+// symbol term points at its text, a binary term past its u32 size word, a
+// compound term at its block, a reference term at its cell.  Copies and the
+// sizes that plan them are 8-aligned so that every pointer inside a copy is
+// seen by the collector.
+#include "domains.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cwchar>
+#include <type_traits>
+
+namespace Qel::RunTime::Terms {
+
+using namespace detail;
+
+static const IDomainDefinition* Dom(const RDomainRecord* r) {
+  return reinterpret_cast<const IDomainDefinition*>(r);
+}
+
+// --- TDomainDefinition: defaults -------------------------------------------------
+
+const wchar_t* TDomainDefinition::Name() const { return R().name; }
+RScopeClassDescriptor* TDomainDefinition::ScopeDescriptor() const { return R().scope; }
+uint32_t TDomainDefinition::SizeOfTerm(term t) const { return SizeOfTermAt(t); }
+uint32_t TDomainDefinition::ValueSize() const { return 0; }
+uint32_t TDomainDefinition::SizeOfTermAt(term) const { return 0; }
+uint32_t TDomainDefinition::ArgumentSize() const { return 8; }
+uint32_t TDomainDefinition::TextLength(term) const { return 0; }
+uint32_t TDomainDefinition::BlockHeaderSize() const { return 0; }
+bool TDomainDefinition::IsScalar() const { return true; }
+uint32_t TDomainDefinition::CompoundWord() const { return 0; }
+void TDomainDefinition::FormatVG(RStreamCursor*, term, const wchar_t*) const {
+  Errors::InternalError(L"TDomainDefinition::FormatVG for domain: '%s'", QualifiedName());
+}
+bool TDomainDefinition::Validate(term) const { Internal(L"TDomainDefinition::Validate"); }
+wchar_t* TDomainDefinition::LowLevelToString(term, wchar_t*) const {
+  Internal(L"TDomainDefinition::LowLevelToString");
+}
+term TDomainDefinition::LowLevelFromString(const wchar_t**) const {
+  Internal(L"TDomainDefinition::LowLevelFromString");
+}
+term TDomainDefinition::CopyTermToGStack(term t) const {
+  uint8_t* target = GAlloc(AlignedSizeOfTerm(t));
+  uint32_t used;
+  return CopyTerm(target, t, false, &used);
+}
+term TDomainDefinition::ReadFromStream(RStreamCursor*) const {
+  Internal(L"TDomainDefinition::ReadFromStream");
+}
+void TDomainDefinition::WriteForConsultToStream(RStreamCursor*, term) const {
+  Internal(L"TDomainDefinition::WriteForConsultToStream");
+}
+void TDomainDefinition::WriteToStream(RStreamCursor* out, term t) const {
+  WriteForConsultToStream(out, t);
+}
+wchar_t* TDomainDefinition::ToStringFromAnotherWorld(const void*, term) const {
+  Internal(L"TDomainDefinition::ToStringFromAnotherWorld");
+}
+void TDomainDefinition::DebuggerLoadRecord(const void*) const {}
+uintptr_t TDomainDefinition::ObjectFactsOffset() const { return 0; }
+void* TDomainDefinition::ClassFactsHeads() const { return nullptr; }
+term TDomainDefinition::CopyTerm(uint8_t*, term, bool, uint32_t*) const {
+  Internal(L"TDomainDefinition::CopyTerm");
+}
+term TDomainDefinition::CopyTermFromGStack(term) const { Internal(L"TDomainDefinition::CopyTerm"); }
+uint8_t* TDomainDefinition::AllocateTerm(uint32_t bytes) const {
+  return static_cast<uint8_t*>(Memory::AllocHeap(bytes));
+}
+void TDomainDefinition::IsEqualTerms(term a, term b) const {
+  if (CompareTerms(a, b) != 0) Fail();
+}
+int TDomainDefinition::CompareTerms(term, term) const {
+  Internal(L"TDomainDefinition::CompareTerms");
+}
+int32_t TDomainDefinition::ConvertI2I(int32_t) const { Internal(L"TDomainDefinition::ConvertI2I"); }
+int32_t TDomainDefinition::ConvertU2I(uint32_t) const { Internal(L"TDomainDefinition::ConvertU2I"); }
+int32_t TDomainDefinition::ConvertR2I(double) const { Internal(L"TDomainDefinition::ConvertR2I"); }
+uint32_t TDomainDefinition::ConvertI2U(int32_t) const { Internal(L"TDomainDefinition::ConvertI2U"); }
+uint32_t TDomainDefinition::ConvertU2U(uint32_t) const { Internal(L"TDomainDefinition::ConvertU2U"); }
+uint32_t TDomainDefinition::ConvertR2U(double) const { Internal(L"TDomainDefinition::ConvertR2U"); }
+double TDomainDefinition::ConvertI2R(int32_t) const { Internal(L"TDomainDefinition::ConvertI2R"); }
+double TDomainDefinition::ConvertU2R(uint32_t) const { Internal(L"TDomainDefinition::ConvertU2R"); }
+double TDomainDefinition::ConvertR2R(double) const { Internal(L"TDomainDefinition::ConvertR2R"); }
+void TDomainDefinition::PostInitialize() const {}
+bool TDomainDefinition::IsBoxed() const { return false; }
+uint32_t TDomainDefinition::FunctorCount() const { return 0; }
+uint32_t TDomainDefinition::FunctorOfTerm(term) const { return 0; }
+bool TDomainDefinition::HasFunctorWord() const { return false; }
+bool TDomainDefinition::IsGround(term) const { return true; }
+term TDomainDefinition::Term_2_RefTerm(term) const {
+  Internal(L"TDomainDefinition::Term_2_RefTerm");
+}
+bool TDomainDefinition::IsList() const { return false; }
+void TDomainDefinition::BinarySize(term, RHtoBinary*) const {
+  Internal(L"TDomainDefinition::BinarySize");
+}
+void TDomainDefinition::BinaryEmit(term, RHtoBinary*) const {}
+void TDomainDefinition::BinaryPrepareRead(const uint8_t*, RBinaryReader*) const {}
+term TDomainDefinition::BinaryRead(const uint8_t*, RBinaryReader*) const {
+  Internal(L"TDomainDefinition::BinaryRead");
+}
+const wchar_t* TDomainDefinition::QualifiedName() const {
+  const wchar_t* name = R().name ? R().name : L"";
+  const RScopeClassDescriptor* scope = R().scope;
+  if (!scope) return Memory::CopyStringToGStack(name);
+  const wchar_t* scopeName = scope->name;
+  if (!scopeName || scopeName[0] == L'_') scopeName = L"";
+  size_t n = wcslen(name), m = wcslen(scopeName);
+  wchar_t* q = Memory::AllocHeapString(static_cast<uint32_t>(n + 2 + m));
+  memcpy(q, scopeName, m * 2);
+  q[m] = q[m + 1] = L':';
+  memcpy(q + m + 2, name, n * 2);
+  return q;
+}
+bool TDomainDefinition::IsTermBoxedForAnonymousTypePosition() const { return false; }
+uint32_t TDomainDefinition::AlignedSizeOfTerm(term t) const { return Align8(SizeOfTermAt(t)); }
+bool TDomainDefinition::IsChar() const { return false; }
+term TDomainDefinition::BinaryReadCodePage(RBinaryReader*) const {
+  Internal(L"TDomainDefinition::BinaryReadCodePage");
+}
+term TDomainDefinition::BinaryReadFinish(term t) const { return t; }
+void TDomainDefinition::DebuggerWriteValue(const void*, term, uint32_t) const {}
+void TDomainDefinition::EnumerateFacts(void*, void*) const {}
+uint32_t TDomainDefinition::DatabaseKind() const { return 0; }
+uint32_t TDomainDefinition::BinaryHeaderSize() const { return 0; }
+
+term TDomainDefinition::NewValueTerm(const void* value) const {
+  uint8_t* t = AllocateTerm(ValueSize());
+  memcpy(t, value, ValueSize());
+  return t;
+}
+
+term TDomainDefinition::CopyTermToHeap(term t) const {
+  auto* target = static_cast<uint8_t*>(Memory::AllocHeap(AlignedSizeOfTerm(t)));
+  uint32_t used;
+  return CopyTerm(target, t, true, &used);
+}
+
+}  // namespace Qel::RunTime::Terms
+
+namespace Qel::RunTime::detail {
+
+void RealText(double v, int digits, char* out, size_t size) {
+  snprintf(out, size, "%.*g", digits, v);
+}
+
+}  // namespace Qel::RunTime::detail
+
+namespace Qel::RunTime::Terms {
+
+// --- Scalars ------------------------------------------------------------------------
+
+// A scalar kind: the value cell is the term's whole memory.
+class TScalar : public TDomainDefinition {
+ public:
+  uint32_t SizeOfTermAt(term) const override { return ValueSize(); }
+  bool Validate(term t) const override { return Readable(t, ValueSize()); }
+  term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
+    memcpy(target, t, ValueSize());
+    *used = Align8(ValueSize());
+    return target;
+  }
+  term CopyTermFromGStack(term t) const override {
+    if (!InGStack(t)) return t;
+    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(Align8(ValueSize())));
+    memcpy(h, t, ValueSize());
+    return h;
+  }
+};
+
+class TCharDomain : public TScalar {
+ public:
+  uint32_t ValueSize() const override { return 2; }
+  uint32_t ArgumentSize() const override { return 8; }
+  int CompareTerms(term a, term b) const override {
+    uint16_t x, y;
+    memcpy(&x, a, 2);
+    memcpy(&y, b, 2);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  bool IsChar() const override { return true; }
+  bool IsTermBoxedForAnonymousTypePosition() const override { return true; }
+};
+
+// --- Integral (kinds 2, 3) -------------------------------------------------------------
+
+bool TIntegralDomainDefinition::Signed() const {
+  return R().kind == BuildDomainClassTable()[kInteger] ||
+         R().kind == BuildDomainClassTable()[kRefInteger];
+}
+
+int64_t TIntegralDomainDefinition::Load(term t) const {
+  bool s = Signed();
+  switch (I().storageBits) {
+    case 8: return s ? int64_t{static_cast<int8_t>(t[0])} : int64_t{t[0]};
+    case 16: {
+      uint16_t v;
+      memcpy(&v, t, 2);
+      return s ? int64_t{static_cast<int16_t>(v)} : int64_t{v};
+    }
+    case 32: {
+      uint32_t v;
+      memcpy(&v, t, 4);
+      return s ? int64_t{static_cast<int32_t>(v)} : int64_t{v};
+    }
+    default: Raise(318);
+  }
+}
+
+uint32_t TIntegralDomainDefinition::Word30() const { return I().zero; }
+uint32_t TIntegralDomainDefinition::DeclaredBits() const { return I().declaredBits; }
+uint32_t TIntegralDomainDefinition::StorageBits() const { return I().storageBits; }
+int64_t TIntegralDomainDefinition::LowBound() const {
+  return Signed() ? int64_t{static_cast<int32_t>(I().low)} : int64_t{I().low};
+}
+int64_t TIntegralDomainDefinition::HighBound() const {
+  return Signed() ? int64_t{static_cast<int32_t>(I().high)} : int64_t{I().high};
+}
+bool TIntegralDomainDefinition::IsInRange(int64_t v) const {
+  return v >= LowBound() && v <= HighBound();
+}
+void TIntegralDomainDefinition::RangeError(const char* value) const {
+  char low[24], high[24];
+  snprintf(low, sizeof low, "%lld", static_cast<long long>(LowBound()));
+  snprintf(high, sizeof high, "%lld", static_cast<long long>(HighBound()));
+  Raise(302, value, low, high, QualifiedName());
+}
+void TIntegralDomainDefinition::CheckRange(int64_t v) const {
+  if (IsInRange(v)) return;
+  char text[24];
+  snprintf(text, sizeof text, "%lld", static_cast<long long>(v));
+  RangeError(text);
+}
+void TIntegralDomainDefinition::Check_II_Range(int32_t v) const {
+  if (Signed()) CheckRange(v);
+}
+void TIntegralDomainDefinition::Check_IU_Range(uint32_t v) const {
+  if (Signed()) CheckRange(int64_t{v});  // above 2147483647 is above every signed bound
+}
+void TIntegralDomainDefinition::Check_UI_Range(int32_t v) const {
+  if (!Signed()) CheckRange(v);  // a negative value is below every unsigned bound
+}
+void TIntegralDomainDefinition::Check_UU_Range(uint32_t v) const {
+  if (!Signed()) CheckRange(int64_t{v});
+}
+
+// y = floor(x + 0.5) within the bounds; NaN and infinities are out of range.
+static int64_t RoundedInRange(const TIntegralDomainDefinition* d, double x) {
+  double y = std::floor(x + 0.5);
+  if (!(y >= static_cast<double>(d->LowBound()) && y <= static_cast<double>(d->HighBound()))) {
+    char text[64];
+    RealText(x, 30, text, sizeof text);
+    d->RangeError(text);
+  }
+  return static_cast<int64_t>(y);
+}
+
+template <bool IsSigned>
+class TIntegral : public TIntegralDomainDefinition {
+ public:
+  uint32_t ValueSize() const override { return I().storageBits / 8; }
+  uint32_t SizeOfTermAt(term) const override { return ValueSize(); }
+  bool Validate(term t) const override { return Readable(t, ValueSize()); }
+  term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
+    memcpy(target, t, ValueSize());
+    *used = Align8(ValueSize());
+    return target;
+  }
+  term CopyTermFromGStack(term t) const override {
+    if (!InGStack(t)) return t;
+    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(8));
+    memcpy(h, t, ValueSize());
+    return h;
+  }
+  int CompareTerms(term a, term b) const override {
+    int64_t x = Load(a), y = Load(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  bool IsTermBoxedForAnonymousTypePosition() const override { return true; }
+  int32_t ConvertI2I(int32_t v) const override {
+    if (!IsSigned) return TDomainDefinition::ConvertI2I(v);
+    Check_II_Range(v);
+    return v;
+  }
+  int32_t ConvertU2I(uint32_t v) const override {
+    if (!IsSigned) return TDomainDefinition::ConvertU2I(v);
+    Check_IU_Range(v);
+    return static_cast<int32_t>(v);
+  }
+  int32_t ConvertR2I(double v) const override {
+    if (!IsSigned) return TDomainDefinition::ConvertR2I(v);
+    return static_cast<int32_t>(RoundedInRange(this, v));
+  }
+  uint32_t ConvertI2U(int32_t v) const override {
+    if (IsSigned) return TDomainDefinition::ConvertI2U(v);
+    Check_UI_Range(v);
+    return static_cast<uint32_t>(v);
+  }
+  uint32_t ConvertU2U(uint32_t v) const override {
+    if (IsSigned) return TDomainDefinition::ConvertU2U(v);
+    Check_UU_Range(v);
+    return v;
+  }
+  uint32_t ConvertR2U(double v) const override {
+    if (IsSigned) return TDomainDefinition::ConvertR2U(v);
+    return static_cast<uint32_t>(RoundedInRange(this, v));
+  }
+};
+
+// --- 64-bit integral (kinds 4, 5) ------------------------------------------------------
+
+template <bool IsSigned>
+class TIntegral64 : public TScalar {
+ public:
+  const RIntegral64Domain& I() const { return *reinterpret_cast<const RIntegral64Domain*>(this); }
+  uint32_t ValueSize() const override { return 8; }
+  int CompareTerms(term a, term b) const override {
+    uint64_t x, y;
+    memcpy(&x, a, 8);
+    memcpy(&y, b, 8);
+    if (IsSigned) {
+      auto sx = static_cast<int64_t>(x), sy = static_cast<int64_t>(y);
+      return sx < sy ? -1 : sx > sy ? 1 : 0;
+    }
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  virtual uint32_t Word38() const { return I().extra; }
+  virtual uint32_t DeclaredBits() const { return I().declaredBits; }
+  virtual uint32_t StorageBits() const { return I().storageBits; }
+  virtual uint64_t LowBound() const { return I().low; }
+  virtual uint64_t HighBound() const { return I().high; }
+  virtual bool IsInRange(uint64_t v) const {
+    if (IsSigned)
+      return static_cast<int64_t>(v) >= static_cast<int64_t>(I().low) &&
+             static_cast<int64_t>(v) <= static_cast<int64_t>(I().high);
+    return v >= I().low && v <= I().high;
+  }
+  virtual void CheckRange(uint64_t v) const {
+    if (IsInRange(v)) return;
+    const char* f = IsSigned ? "%lld" : "%llu";
+    char value[24], low[24], high[24];
+    snprintf(value, sizeof value, f, static_cast<unsigned long long>(v));
+    snprintf(low, sizeof low, f, static_cast<unsigned long long>(I().low));
+    snprintf(high, sizeof high, f, static_cast<unsigned long long>(I().high));
+    Raise(302, value, low, high, QualifiedName());
+  }
+};
+
+// --- Real (kind 6) ---------------------------------------------------------------------
+
+uint32_t TRealDomainDefinition::Word38() const { return D().zero; }
+double TRealDomainDefinition::LowBound() const { return D().low; }
+double TRealDomainDefinition::HighBound() const { return D().high; }
+bool TRealDomainDefinition::IsInRange(double v) const { return v >= D().low && v <= D().high; }
+void TRealDomainDefinition::CheckRealRange(double v) const {
+  if (IsInRange(v)) return;
+  char value[40], low[40], high[40];
+  RealText(v, 15, value, sizeof value);
+  snprintf(low, sizeof low, "%g", D().low);
+  snprintf(high, sizeof high, "%g", D().high);
+  Raise(302, value, low, high, QualifiedName());
+}
+uint32_t TRealDomainDefinition::Digits() const { return D().digits; }
+uint32_t TRealDomainDefinition::Word34() const { return D().digits2; }
+
+class TReal : public TRealDomainDefinition {
+ public:
+  uint32_t ValueSize() const override { return 8; }
+  uint32_t SizeOfTermAt(term) const override { return 8; }
+  bool Validate(term t) const override { return Readable(t, 8); }
+  term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
+    memcpy(target, t, 8);
+    *used = 8;
+    return target;
+  }
+  term CopyTermFromGStack(term t) const override {
+    if (!InGStack(t)) return t;
+    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(8));
+    memcpy(h, t, 8);
+    return h;
+  }
+  int CompareTerms(term a, term b) const override {
+    double x, y;
+    memcpy(&x, a, 8);
+    memcpy(&y, b, 8);
+    return x > y ? 1 : x < y ? -1 : 0;  // NaN: unordered counts as equal
+  }
+  double ConvertI2R(int32_t v) const override { return Checked(v); }
+  double ConvertU2R(uint32_t v) const override { return Checked(v); }
+  double ConvertR2R(double v) const override { return Checked(v); }
+
+ private:
+  double Checked(double v) const {
+    CheckRealRange(v);
+    return v;
+  }
+};
+
+// --- Pointer-like (14, 17, 33) ------------------------------------------------------------
+
+template <EDomainKind K>
+class TPointer : public TScalar {
+ public:
+  uint32_t ValueSize() const override { return 8; }
+  int CompareTerms(term a, term b) const override {
+    if (K == kObject) return -1;  // two object values never compare equal
+    uint64_t x, y;
+    memcpy(&x, a, 8);
+    memcpy(&y, b, 8);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  bool Validate(term t) const override {
+    if (!Readable(t, 8)) return false;
+    if (K != kObject) return true;
+    // The object, its method table, the header cell before the table and
+    // the class record with its magic.
+    const void* object;
+    memcpy(&object, t, 8);
+    if (!Readable(object, 8)) return false;
+    auto* table = *static_cast<const uint8_t* const*>(object);
+    if (!Readable(table - 8, 8)) return false;
+    auto* header = *reinterpret_cast<const Objects::RMethodTableHeader* const*>(table - 8);
+    if (!Readable(header, sizeof *header)) return false;
+    const RScopeClassDescriptor* cls = header->classRecord;
+    return Readable(cls, 16) && cls->magic == kClassRecordMagic;
+  }
+  bool IsTermBoxedForAnonymousTypePosition() const override { return true; }
+};
+
+// --- Strings, symbols, string8 ------------------------------------------------------------
+
+static int CompareUnits(const wchar_t* a, const wchar_t* b) {
+  for (;; ++a, ++b) {
+    auto x = static_cast<uint16_t>(*a), y = static_cast<uint16_t>(*b);
+    if (x != y) return x < y ? -1 : 1;
+    if (!x) return 0;
+  }
+}
+
+template <EDomainKind K>
+class TText : public TDomainDefinition {
+ public:
+  static const wchar_t* S(term t) { return reinterpret_cast<const wchar_t*>(t); }
+  uint32_t ValueSize() const override { return 0; }
+  uint32_t SizeOfTermAt(term t) const override {
+    return static_cast<uint32_t>(2 * wcslen(S(t)) + 2);
+  }
+  bool IsScalar() const override { return false; }
+  bool IsBoxed() const override { return K == kString; }
+  bool Validate(term t) const override {
+    return t && !OSInterface::OSIsBadStringPtr(S(t), 1000);
+  }
+  term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
+    if (K == kSymbol) {  // symbols are shared, never copied
+      *used = 0;
+      return t;
+    }
+    uint32_t n = SizeOfTermAt(t);
+    memcpy(target, t, n);
+    *used = Align8(n);
+    return target;
+  }
+  uint32_t AlignedSizeOfTerm(term t) const override {
+    return K == kSymbol ? 0 : Align8(SizeOfTermAt(t));
+  }
+  term CopyTermFromGStack(term t) const override {
+    if (K == kSymbol || !InGStack(t)) return t;
+    uint32_t n = SizeOfTermAt(t);
+    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(n));
+    memcpy(h, t, n);
+    return h;
+  }
+  int CompareTerms(term a, term b) const override {
+    if (a == b) return 0;
+    return CompareUnits(S(a), S(b));
+  }
+};
+
+class TString8 : public TDomainDefinition {
+ public:
+  static const char* S(term t) { return reinterpret_cast<const char*>(t); }
+  uint32_t SizeOfTermAt(term t) const override { return static_cast<uint32_t>(strlen(S(t)) + 1); }
+  bool IsScalar() const override { return false; }
+  bool IsBoxed() const override { return true; }
+  bool Validate(term t) const override {
+    return t && !OSInterface::OSIsBadStringAPtr(S(t), 1000);
+  }
+  term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
+    uint32_t n = SizeOfTermAt(t);
+    memcpy(target, t, n);
+    *used = Align8(n);
+    return target;
+  }
+  term CopyTermFromGStack(term t) const override {
+    if (!InGStack(t)) return t;
+    uint32_t n = SizeOfTermAt(t);
+    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(n));
+    memcpy(h, t, n);
+    return h;
+  }
+  int CompareTerms(term a, term b) const override {
+    int r = OSInterface::OSCompareStringsA(S(a), S(b));
+    return r < 0 ? -1 : r > 0 ? 1 : 0;
+  }
+};
+
+// --- Binary (kind 8) -----------------------------------------------------------------------
+
+class TBinary : public TDomainDefinition {
+ public:
+  static uint32_t SizeWord(term t) {
+    uint32_t n;
+    memcpy(&n, t - 4, 4);
+    return n;
+  }
+  uint32_t SizeOfTermAt(term t) const override { return SizeWord(t); }
+  uint32_t BlockHeaderSize() const override { return 4; }
+  uint32_t BinaryHeaderSize() const override { return 4; }
+  bool IsScalar() const override { return false; }
+  bool IsBoxed() const override { return true; }
+  bool Validate(term t) const override {
+    if (!t || !Readable(t - 4, 4)) return false;
+    uint32_t n = SizeWord(t);
+    return n >= 4 && (n == 4 || Readable(t, n - 4));
+  }
+  uint8_t* AllocateTerm(uint32_t bytes) const override {
+    auto* block = static_cast<uint8_t*>(Memory::AllocAtomicHeap(bytes + 4));
+    uint32_t size = bytes + 4;
+    memcpy(block, &size, 4);
+    return block + 4;
+  }
+  term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
+    uint32_t n = SizeWord(t);
+    memcpy(target, t - 4, n);
+    *used = Align8(n);
+    return target + 4;
+  }
+  term CopyTermFromGStack(term t) const override {
+    if (!InGStack(t - 4)) return t;
+    uint32_t n = SizeWord(t);
+    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(n));
+    memcpy(h, t - 4, n);
+    return h + 4;
+  }
+  int CompareTerms(term a, term b) const override {
+    uint32_t x = SizeWord(a), y = SizeWord(b);
+    if (x != y) return x < y ? -1 : 1;
+    int r = memcmp(a, b, x - 4);
+    return r < 0 ? -1 : r > 0 ? 1 : 0;
+  }
+};
+
+// --- Compounds (9, 11, 15, 12, 13) and lists (10) ------------------------------------------
+
+static term ArgTerm(const IDomainDefinition* d, term block, uint32_t pos) {
+  if (d->IsScalar()) return block + pos;
+  term p;
+  memcpy(&p, block + pos, 8);
+  return p;
+}
+
+// Calls fn(domain, position) for each argument of a functor.
+template <class F>
+static void ForEachArg(const RFunctor& f, F&& fn) {
+  uint32_t pos = 0;
+  for (uint32_t i = 0; i < f.argCount; ++i) {
+    pos += f.args[i].offset;
+    fn(Dom(f.args[i].domain), pos);
+  }
+}
+
+enum class Layout { Word, Single, List };
+
+template <Layout L>
+class TCompound : public TDomainDefinition {
+ public:
+  const RCompoundDomain& C() const { return *reinterpret_cast<const RCompoundDomain*>(this); }
+  uint32_t Number(term t) const {
+    if (L == Layout::Single) return 1;
+    uint64_t w;
+    memcpy(&w, t, 8);
+    return L == Layout::List ? static_cast<uint32_t>(w & 0xFF) : static_cast<uint32_t>(w);
+  }
+  const RFunctor& F(term t) const {
+    uint32_t n = Number(t);
+    if (n < 1 || n > C().functorCount)
+      Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, QualifiedName());
+    return C().functors[n - 1];
+  }
+
+  uint32_t SizeOfTerm(term t) const override { return F(t).blockSize; }
+  uint32_t SizeOfTermAt(term t) const override {
+    uint32_t n = F(t).blockSize;
+    ForEachArg(F(t), [&](const IDomainDefinition* d, uint32_t pos) {
+      if (!d->IsScalar()) n += d->SizeOfTermAt(ArgTerm(d, t, pos));
+    });
+    return n;
+  }
+  uint32_t AlignedSizeOfTerm(term t) const override {
+    uint32_t n = Align8(F(t).blockSize);
+    ForEachArg(F(t), [&](const IDomainDefinition* d, uint32_t pos) {
+      if (!d->IsScalar()) n += d->AlignedSizeOfTerm(ArgTerm(d, t, pos));
+    });
+    return n;
+  }
+  bool IsScalar() const override { return false; }
+  bool IsBoxed() const override { return true; }
+  uint32_t CompoundWord() const override { return C().four; }
+  uint32_t FunctorCount() const override { return C().functorCount; }
+  uint32_t FunctorOfTerm(term t) const override { return Number(t); }
+  bool HasFunctorWord() const override { return L != Layout::Single; }
+  bool IsList() const override { return L == Layout::List; }
+
+  term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
+    const RFunctor& f = F(t);
+    memcpy(target, t, f.blockSize);
+    uint32_t at = Align8(f.blockSize);
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      if (d->IsScalar()) return;
+      uint32_t n;
+      term copy = d->CopyTerm(target + at, ArgTerm(d, t, pos), boundRequired, &n);
+      memcpy(target + pos, &copy, 8);
+      at += n;
+    });
+    *used = at;
+    return target;
+  }
+  term CopyTermFromGStack(term t) const override {
+    if (!InGStack(t)) return t;
+    const RFunctor& f = F(t);
+    auto* h = static_cast<uint8_t*>(Memory::AllocHeap(Align8(f.blockSize)));
+    memcpy(h, t, f.blockSize);
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      if (d->IsScalar()) return;
+      term copy = d->CopyTermFromGStack(ArgTerm(d, t, pos));
+      memcpy(h + pos, &copy, 8);
+    });
+    return h;
+  }
+  int CompareTerms(term a, term b) const override {
+    uint32_t x = Number(a), y = Number(b);
+    if (x != y) return x < y ? -1 : 1;
+    int r = 0;
+    const RFunctor& f = F(a);
+    uint32_t pos = 0;
+    for (uint32_t i = 0; i < f.argCount && r == 0; ++i) {
+      pos += f.args[i].offset;
+      const IDomainDefinition* d = Dom(f.args[i].domain);
+      r = d->CompareTerms(ArgTerm(d, a, pos), ArgTerm(d, b, pos));
+    }
+    return r;
+  }
+  bool Validate(term t) const override {
+    if (!Readable(t, L == Layout::Single ? 1 : 8)) return false;
+    uint32_t n = Number(t);
+    if (n < 1 || n > C().functorCount) return false;
+    const RFunctor& f = C().functors[n - 1];
+    if (!Readable(t, f.blockSize)) return false;
+    bool ok = true;
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      if (ok) ok = d->Validate(ArgTerm(d, t, pos));
+    });
+    return ok;
+  }
+  bool IsGround(term t) const override {
+    if (!R().reference) return true;
+    bool ground = true;
+    ForEachArg(F(t), [&](const IDomainDefinition* d, uint32_t pos) {
+      if (ground && !d->IsScalar()) ground = d->IsGround(ArgTerm(d, t, pos));
+    });
+    return ground;
+  }
+};
+
+// Lists walk their spine in a loop, so long lists need no deep recursion.
+class TList : public TCompound<Layout::List> {
+ public:
+  // The cons cell's head and tail: their domains and positions.
+  struct Cons {
+    const IDomainDefinition* head;
+    uint32_t headPos;
+    uint32_t tailPos;
+    bool plainTail;  // the tail is this list domain itself (not a reference)
+    uint32_t consSize, nilSize;
+  };
+  Cons Shape() const {
+    const RFunctor& cons = C().functors[0];
+    Cons s{Dom(cons.args[0].domain), cons.args[0].offset,
+           cons.args[0].offset + cons.args[1].offset,
+           cons.args[1].domain == &R(), cons.blockSize,
+           C().functorCount > 1 ? C().functors[1].blockSize : 8};
+    return s;
+  }
+  static term Tail(term t, uint32_t pos) {
+    term p;
+    memcpy(&p, t + pos, 8);
+    return p;
+  }
+  const IDomainDefinition* TailDomain() const { return Dom(C().functors[0].args[1].domain); }
+
+  uint32_t SizeOfTermAt(term t) const override {
+    Cons s = Shape();
+    uint64_t n = 0;
+    for (;; t = Tail(t, s.tailPos)) {
+      if (Number(t) != 1) return static_cast<uint32_t>(n + s.nilSize);
+      n += s.consSize;
+      if (!s.head->IsScalar()) n += s.head->SizeOfTermAt(ArgTerm(s.head, t, s.headPos));
+      if (!s.plainTail) return static_cast<uint32_t>(n + TailDomain()->SizeOfTermAt(Tail(t, s.tailPos)));
+    }
+  }
+  uint32_t AlignedSizeOfTerm(term t) const override {
+    Cons s = Shape();
+    uint64_t n = 0;
+    for (;; t = Tail(t, s.tailPos)) {
+      if (Number(t) != 1) return static_cast<uint32_t>(n + Align8(s.nilSize));
+      n += Align8(s.consSize);
+      if (!s.head->IsScalar()) n += s.head->AlignedSizeOfTerm(ArgTerm(s.head, t, s.headPos));
+      if (!s.plainTail)
+        return static_cast<uint32_t>(n + TailDomain()->AlignedSizeOfTerm(Tail(t, s.tailPos)));
+    }
+  }
+  term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
+    Cons s = Shape();
+    uint32_t at = 0;
+    uint8_t* tailSlot = nullptr;
+    for (;; t = Tail(t, s.tailPos)) {
+      uint8_t* block = target + at;
+      if (tailSlot) memcpy(tailSlot, &block, 8);
+      if (Number(t) != 1) {
+        memcpy(block, t, s.nilSize);
+        at += Align8(s.nilSize);
+        break;
+      }
+      memcpy(block, t, s.consSize);
+      at += Align8(s.consSize);
+      if (!s.head->IsScalar()) {
+        uint32_t n;
+        term copy = s.head->CopyTerm(target + at, ArgTerm(s.head, t, s.headPos), boundRequired, &n);
+        memcpy(block + s.headPos, &copy, 8);
+        at += n;
+      }
+      tailSlot = block + s.tailPos;
+      if (!s.plainTail) {
+        uint32_t n;
+        term copy = TailDomain()->CopyTerm(target + at, Tail(t, s.tailPos), boundRequired, &n);
+        memcpy(tailSlot, &copy, 8);
+        at += n;
+        break;
+      }
+    }
+    *used = at;
+    return target;
+  }
+  term CopyTermFromGStack(term t) const override {
+    Cons s = Shape();
+    term first = nullptr;
+    uint8_t* tailSlot = nullptr;
+    for (;; t = Tail(t, s.tailPos)) {
+      term copy = t;
+      bool more = false;
+      if (InGStack(t)) {
+        bool cons = Number(t) == 1;
+        uint32_t size = cons ? s.consSize : s.nilSize;
+        auto* h = static_cast<uint8_t*>(Memory::AllocHeap(Align8(size)));
+        memcpy(h, t, size);
+        if (cons && !s.head->IsScalar()) {
+          term head = s.head->CopyTermFromGStack(ArgTerm(s.head, t, s.headPos));
+          memcpy(h + s.headPos, &head, 8);
+        }
+        copy = h;
+        more = cons;
+      }
+      if (tailSlot) memcpy(tailSlot, &copy, 8); else first = copy;
+      if (!more) break;
+      tailSlot = const_cast<uint8_t*>(copy) + s.tailPos;
+      if (!s.plainTail) {
+        term rest = TailDomain()->CopyTermFromGStack(Tail(t, s.tailPos));
+        memcpy(tailSlot, &rest, 8);
+        break;
+      }
+    }
+    return first;
+  }
+  int CompareTerms(term a, term b) const override {
+    Cons s = Shape();
+    for (;; a = Tail(a, s.tailPos), b = Tail(b, s.tailPos)) {
+      uint32_t x = Number(a), y = Number(b);
+      if (x != y) return x < y ? -1 : 1;
+      if (x != 1) return 0;
+      int r = s.head->CompareTerms(ArgTerm(s.head, a, s.headPos), ArgTerm(s.head, b, s.headPos));
+      if (r) return r;
+      if (!s.plainTail) return TailDomain()->CompareTerms(Tail(a, s.tailPos), Tail(b, s.tailPos));
+    }
+  }
+  bool Validate(term t) const override {
+    Cons s = Shape();
+    for (;; t = Tail(t, s.tailPos)) {
+      if (!Readable(t, 8)) return false;
+      uint32_t n = Number(t);
+      if (n < 1 || n > C().functorCount) return false;
+      if (n != 1) return true;
+      if (!Readable(t, s.consSize) || !s.head->Validate(ArgTerm(s.head, t, s.headPos)))
+        return false;
+      if (!s.plainTail) return TailDomain()->Validate(Tail(t, s.tailPos));
+    }
+  }
+  bool IsGround(term t) const override {
+    if (!R().reference) return true;
+    Cons s = Shape();
+    for (;; t = Tail(t, s.tailPos)) {
+      if (Number(t) != 1) return true;
+      if (!s.head->IsScalar() && !s.head->IsGround(ArgTerm(s.head, t, s.headPos))) return false;
+      if (!s.plainTail) return TailDomain()->IsGround(Tail(t, s.tailPos));
+    }
+  }
+};
+
+// Predicate values: a code pointer and the data object it runs with.
+class TPredicateValue : public TCompound<Layout::Single> {
+ public:
+  uint32_t ValueSize() const override { return 16; }
+  bool Validate(term t) const override {
+    if (!Readable(t, 16)) return false;
+    const void* code;
+    const uint8_t* data;
+    memcpy(&code, t, 8);
+    memcpy(&data, t + 8, 8);
+    if (OSInterface::OSIsBadCodePtr(code)) return false;
+    if (!data) return true;
+    const RFunctor& f = C().functors[0];
+    if (f.argCount < 2) return Readable(data, 8);
+    const IDomainDefinition* d = Dom(f.args[1].domain);
+    return d->Validate(ArgTerm(d, t, f.args[0].offset + f.args[1].offset));
+  }
+};
+
+template <uint32_t DbKind>
+class TFacts : public TCompound<Layout::Word> {
+ public:
+  const RFactDomain& FD() const { return *reinterpret_cast<const RFactDomain*>(this); }
+  uintptr_t ObjectFactsOffset() const override { return DbKind == 2 ? FD().heads : 0; }
+  void* ClassFactsHeads() const override {
+    return DbKind == 1 ? reinterpret_cast<void*>(FD().heads) : nullptr;
+  }
+  uint32_t DatabaseKind() const override { return DbKind; }
+};
+
+// --- Reference variants (20-29, 31, 32) -----------------------------------------------------
+
+static const RRefCell* Deref(term t) {
+  auto* c = reinterpret_cast<const RRefCell*>(t);
+  while ((c->tag & 0xFF) == 0 && c->value) c = reinterpret_cast<const RRefCell*>(c->value);
+  return c;
+}
+static bool IsBound(const RRefCell* c) { return (c->tag & 0xFF) == 1; }
+
+template <class Base, bool ScalarBase>
+class TRef : public Base {
+ public:
+  using Base::R;
+  // The base kind's term inside a bound cell.
+  static term Value(const RRefCell* c) {
+    return ScalarBase ? reinterpret_cast<term>(&c->value) : reinterpret_cast<term>(c->value);
+  }
+  static const RRefCell* BoundCell(term t) {
+    const RRefCell* c = Deref(t);
+    if (!IsBound(c)) Raise(328);
+    return c;
+  }
+  uint32_t SizeOfTerm(term t) const override { return SizeOfTermAt(t); }
+  uint32_t SizeOfTermAt(term t) const override {
+    const RRefCell* c = Deref(t);
+    if (!IsBound(c) || ScalarBase) return 16;
+    return 16 + Base::SizeOfTermAt(Value(c));
+  }
+  uint32_t AlignedSizeOfTerm(term t) const override {
+    const RRefCell* c = Deref(t);
+    if (!IsBound(c) || ScalarBase) return 16;
+    return 16 + Base::AlignedSizeOfTerm(Value(c));
+  }
+  uint32_t ArgumentSize() const override { return 8; }
+  bool IsScalar() const override { return false; }
+  bool IsBoxed() const override { return true; }
+  bool IsChar() const override { return false; }
+  bool IsTermBoxedForAnonymousTypePosition() const override { return false; }
+  bool Validate(term t) const override { return Readable(t, 16); }
+  bool IsGround(term t) const override {
+    const RRefCell* c = Deref(t);
+    if (!IsBound(c)) return false;
+    return ScalarBase || Base::IsGround(Value(c));
+  }
+  term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
+    const RRefCell* c = Deref(t);
+    auto* cell = reinterpret_cast<RRefCell*>(target);
+    *used = 16;
+    if (!IsBound(c)) {
+      if (boundRequired) Raise(328);
+      cell->tag = cell->value = 0;
+      return target;
+    }
+    *cell = *c;
+    if (!ScalarBase) {
+      uint32_t n;
+      term copy = Base::CopyTerm(target + 16, Value(c), boundRequired, &n);
+      cell->value = reinterpret_cast<uint64_t>(copy);
+      *used += n;
+    }
+    return target;
+  }
+  term CopyTermFromGStack(term t) const override {
+    const RRefCell* c = BoundCell(t);
+    if (!InGStack(c)) return reinterpret_cast<term>(c);
+    auto* h = static_cast<RRefCell*>(Memory::AllocHeap(16));
+    *h = *c;
+    if (!ScalarBase) h->value = reinterpret_cast<uint64_t>(Base::CopyTermFromGStack(Value(c)));
+    return reinterpret_cast<term>(h);
+  }
+  int CompareTerms(term a, term b) const override {
+    return Base::CompareTerms(Value(BoundCell(a)), Value(BoundCell(b)));
+  }
+  term Term_2_RefTerm(term t) const override {
+    auto* cell = static_cast<RRefCell*>(Memory::AllocHeap(16));
+    cell->tag = 1;
+    cell->value = 0;
+    if (ScalarBase) {
+      if constexpr (std::is_base_of_v<TIntegralDomainDefinition, Base>) {
+        uint32_t bits = this->I().storageBits;
+        if (bits != 8 && bits != 16 && bits != 32) Raise(318);
+      }
+      memcpy(&cell->value, t, Base::ValueSize());
+    } else {
+      cell->value = reinterpret_cast<uint64_t>(t);
+    }
+    return reinterpret_cast<term>(cell);
+  }
+};
+
+// --- The class table --------------------------------------------------------------------------
+
+class TAny : public TDomainDefinition {};
+
+template <class C>
+static uintptr_t TableOf() {
+  static C instance;
+  return *reinterpret_cast<const uintptr_t*>(&instance);
+}
+
+static uintptr_t g_classTable[kDomainKinds];
+
+static void FillClassTable(uintptr_t* t) {
+  t[kChar] = TableOf<TCharDomain>();
+  t[kInteger] = TableOf<TIntegral<true>>();
+  t[kUnsigned] = TableOf<TIntegral<false>>();
+  t[kInteger64] = TableOf<TIntegral64<true>>();
+  t[kUnsigned64] = TableOf<TIntegral64<false>>();
+  t[kReal] = TableOf<TReal>();
+  t[kString] = TableOf<TText<kString>>();
+  t[kBinary] = TableOf<TBinary>();
+  t[kCompound] = TableOf<TCompound<Layout::Word>>();
+  t[kList] = TableOf<TList>();
+  t[kSingleCompound] = TableOf<TCompound<Layout::Single>>();
+  t[kClassFacts] = TableOf<TFacts<1>>();
+  t[kObjectFacts] = TableOf<TFacts<2>>();
+  t[kPointer] = TableOf<TPointer<kPointer>>();
+  t[kPredicateValue] = TableOf<TPredicateValue>();
+  t[kSymbol] = TableOf<TText<kSymbol>>();
+  t[kObject] = TableOf<TPointer<kObject>>();
+  t[kAnyDomain] = t[kTermDomain] = TableOf<TAny>();
+  t[kRefChar] = TableOf<TRef<TCharDomain, true>>();
+  t[kRefInteger] = TableOf<TRef<TIntegral<true>, true>>();
+  t[kRefUnsigned] = TableOf<TRef<TIntegral<false>, true>>();
+  t[kRefReal] = TableOf<TRef<TReal, true>>();
+  t[kRefString] = TableOf<TRef<TText<kString>, false>>();
+  t[kRefBinary] = TableOf<TRef<TBinary, false>>();
+  t[kRefCompound] = TableOf<TRef<TCompound<Layout::Word>, false>>();
+  t[kRefList] = TableOf<TRef<TList, false>>();
+  t[kRefPointer] = TableOf<TRef<TPointer<kPointer>, true>>();
+  t[kRefSymbol] = TableOf<TRef<TText<kSymbol>, false>>();
+  t[kString8] = TableOf<TString8>();
+  t[kRefString8] = TableOf<TRef<TString8, false>>();
+  t[kRefObject] = TableOf<TRef<TPointer<kObject>, true>>();
+  t[kPointerLike] = TableOf<TPointer<kPointerLike>>();
+}
+
+const uintptr_t* BuildDomainClassTable() {
+  // Built once by the first unit initialisation; later calls read it.
+  static const bool built = (FillClassTable(g_classTable), true);
+  (void)built;
+  return g_classTable;
+}
+
+void ActivateDomain(RDomainRecord* record) {
+  const uintptr_t* table = BuildDomainClassTable();
+  uintptr_t kind = record->kind;
+  if (kind >= 100) return;  // already active
+  // A code without a class would leave a record that crashes its callers.
+  if (kind == 0 || kind >= kDomainKinds)
+    Errors::InternalError(L"Invalid kind %u of the domain '%s'", static_cast<unsigned>(kind),
+                          record->name ? record->name : L"");
+  uint32_t old = OSInterface::OSProtectWrite(&record->kind, 8);
+  record->kind = table[kind];
+  OSInterface::OSProtectRestore(&record->kind, 8, old);
+}
+
+}  // namespace Qel::RunTime::Terms
+
+namespace Qel::RunTime::detail {
+void EnsureDomainClassTable() { Terms::BuildDomainClassTable(); }
+}  // namespace Qel::RunTime::detail

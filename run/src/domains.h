@@ -1,0 +1,117 @@
+// The domain classes.  A class has no data members: `this` is the domain
+// record, whose first word is the class's method table once activated.
+#pragma once
+
+#include "runtime.h"
+
+namespace Qel::RunTime::Terms {
+
+using detail::term;
+
+class TDomainDefinition : public IDomainDefinition {
+ public:
+  const RDomainRecord& R() const { return *reinterpret_cast<const RDomainRecord*>(this); }
+
+  const wchar_t* Name() const override;
+  RScopeClassDescriptor* ScopeDescriptor() const override;
+  uint32_t SizeOfTerm(term t) const override;
+  uint32_t ValueSize() const override;
+  uint32_t SizeOfTermAt(term t) const override;
+  uint32_t ArgumentSize() const override;
+  uint32_t TextLength(term t) const override;
+  uint32_t BlockHeaderSize() const override;
+  bool IsScalar() const override;
+  uint32_t CompoundWord() const override;
+  void FormatVG(RStreamCursor* out, term t, const wchar_t* directive) const override;
+  bool Validate(term t) const override;
+  wchar_t* LowLevelToString(term t, wchar_t* out) const override;
+  term LowLevelFromString(const wchar_t** cursor) const override;
+  term CopyTermToGStack(term t) const override final;
+  term ReadFromStream(RStreamCursor* in) const override;
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override;
+  void WriteToStream(RStreamCursor* out, term t) const override;
+  wchar_t* ToStringFromAnotherWorld(const void* view, term t) const override;
+  void DebuggerLoadRecord(const void* view) const override;
+  uintptr_t ObjectFactsOffset() const override;
+  void* ClassFactsHeads() const override;
+  term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override;
+  term CopyTermFromGStack(term t) const override;
+  uint8_t* AllocateTerm(uint32_t bytes) const override;
+  void IsEqualTerms(term a, term b) const override;
+  int CompareTerms(term a, term b) const override;
+  int32_t ConvertI2I(int32_t v) const override;
+  int32_t ConvertU2I(uint32_t v) const override;
+  int32_t ConvertR2I(double v) const override;
+  uint32_t ConvertI2U(int32_t v) const override;
+  uint32_t ConvertU2U(uint32_t v) const override;
+  uint32_t ConvertR2U(double v) const override;
+  double ConvertI2R(int32_t v) const override;
+  double ConvertU2R(uint32_t v) const override;
+  double ConvertR2R(double v) const override;
+  void PostInitialize() const override;
+  bool IsBoxed() const override;
+  uint32_t FunctorCount() const override;
+  uint32_t FunctorOfTerm(term t) const override;
+  bool HasFunctorWord() const override;
+  bool IsGround(term t) const override;
+  term Term_2_RefTerm(term t) const override;
+  bool IsList() const override;
+  void BinarySize(term t, RHtoBinary* emitter) const override;
+  void BinaryEmit(term t, RHtoBinary* emitter) const override;
+  void BinaryPrepareRead(const uint8_t* image, RBinaryReader* reader) const override;
+  term BinaryRead(const uint8_t* image, RBinaryReader* reader) const override;
+  const wchar_t* QualifiedName() const override;
+  bool IsTermBoxedForAnonymousTypePosition() const override;
+  uint32_t AlignedSizeOfTerm(term t) const override;
+  bool IsChar() const override;
+  term BinaryReadCodePage(RBinaryReader* reader) const override;
+  term BinaryReadFinish(term t) const override;
+  void DebuggerWriteValue(const void* view, term t, uint32_t radix) const override;
+  void EnumerateFacts(void* object, void* callback) const override;
+  uint32_t DatabaseKind() const override;
+  uint32_t BinaryHeaderSize() const override;
+
+  // Non-virtual helpers.
+  term NewValueTerm(const void* value) const;
+  term CopyTermToHeap(term t) const;
+};
+
+class TIntegralDomainDefinition : public TDomainDefinition {
+ public:
+  const RIntegralDomain& I() const { return *reinterpret_cast<const RIntegralDomain*>(this); }
+  bool Signed() const;
+  int64_t Load(term t) const;      // the value by storage width
+  virtual uint32_t Word30() const;                  // 58
+  virtual uint32_t DeclaredBits() const;            // 59
+  virtual uint32_t StorageBits() const;             // 60
+  virtual int64_t LowBound() const;                 // 61
+  virtual int64_t HighBound() const;                // 62
+  virtual bool IsInRange(int64_t v) const;          // 63
+  virtual void CheckRange(int64_t v) const;         // 64
+  virtual void Check_II_Range(int32_t v) const;     // 65
+  virtual void Check_IU_Range(uint32_t v) const;    // 66
+  virtual void Check_UI_Range(int32_t v) const;     // 67
+  virtual void Check_UU_Range(uint32_t v) const;    // 68
+  [[noreturn]] void RangeError(const char* value) const;
+};
+
+class TRealDomainDefinition : public TDomainDefinition {
+ public:
+  const RRealDomain& D() const { return *reinterpret_cast<const RRealDomain*>(this); }
+  virtual uint32_t Word38() const;                  // 58
+  virtual double LowBound() const;                  // 59
+  virtual double HighBound() const;                 // 60
+  virtual bool IsInRange(double v) const;           // 61
+  virtual void CheckRealRange(double v) const;      // 62
+  virtual uint32_t Digits() const;                  // 63
+  virtual uint32_t Word34() const;                  // 64
+};
+
+class TSymbolDomainDefinition;
+
+}  // namespace Qel::RunTime::Terms
+
+namespace Qel::RunTime::detail {
+// Text of a double with the given significant digits (8-bit, for messages).
+void RealText(double v, int digits, char* out, size_t size);
+}

@@ -1,0 +1,51 @@
+// Internals shared by the runtime's sources.
+#pragma once
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "qel6run.h"
+
+namespace Qel::RunTime::detail {
+
+using namespace Qel::RunTime::Kernel;
+using Terms::term;
+
+extern HMODULE g_module;
+
+// A run-time error from this library's string table.
+template <class... A>
+[[noreturn]] inline void Raise(uint32_t code, A... args) {
+  Errors::RunTimeErrorFromModule(g_module, code, args...);
+}
+[[noreturn]] inline void Internal(const wchar_t* text) { Errors::InternalError(L"%s", text); }
+
+constexpr uint32_t Align8(uint64_t n) { return static_cast<uint32_t>((n + 7) & ~uint64_t{7}); }
+
+// Global-stack memory aligned to 8 bytes, so the collector sees the pointers
+// stored in it.
+inline uint8_t* GAlloc(uint32_t size) {
+  uint8_t* top = Memory::MarkGStack();
+  if (reinterpret_cast<uintptr_t>(top) & 7) Memory::AllocGStack(4);
+  return Memory::AllocGStack(size ? size : 8);
+}
+
+inline bool InGStack(const void* p) {
+  auto* r = Control::TPrologThreadData::GetPTDwithBody();
+  auto* b = static_cast<const uint8_t*>(p);
+  return r && b >= r->gstackBase && b < r->gstackEnd;
+}
+
+inline bool Readable(const void* p, uint32_t n) {
+  return p && !OSInterface::OSIsBadReadPtr(p, n);
+}
+
+// The symbol table's instance of a text; `copy` false keeps the given text.
+const wchar_t* InternSymbol(const wchar_t* text, bool copy);
+
+void EnsureDomainClassTable();
+// The thunks of a class with objects (its descriptor's initialisation).
+void InitializeObjectClass(RScopeClassDescriptor* d);
+
+}  // namespace Qel::RunTime::detail

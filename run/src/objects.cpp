@@ -52,8 +52,14 @@ TObject* Convert(const RMethodTableHeader* h, const RInterfaceDescriptor* want,
 }  // namespace
 
 void* AllocateObject(const RClassDescriptorInfo* info, Memory::TFinalizer finalizer) {
-  if (info->needsFinalization) return Memory::AllocHeapWithFinalization(info->size, finalizer);
-  return Memory::AllocHeap(info->size);
+  // Profile context 4 (classes), keyed by the low word of the class info.
+  uint32_t depth = Memory::Statistics::memProf_ContextOpen(
+      4, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info)));
+  void* object = info->needsFinalization
+                     ? Memory::AllocHeapWithFinalization(info->size, finalizer)
+                     : Memory::AllocHeap(info->size);
+  Memory::Statistics::memProf_ContextClose(depth);
+  return object;
 }
 
 TObject* TryConvertObject(const RInterfaceDescriptor* interface, const TObject* object) {

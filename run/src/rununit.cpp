@@ -25,12 +25,10 @@ auto* const kChainEnd = reinterpret_cast<RScopeClassDescriptor*>(intptr_t{-1});
 RModuleRecord* g_head = nullptr;
 RModuleRecord* g_tail = nullptr;
 
-// Serialises the name search across modules.  The kernel's core critical
-// section takes this place once the kernel exports it.
-CRITICAL_SECTION g_coreLock;
-struct CoreLockInit {
-  CoreLockInit() { InitializeCriticalSection(&g_coreLock); }
-} g_coreLockInit;
+// The registry and the name search across modules are serialised by the
+// kernel's core critical section.
+void Lock() { Multithreading::EnterQelCoreCriticalSection(); }
+void Unlock() { Multithreading::LeaveQelCoreCriticalSection(); }
 
 void InitKind1(RScopeClassDescriptor* d) {
   if (d->initialize) d->initialize();
@@ -83,14 +81,14 @@ void LinkDescriptor(RModuleRecord* module, RScopeClassDescriptor* d) {
     if (d->kind == 1) d->kind = reinterpret_cast<uintptr_t>(&g_kind1);
     else if (d->kind == 2) d->kind = reinterpret_cast<uintptr_t>(&g_kind2);
   }
-  EnterCriticalSection(&g_coreLock);
+  Lock();
   if (!d->link) {
     d->link = module->chain;
     module->chain = d;
   }
   RScopeClassDescriptor* first = FindByName(d->name);
   d->canonical = first ? first : d;
-  LeaveCriticalSection(&g_coreLock);
+  Unlock();
   OSInterface::OSProtectRestore(d, kDescriptorHeaderBytes, old);
 }
 
@@ -108,11 +106,11 @@ void LinkTable(void* module, bool removable, const RScopeClassDescriptor* const*
   m->chain = kChainEnd;
   m->removable = removable;
   m->next = nullptr;
-  EnterCriticalSection(&g_coreLock);
+  Lock();
   m->prev = g_tail;
   (g_tail ? g_tail->next : g_head) = m;
   g_tail = m;
-  LeaveCriticalSection(&g_coreLock);
+  Unlock();
 
   ForEachDescriptor(table, [&](RScopeClassDescriptor* d) { LinkDescriptor(m, d); });
   ForEachDescriptor(table, [&](RScopeClassDescriptor* d) {
@@ -120,6 +118,26 @@ void LinkTable(void* module, bool removable, const RScopeClassDescriptor* const*
     if (d->kind >= 100) d->Methods()->initialize(d);
     OSInterface::OSProtectRestore(d, kDescriptorHeaderBytes, old);
   });
+}
+
+// The memory profiler's predefined contexts: the classes of every module.
+void BuildProfileContexts(Memory::Statistics::RContextsBuilder* builder) {
+  for (RModuleRecord* m = g_head; m; m = m->next) {
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(static_cast<HMODULE>(m->module), path, MAX_PATH);
+    const wchar_t* moduleName = path;
+    for (const wchar_t* p = path; *p; ++p)
+      if (*p == L'\\' || *p == L'/') moduleName = p + 1;
+    for (RScopeClassDescriptor* d = m->chain; d && d != kChainEnd; d = d->link) {
+      if (d->kind < 100) continue;
+      const RDescriptorMethods* t = d->Methods();
+      if (void* key = t->thunkState(d)) {
+        const Terms::RDomainRecord* object = t->objectDomain(d);
+        builder->AddClass(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key)), moduleName,
+                          t->position(d), object && object->name ? object->name : L"", t->name(d));
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -138,12 +156,13 @@ int RunUnitInitialization(void* module, void* second, const RScopeClassDescripto
       LinkTable(module, second == nullptr, table);
     });
   });
+  Memory::Statistics::memProf_SetContextsBuilder(BuildProfileContexts);
   if (code) RunTrapped([] { Errors::DisplayErrorMessage(); });
   return static_cast<int>(code);
 }
 
 void RunUnitTermination(void* module) {
-  EnterCriticalSection(&g_coreLock);
+  Lock();
   RModuleRecord* m = g_head;
   while (m && m->module != module) m = m->next;
   if (m && m->removable) {
@@ -154,7 +173,7 @@ void RunUnitTermination(void* module) {
     if (m->prev) m->prev->next = m->next;
     Memory::ReleaseHeap(m);
   }
-  LeaveCriticalSection(&g_coreLock);
+  Unlock();
   if (!m)
     Errors::qelLogPrintf(5, "qel6run unloadScopes: Module %08llX not found",
                          reinterpret_cast<unsigned long long>(module));

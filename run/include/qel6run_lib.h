@@ -36,6 +36,13 @@ QEL6RUN_LIB_API double PFP_Add(double left, double right);
 QEL6RUN_LIB_API double PFP_Sub(double left, double right);
 QEL6RUN_LIB_API double PFP_Mult(double left, double right);
 QEL6RUN_LIB_API double PFP_Div(double left, double right);
+// Register-convention entries for generated and assembler code (C++ code
+// does not call them): compare two doubles from the machine stack into the
+// flags, move a double from the machine stack onto the x87 stack, and pop the
+// x87 top into RDX (low word) and RAX (high word).
+QEL6RUN_LIB_API void PFP_COMP();
+QEL6RUN_LIB_API void PFP_TOFLOATSTACK();
+QEL6RUN_LIB_API void PFP_FLOATSTACKTOREG();
 // Rounded half up; out of range raises 316.
 QEL6RUN_LIB_API int32_t PFP_RealInt(double x);
 QEL6RUN_LIB_API uint32_t PFP_RealUnsigned(double x);

@@ -75,6 +75,7 @@ static int HexValue(wchar_t c) {
 uint8_t* toBinaryCompact(const wchar_t* s) {
   size_t length = wcslen(s);
   if (length % 2) Fail();
+  if (length / 2 > 0xFFFFFFFBu) Errors::RunTimeError(206, 0xFFFFFFFFu, 0xFFFFFFFFu);
   for (size_t i = 0; i < length; ++i)
     if (HexValue(s[i]) < 0) Fail();
   uint8_t* binary = NewHeapBinary(static_cast<uint32_t>(length / 2));

@@ -224,3 +224,50 @@ TEST(Math, RandomOfNoNumbersIsAnError) {
             L"error r302: The value '0' is not in range [1 .. 2147483647] of the domain '::integer'");
   EXPECT_EQ(CodeOf([] { QelMath::Random_1(-8); }), 302u);
 }
+
+// The register-convention helpers, called as generated code calls them.
+namespace {
+
+uint64_t CompareFlags(double left, double right) {
+  uint64_t flags;
+  asm volatile(
+      "sub $16, %%rsp\n\t"
+      "movsd %[l], 8(%%rsp)\n\t"
+      "movsd %[r], (%%rsp)\n\t"
+      "call _ZN7QelMath8PFP_COMPEv\n\t"
+      "pushfq\n\t"
+      "pop %[f]\n\t"
+      : [f] "=r"(flags)
+      : [l] "x"(left), [r] "x"(right)
+      : "memory", "cc");
+  return flags & 0x45;  // ZF PF CF
+}
+
+double ThroughFloatStack(double x) {
+  uint64_t hi, lo;
+  asm volatile(
+      "sub $16, %%rsp\n\t"
+      "movsd %[x], (%%rsp)\n\t"
+      "call _ZN7QelMath16PFP_TOFLOATSTACKEv\n\t"
+      "call _ZN7QelMath19PFP_FLOATSTACKTOREGEv\n\t"
+      : "=a"(hi), "=d"(lo)
+      : [x] "x"(x)
+      : "memory", "cc");
+  uint64_t bits = hi << 32 | lo;
+  double out;
+  memcpy(&out, &bits, 8);
+  return out;
+}
+
+}  // namespace
+
+TEST(Math, RegisterConventionHelpers) {
+  constexpr uint64_t CF = 0x01, PF = 0x04, ZF = 0x40;
+  EXPECT_EQ(CompareFlags(1.0, 2.0), CF);
+  EXPECT_EQ(CompareFlags(2.0, 1.0), 0u);
+  EXPECT_EQ(CompareFlags(-0.0, 0.0), ZF);
+  EXPECT_EQ(CompareFlags(kNaN, 1.0), ZF | PF | CF);
+  EXPECT_EQ(CompareFlags(-kInf, -1e308), CF);
+  for (double x : {0.0, -1.5, 3.141592653589793, 1e-310, -kInf})
+    EXPECT_EQ(ThroughFloatStack(x), x);
+}

@@ -143,12 +143,18 @@ TEST(Codec, IncompressibleInputIsStored) {
 
 TEST(Codec, ResultIsTheNewestBlockOfTheGlobalStack) {
   // The coder's tables are given back: the global stack ends at the result.
+  // (Blocks are rounded up to the kernel's alignment, at most 8.)
+  auto endsAtTop = [](const uint8_t* binary) {
+    const uint8_t* end = binary - 4 + SizeWord(binary);
+    const uint8_t* top = Memory::MarkGStack();
+    return top >= end && top < end + 8;
+  };
   uint8_t* mark = Memory::MarkGStack();
   const uint8_t* packed = CompressBinary(Binary(Text(5000)).get());
   EXPECT_EQ(packed - 4, mark);
-  EXPECT_EQ(Memory::MarkGStack(), mark + ((SizeWord(packed) + 3) & ~3u));
+  EXPECT_TRUE(endsAtTop(packed));
   const uint8_t* plain = ExpandBinary(packed);
-  EXPECT_EQ(Memory::MarkGStack(), plain - 4 + ((SizeWord(plain) + 3) & ~3u));
+  EXPECT_TRUE(endsAtTop(plain));
   Memory::ReleaseGStack(mark);
 }
 

@@ -49,9 +49,9 @@ static void CheckArgument(double x, Accept accept) {
   }
 }
 
-// A result that overflowed from a finite argument.
+// A result that overflowed from a finite argument: the x87 overflow fault.
 static double CheckResult(double r) {
-  if (std::isinf(r)) Raise(kRealOverflow);
+  if (std::isinf(r)) RaiseProcessorException(kFloatOverflow);
   return r;
 }
 

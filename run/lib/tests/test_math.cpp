@@ -172,7 +172,7 @@ TEST(Math, ElementaryFunctionsCheckTheirArguments) {
       {ln, "ln", 0.0, 305},          {ln, "ln", -1.0, 305},           {ln, "ln", -kDenormal, 305},
       {QelMath::log, "log", -0.0, 305}, {QelMath::sqrt, "sqrt", -1.0, 305},
       {QelMath::sqrt, "sqrt", -0.0, 305}, {QelMath::exp, "exp", kInf, 315},
-      {QelMath::exp, "exp", -kInf, 315}, {QelMath::exp, "exp", 1000.0, 315},
+      {QelMath::exp, "exp", -kInf, 315}, {QelMath::exp, "exp", 1000.0, 1},
       {ln, "ln", kInf, 315},         {QelMath::sin, "sin", kNaN, 313},
       {arctan, "arctan", kInf, 315}, {QelMath::sqrt, "sqrt", kNaN, 313},
   };
@@ -184,6 +184,8 @@ TEST(Math, ElementaryFunctionsCheckTheirArguments) {
   EXPECT_EQ(ErrorText(), L"error r313: Non floating-point format data (NaN or unsupported format)");
   EXPECT_EQ(CodeOf([] { QelMath::exp(kInf); }), 315u);
   EXPECT_EQ(ErrorText(), L"error r315: Floating-point overflow");
+  EXPECT_EQ(CodeOf([] { QelMath::exp(710.0); }), 1u);
+  EXPECT_EQ(ErrorText(), L"error r001: Exception C0000091: Float overflow");
 }
 
 TEST(Math, RandomGeneratorFollowsItsRecurrence) {

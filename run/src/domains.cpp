@@ -276,8 +276,24 @@ class TIntegral : public TIntegralDomainDefinition {
     memcpy(h, t, ValueSize());
     return h;
   }
+  int64_t Value(term t) const {
+    switch (I().storageBits) {
+      case 32: {
+        uint32_t v;
+        memcpy(&v, t, 4);
+        return IsSigned ? int64_t{static_cast<int32_t>(v)} : int64_t{v};
+      }
+      case 16: {
+        uint16_t v;
+        memcpy(&v, t, 2);
+        return IsSigned ? int64_t{static_cast<int16_t>(v)} : int64_t{v};
+      }
+      case 8: return IsSigned ? int64_t{static_cast<int8_t>(t[0])} : int64_t{t[0]};
+      default: Raise(318);
+    }
+  }
   int CompareTerms(term a, term b) const override {
-    int64_t x = Load(a), y = Load(b);
+    int64_t x = Value(a), y = Value(b);
     return x < y ? -1 : x > y ? 1 : 0;
   }
   bool IsTermBoxedForAnonymousTypePosition() const override { return true; }

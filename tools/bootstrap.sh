@@ -18,6 +18,10 @@ packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w
           mingw-w64-x86-64-dev wine wine64 xvfb xauth cmake ninja-build googletest
           dpkg-dev make autoconf automake libtool)
 
+# Benchmarks compare with these; `bootstrap.sh bench` installs them too.
+bench_packages=(libz-mingw-w64-dev ncompress swi-prolog-nox)
+[ "${1:-}" = bench ] && packages+=("${bench_packages[@]}")
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

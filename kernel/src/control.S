@@ -462,8 +462,8 @@ gs_alloc:
         test    rax, rax
         jz      1f
         mov     r9d, ecx
-        add     r9, 3
-        and     r9, -4
+        add     r9, 7                      /* 8-aligned blocks: see AllocGStack */
+        and     r9, -8
         add     r9, rax
         cmp     r9, [r8 + PTD_GSTACKCOMMIT]
         jae     1f

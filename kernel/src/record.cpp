@@ -177,7 +177,8 @@ static bool IsOutOfMemory(DWORD rc) {
 uint8_t* AllocGStack(uint32_t size) {
   TPrologThreadData* r = CurrentPTD();
   uint8_t* top = r->gstackTop;
-  uint64_t rounded = (static_cast<uint64_t>(size) + 3) & ~uint64_t{3};
+  // Blocks stay 8-aligned: the collector finds pointers only in aligned words.
+  uint64_t rounded = (static_cast<uint64_t>(size) + 7) & ~uint64_t{7};
   if (!top) Errors::RunTimeError(203);
   if (rounded >= static_cast<uint64_t>(r->gstackEnd - top)) {
     LogLine("\n!!! ERR_RUNTIME_GStackOverflow 2. ESP=%08llX\nSize=%08X, CommitTop=%08llX, "
@@ -214,7 +215,7 @@ uint8_t* AllocGStack(uint32_t size) {
 
 void AdjustGStackAlloc(void* block, uint32_t size) {
   TPrologThreadData* r = CurrentPTD();
-  uint8_t* end = static_cast<uint8_t*>(block) + ((static_cast<uint64_t>(size) + 3) & ~uint64_t{3});
+  uint8_t* end = static_cast<uint8_t*>(block) + ((static_cast<uint64_t>(size) + 7) & ~uint64_t{7});
   if (end > r->gstackTop)
     AllocGStack(static_cast<uint32_t>(end - r->gstackTop));
   else

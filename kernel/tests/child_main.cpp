@@ -5,16 +5,80 @@
 #include <cstdio>
 #include <cstring>
 
+#include <gc.h>
+
+#include <cstdlib>
+
 #include "qel6kernel.h"
 
 using namespace Qel::RunTime::Kernel;
 using PTD = Control::TPrologThreadData;
 
+// --- The unit sequence of a program -------------------------------------------
+
+void* volatile g_kept;  // read by nobody: volatile keeps the store
+
+static void PrintFinalized(void* block) {
+  printf("finalized %d\n", *static_cast<int*>(block));
+  fflush(stdout);
+}
+
+__attribute__((noinline)) static void* Finalizable(int tag) {
+  auto* block = static_cast<int*>(Memory::AllocHeapWithFinalization(16, PrintFinalized));
+  *block = tag;
+  return block;
+}
+
+static const char* g_goal;
+
+static void Goal() {
+  printf("goal ran\n");
+  fflush(stdout);
+  g_kept = Finalizable(1);  // reachable until the end: finalised at termination
+  Finalizable(2);           // unreachable: finalised by the collection
+  for (int i = 0; i < 3; ++i) Memory::GarbageCollector();
+  printf("collected\n");
+  fflush(stdout);
+  if (!strcmp(g_goal, "raise")) Errors::RunTimeError(201, 9u);
+  if (!strcmp(g_goal, "fail")) Fail();
+}
+
+// units GOAL [VERSION]: initialisation, the goal, termination.
+[[noreturn]] static void Units(const char* goal, const char* version) {
+  g_goal = goal;
+  uintptr_t table[] = {version ? strtoull(version, nullptr, 16) : 8, static_cast<uintptr_t>(-2)};
+  auto* units = reinterpret_cast<const Qel::RunTime::RScopeClassDescriptor* const*>(table);
+  int rc = KernelUnitInitialization(nullptr, units);
+  if (rc) ExitProcess(rc);
+  rc = KernelUnitInitialization(nullptr, units);  // a second unit
+  if (rc) ExitProcess(rc);
+  rc = ExeInitialization();
+  if (rc) ExitProcess(rc);
+  rc = RunGoal(Goal);
+  printf("goal result %d\n", rc);
+  fflush(stdout);
+  KernelUnitTermination();
+  ExeTermination(rc);
+}
+
 __attribute__((noinline)) static int ReadThrough(volatile int* p) { return *p; }
 
 int main(int argc, char** argv) {
   const char* scenario = argc > 1 ? argv[1] : "";
-  if (!strcmp(scenario, "fail")) {
+  if (!strcmp(scenario, "units")) {
+    Units(argc > 2 ? argv[2] : "ok", argc > 3 ? argv[3] : nullptr);
+  } else if (!strcmp(scenario, "gcabort")) {
+    // The collector aborts while it holds its lock.
+    GC_unregister_my_thread();
+    GC_stack_base none{};
+    GC_register_my_thread(&none);
+    printf("returned\n");
+    return 0;
+  } else if (!strcmp(scenario, "gcoom")) {
+    GC_abort_on_oom();
+    printf("returned\n");
+    return 0;
+  } else if (!strcmp(scenario, "fail")) {
     PTD::Run_Fail();
   } else if (!strcmp(scenario, "error")) {
     static const TFullCursor where{0x04000069, L"roster.pro"};

@@ -37,10 +37,11 @@ TEST(ThreadRecord, UnifyCopyFlag) {
   EXPECT_EQ(PTD::TestCurrentUnifyCopy(), 0);
 }
 
-TEST(GStack, AllocationRoundsToFourAndZeroRequestKeepsTheTop) {
+// Blocks are 8-aligned so that the collector sees the pointers in them.
+TEST(GStack, AllocationRoundsToEightAndZeroRequestKeepsTheTop) {
   GStackScope scope;
   struct Case { uint32_t size, advance; };
-  for (Case c : {Case{0, 0}, Case{1, 4}, Case{4, 4}, Case{5, 8}, Case{4097, 4100}}) {
+  for (Case c : {Case{0, 0}, Case{1, 8}, Case{4, 8}, Case{8, 8}, Case{12, 16}, Case{4097, 4104}}) {
     uint8_t* top = Memory::MarkGStack();
     EXPECT_EQ(Memory::AllocGStack(c.size), top);
     EXPECT_EQ(Memory::MarkGStack(), top + c.advance) << "size " << c.size;
@@ -86,8 +87,8 @@ TEST(GStack, ReachingTheEndExactlyRaises201AndCommitNeverPassesTheEnd) {
   std::wstring msg = PTD::GetCurrentLastErrorMessage();
   EXPECT_NE(msg.find(L"error r201: GStack exhausted. Request=" + std::to_wstring(left)),
             std::wstring::npos);
-  // Four bytes less fits; the commit stops at the end.
-  EXPECT_EQ(RunTrapped([&] { Memory::AllocGStack(left - 4); }), 0u);
+  // One block (eight bytes) less fits; the commit stops at the end.
+  EXPECT_EQ(RunTrapped([&] { Memory::AllocGStack(left - 8); }), 0u);
   EXPECT_EQ(r->gstackCommitTop, r->gstackEnd);
   Memory::ReleaseGStack(scope.mark);
   Memory::SystemFreeGStack();
@@ -102,7 +103,7 @@ TEST(GStack, Strings) {
   GStackScope scope;
   wchar_t* empty = Memory::AllocGStackString(0);
   EXPECT_EQ(empty[0], 0);
-  EXPECT_EQ(Memory::MarkGStack(), reinterpret_cast<uint8_t*>(empty) + 4);
+  EXPECT_EQ(Memory::MarkGStack(), reinterpret_cast<uint8_t*>(empty) + 8);
   wchar_t* s = Memory::AllocGStackString(5);
   EXPECT_EQ(s[5], 0);
   for (uint32_t n : {0xFFFFFFFEu, 0xFFFFFFFFu, 0x80000000u})
@@ -113,9 +114,9 @@ TEST(GStack, AdjustMakesTheNewestAllocationExactlyThatLong) {
   GStackScope scope;
   uint8_t* block = Memory::AllocGStack(100);
   Memory::AdjustGStackAlloc(block, 10);
-  EXPECT_EQ(Memory::MarkGStack(), block + 12);
+  EXPECT_EQ(Memory::MarkGStack(), block + 16);
   Memory::AdjustGStackAlloc(block, 300);
-  EXPECT_EQ(Memory::MarkGStack(), block + 300);
+  EXPECT_EQ(Memory::MarkGStack(), block + 304);
 }
 
 TEST(GStack, SizesAreBoundedByThePageFile) {

@@ -19,6 +19,7 @@
 #include <gc/javaxfc.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwchar>
 
 namespace Qel::RunTime::Kernel {
@@ -146,6 +147,7 @@ void HeapProcessAttach() {
   // load step (the loader lock is held) nor be told apart from client
   // threads at thread attach.
   GC_set_markers_count(1);
+  if (getenv("GC_MARKERS")) _putenv("GC_MARKERS=1");  // it would override the count
   GC_set_abort_func(CollectorAbort);
   GC_set_warn_proc(IgnoreWarning);
   GC_INIT();

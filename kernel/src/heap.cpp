@@ -53,8 +53,14 @@ uint64_t Ticks() {
 }
 
 void Start(Timer& t) { t.start = Ticks(); }
-void Stop(Timer& t) { t.accumulated += Ticks() - t.start; }
-void RefreshElapsed() { g_elapsed.accumulated = Ticks() - g_elapsed.start; }
+// Returns the reading, which also refreshes the elapsed timer.
+uint64_t Stop(Timer& t) {
+  uint64_t now = Ticks();
+  t.accumulated += now - t.start;
+  return now;
+}
+void RefreshElapsed(uint64_t now) { g_elapsed.accumulated = now - g_elapsed.start; }
+void RefreshElapsed() { RefreshElapsed(Ticks()); }
 
 bool StatisticsOn() { return g_statistics > 0; }
 
@@ -64,10 +70,7 @@ auto Timed(Call&& call) {
   if (!StatisticsOn()) return call();
   Start(g_inCollector);
   struct Finish {
-    ~Finish() {
-      Stop(g_inCollector);
-      RefreshElapsed();
-    }
+    ~Finish() { RefreshElapsed(Stop(g_inCollector)); }
   } finish;
   return call();
 }
@@ -255,11 +258,23 @@ wchar_t* CopyStringToGStack(const wchar_t* s) { return CopyStringToHeap(s); }
 void NullFinalisationProc(void* block, void* finalizer) {
   if (g_profileOpen) Statistics::memProf_WriteDeAlloc(block);
   auto fn = reinterpret_cast<TFinalizer>(finalizer);
-  if (!fn || OSInterface::OSIsBadCodePtr(reinterpret_cast<const void*>(fn))) return;
+  if (!fn) return;
+  // Most blocks share a few finalisers: the last one found executable is
+  // not looked up again.
+  static void* volatile lastExecutable = nullptr;
+  if (finalizer != lastExecutable) {
+    if (OSInterface::OSIsBadCodePtr(finalizer)) return;
+    lastExecutable = finalizer;
+  }
   // The finaliser runs on whatever thread the collector chose: give it a
-  // record when it has none, a trap, and its global-stack top back.
-  bool temporary = CreateTemporaryPTDifNeed();
+  // record when it has none (the slot holds a record of ours or null), a
+  // trap, and its global-stack top back.
   TPrologThreadData* r = CurrentPTD();
+  bool temporary = false;
+  if (!r || r->signature != TPrologThreadData::Signature) {
+    temporary = CreateTemporaryPTDifNeed();
+    r = CurrentPTD();
+  }
   uint8_t* top = r->gstackTop;
   bool timed = StatisticsOn();
   if (timed) Start(g_inFinalizers);

@@ -119,7 +119,7 @@ struct QEL_KERNEL_API TPrologThreadData {
   uint32_t reserved;
   uintptr_t exceptionP0;
   uintptr_t exceptionP1;
-  // Kernel bookkeeping, after the documented fields.
+  // Kernel bookkeeping, after the fixed fields.
   TPrologThreadData* rootNext;        // records whose global stacks are roots
   TPrologThreadData* rootPrev;
   uint32_t flags;
@@ -202,6 +202,9 @@ QEL_KERNEL_API void PollUserBreak();
 
 namespace Memory {
 
+// Blocks on the global stack are 8-aligned (sizes round up to 8), so that
+// the collector sees the pointers stored in them; the used part of every
+// thread's global stack is a root of the collector.
 QEL_KERNEL_API uint8_t* AllocGStack(uint32_t size);
 QEL_KERNEL_API void AdjustGStackAlloc(void* block, uint32_t size);
 QEL_KERNEL_API uint8_t* MarkGStack();

@@ -95,6 +95,9 @@ void GC_CALLBACK IgnoreWarning(char*, GC_word) {}
 // A fatal collector error: msg is null when the collector ran out of memory
 // at start-up or for its own tables.
 void GC_CALLBACK CollectorAbort(const char* msg) {
+  // From now on nothing may wait for the collector's lock (thread attach of
+  // the thread that shows the message, thread detach).
+  g_collectorFailed = true;
   if (!msg) {
     LogLine("Can't start up: not enough memory\n");
     FatalErrorExit(204);

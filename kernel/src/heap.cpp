@@ -234,7 +234,17 @@ void* ReAllocHeap(void* block, uint32_t size) {
 
 void ReleaseHeap(void* block) {
   if (!block) return;
+  // Only the start of a heap block can be freed; anything else would
+  // corrupt the collector's tables.
+  if (GC_base(block) != block) {
+    LogLine("\n!!! ReleaseHeap( %08llX ): not a heap block\n",
+            reinterpret_cast<unsigned long long>(block));
+    return;
+  }
   if (g_profileOpen) Statistics::memProf_WriteDeAlloc(block);
+  // A finaliser left registered would later run on whatever reuses the
+  // memory.
+  GC_register_finalizer_ignore_self(block, nullptr, nullptr, nullptr, nullptr);
   Timed([=] { GC_free(block); });
 }
 

@@ -74,6 +74,20 @@ TEST(Heap, ErrorInAFinaliserIsTrappedThereAndOthersStillRun) {
   EXPECT_EQ(r->gstackTop, top);
 }
 
+TEST(Heap, ExplicitReleaseDropsTheFinaliser) {
+  memset(g_finalized, 0, sizeof g_finalized);
+  void* block = Memory::AllocHeapWithFinalization(16, CountFinalizer);
+  *static_cast<int*>(block) = 4;
+  Memory::ReleaseHeap(block);
+  // The memory is reused; its finaliser must not follow it.
+  for (int i = 0; i < 1000; ++i) *static_cast<int*>(Memory::AllocHeap(16)) = 4;
+  static int notOnTheHeap[4];
+  Memory::ReleaseHeap(&notOnTheHeap[1]);  // ignored
+  ScrubStack();
+  for (int i = 0; i < 3; ++i) Memory::GarbageCollector();
+  EXPECT_EQ(g_finalized[4], 0);
+}
+
 TEST(Heap, CollectionSwitchIsACounterThatNeverGoesBelowZero) {
   Memory::GarbageCollectorDisable();
   Memory::GarbageCollectorDisable();

@@ -92,3 +92,17 @@ ChildResult RunChild(const std::wstring& program, const std::wstring& args,
   }
   return result;
 }
+
+static const wchar_t* kKernelKey = L"SOFTWARE\\Tarnwick\\Corvane6\\qel6kernel.dll\\.Default";
+
+KernelSettings::KernelSettings(unsigned long logLevel, int miniDump) {
+  HKEY key;
+  DWORD level = logLevel;
+  RegCreateKeyExW(HKEY_CURRENT_USER, kKernelKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+  RegSetValueExW(key, L"ExceptionLog", 0, REG_DWORD, reinterpret_cast<BYTE*>(&level), 4);
+  if (miniDump >= 0)
+    RegSetValueExW(key, L"MiniDump", 0, REG_DWORD, reinterpret_cast<BYTE*>(&miniDump), 4);
+  RegCloseKey(key);
+}
+
+KernelSettings::~KernelSettings() { RegDeleteKeyW(HKEY_CURRENT_USER, kKernelKey); }

@@ -16,3 +16,10 @@ ChildResult RunChild(const std::wstring& program, const std::wstring& args,
 std::wstring TempFolder(const wchar_t* name);
 std::wstring ProgramFolder();
 std::string ReadFileBytes(const std::wstring& path);
+
+// Sets the kernel's registry values (log level; minidump type unless
+// negative) for the children started while it lives.
+struct KernelSettings {
+  KernelSettings(unsigned long logLevel, int miniDump);
+  ~KernelSettings();
+};

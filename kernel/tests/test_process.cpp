@@ -8,21 +8,6 @@
 
 namespace {
 
-const wchar_t* kKey = L"SOFTWARE\\Tarnwick\\Corvane6\\qel6kernel.dll\\.Default";
-
-// Sets the kernel's registry values for the children started meanwhile.
-struct KernelSettings {
-  KernelSettings(DWORD logLevel, int miniDump) {
-    HKEY key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
-    RegSetValueExW(key, L"ExceptionLog", 0, REG_DWORD, reinterpret_cast<BYTE*>(&logLevel), 4);
-    if (miniDump >= 0)
-      RegSetValueExW(key, L"MiniDump", 0, REG_DWORD, reinterpret_cast<BYTE*>(&miniDump), 4);
-    RegCloseKey(key);
-  }
-  ~KernelSettings() { RegDeleteKeyW(HKEY_CURRENT_USER, kKey); }
-};
-
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 }  // namespace

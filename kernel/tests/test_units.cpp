@@ -10,6 +10,12 @@ namespace {
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
 }  // namespace
 
 TEST(UnitSequence, GoalResultBecomesTheExitCodeAndFinalisersRunOnce) {
@@ -29,6 +35,28 @@ TEST(UnitSequence, GoalResultBecomesTheExitCodeAndFinalisersRunOnce) {
           << Narrow(r.err);
     else
       EXPECT_EQ(r.err, L"");
+  }
+}
+
+TEST(UnitSequence, CoreStartsOnceAndEachStepIsLogged) {
+  std::wstring folder = TempFolder(L"units-log");
+  {
+    KernelSettings settings(5, -1);
+    ChildResult r = RunChild(L"kernel_child.exe", L"units ok", folder);
+    EXPECT_EQ(r.exitCode, 0u);
+  }
+  std::string log = ReadFileBytes(folder + L"\\qel6kernelExceptions.log");
+  EXPECT_EQ(Count(log, "coreInitialization() Release"), 1u) << log;
+  EXPECT_EQ(Count(log, "Qel::RunTime::Kernel::KernelUnitInitialization( "), 2u) << log;
+  const char* steps[] = {"DllMain(", "coreInitialization()", "RunGoal() ProcessId=",
+                         "call GarbageCollector", "KernelUnitTermination",
+                         "ExeTermination() ProcessId=", "executeFinalizers() start",
+                         "FinalizeAll() started", "FinalizeAll() end", "executeFinalizers() stop"};
+  size_t at = 0;
+  for (const char* step : steps) {
+    size_t next = log.find(step, at);
+    EXPECT_NE(next, std::string::npos) << "missing or out of order: " << step << "\n" << log;
+    if (next != std::string::npos) at = next;
   }
 }
 

@@ -38,6 +38,7 @@ static NodePtr* Find(NodePtr* link, const wchar_t* text) {
 }
 
 const wchar_t* RBinTree::Insert(const wchar_t* text, bool copy) {
+  if (!text) text = L"";
   auto* lock = reinterpret_cast<CRITICAL_SECTION*>(lock_);
   EnterCriticalSection(lock);
   Node** link = Find(&root_, text);

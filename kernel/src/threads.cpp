@@ -89,6 +89,7 @@ void LeaveQelCoreCriticalSection() { LeaveCriticalSection(&g_coreLock); }
 
 void* CreatePrologThread(const RPrologRunnablePredicateStruct* predicate, uint32_t gstackSize,
                          uint32_t machineStackSize, uint32_t creationFlags) {
+  if (!predicate || !predicate->code) Errors::InternalError(L"CreatePrologThread: no predicate");
   auto* start = static_cast<StartRecord*>(Memory::AllocUncollectableHeap(sizeof(StartRecord)));
   start->code = predicate->code;
   start->object = predicate->object;

@@ -82,9 +82,24 @@ auto Timed(Call&& call) {
 
 // --- Collector callbacks (the collector holds its lock) ----------------------
 
+// True when [base, top) is committed memory of one reservation (a record
+// left behind by a thread killed from outside may name anything).
+bool CommittedRange(const uint8_t* base, const uint8_t* top) {
+  MEMORY_BASIC_INFORMATION mbi;
+  if (!VirtualQuery(base, &mbi, sizeof mbi) || mbi.State != MEM_COMMIT ||
+      mbi.AllocationBase != base)
+    return false;
+  return top <= static_cast<const uint8_t*>(mbi.BaseAddress) + mbi.RegionSize;
+}
+
 void GC_CALLBACK PushGStackRoots() {
-  for (TPrologThreadData* r = g_roots; r; r = r->rootNext)
-    if (r->gstackBase && r->gstackTop > r->gstackBase) GC_push_all(r->gstackBase, r->gstackTop);
+  for (TPrologThreadData* r = g_roots; r; r = r->rootNext) {
+    if (!IsValidPTD(r)) break;
+    uint8_t* base = r->gstackBase;
+    uint8_t* top = r->gstackTop;
+    if (base && top > base && top <= r->gstackCommitTop && CommittedRange(base, top))
+      GC_push_all(base, top);
+  }
   if (g_previousPushRoots) g_previousPushRoots();
 }
 

@@ -31,6 +31,20 @@ namespace Terms {
 
 class IDomainDefinition;
 class TIntegralDomainDefinition;
+
+// The block interface of every stream that terms are read from or written
+// to.  The runtime reads and writes UTF-16 straight in the lent blocks.
+//   NextBlock: a reader gets the block that holds its position (the current
+//   one while the position is before its end, else the next one, with the
+//   position cell reset); length 0 is the end of the stream.  A writer
+//   hands over a block once it has set the position cell to its end, and
+//   gets the block to go on writing in.
+//   PositionCell: the byte offset within the current block; the runtime
+//   advances it as it reads or writes.
+struct RBufferSource {
+  virtual void NextBlock(uint8_t** base, uint32_t* length) = 0;
+  virtual uint32_t* PositionCell() = 0;
+};
 class TRealDomainDefinition;
 struct RStreamCursor;   // a cursor over an RBufferSource
 struct RHtoBinary;      // binary-image emitter
@@ -254,6 +268,35 @@ QEL_RUN_API double ConvertR2R(const IDomainDefinition* d, double v);
 QEL_RUN_API void Validate(const IDomainDefinition* d, term t);
 QEL_RUN_API bool IsTermBoxedForAnonymousTypePosition(const IDomainDefinition* d);
 [[noreturn]] QEL_RUN_API void Error_FreeVariable();
+
+// Register-convention entries for generated code (see unify.S); C++ code
+// does not call them.
+QEL_RUN_API void RUN_Unify();
+QEL_RUN_API void Coerse_EAX();
+QEL_RUN_API void Coerse_EBX();
+QEL_RUN_API void Coerse_ECX();
+QEL_RUN_API void Coerse_EDX();
+QEL_RUN_API void Coerse_ESI();
+QEL_RUN_API void Coerse_EDI();
+
+// Text transfers over a buffer source.
+namespace Streams {
+// The next code unit; 319 at the end of the stream.
+QEL_RUN_API wchar_t ParseChar(RBufferSource* source);
+// Returns the last character read from the current block; 320 otherwise.
+QEL_RUN_API void ungetChar(RBufferSource* source);
+// The next n code units as they are (a new heap string, cut at the end).
+QEL_RUN_API wchar_t* ParseString(RBufferSource* source, uint32_t n);
+// The next n bytes as a new binary (shrunk at the end of the stream).
+QEL_RUN_API uint8_t* ParseBytes(RBufferSource* source, uint32_t n);
+// The next line with its escapes resolved; 319 at the end of the stream.
+QEL_RUN_API wchar_t* ParseLine(RBufferSource* source);
+// A term of the domain read from its text form (text non-zero).
+QEL_RUN_API term ParseFromStream(const IDomainDefinition* d, RBufferSource* source, uint32_t text);
+QEL_RUN_API term ParseToTerm(const IDomainDefinition* d, const wchar_t* text);
+// Writes the term's quoted text form.
+QEL_RUN_API void StreamFromTerm(const IDomainDefinition* d, RBufferSource* sink, term t);
+}  // namespace Streams
 
 }  // namespace Terms
 

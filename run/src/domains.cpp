@@ -8,6 +8,9 @@
 // seen by the collector.
 #include "domains.h"
 
+#include "streams.h"
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
@@ -29,7 +32,7 @@ uint32_t TDomainDefinition::SizeOfTerm(term t) const { return SizeOfTermAt(t); }
 uint32_t TDomainDefinition::ValueSize() const { return 0; }
 uint32_t TDomainDefinition::SizeOfTermAt(term) const { return 0; }
 uint32_t TDomainDefinition::ArgumentSize() const { return 8; }
-uint32_t TDomainDefinition::TextLength(term) const { return 0; }
+uint32_t TDomainDefinition::TextLength(term t) const { return CountText(this, t); }
 uint32_t TDomainDefinition::BlockHeaderSize() const { return 0; }
 bool TDomainDefinition::IsScalar() const { return true; }
 uint32_t TDomainDefinition::CompoundWord() const { return 0; }
@@ -37,8 +40,8 @@ void TDomainDefinition::FormatVG(RStreamCursor*, term, const wchar_t*) const {
   Errors::InternalError(L"TDomainDefinition::FormatVG for domain: '%s'", QualifiedName());
 }
 bool TDomainDefinition::Validate(term) const { Internal(L"TDomainDefinition::Validate"); }
-wchar_t* TDomainDefinition::LowLevelToString(term, wchar_t*) const {
-  Internal(L"TDomainDefinition::LowLevelToString");
+wchar_t* TDomainDefinition::LowLevelToString(term t, wchar_t* out) const {
+  return WriteInto(this, t, out);
 }
 term TDomainDefinition::LowLevelFromString(const wchar_t**) const {
   Internal(L"TDomainDefinition::LowLevelFromString");
@@ -152,6 +155,81 @@ void RealText(double v, int digits, char* out, size_t size) {
 
 namespace Qel::RunTime::Terms {
 
+// --- Text helpers ------------------------------------------------------------------------
+
+static void SkipWhite(const wchar_t*& p) {
+  while (*p && OSInterface::IsCharWhiteSpace(*p)) ++p;
+}
+// 307: the symbol expected at p.
+[[noreturn]] static void Expected(const IDomainDefinition* d, wchar_t c, const wchar_t* p) {
+  Raise(307, static_cast<int>(c), d->QualifiedName(), p);
+}
+[[noreturn]] static void Invalid(const IDomainDefinition* d, const wchar_t* p) {
+  Raise(303, d->QualifiedName(), p);
+}
+// 327: expected c, got what was read.
+[[noreturn]] static void ExpectedSymbol(const IDomainDefinition* d, wchar_t c, int got) {
+  Raise(327, static_cast<int>(c), got < 0 ? 0 : got, d->QualifiedName());
+}
+static void WriteNumber(RStreamCursor* out, const char* format, unsigned long long v) {
+  char text[32];
+  snprintf(text, sizeof text, format, v);
+  out->WriteAscii(text);
+}
+
+// A quoted text at p (after white space): its units, escapes translated.
+static wchar_t* ParseQuoted(const IDomainDefinition* d, const wchar_t*& p) {
+  SkipWhite(p);
+  if (*p != L'"') Expected(d, L'"', p);
+  const wchar_t* start = ++p;
+  size_t n = 0;
+  for (const wchar_t* q = start;; ++n) {
+    if (!*q) Expected(d, L'"', start - 1);
+    if (*q == L'"') break;
+    if (*q != L'\\') {
+      ++q;
+      continue;
+    }
+    if (q[1] == L'u') {
+      for (int i = 2; i < 6; ++i)
+        if (HexDigit(q[i]) < 0) {
+          wchar_t bad[2] = {q[i], 0};
+          Raise(317, bad);
+        }
+      q += 6;
+    } else {
+      if (UnescapeOf(q[1]) < 0) Invalid(d, q);
+      q += 2;
+    }
+  }
+  wchar_t* text = Memory::AllocHeapString(static_cast<uint32_t>(n));
+  wchar_t* o = text;
+  while (*p != L'"') {
+    if (*p != L'\\') {
+      *o++ = *p++;
+    } else if (p[1] == L'u') {
+      int v = 0;
+      for (int i = 2; i < 6; ++i) v = v << 4 | HexDigit(p[i]);
+      *o++ = static_cast<wchar_t>(v);
+      p += 6;
+    } else {
+      *o++ = static_cast<wchar_t>(UnescapeOf(p[1]));
+      p += 2;
+    }
+  }
+  ++p;
+  return text;
+}
+
+// A quoted string token of a stream; 327 without its quotes.
+static wchar_t* ReadQuoted(const IDomainDefinition* d, RStreamCursor* in) {
+  int c = SkipWhiteAndComments(*in);
+  c = c == 0 ? in->Read() : -1;
+  if (c < 0) Raise(319);
+  if (c != L'"') ExpectedSymbol(d, L'"', c);
+  return ReadStringBody(*in, d->QualifiedName());
+}
+
 // --- Scalars ------------------------------------------------------------------------
 
 // A scalar kind: the value cell is the term's whole memory.
@@ -184,7 +262,92 @@ class TCharDomain : public TScalar {
   }
   bool IsChar() const override { return true; }
   bool IsTermBoxedForAnonymousTypePosition() const override { return true; }
+  static wchar_t C(term t) {
+    wchar_t c;
+    memcpy(&c, t, 2);
+    return c;
+  }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
+    wchar_t c = C(t);
+    out->Write(L'\'');
+    if (c == 0) {  // read back as NUL by both parsers
+      out->Write(L'\\');
+      out->Write(L'0');
+    } else if (int e = EscapeOf(c)) {
+      out->Write(L'\\');
+      out->Write(static_cast<wchar_t>(e));
+    } else {
+      out->Write(c);
+    }
+    out->Write(L'\'');
+  }
+  void WriteToStream(RStreamCursor* out, term t) const override { out->Write(C(t)); }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    const wchar_t* p = *cursor;
+    SkipWhite(p);
+    if (*p != L'\'') Expected(this, L'\'', p);
+    const wchar_t* start = p++;
+    wchar_t c = *p;
+    if (!c) Expected(this, L'\'', start);
+    ++p;
+    if (c == L'\\') {
+      wchar_t e = *p;
+      if (!e) Expected(this, L'\'', start);
+      ++p;
+      if (e == L'u') {
+        int v[4];
+        for (int& d : v) {
+          d = HexDigit(*p);
+          if (d < 0) {
+            wchar_t bad[2] = {*p, 0};
+            Raise(317, bad);
+          }
+          ++p;
+        }
+        c = static_cast<wchar_t>((v[0] << 4 | v[1]) | (v[2] << 4 | v[3]) << 8);
+      } else if (e == L'0') {
+        c = 0;
+      } else {
+        int u = UnescapeOf(e);
+        c = u >= 0 ? static_cast<wchar_t>(u) : e;
+      }
+    }
+    if (*p != L'\'') Expected(this, L'\'', start);
+    *cursor = p + 1;
+    return NewValueTerm(&c);
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    int q = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    if (q != L'\'') ExpectedSymbol(this, L'\'', q);
+    wchar_t c = ReadCharBody(*in);
+    q = in->Read();
+    if (q != L'\'') ExpectedSymbol(this, L'\'', q);
+    return NewValueTerm(&c);
+  }
 };
+
+// The sign and magnitude rules of integral parsing: `largest` is the
+// width's largest value; a negative magnitude of largest + 1 is the smallest.
+static bool FitsWidth(uint64_t magnitude, bool negative, bool isSigned, uint64_t largest) {
+  if (magnitude <= largest) return true;
+  return isSigned && negative && magnitude == largest + 1;
+}
+
+// Digits of an integral text at p in radix 10, 8 (0o) or 16 (0x).
+static bool ParseMagnitude(const wchar_t*& p, uint64_t limit, uint64_t* value) {
+  int radix = 10;
+  if (p[0] == L'0' && (p[1] == L'o' || p[1] == L'O')) radix = 8, p += 2;
+  else if (p[0] == L'0' && (p[1] == L'x' || p[1] == L'X')) radix = 16, p += 2;
+  int d = HexDigit(*p);
+  if (d < 0 || d >= radix) return false;
+  uint64_t v = 0;
+  for (; (d = HexDigit(*p)) >= 0 && d < radix; ++p) {
+    if ((limit - static_cast<uint64_t>(d)) / static_cast<uint64_t>(radix) < v) Raise(316);
+    v = v * radix + d;
+  }
+  *value = v;
+  return true;
+}
 
 // --- Integral (kinds 2, 3) -------------------------------------------------------------
 
@@ -325,6 +488,44 @@ class TIntegral : public TIntegralDomainDefinition {
     if (IsSigned) return TDomainDefinition::ConvertR2U(v);
     return static_cast<uint32_t>(RoundedInRange(this, v));
   }
+
+  uint64_t Largest() const {
+    uint32_t bits = I().storageBits;
+    if (bits != 8 && bits != 16 && bits != 32) Raise(318);
+    return IsSigned ? (uint64_t{1} << (bits - 1)) - 1 : (uint64_t{1} << bits) - 1;
+  }
+  term Finish(uint64_t magnitude, bool negative) const {
+    if (!FitsWidth(magnitude, negative, IsSigned, Largest())) Raise(316);
+    int64_t v = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    CheckRange(v);
+    auto cell = static_cast<uint32_t>(v);
+    return NewValueTerm(&cell);
+  }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
+    int64_t v = Value(t);
+    if (v < 0) out->Write(L'-');
+    WriteNumber(out, "%llu", v < 0 ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v));
+  }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    const wchar_t* p = *cursor;
+    SkipWhite(p);
+    const wchar_t* start = p;
+    bool negative = false;
+    if (*p == L'+') ++p;
+    else if (IsSigned && *p == L'-') negative = true, ++p;
+    uint64_t magnitude;
+    if (!ParseMagnitude(p, 0xFFFFFFFFu, &magnitude)) Invalid(this, start);
+    *cursor = p;
+    return Finish(magnitude, negative);
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    if (SkipWhiteAndComments(*in) != 0) Raise(319);
+    int c = in->Read();
+    bool negative = false;
+    if (IsSigned && c == L'-') negative = true;
+    else if (c != L'+') in->Unget();
+    return Finish(ReadUnsigned(*in), negative);
+  }
 };
 
 // --- 64-bit integral (kinds 4, 5) ------------------------------------------------------
@@ -363,6 +564,44 @@ class TIntegral64 : public TScalar {
     snprintf(low, sizeof low, f, static_cast<unsigned long long>(I().low));
     snprintf(high, sizeof high, f, static_cast<unsigned long long>(I().high));
     Raise(302, value, low, high, QualifiedName());
+  }
+
+  static uint64_t V(term t) {
+    uint64_t v;
+    memcpy(&v, t, 8);
+    return v;
+  }
+  term Finish(uint64_t magnitude, bool negative) const {
+    if (!FitsWidth(magnitude, negative, IsSigned, IsSigned ? INT64_MAX : UINT64_MAX)) Raise(316);
+    uint64_t v = negative ? 0 - magnitude : magnitude;
+    CheckRange(v);
+    return NewValueTerm(&v);
+  }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
+    uint64_t v = V(t);
+    bool negative = IsSigned && static_cast<int64_t>(v) < 0;
+    if (negative) out->Write(L'-');
+    WriteNumber(out, "%llu", negative ? 0 - v : v);
+  }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    const wchar_t* p = *cursor;
+    SkipWhite(p);
+    const wchar_t* start = p;
+    bool negative = false;
+    if (*p == L'+') ++p;
+    else if (IsSigned && *p == L'-') negative = true, ++p;
+    uint64_t magnitude;
+    if (!ParseMagnitude(p, UINT64_MAX, &magnitude)) Invalid(this, start);
+    *cursor = p;
+    return Finish(magnitude, negative);
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    if (SkipWhiteAndComments(*in) != 0) Raise(319);
+    int c = in->Read();
+    bool negative = false;
+    if (IsSigned && c == L'-') negative = true;
+    else if (c != L'+') in->Unget();
+    return Finish(ReadUnsigned64(*in), negative);
   }
 };
 
@@ -409,6 +648,38 @@ class TReal : public TRealDomainDefinition {
   double ConvertU2R(uint32_t v) const override { return Checked(v); }
   double ConvertR2R(double v) const override { return Checked(v); }
 
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
+    double v;
+    memcpy(&v, t, 8);
+    if (std::isnan(v)) return out->WriteAscii("nan");
+    if (std::isinf(v)) return out->WriteAscii(v < 0 ? "-inf" : "inf");
+    char text[64];
+    RealText(v, D().digits > 15 ? 16 : static_cast<int>(D().digits), text, sizeof text);
+    out->WriteAscii(text);
+  }
+  term Finish(const wchar_t* text, const wchar_t** end, bool stream) const {
+    errno = 0;
+    wchar_t* stop;
+    double v = wcstod(text, &stop);
+    if (stop == text) {
+      if (stream) Raise(322, QualifiedName(), text);
+      Invalid(this, text);
+    }
+    if (errno == ERANGE && std::isinf(v)) Raise(316);
+    CheckRealRange(v);
+    if (end) *end = stop;
+    return NewValueTerm(&v);
+  }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    const wchar_t* p = *cursor;
+    SkipWhite(p);
+    return Finish(p, cursor, false);
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    if (SkipWhiteAndComments(*in) != 0) Raise(319);
+    return Finish(ReadRealText(*in), nullptr, true);
+  }
+
  private:
   double Checked(double v) const {
     CheckRealRange(v);
@@ -445,6 +716,29 @@ class TPointer : public TScalar {
     return Readable(cls, 16) && cls->magic == kClassRecordMagic;
   }
   bool IsTermBoxedForAnonymousTypePosition() const override { return true; }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
+    uint64_t v;
+    memcpy(&v, t, 8);
+    WriteNumber(out, "%016llX", v);
+  }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    const wchar_t* p = *cursor;
+    SkipWhite(p);
+    uint64_t v = 0;
+    int significant = 0;
+    for (int d; (d = HexDigit(*p)) >= 0; ++p) {
+      if (v || d) ++significant;
+      if (significant > 16) Raise(316);
+      v = v << 4 | static_cast<uint64_t>(d);
+    }
+    *cursor = p;
+    return NewValueTerm(&v);
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    if (SkipWhiteAndComments(*in) != 0) Raise(319);
+    uint64_t v = ReadHex(*in);
+    return NewValueTerm(&v);
+  }
 };
 
 // --- Strings, symbols, string8 ------------------------------------------------------------
@@ -494,6 +788,16 @@ class TText : public TDomainDefinition {
     if (a == b) return 0;
     return CompareUnits(S(a), S(b));
   }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override { WriteQuoted(*out, S(t)); }
+  void WriteToStream(RStreamCursor* out, term t) const override { out->Write(S(t)); }
+  term Finish(wchar_t* text) const {
+    if (K == kSymbol) return reinterpret_cast<term>(InternSymbol(text, false));
+    return reinterpret_cast<term>(text);
+  }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    return Finish(ParseQuoted(this, *cursor));
+  }
+  term ReadFromStream(RStreamCursor* in) const override { return Finish(ReadQuoted(this, in)); }
 };
 
 class TString8 : public TDomainDefinition {
@@ -521,6 +825,16 @@ class TString8 : public TDomainDefinition {
   int CompareTerms(term a, term b) const override {
     int r = OSInterface::OSCompareStringsA(S(a), S(b));
     return r < 0 ? -1 : r > 0 ? 1 : 0;
+  }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
+    WriteQuoted(*out, AnsiToWide(S(t)));
+  }
+  void WriteToStream(RStreamCursor* out, term t) const override { out->Write(AnsiToWide(S(t))); }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    return reinterpret_cast<term>(WideToAnsi(ParseQuoted(this, *cursor)));
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    return reinterpret_cast<term>(WideToAnsi(ReadQuoted(this, in)));
   }
 };
 
@@ -567,6 +881,60 @@ class TBinary : public TDomainDefinition {
     if (x != y) return x < y ? -1 : 1;
     int r = memcmp(a, b, x - 4);
     return r < 0 ? -1 : r > 0 ? 1 : 0;
+  }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    uint32_t n = SizeWord(t) - 4;
+    out->Write(L'$');
+    out->Write(L'[');
+    for (uint32_t i = 0; i < n; ++i) {
+      if (i) out->Write(L',');
+      out->Write(kHex[t[i] >> 4]);
+      out->Write(kHex[t[i] & 15]);
+    }
+    out->Write(L']');
+  }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    const wchar_t* p = *cursor;
+    SkipWhite(p);
+    if (*p != L'$') Expected(this, L'$', p);
+    if (*++p != L'[') Expected(this, L'[', p);
+    ++p;
+    SkipWhite(p);
+    uint32_t n = 0;
+    if (*p != L']') {
+      const wchar_t* q = p;
+      while (*q && *q != L']') n += *q++ == L',';
+      if (!*q) Expected(this, L']', p);
+      ++n;
+    }
+    uint8_t* data = AllocateTerm(n);
+    for (uint32_t i = 0; i < n; ++i) {
+      int hi = HexDigit(p[0]), lo = hi < 0 ? -1 : HexDigit(p[1]);
+      if (hi < 0 || lo < 0) {
+        wchar_t bad[2] = {hi < 0 ? p[0] : p[1], 0};
+        Raise(317, bad);
+      }
+      data[i] = static_cast<uint8_t>(hi << 4 | lo);
+      p += 2;
+      SkipWhite(p);
+      if (*p == L',' && i + 1 < n) {
+        ++p;
+        SkipWhite(p);
+      } else if (*p != L']' || i + 1 < n) {
+        Expected(this, L']', p);
+      }
+    }
+    if (*p != L']') Expected(this, L']', p);
+    *cursor = p + 1;
+    return data;
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    int c = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    if (c != L'$') ExpectedSymbol(this, L'$', c);
+    c = in->Read();
+    if (c != L'[') ExpectedSymbol(this, L'[', c);
+    return ReadBinaryBody(*in);
   }
 };
 
@@ -937,6 +1305,22 @@ class TRef : public Base {
   }
   int CompareTerms(term a, term b) const override {
     return Base::CompareTerms(Value(BoundCell(a)), Value(BoundCell(b)));
+  }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
+    const RRefCell* c = Deref(t);
+    if (!IsBound(c)) return out->Write(L'_');
+    Base::WriteForConsultToStream(out, Value(c));
+  }
+  void WriteToStream(RStreamCursor* out, term t) const override {
+    const RRefCell* c = Deref(t);
+    if (!IsBound(c)) return out->Write(L'_');
+    Base::WriteToStream(out, Value(c));
+  }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    return Term_2_RefTerm(Base::LowLevelFromString(cursor));
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    return Term_2_RefTerm(Base::ReadFromStream(in));
   }
   term Term_2_RefTerm(term t) const override {
     auto* cell = static_cast<RRefCell*>(Memory::AllocHeap(16));

@@ -1,5 +1,6 @@
 // The exported term operations: thin entries over the domain's slots.
 #include "domains.h"
+#include "streams.h"
 
 namespace Qel::RunTime::Terms {
 
@@ -7,11 +8,7 @@ using namespace detail;
 
 uint32_t SizeOfTerm(const IDomainDefinition* d, term t) { return d->SizeOfTerm(t); }
 
-wchar_t* ToString(const IDomainDefinition* d, term t) {
-  wchar_t* text = Memory::AllocHeapString(d->TextLength(t));
-  *d->LowLevelToString(t, text) = 0;
-  return text;
-}
+wchar_t* ToString(const IDomainDefinition* d, term t) { return TermToString(d, t, true); }
 
 term FromString(const IDomainDefinition* d, const wchar_t* text) {
   const wchar_t* cursor = text;

@@ -215,8 +215,9 @@ TEST_F(Terms_, CopyFromGlobalStackLeavesNothingBehind) {
     ASSERT_FALSE(InGStack(t));
     auto* head = static_cast<term>(reinterpret_cast<const shapeList_cons*>(t)->head);
     ASSERT_FALSE(InGStack(head)) << cells;
-    if (*reinterpret_cast<const uint64_t*>(head) == 2)
+    if (*reinterpret_cast<const uint64_t*>(head) == 2) {
       ASSERT_FALSE(InGStack(reinterpret_cast<const Circle*>(head)->centre));
+    }
   }
   EXPECT_EQ(cells, 50);
   // Overwrite the released region: the heap copy is untouched.
@@ -380,7 +381,7 @@ TEST_F(Terms_, PlaceholderDomainsRaiseTheInternalErrorOfEachOperation) {
       {[t] { term c; CopyTermToGStack(D(any), t, &c); }, L"TDomainDefinition::CopyTerm"},
       {[t] { CopyTermFromGStack(D(any), t); }, L"TDomainDefinition::CopyTerm"},
       {[t] { Validate(D(any), t); }, L"TDomainDefinition::Validate"},
-      {[t] { ToString(D(any), t); }, L"TDomainDefinition::LowLevelToString"},
+      {[t] { ToString(D(any), t); }, L"TDomainDefinition::WriteForConsultToStream"},
       {[t] { D(any)->Term_2_RefTerm(t); }, L"TDomainDefinition::Term_2_RefTerm"},
       {[] { ConvertR2R(D(any), 1.0); }, L"TDomainDefinition::ConvertR2R"},
   };

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
+#include <string>
 #include <type_traits>
 
 namespace Qel::RunTime::Terms {
@@ -940,6 +941,13 @@ class TBinary : public TDomainDefinition {
 
 // --- Compounds (9, 11, 15, 12, 13) and lists (10) ------------------------------------------
 
+static const RRefCell* Deref(term t) {
+  auto* c = reinterpret_cast<const RRefCell*>(t);
+  while ((c->tag & 0xFF) == 0 && c->value) c = reinterpret_cast<const RRefCell*>(c->value);
+  return c;
+}
+static bool IsBound(const RRefCell* c) { return (c->tag & 0xFF) == 1; }
+
 static term ArgTerm(const IDomainDefinition* d, term block, uint32_t pos) {
   if (d->IsScalar()) return block + pos;
   term p;
@@ -1057,6 +1065,132 @@ class TCompound : public TDomainDefinition {
       if (ground && !d->IsScalar()) ground = d->IsGround(ArgTerm(d, t, pos));
     });
     return ground;
+  }
+
+  // --- Text forms ---
+  void WriteTerm(RStreamCursor* out, term t, bool quoted) const {
+    const RFunctor& f = F(t);
+    out->Write(f.name);
+    out->Write(L'(');
+    uint32_t i = 0;
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      if (i++) out->Write(L',');
+      if (quoted) d->WriteForConsultToStream(out, ArgTerm(d, t, pos));
+      else d->WriteToStream(out, ArgTerm(d, t, pos));
+    });
+    out->Write(L')');
+  }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override { WriteTerm(out, t, true); }
+  void WriteToStream(RStreamCursor* out, term t) const override { WriteTerm(out, t, false); }
+
+  // A new block of functor n (1-based), or the shared zero-arity value.
+  uint8_t* NewBlock(uint32_t n) const {
+    const RFunctor& f = C().functors[n - 1];
+    if (f.argCount == 0 && L != Layout::Single)
+      return const_cast<uint8_t*>(static_cast<const uint8_t*>(Memory::MEM_alloc_nullfunctor(4 * n)));
+    uint8_t* block = AllocateTerm(Align8(f.blockSize));
+    memset(block, 0, f.blockSize);
+    if (L != Layout::Single) {
+      uint64_t w = n;
+      memcpy(block, &w, 8);
+    }
+    return block;
+  }
+  static void Store(uint8_t* block, uint32_t pos, const IDomainDefinition* d, term value) {
+    if (d->IsScalar()) memcpy(block + pos, value, d->ValueSize());
+    else memcpy(block + pos, &value, 8);
+  }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    const wchar_t* p = *cursor;
+    SkipWhite(p);
+    if (!*p || !OSInterface::IsValid1stFunctorName(*p)) Raise(310, QualifiedName(), p);
+    uint32_t n = 0;
+    for (uint32_t i = 0; i < C().functorCount && !n; ++i) {
+      const wchar_t* name = C().functors[i].name;
+      size_t k = wcslen(name);
+      if (wcsncmp(p, name, k) == 0 && p[k] != L'_' && !(p[k] && OSInterface::IsCharAlphaNumerical(p[k])))
+        n = i + 1;
+    }
+    if (!n) {
+      const wchar_t* e = p;
+      while (*e && (*e == L'_' || OSInterface::IsCharAlphaNumerical(*e))) ++e;
+      Raise(309, Memory::CopyStringToHeap(std::wstring(p, e).c_str()), QualifiedName());
+    }
+    const RFunctor& f = C().functors[n - 1];
+    p += wcslen(f.name);
+    SkipWhite(p);
+    uint8_t* block = NewBlock(n);
+    if (f.argCount == 0) {
+      if (*p == L'(') {
+        ++p;
+        SkipWhite(p);
+        if (*p != L')') Expected(this, L')', p);
+        ++p;
+      }
+      *cursor = p;
+      return block;
+    }
+    if (*p != L'(') Expected(this, L'(', p);
+    ++p;
+    uint32_t i = 0;
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      Store(block, pos, d, d->LowLevelFromString(&p));
+      SkipWhite(p);
+      wchar_t want = ++i < f.argCount ? L',' : L')';
+      if (*p != want) Expected(this, want, p);
+      ++p;
+    });
+    *cursor = p;
+    return block;
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    int c = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    if (c < 0) Raise(319);
+    if (c != L'_' && (!OSInterface::IsCharAlphaNumerical(static_cast<wchar_t>(c)) ||
+                      (c >= L'0' && c <= L'9'))) {
+      wchar_t text[2] = {static_cast<wchar_t>(c), 0};
+      Raise(310, QualifiedName(), text);
+    }
+    wchar_t name[256];
+    size_t k = 0;
+    for (; c >= 0 && (c == L'_' || OSInterface::IsCharAlphaNumerical(static_cast<wchar_t>(c))); c = in->Read())
+      if (k < 255) name[k++] = static_cast<wchar_t>(c);
+    name[k] = 0;
+    if (c >= 0) in->Unget();
+    uint32_t n = 0;
+    for (uint32_t i = 0; i < C().functorCount && !n; ++i) {
+      const wchar_t* f = C().functors[i].name;
+      size_t j = 0;
+      while (f[j] && name[j] && OSInterface::OSConvertCharToLowerCase(f[j]) ==
+                                     OSInterface::OSConvertCharToLowerCase(name[j]))
+        ++j;
+      if (!f[j] && !name[j]) n = i + 1;
+    }
+    if (!n) Raise(309, Memory::CopyStringToHeap(name), QualifiedName());
+    const RFunctor& f = C().functors[n - 1];
+    uint8_t* block = NewBlock(n);
+    if (f.argCount == 0) {
+      if (SkipWhiteAndComments(*in) == 0) {
+        c = in->Read();
+        if (c == L'(') {
+          c = in->ReadNonWhite();
+          if (c != L')') ExpectedSymbol(this, L')', c);
+        } else if (c >= 0) {
+          in->Unget();
+        }
+      }
+      return block;
+    }
+    c = in->ReadNonWhite();
+    if (c != L'(') ExpectedSymbol(this, L'(', c);
+    uint32_t i = 0;
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      Store(block, pos, d, d->ReadFromStream(in));
+      wchar_t want = ++i < f.argCount ? L',' : L')';
+      int got = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+      if (got != want) ExpectedSymbol(this, want, got);
+    });
+    return block;
   }
 };
 
@@ -1201,6 +1335,96 @@ class TList : public TCompound<Layout::List> {
       if (!s.plainTail) return TailDomain()->IsGround(Tail(t, s.tailPos));
     }
   }
+
+  // --- Text forms ---
+  // The next cons or [] of a tail; null for an unbound reference tail.
+  term NextOf(term t, const Cons& s) const {
+    term next = Tail(t, s.tailPos);
+    if (s.plainTail) return next;
+    const RRefCell* c = Deref(next);
+    return IsBound(c) ? reinterpret_cast<term>(c->value) : nullptr;
+  }
+  void WriteList(RStreamCursor* out, term t, bool quoted) const {
+    Cons s = Shape();
+    out->Write(L'[');
+    for (bool first = true; t && Number(t) == 1; t = NextOf(t, s), first = false) {
+      if (!first) out->Write(L',');
+      term head = ArgTerm(s.head, t, s.headPos);
+      if (quoted) s.head->WriteForConsultToStream(out, head);
+      else s.head->WriteToStream(out, head);
+    }
+    if (!t) {
+      out->Write(L'|');
+      out->Write(L'_');
+    }
+    out->Write(L']');
+  }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override { WriteList(out, t, true); }
+  void WriteToStream(RStreamCursor* out, term t) const override { WriteList(out, t, false); }
+
+  // Builds the list from elements read by next(); a reference list's tails
+  // are bound cells.
+  template <class Next>
+  term Build(Next&& next) const {
+    Cons s = Shape();
+    term first = nullptr;
+    uint8_t* tailSlot = nullptr;
+    auto link = [&](term block) {
+      term value = s.plainTail || !tailSlot ? block : TailDomain()->Term_2_RefTerm(block);
+      if (tailSlot) memcpy(tailSlot, &value, 8);
+      else first = block;
+    };
+    while (term head = next()) {
+      uint8_t* cons = AllocateTerm(Align8(s.consSize));
+      memset(cons, 0, s.consSize);
+      uint64_t one = 1;
+      memcpy(cons, &one, 8);
+      Store(cons, s.headPos, s.head, head);
+      link(cons);
+      tailSlot = cons + s.tailPos;
+    }
+    link(static_cast<term>(Memory::MEM_alloc_nullfunctor(8)));
+    return first;
+  }
+  term LowLevelFromString(const wchar_t** cursor) const override {
+    const wchar_t* p = *cursor;
+    SkipWhite(p);
+    if (*p != L'[') Expected(this, L'[', p);
+    ++p;
+    SkipWhite(p);
+    if (!*p) Expected(this, L']', p);
+    bool done = *p == L']';
+    if (done) ++p;
+    const IDomainDefinition* element = Shape().head;
+    term list = Build([&]() -> term {
+      if (done) return nullptr;
+      term head = element->LowLevelFromString(&p);
+      SkipWhite(p);
+      if (*p == L',') ++p;
+      else if (*p == L']') ++p, done = true;
+      else Expected(this, L']', p);
+      return head;
+    });
+    *cursor = p;
+    return list;
+  }
+  term ReadFromStream(RStreamCursor* in) const override {
+    int c = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    if (c != L'[') ExpectedSymbol(this, L'[', c);
+    c = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    if (c < 0) Raise(319);
+    bool done = c == L']';
+    if (!done) in->Unget();
+    const IDomainDefinition* element = Shape().head;
+    return Build([&]() -> term {
+      if (done) return nullptr;
+      term head = element->ReadFromStream(in);
+      int sep = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+      if (sep == L']') done = true;
+      else if (sep != L',') ExpectedSymbol(this, L']', sep);
+      return head;
+    });
+  }
 };
 
 // Predicate values: a code pointer and the data object it runs with.
@@ -1235,12 +1459,6 @@ class TFacts : public TCompound<Layout::Word> {
 
 // --- Reference variants (20-29, 31, 32) -----------------------------------------------------
 
-static const RRefCell* Deref(term t) {
-  auto* c = reinterpret_cast<const RRefCell*>(t);
-  while ((c->tag & 0xFF) == 0 && c->value) c = reinterpret_cast<const RRefCell*>(c->value);
-  return c;
-}
-static bool IsBound(const RRefCell* c) { return (c->tag & 0xFF) == 1; }
 
 template <class Base, bool ScalarBase>
 class TRef : public Base {

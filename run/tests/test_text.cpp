@@ -319,3 +319,49 @@ TEST_F(Text, LongTextsGoThroughSeveralSinkChunks) {
   EXPECT_EQ(written.size(), 3u * 3000 + 2);
   EXPECT_EQ(CompareTerms(D(bin), data.data() + 4, FromString(D(bin), written.c_str())), 0);
 }
+
+TEST_F(Text, CompoundsAndLists) {
+  struct Case {
+    const IDomainDefinition* d;
+    const wchar_t* text;
+    const wchar_t* written;
+  };
+  const Case cases[] = {
+      {D(shape), L"point(1,2)", L"point(1,2)"},
+      {D(shape), L" circle ( point(3, 4) , 5 ) ", L"circle(point(3,4),5)"},
+      {D(shape), L"none", L"none()"},
+      {D(shape), L"none()", L"none()"},
+      {D(shape), L"none ( )", L"none()"},
+      {D(shapeList), L"[]", L"[]"},
+      {D(shapeList), L"[ ]", L"[]"},
+      {D(shapeList), L"[point(1,1), none ,circle(point(0,0),1)]", L"[point(1,1),none(),circle(point(0,0),1)]"},
+  };
+  for (const Case& c : cases) {
+    term t = nullptr;
+    ASSERT_EQ(ErrorOf([&] { t = FromString(c.d, c.text); }), 0u) << Narrow(c.text) << Narrow(LastErrorText());
+    EXPECT_EQ(Show(c.d, t), c.written);
+    EXPECT_EQ(CompareTerms(c.d, t, ParseToTerm(c.d, c.text)), 0) << Narrow(c.text);
+    EXPECT_EQ(CompareTerms(c.d, t, FromString(c.d, c.written)), 0) << Narrow(c.text);
+  }
+  // The declaration order decides, and a longer name is not cut short.
+  EXPECT_EQ(D(shape)->FunctorOfTerm(FromString(D(shape), L"none")), 3u);
+  struct Error {
+    const wchar_t* text;
+    uint32_t fromString, fromStream;
+  };
+  const Error errors[] = {
+      {L"pointx(1,2)", 309, 309}, {L"point_(1,2)", 309, 309}, {L"1", 310, 310},
+      {L"point 1,2)", 307, 327},  {L"point(1;2)", 307, 327},  {L"point(1,x)", 303, 317},
+      {L"point(1,2", 307, 327},
+  };
+  for (const Error& e : errors) {
+    EXPECT_EQ(ErrorOf([&] { FromString(D(shape), e.text); }), e.fromString) << Narrow(e.text);
+    EXPECT_EQ(ErrorOf([&] { ParseToTerm(D(shape), e.text); }), e.fromStream) << Narrow(e.text);
+  }
+  ErrorOf([] { FromString(D(shape), L"square(1)"); });
+  EXPECT_EQ(LastErrorText(), L"The functor 'square' is not in the domain 'shapes::shape'");
+  EXPECT_EQ(ErrorOf([] { FromString(D(shapeList), L"[point(1,1)"); }), 307u);
+  EXPECT_EQ(LastErrorText().find(L"The symbol ']' is expected"), 0u);
+  // Streams match functor names without regard to case.
+  EXPECT_EQ(Show(D(shape), ParseToTerm(D(shape), L"POINT(1,2)")), L"point(1,2)");
+}

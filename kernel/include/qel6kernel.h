@@ -232,6 +232,8 @@ QEL_KERNEL_API void* AllocAtomicHeap(uint32_t size);
 QEL_KERNEL_API void* AllocUncollectableHeap(uint32_t size);
 QEL_KERNEL_API void* AllocHeapWithFinalization(uint32_t size, TFinalizer finalizer);
 QEL_KERNEL_API void* ReAllocHeap(void* block, uint32_t size);
+// Frees a block at once; its finaliser, if any, is dropped without running.
+// A pointer that is not the start of a heap block is ignored.
 QEL_KERNEL_API void ReleaseHeap(void* block);
 QEL_KERNEL_API wchar_t* AllocHeapString(uint32_t n);
 QEL_KERNEL_API wchar_t* CopyStringToHeap(const wchar_t* s);

@@ -159,7 +159,7 @@ namespace Qel::RunTime::Terms {
 // --- Text helpers ------------------------------------------------------------------------
 
 static void SkipWhite(const wchar_t*& p) {
-  while (*p && OSInterface::IsCharWhiteSpace(*p)) ++p;
+  while (*p && IsWhite(*p)) ++p;
 }
 // 307: the symbol expected at p.
 [[noreturn]] static void Expected(const IDomainDefinition* d, wchar_t c, const wchar_t* p) {
@@ -678,7 +678,8 @@ class TReal : public TRealDomainDefinition {
   }
   term ReadFromStream(RStreamCursor* in) const override {
     if (SkipWhiteAndComments(*in) != 0) Raise(319);
-    return Finish(ReadRealText(*in), nullptr, true);
+    wchar_t local[64];
+    return Finish(ReadRealText(*in, local, 64), nullptr, true);
   }
 
  private:
@@ -1153,7 +1154,7 @@ class TCompound : public TDomainDefinition {
     }
     wchar_t name[256];
     size_t k = 0;
-    for (; c >= 0 && (c == L'_' || OSInterface::IsCharAlphaNumerical(static_cast<wchar_t>(c))); c = in->Read())
+    for (; c >= 0 && (c == L'_' || IsAlphaNumeric(c)); c = in->Read())
       if (k < 255) name[k++] = static_cast<wchar_t>(c);
     name[k] = 0;
     if (c >= 0) in->Unget();

@@ -55,7 +55,7 @@ int RStreamCursor::ReadSlow() {
 int RStreamCursor::ReadNonWhite() {
   int c;
   do c = Read();
-  while (c >= 0 && OSInterface::IsCharWhiteSpace(static_cast<wchar_t>(c)));
+  while (c >= 0 && IsWhite(c));
   return c;
 }
 
@@ -298,7 +298,7 @@ uint64_t ReadHex(RStreamCursor& in) {
   }
 }
 
-wchar_t* ReadRealText(RStreamCursor& in) {
+wchar_t* ReadRealText(RStreamCursor& in, wchar_t* local, size_t units) {
   TokenBuffer t;
   auto isDigit = [](int c) { return c >= L'0' && c <= L'9'; };
   int c = in.Read();
@@ -346,6 +346,11 @@ wchar_t* ReadRealText(RStreamCursor& in) {
     }
   }
   if (c >= 0) in.Unget();
+  if (local && t.Size() < units) {
+    memcpy(local, t.Data(), t.Size() * 2);
+    local[t.Size()] = 0;
+    return local;
+  }
   return t.HeapString();
 }
 

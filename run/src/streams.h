@@ -61,6 +61,17 @@ struct RStreamCursor {
   int ReadSlow();
 };
 
+// The platform's character tests, with the printable ASCII range answered
+// here (it holds no white space; letters and digits are known).
+inline bool IsWhite(int c) {
+  if (c > 0x20 && c < 0x7F) return false;
+  return Kernel::OSInterface::IsCharWhiteSpace(static_cast<wchar_t>(c));
+}
+inline bool IsAlphaNumeric(int c) {
+  if (c < 0x7F) return (c >= L'0' && c <= L'9') || ((c | 0x20) >= L'a' && (c | 0x20) <= L'z');
+  return Kernel::OSInterface::IsCharAlphaNumerical(static_cast<wchar_t>(c));
+}
+
 // --- Lexical layer ---------------------------------------------------------------------
 
 // 0 (a significant character is next), kNoFactsMarker or kEndOfStream.
@@ -73,8 +84,9 @@ uint32_t ReadUnsigned(RStreamCursor& in);
 uint64_t ReadUnsigned64(RStreamCursor& in);
 // Hexadecimal number of at most 64 bits (pointers).
 uint64_t ReadHex(RStreamCursor& in);
-// The longest real-number text (a heap string).
-wchar_t* ReadRealText(RStreamCursor& in);
+// The longest real-number text, in `local` (units) when it fits, else in a
+// heap string.
+wchar_t* ReadRealText(RStreamCursor& in, wchar_t* local = nullptr, size_t units = 0);
 // The body of a character literal after its opening apostrophe.
 wchar_t ReadCharBody(RStreamCursor& in);
 // The body of a string literal after its opening double quote, and the

@@ -305,6 +305,16 @@ TEST_F(Text, CharacterStringLineAndByteEntries) {
   EXPECT_EQ(ErrorOf([&] { ParseBytes(&empty, 4); }), 319u);
 }
 
+TEST_F(Text, TokensLongerThanABlock) {
+  std::wstring body;
+  for (int i = 0; i < 20000; ++i) body += static_cast<wchar_t>(L'a' + i % 26);
+  std::wstring literal = L"\"" + body + L"\\u4E2D\" 123456789012345678901234567890";
+  BlockSource source(literal, 7);
+  term t = ParseFromStream(D(text), &source, 1);
+  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(t)), body + L"\x4E2D");
+  EXPECT_EQ(ErrorOf([&] { ParseFromStream(D(ulong64), &source, 1); }), 316u);
+}
+
 TEST_F(Text, LongTextsGoThroughSeveralSinkChunks) {
   std::wstring body(5000, L'x');
   body[4095] = L'\n';

@@ -328,3 +328,32 @@ TEST(SystemVersion, DescribesTheSystemWithItsVersionNumbers) {
   EXPECT_NE(out.text.find(L"\nNumber of processors: "), std::wstring::npos) << Narrow(out.text);
   EXPECT_NE(out.text.find(L"  Page size: 4096  Processor: "), std::wstring::npos) << Narrow(out.text);
 }
+
+TEST(Profile, OpeningAProfileListsTheClassesWithObjects) {
+  // Link a class with objects, then open a profile: its context entries name
+  // the class.
+  static RThunkState state{};
+  static const RThunkInit thunks{8, 0, nullptr};
+  static RScopeClassDescriptor profiled = decl::ObjectClass(
+      L"profiledClass", QEL_HERE, nullptr, nullptr, nullptr, &thunks, [] { return &state; });
+  static decl::UnitTable unit{&profiled};
+  ASSERT_EQ(RunUnitInitialization(reinterpret_cast<void*>(0x7FF600060000), kProgram, unit.Table(), nullptr), 0);
+  wchar_t dir[MAX_PATH], path[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  GetTempFileNameW(dir, L"prf", 0, path);
+  using namespace Qel::RunTime::Kernel::Memory::Statistics;
+  memProf_Open(path);
+  RClassDescriptorInfo info{32, 0};
+  AllocateObject(&info, nullptr);
+  memProf_Close();
+  HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  std::string bytes(GetFileSize(f, nullptr), '\0');
+  DWORD got;
+  ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  CloseHandle(f);
+  DeleteFileW(path);
+  std::wstring name = L"profiledClass";
+  std::string utf16(reinterpret_cast<const char*>(name.c_str()), name.size() * 2);
+  EXPECT_NE(bytes.find(utf16), std::string::npos);
+}

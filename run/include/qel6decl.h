@@ -149,7 +149,8 @@ constexpr RFunctor Constant(const wchar_t* name) { return RFunctor{name, nullptr
 template <size_t N>
 constexpr RCompoundDomain Compound(const Where& w, RFunctor (&functors)[N],
                                    Terms::EDomainKind kind = Terms::kCompound) {
-  return RCompoundDomain{Head(kind, sizeof(RCompoundDomain), w, kind == Terms::kRefCompound),
+  return RCompoundDomain{Head(kind, sizeof(RCompoundDomain), w,
+                              kind == Terms::kRefCompound || kind == Terms::kRefList),
                          static_cast<uint32_t>(N), functors, 4};
 }
 

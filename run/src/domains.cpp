@@ -1208,9 +1208,10 @@ class TList : public TCompound<Layout::List> {
   };
   Cons Shape() const {
     const RFunctor& cons = C().functors[0];
+    // A reference list's tails are cells of the reference list domain.
+    bool plain = cons.args[1].domain == &R() && R().kind == BuildDomainClassTable()[kList];
     Cons s{Dom(cons.args[0].domain), cons.args[0].offset,
-           cons.args[0].offset + cons.args[1].offset,
-           cons.args[1].domain == &R(), cons.blockSize,
+           cons.args[0].offset + cons.args[1].offset, plain, cons.blockSize,
            C().functorCount > 1 ? C().functors[1].blockSize : 8};
     return s;
   }

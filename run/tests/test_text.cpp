@@ -22,6 +22,18 @@ RIntegralDomain int32d = decl::Integer({L"integer"});
 RRealDomain third = decl::Real({L"third"}, -1e300, 1e300, 19);
 RRealDomain short6 = decl::Real({L"short"}, -1e300, 1e300, 6);
 
+// A list of integers declared with QEL_LIST, and a reference list.
+QEL_LIST(numbers, int32d, int32_t, {L"numbers"});
+struct RefCons {
+  uint64_t functor;
+  int32_t head;
+  const RRefCell* tail;
+};
+extern RCompoundDomain refNumbers;
+decl::Arguments refConsArgs{{QEL_ARG(RefCons, head, int32d), QEL_ARG(RefCons, tail, refNumbers)}};
+RFunctor refConsFunctors[] = {decl::Functor<RefCons>(L".", refConsArgs), decl::Constant(L"[]")};
+RCompoundDomain refNumbers = decl::Compound({L"refNumbers"}, refConsFunctors, kRefList);
+
 const IDomainDefinition* D(RDomainRecord& r) { return Domain(r); }
 template <class R>
 const IDomainDefinition* D(R& r) { return Domain(r.head); }
@@ -55,7 +67,7 @@ class Text : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ASSERT_EQ(LinkExampleUnit(), 0);
-    for (auto* r : {&int32d.head, &third.head, &short6.head})
+    for (auto* r : {&int32d.head, &third.head, &short6.head, &numbers.head, &refNumbers.head})
       if (r->kind < 100) ActivateDomain(r);
   }
 };
@@ -374,4 +386,20 @@ TEST_F(Text, CompoundsAndLists) {
   EXPECT_EQ(LastErrorText().find(L"The symbol ']' is expected"), 0u);
   // Streams match functor names without regard to case.
   EXPECT_EQ(Show(D(shape), ParseToTerm(D(shape), L"POINT(1,2)")), L"point(1,2)");
+}
+
+TEST_F(Text, DeclaredListsAndReferenceListTails) {
+  term list = FromString(D(numbers), L"[1, 2,3]");
+  EXPECT_EQ(Show(D(numbers), list), L"[1,2,3]");
+  EXPECT_EQ(reinterpret_cast<const numbers_cons*>(list)->head, 1);
+  EXPECT_EQ(CompareTerms(D(numbers), list, ParseToTerm(D(numbers), L"[1,2,3]")), 0);
+  // A reference list parsed from text ends in a bound [] cell; one whose
+  // tail is a free variable is written with |_.
+  term ref = FromString(D(refNumbers), L"[4,5]");
+  EXPECT_EQ(Show(D(refNumbers), ref), L"[4,5]");
+  RRefCell freeTail{0, 0};
+  RefCons cons{1, 7, &freeTail};
+  RRefCell top{1, reinterpret_cast<uint64_t>(&cons)};
+  EXPECT_EQ(Show(D(refNumbers), reinterpret_cast<term>(&top)), L"[7|_]");
+  EXPECT_FALSE(D(refNumbers)->IsGround(reinterpret_cast<term>(&top)));
 }

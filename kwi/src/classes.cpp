@@ -65,8 +65,11 @@ void class_Destroy(const u16* name) {
 u16* win_GetClassName(LONG_PTR window) {
   HWND w = reinterpret_cast<HWND>(window);
   wchar_t name[ClassNameUnits + 1] = {};
-  if (Validating() && !IsWindow(w)) Raise(6000);
-  if (!GetClassNameW(w, name, ClassNameUnits)) Raise(6000);
+  if (Validating() && !IsWindow(w)) {
+    Raise(6000);
+  } else if (!GetClassNameW(w, name, ClassNameUnits)) {
+    Raise(6000);
+  }
   return K::Memory::CopyStringToGStack(name);
 }
 

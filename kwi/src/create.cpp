@@ -97,7 +97,7 @@ static HWND CreateWin(int type, const rect_struct* rect, const wchar_t* title, i
   cr.menu = hmenu;
   cr.noMenu = hmenu ? 0 : 1;
   HWND created = nullptr;
-  if (g_mdi && parent == task && type == wt_toplevel && g_state[sw_mdiClient]) {
+  if (g_state[sw_mdi] && parent == task && type == wt_toplevel && g_state[sw_mdiClient]) {
     AdjustWindowRect(&outer, style, FALSE);
     if (hmenu) {
       HMENU popup = FindWindowPopupOf(GetMenu(task));
@@ -124,11 +124,11 @@ static HWND CreateWin(int type, const rect_struct* rect, const wchar_t* title, i
   }
   HWND realParent = parent;
   HMENU idOrMenu = nullptr;
-  if (parent == task && type == wt_toplevel && !g_mdi) {
+  if (parent == task && type == wt_toplevel && !g_state[sw_mdi]) {
     idOrMenu = nullptr;
   } else if (parent == task && type == wt_child) {
-    idOrMenu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(g_mdi ? 0 : childId));
-  } else if (IsScreen(parent) && type == wt_toplevel && !g_mdi) {
+    idOrMenu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(g_state[sw_mdi] ? 0 : childId));
+  } else if (IsScreen(parent) && type == wt_toplevel && !g_state[sw_mdi]) {
     style = (style & ~WS_CHILD) | WS_POPUP;
     realParent = nullptr;
     idOrMenu = hmenu;

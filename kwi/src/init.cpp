@@ -187,6 +187,12 @@ HMENU LoadMenuFor(menu_struct* menu, bool* noMenu, int* windowPos) {
   return nullptr;
 }
 
+// The frame class keeps one procedure; the mode of the running session
+// chooses the MDI frame or the common procedure.
+LRESULT CALLBACK TaskProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return g_state[sw_mdi] ? FrameProc(w, m, wp, lp) : CommonProc(w, m, wp, lp);
+}
+
 static void Pump(MSG* msg) {
   if (g_state[sw_mdiClient] &&
       TranslateMDISysAccel(reinterpret_cast<HWND>(g_state[sw_mdiClient]), msg))
@@ -215,7 +221,7 @@ void kwi_Init(wsflags_struct* flags, PROLOG_EHANDLER_STRUCT* handler, menu_struc
               const u16* text, const u16* title) {
   g_app = GetModuleHandleW(nullptr);
   const bool resMenu = menu && menu->functor == 1;
-  RegisterLayerClass(L"ZevFrame32", g_mdi ? FrameProc : CommonProc, false,
+  RegisterLayerClass(L"ZevFrame32", TaskProc, false,
                      resMenu ? MAKEINTRESOURCEW(menu->value) : nullptr);
   if (g_mdi && (!menu || menu->functor == 3)) {
     Raise(6405);

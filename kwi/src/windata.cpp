@@ -209,7 +209,7 @@ static int MenuItemText(HMENU m, int pos, wchar_t* buf, int n) {
 void CleanUpRecord(HWND w, _win_data* r) {
   if (!r || !r->w[rw_valid]) return;
   LONG_PTR* s = r->w;
-  if (g_mdi && s[rw_type] == wt_toplevel && !(GetWindowLongPtrW(w, GWL_STYLE) & WS_POPUP) &&
+  if (g_state[sw_mdi] && s[rw_type] == wt_toplevel && !(GetWindowLongPtrW(w, GWL_STYLE) & WS_POPUP) &&
       s[rw_menu] && StateReady() && g_state[sw_menuTitle]) {
     HMENU m = reinterpret_cast<HMENU>(s[rw_menu]);
     const wchar_t* title = reinterpret_cast<const wchar_t*>(g_state[sw_menuTitle]);

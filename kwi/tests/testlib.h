@@ -29,9 +29,11 @@ struct Terms {
   std::deque<menu_struct> menus;
 
   wsflags_struct* Flags(std::initializer_list<int64_t> values) {
+    return Flags(std::vector<int64_t>(values));
+  }
+  wsflags_struct* Flags(const std::vector<int64_t>& v) {
     cells.push_back({ListNil, 0, nullptr});
     ilist_struct* l = &cells.back();
-    std::vector<int64_t> v(values);
     for (auto it = v.rbegin(); it != v.rend(); ++it) {
       cells.push_back({ListCons, static_cast<intptr_t>(*it), l});
       l = &cells.back();

@@ -1,0 +1,693 @@
+// Binary images of terms.  The writer lays each term out again from its
+// domain in the 32-bit layout; the reader rebuilds the 64-bit term from the
+// image and the domain and trusts nothing in the image.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+
+#include "dbinternal.h"
+
+namespace Qel::RunTime::Terms {
+
+using namespace Kernel;
+using namespace DBInternal::detail;
+
+namespace {
+
+constexpr uint32_t kNoCodePage = 0xFFFFFFFFu;
+
+inline uint64_t Align4(uint64_t n) { return (n + 3) & ~uint64_t{3}; }
+inline uint64_t Align8(uint64_t n) { return (n + 7) & ~uint64_t{7}; }
+
+inline uint32_t Get32(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+inline void Put32(uint8_t* p, uint32_t v) { memcpy(p, &v, 4); }
+
+inline bool IsPointerValue(uint32_t kind) {
+  return kind == kPointer || kind == kObject || kind == kPointerLike || kind == kRefPointer ||
+         kind == kRefObject;
+}
+
+// The base kind of a reference kind.
+uint32_t BaseOf(uint32_t kind) {
+  switch (kind) {
+    case kRefChar: return kChar;
+    case kRefInteger: return kInteger;
+    case kRefUnsigned: return kUnsigned;
+    case kRefReal: return kReal;
+    case kRefString: return kString;
+    case kRefBinary: return kBinary;
+    case kRefCompound: return kCompound;
+    case kRefList: return kList;
+    case kRefPointer: return kPointer;
+    case kRefSymbol: return kSymbol;
+    case kRefString8: return kString8;
+    case kRefObject: return kObject;
+    default: return 0;
+  }
+}
+inline bool IsRef(uint32_t kind) { return BaseOf(kind) != 0; }
+inline bool IsCompoundKind(uint32_t k) {
+  return k == kCompound || k == kList || k == kSingleCompound || k == kPredicateValue ||
+         k == kClassFacts || k == kObjectFacts;
+}
+inline bool HasWord(uint32_t k) { return k != kSingleCompound && k != kPredicateValue; }
+inline bool IsScalarBase(uint32_t base) {
+  return base == kChar || base == kInteger || base == kUnsigned || base == kReal ||
+         base == kPointer || base == kObject;
+}
+
+// Bytes of a scalar value in the image (32-bit layout).
+uint32_t ImageValueSize(uint32_t kind, const IDomainDefinition* d) {
+  if (IsPointerValue(kind)) return 4;
+  return d->ValueSize();
+}
+
+// The image layout of one functor.
+struct ArgPlace {
+  const IDomainDefinition* d;
+  uint32_t kind;
+  uint32_t mem;      // offset in the memory block
+  uint32_t img;      // offset in the image block
+  bool scalar;
+  bool packed;       // one byte (code-page flavour)
+};
+struct Shape {
+  const RFunctor* f;
+  uint32_t imageSize;
+  uint32_t count;
+  ArgPlace args[1];  // count entries (allocated by the caller)
+};
+
+constexpr uint32_t kMaxArgs = 255;
+constexpr uint32_t kSmallArgs = 12;
+
+// Room for the places of f's arguments: the caller's small array, or the heap.
+ArgPlace* Places(const RFunctor& f, ArgPlace* small) {
+  if (f.argCount <= kSmallArgs) return small;
+  return static_cast<ArgPlace*>(Memory::AllocAtomicHeap(sizeof(ArgPlace) * f.argCount));
+}
+
+// Lays out functor f of a compound domain of kind k for the flavour.
+void LayOut(const RFunctor& f, uint32_t k, bool codePage, ArgPlace* out, uint32_t* imageSize) {
+  if (f.argCount > kMaxArgs)
+    Errors::InternalError(L"A functor with %u arguments", static_cast<unsigned>(f.argCount));
+  uint32_t start = HasWord(k) ? 4 : 0, at = start, mem = 0, widest = 0;
+  for (uint32_t i = 0; i < f.argCount; ++i) {
+    ArgPlace& a = out[i];
+    a.d = reinterpret_cast<const IDomainDefinition*>(f.args[i].domain);
+    a.kind = KindOf(a.d);
+    mem += f.args[i].offset;
+    a.mem = mem;
+    a.scalar = a.d->IsScalar();
+    a.packed = false;
+    uint32_t width = a.scalar ? ImageValueSize(a.kind, a.d) : 4;
+    a.img = at;
+    at += static_cast<uint32_t>(Align4(width));
+    uint32_t w = !a.scalar || width > 3 ? 4 : a.kind == kChar ? 1 : width;
+    widest = std::max(widest, w);
+  }
+  *imageSize = std::max<uint32_t>(at, 4);
+  if (!codePage) return;
+  if (widest == 1) {
+    for (uint32_t i = 0; i < f.argCount; ++i) {
+      out[i].img = start + i;
+      out[i].packed = true;
+    }
+    *imageSize = start + f.argCount;
+  } else if (f.argCount && out[f.argCount - 1].kind == kChar) {
+    *imageSize -= 1;
+  }
+}
+
+// The functor entry n (from 1) of a compound or fact domain.
+const RFunctor& FunctorAt(const IDomainDefinition* d, uint32_t k, uint32_t n) {
+  auto* c = reinterpret_cast<const RCompoundDomain*>(d);
+  if (k == kClassFacts || k == kObjectFacts)
+    return *reinterpret_cast<const RFunctor*>(reinterpret_cast<const uint8_t*>(c->functors) +
+                                              sizeof(DBInternal::RFactDescriptor) * (n - 1));
+  return c->functors[n - 1];
+}
+uint32_t FunctorCountOf(const IDomainDefinition* d) {
+  return reinterpret_cast<const RCompoundDomain*>(d)->functorCount;
+}
+uint32_t MemNumber(uint32_t k, const uint8_t* t) {
+  if (!HasWord(k)) return 1;
+  uint64_t w;
+  memcpy(&w, t, 8);
+  return k == kList ? static_cast<uint32_t>(w & 0xFF) : static_cast<uint32_t>(w);
+}
+const uint8_t* LoadPtr(const uint8_t* p) {
+  const uint8_t* v;
+  memcpy(&v, p, 8);
+  return v;
+}
+
+bool ProducesPointers(uint32_t k, bool codePage) {
+  if (IsCompoundKind(k)) return true;
+  uint32_t base = BaseOf(k);
+  if (!base) return false;
+  return codePage || !IsScalarBase(base);
+}
+
+// --- Writer ---------------------------------------------------------------------------------
+
+struct Emitter {
+  uint32_t codePage;   // kNoCodePage: UTF-16 flavour
+  uint64_t pos = 0;    // running size / write position
+  uint32_t count = 0;  // pointer slots
+  uint8_t* out = nullptr;     // null in the size pass
+  uint8_t* table = nullptr;
+  bool CP() const { return codePage != kNoCodePage; }
+};
+
+const RRefCell* Deref(const uint8_t* t) {
+  auto* c = reinterpret_cast<const RRefCell*>(t);
+  while ((c->tag & 0xFF) == 0 && c->value) c = reinterpret_cast<const RRefCell*>(c->value);
+  return c;
+}
+
+void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e);
+
+// A pointer slot at image offset `slot` to the block of (d, t) placed next.
+void EmitPointed(const IDomainDefinition* d, uint32_t k, const uint8_t* t, uint64_t slot,
+                 Emitter& e) {
+  if (!e.CP()) e.pos = Align4(e.pos);
+  uint32_t header = (k == kBinary) ? 4 : 0;
+  if (e.out) {
+    Put32(e.out + slot, static_cast<uint32_t>(e.pos + header));
+    Put32(e.table + 4 * e.count, static_cast<uint32_t>(slot));
+  }
+  ++e.count;
+  EmitBlock(d, k, t, e);
+}
+
+void EmitScalar(uint32_t k, const IDomainDefinition* d, const uint8_t* value, uint8_t* at,
+                bool packed, const Emitter& e) {
+  if (IsPointerValue(k)) return;  // written as 0
+  if (k == kChar && e.CP()) {
+    wchar_t c;
+    memcpy(&c, value, 2);
+    char b[2] = {0, 0};
+    if (OSInterface::OSCharConvertUnicodeToANSI(c, b, e.codePage) != 1)
+      Errors::SystemAPIError("Kernel::OSInterface::OSCharConvertUnicodeToANSI from RHtoBinary::EmitChar");
+    *at = static_cast<uint8_t>(b[0]);
+    return;
+  }
+  memcpy(at, value, packed ? 1 : d->ValueSize());
+}
+
+uint32_t CodePageLength(const wchar_t* s, uint32_t cp) {
+  int n = WideCharToMultiByte(cp, 0, s, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) Errors::SystemAPIError("WideCharToMultiByte from RHtoBinary::EmitString");
+  return static_cast<uint32_t>(n);
+}
+
+void EmitCompound(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e) {
+  ArgPlace small[kSmallArgs];
+  for (;;) {
+    if (!e.CP()) e.pos = Align4(e.pos);
+    uint32_t n = MemNumber(k, t);
+    if (n < 1 || n > FunctorCountOf(d))
+      Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, d->QualifiedName());
+    const RFunctor& f = FunctorAt(d, k, n);
+    ArgPlace* places = Places(f, small);
+    uint32_t size;
+    LayOut(f, k, e.CP(), places, &size);
+    uint64_t start = e.pos;
+    bool emptyList = k == kList && f.argCount == 0 && e.CP();
+    if (emptyList) size = 1;
+    e.pos += size;
+    if (e.out) {
+      uint8_t* b = e.out + start;
+      memset(b, 0, size);
+      if (emptyList) b[0] = static_cast<uint8_t>(n);
+      else if (HasWord(k)) Put32(b, n);
+      for (uint32_t i = 0; i < f.argCount; ++i)
+        if (places[i].scalar)
+          EmitScalar(places[i].kind, places[i].d, t + places[i].mem, b + places[i].img,
+                     places[i].packed, e);
+    }
+    // Boxed arguments follow in order; a last one of this same domain
+    // continues the loop (list spines need no recursion).
+    int last = -1;
+    for (uint32_t i = 0; i < f.argCount; ++i)
+      if (!places[i].scalar) last = static_cast<int>(i);
+    const uint8_t* next = nullptr;
+    for (int i = 0; i <= last; ++i) {
+      const ArgPlace& a = places[i];
+      if (a.scalar) continue;
+      const uint8_t* arg = LoadPtr(t + a.mem);
+      if (i == last && a.d == d && a.kind == k) {
+        if (!e.CP()) e.pos = Align4(e.pos);
+        if (e.out) {
+          Put32(e.out + start + a.img, static_cast<uint32_t>(e.pos));
+          Put32(e.table + 4 * e.count, static_cast<uint32_t>(start + a.img));
+        }
+        ++e.count;
+        next = arg;
+      } else {
+        EmitPointed(a.d, a.kind, arg, start + a.img, e);
+      }
+    }
+    if (!next) return;
+    t = next;
+  }
+}
+
+void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e) {
+  if (IsCompoundKind(k)) return EmitCompound(d, k, t, e);
+  if (uint32_t base = BaseOf(k)) {
+    const RRefCell* c = Deref(t);
+    if ((c->tag & 0xFF) != 1) Errors::RunTimeErrorFromModule(RunModule(), 328);
+    if (!e.CP()) e.pos = Align4(e.pos);
+    uint64_t start = e.pos;
+    uint32_t size = base == kReal ? 12 : 8;
+    e.pos += size;
+    if (e.out) {
+      memset(e.out + start, 0, size);
+      Put32(e.out + start, 1);
+    }
+    if (IsScalarBase(base)) {
+      if (e.out && !IsPointerValue(base)) memcpy(e.out + start + 4, &c->value, size - 4);
+      return;
+    }
+    EmitPointed(d, base == kRefCompound ? kCompound : base, reinterpret_cast<const uint8_t*>(c->value),
+                start + 4, e);
+    return;
+  }
+  switch (k) {
+    case kString:
+    case kSymbol: {
+      auto* s = reinterpret_cast<const wchar_t*>(t);
+      if (e.CP()) {
+        uint32_t n = CodePageLength(s, e.codePage);
+        if (e.out && WideCharToMultiByte(e.codePage, 0, s, -1, reinterpret_cast<char*>(e.out + e.pos),
+                                         static_cast<int>(n), nullptr, nullptr) != static_cast<int>(n))
+          Errors::SystemAPIError("WideCharToMultiByte from RHtoBinary::EmitString");
+        e.pos += n;
+      } else {
+        uint64_t n = 2 * wcslen(s) + 2;
+        if (e.out) memcpy(e.out + e.pos, s, n);
+        e.pos += n;
+      }
+      return;
+    }
+    case kString8: {
+      uint64_t n = strlen(reinterpret_cast<const char*>(t)) + 1;
+      if (e.out) memcpy(e.out + e.pos, t, n);
+      e.pos += n;
+      return;
+    }
+    case kBinary: {
+      uint32_t n = Get32(t - 4);
+      if (e.out) memcpy(e.out + e.pos, t - 4, n);
+      e.pos += n;
+      return;
+    }
+    case kAnyDomain:
+    case kTermDomain:
+    case 0: Errors::InternalError(L"TDomainDefinition::BinarySize");
+    default: {  // scalars
+      uint32_t n = (k == kChar && e.CP()) ? 1 : ImageValueSize(k, d);
+      if (e.out) {
+        memset(e.out + e.pos, 0, n);
+        EmitScalar(k, d, t, e.out + e.pos, false, e);
+      }
+      e.pos += n;
+    }
+  }
+}
+
+TBinary Write(const IDomainDefinition* d, const uint8_t* t, uint32_t codePage) {
+  uint32_t k = KindOf(d);
+  Emitter e{codePage};
+  EmitBlock(d, k, t, e);
+  bool table = ProducesPointers(k, e.CP());
+  uint64_t data = e.pos, total = data + (table ? 4ull * (e.count + 1) : 0);
+  if (total > 0x7FFFFFF0ull) Errors::InternalError(L"A binary image of %llu bytes", total);
+  auto* block = static_cast<uint8_t*>(Memory::AllocAtomicHeap(static_cast<uint32_t>(total + 4)));
+  Put32(block, static_cast<uint32_t>(total + 4));
+  Emitter w{codePage};
+  w.out = block + 4;
+  w.table = block + 4 + data;
+  EmitBlock(d, k, t, w);
+  if (table) Put32(w.table + 4 * w.count, w.count);
+  return block + 4;
+}
+
+// --- Reader -----------------------------------------------------------------------------------
+
+struct Reader {
+  const IDomainDefinition* top;
+  const uint8_t* binary;
+  const uint8_t* img;
+  uint32_t flat;        // bytes of block data
+  uint32_t codePage;
+  const uint8_t* table; // image's table (count entries)
+  uint32_t count;
+  // Canonical images list their slots in visiting order and place every
+  // block behind all blocks read before it; others are checked against the
+  // sorted table, each slot once, with the block bytes bounded by the data.
+  bool canonical;
+  bool abort;
+  uint32_t visited;
+  uint64_t frontier;
+  uint32_t* sorted;
+  uint8_t* used;
+  uint64_t budget;
+  // Building.
+  uint8_t* mem;
+  uint64_t memPos;
+  uintptr_t stackFloor;
+
+  bool CP() const { return codePage != kNoCodePage; }
+  bool Building() const { return mem != nullptr; }
+};
+
+[[noreturn]] void Bad(const Reader& r) {
+  Errors::RunTimeErrorFromModule(RunModule(), 304, r.top->QualifiedName(),
+                                 Errors::PrepareBinaryForErrorMessage(r.binary));
+}
+
+inline void Need(const Reader& r, uint64_t at, uint64_t n) {
+  if (at > r.flat || n > r.flat - at) Bad(r);
+}
+
+uint8_t* Take(Reader& r, uint64_t n) {
+  uint64_t at = r.memPos;
+  r.memPos += Align8(n ? n : 8);
+  return r.mem ? r.mem + at : nullptr;
+}
+
+// A block of `size` bytes at `at` is read.
+bool Block(Reader& r, uint64_t at, uint64_t size) {
+  if (r.canonical) {
+    if (at < r.frontier) {
+      r.abort = true;
+      return false;
+    }
+    r.frontier = at + size;
+  } else {
+    if (size > r.budget) Bad(r);
+    r.budget -= size;
+  }
+  return true;
+}
+
+// The slot at image offset `at` is followed.
+bool Slot(Reader& r, uint32_t at) {
+  if (r.canonical) {
+    if (r.visited >= r.count || Get32(r.table + 4 * r.visited) != at) {
+      r.abort = true;
+      return false;
+    }
+    ++r.visited;
+    return true;
+  }
+  uint32_t* p = std::lower_bound(r.sorted, r.sorted + r.count, at);
+  if (p == r.sorted + r.count || *p != at) Bad(r);
+  uint8_t& u = r.used[p - r.sorted];
+  if (u) Bad(r);
+  u = 1;
+  ++r.visited;
+  return true;
+}
+
+void CheckStack(const Reader& r) {
+  if (reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < r.stackFloor) Bad(r);
+}
+
+const uint8_t* ReadBlock(Reader& r, const IDomainDefinition* d, uint32_t k, uint64_t at);
+
+// Follows the slot at image offset `slot`; the term it points to.
+const uint8_t* ReadPointed(Reader& r, const IDomainDefinition* d, uint32_t k, uint64_t slot) {
+  if (!Slot(r, static_cast<uint32_t>(slot))) return nullptr;
+  uint32_t target = Get32(r.img + slot);
+  uint32_t header = k == kBinary ? 4 : 0;
+  if (target < header) Bad(r);
+  return ReadBlock(r, d, k, target - header);
+}
+
+void ReadScalar(Reader& r, uint32_t k, const IDomainDefinition* d, const uint8_t* src, uint8_t* dst,
+                bool packed) {
+  if (!dst) return;
+  if (IsPointerValue(k)) return;  // stays 0
+  if (k == kChar && r.CP()) {
+    char b[2] = {static_cast<char>(*src), 0};
+    wchar_t w[4] = {};
+    if (MultiByteToWideChar(r.codePage, 0, b, 2, w, 4) != 2)
+      Errors::SystemAPIError("MultiByteToWideChar");
+    memcpy(dst, w, 2);
+    return;
+  }
+  memcpy(dst, src, packed ? 1 : d->ValueSize());
+}
+
+const uint8_t* ReadCompound(Reader& r, const IDomainDefinition* d, uint32_t k, uint64_t at) {
+  ArgPlace small[kSmallArgs];
+  const uint8_t* first = nullptr;
+  uint8_t* tailSlot = nullptr;  // memory word that receives the next block
+  for (;;) {
+    CheckStack(r);
+    uint32_t n;
+    bool emptyList = false;
+    if (!HasWord(k)) {
+      n = 1;
+    } else if (k == kList && r.CP()) {
+      Need(r, at, 1);
+      if (r.img[at] == 2) {
+        n = 2;
+        emptyList = true;
+      } else {
+        Need(r, at, 4);
+        n = Get32(r.img + at);
+      }
+    } else {
+      Need(r, at, 4);
+      n = Get32(r.img + at);
+    }
+    if (n < 1 || n > FunctorCountOf(d)) Bad(r);
+    const RFunctor& f = FunctorAt(d, k, n);
+    if (emptyList && f.argCount) Bad(r);
+    ArgPlace* places = Places(f, small);
+    uint32_t size;
+    LayOut(f, k, r.CP(), places, &size);
+    if (emptyList) size = 1;
+    Need(r, at, size);
+    if (!Block(r, at, size)) return nullptr;
+    const uint8_t* src = r.img + at;
+    uint8_t* block;
+    if (f.argCount == 0 && HasWord(k) && n < 257) {
+      block = const_cast<uint8_t*>(static_cast<const uint8_t*>(Memory::MEM_alloc_nullfunctor(4 * n)));
+    } else {
+      block = Take(r, f.blockSize);
+      if (block) {
+        memset(block, 0, Align8(f.blockSize ? f.blockSize : 8));
+        if (HasWord(k)) {
+          uint64_t w = n;
+          memcpy(block, &w, 8);
+        }
+      }
+    }
+    if (r.Building()) {
+      if (tailSlot) memcpy(tailSlot, &block, 8);
+      else first = block;
+    }
+    uint8_t* memBlock = r.Building() ? block : nullptr;
+    for (uint32_t i = 0; i < f.argCount; ++i)
+      if (places[i].scalar)
+        ReadScalar(r, places[i].kind, places[i].d, src + places[i].img,
+                   memBlock ? memBlock + places[i].mem : nullptr, places[i].packed);
+    int last = -1;
+    for (uint32_t i = 0; i < f.argCount; ++i)
+      if (!places[i].scalar) last = static_cast<int>(i);
+    bool more = false;
+    for (int i = 0; i <= last; ++i) {
+      const ArgPlace& a = places[i];
+      if (a.scalar) continue;
+      if (i == last && a.d == d && a.kind == k) {
+        if (!Slot(r, static_cast<uint32_t>(at + a.img))) return nullptr;
+        tailSlot = memBlock ? memBlock + a.mem : nullptr;
+        at = Get32(src + a.img);
+        more = true;
+      } else {
+        const uint8_t* arg = ReadPointed(r, a.d, a.kind, at + a.img);
+        if (r.abort) return nullptr;
+        if (memBlock) memcpy(memBlock + a.mem, &arg, 8);
+      }
+    }
+    if (!more) return first;
+  }
+}
+
+const uint8_t* ReadBlock(Reader& r, const IDomainDefinition* d, uint32_t k, uint64_t at) {
+  CheckStack(r);
+  if (IsCompoundKind(k)) return ReadCompound(r, d, k, at);
+  if (uint32_t base = BaseOf(k)) {
+    uint32_t size = base == kReal ? 12 : 8;
+    Need(r, at, size);
+    if (Get32(r.img + at) != 1) Bad(r);
+    if (!Block(r, at, size)) return nullptr;
+    auto* cell = reinterpret_cast<RRefCell*>(Take(r, 16));
+    if (cell) *cell = RRefCell{1, 0};
+    if (IsScalarBase(base)) {
+      if (cell && !IsPointerValue(base)) memcpy(&cell->value, r.img + at + 4, size - 4);
+      return reinterpret_cast<const uint8_t*>(cell);
+    }
+    const uint8_t* v = ReadPointed(r, d, base == kRefCompound ? kCompound : base, at + 4);
+    if (cell) cell->value = reinterpret_cast<uint64_t>(v);
+    return reinterpret_cast<const uint8_t*>(cell);
+  }
+  switch (k) {
+    case kString:
+    case kSymbol: {
+      if (r.CP()) {
+        const void* z = memchr(r.img + at, 0, at < r.flat ? r.flat - at : 0);
+        if (!z) Bad(r);
+        uint64_t bytes = static_cast<const uint8_t*>(z) - (r.img + at) + 1;
+        if (!Block(r, at, bytes)) return nullptr;
+        auto* s = reinterpret_cast<const char*>(r.img + at);
+        int units = bytes == 1 ? 1 : MultiByteToWideChar(r.codePage, 0, s, -1, nullptr, 0);
+        if (units <= 0) Errors::SystemAPIError("MultiByteToWideChar");
+        auto* w = reinterpret_cast<wchar_t*>(Take(r, 2ull * units));
+        if (!w) return nullptr;
+        if (MultiByteToWideChar(r.codePage, 0, s, -1, w, units) != units)
+          Errors::SystemAPIError("MultiByteToWideChar");
+        return k == kSymbol ? reinterpret_cast<const uint8_t*>(Insert2SymbolTable(w))
+                            : reinterpret_cast<const uint8_t*>(w);
+      }
+      Need(r, at, 2);
+      uint64_t end = at;
+      for (;; end += 2) {
+        Need(r, end, 2);
+        if (r.img[end] == 0 && r.img[end + 1] == 0) break;
+      }
+      uint64_t bytes = end + 2 - at;
+      if (!Block(r, at, bytes)) return nullptr;
+      auto* w = Take(r, bytes);
+      if (!w) return nullptr;
+      memcpy(w, r.img + at, bytes);
+      return k == kSymbol
+                 ? reinterpret_cast<const uint8_t*>(Insert2SymbolTable(reinterpret_cast<wchar_t*>(w)))
+                 : w;
+    }
+    case kString8: {
+      const void* z = memchr(r.img + at, 0, at < r.flat ? r.flat - at : 0);
+      if (!z) Bad(r);
+      uint64_t bytes = static_cast<const uint8_t*>(z) - (r.img + at) + 1;
+      if (!Block(r, at, bytes)) return nullptr;
+      auto* s = Take(r, bytes);
+      if (s) memcpy(s, r.img + at, bytes);
+      return s;
+    }
+    case kBinary: {
+      Need(r, at, 4);
+      uint32_t n = Get32(r.img + at);
+      if (n < 4) Bad(r);
+      Need(r, at, n);
+      if (!Block(r, at, n)) return nullptr;
+      auto* b = Take(r, n);
+      if (!b) return nullptr;
+      memcpy(b, r.img + at, n);
+      return b + 4;
+    }
+    case kAnyDomain:
+    case kTermDomain:
+    case 0: Errors::InternalError(L"TDomainDefinition::BinaryRead");
+    default: {  // scalars: only at the top
+      uint32_t n = (k == kChar && r.CP()) ? 1 : ImageValueSize(k, d);
+      if (at != 0 || r.flat != n) Bad(r);
+      if (!Block(r, at, n)) return nullptr;
+      auto* v = Take(r, d->ValueSize());
+      if (v) {
+        memset(v, 0, Align8(d->ValueSize()));
+        ReadScalar(r, k, d, r.img + at, v, false);
+      }
+      return v;
+    }
+  }
+}
+
+const uint8_t* Pass(Reader& r) {
+  r.abort = false;
+  r.visited = 0;
+  r.frontier = 0;
+  r.budget = r.flat;
+  r.memPos = 0;
+  if (r.used) memset(r.used, 0, r.count);
+  return ReadBlock(r, r.top, KindOf(r.top), 0);
+}
+
+const uint8_t* Read(const IDomainDefinition* d, const uint8_t* binary, uint32_t codePage) {
+  Reader r{};
+  r.top = d;
+  r.binary = binary;
+  r.img = binary;
+  r.codePage = codePage;
+  ULONG_PTR low = 0, high = 0;
+  GetCurrentThreadStackLimits(&low, &high);
+  r.stackFloor = low + 96 * 1024;
+  uint32_t length = binary ? Get32(binary - 4) : 0;
+  if (length <= 4) Bad(r);
+  uint32_t total = length - 4;
+  if (ProducesPointers(KindOf(d), r.CP())) {
+    if (total < 4) Bad(r);
+    r.count = Get32(binary + total - 4);
+    if (r.count > (total - 4) / 4) Bad(r);
+    r.flat = total - 4 - 4 * r.count;
+    r.table = binary + r.flat;
+  } else {
+    r.flat = total;
+  }
+  // Measure (and check) first, then build into one heap block.
+  r.canonical = true;
+  Pass(r);
+  if (r.abort || r.visited != r.count) {
+    r.canonical = false;
+    r.sorted = static_cast<uint32_t*>(Memory::AllocAtomicHeap(4 * r.count + 4));
+    r.used = static_cast<uint8_t*>(Memory::AllocAtomicHeap(r.count + 1));
+    memcpy(r.sorted, r.table, 4ull * r.count);
+    std::sort(r.sorted, r.sorted + r.count);
+    for (uint32_t i = 1; i < r.count; ++i)
+      if (r.sorted[i] == r.sorted[i - 1]) Bad(r);
+    Pass(r);
+    if (r.visited != r.count) Bad(r);
+  }
+  r.mem = static_cast<uint8_t*>(Memory::AllocHeap(static_cast<uint32_t>(std::max<uint64_t>(r.memPos, 8))));
+  const uint8_t* t = Pass(r);
+  if (r.sorted) {
+    Memory::ReleaseHeap(r.sorted);
+    Memory::ReleaseHeap(r.used);
+  }
+  return t;
+}
+
+}  // namespace
+
+uint32_t KindOf(const IDomainDefinition* d) {
+  const uintptr_t* table = BuildDomainClassTable();
+  uintptr_t word = d->Record()->kind;
+  // The table's entries are distinct but for the two placeholders.
+  for (uint32_t k = 1; k < kDomainKinds; ++k)
+    if (table[k] == word) return k;
+  return 0;
+}
+
+TBinary ToBinary(const IDomainDefinition* d, term t) { return Write(d, t, kNoCodePage); }
+TBinary ToBinaryCodePage(const IDomainDefinition* d, term t, uint32_t codePage) {
+  return Write(d, t, codePage);
+}
+term FromBinary(const IDomainDefinition* d, const uint8_t* binary) {
+  return Read(d, binary, kNoCodePage);
+}
+term FromBinaryCodePage(const IDomainDefinition* d, const uint8_t* binary, uint32_t codePage) {
+  return Read(d, binary, codePage);
+}
+
+}  // namespace Qel::RunTime::Terms

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "qel6run.h"
 #include "run_test.h"
@@ -199,6 +200,19 @@ TEST_F(Objects_, UnsupportedInterfacesFailOrRaise306) {
   Terms::ActivateDomain(&objectDomain);
   void* value = &w->mainVt;
   EXPECT_EQ(ErrorOf([&] { Terms::Validate(Terms::Domain(objectDomain), reinterpret_cast<Terms::term>(&value)); }), 0u);
+}
+
+std::vector<void*> g_finalized;
+
+TEST_F(Objects_, FinalisationOnlyWhenTheClassAsksForIt) {
+  g_finalized.clear();
+  RClassDescriptorInfo plain{sizeof(Widget), 0}, final{sizeof(Widget), 1};
+  auto finalizer = [](void* block) { g_finalized.push_back(block); };
+  void* a = AllocateObject(&plain, finalizer);
+  void* b = AllocateObject(&final, finalizer);
+  Qel::RunTime::Kernel::Memory::FinalizeAll();
+  EXPECT_EQ(g_finalized, std::vector<void*>{b});
+  (void)a;
 }
 
 // --- Thunks -------------------------------------------------------------------------------

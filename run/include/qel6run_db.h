@@ -148,4 +148,24 @@ QEL_RUN_DB_API void FindAllSlut(const IDomainDefinition* listDomain, RStructFact
                                 const uint8_t** result);
 
 }  // namespace DBInternal
+
+namespace Streams {
+
+// A fact database: its domain and the object that holds the facts (null for
+// class facts).
+struct FactDB {
+  const IDomainDefinition* definition;
+  void* object;
+};
+
+// Writes the database as text: a newline, "clauses", a newline, then one
+// clause per line in chain order, or the no-facts marker when there is none.
+QEL_RUN_DB_API void DataBaseInternal_save(const FactDB* db, RBufferSource* sink, uintptr_t unused);
+// Reads clauses and adds each at the end of its chain; the "clauses" line
+// and the periods are optional.  Errors 324 (keyword or marker out of
+// place), 309, 310, 327, the text errors and the assertion errors; the facts
+// read before an error stay.
+QEL_RUN_DB_API void DataBaseInternal_consult(const FactDB* db, RBufferSource* source, uintptr_t unused);
+
+}  // namespace Streams
 }  // namespace Qel::RunTime::Terms

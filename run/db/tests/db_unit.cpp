@@ -67,13 +67,18 @@ RFactDatabase objectFacts{
     decl::Head(kObjectFacts, sizeof(RFactDatabase), {L"objdb", QEL_HERE, &facts.head, &dbclass}), 4,
     factTable, 0, offsetof(FactObject, heads)};
 
-RScopeClassDescriptor dbclass = decl::Class(L"dbtest", QEL_HERE, &objectFacts.head);
+RFactHead plainHeads[1];
+RFactDatabase plainFacts{
+    decl::Head(kClassFacts, sizeof(RFactDatabase), {L"plain", QEL_HERE, &objectFacts.head, &dbclass}), 1,
+    factTable, 0, reinterpret_cast<uintptr_t>(plainHeads)};
+
+RScopeClassDescriptor dbclass = decl::Class(L"dbtest", QEL_HERE, &plainFacts.head);
 decl::UnitTable unit{&dbclass};
 
 int LinkDbUnit() {
   static int result = [] {
     int r = RunUnitInitialization(nullptr, reinterpret_cast<void*>(&LinkDbUnit), unit.Table(), nullptr);
-    if (r == 0) InitializeClassFacts(D(facts));
+    if (r == 0) InitializeClassFacts(D(facts)), InitializeClassFacts(D(plainFacts));
     return r;
   }();
   return result;

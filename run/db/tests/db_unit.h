@@ -40,6 +40,9 @@ extern RFactDatabase facts;
 extern RFactHead factHeads[4];
 // The same facts per object, heads at offset 16 of an object.
 extern RFactDatabase objectFacts;
+// Only person(string, integer).
+extern RFactDatabase plainFacts;
+extern RFactHead plainHeads[1];
 struct FactObject { void* table; void* other; RFactHead heads[4]; };
 
 int LinkDbUnit();

@@ -671,7 +671,13 @@ wchar_t* ParseLine(RBufferSource* source) {
 term ParseFromStream(const IDomainDefinition* d, RBufferSource* source, uint32_t text) {
   RStreamCursor in(source);
   if (text) return d->ReadFromStream(&in);
-  Internal(L"ParseFromStream: binary images are read by FromBinary");
+  // A binary image: its length word (counting itself), then its bytes.
+  uint32_t length = 0;
+  if (in.ReadBytes(&length, 4) < 4 || length < 4) Raise(319);
+  uint8_t* image = static_cast<uint8_t*>(Memory::AllocAtomicHeap(length)) + 4;
+  memcpy(image - 4, &length, 4);
+  if (length > 4 && in.ReadBytes(image, length - 4) < length - 4) Raise(319);
+  return d->BinaryRead(image, nullptr);
 }
 
 term ParseToTerm(const IDomainDefinition* d, const wchar_t* text) {

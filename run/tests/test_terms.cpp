@@ -361,6 +361,11 @@ TEST_F(Terms_, ReferenceCellsDereferenceAndRequireValues) {
             }),
             328u);
   EXPECT_EQ(ErrorOf([] { Error_FreeVariable(); }), 328u);
+  // Only 8, 16 and 32-bit values fit a reference cell of an integral domain.
+  static RIntegralDomain wide = Qel::RunTime::Decl::Integer({L"wide"}, INT32_MIN, INT32_MAX, 64, true);
+  ActivateDomain(&wide.head);
+  EXPECT_EQ(ErrorOf([&] { Domain(wide.head)->Term_2_RefTerm(reinterpret_cast<term>(&v)); }), 318u);
+  EXPECT_EQ(LastErrorText(), L"64bits integral domains are not supported ");
   // A bound reference string on the global stack moves to the heap whole.
   term gcell;
   CopyTermToGStack(D(refText), Cell(1, reinterpret_cast<uint64_t>(L"moved")), &gcell);

@@ -314,7 +314,12 @@ void Error_SingleFactHasNoValue(const TDB* d, uint32_t fact) {
 }
 
 void FindAllAlloc(const IDomainDefinition* d, const uint8_t* t, RStructFact*** tail) {
-  RStructFact* c = NewCell(CopyToHeap(d, t));
+  // The cell and the term's copy share one heap block.
+  uint32_t size = d->AlignedSizeOfTerm(t);
+  auto* c = static_cast<RStructFact*>(Memory::AllocHeap(sizeof(RStructFact) + size));
+  uint32_t used;
+  c->term = d->CopyTerm(reinterpret_cast<uint8_t*>(c + 1), t, true, &used);
+  c->next = nullptr;
   **tail = c;
   *tail = &c->next;
 }
@@ -339,9 +344,9 @@ void FindAllSlut(const IDomainDefinition* list, RStructFact** chain, const uint8
     if (tailSlot) memcpy(tailSlot, &node, 8);
     else first = node;
     tailSlot = node + tailPos;
-    RStructFact* next = c->next;
-    Memory::ReleaseHeap(c);
-    c = next;
+    // A boxed element still lives in its cell's block; the collector takes
+    // the cells once the list is gone.
+    c = c->next;
   }
   if (tailSlot) memcpy(tailSlot, &nil, 8);
   *chain = nullptr;

@@ -84,8 +84,17 @@ static void Set(event_struct* e, uint32_t kind, LONG_PTR a = 0, LONG_PTR b = 0, 
 }
 
 // Window message to event; false when there is nothing to deliver.
+// Modifiers of the last key message translated (the e_char that follows a
+// special key carries the same state).
+static LONG_PTR g_keyMods;
+
 static bool TranslateMessage_(HWND w, UINT msg, WPARAM wp, LPARAM lp, event_struct* e) {
-  const LONG_PTR mods = kwi_GetPressedKey();
+  // The asynchronous key state is a costly query: read it only for the
+  // events that carry it.
+  LONG_PTR mods = 0;
+  if ((msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) ||
+      msg == WM_COMMAND)
+    mods = kwi_GetPressedKey();
   switch (msg) {
     case WM_SIZE: Set(e, e_size, LOWORD(lp), HIWORD(lp)); return true;
     case WM_MOVE: Set(e, e_move, LOWORD(lp), HIWORD(lp)); return true;
@@ -114,6 +123,7 @@ static bool TranslateMessage_(HWND w, UINT msg, WPARAM wp, LPARAM lp, event_stru
     }
     case WM_CHAR: Set(e, e_char, static_cast<LONG_PTR>(wp), mods); return true;
     case WM_KEYDOWN: case WM_SYSKEYDOWN:
+      g_keyMods = mods;
       Set(e, e_keydown, KeyCode(wp, (mods & 2) != 0), mods);
       return true;
     case WM_KEYUP: case WM_SYSKEYUP:
@@ -474,7 +484,7 @@ bool CommonMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, bool cleanUp, bool as
       LONG_PTR res = Dispatch(w, msg, wp, lp, nullptr, 1);
       if (MapsToLayerCode(wp)) {
         event_struct e{};
-        Set(&e, e_char, KeyCode(wp, (kwi_GetPressedKey() & 2) != 0), kwi_GetPressedKey());
+        Set(&e, e_char, KeyCode(wp, (g_keyMods & 2) != 0), g_keyMods);
         DeliverEvent(w, &e, nullptr);
       }
       if (askAnswer && res) {

@@ -231,6 +231,11 @@ static wchar_t* ReadQuoted(const IDomainDefinition* d, RStreamCursor* in) {
   return ReadStringBody(*in, d->QualifiedName());
 }
 
+static wchar_t Lower(wchar_t c) {
+  if (c < 0x80) return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c | 0x20) : c;
+  return OSInterface::OSConvertCharToLowerCase(c);
+}
+
 // --- Scalars ------------------------------------------------------------------------
 
 // A scalar kind: the value cell is the term's whole memory.
@@ -1162,9 +1167,7 @@ class TCompound : public TDomainDefinition {
     for (uint32_t i = 0; i < C().functorCount && !n; ++i) {
       const wchar_t* f = C().functors[i].name;
       size_t j = 0;
-      while (f[j] && name[j] && OSInterface::OSConvertCharToLowerCase(f[j]) ==
-                                     OSInterface::OSConvertCharToLowerCase(name[j]))
-        ++j;
+      while (f[j] && name[j] && Lower(f[j]) == Lower(name[j])) ++j;
       if (!f[j] && !name[j]) n = i + 1;
     }
     if (!n) Raise(309, Memory::CopyStringToHeap(name), QualifiedName());

@@ -50,6 +50,25 @@ uint8_t* GAlloc(uint32_t size) {
 
 constexpr uint32_t Align8(uint64_t n) { return static_cast<uint32_t>((n + 7) & ~uint64_t{7}); }
 
+// Where a heap block of a database comes from, for the memory profile: the
+// database kind and a key naming the fact (its descriptor's address).
+struct Origin {
+  uint32_t kind;
+  uint32_t key;
+};
+Origin OriginOf(const TDB* d, const RFactDescriptor& f) {
+  return {d->DatabaseKind(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&f))};
+}
+
+// Heap memory inside the profile context of its fact.  Nothing that may
+// raise runs while the context is open.
+void* AllocIn(Origin o, uint32_t size) {
+  uint32_t depth = Memory::Statistics::memProf_ContextOpen(o.kind, o.key);
+  void* p = Memory::AllocHeap(size);
+  Memory::Statistics::memProf_ContextClose(depth);
+  return p;
+}
+
 // A deep copy of a fact term, on the heap or on the global stack.
 const uint8_t* CopyFact(const TDB* d, const uint8_t* t, bool heap) {
   const RFactDescriptor& f = Descriptor(d, FactNumber(d, t) - 1);
@@ -61,7 +80,7 @@ const uint8_t* CopyFact(const TDB* d, const uint8_t* t, bool heap) {
     if (!a->IsScalar()) total += a->AlignedSizeOfTerm(ArgTerm(a, t, pos));
   }
   auto size = static_cast<uint32_t>(total);
-  uint8_t* block = heap ? static_cast<uint8_t*>(Memory::AllocHeap(size)) : GAlloc(size);
+  uint8_t* block = heap ? static_cast<uint8_t*>(AllocIn(OriginOf(d, f), size)) : GAlloc(size);
   memcpy(block, t, f.blockSize);
   uint32_t at = Align8(f.blockSize);
   pos = 0;
@@ -78,8 +97,8 @@ const uint8_t* CopyFact(const TDB* d, const uint8_t* t, bool heap) {
 }
 
 // A heap copy of a term of any domain.
-const uint8_t* CopyToHeap(const IDomainDefinition* d, const uint8_t* t) {
-  auto* target = static_cast<uint8_t*>(Memory::AllocHeap(d->AlignedSizeOfTerm(t)));
+const uint8_t* CopyToHeap(const IDomainDefinition* d, const uint8_t* t, Origin o) {
+  auto* target = static_cast<uint8_t*>(AllocIn(o, d->AlignedSizeOfTerm(t)));
   uint32_t used;
   return d->CopyTerm(target, t, true, &used);
 }
@@ -106,8 +125,8 @@ const wchar_t* FactText(const TDB* d, const uint8_t* t, uint32_t max) {
   return out;
 }
 
-RStructFact* NewCell(const uint8_t* t) {
-  auto* c = static_cast<RStructFact*>(Memory::AllocHeap(sizeof(RStructFact)));
+RStructFact* NewCell(const uint8_t* t, Origin o) {
+  auto* c = static_cast<RStructFact*>(AllocIn(o, sizeof(RStructFact)));
   c->term = t;
   c->next = nullptr;
   return c;
@@ -137,18 +156,18 @@ void Assert(const TDB* d, RFactHead* heads, const uint8_t* t, bool atFront) {
         Errors::InternalError(L"The bare fact '%s' holds a functor with arguments", f.name);
       memcpy(&h->first, &word, 8);
     } else {
-      h->first = reinterpret_cast<RStructFact*>(const_cast<uint8_t*>(CopyToHeap(a, ArgTerm(a, t, pos))));
+      h->first = reinterpret_cast<RStructFact*>(const_cast<uint8_t*>(CopyToHeap(a, ArgTerm(a, t, pos), OriginOf(d, f))));
     }
     return;
   }
   if (f.single) {
     const uint8_t* copy = CopyFact(d, t, true);
-    if (!h->first) h->first = h->last = NewCell(nullptr);
+    if (!h->first) h->first = h->last = NewCell(nullptr, OriginOf(d, f));
     h->first->term = copy;
     return;
   }
   if (f.determ && h->first) Raise(311, FactText(d, t, 20), d->QualifiedName());
-  RStructFact* c = NewCell(CopyFact(d, t, true));
+  RStructFact* c = NewCell(CopyFact(d, t, true), OriginOf(d, f));
   if (atFront) {
     c->next = h->first;
     h->first = c;
@@ -236,7 +255,7 @@ static void InitializeHeads(const TDB* d, RFactHead* heads) {
   for (uint32_t i = 0; i < FD(d).factCount; ++i) {
     const RFactDescriptor& f = FD(d).facts[i];
     heads[i].first = heads[i].last = nullptr;
-    if (f.single && !f.bare) heads[i].first = heads[i].last = NewCell(nullptr);
+    if (f.single && !f.bare) heads[i].first = heads[i].last = NewCell(nullptr, OriginOf(d, f));
   }
 }
 void InitializeClassFacts(const TDB* d) { InitializeHeads(d, Heads(d, nullptr)); }

@@ -372,7 +372,7 @@ struct Reader {
 
 [[noreturn]] void Bad(const Reader& r) {
   Errors::RunTimeErrorFromModule(RunModule(), 304, r.top->QualifiedName(),
-                                 Errors::PrepareBinaryForErrorMessage(r.binary));
+                                 r.binary ? Errors::PrepareBinaryForErrorMessage(r.binary) : L"");
 }
 
 inline void Need(const Reader& r, uint64_t at, uint64_t n) {
@@ -671,12 +671,29 @@ const uint8_t* Read(const IDomainDefinition* d, const uint8_t* binary, uint32_t 
 }  // namespace
 
 uint32_t KindOf(const IDomainDefinition* d) {
-  const uintptr_t* table = BuildDomainClassTable();
+  // The kinds' method tables, sorted for a binary search.
+  struct Entry {
+    uintptr_t table;
+    uint32_t kind;
+  };
+  struct Sorted {
+    Entry e[kDomainKinds];
+    uint32_t n = 0;
+    Sorted() {
+      const uintptr_t* t = BuildDomainClassTable();
+      for (uint32_t k = 1; k < kDomainKinds; ++k) {
+        bool seen = false;  // the two placeholders share a table: the first wins
+        for (uint32_t i = 0; i < n; ++i) seen = seen || e[i].table == t[k];
+        if (!seen && t[k]) e[n++] = {t[k], k};
+      }
+      std::sort(e, e + n, [](const Entry& a, const Entry& b) { return a.table < b.table; });
+    }
+  };
+  static const Sorted sorted;
   uintptr_t word = d->Record()->kind;
-  // The table's entries are distinct but for the two placeholders.
-  for (uint32_t k = 1; k < kDomainKinds; ++k)
-    if (table[k] == word) return k;
-  return 0;
+  const Entry* p = std::lower_bound(sorted.e, sorted.e + sorted.n, word,
+                                    [](const Entry& a, uintptr_t w) { return a.table < w; });
+  return p != sorted.e + sorted.n && p->table == word ? p->kind : 0;
 }
 
 TBinary ToBinary(const IDomainDefinition* d, term t) { return Write(d, t, kNoCodePage); }

@@ -74,9 +74,10 @@ std::wstring Save(const IDomainDefinition* d, void* object = nullptr) {
   DataBaseInternal_save(&db, &sink, 0);
   return sink.Text();
 }
-uint32_t Consult(const IDomainDefinition* d, const std::wstring& text, uint32_t block = 6) {
+uint32_t Consult(const IDomainDefinition* d, const std::wstring& text, uint32_t block = 6,
+                 void* object = nullptr) {
   Source source(text, block);
-  FactDB db{d, nullptr};
+  FactDB db{d, object};
   return ErrorOf([&] { DataBaseInternal_consult(&db, &source, 0); });
 }
 
@@ -113,6 +114,19 @@ TEST_F(TextForm, SaveThenConsultRebuildsTheSameChains) {
   EXPECT_EQ(static_cast<int32_t>(reinterpret_cast<uintptr_t>(factHeads[1].first)), 17);
   EXPECT_EQ(reinterpret_cast<const Config*>(factHeads[3].first->term)->value, 9);
   EXPECT_EQ(factHeads[3].first->next, nullptr);
+}
+
+TEST_F(TextForm, ObjectDatabasesSaveAndConsultTheirOwnFacts) {
+  const IDomainDefinition* db = D(objectFacts);
+  FactObject a{}, b{};
+  InitializeObjectFacts(db, &a);
+  InitializeObjectFacts(db, &b);
+  TDBObjectInternalDomainDefinition::AssertZObject(db, &a, MakePerson(L"x", 1));
+  TDBObjectInternalDomainDefinition::AssertZObject(db, &a, MakeFact(4, L"k", 5));
+  std::wstring text = Save(db, &a);
+  ASSERT_EQ(Consult(db, text, 6, &b), 0u);
+  EXPECT_EQ(Save(db, &b), text);
+  EXPECT_EQ(factHeads[0].first, nullptr);
 }
 
 TEST_F(TextForm, EmptyDatabasesWriteTheMarker) {

@@ -166,10 +166,9 @@ void DataBaseInternal_consult(const FactDB* db, RBufferSource* source, uintptr_t
     if (d->DatabaseKind() == 1) TDBClassInternalDomainDefinition::AssertZClass(d, t);
     else TDBObjectInternalDomainDefinition::AssertZObject(d, object, t);
     Memory::ReleaseGStack(mark);
-    if (SkipWhiteAndComments(in) == 0) {
-      int c = in.Read();
-      if (c != L'.' && c >= 0) in.Unget();
-    }
+    // An optional period (white space only: a marker after it is an item).
+    int c = in.ReadNonWhite();
+    if (c != L'.' && c >= 0) in.Unget();
     item = ReadItem(in, d, &t);
     if (item == kEnd || item == kKeyword) return;
     if (item == kMarker) Raise(324, L"<noFacts> marker");

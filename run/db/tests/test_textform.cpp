@@ -164,6 +164,7 @@ TEST_F(TextForm, ErrorsKeepTheFactsReadBeforeThem) {
   for (const Case& c : {Case{L"clauses\nclauses\n", 324, 0},
                         Case{L"%<--noFacts-->%\nperson(\"a\",1).", 324, 0},
                         Case{L"person(\"a\",1).\n%<--noFacts-->%", 324, 1},
+                        Case{L"person(\"a\",1)\n%<--noFacts-->%", 324, 1},
                         Case{L"person(\"a\",1).\nnobody(1).", 309, 1},
                         Case{L"person(\"a\" 1).", 327, 0},
                         Case{L"person(\"a\",1).\n3.", 310, 1}}) {

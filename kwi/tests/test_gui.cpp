@@ -775,3 +775,150 @@ TEST(Screenshot, TaskWindowWithChildAndDialog) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Errors, OutsideAndAtTheEdgesOfCreation) {
+  registerExceptionHandler(RecordRaise);
+  Raised().clear();
+  Closure none([](HWND, event_struct*) -> LONG_PTR { Fail(); });
+  win_SetSubClassHandler(reinterpret_cast<LONG_PTR>(GetDesktopWindow()), &none, 0);
+  EXPECT_EQ(Raised(), std::vector<int>{6009});  // no GUI state yet
+  std::vector<std::pair<std::string, std::vector<int>>> results;
+  RunInTask([&](HWND task) {
+    Terms t;
+    rect_struct r = Rect(0, 0, 50, 50);
+    auto check = [&](const char* what, const std::function<void()>& f) {
+      Raised().clear();
+      f();
+      results.push_back({what, Raised()});
+    };
+    check("6306", [&] { win_Create(wt_child, &r, L"", t.NoMenu(), 0, t.Flags({}), &none, 0); });
+    check("6307", [&] {
+      win_CreateDyn(t.List({t.Def(wd_childwin, {reinterpret_cast<LONG_PTR>(t.Wdef(2, r, L"")), 3,
+                                                reinterpret_cast<LONG_PTR>(t.Flags({}))})}),
+                    0, &none, 0);
+    });
+    check("6001", [&] {  // a top-level window definition in a child window
+      rect_struct rc = Rect(0, 0, 40, 40);
+      HWND w = reinterpret_cast<HWND>(win_Create(wt_child, &rc, L"", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
+                                                 t.Flags({}), &none, 0));
+      win_CreateDyn(t.List({t.Def(wd_topwin, {reinterpret_cast<LONG_PTR>(t.Wdef(1, r, L"")),
+                                              reinterpret_cast<LONG_PTR>(t.NoMenu()),
+                                              reinterpret_cast<LONG_PTR>(t.Flags({}))})}),
+                    reinterpret_cast<LONG_PTR>(w), &none, 0);
+      DestroyWindow(w);
+    });
+  });
+  registerExceptionHandler(nullptr);
+  for (auto& [what, codes] : results) EXPECT_EQ(codes, std::vector<int>{std::stoi(what)}) << what;
+}
+
+TEST(Windows, OwnershipObjectsAndResources) {
+  bool own = false, foreignOwn = true, objectFound = false, noObject = true;
+  void* object = nullptr;
+  std::wstring resString, className;
+  int existDialog = -1, missingDialog = -1, existString = -1, missingString = -1, bx = 0, by = 0;
+  RunInTask([&](HWND task) {
+    Terms t;
+    LONG_PTR tw = reinterpret_cast<LONG_PTR>(task);
+    own = K::Succeeds([&] { win_IsOwn(tw); });
+    HWND foreign = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+    foreignOwn = K::Succeeds([&] { win_IsOwn(reinterpret_cast<LONG_PTR>(foreign)); });
+    DestroyWindow(foreign);
+    Handler h = [](HWND, event_struct*) -> LONG_PTR { Fail(); };
+    PROLOG_EHANDLER_STRUCT withObject{reinterpret_cast<void*>(&Trampoline), &h};
+    rect_struct r = Rect(0, 0, 40, 40);
+    LONG_PTR w = win_Create(wt_child, &r, L"", t.NoMenu(), tw, t.Flags({}), &withObject, 0);
+    objectFound = K::Succeeds([&] { object = tryGetWindowObject(w); });
+    PROLOG_EHANDLER_STRUCT plain{reinterpret_cast<void*>(+[](LONG_PTR, event_struct*) -> LONG_PTR { Fail(); }),
+                                 nullptr};
+    LONG_PTR w2 = win_Create(wt_child, &r, L"", t.NoMenu(), tw, t.Flags({}), &plain, 0);
+    noObject = !K::Succeeds([&] { tryGetWindowObject(w2); });
+    DestroyWindow(reinterpret_cast<HWND>(w2));
+    className = win_GetClassName(w);
+    DestroyWindow(reinterpret_cast<HWND>(w));
+    existDialog = kwi_CheckExistDialog(100);
+    missingDialog = kwi_CheckExistDialog(GetModuleHandleW(nullptr), 4711);
+    existString = kwi_CheckExistString(1);   // block of strings 0 to 15
+    missingString = kwi_CheckExistString(2);
+    resString = kwi_GetResStr(15);
+    kwi_GetBaseUnits(&bx, &by);
+  });
+  EXPECT_TRUE(own);
+  EXPECT_FALSE(foreignOwn);
+  EXPECT_TRUE(objectFound);
+  EXPECT_NE(object, nullptr);  // the closure's object word
+  EXPECT_TRUE(noObject);
+  EXPECT_EQ(className, L"ZevChild32");
+  EXPECT_EQ(existDialog, 1);
+  EXPECT_EQ(missingDialog, 0);
+  EXPECT_EQ(existString, 1);
+  EXPECT_EQ(missingString, 0);
+  EXPECT_EQ(resString, L"fifteen");
+  LONG base = GetDialogBaseUnits();
+  EXPECT_EQ(bx, LOWORD(base));
+  EXPECT_EQ(by, HIWORD(base));
+  EXPECT_EQ(kwi_ComposeRGB(255, 0, 0), 255);
+  EXPECT_EQ(kwi_ComposeRGB(0, 0, 255), 16711680);
+  EXPECT_EQ(kwi_ComposeRGB(0x1FF, 1, 0x180), 0x8001FF);
+}
+
+TEST(TaskWindow, DynamicMenu) {
+  std::deque<menu_item> items;
+  std::deque<menu_item_list_struct> cells;
+  auto list = [&](std::initializer_list<menu_item*> v) {
+    cells.push_back({ListNil, nullptr, nullptr});
+    menu_item_list_struct* l = &cells.back();
+    std::vector<menu_item*> all(v);
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+      cells.push_back({ListCons, *it, l});
+      l = &cells.back();
+    }
+    return l;
+  };
+  auto txt = [&](unsigned id, const wchar_t* text, int enabled, int flags, menu_item_list_struct* sub) {
+    items.push_back({1, {static_cast<LONG_PTR>(id), reinterpret_cast<LONG_PTR>(text), 0, enabled, flags,
+                         reinterpret_cast<LONG_PTR>(sub)}});
+    return &items.back();
+  };
+  auto separator = [&] {
+    items.push_back({3, {}});
+    return &items.back();
+  };
+  menu_struct dyn{2, reinterpret_cast<uintptr_t>(list(
+                         {txt(0, L"&File", 1, 0,
+                              list({txt(201, L"&Open", 1, 0, list({})), separator(),
+                                    txt(202, L"&Checked", 0, 1, list({}))})),
+                          txt(203, nullptr, 1, 0, list({}))}))};
+  Terms t;
+  std::wstring top0, top1, sub0;
+  UINT state2 = 0;
+  int subCount = 0;
+  Closure handler([&](HWND w, event_struct* e) -> LONG_PTR {
+    if (e->kind == e_create) {
+      PostMessageW(w, WM_CLOSE, 0, 0);
+      HMENU m = GetMenu(w);
+      wchar_t buf[32];
+      GetMenuStringW(m, 0, buf, 32, MF_BYPOSITION);
+      top0 = buf;
+      GetMenuStringW(m, 1, buf, 32, MF_BYPOSITION);
+      top1 = buf;
+      HMENU sub = GetSubMenu(m, 0);
+      subCount = GetMenuItemCount(sub);
+      GetMenuStringW(sub, 0, buf, 32, MF_BYPOSITION);
+      sub0 = buf;
+      state2 = GetMenuState(sub, 202, MF_BYCOMMAND);
+    }
+    Fail();
+  });
+  kwi_Init(t.Flags({9}), &handler, &dyn, nullptr, L"dynamic");
+  EXPECT_EQ(top0, L"&File");
+  EXPECT_EQ(top1, L" ");  // a missing text becomes one blank
+  EXPECT_EQ(subCount, 3);
+  EXPECT_EQ(sub0, L"&Open");
+  EXPECT_TRUE(state2 & MF_CHECKED);
+  EXPECT_TRUE(state2 & MF_GRAYED);
+}
+
+}  // namespace

@@ -20,7 +20,8 @@ using namespace Qel::RunTime::Kernel;
 extern RIntegralDomain intd, int8d, natd, refintd;
 extern RIntegral64Domain longd, ulongd;
 extern RRealDomain reald;
-extern RDomainRecord chard, strd, symd, str8d, bind, ptrd, plike, anyd, refstrd;
+extern RDomainRecord chard, strd, symd, str8d, bind, ptrd, plike, anyd, refstrd, refchard;
+extern RRealDomain refreald;
 extern RCompoundDomain ints, strs;
 
 // Activates the records (once).

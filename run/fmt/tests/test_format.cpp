@@ -25,6 +25,8 @@ RDomainRecord ptrd = decl::Simple(kPointer, {L"pointer"});
 RDomainRecord plike = decl::Simple(kPointerLike, {L"handle"});
 RDomainRecord anyd = decl::Simple(kAnyDomain, {L"@anyDomain"});
 RDomainRecord refstrd = decl::Simple(kRefString, {L"refstring"});
+RDomainRecord refchard = decl::Simple(kRefChar, {L"refchar"});
+RRealDomain refreald = decl::Real({L"refreal"}, -DBL_MAX, DBL_MAX, 19, true);
 QEL_LIST(ints, intd, int32_t, {L"ints"});
 QEL_LIST(strs, strd, const wchar_t*, {L"strs"});
 
@@ -36,7 +38,8 @@ void Activate() {
   done = true;
   for (RDomainRecord* r : {&intd.head, &int8d.head, &natd.head, &refintd.head, &longd.head,
                            &ulongd.head, &reald.head, &chard, &strd, &symd, &str8d, &bind, &ptrd,
-                           &plike, &anyd, &refstrd, &ints.head, &strs.head})
+                           &plike, &anyd, &refstrd, &refchard, &refreald.head, &ints.head,
+                           &strs.head})
     ActivateDomain(r);
 }
 
@@ -200,7 +203,9 @@ TEST_F(FormatString, CompoundsAndReferences) {
   static const StrCons tail{1, L"b", &kNil};
   static const StrCons words{1, L"a", &tail};
   RRefCell five{1, 5}, unbound{0, 0}, link{0, reinterpret_cast<uintptr_t>(&five)};
-  RRefCell text{1, reinterpret_cast<uintptr_t>(L"xyz")};
+  RRefCell text{1, reinterpret_cast<uintptr_t>(L"xyz")}, letter{1, L'x'}, half{1, 0};
+  double two5 = 2.5;
+  memcpy(&half.value, &two5, 8);
   Check({
       {L"%", {Term(D(ints), list)}, L"[1,2,3]"},
       {L"%9|%-9|", {Term(D(ints), list), Term(D(ints), list)}, L"  [1,2,3]|[1,2,3]  |"},
@@ -212,6 +217,7 @@ TEST_F(FormatString, CompoundsAndReferences) {
       {L"%03d|%x", {Term(D(refintd), &five), Term(D(refintd), &link)}, L"005|5"},
       {L"% ", {Term(D(refintd), &unbound)}, L"_ "},
       {L"%.2s", {Term(D(refstrd), &text)}, L"xy"},
+      {L"%3c|%f", {Term(D(refchard), &letter), Term(D(refreald), &half)}, L"  x|2.5"},
   });
 }
 

@@ -922,3 +922,88 @@ TEST(TaskWindow, DynamicMenu) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Errors, WithoutAnErrorHandlerTheErrorBoxIsShown) {
+  std::atomic<bool> stop{false};
+  std::wstring boxText;
+  std::thread answer([&] {
+    while (!stop) {
+      if (HWND box = FindWindowW(L"#32770", L"Program Error")) {
+        // The static text of the message box.
+        HWND text = GetDlgItem(box, 0xFFFF);
+        wchar_t buf[512] = {};
+        if (text) GetWindowTextW(text, buf, 512);
+        boxText = buf;
+        PostMessageW(box, WM_COMMAND, IDNO, 0);
+        return;
+      }
+      Sleep(10);
+    }
+  });
+  LRESULT after = 0;
+  RunInTask([&](HWND task) {
+    kwi_SetErrorHandler(nullptr);
+    Terms t;
+    Closure raising([](HWND, event_struct* e) -> LONG_PTR {
+      if (e->kind == e_user && e->w[0] == 1) K::Errors::RunTimeError(6010);
+      if (e->kind == e_user) return 5;
+      Fail();
+    });
+    rect_struct r = Rect(0, 0, 40, 40);
+    HWND w = reinterpret_cast<HWND>(win_Create(wt_child, &r, L"", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
+                                               t.Flags({}), &raising, 0));
+    SendMessageW(w, 0xC00F, 1, 0);
+    after = SendMessageW(w, 0xC00F, 2, 0);
+    DestroyWindow(w);
+  });
+  stop = true;
+  answer.join();
+  EXPECT_NE(boxText.find(L"Register On Clipboard?"), std::wstring::npos) << testing::PrintToString(boxText);
+  EXPECT_EQ(after, 5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Dialogs, ResourceDialogWithAUserControl) {
+  registerExceptionHandler(RecordRaise);
+  std::vector<int> withoutClass;
+  LONG_PTR modal = 0;
+  std::vector<std::string> customLog;
+  int type = -1;
+  RunInTask([&](HWND task) {
+    LONG_PTR tw = reinterpret_cast<LONG_PTR>(task);
+    Closure dlg([&](HWND w, event_struct* e) -> LONG_PTR {
+      if (e->kind == e_create) type = static_cast<int>(XZEV_GetWinData(w)->w[7]);
+      Fail();
+    });
+    // The template names a class that is not registered yet.
+    Raised().clear();
+    win_CreateResDialog(tw, wt_modeless, 100, &dlg, 0);
+    withoutClass = Raised();
+    Closure custom([&](HWND, event_struct* e) -> LONG_PTR {
+      customLog.push_back(Describe(e));
+      Fail();
+    });
+    class_Create(L"KWITESTCUSTOM", &custom);
+    std::atomic<bool> stop{false};
+    std::thread closer = CloseDialogLater(L"Round trip", &stop);
+    Raised().clear();
+    modal = win_CreateResDialog(tw, wt_modal, 100, &dlg, 0);
+    stop = true;
+    closer.join();
+    class_Destroy(L"KWITESTCUSTOM");
+  });
+  registerExceptionHandler(nullptr);
+  EXPECT_EQ(withoutClass, std::vector<int>{6304});
+  EXPECT_NE(modal, 0);
+  EXPECT_EQ(type, wt_modal);
+  ASSERT_FALSE(customLog.empty());
+  EXPECT_EQ(customLog.front(), "create 0");
+  EXPECT_EQ(customLog.back(), "destroy");
+}
+
+}  // namespace

@@ -345,8 +345,12 @@ void FormatValue(RStreamCursor& out, const RFormatDirective& dir, const IDomainD
     }
     case kString8: {
       if (!Letter(dir, L"s")) InvalidFormat(d, dir.letter);
-      const wchar_t* s = AnsiToWide(reinterpret_cast<const char*>(v));
-      return EmitText(out, dir, s, wcslen(s));
+      auto* a = reinterpret_cast<const char*>(v);
+      int n = *a ? MultiByteToWideChar(CP_ACP, 0, a, -1, nullptr, 0) : 1;
+      if (n <= 0) Errors::SystemAPIError("MultiByteToWideChar");
+      auto* s = reinterpret_cast<wchar_t*>(Memory::AllocGStack(static_cast<uint32_t>(n) * 2));
+      if (*a) MultiByteToWideChar(CP_ACP, 0, a, -1, s, n);
+      return EmitText(out, dir, s, static_cast<uint64_t>(n - 1));
     }
     case kBinary:
       if (!Letter(dir, L"B")) InvalidFormat(d, dir.letter);

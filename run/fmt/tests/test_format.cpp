@@ -26,6 +26,8 @@ RDomainRecord plike = decl::Simple(kPointerLike, {L"handle"});
 RDomainRecord anyd = decl::Simple(kAnyDomain, {L"@anyDomain"});
 RDomainRecord refstrd = decl::Simple(kRefString, {L"refstring"});
 RDomainRecord refchard = decl::Simple(kRefChar, {L"refchar"});
+RDomainRecord predd = decl::Simple(kPredicateValue, {L"callback"});
+RDomainRecord objd = decl::Simple(kObject, {L"object"});
 RRealDomain refreald = decl::Real({L"refreal"}, -DBL_MAX, DBL_MAX, 19, true);
 QEL_LIST(ints, intd, int32_t, {L"ints"});
 QEL_LIST(strs, strd, const wchar_t*, {L"strs"});
@@ -38,7 +40,7 @@ void Activate() {
   done = true;
   for (RDomainRecord* r : {&intd.head, &int8d.head, &natd.head, &refintd.head, &longd.head,
                            &ulongd.head, &reald.head, &chard, &strd, &symd, &str8d, &bind, &ptrd,
-                           &plike, &anyd, &refstrd, &refchard, &refreald.head, &ints.head,
+                           &plike, &anyd, &refstrd, &refchard, &refreald.head, &predd, &objd, &ints.head,
                            &strs.head})
     ActivateDomain(r);
 }
@@ -180,6 +182,7 @@ TEST_F(FormatString, Reals) {
 TEST_F(FormatString, TextKinds) {
   static uint8_t binary[] = {6, 0, 0, 0, 0x0A, 0xFF};
   static uint8_t empty[] = {4, 0, 0, 0};
+  static const uint64_t callback[2] = {0xBEEF, 0};  // code, data
   Check({
       {L"%s|%5s|%-5s|%05s", {S(L"ab"), S(L"ab"), S(L"ab"), S(L"ab")}, L"ab|   ab|ab   |000ab"},
       {L"%s", {S(L"")}, L""},
@@ -194,6 +197,8 @@ TEST_F(FormatString, TextKinds) {
       {L"%", {Term(D(bind), empty + 4)}, L"$[]"},
       {L"%x|%", {Value(D(ptrd), uint64_t{0xDEADBEEF}), Value(D(ptrd), uint64_t{0})}, L"DEADBEEF|0"},
       {L"%P", {Value(D(plike), uint64_t{0x1234567890})}, L"1234567890"},
+      {L"%P|%6", {Term(D(predd), callback), Value(D(objd), uint64_t{0xABC})}, L"BEEF|   ABC"},
+      {L"%s|%3s", {Term(D(str8d), ""), Term(D(str8d), "\xE9")}, L"|  \xE9"},
   });
 }
 

@@ -1,5 +1,6 @@
 // Format strings: directives, per-domain texts and the errors.
 #include <cfloat>
+#include <cmath>
 #include <climits>
 
 #include "fmt_test.h"
@@ -176,6 +177,7 @@ TEST_F(FormatString, Reals) {
       // text keeps the length the conversion gave it.
       {L"%10f", {R(1.5)}, L"              1.5"},
       {L"%-20f|", {R(1.5)}, L"1.500000000000000   |"},
+      {L"%f|%e|%5g", {R(HUGE_VAL), R(-HUGE_VAL), R(NAN)}, L"inf|-inf|  nan"},
   });
 }
 
@@ -224,6 +226,14 @@ TEST_F(FormatString, CompoundsAndReferences) {
       {L"%.2s", {Term(D(refstrd), &text)}, L"xy"},
       {L"%3c|%f", {Term(D(refchard), &letter), Term(D(refreald), &half)}, L"  x|2.5"},
   });
+}
+
+TEST_F(FormatString, RealsWiderThanTheFixedBuffer) {
+  std::wstring got = Fmt(L"%.400f", {R(1.0)});
+  EXPECT_EQ(got, L"1." + std::wstring(400, L'0'));
+  EXPECT_EQ(Fmt(L"%300f", {R(2.0)}), std::wstring(297, L' ') + L"2.0");
+  // A width the global stack cannot hold is an error, not a crash.
+  EXPECT_NE(FmtError(L"%500000000f", {R(1.0)}), 0u);
 }
 
 TEST_F(FormatString, LongResultCrossesChunks) {

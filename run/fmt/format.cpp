@@ -3,8 +3,9 @@
 // Invariants:
 //  - Everything is written straight into the sink's blocks: literal runs in
 //    one piece, padding from a small fill buffer, numbers from fixed
-//    buffers.  Only a text form that precision cuts, or a real wider than
-//    the fixed buffer, is built on the global stack first.
+//    buffers.  Only a text form that precision cuts, an 8-bit string's
+//    conversion and a real wider than the fixed buffer are built on the
+//    global stack first.
 //  - An argument block is checked against its length word before any
 //    argument is read; a directive with no argument left raises 314 before
 //    anything is read for it.
@@ -33,8 +34,8 @@ uint32_t KindCode(const IDomainDefinition* d) {
 // The base kind of a reference kind and whether its value lies in the cell.
 bool RefBase(uint32_t kind, uint32_t* base, bool* inCell) {
   static const uint8_t kBase[kDomainKinds] = {
-      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-      0, 0, 0,                                          // 17-19
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 0-16
+      0, 0, 0,                                             // 17-19
       kChar, kInteger, kUnsigned, kReal, kString, kBinary, kCompound, kList, kPointer,
       kSymbol, 0, kString8, kObject, 0};
   if (kind >= kDomainKinds || !kBase[kind]) return false;

@@ -159,7 +159,7 @@ static RECT WdefRect(const wdef* wd) {
   return rc;
 }
 
-static LONG_PTR RunDialog(HGLOBAL block, const DLGTEMPLATE* t, HWND parent,
+static LONG_PTR RunDialog(const DLGTEMPLATE* t, HWND parent,
                           PROLOG_EHANDLER_STRUCT* handler, LONG_PTR data, int type,
                           HINSTANCE module) {
   g_pendingDialog.handler = handler ? *handler : PROLOG_EHANDLER_STRUCT{nullptr, nullptr};
@@ -181,7 +181,6 @@ static LONG_PTR RunDialog(HGLOBAL block, const DLGTEMPLATE* t, HWND parent,
     result = reinterpret_cast<LONG_PTR>(CreateDialogIndirectParamW(module, t, owner, DialogProc, 0));
   }
   g_controlEvents = true;
-  (void)block;
   return result;
 }
 
@@ -403,7 +402,7 @@ LONG_PTR win_CreateDynDialog(LONG_PTR parent, windef_list_struct* list,
   int type = (first->alt == wd_dlg || first->alt == wd_dlgfont) ? WdefOf(first)->type : 0;
   LONG_PTR result = 0;
   if (type == wt_modal || type == wt_modeless) {
-    result = RunDialog(block, reinterpret_cast<DLGTEMPLATE*>(t), p, handler, data, type, g_app);
+    result = RunDialog(reinterpret_cast<DLGTEMPLATE*>(t), p, handler, data, type, g_app);
   } else {
     GlobalUnlock(block);
     GlobalFree(block);
@@ -455,7 +454,7 @@ LONG_PTR win_CreateResDialog(HINSTANCE module, LONG_PTR parent, int type, unsign
   } else {
     *style = (*style & ~DS_MODALFRAME) | WS_BORDER;
   }
-  LONG_PTR result = RunDialog(block, reinterpret_cast<DLGTEMPLATE*>(t), p, handler, data, type, module);
+  LONG_PTR result = RunDialog(reinterpret_cast<DLGTEMPLATE*>(t), p, handler, data, type, module);
   GlobalUnlock(block);
   GlobalFree(block);
   if (!result) Raise(6304);

@@ -49,8 +49,6 @@ static ilist_struct* IntList(const int* values, int n) {
 
 static int ScrollCode(WORD code, bool control) {
   if (code <= SB_THUMBTRACK) {
-    static const int m[7] = {1, 2, 3, 4, 5, 6, 0};
-    (void)m;
     switch (code) {
       case SB_LINEUP: return 1;
       case SB_LINEDOWN: return 2;
@@ -505,8 +503,6 @@ bool CommonMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, bool cleanUp, bool as
       return false;
     case WM_PARENTNOTIFY:
       if (LOWORD(wp) == WM_RBUTTONDOWN) {
-        auto* p = static_cast<pnt_struct*>(nullptr);
-        (void)p;
         event_struct e{};
         uint8_t* mark = K::Memory::MarkGStack();
         auto* pt = GAlloc<pnt_struct>();

@@ -96,7 +96,7 @@ static BOOL CALLBACK CleanPopup(HWND w, LPARAM task) {
   return TRUE;
 }
 
-LRESULT CALLBACK CommonProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+static LRESULT CommonProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   _win_data* r = RecordOf(w);
   LRESULT ans = 0;
   if (NativeHook(w, r, m, wp, lp, &ans)) return ans;
@@ -237,7 +237,7 @@ static void PlaceClient(HWND frame) {
              rc.bottom - top - static_cast<int>(g_state[sw_insetBottom]), TRUE);
 }
 
-LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+static LRESULT FrameProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   _win_data* r = RecordOf(w);
   LRESULT ans = 0;
   if (NativeHook(w, r, m, wp, lp, &ans)) return ans;
@@ -357,7 +357,7 @@ LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return DefFrame(w, m, wp, lp);
 }
 
-LRESULT CALLBACK MdiDocProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+static LRESULT MdiDocProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   _win_data* r = RecordOf(w);
   LRESULT ans = 0;
   if (NativeHook(w, r, m, wp, lp, &ans)) return ans;
@@ -454,7 +454,7 @@ static HWND DefaultButton(HWND from) {
   return nullptr;
 }
 
-LRESULT CALLBACK UserClassProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+static LRESULT UserClassProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   _win_data* r = RecordOf(w);
   LRESULT ans = 0;
   if (NativeHook(w, r, m, wp, lp, &ans)) return ans;
@@ -523,7 +523,7 @@ static INT_PTR DialogAnswer(HWND w, LRESULT answer) {
   return TRUE;
 }
 
-INT_PTR CALLBACK DialogProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+static INT_PTR DialogProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (m == WM_NCDESTROY) return 0;
   DialogRecord* d = FindDialog(w);
   LRESULT ans = 0;
@@ -606,7 +606,7 @@ INT_PTR CALLBACK DialogProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return 0;
 }
 
-LRESULT CALLBACK ControlProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+static LRESULT ControlProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   SubclassRecord* s = FindSubclassByReplaced(w);
   if (!s) return DefWindowProcW(w, m, wp, lp);
   HWND target = s->window;
@@ -637,6 +637,37 @@ LRESULT CALLBACK ControlProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (common && CommonMessage(target, m, wp, lp, false, true, &ans) && m != WM_MOUSEMOVE)
     return ans;
   return CallWindowProcW(previous, w, m, wp, lp);
+}
+
+// Every procedure runs under a trap of its own: an error raised outside the
+// dispatcher (the heap running out, say) is reported here and never unwinds
+// across the Windows frames that called the procedure.
+template <class Result>
+static Result Guarded(Result (*body)(HWND, UINT, WPARAM, LPARAM), HWND w, UINT m, WPARAM wp,
+                      LPARAM lp) {
+  volatile Result result = 0;
+  uint32_t code = K::RunTrapped([&] { result = body(w, m, wp, lp); });
+  if (code) K::RunTrapped([&] { ReportError(code); });
+  return result;
+}
+
+LRESULT CALLBACK CommonProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return Guarded(CommonProcBody, w, m, wp, lp);
+}
+LRESULT CALLBACK FrameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return Guarded(FrameProcBody, w, m, wp, lp);
+}
+LRESULT CALLBACK MdiDocProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return Guarded(MdiDocProcBody, w, m, wp, lp);
+}
+LRESULT CALLBACK UserClassProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return Guarded(UserClassProcBody, w, m, wp, lp);
+}
+INT_PTR CALLBACK DialogProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return Guarded(DialogProcBody, w, m, wp, lp);
+}
+LRESULT CALLBACK ControlProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return Guarded(ControlProcBody, w, m, wp, lp);
 }
 
 static const wchar_t kPreviousProc[] = L"QelKwiPrevProc";

@@ -450,15 +450,15 @@ void WriteArguments(RStreamCursor& out, const REllipsisArg* args, bool text, boo
 
 // --- Exports -----------------------------------------------------------------------------------
 
-void corvane_write2OutputStream_support(const REllipsisArg* args, uint32_t text, uint32_t quoted,
+void corvane_write2OutputStream_support(const REllipsisArg* args, uint32_t quoted, uint32_t text,
                                         RBufferSource* sink) {
   RStreamCursor out(sink);
   WriteArguments(out, args, text != 0, quoted != 0);
 }
 
-void corvane_Write2OutputStream(RBufferSource* sink, uint32_t text, uint32_t quoted,
+void corvane_Write2OutputStream(RBufferSource* sink, uint32_t quoted, uint32_t text,
                                 const REllipsisArg* args) {
-  corvane_write2OutputStream_support(args, text, quoted, sink);
+  corvane_write2OutputStream_support(args, quoted, text, sink);
 }
 
 void corvane_formatToOutputStream_support(const REllipsisArg* args, const wchar_t* format,

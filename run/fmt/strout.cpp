@@ -44,7 +44,7 @@ using namespace Qel::RunTime::Kernel;
 using Qel::RunTime::Terms::RStreamCursor;
 using Qel::RunTime::Terms::Format::StringSink;
 
-wchar_t* Write2StringProlog(uint32_t text, uint32_t quoted, const REllipsisArg* args) {
+wchar_t* Write2StringProlog(uint32_t quoted, uint32_t text, const REllipsisArg* args) {
   uint8_t* mark = Memory::MarkGStack();
   StringSink sink;
   RStreamCursor out(&sink);

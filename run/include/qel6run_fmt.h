@@ -79,10 +79,10 @@ namespace Format {
 // form (strings quoted, with escapes); text set and quoted clear, its plain
 // text form; text clear, its binary image with the image's u32 size word
 // (which counts itself) in front.
-QEL_RUN_FMT_API void corvane_write2OutputStream_support(const REllipsisArg* args, uint32_t text,
-                                                        uint32_t quoted, RBufferSource* sink);
-QEL_RUN_FMT_API void corvane_Write2OutputStream(RBufferSource* sink, uint32_t text,
-                                                uint32_t quoted, const REllipsisArg* args);
+QEL_RUN_FMT_API void corvane_write2OutputStream_support(const REllipsisArg* args, uint32_t quoted,
+                                                        uint32_t text, RBufferSource* sink);
+QEL_RUN_FMT_API void corvane_Write2OutputStream(RBufferSource* sink, uint32_t quoted,
+                                                uint32_t text, const REllipsisArg* args);
 // Interprets the format string against the arguments, writing to the sink.
 QEL_RUN_FMT_API void corvane_formatToOutputStream_support(const REllipsisArg* args,
                                                           const wchar_t* format,
@@ -102,7 +102,7 @@ using Qel::RunTime::Terms::IDomainDefinition;
 using Qel::RunTime::Terms::REllipsisArg;
 
 // New heap strings holding what the writers above produce.
-QEL_RUN_FMT_API wchar_t* Write2StringProlog(uint32_t text, uint32_t quoted,
+QEL_RUN_FMT_API wchar_t* Write2StringProlog(uint32_t quoted, uint32_t text,
                                             const REllipsisArg* args);
 QEL_RUN_FMT_API wchar_t* Format2StringProlog(const wchar_t* format, const REllipsisArg* args);
 QEL_RUN_FMT_API wchar_t* Format2StringProlog5x(const wchar_t* format, const REllipsisArg* args);

@@ -18,14 +18,14 @@ TEST_F(Write, TextFormsQuotedAndPlain) {
   const uint8_t* list = IntList(cells, {1, -2});
   Args args{S(L"a\"b\n"), I(5), C(L'\t'), Term(D(ints), list), R(0.25)};
   EXPECT_EQ(std::wstring(Write2StringProlog(1, 1, args)), L"\"a\\\"b\\n\"5'\\t'[1,-2]0.25");
-  EXPECT_EQ(std::wstring(Write2StringProlog(1, 0, args)), L"a\"b\n5\t[1,-2]0.25");
-  EXPECT_EQ(std::wstring(Write2StringProlog(1, 0, Args{})), L"");
+  EXPECT_EQ(std::wstring(Write2StringProlog(0, 1, args)), L"a\"b\n5\t[1,-2]0.25");
+  EXPECT_EQ(std::wstring(Write2StringProlog(0, 1, Args{})), L"");
 }
 
 TEST_F(Write, StreamEntriesWriteAcrossSmallBlocks) {
   SmallSink sink(6);
   Args args{S(L"hello"), I(-42)};
-  Format::corvane_Write2OutputStream(&sink, 1, 0, args);
+  Format::corvane_Write2OutputStream(&sink, 0, 1, args);
   Format::corvane_Write2OutputStream(&sink, 1, 1, args);
   Format::corvaneStream_Format(&sink, L"|%5d|", Args{I(7)});
   Format::corvane_formatToOutputStream_support(Args{S(L"end")}, L"%s.", &sink);
@@ -51,7 +51,7 @@ TEST_F(Write, BinaryImagesWithTheirSizeWord) {
   static uint8_t odd[] = {5, 0, 0, 0, 0x41};
   Args one{Term(D(bind), odd + 4)};
   SmallSink raw(64);
-  Format::corvane_Write2OutputStream(&raw, 0, 1, one);
+  Format::corvane_Write2OutputStream(&raw, 1, 0, one);
   std::vector<uint8_t> bytes = raw.Bytes();
   ASSERT_EQ(bytes.size() % 2, 1u);
   auto* s = reinterpret_cast<const uint8_t*>(Write2StringProlog(0, 0, one));

@@ -219,7 +219,7 @@ int kwi_GetPressedKey() {
 
 void kwi_Init(wsflags_struct* flags, PROLOG_EHANDLER_STRUCT* handler, menu_struct* menu,
               const u16* text, const u16* title) {
-  g_app = GetModuleHandleW(nullptr);
+  g_app = static_cast<HINSTANCE>(K::GetHinstanceFromWinMain());
   const bool resMenu = menu && menu->functor == 1;
   RegisterLayerClass(L"ZevFrame32", TaskProc, false,
                      resMenu ? MAKEINTRESOURCEW(menu->value) : nullptr);
@@ -473,6 +473,7 @@ void kwi_SetAttrVal(int attr, LONG_PTR value) {
 }  // namespace QEL_KWI
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) QEL_KWI::detail::g_app = GetModuleHandleW(nullptr);
+  if (reason == DLL_PROCESS_ATTACH)
+    QEL_KWI::detail::g_app = static_cast<HINSTANCE>(Qel::RunTime::Kernel::GetHinstanceFromWinMain());
   return TRUE;
 }

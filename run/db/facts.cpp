@@ -3,6 +3,7 @@
 // kernel moving their cursors on), collected into lists.
 #include <cstring>
 
+#include "dbhooks.h"
 #include "dbinternal.h"
 
 namespace Qel::RunTime::Terms::DBInternal {
@@ -57,7 +58,7 @@ struct Origin {
   uint32_t key;
 };
 Origin OriginOf(const TDB* d, const RFactDescriptor& f) {
-  return {d->DatabaseKind(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&f))};
+  return {d->DatabaseKind(), Qel::RunTime::detail::FactProfileKey(f)};
 }
 
 // Heap memory inside the profile context of its fact.  Nothing that may

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "dbhooks.h"
 #include "dbinternal.h"
 
 namespace Qel::RunTime::Terms {
@@ -16,7 +17,7 @@ using namespace DBInternal::detail;
 
 namespace {
 
-constexpr uint32_t kNoCodePage = 0xFFFFFFFFu;
+constexpr uint32_t kNoCodePage = kUtf16Image;
 
 inline uint64_t Align4(uint64_t n) { return (n + 3) & ~uint64_t{3}; }
 inline uint64_t Align8(uint64_t n) { return (n + 7) & ~uint64_t{7}; }
@@ -324,21 +325,31 @@ void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter
   }
 }
 
+// The passes run through the domain's slots (BinarySize, BinaryEmit), which
+// come back to EmitBlock.
 TBinary Write(const IDomainDefinition* d, const uint8_t* t, uint32_t codePage) {
-  uint32_t k = KindOf(d);
-  Emitter e{codePage};
-  EmitBlock(d, k, t, e);
-  bool table = ProducesPointers(k, e.CP());
-  uint64_t data = e.pos, total = data + (table ? 4ull * (e.count + 1) : 0);
+  RHtoBinary e{0, codePage, 0, nullptr, nullptr, false};
+  d->BinarySize(t, &e);
+  bool table = e.hasPointerTable;
+  uint64_t data = e.position, total = data + (table ? 4ull * (e.pointerCount + 1) : 0);
   if (total > 0x7FFFFFF0ull) Errors::InternalError(L"A binary image of %llu bytes", total);
   auto* block = static_cast<uint8_t*>(Memory::AllocAtomicHeap(static_cast<uint32_t>(total + 4)));
   Put32(block, static_cast<uint32_t>(total + 4));
-  Emitter w{codePage};
-  w.out = block + 4;
-  w.table = block + 4 + data;
-  EmitBlock(d, k, t, w);
-  if (table) Put32(w.table + 4 * w.count, w.count);
+  RHtoBinary w{0, codePage, 0, block + 4, block + 4 + data, table};
+  d->BinaryEmit(t, &w);
+  if (w.position != data || w.pointerCount != e.pointerCount)
+    Errors::InternalError(L"The image of a term of the domain '%s' changed its size", d->QualifiedName());
+  if (table) Put32(w.table + 4 * w.pointerCount, w.pointerCount);
   return block + 4;
+}
+
+Emitter FromState(const RHtoBinary& h) {
+  Emitter e{h.codePage};
+  e.pos = h.position;
+  e.count = h.pointerCount;
+  e.out = h.out;
+  e.table = h.table;
+  return e;
 }
 
 // --- Reader -----------------------------------------------------------------------------------
@@ -701,10 +712,51 @@ TBinary ToBinaryCodePage(const IDomainDefinition* d, term t, uint32_t codePage) 
   return Write(d, t, codePage);
 }
 term FromBinary(const IDomainDefinition* d, const uint8_t* binary) {
-  return Read(d, binary, kNoCodePage);
+  uint32_t length = binary ? Get32(binary - 4) : 0;
+  RBinaryReader r{kNoCodePage, d, false, length > 4 ? length - 4 : 0, 0, binary};
+  d->BinaryPrepareRead(binary, &r);
+  return d->BinaryReadFinish(d->BinaryRead(binary, &r));
 }
 term FromBinaryCodePage(const IDomainDefinition* d, const uint8_t* binary, uint32_t codePage) {
-  return Read(d, binary, codePage);
+  uint32_t length = binary ? Get32(binary - 4) : 0;
+  RBinaryReader r{codePage, d, false, length > 4 ? length - 4 : 0, 0, binary};
+  return d->BinaryReadFinish(d->BinaryReadCodePage(&r));
 }
 
 }  // namespace Qel::RunTime::Terms
+
+namespace Qel::RunTime::detail {
+
+using Terms::KindOf;
+
+void ImageSize(const IDomainDefinition* d, const uint8_t* t, RHtoBinary* h) {
+  Terms::Emitter e = Terms::FromState(*h);
+  e.out = nullptr;
+  Terms::EmitBlock(d, KindOf(d), t, e);
+  h->position = e.pos;
+  h->pointerCount = e.count;
+  if (Terms::ProducesPointers(KindOf(d), e.CP())) h->hasPointerTable = true;
+}
+
+void ImageEmit(const IDomainDefinition* d, const uint8_t* t, RHtoBinary* h) {
+  Terms::Emitter e = Terms::FromState(*h);
+  Terms::EmitBlock(d, KindOf(d), t, e);
+  h->position = e.pos;
+  h->pointerCount = e.count;
+}
+
+void ImagePrepareRead(const IDomainDefinition* d, RBinaryReader* r) {
+  r->hasPointerTable = Terms::ProducesPointers(KindOf(d), r->codePage != Terms::kNoCodePage);
+}
+
+const uint8_t* ImageRead(const IDomainDefinition* d, const uint8_t* image, RBinaryReader* r) {
+  return Terms::Read(d, image, r ? r->codePage : Terms::kNoCodePage);
+}
+
+const uint8_t* ImageReadCodePage(const IDomainDefinition* d, RBinaryReader* r) {
+  const uint8_t* t = Terms::Read(d, r->image, r->codePage);
+  r->position = r->dataSize;
+  return t;
+}
+
+}  // namespace Qel::RunTime::detail

@@ -47,8 +47,11 @@ struct RBufferSource {
 };
 class TRealDomainDefinition;
 struct RStreamCursor;   // a cursor over an RBufferSource
-struct RHtoBinary;      // binary-image emitter
-struct RBinaryReader;   // binary-image reader
+struct RHtoBinary;      // binary-image emitter (qel6run_db.h)
+struct RBinaryReader;   // binary-image reader (qel6run_db.h)
+namespace DBInternal {
+struct RFactVisitor;    // fact enumeration (qel6run_db.h)
+}
 
 // Kind codes of domain records.
 enum EDomainKind : uint32_t {
@@ -137,11 +140,8 @@ struct RCompoundDomain {
 };
 static_assert(offsetof(RCompoundDomain, functors) == 64);
 
-// Kinds 12, 13.
-struct RFactDomain {
-  RCompoundDomain compound;
-  uintptr_t heads;                // kind 12: address of the chain heads; 13: offset in the object
-};
+// Kinds 12, 13 are laid out as DBInternal::RFactDatabase (qel6run_db.h):
+// their functor table is a table of fact descriptors.
 
 // A reference cell: tag 0 = not bound (unbound when the link is 0, else a
 // link to another cell), 1 = bound with the value in the second word.
@@ -218,7 +218,8 @@ class IDomainDefinition {
   virtual term BinaryReadCodePage(RBinaryReader* reader) const = 0;         // 52
   virtual term BinaryReadFinish(term t) const = 0;                          // 53
   virtual void DebuggerWriteValue(const void* view, term t, uint32_t radix) const = 0;  // 54
-  virtual void EnumerateFacts(void* object, void* callback) const = 0;      // 55
+  // Fact databases: each fact to the visitor (see qel6run_db.h).
+  virtual void EnumerateFacts(void* object, DBInternal::RFactVisitor* visitor) const = 0;  // 55
   virtual uint32_t DatabaseKind() const = 0;                                // 56
   virtual uint32_t BinaryHeaderSize() const = 0;                            // 57
 

@@ -32,6 +32,35 @@ namespace Qel::RunTime::Terms {
 // A binary: the address of its first data byte.
 using TBinary = uint8_t*;
 
+// The state of one image write.  ToBinary runs the domain's BinarySize slot
+// (size pass: `out` null; adds to `position` and `pointerCount`, sets
+// `hasPointerTable`), allocates the image, then runs its BinaryEmit slot
+// with `out` and `table` set and `position` and `pointerCount` from 0.
+struct RHtoBinary {
+  uint32_t pointerCount;          // pointer slots written so far
+  uint32_t codePage;              // 0xFFFFFFFF: the UTF-16 flavour
+  uint64_t position;              // running size; the write position
+  uint8_t* out;                   // the image data, null in the size pass
+  uint8_t* table;                 // the pointer table (emit pass)
+  bool hasPointerTable;
+};
+constexpr uint32_t kUtf16Image = 0xFFFFFFFFu;
+
+// The state of one image read.  FromBinary runs the domain's
+// BinaryPrepareRead slot (sets `hasPointerTable` for kinds whose images carry
+// a pointer table), then BinaryRead and BinaryReadFinish; FromBinaryCodePage
+// runs BinaryReadCodePage at `position` (it reads the whole image and moves
+// `position` to `dataSize`), then BinaryReadFinish.  A null reader given to
+// BinaryRead reads the UTF-16 flavour.
+struct RBinaryReader {
+  uint32_t codePage;              // kUtf16Image for the UTF-16 flavour
+  const IDomainDefinition* domain;
+  bool hasPointerTable;
+  uint32_t dataSize;              // the length word - 4
+  uint32_t position;
+  const uint8_t* image;
+};
+
 // The UTF-16 flavour.
 QEL_RUN_DB_API TBinary ToBinary(const IDomainDefinition* d, term t);
 QEL_RUN_DB_API term FromBinary(const IDomainDefinition* d, const uint8_t* binary);
@@ -57,6 +86,9 @@ struct RFactDescriptor {
   uint8_t bare;                   // the value lives in the chain head itself
 };
 static_assert(sizeof(RFactDescriptor) == 32 && offsetof(RFactDescriptor, single) == 24);
+static_assert(offsetof(RFactDescriptor, args) == offsetof(RFunctor, args) &&
+              offsetof(RFactDescriptor, argCount) == offsetof(RFunctor, argCount) &&
+              offsetof(RFactDescriptor, blockSize) == offsetof(RFunctor, blockSize));
 
 // A fact database domain (kinds 12, 13): its functor table is the table of
 // fact descriptors.  A fact term starts with a 64-bit fact number (from 1).
@@ -82,6 +114,18 @@ struct RFactHead {
 static_assert(sizeof(RStructFact) == 16 && sizeof(RFactHead) == 16);
 
 using TDB = IDomainDefinition;
+
+// The visitor of a database's EnumerateFacts slot: called once per fact in
+// declaration order with its descriptor, its name, the heads (class facts;
+// for object facts the given object's, or null without one) and the
+// database's qualified name.  Class databases call ClassFact, object
+// databases ObjectFact.
+struct RFactVisitor {
+  virtual void ClassFact(const RFactDescriptor* fact, const wchar_t* name, RFactHead* heads,
+                         const wchar_t* database) = 0;
+  virtual void ObjectFact(const RFactDescriptor* fact, const wchar_t* name, RFactHead* heads,
+                          const wchar_t* database) = 0;
+};
 
 // The heads of a database: class facts, or the given object's.
 QEL_RUN_DB_API RFactHead* Heads(const TDB* definition, void* object);

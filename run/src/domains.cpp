@@ -8,6 +8,7 @@
 // seen by the collector.
 #include "domains.h"
 
+#include "dbhooks.h"
 #include "streams.h"
 
 #include <cerrno>
@@ -99,13 +100,14 @@ term TDomainDefinition::Term_2_RefTerm(term) const {
   Internal(L"TDomainDefinition::Term_2_RefTerm");
 }
 bool TDomainDefinition::IsList() const { return false; }
-void TDomainDefinition::BinarySize(term, RHtoBinary*) const {
-  Internal(L"TDomainDefinition::BinarySize");
+// The image slots: the passes of the image writer and reader.
+void TDomainDefinition::BinarySize(term t, RHtoBinary* e) const { ImageSize(this, t, e); }
+void TDomainDefinition::BinaryEmit(term t, RHtoBinary* e) const { ImageEmit(this, t, e); }
+void TDomainDefinition::BinaryPrepareRead(const uint8_t*, RBinaryReader* r) const {
+  if (r) ImagePrepareRead(this, r);
 }
-void TDomainDefinition::BinaryEmit(term, RHtoBinary*) const {}
-void TDomainDefinition::BinaryPrepareRead(const uint8_t*, RBinaryReader*) const {}
-term TDomainDefinition::BinaryRead(const uint8_t*, RBinaryReader*) const {
-  Internal(L"TDomainDefinition::BinaryRead");
+term TDomainDefinition::BinaryRead(const uint8_t* image, RBinaryReader* r) const {
+  return ImageRead(this, image, r);
 }
 const wchar_t* TDomainDefinition::QualifiedName() const {
   const wchar_t* name = R().name ? R().name : L"";
@@ -123,12 +125,12 @@ const wchar_t* TDomainDefinition::QualifiedName() const {
 bool TDomainDefinition::IsTermBoxedForAnonymousTypePosition() const { return false; }
 uint32_t TDomainDefinition::AlignedSizeOfTerm(term t) const { return Align8(SizeOfTermAt(t)); }
 bool TDomainDefinition::IsChar() const { return false; }
-term TDomainDefinition::BinaryReadCodePage(RBinaryReader*) const {
-  Internal(L"TDomainDefinition::BinaryReadCodePage");
+term TDomainDefinition::BinaryReadCodePage(RBinaryReader* r) const {
+  return ImageReadCodePage(this, r);
 }
 term TDomainDefinition::BinaryReadFinish(term t) const { return t; }
 void TDomainDefinition::DebuggerWriteValue(const void*, term, uint32_t) const {}
-void TDomainDefinition::EnumerateFacts(void*, void*) const {}
+void TDomainDefinition::EnumerateFacts(void*, DBInternal::RFactVisitor*) const {}
 uint32_t TDomainDefinition::DatabaseKind() const { return 0; }
 uint32_t TDomainDefinition::BinaryHeaderSize() const { return 0; }
 
@@ -847,7 +849,13 @@ class TString8 : public TDomainDefinition {
 
 // --- Binary (kind 8) -----------------------------------------------------------------------
 
-class TBinary : public TDomainDefinition {
+}  // namespace Qel::RunTime::Terms
+
+namespace Qel::RunTime::detail {
+
+using namespace Terms;
+
+class TBinaryDomain : public TDomainDefinition {
  public:
   static uint32_t SizeWord(term t) {
     uint32_t n;
@@ -945,6 +953,10 @@ class TBinary : public TDomainDefinition {
   }
 };
 
+}  // namespace Qel::RunTime::detail
+
+namespace Qel::RunTime::Terms {
+
 // --- Compounds (9, 11, 15, 12, 13) and lists (10) ------------------------------------------
 
 static const RRefCell* Deref(term t) {
@@ -971,7 +983,10 @@ static void ForEachArg(const RFunctor& f, F&& fn) {
   }
 }
 
-enum class Layout { Word, Single, List };
+// Word: a functor word in front; Single: one functor, no word; List: the
+// functor in the word's low byte; Facts: a functor word, and the functor
+// table is a table of fact descriptors.
+enum class Layout { Word, Single, List, Facts };
 
 template <Layout L>
 class TCompound : public TDomainDefinition {
@@ -987,7 +1002,13 @@ class TCompound : public TDomainDefinition {
     uint32_t n = Number(t);
     if (n < 1 || n > C().functorCount)
       Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, QualifiedName());
-    return C().functors[n - 1];
+    return Entry(n);
+  }
+  // Functor n (from 1) of the table; fact descriptors are longer entries.
+  const RFunctor& Entry(uint32_t n) const {
+    constexpr size_t stride = L == Layout::Facts ? sizeof(DBInternal::RFactDescriptor) : sizeof(RFunctor);
+    return *reinterpret_cast<const RFunctor*>(reinterpret_cast<const uint8_t*>(C().functors) +
+                                              stride * (n - 1));
   }
 
   uint32_t SizeOfTerm(term t) const override { return F(t).blockSize; }
@@ -1012,6 +1033,13 @@ class TCompound : public TDomainDefinition {
   uint32_t FunctorOfTerm(term t) const override { return Number(t); }
   bool HasFunctorWord() const override { return L != Layout::Single; }
   bool IsList() const override { return L == Layout::List; }
+  // 58: the functor table; 59: functor n (from 1), a fact's descriptor.
+  virtual const void* FunctorTable() const { return C().functors; }
+  virtual const RFunctor* FunctorEntry(uint32_t n) const {
+    if (n < 1 || n > C().functorCount)
+      Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, QualifiedName());
+    return &Entry(n);
+  }
 
   term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
     const RFunctor& f = F(t);
@@ -1056,7 +1084,7 @@ class TCompound : public TDomainDefinition {
     if (!Readable(t, L == Layout::Single ? 1 : 8)) return false;
     uint32_t n = Number(t);
     if (n < 1 || n > C().functorCount) return false;
-    const RFunctor& f = C().functors[n - 1];
+    const RFunctor& f = Entry(n);
     if (!Readable(t, f.blockSize)) return false;
     bool ok = true;
     ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
@@ -1091,7 +1119,7 @@ class TCompound : public TDomainDefinition {
 
   // A new block of functor n (1-based), or the shared zero-arity value.
   uint8_t* NewBlock(uint32_t n) const {
-    const RFunctor& f = C().functors[n - 1];
+    const RFunctor& f = Entry(n);
     if (f.argCount == 0 && L != Layout::Single)
       return const_cast<uint8_t*>(static_cast<const uint8_t*>(Memory::MEM_alloc_nullfunctor(4 * n)));
     uint8_t* block = AllocateTerm(Align8(f.blockSize));
@@ -1112,7 +1140,7 @@ class TCompound : public TDomainDefinition {
     if (!*p || !OSInterface::IsValid1stFunctorName(*p)) Raise(310, QualifiedName(), p);
     uint32_t n = 0;
     for (uint32_t i = 0; i < C().functorCount && !n; ++i) {
-      const wchar_t* name = C().functors[i].name;
+      const wchar_t* name = Entry(i + 1).name;
       size_t k = wcslen(name);
       if (wcsncmp(p, name, k) == 0 && p[k] != L'_' && !(p[k] && OSInterface::IsCharAlphaNumerical(p[k])))
         n = i + 1;
@@ -1122,7 +1150,7 @@ class TCompound : public TDomainDefinition {
       while (*e && (*e == L'_' || OSInterface::IsCharAlphaNumerical(*e))) ++e;
       Raise(309, Memory::CopyStringToHeap(std::wstring(p, e).c_str()), QualifiedName());
     }
-    const RFunctor& f = C().functors[n - 1];
+    const RFunctor& f = Entry(n);
     p += wcslen(f.name);
     SkipWhite(p);
     uint8_t* block = NewBlock(n);
@@ -1165,13 +1193,13 @@ class TCompound : public TDomainDefinition {
     if (c >= 0) in->Unget();
     uint32_t n = 0;
     for (uint32_t i = 0; i < C().functorCount && !n; ++i) {
-      const wchar_t* f = C().functors[i].name;
+      const wchar_t* f = Entry(i + 1).name;
       size_t j = 0;
       while (f[j] && name[j] && Lower(f[j]) == Lower(name[j])) ++j;
       if (!f[j] && !name[j]) n = i + 1;
     }
     if (!n) Raise(309, Memory::CopyStringToHeap(name), QualifiedName());
-    const RFunctor& f = C().functors[n - 1];
+    const RFunctor& f = Entry(n);
     uint8_t* block = NewBlock(n);
     if (f.argCount == 0) {
       if (SkipWhiteAndComments(*in) == 0) {
@@ -1451,15 +1479,64 @@ class TPredicateValue : public TCompound<Layout::Single> {
   }
 };
 
+// Fact databases (12: class facts, 1 in DatabaseKind; 13: object facts, 2).
+// Their terms are fact terms: the functor word is the fact number.
 template <uint32_t DbKind>
-class TFacts : public TCompound<Layout::Word> {
+class TFacts : public TCompound<Layout::Facts> {
  public:
-  const RFactDomain& FD() const { return *reinterpret_cast<const RFactDomain*>(this); }
+  using TDB = DBInternal::TDB;
+  const DBInternal::RFactDatabase& FD() const {
+    return *reinterpret_cast<const DBInternal::RFactDatabase*>(this);
+  }
   uintptr_t ObjectFactsOffset() const override { return DbKind == 2 ? FD().heads : 0; }
   void* ClassFactsHeads() const override {
     return DbKind == 1 ? reinterpret_cast<void*>(FD().heads) : nullptr;
   }
   uint32_t DatabaseKind() const override { return DbKind; }
+  // A class database's heads are set up when its class is linked.
+  void PostInitialize() const override {
+    if (DbKind != 1) return;
+    if (!FD().heads && FD().factCount)
+      Errors::InternalError(L"The database '%s' has no chain heads", QualifiedName());
+    DBInternal::InitializeClassFacts(this);
+  }
+  void EnumerateFacts(void* object, DBInternal::RFactVisitor* visitor) const override {
+    if (!visitor) return;
+    DBInternal::RFactHead* heads = DbKind == 1 || object ? DBInternal::Heads(this, object) : nullptr;
+    const wchar_t* database = QualifiedName();
+    for (uint32_t i = 0; i < FD().factCount; ++i) {
+      const DBInternal::RFactDescriptor* f = FD().facts + i;
+      if (DbKind == 1) visitor->ClassFact(f, f->name, heads, database);
+      else visitor->ObjectFact(f, f->name, heads, database);
+    }
+  }
+  // 60-67 have no operation in a fact database.
+  virtual void Slot60() const { Unused(60); }
+  virtual void Slot61() const { Unused(61); }
+  virtual void Slot62() const { Unused(62); }
+  virtual void Slot63() const { Unused(63); }
+  virtual void Slot64() const { Unused(64); }
+  virtual void Slot65() const { Unused(65); }
+  virtual void Slot66() const { Unused(66); }
+  virtual void Slot67() const { Unused(67); }
+  // 68, 69: a fact at the front / end of its chain (object: null for class facts).
+  virtual void AssertA(void* object, term t) const {
+    if (DbKind == 1) DBInternal::TDBClassInternalDomainDefinition::AssertAClass(this, t);
+    else DBInternal::TDBObjectInternalDomainDefinition::AssertAObject(this, Holder(object), t);
+  }
+  virtual void AssertZ(void* object, term t) const {
+    if (DbKind == 1) DBInternal::TDBClassInternalDomainDefinition::AssertZClass(this, t);
+    else DBInternal::TDBObjectInternalDomainDefinition::AssertZObject(this, Holder(object), t);
+  }
+
+ private:
+  [[noreturn]] void Unused(uint32_t slot) const {
+    Errors::InternalError(L"Slot %u of the database '%s'", slot, QualifiedName());
+  }
+  void* Holder(void* object) const {
+    if (!object) Errors::InternalError(L"No object for the database '%s'", QualifiedName());
+    return object;
+  }
 };
 
 // --- Reference variants (20-29, 31, 32) -----------------------------------------------------
@@ -1564,7 +1641,19 @@ class TRef : public Base {
 
 // --- The class table --------------------------------------------------------------------------
 
-class TAny : public TDomainDefinition {};
+// The placeholders: every term operation is an internal error.
+class TAny : public TDomainDefinition {
+ public:
+  void BinarySize(term, RHtoBinary*) const override { Internal(L"TDomainDefinition::BinarySize"); }
+  void BinaryEmit(term, RHtoBinary*) const override {}
+  void BinaryPrepareRead(const uint8_t*, RBinaryReader*) const override {}
+  term BinaryRead(const uint8_t*, RBinaryReader*) const override {
+    Internal(L"TDomainDefinition::BinaryRead");
+  }
+  term BinaryReadCodePage(RBinaryReader*) const override {
+    Internal(L"TDomainDefinition::BinaryReadCodePage");
+  }
+};
 
 template <class C>
 static uintptr_t TableOf() {
@@ -1582,7 +1671,7 @@ static void FillClassTable(uintptr_t* t) {
   t[kUnsigned64] = TableOf<TIntegral64<false>>();
   t[kReal] = TableOf<TReal>();
   t[kString] = TableOf<TText<kString>>();
-  t[kBinary] = TableOf<TBinary>();
+  t[kBinary] = TableOf<TBinaryDomain>();
   t[kCompound] = TableOf<TCompound<Layout::Word>>();
   t[kList] = TableOf<TList>();
   t[kSingleCompound] = TableOf<TCompound<Layout::Single>>();
@@ -1598,7 +1687,7 @@ static void FillClassTable(uintptr_t* t) {
   t[kRefUnsigned] = TableOf<TRef<TIntegral<false>, true>>();
   t[kRefReal] = TableOf<TRef<TReal, true>>();
   t[kRefString] = TableOf<TRef<TText<kString>, false>>();
-  t[kRefBinary] = TableOf<TRef<TBinary, false>>();
+  t[kRefBinary] = TableOf<TRef<TBinaryDomain, false>>();
   t[kRefCompound] = TableOf<TRef<TCompound<Layout::Word>, false>>();
   t[kRefList] = TableOf<TRef<TList, false>>();
   t[kRefPointer] = TableOf<TRef<TPointer<kPointer>, true>>();

@@ -67,7 +67,7 @@ class TDomainDefinition : public IDomainDefinition {
   term BinaryReadCodePage(RBinaryReader* reader) const override;
   term BinaryReadFinish(term t) const override;
   void DebuggerWriteValue(const void* view, term t, uint32_t radix) const override;
-  void EnumerateFacts(void* object, void* callback) const override;
+  void EnumerateFacts(void* object, DBInternal::RFactVisitor* visitor) const override;
   uint32_t DatabaseKind() const override;
   uint32_t BinaryHeaderSize() const override;
 

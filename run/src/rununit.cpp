@@ -9,6 +9,7 @@
 //  - A module's chain runs through word 3 and ends with -1, so a descriptor
 //    that is on a chain never has word 3 = 0 and is not pushed again.
 //  - Names are compared ordinally.
+#include "dbhooks.h"
 #include "domains.h"
 
 #include <cstdio>
@@ -120,7 +121,26 @@ void LinkTable(void* module, bool removable, const RScopeClassDescriptor* const*
   });
 }
 
-// The memory profiler's predefined contexts: the classes of every module.
+// The facts of a database as entries of the class-facts and object-facts
+// contexts, keyed as the fact allocations open them.
+struct FactEntries final : Terms::DBInternal::RFactVisitor {
+  Memory::Statistics::RContextsBuilder* builder;
+  const wchar_t* moduleName;
+  const TFullCursor* position;
+  FactEntries(Memory::Statistics::RContextsBuilder* b, const wchar_t* m, const TFullCursor* p)
+      : builder(b), moduleName(m), position(p) {}
+  void ClassFact(const Terms::DBInternal::RFactDescriptor* f, const wchar_t* name,
+                 Terms::DBInternal::RFactHead*, const wchar_t* database) override {
+    builder->AddClassFacts(FactProfileKey(*f), moduleName, position, database, name);
+  }
+  void ObjectFact(const Terms::DBInternal::RFactDescriptor* f, const wchar_t* name,
+                  Terms::DBInternal::RFactHead*, const wchar_t* database) override {
+    builder->AddObjectFacts(FactProfileKey(*f), moduleName, position, database, name);
+  }
+};
+
+// The memory profiler's predefined contexts: the facts of every database
+// and the classes with objects, of every module.
 void BuildProfileContexts(Memory::Statistics::RContextsBuilder* builder) {
   for (RModuleRecord* m = g_head; m; m = m->next) {
     wchar_t path[MAX_PATH] = L"";
@@ -130,6 +150,10 @@ void BuildProfileContexts(Memory::Statistics::RContextsBuilder* builder) {
       if (*p == L'\\' || *p == L'/') moduleName = p + 1;
     for (RScopeClassDescriptor* d = m->chain; d && d != kChainEnd; d = d->link) {
       if (d->kind < 100) continue;
+      for (Terms::RDomainRecord* r = d->domains; r; r = r->next) {
+        FactEntries entries(builder, moduleName, &r->position);
+        Terms::Domain(*r)->EnumerateFacts(nullptr, &entries);
+      }
       const RDescriptorMethods* t = d->Methods();
       if (void* key = t->thunkState(d)) {
         const Terms::RDomainRecord* object = t->objectDomain(d);

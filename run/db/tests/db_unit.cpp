@@ -76,11 +76,9 @@ RScopeClassDescriptor dbclass = decl::Class(L"dbtest", QEL_HERE, &plainFacts.hea
 decl::UnitTable unit{&dbclass};
 
 int LinkDbUnit() {
-  static int result = [] {
-    int r = RunUnitInitialization(nullptr, reinterpret_cast<void*>(&LinkDbUnit), unit.Table(), nullptr);
-    if (r == 0) InitializeClassFacts(D(facts)), InitializeClassFacts(D(plainFacts));
-    return r;
-  }();
+  // Linking also sets up the heads of the class databases.
+  static int result =
+      RunUnitInitialization(nullptr, reinterpret_cast<void*>(&LinkDbUnit), unit.Table(), nullptr);
   return result;
 }
 

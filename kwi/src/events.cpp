@@ -399,6 +399,7 @@ void PaintWindow(HWND w, _win_data* r) {
   r->w[rw_paintRect] = 0;
   EndPaint(w, &ps);
   r->w[rw_paintDC] = r->w[rw_paintWin] = r->w[rw_palette] = 0;
+  ClearDrawingCache();
 }
 
 static void RestoreItemTools() {

@@ -125,6 +125,18 @@ bool TypeAllows(HWND w, int type, int category);
 int WindowType(HWND w);
 void SetDefaultTools(_win_data* r);
 void FreeLists();
+// The context that drawing on `w` goes to; *release when the caller must
+// release it.
+HDC DrawingContext(HWND w, bool* release);
+void ClearDrawingCache();
+// The window that owns boxes: the dialog or top-level window holding the
+// focus, else the task window.
+HWND FocusWindowForBoxes();
+wchar_t* NarrowLineFeeds(wchar_t* s);  // CR LF to LF, in place
+// Binaries: a u32 size word counting itself, then the data.
+uint8_t* BinaryData(void* binary);
+uint32_t BinaryLength(const void* binary);
+void* NewBinary(uint32_t n);
 
 // Styles.
 struct ControlStyle {

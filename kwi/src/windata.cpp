@@ -320,3 +320,89 @@ void win_SetSubClassHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler, in
 }
 
 }  // namespace QEL_KWI
+
+namespace QEL_KWI::detail {
+
+// One-entry cache of the paint context: the window being painted and its
+// context, until the paint ends or another window is looked up.
+static HWND g_cachedWindow;
+static HDC g_cachedDC;
+
+void ClearDrawingCache() {
+  g_cachedWindow = nullptr;
+  g_cachedDC = nullptr;
+}
+
+HDC DrawingContext(HWND w, bool* release) {
+  *release = false;
+  if (w && w == g_cachedWindow) return g_cachedDC;
+  ClearDrawingCache();
+  _win_data* r = XZEV_GetWinData(w);
+  if (w && r->w[rw_paintWin] == reinterpret_cast<LONG_PTR>(w) && r->w[rw_paintDC]) {
+    HDC dc = reinterpret_cast<HDC>(r->w[rw_paintDC]);
+    if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == g_app) {
+      g_cachedWindow = w;
+      g_cachedDC = dc;
+    }
+    return dc;
+  }
+  if (StateReady()) {
+    const LONG_PTR lw = reinterpret_cast<LONG_PTR>(w);
+    if (w && g_state[sw_itemWin] == lw) return reinterpret_cast<HDC>(g_state[sw_itemDC]);
+    if (w && g_state[34] == lw) return reinterpret_cast<HDC>(g_state[35]);
+    for (int i = 0; i < 4; ++i) {
+      if (w && g_state[30 + i] == lw) return reinterpret_cast<HDC>(g_state[26 + i]);
+      if (w && g_state[22 + i] == lw) return reinterpret_cast<HDC>(g_state[18 + i]);
+    }
+  }
+  if (!w || w == GetDesktopWindow()) {
+    *release = true;
+    return GetDC(nullptr);
+  }
+  if (r->w[rw_keptDC]) return reinterpret_cast<HDC>(r->w[rw_keptDC]);
+  if (TypeAllows(w, WindowType(w), 2)) {
+    *release = true;
+    return GetDC(w);
+  }
+  if (Validating()) Raise(6001);
+  return nullptr;
+}
+
+HWND FocusWindowForBoxes() {
+  HWND task = TaskWindow();
+  HWND screen = GetDesktopWindow();
+  for (HWND w = GetFocus(); w; w = GetParent(w)) {
+    if (w == task || w == screen) return task;
+    int t = WindowType(w);
+    if (t == wt_modal || t == wt_modeless || t == wt_toplevel) return w;
+  }
+  return task;
+}
+
+wchar_t* NarrowLineFeeds(wchar_t* s) {
+  if (!s) return s;
+  wchar_t* out = s;
+  for (const wchar_t* p = s; *p; ++p)
+    if (!(p[0] == L'\r' && p[1] == L'\n')) *out++ = *p;
+  *out = 0;
+  return s;
+}
+
+uint8_t* BinaryData(void* binary) { return static_cast<uint8_t*>(binary) + 4; }
+
+uint32_t BinaryLength(const void* binary) {
+  uint32_t size;
+  memcpy(&size, binary, 4);
+  return size >= 4 ? size - 4 : 0;
+}
+
+void* NewBinary(uint32_t n) {
+  if (n > 0xFFFFFFFFu - 4) K::Errors::RunTimeError(206u);
+  auto* b = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(n + 4));
+  memset(b, 0, n + 4);
+  uint32_t size = n + 4;
+  memcpy(b, &size, 4);
+  return b;
+}
+
+}  // namespace QEL_KWI::detail

@@ -374,3 +374,115 @@ TEST_F(Templates, UnboundedEntryStopsAtUnreadableMemory) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Text, LineFeedsWidenAndNarrow) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  struct {
+    const wchar_t* narrow;
+    const wchar_t* wide;
+  } cases[] = {{L"", L""}, {L"a\nb", L"a\r\nb"}, {L"\n\n", L"\r\n\r\n"}, {L"x", L"x"}};
+  for (auto& c : cases) {
+    EXPECT_STREQ(WidenLineFeeds(c.narrow), c.wide);
+    std::wstring w = c.wide;
+    EXPECT_STREQ(NarrowLineFeeds(w.data()), c.narrow);
+  }
+  std::wstring lone = L"a\rb\r";
+  EXPECT_STREQ(NarrowLineFeeds(lone.data()), L"a\rb\r");  // a lone CR stays
+  K::Memory::ReleaseGStack(mark);
+}
+
+TEST(Binaries, SizeWordCountsItself) {
+  void* b = NewBinary(5);
+  uint32_t size;
+  memcpy(&size, b, 4);
+  EXPECT_EQ(size, 9u);
+  EXPECT_EQ(BinaryLength(b), 5u);
+  EXPECT_EQ(BinaryData(b), static_cast<uint8_t*>(b) + 4);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(BinaryData(b)[i], 0);
+}
+
+// Drawing contexts and the owner of boxes need real windows of the layer.
+TEST(Windows, DrawingContextsAndTheOwnerOfBoxes) {
+  registerExceptionHandler(RecordRaise);
+  Raised().clear();
+  Terms t;
+  bool childRelease = false, paintRelease = true, cachedRelease = true, screenRelease = false;
+  HDC childDC = nullptr, paintDC = nullptr, cachedDC = nullptr, recordDC = nullptr;
+  HDC buttonDC = reinterpret_cast<HDC>(1);
+  std::vector<int> buttonRaised;
+  HWND ownerNone = nullptr, ownerChildEdit = nullptr, ownerDialogEdit = nullptr, task = nullptr,
+       dialog = nullptr, ownerTop = nullptr, top = nullptr;
+  Closure child([&](HWND w, event_struct* e) -> LONG_PTR {
+    if (e->kind == e_update) {
+      paintDC = DrawingContext(w, &paintRelease);
+      cachedDC = DrawingContext(w, &cachedRelease);
+      recordDC = reinterpret_cast<HDC>(XZEV_GetWinData(w)->w[rw_paintDC]);
+      return 0;
+    }
+    Fail();
+  });
+  Closure none([](HWND, event_struct*) -> LONG_PTR { Fail(); });
+  Closure handler([&](HWND w, event_struct* e) -> LONG_PTR {
+    if (e->kind == e_create) {
+      PostMessageW(w, 0xC00F, 1, 0);
+      return 0;
+    }
+    if (e->kind != e_user) Fail();
+    task = w;
+    rect_struct r{10, 10, 200, 150};
+    HWND c = reinterpret_cast<HWND>(win_Create(wt_child, &r, L"", t.NoMenu(), reinterpret_cast<LONG_PTR>(w),
+                                               t.Flags({}), &child, 0));
+    HDC dc = DrawingContext(c, &childRelease);
+    childDC = dc;
+    if (childRelease) ReleaseDC(c, dc);
+    InvalidateRect(c, nullptr, TRUE);
+    UpdateWindow(c);
+    HDC screen = DrawingContext(GetDesktopWindow(), &screenRelease);
+    if (screenRelease) ReleaseDC(nullptr, screen);
+    rect_struct br{0, 0, 40, 20};
+    HWND button = reinterpret_cast<HWND>(win_CreateControl(wt_pushbutton, &br, L"b", reinterpret_cast<LONG_PTR>(c),
+                                                           t.Flags({}), 3));
+    Raised().clear();
+    bool rel = false;
+    buttonDC = DrawingContext(button, &rel);
+    buttonRaised = Raised();
+    SetFocus(nullptr);
+    ownerNone = FocusWindowForBoxes();
+    HWND edit = reinterpret_cast<HWND>(win_CreateControl(wt_edit, &br, L"", reinterpret_cast<LONG_PTR>(c),
+                                                         t.Flags({}), 4));
+    SetFocus(edit);
+    ownerChildEdit = FocusWindowForBoxes();
+    dialog = reinterpret_cast<HWND>(win_CreateResDialog(reinterpret_cast<LONG_PTR>(w), wt_modeless, 101, &none, 0));
+    SetFocus(GetDlgItem(dialog, 3));
+    ownerDialogEdit = FocusWindowForBoxes();
+    DestroyWindow(dialog);
+    top = reinterpret_cast<HWND>(win_Create(wt_toplevel, &r, L"top", t.NoMenu(), 0, t.Flags({9}), &none, 0));
+    HWND topEdit = reinterpret_cast<HWND>(win_CreateControl(wt_edit, &br, L"", reinterpret_cast<LONG_PTR>(top),
+                                                            t.Flags({}), 5));
+    SetFocus(topEdit);
+    ownerTop = FocusWindowForBoxes();
+    DestroyWindow(top);
+    DestroyWindow(w);
+    return 0;
+  });
+  kwi_Init(t.Flags({9}), &handler, t.NoMenu(), nullptr, L"contexts");
+  registerExceptionHandler(nullptr);
+  EXPECT_TRUE(childDC);
+  EXPECT_TRUE(childRelease);
+  EXPECT_TRUE(paintDC);
+  EXPECT_EQ(paintDC, recordDC);
+  EXPECT_FALSE(paintRelease);
+  EXPECT_EQ(cachedDC, paintDC);
+  EXPECT_FALSE(cachedRelease);
+  EXPECT_TRUE(screenRelease);
+  EXPECT_EQ(buttonDC, nullptr);
+  EXPECT_EQ(buttonRaised, std::vector<int>{6001});
+  EXPECT_EQ(ownerNone, task);
+  EXPECT_EQ(ownerChildEdit, task);
+  EXPECT_EQ(ownerDialogEdit, dialog);
+  EXPECT_EQ(ownerTop, top);
+}
+
+}  // namespace

@@ -92,6 +92,11 @@ static_assert(offsetof(RFactDescriptor, args) == offsetof(RFunctor, args) &&
 
 // A fact database domain (kinds 12, 13): its functor table is the table of
 // fact descriptors.  A fact term starts with a 64-bit fact number (from 1).
+// Linking a class sets up the heads of its class databases.  Beyond the
+// IDomainDefinition slots, the method table of a database holds:
+//   59  const RFactDescriptor* (self, uint32_t n): the descriptor of fact n
+//   68  void (self, void* object, term): AssertA; 69 the same for AssertZ
+//       (object: null for class facts)
 struct RFactDatabase {
   RDomainRecord head;
   uint32_t factCount;

@@ -1007,3 +1007,54 @@ TEST(Dialogs, ResourceDialogWithAUserControl) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Mdi, ActiveDocumentLendsItsMenuWithTheWindowPopup) {
+  kwi_SetAttrVal(10002, 1);
+  HMENU frameMenu = nullptr, docMenu = nullptr, whileActive = nullptr, afterClose = nullptr;
+  std::wstring popupInDoc;
+  RunInTask([&](HWND task) {
+    Terms t;
+    frameMenu = GetMenu(task);
+    Closure none([](HWND, event_struct*) -> LONG_PTR { Fail(); });
+    rect_struct r = Rect(0, 0, 200, 150);
+    HWND d = reinterpret_cast<HWND>(win_Create(wt_toplevel, &r, L"Doc", t.ResMenu(1),
+                                               reinterpret_cast<LONG_PTR>(task), t.Flags({9, 4}), &none, 0));
+    ASSERT_TRUE(d);
+    docMenu = reinterpret_cast<HMENU>(XZEV_GetWinData(d)->w[1]);
+    kwi_ProcessEvents(1, 0);
+    whileActive = GetMenu(task);
+    wchar_t buf[64] = {};
+    for (int i = 0; i < GetMenuItemCount(docMenu); ++i)
+      if (GetMenuStringW(docMenu, i, buf, 64, MF_BYPOSITION) && wcscmp(buf, L"&Window") == 0)
+        popupInDoc = buf;
+    SendMessageW(d, WM_CLOSE, 0, 0);
+    kwi_ProcessEvents(1, 0);
+    afterClose = GetMenu(task);
+  });
+  kwi_SetAttrVal(10002, 0);
+  EXPECT_TRUE(docMenu);
+  EXPECT_EQ(whileActive, docMenu);
+  EXPECT_EQ(popupInDoc, L"&Window");
+  EXPECT_EQ(afterClose, frameMenu);
+}
+
+TEST(Events, EraseEventsCanBeSwitchedOff) {
+  ChildWindow c;
+  LRESULT answer = -1;
+  kwi_SetAttrVal(10008, 0);
+  RunInTask([&](HWND task) {
+    HWND w = c.Create(task);
+    c.log.lines.clear();
+    HDC dc = GetDC(w);
+    answer = SendMessageW(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    ReleaseDC(w, dc);
+    DestroyWindow(w);
+  });
+  kwi_SetAttrVal(10008, 1);
+  EXPECT_EQ(answer, 0);
+  EXPECT_EQ(std::count(c.log.lines.begin(), c.log.lines.end(), "erase"), 0);
+}
+
+}  // namespace

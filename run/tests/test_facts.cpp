@@ -169,16 +169,19 @@ TEST_F(FactTerms, HeapCopiesAndValidationUseTheFactsOwnLayout) {
 
 // --- Start-up and the database's own slots --------------------------------------------------------
 
-// A class of its own, so that its heads are seen right after linking.
-extern RScopeClassDescriptor fresh;
+// A class of its own, declared afresh on every run, so that its heads are
+// seen right after linking.
 RFactDescriptor freshFacts[] = {ROSTER_FACTS};
-RFactHead freshHeads[5];
-RFactDatabase freshDb{
-    decl::Head(kClassFacts, sizeof(RFactDatabase), {L"freshDb", QEL_HERE, nullptr, &fresh}), 5,
-    freshFacts, 0, reinterpret_cast<uintptr_t>(freshHeads)};
-RScopeClassDescriptor fresh = decl::Class(L"freshRoster", QEL_HERE, &freshDb.head);
 
 TEST(FactStartUp, LinkingGivesEverySingleFactInACellItsCell) {
+  ASSERT_EQ(LinkRoster(), 0);  // the domains of the facts' arguments
+  static RScopeClassDescriptor fresh;
+  static RFactDatabase freshDb;
+  static RFactHead freshHeads[5];
+  freshDb = RFactDatabase{
+      decl::Head(kClassFacts, sizeof(RFactDatabase), {L"freshDb", QEL_HERE, nullptr, &fresh}), 5,
+      freshFacts, 0, reinterpret_cast<uintptr_t>(freshHeads)};
+  fresh = decl::Class(L"freshRoster", QEL_HERE, &freshDb.head);
   // Leftovers that linking must clear.
   static RStructFact stale{nullptr, nullptr};
   freshHeads[0] = RFactHead{&stale, &stale};
@@ -198,6 +201,19 @@ TEST(FactStartUp, LinkingGivesEverySingleFactInACellItsCell) {
   EXPECT_EQ(freshHeads[3].first, cell);
   EXPECT_EQ(Text(D(freshDb), cell->term), L"planner(\"fay\")");
   RunUnitTermination(reinterpret_cast<void*>(0x7FF600080000));
+}
+
+TEST(FactStartUp, AClassDatabaseWithoutHeadsIsRefused) {
+  static RScopeClassDescriptor headless;
+  static RFactDatabase noHeads{
+      decl::Head(kClassFacts, sizeof(RFactDatabase), {L"noHeads", QEL_HERE, nullptr, &headless}), 5,
+      freshFacts, 0, 0};
+  headless = decl::Class(L"headless", QEL_HERE, &noHeads.head);
+  static decl::UnitTable unit{&headless};
+  EXPECT_EQ(RunUnitInitialization(reinterpret_cast<void*>(0x7FF600090000), nullptr, unit.Table(), nullptr), 3);
+  EXPECT_EQ(ErrorOf([] { D(noHeads)->PostInitialize(); }), 3u);
+  EXPECT_EQ(LastErrorText(), L"The database 'headless::noHeads' has no chain heads");
+  RunUnitTermination(reinterpret_cast<void*>(0x7FF600090000));
 }
 
 TEST_F(FactTerms, DescriptorAndAssertSlotsOfBothDatabaseKinds) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "bench_util.h"
 #include "qel6kernel.h"
 
 using namespace Qel::RunTime::Kernel;
@@ -18,12 +19,7 @@ void bench_push_cut(uint64_t n);
 void bench_trail(uint64_t rounds, void* cell);
 }
 
-static double Now() {
-  static LARGE_INTEGER f = [] { LARGE_INTEGER x; QueryPerformanceFrequency(&x); return x; }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / f.QuadPart;
-}
+using bench::Now;
 
 template <class F>
 static double NsPerOp(uint64_t n, F&& f) {

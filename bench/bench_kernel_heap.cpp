@@ -9,16 +9,12 @@
 
 #include <cstdio>
 
+#include "bench_util.h"
 #include "qel6kernel.h"
 
 using namespace Qel::RunTime::Kernel;
 
-static double Now() {
-  static LARGE_INTEGER f = [] { LARGE_INTEGER x; QueryPerformanceFrequency(&x); return x; }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / f.QuadPart;
-}
+using bench::Now;
 
 static void* volatile g_sink;
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench_util.h"
 #include "qel6run.h"
 
 using namespace Qel::RunTime;
@@ -79,12 +80,7 @@ const uint8_t* MakeList(int n) {
   return static_cast<const uint8_t*>(list);
 }
 
-double Now() {
-  static LARGE_INTEGER f = [] { LARGE_INTEGER x; QueryPerformanceFrequency(&x); return x; }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / f.QuadPart;
-}
+using bench::Now;
 
 volatile int g_sink;
 
@@ -112,23 +108,9 @@ bool RunSwi(int rounds, double* compareUs, double* copyUs) {
           "  L is T3-T2, C is (T1-T0-L)*1e6/N, D is (T2-T1-L)*1e6/N, out(C, D).\n",
           rounds);
   fclose(f);
-  STARTUPINFOW si{sizeof si};
-  PROCESS_INFORMATION pi;
-  wchar_t cmd[] = L"Z:\\usr\\bin\\swipl /tmp/kt_bench_terms.pl";
-  if (!CreateProcessW(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  // A Unix program's handle does not tell when it ends: wait for its file.
-  for (int i = 0; i < 1200; ++i) {
-    Sleep(100);
-    if (FILE* out = fopen("Z:\\tmp\\kt_bench_terms.out", "r")) {
-      int n = fscanf(out, "%lf %lf", compareUs, copyUs);
-      fclose(out);
-      return n == 2 && *compareUs > 0;
-    }
-  }
-  return false;
+  std::string out = bench::RunUnixProgram(nullptr, L"Z:\\usr\\bin\\swipl /tmp/kt_bench_terms.pl",
+                                         L"Z:\\tmp\\kt_bench_terms.out", 120);
+  return sscanf(out.c_str(), "%lf %lf", compareUs, copyUs) == 2 && *compareUs > 0;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_util.h"
 #include "qel6run.h"
 
 using namespace Qel::RunTime;
@@ -110,12 +111,7 @@ class FileSink final : public RBufferSource {
   uint32_t pos_ = 0;
 };
 
-double Now() {
-  static LARGE_INTEGER f = [] { LARGE_INTEGER x; QueryPerformanceFrequency(&x); return x; }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / f.QuadPart;
-}
+using bench::Now;
 
 // The terms: entry(Id,"name Id",Value,Shape), one per line; the SWI-Prolog
 // file has the same text with a full stop at the end of each term.
@@ -167,23 +163,10 @@ bool RunSwi(double* readMBs, double* writeMBs) {
       "  R is Bytes / 1e6 / (T1 - T0), W is Bytes / 1e6 / (T3 - T2), out(R, W).\n",
       f);
   fclose(f);
-  STARTUPINFOW si{sizeof si};
-  PROCESS_INFORMATION pi;
-  wchar_t cmd[] = L"Z:\\usr\\bin\\swipl --stack-limit=8g /tmp/kt_bench_text.pl";
-  if (!CreateProcessW(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  // A Unix program's handle does not tell when it ends: wait for its file.
-  for (int i = 0; i < 6000; ++i) {
-    Sleep(100);
-    if (FILE* out = fopen("Z:\\tmp\\kt_bench_text.out", "r")) {
-      int n = fscanf(out, "%lf %lf", readMBs, writeMBs);
-      fclose(out);
-      return n == 2 && *readMBs > 0;
-    }
-  }
-  return false;
+  std::string out =
+      bench::RunUnixProgram(nullptr, L"Z:\\usr\\bin\\swipl --stack-limit=8g /tmp/kt_bench_text.pl",
+                            L"Z:\\tmp\\kt_bench_text.out", 600);
+  return sscanf(out.c_str(), "%lf %lf", readMBs, writeMBs) == 2 && *readMBs > 0;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "bench_util.h"
 #include "qel6run.h"
 #include "qel6run_db.h"
 
@@ -63,12 +64,7 @@ RFactDatabase facts{decl::Head(kClassFacts, sizeof(RFactDatabase), {L"db", QEL_H
 RScopeClassDescriptor benchClass = decl::Class(L"bench", QEL_HERE, &facts.head);
 decl::UnitTable unit{&benchClass};
 
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using bench::Now;
 
 uint8_t* G(uint32_t n) {
   if (reinterpret_cast<uintptr_t>(Memory::MarkGStack()) & 7) Memory::AllocGStack(4);
@@ -192,25 +188,12 @@ bool RunSwi(Times* out) {
       "  rename_file('/tmp/kt_bench_rundb.tmp', '/tmp/kt_bench_rundb.out').\n",
       f);
   fclose(f);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi;
-  wchar_t cmd[] = L"Z:\\usr\\bin\\swipl --stack-limit=4g /tmp/kt_bench_rundb.pl";
-  if (!CreateProcessW(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  // A Unix program's handle does not tell when it ends: wait for its file.
-  for (int i = 0; i < 3000; ++i) {
-    Sleep(100);
-    if (FILE* r = fopen("Z:\\tmp\\kt_bench_rundb.out", "r")) {
-      int k = 0;
-      for (int j = 0; j < 2; ++j)
-        k += fscanf(r, "%lf %lf %lf %lf", &out[j].assert, &out[j].walk, &out[j].findall, &out[j].retract);
-      fclose(r);
-      return k == 8;
-    }
-  }
-  return false;
+  std::string text =
+      bench::RunUnixProgram(nullptr, L"Z:\\usr\\bin\\swipl --stack-limit=4g /tmp/kt_bench_rundb.pl",
+                            L"Z:\\tmp\\kt_bench_rundb.out", 300);
+  return sscanf(text.c_str(), "%lf %lf %lf %lf %lf %lf %lf %lf", &out[0].assert, &out[0].walk,
+                &out[0].findall, &out[0].retract, &out[1].assert, &out[1].walk, &out[1].findall,
+                &out[1].retract) == 8;
 }
 
 }  // namespace

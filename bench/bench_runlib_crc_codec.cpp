@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "qel6kernel.h"
 #include "qel6run_lib.h"
 #ifdef HAVE_ZLIB
@@ -22,16 +23,7 @@ namespace {
 
 constexpr size_t kChunk = 1 << 20;  // binaries of 1 MB for the codecs
 
-double Now() {
-  static LARGE_INTEGER f = [] {
-    LARGE_INTEGER v;
-    QueryPerformanceFrequency(&v);
-    return v;
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using bench::Now;
 
 struct Lcg {
   uint32_t x;
@@ -116,30 +108,10 @@ bool RunCompress(const wchar_t* plain, double* compressSeconds, double* expandSe
   command += L"\" \"";
   for (const char* c = plainUnix; *c; ++c) command += static_cast<wchar_t>(static_cast<uint8_t>(*c));
   command += L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi;
-  DeleteFileW(timeFile.c_str());
-  if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &si, &pi))
-    return false;
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  for (int waited = 0; GetFileAttributesW(timeFile.c_str()) == INVALID_FILE_ATTRIBUTES; ++waited) {
-    if (waited > 6000) return false;  // 10 minutes
-    Sleep(100);
-  }
-  std::vector<char> text(128, 0);
-  HANDLE h = CreateFileW(timeFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  DWORD n = 0;
-  if (h != INVALID_HANDLE_VALUE) {
-    ReadFile(h, text.data(), 127, &n, nullptr);
-    CloseHandle(h);
-  }
-  DeleteFileW(timeFile.c_str());
+  std::string text = bench::RunUnixProgram(L"Z:\\bin\\sh", command, timeFile.c_str(), 600);
   DeleteFileW(script.c_str());
   double s = 0, m = 0, e = 0;
-  if (sscanf(text.data(), "%lf %lf %lf", &s, &m, &e) != 3) return false;
+  if (sscanf(text.c_str(), "%lf %lf %lf", &s, &m, &e) != 3) return false;
   *compressSeconds = m - s;
   *expandSeconds = e - m;
   return true;

@@ -1,0 +1,56 @@
+// Helpers shared by the benchmark programs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Seconds from the performance counter.
+inline double Now() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return static_cast<double>(c.QuadPart) / frequency;
+}
+
+// Runs a Unix program through Wine and returns the text of the file `result`
+// (a Windows path, such as Z:\tmp\x.out) that the program writes when it is
+// done, or "" when it could not start or wrote nothing within `seconds`.  The
+// handle of a Unix program does not tell when it ends, hence the file; it is
+// removed before the start and after reading, so a stale one is never read.
+inline std::string RunUnixProgram(const wchar_t* program, const std::wstring& commandLine,
+                                  const wchar_t* result, int seconds) {
+  DeleteFileW(result);
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(0);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  if (!CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return "";
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  for (int waited = 0; GetFileAttributesW(result) == INVALID_FILE_ATTRIBUTES; ++waited) {
+    if (waited >= seconds * 10) return "";
+    Sleep(100);
+  }
+  std::string text;
+  HANDLE h = CreateFileW(result, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    char buf[4096];
+    DWORD n;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) text.append(buf, n);
+    CloseHandle(h);
+  }
+  DeleteFileW(result);
+  return text;
+}
+
+}  // namespace bench

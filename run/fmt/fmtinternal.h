@@ -29,24 +29,4 @@ uint32_t CheckArguments(const REllipsisArg* args);
 void Interpret(RStreamCursor& out, const wchar_t* format, const REllipsisArg* args);
 void WriteArguments(RStreamCursor& out, const REllipsisArg* args, bool text, bool quoted);
 
-// Collects written text in chunks on the global stack and joins them into
-// one heap string.
-class StringSink final : public RBufferSource {
- public:
-  static constexpr uint32_t kChunk = 8192;
-  struct Chunk {
-    Chunk* older;
-    uint32_t used;
-    uint8_t data[kChunk];
-  };
-  void NextBlock(uint8_t** base, uint32_t* length) override;
-  uint32_t* PositionCell() override { return &used_; }
-  // The text written so far, in a new heap string.
-  wchar_t* Take();
-
- private:
-  Chunk* newest_ = nullptr;
-  uint32_t used_ = 0;
-};
-
 }  // namespace Qel::RunTime::Terms::Format

@@ -10,6 +10,7 @@
 #include "streams.h"
 
 #include "domains.h"
+#include "stringsink.h"
 
 #include <cerrno>
 #include <cmath>
@@ -471,52 +472,50 @@ char* WideToAnsi(const wchar_t* s) {
   return a;
 }
 
+}  // namespace Qel::RunTime::Terms
+
 // --- String sink -------------------------------------------------------------------------
 
+namespace Qel::RunTime::detail {
+
+void StringSink::NextBlock(uint8_t** base, uint32_t* length) {
+  if (!newest_ || used_ >= kChunk) {
+    auto* c = reinterpret_cast<Chunk*>(GAlloc(sizeof(Chunk)));
+    if (newest_) newest_->used = used_;
+    c->older = newest_;
+    c->used = 0;
+    newest_ = c;
+    used_ = 0;
+  }
+  *base = newest_->data;
+  *length = kChunk;
+}
+
+wchar_t* StringSink::Take() {
+  if (!newest_) return Memory::AllocHeapString(0);
+  newest_->used = used_;
+  uint64_t total = 0;
+  for (Chunk* c = newest_; c; c = c->older) total += c->used;
+  // An odd byte count (binary images) still ends in a whole zero unit.
+  uint64_t even = (total + 1) & ~uint64_t{1};
+  if (even > 0x7FFFFFF0) Errors::RunTimeError(206, 0xFFFFFFFFu, 0xFFFFFFFFu);
+  auto* s = static_cast<uint8_t*>(Memory::AllocAtomicHeap(static_cast<uint32_t>(even + 2)));
+  uint64_t at = total;
+  for (Chunk* c = newest_; c; c = c->older) {
+    at -= c->used;
+    memcpy(s + at, c->data, c->used);
+  }
+  memset(s + total, 0, static_cast<size_t>(even + 2 - total));
+  return reinterpret_cast<wchar_t*>(s);
+}
+
+}  // namespace Qel::RunTime::detail
+
+namespace Qel::RunTime::Terms {
+
+// --- Other sinks and sources ----------------------------------------------------------------
+
 namespace {
-
-// Collects written text in 8,192-byte chunks on the global stack.
-class StringSink final : public RBufferSource {
- public:
-  static constexpr uint32_t kChunk = 8192;
-  struct Chunk {
-    Chunk* older;
-    uint32_t used;
-    uint8_t data[kChunk];
-  };
-  void NextBlock(uint8_t** base, uint32_t* length) override {
-    if (!newest_ || used_ >= kChunk) {
-      auto* c = reinterpret_cast<Chunk*>(GAlloc(sizeof(Chunk)));
-      if (newest_) newest_->used = used_;
-      c->older = newest_;
-      c->used = 0;
-      newest_ = c;
-      used_ = 0;
-    }
-    *base = newest_->data;
-    *length = kChunk;
-  }
-  uint32_t* PositionCell() override { return &used_; }
-  wchar_t* Take() {
-    if (!newest_) return Memory::AllocHeapString(0);
-    newest_->used = used_;
-    uint64_t total = 0;
-    for (Chunk* c = newest_; c; c = c->older) total += c->used;
-    if (total > 0x7FFFFFF0) Errors::RunTimeError(206, 0xFFFFFFFFu, 0xFFFFFFFFu);
-    auto* s = static_cast<uint8_t*>(Memory::AllocAtomicHeap(static_cast<uint32_t>(total + 2)));
-    uint64_t at = total;
-    for (Chunk* c = newest_; c; c = c->older) {
-      at -= c->used;
-      memcpy(s + at, c->data, c->used);
-    }
-    s[total] = s[total + 1] = 0;
-    return reinterpret_cast<wchar_t*>(s);
-  }
-
- private:
-  Chunk* newest_ = nullptr;
-  uint32_t used_ = 0;
-};
 
 // Counts what is written, keeping nothing.
 class CountingSink final : public RBufferSource {

@@ -6,26 +6,18 @@ namespace CorvaneString {
 
 using namespace Qel::RunTime::Kernel;
 using Qel::RunTime::Terms::RStreamCursor;
-using Qel::RunTime::detail::StringSink;
+using Qel::RunTime::detail::WriteToString;
 
 wchar_t* Write2StringProlog(uint32_t quoted, uint32_t text, const REllipsisArg* args) {
-  uint8_t* mark = Memory::MarkGStack();
-  StringSink sink;
-  RStreamCursor out(&sink);
-  Qel::RunTime::Terms::Format::WriteArguments(out, args, text != 0, quoted != 0);
-  wchar_t* s = sink.Take();
-  Memory::ReleaseGStack(mark);
-  return s;
+  return WriteToString([&](RStreamCursor& out) {
+    Qel::RunTime::Terms::Format::WriteArguments(out, args, text != 0, quoted != 0);
+  });
 }
 
 wchar_t* Format2StringProlog(const wchar_t* format, const REllipsisArg* args) {
-  uint8_t* mark = Memory::MarkGStack();
-  StringSink sink;
-  RStreamCursor out(&sink);
-  Qel::RunTime::Terms::Format::Interpret(out, format, args);
-  wchar_t* s = sink.Take();
-  Memory::ReleaseGStack(mark);
-  return s;
+  return WriteToString([&](RStreamCursor& out) {
+    Qel::RunTime::Terms::Format::Interpret(out, format, args);
+  });
 }
 
 wchar_t* Format2StringProlog5x(const wchar_t* format, const REllipsisArg* args) {
@@ -34,13 +26,7 @@ wchar_t* Format2StringProlog5x(const wchar_t* format, const REllipsisArg* args) 
 
 wchar_t* StreamToString(const IDomainDefinition* d, const uint8_t* t) {
   if (!d) Errors::InternalError(L"StreamToString: no domain");
-  uint8_t* mark = Memory::MarkGStack();
-  StringSink sink;
-  RStreamCursor out(&sink);
-  d->WriteForConsultToStream(&out, t);
-  wchar_t* s = sink.Take();
-  Memory::ReleaseGStack(mark);
-  return s;
+  return Qel::RunTime::Terms::TermToString(d, t, true);
 }
 
 }  // namespace CorvaneString

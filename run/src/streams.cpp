@@ -161,6 +161,27 @@ class TokenBuffer {
   Raise(317, text);
 }
 
+// Adds the unit an escape stands for, `letter` being the unit after the
+// backslash: \uXXXX (the first digit the highest), an escape letter, or else
+// the backslash and the letter as they are.
+void AddEscaped(RStreamCursor& in, TokenBuffer& t, int letter) {
+  if (letter == L'u') {
+    int v = 0;
+    for (int i = 0; i < 4; ++i) {
+      int x = in.Read();
+      int d = HexDigit(x);
+      if (d < 0) IntegerExpected(x);
+      v = v << 4 | d;
+    }
+    t.Add(static_cast<wchar_t>(v));
+  } else if (int u = UnescapeOf(static_cast<wchar_t>(letter)); u >= 0) {
+    t.Add(static_cast<wchar_t>(u));
+  } else {
+    t.Add(L'\\');
+    t.Add(static_cast<wchar_t>(letter));
+  }
+}
+
 }  // namespace
 
 // --- Lexical layer -------------------------------------------------------------------
@@ -389,21 +410,7 @@ wchar_t* ReadStringBody(RStreamCursor& in, const wchar_t* domainName) {
       t.Add(L'\\');
       Raise(319);
     }
-    if (c == L'u') {
-      int v = 0;
-      for (int i = 0; i < 4; ++i) {
-        int x = in.Read();
-        int d = HexDigit(x);
-        if (d < 0) IntegerExpected(x);
-        v = v << 4 | d;
-      }
-      t.Add(static_cast<wchar_t>(v));
-    } else if (int u = UnescapeOf(static_cast<wchar_t>(c)); u >= 0) {
-      t.Add(static_cast<wchar_t>(u));
-    } else {
-      t.Add(L'\\');
-      t.Add(static_cast<wchar_t>(c));
-    }
+    AddEscaped(in, t, c);
   }
 }
 
@@ -554,14 +561,10 @@ class StringSource final : public RBufferSource {
 }  // namespace
 
 wchar_t* TermToString(const IDomainDefinition* d, term t, bool quoted) {
-  uint8_t* mark = Memory::MarkGStack();
-  StringSink sink;
-  RStreamCursor out(&sink);
-  if (quoted) d->WriteForConsultToStream(&out, t);
-  else d->WriteToStream(&out, t);
-  wchar_t* s = sink.Take();
-  Memory::ReleaseGStack(mark);
-  return s;
+  return WriteToString([&](RStreamCursor& out) {
+    if (quoted) d->WriteForConsultToStream(&out, t);
+    else d->WriteToStream(&out, t);
+  });
 }
 
 wchar_t* WriteInto(const IDomainDefinition* d, term t, wchar_t* out) {
@@ -647,21 +650,7 @@ wchar_t* ParseLine(RBufferSource* source) {
       t.Add(L'\\');
       break;
     }
-    if (c == L'u') {
-      int v = 0;
-      for (int i = 0; i < 4; ++i) {
-        int x = in.Read();
-        int d = HexDigit(x);
-        if (d < 0) IntegerExpected(x);
-        v = v << 4 | d;
-      }
-      t.Add(static_cast<wchar_t>(v));
-    } else if (int u = UnescapeOf(static_cast<wchar_t>(c)); u >= 0) {
-      t.Add(static_cast<wchar_t>(u));
-    } else {
-      t.Add(L'\\');
-      t.Add(static_cast<wchar_t>(c));
-    }
+    AddEscaped(in, t, c);
   }
   if (!ended && t.Size() == 0) Raise(319);
   return t.HeapString();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runtime.h"
+#include "streams.h"
 
 namespace Qel::RunTime::detail {
 
@@ -25,5 +26,18 @@ class StringSink final : public Terms::RBufferSource {
   Chunk* newest_ = nullptr;
   uint32_t used_ = 0;
 };
+
+// The text `write` gives a cursor over a new string sink, in a new heap
+// string; the sink's chunks leave the global stack again.
+template <class Write>
+wchar_t* WriteToString(Write write) {
+  uint8_t* mark = Memory::MarkGStack();
+  StringSink sink;
+  Terms::RStreamCursor out(&sink);
+  write(out);
+  wchar_t* s = sink.Take();
+  Memory::ReleaseGStack(mark);
+  return s;
+}
 
 }  // namespace Qel::RunTime::detail

@@ -157,8 +157,12 @@ static void FreeChain(StateWord word, size_t nextOffset) {
 void FreeLists() {
   for (DialogRecord* d = ListHead<DialogRecord>(sw_dialogs); d; d = d->next)
     d->rec.w[rw_fn] = d->rec.w[rw_obj] = 0;
-  for (SubclassRecord* s = ListHead<SubclassRecord>(sw_subclasses); s; s = s->next)
+  // Controls that outlive the state get their own procedure back.
+  for (SubclassRecord* s = ListHead<SubclassRecord>(sw_subclasses); s; s = s->next) {
+    if (s->replaced && s->previous && IsWindow(s->replaced))
+      SetWindowLongPtrW(s->replaced, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s->previous));
     s->rec.w[rw_fn] = s->rec.w[rw_obj] = 0;
+  }
   for (ClassRecord* c = ListHead<ClassRecord>(sw_classes); c; c = c->next)
     c->function = c->object = nullptr;
   FreeChain(sw_dialogs, offsetof(DialogRecord, next));

@@ -1058,3 +1058,27 @@ TEST(Events, EraseEventsCanBeSwitchedOff) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Subclass, ControlsOutlivingTheLayerGetTheirProcedureBack) {
+  HWND top = nullptr, edit = nullptr;
+  LONG_PTR before = 0;
+  RunInTask([&](HWND) {
+    Terms t;
+    top = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 80, 20, top, nullptr, nullptr, nullptr);
+    before = GetWindowLongPtrW(edit, GWLP_WNDPROC);
+    static Closure keep([](HWND, event_struct*) -> LONG_PTR { Fail(); });
+    win_SetSubClassHandler(reinterpret_cast<LONG_PTR>(edit), &keep, 0);
+    EXPECT_NE(GetWindowLongPtrW(edit, GWLP_WNDPROC), before);
+  });
+  EXPECT_EQ(GetWindowLongPtrW(edit, GWLP_WNDPROC), before);
+  SendMessageW(edit, WM_CHAR, 'q', 1);
+  wchar_t buf[8] = {};
+  GetWindowTextW(edit, buf, 8);
+  EXPECT_STREQ(buf, L"q");
+  DestroyWindow(top);
+}
+
+}  // namespace

@@ -241,22 +241,24 @@ static wchar_t Lower(wchar_t c) {
 // --- Scalars ------------------------------------------------------------------------
 
 // A scalar kind: the value cell is the term's whole memory.
-class TScalar : public TDomainDefinition {
+template <class Base>
+class TScalarOf : public Base {
  public:
-  uint32_t SizeOfTermAt(term) const override { return ValueSize(); }
-  bool Validate(term t) const override { return Readable(t, ValueSize()); }
+  uint32_t SizeOfTermAt(term) const override { return this->ValueSize(); }
+  bool Validate(term t) const override { return Readable(t, this->ValueSize()); }
   term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
-    memcpy(target, t, ValueSize());
-    *used = Align8(ValueSize());
+    memcpy(target, t, this->ValueSize());
+    *used = Align8(this->ValueSize());
     return target;
   }
   term CopyTermFromGStack(term t) const override {
     if (!InGStack(t)) return t;
-    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(Align8(ValueSize())));
-    memcpy(h, t, ValueSize());
+    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(Align8(this->ValueSize())));
+    memcpy(h, t, this->ValueSize());
     return h;
   }
 };
+using TScalar = TScalarOf<TDomainDefinition>;
 
 class TCharDomain : public TScalar {
  public:
@@ -357,6 +359,33 @@ static bool ParseMagnitude(const wchar_t*& p, uint64_t limit, uint64_t* value) {
   return true;
 }
 
+// An integral text at *cursor: white space, a '+' or (signed kinds) a '-',
+// then a magnitude of at most `limit`, given to the domain's Finish.
+template <class Domain>
+static term IntegralFromString(const Domain* d, bool isSigned, uint64_t limit,
+                               const wchar_t** cursor) {
+  const wchar_t* p = *cursor;
+  SkipWhite(p);
+  const wchar_t* start = p;
+  bool negative = false;
+  if (*p == L'+') ++p;
+  else if (isSigned && *p == L'-') negative = true, ++p;
+  uint64_t magnitude;
+  if (!ParseMagnitude(p, limit, &magnitude)) Invalid(d, start);
+  *cursor = p;
+  return d->Finish(magnitude, negative);
+}
+
+// The sign of an integral in a stream, before its magnitude: true after a
+// '-' (signed kinds only); a '+' is consumed, anything else left.
+static bool ReadSign(RStreamCursor& in, bool isSigned) {
+  if (SkipWhiteAndComments(in) != 0) Raise(319);
+  int c = in.Read();
+  if (isSigned && c == L'-') return true;
+  if (c != L'+') in.Unget();
+  return false;
+}
+
 // --- Integral (kinds 2, 3) -------------------------------------------------------------
 
 bool TIntegralDomainDefinition::Signed() const {
@@ -431,22 +460,9 @@ static int64_t RoundedInRange(const TIntegralDomainDefinition* d, double x) {
 }
 
 template <bool IsSigned>
-class TIntegral : public TIntegralDomainDefinition {
+class TIntegral : public TScalarOf<TIntegralDomainDefinition> {
  public:
   uint32_t ValueSize() const override { return I().storageBits / 8; }
-  uint32_t SizeOfTermAt(term) const override { return ValueSize(); }
-  bool Validate(term t) const override { return Readable(t, ValueSize()); }
-  term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
-    memcpy(target, t, ValueSize());
-    *used = Align8(ValueSize());
-    return target;
-  }
-  term CopyTermFromGStack(term t) const override {
-    if (!InGStack(t)) return t;
-    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(8));
-    memcpy(h, t, ValueSize());
-    return h;
-  }
   int64_t Value(term t) const {
     switch (I().storageBits) {
       case 32: {
@@ -515,23 +531,10 @@ class TIntegral : public TIntegralDomainDefinition {
     WriteNumber(out, "%llu", v < 0 ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v));
   }
   term LowLevelFromString(const wchar_t** cursor) const override {
-    const wchar_t* p = *cursor;
-    SkipWhite(p);
-    const wchar_t* start = p;
-    bool negative = false;
-    if (*p == L'+') ++p;
-    else if (IsSigned && *p == L'-') negative = true, ++p;
-    uint64_t magnitude;
-    if (!ParseMagnitude(p, 0xFFFFFFFFu, &magnitude)) Invalid(this, start);
-    *cursor = p;
-    return Finish(magnitude, negative);
+    return IntegralFromString(this, IsSigned, 0xFFFFFFFFu, cursor);
   }
   term ReadFromStream(RStreamCursor* in) const override {
-    if (SkipWhiteAndComments(*in) != 0) Raise(319);
-    int c = in->Read();
-    bool negative = false;
-    if (IsSigned && c == L'-') negative = true;
-    else if (c != L'+') in->Unget();
+    bool negative = ReadSign(*in, IsSigned);
     return Finish(ReadUnsigned(*in), negative);
   }
 };
@@ -592,23 +595,10 @@ class TIntegral64 : public TScalar {
     WriteNumber(out, "%llu", negative ? 0 - v : v);
   }
   term LowLevelFromString(const wchar_t** cursor) const override {
-    const wchar_t* p = *cursor;
-    SkipWhite(p);
-    const wchar_t* start = p;
-    bool negative = false;
-    if (*p == L'+') ++p;
-    else if (IsSigned && *p == L'-') negative = true, ++p;
-    uint64_t magnitude;
-    if (!ParseMagnitude(p, UINT64_MAX, &magnitude)) Invalid(this, start);
-    *cursor = p;
-    return Finish(magnitude, negative);
+    return IntegralFromString(this, IsSigned, UINT64_MAX, cursor);
   }
   term ReadFromStream(RStreamCursor* in) const override {
-    if (SkipWhiteAndComments(*in) != 0) Raise(319);
-    int c = in->Read();
-    bool negative = false;
-    if (IsSigned && c == L'-') negative = true;
-    else if (c != L'+') in->Unget();
+    bool negative = ReadSign(*in, IsSigned);
     return Finish(ReadUnsigned64(*in), negative);
   }
 };
@@ -630,22 +620,9 @@ void TRealDomainDefinition::CheckRealRange(double v) const {
 uint32_t TRealDomainDefinition::Digits() const { return D().digits; }
 uint32_t TRealDomainDefinition::Word34() const { return D().digits2; }
 
-class TReal : public TRealDomainDefinition {
+class TReal : public TScalarOf<TRealDomainDefinition> {
  public:
   uint32_t ValueSize() const override { return 8; }
-  uint32_t SizeOfTermAt(term) const override { return 8; }
-  bool Validate(term t) const override { return Readable(t, 8); }
-  term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
-    memcpy(target, t, 8);
-    *used = 8;
-    return target;
-  }
-  term CopyTermFromGStack(term t) const override {
-    if (!InGStack(t)) return t;
-    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(8));
-    memcpy(h, t, 8);
-    return h;
-  }
   int CompareTerms(term a, term b) const override {
     double x, y;
     memcpy(&x, a, 8);

@@ -61,13 +61,17 @@ static double RoundHalfUp(double x) {
   return x - f >= 0.5 ? f + 1 : f;
 }
 
-// Raises 302 for `value` outside [lo .. hi] of the domain.
+// Raises 302 for a value (its text, or a real) outside [lo .. hi] of the domain.
+[[noreturn]] static void NotInRange(const char* text, const char* lo, const char* hi,
+                                    const wchar_t* domain) {
+  Raise(kNotInRange, reinterpret_cast<uintptr_t>(text), reinterpret_cast<uintptr_t>(lo),
+        reinterpret_cast<uintptr_t>(hi), reinterpret_cast<uintptr_t>(domain));
+}
 [[noreturn]] static void NotInRange(double value, const char* lo, const char* hi,
                                     const wchar_t* domain) {
   char text[64];
   snprintf(text, sizeof text, "%g", value);
-  Raise(kNotInRange, reinterpret_cast<uintptr_t>(text), reinterpret_cast<uintptr_t>(lo),
-        reinterpret_cast<uintptr_t>(hi), reinterpret_cast<uintptr_t>(domain));
+  NotInRange(text, lo, hi, domain);
 }
 
 // The random generator's state: process-wide, without a lock.
@@ -194,8 +198,7 @@ int32_t Random_1(int32_t n) {
   if (n <= 0) {
     char text[16];
     snprintf(text, sizeof text, "%d", n);
-    Raise(kNotInRange, reinterpret_cast<uintptr_t>(text), reinterpret_cast<uintptr_t>("1"),
-          reinterpret_cast<uintptr_t>("2147483647"), reinterpret_cast<uintptr_t>(L"::integer"));
+    NotInRange(text, "1", "2147483647", L"::integer");
   }
   return static_cast<int32_t>(NextRandom() % static_cast<uint32_t>(n));
 }

@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include "run_test.h"
+
 namespace example {
 
 namespace decl = Qel::RunTime::Decl;
+using runtest::Alloc;
 
 // Scalar domains of the class, chained through their `next` field.
 RIntegralDomain coord = decl::Integer({L"coord", QEL_HERE, nullptr, &shapes}, -1000, 1000);
@@ -56,12 +59,6 @@ int LinkExampleUnit() {
   static int result = RunUnitInitialization(nullptr, reinterpret_cast<void*>(&LinkExampleUnit),
                                             unit.Table(), symbols);
   return result;
-}
-
-// Global-stack memory aligned to 8 bytes, as terms need.
-static void* Alloc(uint32_t n) {
-  if (reinterpret_cast<uintptr_t>(Kernel::Memory::MarkGStack()) & 7) Kernel::Memory::AllocGStack(4);
-  return Kernel::Memory::AllocGStack(n);
 }
 
 const uint8_t* MakePoint(int32_t x, int32_t y) {

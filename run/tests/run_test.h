@@ -1,13 +1,17 @@
 // Helpers shared by the runtime's tests.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "qel6run.h"
 
 namespace runtest {
 
 using Qel::RunTime::Kernel::Control::TPrologThreadData;
+using Qel::RunTime::Terms::RBufferSource;
 
 // The text of the last error after "error rNNN: ", or after "error rNNN".
 inline std::wstring LastErrorText() {
@@ -29,5 +33,37 @@ template <class F>
 uint32_t ErrorOf(F&& body) {
   return Qel::RunTime::Kernel::RunTrapped(body);
 }
+
+// Global-stack memory aligned to 8 bytes, as terms need.
+inline void* Alloc(uint32_t n) {
+  namespace Memory = Qel::RunTime::Kernel::Memory;
+  if (reinterpret_cast<uintptr_t>(Memory::MarkGStack()) & 7) Memory::AllocGStack(4);
+  return Memory::AllocGStack(n);
+}
+
+// A source over a UTF-16 text that lends blocks of `block` bytes.
+class BlockSource final : public RBufferSource {
+ public:
+  BlockSource(const std::wstring& text, uint32_t block)
+      : bytes_(reinterpret_cast<const uint8_t*>(text.data()),
+               reinterpret_cast<const uint8_t*>(text.data()) + text.size() * 2),
+        block_(block) {}
+  void NextBlock(uint8_t** base, uint32_t* length) override {
+    if (started_ && pos_ >= length_) {
+      start_ += length_;
+      pos_ = 0;
+    }
+    started_ = true;
+    length_ = start_ >= bytes_.size() ? 0 : std::min<uint32_t>(block_, bytes_.size() - start_);
+    *base = bytes_.data() + start_;
+    *length = length_;
+  }
+  uint32_t* PositionCell() override { return &pos_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  uint32_t block_, start_ = 0, length_ = 0, pos_ = 0;
+  bool started_ = false;
+};
 
 }  // namespace runtest

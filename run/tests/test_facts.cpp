@@ -17,8 +17,6 @@ using namespace Qel::RunTime::Terms;
 using namespace Qel::RunTime::Terms::DBInternal;
 using namespace runtest;
 namespace decl = Qel::RunTime::Decl;
-using Qel::RunTime::Kernel::Memory::AllocGStack;
-using Qel::RunTime::Kernel::Memory::MarkGStack;
 
 namespace {
 
@@ -76,10 +74,6 @@ template <class R>
 const IDomainDefinition* D(R& r) { return Domain(r.head); }
 
 // Terms on the global stack.
-void* Alloc(uint32_t n) {
-  if (reinterpret_cast<uintptr_t>(MarkGStack()) & 7) AllocGStack(4);
-  return AllocGStack(n);
-}
 template <class S>
 term Make(const S& value) {
   auto* p = static_cast<S*>(Alloc(sizeof(S)));

@@ -38,31 +38,6 @@ const IDomainDefinition* D(RDomainRecord& r) { return Domain(r); }
 template <class R>
 const IDomainDefinition* D(R& r) { return Domain(r.head); }
 
-// A source over a UTF-16 text that lends blocks of `block` bytes.
-class BlockSource final : public RBufferSource {
- public:
-  BlockSource(const std::wstring& text, uint32_t block)
-      : bytes_(reinterpret_cast<const uint8_t*>(text.data()),
-               reinterpret_cast<const uint8_t*>(text.data()) + text.size() * 2),
-        block_(block) {}
-  void NextBlock(uint8_t** base, uint32_t* length) override {
-    if (started_ && pos_ >= length_) {
-      start_ += length_;
-      pos_ = 0;
-    }
-    started_ = true;
-    length_ = start_ >= bytes_.size() ? 0 : std::min<uint32_t>(block_, bytes_.size() - start_);
-    *base = bytes_.data() + start_;
-    *length = length_;
-  }
-  uint32_t* PositionCell() override { return &pos_; }
-
- private:
-  std::vector<uint8_t> bytes_;
-  uint32_t block_, start_ = 0, length_ = 0, pos_ = 0;
-  bool started_ = false;
-};
-
 class Text : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {

@@ -5,8 +5,6 @@
 namespace dbunit {
 
 namespace decl = Qel::RunTime::Decl;
-using Qel::RunTime::Kernel::Memory::AllocGStack;
-using Qel::RunTime::Kernel::Memory::MarkGStack;
 
 RIntegralDomain integer = decl::Integer({L"integer", QEL_HERE, nullptr, &dbclass});
 RIntegralDomain small8 = decl::Integer({L"small", QEL_HERE, &integer.head, &dbclass}, -128, 127, 8);
@@ -84,10 +82,6 @@ int LinkDbUnit() {
 
 const IDomainDefinition* D(const RDomainRecord& r) { return Domain(r); }
 
-void* Alloc(uint32_t n) {
-  if (reinterpret_cast<uintptr_t>(MarkGStack()) & 7) AllocGStack(4);
-  return AllocGStack(n);
-}
 const uint8_t* Term(const void* p) { return static_cast<const uint8_t*>(p); }
 const wchar_t* S(const wchar_t* s) { return s; }
 

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "qel6run_db.h"
+#include "run_test.h"
 
 namespace dbunit {
 
@@ -52,7 +53,7 @@ template <class R>
 const IDomainDefinition* D(const R& r) { return D(r.head); }
 
 // Builders on the global stack.
-void* Alloc(uint32_t n);
+using runtest::Alloc;
 const uint8_t* Term(const void* p);
 const wchar_t* S(const wchar_t* s);
 const uint8_t* MakeLeaf(int32_t v, wchar_t c);

@@ -9,14 +9,13 @@
 #include "db_unit.h"
 
 using namespace dbunit;
+using runtest::ErrorOf;
 using Qel::RunTime::Kernel::Fail;
 using Qel::RunTime::Kernel::RunTrapped;
 using Qel::RunTime::Kernel::Succeeds;
 using Qel::RunTime::Kernel::Control::TPrologThreadData;
 
 namespace {
-
-uint32_t ErrorOf(const std::function<void()>& body) { return RunTrapped(body); }
 
 std::wstring LastError() { return TPrologThreadData::GetCurrentLastErrorMessage(); }
 

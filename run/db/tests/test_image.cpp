@@ -11,7 +11,7 @@
 #include "db_unit.h"
 
 using namespace dbunit;
-using Qel::RunTime::Kernel::RunTrapped;
+using runtest::ErrorOf;
 using Qel::RunTime::Kernel::Memory::AllocAtomicHeap;
 
 namespace {
@@ -124,8 +124,6 @@ class Image : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(LinkDbUnit(), 0); }
 };
-
-uint32_t ErrorOf(const std::function<void()>& body) { return RunTrapped(body); }
 
 TEST_F(Image, GoldenFixtureInBothFlavours) {
   const uint8_t* t = FixtureTerm(nullptr);

@@ -10,37 +10,13 @@
 #include "db_unit.h"
 
 using namespace dbunit;
-using Qel::RunTime::Kernel::RunTrapped;
+using runtest::BlockSource;
+using runtest::ErrorOf;
 using Qel::RunTime::Terms::Streams::DataBaseInternal_consult;
 using Qel::RunTime::Terms::Streams::DataBaseInternal_save;
 using Qel::RunTime::Terms::Streams::FactDB;
 
 namespace {
-
-// Reads a text in blocks of `block` bytes.
-class Source final : public RBufferSource {
- public:
-  Source(const std::wstring& text, uint32_t block)
-      : bytes_(reinterpret_cast<const uint8_t*>(text.data()),
-               reinterpret_cast<const uint8_t*>(text.data()) + text.size() * 2),
-        block_(block) {}
-  void NextBlock(uint8_t** base, uint32_t* length) override {
-    if (started_ && pos_ >= length_) {
-      start_ += length_;
-      pos_ = 0;
-    }
-    started_ = true;
-    length_ = start_ >= bytes_.size() ? 0 : std::min<uint32_t>(block_, bytes_.size() - start_);
-    *base = bytes_.data() + start_;
-    *length = length_;
-  }
-  uint32_t* PositionCell() override { return &pos_; }
-
- private:
-  std::vector<uint8_t> bytes_;
-  uint32_t block_, start_ = 0, length_ = 0, pos_ = 0;
-  bool started_ = false;
-};
 
 // Collects what is written, in blocks of 16 bytes.
 class Sink final : public RBufferSource {
@@ -66,8 +42,6 @@ class Sink final : public RBufferSource {
   std::wstring text_;
 };
 
-uint32_t ErrorOf(const std::function<void()>& body) { return RunTrapped(body); }
-
 std::wstring Save(const IDomainDefinition* d, void* object = nullptr) {
   Sink sink;
   FactDB db{d, object};
@@ -76,7 +50,7 @@ std::wstring Save(const IDomainDefinition* d, void* object = nullptr) {
 }
 uint32_t Consult(const IDomainDefinition* d, const std::wstring& text, uint32_t block = 6,
                  void* object = nullptr) {
-  Source source(text, block);
+  BlockSource source(text, block);
   FactDB db{d, object};
   return ErrorOf([&] { DataBaseInternal_consult(&db, &source, 0); });
 }

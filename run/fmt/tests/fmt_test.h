@@ -10,6 +10,7 @@
 
 #include "qel6run.h"
 #include "qel6run_fmt.h"
+#include "run_test.h"
 
 namespace fmttest {
 
@@ -113,24 +114,8 @@ class SmallSink final : public RBufferSource {
   bool given_ = false;
 };
 
-// The error code of body (0 when it completed).
-template <class F>
-uint32_t ErrorOf(F&& body) {
-  return RunTrapped(body);
-}
-// The text of the last error after "error rNNN: ".
-inline std::wstring LastErrorText() {
-  std::wstring m = Control::TPrologThreadData::GetCurrentLastErrorMessage();
-  size_t at = m.find(L"error r");
-  if (at == std::wstring::npos) return m;
-  size_t colon = m.find(L": ", at);
-  return colon == std::wstring::npos ? L"" : m.substr(colon + 2);
-}
-
-inline std::string Narrow(const std::wstring& w) {
-  std::string s;
-  for (wchar_t c : w) s += c < 128 ? static_cast<char>(c) : '?';
-  return s;
-}
+using runtest::ErrorOf;
+using runtest::LastErrorText;
+using runtest::Narrow;
 
 }  // namespace fmttest

@@ -1,28 +1,20 @@
 // Internals shared by the image and fact-database sources.
 #pragma once
 
-#include <windows.h>
-
 #include "qel6run_db.h"
+#include "runtime.h"
 
 namespace Qel::RunTime::Terms::DBInternal::detail {
 
-// The runtime's module, whose string table holds the error texts.
-inline void* RunModule() {
-  static HMODULE module = [] {
-    HMODULE m = GetModuleHandleW(L"qel6run.dll");
-    if (!m)
-      GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&BuildDomainClassTable)), &m);
-    return m;
-  }();
-  return module;
-}
+// The core's helpers (runtime.h): errors from the runtime's string table,
+// aligned global-stack memory, argument terms of blocks.
+using Qel::RunTime::detail::ArgTerm;
+using Qel::RunTime::detail::Dom;
+using Qel::RunTime::detail::GAlloc;
+using Qel::RunTime::detail::Raise;
 
-template <class... A>
-[[noreturn]] inline void Raise(uint32_t code, A... args) {
-  Kernel::Errors::RunTimeErrorFromModule(RunModule(), code, args...);
+inline const RFactDatabase& FD(const IDomainDefinition* d) {
+  return *reinterpret_cast<const RFactDatabase*>(d);
 }
 
 }  // namespace Qel::RunTime::Terms::DBInternal::detail

@@ -10,16 +10,11 @@ namespace Qel::RunTime::Terms::DBInternal {
 
 using namespace Kernel;
 using namespace detail;
+using Qel::RunTime::detail::Align8;
 
 namespace {
 
 using PTD = Control::TPrologThreadData;
-
-const RFactDatabase& FD(const TDB* d) { return *reinterpret_cast<const RFactDatabase*>(d); }
-
-const IDomainDefinition* Dom(const RDomainRecord* r) {
-  return reinterpret_cast<const IDomainDefinition*>(r);
-}
 
 const RFactDescriptor& Descriptor(const TDB* d, uint32_t index) {
   if (index >= FD(d).factCount)
@@ -35,21 +30,6 @@ uint32_t FactNumber(const TDB* d, const uint8_t* t) {
                           d->QualifiedName());
   return static_cast<uint32_t>(n);
 }
-
-const uint8_t* ArgTerm(const IDomainDefinition* d, const uint8_t* block, uint32_t pos) {
-  if (d->IsScalar()) return block + pos;
-  const uint8_t* p;
-  memcpy(&p, block + pos, 8);
-  return p;
-}
-
-// Global-stack memory aligned to 8 bytes.
-uint8_t* GAlloc(uint32_t size) {
-  if (reinterpret_cast<uintptr_t>(Memory::MarkGStack()) & 7) Memory::AllocGStack(4);
-  return Memory::AllocGStack(size ? size : 8);
-}
-
-constexpr uint32_t Align8(uint64_t n) { return static_cast<uint32_t>((n + 7) & ~uint64_t{7}); }
 
 // Where a heap block of a database comes from, for the memory profile: the
 // database kind and a key naming the fact (its descriptor's address).

@@ -265,7 +265,7 @@ void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter
   if (IsCompoundKind(k)) return EmitCompound(d, k, t, e);
   if (uint32_t base = BaseOf(k)) {
     const RRefCell* c = Deref(t);
-    if ((c->tag & 0xFF) != 1) Errors::RunTimeErrorFromModule(RunModule(), 328);
+    if ((c->tag & 0xFF) != 1) Raise(328);
     if (!e.CP()) e.pos = Align4(e.pos);
     uint64_t start = e.pos;
     uint32_t size = base == kReal ? 12 : 8;
@@ -382,8 +382,8 @@ struct Reader {
 };
 
 [[noreturn]] void Bad(const Reader& r) {
-  Errors::RunTimeErrorFromModule(RunModule(), 304, r.top->QualifiedName(),
-                                 r.binary ? Errors::PrepareBinaryForErrorMessage(r.binary) : L"");
+  Raise(304, r.top->QualifiedName(),
+        r.binary ? Errors::PrepareBinaryForErrorMessage(r.binary) : L"");
 }
 
 inline void Need(const Reader& r, uint64_t at, uint64_t n) {

@@ -13,16 +13,6 @@ using namespace DBInternal::detail;
 
 namespace {
 
-const RFactDatabase& FD(const IDomainDefinition* d) { return *reinterpret_cast<const RFactDatabase*>(d); }
-const IDomainDefinition* Dom(const RDomainRecord* r) { return reinterpret_cast<const IDomainDefinition*>(r); }
-
-const uint8_t* ArgTerm(const IDomainDefinition* d, const uint8_t* block, uint32_t pos) {
-  if (d->IsScalar()) return block + pos;
-  const uint8_t* p;
-  memcpy(&p, block + pos, 8);
-  return p;
-}
-
 void WriteClause(RStreamCursor& out, const RFactDescriptor& f, const uint8_t* t) {
   out.Write(f.name);
   out.Write(L'(');
@@ -39,11 +29,6 @@ void WriteClause(RStreamCursor& out, const RFactDescriptor& f, const uint8_t* t)
 constexpr int kEnd = kEndOfStream;   // -3
 constexpr int kKeyword = -2;
 constexpr int kMarker = kNoFactsMarker;  // -1
-
-uint8_t* GAlloc(uint32_t size) {
-  if (reinterpret_cast<uintptr_t>(Memory::MarkGStack()) & 7) Memory::AllocGStack(4);
-  return Memory::AllocGStack(size ? size : 8);
-}
 
 [[noreturn]] void Expected(const IDomainDefinition* d, wchar_t want, int got) {
   Raise(327, static_cast<int>(want), got < 0 ? 0 : got, d->QualifiedName());

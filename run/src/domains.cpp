@@ -22,10 +22,6 @@ namespace Qel::RunTime::Terms {
 
 using namespace detail;
 
-static const IDomainDefinition* Dom(const RDomainRecord* r) {
-  return reinterpret_cast<const IDomainDefinition*>(r);
-}
-
 // --- TDomainDefinition: defaults -------------------------------------------------
 
 const wchar_t* TDomainDefinition::Name() const { return R().name; }
@@ -942,13 +938,6 @@ static const RRefCell* Deref(term t) {
   return c;
 }
 static bool IsBound(const RRefCell* c) { return (c->tag & 0xFF) == 1; }
-
-static term ArgTerm(const IDomainDefinition* d, term block, uint32_t pos) {
-  if (d->IsScalar()) return block + pos;
-  term p;
-  memcpy(&p, block + pos, 8);
-  return p;
-}
 
 // Calls fn(domain, position) for each argument of a functor.
 template <class F>

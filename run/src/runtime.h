@@ -31,6 +31,19 @@ inline uint8_t* GAlloc(uint32_t size) {
   return Memory::AllocGStack(size ? size : 8);
 }
 
+inline const Terms::IDomainDefinition* Dom(const Terms::RDomainRecord* r) {
+  return reinterpret_cast<const Terms::IDomainDefinition*>(r);
+}
+
+// The term of an argument stored at `pos` of a block: a scalar's value cell
+// in place, else the pointer held there.
+inline term ArgTerm(const Terms::IDomainDefinition* d, term block, uint32_t pos) {
+  if (d->IsScalar()) return block + pos;
+  term p;
+  memcpy(&p, block + pos, 8);
+  return p;
+}
+
 inline bool InGStack(const void* p) {
   auto* r = Control::TPrologThreadData::GetPTDwithBody();
   auto* b = static_cast<const uint8_t*>(p);

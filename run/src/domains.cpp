@@ -389,22 +389,27 @@ bool TIntegralDomainDefinition::Signed() const {
          R().kind == BuildDomainClassTable()[kRefInteger];
 }
 
-int64_t TIntegralDomainDefinition::Load(term t) const {
-  bool s = Signed();
-  switch (I().storageBits) {
-    case 8: return s ? int64_t{static_cast<int8_t>(t[0])} : int64_t{t[0]};
+// The value of an integral cell of `bits` (8, 16 or 32) storage bits; 318
+// for other widths.
+static int64_t LoadIntegral(term t, uint32_t bits, bool isSigned) {
+  switch (bits) {
+    case 8: return isSigned ? int64_t{static_cast<int8_t>(t[0])} : int64_t{t[0]};
     case 16: {
       uint16_t v;
       memcpy(&v, t, 2);
-      return s ? int64_t{static_cast<int16_t>(v)} : int64_t{v};
+      return isSigned ? int64_t{static_cast<int16_t>(v)} : int64_t{v};
     }
     case 32: {
       uint32_t v;
       memcpy(&v, t, 4);
-      return s ? int64_t{static_cast<int32_t>(v)} : int64_t{v};
+      return isSigned ? int64_t{static_cast<int32_t>(v)} : int64_t{v};
     }
     default: Raise(318);
   }
+}
+
+int64_t TIntegralDomainDefinition::Load(term t) const {
+  return LoadIntegral(t, I().storageBits, Signed());
 }
 
 uint32_t TIntegralDomainDefinition::Word30() const { return I().zero; }
@@ -459,22 +464,7 @@ template <bool IsSigned>
 class TIntegral : public TScalarOf<TIntegralDomainDefinition> {
  public:
   uint32_t ValueSize() const override { return I().storageBits / 8; }
-  int64_t Value(term t) const {
-    switch (I().storageBits) {
-      case 32: {
-        uint32_t v;
-        memcpy(&v, t, 4);
-        return IsSigned ? int64_t{static_cast<int32_t>(v)} : int64_t{v};
-      }
-      case 16: {
-        uint16_t v;
-        memcpy(&v, t, 2);
-        return IsSigned ? int64_t{static_cast<int16_t>(v)} : int64_t{v};
-      }
-      case 8: return IsSigned ? int64_t{static_cast<int8_t>(t[0])} : int64_t{t[0]};
-      default: Raise(318);
-    }
-  }
+  int64_t Value(term t) const { return LoadIntegral(t, I().storageBits, IsSigned); }
   int CompareTerms(term a, term b) const override {
     int64_t x = Value(a), y = Value(b);
     return x < y ? -1 : x > y ? 1 : 0;

@@ -221,6 +221,14 @@ struct Out {
     swprintf(buf, 24, L"%lu", n);
     Put(buf);
   }
+  // "version <major>.<minor> "
+  void Version(unsigned long major, unsigned long minor) {
+    Put(L"version ");
+    Number(major);
+    Put(L".");
+    Number(minor);
+    Put(L" ");
+  }
 };
 
 // A registry string of at most `bytes` bytes; false when absent.
@@ -266,13 +274,7 @@ void PrintSystemVersion(prologOutputStream* stream) {
     else if (major == 5 && minor == 1) o.Put(L"Microsoft Windows XP ");
     else if (major == 5 && minor == 0) o.Put(L"Microsoft Windows 2000 ");
     else o.Put(L"Microsoft Windows NT ");
-    if (!known) {
-      o.Put(L"version ");
-      o.Number(major);
-      o.Put(L".");
-      o.Number(minor);
-      o.Put(L" ");
-    }
+    if (!known) o.Version(major, minor);
     if (extended) {
       WORD suite = v.wSuiteMask;
       if (v.wProductType == VER_NT_WORKSTATION) {
@@ -308,13 +310,7 @@ void PrintSystemVersion(prologOutputStream* stream) {
       else if (!_wcsicmp(type, L"LANMANNT")) o.Put(L"Server ");
       else if (!_wcsicmp(type, L"SERVERNT")) o.Put(L"Advanced Server ");
     }
-    if (major <= 4) {
-      o.Put(L"version ");
-      o.Number(major);
-      o.Put(L".");
-      o.Number(minor);
-      o.Put(L" ");
-    }
+    if (major <= 4) o.Version(major, minor);
     o.Put(v.szCSDVersion);
     o.Put(L" (Build ");
     o.Number(v.dwBuildNumber & 0xFFFF);

@@ -247,24 +247,6 @@ void EmitReal(RStreamCursor& out, const RFormatDirective& dir, double v) {
   Raise(312, static_cast<int>(letter), d->QualifiedName());
 }
 
-int64_t LoadIntegral(const IDomainDefinition* d, term t, bool isSigned) {
-  const auto& r = *reinterpret_cast<const RIntegralDomain*>(d);
-  switch (r.storageBits) {
-    case 8: return isSigned ? int64_t{static_cast<int8_t>(t[0])} : int64_t{t[0]};
-    case 16: {
-      uint16_t v;
-      memcpy(&v, t, 2);
-      return isSigned ? int64_t{static_cast<int16_t>(v)} : int64_t{v};
-    }
-    case 32: {
-      uint32_t v;
-      memcpy(&v, t, 4);
-      return isSigned ? int64_t{static_cast<int32_t>(v)} : int64_t{v};
-    }
-    default: Raise(318);
-  }
-}
-
 uint64_t Word(term t) {
   uint64_t v;
   memcpy(&v, t, 8);
@@ -324,7 +306,8 @@ void FormatValue(RStreamCursor& out, const RFormatDirective& dir, const IDomainD
     case kInteger:
     case kUnsigned: {
       bool isSigned = kind == kInteger;
-      int64_t x = LoadIntegral(d, v, isSigned);
+      int64_t x =
+          LoadIntegral(v, reinterpret_cast<const RIntegralDomain*>(d)->storageBits, isSigned);
       return EmitIntegral(out, dir, d, isSigned, x, static_cast<uint32_t>(x));
     }
     case kInteger64:

@@ -389,25 +389,6 @@ bool TIntegralDomainDefinition::Signed() const {
          R().kind == BuildDomainClassTable()[kRefInteger];
 }
 
-// The value of an integral cell of `bits` (8, 16 or 32) storage bits; 318
-// for other widths.
-static int64_t LoadIntegral(term t, uint32_t bits, bool isSigned) {
-  switch (bits) {
-    case 8: return isSigned ? int64_t{static_cast<int8_t>(t[0])} : int64_t{t[0]};
-    case 16: {
-      uint16_t v;
-      memcpy(&v, t, 2);
-      return isSigned ? int64_t{static_cast<int16_t>(v)} : int64_t{v};
-    }
-    case 32: {
-      uint32_t v;
-      memcpy(&v, t, 4);
-      return isSigned ? int64_t{static_cast<int32_t>(v)} : int64_t{v};
-    }
-    default: Raise(318);
-  }
-}
-
 int64_t TIntegralDomainDefinition::Load(term t) const {
   return LoadIntegral(t, I().storageBits, Signed());
 }

@@ -7,8 +7,10 @@
 namespace Qel::RunTime::Terms::DBInternal::detail {
 
 // The core's helpers (runtime.h): errors from the runtime's string table,
-// aligned global-stack memory, argument terms of blocks.
+// aligned global-stack memory, argument terms of blocks, reference cells.
 using Qel::RunTime::detail::ArgTerm;
+using Qel::RunTime::detail::BaseOf;
+using Qel::RunTime::detail::Deref;
 using Qel::RunTime::detail::Dom;
 using Qel::RunTime::detail::GAlloc;
 using Qel::RunTime::detail::Raise;

@@ -34,24 +34,6 @@ inline bool IsPointerValue(uint32_t kind) {
          kind == kRefObject;
 }
 
-// The base kind of a reference kind.
-uint32_t BaseOf(uint32_t kind) {
-  switch (kind) {
-    case kRefChar: return kChar;
-    case kRefInteger: return kInteger;
-    case kRefUnsigned: return kUnsigned;
-    case kRefReal: return kReal;
-    case kRefString: return kString;
-    case kRefBinary: return kBinary;
-    case kRefCompound: return kCompound;
-    case kRefList: return kList;
-    case kRefPointer: return kPointer;
-    case kRefSymbol: return kSymbol;
-    case kRefString8: return kString8;
-    case kRefObject: return kObject;
-    default: return 0;
-  }
-}
 inline bool IsRef(uint32_t kind) { return BaseOf(kind) != 0; }
 inline bool IsCompoundKind(uint32_t k) {
   return k == kCompound || k == kList || k == kSingleCompound || k == kPredicateValue ||
@@ -166,12 +148,6 @@ struct Emitter {
   uint8_t* table = nullptr;
   bool CP() const { return codePage != kNoCodePage; }
 };
-
-const RRefCell* Deref(const uint8_t* t) {
-  auto* c = reinterpret_cast<const RRefCell*>(t);
-  while ((c->tag & 0xFF) == 0 && c->value) c = reinterpret_cast<const RRefCell*>(c->value);
-  return c;
-}
 
 void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e);
 

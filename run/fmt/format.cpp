@@ -22,24 +22,11 @@ using namespace detail;
 
 namespace {
 
-// The kind code of an activated record, or 0.
-uint32_t KindCode(const IDomainDefinition* d) {
-  const uintptr_t* table = BuildDomainClassTable();
-  uintptr_t word = *reinterpret_cast<const uintptr_t*>(d);
-  for (uint32_t k = 1; k < kDomainKinds; ++k)
-    if (table[k] == word) return k;
-  return 0;
-}
-
 // The base kind of a reference kind and whether its value lies in the cell.
 bool RefBase(uint32_t kind, uint32_t* base, bool* inCell) {
-  static const uint8_t kBase[kDomainKinds] = {
-      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // 0-16
-      0, 0, 0,                                             // 17-19
-      kChar, kInteger, kUnsigned, kReal, kString, kBinary, kCompound, kList, kPointer,
-      kSymbol, 0, kString8, kObject, 0};
-  if (kind >= kDomainKinds || !kBase[kind]) return false;
-  *base = kBase[kind];
+  uint32_t b = BaseOf(kind);
+  if (!b) return false;
+  *base = b;
   *inCell = *base == kChar || *base == kInteger || *base == kUnsigned || *base == kReal ||
             *base == kPointer || *base == kObject;
   return true;
@@ -283,13 +270,12 @@ bool Letter(const RFormatDirective& dir, const wchar_t* accepted) {
 
 void FormatValue(RStreamCursor& out, const RFormatDirective& dir, const IDomainDefinition* d,
                  term t, const wchar_t* directive) {
-  uint32_t kind = KindCode(d);
+  uint32_t kind = KindOf(d);
   term v = t;  // the value in the base kind
   uint32_t base;
   bool inCell;
   if (RefBase(kind, &base, &inCell)) {
-    auto* c = reinterpret_cast<const RRefCell*>(t);
-    while ((c->tag & 0xFF) == 0 && c->value) c = reinterpret_cast<const RRefCell*>(c->value);
+    const RRefCell* c = Deref(t);
     if ((c->tag & 0xFF) != 1) Raise(328);
     v = inCell ? reinterpret_cast<term>(&c->value) : reinterpret_cast<term>(c->value);
     kind = base;
@@ -374,7 +360,7 @@ uint32_t CheckArguments(const REllipsisArg* args) {
 
 const IDomainDefinition* ArgumentDomain(const REllipsisArg* args, uint32_t i) {
   const IDomainDefinition* d = args->Domains()[i];
-  if (!d || d->Record()->magic != kDomainMagic || !KindCode(d))
+  if (!d || d->Record()->magic != kDomainMagic || !KindOf(d))
     Errors::InternalError(L"Format: argument %u has no domain", i + 1);
   return d;
 }

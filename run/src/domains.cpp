@@ -903,11 +903,6 @@ namespace Qel::RunTime::Terms {
 
 // --- Compounds (9, 11, 15, 12, 13) and lists (10) ------------------------------------------
 
-static const RRefCell* Deref(term t) {
-  auto* c = reinterpret_cast<const RRefCell*>(t);
-  while ((c->tag & 0xFF) == 0 && c->value) c = reinterpret_cast<const RRefCell*>(c->value);
-  return c;
-}
 static bool IsBound(const RRefCell* c) { return (c->tag & 0xFF) == 1; }
 
 // Calls fn(domain, position) for each argument of a functor.

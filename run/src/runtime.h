@@ -63,6 +63,33 @@ inline int64_t LoadIntegral(term t, uint32_t bits, bool isSigned) {
   }
 }
 
+// The cell a reference term's chain of links ends in: a bound cell, or the
+// last unbound one.
+inline const Terms::RRefCell* Deref(term t) {
+  auto* c = reinterpret_cast<const Terms::RRefCell*>(t);
+  while ((c->tag & 0xFF) == 0 && c->value) c = reinterpret_cast<const Terms::RRefCell*>(c->value);
+  return c;
+}
+
+// The base kind of a reference kind; 0 for the other kinds.
+inline uint32_t BaseOf(uint32_t kind) {
+  switch (kind) {
+    case Terms::kRefChar: return Terms::kChar;
+    case Terms::kRefInteger: return Terms::kInteger;
+    case Terms::kRefUnsigned: return Terms::kUnsigned;
+    case Terms::kRefReal: return Terms::kReal;
+    case Terms::kRefString: return Terms::kString;
+    case Terms::kRefBinary: return Terms::kBinary;
+    case Terms::kRefCompound: return Terms::kCompound;
+    case Terms::kRefList: return Terms::kList;
+    case Terms::kRefPointer: return Terms::kPointer;
+    case Terms::kRefSymbol: return Terms::kSymbol;
+    case Terms::kRefString8: return Terms::kString8;
+    case Terms::kRefObject: return Terms::kObject;
+    default: return 0;
+  }
+}
+
 inline bool InGStack(const void* p) {
   auto* r = Control::TPrologThreadData::GetPTDwithBody();
   auto* b = static_cast<const uint8_t*>(p);

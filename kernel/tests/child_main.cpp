@@ -29,6 +29,13 @@ __attribute__((noinline)) static void* Finalizable(int tag) {
   return block;
 }
 
+// Overwrites the stack below the caller, so that no stale copy of a pointer
+// there keeps an unreachable block alive for the conservative collector.
+__attribute__((noinline)) static void ScrubStack() {
+  volatile char area[16384];
+  for (int i = 0; i < 16384; ++i) area[i] = 0;
+}
+
 static const char* g_goal;
 
 static void Goal() {
@@ -36,6 +43,7 @@ static void Goal() {
   fflush(stdout);
   g_kept = Finalizable(1);  // reachable until the end: finalised at termination
   Finalizable(2);           // unreachable: finalised by the collection
+  ScrubStack();
   for (int i = 0; i < 3; ++i) Memory::GarbageCollector();
   printf("collected\n");
   fflush(stdout);

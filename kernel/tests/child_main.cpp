@@ -34,6 +34,7 @@ __attribute__((noinline)) static void* Finalizable(int tag) {
 __attribute__((noinline)) static void ScrubStack() {
   volatile char area[16384];
   for (int i = 0; i < 16384; ++i) area[i] = 0;
+  (void)area[0];
 }
 
 static const char* g_goal;

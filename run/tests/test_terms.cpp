@@ -308,7 +308,9 @@ TEST_F(Terms_, ConversionsRoundCheckAndRefuseOtherKinds) {
   for (const auto& c : cases) {
     volatile double got = 0;
     EXPECT_EQ(ErrorOf([&] { got = c.convert(); }), c.code) << c.what;
-    if (!c.code) EXPECT_EQ(got, c.value) << c.what;
+    if (!c.code) {
+      EXPECT_EQ(got, c.value) << c.what;
+    }
   }
   ErrorOf([] { ConvertR2I(D(coord), 1000.5); });
   EXPECT_EQ(LastErrorText(), L"The value '1000.5' is not in range [-1000 .. 1000] of the domain 'shapes::coord'");

@@ -228,7 +228,9 @@ TEST_F(Text, StreamErrorsAndLexicalRules) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ErrorOf([&] { ParseToTerm(c.d, c.text); }), c.code) << Narrow(c.text);
-    if (c.message) EXPECT_EQ(LastErrorText(), c.message) << Narrow(c.text);
+    if (c.message) {
+      EXPECT_EQ(LastErrorText(), c.message) << Narrow(c.text);
+    }
   }
   struct Value {
     const IDomainDefinition* d;

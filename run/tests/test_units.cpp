@@ -40,7 +40,7 @@ int CountRecords() {
 
 template <class T>
 T Export(HMODULE m, const char* name) {
-  return reinterpret_cast<T>(GetProcAddress(m, name));
+  return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(m, name)));
 }
 
 }  // namespace
@@ -331,7 +331,8 @@ TEST(SystemVersion, DescribesTheSystemWithItsVersionNumbers) {
     }
   } out;
   PrintSystemVersion(&out);
-  OSVERSIONINFOW v{sizeof v};
+  OSVERSIONINFOW v{};
+  v.dwOSVersionInfoSize = sizeof v;
   ASSERT_TRUE(GetVersionExW(&v));
   if (v.dwMajorVersion >= 6) {
     std::wstring version = L"Microsoft Windows NT version " + std::to_wstring(v.dwMajorVersion) + L"." +

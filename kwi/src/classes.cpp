@@ -23,17 +23,7 @@ void class_Create(const u16* name, PROLOG_EHANDLER_STRUCT* handler) {
     Raise(6220);
     return;
   }
-  WNDCLASSEXW c{};
-  c.cbSize = sizeof c;
-  c.style = CS_DBLCLKS | (TaskWindow() ? 0 : CS_GLOBALCLASS);
-  c.lpfnWndProc = UserClassProc;
-  c.cbClsExtra = sizeof(LONG_PTR);
-  c.cbWndExtra = sizeof(LONG_PTR);
-  c.hInstance = g_app;
-  c.hIcon = LoadIconW(g_app, MAKEINTRESOURCEW(9012));
-  c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  c.lpszClassName = name;
+  WNDCLASSEXW c = LayerClassInfo(name, UserClassProc, !TaskWindow(), nullptr);
   if (!RegisterClassExW(&c)) {
     Raise(6220);
     return;

@@ -38,10 +38,7 @@ HWND TaskWindow() {
 
 LONG_PTR* State() { return g_state; }
 
-void RegisterLayerClass(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR menuName) {
-  WNDCLASSEXW known{};
-  known.cbSize = sizeof known;
-  if (GetClassInfoExW(g_app, name, &known)) return;
+WNDCLASSEXW LayerClassInfo(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR menuName) {
   WNDCLASSEXW c{};
   c.cbSize = sizeof c;
   c.style = CS_DBLCLKS | (global ? CS_GLOBALCLASS : 0);
@@ -54,6 +51,14 @@ void RegisterLayerClass(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR 
   c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   c.lpszMenuName = menuName;
   c.lpszClassName = name;
+  return c;
+}
+
+void RegisterLayerClass(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR menuName) {
+  WNDCLASSEXW known{};
+  known.cbSize = sizeof known;
+  if (GetClassInfoExW(g_app, name, &known)) return;
+  WNDCLASSEXW c = LayerClassInfo(name, proc, global, menuName);
   if (!RegisterClassExW(&c)) Raise(6220);
 }
 
@@ -99,15 +104,6 @@ static void StopState() {
   g_controlEvents = true;
 }
 
-static bool MenuText(HMENU m, int pos, wchar_t* buf, int n) {
-  MENUITEMINFOW mi{};
-  mi.cbSize = sizeof mi;
-  mi.fMask = MIIM_STRING;
-  mi.dwTypeData = buf;
-  mi.cch = n;
-  buf[0] = 0;
-  return GetMenuItemInfoW(m, pos, TRUE, &mi) != 0;
-}
 
 static bool BuildItems(HMENU m, menu_item_list_struct* items, bool top, int* windowPos) {
   int pos = 0;
@@ -245,7 +241,7 @@ void kwi_Init(wsflags_struct* flags, PROLOG_EHANDLER_STRUCT* handler, menu_struc
       AppendMenuW(g_windowMenu, MF_STRING, 9202, L"&Cascade");
       AppendMenuW(g_windowMenu, MF_STRING, 9203, L"&Arrange Icons");
     } else {
-      MenuText(res, 0, g_menuTitle, 250);
+      MenuItemText(res, 0, g_menuTitle, 250);
       g_windowMenu = GetSubMenu(res, 0);
       RemoveMenu(res, 0, MF_BYPOSITION);
       DestroyMenu(res);

@@ -181,7 +181,11 @@ LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ControlFontProc(HWND, UINT, WPARAM, LPARAM);
 void InstallFontProc(HWND w, WNDPROC proc);
-void RegisterLayerClass(const wchar_t* name, WNDPROC proc, bool withMenu, LPCWSTR menuName);
+// The description every class of the layer is registered with.
+WNDCLASSEXW LayerClassInfo(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR menuName);
+void RegisterLayerClass(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR menuName);
+// The text of a menu item by position; false when there is none.
+bool MenuItemText(HMENU m, int pos, wchar_t* buf, int n);
 
 // Creation.
 HMENU LoadMenuFor(menu_struct* menu, bool* noMenu, int* windowMenuPos);

@@ -199,15 +199,14 @@ bool TypeAllows(HWND w, int type, int category) {
   }
 }
 
-static int MenuItemText(HMENU m, int pos, wchar_t* buf, int n) {
+bool MenuItemText(HMENU m, int pos, wchar_t* buf, int n) {
   MENUITEMINFOW mi{};
   mi.cbSize = sizeof mi;
   mi.fMask = MIIM_STRING;
   mi.dwTypeData = buf;
   mi.cch = n;
   buf[0] = 0;
-  if (!GetMenuItemInfoW(m, pos, TRUE, &mi)) return 0;
-  return 1;
+  return GetMenuItemInfoW(m, pos, TRUE, &mi) != 0;
 }
 
 void CleanUpRecord(HWND w, _win_data* r) {

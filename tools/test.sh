@@ -9,10 +9,16 @@ BUILD=${KALMORA_BUILD:-$top/build}
 export WINEPREFIX=$CACHE/wineprefix WINEDEBUG=-all WINEARCH=win64
 
 # A display for the tests that open real windows.
+# A socket or lock left by a server that is gone (a stopped session, a machine
+# image) is removed; then the server is started and awaited.
 export DISPLAY=${KALMORA_DISPLAY:-:77}
-if [ ! -e "/tmp/.X11-unix/X${DISPLAY#:}" ]; then
+n=${DISPLAY#:}
+lock=/tmp/.X$n-lock
+if ! { [ -f "$lock" ] && kill -0 "$(tr -d ' ' <"$lock")" 2>/dev/null; }; then
+  rm -f "$lock" "/tmp/.X11-unix/X$n"
   Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  sleep 0.5
+  for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  [ -S "/tmp/.X11-unix/X$n" ] || { echo "test: Xvfb did not start on $DISPLAY" >&2; exit 1; }
 fi
 # One warm wineserver for the whole run.  Its service processes are started
 # here with their output on /dev/null: started by a test, they would hold the

@@ -14,8 +14,14 @@ export WINEPREFIX=$CACHE/wineprefix WINEDEBUG=-all WINEARCH=win64
 export DISPLAY=${KALMORA_DISPLAY:-:77}
 n=${DISPLAY#:}
 lock=/tmp/.X$n-lock
-if ! { [ -f "$lock" ] && kill -0 "$(tr -d ' ' <"$lock")" 2>/dev/null; }; then
+xvfb_alive() {  # the lock's process is a live (not zombie) Xvfb
+  local pid; pid=$(tr -d ' \n' <"$lock" 2>/dev/null) || return 1
+  [ -n "$pid" ] && grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null &&
+    ! grep -q '^[^)]*) Z' "/proc/$pid/stat" 2>/dev/null
+}
+if ! xvfb_alive; then
   rm -f "$lock" "/tmp/.X11-unix/X$n"
+  wineserver -k 2>/dev/null || true  # its desktop process knew the old display
   Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   [ -S "/tmp/.X11-unix/X$n" ] || { echo "test: Xvfb did not start on $DISPLAY" >&2; exit 1; }

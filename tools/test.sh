@@ -3,7 +3,7 @@
 # runs every test program under Wine with one warm wineserver.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/tools/bootstrap.sh"
+"$top/tools/build.sh"
 CACHE=${KALMORA_CACHE:-$HOME/.cache/kalmoraTessaro}
 BUILD=${KALMORA_BUILD:-$top/build}
 export WINEPREFIX=$CACHE/wineprefix WINEDEBUG=-all WINEARCH=win64
@@ -26,16 +26,12 @@ if ! xvfb_alive; then
   for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   [ -S "/tmp/.X11-unix/X$n" ] || { echo "test: Xvfb did not start on $DISPLAY" >&2; exit 1; }
 fi
-# One warm wineserver for the whole run.  Its service processes are started
+# One warm wineserver for the whole run, started after the build so that it
+# does not time out during it.  Its service processes are started
 # here with their output on /dev/null: started by a test, they would hold the
 # test's output pipe open and ctest would wait for them.
 wineserver -p60 2>/dev/null || true  # already running: keep that one
 "$top/tools/wine-run" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
-if [ ! -f "$BUILD/build.ninja" ]; then
-  cmake -S "$top" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DKALMORA_CACHE="$CACHE"
-fi
-cmake --build "$BUILD"
 cd "$BUILD"
 ctest --output-on-failure -j"$(nproc)" "$@"

@@ -50,38 +50,20 @@ void* AllocIn(Origin o, uint32_t size) {
   return p;
 }
 
-// A deep copy of a fact term, on the heap or on the global stack.
-const uint8_t* CopyFact(const TDB* d, const uint8_t* t, bool heap) {
-  const RFactDescriptor& f = Descriptor(d, FactNumber(d, t) - 1);
-  uint64_t total = Align8(f.blockSize);
-  uint32_t pos = 0;
-  for (uint32_t i = 0; i < f.argCount; ++i) {
-    pos += f.args[i].offset;
-    const IDomainDefinition* a = Dom(f.args[i].domain);
-    if (!a->IsScalar()) total += a->AlignedSizeOfTerm(ArgTerm(a, t, pos));
-  }
-  auto size = static_cast<uint32_t>(total);
-  uint8_t* block = heap ? static_cast<uint8_t*>(AllocIn(OriginOf(d, f), size)) : GAlloc(size);
-  memcpy(block, t, f.blockSize);
-  uint32_t at = Align8(f.blockSize);
-  pos = 0;
-  for (uint32_t i = 0; i < f.argCount; ++i) {
-    pos += f.args[i].offset;
-    const IDomainDefinition* a = Dom(f.args[i].domain);
-    if (a->IsScalar()) continue;
-    uint32_t used = 0;
-    const uint8_t* copy = a->CopyTerm(block + at, ArgTerm(a, t, pos), true, &used);
-    memcpy(block + pos, &copy, 8);
-    at += used;
-  }
-  return block;
-}
-
 // A heap copy of a term of any domain.
 const uint8_t* CopyToHeap(const IDomainDefinition* d, const uint8_t* t, Origin o) {
   auto* target = static_cast<uint8_t*>(AllocIn(o, d->AlignedSizeOfTerm(t)));
   uint32_t used;
   return d->CopyTerm(target, t, true, &used);
+}
+
+// A deep copy of a fact term, on the heap (in its fact's profile context) or
+// on the global stack.
+const uint8_t* CopyFact(const TDB* d, const uint8_t* t, bool heap) {
+  uint32_t n = FactNumber(d, t);
+  if (heap) return CopyToHeap(d, t, OriginOf(d, FD(d).facts[n - 1]));
+  uint32_t used;
+  return d->CopyTerm(GAlloc(d->AlignedSizeOfTerm(t)), t, true, &used);
 }
 
 // The text of a fact term, cut to `max` units (for messages).

@@ -13,19 +13,6 @@ using namespace DBInternal::detail;
 
 namespace {
 
-void WriteClause(RStreamCursor& out, const RFactDescriptor& f, const uint8_t* t) {
-  out.Write(f.name);
-  out.Write(L'(');
-  uint32_t pos = 0;
-  for (uint32_t i = 0; i < f.argCount; ++i) {
-    pos += f.args[i].offset;
-    const IDomainDefinition* a = Dom(f.args[i].domain);
-    if (i) out.Write(L',');
-    a->WriteForConsultToStream(&out, ArgTerm(a, t, pos));
-  }
-  out.Write(L").\n", 3);
-}
-
 constexpr int kEnd = kEndOfStream;   // -3
 constexpr int kKeyword = -2;
 constexpr int kMarker = kNoFactsMarker;  // -1
@@ -122,7 +109,8 @@ void DataBaseInternal_save(const FactDB* db, RBufferSource* sink, uintptr_t) {
     }
     for (RStructFact* c = h.first; c; c = c->next) {
       if (!c->term) continue;  // a single fact without a value yet
-      WriteClause(out, f, c->term);
+      d->WriteForConsultToStream(&out, c->term);
+      out.Write(L".\n", 2);
       any = true;
     }
   }

@@ -374,33 +374,31 @@ static PROLOG_TimeIntervalValue TicksToInterval(uint64_t ticks) {
   return static_cast<PROLOG_TimeIntervalValue>(ticks / f * 10000000 + ticks % f * 10000000 / f);
 }
 
-void GetGarbageCollectorTimes(PROLOG_TimeIntervalValue** elapsed,
-                              PROLOG_TimeIntervalValue** inCollector,
-                              PROLOG_TimeIntervalValue** inFinalizers) {
+// Hands each requested timer, read at one instant and converted, to the
+// caller in a new cell on its global stack.
+template <class T, class Convert>
+static void PublishTimers(T** elapsed, T** inCollector, T** inFinalizers, Convert convert) {
   RefreshElapsed();
   const uint64_t ticks[3] = {g_elapsed.accumulated, g_inCollector.accumulated,
                              g_inFinalizers.accumulated};
-  PROLOG_TimeIntervalValue** out[3] = {elapsed, inCollector, inFinalizers};
+  T** out[3] = {elapsed, inCollector, inFinalizers};
   for (int i = 0; i < 3; ++i) {
     if (!out[i]) continue;
-    auto* v = reinterpret_cast<PROLOG_TimeIntervalValue*>(AllocGStack(sizeof(PROLOG_TimeIntervalValue)));
-    *v = TicksToInterval(ticks[i]);
+    auto* v = reinterpret_cast<T*>(AllocGStack(sizeof(T)));
+    *v = convert(ticks[i]);
     *out[i] = v;
   }
 }
 
+void GetGarbageCollectorTimes(PROLOG_TimeIntervalValue** elapsed,
+                              PROLOG_TimeIntervalValue** inCollector,
+                              PROLOG_TimeIntervalValue** inFinalizers) {
+  PublishTimers(elapsed, inCollector, inFinalizers, TicksToInterval);
+}
+
 void GetGarbageCollectorCounters(PROLOG_Unsigned64** elapsed, PROLOG_Unsigned64** inCollector,
                                  PROLOG_Unsigned64** inFinalizers) {
-  RefreshElapsed();
-  const uint64_t ticks[3] = {g_elapsed.accumulated, g_inCollector.accumulated,
-                             g_inFinalizers.accumulated};
-  PROLOG_Unsigned64** out[3] = {elapsed, inCollector, inFinalizers};
-  for (int i = 0; i < 3; ++i) {
-    if (!out[i]) continue;
-    auto* v = reinterpret_cast<PROLOG_Unsigned64*>(AllocGStack(sizeof(PROLOG_Unsigned64)));
-    *v = ticks[i];
-    *out[i] = v;
-  }
+  PublishTimers(elapsed, inCollector, inFinalizers, [](uint64_t ticks) { return ticks; });
 }
 
 }  // namespace Memory

@@ -51,7 +51,7 @@ uint32_t ImageValueSize(uint32_t kind, const IDomainDefinition* d) {
   return d->ValueSize();
 }
 
-// The image layout of one functor.
+// Where one argument of a functor lies in the memory block and in the image.
 struct ArgPlace {
   const IDomainDefinition* d;
   uint32_t kind;
@@ -59,12 +59,6 @@ struct ArgPlace {
   uint32_t img;      // offset in the image block
   bool scalar;
   bool packed;       // one byte (code-page flavour)
-};
-struct Shape {
-  const RFunctor* f;
-  uint32_t imageSize;
-  uint32_t count;
-  ArgPlace args[1];  // count entries (allocated by the caller)
 };
 
 constexpr uint32_t kMaxArgs = 255;
@@ -332,8 +326,7 @@ Emitter FromState(const RHtoBinary& h) {
 
 struct Reader {
   const IDomainDefinition* top;
-  const uint8_t* binary;
-  const uint8_t* img;
+  const uint8_t* img;   // the image's data
   uint32_t flat;        // bytes of block data
   uint32_t codePage;
   const uint8_t* table; // image's table (count entries)
@@ -359,7 +352,7 @@ struct Reader {
 
 [[noreturn]] void Bad(const Reader& r) {
   Raise(304, r.top->QualifiedName(),
-        r.binary ? Errors::PrepareBinaryForErrorMessage(r.binary) : L"");
+        r.img ? Errors::PrepareBinaryForErrorMessage(r.img) : L"");
 }
 
 inline void Need(const Reader& r, uint64_t at, uint64_t n) {
@@ -614,7 +607,6 @@ const uint8_t* Pass(Reader& r) {
 const uint8_t* Read(const IDomainDefinition* d, const uint8_t* binary, uint32_t codePage) {
   Reader r{};
   r.top = d;
-  r.binary = binary;
   r.img = binary;
   r.codePage = codePage;
   ULONG_PTR low = 0, high = 0;

@@ -145,16 +145,21 @@ struct Emitter {
 
 void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e);
 
-// A pointer slot at image offset `slot` to the block of (d, t) placed next.
-void EmitPointed(const IDomainDefinition* d, uint32_t k, const uint8_t* t, uint64_t slot,
-                 Emitter& e) {
+// A pointer slot at image offset `slot` to the block placed next (`header`
+// bytes into it), and its table entry.
+void EmitSlot(uint64_t slot, uint32_t header, Emitter& e) {
   if (!e.CP()) e.pos = Align4(e.pos);
-  uint32_t header = (k == kBinary) ? 4 : 0;
   if (e.out) {
     Put32(e.out + slot, static_cast<uint32_t>(e.pos + header));
     Put32(e.table + 4 * e.count, static_cast<uint32_t>(slot));
   }
   ++e.count;
+}
+
+// A pointer slot at image offset `slot` to the block of (d, t) placed next.
+void EmitPointed(const IDomainDefinition* d, uint32_t k, const uint8_t* t, uint64_t slot,
+                 Emitter& e) {
+  EmitSlot(slot, k == kBinary ? 4 : 0, e);
   EmitBlock(d, k, t, e);
 }
 
@@ -215,12 +220,7 @@ void EmitCompound(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emit
       if (a.scalar) continue;
       const uint8_t* arg = LoadPtr(t + a.mem);
       if (i == last && a.d == d && a.kind == k) {
-        if (!e.CP()) e.pos = Align4(e.pos);
-        if (e.out) {
-          Put32(e.out + start + a.img, static_cast<uint32_t>(e.pos));
-          Put32(e.table + 4 * e.count, static_cast<uint32_t>(start + a.img));
-        }
-        ++e.count;
+        EmitSlot(start + a.img, 0, e);
         next = arg;
       } else {
         EmitPointed(a.d, a.kind, arg, start + a.img, e);

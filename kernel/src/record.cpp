@@ -99,15 +99,17 @@ static uint64_t PageSize() {
   return info.dwPageSize;
 }
 
-// Decommits the pages from `pagesAbove` pages above the top to the commit top.
-static void DecommitAbove(TPrologThreadData* record, uint64_t pagesAbove) {
+// Decommits the pages from `pagesAbove` pages above the top to the commit
+// top; false (with the system's error code) when the system refuses.
+static bool DecommitAbove(TPrologThreadData* record, uint64_t pagesAbove) {
   uint64_t page = PageSize();
   uint8_t* from = PageDown(record->gstackTop + pagesAbove * page, page);
   uint8_t* to = PageDown(record->gstackCommitTop, page);
   if (from < to) {
-    if (!VirtualFree(from, to - from, MEM_DECOMMIT)) Errors::SystemAPIError("VirtualFree");
+    if (!VirtualFree(from, to - from, MEM_DECOMMIT)) return false;
     record->gstackCommitTop = from;
   }
+  return true;
 }
 
 void PrepareGStackForGC() {
@@ -117,15 +119,7 @@ void PrepareGStackForGC() {
           reinterpret_cast<unsigned long long>(record->gstackTop),
           reinterpret_cast<unsigned long long>(record->gstackCommitTop));
   // The collector holds its lock: a failed decommit is reported, not raised.
-  uint64_t page = PageSize();
-  uint8_t* from = PageDown(record->gstackTop + 5 * page, page);
-  uint8_t* to = PageDown(record->gstackCommitTop, page);
-  if (from < to) {
-    if (VirtualFree(from, to - from, MEM_DECOMMIT))
-      record->gstackCommitTop = from;
-    else
-      ApiFailureLine("VirtualFree", GetLastError());
-  }
+  if (!DecommitAbove(record, 5)) ApiFailureLine("VirtualFree", GetLastError());
   if (record->gstackCommitTop > record->gstackTop)
     ZeroMemory(record->gstackTop, record->gstackCommitTop - record->gstackTop);
 }
@@ -254,7 +248,7 @@ uint32_t TotalGStackSize() {
 
 void SystemFreeGStack() {
   TPrologThreadData* r = CurrentPTD();
-  if (r->gstackTop) DecommitAbove(r, 3);
+  if (r->gstackTop && !DecommitAbove(r, 3)) Errors::SystemAPIError("VirtualFree");
 }
 
 uint32_t FreeStackSize() {

@@ -365,6 +365,13 @@ uint8_t* Take(Reader& r, uint64_t n) {
   return r.mem ? r.mem + at : nullptr;
 }
 
+// The bytes of the 8-bit text at `at`, its terminating zero included.
+uint64_t TextBytes(const Reader& r, uint64_t at) {
+  const void* z = memchr(r.img + at, 0, at < r.flat ? r.flat - at : 0);
+  if (!z) Bad(r);
+  return static_cast<const uint8_t*>(z) - (r.img + at) + 1;
+}
+
 // A block of `size` bytes at `at` is read.
 bool Block(Reader& r, uint64_t at, uint64_t size) {
   if (r.canonical) {
@@ -528,9 +535,7 @@ const uint8_t* ReadBlock(Reader& r, const IDomainDefinition* d, uint32_t k, uint
     case kString:
     case kSymbol: {
       if (r.CP()) {
-        const void* z = memchr(r.img + at, 0, at < r.flat ? r.flat - at : 0);
-        if (!z) Bad(r);
-        uint64_t bytes = static_cast<const uint8_t*>(z) - (r.img + at) + 1;
+        uint64_t bytes = TextBytes(r, at);
         if (!Block(r, at, bytes)) return nullptr;
         auto* s = reinterpret_cast<const char*>(r.img + at);
         int units = bytes == 1 ? 1 : MultiByteToWideChar(r.codePage, 0, s, -1, nullptr, 0);
@@ -558,9 +563,7 @@ const uint8_t* ReadBlock(Reader& r, const IDomainDefinition* d, uint32_t k, uint
                  : w;
     }
     case kString8: {
-      const void* z = memchr(r.img + at, 0, at < r.flat ? r.flat - at : 0);
-      if (!z) Bad(r);
-      uint64_t bytes = static_cast<const uint8_t*>(z) - (r.img + at) + 1;
+      uint64_t bytes = TextBytes(r, at);
       if (!Block(r, at, bytes)) return nullptr;
       auto* s = Take(r, bytes);
       if (s) memcpy(s, r.img + at, bytes);

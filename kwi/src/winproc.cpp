@@ -96,16 +96,21 @@ static BOOL CALLBACK CleanPopup(HWND w, LPARAM task) {
   return TRUE;
 }
 
+// The start of every procedure of the layer's windows: the native hook, then
+// the cursor over the client area.  True when the message is answered.
+static bool AnsweredFirst(HWND w, _win_data* r, UINT m, WPARAM wp, LPARAM lp, LRESULT* ans) {
+  if (NativeHook(w, r, m, wp, lp, ans)) return true;
+  if (m != WM_SETCURSOR) return false;
+  g_mdiActivation = 0;
+  return SetCursorFor(w, wp, lp, ans);
+}
+
 static LRESULT CommonProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   _win_data* r = RecordOf(w);
   LRESULT ans = 0;
-  if (NativeHook(w, r, m, wp, lp, &ans)) return ans;
+  if (AnsweredFirst(w, r, m, wp, lp, &ans)) return ans;
   bool failed = true;
   switch (m) {
-    case WM_SETCURSOR:
-      g_mdiActivation = 0;
-      if (SetCursorFor(w, wp, lp, &ans)) return ans;
-      break;
     case WM_CREATE: {
       auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
       r = CreateRecord(w, static_cast<CreationRecord*>(cs->lpCreateParams));
@@ -240,13 +245,9 @@ static void PlaceClient(HWND frame) {
 static LRESULT FrameProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   _win_data* r = RecordOf(w);
   LRESULT ans = 0;
-  if (NativeHook(w, r, m, wp, lp, &ans)) return ans;
+  if (AnsweredFirst(w, r, m, wp, lp, &ans)) return ans;
   bool failed = true;
   switch (m) {
-    case WM_SETCURSOR:
-      g_mdiActivation = 0;
-      if (SetCursorFor(w, wp, lp, &ans)) return ans;
-      break;
     case WM_QUERYENDSESSION:
       DeliverSimple(w, e_endsession, 1, &failed);
       return failed ? 1 : 0;
@@ -360,13 +361,9 @@ static LRESULT FrameProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 static LRESULT MdiDocProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   _win_data* r = RecordOf(w);
   LRESULT ans = 0;
-  if (NativeHook(w, r, m, wp, lp, &ans)) return ans;
+  if (AnsweredFirst(w, r, m, wp, lp, &ans)) return ans;
   bool failed = true;
   switch (m) {
-    case WM_SETCURSOR:
-      g_mdiActivation = 0;
-      if (SetCursorFor(w, wp, lp, &ans)) return ans;
-      break;
     case WM_MOUSEACTIVATE:
       if (g_mdiActivation == 1) {
         g_mdiActivation = 2;
@@ -457,13 +454,9 @@ static HWND DefaultButton(HWND from) {
 static LRESULT UserClassProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   _win_data* r = RecordOf(w);
   LRESULT ans = 0;
-  if (NativeHook(w, r, m, wp, lp, &ans)) return ans;
+  if (AnsweredFirst(w, r, m, wp, lp, &ans)) return ans;
   bool failed = true;
   switch (m) {
-    case WM_SETCURSOR:
-      g_mdiActivation = 0;
-      if (SetCursorFor(w, wp, lp, &ans)) return ans;
-      break;
     case WM_CREATE: {
       r = NewRecord();
       SetWindowLongPtrW(w, 0, reinterpret_cast<LONG_PTR>(r));

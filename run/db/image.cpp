@@ -70,11 +70,13 @@ ArgPlace* Places(const RFunctor& f, ArgPlace* small) {
   return static_cast<ArgPlace*>(Memory::AllocAtomicHeap(sizeof(ArgPlace) * f.argCount));
 }
 
-// Lays out functor f of a compound domain of kind k for the flavour.
-void LayOut(const RFunctor& f, uint32_t k, bool codePage, ArgPlace* out, uint32_t* imageSize) {
+// Lays out functor f of a compound domain of kind k for the flavour; the
+// index of the last boxed argument, -1 when there is none.
+int LayOut(const RFunctor& f, uint32_t k, bool codePage, ArgPlace* out, uint32_t* imageSize) {
   if (f.argCount > kMaxArgs)
     Errors::InternalError(L"A functor with %u arguments", static_cast<unsigned>(f.argCount));
   uint32_t start = HasWord(k) ? 4 : 0, at = start, mem = 0, widest = 0;
+  int last = -1;
   for (uint32_t i = 0; i < f.argCount; ++i) {
     ArgPlace& a = out[i];
     a.d = reinterpret_cast<const IDomainDefinition*>(f.args[i].domain);
@@ -82,6 +84,7 @@ void LayOut(const RFunctor& f, uint32_t k, bool codePage, ArgPlace* out, uint32_
     mem += f.args[i].offset;
     a.mem = mem;
     a.scalar = a.d->IsScalar();
+    if (!a.scalar) last = static_cast<int>(i);
     a.packed = false;
     uint32_t width = a.scalar ? ImageValueSize(a.kind, a.d) : 4;
     a.img = at;
@@ -90,7 +93,7 @@ void LayOut(const RFunctor& f, uint32_t k, bool codePage, ArgPlace* out, uint32_
     widest = std::max(widest, w);
   }
   *imageSize = std::max<uint32_t>(at, 4);
-  if (!codePage) return;
+  if (!codePage) return last;
   if (widest == 1) {
     for (uint32_t i = 0; i < f.argCount; ++i) {
       out[i].img = start + i;
@@ -100,6 +103,7 @@ void LayOut(const RFunctor& f, uint32_t k, bool codePage, ArgPlace* out, uint32_
   } else if (f.argCount && out[f.argCount - 1].kind == kChar) {
     *imageSize -= 1;
   }
+  return last;
 }
 
 // The functor entry n (from 1) of a compound or fact domain.
@@ -194,7 +198,7 @@ void EmitCompound(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emit
     const RFunctor& f = FunctorAt(d, k, n);
     ArgPlace* places = Places(f, small);
     uint32_t size;
-    LayOut(f, k, e.CP(), places, &size);
+    int last = LayOut(f, k, e.CP(), places, &size);
     uint64_t start = e.pos;
     bool emptyList = k == kList && f.argCount == 0 && e.CP();
     if (emptyList) size = 1;
@@ -211,9 +215,6 @@ void EmitCompound(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emit
     }
     // Boxed arguments follow in order; a last one of this same domain
     // continues the loop (list spines need no recursion).
-    int last = -1;
-    for (uint32_t i = 0; i < f.argCount; ++i)
-      if (!places[i].scalar) last = static_cast<int>(i);
     const uint8_t* next = nullptr;
     for (int i = 0; i <= last; ++i) {
       const ArgPlace& a = places[i];
@@ -464,7 +465,7 @@ const uint8_t* ReadCompound(Reader& r, const IDomainDefinition* d, uint32_t k, u
     if (emptyList && f.argCount) Bad(r);
     ArgPlace* places = Places(f, small);
     uint32_t size;
-    LayOut(f, k, r.CP(), places, &size);
+    int last = LayOut(f, k, r.CP(), places, &size);
     if (emptyList) size = 1;
     Need(r, at, size);
     if (!Block(r, at, size)) return nullptr;
@@ -491,9 +492,6 @@ const uint8_t* ReadCompound(Reader& r, const IDomainDefinition* d, uint32_t k, u
       if (places[i].scalar)
         ReadScalar(r, places[i].kind, places[i].d, src + places[i].img,
                    memBlock ? memBlock + places[i].mem : nullptr, places[i].packed);
-    int last = -1;
-    for (uint32_t i = 0; i < f.argCount; ++i)
-      if (!places[i].scalar) last = static_cast<int>(i);
     bool more = false;
     for (int i = 0; i <= last; ++i) {
       const ArgPlace& a = places[i];

@@ -656,17 +656,9 @@ class TPointer : public TScalar {
   bool Validate(term t) const override {
     if (!Readable(t, 8)) return false;
     if (K != kObject) return true;
-    // The object, its method table, the header cell before the table and
-    // the class record with its magic.
     const void* object;
     memcpy(&object, t, 8);
-    if (!Readable(object, 8)) return false;
-    auto* table = *static_cast<const uint8_t* const*>(object);
-    if (!Readable(table - 8, 8)) return false;
-    auto* header = *reinterpret_cast<const Objects::RMethodTableHeader* const*>(table - 8);
-    if (!Readable(header, sizeof *header)) return false;
-    const RScopeClassDescriptor* cls = header->classRecord;
-    return Readable(cls, 16) && cls->magic == kClassRecordMagic;
+    return ObjectHeader(object) != nullptr;
   }
   bool IsTermBoxedForAnonymousTypePosition() const override { return true; }
   void WriteForConsultToStream(RStreamCursor* out, term t) const override {

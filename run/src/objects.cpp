@@ -18,18 +18,6 @@ namespace Objects {
 
 namespace {
 
-const RMethodTableHeader* Header(const TObject* object) {
-  if (!Readable(object, 8)) return nullptr;
-  auto* table = static_cast<const uint8_t*>(*object);
-  if (!Readable(table - 8, 8)) return nullptr;
-  const RMethodTableHeader* h;
-  memcpy(&h, table - 8, 8);
-  if (!Readable(h, sizeof *h)) return nullptr;
-  const RScopeClassDescriptor* cls = h->classRecord;
-  if (!Readable(cls, 16) || cls->magic != kClassRecordMagic) return nullptr;
-  return h;
-}
-
 // Two descriptors name the same interface when their canonical descriptors
 // are equal; a descriptor not yet linked only names itself.
 bool SameInterface(const RInterfaceDescriptor* a, const RInterfaceDescriptor* b) {
@@ -63,21 +51,21 @@ void* AllocateObject(const RClassDescriptorInfo* info, Memory::TFinalizer finali
 }
 
 TObject* TryConvertObject(const RInterfaceDescriptor* interface, const TObject* object) {
-  const RMethodTableHeader* h = Header(object);
+  const RMethodTableHeader* h = ObjectHeader(object);
   TObject* r = h ? Convert(h, interface, object) : nullptr;
   if (!r) Fail();
   return r;
 }
 
 TObject* ConvertObject(const RInterfaceDescriptor* interface, const TObject* object) {
-  const RMethodTableHeader* h = Header(object);
+  const RMethodTableHeader* h = ObjectHeader(object);
   TObject* r = h ? Convert(h, interface, object) : nullptr;
   if (!r) Raise(306, interface->name ? interface->name : L"");
   return r;
 }
 
 TObject* FirstBranchConvertObject(const RInterfaceDescriptor* interface, const TObject* object) {
-  if (!Header(object)) return const_cast<TObject*>(object);
+  if (!ObjectHeader(object)) return const_cast<TObject*>(object);
   return ConvertObject(interface, object);
 }
 
@@ -171,6 +159,20 @@ RThunkState InitializeThunks(const RScopeClassDescriptor* cls, const RScopeClass
 }  // namespace Objects
 
 namespace detail {
+
+const Objects::RMethodTableHeader* ObjectHeader(const void* object) {
+  if (!Readable(object, 8)) return nullptr;
+  const uint8_t* table;
+  memcpy(&table, object, 8);
+  if (!Readable(table - 8, 8)) return nullptr;
+  const Objects::RMethodTableHeader* h;
+  memcpy(&h, table - 8, 8);
+  if (!Readable(h, sizeof *h)) return nullptr;
+  const RScopeClassDescriptor* cls = h->classRecord;
+  if (!Readable(cls, 16) || cls->magic != kClassRecordMagic) return nullptr;
+  return h;
+}
+
 void InitializeObjectClass(RScopeClassDescriptor* d) { Objects::InitializeThunks(d, d); }
 }  // namespace detail
 

@@ -100,6 +100,10 @@ inline bool Readable(const void* p, uint32_t n) {
   return p && !OSInterface::OSIsBadReadPtr(p, n);
 }
 
+// The header before an object's method table, when the object, its table,
+// the header and its class record (with its magic) are readable; else null.
+const Objects::RMethodTableHeader* ObjectHeader(const void* object);
+
 // The symbol table's instance of a text; `copy` false keeps the given text.
 const wchar_t* InternSymbol(const wchar_t* text, bool copy);
 

@@ -8,10 +8,6 @@
 
 namespace CorvaneLib::detail {
 
-constexpr uint32_t kIntegralDivideByZero = 0xC0000094;
-constexpr uint32_t kIntegralOverflow = 0xC0000095;
-constexpr uint32_t kFloatInvalid = 0xC0000090;
-
 template <class T>
 static T* NewCell(T value) {
   auto* cell = reinterpret_cast<T*>(Qel::RunTime::Kernel::Memory::AllocGStack(8));

@@ -9,8 +9,14 @@ namespace CorvaneLib::detail {
 // text's format arguments (integers or pointers).
 [[noreturn]] void Raise(uint32_t code, uintptr_t a0 = 0, uintptr_t a1 = 0, uintptr_t a2 = 0,
                         uintptr_t a3 = 0);
-// Raises error 1 as the processor would for `exceptionCode`
-// (0xC0000094 integral divide by zero, 0xC0000095 integral overflow, ...).
+// The processor exceptions that RaiseProcessorException reports.
+constexpr uint32_t kFloatDivideByZero = 0xC000008E;
+constexpr uint32_t kFloatInvalid = 0xC0000090;
+constexpr uint32_t kFloatOverflow = 0xC0000091;
+constexpr uint32_t kIntegralDivideByZero = 0xC0000094;
+constexpr uint32_t kIntegralOverflow = 0xC0000095;
+
+// Raises error 1 as the processor would for `exceptionCode`.
 [[noreturn]] void RaiseProcessorException(uint32_t exceptionCode);
 
 // The data length of a binary; raises 1081 when its size word is below 4.

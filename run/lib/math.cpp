@@ -20,10 +20,6 @@ enum : uint32_t {
   kArithmeticOverflow = 316,
 };
 
-constexpr uint32_t kFloatDivideByZero = 0xC000008E;
-constexpr uint32_t kFloatInvalid = 0xC0000090;
-constexpr uint32_t kFloatOverflow = 0xC0000091;
-
 // A finite operation with a result that is not finite: the exception that the
 // x87 unit, with these exceptions unmasked, would have raised.
 static double Checked(double left, double right, double result, bool division) {

@@ -808,12 +808,7 @@ class TBinaryDomain : public TDomainDefinition {
     uint32_t n = SizeWord(t);
     return n >= 4 && (n == 4 || Readable(t, n - 4));
   }
-  uint8_t* AllocateTerm(uint32_t bytes) const override {
-    auto* block = static_cast<uint8_t*>(Memory::AllocAtomicHeap(bytes + 4));
-    uint32_t size = bytes + 4;
-    memcpy(block, &size, 4);
-    return block + 4;
-  }
+  uint8_t* AllocateTerm(uint32_t bytes) const override { return NewHeapBinary(bytes); }
   term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
     uint32_t n = SizeWord(t);
     memcpy(target, t - 4, n);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "../lib/internal.h"
 #include "qel6run.h"
 
 namespace Qel::RunTime::detail {
@@ -13,6 +14,9 @@ using namespace Qel::RunTime::Kernel;
 using Terms::term;
 
 extern HMODULE g_module;
+
+// A new heap binary of n data bytes (from the libraries' helpers).
+using CorvaneLib::detail::NewHeapBinary;
 
 // A run-time error from this library's string table.
 template <class... A>

@@ -436,11 +436,9 @@ uint8_t* ReadBinaryBody(RStreamCursor& in) {
     }
   }
   uint32_t n = static_cast<uint32_t>(bytes.Size());
-  auto* block = static_cast<uint8_t*>(Memory::AllocAtomicHeap(n + 4));
-  uint32_t size = n + 4;
-  memcpy(block, &size, 4);
-  for (uint32_t i = 0; i < n; ++i) block[4 + i] = static_cast<uint8_t>(bytes.Data()[i]);
-  return block + 4;
+  uint8_t* data = NewHeapBinary(n);
+  for (uint32_t i = 0; i < n; ++i) data[i] = static_cast<uint8_t>(bytes.Data()[i]);
+  return data;
 }
 
 void WriteQuoted(RStreamCursor& out, const wchar_t* s, size_t n) {
@@ -619,15 +617,12 @@ wchar_t* ParseString(RBufferSource* source, uint32_t n) {
 }
 
 uint8_t* ParseBytes(RBufferSource* source, uint32_t n) {
-  auto* block = static_cast<uint8_t*>(Memory::AllocAtomicHeap(n + 4));
-  uint32_t got = 0;
-  if (n) {
-    RStreamCursor in(source);
-    got = in.ReadBytes(block + 4, n);
-  }
-  uint32_t size = got + 4;
-  memcpy(block, &size, 4);
-  return block + 4;
+  uint8_t* data = NewHeapBinary(n);
+  if (!n) return data;
+  RStreamCursor in(source);
+  uint32_t size = in.ReadBytes(data, n) + 4;  // shrunk at the end of the stream
+  memcpy(data - 4, &size, 4);
+  return data;
 }
 
 wchar_t* ParseLine(RBufferSource* source) {
@@ -662,8 +657,7 @@ term ParseFromStream(const IDomainDefinition* d, RBufferSource* source, uint32_t
   // A binary image: its length word (counting itself), then its bytes.
   uint32_t length = 0;
   if (in.ReadBytes(&length, 4) < 4 || length < 4) Raise(319);
-  uint8_t* image = static_cast<uint8_t*>(Memory::AllocAtomicHeap(length)) + 4;
-  memcpy(image - 4, &length, 4);
+  uint8_t* image = NewHeapBinary(length - 4);
   if (length > 4 && in.ReadBytes(image, length - 4) < length - 4) Raise(319);
   return d->BinaryRead(image, nullptr);
 }

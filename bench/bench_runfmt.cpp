@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <string>
 
+#include "bench_util.h"
 #include "qel6run.h"
 #include "qel6run_fmt.h"
 
@@ -21,19 +22,11 @@ RIntegralDomain intd = decl::Integer({L"integer"});
 RRealDomain reald = decl::Real({L"real"});
 RDomainRecord strd = decl::Simple(kString, {L"string"});
 
-double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
-  LARGE_INTEGER f;
-  QueryPerformanceFrequency(&f);
-  return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
-
 template <class F>
 double Time(int n, F&& f) {
-  LARGE_INTEGER a, b;
-  QueryPerformanceCounter(&a);
+  double start = bench::Now();
   for (int i = 0; i < n; ++i) f(i);
-  QueryPerformanceCounter(&b);
-  return Seconds(a, b);
+  return bench::Now() - start;
 }
 
 }  // namespace

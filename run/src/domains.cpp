@@ -917,12 +917,7 @@ class TCompound : public TDomainDefinition {
     memcpy(&w, t, 8);
     return L == Layout::List ? static_cast<uint32_t>(w & 0xFF) : static_cast<uint32_t>(w);
   }
-  const RFunctor& F(term t) const {
-    uint32_t n = Number(t);
-    if (n < 1 || n > C().functorCount)
-      Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, QualifiedName());
-    return Entry(n);
-  }
+  const RFunctor& F(term t) const { return *TCompound::FunctorEntry(Number(t)); }
   // Functor n (from 1) of the table; fact descriptors are longer entries.
   const RFunctor& Entry(uint32_t n) const {
     constexpr size_t stride = L == Layout::Facts ? sizeof(DBInternal::RFactDescriptor) : sizeof(RFunctor);
@@ -932,15 +927,17 @@ class TCompound : public TDomainDefinition {
 
   uint32_t SizeOfTerm(term t) const override { return F(t).blockSize; }
   uint32_t SizeOfTermAt(term t) const override {
-    uint32_t n = F(t).blockSize;
-    ForEachArg(F(t), [&](const IDomainDefinition* d, uint32_t pos) {
+    const RFunctor& f = F(t);
+    uint32_t n = f.blockSize;
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
       if (!d->IsScalar()) n += d->SizeOfTermAt(ArgTerm(d, t, pos));
     });
     return n;
   }
   uint32_t AlignedSizeOfTerm(term t) const override {
-    uint32_t n = Align8(F(t).blockSize);
-    ForEachArg(F(t), [&](const IDomainDefinition* d, uint32_t pos) {
+    const RFunctor& f = F(t);
+    uint32_t n = Align8(f.blockSize);
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
       if (!d->IsScalar()) n += d->AlignedSizeOfTerm(ArgTerm(d, t, pos));
     });
     return n;

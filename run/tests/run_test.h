@@ -11,7 +11,17 @@
 namespace runtest {
 
 using Qel::RunTime::Kernel::Control::TPrologThreadData;
+using Qel::RunTime::Terms::IDomainDefinition;
 using Qel::RunTime::Terms::RBufferSource;
+using Qel::RunTime::Terms::RDomainRecord;
+
+// The interface of an activated record: a domain record, or a record with one
+// as its head.
+inline const IDomainDefinition* D(RDomainRecord& r) { return Qel::RunTime::Terms::Domain(r); }
+template <class R>
+const IDomainDefinition* D(R& r) {
+  return Qel::RunTime::Terms::Domain(r.head);
+}
 
 // The text of the last error after "error rNNN: ", or after "error rNNN".
 inline std::wstring LastErrorText() {

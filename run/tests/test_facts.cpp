@@ -69,10 +69,6 @@ int LinkRoster() {
   return result;
 }
 
-const IDomainDefinition* D(RDomainRecord& r) { return Domain(r); }
-template <class R>
-const IDomainDefinition* D(R& r) { return Domain(r.head); }
-
 // Terms on the global stack.
 template <class S>
 term Make(const S& value) {

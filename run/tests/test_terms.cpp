@@ -50,9 +50,6 @@ term Cell(uint64_t tag, uint64_t value) {
   c->value = value;
   return reinterpret_cast<term>(c);
 }
-const IDomainDefinition* D(RDomainRecord& r) { return Domain(r); }
-template <class R>
-const IDomainDefinition* D(R& r) { return Domain(r.head); }
 const TIntegralDomainDefinition* I(RIntegralDomain& r) {
   return reinterpret_cast<const TIntegralDomainDefinition*>(&r);
 }

@@ -34,10 +34,6 @@ decl::Arguments refConsArgs{{QEL_ARG(RefCons, head, int32d), QEL_ARG(RefCons, ta
 RFunctor refConsFunctors[] = {decl::Functor<RefCons>(L".", refConsArgs), decl::Constant(L"[]")};
 RCompoundDomain refNumbers = decl::Compound({L"refNumbers"}, refConsFunctors, kRefList);
 
-const IDomainDefinition* D(RDomainRecord& r) { return Domain(r); }
-template <class R>
-const IDomainDefinition* D(R& r) { return Domain(r.head); }
-
 class Text : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {

@@ -88,7 +88,6 @@ volatile int g_sink;
 bool RunSwi(int rounds, double* compareUs, double* copyUs) {
   if (GetFileAttributesW(L"Z:\\usr\\bin\\swipl") == INVALID_FILE_ATTRIBUTES) return false;
   const char* script = "Z:\\tmp\\kt_bench_terms.pl";
-  DeleteFileA("Z:\\tmp\\kt_bench_terms.out");
   FILE* f = fopen(script, "w");
   if (!f) return false;
   fprintf(f,

@@ -146,7 +146,6 @@ uint64_t WriteFiles(const wchar_t* ours, const char* swi, uint64_t chars, uint32
 
 bool RunSwi(double* readMBs, double* writeMBs) {
   if (GetFileAttributesW(L"Z:\\usr\\bin\\swipl") == INVALID_FILE_ATTRIBUTES) return false;
-  DeleteFileA("Z:\\tmp\\kt_bench_text.out");
   FILE* f = fopen("Z:\\tmp\\kt_bench_text.pl", "w");
   if (!f) return false;
   fputs(

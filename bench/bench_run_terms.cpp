@@ -27,23 +27,16 @@ struct Circle {
   const void* centre;
   int32_t radius;
 };
-struct Cons {
-  uint64_t functor;
-  const void* head;
-  const void* tail;
-};
 
 extern RScopeClassDescriptor benchClass;
-extern RCompoundDomain shape, shapes;
+extern RCompoundDomain shape;
 RIntegralDomain coord = decl::Integer({L"coord", QEL_HERE, nullptr, &benchClass});
 decl::Arguments pointArgs{{QEL_ARG(Point, x, coord), QEL_ARG(Point, y, coord)}};
 decl::Arguments circleArgs{{QEL_ARG(Circle, centre, shape), QEL_ARG(Circle, radius, coord)}};
 RFunctor shapeFunctors[] = {decl::Functor<Point>(L"point", pointArgs),
                             decl::Functor<Circle>(L"circle", circleArgs), decl::Constant(L"none")};
 RCompoundDomain shape = decl::Compound({L"shape", QEL_HERE, &coord.head, &benchClass}, shapeFunctors);
-decl::Arguments consArgs{{QEL_ARG(Cons, head, shape), QEL_ARG(Cons, tail, shapes)}};
-RFunctor listFunctors[] = {decl::Functor<Cons>(L".", consArgs), decl::Constant(L"[]")};
-RCompoundDomain shapes = decl::Compound({L"shapes", QEL_HERE, &shape.head, &benchClass}, listFunctors, kList);
+QEL_LIST(shapes, shape, const void*, {L"shapes", QEL_HERE, &shape.head, &benchClass});
 RScopeClassDescriptor benchClass = decl::Class(L"bench", QEL_HERE, &shapes.head);
 decl::UnitTable unit{&benchClass};
 
@@ -73,7 +66,7 @@ const uint8_t* MakeList(int n) {
       }
       default: s = Memory::MEM_alloc_nullfunctor(12);
     }
-    auto* cons = New<Cons>();
+    auto* cons = New<shapes_cons>();
     *cons = {1, s, list};
     list = cons;
   }

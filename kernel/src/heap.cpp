@@ -211,33 +211,33 @@ namespace Memory {
 
 // --- Allocation ---------------------------------------------------------------
 
-void* AllocHeap(uint32_t size) {
-  void* block = Timed([=] { return GC_malloc(size); });
+// A block from `alloc`, timed; raises 206 when there is none, and reports
+// the allocation (and, with `reportRelease`, its release) to an open profile.
+template <class Alloc>
+static void* NewBlock(uint32_t size, bool reportRelease, Alloc&& alloc) {
+  void* block = Timed(alloc);
   if (!block) Exhausted(size);
-  if (g_profileOpen) ProfileAllocation(block, size, true);
+  if (g_profileOpen) ProfileAllocation(block, size, reportRelease);
   return block;
+}
+
+void* AllocHeap(uint32_t size) {
+  return NewBlock(size, true, [=] { return GC_malloc(size); });
 }
 
 void* AllocAtomicHeap(uint32_t size) {
-  void* block = Timed([=] { return GC_malloc_atomic(size); });
-  if (!block) Exhausted(size);
-  if (g_profileOpen) ProfileAllocation(block, size, true);
-  return block;
+  return NewBlock(size, true, [=] { return GC_malloc_atomic(size); });
 }
 
 void* AllocUncollectableHeap(uint32_t size) {
-  void* block = Timed([=] { return GC_malloc_uncollectable(size); });
-  if (!block) Exhausted(size);
-  if (g_profileOpen) ProfileAllocation(block, size, false);
-  return block;
+  return NewBlock(size, false, [=] { return GC_malloc_uncollectable(size); });
 }
 
+// NullFinalisationProc reports the release before it calls the finaliser.
 void* AllocHeapWithFinalization(uint32_t size, TFinalizer finalizer) {
-  void* block = Timed([=] { return GC_malloc(size); });
-  if (!block) Exhausted(size);
+  void* block = NewBlock(size, false, [=] { return GC_malloc(size); });
   GC_register_finalizer_ignore_self(block, NullFinalisationProc,
                                     reinterpret_cast<void*>(finalizer), nullptr, nullptr);
-  if (g_profileOpen) ProfileAllocation(block, size, false);
   return block;
 }
 

@@ -52,17 +52,6 @@ const Terms::RDomainRecord* ObjectDomainOf(const RScopeClassDescriptor* d) {
 const RDescriptorMethods g_kind1{InitKind1, NameOf, NameOf, PositionOf, NoState, NoDomain};
 const RDescriptorMethods g_kind2{InitKind2, NameOf, NameOf, PositionOf, StateOf, ObjectDomainOf};
 
-// Makes the descriptor's header writable for the life of the object.
-class Writable {
- public:
-  explicit Writable(void* p) : p_(p), old_(OSInterface::OSProtectWrite(p, kDescriptorHeaderBytes)) {}
-  ~Writable() { OSInterface::OSProtectRestore(p_, kDescriptorHeaderBytes, old_); }
-
- private:
-  void* p_;
-  uint32_t old_;
-};
-
 RScopeClassDescriptor* FindByName(const wchar_t* name) {
   for (RModuleRecord* m = g_head; m; m = m->next)
     for (RScopeClassDescriptor* d = m->chain; d && d != kChainEnd; d = d->link)

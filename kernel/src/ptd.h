@@ -50,7 +50,9 @@ void ReleaseGStack(TPrologThreadData* record);
 void SafeReleaseGStack(TPrologThreadData* record);
 void CreateTrail(TPrologThreadData* record);
 void ReleaseTrail(TPrologThreadData* record);
-void FreeThreadRecord(TPrologThreadData* record);  // its message buffer
+// Frees what the current thread's record holds (global stack, trail,
+// message buffer), invalidates it and clears the thread's slot.
+void FreeThreadRecord(TPrologThreadData* record);
 void PrepareGStackForGC();  // never raises: runs inside the collector
 constexpr uint32_t kMainGStackSize = 100000000;
 // TPrologThreadData::flags

@@ -57,8 +57,12 @@ void CreateGStack(TPrologThreadData* record, uint64_t size) {
 }
 
 void FreeThreadRecord(TPrologThreadData* record) {
+  SafeReleaseGStack(record);
+  ReleaseTrail(record);
   if (record->messageBuffer) GlobalFree(record->messageBuffer);
   record->messageBuffer = nullptr;
+  record->signature = 0;
+  InstallPTD(nullptr);
 }
 
 void ReleaseGStack(TPrologThreadData* record) {

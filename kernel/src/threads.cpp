@@ -69,11 +69,7 @@ DWORD WINAPI ThreadMain(void* arg) {
       DisplayPendingMessage();
   }
   // Whatever step 2 or 3 left behind.
-  SafeReleaseGStack(&record);
-  ReleaseTrail(&record);
   FreeThreadRecord(&record);
-  record.signature = 0;
-  InstallPTD(nullptr);
   return result;
 }
 

@@ -162,11 +162,7 @@ void DeleteTemporaryPTD() {
   TPrologThreadData* record = CurrentPTD();
   if (!IsValidPTD(record) || !(record->flags & kRecordIsTemporary)) return;
   bool registered = record->flags & kRecordIsRegistered;
-  SafeReleaseGStack(record);
-  ReleaseTrail(record);
   FreeThreadRecord(record);
-  record->signature = 0;
-  InstallPTD(nullptr);
   LocalFree(record);
   if (registered) UnregisterThreadWithCollector();
 }

@@ -311,7 +311,7 @@ void NullFinalisationProc(void* block, void* finalizer) {
   if (code) {
     LogLine("\n!!! Finalizer %08llX raised error %u\n",
             reinterpret_cast<unsigned long long>(finalizer), code);
-    RunTrapped([] { Errors::DisplayErrorMessage(); });
+    DisplayPendingMessage();
   }
   r->gstackTop = top;
   if (temporary) DeleteTemporaryPTD();

@@ -456,14 +456,7 @@ void kwi_SetAttrVal(int attr, LONG_PTR value) {
       if (Validating()) Raise(6010);
       return;
   }
-  if (StateReady() && g_state[sw_mdiClient] && g_task) {
-    RECT rc;
-    GetClientRect(g_task, &rc);
-    MoveWindow(reinterpret_cast<HWND>(g_state[sw_mdiClient]), static_cast<int>(s[sw_insetLeft]),
-               static_cast<int>(s[sw_insetTop]),
-               rc.right - static_cast<int>(s[sw_insetLeft] + s[sw_insetRight]),
-               rc.bottom - static_cast<int>(s[sw_insetTop] + s[sw_insetBottom]), TRUE);
-  }
+  if (StateReady() && g_state[sw_mdiClient] && g_task) PlaceClient(g_task);
 }
 
 }  // namespace QEL_KWI

@@ -181,6 +181,8 @@ LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ControlFontProc(HWND, UINT, WPARAM, LPARAM);
 void InstallFontProc(HWND w, WNDPROC proc);
+// Moves the MDI client into the frame's client area less the insets.
+void PlaceClient(HWND frame);
 // The description every class of the layer is registered with.
 WNDCLASSEXW LayerClassInfo(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR menuName);
 void RegisterLayerClass(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR menuName);

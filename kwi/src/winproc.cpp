@@ -233,7 +233,7 @@ static HMENU FindWindowPopup(HMENU menu) {
   return nullptr;
 }
 
-static void PlaceClient(HWND frame) {
+void PlaceClient(HWND frame) {
   RECT rc;
   GetClientRect(frame, &rc);
   int left = static_cast<int>(g_state[sw_insetLeft]), top = static_cast<int>(g_state[sw_insetTop]);
@@ -257,17 +257,13 @@ static LRESULT FrameProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
       r = CreateRecord(w, cr);
       g_state[sw_menuTitle] = reinterpret_cast<LONG_PTR>(g_menuTitle);
       CLIENTCREATESTRUCT ccs{FindWindowPopup(cr ? cr->menu : nullptr), 9300};
-      RECT rc;
-      GetClientRect(w, &rc);
-      int left = static_cast<int>(g_state[sw_insetLeft]), top = static_cast<int>(g_state[sw_insetTop]);
       HWND client = CreateWindowExW(
           0, L"MDICLIENT", nullptr,
           WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL |
               MDIS_ALLCHILDSTYLES,
-          left, top, rc.right - left - static_cast<int>(g_state[sw_insetRight]),
-          rc.bottom - top - static_cast<int>(g_state[sw_insetBottom]), w,
-          reinterpret_cast<HMENU>(1), g_app, &ccs);
+          0, 0, 0, 0, w, reinterpret_cast<HMENU>(1), g_app, &ccs);
       g_state[sw_mdiClient] = reinterpret_cast<LONG_PTR>(client);
+      PlaceClient(w);
       DeliverCreate(w, r->w[rw_data]);
       g_frameCreated = true;
       if (g_closePending) {

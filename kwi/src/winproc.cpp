@@ -212,6 +212,11 @@ static LRESULT CommonProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 
 static HWND MdiClient() { return reinterpret_cast<HWND>(g_state[sw_mdiClient]); }
 
+static HWND ActiveDocument() {
+  HWND client = MdiClient();
+  return client ? reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0)) : nullptr;
+}
+
 static LRESULT DefFrame(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (!MdiClient()) return DefWindowProcW(w, m, wp, lp);
   return DefFrameProcW(w, MdiClient(), m, wp, lp);
@@ -323,8 +328,7 @@ static LRESULT FrameProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     }
     case WM_COMMAND: {
       HWND client = MdiClient();
-      HWND active = client ? reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0))
-                           : nullptr;
+      HWND active = ActiveDocument();
       switch (LOWORD(wp)) {
         case 9201: SendMessageW(client, WM_MDITILE, 0, 0); break;
         case 9202: SendMessageW(client, WM_MDICASCADE, 0, 0); break;
@@ -340,9 +344,7 @@ static LRESULT FrameProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
       return DefFrame(w, m, wp, lp);
     }
     case WM_INITMENU: {
-      HWND client = MdiClient();
-      HWND active = client ? reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0))
-                           : nullptr;
+      HWND active = ActiveDocument();
       if (active && OwnMenu(active)) SendMessageW(active, m, wp, lp);
       else Dispatch(w, m, wp, lp, nullptr, 1);
       return 0;

@@ -16,6 +16,8 @@ ChildResult RunChild(const std::wstring& program, const std::wstring& args,
 std::wstring TempFolder(const wchar_t* name);
 std::wstring ProgramFolder();
 std::string ReadFileBytes(const std::wstring& path);
+// Each UTF-16 unit cut to a byte, for failure output.
+inline std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 
 // Sets the kernel's registry values (log level; minidump type unless
 // negative) for the children started while it lives.

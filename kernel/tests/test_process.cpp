@@ -6,12 +6,6 @@
 
 #include "child.h"
 
-namespace {
-
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
-
-}  // namespace
-
 TEST(Process, FailWithNoBacktrackPointEndsWith255) {
   ChildResult r = RunChild(L"kernel_child.exe", L"fail");
   EXPECT_EQ(r.exitCode, 255u);

@@ -136,12 +136,6 @@ term TDomainDefinition::NewValueTerm(const void* value) const {
   return t;
 }
 
-term TDomainDefinition::CopyTermToHeap(term t) const {
-  auto* target = static_cast<uint8_t*>(Memory::AllocHeap(AlignedSizeOfTerm(t)));
-  uint32_t used;
-  return CopyTerm(target, t, true, &used);
-}
-
 }  // namespace Qel::RunTime::Terms
 
 namespace Qel::RunTime::detail {
@@ -387,10 +381,6 @@ static bool ReadSign(RStreamCursor& in, bool isSigned) {
 bool TIntegralDomainDefinition::Signed() const {
   return R().kind == BuildDomainClassTable()[kInteger] ||
          R().kind == BuildDomainClassTable()[kRefInteger];
-}
-
-int64_t TIntegralDomainDefinition::Load(term t) const {
-  return LoadIntegral(t, I().storageBits, Signed());
 }
 
 uint32_t TIntegralDomainDefinition::Word30() const { return I().zero; }

@@ -73,14 +73,12 @@ class TDomainDefinition : public IDomainDefinition {
 
   // Non-virtual helpers.
   term NewValueTerm(const void* value) const;
-  term CopyTermToHeap(term t) const;
 };
 
 class TIntegralDomainDefinition : public TDomainDefinition {
  public:
   const RIntegralDomain& I() const { return *reinterpret_cast<const RIntegralDomain*>(this); }
   bool Signed() const;
-  int64_t Load(term t) const;      // the value by storage width
   virtual uint32_t Word30() const;                  // 58
   virtual uint32_t DeclaredBits() const;            // 59
   virtual uint32_t StorageBits() const;             // 60

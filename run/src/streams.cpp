@@ -257,12 +257,6 @@ int SkipWhiteAndComments(RStreamCursor& in, int level) {
   }
 }
 
-wchar_t NextSignificant(RStreamCursor& in) {
-  int r = SkipWhiteAndComments(in);
-  if (r != 0) Raise(319);
-  return in.Need();
-}
-
 template <class U>
 static U ReadUnsignedT(RStreamCursor& in) {
   int c = in.Read();

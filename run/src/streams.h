@@ -76,8 +76,6 @@ inline bool IsAlphaNumeric(int c) {
 
 // 0 (a significant character is next), kNoFactsMarker or kEndOfStream.
 int SkipWhiteAndComments(RStreamCursor& in, int level = 0);
-// The next significant character (319 at the end).
-wchar_t NextSignificant(RStreamCursor& in);
 // Unsigned integer with radix prefix, 32 bits (316, 317, 319).
 uint32_t ReadUnsigned(RStreamCursor& in);
 // 64-bit variant for the 64-bit kinds.

@@ -40,6 +40,13 @@ inline TPrologThreadData* CurrentPTD() {
   asm("mov %%gs:%c1(,%2,8), %0" : "=r"(record) : "i"(TEB_TLS_SLOTS), "r"(qel_ptd_tls_index));
   return record;
 }
+// The thread's TEB, through its self pointer (NtCurrentTeb trips GCC's
+// -Warray-bounds).
+inline uint8_t* CurrentTeb() {
+  uint8_t* teb;
+  asm("mov %%gs:0x30, %0" : "=r"(teb));
+  return teb;
+}
 void InstallPTD(TPrologThreadData* record);
 bool IsValidPTD(const TPrologThreadData* record);
 

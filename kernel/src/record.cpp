@@ -34,7 +34,7 @@ void InitThreadRecord(TPrologThreadData* record) {
   ZeroMemory(record, sizeof *record);
   record->signature = TPrologThreadData::Signature;
   record->exceptionPredicateCode = reinterpret_cast<const void*>(&DefaultExceptionPredicate);
-  NT_TIB* tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+  NT_TIB* tib = reinterpret_cast<NT_TIB*>(CurrentTeb());
   record->baseESP = static_cast<uint8_t*>(tib->StackBase);
   record->messageBuffer = static_cast<wchar_t*>(
       GlobalAllocZero(TPrologThreadData::MessageBufferUnits * sizeof(wchar_t)));

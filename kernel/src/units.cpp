@@ -21,7 +21,7 @@ bool g_isProgram = false;
 constexpr size_t kTebTlsArray = 0x58;  // TEB.ThreadLocalStoragePointer (x86-64)
 
 void** TlsArraySlot() {
-  return reinterpret_cast<void**>(reinterpret_cast<uint8_t*>(NtCurrentTeb()) + kTebTlsArray);
+  return reinterpret_cast<void**>(CurrentTeb() + kTebTlsArray);
 }
 
 // x87: invalid-operation, zero-divide and overflow exceptions unmasked;

@@ -185,10 +185,7 @@ static wchar_t* ParseQuoted(const IDomainDefinition* d, const wchar_t*& p) {
     }
     if (q[1] == L'u') {
       for (int i = 2; i < 6; ++i)
-        if (HexDigit(q[i]) < 0) {
-          wchar_t bad[2] = {q[i], 0};
-          Raise(317, bad);
-        }
+        if (HexDigit(q[i]) < 0) IntegerExpected(q[i]);
       q += 6;
     } else {
       if (UnescapeOf(q[1]) < 0) Invalid(d, q);
@@ -298,10 +295,7 @@ class TCharDomain : public TScalar {
         int v[4];
         for (int& d : v) {
           d = HexDigit(*p);
-          if (d < 0) {
-            wchar_t bad[2] = {*p, 0};
-            Raise(317, bad);
-          }
+          if (d < 0) IntegerExpected(*p);
           ++p;
         }
         c = static_cast<wchar_t>((v[0] << 4 | v[1]) | (v[2] << 4 | v[3]) << 8);
@@ -847,10 +841,7 @@ class TBinaryDomain : public TDomainDefinition {
     uint8_t* data = AllocateTerm(n);
     for (uint32_t i = 0; i < n; ++i) {
       int hi = HexDigit(p[0]), lo = hi < 0 ? -1 : HexDigit(p[1]);
-      if (hi < 0 || lo < 0) {
-        wchar_t bad[2] = {hi < 0 ? p[0] : p[1], 0};
-        Raise(317, bad);
-      }
+      if (hi < 0 || lo < 0) IntegerExpected(hi < 0 ? p[0] : p[1]);
       data[i] = static_cast<uint8_t>(hi << 4 | lo);
       p += 2;
       SkipWhite(p);

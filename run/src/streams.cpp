@@ -156,11 +156,6 @@ class TokenBuffer {
   size_t cap_ = 256;
 };
 
-[[noreturn]] void IntegerExpected(int c) {
-  wchar_t text[2] = {c < 0 ? L'\0' : static_cast<wchar_t>(c), 0};
-  Raise(317, text);
-}
-
 // Adds the unit an escape stands for, `letter` being the unit after the
 // backslash: \uXXXX (the first digit the highest), an escape letter, or else
 // the backslash and the letter as they are.
@@ -476,6 +471,11 @@ char* WideToAnsi(const wchar_t* s) {
 // --- String sink -------------------------------------------------------------------------
 
 namespace Qel::RunTime::detail {
+
+void IntegerExpected(int c) {
+  wchar_t text[2] = {c < 0 ? L'\0' : static_cast<wchar_t>(c), 0};
+  Raise(317, text);
+}
 
 void StringSink::NextBlock(uint8_t** base, uint32_t* length) {
   if (!newest_ || used_ >= kChunk) {

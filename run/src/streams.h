@@ -113,3 +113,8 @@ wchar_t* WriteInto(const IDomainDefinition* d, term t, wchar_t* out);
 uint32_t CountText(const IDomainDefinition* d, term t);
 
 }  // namespace Qel::RunTime::Terms
+
+namespace Qel::RunTime::detail {
+// 317: a digit was expected where c stands (c < 0: the end).
+[[noreturn]] void IntegerExpected(int c);
+}  // namespace Qel::RunTime::detail

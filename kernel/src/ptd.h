@@ -106,6 +106,14 @@ void ShowMessage(const wchar_t* text);
 [[noreturn]] void FatalErrorExit(uint32_t code, ...);
 // Shows the pending message under a trap of its own.
 void DisplayPendingMessage();
+// Runs `body` under a trap: 0, or the trapped error's code after its
+// message is shown.
+template <class Body>
+int Guarded(Body&& body) {
+  uint32_t code = RunTrapped(body);
+  if (code) DisplayPendingMessage();
+  return static_cast<int>(code);
+}
 void ApiFailureLine(const char* apiName, DWORD rc);
 void ErrorManagementInitialization();
 void ErrorManagementReInitialization();

@@ -45,14 +45,12 @@ DWORD WINAPI ThreadMain(void* arg) {
           reinterpret_cast<unsigned long long>(record.baseESP),
           reinterpret_cast<unsigned long long>(record.gstackBase));
 
-  uint32_t result = RunTrapped([&] {
+  DWORD result = Guarded([&] {
     CreateGStack(&record, gstackSize);
     CreateTrail(&record);
   });
-  if (result) {
-    DisplayPendingMessage();
-  } else {
-    result = RunTrapped([&] {
+  if (!result) {
+    result = Guarded([&] {
       Succeeds([&] {
         if (object)
           reinterpret_cast<void (*)(void*)>(const_cast<void*>(code))(object);
@@ -60,13 +58,11 @@ DWORD WINAPI ThreadMain(void* arg) {
           reinterpret_cast<void (*)()>(const_cast<void*>(code))();
       });
     });
-    if (result) DisplayPendingMessage();
     LogLine("terminateThread. threadId: %08lX\n", GetCurrentThreadId());
-    if (RunTrapped([&] {
-          ReleaseGStack(&record);
-          ReleaseTrail(&record);
-        }))
-      DisplayPendingMessage();
+    Guarded([&] {
+      ReleaseGStack(&record);
+      ReleaseTrail(&record);
+    });
   }
   // Whatever step 2 or 3 left behind.
   FreeThreadRecord(&record);

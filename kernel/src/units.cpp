@@ -34,15 +34,6 @@ void SetFloatingPointUnit() {
   asm volatile("fnclex\n\tfldcw %0" : : "m"(cw));
 }
 
-// The trap idiom of the entries: 0, or the trapped error's code after its
-// message is shown.
-template <class Body>
-int Guarded(Body&& body) {
-  uint32_t code = RunTrapped(body);
-  if (code) DisplayPendingMessage();
-  return static_cast<int>(code);
-}
-
 int CoreInitialization() {
   if (g_coreInitialized) return 0;
   g_coreInitialized = true;

@@ -291,20 +291,7 @@ class TCharDomain : public TScalar {
       wchar_t e = *p;
       if (!e) Expected(this, L'\'', start);
       ++p;
-      if (e == L'u') {
-        int v[4];
-        for (int& d : v) {
-          d = HexDigit(*p);
-          if (d < 0) IntegerExpected(*p);
-          ++p;
-        }
-        c = static_cast<wchar_t>((v[0] << 4 | v[1]) | (v[2] << 4 | v[3]) << 8);
-      } else if (e == L'0') {
-        c = 0;
-      } else {
-        int u = UnescapeOf(e);
-        c = u >= 0 ? static_cast<wchar_t>(u) : e;
-      }
+      c = CharEscape(e, [&] { return static_cast<int>(*p++); });
     }
     if (*p != L'\'') Expected(this, L'\'', start);
     *cursor = p + 1;

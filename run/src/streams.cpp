@@ -368,20 +368,7 @@ wchar_t* ReadRealText(RStreamCursor& in, wchar_t* local, size_t units) {
 wchar_t ReadCharBody(RStreamCursor& in) {
   wchar_t c = in.Need();
   if (c != L'\\') return c;
-  c = in.Need();
-  if (c == L'u') {
-    int v[4];
-    for (int& d : v) {
-      int x = in.Read();
-      d = HexDigit(x);
-      if (d < 0) IntegerExpected(x);
-    }
-    // Two pairs, the first the low byte.
-    return static_cast<wchar_t>((v[0] << 4 | v[1]) | (v[2] << 4 | v[3]) << 8);
-  }
-  if (c == L'0') return 0;
-  int u = UnescapeOf(c);
-  return u >= 0 ? static_cast<wchar_t>(u) : c;
+  return CharEscape(in.Need(), [&] { return in.Read(); });
 }
 
 wchar_t* ReadStringBody(RStreamCursor& in, const wchar_t* domainName) {

@@ -115,6 +115,28 @@ uint32_t CountText(const IDomainDefinition* d, term t);
 }  // namespace Qel::RunTime::Terms
 
 namespace Qel::RunTime::detail {
+
 // 317: a digit was expected where c stands (c < 0: the end).
 [[noreturn]] void IntegerExpected(int c);
+
+// The unit a character literal's escape stands for, `letter` being the unit
+// after the backslash and next() giving the units after it: \uXXXX as two
+// hex pairs, the first the low byte; \0; an escape letter; any other letter
+// as itself.
+template <class Next>
+wchar_t CharEscape(wchar_t letter, Next&& next) {
+  if (letter == L'u') {
+    int v[4];
+    for (int& d : v) {
+      int x = next();
+      d = Terms::HexDigit(x);
+      if (d < 0) IntegerExpected(x);
+    }
+    return static_cast<wchar_t>((v[0] << 4 | v[1]) | (v[2] << 4 | v[3]) << 8);
+  }
+  if (letter == L'0') return 0;
+  int u = Terms::UnescapeOf(letter);
+  return u >= 0 ? static_cast<wchar_t>(u) : letter;
+}
+
 }  // namespace Qel::RunTime::detail

@@ -57,22 +57,6 @@ static RECT ToRect(const rect_struct* r) {
 
 static bool IsScreen(HWND w) { return !w || w == GetDesktopWindow(); }
 
-static HMENU FindWindowPopupOf(HMENU menu) {
-  const wchar_t* title = g_menuTitle;
-  if (!menu || !title) return nullptr;
-  for (int i = GetMenuItemCount(menu) - 1; i >= 0; --i) {
-    wchar_t buf[251] = {};
-    MENUITEMINFOW mi{};
-    mi.cbSize = sizeof mi;
-    mi.fMask = MIIM_STRING | MIIM_SUBMENU;
-    mi.dwTypeData = buf;
-    mi.cch = 250;
-    if (GetMenuItemInfoW(menu, i, TRUE, &mi) && mi.hSubMenu && wcscmp(buf, title) == 0)
-      return mi.hSubMenu;
-  }
-  return nullptr;
-}
-
 static HWND CreateWin(int type, const rect_struct* rect, const wchar_t* title, int childId,
                       menu_struct* menu, HWND parent, wsflags_struct* flags,
                       PROLOG_EHANDLER_STRUCT* handler, LONG_PTR data, bool dlgUnits) {
@@ -100,7 +84,7 @@ static HWND CreateWin(int type, const rect_struct* rect, const wchar_t* title, i
   if (g_state[sw_mdi] && parent == task && type == wt_toplevel && g_state[sw_mdiClient]) {
     AdjustWindowRect(&outer, style, FALSE);
     if (hmenu) {
-      HMENU popup = FindWindowPopupOf(GetMenu(task));
+      HMENU popup = FindWindowPopup(GetMenu(task));
       if (popup) {
         if (windowPos < 0) windowPos = GetMenuItemCount(hmenu);
         InsertMenuW(hmenu, windowPos, MF_BYPOSITION | MF_POPUP,

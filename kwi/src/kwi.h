@@ -188,6 +188,8 @@ WNDCLASSEXW LayerClassInfo(const wchar_t* name, WNDPROC proc, bool global, LPCWS
 void RegisterLayerClass(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR menuName);
 // The text of a menu item by position; false when there is none.
 bool MenuItemText(HMENU m, int pos, wchar_t* buf, int n);
+// The pop-up of `menu` titled like the window pop-up, or null.
+HMENU FindWindowPopup(HMENU menu);
 
 // Creation.
 HMENU LoadMenuFor(menu_struct* menu, bool* noMenu, int* windowMenuPos);

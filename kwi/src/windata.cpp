@@ -209,6 +209,16 @@ bool MenuItemText(HMENU m, int pos, wchar_t* buf, int n) {
   return GetMenuItemInfoW(m, pos, TRUE, &mi) != 0;
 }
 
+HMENU FindWindowPopup(HMENU menu) {
+  if (!menu || !g_menuTitle) return nullptr;
+  for (int i = GetMenuItemCount(menu) - 1; i >= 0; --i) {
+    wchar_t buf[251];
+    if (MenuItemText(menu, i, buf, 250) && wcscmp(buf, g_menuTitle) == 0)
+      if (HMENU popup = GetSubMenu(menu, i)) return popup;
+  }
+  return nullptr;
+}
+
 void CleanUpRecord(HWND w, _win_data* r) {
   if (!r || !r->w[rw_valid]) return;
   LONG_PTR* s = r->w;

@@ -222,22 +222,6 @@ static LRESULT DefFrame(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return DefFrameProcW(w, MdiClient(), m, wp, lp);
 }
 
-static HMENU FindWindowPopup(HMENU menu) {
-  if (!menu || !g_menuTitle) return nullptr;
-  for (int i = GetMenuItemCount(menu) - 1; i >= 0; --i) {
-    wchar_t buf[251];
-    MENUITEMINFOW mi{};
-    mi.cbSize = sizeof mi;
-    mi.fMask = MIIM_STRING | MIIM_SUBMENU;
-    mi.dwTypeData = buf;
-    mi.cch = 250;
-    buf[0] = 0;
-    if (GetMenuItemInfoW(menu, i, TRUE, &mi) && mi.hSubMenu && wcscmp(buf, g_menuTitle) == 0)
-      return mi.hSubMenu;
-  }
-  return nullptr;
-}
-
 void PlaceClient(HWND frame) {
   RECT rc;
   GetClientRect(frame, &rc);

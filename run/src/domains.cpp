@@ -213,8 +213,7 @@ static wchar_t* ParseQuoted(const IDomainDefinition* d, const wchar_t*& p) {
 
 // A quoted string token of a stream; 327 without its quotes.
 static wchar_t* ReadQuoted(const IDomainDefinition* d, RStreamCursor* in) {
-  int c = SkipWhiteAndComments(*in);
-  c = c == 0 ? in->Read() : -1;
+  int c = ReadSignificant(*in);
   if (c < 0) Raise(319);
   if (c != L'"') ExpectedSymbol(d, L'"', c);
   return ReadStringBody(*in, d->QualifiedName());
@@ -298,7 +297,7 @@ class TCharDomain : public TScalar {
     return NewValueTerm(&c);
   }
   term ReadFromStream(RStreamCursor* in) const override {
-    int q = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    int q = ReadSignificant(*in);
     if (q != L'\'') ExpectedSymbol(this, L'\'', q);
     wchar_t c = ReadCharBody(*in);
     q = in->Read();
@@ -844,7 +843,7 @@ class TBinaryDomain : public TDomainDefinition {
     return data;
   }
   term ReadFromStream(RStreamCursor* in) const override {
-    int c = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    int c = ReadSignificant(*in);
     if (c != L'$') ExpectedSymbol(this, L'$', c);
     c = in->Read();
     if (c != L'[') ExpectedSymbol(this, L'[', c);
@@ -1062,7 +1061,7 @@ class TCompound : public TDomainDefinition {
     return block;
   }
   term ReadFromStream(RStreamCursor* in) const override {
-    int c = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    int c = ReadSignificant(*in);
     if (c < 0) Raise(319);
     if (c != L'_' && (!OSInterface::IsCharAlphaNumerical(static_cast<wchar_t>(c)) ||
                       (c >= L'0' && c <= L'9'))) {
@@ -1103,7 +1102,7 @@ class TCompound : public TDomainDefinition {
     ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
       Store(block, pos, d, d->ReadFromStream(in));
       wchar_t want = ++i < f.argCount ? L',' : L')';
-      int got = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+      int got = ReadSignificant(*in);
       if (got != want) ExpectedSymbol(this, want, got);
     });
     return block;
@@ -1326,9 +1325,9 @@ class TList : public TCompound<Layout::List> {
     return list;
   }
   term ReadFromStream(RStreamCursor* in) const override {
-    int c = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    int c = ReadSignificant(*in);
     if (c != L'[') ExpectedSymbol(this, L'[', c);
-    c = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+    c = ReadSignificant(*in);
     if (c < 0) Raise(319);
     bool done = c == L']';
     if (!done) in->Unget();
@@ -1336,7 +1335,7 @@ class TList : public TCompound<Layout::List> {
     return Build([&]() -> term {
       if (done) return nullptr;
       term head = element->ReadFromStream(in);
-      int sep = SkipWhiteAndComments(*in) == 0 ? in->Read() : -1;
+      int sep = ReadSignificant(*in);
       if (sep == L']') done = true;
       else if (sep != L',') ExpectedSymbol(this, L']', sep);
       return head;

@@ -76,6 +76,11 @@ inline bool IsAlphaNumeric(int c) {
 
 // 0 (a significant character is next), kNoFactsMarker or kEndOfStream.
 int SkipWhiteAndComments(RStreamCursor& in, int level = 0);
+// The next unit after white space and comments; -1 at the end or at the
+// no-facts marker.
+inline int ReadSignificant(RStreamCursor& in) {
+  return SkipWhiteAndComments(in) == 0 ? in.Read() : -1;
+}
 // Unsigned integer with radix prefix, 32 bits (316, 317, 319).
 uint32_t ReadUnsigned(RStreamCursor& in);
 // 64-bit variant for the 64-bit kinds.

@@ -867,16 +867,7 @@ TEST(Windows, OwnershipObjectsAndResources) {
 TEST(TaskWindow, DynamicMenu) {
   std::deque<menu_item> items;
   std::deque<menu_item_list_struct> cells;
-  auto list = [&](std::initializer_list<menu_item*> v) {
-    cells.push_back({ListNil, nullptr, nullptr});
-    menu_item_list_struct* l = &cells.back();
-    std::vector<menu_item*> all(v);
-    for (auto it = all.rbegin(); it != all.rend(); ++it) {
-      cells.push_back({ListCons, *it, l});
-      l = &cells.back();
-    }
-    return l;
-  };
+  auto list = [&](const std::vector<menu_item*>& v) { return BuildList(cells, v); };
   auto txt = [&](unsigned id, const wchar_t* text, int enabled, int flags, menu_item_list_struct* sub) {
     items.push_back({1, {static_cast<LONG_PTR>(id), reinterpret_cast<LONG_PTR>(text), 0, enabled, flags,
                          reinterpret_cast<LONG_PTR>(sub)}});

@@ -336,11 +336,7 @@ TEST_F(Templates, BuilderStopsAtTheBlock) {
   for (int i = 0; i < 20; ++i)
     items.push_back(t.Def(wd_ctl, {reinterpret_cast<LONG_PTR>(t.Wdef(wt_text, {0, 0, 10, 10}, longTitle.c_str(), 1)),
                                    i, 0}));
-  windef_list_struct* list = t.List({});
-  for (auto it = items.rbegin(); it != items.rend(); ++it) {
-    t.defCells.push_back({ListCons, *it, list});
-    list = &t.defCells.back();
-  }
+  windef_list_struct* list = t.List(items);
   // 20 items of about 4 KB do not fit 64 KB; a guard page behind a smaller
   // block shows that nothing is written past it.
   SYSTEM_INFO si;

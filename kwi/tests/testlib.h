@@ -17,6 +17,19 @@ namespace kwitest {
 
 using namespace QEL_KWI;
 
+// A term list in `cells`: {ListCons, value, next} per value, ending in
+// {ListNil}.
+template <class Cell, class Value>
+Cell* BuildList(std::deque<Cell>& cells, const std::vector<Value>& values) {
+  cells.push_back({ListNil, {}, nullptr});
+  Cell* l = &cells.back();
+  for (auto it = values.rbegin(); it != values.rend(); ++it) {
+    cells.push_back({ListCons, *it, l});
+    l = &cells.back();
+  }
+  return l;
+}
+
 // Storage that outlives the lists built from it (one test at a time).
 struct Terms {
   std::deque<ilist_struct> cells;
@@ -31,15 +44,7 @@ struct Terms {
   wsflags_struct* Flags(std::initializer_list<int64_t> values) {
     return Flags(std::vector<int64_t>(values));
   }
-  wsflags_struct* Flags(const std::vector<int64_t>& v) {
-    cells.push_back({ListNil, 0, nullptr});
-    ilist_struct* l = &cells.back();
-    for (auto it = v.rbegin(); it != v.rend(); ++it) {
-      cells.push_back({ListCons, static_cast<intptr_t>(*it), l});
-      l = &cells.back();
-    }
-    return l;
-  }
+  wsflags_struct* Flags(const std::vector<int64_t>& v) { return BuildList(cells, v); }
   wdef* Wdef(int type, rect_struct r, const wchar_t* title, int dlgUnits = 0) {
     rects.push_back(r);
     wdefs.push_back({type, &rects.back(), title, dlgUnits});
@@ -52,26 +57,14 @@ struct Terms {
     defs.push_back(d);
     return &defs.back();
   }
-  windef_list_struct* List(std::initializer_list<windef*> items) {
-    defCells.push_back({ListNil, nullptr, nullptr});
-    windef_list_struct* l = &defCells.back();
-    std::vector<windef*> v(items);
-    for (auto it = v.rbegin(); it != v.rend(); ++it) {
-      defCells.push_back({ListCons, *it, l});
-      l = &defCells.back();
-    }
-    return l;
-  }
+  windef_list_struct* List(const std::vector<windef*>& items) { return BuildList(defCells, items); }
   _accel_list* Accels(std::initializer_list<_accel> items) {
-    accelCells.push_back({ListNil, nullptr, nullptr});
-    _accel_list* l = &accelCells.back();
-    std::vector<_accel> v(items);
-    for (auto it = v.rbegin(); it != v.rend(); ++it) {
-      accels.push_back(*it);
-      accelCells.push_back({ListCons, &accels.back(), l});
-      l = &accelCells.back();
+    std::vector<_accel*> kept;
+    for (const _accel& a : items) {
+      accels.push_back(a);
+      kept.push_back(&accels.back());
     }
-    return l;
+    return BuildList(accelCells, kept);
   }
   menu_struct* ResMenu(unsigned id) {
     menus.push_back({1, id});

@@ -288,6 +288,10 @@ TEST_F(Text, CharacterStringLineAndByteEntries) {
   EXPECT_EQ(some[0], 'A');
   BlockSource empty(L"", 100);
   EXPECT_EQ(ErrorOf([&] { ParseBytes(&empty, 4); }), 319u);
+  // A count whose block size (count + 4) would not fit 32 bits is refused
+  // before anything is allocated or read.
+  BlockSource huge(L"AB", 100);
+  EXPECT_EQ(ErrorOf([&] { ParseBytes(&huge, 0xFFFFFFFFu); }), 206u);
   // A binary image announcing 8 data bytes of which 2 are there.
   BlockSource image(std::wstring{L'\x000C', L'\x0000', L'\x0201'}, 100);
   EXPECT_EQ(ErrorOf([&] { ParseFromStream(D(coord), &image, 0); }), 319u);

@@ -67,7 +67,7 @@ int ReadItem(RStreamCursor& in, const IDomainDefinition* d, const uint8_t** t) {
     }
     return 0;
   }
-  c = SkipWhiteAndComments(in) == 0 ? in.Read() : -1;
+  c = ReadSignificant(in);
   if (c != L'(') Expected(d, L'(', c);
   uint32_t pos = 0;
   for (uint32_t i = 0; i < f.argCount; ++i) {
@@ -77,7 +77,7 @@ int ReadItem(RStreamCursor& in, const IDomainDefinition* d, const uint8_t** t) {
     if (a->IsScalar()) memcpy(block + pos, v, a->ValueSize());
     else memcpy(block + pos, &v, 8);
     wchar_t want = i + 1 < f.argCount ? L',' : L')';
-    int got = SkipWhiteAndComments(in) == 0 ? in.Read() : -1;
+    int got = ReadSignificant(in);
     if (got != want) Expected(d, want, got);
   }
   return 0;

@@ -80,7 +80,6 @@ int LinkDbUnit() {
   return result;
 }
 
-const IDomainDefinition* D(const RDomainRecord& r) { return Domain(r); }
 
 const uint8_t* Term(const void* p) { return static_cast<const uint8_t*>(p); }
 const wchar_t* S(const wchar_t* s) { return s; }

@@ -48,9 +48,7 @@ struct FactObject { void* table; void* other; RFactHead heads[4]; };
 
 int LinkDbUnit();
 
-const IDomainDefinition* D(const RDomainRecord& r);
-template <class R>
-const IDomainDefinition* D(const R& r) { return D(r.head); }
+using runtest::D;
 
 // Builders on the global stack.
 using runtest::Alloc;

@@ -28,9 +28,7 @@ extern RCompoundDomain ints, strs;
 // Activates the records (once).
 void Activate();
 
-inline const IDomainDefinition* D(RDomainRecord& r) { return Domain(r); }
-template <class R>
-const IDomainDefinition* D(R& r) { return Domain(r.head); }
+using runtest::D;
 
 // One argument: its domain and its word.
 struct Arg {

@@ -10,6 +10,7 @@ namespace Qel::RunTime::Terms::DBInternal::detail {
 // aligned global-stack memory, argument terms of blocks, reference cells.
 using Qel::RunTime::detail::ArgTerm;
 using Qel::RunTime::detail::BaseOf;
+using Qel::RunTime::detail::ValueInCell;
 using Qel::RunTime::detail::Deref;
 using Qel::RunTime::detail::Dom;
 using Qel::RunTime::detail::GAlloc;

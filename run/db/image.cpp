@@ -40,10 +40,6 @@ inline bool IsCompoundKind(uint32_t k) {
          k == kClassFacts || k == kObjectFacts;
 }
 inline bool HasWord(uint32_t k) { return k != kSingleCompound && k != kPredicateValue; }
-inline bool IsScalarBase(uint32_t base) {
-  return base == kChar || base == kInteger || base == kUnsigned || base == kReal ||
-         base == kPointer || base == kObject;
-}
 
 // Bytes of a scalar value in the image (32-bit layout).
 uint32_t ImageValueSize(uint32_t kind, const IDomainDefinition* d) {
@@ -133,7 +129,7 @@ bool ProducesPointers(uint32_t k, bool codePage) {
   if (IsCompoundKind(k)) return true;
   uint32_t base = BaseOf(k);
   if (!base) return false;
-  return codePage || !IsScalarBase(base);
+  return codePage || !ValueInCell(base);
 }
 
 // --- Writer ---------------------------------------------------------------------------------
@@ -245,7 +241,7 @@ void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter
       memset(e.out + start, 0, size);
       Put32(e.out + start, 1);
     }
-    if (IsScalarBase(base)) {
+    if (ValueInCell(base)) {
       if (e.out && !IsPointerValue(base)) memcpy(e.out + start + 4, &c->value, size - 4);
       return;
     }
@@ -521,7 +517,7 @@ const uint8_t* ReadBlock(Reader& r, const IDomainDefinition* d, uint32_t k, uint
     if (!Block(r, at, size)) return nullptr;
     auto* cell = reinterpret_cast<RRefCell*>(Take(r, 16));
     if (cell) *cell = RRefCell{1, 0};
-    if (IsScalarBase(base)) {
+    if (ValueInCell(base)) {
       if (cell && !IsPointerValue(base)) memcpy(&cell->value, r.img + at + 4, size - 4);
       return reinterpret_cast<const uint8_t*>(cell);
     }

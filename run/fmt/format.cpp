@@ -27,8 +27,7 @@ bool RefBase(uint32_t kind, uint32_t* base, bool* inCell) {
   uint32_t b = BaseOf(kind);
   if (!b) return false;
   *base = b;
-  *inCell = *base == kChar || *base == kInteger || *base == kUnsigned || *base == kReal ||
-            *base == kPointer || *base == kObject;
+  *inCell = ValueInCell(b);
   return true;
 }
 

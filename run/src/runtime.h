@@ -94,6 +94,13 @@ inline uint32_t BaseOf(uint32_t kind) {
   }
 }
 
+// Whether a reference cell of this base kind holds the value itself (a
+// scalar) rather than a pointer to it.
+inline bool ValueInCell(uint32_t base) {
+  return base == Terms::kChar || base == Terms::kInteger || base == Terms::kUnsigned ||
+         base == Terms::kReal || base == Terms::kPointer || base == Terms::kObject;
+}
+
 inline bool InGStack(const void* p) {
   auto* r = Control::TPrologThreadData::GetPTDwithBody();
   auto* b = static_cast<const uint8_t*>(p);

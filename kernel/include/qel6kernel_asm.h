@@ -11,6 +11,7 @@
 #define Run_Fail     _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData8Run_FailEv
 #define Cut_Prolog   _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData10Cut_PrologEv
 #define Trail_EDI    _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData9Trail_EDIEv
+#define Trail_ESI    _ZN3Qel7RunTime6Kernel7Control9Trail_ESIEv
 #define SetPosNew    _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData21SetCurrentPositionNewEv
 #define PTD_GET      _ZN3Qel7RunTime6Kernel7Control17TPrologThreadData14GetPTDwithBodyEv
 #define JmpReturn1   _ZN3Qel7RunTime6Kernel7Control10JmpReturn1Ev

@@ -17,7 +17,6 @@
  */
 #include "qel6kernel_asm.h"
 
-#define Trail_ESI   _ZN3Qel7RunTime6Kernel7Control9Trail_ESIEv
 #define RUN_Unify   _ZN3Qel7RunTime5Terms9RUN_UnifyEv
 #define Coerse_EAX  _ZN3Qel7RunTime5Terms10Coerse_EAXEv
 #define Coerse_EBX  _ZN3Qel7RunTime5Terms10Coerse_EBXEv

@@ -10,16 +10,16 @@ namespace Qel::RunTime::Terms::Streams {
 using namespace Kernel;
 using namespace DBInternal;
 using namespace DBInternal::detail;
+using Qel::RunTime::detail::ExpectedSymbol;
+using Qel::RunTime::detail::ReadFunctorName;
+using Qel::RunTime::detail::SameNameIgnoringCase;
+using Qel::RunTime::detail::SkipEmptyArguments;
 
 namespace {
 
 constexpr int kEnd = kEndOfStream;   // -3
 constexpr int kKeyword = -2;
 constexpr int kMarker = kNoFactsMarker;  // -1
-
-[[noreturn]] void Expected(const IDomainDefinition* d, wchar_t want, int got) {
-  Raise(327, static_cast<int>(want), got < 0 ? 0 : got, d->QualifiedName());
-}
 
 // One item: kEnd, kKeyword, kMarker, or 0 with the fact's term in *t.
 int ReadItem(RStreamCursor& in, const IDomainDefinition* d, const uint8_t** t) {
@@ -28,26 +28,12 @@ int ReadItem(RStreamCursor& in, const IDomainDefinition* d, const uint8_t** t) {
   if (r == kNoFactsMarker) return kMarker;
   int c = in.Read();
   if (c < 0) return kEnd;
-  if (c != L'_' && (!IsAlphaNumeric(c) || (c >= L'0' && c <= L'9'))) {
-    wchar_t text[2] = {static_cast<wchar_t>(c), 0};
-    Raise(310, d->QualifiedName(), text);
-  }
   wchar_t name[256];
-  size_t k = 0;
-  for (; c >= 0 && (c == L'_' || IsAlphaNumeric(c)); c = in.Read())
-    if (k < 255) name[k++] = static_cast<wchar_t>(c);
-  name[k] = 0;
-  if (c >= 0) in.Unget();
+  ReadFunctorName(in, c, d, name);
   if (wcscmp(name, L"clauses") == 0) return kKeyword;
   uint32_t n = 0;
-  for (uint32_t i = 0; i < FD(d).factCount && !n; ++i) {
-    const wchar_t* f = FD(d).facts[i].name;
-    size_t j = 0;
-    while (f[j] && name[j] &&
-           OSInterface::OSConvertCharToLowerCase(f[j]) == OSInterface::OSConvertCharToLowerCase(name[j]))
-      ++j;
-    if (!f[j] && !name[j]) n = i + 1;
-  }
+  for (uint32_t i = 0; i < FD(d).factCount && !n; ++i)
+    if (SameNameIgnoringCase(FD(d).facts[i].name, name)) n = i + 1;
   if (!n) Raise(309, Memory::CopyStringToHeap(name), d->QualifiedName());
   const RFactDescriptor& f = FD(d).facts[n - 1];
   uint8_t* block = GAlloc(f.blockSize);
@@ -56,19 +42,11 @@ int ReadItem(RStreamCursor& in, const IDomainDefinition* d, const uint8_t** t) {
   memcpy(block, &word, 8);
   *t = block;
   if (f.argCount == 0) {
-    if (SkipWhiteAndComments(in) == 0) {
-      c = in.Read();
-      if (c == L'(') {
-        c = in.ReadNonWhite();
-        if (c != L')') Expected(d, L')', c);
-      } else if (c >= 0) {
-        in.Unget();
-      }
-    }
+    SkipEmptyArguments(in, d);
     return 0;
   }
   c = ReadSignificant(in);
-  if (c != L'(') Expected(d, L'(', c);
+  if (c != L'(') ExpectedSymbol(d, L'(', c);
   uint32_t pos = 0;
   for (uint32_t i = 0; i < f.argCount; ++i) {
     pos += f.args[i].offset;
@@ -78,7 +56,7 @@ int ReadItem(RStreamCursor& in, const IDomainDefinition* d, const uint8_t** t) {
     else memcpy(block + pos, &v, 8);
     wchar_t want = i + 1 < f.argCount ? L',' : L')';
     int got = ReadSignificant(in);
-    if (got != want) Expected(d, want, got);
+    if (got != want) ExpectedSymbol(d, want, got);
   }
   return 0;
 }

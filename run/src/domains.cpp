@@ -160,10 +160,6 @@ static void SkipWhite(const wchar_t*& p) {
 [[noreturn]] static void Invalid(const IDomainDefinition* d, const wchar_t* p) {
   Raise(303, d->QualifiedName(), p);
 }
-// 327: expected c, got what was read.
-[[noreturn]] static void ExpectedSymbol(const IDomainDefinition* d, wchar_t c, int got) {
-  Raise(327, static_cast<int>(c), got < 0 ? 0 : got, d->QualifiedName());
-}
 static void WriteNumber(RStreamCursor* out, const char* format, unsigned long long v) {
   char text[32];
   snprintf(text, sizeof text, format, v);
@@ -217,11 +213,6 @@ static wchar_t* ReadQuoted(const IDomainDefinition* d, RStreamCursor* in) {
   if (c < 0) Raise(319);
   if (c != L'"') ExpectedSymbol(d, L'"', c);
   return ReadStringBody(*in, d->QualifiedName());
-}
-
-static wchar_t Lower(wchar_t c) {
-  if (c < 0x80) return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c | 0x20) : c;
-  return OSInterface::OSConvertCharToLowerCase(c);
 }
 
 // --- Scalars ------------------------------------------------------------------------
@@ -1063,37 +1054,16 @@ class TCompound : public TDomainDefinition {
   term ReadFromStream(RStreamCursor* in) const override {
     int c = ReadSignificant(*in);
     if (c < 0) Raise(319);
-    if (c != L'_' && (!OSInterface::IsCharAlphaNumerical(static_cast<wchar_t>(c)) ||
-                      (c >= L'0' && c <= L'9'))) {
-      wchar_t text[2] = {static_cast<wchar_t>(c), 0};
-      Raise(310, QualifiedName(), text);
-    }
     wchar_t name[256];
-    size_t k = 0;
-    for (; c >= 0 && (c == L'_' || IsAlphaNumeric(c)); c = in->Read())
-      if (k < 255) name[k++] = static_cast<wchar_t>(c);
-    name[k] = 0;
-    if (c >= 0) in->Unget();
+    ReadFunctorName(*in, c, this, name);
     uint32_t n = 0;
-    for (uint32_t i = 0; i < C().functorCount && !n; ++i) {
-      const wchar_t* f = Entry(i + 1).name;
-      size_t j = 0;
-      while (f[j] && name[j] && Lower(f[j]) == Lower(name[j])) ++j;
-      if (!f[j] && !name[j]) n = i + 1;
-    }
+    for (uint32_t i = 0; i < C().functorCount && !n; ++i)
+      if (SameNameIgnoringCase(Entry(i + 1).name, name)) n = i + 1;
     if (!n) Raise(309, Memory::CopyStringToHeap(name), QualifiedName());
     const RFunctor& f = Entry(n);
     uint8_t* block = NewBlock(n);
     if (f.argCount == 0) {
-      if (SkipWhiteAndComments(*in) == 0) {
-        c = in->Read();
-        if (c == L'(') {
-          c = in->ReadNonWhite();
-          if (c != L')') ExpectedSymbol(this, L')', c);
-        } else if (c >= 0) {
-          in->Unget();
-        }
-      }
+      SkipEmptyArguments(*in, this);
       return block;
     }
     c = in->ReadNonWhite();

@@ -464,6 +464,45 @@ void IntegerExpected(int c) {
   Raise(317, text);
 }
 
+void ExpectedSymbol(const Terms::IDomainDefinition* d, wchar_t want, int got) {
+  Raise(327, static_cast<int>(want), got < 0 ? 0 : got, d->QualifiedName());
+}
+
+void ReadFunctorName(Terms::RStreamCursor& in, int c, const Terms::IDomainDefinition* d,
+                     wchar_t (&name)[256]) {
+  if (c != L'_' && (!Terms::IsAlphaNumeric(c) || (c >= L'0' && c <= L'9'))) {
+    wchar_t text[2] = {static_cast<wchar_t>(c), 0};
+    Raise(310, d->QualifiedName(), text);
+  }
+  size_t k = 0;
+  for (; c >= 0 && (c == L'_' || Terms::IsAlphaNumeric(c)); c = in.Read())
+    if (k < 255) name[k++] = static_cast<wchar_t>(c);
+  name[k] = 0;
+  if (c >= 0) in.Unget();
+}
+
+static wchar_t Lower(wchar_t c) {
+  if (c < 0x80) return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c | 0x20) : c;
+  return Kernel::OSInterface::OSConvertCharToLowerCase(c);
+}
+
+bool SameNameIgnoringCase(const wchar_t* a, const wchar_t* b) {
+  size_t j = 0;
+  while (a[j] && b[j] && Lower(a[j]) == Lower(b[j])) ++j;
+  return !a[j] && !b[j];
+}
+
+void SkipEmptyArguments(Terms::RStreamCursor& in, const Terms::IDomainDefinition* d) {
+  if (Terms::SkipWhiteAndComments(in) != 0) return;
+  int c = in.Read();
+  if (c == L'(') {
+    c = in.ReadNonWhite();
+    if (c != L')') ExpectedSymbol(d, L')', c);
+  } else if (c >= 0) {
+    in.Unget();
+  }
+}
+
 void StringSink::NextBlock(uint8_t** base, uint32_t* length) {
   if (!newest_ || used_ >= kChunk) {
     auto* c = reinterpret_cast<Chunk*>(GAlloc(sizeof(Chunk)));

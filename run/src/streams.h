@@ -123,6 +123,19 @@ namespace Qel::RunTime::detail {
 
 // 317: a digit was expected where c stands (c < 0: the end).
 [[noreturn]] void IntegerExpected(int c);
+// 327: `want` was expected where `got` stands (got < 0: the end).
+[[noreturn]] void ExpectedSymbol(const Terms::IDomainDefinition* d, wchar_t want, int got);
+
+// A functor name whose first unit `c` was just read: '_', letters and digits,
+// not a digit first (310 otherwise), cut at 255 units.  The unit after it
+// stays in the stream.
+void ReadFunctorName(Terms::RStreamCursor& in, int c, const Terms::IDomainDefinition* d,
+                     wchar_t (&name)[256]);
+// Whether two names are equal ignoring case.
+bool SameNameIgnoringCase(const wchar_t* a, const wchar_t* b);
+// After a constant's name: an optional empty argument list "()" (327 when it
+// holds anything).
+void SkipEmptyArguments(Terms::RStreamCursor& in, const Terms::IDomainDefinition* d);
 
 // The unit a character literal's escape stands for, `letter` being the unit
 // after the backslash and next() giving the units after it: \uXXXX as two

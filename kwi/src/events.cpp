@@ -267,47 +267,53 @@ static bool BooleanAnswer(UINT msg) {
          (msg >= WM_LBUTTONDOWN && msg <= WM_MBUTTONDBLCLK);
 }
 
-LONG_PTR Dispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp, event_struct* event, int mode,
-                  bool* failed, bool* delivered) {
+// Runs body under a global-stack mark, a trap and a backtrack point; an error
+// is reported.  False when body failed or raised.
+template <class Body>
+static bool RunHandler(Body&& body) {
   uint8_t* mark = K::Memory::MarkGStack();
-  volatile LONG_PTR result = 0;
-  volatile bool any = false;
   volatile bool ok = false;
-  uint32_t code = K::RunTrapped([&] {
-    ok = K::Succeeds([&] {
-      event_struct local;
-      event_struct* e = event ? event : &local;
-      bool deliver = true;
-      if (mode == 3) {
-        if (_win_data* r = RecordOf(w)) {
-          SetDefaultTools(r);
-          r->w[rw_tools] = 1;
-          r->w[rw_mapMode] = 1;
-        }
-      } else if (msg == WM_PAINT && mode == 1) {
-        g_state[sw_inErase] = 0;
-        auto* src = reinterpret_cast<const RECT*>(lp);
-        deliver = src && (src->left || src->top || src->right || src->bottom);
-        if (deliver) {
-          auto* r = GAlloc<rect_struct>();
-          *r = {src->left, src->top, src->right, src->bottom};
-          Set(e, e_update, reinterpret_cast<LONG_PTR>(r));
-        }
-      } else if (mode == 1 && msg != 0) {
-        deliver = TranslateMessage_(w, msg, wp, lp, e);
-      } else if (mode == 2) {
-        deliver = TranslateControl(w, msg, wp, lp, e);
-      }
-      if (!deliver) return;
-      any = true;
-      result = CallWindowHandler(w, e);
-    });
-  });
+  uint32_t code = K::RunTrapped([&] { ok = K::Succeeds(body); });
   if (code) {
     ok = false;
     K::RunTrapped([&] { ReportError(code); });
   }
   K::Memory::ReleaseGStack(mark);
+  return ok;
+}
+
+LONG_PTR Dispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp, event_struct* event, int mode,
+                  bool* failed, bool* delivered) {
+  volatile LONG_PTR result = 0;
+  volatile bool any = false;
+  bool ok = RunHandler([&] {
+    event_struct local;
+    event_struct* e = event ? event : &local;
+    bool deliver = true;
+    if (mode == 3) {
+      if (_win_data* r = RecordOf(w)) {
+        SetDefaultTools(r);
+        r->w[rw_tools] = 1;
+        r->w[rw_mapMode] = 1;
+      }
+    } else if (msg == WM_PAINT && mode == 1) {
+      g_state[sw_inErase] = 0;
+      auto* src = reinterpret_cast<const RECT*>(lp);
+      deliver = src && (src->left || src->top || src->right || src->bottom);
+      if (deliver) {
+        auto* r = GAlloc<rect_struct>();
+        *r = {src->left, src->top, src->right, src->bottom};
+        Set(e, e_update, reinterpret_cast<LONG_PTR>(r));
+      }
+    } else if (mode == 1 && msg != 0) {
+      deliver = TranslateMessage_(w, msg, wp, lp, e);
+    } else if (mode == 2) {
+      deliver = TranslateControl(w, msg, wp, lp, e);
+    }
+    if (!deliver) return;
+    any = true;
+    result = CallWindowHandler(w, e);
+  });
   bool handled = ok && any;
   if (failed) *failed = !handled;
   if (delivered) *delivered = any;
@@ -589,17 +595,8 @@ LONG_PTR kwi_CallEventHandler(LONG_PTR window, event_struct* event,
 
 LONG_PTR XZEV_DirectCallHandler(LONG_PTR window, event_struct* event,
                                 PROLOG_EHANDLER_STRUCT* handler, int* failed) {
-  uint8_t* mark = K::Memory::MarkGStack();
   volatile LONG_PTR result = 0;
-  volatile bool ok = false;
-  uint32_t code = K::RunTrapped([&] {
-    ok = K::Succeeds([&] { result = kwi_CallEventHandler(window, event, handler); });
-  });
-  if (code) {
-    ok = false;
-    K::RunTrapped([&] { ReportError(code); });
-  }
-  K::Memory::ReleaseGStack(mark);
+  bool ok = RunHandler([&] { result = kwi_CallEventHandler(window, event, handler); });
   if (failed) *failed = ok ? 0 : 1;
   return ok ? result : 0;
 }

@@ -454,9 +454,7 @@ windef_list_struct* win_GetResDialog(HINSTANCE module, unsigned id) {
   HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));
   if (!res) {
     if (Validating()) Raise(6050);
-    auto* end = reinterpret_cast<windef_list_struct*>(K::Memory::AllocGStack(sizeof(uintptr_t)));
-    end->functor = ListNil;
-    return end;
+    return EmptyList<windef_list_struct>();
   }
   DWORD size = SizeofResource(module, res);
   const void* t = LockResource(LoadResource(module, res));

@@ -74,12 +74,6 @@ T* GNew() {
   return p;
 }
 
-windef_list_struct* Nil() {
-  auto* l = reinterpret_cast<windef_list_struct*>(K::Memory::AllocGStack(sizeof(uintptr_t)));
-  l->functor = ListNil;
-  return l;
-}
-
 wdef* MakeWdef(int type, uint16_t x, uint16_t y, uint16_t cx, uint16_t cy, const wchar_t* title) {
   auto* r = GNew<rect_struct>();
   *r = {x, y, x + cx, y + cy};
@@ -126,7 +120,7 @@ windef_list_struct* ParseTemplate(const uint8_t* t, size_t size) {
   r.Align();
   if (!r.ok) {
     Raise(6004);
-    return Nil();
+    return EmptyList<windef_list_struct>();
   }
   // Items are read into an array first; the list is linked from the end.
   auto* items = reinterpret_cast<windef**>(
@@ -136,18 +130,18 @@ windef_list_struct* ParseTemplate(const uint8_t* t, size_t size) {
                   DS_MODALFRAME | (font ? DS_SETFONT : 0);
   wsflags_struct* flags = EmptyList();
   if (DWORD raw = style & ~rawMask) {
-    flags = PushFlag(flags, static_cast<int32_t>(raw));
-    flags = PushFlag(flags, 0);
+    flags = Push(flags, static_cast<int32_t>(raw));
+    flags = Push(flags, 0);
   }
-  flags = PushFlag(flags, (style & WS_VISIBLE) ? 10 : 11);
-  flags = PushFlag(flags, (style & WS_DISABLED) ? 12 : 13);
-  if (style & WS_SYSMENU) flags = PushFlag(flags, 4);
-  if ((style & WS_CAPTION) == WS_CAPTION) flags = PushFlag(flags, 9);
-  if (style & WS_MAXIMIZEBOX) flags = PushFlag(flags, 5);
-  if (style & WS_MINIMIZEBOX) flags = PushFlag(flags, 6);
-  if (style & WS_HSCROLL) flags = PushFlag(flags, 7);
-  if (style & WS_VSCROLL) flags = PushFlag(flags, 8);
-  if (style & WS_CHILD) flags = PushFlag(flags, 69);
+  flags = Push(flags, (style & WS_VISIBLE) ? 10 : 11);
+  flags = Push(flags, (style & WS_DISABLED) ? 12 : 13);
+  if (style & WS_SYSMENU) flags = Push(flags, 4);
+  if ((style & WS_CAPTION) == WS_CAPTION) flags = Push(flags, 9);
+  if (style & WS_MAXIMIZEBOX) flags = Push(flags, 5);
+  if (style & WS_MINIMIZEBOX) flags = Push(flags, 6);
+  if (style & WS_HSCROLL) flags = Push(flags, 7);
+  if (style & WS_VSCROLL) flags = Push(flags, 8);
+  if (style & WS_CHILD) flags = Push(flags, 69);
   windef* head = GNew<windef>();
   wdef* hw = MakeWdef((style & DS_MODALFRAME) ? wt_modal : wt_modeless, x, y, cx, cy, title);
   head->w[0] = reinterpret_cast<LONG_PTR>(hw);
@@ -174,7 +168,7 @@ windef_list_struct* ParseTemplate(const uint8_t* t, size_t size) {
     if (extra && r.Need(extra)) r.pos += extra;
     if (!r.ok) {
       Raise(6004);
-      return Nil();
+      return EmptyList<windef_list_struct>();
     }
     auto* d = GNew<windef>();
     if (!byOrdinal) {
@@ -202,14 +196,8 @@ windef_list_struct* ParseTemplate(const uint8_t* t, size_t size) {
     }
     items[i + 1] = d;
   }
-  windef_list_struct* list = Nil();
-  for (int i = count; i >= 0; --i) {
-    auto* c = GNew<windef_list_struct>();
-    c->functor = ListCons;
-    c->value = items[i];
-    c->next = list;
-    list = c;
-  }
+  windef_list_struct* list = EmptyList<windef_list_struct>();
+  for (int i = count; i >= 0; --i) list = Push(list, items[i]);
   return list;
 }
 

@@ -43,7 +43,7 @@ static LONG_PTR Point(LPARAM lp) {
 
 static ilist_struct* IntList(const int* values, int n) {
   ilist_struct* l = EmptyList();
-  for (int i = n - 1; i >= 0; --i) l = PushFlag(l, values[i]);
+  for (int i = n - 1; i >= 0; --i) l = Push(l, values[i]);
   return l;
 }
 

@@ -388,8 +388,7 @@ void setAccelerators(_accel_list* list) {
 }
 
 _accel_list* getAccelerators() {
-  auto* end = reinterpret_cast<_accel_list*>(K::Memory::AllocGStack(sizeof(uintptr_t)));
-  end->functor = ListNil;
+  auto* end = EmptyList<_accel_list>();
   if (!g_accel) return end;
   int n = CopyAcceleratorTableW(g_accel, nullptr, 0);
   if (n <= 0) return end;
@@ -415,11 +414,7 @@ _accel_list* getAccelerators() {
     a->modifiers = ((e.fVirt & FSHIFT) ? 1 : 0) | ((e.fVirt & FCONTROL) ? 2 : 0) |
                    ((e.fVirt & FALT) ? 4 : 0);
     a->command = e.cmd;
-    auto* c = reinterpret_cast<_accel_list*>(K::Memory::AllocGStack(sizeof(_accel_list)));
-    c->functor = ListCons;
-    c->value = a;
-    c->next = head;
-    head = c;
+    head = Push(head, a);
   }
   return head;
 }

@@ -96,6 +96,23 @@ constexpr UINT MsgUser = 0xC00F;
 constexpr UINT MsgEndApplication = 0xC000;
 constexpr UINT MsgControlCreated = 0xC00D;
 
+// Term lists on the global stack: the end {ListNil} and a cell
+// {ListCons, value, next} put in front of `list`.
+template <class List = wsflags_struct>
+List* EmptyList() {
+  auto* l = reinterpret_cast<List*>(K::Memory::AllocGStack(sizeof(uintptr_t)));
+  l->functor = ListNil;
+  return l;
+}
+template <class List>
+List* Push(List* list, decltype(List::value) value) {
+  auto* c = reinterpret_cast<List*>(K::Memory::AllocGStack(sizeof(List)));
+  c->functor = ListCons;
+  c->value = value;
+  c->next = list;
+  return c;
+}
+
 // Errors.
 void Raise(int code);
 inline bool Validating() { return g_validation; }
@@ -150,8 +167,6 @@ ControlStyle ControlFlagsToStyles(int type, const wsflags_struct* flags);
 wsflags_struct* StylesToFlags(int ordinal, DWORD style, DWORD exStyle);
 int ControlTypeFromClass(const wchar_t* className, DWORD style);
 const wchar_t* ClassNameFromOrdinal(int ordinal);
-wsflags_struct* PushFlag(wsflags_struct* list, LONG_PTR flag);
-wsflags_struct* EmptyList();
 
 // Events.
 int KeyCode(WPARAM vk, bool control);

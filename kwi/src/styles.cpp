@@ -5,20 +5,6 @@
 
 namespace QEL_KWI::detail {
 
-wsflags_struct* EmptyList() {
-  auto* c = reinterpret_cast<wsflags_struct*>(K::Memory::AllocGStack(sizeof(uintptr_t)));
-  c->functor = ListNil;
-  return c;
-}
-
-wsflags_struct* PushFlag(wsflags_struct* list, LONG_PTR flag) {
-  auto* c = reinterpret_cast<wsflags_struct*>(K::Memory::AllocGStack(sizeof(wsflags_struct)));
-  c->functor = ListCons;
-  c->value = flag;
-  c->next = list;
-  return c;
-}
-
 static const DWORD kWindowEx[14] = {
     WS_EX_ACCEPTFILES, WS_EX_CLIENTEDGE,     WS_EX_CONTEXTHELP, WS_EX_CONTROLPARENT,
     WS_EX_DLGMODALFRAME, 0,                  WS_EX_LEFTSCROLLBAR, WS_EX_MDICHILD,
@@ -174,7 +160,7 @@ ControlStyle ControlFlagsToStyles(int type, const wsflags_struct* flags) {
 
 wsflags_struct* StylesToFlags(int ordinal, DWORD style, DWORD exStyle) {
   wsflags_struct* l = EmptyList();
-  auto add = [&](LONG_PTR f) { l = PushFlag(l, f); };
+  auto add = [&](LONG_PTR f) { l = Push(l, f); };
   switch (ordinal) {
     case 0x80: {
       if (style & BS_LEFTTEXT) add(34);

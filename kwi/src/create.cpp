@@ -143,6 +143,20 @@ static RECT WdefRect(const wdef* wd) {
   return rc;
 }
 
+// A zeroed, locked global block that a dialog template is built or copied
+// into; null when there is none.
+static uint8_t* NewTemplateBlock(size_t size, HGLOBAL* block) {
+  *block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE, size);
+  auto* t = *block ? static_cast<uint8_t*>(GlobalLock(*block)) : nullptr;
+  if (!t && *block) GlobalFree(*block);
+  return t;
+}
+
+static void FreeTemplateBlock(HGLOBAL block) {
+  GlobalUnlock(block);
+  GlobalFree(block);
+}
+
 static LONG_PTR RunDialog(const DLGTEMPLATE* t, HWND parent,
                           PROLOG_EHANDLER_STRUCT* handler, LONG_PTR data, int type,
                           HINSTANCE module) {
@@ -368,33 +382,23 @@ LONG_PTR win_CreateDynDialog(LONG_PTR parent, windef_list_struct* list,
   if (first->alt == wd_resdlg)
     return win_CreateResDialog(parent, static_cast<int>(first->w[1]),
                                static_cast<unsigned>(first->w[0]), handler, data);
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE, TemplateBlock);
-  auto* t = block ? static_cast<uint8_t*>(GlobalLock(block)) : nullptr;
+  HGLOBAL block;
+  uint8_t* t = NewTemplateBlock(TemplateBlock, &block);
   if (!t) {
-    if (block) GlobalFree(block);
     Raise(6002);
     return 0;
   }
   size_t size = 0;
   int code = BuildTemplate(t, TemplateBlock, &size, list, true);
+  int type = (first->alt == wd_dlg || first->alt == wd_dlgfont) ? WdefOf(first)->type : 0;
+  if (!code && type != wt_modal && type != wt_modeless) code = 6001;
   if (code) {
-    GlobalUnlock(block);
-    GlobalFree(block);
+    FreeTemplateBlock(block);
     Raise(code);
     return 0;
   }
-  int type = (first->alt == wd_dlg || first->alt == wd_dlgfont) ? WdefOf(first)->type : 0;
-  LONG_PTR result = 0;
-  if (type == wt_modal || type == wt_modeless) {
-    result = RunDialog(reinterpret_cast<DLGTEMPLATE*>(t), p, handler, data, type, g_app);
-  } else {
-    GlobalUnlock(block);
-    GlobalFree(block);
-    Raise(6001);
-    return 0;
-  }
-  GlobalUnlock(block);
-  GlobalFree(block);
+  LONG_PTR result = RunDialog(reinterpret_cast<DLGTEMPLATE*>(t), p, handler, data, type, g_app);
+  FreeTemplateBlock(block);
   if (!result) Raise(6305);
   return result;
 }
@@ -420,11 +424,9 @@ LONG_PTR win_CreateResDialog(HINSTANCE module, LONG_PTR parent, int type, unsign
   }
   DWORD size = SizeofResource(module, res);
   const void* src = LockResource(LoadResource(module, res));
-  HGLOBAL block = size >= 18 && src ? GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE, size)
-                                    : nullptr;
-  auto* t = block ? static_cast<uint8_t*>(GlobalLock(block)) : nullptr;
+  HGLOBAL block = nullptr;
+  uint8_t* t = size >= 18 && src ? NewTemplateBlock(size, &block) : nullptr;
   if (!t) {
-    if (block) GlobalFree(block);
     Raise(6002);
     return 0;
   }
@@ -439,8 +441,7 @@ LONG_PTR win_CreateResDialog(HINSTANCE module, LONG_PTR parent, int type, unsign
     *style = (*style & ~DS_MODALFRAME) | WS_BORDER;
   }
   LONG_PTR result = RunDialog(reinterpret_cast<DLGTEMPLATE*>(t), p, handler, data, type, module);
-  GlobalUnlock(block);
-  GlobalFree(block);
+  FreeTemplateBlock(block);
   if (!result) Raise(6304);
   return result;
 }

@@ -140,6 +140,11 @@ SubclassRecord* FindSubclassByReplaced(HWND w);
 void RemoveSubclass(SubclassRecord* s);
 bool TypeAllows(HWND w, int type, int category);
 int WindowType(HWND w);
+// Window types with a record of the layer: windows, dialogs, user-class windows.
+inline bool IsLayerWindow(int type) {
+  return type == wt_toplevel || type == wt_child || type == wt_task || type == wt_modal ||
+         type == wt_modeless || type == wt_custom;
+}
 void SetDefaultTools(_win_data* r);
 void FreeLists();
 // The context that drawing on `w` goes to; *release when the caller must

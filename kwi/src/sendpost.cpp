@@ -14,7 +14,7 @@ LONG_PTR win_SendEvent(LONG_PTR window, event_struct* event) {
   for (HWND w = win; w;) {
     int t = WindowType(w);
     if (t == wt_screen) break;
-    if (t == 1 || t == 2 || t == 4 || t == 6 || t == 7 || t == 20) {
+    if (IsLayerWindow(t)) {
       own = true;
       break;
     }

@@ -189,11 +189,11 @@ bool TypeAllows(HWND w, int type, int category) {
   bool sub = FindSubclass(w) != nullptr;
   switch (category) {
     case 1: case 2:
-      return sub || type == 1 || type == 2 || type == 4 || type == 6 || type == 7 || type == 20 ||
-             type == 25 || type == 26 || type == 27;
+      return sub || IsLayerWindow(type) || type == wt_print || type == wt_picture ||
+             type == wt_metafile;
     case 3: return sub || type == 1 || type == 2 || type == 4 || type == 20;
     case 4: return type >= wt_pushbutton && type <= wt_icon;
-    case 5: return sub || type == 1 || type == 2 || type == 4 || type == 6 || type == 7 || type == 20;
+    case 5: return sub || IsLayerWindow(type);
     case 6: return type == 1 || type == 2 || type == 4;
     default: return false;
   }
@@ -269,8 +269,7 @@ _win_data* XZEV_GetWinData(LONG_PTR window) {
 
 static bool DataWindow(LONG_PTR window) {
   HWND w = reinterpret_cast<HWND>(window);
-  int t = WindowType(w);
-  if (t == 1 || t == 2 || t == 4 || t == 6 || t == 7 || t == 20) return true;
+  if (IsLayerWindow(WindowType(w))) return true;
   if (Validating()) Raise(6001);
   return false;
 }

@@ -76,11 +76,7 @@ DialogRecord* MakeDialogRecord(HWND w) {
   r[rw_type] = g_pendingDialog.type;
   r[rw_valid] = 1;
   r[rw_mapMode] = 1;
-  r[rw_winExtX] = r[rw_winExtY] = r[rw_vpExtX] = r[rw_vpExtY] = 1;
-  r[rw_rop] = 12;
-  r[rw_bkColor] = 0xFFFFFF;
-  r[rw_textColor] = 0;
-  r[rw_bkMode] = 1;
+  SetDefaultTools(&d->rec);
   r[rw_cursorId] = 0;
   if (HFONT f = reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0))) {
     LOGFONTW lf;

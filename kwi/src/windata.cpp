@@ -88,16 +88,19 @@ DialogRecord* MakeDialogRecord(HWND w) {
   return d;
 }
 
-void RemoveDialog(DialogRecord* d) {
-  DialogRecord* head = ListHead<DialogRecord>(sw_dialogs);
-  for (DialogRecord* p = head; p && p->next; p = p->next)
-    if (p->next == d) {
-      p->next = d->next;
-      d->rec.w[rw_fn] = d->rec.w[rw_obj] = 0;
-      K::Memory::ReleaseHeap(d);
+// Takes `item` out of the list at `word`, clears its closure and frees it.
+template <class T>
+static void RemoveRecord(StateWord word, T* item) {
+  for (T* p = ListHead<T>(word); p && p->next; p = p->next)
+    if (p->next == item) {
+      p->next = item->next;
+      item->rec.w[rw_fn] = item->rec.w[rw_obj] = 0;
+      K::Memory::ReleaseHeap(item);
       return;
     }
 }
+
+void RemoveDialog(DialogRecord* d) { RemoveRecord(sw_dialogs, d); }
 
 LONG_PTR DialogIndex(HWND w) {
   DialogRecord* head = ListHead<DialogRecord>(sw_dialogs);
@@ -129,16 +132,7 @@ SubclassRecord* FindSubclassByReplaced(HWND w) {
   return nullptr;
 }
 
-void RemoveSubclass(SubclassRecord* s) {
-  SubclassRecord* head = ListHead<SubclassRecord>(sw_subclasses);
-  for (SubclassRecord* p = head; p && p->next; p = p->next)
-    if (p->next == s) {
-      p->next = s->next;
-      s->rec.w[rw_fn] = s->rec.w[rw_obj] = 0;
-      K::Memory::ReleaseHeap(s);
-      return;
-    }
-}
+void RemoveSubclass(SubclassRecord* s) { RemoveRecord(sw_subclasses, s); }
 
 static void FreeChain(StateWord word, size_t nextOffset) {
   uint8_t* p = reinterpret_cast<uint8_t*>(g_state[word]);

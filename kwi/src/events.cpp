@@ -81,6 +81,11 @@ static void Set(event_struct* e, uint32_t kind, LONG_PTR a = 0, LONG_PTR b = 0, 
   e->w[3] = d;
 }
 
+// Owner-drawn item kind: 0 button, 1 combo box, 2 list box, 3 menu or other.
+static int OwnerDrawnKind(UINT ctlType) {
+  return ctlType == ODT_BUTTON ? 0 : ctlType == ODT_COMBOBOX ? 1 : ctlType == ODT_LISTBOX ? 2 : 3;
+}
+
 // Window message to event; false when there is nothing to deliver.
 // Modifiers of the last key message translated (the e_char that follows a
 // special key carries the same state).
@@ -137,8 +142,7 @@ static bool TranslateMessage_(HWND w, UINT msg, WPARAM wp, LPARAM lp, event_stru
     case WM_ACTIVATEAPP: Set(e, wp ? e_activate : e_deactivate); return true;
     case WM_MEASUREITEM: {
       auto* m = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
-      int kind = m->CtlType == ODT_BUTTON ? 0 : m->CtlType == ODT_COMBOBOX ? 1
-               : m->CtlType == ODT_LISTBOX ? 2 : 3;
+      int kind = OwnerDrawnKind(m->CtlType);
       bool menu = m->CtlType == ODT_MENU;
       Set(e, e_ownermeasureitem, kind, menu ? 0 : m->CtlID, m->itemID,
           menu ? 0 : static_cast<LONG_PTR>(m->itemData));
@@ -146,8 +150,7 @@ static bool TranslateMessage_(HWND w, UINT msg, WPARAM wp, LPARAM lp, event_stru
     }
     case WM_DRAWITEM: {
       auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
-      int kind = d->CtlType == ODT_BUTTON ? 0 : d->CtlType == ODT_COMBOBOX ? 1
-               : d->CtlType == ODT_LISTBOX ? 2 : 3;
+      int kind = OwnerDrawnKind(d->CtlType);
       bool menu = d->CtlType == ODT_MENU;
       int action = (d->itemAction & ODA_DRAWENTIRE) ? 1 : (d->itemAction & ODA_SELECT) ? 3 : 2;
       int states[5], n = 0;

@@ -440,19 +440,17 @@ static LRESULT UserClassProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   bool failed = true;
   switch (m) {
     case WM_CREATE: {
-      r = NewRecord();
-      SetWindowLongPtrW(w, 0, reinterpret_cast<LONG_PTR>(r));
+      CreationRecord cr{};
       wchar_t name[ClassNameUnits + 1] = {};
       GetClassNameW(w, name, ClassNameUnits);
       if (ClassRecord* c = FindClass(name)) {
-        r->w[rw_fn] = reinterpret_cast<LONG_PTR>(c->function);
-        r->w[rw_obj] = reinterpret_cast<LONG_PTR>(c->object);
+        cr.function = c->function;
+        cr.object = c->object;
       }
-      r->w[rw_type] = wt_custom;
-      r->w[rw_cursorId] = 1;
-      r->w[rw_noMenu] = 1;
+      cr.type = wt_custom;
+      cr.noMenu = 1;
+      r = CreateRecord(w, &cr);
       r->w[rw_winExtX] = r->w[rw_winExtY] = r->w[rw_vpExtX] = r->w[rw_vpExtY] = 1;
-      r->w[rw_valid] = 1;
       if (HWND parent = GetParent(w)) SendMessageW(parent, MsgControlCreated, reinterpret_cast<WPARAM>(w), 0);
       DeliverCreate(w, 0);
       return 0;

@@ -1,36 +1,47 @@
 #!/usr/bin/env bash
 # The project's test command: installs what is missing, builds everything and
 # runs every test program under Wine with one warm wineserver.
+#
+# The run owns what it starts: an Xvfb on a display the server picks itself
+# (-displayfd, so a server that already holds :77 or any other display is no
+# obstacle) and the wineserver of its prefix.  Both are stopped when the run
+# ends, passed, failed or interrupted; nothing of the run stays behind.
+# WINEPREFIX may name a prefix of its own (two checkouts testing at once).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/build.sh"
 CACHE=${KALMORA_CACHE:-$HOME/.cache/kalmoraTessaro}
 BUILD=${KALMORA_BUILD:-$top/build}
-export WINEPREFIX=$CACHE/wineprefix WINEDEBUG=-all WINEARCH=win64
+export WINEPREFIX=${WINEPREFIX:-$CACHE/wineprefix} WINEDEBUG=-all WINEARCH=win64
 
-# A display for the tests that open real windows.
-# A socket or lock left by a server that is gone (a stopped session, a machine
-# image) is removed; then the server is started and awaited.
-export DISPLAY=${KALMORA_DISPLAY:-:77}
-n=${DISPLAY#:}
-lock=/tmp/.X$n-lock
-xvfb_alive() {  # the lock's process is a live (not zombie) Xvfb
-  local pid; pid=$(tr -d ' \n' <"$lock" 2>/dev/null) || return 1
-  [ -n "$pid" ] && grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null &&
-    ! grep -q '^[^)]*) Z' "/proc/$pid/stat" 2>/dev/null
+xvfb_pid=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  rm -f "${dfile:-}"
 }
-if ! xvfb_alive; then
-  rm -f "$lock" "/tmp/.X11-unix/X$n"
-  wineserver -k 2>/dev/null || true  # its desktop process knew the old display
-  Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  for _ in $(seq 100); do [ -S "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  [ -S "/tmp/.X11-unix/X$n" ] || { echo "test: Xvfb did not start on $DISPLAY" >&2; exit 1; }
-fi
-# One warm wineserver for the whole run, started after the build so that it
-# does not time out during it.  Its service processes are started
-# here with their output on /dev/null: started by a test, they would hold the
-# test's output pipe open and ctest would wait for them.
-wineserver -p60 2>/dev/null || true  # already running: keep that one
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A display for the tests that open real windows.  Xvfb writes the number of
+# the display it took to the file given to -displayfd once it accepts clients.
+dfile=$(mktemp)
+exec 9>"$dfile"
+Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 9>&9 &
+xvfb_pid=$!
+exec 9>&-
+for _ in $(seq 200); do [ -s "$dfile" ] && break; kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.05; done
+n=$(tr -dc '0-9' <"$dfile")
+[ -n "$n" ] || { echo "test: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$n
+
+# One wineserver for the whole run, started fresh so that its desktop process
+# knows this run's display.  Its service processes are started here with their
+# output on /dev/null: started by a test, they would hold the test's output
+# pipe open and ctest would wait for them.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+wineserver -p 2>/dev/null || true
 "$top/tools/wine-run" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 cd "$BUILD"

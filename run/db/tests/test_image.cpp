@@ -157,28 +157,26 @@ TEST_F(Image, BytesTheLayoutSkipsAreZeroWhateverTheHeapHeld) {
     SCOPED_TRACE(utf16 ? "utf-16" : "code page");
     Golden g;
     g.utf16 = utf16;
-    g.u32(3);
-    size_t name = g.u32(0);
-    g.f64(1.0);
-    g.u32(0);
-    size_t items = g.u32(0);
-    g.fix(name);
-    if (utf16) g.wstr(L"ab"); else g.astr("ab");
-    g.fix(items);
+    // rec(text, r, null, items): its block and text; the slot of its items.
+    auto rec = [&](const wchar_t* text, double r) {
+      g.u32(3);
+      size_t name = g.u32(0);
+      g.f64(r);
+      g.u32(0);
+      size_t items = g.u32(0);
+      g.fix(name);
+      if (utf16) g.wstr(text); else g.astr(std::string(text, text + wcslen(text)).c_str());
+      return items;
+    };
+    auto nil = [&] { if (utf16) g.u32(2); else g.u8(2); };
+    g.fix(rec(L"ab", 1.0));
     g.u32(1);
     size_t head = g.u32(0), tail = g.u32(0);
     g.fix(head);
-    g.u32(3);
-    size_t name2 = g.u32(0);
-    g.f64(2.0);
-    g.u32(0);
-    size_t items2 = g.u32(0);
-    g.fix(name2);
-    if (utf16) g.wstr(L""); else g.astr("");
-    g.fix(items2);
-    if (utf16) g.u32(2); else g.u8(2);
+    g.fix(rec(L"", 2.0));
+    nil();
     g.fix(tail);
-    if (utf16) g.u32(2); else g.u8(2);
+    nil();
     std::vector<uint8_t> golden = g.Image();
     // Blocks of the image's size filled and freed just before: the writer
     // gets them back from the collector.

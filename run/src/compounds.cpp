@@ -50,19 +50,19 @@ class TCompound : public TDomainDefinition {
   uint32_t SizeOfTerm(term t) const override { return F(t).blockSize; }
   uint32_t SizeOfTermAt(term t) const override {
     const RFunctor& f = F(t);
-    uint32_t n = f.blockSize;
+    uint64_t n = f.blockSize;
     ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
       if (!d->IsScalar()) n += d->SizeOfTermAt(ArgTerm(d, t, pos));
     });
-    return n;
+    return CheckedSize(n);
   }
   uint32_t AlignedSizeOfTerm(term t) const override {
     const RFunctor& f = F(t);
-    uint32_t n = Align8(f.blockSize);
+    uint64_t n = Align8(f.blockSize);
     ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
       if (!d->IsScalar()) n += d->AlignedSizeOfTerm(ArgTerm(d, t, pos));
     });
-    return n;
+    return CheckedSize(n);
   }
   bool IsScalar() const override { return false; }
   bool IsBoxed() const override { return true; }
@@ -278,21 +278,21 @@ class TList : public TCompound<Layout::List> {
     Cons s = Shape();
     uint64_t n = 0;
     for (;; t = Tail(t, s.tailPos)) {
-      if (Number(t) != 1) return static_cast<uint32_t>(n + s.nilSize);
+      if (Number(t) != 1) return CheckedSize(n + s.nilSize);
       n += s.consSize;
       if (!s.head->IsScalar()) n += s.head->SizeOfTermAt(ArgTerm(s.head, t, s.headPos));
-      if (!s.plainTail) return static_cast<uint32_t>(n + TailDomain()->SizeOfTermAt(Tail(t, s.tailPos)));
+      if (!s.plainTail) return CheckedSize(n + TailDomain()->SizeOfTermAt(Tail(t, s.tailPos)));
     }
   }
   uint32_t AlignedSizeOfTerm(term t) const override {
     Cons s = Shape();
     uint64_t n = 0;
     for (;; t = Tail(t, s.tailPos)) {
-      if (Number(t) != 1) return static_cast<uint32_t>(n + Align8(s.nilSize));
+      if (Number(t) != 1) return CheckedSize(n + Align8(s.nilSize));
       n += Align8(s.consSize);
       if (!s.head->IsScalar()) n += s.head->AlignedSizeOfTerm(ArgTerm(s.head, t, s.headPos));
       if (!s.plainTail)
-        return static_cast<uint32_t>(n + TailDomain()->AlignedSizeOfTerm(Tail(t, s.tailPos)));
+        return CheckedSize(n + TailDomain()->AlignedSizeOfTerm(Tail(t, s.tailPos)));
     }
   }
   term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {

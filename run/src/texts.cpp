@@ -32,7 +32,7 @@ static wchar_t* ParseQuoted(const IDomainDefinition* d, const wchar_t*& p) {
       q += 2;
     }
   }
-  wchar_t* text = Memory::AllocHeapString(static_cast<uint32_t>(n));
+  wchar_t* text = Memory::AllocHeapString(CheckedSize(n));
   wchar_t* o = text;
   while (*p != L'"') {
     if (*p != L'\\') {
@@ -75,7 +75,7 @@ class TText : public TDomainDefinition {
   static const wchar_t* S(term t) { return reinterpret_cast<const wchar_t*>(t); }
   uint32_t ValueSize() const override { return 0; }
   uint32_t SizeOfTermAt(term t) const override {
-    return static_cast<uint32_t>(2 * wcslen(S(t)) + 2);
+    return CheckedSize(2 * wcslen(S(t)) + 2);
   }
   bool IsScalar() const override { return false; }
   bool IsBoxed() const override { return K == kString; }
@@ -121,7 +121,7 @@ class TText : public TDomainDefinition {
 class TString8 : public TDomainDefinition {
  public:
   static const char* S(term t) { return reinterpret_cast<const char*>(t); }
-  uint32_t SizeOfTermAt(term t) const override { return static_cast<uint32_t>(strlen(S(t)) + 1); }
+  uint32_t SizeOfTermAt(term t) const override { return CheckedSize(strlen(S(t)) + 1); }
   bool IsScalar() const override { return false; }
   bool IsBoxed() const override { return true; }
   bool Validate(term t) const override {

@@ -110,6 +110,36 @@ TEST(Trap, RemovingTheOuterTrapRemovesNestedOnesAndRestoresBacktrackTop) {
   EXPECT_EQ(PTD::GetTrapTop(), trapBefore);
 }
 
+TEST(CallbackBoundary, EveryWayOutEndsAtTheBoundaryWithTheGlobalStackBack) {
+  struct Case {
+    const char* name;
+    void (*body)();
+    uint32_t error;
+    bool failed;
+  };
+  const Case cases[] = {
+      {"returns", [] { Memory::AllocGStack(64); }, 0, false},
+      {"fails", [] { Memory::AllocGStack(64); Fail(); }, 0, true},
+      {"raises", [] { Memory::AllocGStack(64); Errors::RunTimeError(203); }, 203, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint8_t* top = Memory::MarkGStack();
+    TBackTrackBlock* bt = PTD::GetBackTrackTop();
+    TBackTrackBlock* trap = PTD::GetTrapTop();
+    // An outer point that a failure escaping the boundary would resume.
+    bool outer = Succeeds([&] {
+      BoundaryOutcome end = RunAtCallbackBoundary(c.body);
+      EXPECT_EQ(end.error, c.error);
+      EXPECT_EQ(end.failed, c.failed);
+      EXPECT_EQ(Memory::MarkGStack(), top);
+    });
+    EXPECT_TRUE(outer);
+    EXPECT_EQ(PTD::GetBackTrackTop(), bt);
+    EXPECT_EQ(PTD::GetTrapTop(), trap);
+  }
+}
+
 TEST(Backtrack, FailureRestoresGlobalStackAndBindings) {
   Cell* older = NewCell();
   static Cell heapCell;  // outside the global stack

@@ -21,7 +21,8 @@
 #include <cstdint>
 
 #ifdef QEL6KERNEL_BUILD
-#define QEL_KERNEL_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_KERNEL_API
 #else
 #define QEL_KERNEL_API __declspec(dllimport)
 #endif

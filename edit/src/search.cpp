@@ -45,7 +45,11 @@ bool MatchesAt(const wchar_t* line, int32_t lineLength, int32_t at, const CaseVa
 int32_t MatchForward(const wchar_t* line, int32_t lineLength, const CaseVariants& p,
                      bool wholeWords, int32_t* searchCol) {
   if (p.length <= 0) return 0;
-  for (int32_t at = *searchCol < 1 ? 0 : *searchCol - 1; at + p.length <= lineLength; ++at) {
+  const wchar_t u = p.upper[0], l = p.lower[0];
+  const int32_t lastStart = lineLength - p.length;
+  for (int32_t at = *searchCol < 1 ? 0 : *searchCol - 1; at <= lastStart; ++at) {
+    wchar_t c = line[at];
+    if (c != u && c != l) continue;  // the first character decides most candidates
     if (MatchesAt(line, lineLength, at, p, wholeWords)) {
       *searchCol = at + p.length + 1;
       return at + 1;

@@ -37,24 +37,36 @@ fi
 
 mkdir -p "$CACHE"
 
+# Fetches a Debian source package into an empty folder; enables deb-src and
+# refreshes the lists first where needed.  Extra arguments are fallback
+# versions, tried in order when the newest files are not on the mirror.
+fetch_source() {
+  local dir=$1 pkg=$2; shift 2
+  if ! grep -rqs '^deb-src\|^Types:.*deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    log "enabling deb-src"
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ -f "$f" ] && as_root sed -i 's/^Types: deb$/Types: deb deb-src/' "$f"
+    done
+    if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
+      as_root sed -i -e 'p' -e 's/^deb /deb-src /' /etc/apt/sources.list
+    fi
+    apt_updated=0
+  fi
+  [ $apt_updated = 1 ] || { as_root apt-get update -qq; apt_updated=1; }
+  local v
+  for v in "" "$@"; do
+    rm -rf "$dir" && mkdir -p "$dir"
+    (cd "$dir" && apt-get source -qq "$pkg${v:+=$v}" >/dev/null 2>&1) && return 0
+  done
+  (cd "$dir" && apt-get source "$pkg")  # shows apt's own error
+}
+
 # The collector, from Debian's own source package.
 GC_PREFIX=$CACHE/bdwgc
 if [ ! -f "$GC_PREFIX/bin/libgc-1.dll" ]; then
   src=$CACHE/src/libgc
   if ! ls -d "$src"/libgc-*/ >/dev/null 2>&1; then
-    if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-      log "enabling deb-src"
-      for f in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$f" ] && as_root sed -i 's/^Types: deb$/Types: deb deb-src/' "$f"
-      done
-      if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
-        as_root sed -i -e 'p' -e 's/^deb /deb-src /' /etc/apt/sources.list
-      fi
-      apt_updated=0
-    fi
-    [ $apt_updated = 1 ] || as_root apt-get update -qq
-    rm -rf "$src" && mkdir -p "$src"
-    (cd "$src" && apt-get source -qq libgc >/dev/null 2>&1 || (cd "$src" && apt-get source libgc))
+    fetch_source "$src" libgc
   fi
   srcdir=$(ls -d "$src"/libgc-*/ | head -n 1)
   log "building the collector from $srcdir"
@@ -72,11 +84,7 @@ PCRE_PREFIX=$CACHE/pcre2
 if [ ! -f "$PCRE_PREFIX/lib/libpcre2-16.a" ]; then
   src=$CACHE/src/pcre2
   if ! ls -d "$src"/pcre2-*/ >/dev/null 2>&1; then
-    [ $apt_updated = 1 ] || { as_root apt-get update -qq; apt_updated=1; }
-    rm -rf "$src" && mkdir -p "$src"
-    (cd "$src" && { apt-get source -qq pcre2 >/dev/null 2>&1 ||
-                    { rm -rf "$src"/* && apt-get source -qq pcre2=10.42-1 >/dev/null 2>&1; } ||
-                    apt-get source pcre2=10.42-1; })
+    fetch_source "$src" pcre2 10.42-1
   fi
   srcdir=$(ls -d "$src"/pcre2-*/ | head -n 1)
   log "building PCRE2 (16-bit) from $srcdir"

@@ -234,15 +234,16 @@ ENTRY SYM_StkTrap
         STKB PTD_TRAPTOP, 0
 
 /* Backtracks into the newest block: restores the global-stack top, the
- * chains and rbp, undoes the trail to the block's mark and jumps to the
- * retry address with rsp = rbp, rdx = the retry address, rdi = the record. */
+ * chains and rbp, undoes the trail to the block's mark (skipping cells of
+ * the global stack at or above the restored top) and jumps to the retry
+ * address with rsp = rbp, rdx = the retry address, rdi = the record. */
 ENTRY SYM_Run_Fail
         LOAD_PTD rdi, rax
         mov     rax, [rdi + PTD_BACKTRACKTOP]
         test    rax, rax
         jz      1f
-        mov     rcx, [rax + BB_GSTACK]
-        mov     [rdi + PTD_GSTACKTOP], rcx
+        mov     r10, [rax + BB_GSTACK]
+        mov     [rdi + PTD_GSTACKTOP], r10
         mov     rcx, [rax + BB_LINK]
         mov     [rdi + PTD_BACKTRACKTOP], rcx
         mov     rcx, [rax + BB_TRAIL]
@@ -254,10 +255,15 @@ ENTRY SYM_Run_Fail
         cmp     rsi, rcx
         jbe     3f
         mov     r8, [rdi + PTD_TRAIL]
+        mov     r11, [rdi + PTD_GSTACKEND]
 2:      sub     rsi, 8
         mov     r9, [r8 + rsi]
-        mov     qword ptr [r9], 0
-        cmp     rsi, rcx
+        cmp     r9, r10                    /* a cell in [top, end) died with */
+        jb      4f                         /* the global stack above the top: */
+        cmp     r9, r11                    /* its pages may be gone */
+        jb      5f
+4:      mov     qword ptr [r9], 0
+5:      cmp     rsi, rcx
         ja      2b
         mov     [rdi + PTD_TRAILTOP], esi
 3:      mov     rsp, rbp
@@ -271,8 +277,11 @@ ENTRY SYM_Run_Succeed
         ret
 
 /* Trail compaction after dropping blocks; rdx = the oldest dropped block,
- * rdi = the record.  Keeps the entries outside the global stack above the
- * dropped block's saved top, in order.  Keeps every register but rsi. */
+ * rax = the surviving newest block or 0, rdi = the record.  From the dropped
+ * block's mark on, keeps in order the entries whose cells lie outside the
+ * global stack at or above the survivor's saved top (the base when none
+ * survives): the others die with the global stack when it is backtracked
+ * into.  Keeps every register but rsi. */
 .macro COMPACT_TRAIL
         mov     esi, [rdi + PTD_TRAILTOP]
         cmp     rsi, [rdx + BB_TRAIL]
@@ -285,8 +294,11 @@ ENTRY SYM_Run_Succeed
         push    r11
         mov     r8, [rdi + PTD_TRAIL]
         mov     rcx, [rdx + BB_TRAIL]      /* read position */
-        mov     rax, rcx                   /* write position */
-        mov     r10, [rdx + BB_GSTACK]     /* newer cells lie in [r10, r11) */
+        mov     r10, [rdi + PTD_GSTACKBASE]
+        test    rax, rax
+        jz      8f
+        mov     r10, [rax + BB_GSTACK]     /* dead cells lie in [r10, r11) */
+8:      mov     rax, rcx                   /* write position */
         mov     r11, [rdi + PTD_GSTACKEND]
 7:      mov     r9, [r8 + rcx]
         cmp     r9, r10

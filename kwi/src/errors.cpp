@@ -9,7 +9,7 @@ bool g_validation = true;
 static ExceptionHandlerFunction g_exceptionHandler;
 static bool g_reporting;
 
-void Raise(int code) {
+void RaiseMayReturn(int code) {
   if (g_exceptionHandler) {
     g_exceptionHandler(code, L"");
     return;

@@ -9,6 +9,8 @@
 
 namespace QEL_EDIT::detail {
 
+SearchState searchState;
+
 bool IsWordChar(wchar_t c) { return c == L'_' || IsCharAlphaNumericW(c); }
 
 void BuildCaseVariants(const wchar_t* pattern, int32_t length, bool caseSensitive, wchar_t* upper,

@@ -21,6 +21,17 @@ struct SearchOptions {
   bool selectionScope = false;
 };
 
+// The process-wide search state shared by every editor, the dialogs and the
+// exported search functions.
+struct SearchState {
+  SearchOptions options;
+  int32_t line = 1, column = 1;        // search position
+  QEL_buffer_info* record = nullptr;   // the last compiled pattern
+  bool replacing = false, changeAll = false, matchPending = false;
+  int32_t columnShift = 0, replacementCount = 0;
+};
+extern SearchState searchState;
+
 // A character the system calls alphanumeric, or "_".
 bool IsWordChar(wchar_t c);
 

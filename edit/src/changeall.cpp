@@ -228,6 +228,23 @@ void RegexPass(Pass& pass, QEL_buffer_info** record) {
 
 }  // namespace
 
+bool LineBlock::Append(int32_t line, const wchar_t* text, int32_t n) {
+  size_t need = length + n + 3;
+  if (need > capacity) {
+    size_t grown = std::max(need, capacity * 2 + 64);
+    auto* u = static_cast<wchar_t*>(realloc(units, grown * sizeof(wchar_t)));
+    if (!u) return false;
+    units = u;
+    capacity = grown;
+  }
+  units[length++] = static_cast<wchar_t>(static_cast<uint32_t>(line) & 0xFFFF);
+  units[length++] = static_cast<wchar_t>(static_cast<uint32_t>(line) >> 16);
+  wmemcpy(units + length, text, n);
+  length += n;
+  units[length++] = 0;
+  return true;
+}
+
 ChangeAllResult ChangeAll(LineSource& lines, const ChangeAllSpec& spec, QEL_buffer_info** record,
                           ChangeSink& sink) {
   Pass pass{lines, sink, spec, {}, {}};

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "search.h"
 
@@ -50,5 +51,38 @@ struct ChangeAllResult {
 // (created when null) for regular expressions.
 ChangeAllResult ChangeAll(LineSource& lines, const ChangeAllSpec& spec, QEL_buffer_info** record,
                           ChangeSink& sink);
+
+// The changed lines of one Change All as one block, for a single undo entry:
+// per line its number in two units (low, high), its text and a terminator.
+// The buffer is malloc'd and handed over with Take (an undo entry frees it);
+// the block has no destructor, so it may live in a frame a raise crosses
+// only if Release runs on every path that keeps it.
+struct LineBlock {
+  wchar_t* units = nullptr;
+  size_t length = 0, capacity = 0;
+
+  bool Append(int32_t line, const wchar_t* text, int32_t n);
+  wchar_t* Take() {
+    wchar_t* u = units;
+    units = nullptr;
+    length = capacity = 0;
+    return u;
+  }
+  void Release() { free(Take()); }
+};
+
+// Calls f(line, text, length) for every line of a block of `length` units.
+template <class F>
+void ForEachBlockLine(const wchar_t* units, size_t length, F&& f) {
+  for (size_t i = 0; i + 3 <= length;) {
+    int32_t line = static_cast<int32_t>(static_cast<uint32_t>(units[i]) |
+                                        static_cast<uint32_t>(units[i + 1]) << 16);
+    const wchar_t* text = units + i + 2;
+    size_t n = 0;
+    while (i + 2 + n < length && text[n]) ++n;
+    f(line, text, static_cast<int32_t>(n));
+    i += n + 3;
+  }
+}
 
 }  // namespace QEL_EDIT::detail

@@ -288,3 +288,25 @@ TEST(ChangeAll, BadPatternAndRefusingSink) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ChangeAll, LineBlockRoundTrip) {
+  LineBlock b;
+  const std::pair<int32_t, std::wstring> lines[] = {
+      {1, L"first"}, {65536 + 7, L""}, {70000, std::wstring(300, L'z')}, {2, L"\x00e9\xd800"}};
+  for (const auto& l : lines)
+    ASSERT_TRUE(b.Append(l.first, l.second.data(), static_cast<int32_t>(l.second.size())));
+  std::vector<std::pair<int32_t, std::wstring>> back;
+  size_t length = b.length;
+  wchar_t* units = b.Take();
+  EXPECT_EQ(b.units, nullptr);
+  ForEachBlockLine(units, length, [&](int32_t line, const wchar_t* text, int32_t n) {
+    back.emplace_back(line, std::wstring(text, n));
+  });
+  free(units);
+  ASSERT_EQ(back.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(back[i], lines[i]) << i;
+}
+
+}  // namespace

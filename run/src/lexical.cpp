@@ -3,26 +3,27 @@
 
 namespace Qel::RunTime::Terms {
 
+namespace {
+
+// One table for reading and writing: each character that has an escape,
+// and its letter.
+struct Escape {
+  wchar_t c, letter;
+};
+constexpr Escape kEscapes[] = {{L'\n', L'n'}, {L'\t', L't'}, {L'\r', L'r'}, {L'"', L'"'}, {L'\\', L'\\'}};
+
+}  // namespace
+
 int EscapeOf(wchar_t c) {
-  switch (c) {
-    case L'\n': return L'n';
-    case L'\t': return L't';
-    case L'\r': return L'r';
-    case L'"': return L'"';
-    case L'\\': return L'\\';
-    default: return 0;
-  }
+  for (const Escape& e : kEscapes)
+    if (e.c == c) return e.letter;
+  return 0;
 }
 
 int UnescapeOf(wchar_t letter) {
-  switch (letter) {
-    case L'n': return L'\n';
-    case L't': return L'\t';
-    case L'r': return L'\r';
-    case L'"': return L'"';
-    case L'\\': return L'\\';
-    default: return -1;
-  }
+  for (const Escape& e : kEscapes)
+    if (e.letter == letter) return e.c;
+  return -1;
 }
 
 int HexDigit(int c) {

@@ -113,6 +113,7 @@ void DataBaseInternal_consult(const FactDB* db, RBufferSource* source, uintptr_t
     Raise(324, L"<noFacts> marker");
   }
   for (;;) {
+    Control::PollUserBreak();
     uint8_t* mark = Memory::MarkGStack();
     if (d->DatabaseKind() == 1) TDBClassInternalDomainDefinition::AssertZClass(d, t);
     else TDBObjectInternalDomainDefinition::AssertZObject(d, object, t);

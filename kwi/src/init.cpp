@@ -203,7 +203,8 @@ static void Pump(MSG* msg) {
 using namespace detail;
 
 void kwi_BeforeMessage() {}
-void kwi_AfterMessage() {}
+// A pending console Ctrl event is raised from the loop that took the message.
+void kwi_AfterMessage() { K::Control::PollUserBreak(); }
 
 int kwi_GetPressedKey() {
   int r = 0;

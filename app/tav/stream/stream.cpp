@@ -91,12 +91,24 @@ const uint8_t* inputSupport::readbytes(uint32_t size) {
   buffer_->BeginTransfer();
   uint8_t* base;
   uint32_t length;
-  if (!buffer_->getbuffer(&base, &length)) {  // at the end: an empty binary
-    auto* empty = static_cast<uint32_t*>(K::Memory::AllocAtomicHeap(8));
-    empty[0] = 4;
-    return reinterpret_cast<uint8_t*>(empty + 1);
+  if (size > kSmallRead) {
+    if (buffer_->getbuffer(&base, &length)) return T::Streams::ParseBytes(buffer_, size);
+    size = 0;  // at the end: an empty binary
   }
-  return T::Streams::ParseBytes(buffer_, size);
+  // Small reads are copied straight from the buffers into the global stack.
+  auto* block = static_cast<uint8_t*>(GStackAlloc(size + 4));
+  uint32_t copied = 0;
+  while (copied < size && buffer_->getbuffer(&base, &length)) {
+    uint32_t& pos = *buffer_->getoffsetpointer();
+    uint32_t k = length - pos < size - copied ? length - pos : size - copied;
+    memcpy(block + 4 + copied, base + pos, k);
+    pos += k;
+    copied += k;
+  }
+  uint32_t word = copied + 4;
+  memcpy(block, &word, 4);
+  K::Memory::AdjustGStackAlloc(block, word);
+  return block + 4;
 }
 
 const wchar_t* inputSupport::readstring(uint32_t count) {

@@ -159,6 +159,7 @@ class inputSupport {
  private:
   // Raises wrongmode in mode binary.
   void CheckText(const wchar_t* predicate);
+  static constexpr uint32_t kSmallRead = 65536;
   inputBuffer* buffer_;
   Mode mode_;
 };

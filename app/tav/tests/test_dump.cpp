@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "application/Exe/mainExe.h"
+#include "binary/binary.h"
 #include "exception/exceptionDump.h"
 #include "string/string_stream.h"
 #include "tav_test.h"
@@ -30,10 +31,10 @@ std::wstring Masked(std::wstring s) {
   return s;
 }
 
-std::wstring DumpText(uint32_t traceId = 0) {
+std::wstring DumpText(int64_t traceId = -1) {
   outputStream_string* out = outputStream_string::New();
-  if (traceId)
-    exceptionDump::dump(out, traceId);
+  if (traceId >= 0)
+    exceptionDump::dump(out, static_cast<uint32_t>(traceId));
   else
     exceptionDump::dump(out);
   return Masked(out->getstring());
@@ -78,6 +79,32 @@ TEST_F(Dump, RaisedThenContinued) {
   EXPECT_EQ(DumpText(), expected);
 }
 
+TEST_F(Dump, EveryValueAlternative) {
+  uint8_t* bin = binary::createfrompointer("\x01\xAB", 2);
+  uint8_t* none = binary::create(0);
+  int probe;
+  RunTrapped([&] {
+    exception::raise(&testClass, &failure,
+                     Values({{L"u64", value::unsigned64(18446744073709551615ull)},
+                             {L"i64", value::integer64(-5)},
+                             {L"time", value::gmttimevalue(133000000000000000ull)},
+                             {L"i", value::integer(-1)},
+                             {L"f", value::boolean(false)},
+                             {L"empty", value::string(L"")},
+                             {L"bin", value::binary(bin)},
+                             {L"nobytes", value::binary(none)},
+                             {L"obj", value::object(&probe)},
+                             {L"ptr", value::pointer(nullptr)}}));
+  });
+  std::wstring text = DumpText();
+  for (const wchar_t* line :
+       {L"\n    u64 = 18446744073709551615\n", L"\n    i64 = -5\n",
+        L"\n    time = 133000000000000000\n", L"\n    i = -1\n", L"\n    f = false\n",
+        L"\n    empty = \n", L"\n    bin = $[01,AB]\n", L"\n    nobytes = $[]\n",
+        L"\n    obj = object(", L"\n    ptr = pointer("})
+    EXPECT_NE(text.find(line), std::wstring::npos) << Narrow(line) << "\n" << Narrow(text);
+}
+
 TEST_F(Dump, UnknownIdentifiersBecomeTracesOfTheirOwn) {
   std::wstring text = DumpText(70000);
   EXPECT_NE(text.find(L"Exception: notraceid (com/corvane/exception/exception_exception)"),
@@ -91,6 +118,14 @@ TEST_F(Dump, UnknownIdentifiersBecomeTracesOfTheirOwn) {
   // A known identifier adds nothing.
   DumpText(65536);
   EXPECT_EQ(Entries().size(), 2u);
+  DumpText(0);
+  DumpText(65535);
+  EXPECT_STREQ(Entries()[0]->exception->name, L"externalerror");
+  EXPECT_EQ(Entries().size(), 4u);
+  // A cleared identifier is unknown again.
+  exception::clear(65539);
+  DumpText(65539);
+  EXPECT_STREQ(Entries()[0]->exception->name, L"notraceid");
 }
 
 TEST_F(Dump, CommandLineRule) {

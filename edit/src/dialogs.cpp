@@ -20,16 +20,9 @@ constexpr int64_t fDialog[] = {9, 4, 0};
 
 using namespace QEL_KWI;
 
-constexpr ControlSpec goToLine[] = {
-    {ctl_label, wt_text, L"&Enter New Line Number", {5, 10, 83, 19}, fNone},
-    {ctl_findText, wt_listedit, L"", {85, 9, 139, 68}, fCombo},
-    {ctl_ok, wt_pushbutton, L"&Go to", {5, 36, 41, 48}, fDefault},
-    {ctl_close, wt_pushbutton, L"&Close", {54, 36, 90, 48}, fTab},
-    {ctl_help, wt_pushbutton, L"&Help", {104, 36, 140, 48}, fTab},
-};
-
-constexpr ControlSpec goToPosition[] = {
-    {ctl_label, wt_text, L"&Enter Position Number", {5, 10, 83, 19}, fNone},
+// Both go-to dialogs; the label's text comes with the dialog.
+constexpr ControlSpec goTo[] = {
+    {ctl_label, wt_text, nullptr, {5, 10, 83, 19}, fNone},
     {ctl_findText, wt_listedit, L"", {85, 9, 139, 68}, fCombo},
     {ctl_ok, wt_pushbutton, L"&Go to", {5, 36, 41, 48}, fDefault},
     {ctl_close, wt_pushbutton, L"&Close", {54, 36, 90, 48}, fTab},
@@ -84,11 +77,13 @@ constexpr int32_t Count(const ControlSpec (&)[N]) {
 }
 
 constexpr DialogSpec dialogs[] = {
-    {dlg_find, wt_modal, L"Find Text", {63, 43, 286, 148}, find, Count(find)},
-    {dlg_replace, wt_modeless, L"Replace Text", {55, 22, 270, 154}, replace, Count(replace)},
-    {dlg_goToPosition, wt_modal, L"Go To Position", {56, 22, 214, 74}, goToPosition,
-     Count(goToPosition)},
-    {dlg_goToLine, wt_modal, L"Go To Line Number", {56, 22, 214, 74}, goToLine, Count(goToLine)},
+    {dlg_find, wt_modal, L"Find Text", {63, 43, 286, 148}, find, Count(find), nullptr},
+    {dlg_replace, wt_modeless, L"Replace Text", {55, 22, 270, 154}, replace, Count(replace),
+     nullptr},
+    {dlg_goToPosition, wt_modal, L"Go To Position", {56, 22, 214, 74}, goTo, Count(goTo),
+     L"&Enter Position Number"},
+    {dlg_goToLine, wt_modal, L"Go To Line Number", {56, 22, 214, 74}, goTo, Count(goTo),
+     L"&Enter New Line Number"},
 };
 
 template <class T>
@@ -115,15 +110,19 @@ wdef* Definition(int32_t type, const rect_struct& r, const wchar_t* text) {
   return d;
 }
 
-windef* Control(const ControlSpec& c) {
+windef* Control(const DialogSpec& d, const ControlSpec& c) {
   auto* w = New<windef>();
   *w = {wd_ctl,
-        {reinterpret_cast<LONG_PTR>(Definition(c.type, c.rect, c.text)), c.id,
+        {reinterpret_cast<LONG_PTR>(Definition(c.type, c.rect, ControlText(d, c))), c.id,
          reinterpret_cast<LONG_PTR>(Flags(c.flags)), 0}};
   return w;
 }
 
 }  // namespace
+
+const wchar_t* ControlText(const DialogSpec& d, const ControlSpec& c) {
+  return c.text ? c.text : d.label;
+}
 
 const DialogSpec* FindDialogSpec(int32_t id) {
   for (const DialogSpec& d : dialogs)
@@ -136,7 +135,7 @@ windef_list_struct* BuildDialogList(const DialogSpec& spec) {
   *list = {ListNil, nullptr, nullptr};
   for (int32_t i = spec.count - 1; i >= 0; --i) {
     auto* cell = New<windef_list_struct>();
-    *cell = {ListCons, Control(spec.controls[i]), list};
+    *cell = {ListCons, Control(spec, spec.controls[i]), list};
     list = cell;
   }
   auto* dialog = New<windef>();

@@ -26,7 +26,7 @@ enum DialogControl : int32_t {
 struct ControlSpec {
   int32_t id;
   int32_t type;
-  const wchar_t* text;
+  const wchar_t* text;  // null: the dialog's label
   QEL_KWI::rect_struct rect;
   const int64_t* flags;  // GUI-layer style flags, ended by 0
 };
@@ -38,10 +38,12 @@ struct DialogSpec {
   QEL_KWI::rect_struct rect;
   const ControlSpec* controls;
   int32_t count;
+  const wchar_t* label;  // text of the controls without one
 };
 
 // The table of a dialog id; nullptr for another id.
 const DialogSpec* FindDialogSpec(int32_t id);
+const wchar_t* ControlText(const DialogSpec& d, const ControlSpec& c);
 // The definition list of a dialog: the dialog with its font, then the
 // controls in tab order.
 QEL_KWI::windef_list_struct* BuildDialogList(const DialogSpec& spec);

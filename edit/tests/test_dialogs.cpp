@@ -90,7 +90,7 @@ TEST(Dialogs, ListsBuildTheDocumentedControls) {
       EXPECT_EQ(seen[k].order[i], c.id) << id << " control " << i;
       EXPECT_EQ(seen[k].classes[i], ClassOf(c.type)) << id << " control " << c.id;
       if (c.type != QEL_KWI::wt_listedit) {
-        EXPECT_EQ(seen[k].texts[i], c.text) << id << " control " << c.id;
+        EXPECT_EQ(seen[k].texts[i], ControlText(*spec, c)) << id << " control " << c.id;
       } else {
         EXPECT_EQ(seen[k].styles[i] & 3, CBS_DROPDOWN) << id;
       }

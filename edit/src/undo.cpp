@@ -40,8 +40,15 @@ UndoEntry InvertUndoEntry(const UndoEntry& e, bool wrappable) {
     case uk_copyDrop: r.kind = uk_copyDropInverse; break;
     case uk_copyDropInverse: r.kind = uk_copyDrop; break;
     case uk_overwriteChar: std::swap(r.oldChar, r.newChar); break;
-    case uk_insertChar: r.kind = uk_deleteChar; break;
-    case uk_deleteChar: r.kind = uk_insertChar; break;
+    // The character inserted is the one deleted, and the other way round.
+    case uk_insertChar:
+      r.kind = uk_deleteChar;
+      std::swap(r.oldChar, r.newChar);
+      break;
+    case uk_deleteChar:
+      r.kind = uk_insertChar;
+      std::swap(r.oldChar, r.newChar);
+      break;
     case uk_recreateLine: r.kind = uk_deleteLine; break;
     case uk_deleteLine: r.kind = uk_recreateLine; break;
     case uk_replaceLine:

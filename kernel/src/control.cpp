@@ -65,8 +65,7 @@ void CallPrologExceptionPredicate(uint32_t code) {
   r->inExceptionPredicate = 1;
   const void* fn = r->exceptionPredicateCode;
   void* object = r->exceptionPredicateObject;
-  bool callable = fn && !OSInterface::OSIsBadCodePtr(fn) &&
-                  (!object || !OSInterface::OSIsBadReadPtr(object, sizeof(void*)));
+  bool callable = fn && ExecutableCode(fn) && (!object || ReadableMemory(object, sizeof(void*)));
   if (callable) {
     if (object)
       reinterpret_cast<TExceptionPredicateObject>(const_cast<void*>(fn))(

@@ -72,6 +72,34 @@ static void Goal() {
 
 __attribute__((noinline)) static int ReadThrough(volatile int* p) { return *p; }
 
+// --- A finaliser that fails ------------------------------------------------------
+
+static void FailingFinalizer(void*) {
+  printf("finaliser fails\n");
+  fflush(stdout);
+  Fail();
+}
+
+__attribute__((noinline)) static void DropFailingBlock() {
+  Memory::AllocHeapWithFinalization(16, FailingFinalizer);
+}
+
+// Collects a block whose finaliser fails: once inside a backtrack point that
+// the failure must not reach, once with no point at all.
+static void FailingFinalizers() {
+  bool ok = Succeeds([] {
+    DropFailingBlock();
+    ScrubStack();
+    for (int i = 0; i < 3; ++i) Memory::GarbageCollector();
+  });
+  printf("%s\n", ok ? "succeeded" : "failed");
+  DropFailingBlock();
+  ScrubStack();
+  for (int i = 0; i < 3; ++i) Memory::GarbageCollector();
+  printf("returned\n");
+  fflush(stdout);
+}
+
 // --- Trail entries whose cells die with the global stack ------------------------
 
 // Trails and binds a cell the way compiled code does.
@@ -166,6 +194,9 @@ int main(int argc, char** argv) {
   } else if (!strcmp(scenario, "dump")) {
     uint32_t code = RunTrapped([] { ReadThrough(nullptr); });
     printf("trapped %u\n", code);
+    return 0;
+  } else if (!strcmp(scenario, "failing-finalizer")) {
+    FailingFinalizers();
     return 0;
   } else if (!strcmp(scenario, "dying-cells")) {
     DyingCells();

@@ -1,6 +1,7 @@
 // Backtracking, traps, cut and trail: through the C++ wrappers and through the
 // assembler harnesses that behave like compiled predicates.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -108,6 +109,36 @@ TEST(Trap, RemovingTheOuterTrapRemovesNestedOnesAndRestoresBacktrackTop) {
   // A block no longer on the chain is ignored.
   PTD::RemoveTrap(&inner);
   EXPECT_EQ(PTD::GetTrapTop(), trapBefore);
+}
+
+TEST(CallbackBoundary, EveryWayOutEndsAtTheBoundaryWithTheGlobalStackBack) {
+  struct Case {
+    const char* name;
+    void (*body)();
+    uint32_t error;
+    bool failed;
+  };
+  const Case cases[] = {
+      {"returns", [] { Memory::AllocGStack(64); }, 0, false},
+      {"fails", [] { Memory::AllocGStack(64); Fail(); }, 0, true},
+      {"raises", [] { Memory::AllocGStack(64); Errors::RunTimeError(203); }, 203, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint8_t* top = Memory::MarkGStack();
+    TBackTrackBlock* bt = PTD::GetBackTrackTop();
+    TBackTrackBlock* trap = PTD::GetTrapTop();
+    // An outer point that a failure escaping the boundary would resume.
+    bool outer = Succeeds([&] {
+      BoundaryOutcome end = RunAtCallbackBoundary(c.body);
+      EXPECT_EQ(end.error, c.error);
+      EXPECT_EQ(end.failed, c.failed);
+      EXPECT_EQ(Memory::MarkGStack(), top);
+    });
+    EXPECT_TRUE(outer);
+    EXPECT_EQ(PTD::GetBackTrackTop(), bt);
+    EXPECT_EQ(PTD::GetTrapTop(), trap);
+  }
 }
 
 TEST(Backtrack, FailureRestoresGlobalStackAndBindings) {
@@ -400,6 +431,61 @@ TEST(Compiled, CutDropsEntriesOfCellsNewerThanTheSurvivingPoint) {
   EXPECT_EQ(harness_member(&run), 1u);
   EXPECT_EQ(seen.grown, 0);
   Memory::ReleaseGStack(mark);
+}
+
+TEST(Compiled, RoutinesThatMoveTheStackCarryUnwindInformation) {
+  // Unwinds each routine's frame from just behind its prologue, as Windows
+  // does to dispatch a fault there: the return address and the caller's
+  // stack pointer must come back.
+  struct Case {
+    const char* name;
+    const void* entry;
+    int slots;  // words the prologue put on the stack
+  };
+  const Case cases[] = {
+      {"Trail_EDI", reinterpret_cast<const void*>(&PTD::Trail_EDI), 3},
+      {"Trail_EAX", reinterpret_cast<const void*>(&Control::Trail_EAX), 3},
+      {"Stkb1", reinterpret_cast<const void*>(&PTD::Stkb1), 7},
+      {"Stkb2", reinterpret_cast<const void*>(&PTD::Stkb2), 7},
+      {"StkTrap", reinterpret_cast<const void*>(&PTD::StkTrap), 7},
+      {"SetCurrentPositionNew", reinterpret_cast<const void*>(&PTD::SetCurrentPositionNew), 2},
+      {"GetCurrentPositionFromProlog",
+       reinterpret_cast<const void*>(&PTD::GetCurrentPositionFromProlog), 1},
+      {"MEM_alloc_ax", reinterpret_cast<const void*>(&Memory::MEM_alloc_ax), 2},
+      {"MEM_alloc_di", reinterpret_cast<const void*>(&Memory::MEM_alloc_di), 1},
+      {"AllocRef_EAX", reinterpret_cast<const void*>(&Memory::AllocRef_EAX), 1},
+      {"AllocRef_EDX", reinterpret_cast<const void*>(&Memory::AllocRef_EDX), 1},
+      {"AllocRefTerm_EAX", reinterpret_cast<const void*>(&Memory::AllocRefTerm_EAX), 5},
+      {"AllocRefTerm_ECX", reinterpret_cast<const void*>(&Memory::AllocRefTerm_ECX), 5},
+      {"Qel_EllipsisTransfer", reinterpret_cast<const void*>(&Control::Qel_EllipsisTransfer), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DWORD64 base = 0;
+    auto pc = reinterpret_cast<DWORD64>(c.entry);
+    // The address may be the program's import thunk: jmp [rip + disp].
+    const auto* code = reinterpret_cast<const uint8_t*>(pc);
+    if (code[0] == 0xFF && code[1] == 0x25) {
+      int32_t disp;
+      memcpy(&disp, code + 2, 4);
+      pc = *reinterpret_cast<const DWORD64*>(pc + 6 + disp);
+    }
+    PRUNTIME_FUNCTION fn = RtlLookupFunctionEntry(pc, &base, nullptr);
+    ASSERT_NE(fn, nullptr) << "no unwind information";
+    const auto* info = reinterpret_cast<const uint8_t*>(base + fn->UnwindData);
+    uint64_t stack[16] = {};
+    for (int i = 0; i < c.slots; ++i) stack[i] = 0x5000 + i;
+    stack[c.slots] = 0x123456;  // the return address
+    CONTEXT context{};
+    context.Rip = pc + info[1];  // behind the prologue
+    context.Rsp = reinterpret_cast<DWORD64>(stack);
+    void* handlerData = nullptr;
+    DWORD64 frame = 0;
+    RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, fn, &context, &handlerData, &frame,
+                     nullptr);
+    EXPECT_EQ(context.Rip, 0x123456u);
+    EXPECT_EQ(context.Rsp, reinterpret_cast<DWORD64>(&stack[c.slots + 1]));
+  }
 }
 
 TEST(Compiled, MemberOverAHeapCellUndoesItToo) {

@@ -47,6 +47,12 @@ TEST(Process, UndoNeverWritesIntoTheReleasedPartOfTheGlobalStack) {
   EXPECT_EQ(r.out, "failed\r\nfailed\r\nfailed\r\n");
 }
 
+TEST(Process, FailingFinaliserEndsAtItsBoundary) {
+  ChildResult r = RunChild(L"kernel_child.exe", L"failing-finalizer");
+  EXPECT_EQ(r.exitCode, 0u) << Narrow(r.err);
+  EXPECT_EQ(r.out, "finaliser fails\r\nsucceeded\r\nfinaliser fails\r\nreturned\r\n");
+}
+
 TEST(Process, LogLevelFromTheRegistry) {
   std::wstring folder = TempFolder(L"log");
   {

@@ -4,14 +4,16 @@
 #include "core/core.h"
 #include "exception/exception.h"
 #include "memory/memory.h"
+#include "binary/binary.h"
 #include "programControl/programControl.h"
+#include "string/string.h"
 
 namespace tav {
 namespace decl = Qel::RunTime::Decl;
 using namespace Qel::RunTime::Terms;
 
 namespace classes {
-extern RScopeClassDescriptor core, memory, bit, programControl, exception;
+extern RScopeClassDescriptor core, memory, bit, programControl, exception, binary;
 }
 
 namespace domains {
@@ -91,11 +93,15 @@ RCompoundDomain namedvalue =
 QEL_LIST(namedvalue_list, namedvalue, const NamedValue*,
          {L"namedvalue_list", QEL_HERE, &namedvalue.head, &classes::core});
 static_assert(sizeof(namedvalue_list_cons) == sizeof(NamedValueList));
+QEL_LIST(string_list, string, const wchar_t*,
+         {L"string_list", QEL_HERE, &namedvalue_list.head, &classes::core});
+static_assert(sizeof(string_list_cons) == sizeof(StringList));
 
 // --- memory, bit ---
 RIntegralDomain sizeterm =
     decl::Unsigned({L"sizeterm", QEL_HERE, nullptr, &classes::memory}, 0, memory::maxSize);
 RIntegralDomain unsigned4 = decl::Unsigned({L"unsigned4", QEL_HERE, nullptr, &classes::bit}, 0, 15);
+RIntegralDomain binarysize = decl::Unsigned({L"binarysize", QEL_HERE, nullptr, &classes::binary});
 
 // --- programControl ---
 decl::Arguments cursorArgs{{QEL_ARG(CursorTerm, fileName, string), QEL_ARG(CursorTerm, line, unsigned_),
@@ -125,13 +131,14 @@ RCompoundDomain traceEntry = decl::Compound(
 }  // namespace domains
 
 namespace classes {
-RScopeClassDescriptor core = decl::Class(L"core", QEL_HERE, &domains::namedvalue_list.head);
+RScopeClassDescriptor core = decl::Class(L"core", QEL_HERE, &domains::string_list.head);
 RScopeClassDescriptor memory = decl::Class(L"memory", QEL_HERE, &domains::sizeterm.head);
 RScopeClassDescriptor bit = decl::Class(L"bit", QEL_HERE, &domains::unsigned4.head);
 RScopeClassDescriptor programControl =
     decl::Class(L"programControl", QEL_HERE, &domains::packedcursor.head);
 RScopeClassDescriptor exception = decl::Class(L"exception", QEL_HERE, &domains::traceEntry.head);
-decl::UnitTable unit{&core, &memory, &bit, &programControl, &exception};
+RScopeClassDescriptor binary = decl::Class(L"binary", QEL_HERE, &domains::binarysize.head);
+decl::UnitTable unit{&core, &memory, &bit, &programControl, &exception, &binary};
 }  // namespace classes
 
 const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }

@@ -33,14 +33,23 @@ bool exceptionState::equals(const ExceptionDescriptor* a, const ExceptionDescrip
 }
 
 // "yyyy/MM/dd HH:mm:ss" in local time: the date with its trailing blank, then
-// the time written over the date's terminator.
+// the time written over the date's terminator.  The text is formatted once
+// per second and copied from then on.
 static const wchar_t* EntryDateTime() {
-  wchar_t* text = static_cast<wchar_t*>(GStackAlloc(20 * sizeof(wchar_t)));
-  text[0] = 0;
+  static SYSTEMTIME last{};
+  static wchar_t lastText[20];
   SYSTEMTIME now;
   GetLocalTime(&now);
-  if (GetDateFormatW(LOCALE_SYSTEM_DEFAULT, 0, &now, L"yyyy'/'MM'/'dd ", text, 12) == 12)
-    GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, &now, L"HH':'mm':'ss", text + 11, 9);
+  if (now.wSecond != last.wSecond || now.wMinute != last.wMinute || now.wHour != last.wHour ||
+      now.wDay != last.wDay || now.wMonth != last.wMonth || now.wYear != last.wYear ||
+      !lastText[0]) {
+    lastText[0] = 0;
+    if (GetDateFormatW(LOCALE_SYSTEM_DEFAULT, 0, &now, L"yyyy'/'MM'/'dd ", lastText, 12) == 12)
+      GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, &now, L"HH':'mm':'ss", lastText + 11, 9);
+    last = now;
+  }
+  wchar_t* text = static_cast<wchar_t*>(GStackAlloc(sizeof lastText));
+  memcpy(text, lastText, sizeof lastText);
   return text;
 }
 

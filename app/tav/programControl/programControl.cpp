@@ -4,6 +4,10 @@
 // the 32-bit range.
 #include "programControl/programControl.h"
 
+#include <windows.h>
+
+#include <utility>
+
 #include "exception/exception.h"
 #include "qel6run_lib.h"
 
@@ -77,11 +81,30 @@ const CursorTerm* programControl::newcursor(const wchar_t* file, uint32_t line, 
   return c;
 }
 
+// True when [p, p + n) lies in the program's own image, which stays mapped
+// and readable for the whole run: the static positions of raise sites and
+// their file names live there, and asking the memory manager (a server call
+// under Wine) would cost more than the rest of a raise.
+static bool InProgramImage(const void* p, size_t n) {
+  static const auto range = [] {
+    auto* base = reinterpret_cast<const uint8_t*>(GetModuleHandleW(nullptr));
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    return std::pair<uintptr_t, uintptr_t>(reinterpret_cast<uintptr_t>(base),
+                                           reinterpret_cast<uintptr_t>(base) +
+                                               nt->OptionalHeader.SizeOfImage);
+  }();
+  auto a = reinterpret_cast<uintptr_t>(p);
+  return a >= range.first && a < range.second && n <= range.second - a;
+}
+
 const CursorTerm* programControl::unpackcursor(const TFullCursor* packed) {
-  if (!packed || K::OSInterface::OSIsBadReadPtr(packed, sizeof *packed))
+  if (!packed || (!InProgramImage(packed, sizeof *packed) &&
+                  K::OSInterface::OSIsBadReadPtr(packed, sizeof *packed)))
     return newcursor(L"", 0, 0);
   const wchar_t* file = packed->fileName;
-  if (!file || K::OSInterface::OSIsBadStringPtr(file, 0x8000)) file = L"";
+  if (!file || (!InProgramImage(file, 2) && K::OSInterface::OSIsBadStringPtr(file, 0x8000)))
+    file = L"";
   return newcursor(file, packed->position & 0xFFFFF, packed->position >> 20);
 }
 

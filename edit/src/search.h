@@ -72,6 +72,26 @@ struct JoinedText {
   void LineColumnOf(int32_t offset, int32_t* line, int32_t* column) const;
 };
 
+// The lines as they are; the pointer stays valid until the next call.
+struct LineSource {
+  virtual int32_t LineCount() = 0;
+  virtual const wchar_t* Line(int32_t n, int32_t* length) = 0;
+};
+
+// A joined copy of the lines on the heap (a text of 50 M characters does not
+// fit the global stack), behind `pad` spare units, with its line starts.  No
+// destructor: Free releases it.
+struct JoinedCopy {
+  wchar_t* buffer = nullptr;  // pad units, then the text
+  int32_t* starts = nullptr;
+  int32_t pad = 0;
+  JoinedText text{};
+
+  // False when memory is short or the text is longer than 2^31 - 16 units.
+  bool Build(LineSource& lines, int32_t padUnits);
+  void Free();
+};
+
 // One regular-expression search of the compiled record over the joined text:
 // tries the starts from `start` to start + range (range >= 0 forward, <= 0
 // backward).  Forward,

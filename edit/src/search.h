@@ -29,6 +29,8 @@ struct SearchState {
   QEL_buffer_info* record = nullptr;   // the last compiled pattern
   bool replacing = false, changeAll = false, matchPending = false;
   int32_t columnShift = 0, replacementCount = 0;
+  wchar_t* lastMatched = nullptr;  // text of the last regular-expression match (malloc'd)
+  size_t lastMatchedCapacity = 0;
 };
 extern SearchState searchState;
 

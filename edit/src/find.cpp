@@ -44,6 +44,11 @@ class StoreLines : public LineSource, public ChangeSink {
     *length = Read(ref_, &buffer_, &capacity_);
     return *length < 0 ? (*length = 0, L"") : buffer_;
   }
+  int32_t LineLength(int32_t n) override {
+    ref_ = line_ > 0 && n == line_ + 1 ? ed_->store.NextLine(ref_) : ed_->store.FindLine(n);
+    line_ = n;
+    return static_cast<int32_t>(ed_->store.StoredLength(ref_));
+  }
   bool ChangedLine(int32_t n, const wchar_t* text, int32_t length) override {
     if (failed_) return false;
     ChunkRef r = ed_->store.FindLine(n);

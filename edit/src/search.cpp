@@ -95,15 +95,14 @@ void JoinedText::LineColumnOf(int32_t offset, int32_t* line, int32_t* column) co
 }
 
 bool JoinedCopy::Build(LineSource& lines, int32_t padUnits) {
+  // Lengths first (cheap), then one buffer of the exact size.
   int32_t count = lines.LineCount();
   starts = static_cast<int32_t*>(malloc(sizeof(int32_t) * (count > 0 ? count : 1)));
   if (!starts) return false;
   int64_t total = 0;
   for (int32_t i = 1; i <= count; ++i) {
-    int32_t n = 0;
-    lines.Line(i, &n);
     starts[i - 1] = static_cast<int32_t>(total);
-    total += n + (i < count ? 1 : 0);
+    total += lines.LineLength(i) + (i < count ? 1 : 0);
     if (total > 0x7FFFFFF0) return false;
   }
   pad = padUnits;
@@ -113,12 +112,13 @@ bool JoinedCopy::Build(LineSource& lines, int32_t padUnits) {
   for (int32_t i = 1; i <= count; ++i) {
     int32_t n = 0;
     const wchar_t* l = lines.Line(i, &n);
+    if (out + n - (buffer + pad) > total) return false;  // the lines changed meanwhile
     wmemcpy(out, l, n);
     out += n;
     if (i < count) *out++ = L'\n';
   }
   *out = 0;
-  text = {buffer + pad, static_cast<int32_t>(total), starts, count};
+  text = {buffer + pad, static_cast<int32_t>(out - (buffer + pad)), starts, count};
   return true;
 }
 

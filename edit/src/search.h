@@ -78,6 +78,11 @@ struct JoinedText {
 struct LineSource {
   virtual int32_t LineCount() = 0;
   virtual const wchar_t* Line(int32_t n, int32_t* length) = 0;
+  virtual int32_t LineLength(int32_t n) {
+    int32_t length = 0;
+    Line(n, &length);
+    return length;
+  }
 };
 
 // A joined copy of the lines on the heap (a text of 50 M characters does not

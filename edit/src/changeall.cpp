@@ -123,46 +123,6 @@ void PlainPass(Pass& pass) {
   }
 }
 
-// The joined copy behind a pad, with its line starts.
-struct Joined {
-  wchar_t* buffer = nullptr;  // pad units, then the text
-  int32_t* starts = nullptr;
-  int32_t pad = 0;
-  JoinedText text{};
-
-  bool Build(LineSource& lines, int32_t padUnits) {
-    int32_t count = lines.LineCount();
-    starts = static_cast<int32_t*>(malloc(sizeof(int32_t) * (count > 0 ? count : 1)));
-    if (!starts) return false;
-    int64_t total = 0;
-    for (int32_t i = 1; i <= count; ++i) {
-      int32_t n = 0;
-      lines.Line(i, &n);
-      starts[i - 1] = static_cast<int32_t>(total);
-      total += n + (i < count ? 1 : 0);
-      if (total > 0x7FFFFFF0) return false;
-    }
-    pad = padUnits;
-    buffer = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * (pad + total + 1)));
-    if (!buffer) return false;
-    wchar_t* out = buffer + pad;
-    for (int32_t i = 1; i <= count; ++i) {
-      int32_t n = 0;
-      const wchar_t* l = lines.Line(i, &n);
-      wmemcpy(out, l, n);
-      out += n;
-      if (i < count) *out++ = L'\n';
-    }
-    *out = 0;
-    text = {buffer + pad, static_cast<int32_t>(total), starts, count};
-    return true;
-  }
-  ~Joined() {
-    free(buffer);
-    free(starts);
-  }
-};
-
 void RegexPass(Pass& pass, QEL_buffer_info** record) {
   const ChangeAllSpec& spec = pass.spec;
   int32_t plen = static_cast<int32_t>(wcslen(spec.find));
@@ -178,8 +138,9 @@ void RegexPass(Pass& pass, QEL_buffer_info** record) {
   }
   QEL_buffer_info* rec = *record;
   const int32_t behind = static_cast<int32_t>(rec->lookBehind);
-  Joined j;
+  JoinedCopy j;
   if (!j.Build(pass.lines, spec.forward ? behind : 0)) {
+    j.Free();
     pass.result.status = ChangeAllStatus::NoMemory;
     return;
   }
@@ -221,9 +182,10 @@ void RegexPass(Pass& pass, QEL_buffer_info** record) {
       wmemcpy(const_cast<wchar_t*>(t.text) + at + n - m, tail.data() + tail.size() - m, m);
       delta += static_cast<int64_t>(rlen) - n;
     }
-    if (!pass.Record(line, col, n, r, rlen)) return;
+    if (!pass.Record(line, col, n, r, rlen)) break;
     pos = spec.forward ? at + n : at - 1;
   }
+  j.Free();
 }
 
 }  // namespace

@@ -61,6 +61,9 @@ struct UndoEntry {
   Selection selAfter;
   int32_t dragFrom, dragTo;
   int32_t kind;
+  // Kind 13 of one Change All: the texts are line blocks (LineBlock), the
+  // whole pass is one step.
+  int32_t lineBlock;
 };
 
 // A heap copy of `n` characters plus a terminator (malloc; nullptr for none).

@@ -17,7 +17,8 @@
 #include <cstdint>
 
 #ifdef QEL6KWI_BUILD
-#define QEL_KWI_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_KWI_API
 #else
 #define QEL_KWI_API __declspec(dllimport)
 #endif

@@ -270,19 +270,13 @@ static bool BooleanAnswer(UINT msg) {
          (msg >= WM_LBUTTONDOWN && msg <= WM_MBUTTONDBLCLK);
 }
 
-// Runs body under a global-stack mark, a trap and a backtrack point; an error
-// is reported.  False when body failed or raised.
+// Runs body at the kernel's callback boundary; an error is reported.  False
+// when body failed or raised.
 template <class Body>
 static bool RunHandler(Body&& body) {
-  uint8_t* mark = K::Memory::MarkGStack();
-  volatile bool ok = false;
-  uint32_t code = K::RunTrapped([&] { ok = K::Succeeds(body); });
-  if (code) {
-    ok = false;
-    K::RunTrapped([&] { ReportError(code); });
-  }
-  K::Memory::ReleaseGStack(mark);
-  return ok;
+  K::BoundaryOutcome end = K::RunAtCallbackBoundary(body);
+  if (end.error) K::RunAtCallbackBoundary([&] { ReportError(end.error); });
+  return !end.failed;
 }
 
 LONG_PTR Dispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp, event_struct* event, int mode,

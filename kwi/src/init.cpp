@@ -59,7 +59,7 @@ void RegisterLayerClass(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR 
   known.cbSize = sizeof known;
   if (GetClassInfoExW(g_app, name, &known)) return;
   WNDCLASSEXW c = LayerClassInfo(name, proc, global, menuName);
-  if (!RegisterClassExW(&c)) Raise(6220);
+  if (!RegisterClassExW(&c)) RaiseMayReturn(6220);
 }
 
 static void* AllocSentinel(size_t size) {
@@ -163,7 +163,7 @@ HMENU LoadMenuFor(menu_struct* menu, bool* noMenu, int* windowPos) {
   }
   if (menu->functor == 1) {
     HMENU m = LoadMenuW(g_app, MAKEINTRESOURCEW(menu->value));
-    if (!m && Validating()) Raise(6053);
+    if (!m && Validating()) RaiseMayReturn(6053);
     if (m && windowPos) {
       // The window pop-up goes before the last top-level pop-up by default.
       *windowPos = GetMenuItemCount(m) > 0 ? GetMenuItemCount(m) - 1 : 0;
@@ -174,12 +174,12 @@ HMENU LoadMenuFor(menu_struct* menu, bool* noMenu, int* windowPos) {
     HMENU m = CreateMenu();
     if (!m || !BuildItems(m, reinterpret_cast<menu_item_list_struct*>(menu->value), true, windowPos)) {
       if (m) DestroyMenu(m);
-      Raise(6004);
+      RaiseMayReturn(6004);
       return nullptr;
     }
     return m;
   }
-  Raise(6004);
+  RaiseMayReturn(6004);
   return nullptr;
 }
 
@@ -220,7 +220,7 @@ void kwi_Init(wsflags_struct* flags, PROLOG_EHANDLER_STRUCT* handler, menu_struc
   RegisterLayerClass(L"ZevFrame32", TaskProc, false,
                      resMenu ? MAKEINTRESOURCEW(menu->value) : nullptr);
   if (g_mdi && (!menu || menu->functor == 3)) {
-    Raise(6405);
+    RaiseMayReturn(6405);
     return;
   }
   StartState();
@@ -350,7 +350,7 @@ const KeyPair kAccelKeys[] = {{301, VK_UP},    {302, VK_DOWN}, {303, VK_RIGHT}, 
 
 void setAccelerators(_accel_list* list) {
   if (!list || list->functor != ListCons) {
-    if (Validating()) Raise(6003);
+    if (Validating()) RaiseMayReturn(6003);
     return;
   }
   uint32_t n = 0;
@@ -422,7 +422,7 @@ _accel_list* getAccelerators() {
 void win_IsOwn(LONG_PTR window) {
   HWND w = reinterpret_cast<HWND>(window);
   if (!IsWindow(w)) {
-    if (Validating()) Raise(6000);
+    if (Validating()) RaiseMayReturn(6000);
     K::Fail();
   }
   if (GetWindowThreadProcessId(w, nullptr) != GetCurrentThreadId() ||
@@ -449,7 +449,7 @@ void kwi_SetAttrVal(int attr, LONG_PTR value) {
     case 10010: s[sw_insetLeft] = value; break;
     case 10011: s[sw_insetRight] = value; break;
     default:
-      if (Validating()) Raise(6010);
+      if (Validating()) RaiseMayReturn(6010);
       return;
   }
   if (StateReady() && g_state[sw_mdiClient] && g_task) PlaceClient(g_task);

@@ -114,7 +114,9 @@ List* Push(List* list, decltype(List::value) value) {
 }
 
 // Errors.
-void Raise(int code);
+// Raises `code`; returns when an exception-handler function is registered
+// (it received the code), so every caller returns or fails right after.
+void RaiseMayReturn(int code);
 inline bool Validating() { return g_validation; }
 void ReportError(uint32_t code);
 void ShowErrorBox();

@@ -15,7 +15,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
-#include <string>
 #include <type_traits>
 
 namespace Qel::RunTime::Terms {
@@ -446,10 +445,13 @@ class TIntegral : public TScalarOf<TIntegralDomainDefinition> {
     if (bits != 8 && bits != 16 && bits != 32) Raise(318);
     return IsSigned ? (uint64_t{1} << (bits - 1)) - 1 : (uint64_t{1} << bits) - 1;
   }
+  // Signed kinds check the width (316) before the range; unsigned ones the
+  // range (302), which the width can only narrow further.
   term Finish(uint64_t magnitude, bool negative) const {
-    if (!FitsWidth(magnitude, negative, IsSigned, Largest())) Raise(316);
+    if (IsSigned && !FitsWidth(magnitude, negative, IsSigned, Largest())) Raise(316);
     int64_t v = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     CheckRange(v);
+    if (!FitsWidth(magnitude, negative, IsSigned, Largest())) Raise(316);
     auto cell = static_cast<uint32_t>(v);
     return NewValueTerm(&cell);
   }
@@ -1011,6 +1013,7 @@ class TCompound : public TDomainDefinition {
   term LowLevelFromString(const wchar_t** cursor) const override {
     const wchar_t* p = *cursor;
     SkipWhite(p);
+    if (BelowReaderStackFloor()) Invalid(this, p);  // nested too deep
     if (!*p || !OSInterface::IsValid1stFunctorName(*p)) Raise(310, QualifiedName(), p);
     uint32_t n = 0;
     for (uint32_t i = 0; i < C().functorCount && !n; ++i) {
@@ -1022,7 +1025,9 @@ class TCompound : public TDomainDefinition {
     if (!n) {
       const wchar_t* e = p;
       while (*e && (*e == L'_' || OSInterface::IsCharAlphaNumerical(*e))) ++e;
-      Raise(309, Memory::CopyStringToHeap(std::wstring(p, e).c_str()), QualifiedName());
+      wchar_t* name = Memory::AllocHeapString(CheckedSize(static_cast<uint64_t>(e - p)));
+      memcpy(name, p, static_cast<size_t>(e - p) * 2);
+      Raise(309, name, QualifiedName());
     }
     const RFunctor& f = Entry(n);
     p += wcslen(f.name);
@@ -1056,6 +1061,7 @@ class TCompound : public TDomainDefinition {
     if (c < 0) Raise(319);
     wchar_t name[256];
     ReadFunctorName(*in, c, this, name);
+    if (BelowReaderStackFloor()) Raise(322, QualifiedName(), name);  // nested too deep
     uint32_t n = 0;
     for (uint32_t i = 0; i < C().functorCount && !n; ++i)
       if (SameNameIgnoringCase(Entry(i + 1).name, name)) n = i + 1;
@@ -1275,6 +1281,7 @@ class TList : public TCompound<Layout::List> {
   term LowLevelFromString(const wchar_t** cursor) const override {
     const wchar_t* p = *cursor;
     SkipWhite(p);
+    if (BelowReaderStackFloor()) Invalid(this, p);  // nested too deep
     if (*p != L'[') Expected(this, L'[', p);
     ++p;
     SkipWhite(p);
@@ -1297,6 +1304,7 @@ class TList : public TCompound<Layout::List> {
   term ReadFromStream(RStreamCursor* in) const override {
     int c = ReadSignificant(*in);
     if (c != L'[') ExpectedSymbol(this, L'[', c);
+    if (BelowReaderStackFloor()) Raise(322, QualifiedName(), L"[");  // nested too deep
     c = ReadSignificant(*in);
     if (c < 0) Raise(319);
     bool done = c == L']';

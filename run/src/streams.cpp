@@ -137,7 +137,7 @@ class TokenBuffer {
   size_t Size() const { return n_; }
   const wchar_t* Data() const { return data_; }
   wchar_t* HeapString() const {
-    wchar_t* s = Memory::AllocHeapString(static_cast<uint32_t>(n_));
+    wchar_t* s = Memory::AllocHeapString(CheckedSize(n_));
     memcpy(s, data_, n_ * 2);
     return s;
   }
@@ -145,7 +145,7 @@ class TokenBuffer {
  private:
   void Grow() {
     size_t cap = cap_ * 2;
-    auto* grown = static_cast<wchar_t*>(Memory::AllocAtomicHeap(static_cast<uint32_t>(cap * 2)));
+    auto* grown = static_cast<wchar_t*>(Memory::AllocAtomicHeap(CheckedSize(cap * 2)));
     memcpy(grown, data_, n_ * 2);
     data_ = grown;
     cap_ = cap;
@@ -210,11 +210,17 @@ int HexDigit(int c) {
   return -1;
 }
 
-int SkipWhiteAndComments(RStreamCursor& in, int level) {
+// Block comments nest; `level` counts the open ones, so any depth of nesting
+// costs no machine stack.
+int SkipWhiteAndComments(RStreamCursor& in) {
   static const wchar_t kMarker[] = L"%<--noFacts-->%";
+  uint64_t level = 0;
   for (;;) {
     int c = in.ReadNonWhite();
-    if (c < 0) return kEndOfStream;
+    if (c < 0) {
+      if (level > 0) Raise(323);
+      return kEndOfStream;
+    }
     if (c == L'%') {
       size_t i = 1;
       int d = 0;
@@ -231,7 +237,7 @@ int SkipWhiteAndComments(RStreamCursor& in, int level) {
     if (c == L'/') {
       int d = in.Read();
       if (d == L'*') {
-        if (SkipWhiteAndComments(in, level + 1) == kEndOfStream) Raise(323);
+        ++level;
         continue;
       }
       if (d >= 0) in.Unget();
@@ -241,8 +247,11 @@ int SkipWhiteAndComments(RStreamCursor& in, int level) {
     if (level > 0) {
       if (c == L'*') {
         int d = in.Read();
-        if (d == L'/') return 0;
-        if (d < 0) return kEndOfStream;
+        if (d == L'/') {
+          --level;
+          continue;
+        }
+        if (d < 0) Raise(323);
         in.Unget();
       }
       continue;
@@ -411,7 +420,7 @@ uint8_t* ReadBinaryBody(RStreamCursor& in) {
       if (sep != L',') IntegerExpected(sep);  // an item longer than two digits
     }
   }
-  uint32_t n = static_cast<uint32_t>(bytes.Size());
+  uint32_t n = CheckedSize(bytes.Size());
   uint8_t* data = NewHeapBinary(n);
   for (uint32_t i = 0; i < n; ++i) data[i] = static_cast<uint8_t>(bytes.Data()[i]);
   return data;
@@ -563,7 +572,7 @@ class CountingSink final : public RBufferSource {
 // Hands out one string as a single block, then the end.
 class StringSource final : public RBufferSource {
  public:
-  explicit StringSource(const wchar_t* s) : s_(s), length_(static_cast<uint32_t>(wcslen(s) * 2)) {}
+  explicit StringSource(const wchar_t* s) : s_(s), length_(CheckedSize(wcslen(s) * 2)) {}
   void NextBlock(uint8_t** base, uint32_t* length) override {
     *base = reinterpret_cast<uint8_t*>(const_cast<wchar_t*>(s_));
     *length = pos_ < length_ ? length_ : 0;
@@ -608,7 +617,7 @@ uint32_t CountText(const IDomainDefinition* d, term t) {
   CountingSink sink;
   RStreamCursor out(&sink);
   d->WriteForConsultToStream(&out, t);
-  return static_cast<uint32_t>(sink.Total() / 2);
+  return CheckedSize(sink.Total() / 2);
 }
 
 // --- Exports -------------------------------------------------------------------------------
@@ -627,11 +636,12 @@ void ungetChar(RBufferSource* source) {
 }
 
 wchar_t* ParseString(RBufferSource* source, uint32_t n) {
+  uint32_t bytes = CheckedSize(uint64_t{n} * 2);
   wchar_t* s = Memory::AllocHeapString(n);
   if (!n) return s;
-  memset(s, 0, uint64_t{n} * 2);
+  memset(s, 0, bytes);
   RStreamCursor in(source);
-  uint32_t got = in.ReadAvailable(s, n * 2);
+  uint32_t got = in.ReadAvailable(s, bytes);
   s[(got + 1) / 2] = 0;
   return s;
 }

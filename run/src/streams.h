@@ -46,7 +46,7 @@ struct RStreamCursor {
     WriteRun(&c, 2);
   }
   void WriteRun(const void* bytes, uint32_t n);
-  void Write(const wchar_t* s, size_t n) { WriteRun(s, static_cast<uint32_t>(n * 2)); }
+  void Write(const wchar_t* s, size_t n) { WriteRun(s, detail::CheckedSize(uint64_t{n} * 2)); }
   void Write(const wchar_t* s);
   void WriteAscii(const char* s);
 
@@ -75,7 +75,7 @@ inline bool IsAlphaNumeric(int c) {
 // --- Lexical layer ---------------------------------------------------------------------
 
 // 0 (a significant character is next), kNoFactsMarker or kEndOfStream.
-int SkipWhiteAndComments(RStreamCursor& in, int level = 0);
+int SkipWhiteAndComments(RStreamCursor& in);
 // The next unit after white space and comments; -1 at the end or at the
 // no-facts marker.
 inline int ReadSignificant(RStreamCursor& in) {

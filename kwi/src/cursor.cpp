@@ -39,7 +39,7 @@ void cursorSet(LONG_PTR window, HINSTANCE module, int id, int setNow) {
   r[rw_cursorId] = id;
   if (id >= 12) {
     HCURSOR c = LoadCursorW(module, MAKEINTRESOURCEW(id));
-    if (!c) return Raise(6051);
+    if (!c) return RaiseMayReturn(6051);
     if (setNow) SetCursor(c);
     r[rw_cursor] = reinterpret_cast<LONG_PTR>(c);
     return;
@@ -114,7 +114,7 @@ void win_SetIcon(LONG_PTR window, unsigned iconId) {
   HWND w = Hwnd(window);
   if (!CheckWindow(w)) return;
   HICON icon = LoadIconW(g_app, MAKEINTRESOURCEW(iconId));
-  if (!icon) return Raise(6052);
+  if (!icon) return RaiseMayReturn(6052);
   SendMessageW(w, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
 
@@ -122,7 +122,7 @@ void win_DialogRatio(LONG_PTR window, pnt_struct** ratio) {
   HWND w = Hwnd(window);
   *ratio = NewPoint(100, 100);
   int t = WindowType(w);
-  if (t != wt_modal && t != wt_modeless) return Raise(6001);
+  if (t != wt_modal && t != wt_modeless) return RaiseMayReturn(6001);
   LONG base = GetDialogBaseUnits();
   int bx = LOWORD(base), by = HIWORD(base);
   if (!bx || !by) return;

@@ -24,7 +24,7 @@ pnt_struct* NewPoint(LONG x, LONG y) {
 
 bool CheckValid(bool ok, int code) {
   if (ok || !Validating()) return true;
-  Raise(code);
+  RaiseMayReturn(code);
   return false;
 }
 
@@ -124,11 +124,11 @@ bool OpenContext(HWND w, unsigned tools, DrawScope* s) {
 bool BeginDraw(HWND w, unsigned tools, DrawScope* s) {
   if (Validating()) {
     if (!IsWindow(w)) {
-      Raise(6000);
+      RaiseMayReturn(6000);
       return false;
     }
     if (StateReady() && g_state[sw_inErase] && !IsItemWindow(w)) {
-      Raise(6231);
+      RaiseMayReturn(6231);
       return false;
     }
   }
@@ -264,7 +264,7 @@ void draw_Arc(LONG_PTR window, rect_struct* r, int x1, int y1, int x2, int y2) {
 
 static void DrawPoints(LONG_PTR window, pntlist_struct* points, unsigned tools, bool polygon) {
   if (!points || points->functor != ListCons) {
-    if (Validating()) Raise(6003);
+    if (Validating()) RaiseMayReturn(6003);
     return;
   }
   DrawScope s;
@@ -325,11 +325,11 @@ void draw_FloodFill(LONG_PTR window, pnt_struct* p, LONG_PTR boundary) {
 void draw_Icon(LONG_PTR window, int x, int y, unsigned iconId) {
   HWND w = Hwnd(window);
   if (Validating()) {
-    if (!IsWindow(w)) return Raise(6000);
-    if (StateReady() && g_state[sw_inErase] && !IsItemWindow(w)) return Raise(6231);
+    if (!IsWindow(w)) return RaiseMayReturn(6000);
+    if (StateReady() && g_state[sw_inErase] && !IsItemWindow(w)) return RaiseMayReturn(6231);
   }
   HICON icon = LoadIconW(g_app, MAKEINTRESOURCEW(iconId));
-  if (!icon) return Raise(6052);
+  if (!icon) return RaiseMayReturn(6052);
   DrawScope s;
   if (OpenContext(w, dt_none, &s)) {
     DrawIcon(s.dc, x, y, icon);
@@ -355,7 +355,7 @@ void draw_TextInRect(LONG_PTR window, rect_struct* r, const u16* text, int lengt
   UINT format = 0;
   for (auto* c = flags; c && c->functor == ListCons; c = c->next) {
     int code = static_cast<int>(c->value & 0xFF);
-    if (code == 1 || code > 13) return Raise(6010);
+    if (code == 1 || code > 13) return RaiseMayReturn(6010);
     format |= formats[code];
     if (code == 10) format |= static_cast<UINT>(c->value & 0xFF00);
   }
@@ -492,7 +492,7 @@ void win_SetMapMode(LONG_PTR window, int mode) {
   HWND w = Hwnd(window);
   if (!CheckWindow(w)) return;
   if (!CheckValid(w != GetDesktopWindow(), 6001)) return;
-  if (mode < 0 || mode > 6) return Raise(6010);
+  if (mode < 0 || mode > 6) return RaiseMayReturn(6010);
   bool release = false;
   HDC dc = DrawingContext(w, &release);
   if (dc && !release) SetMapMode(dc, MapModeToWindows(mode));
@@ -583,7 +583,7 @@ void win_SetClip(LONG_PTR window, rect_struct* rect) {
     rc.bottom = ToDevice(rc.bottom, r[rw_winOrgY], r[rw_winExtY], r[rw_vpExtY], r[rw_vpOrgY]);
   }
   HRGN region = CreateRectRgnIndirect(&rc);
-  if (!region) return Raise(6002);
+  if (!region) return RaiseMayReturn(6002);
   auto replace = [&](LONG_PTR* word) {
     if (*word) DeleteObject(reinterpret_cast<HGDIOBJ>(*word));
     *word = reinterpret_cast<LONG_PTR>(region);

@@ -23,12 +23,12 @@ bool ReadFont(const uint8_t* font, LOGFONTW* lf) {
   uint32_t size = 0;
   if (font) memcpy(&size, font - 4, 4);
   if (!font || size < FontBinarySize) {
-    Raise(6150);
+    RaiseMayReturn(6150);
     return false;
   }
   memcpy(lf, font, sizeof *lf);
   if (wcsnlen(lf->lfFaceName, LF_FACESIZE) == LF_FACESIZE) {
-    Raise(6150);
+    RaiseMayReturn(6150);
     return false;
   }
   return true;
@@ -162,7 +162,7 @@ void win_SetFont(LONG_PTR window, uint8_t* font) {
   LOGFONTW lf;
   if (!ReadFont(font, &lf)) return;
   HFONT f = CreateFontIndirectW(&lf);
-  if (!f) return Raise(6150);
+  if (!f) return RaiseMayReturn(6150);
   if (IsControlType(type) || type == 0) {
     SetControlFont(w, f);
     return;

@@ -85,13 +85,13 @@ uint32_t PictureDibSize(picture p) { return BinaryLength(p); }
 
 bool CheckPicture(picture p, DibInfo* d, int code) {
   if (p && ReadDib(PictureDib(p), PictureDibSize(p), d)) return true;
-  Raise(code);
+  RaiseMayReturn(code);
   return false;
 }
 
 picture NewPicture(uint64_t dibSize) {
   if (dibSize > 0xFFFFFFFFull - 8) {
-    Raise(6002);
+    RaiseMayReturn(6002);
     return nullptr;
   }
   return static_cast<picture>(NewBinary(static_cast<uint32_t>(dibSize)));
@@ -278,7 +278,7 @@ static picture PictureFromFile(const uint8_t* file, uint64_t size) {
 static picture Converted(HBITMAP bmp) {
   picture p = BitmapToPicture(bmp, nullptr);
   if (bmp) DeleteObject(bmp);
-  if (!p) Raise(6100);
+  if (!p) RaiseMayReturn(6100);
   return p;
 }
 
@@ -289,23 +289,23 @@ using namespace detail;
 LONG_PTR pict_Open(rect_struct* r) {
   int width = r->right - r->left, height = r->bottom - r->top;
   if (r->right <= r->left || r->bottom <= r->top || width <= 0 || height <= 0) {
-    Raise(6002);
+    RaiseMayReturn(6002);
     return 0;
   }
   if (!StateReady()) {
-    Raise(6009);
+    RaiseMayReturn(6009);
     return 0;
   }
   int slot = -1;
   for (int i = PictureSlots - 1; i >= 0; --i)
     if (!g_state[sw_pictWin + i]) slot = i;
   if (slot < 0) {
-    Raise(6104);
+    RaiseMayReturn(6104);
     return 0;
   }
   HWND w = CreateOffscreenWindow(width, height);
   if (!w) {
-    Raise(6002);
+    RaiseMayReturn(6002);
     return 0;
   }
   HDC wdc = GetDC(w);
@@ -313,7 +313,7 @@ LONG_PTR pict_Open(rect_struct* r) {
   if (!mem) {
     ReleaseDC(w, wdc);
     DestroyWindow(w);
-    Raise(6103);
+    RaiseMayReturn(6103);
     return 0;
   }
   BITMAPINFOHEADER h{sizeof h, width, height, 1, static_cast<WORD>(ScreenDepth()), BI_RGB, 0, 0, 0, 0, 0};
@@ -326,7 +326,7 @@ LONG_PTR pict_Open(rect_struct* r) {
     if (dib) DeleteObject(dib);
     DeleteDC(mem);
     DestroyWindow(w);
-    Raise(6002);
+    RaiseMayReturn(6002);
     return 0;
   }
   SelectObject(mem, bmp);
@@ -354,7 +354,7 @@ picture pict_Close(LONG_PTR window) {
   for (int i = 0; StateReady() && i < PictureSlots; ++i)
     if (window && g_state[sw_pictWin + i] == window) slot = i;
   if (slot < 0) {
-    Raise(6102);
+    RaiseMayReturn(6102);
     return nullptr;
   }
   HWND w = Hwnd(window);
@@ -369,7 +369,7 @@ picture pict_Close(LONG_PTR window) {
   DeleteObject(bmp);
   DestroyWindow(w);
   ClearDrawingCache();
-  if (!p) Raise(6100);
+  if (!p) RaiseMayReturn(6100);
   return p;
 }
 
@@ -396,7 +396,7 @@ picture pict_Load(const u16* fileName) {
   HANDLE f = CreateFileW(fileName ? fileName : L"", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) {
-    Raise(6005);
+    RaiseMayReturn(6005);
     return nullptr;
   }
   uint64_t size = 0;
@@ -404,7 +404,7 @@ picture pict_Load(const u16* fileName) {
   CloseHandle(f);
   picture p = file ? PictureFromFile(file, size) : nullptr;
   if (file) K::Memory::ReleaseHeap(file);
-  if (!p) Raise(6101);
+  if (!p) RaiseMayReturn(6101);
   return p;
 }
 
@@ -418,7 +418,7 @@ void pict_Save(picture p, const u16* fileName) {
   if (!CheckPicture(p, &d, 6101)) return;
   HANDLE f = CreateFileW(fileName ? fileName : L"", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return Raise(6006);
+  if (f == INVALID_HANDLE_VALUE) return RaiseMayReturn(6006);
   const uint32_t dibSize = PictureDibSize(p);
   uint8_t header[14] = {'B', 'M'};
   uint32_t fileSize = dibSize + 14, offset = static_cast<uint32_t>(d.bitsOffset) + 14;
@@ -428,7 +428,7 @@ void pict_Save(picture p, const u16* fileName) {
   bool ok = WriteFile(f, header, 14, &put, nullptr) && put == 14 &&
             WriteFile(f, PictureDib(p), dibSize, &put2, nullptr) && put2 == dibSize;
   CloseHandle(f);
-  if (!ok) Raise(6006);
+  if (!ok) RaiseMayReturn(6006);
 }
 
 picture pict_GetFromRes(HINSTANCE module, unsigned id) {
@@ -436,7 +436,7 @@ picture pict_GetFromRes(HINSTANCE module, unsigned id) {
   HGLOBAL g = res ? LoadResource(module, res) : nullptr;
   const void* data = g ? LockResource(g) : nullptr;
   if (!data) {
-    Raise(6054);
+    RaiseMayReturn(6054);
     return nullptr;
   }
   DWORD size = SizeofResource(module, res);
@@ -468,7 +468,7 @@ picture pict_GetFromWin(LONG_PTR window, rect_struct* r) {
   HDC mem = CreateCompatibleDC(src);
   if (!mem) {
     if (release) ReleaseDC(w, src);
-    Raise(6103);
+    RaiseMayReturn(6103);
     return nullptr;
   }
   int depth = ScreenDepth();
@@ -495,8 +495,8 @@ picture pict_GetFromWin(LONG_PTR window, rect_struct* r) {
   if (dib) DeleteObject(dib);
   DeleteDC(mem);
   if (release) ReleaseDC(w, src);
-  if (!dib || !bmp) Raise(6002);
-  else if (!p) Raise(6100);
+  if (!dib || !bmp) RaiseMayReturn(6002);
+  else if (!p) RaiseMayReturn(6100);
   return p;
 }
 

@@ -151,7 +151,7 @@ using namespace detail;
 picture pict_Rotate(picture p, int quarterTurns) {
   if (quarterTurns < 0 || quarterTurns > 3) {
     if (Validating()) {
-      Raise(6010);
+      RaiseMayReturn(6010);
       return nullptr;
     }
     quarterTurns = 0;
@@ -176,7 +176,7 @@ picture pict_Rotate(picture p, int quarterTurns) {
   Plane src{dib + d.bitsOffset, d.rowBytes, h, d.height < 0};
   uint8_t* expanded = nullptr;
   if (d.compression == BI_RLE8 || d.compression == BI_RLE4) {
-    if (d.imageBytes > 0xFFFFFFF0u) return Raise(6002), nullptr;
+    if (d.imageBytes > 0xFFFFFFF0u) return RaiseMayReturn(6002), nullptr;
     expanded = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(static_cast<uint32_t>(d.imageBytes) + 1));
     memset(expanded, 0, d.imageBytes);
     ExpandRle(dib + d.bitsOffset, d.dataBytes, d.compression == BI_RLE4, expanded, d.rowBytes,
@@ -186,7 +186,7 @@ picture pict_Rotate(picture p, int quarterTurns) {
   uint8_t* decoded = nullptr;
   if (!indexed && !(d.bits == 24)) {
     uint64_t stride = static_cast<uint64_t>(w) * 3, size = stride * static_cast<uint64_t>(h);
-    if (size > 0xFFFFFFF0u) return Raise(6002), nullptr;
+    if (size > 0xFFFFFFF0u) return RaiseMayReturn(6002), nullptr;
     decoded = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(static_cast<uint32_t>(size) + 1));
     Decode(dib, d, src, decoded, stride);
     src = Plane{decoded, stride, h, true};

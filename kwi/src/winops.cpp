@@ -66,7 +66,7 @@ static bool NonEmpty(const void* list) {
 
 static int ScrollBar(int bar) {
   if (bar >= 0 && bar <= 2) return bar;
-  if (Validating()) Raise(6010);
+  if (Validating()) RaiseMayReturn(6010);
   return SB_HORZ;
 }
 
@@ -138,7 +138,7 @@ LONG_PTR win_GetCtlHandle(LONG_PTR dialog, int id) {
   HWND d = Hwnd(dialog);
   if (!CheckWindow(d)) return 0;
   HWND c = GetDlgItem(d, id);
-  if (!c) Raise(6316);
+  if (!c) RaiseMayReturn(6316);
   return reinterpret_cast<LONG_PTR>(c);
 }
 
@@ -146,7 +146,7 @@ int win_GetCtlId(LONG_PTR window) {
   HWND w = Hwnd(window);
   if (!CheckWindow(w)) return 0;
   int id = GetDlgCtrlID(w);
-  if (id == 0) Raise(6310);
+  if (id == 0) RaiseMayReturn(6310);
   return id;
 }
 
@@ -171,7 +171,7 @@ PROLOG_EHANDLER_STRUCT* win_GetHandler(LONG_PTR window) {
 void win_EnableHook(LONG_PTR window, int on) {
   HWND w = Hwnd(window);
   if (!CheckWindow(w)) return;
-  if (!Handled(w)) return Raise(6001);
+  if (!Handled(w)) return RaiseMayReturn(6001);
   XZEV_GetWinData(w)->w[rw_hook] = on;
 }
 
@@ -209,7 +209,7 @@ void win_Move(LONG_PTR window, rect_struct* rect) {
   if (t == wt_groupbox) ShowWindow(w, SW_HIDE);
   BOOL moved = MoveWindow(w, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
   if (t == wt_groupbox) ShowWindow(w, SW_SHOW);
-  if (!moved) Raise(6315);
+  if (!moved) RaiseMayReturn(6315);
 }
 
 rect_struct* rect_GetClient(wsflags_struct* flags, int hasMenu, rect_struct* outer) {
@@ -263,7 +263,7 @@ pntlist_struct* win_MapPoints(LONG_PTR from, LONG_PTR to, pntlist_struct* points
   HWND f = Hwnd(from), t = Hwnd(to);
   if (!CheckValid(IsWindow(f) && IsWindow(t), 6000)) return EmptyList<pntlist_struct>();
   if (!NonEmpty(points)) {
-    Raise(6003);
+    RaiseMayReturn(6003);
     return EmptyList<pntlist_struct>();
   }
   bool task = t == TaskWindow();
@@ -284,7 +284,7 @@ static pntlist_struct* ConvertPoints(LONG_PTR window, pntlist_struct* points, bo
   HWND w = Hwnd(window);
   if (!CheckWindow(w)) return EmptyList<pntlist_struct>();
   if (!NonEmpty(points)) {
-    if (Validating()) Raise(6003);
+    if (Validating()) RaiseMayReturn(6003);
     return EmptyList<pntlist_struct>();
   }
   DrawScope s;
@@ -334,7 +334,7 @@ void win_GetTextSelection(LONG_PTR window, int* first, int* last) {
   if (t == wt_edit) SendMessageW(w, EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
   else if (t == wt_listedit)
     SendMessageW(w, CB_GETEDITSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
-  else return Raise(6001);
+  else return RaiseMayReturn(6001);
   *first = static_cast<int>(a);
   *last = static_cast<int>(b);
 }
@@ -345,7 +345,7 @@ void win_SelectText(LONG_PTR window, int first, int last) {
   int t = TypeOf(w);
   if (t == wt_edit) SendMessageW(w, EM_SETSEL, first, last);
   else if (t == wt_listedit) SendMessageW(w, CB_SETEDITSEL, 0, MAKELPARAM(first, last));
-  else Raise(6001);
+  else RaiseMayReturn(6001);
 }
 
 void win_SetEditCtlReadOnly(LONG_PTR window, int on) {
@@ -364,7 +364,7 @@ void win_SetFocus(LONG_PTR window) {
   HWND w = Hwnd(window);
   if (!CheckWindow(w)) return;
   HWND had = GetFocus();
-  if (!SetFocus(w) && had && GetFocus() != w) return Raise(6313);
+  if (!SetFocus(w) && had && GetFocus() != w) return RaiseMayReturn(6313);
   SendMessageW(w, WM_NCACTIVATE, TRUE, 0);
   if (IsDialogType(TypeOf(w))) g_state[sw_modeless] = window;
 }
@@ -377,7 +377,7 @@ void win_SetActiveWindow(LONG_PTR window) {
 LONG_PTR win_GetActiveWindow() {
   HWND w = GetForegroundWindow();
   if (!IsWindow(w)) {
-    Raise(6317);
+    RaiseMayReturn(6317);
     return 0;
   }
   if (w == TaskWindow() && g_state[sw_mdi] && g_state[sw_mdiClient])
@@ -494,7 +494,7 @@ int win_IsChecked(LONG_PTR window) {
 void win_Check(LONG_PTR window, int state) {
   HWND w = Hwnd(window);
   if (!CheckWindow(w)) return;
-  if (state < 0 || state > 2) return Raise(6010);
+  if (state < 0 || state > 2) return RaiseMayReturn(6010);
   if (int id = GetDlgCtrlID(w)) CheckDlgButton(GetParent(w), id, static_cast<UINT>(state));
 }
 
@@ -568,11 +568,11 @@ void win_SetState(LONG_PTR window, wsflags_struct* states) {
       case 15: ShowWindow(w, SW_SHOWMINIMIZED); break;
       case 16: ShowWindow(w, SW_SHOWNORMAL); break;
       case 23:
-        if (TypeOf(w) != wt_pushbutton) return Raise(6001);
+        if (TypeOf(w) != wt_pushbutton) return RaiseMayReturn(6001);
         MakeDefaultButton(w);
         break;
       default:
-        if (Validating()) return Raise(6010);
+        if (Validating()) return RaiseMayReturn(6010);
         continue;
     }
     static const uintptr_t infos[] = {si_visible, si_invisible, si_disabled, si_enabled};
@@ -726,7 +726,7 @@ LONG_PTR kwi_GetAttrVal(int attr) {
     case 10008: return s[sw_erase];
     case 10009: return s[sw_attr10009];
     default:
-      if (Validating()) Raise(6010);
+      if (Validating()) RaiseMayReturn(6010);
       return 0;
   }
 }

@@ -97,13 +97,14 @@ HRGN MakeClip(const _win_data* r) {
 bool OpenContext(HWND w, unsigned tools, DrawScope* s) {
   *s = DrawScope{};
   s->window = w;
-  s->rec = XZEV_GetWinData(w);
   bool release = false;
   s->dc = DrawingContext(w, &release);
   if (!s->dc) return false;
   s->acquired = release;
+  if (!release) return true;  // a held context carries the tools already
+  s->rec = XZEV_GetWinData(w);
   const LONG_PTR* r = s->rec->w;
-  if (!release || !r[rw_valid]) return true;
+  if (!r[rw_valid]) return true;
   ApplyMapping(s->dc, s->rec);
   if ((s->clip = MakeClip(s->rec))) SelectClipRgn(s->dc, s->clip);
   auto select = [&](int word, HGDIOBJ* old) {

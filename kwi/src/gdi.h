@@ -61,7 +61,7 @@ int TextLength(const wchar_t* text, int length);
 enum DrawTools : unsigned { dt_pen = 1, dt_brush = 2, dt_text = 4, dt_modes = 8, dt_none = 0 };
 struct DrawScope {
   HWND window;
-  _win_data* rec;
+  _win_data* rec;  // the record, for an acquired context only
   HDC dc;
   bool acquired;
   HGDIOBJ oldPen, oldBrush, oldFont;

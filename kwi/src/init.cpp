@@ -440,6 +440,7 @@ void* tryGetWindowObject(LONG_PTR window) {
 void kwi_SetAttrVal(int attr, LONG_PTR value) {
   LONG_PTR* s = StateReady() ? g_state : g_pending;
   switch (attr) {
+    case 408: SetAttr408(value); return;
     case 10002: g_mdi = value != 0; return;
     case 10007: s[sw_noModified] = value != 0; return;
     case 10008: s[sw_erase] = value != 0; return;

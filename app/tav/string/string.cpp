@@ -366,9 +366,17 @@ const StringList* string::split_delimiter(const wchar_t* s, const wchar_t* delim
   const uint32_t dl = Length(delimiter);
   ListBuilder out;
   std::wstring_view text(s);
+  // The fresh fields share one atomic block: each field's terminator takes
+  // the place of the delimiter after it, so the text's length is room enough.
+  wchar_t* fields = nullptr;
   size_t from = 0;
-  for (size_t at; (at = text.find(delimiter, from, dl)) != std::wstring_view::npos; from = at + dl)
-    out.Add(Copy(s + from, static_cast<uint32_t>(at - from)));
+  for (size_t at; (at = text.find(delimiter, from, dl)) != std::wstring_view::npos; from = at + dl) {
+    if (!fields) fields = NewString(text.size());
+    wchar_t* field = fields + from;
+    memcpy(field, s + from, (at - from) * sizeof(wchar_t));
+    field[at - from] = 0;
+    out.Add(field);
+  }
   out.Add(s + from);
   return out.List();
 }

@@ -244,3 +244,5 @@ QEL_KWI_API LONG_PTR win_SendEvent(LONG_PTR window, event_struct* event);
 QEL_KWI_API void win_PostEvent(LONG_PTR window, event_struct* event);
 
 }  // namespace QEL_KWI
+
+#include "qel6kwi_win.h"

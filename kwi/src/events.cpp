@@ -378,7 +378,7 @@ void PaintWindow(HWND w, _win_data* r) {
   HDC dc = BeginPaint(w, &ps);
   r->w[rw_paintDC] = reinterpret_cast<LONG_PTR>(dc);
   r->w[rw_paintWin] = reinterpret_cast<LONG_PTR>(w);
-  SetMapMode(dc, MM_TEXT);
+  ApplyMapping(dc, r);
   SetROP2(dc, static_cast<int>(r->w[rw_rop] + 1));
   SetBkMode(dc, r->w[rw_bkMode] == 1 ? TRANSPARENT : OPAQUE);
   HGDIOBJ oldFont = r->w[rw_font] ? SelectObject(dc, reinterpret_cast<HGDIOBJ>(r->w[rw_font])) : nullptr;
@@ -561,6 +561,7 @@ bool CommonMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, bool cleanUp, bool as
       return true;
     }
     case WM_MOUSEMOVE:
+      UndoCursorHide();
       Dispatch(w, msg, wp, lp, nullptr, 1);
       *answer = 0;
       return true;

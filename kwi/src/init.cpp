@@ -203,7 +203,8 @@ static void Pump(MSG* msg) {
 using namespace detail;
 
 void kwi_BeforeMessage() {}
-void kwi_AfterMessage() {}
+// A pending console Ctrl event is raised from the loop that took the message.
+void kwi_AfterMessage() { K::Control::PollUserBreak(); }
 
 int kwi_GetPressedKey() {
   int r = 0;
@@ -439,6 +440,7 @@ void* tryGetWindowObject(LONG_PTR window) {
 void kwi_SetAttrVal(int attr, LONG_PTR value) {
   LONG_PTR* s = StateReady() ? g_state : g_pending;
   switch (attr) {
+    case 408: SetAttr408(value); return;
     case 10002: g_mdi = value != 0; return;
     case 10007: s[sw_noModified] = value != 0; return;
     case 10008: s[sw_erase] = value != 0; return;

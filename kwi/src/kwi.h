@@ -231,4 +231,9 @@ ClassRecord* FindClass(const wchar_t* name);
 // Strings.
 wchar_t* WidenLineFeeds(const wchar_t* s);  // global stack
 
+// Window operations, drawing and cursors.
+void SetAttr408(LONG_PTR value);
+void ApplyMapping(HDC dc, const _win_data* r);  // the record's map mode and scale
+void UndoCursorHide();
+
 }  // namespace QEL_KWI::detail

@@ -163,6 +163,14 @@ void FreeLists() {
 int WindowType(HWND w) {
   if (!w) return 0;
   if (w == GetDesktopWindow()) return wt_screen;
+  if (StateReady()) {
+    const LONG_PTR lw = reinterpret_cast<LONG_PTR>(w);
+    if (g_state[34] == lw) return wt_print;
+    for (int i = 0; i < 4; ++i) {
+      if (g_state[22 + i] == lw) return wt_picture;
+      if (g_state[30 + i] == lw) return wt_metafile;
+    }
+  }
   wchar_t name[ClassNameUnits + 1];
   if (!GetClassNameW(w, name, ClassNameUnits)) return 0;
   if (IsOwnClass(name) || FindClass(name)) {

@@ -673,7 +673,16 @@ LRESULT CALLBACK ControlFontProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 void InstallFontProc(HWND w, WNDPROC proc) {
-  auto previous = SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+  if (GetPropW(w, kPreviousProc)) return;  // installed before
+  // A subclassed control keeps the layer's procedure first.
+  WNDPROC previous;
+  if (SubclassRecord* s = FindSubclassByReplaced(w)) {
+    previous = s->previous;
+    s->previous = proc;
+  } else {
+    previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+  }
   SetPropW(w, kPreviousProc, reinterpret_cast<HANDLE>(previous));
 }
 

@@ -6,6 +6,7 @@
 #include "memory/memory.h"
 #include "binary/binary.h"
 #include "programControl/programControl.h"
+#include "stream/stream.h"
 #include "string/string.h"
 
 namespace tav {
@@ -13,7 +14,8 @@ namespace decl = Qel::RunTime::Decl;
 using namespace Qel::RunTime::Terms;
 
 namespace classes {
-extern RScopeClassDescriptor core, memory, bit, programControl, exception, binary;
+extern RScopeClassDescriptor core, memory, bit, programControl, exception, binary, stream,
+    inputStream_string, outputStream_string, inputStream_binary, outputStream_binary;
 }
 
 namespace domains {
@@ -103,6 +105,34 @@ RIntegralDomain sizeterm =
 RIntegralDomain unsigned4 = decl::Unsigned({L"unsigned4", QEL_HERE, nullptr, &classes::bit}, 0, 15);
 RIntegralDomain binarysize = decl::Unsigned({L"binarysize", QEL_HERE, nullptr, &classes::binary});
 
+// --- stream: the mode domain ---
+decl::Arguments ansiArgs{{QEL_ARG(ModeTerm, codePage, unsigned_)}};
+RFunctor modeFunctors[] = {decl::Constant(L"unicode"), decl::Functor<ModeTerm>(L"ansi", ansiArgs),
+                           decl::Constant(L"binary")};
+RCompoundDomain mode = decl::Compound({L"mode", QEL_HERE, nullptr, &classes::stream}, modeFunctors);
+
+// The stream objects' buffer facts, named by the error 329 after close.
+struct BufferFact {
+  uint64_t functor;
+  void* buffer;
+};
+decl::Arguments bufferFactArgs{{QEL_ARG(BufferFact, buffer, pointer)}};
+DBInternal::RFactDescriptor bufferFact[] = {
+    {L"buffersource", bufferFactArgs.a, 1, sizeof(BufferFact), 0, 1, 0, 0}};
+DBInternal::RFactDescriptor binaryBufferFact[] = {
+    {L"buffer", bufferFactArgs.a, 1, sizeof(BufferFact), 0, 1, 0, 0}};
+DBInternal::RFactHead streamHeads[4][1];
+#define TAV_STREAM_FACTS(var, cls, table, i)                                                  \
+  DBInternal::RFactDatabase var{                                                              \
+      decl::Head(kClassFacts, sizeof(DBInternal::RFactDatabase),                              \
+                 {L## #cls, QEL_HERE, nullptr, &classes::cls}),                               \
+      1, table, 0, reinterpret_cast<uintptr_t>(streamHeads[i])}
+TAV_STREAM_FACTS(inputStream_string_facts, inputStream_string, bufferFact, 0);
+TAV_STREAM_FACTS(outputStream_string_facts, outputStream_string, bufferFact, 1);
+TAV_STREAM_FACTS(inputStream_binary_facts, inputStream_binary, binaryBufferFact, 2);
+TAV_STREAM_FACTS(outputStream_binary_facts, outputStream_binary, binaryBufferFact, 3);
+#undef TAV_STREAM_FACTS
+
 // --- programControl ---
 decl::Arguments cursorArgs{{QEL_ARG(CursorTerm, fileName, string), QEL_ARG(CursorTerm, line, unsigned_),
                             QEL_ARG(CursorTerm, column, unsigned_)}};
@@ -138,7 +168,18 @@ RScopeClassDescriptor programControl =
     decl::Class(L"programControl", QEL_HERE, &domains::packedcursor.head);
 RScopeClassDescriptor exception = decl::Class(L"exception", QEL_HERE, &domains::traceEntry.head);
 RScopeClassDescriptor binary = decl::Class(L"binary", QEL_HERE, &domains::binarysize.head);
-decl::UnitTable unit{&core, &memory, &bit, &programControl, &exception, &binary};
+RScopeClassDescriptor stream = decl::Class(L"stream", QEL_HERE, &domains::mode.head);
+#define TAV_STREAM_CLASS(cls) \
+  RScopeClassDescriptor cls = decl::Class(L## #cls, QEL_HERE, &domains::cls##_facts.head)
+TAV_STREAM_CLASS(inputStream_string);
+TAV_STREAM_CLASS(outputStream_string);
+TAV_STREAM_CLASS(inputStream_binary);
+TAV_STREAM_CLASS(outputStream_binary);
+#undef TAV_STREAM_CLASS
+decl::UnitTable unit{&core,   &memory,           &bit,
+                     &programControl, &exception, &binary,
+                     &stream, &inputStream_string, &outputStream_string,
+                     &inputStream_binary, &outputStream_binary};
 }  // namespace classes
 
 const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }

@@ -171,13 +171,15 @@ void ReadDatabase(FILEDESCR* d, bool invalidOk) {
   d->chains.table = LoadBlock(d, &d->chains, fileSize, kTableHead);
   CheckTable(d->chains.table, d->chains.storedSize, 8);
   d->chainNames.table = LoadBlock(d, &d->chainNames, fileSize, kTreeHead);
-  CheckTree(d, d->chainNames.table, d->chainNames.storedSize, TableCount(d->chains.table));
+  // Opened invalid, names may lead past their table (checked when used).
+  uint32_t noLimit = 0xFFFFFFFFu;
+  CheckTree(d, d->chainNames.table, d->chainNames.storedSize, invalidOk ? noLimit : TableCount(d->chains.table));
   d->refs.table = LoadBlock(d, &d->refs, fileSize, kTableHead);
   CheckTable(d->refs.table, d->refs.storedSize, 4);
   d->btrees.table = LoadBlock(d, &d->btrees, fileSize, kTableHead);
   CheckTable(d->btrees.table, d->btrees.storedSize, 16);
   d->btreeNames.table = LoadBlock(d, &d->btreeNames, fileSize, kTreeHead);
-  CheckTree(d, d->btreeNames.table, d->btreeNames.storedSize, TableCount(d->btrees.table));
+  CheckTree(d, d->btreeNames.table, d->btreeNames.storedSize, invalidOk ? noLimit : TableCount(d->btrees.table));
   if (d->freeChainHead >= TableCount(d->chains.table) && d->freeChainHead) Raise(1326);
   CheckRefState(d);
   uint32_t fp = V(d->freeSpace.position);

@@ -39,6 +39,7 @@ constexpr uint32_t kClasses = 1280, kFreeTableBytes = kClasses * 4;
 constexpr uint32_t kRefBlockBytes = 4096, kRefSlots = 1024;
 constexpr uint32_t kTableHead = 20, kTreeHead = 16;
 constexpr uint32_t kBtreeDescriptorBytes = 248;
+constexpr uint32_t kPendingReleases = 8;
 
 // A 96-bit change stamp, low word first.
 struct Stamp {
@@ -114,6 +115,10 @@ struct FILEDESCR {
   Arena arena;
   Pos cursor;      // sequential cursor of a memory database
   void* btreeState;  // B+tree bookkeeping of this process
+  // Blocks whose release failed in a flush: given back by the next flush.
+  uint32_t pendingCount;
+  Pos pendingPos[8];
+  uint32_t pendingSize[8];
 };
 
 }  // namespace chainDB
@@ -186,6 +191,7 @@ void ArenaFree(FILEDESCR* d);
 void BeginChange(FILEDESCR* d);
 inline void EndChange(FILEDESCR* d) { d->changing = false; }
 void MarkUpdate(FILEDESCR* d);
+uint32_t MarkOffset(const FILEDESCR* d);
 void FlushTables(FILEDESCR* d);
 void Flush(FILEDESCR* d);
 void CollectGarbage(FILEDESCR* d);

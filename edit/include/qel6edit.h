@@ -17,6 +17,94 @@
 
 namespace QEL_EDIT {
 
+using QEL_KWI::u16;
+using QEL_KWI::menu_struct;
+using QEL_KWI::PROLOG_EHANDLER_STRUCT;
+using QEL_KWI::rect_struct;
+using QEL_KWI::wsflags_struct;
+
+// Creation: 6903 for a position outside 1 .. length + 1 (no window is
+// made), 6902 for a text the store cannot hold (the editor stays inactive).
+QEL_EDIT_API LONG_PTR edit_Create(int32_t type, rect_struct* rect, const u16* title, menu_struct* menu,
+                                  LONG_PTR parent, wsflags_struct* flags, uint8_t* font,
+                                  int32_t readOnly, int32_t indent, const u16* text,
+                                  uint32_t position, PROLOG_EHANDLER_STRUCT* handler);
+QEL_EDIT_API LONG_PTR edit_CreateWrap(int32_t type, rect_struct* rect, const u16* title,
+                                      menu_struct* menu, LONG_PTR parent, wsflags_struct* flags,
+                                      uint8_t* font, int32_t readOnly, int32_t indent, int32_t wrap,
+                                      const u16* text, uint32_t position,
+                                      PROLOG_EHANDLER_STRUCT* handler);
+QEL_EDIT_API PROLOG_EHANDLER_STRUCT* edit_GetHandler(LONG_PTR window);
+QEL_EDIT_API void edit_SetHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler);
+
+// Whole text.
+QEL_EDIT_API void edit_PasteStr_1(LONG_PTR window, const u16* text);
+QEL_EDIT_API void edit_AppendStr_0(LONG_PTR window, const u16* text);
+QEL_EDIT_API void edit_AppendStr_1(LONG_PTR window, const u16* text, int32_t maxLines);
+QEL_EDIT_API u16* edit_GetText_0(LONG_PTR window);
+QEL_EDIT_API u16* edit_GetText_1(LONG_PTR window, uint32_t a, uint32_t b);
+QEL_EDIT_API int32_t edit_GetNumberOfLines(LONG_PTR window);
+
+// Positions and selection.
+QEL_EDIT_API uint32_t edit_GetPos_0(LONG_PTR window);
+QEL_EDIT_API void edit_GetPos_1(LONG_PTR window, int32_t* line, int32_t* column);
+QEL_EDIT_API int32_t edit_GotoPos(LONG_PTR window, uint32_t position);
+QEL_EDIT_API int32_t edit_GotoLinePos(LONG_PTR window, int32_t line, int32_t column);
+QEL_EDIT_API int32_t edit_GotoLine(LONG_PTR window, int32_t line);
+QEL_EDIT_API uint32_t edit_CoordToPos(LONG_PTR window, uint32_t line, uint32_t column);
+QEL_EDIT_API int32_t edit_SetSelection(LONG_PTR window, uint32_t from, uint32_t to);
+QEL_EDIT_API void edit_GetSelection(LONG_PTR window, uint32_t* from, uint32_t* to);
+QEL_EDIT_API void edit_SelectCurLine(LONG_PTR window);
+QEL_EDIT_API int32_t edit_PasteStr_0(LONG_PTR window, uint32_t position, const u16* text);
+
+// Editing commands: 6910 in a read-only editor.
+QEL_EDIT_API void edit_Char(LONG_PTR window, uint16_t ch);
+QEL_EDIT_API void edit_Enter(LONG_PTR window);
+QEL_EDIT_API void edit_Del(LONG_PTR window);
+QEL_EDIT_API void edit_Backspace(LONG_PTR window);
+QEL_EDIT_API void edit_DelLeftWord(LONG_PTR window);
+QEL_EDIT_API void edit_DelRightWord(LONG_PTR window);
+QEL_EDIT_API void edit_DelToStartOfLine(LONG_PTR window);
+QEL_EDIT_API void edit_DelToEndOfLine(LONG_PTR window);
+QEL_EDIT_API void edit_DeleteLine(LONG_PTR window);
+QEL_EDIT_API void edit_Delete(LONG_PTR window);
+QEL_EDIT_API void edit_Undo(LONG_PTR window);
+QEL_EDIT_API void edit_Redo(LONG_PTR window);
+QEL_EDIT_API void edit_UpperCase(LONG_PTR window);
+QEL_EDIT_API void edit_LowerCase(LONG_PTR window);
+QEL_EDIT_API void edit_ReverseCase(LONG_PTR window);
+
+// Caret movement (a selection-change undo entry when the caret moved).
+QEL_EDIT_API void edit_Left(LONG_PTR window);
+QEL_EDIT_API void edit_Right(LONG_PTR window);
+QEL_EDIT_API void edit_Up(LONG_PTR window);
+QEL_EDIT_API void edit_Down(LONG_PTR window);
+QEL_EDIT_API void edit_PgUp(LONG_PTR window);
+QEL_EDIT_API void edit_PgDn(LONG_PTR window);
+QEL_EDIT_API void edit_WordLeft(LONG_PTR window);
+QEL_EDIT_API void edit_WordRight(LONG_PTR window);
+QEL_EDIT_API void edit_LineHome(LONG_PTR window);
+QEL_EDIT_API void edit_LineEnd(LONG_PTR window);
+QEL_EDIT_API void edit_FileHome(LONG_PTR window);
+QEL_EDIT_API void edit_FileEnd(LONG_PTR window);
+
+// Modes.
+QEL_EDIT_API void edit_SetReadOnly_0(LONG_PTR window, int32_t on);
+QEL_EDIT_API void edit_SetReadOnly_1(LONG_PTR window, int32_t* on);
+QEL_EDIT_API void edit_SetInsert(LONG_PTR window, int32_t on);
+QEL_EDIT_API int32_t edit_GetInsert(LONG_PTR window);
+QEL_EDIT_API void edit_SetIndent(LONG_PTR window, int32_t on);
+QEL_EDIT_API int32_t edit_GetIndent(LONG_PTR window);
+QEL_EDIT_API void edit_Suspend(LONG_PTR window);
+QEL_EDIT_API void edit_Resume(LONG_PTR window);
+
+// Undo state.
+QEL_EDIT_API void edit_PossibleUnDoReDo(LONG_PTR window, int32_t* undo, int32_t* redo);
+QEL_EDIT_API int32_t edit_IsModified(LONG_PTR window);
+QEL_EDIT_API void edit_ClearModified(LONG_PTR window);
+QEL_EDIT_API void edit_SetModified(LONG_PTR window);
+QEL_EDIT_API void edit_ClearUndoList(LONG_PTR window);
+
 // Process-wide settings: 6911 for a size that is not positive.
 QEL_EDIT_API void edit_SetTabSize_0(int32_t size);
 QEL_EDIT_API int32_t edit_GetTabSize();

@@ -62,4 +62,12 @@ int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count) {
 
 int32_t ClientWidth(EditorRecord* ed) { return ed->clientWidth; }
 
+void HideCaret(EditorRecord* ed) {
+  if (!ed->window) return;
+}
+
+void PlaceCaret(EditorRecord* ed) {
+  if (!ed->window) return;
+}
+
 }  // namespace QEL_EDIT::detail

@@ -29,5 +29,8 @@ void UpdateVScrollRange(EditorRecord* ed);
 // markup taking no width.
 int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count);
 int32_t ClientWidth(EditorRecord* ed);
+// The caret: hidden while a command works, placed afterwards.
+void HideCaret(EditorRecord* ed);
+void PlaceCaret(EditorRecord* ed);
 
 }  // namespace QEL_EDIT::detail

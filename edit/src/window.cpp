@@ -1,0 +1,165 @@
+// The editor window: its creation through the GUI layer and the one event
+// handler of every editor.
+//
+// The handler gives the user's handler its chance first, then reacts; it
+// fails (default processing) where the editor does not take the event.  A
+// record is unlisted and freed at e_destroy, and the data word cleared, so
+// no later call reaches a freed record.
+#include "window.h"
+
+#include <cwchar>
+
+#include "core.h"
+#include "qel6kernel.h"
+#include "settings.h"
+#include "view.h"
+
+namespace QEL_EDIT::detail {
+
+namespace K = Qel::RunTime::Kernel;
+using namespace QEL_KWI;
+
+namespace {
+
+bool creating = false;
+
+bool HasUserHandler(EditorRecord* ed) { return ed->userHandler.function != nullptr; }
+
+// Calls the user's handler; true when it succeeded.
+bool CallUser(EditorRecord* ed, LONG_PTR window, event_struct* e, LONG_PTR* result) {
+  int failed = 1;
+  PROLOG_EHANDLER_STRUCT h = ed->userHandler;
+  *result = XZEV_DirectCallHandler(window, e, &h, &failed);
+  return !failed;
+}
+
+void OnCreate(EditorRecord* ed, LONG_PTR window) {
+  creating = true;
+  const wchar_t* text = L"";
+  uint32_t position = 1;
+  if (CreateArgs* a = ed->createArgs) {
+    if (a->text) text = a->text;
+    position = a->position;
+    ed->createArgs = nullptr;
+  }
+  ed->window = window;
+  ed->loadError = K::RunTrapped([&] {
+    LoadPlainText(ed, text);
+    GotoPosition(ed, position, false);
+  });
+  creating = false;
+}
+
+}  // namespace
+
+bool GotoPosition(EditorRecord* ed, uint32_t position, bool recordUndo) {
+  int32_t line, col;
+  if (position == 0 || !ed->store.LineColOf(position, &line, &col)) return false;
+  const Selection before = ed->selection;
+  const int32_t lb = ed->CurrentLine(), cb = ed->caretCol;
+  const int32_t top = ed->topLine;
+  BringIntoView(ed, line, col, ed->caretRow);
+  if (ed->topLine != top) InvalidateAll(ed);
+  if (recordUndo) RecordSelectionChange(ed, before, lb, cb);
+  return true;
+}
+
+LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
+  LONG_PTR data = win_GetData(window);
+  auto* ed = reinterpret_cast<EditorRecord*>(data);
+  if (!ed || !IsLiveRecord(ed)) return 0;
+  if (!ed->active && e->kind != e_destroy) return 0;
+  if (e->kind == e_erasebackground) return 0;
+  if (e->kind == e_state && creating) K::Fail();
+  if (e->kind == e_state && e->w[0] == 1 && ed->ignoreFontState) K::Fail();
+  if (e->kind == e_closerequest && !HasUserHandler(ed)) K::Fail();
+  LONG_PTR result = 0;
+  if (HasUserHandler(ed) && e->kind != e_create) {
+    switch (e->kind) {
+      case e_closerequest:
+        if (CallUser(ed, window, e, &result)) return 1;
+        break;
+      case e_user:
+        CallUser(ed, window, e, &result);
+        return result;
+      case e_destroy:
+      case e_size:
+      case e_state:
+        CallUser(ed, window, e, &result);
+        break;
+      case e_mouseup:
+        if (e->w[2] == 0) CallUser(ed, window, e, &result);
+        else if (CallUser(ed, window, e, &result)) return 0;
+        break;
+      case e_menu:
+        if (e->w[0] >= 9100 && e->w[0] <= 9200) break;
+        [[fallthrough]];
+      default:
+        if (CallUser(ed, window, e, &result)) return 0;
+    }
+  }
+  if (e->kind != e_create && ed->window != window) K::Fail();
+  switch (e->kind) {
+    case e_create:
+      OnCreate(ed, window);
+      if (HasUserHandler(ed)) CallUser(ed, window, e, &result);
+      break;
+    case e_destroy:
+      win_SetData(window, 0);
+      DeleteRecord(ed);
+      break;
+    case e_char:
+      if (ed->active) {
+        HideCaret(ed);
+        DispatchKey(ed, static_cast<int32_t>(e->w[0]), static_cast<int32_t>(e->w[1]));
+        PlaceCaret(ed);
+      }
+      return 0;
+    case e_vscroll:
+      HideCaret(ed);
+      VerticalScroll(ed, static_cast<int32_t>(e->w[0]), static_cast<int32_t>(e->w[1]));
+      PlaceCaret(ed);
+      break;
+    case e_menu:
+      switch (e->w[0]) {
+        case 9060: HideCaret(ed); UndoStep(ed); PlaceCaret(ed); break;
+        case 9061: HideCaret(ed); RedoStep(ed); PlaceCaret(ed); break;
+        case 9066:
+          HideCaret(ed);
+          if (!ed->readOnly) TakeSelection(ed, true, true, false, true);
+          PlaceCaret(ed);
+          break;
+        default: break;
+      }
+      return 0;
+    default:
+      break;
+  }
+  K::Fail();
+}
+
+LONG_PTR CreateEditor(const RecordParams& p, rect_struct* rect, menu_struct* menu, LONG_PTR parent,
+                      wsflags_struct* flags, uint8_t* font, const wchar_t* text, uint32_t position) {
+  const size_t length = text ? std::wcslen(text) : 0;
+  if (position == 0 || position > length + 1) Raise(err_position);
+  EditorRecord* ed = NewRecord(p);
+  CreateArgs args{reinterpret_cast<LONG_PTR>(font), const_cast<wchar_t*>(text), position};
+  ed->createArgs = &args;
+  PROLOG_EHANDLER_STRUCT own{reinterpret_cast<void*>(&EditorHandler), nullptr};
+  volatile LONG_PTR window = 0;
+  uint32_t code = K::RunTrapped([&] {
+    window = win_Create(p.windowType, rect, p.title, menu, parent, flags, &own,
+                        reinterpret_cast<LONG_PTR>(ed));
+  });
+  if (code) {
+    if (IsLiveRecord(ed)) DeleteRecord(ed);
+    Raise(static_cast<ErrorCode>(code));
+  }
+  if (IsLiveRecord(ed)) {
+    ed->createArgs = nullptr;
+    if (ed->loadError) Raise(static_cast<ErrorCode>(ed->loadError));
+  }
+  return window;
+}
+
+}  // namespace QEL_EDIT::detail

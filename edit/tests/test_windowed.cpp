@@ -10,6 +10,7 @@
 #include "gui.h"
 #include "hyper.h"
 #include "qel6edit.h"
+#include "records.h"
 #include "search.h"
 #include "settings.h"
 
@@ -32,13 +33,8 @@ void WithEditor(const wchar_t* text, bool hyper, LONG_PTR answer, std::vector<st
                 const std::function<void(LONG_PTR, EditorRecord*)>& body) {
   RunInTask([&](HWND task) {
     Terms t;
-    RecordParams p{};
-    p.windowType = 2;
-    p.hyperMode = hyper;
-    EditorRecord* ed = NewRecord(p);
-    ed->visibleRows = 10;
-    ed->lineHeight = 16;
-    ASSERT_EQ(K::RunTrapped([&] { LoadPlainText(ed, text); }), 0u);
+    EditorRecord* ed = edittest::NewTestRecord(text, hyper);
+    ASSERT_TRUE(ed);
     Closure handler([&](HWND, event_struct* e) -> LONG_PTR {
       if (e->kind == e_user) {
         auto* h = reinterpret_cast<hyper_event_struct*>(e->w[1]);

@@ -59,6 +59,15 @@ namespace QEL_EDIT {
 // selected.  1 found, 0 not.
 QEL_EDIT_API int32_t edit_SearchStr(LONG_PTR window, const wchar_t* text);
 
+// The search and go-to dialogs of an editor: Find Text (modal), Replace Text
+// (modeless; 6910 in a read-only editor), find next, Go To Line Number and
+// Go To Position (modal).
+QEL_EDIT_API void edit_SearchDlg(LONG_PTR window);
+QEL_EDIT_API void edit_SearchAgain(LONG_PTR window);
+QEL_EDIT_API void edit_ReplaceDlg(LONG_PTR window);
+QEL_EDIT_API void edit_GotoLineDlg(LONG_PTR window);
+QEL_EDIT_API void edit_GotoPosDlg(LONG_PTR window);
+
 // The text, after trimming trailing blanks and expanding tabs in the editor
 // itself when asked (6910 for those in a read-only editor).
 QEL_EDIT_API wchar_t* edit_GetTextOpt(LONG_PTR window, int32_t expandTabs, int32_t trim);

@@ -3,6 +3,7 @@
 // read-only where it changes the text (6910), and calls the record-level
 // operation.  Lists are built on the caller's global stack.
 #include "core.h"
+#include "dialogrun.h"
 #include "find.h"
 #include "lineops.h"
 #include "qel6edit.h"
@@ -31,6 +32,14 @@ int32_t edit_SearchStr(LONG_PTR window, const wchar_t* text) {
   int32_t found = SearchStr(ed, text);
   RefreshStatusPos(ed);
   return found;
+}
+
+void edit_SearchDlg(LONG_PTR window) { DialogCommand(window, EditorData(window), cmd_find); }
+void edit_SearchAgain(LONG_PTR window) { DialogCommand(window, EditorData(window), cmd_findNext); }
+void edit_ReplaceDlg(LONG_PTR window) { DialogCommand(window, Writable(window), cmd_replace); }
+void edit_GotoLineDlg(LONG_PTR window) { DialogCommand(window, EditorData(window), cmd_goToLine); }
+void edit_GotoPosDlg(LONG_PTR window) {
+  DialogCommand(window, EditorData(window), cmd_goToPosition);
 }
 
 wchar_t* edit_GetTextOpt(LONG_PTR window, int32_t expandTabs, int32_t trim) {

@@ -33,6 +33,14 @@ inline EditorRecord* NewTestRecord(const wchar_t* text, bool hyper = false) {
   return ed;
 }
 
+// The whole text of a record.
+inline std::wstring RecordText(EditorRecord* ed) {
+  uint8_t* m = K::Memory::MarkGStack();
+  std::wstring s = TextGet(ed);
+  K::Memory::ReleaseGStack(m);
+  return s;
+}
+
 class Records : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -49,12 +57,7 @@ class Records : public ::testing::Test {
     if (ed) made_.push_back(ed);
     return ed;
   }
-  static std::wstring Text(EditorRecord* ed) {
-    uint8_t* m = K::Memory::MarkGStack();
-    std::wstring s = TextGet(ed);
-    K::Memory::ReleaseGStack(m);
-    return s;
-  }
+  static std::wstring Text(EditorRecord* ed) { return RecordText(ed); }
   static void Undo(EditorRecord* ed) { ASSERT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u); }
   static void Redo(EditorRecord* ed) { ASSERT_EQ(K::RunTrapped([&] { RedoStep(ed); }), 0u); }
 

@@ -22,6 +22,8 @@ namespace {
 namespace K = Qel::RunTime::Kernel;
 }
 
+uint32_t (*bookmarkHandler)(uint32_t type) = nullptr;
+
 uint16_t BookmarkType(EditorRecord* ed, int32_t line) {
   if (line < 1 || line > ed->LineCount()) return 0;
   return ed->store.At(ed->store.FindLine(line))->unused;

@@ -18,6 +18,8 @@ void ClearBookmarks(EditorRecord* ed);
 template <class F>
 void ForEachBookmark(EditorRecord* ed, uint16_t mask, F&& f);
 void SetCursorLine(EditorRecord* ed, int32_t line, int32_t color);
+// The process-wide bookmark handler (null: none); the painter asks it.
+extern uint32_t (*bookmarkHandler)(uint32_t type);
 
 // Hyper fields at the selection or the caret (plain layout).  Create: false
 // when the selection is empty, spans lines or touches a field.

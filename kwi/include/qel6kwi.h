@@ -246,3 +246,4 @@ QEL_KWI_API void win_PostEvent(LONG_PTR window, event_struct* event);
 }  // namespace QEL_KWI
 
 #include "qel6kwi_win.h"
+#include "qel6kwi_exchange.h"

@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
+#include "checks.h"
 #include "gui.h"
 
 using namespace QEL_KWI;
@@ -15,23 +14,6 @@ using namespace kwitest;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
-
-LONG_PTR L(HWND w) { return reinterpret_cast<LONG_PTR>(w); }
-
-struct RaiseLog {
-  RaiseLog() {
-    Raised().clear();
-    registerExceptionHandler(RecordRaise);
-  }
-  ~RaiseLog() { registerExceptionHandler(nullptr); }
-  std::vector<int> Take() {
-    std::vector<int> r = Raised();
-    Raised().clear();
-    return r;
-  }
-};
-
-bool Succeeds(const std::function<void()>& f) { return K::Succeeds([&] { f(); }); }
 
 // Acts on the first dialog titled `title` once it shows, from another thread.
 struct Answer {
@@ -54,26 +36,6 @@ struct Answer {
 };
 
 void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-
-std::wstring TempDir() {
-  wchar_t buf[MAX_PATH];
-  GetTempPathW(MAX_PATH, buf);
-  std::wstring d = std::wstring(buf) + L"kwi_exchange_tests\\";
-  CreateDirectoryW(d.c_str(), nullptr);
-  return d;
-}
-
-std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
-
-std::vector<uint8_t> ReadBytes(const std::wstring& path) {
-  std::ifstream f(Narrow(path), std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(Narrow(path), std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 slist_struct* Strings(std::deque<slist_struct>& cells, std::vector<const wchar_t*> v) {
   return BuildList(cells, v);
@@ -130,7 +92,7 @@ void ChooseFile(HWND d, const wchar_t* name) {
 }
 
 TEST(FileDialogs, NamesExtensionsCancelAndErrors) {
-  std::wstring dir = TempDir();
+  std::wstring dir = TempDir(L"kwi_exchange_tests");
   for (const wchar_t* n : {L"a.txt", L"b.txt", L"c.txt"}) WriteBytes(dir + n, {'x'});
   std::wstring single, saved, opened;
   std::vector<std::wstring> names;
@@ -375,7 +337,7 @@ uint32_t PixelAt(picture p, int x, int y) {
 }
 
 TEST(Metafiles, RecordSaveLoadPlay) {
-  std::wstring dir = TempDir();
+  std::wstring dir = TempDir(L"kwi_exchange_tests");
   std::wstring wmf = dir + L"box.wmf", bare = dir + L"bare.WMF";
   rect_struct loaded{}, loadedBare{};
   int units = -1, unitsBare = -1, dpi = 0;

@@ -300,3 +300,4 @@ QEL_KWI_API LONG_PTR kwi_GetProcessWindow(LONG_PTR process);
 }  // namespace QEL_KWI
 
 #include "qel6kwi_win.h"
+#include "qel6kwi_exchange.h"

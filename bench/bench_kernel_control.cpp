@@ -56,6 +56,12 @@ int main() {
   double trapRaise = NsPerOp(200000, [](uint64_t n) {
     for (uint64_t i = 0; i < n; ++i) g_sink = RunTrapped([] { Errors::RunTimeError(203); });
   });
+  // As compiled code raises: with a source position recorded.
+  static const TFullCursor where{CursorPosition(105, 64), L"roster.pro"};
+  double trapRaiseAt = NsPerOp(200000, [](uint64_t n) {
+    for (uint64_t i = 0; i < n; ++i)
+      g_sink = RunTrapped([] { Errors::RunTimeErrorWithCursor(201, &where, 12u); });
+  });
   double cppThrow = NsPerOp(200000, [](uint64_t n) {
     for (uint64_t i = 0; i < n; ++i) {
       try {
@@ -67,8 +73,9 @@ int main() {
   });
   printf("  trap set + remove          %8.2f\n", trapSet);
   printf("  trap set + raise + catch   %8.2f   (message built each time)\n", trapRaise);
-  printf("  C++ throw + catch          %8.2f   ratio trap/throw %.2f\n", cppThrow,
-         trapRaise / cppThrow);
+  printf("  ... with a source position  %8.2f\n", trapRaiseAt);
+  printf("  C++ throw + catch          %8.2f   ratio trap/throw %.2f (with position %.2f)\n",
+         cppThrow, trapRaise / cppThrow, trapRaiseAt / cppThrow);
 
   double gstack = NsPerOp(10000000, [](uint64_t n) {
     uint8_t* mark = Memory::MarkGStack();

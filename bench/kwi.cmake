@@ -1,3 +1,7 @@
 # GUI layer: events per second through the dispatcher against a bare window procedure.
 add_executable(bench_kwi_dispatch ${CMAKE_CURRENT_LIST_DIR}/bench_kwi_dispatch.cpp)
 target_link_libraries(bench_kwi_dispatch PRIVATE qel6kwi qel6kernel user32)
+# GUI layer: drawing against raw GDI, pict_Rotate against Pillow.
+add_executable(bench_kwi_draw ${CMAKE_CURRENT_LIST_DIR}/bench_kwi_draw.cpp)
+target_link_libraries(bench_kwi_draw PRIVATE qel6kwi qel6kernel user32 gdi32)
+target_compile_definitions(bench_kwi_draw PRIVATE KWI_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")

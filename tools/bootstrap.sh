@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what the build needs on a Debian 12 machine and builds the two
-# third-party pieces for the target (the collector and GoogleTest) once into a
-# cache outside the work tree.  Every step checks first, so a second run that
-# finds everything in place costs well under a second.
+# Installs what the build needs on a Debian 12 machine and builds the
+# third-party pieces for the target (the collector, 16-bit PCRE2 and
+# GoogleTest) once into a cache outside the work tree.  Every step checks
+# first, so a second run that finds everything in place costs well under a
+# second.
 set -euo pipefail
 
 CACHE=${KALMORA_CACHE:-$HOME/.cache/kalmoraTessaro}
@@ -16,7 +17,7 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev wine wine64 xvfb xauth cmake ninja-build googletest
-          dpkg-dev make autoconf automake libtool)
+          dpkg-dev make autoconf automake libtool python3-pil)
 
 # Benchmarks compare with these; `bootstrap.sh bench` installs them too.
 bench_packages=(libz-mingw-w64-dev ncompress swi-prolog-nox)
@@ -36,24 +37,36 @@ fi
 
 mkdir -p "$CACHE"
 
+# Fetches a Debian source package into an empty folder; enables deb-src and
+# refreshes the lists first where needed.  Extra arguments are fallback
+# versions, tried in order when the newest files are not on the mirror.
+fetch_source() {
+  local dir=$1 pkg=$2; shift 2
+  if ! grep -rqs '^deb-src\|^Types:.*deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    log "enabling deb-src"
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ -f "$f" ] && as_root sed -i 's/^Types: deb$/Types: deb deb-src/' "$f"
+    done
+    if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
+      as_root sed -i -e 'p' -e 's/^deb /deb-src /' /etc/apt/sources.list
+    fi
+    apt_updated=0
+  fi
+  [ $apt_updated = 1 ] || { as_root apt-get update -qq; apt_updated=1; }
+  local v
+  for v in "" "$@"; do
+    rm -rf "$dir" && mkdir -p "$dir"
+    (cd "$dir" && apt-get source -qq "$pkg${v:+=$v}" >/dev/null 2>&1) && return 0
+  done
+  (cd "$dir" && apt-get source "$pkg")  # shows apt's own error
+}
+
 # The collector, from Debian's own source package.
 GC_PREFIX=$CACHE/bdwgc
 if [ ! -f "$GC_PREFIX/bin/libgc-1.dll" ]; then
   src=$CACHE/src/libgc
   if ! ls -d "$src"/libgc-*/ >/dev/null 2>&1; then
-    if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-      log "enabling deb-src"
-      for f in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$f" ] && as_root sed -i 's/^Types: deb$/Types: deb deb-src/' "$f"
-      done
-      if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
-        as_root sed -i -e 'p' -e 's/^deb /deb-src /' /etc/apt/sources.list
-      fi
-      apt_updated=0
-    fi
-    [ $apt_updated = 1 ] || as_root apt-get update -qq
-    rm -rf "$src" && mkdir -p "$src"
-    (cd "$src" && apt-get source -qq libgc >/dev/null 2>&1 || (cd "$src" && apt-get source libgc))
+    fetch_source "$src" libgc
   fi
   srcdir=$(ls -d "$src"/libgc-*/ | head -n 1)
   log "building the collector from $srcdir"
@@ -61,6 +74,23 @@ if [ ! -f "$GC_PREFIX/bin/libgc-1.dll" ]; then
   (cd "$bdir" && "$srcdir/configure" -q --host=$TRIPLE --enable-threads=win32 --enable-shared \
        --disable-static --with-libatomic-ops=none --disable-docs --prefix="$GC_PREFIX" \
        CC=$CC CXX=$CXX LDFLAGS="-static-libgcc" >/dev/null &&
+   make -s -j"$(nproc)" >/dev/null 2>&1 && make -s install >/dev/null)
+fi
+
+# 16-bit PCRE2 (static, with JIT), from Debian's own source package.  The
+# security mirror may lack the files of the newest revision: fall back to the
+# release version.
+PCRE_PREFIX=$CACHE/pcre2
+if [ ! -f "$PCRE_PREFIX/lib/libpcre2-16.a" ]; then
+  src=$CACHE/src/pcre2
+  if ! ls -d "$src"/pcre2-*/ >/dev/null 2>&1; then
+    fetch_source "$src" pcre2 10.42-1
+  fi
+  srcdir=$(ls -d "$src"/pcre2-*/ | head -n 1)
+  log "building PCRE2 (16-bit) from $srcdir"
+  bdir=$CACHE/build/pcre2 && rm -rf "$bdir" && mkdir -p "$bdir"
+  (cd "$bdir" && "$srcdir/configure" -q --host=$TRIPLE --disable-pcre2-8 --enable-pcre2-16 \
+       --enable-jit --disable-shared --enable-static --prefix="$PCRE_PREFIX" CC=$CC >/dev/null &&
    make -s -j"$(nproc)" >/dev/null 2>&1 && make -s install >/dev/null)
 fi
 

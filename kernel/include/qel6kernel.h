@@ -21,7 +21,8 @@
 #include <cstdint>
 
 #ifdef QEL6KERNEL_BUILD
-#define QEL_KERNEL_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_KERNEL_API
 #else
 #define QEL_KERNEL_API __declspec(dllimport)
 #endif
@@ -120,8 +121,6 @@ struct QEL_KERNEL_API TPrologThreadData {
   uintptr_t exceptionP0;
   uintptr_t exceptionP1;
   // Kernel bookkeeping, after the fixed fields.
-  TPrologThreadData* rootNext;        // records whose global stacks are roots
-  TPrologThreadData* rootPrev;
   uint32_t flags;
 
   static constexpr uint32_t Signature = 0x00445450;
@@ -239,8 +238,8 @@ QEL_KERNEL_API wchar_t* AllocHeapString(uint32_t n);
 QEL_KERNEL_API wchar_t* CopyStringToHeap(const wchar_t* s);
 QEL_KERNEL_API wchar_t* CopyStringToGStack(const wchar_t* s);
 // The kernel's finalisation routine: reports the release to the memory
-// profile, then calls `finalizer` (when executable) with the block, under a
-// trap of its own.
+// profile, then calls `finalizer` (when executable) with the block at a
+// callback boundary: its failure or error ends there.
 QEL_KERNEL_API void NullFinalisationProc(void* block, void* finalizer);
 // Runs the finalisers of every block that has one, reachable or not; each
 // finaliser runs once.
@@ -512,5 +511,26 @@ bool Succeeds(Body&& body) {
 
 // Fails: backtracks into the newest backtrack point.
 [[noreturn]] inline void Fail() { Control::TPrologThreadData::Run_Fail(); }
+
+// How a body run at a callback boundary ended: `failed` when it failed or
+// raised, `error` the code of the error that unwound to the boundary.
+struct BoundaryOutcome {
+  uint32_t error;
+  bool failed;
+};
+
+// The entry of every callback into C++ code (window and dialog procedures,
+// the GUI dispatcher, finalisers and other collector callbacks): runs body()
+// under a global-stack mark, a trap and a backtrack point, so that neither a
+// fail nor a raise crosses the frames of whoever called back.  Always
+// returns; the global-stack top is back at the mark on every way out.
+template <class Body>
+BoundaryOutcome RunAtCallbackBoundary(Body&& body) {
+  uint8_t* mark = Memory::MarkGStack();
+  volatile bool succeeded = false;
+  uint32_t error = RunTrapped([&] { succeeded = Succeeds(body); });
+  Memory::ReleaseGStack(mark);
+  return {error, !succeeded};
+}
 
 }  // namespace Qel::RunTime::Kernel

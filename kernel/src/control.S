@@ -13,6 +13,10 @@
  *    (TStackBlock) and save every non-volatile register of the Win64 ABI.
  *  - The fast paths make no calls; slow paths call C++ with the volatile
  *    registers saved and the stack aligned.
+ *  - Every routine that pushes or moves the stack pointer carries Win64
+ *    unwind information (PROC ... PROC_END); pushes and stack changes happen
+ *    only in prologues, and other stack work is done in helper routines that
+ *    have their own.
  *  - Trail entries are 8-byte cell addresses; undoing one writes a zero word
  *    into the cell.  A cell is trailed unless it lies in the global stack at
  *    or above the newest backtrack block's saved top (compared unsigned).
@@ -28,11 +32,17 @@
         mov     \dst, qword ptr gs:[TEB_TLS_SLOTS + \tmp * 8]
 .endm
 
-/* Calls a C++ function keeping rcx, rdx, r8-r11 and xmm0-5 (rax is the
- * result); aligns the stack whatever it was. */
-.macro CALL_KEEPING_VOLATILES fn
+/* A routine that calls the C++ function \fn keeping rcx, rdx, r8-r11 and
+ * xmm0-5 (rax is the result), whatever the stack's alignment at the call. */
+.macro KEEPING_CALL name, fn
+        .p2align 4
+\name:
+        .seh_proc \name
         push    rbp
+        .seh_pushreg rbp
         mov     rbp, rsp
+        .seh_setframe rbp, 0
+        .seh_endprologue
         and     rsp, -16
         sub     rsp, 176
         mov     [rsp + 32], rcx
@@ -62,12 +72,31 @@
         movdqu  xmm5, [rsp + 160]
         mov     rsp, rbp
         pop     rbp
+        ret
+        .seh_endproc
 .endm
 
 .macro ENTRY name
         .globl  \name
         .p2align 4
 \name:
+.endm
+
+/* A routine that pushes or moves the stack pointer: it carries unwind
+ * information (its prologue states what it pushes) so that a fault inside
+ * it can be dispatched.  PROC_END closes it. */
+.macro PROC name
+        .globl  \name
+        .p2align 4
+\name:
+        .seh_proc \name
+.endm
+.macro PROC_END
+        .seh_endproc
+.endm
+.macro PUSH_SAVED reg
+        push    \reg
+        .seh_pushreg \reg
 .endm
 
 #define SYM_GetSP          _ZN3Qel7RunTime6Kernel7Control5GetSPEv
@@ -201,48 +230,57 @@ ENTRY SYM_BackEntry
         mov     [rsp + BB_TRAP], rsi
 .endm
 
+/* The block's 8 words end where the return address lay: lowering rsp by 56
+ * makes room for words 0-6, and word 7 takes the return address's slot, so
+ * the unwind information stays true until the jump back. */
+
 /* In: rax = retry address, rbp = the predicate's frame.  Changes rcx, rsi,
  * rdi.  Word 6 = rbp; word 7 is padding. */
-ENTRY SYM_Stkb1
-        pop     rcx
-        sub     rsp, 64
+PROC SYM_Stkb1
+        sub     rsp, 56
+        .seh_stackalloc 56
+        .seh_endprologue
         LOAD_PTD rdi, rsi
         FILL_BLOCK 0
         mov     [rsp + BB_FRAME], rbp
         mov     [rdi + PTD_BACKTRACKTOP], rsp
+        mov     rcx, [rsp + BB_W7]
         jmp     rcx
+PROC_END
 
 /* In: rax = retry address (and rbx = cursor cell for Stkb3).  Word 6 = the
  * address of word 7, word 7 = rbp.  Changes rcx, rdx, rsi, rdi. */
-.macro STKB chain, cursor
-        pop     rcx
-        sub     rsp, 64
+.macro STKB name, chain, cursor
+PROC \name
+        sub     rsp, 56
+        .seh_stackalloc 56
+        .seh_endprologue
         LOAD_PTD rdi, rsi
         FILL_BLOCK \cursor
         lea     rdx, [rsp + BB_W7]
         mov     [rsp + BB_FRAME], rdx
-        mov     [rsp + BB_W7], rbp
+        mov     rcx, [rdx]
+        mov     [rdx], rbp
         mov     [rdi + \chain], rsp
         jmp     rcx
+PROC_END
 .endm
 
-ENTRY SYM_Stkb2
-        STKB PTD_BACKTRACKTOP, 0
-ENTRY SYM_Stkb3
-        STKB PTD_BACKTRACKTOP, rbx
-ENTRY SYM_StkTrap
-        STKB PTD_TRAPTOP, 0
+STKB SYM_Stkb2, PTD_BACKTRACKTOP, 0
+STKB SYM_Stkb3, PTD_BACKTRACKTOP, rbx
+STKB SYM_StkTrap, PTD_TRAPTOP, 0
 
 /* Backtracks into the newest block: restores the global-stack top, the
- * chains and rbp, undoes the trail to the block's mark and jumps to the
- * retry address with rsp = rbp, rdx = the retry address, rdi = the record. */
+ * chains and rbp, undoes the trail to the block's mark (skipping cells of
+ * the global stack at or above the restored top) and jumps to the retry
+ * address with rsp = rbp, rdx = the retry address, rdi = the record. */
 ENTRY SYM_Run_Fail
         LOAD_PTD rdi, rax
         mov     rax, [rdi + PTD_BACKTRACKTOP]
         test    rax, rax
         jz      1f
-        mov     rcx, [rax + BB_GSTACK]
-        mov     [rdi + PTD_GSTACKTOP], rcx
+        mov     r10, [rax + BB_GSTACK]
+        mov     [rdi + PTD_GSTACKTOP], r10
         mov     rcx, [rax + BB_LINK]
         mov     [rdi + PTD_BACKTRACKTOP], rcx
         mov     rcx, [rax + BB_TRAIL]
@@ -254,39 +292,62 @@ ENTRY SYM_Run_Fail
         cmp     rsi, rcx
         jbe     3f
         mov     r8, [rdi + PTD_TRAIL]
+        mov     r11, [rdi + PTD_GSTACKEND]
 2:      sub     rsi, 8
         mov     r9, [r8 + rsi]
-        mov     qword ptr [r9], 0
-        cmp     rsi, rcx
+        cmp     r9, r10                    /* a cell in [top, end) died with */
+        jb      4f                         /* the global stack above the top: */
+        cmp     r9, r11                    /* its pages may be gone */
+        jb      5f
+4:      mov     qword ptr [r9], 0
+5:      cmp     rsi, rcx
         ja      2b
         mov     [rdi + PTD_TRAILTOP], esi
 3:      mov     rsp, rbp
         jmp     rdx
-1:      and     rsp, -16
+1:      jmp     no_backtrack
+
+/* Run_Fail found no block: ends the process. */
+        .p2align 4
+no_backtrack:
+        .seh_proc no_backtrack
+        PUSH_SAVED rbp
+        mov     rbp, rsp
+        .seh_setframe rbp, 0
+        .seh_endprologue
+        and     rsp, -16
         sub     rsp, 32
         call    qel_no_backtrack_exit
         int3
+        .seh_endproc
 
 ENTRY SYM_Run_Succeed
         ret
 
 /* Trail compaction after dropping blocks; rdx = the oldest dropped block,
- * rdi = the record.  Keeps the entries outside the global stack above the
- * dropped block's saved top, in order.  Keeps every register but rsi. */
-.macro COMPACT_TRAIL
-        mov     esi, [rdi + PTD_TRAILTOP]
-        cmp     rsi, [rdx + BB_TRAIL]
-        jbe     9f
-        push    rax
-        push    rcx
-        push    r8
-        push    r9
-        push    r10
-        push    r11
+ * rax = the surviving newest block or 0, rdi = the record.  From the dropped
+ * block's mark on, keeps in order the entries whose cells lie outside the
+ * global stack at or above the survivor's saved top (the base when none
+ * survives): the others die with the global stack when it is backtracked
+ * into.  The caller has found entries above the mark; rsi = the trail
+ * top.  Keeps every register but rsi. */
+        .p2align 4
+compact_trail:
+        .seh_proc compact_trail
+        PUSH_SAVED rax
+        PUSH_SAVED rcx
+        PUSH_SAVED r8
+        PUSH_SAVED r9
+        PUSH_SAVED r10
+        PUSH_SAVED r11
+        .seh_endprologue
         mov     r8, [rdi + PTD_TRAIL]
         mov     rcx, [rdx + BB_TRAIL]      /* read position */
-        mov     rax, rcx                   /* write position */
-        mov     r10, [rdx + BB_GSTACK]     /* newer cells lie in [r10, r11) */
+        mov     r10, [rdi + PTD_GSTACKBASE]
+        test    rax, rax
+        jz      8f
+        mov     r10, [rax + BB_GSTACK]     /* dead cells lie in [r10, r11) */
+8:      mov     rax, rcx                   /* write position */
         mov     r11, [rdi + PTD_GSTACKEND]
 7:      mov     r9, [r8 + rcx]
         cmp     r9, r10
@@ -305,8 +366,8 @@ ENTRY SYM_Run_Succeed
         pop     r8
         pop     rcx
         pop     rax
-9:
-.endm
+        ret
+        .seh_endproc
 
 /* Drops every block below rbp.  Changes rax, rbx, rdx, rsi, rdi. */
 ENTRY SYM_Cut_Prolog
@@ -323,15 +384,20 @@ ENTRY SYM_Cut_Prolog
         cmp     rax, rbp
         jb      1b
 3:      mov     [rdi + PTD_BACKTRACKTOP], rax
-        COMPACT_TRAIL
+        mov     esi, [rdi + PTD_TRAILTOP]
+        cmp     rsi, [rdx + BB_TRAIL]
+        jbe     2f
+        call    compact_trail
 2:      ret
 
 /* Trails the cell in \reg when it is older than the newest block.  Keeps
  * every register. */
-.macro TRAIL reg
-        push    r8
-        push    r9
-        push    r10
+.macro TRAIL name, reg
+PROC \name
+        PUSH_SAVED r8
+        PUSH_SAVED r9
+        PUSH_SAVED r10
+        .seh_endprologue
         LOAD_PTD r8, r9
         mov     r9, [r8 + PTD_BACKTRACKTOP]
         test    r9, r9
@@ -347,36 +413,42 @@ ENTRY SYM_Cut_Prolog
         mov     [r8 + PTD_TRAILTOP], r9d
         cmp     r9d, [r8 + PTD_TRAILCAP]
         jb      2f
-        push    rax
-        push    rcx
-        mov     rcx, r8
-        CALL_KEEPING_VOLATILES qel_trail_grow
-        pop     rcx
-        pop     rax
+        call    trail_grow
 2:      pop     r10
         pop     r9
         pop     r8
         ret
+PROC_END
 .endm
 
-ENTRY SYM_Trail_EDI
-        TRAIL rdi
-ENTRY SYM_Trail_ESI
-        TRAIL rsi
-ENTRY SYM_Trail_EAX
-        TRAIL rax
-ENTRY SYM_Trail_EBX
-        TRAIL rbx
-ENTRY SYM_Trail_ECX
-        TRAIL rcx
-ENTRY SYM_Trail_EDX
-        TRAIL rdx
+TRAIL SYM_Trail_EDI, rdi
+TRAIL SYM_Trail_ESI, rsi
+TRAIL SYM_Trail_EAX, rax
+TRAIL SYM_Trail_EBX, rbx
+TRAIL SYM_Trail_ECX, rcx
+TRAIL SYM_Trail_EDX, rdx
+
+/* Grows the trail of the record in r8.  Keeps every register. */
+        .p2align 4
+trail_grow:
+        .seh_proc trail_grow
+        PUSH_SAVED rax
+        PUSH_SAVED rcx
+        .seh_endprologue
+        mov     rcx, r8
+        call    trail_grow_keeping
+        pop     rcx
+        pop     rax
+        ret
+        .seh_endproc
+KEEPING_CALL trail_grow_keeping, qel_trail_grow
 
 /* The 16 bytes after the call are a TFullCursor: record their address and
  * return behind them.  Keeps every general register. */
-ENTRY SYM_SetPosNew
-        push    rdi
-        push    rsi
+PROC SYM_SetPosNew
+        PUSH_SAVED rdi
+        PUSH_SAVED rsi
+        .seh_endprologue
         LOAD_PTD rdi, rsi
         mov     rsi, [rsp + 16]
         mov     [rdi + PTD_CURRENTPOS], rsi
@@ -384,18 +456,23 @@ ENTRY SYM_SetPosNew
         pop     rsi
         pop     rdi
         ret
+PROC_END
 
 /* rax := the current position when it is set and readable, else fail. */
-ENTRY SYM_GetPosProlog
-        push    rcx
+PROC SYM_GetPosProlog
+        PUSH_SAVED rcx
+        .seh_endprologue
         LOAD_PTD rax, rcx
         mov     rcx, [rax + PTD_CURRENTPOS]
-        CALL_KEEPING_VOLATILES qel_readable_position
-        pop     rcx
+        call    readable_position_keeping
         test    rax, rax
         jz      1f
+        pop     rcx
         ret
-1:      jmp     SYM_Run_Fail
+1:      pop     rcx
+        jmp     SYM_Run_Fail
+PROC_END
+KEEPING_CALL readable_position_keeping, qel_readable_position
 
 /* rbp = frame [saved rbp][return address]: continue at the return address
  * with the saved rbp, leaving the frame on the stack. */
@@ -414,7 +491,8 @@ ENTRY SYM_JmpReturn1
  * pointer is S - 8L - pad - 48, still 16-byte aligned.  The pages below are
  * touched in order before anything is written.  Keeps every register but
  * rax, r10 and r11. */
-ENTRY SYM_Ellipsis
+PROC SYM_Ellipsis
+        .seh_endprologue                   /* rsp moves only in the epilogue */
         mov     r10, [rsp + 8]             /* the block */
         mov     rax, [r10]                 /* L */
         mov     r11, rax
@@ -448,6 +526,7 @@ ENTRY SYM_Ellipsis
         pop     rcx
         pop     rdx
         ret
+PROC_END
 
 /* ------------------------------------------------------------------------ */
 /* Global-stack allocation for generated code.                               */
@@ -455,8 +534,10 @@ ENTRY SYM_Ellipsis
 /* ecx = size in bytes; rax := block.  Keeps every other register. */
         .p2align 4
 gs_alloc:
-        push    r8
-        push    r9
+        .seh_proc gs_alloc
+        PUSH_SAVED r8
+        PUSH_SAVED r9
+        .seh_endprologue
         LOAD_PTD r8, rax
         mov     rax, [r8 + PTD_GSTACKTOP]
         test    rax, rax
@@ -473,14 +554,16 @@ gs_alloc:
         ret
 1:      pop     r9
         pop     r8
-        CALL_KEEPING_VOLATILES SYM_AllocGStack
-        ret
+        jmp     alloc_gstack_keeping
+        .seh_endproc
+KEEPING_CALL alloc_gstack_keeping, SYM_AllocGStack
 
 /* ax = size (al) and tag (ah) -> rax = block with its first 32-bit word set
  * to the tag.  Keeps every other register. */
-ENTRY _ZN3Qel7RunTime6Kernel6Memory12MEM_alloc_axEv
-        push    rcx
-        push    rdx
+PROC _ZN3Qel7RunTime6Kernel6Memory12MEM_alloc_axEv
+        PUSH_SAVED rcx
+        PUSH_SAVED rdx
+        .seh_endprologue
         movzx   ecx, al
         movzx   edx, ah
         call    gs_alloc
@@ -490,15 +573,18 @@ ENTRY _ZN3Qel7RunTime6Kernel6Memory12MEM_alloc_axEv
 1:      pop     rdx
         pop     rcx
         ret
+PROC_END
 
 .macro MEM_ALLOC name, reg, reg16
-ENTRY \name
-        push    rax
+PROC \name
+        PUSH_SAVED rax
+        .seh_endprologue
         movzx   eax, \reg16
         call    _ZN3Qel7RunTime6Kernel6Memory12MEM_alloc_axEv
         mov     \reg, rax
         pop     rax
         ret
+PROC_END
 .endm
 MEM_ALLOC _ZN3Qel7RunTime6Kernel6Memory12MEM_alloc_bxEv, rbx, bx
 MEM_ALLOC _ZN3Qel7RunTime6Kernel6Memory12MEM_alloc_cxEv, rcx, cx
@@ -507,22 +593,26 @@ MEM_ALLOC _ZN3Qel7RunTime6Kernel6Memory12MEM_alloc_siEv, rsi, si
 MEM_ALLOC _ZN3Qel7RunTime6Kernel6Memory12MEM_alloc_diEv, rdi, di
 
 /* A fresh unbound reference cell: two zero words. */
-ENTRY _ZN3Qel7RunTime6Kernel6Memory12AllocRef_EAXEv
-        push    rcx
+PROC _ZN3Qel7RunTime6Kernel6Memory12AllocRef_EAXEv
+        PUSH_SAVED rcx
+        .seh_endprologue
         mov     ecx, 16
         call    gs_alloc
         mov     qword ptr [rax], 0
         mov     qword ptr [rax + 8], 0
         pop     rcx
         ret
+PROC_END
 
 .macro ALLOC_REF name, reg
-ENTRY \name
-        push    rax
+PROC \name
+        PUSH_SAVED rax
+        .seh_endprologue
         call    _ZN3Qel7RunTime6Kernel6Memory12AllocRef_EAXEv
         mov     \reg, rax
         pop     rax
         ret
+PROC_END
 .endm
 ALLOC_REF _ZN3Qel7RunTime6Kernel6Memory12AllocRef_EBXEv, rbx
 ALLOC_REF _ZN3Qel7RunTime6Kernel6Memory12AllocRef_ECXEv, rcx
@@ -567,12 +657,13 @@ alloc_ref_term:
 /* \reg16 = size and tag, eax = n; the term is returned in \reg.  rax is not
  * kept. */
 .macro ALLOC_REF_TERM name, reg, reg16
-ENTRY \name
-        push    rcx
-        push    r8
-        push    r9
-        push    r10
-        push    r11
+PROC \name
+        PUSH_SAVED rcx
+        PUSH_SAVED r8
+        PUSH_SAVED r9
+        PUSH_SAVED r10
+        PUSH_SAVED r11
+        .seh_endprologue
         movzx   r9d, \reg16
         mov     r8d, eax
         and     r8d, 0xFF
@@ -584,6 +675,7 @@ ENTRY \name
         pop     rcx
         mov     \reg, rax
         ret
+PROC_END
 .endm
 ALLOC_REF_TERM _ZN3Qel7RunTime6Kernel6Memory16AllocRefTerm_EBXEv, rbx, bx
 ALLOC_REF_TERM _ZN3Qel7RunTime6Kernel6Memory16AllocRefTerm_ECXEv, rcx, cx
@@ -592,12 +684,13 @@ ALLOC_REF_TERM _ZN3Qel7RunTime6Kernel6Memory16AllocRefTerm_ESIEv, rsi, si
 ALLOC_REF_TERM _ZN3Qel7RunTime6Kernel6Memory16AllocRefTerm_EDIEv, rdi, di
 
 /* The EAX member carries both operands: ax = size and tag, bits 16-23 = n. */
-ENTRY _ZN3Qel7RunTime6Kernel6Memory16AllocRefTerm_EAXEv
-        push    rcx
-        push    r8
-        push    r9
-        push    r10
-        push    r11
+PROC _ZN3Qel7RunTime6Kernel6Memory16AllocRefTerm_EAXEv
+        PUSH_SAVED rcx
+        PUSH_SAVED r8
+        PUSH_SAVED r9
+        PUSH_SAVED r10
+        PUSH_SAVED r11
+        .seh_endprologue
         movzx   r9d, ax
         mov     r8d, eax
         shr     r8d, 16
@@ -609,3 +702,4 @@ ENTRY _ZN3Qel7RunTime6Kernel6Memory16AllocRefTerm_EAXEv
         pop     r8
         pop     rcx
         ret
+PROC_END

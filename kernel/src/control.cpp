@@ -14,11 +14,15 @@
 namespace Qel::RunTime::Kernel {
 namespace detail {
 
-// Keeps, in order, the trail entries above `mark` whose cells are not in the
-// global stack at or above `savedTop`: the others belong to dropped points.
-static void CompactTrail(TPrologThreadData* r, uintptr_t mark, uint8_t* savedTop) {
+// After blocks were dropped: keeps, in order, the trail entries above `mark`
+// whose cells are not in the global stack at or above the saved top of
+// `survivor`, the newest block left (the base when none is left).  Those
+// cells die when the global stack is backtracked to the survivor, and their
+// pages may be decommitted before that.
+static void CompactTrail(TPrologThreadData* r, uintptr_t mark, const TBackTrackBlock* survivor) {
   uint32_t top = r->trailTop;
   if (top <= mark) return;
+  uint8_t* savedTop = survivor ? survivor->gstackTop : r->gstackBase;
   uint32_t write = static_cast<uint32_t>(mark);
   for (uint32_t read = static_cast<uint32_t>(mark); read < top; read += 8) {
     void* cell = r->trail[read / 8];
@@ -61,8 +65,7 @@ void CallPrologExceptionPredicate(uint32_t code) {
   r->inExceptionPredicate = 1;
   const void* fn = r->exceptionPredicateCode;
   void* object = r->exceptionPredicateObject;
-  bool callable = fn && !OSInterface::OSIsBadCodePtr(fn) &&
-                  (!object || !OSInterface::OSIsBadReadPtr(object, sizeof(void*)));
+  bool callable = fn && ExecutableCode(fn) && (!object || ReadableMemory(object, sizeof(void*)));
   if (callable) {
     if (object)
       reinterpret_cast<TExceptionPredicateObject>(const_cast<void*>(fn))(
@@ -102,7 +105,11 @@ void TPrologThreadData::RemoveTrap(TStackBlock* block) {
   for (TBackTrackBlock* t = r->trapTop; t; t = t->trapTop) {
     if (t == target) {
       r->trapTop = t->trapTop;
+      // Points the body left are dropped: their trail entries go as a cut's
+      // do.  The trap's own mark is older than any of theirs.
+      bool dropped = r->backTrackTop != t->link;
       r->backTrackTop = t->link;
+      if (dropped) CompactTrail(r, t->trailTop, t->link);
       return;
     }
   }
@@ -120,7 +127,7 @@ void TPrologThreadData::CutBackTrack(TBackTrackBlock* mark) {
   }
   if (b != mark || !oldest) return;  // mark not on the chain, or nothing above it
   r->backTrackTop = mark;
-  CompactTrail(r, oldest->trailTop, oldest->gstackTop);
+  CompactTrail(r, oldest->trailTop, mark);
 }
 
 uint32_t TPrologThreadData::GetBackTrackPoints() {

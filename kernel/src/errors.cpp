@@ -148,24 +148,40 @@ static void ProcessorExceptionText(DWORD code, wchar_t* out, size_t units) {
   out[units - 1] = 0;
 }
 
+// The program's file name without its folder ("" when the system gives
+// none), read once: it is part of every message.
+static const wchar_t* ProgramName() {
+  static wchar_t path[MAX_PATH];
+  static const wchar_t* name = nullptr;
+  static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+  InitOnceExecuteOnce(
+      &once,
+      [](INIT_ONCE*, void*, void**) -> BOOL {
+        DWORD lastError = GetLastError();
+        if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) path[0] = 0;
+        path[MAX_PATH - 1] = 0;
+        SetLastError(lastError);
+        name = path;
+        for (const wchar_t* p = path; *p; ++p)
+          if (*p == L'\\' || *p == L'/') name = p + 1;
+        return TRUE;
+      },
+      nullptr, nullptr);
+  return name;
+}
+
 // Builds the message of `code` into the thread's buffer.  `text` is the
 // format (null: no text), formatted with `args`.
 static void BuildMessageInto(wchar_t* buffer, size_t units, uint32_t code,
                              const TFullCursor* position, const wchar_t* text, va_list* args) {
   MessageWriter w(buffer, units);
-  wchar_t exe[MAX_PATH];
-  ModuleFileName(nullptr, exe, MAX_PATH);
-  if (exe[0]) {
-    const wchar_t* name = exe;
-    for (const wchar_t* p = exe; *p; ++p)
-      if (*p == L'\\' || *p == L'/') name = p + 1;
+  if (const wchar_t* name = ProgramName(); name[0]) {
     w.Put(L"Exception in module: ");
     w.Put(name);
     w.Put(L"\r\n");
   }
-  if (position && !OSInterface::OSIsBadReadPtr(position, sizeof *position) &&
-      position->position > 0xFFFFF) {
-    if (position->fileName && !OSInterface::OSIsBadStringPtr(position->fileName, 1024))
+  if (position && ReadableMemory(position, sizeof *position) && position->position > 0xFFFFF) {
+    if (position->fileName && ReadableString(position->fileName, 1024))
       w.Put(position->fileName);
     w.Printf(L"(%u,%u) : ", position->position & 0xFFFFF, position->position >> 20);
   }
@@ -472,6 +488,8 @@ BOOL WINAPI ConsoleControlHandler(DWORD type) {
           static_cast<unsigned>(type), reinterpret_cast<unsigned long long>(g_mainThreadHandle));
   if (!g_mainThreadHandle) return FALSE;
   InterlockedExchange(&g_pendingCtrlEvent, static_cast<LONG>(type));
+  // A message loop waiting for input wakes up and polls.
+  PostThreadMessageW(g_mainThreadId, WM_NULL, 0, 0);
   return TRUE;
 }
 

@@ -38,9 +38,12 @@ volatile LONG g_statistics = 0;
 LONG g_disableCount = 0;  // under g_switchLock
 CRITICAL_SECTION g_switchLock;
 
-// Global stacks that are roots: a list through the records, changed only
-// while the collector's lock is held.
-TPrologThreadData* g_roots = nullptr;
+// The records whose global stacks are roots: an array on the process heap
+// (a record may live on a thread's stack, a link there could lead anywhere),
+// changed only while the collector's lock is held.
+TPrologThreadData** g_roots = nullptr;
+size_t g_rootCount = 0;
+size_t g_rootCapacity = 0;
 GC_push_other_roots_proc g_previousPushRoots = nullptr;
 
 uint64_t Ticks() {
@@ -93,8 +96,9 @@ bool CommittedRange(const uint8_t* base, const uint8_t* top) {
 }
 
 void GC_CALLBACK PushGStackRoots() {
-  for (TPrologThreadData* r = g_roots; r; r = r->rootNext) {
-    if (!IsValidPTD(r)) break;
+  for (size_t i = 0; i < g_rootCount; ++i) {
+    TPrologThreadData* r = g_roots[i];
+    if (!IsValidPTD(r)) continue;  // a broken record costs only its own stack
     uint8_t* base = r->gstackBase;
     uint8_t* top = r->gstackTop;
     if (base && top > base && top <= r->gstackCommitTop && CommittedRange(base, top))
@@ -123,26 +127,32 @@ void GC_CALLBACK CollectorAbort(const char* msg) {
 struct RootChange {
   TPrologThreadData* record;
   bool add;
+  bool done;
 };
 
 void* GC_CALLBACK ChangeRoots(void* arg) {
   auto* change = static_cast<RootChange*>(arg);
   TPrologThreadData* r = change->record;
   if (change->add) {
-    r->rootPrev = nullptr;
-    r->rootNext = g_roots;
-    if (g_roots) g_roots->rootPrev = r;
-    g_roots = r;
+    if (g_rootCount == g_rootCapacity) {
+      size_t capacity = g_rootCapacity ? g_rootCapacity * 2 : 16;
+      void* grown = g_roots ? HeapReAlloc(GetProcessHeap(), 0, g_roots, capacity * sizeof *g_roots)
+                            : HeapAlloc(GetProcessHeap(), 0, capacity * sizeof *g_roots);
+      if (!grown) return nullptr;
+      g_roots = static_cast<TPrologThreadData**>(grown);
+      g_rootCapacity = capacity;
+    }
+    g_roots[g_rootCount++] = r;
     r->flags |= kRecordIsRoot;
   } else if (r->flags & kRecordIsRoot) {
-    if (r->rootPrev)
-      r->rootPrev->rootNext = r->rootNext;
-    else
-      g_roots = r->rootNext;
-    if (r->rootNext) r->rootNext->rootPrev = r->rootPrev;
-    r->rootNext = r->rootPrev = nullptr;
+    for (size_t i = 0; i < g_rootCount; ++i) {
+      if (g_roots[i] != r) continue;
+      g_roots[i] = g_roots[--g_rootCount];
+      break;
+    }
     r->flags &= ~kRecordIsRoot;
   }
+  change->done = true;
   return nullptr;
 }
 
@@ -152,13 +162,14 @@ bool g_collectorFailed = false;
 
 void AddGStackRoot(TPrologThreadData* record) {
   if (record->flags & kRecordIsRoot) return;
-  RootChange change{record, true};
+  RootChange change{record, true, false};
   GC_call_with_alloc_lock(ChangeRoots, &change);
+  if (!change.done) Exhausted(sizeof(void*) * (g_rootCapacity + 1));
 }
 
 void RemoveGStackRoot(TPrologThreadData* record) {
   if (!(record->flags & kRecordIsRoot)) return;
-  RootChange change{record, false};
+  RootChange change{record, false, false};
   GC_call_with_alloc_lock(ChangeRoots, &change);
 }
 
@@ -294,26 +305,23 @@ void NullFinalisationProc(void* block, void* finalizer) {
     if (OSInterface::OSIsBadCodePtr(finalizer)) return;
     lastExecutable = finalizer;
   }
-  // The finaliser runs on whatever thread the collector chose: give it a
-  // record when it has none (the slot holds a record of ours or null), a
-  // trap, and its global-stack top back.
+  // The finaliser runs on whatever thread the collector chose, inside the
+  // collector's frames: give it a record when it has none (the slot holds a
+  // record of ours or null) and a boundary that nothing crosses.
   TPrologThreadData* r = CurrentPTD();
   bool temporary = false;
-  if (!r || r->signature != TPrologThreadData::Signature) {
-    temporary = CreateTemporaryPTDifNeed();
-    r = CurrentPTD();
-  }
-  uint8_t* top = r->gstackTop;
+  if (!r || r->signature != TPrologThreadData::Signature) temporary = CreateTemporaryPTDifNeed();
   bool timed = StatisticsOn();
   if (timed) Start(g_inFinalizers);
-  uint32_t code = RunTrapped([&] { fn(block); });
+  BoundaryOutcome end = RunAtCallbackBoundary([&] { fn(block); });
   if (timed) Stop(g_inFinalizers);
-  if (code) {
+  if (end.error) {
     LogLine("\n!!! Finalizer %08llX raised error %u\n",
-            reinterpret_cast<unsigned long long>(finalizer), code);
+            reinterpret_cast<unsigned long long>(finalizer), end.error);
     DisplayPendingMessage();
+  } else if (end.failed) {
+    LogLine("\n!!! Finalizer %08llX failed\n", reinterpret_cast<unsigned long long>(finalizer));
   }
-  r->gstackTop = top;
   if (temporary) DeleteTemporaryPTD();
 }
 

@@ -212,8 +212,7 @@ void memProf_Open(const wchar_t* fileName) {
   LeaveCriticalSection(&g_lock);
   if (!builder || !g_profileOpen || !IsValidPTD(CurrentPTD())) return;
 
-  uint8_t* mark = MarkGStack();
-  uint32_t code = RunTrapped([=] {
+  BoundaryOutcome end = RunAtCallbackBoundary([=] {
     RContextsBuilder lists{{&g_emptyEntries, &g_emptyEntries, &g_emptyEntries}};
     builder(&lists);
     static const wchar_t* const facts[5] = {L"Module name", L"File name", L"File position",
@@ -227,11 +226,12 @@ void memProf_Open(const wchar_t* fileName) {
     if (lists.lists[2]->functor == 1)
       WriteContext(4, L"Classes predefined context", classes, lists.lists[2]);
   });
-  if (code) {
-    LogLine("\n!!! memProf_Open: the contexts builder raised error %u\n", code);
+  if (end.error) {
+    LogLine("\n!!! memProf_Open: the contexts builder raised error %u\n", end.error);
     DisplayPendingMessage();
+  } else if (end.failed) {
+    LogLine("\n!!! memProf_Open: the contexts builder failed\n");
   }
-  ReleaseGStack(mark);
 }
 
 void memProf_Close() {

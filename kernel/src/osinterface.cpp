@@ -2,6 +2,8 @@
 // page protection, and the kernel's own OS helpers.
 #include "ptd.h"
 
+#include <gc.h>
+
 #include <cwchar>
 
 namespace Qel::RunTime::Kernel {
@@ -72,6 +74,64 @@ bool IsProjectCode(const void* address) {
   ModuleFolder(module, theirs, MAX_PATH, &name);
   if (CompareStringOrdinal(name, 5, L"libgc", 5, TRUE) == CSTR_EQUAL) return false;
   return mine[0] && CompareStringOrdinal(mine, -1, theirs, -1, TRUE) == CSTR_EQUAL;
+}
+
+// The section of a loaded module that holds `p`, or null.  A module's
+// headers stay readable while it is loaded.  The thread's last error is
+// kept.
+static const IMAGE_SECTION_HEADER* ModuleSection(const void* p, uintptr_t* rva) {
+  DWORD lastError = GetLastError();
+  HMODULE module = nullptr;
+  BOOL found = GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      static_cast<LPCWSTR>(p), &module);
+  SetLastError(lastError);
+  if (!found || !module) return nullptr;
+  auto* base = reinterpret_cast<const uint8_t*>(module);
+  auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  *rva = reinterpret_cast<uintptr_t>(p) - reinterpret_cast<uintptr_t>(base);
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+  for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
+    if (*rva >= section->VirtualAddress && *rva - section->VirtualAddress < section->Misc.VirtualSize)
+      return section;
+  return nullptr;
+}
+
+// Bytes of the readable section holding `p` from `p` on (0: none; with
+// `code`, the section must also be executable).
+static uintptr_t ModuleBytesFrom(const void* p, bool code) {
+  uintptr_t rva;
+  const IMAGE_SECTION_HEADER* section = ModuleSection(p, &rva);
+  if (!section || !(section->Characteristics & IMAGE_SCN_MEM_READ)) return 0;
+  if (code && !(section->Characteristics & IMAGE_SCN_MEM_EXECUTE)) return 0;
+  return section->VirtualAddress + section->Misc.VirtualSize - rva;
+}
+
+// Bytes of the collected block holding `p` from `p` on (0: none).
+static uintptr_t HeapBytesFrom(const void* p) {
+  void* base = GC_base(const_cast<void*>(p));
+  if (!base) return 0;
+  return static_cast<const uint8_t*>(base) + GC_size(base) - static_cast<const uint8_t*>(p);
+}
+
+bool ReadableMemory(const void* p, size_t n) {
+  if (p && (ModuleBytesFrom(p, false) >= n || HeapBytesFrom(p) >= n)) return true;
+  return !OSInterface::OSIsBadReadPtr(p, static_cast<uint32_t>(n));
+}
+
+bool ExecutableCode(const void* p) {
+  return (p && ModuleBytesFrom(p, true)) || !OSInterface::OSIsBadCodePtr(p);
+}
+
+bool ReadableString(const wchar_t* s, uint32_t max) {
+  if (s) {
+    uintptr_t units = ModuleBytesFrom(s, false) / sizeof(wchar_t);
+    if (!units) units = HeapBytesFrom(s) / sizeof(wchar_t);
+    for (uintptr_t i = 0; i < units; ++i)
+      if (i == max || s[i] == 0) return true;
+  }
+  return !OSInterface::OSIsBadStringPtr(s, max);
 }
 
 void SystemErrorText(DWORD code, wchar_t* out, DWORD units) {

@@ -128,6 +128,13 @@ HMODULE ExeModule();
 bool IsConsoleProgram();
 bool IsNTFamily();
 bool IsProjectCode(const void* address);
+// The checks of OSIsBadReadPtr, OSIsBadCodePtr and OSIsBadStringPtr with
+// their answers, answered without the memory manager for memory in a
+// loaded module's sections or in a collected block (the raise path runs
+// them on every error).
+bool ReadableMemory(const void* p, size_t n);
+bool ExecutableCode(const void* p);
+bool ReadableString(const wchar_t* s, uint32_t max);
 void ModuleFileName(HMODULE module, wchar_t* out, DWORD units);
 void SystemErrorText(DWORD code, wchar_t* out, DWORD units);
 HMODULE KernelModule();

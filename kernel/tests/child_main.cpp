@@ -72,6 +72,88 @@ static void Goal() {
 
 __attribute__((noinline)) static int ReadThrough(volatile int* p) { return *p; }
 
+// --- A finaliser that fails ------------------------------------------------------
+
+static void FailingFinalizer(void*) {
+  printf("finaliser fails\n");
+  fflush(stdout);
+  Fail();
+}
+
+__attribute__((noinline)) static void DropFailingBlock() {
+  Memory::AllocHeapWithFinalization(16, FailingFinalizer);
+}
+
+// Collects a block whose finaliser fails: once inside a backtrack point that
+// the failure must not reach, once with no point at all.
+static void FailingFinalizers() {
+  bool ok = Succeeds([] {
+    DropFailingBlock();
+    ScrubStack();
+    for (int i = 0; i < 3; ++i) Memory::GarbageCollector();
+  });
+  printf("%s\n", ok ? "succeeded" : "failed");
+  DropFailingBlock();
+  ScrubStack();
+  for (int i = 0; i < 3; ++i) Memory::GarbageCollector();
+  printf("returned\n");
+  fflush(stdout);
+}
+
+// --- Trail entries whose cells die with the global stack ------------------------
+
+// Trails and binds a cell the way compiled code does.
+static void Bind(uint64_t* cell) {
+  asm volatile("mov %0, %%rdi\n\tcall *%1"
+               :
+               : "r"(cell), "r"(&PTD::Trail_EDI)
+               : "rdi", "memory");
+  cell[0] = 1;
+}
+
+// Each way of dropping the inner point in `drop` leaves a trail entry for a
+// cell high in a block that is released below it; the collector then
+// decommits the pages above the top, and failing into the outer point must
+// not write into them.
+template <class Drop>
+static void DyingCell(Drop&& drop) {
+  bool ok = Succeeds([&] {
+    uint8_t* mark = Memory::MarkGStack();
+    constexpr uint32_t kBlock = 256 * 1024;
+    uint8_t* block = Memory::AllocGStack(kBlock);
+    auto* cell = reinterpret_cast<uint64_t*>(block + kBlock - 16);
+    cell[0] = cell[1] = 0;
+    drop(cell);
+    Memory::ReleaseGStack(mark);
+    Memory::GarbageCollector();
+    Memory::SystemFreeGStack();
+    Fail();
+  });
+  printf("%s\n", ok ? "succeeded" : "failed");
+  fflush(stdout);
+}
+
+static void DyingCells() {
+  // A nested Succeeds that binds the cell and is cut.
+  DyingCell([](uint64_t* cell) { Succeeds([=] { Bind(cell); }); });
+  // A trapped body that leaves a point behind: RemoveTrap drops it.
+  DyingCell([](uint64_t* cell) {
+    RunTrapped([=] {
+      TStackBlock point;
+      if (PTD::StackBTrack(&point)) ExitProcess(98);  // never resumed
+      Bind(cell);
+    });
+  });
+  // A point dropped without any compaction: the undo itself skips the cell.
+  DyingCell([](uint64_t* cell) {
+    TBackTrackBlock* outer = PTD::GetBackTrackTop();
+    TStackBlock point;
+    if (PTD::StackBTrack(&point)) ExitProcess(98);
+    Bind(cell);
+    PTD::SetBackTrackTop(outer);
+  });
+}
+
 int main(int argc, char** argv) {
   const char* scenario = argc > 1 ? argv[1] : "";
   if (!strcmp(scenario, "units")) {
@@ -112,6 +194,12 @@ int main(int argc, char** argv) {
   } else if (!strcmp(scenario, "dump")) {
     uint32_t code = RunTrapped([] { ReadThrough(nullptr); });
     printf("trapped %u\n", code);
+    return 0;
+  } else if (!strcmp(scenario, "failing-finalizer")) {
+    FailingFinalizers();
+    return 0;
+  } else if (!strcmp(scenario, "dying-cells")) {
+    DyingCells();
     return 0;
   } else if (!strcmp(scenario, "trail")) {
     // A fresh record: the trail starts with room for four entries and grows

@@ -39,14 +39,23 @@ member:
         jmp     1b
 3:      KJMP    Run_Fail
 
-/* The clause member(X, L), [!], callback, fail.  rcx = MemberRun*. */
+/* The clause member(X, L), [!], callback, fail.  rcx = MemberRun*; a null
+ * cell is allocated here, after the caller's choice point. */
         .p2align 4
 clause:
         push    rbp
         mov     rbp, rsp
         sub     rsp, 16
         mov     [rbp - 8], rcx
-        mov     rdx, [rcx + 8]
+        cmp     qword ptr [rcx], 0
+        jne     2f
+        mov     eax, 16
+        KCALL   MEM_alloc_ax
+        mov     qword ptr [rax], 0
+        mov     qword ptr [rax + 8], 0
+        mov     rcx, [rbp - 8]
+        mov     [rcx], rax
+2:      mov     rdx, [rcx + 8]
         mov     rcx, [rcx]
         call    member
         mov     rcx, [rbp - 8]

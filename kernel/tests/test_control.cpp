@@ -1,6 +1,7 @@
 // Backtracking, traps, cut and trail: through the C++ wrappers and through the
 // assembler harnesses that behave like compiled predicates.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -110,6 +111,36 @@ TEST(Trap, RemovingTheOuterTrapRemovesNestedOnesAndRestoresBacktrackTop) {
   EXPECT_EQ(PTD::GetTrapTop(), trapBefore);
 }
 
+TEST(CallbackBoundary, EveryWayOutEndsAtTheBoundaryWithTheGlobalStackBack) {
+  struct Case {
+    const char* name;
+    void (*body)();
+    uint32_t error;
+    bool failed;
+  };
+  const Case cases[] = {
+      {"returns", [] { Memory::AllocGStack(64); }, 0, false},
+      {"fails", [] { Memory::AllocGStack(64); Fail(); }, 0, true},
+      {"raises", [] { Memory::AllocGStack(64); Errors::RunTimeError(203); }, 203, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint8_t* top = Memory::MarkGStack();
+    TBackTrackBlock* bt = PTD::GetBackTrackTop();
+    TBackTrackBlock* trap = PTD::GetTrapTop();
+    // An outer point that a failure escaping the boundary would resume.
+    bool outer = Succeeds([&] {
+      BoundaryOutcome end = RunAtCallbackBoundary(c.body);
+      EXPECT_EQ(end.error, c.error);
+      EXPECT_EQ(end.failed, c.failed);
+      EXPECT_EQ(Memory::MarkGStack(), top);
+    });
+    EXPECT_TRUE(outer);
+    EXPECT_EQ(PTD::GetBackTrackTop(), bt);
+    EXPECT_EQ(PTD::GetTrapTop(), trap);
+  }
+}
+
 TEST(Backtrack, FailureRestoresGlobalStackAndBindings) {
   Cell* older = NewCell();
   static Cell heapCell;  // outside the global stack
@@ -130,32 +161,52 @@ TEST(Backtrack, FailureRestoresGlobalStackAndBindings) {
 }
 
 TEST(Backtrack, SuccessKeepsBindingsAndCutsItsPoints) {
-  Cell* older = NewCell();
-  uint32_t points = PTD::GetBackTrackPoints();
-  uint32_t trailBefore = PTD::GetPTDwithBody()->trailTop;
-  bool ok = Succeeds([&] {
-    Cell* newer = NewCell();
-    Bind(older, 3);
-    Bind(newer, 4);  // newer than the point: not trailed
+  // An outer point older than `older` but newer than `between`: after the
+  // cut only `older` can still be undone by it.
+  bool outerOk = Succeeds([] {
+    Cell* between = NewCell();
+    TBackTrackBlock* before = PTD::GetBackTrack();
+    TStackBlock outer;
+    if (PTD::StackBTrack(&outer)) return;
+    Cell* older = NewCell();
+    (void)older;
+    Cell* kept = between;
+    uint32_t points = PTD::GetBackTrackPoints();
+    uint32_t trailBefore = PTD::GetPTDwithBody()->trailTop;
+    bool ok = Succeeds([&] {
+      Cell* newer = NewCell();
+      Bind(kept, 3);
+      Bind(older, 5);  // newer than the surviving point: its entry goes
+      Bind(newer, 4);  // newer than the inner point: not trailed
+    });
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(kept->tag, 1u);
+    EXPECT_EQ(kept->value, 3u);
+    EXPECT_EQ(older->value, 5u);
+    EXPECT_EQ(PTD::GetBackTrackPoints(), points);
+    PTD* r = PTD::GetPTDwithBody();
+    ASSERT_EQ(r->trailTop, trailBefore + 8u);
+    EXPECT_EQ(r->trail[trailBefore / 8], kept);
+    PTD::CutBackTrack(before);
+    Fail();
   });
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(older->tag, 1u);
-  EXPECT_EQ(older->value, 3u);
-  EXPECT_EQ(PTD::GetBackTrackPoints(), points);
-  // The cut keeps the older cell's entry: an outer point may still undo it.
-  EXPECT_EQ(PTD::GetPTDwithBody()->trailTop, trailBefore + 8u);
+  EXPECT_FALSE(outerOk);
 }
 
-TEST(Backtrack, CutCompactsTheTrailKeepingOlderCellsInOrder) {
+TEST(Backtrack, CutCompactsTheTrailAgainstTheSurvivingPoint) {
   // An outer point so that bindings of cells older than it are trailed.
   bool ok = Succeeds([] {
     std::vector<Cell*> older;
     for (int i = 0; i < 3; ++i) older.push_back(NewCell());
+    TStackBlock survivor;
+    if (PTD::StackBTrack(&survivor)) Fail();
     TBackTrackBlock* mark = PTD::GetBackTrack();
+    Cell* young = NewCell();  // newer than the survivor, older than a
     TStackBlock a;
     if (PTD::StackBTrack(&a)) return;
     Cell* mid = NewCell();
     Bind(older[0], 1);
+    Bind(young, 9);
     TStackBlock b;
     if (PTD::StackBTrack(&b)) return;
     Bind(mid, 2);
@@ -165,15 +216,38 @@ TEST(Backtrack, CutCompactsTheTrailKeepingOlderCellsInOrder) {
     Bind(older[2], 4);
     PTD* r = PTD::GetPTDwithBody();
     uint32_t markTop = a.head.trailTop;
-    ASSERT_EQ(r->trailTop - markTop, 4u * 8);
+    ASSERT_EQ(r->trailTop - markTop, 5u * 8);
     PTD::CutBackTrack(mark);
     EXPECT_EQ(PTD::GetBackTrackTop(), mark);
-    // mid lies above the oldest dropped point's saved top: dropped.
+    // young and mid lie above the survivor's saved top: dropped.
     ASSERT_EQ(r->trailTop - markTop, 3u * 8);
     EXPECT_EQ(r->trail[markTop / 8 + 0], older[0]);
     EXPECT_EQ(r->trail[markTop / 8 + 1], older[1]);
     EXPECT_EQ(r->trail[markTop / 8 + 2], older[2]);
-    Fail();  // undo everything through the outer point
+    Fail();  // into the survivor, which undoes the older cells and fails on
+  });
+  EXPECT_FALSE(ok);
+}
+
+TEST(Backtrack, RemovingATrapCompactsThePointsItDrops) {
+  bool ok = Succeeds([] {
+    Cell* older = NewCell();
+    TStackBlock survivor;
+    if (PTD::StackBTrack(&survivor)) Fail();
+    Cell* young = NewCell();
+    PTD* r = PTD::GetPTDwithBody();
+    uint32_t before = r->trailTop;
+    TStackBlock trap, left;
+    if (PTD::StackTrap(&trap)) Fail();
+    if (PTD::StackBTrack(&left)) Fail();  // a point the body leaves behind
+    Bind(young, 1);
+    Bind(older, 2);
+    ASSERT_EQ(r->trailTop, before + 16u);
+    PTD::RemoveTrap(&trap);
+    EXPECT_EQ(PTD::GetBackTrackTop(), &survivor.head);
+    ASSERT_EQ(r->trailTop, before + 8u);
+    EXPECT_EQ(r->trail[before / 8], older);
+    Fail();
   });
   EXPECT_FALSE(ok);
 }
@@ -338,6 +412,79 @@ TEST(Compiled, MemberEnumeratesEveryElementAndUndoesTheBinding) {
     EXPECT_EQ(PTD::GetBackTrackTop(), bt);
     EXPECT_EQ(PTD::GetPTDwithBody()->trailTop, trail);
     Memory::ReleaseGStack(mark);
+  }
+}
+
+TEST(Compiled, CutDropsEntriesOfCellsNewerThanTheSurvivingPoint) {
+  // The cell is made after the caller's point and bound under member's
+  // points; once they are cut it dies with the caller's point, so its entry
+  // must go (its page may be decommitted before anyone fails into it).
+  struct Seen {
+    uint32_t trailAtStart;
+    int64_t grown = -1;
+  } seen{PTD::GetPTDwithBody()->trailTop};
+  uint8_t* mark = Memory::MarkGStack();
+  MemberRun run{nullptr, MakeList({5, 6}), [](void* ctx, void*) {
+                  auto* s = static_cast<Seen*>(ctx);
+                  s->grown = int64_t{PTD::GetPTDwithBody()->trailTop} - s->trailAtStart;
+                }, &seen, 1, 0};
+  EXPECT_EQ(harness_member(&run), 1u);
+  EXPECT_EQ(seen.grown, 0);
+  Memory::ReleaseGStack(mark);
+}
+
+TEST(Compiled, RoutinesThatMoveTheStackCarryUnwindInformation) {
+  // Unwinds each routine's frame from just behind its prologue, as Windows
+  // does to dispatch a fault there: the return address and the caller's
+  // stack pointer must come back.
+  struct Case {
+    const char* name;
+    const void* entry;
+    int slots;  // words the prologue put on the stack
+  };
+  const Case cases[] = {
+      {"Trail_EDI", reinterpret_cast<const void*>(&PTD::Trail_EDI), 3},
+      {"Trail_EAX", reinterpret_cast<const void*>(&Control::Trail_EAX), 3},
+      {"Stkb1", reinterpret_cast<const void*>(&PTD::Stkb1), 7},
+      {"Stkb2", reinterpret_cast<const void*>(&PTD::Stkb2), 7},
+      {"StkTrap", reinterpret_cast<const void*>(&PTD::StkTrap), 7},
+      {"SetCurrentPositionNew", reinterpret_cast<const void*>(&PTD::SetCurrentPositionNew), 2},
+      {"GetCurrentPositionFromProlog",
+       reinterpret_cast<const void*>(&PTD::GetCurrentPositionFromProlog), 1},
+      {"MEM_alloc_ax", reinterpret_cast<const void*>(&Memory::MEM_alloc_ax), 2},
+      {"MEM_alloc_di", reinterpret_cast<const void*>(&Memory::MEM_alloc_di), 1},
+      {"AllocRef_EAX", reinterpret_cast<const void*>(&Memory::AllocRef_EAX), 1},
+      {"AllocRef_EDX", reinterpret_cast<const void*>(&Memory::AllocRef_EDX), 1},
+      {"AllocRefTerm_EAX", reinterpret_cast<const void*>(&Memory::AllocRefTerm_EAX), 5},
+      {"AllocRefTerm_ECX", reinterpret_cast<const void*>(&Memory::AllocRefTerm_ECX), 5},
+      {"Qel_EllipsisTransfer", reinterpret_cast<const void*>(&Control::Qel_EllipsisTransfer), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DWORD64 base = 0;
+    auto pc = reinterpret_cast<DWORD64>(c.entry);
+    // The address may be the program's import thunk: jmp [rip + disp].
+    const auto* code = reinterpret_cast<const uint8_t*>(pc);
+    if (code[0] == 0xFF && code[1] == 0x25) {
+      int32_t disp;
+      memcpy(&disp, code + 2, 4);
+      pc = *reinterpret_cast<const DWORD64*>(pc + 6 + disp);
+    }
+    PRUNTIME_FUNCTION fn = RtlLookupFunctionEntry(pc, &base, nullptr);
+    ASSERT_NE(fn, nullptr) << "no unwind information";
+    const auto* info = reinterpret_cast<const uint8_t*>(base + fn->UnwindData);
+    uint64_t stack[16] = {};
+    for (int i = 0; i < c.slots; ++i) stack[i] = 0x5000 + i;
+    stack[c.slots] = 0x123456;  // the return address
+    CONTEXT context{};
+    context.Rip = pc + info[1];  // behind the prologue
+    context.Rsp = reinterpret_cast<DWORD64>(stack);
+    void* handlerData = nullptr;
+    DWORD64 frame = 0;
+    RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, fn, &context, &handlerData, &frame,
+                     nullptr);
+    EXPECT_EQ(context.Rip, 0x123456u);
+    EXPECT_EQ(context.Rsp, reinterpret_cast<DWORD64>(&stack[c.slots + 1]));
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ctrl_events.h"
 #include "qel6kernel.h"
 
 using namespace Qel::RunTime::Kernel;
@@ -43,6 +44,66 @@ TEST(Errors, MessageNamesProgramPositionCodeAndText) {
     std::wstring m = LastMessage();
     EXPECT_EQ(m.rfind(L"Exception in module: kernel_tests.exe\r\n", 0), 0u) << Narrow(m);
     EXPECT_EQ(AfterModuleLine(), c.expected) << Narrow(m);
+  }
+}
+
+TEST(Errors, PositionAndFileNameWhereverTheyLie) {
+  // In a module, on the heap, on the stack, freed, unreadable: each is
+  // checked before it is read, and the text depends only on what is there.
+  static const TFullCursor inModule{CursorPosition(3, 4), L"static.pro"};
+  auto* onHeap = static_cast<TFullCursor*>(Memory::AllocHeap(sizeof(TFullCursor)));
+  *onHeap = {CursorPosition(5, 6), Memory::CopyStringToHeap(L"heap.pro")};
+  wchar_t stackName[] = L"stack.pro";
+  TFullCursor onStack{CursorPosition(7, 8), stackName};
+  void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
+  auto* gone = static_cast<TFullCursor*>(reserved);
+  static TFullCursor badName{CursorPosition(9, 10), nullptr};
+  badName.fileName = static_cast<const wchar_t*>(reserved);
+  // A name whose last unit is the last of a committed page: readable.
+  auto* page = static_cast<wchar_t*>(VirtualAlloc(nullptr, 8192, MEM_RESERVE, PAGE_NOACCESS));
+  VirtualAlloc(page, 4096, MEM_COMMIT, PAGE_READWRITE);
+  wchar_t* edge = page + 2048 - 5;
+  memcpy(edge, L"e.pr", 5 * sizeof(wchar_t));
+  TFullCursor atEdge{CursorPosition(1, 2), edge};
+  struct Case {
+    const TFullCursor* where;
+    const wchar_t* expected;
+  };
+  const Case cases[] = {
+      {&inModule, L"static.pro(3,4) : error r203: No GStack"},
+      {onHeap, L"heap.pro(5,6) : error r203: No GStack"},
+      {&onStack, L"stack.pro(7,8) : error r203: No GStack"},
+      {&atEdge, L"e.pr(1,2) : error r203: No GStack"},
+      {gone, L"error r203: No GStack"},
+      {&badName, L"(9,10) : error r203: No GStack"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RunTrapped([&] { Errors::RunTimeErrorWithCursor(203, c.where); }), 203u);
+    EXPECT_EQ(AfterModuleLine(), c.expected);
+  }
+  PTD::SetCurrentPosition(nullptr);
+  VirtualFree(reserved, 0, MEM_RELEASE);
+  VirtualFree(page, 0, MEM_RELEASE);
+}
+
+TEST(UserBreak, EachConsoleEventIsRaisedOnceByAPollOnTheMainThread) {
+  ASSERT_EQ(ExeInitialization(), 0);  // installs the console handler
+  struct Case {
+    DWORD event;
+    uint32_t code;
+  };
+  const Case cases[] = {{CTRL_C_EVENT, 4},      {CTRL_BREAK_EVENT, 5},   {CTRL_CLOSE_EVENT, 6},
+                        {CTRL_LOGOFF_EVENT, 7}, {CTRL_SHUTDOWN_EVENT, 8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    ASSERT_TRUE(DeliverCtrlEvent(c.event));
+    // Another thread's poll leaves the event to the main thread.
+    HANDLE other = CreateThread(
+        nullptr, 0, [](void*) -> DWORD { Control::PollUserBreak(); return 0; }, nullptr, 0, nullptr);
+    WaitForSingleObject(other, 10000);
+    CloseHandle(other);
+    EXPECT_EQ(RunTrapped([] { Control::PollUserBreak(); }), c.code);
+    EXPECT_EQ(RunTrapped([] { Control::PollUserBreak(); }), 0u);
   }
 }
 

@@ -146,6 +146,37 @@ TEST(MemoryProfile, PredefinedContextsFromTheBuilder) {
             (std::vector<std::wstring>{L"main", L"", L"", L"", L"doctor"}));
 }
 
+TEST(MemoryProfile, BuilderThatFailsOrRaisesStopsAtTheProfile) {
+  // The caller's own point must see neither: the profile still opens.
+  struct Case {
+    const char* name;
+    TContextsBuilder builder;
+  };
+  const Case cases[] = {
+      {"fails", [](RContextsBuilder* b) { Builder(b); Fail(); }},
+      {"raises", [](RContextsBuilder* b) { Builder(b); Errors::RunTimeError(203); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::wstring path = ProfilePath(L"builder.prof");
+    memProf_SetContextsBuilder(c.builder);
+    uint8_t* top = Memory::MarkGStack();
+    volatile bool opened = false;
+    bool ok = Succeeds([&] {
+      memProf_Open(path.c_str());
+      opened = true;
+    });
+    memProf_Close();
+    memProf_SetContextsBuilder(nullptr);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(Memory::MarkGStack(), top);
+    std::vector<Record> r = Records(ReadFileBytes(path));
+    ASSERT_EQ(r.size(), 1u);
+    EXPECT_EQ(r[0].type, 0xFFu);
+  }
+}
+
 TEST(MemoryProfile, HeapAllocationsAndReleasesAreRecorded) {
   std::wstring path = ProfilePath(L"heap.prof");
   memProf_Open(path.c_str());

@@ -39,6 +39,20 @@ TEST(Process, FreshTrailGrowsOnItsFourthEntry) {
   EXPECT_EQ(r.out, "32 32 32 32 4128 4128 4128\r\nfailed 0\r\n");
 }
 
+TEST(Process, UndoNeverWritesIntoTheReleasedPartOfTheGlobalStack) {
+  // Cut, trap removal and a bare drop of a point, each followed by a release,
+  // a collection and a failure into the outer point.
+  ChildResult r = RunChild(L"kernel_child.exe", L"dying-cells");
+  EXPECT_EQ(r.exitCode, 0u) << Narrow(r.err);
+  EXPECT_EQ(r.out, "failed\r\nfailed\r\nfailed\r\n");
+}
+
+TEST(Process, FailingFinaliserEndsAtItsBoundary) {
+  ChildResult r = RunChild(L"kernel_child.exe", L"failing-finalizer");
+  EXPECT_EQ(r.exitCode, 0u) << Narrow(r.err);
+  EXPECT_EQ(r.out, "finaliser fails\r\nsucceeded\r\nfinaliser fails\r\nreturned\r\n");
+}
+
 TEST(Process, LogLevelFromTheRegistry) {
   std::wstring folder = TempFolder(L"log");
   {

@@ -120,6 +120,44 @@ TEST(Threads, AnotherThreadsGlobalStackIsARoot) {
   CloseHandle(check.release);
 }
 
+namespace {
+
+// Breaks its own record's signature until told to finish.
+void BreakOwnRecord(void* object) {
+  auto* check = static_cast<RootCheck*>(object);
+  PTD* r = PTD::GetPTDwithBody();
+  r->signature = 0;
+  SetEvent(check->stored);
+  WaitForSingleObject(check->release, INFINITE);
+  r->signature = PTD::Signature;
+}
+
+}  // namespace
+
+TEST(Threads, ARecordWithABadSignatureCostsOnlyItsOwnRoot) {
+  // The broken record is newer than the main thread's: the collector must
+  // still scan the main thread's global stack.
+  RootCheck check{CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                  CreateEventW(nullptr, TRUE, FALSE, nullptr), {}};
+  RPrologRunnablePredicateStruct predicate{reinterpret_cast<const void*>(&BreakOwnRecord), &check};
+  HANDLE thread =
+      static_cast<HANDLE>(Multithreading::CreatePrologThread(&predicate, 1 << 20, 0, 0));
+  ASSERT_EQ(WaitForSingleObject(check.stored, 30000), WAIT_OBJECT_0);
+  uint8_t* mark = Memory::MarkGStack();
+  auto* slot = reinterpret_cast<wchar_t**>(Memory::AllocGStack(sizeof(wchar_t*)));
+  Probe probe = StoreNewHeapString(slot, L"on the main thread's global stack");
+  ScrubStack();
+  for (int i = 0; i < 3; ++i) Memory::GarbageCollector();
+  EXPECT_TRUE(probe.Alive());
+  EXPECT_TRUE(SlotHolds(slot, L"on the main thread's global stack"));
+  SetEvent(check.release);
+  WaitForSingleObject(thread, 30000);
+  CloseHandle(thread);
+  Memory::ReleaseGStack(mark);
+  CloseHandle(check.stored);
+  CloseHandle(check.release);
+}
+
 TEST(Threads, TemporaryRecordForAThreadWithoutOne) {
   std::thread([] {
     EXPECT_EQ(PTD::GetPTDwithBody(), nullptr);

@@ -17,7 +17,8 @@
 #include <cstdint>
 
 #ifdef QEL6KWI_BUILD
-#define QEL_KWI_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_KWI_API
 #else
 #define QEL_KWI_API __declspec(dllimport)
 #endif
@@ -297,3 +298,5 @@ QEL_KWI_API void kwi_CloseProcess(LONG_PTR process);
 QEL_KWI_API LONG_PTR kwi_GetProcessWindow(LONG_PTR process);
 
 }  // namespace QEL_KWI
+
+#include "qel6kwi_win.h"

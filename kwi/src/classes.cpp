@@ -20,12 +20,12 @@ void class_Create(const u16* name, PROLOG_EHANDLER_STRUCT* handler) {
   // The class record keeps 59 units and the terminator; a longer name could
   // not be found again, so it is refused.
   if (!name || !name[0] || wcslen(name) >= ClassNameUnits) {
-    Raise(6220);
+    RaiseMayReturn(6220);
     return;
   }
   WNDCLASSEXW c = LayerClassInfo(name, UserClassProc, !TaskWindow(), nullptr);
   if (!RegisterClassExW(&c)) {
-    Raise(6220);
+    RaiseMayReturn(6220);
     return;
   }
   if (!StateReady()) return;
@@ -56,9 +56,9 @@ u16* win_GetClassName(LONG_PTR window) {
   HWND w = reinterpret_cast<HWND>(window);
   wchar_t name[ClassNameUnits + 1] = {};
   if (Validating() && !IsWindow(w)) {
-    Raise(6000);
+    RaiseMayReturn(6000);
   } else if (!GetClassNameW(w, name, ClassNameUnits)) {
-    Raise(6000);
+    RaiseMayReturn(6000);
   }
   return K::Memory::CopyStringToGStack(name);
 }
@@ -78,7 +78,7 @@ u16* kwi_GetResStr(HINSTANCE module, unsigned id) {
   buf[0] = 0;
   if (LoadStringW(module, id, buf, 257) == 0) {
     buf[0] = 0;
-    if (Validating()) Raise(6055);
+    if (Validating()) RaiseMayReturn(6055);
   }
   return buf;
 }

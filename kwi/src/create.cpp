@@ -197,15 +197,15 @@ LONG_PTR win_Create(int type, rect_struct* rect, const u16* title, menu_struct* 
                     LONG_PTR data) {
   HWND p = reinterpret_cast<HWND>(parent);
   if (type != wt_toplevel && type != wt_child) {
-    Raise(6001);
+    RaiseMayReturn(6001);
     return 0;
   }
   if (Validating() && type == wt_toplevel && !IsScreen(p) && p != TaskWindow()) {
-    Raise(6001);
+    RaiseMayReturn(6001);
     return 0;
   }
   HWND w = CreateWin(type, rect, title, 0, menu, p, flags, handler, data, false);
-  if (!w) Raise(6306);
+  if (!w) RaiseMayReturn(6306);
   return reinterpret_cast<LONG_PTR>(w);
 }
 
@@ -213,14 +213,14 @@ LONG_PTR win_CreateDyn(windef_list_struct* list, LONG_PTR parent, PROLOG_EHANDLE
                        LONG_PTR data) {
   HWND p = reinterpret_cast<HWND>(parent);
   if (!list || list->functor != ListCons) {
-    if (Validating()) Raise(6003);
+    if (Validating()) RaiseMayReturn(6003);
     return 0;
   }
   const windef* first = list->value;
   HWND w = nullptr;
   if (first->alt == wd_topwin) {
     if (Validating() && !IsScreen(p) && p != TaskWindow()) {
-      Raise(6001);
+      RaiseMayReturn(6001);
       return 0;
     }
     const wdef* wd = WdefOf(first);
@@ -231,11 +231,11 @@ LONG_PTR win_CreateDyn(windef_list_struct* list, LONG_PTR parent, PROLOG_EHANDLE
     w = CreateWin(wt_child, wd->rect, wd->title, static_cast<int>(first->w[1]), nullptr, p,
                   reinterpret_cast<wsflags_struct*>(first->w[2]), handler, data, wd->dlgUnits != 0);
   } else {
-    Raise(6004);
+    RaiseMayReturn(6004);
     return 0;
   }
   if (!w) {
-    Raise(6307);
+    RaiseMayReturn(6307);
     return 0;
   }
   if (list->next && list->next->functor == ListCons)
@@ -247,7 +247,7 @@ LONG_PTR win_CreateControl(int type, rect_struct* rect, const u16* title, LONG_P
                            wsflags_struct* flags, int id) {
   HWND p = reinterpret_cast<HWND>(parent);
   if (Validating() && !CanHoldControls(p)) {
-    Raise(6001);
+    RaiseMayReturn(6001);
     return 0;
   }
   const wchar_t* cls = nullptr;
@@ -259,7 +259,7 @@ LONG_PTR win_CreateControl(int type, rect_struct* rect, const u16* title, LONG_P
     case wt_listbox: cls = L"LISTBOX"; break;
     case wt_listbutton: case wt_listedit: cls = L"COMBOBOX"; break;
     default:
-      Raise(6001);
+      RaiseMayReturn(6001);
       return 0;
   }
   ControlStyle cs = ControlFlagsToStyles(type, flags);
@@ -274,7 +274,7 @@ LONG_PTR win_CreateControl(int type, rect_struct* rect, const u16* title, LONG_P
   if (w && type == wt_listedit) SetWindowTextW(w, text);
   K::Memory::ReleaseGStack(mark);
   if (!w) {
-    Raise(6302);
+    RaiseMayReturn(6302);
     return 0;
   }
   SendMessageW(w, WM_SETFONT, SendMessageW(p, WM_GETFONT, 0, 0), TRUE);
@@ -287,14 +287,14 @@ LONG_PTR win_CreateControl(int type, rect_struct* rect, const u16* title, LONG_P
 LONG_PTR win_CreateDynControl(windef_list_struct* list, LONG_PTR parent) {
   HWND p = reinterpret_cast<HWND>(parent);
   if (!list || list->functor != ListCons) {
-    if (Validating()) Raise(6003);
+    if (Validating()) RaiseMayReturn(6003);
     return 0;
   }
   if (Validating()) {
     int pt = WindowType(p);
     bool ok = list->value->alt == wd_customctl ? pt <= 24 && CanHoldControls(p) : CanHoldControls(p);
     if (!ok) {
-      Raise(6001);
+      RaiseMayReturn(6001);
       return 0;
     }
   }
@@ -306,7 +306,7 @@ LONG_PTR win_CreateDynControl(windef_list_struct* list, LONG_PTR parent) {
     switch (d->alt) {
       case wd_icon: {
         if (wd->type != wt_icon) {
-          Raise(6001);
+          RaiseMayReturn(6001);
           return firstCreated;
         }
         ControlStyle cs = ControlFlagsToStyles(wt_icon, reinterpret_cast<wsflags_struct*>(d->w[3]));
@@ -321,13 +321,13 @@ LONG_PTR win_CreateDynControl(windef_list_struct* list, LONG_PTR parent) {
       case wd_customctl: {
         const wchar_t* cls = reinterpret_cast<const wchar_t*>(d->w[1]);
         if (wd->type != wt_custom) {
-          Raise(6001);
+          RaiseMayReturn(6001);
           return firstCreated;
         }
         WNDCLASSEXW info{};
         info.cbSize = sizeof info;
         if (!cls || !GetClassInfoExW(g_app, cls, &info)) {
-          Raise(6309);
+          RaiseMayReturn(6309);
           return firstCreated;
         }
         ControlStyle cs = ControlFlagsToStyles(wt_custom, reinterpret_cast<wsflags_struct*>(d->w[3]));
@@ -338,14 +338,14 @@ LONG_PTR win_CreateDynControl(windef_list_struct* list, LONG_PTR parent) {
                             rc.right - rc.left, rc.bottom - rc.top, p,
                             reinterpret_cast<HMENU>(d->w[2]), g_app, nullptr);
         if (!w) {
-          Raise(6002);
+          RaiseMayReturn(6002);
           return firstCreated;
         }
         break;
       }
       case wd_ctl: {
         if (wd->type < wt_pushbutton || wd->type > wt_groupbox) {
-          Raise(6001);
+          RaiseMayReturn(6001);
           return firstCreated;
         }
         RECT rc = WdefRect(wd);
@@ -356,7 +356,7 @@ LONG_PTR win_CreateDynControl(windef_list_struct* list, LONG_PTR parent) {
         break;
       }
       default:
-        Raise(6004);
+        RaiseMayReturn(6004);
         return firstCreated;
     }
     if (!firstCreated) firstCreated = reinterpret_cast<LONG_PTR>(w);
@@ -369,11 +369,11 @@ LONG_PTR win_CreateDynDialog(LONG_PTR parent, windef_list_struct* list,
   HWND p = reinterpret_cast<HWND>(parent);
   if (Validating()) {
     if (!CanHoldControls(p)) {
-      Raise(6001);
+      RaiseMayReturn(6001);
       return 0;
     }
     if (!list || list->functor != ListCons) {
-      Raise(6003);
+      RaiseMayReturn(6003);
       return 0;
     }
   }
@@ -385,7 +385,7 @@ LONG_PTR win_CreateDynDialog(LONG_PTR parent, windef_list_struct* list,
   HGLOBAL block;
   uint8_t* t = NewTemplateBlock(TemplateBlock, &block);
   if (!t) {
-    Raise(6002);
+    RaiseMayReturn(6002);
     return 0;
   }
   size_t size = 0;
@@ -394,12 +394,12 @@ LONG_PTR win_CreateDynDialog(LONG_PTR parent, windef_list_struct* list,
   if (!code && type != wt_modal && type != wt_modeless) code = 6001;
   if (code) {
     FreeTemplateBlock(block);
-    Raise(code);
+    RaiseMayReturn(code);
     return 0;
   }
   LONG_PTR result = RunDialog(reinterpret_cast<DLGTEMPLATE*>(t), p, handler, data, type, g_app);
   FreeTemplateBlock(block);
-  if (!result) Raise(6305);
+  if (!result) RaiseMayReturn(6305);
   return result;
 }
 
@@ -408,18 +408,18 @@ LONG_PTR win_CreateResDialog(HINSTANCE module, LONG_PTR parent, int type, unsign
   HWND p = reinterpret_cast<HWND>(parent);
   if (Validating()) {
     if (!IsScreen(p) && !IsWindow(p)) {
-      Raise(6000);
+      RaiseMayReturn(6000);
       return 0;
     }
     if (!CanHoldControls(p) || (type != wt_modal && type != wt_modeless)) {
-      Raise(6001);
+      RaiseMayReturn(6001);
       return 0;
     }
   }
   if (type != wt_modal && type != wt_modeless) return 0;
   HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));
   if (!res) {
-    Raise(6050);
+    RaiseMayReturn(6050);
     return 0;
   }
   DWORD size = SizeofResource(module, res);
@@ -427,7 +427,7 @@ LONG_PTR win_CreateResDialog(HINSTANCE module, LONG_PTR parent, int type, unsign
   HGLOBAL block = nullptr;
   uint8_t* t = size >= 18 && src ? NewTemplateBlock(size, &block) : nullptr;
   if (!t) {
-    Raise(6002);
+    RaiseMayReturn(6002);
     return 0;
   }
   memcpy(t, src, size);
@@ -442,7 +442,7 @@ LONG_PTR win_CreateResDialog(HINSTANCE module, LONG_PTR parent, int type, unsign
   }
   LONG_PTR result = RunDialog(reinterpret_cast<DLGTEMPLATE*>(t), p, handler, data, type, module);
   FreeTemplateBlock(block);
-  if (!result) Raise(6304);
+  if (!result) RaiseMayReturn(6304);
   return result;
 }
 
@@ -454,7 +454,7 @@ LONG_PTR win_CreateResDialog(LONG_PTR parent, int type, unsigned id, PROLOG_EHAN
 windef_list_struct* win_GetResDialog(HINSTANCE module, unsigned id) {
   HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));
   if (!res) {
-    if (Validating()) Raise(6050);
+    if (Validating()) RaiseMayReturn(6050);
     return EmptyList<windef_list_struct>();
   }
   DWORD size = SizeofResource(module, res);

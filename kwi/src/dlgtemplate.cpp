@@ -119,7 +119,7 @@ windef_list_struct* ParseTemplate(const uint8_t* t, size_t size) {
   }
   r.Align();
   if (!r.ok) {
-    Raise(6004);
+    RaiseMayReturn(6004);
     return EmptyList<windef_list_struct>();
   }
   // Items are read into an array first; the list is linked from the end.
@@ -167,7 +167,7 @@ windef_list_struct* ParseTemplate(const uint8_t* t, size_t size) {
     const uint16_t extra = r.U16();
     if (extra && r.Need(extra)) r.pos += extra;
     if (!r.ok) {
-      Raise(6004);
+      RaiseMayReturn(6004);
       return EmptyList<windef_list_struct>();
     }
     auto* d = GNew<windef>();

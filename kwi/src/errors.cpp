@@ -9,7 +9,7 @@ bool g_validation = true;
 static ExceptionHandlerFunction g_exceptionHandler;
 static bool g_reporting;
 
-void Raise(int code) {
+void RaiseMayReturn(int code) {
   if (g_exceptionHandler) {
     g_exceptionHandler(code, L"");
     return;
@@ -53,16 +53,12 @@ void ReportError(uint32_t code) {
   if (!fn || !task) {
     ShowErrorBox();
   } else {
-    uint8_t* mark = K::Memory::MarkGStack();
-    K::RunTrapped([&] {
-      K::Succeeds([&] {
-        if (obj)
-          reinterpret_cast<ErrorMethod>(fn)(obj, reinterpret_cast<LONG_PTR>(task), code);
-        else
-          reinterpret_cast<ErrorFunction>(fn)(reinterpret_cast<LONG_PTR>(task), code);
-      });
+    K::RunAtCallbackBoundary([&] {
+      if (obj)
+        reinterpret_cast<ErrorMethod>(fn)(obj, reinterpret_cast<LONG_PTR>(task), code);
+      else
+        reinterpret_cast<ErrorFunction>(fn)(reinterpret_cast<LONG_PTR>(task), code);
     });
-    K::Memory::ReleaseGStack(mark);
   }
   g_reporting = false;
 }

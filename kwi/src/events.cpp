@@ -270,19 +270,13 @@ static bool BooleanAnswer(UINT msg) {
          (msg >= WM_LBUTTONDOWN && msg <= WM_MBUTTONDBLCLK);
 }
 
-// Runs body under a global-stack mark, a trap and a backtrack point; an error
-// is reported.  False when body failed or raised.
+// Runs body at the kernel's callback boundary; an error is reported.  False
+// when body failed or raised.
 template <class Body>
 static bool RunHandler(Body&& body) {
-  uint8_t* mark = K::Memory::MarkGStack();
-  volatile bool ok = false;
-  uint32_t code = K::RunTrapped([&] { ok = K::Succeeds(body); });
-  if (code) {
-    ok = false;
-    K::RunTrapped([&] { ReportError(code); });
-  }
-  K::Memory::ReleaseGStack(mark);
-  return ok;
+  K::BoundaryOutcome end = K::RunAtCallbackBoundary(body);
+  if (end.error) K::RunAtCallbackBoundary([&] { ReportError(end.error); });
+  return !end.failed;
 }
 
 LONG_PTR Dispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp, event_struct* event, int mode,
@@ -384,7 +378,7 @@ void PaintWindow(HWND w, _win_data* r) {
   HDC dc = BeginPaint(w, &ps);
   r->w[rw_paintDC] = reinterpret_cast<LONG_PTR>(dc);
   r->w[rw_paintWin] = reinterpret_cast<LONG_PTR>(w);
-  SetMapMode(dc, MM_TEXT);
+  ApplyMapping(dc, r);
   SetROP2(dc, static_cast<int>(r->w[rw_rop] + 1));
   SetBkMode(dc, r->w[rw_bkMode] == 1 ? TRANSPARENT : OPAQUE);
   HGDIOBJ oldFont = r->w[rw_font] ? SelectObject(dc, reinterpret_cast<HGDIOBJ>(r->w[rw_font])) : nullptr;
@@ -567,6 +561,7 @@ bool CommonMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, bool cleanUp, bool as
       return true;
     }
     case WM_MOUSEMOVE:
+      UndoCursorHide();
       Dispatch(w, msg, wp, lp, nullptr, 1);
       *answer = 0;
       return true;

@@ -59,7 +59,7 @@ void RegisterLayerClass(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR 
   known.cbSize = sizeof known;
   if (GetClassInfoExW(g_app, name, &known)) return;
   WNDCLASSEXW c = LayerClassInfo(name, proc, global, menuName);
-  if (!RegisterClassExW(&c)) Raise(6220);
+  if (!RegisterClassExW(&c)) RaiseMayReturn(6220);
 }
 
 static void* AllocSentinel(size_t size) {
@@ -124,7 +124,8 @@ static void Pump(MSG* msg) {
 using namespace detail;
 
 void kwi_BeforeMessage() {}
-void kwi_AfterMessage() {}
+// A pending console Ctrl event is raised from the loop that took the message.
+void kwi_AfterMessage() { K::Control::PollUserBreak(); }
 
 int kwi_GetPressedKey() {
   int r = 0;
@@ -141,7 +142,7 @@ void kwi_Init(wsflags_struct* flags, PROLOG_EHANDLER_STRUCT* handler, menu_struc
   RegisterLayerClass(L"ZevFrame32", TaskProc, false,
                      resMenu ? MAKEINTRESOURCEW(menu->value) : nullptr);
   if (g_mdi && (!menu || menu->functor == 3)) {
-    Raise(6405);
+    RaiseMayReturn(6405);
     return;
   }
   StartState();
@@ -271,7 +272,7 @@ const KeyPair kAccelKeys[] = {{301, VK_UP},    {302, VK_DOWN}, {303, VK_RIGHT}, 
 
 void setAccelerators(_accel_list* list) {
   if (!list || list->functor != ListCons) {
-    if (Validating()) Raise(6003);
+    if (Validating()) RaiseMayReturn(6003);
     return;
   }
   uint32_t n = 0;
@@ -343,7 +344,7 @@ _accel_list* getAccelerators() {
 void win_IsOwn(LONG_PTR window) {
   HWND w = reinterpret_cast<HWND>(window);
   if (!IsWindow(w)) {
-    if (Validating()) Raise(6000);
+    if (Validating()) RaiseMayReturn(6000);
     K::Fail();
   }
   if (GetWindowThreadProcessId(w, nullptr) != GetCurrentThreadId() ||
@@ -360,6 +361,7 @@ void* tryGetWindowObject(LONG_PTR window) {
 void kwi_SetAttrVal(int attr, LONG_PTR value) {
   LONG_PTR* s = StateReady() ? g_state : g_pending;
   switch (attr) {
+    case 408: SetAttr408(value); return;
     case 10002: g_mdi = value != 0; return;
     case 10007: s[sw_noModified] = value != 0; return;
     case 10008: s[sw_erase] = value != 0; return;
@@ -369,7 +371,7 @@ void kwi_SetAttrVal(int attr, LONG_PTR value) {
     case 10010: s[sw_insetLeft] = value; break;
     case 10011: s[sw_insetRight] = value; break;
     default:
-      if (Validating()) Raise(6010);
+      if (Validating()) RaiseMayReturn(6010);
       return;
   }
   if (StateReady() && g_state[sw_mdiClient] && g_task) PlaceClient(g_task);

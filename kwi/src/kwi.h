@@ -114,7 +114,9 @@ List* Push(List* list, decltype(List::value) value) {
 }
 
 // Errors.
-void Raise(int code);
+// Raises `code`; returns when an exception-handler function is registered
+// (it received the code), so every caller returns or fails right after.
+void RaiseMayReturn(int code);
 inline bool Validating() { return g_validation; }
 void ReportError(uint32_t code);
 void ShowErrorBox();
@@ -200,6 +202,10 @@ INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ControlFontProc(HWND, UINT, WPARAM, LPARAM);
+// Runs a window procedure's body at the kernel's callback boundary, as the
+// procedures above do.
+LRESULT GuardedProc(LRESULT (*body)(HWND, UINT, WPARAM, LPARAM), HWND w, UINT m, WPARAM wp,
+                    LPARAM lp);
 void InstallFontProc(HWND w, WNDPROC proc);
 // Moves the MDI client into the frame's client area less the insets.
 void PlaceClient(HWND frame);
@@ -251,5 +257,10 @@ void FreeTimerTable(void* table);
 
 // Child processes: the procedure of the "ZevRunApp32" windows.
 LRESULT CALLBACK ProcessProc(HWND, UINT, WPARAM, LPARAM);
+
+// Window operations, drawing and cursors.
+void SetAttr408(LONG_PTR value);
+void ApplyMapping(HDC dc, const _win_data* r);  // the record's map mode and scale
+void UndoCursorHide();
 
 }  // namespace QEL_KWI::detail

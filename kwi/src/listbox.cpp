@@ -27,19 +27,19 @@ static const ListMessages* KindOf(LONG_PTR window, HWND* w) {
   *w = reinterpret_cast<HWND>(window);
   wchar_t name[ClassNameUnits + 1];
   if (!GetClassNameW(*w, name, ClassNameUnits + 1)) {
-    if (Validating()) Raise(6000);
+    if (Validating()) RaiseMayReturn(6000);
     return nullptr;
   }
   if (CompareStringOrdinal(name, -1, L"LISTBOX", -1, TRUE) == CSTR_EQUAL) return &kListBox;
   if (CompareStringOrdinal(name, -1, L"COMBOBOX", -1, TRUE) == CSTR_EQUAL) return &kComboBox;
-  if (Validating()) Raise(6001);
+  if (Validating()) RaiseMayReturn(6001);
   return nullptr;
 }
 
 // True for a list box; a combo box raises 6001 (always).
 static bool ListBoxOnly(LONG_PTR window, HWND* w) {
   const ListMessages* k = KindOf(window, w);
-  if (k && k->combo) Raise(6001);
+  if (k && k->combo) RaiseMayReturn(6001);
   return k && !k->combo;
 }
 
@@ -93,7 +93,7 @@ void lbox_Add_0(LONG_PTR window, int index, const u16* string) {
     Send(w, k->add, 0, Text(string));
     return;
   }
-  if (Send(w, k->insert, static_cast<WPARAM>(index), Text(string)) < 0) Raise(6260);
+  if (Send(w, k->insert, static_cast<WPARAM>(index), Text(string)) < 0) RaiseMayReturn(6260);
 }
 
 void lbox_Add_1(LONG_PTR window, int index, slist_struct* strings) {
@@ -250,7 +250,7 @@ void lbox_SetTabStops(LONG_PTR window, ilist_struct* stops) {
   size_t n = 0;
   for (auto* c = stops; c && c->functor == ListCons; c = c->next) ++n;
   if (n == 0) {
-    Raise(6003);
+    RaiseMayReturn(6003);
     return;
   }
   auto* values = reinterpret_cast<int*>(K::Memory::AllocGStack(static_cast<uint32_t>(sizeof(int) * n)));

@@ -118,13 +118,13 @@ static int AppendItems(HMENU m, const menu_item_list_struct* list, bool top, Bui
 static HMENU BuildMenu(const menu_item_list_struct* list, bool popup, int* windowPos) {
   HMENU m = popup ? CreatePopupMenu() : CreateMenu();
   if (!m) {
-    Raise(6004);
+    RaiseMayReturn(6004);
     return nullptr;
   }
   Building b;
   if (int code = AppendItems(m, list, true, &b)) {
     DestroyMenu(m);
-    Raise(code);
+    RaiseMayReturn(code);
     return nullptr;
   }
   if (windowPos) *windowPos = b.windowPos >= 0 ? b.windowPos : GetMenuItemCount(m);
@@ -188,7 +188,7 @@ static HMENU LoadMenuResource(HINSTANCE module, unsigned id, int* windowPos, boo
   HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(id), RT_MENU);
   const void* src = res ? LockResource(LoadResource(module, res)) : nullptr;
   if (!src) {
-    if (Validating()) Raise(6053);
+    if (Validating()) RaiseMayReturn(6053);
     return nullptr;
   }
   const size_t size = SizeofResource(module, res);
@@ -207,7 +207,7 @@ static HMENU LoadMenuResource(HINSTANCE module, unsigned id, int* windowPos, boo
     m = LoadMenuW(module, MAKEINTRESOURCEW(id));
   }
   if (!m) {
-    if (Validating()) Raise(6053);
+    if (Validating()) RaiseMayReturn(6053);
     return nullptr;
   }
   *marked = mark >= 0;
@@ -225,7 +225,7 @@ static HMENU MenuFromTerm(const menu_struct* menu, int* windowPos) {
       return BuildMenu(reinterpret_cast<const menu_item_list_struct*>(menu->value), false,
                        windowPos);
     default:
-      Raise(6004);
+      RaiseMayReturn(6004);
       return nullptr;
   }
 }
@@ -361,18 +361,18 @@ static bool IsDialogType(int type) { return type == wt_modal || type == wt_model
 static bool WindowMenu(HWND w, bool needMenu, HMENU* menu, _win_data** record = nullptr) {
   const int type = WindowType(w);
   if (Validating() && type != wt_toplevel && type != wt_task && !IsDialogType(type)) {
-    Raise(6001);
+    RaiseMayReturn(6001);
     return false;
   }
   _win_data* r = XZEV_GetWinData(w);
   if (Validating() && r->w[rw_noMenu]) {
-    Raise(6402);
+    RaiseMayReturn(6402);
     return false;
   }
   HMENU m = reinterpret_cast<HMENU>(r->w[rw_menu]);
   if (!m && IsDialogType(type)) m = GetMenu(w);
   if (!m && needMenu) {
-    Raise(6402);
+    RaiseMayReturn(6402);
     return false;
   }
   *menu = m;
@@ -516,7 +516,7 @@ static bool FindWindowItem(HWND w, const wchar_t* tag, MenuPlace* place) {
   HMENU m;
   if (!WindowMenu(w, true, &m)) return false;
   if (!tag || !FindTag(m, tag, place)) {
-    Raise(6403);
+    RaiseMayReturn(6403);
     return false;
   }
   return true;
@@ -605,7 +605,7 @@ menu_struct* menu_Get(LONG_PTR window) {
   HMENU popup = g_state[sw_mdi] ? TakeWindowList(m, &pos) : nullptr;
   menu_item_list_struct* list = ReadMenu(m, 1, nullptr);
   PutWindowList(m, pos, popup);
-  if (!IsCons(list)) Raise(6401);
+  if (!IsCons(list)) RaiseMayReturn(6401);
   return DynMenu(list);
 }
 
@@ -617,7 +617,7 @@ menu_struct* menu_GetRes(HINSTANCE module, unsigned id) {
   menu_item_list_struct* list = ReadMenu(m, 1, nullptr);
   DestroyMenu(m);
   if (!IsCons(list)) {
-    Raise(6401);
+    RaiseMayReturn(6401);
     return DynMenu(list);
   }
   if (marked) {
@@ -641,7 +641,7 @@ void menu_Set(LONG_PTR window, menu_struct* menu) {
   _win_data* r;
   if (!WindowMenu(w, true, &old, &r)) return;
   if (!menu || (menu->functor != mf_resmenu && menu->functor != mf_dynmenu)) {
-    if (Validating()) Raise(6004);
+    if (Validating()) RaiseMayReturn(6004);
     return;
   }
   uint8_t* mark = K::Memory::MarkGStack();
@@ -669,11 +669,11 @@ void menu_Set(LONG_PTR window, menu_struct* menu) {
 void menu_PopUp(LONG_PTR window, menu_struct* menu, pnt_struct* point, int alignment) {
   HWND w = reinterpret_cast<HWND>(window);
   if (!IsWindow(w)) {
-    Raise(6000);
+    RaiseMayReturn(6000);
     return;
   }
   if (!menu || (menu->functor != mf_resmenu && menu->functor != mf_dynmenu)) {
-    Raise(6004);
+    RaiseMayReturn(6004);
     return;
   }
   uint8_t* mark = K::Memory::MarkGStack();
@@ -682,7 +682,7 @@ void menu_PopUp(LONG_PTR window, menu_struct* menu, pnt_struct* point, int align
   auto* list = reinterpret_cast<const menu_item_list_struct*>(items->value);
   if (!IsCons(list)) {
     K::Memory::ReleaseGStack(mark);
-    if (menu->functor == mf_dynmenu) Raise(6003);  // a resource menu raised its own error
+    if (menu->functor == mf_dynmenu) RaiseMayReturn(6003);  // a resource menu raised its own error
     return;
   }
   HMENU m = BuildMenu(list, true, nullptr);

@@ -185,10 +185,7 @@ static HWND ProcessTopWindow(DWORD id) {
 using namespace detail;
 
 LRESULT CALLBACK detail::ProcessProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  volatile LRESULT result = 0;
-  uint32_t code = K::RunTrapped([&] { result = ProcessProcBody(w, m, wp, lp); });
-  if (code) K::RunTrapped([&] { ReportError(code); });
-  return result;
+  return GuardedProc(ProcessProcBody, w, m, wp, lp);
 }
 
 LONG_PTR kwi_CreateProcess(LONG_PTR window, const u16* program, const u16* arguments, int showMode) {
@@ -202,21 +199,21 @@ LONG_PTR kwi_CreateProcess(LONG_PTR window, const u16* program, const u16* argum
     default:
       show = SW_SHOWNORMAL;
       if (Validating()) {
-        Raise(6010);
+        RaiseMayReturn(6010);
         return -1;
       }
   }
   if (parent && Validating() && !IsWindow(parent)) {
-    Raise(6000);
+    RaiseMayReturn(6000);
     return -1;
   }
   if (parent && !ReserveLive()) {
-    Raise(6171);
+    RaiseMayReturn(6171);
     return -1;
   }
   PROCESS_INFORMATION pi;
   if (!Start(program, arguments, show, CREATE_DEFAULT_ERROR_MODE | CREATE_SEPARATE_WOW_VDM, &pi)) {
-    Raise(6171);
+    RaiseMayReturn(6171);
     return -1;
   }
   auto* r = static_cast<ProcessRecord*>(K::Memory::AllocUncollectableHeap(sizeof(ProcessRecord)));
@@ -228,7 +225,7 @@ LONG_PTR kwi_CreateProcess(LONG_PTR window, const u16* program, const u16* argum
   if (!tracker) {
     CloseHandles(r);
     K::Memory::ReleaseHeap(r);
-    if (parent) Raise(6171);
+    if (parent) RaiseMayReturn(6171);
     return -1;
   }
   g_live[g_liveCount++] = r;
@@ -239,7 +236,7 @@ int kwi_RunProcess(const u16* program, const u16* arguments) {
   PROCESS_INFORMATION pi;
   if (!Start(program, arguments, SW_HIDE,
              CREATE_DEFAULT_ERROR_MODE | CREATE_SEPARATE_WOW_VDM | CREATE_NEW_CONSOLE, &pi)) {
-    Raise(6171);
+    RaiseMayReturn(6171);
     return -1;
   }
   // Pump until the process ends, sleeping while neither it nor the queue
@@ -259,7 +256,7 @@ int kwi_RunProcess(const u16* program, const u16* arguments) {
 void kwi_CloseProcess(LONG_PTR process) {
   ProcessRecord* r = LiveRecord(process);
   if (!r || !r->id) {
-    Raise(6172);
+    RaiseMayReturn(6172);
     return;
   }
   if (HWND w = ProcessTopWindow(r->id)) PostMessageW(w, WM_CLOSE, 0, 0);
@@ -268,7 +265,7 @@ void kwi_CloseProcess(LONG_PTR process) {
 LONG_PTR kwi_GetProcessWindow(LONG_PTR process) {
   ProcessRecord* r = LiveRecord(process);
   HWND w = r && r->id ? ProcessTopWindow(r->id) : nullptr;
-  if (!w) Raise(6173);
+  if (!w) RaiseMayReturn(6173);
   return reinterpret_cast<LONG_PTR>(w);
 }
 

@@ -21,7 +21,7 @@ LONG_PTR win_SendEvent(LONG_PTR window, event_struct* event) {
     w = GetParent(w);
   }
   if (!own) {
-    Raise(6311);
+    RaiseMayReturn(6311);
     return 0;
   }
   return Dispatch(win, 0, 0, 0, event, 0);
@@ -31,12 +31,12 @@ void win_PostEvent(LONG_PTR window, event_struct* event) {
   HWND win = reinterpret_cast<HWND>(window);
   if (Validating()) {
     if (!IsWindow(win)) {
-      Raise(6000);
+      RaiseMayReturn(6000);
       return;
     }
     int t = WindowType(win);
     if (t == wt_print || t == wt_picture || t == wt_metafile) {
-      Raise(6001);
+      RaiseMayReturn(6001);
       return;
     }
   }
@@ -79,7 +79,7 @@ void win_PostEvent(LONG_PTR window, event_struct* event) {
     case e_endsession: msg = WM_QUERYENDSESSION; break;
     case e_char: msg = WM_CHAR; wp = event->w[0]; lp = 1; break;
     default:
-      Raise(6312);
+      RaiseMayReturn(6312);
       return;
   }
   PostMessageW(win, msg, wp, lp);

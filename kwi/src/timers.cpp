@@ -40,12 +40,12 @@ using namespace detail;
 LONG_PTR timer_Set(LONG_PTR window, unsigned milliseconds) {
   HWND w = reinterpret_cast<HWND>(window);
   if (Validating() && !IsWindow(w)) {
-    Raise(6000);
+    RaiseMayReturn(6000);
     return 0;
   }
   TimerBlock* first = Table();
   if (!first) {
-    Raise(6009);
+    RaiseMayReturn(6009);
     return 0;
   }
   uint32_t largest = FirstTimerId - 1;
@@ -56,14 +56,14 @@ LONG_PTR timer_Set(LONG_PTR window, unsigned milliseconds) {
       if (!e.id && !free) free = &e;
     }
   if (largest == UINT32_MAX) {
-    Raise(6121);
+    RaiseMayReturn(6121);
     return 0;
   }
   const uint32_t id = largest + 1;
   if (!free) {
     auto* block = static_cast<TimerBlock*>(NewTimerTable());
     if (!block) {
-      Raise(6121);
+      RaiseMayReturn(6121);
       return 0;
     }
     block->next = first->next;
@@ -72,7 +72,7 @@ LONG_PTR timer_Set(LONG_PTR window, unsigned milliseconds) {
   }
   UINT_PTR system = SetTimer(w, id, milliseconds, nullptr);
   if (!system) {
-    Raise(6121);
+    RaiseMayReturn(6121);
     return 0;
   }
   *free = {id, w, system};
@@ -81,18 +81,18 @@ LONG_PTR timer_Set(LONG_PTR window, unsigned milliseconds) {
 
 void timer_Kill(LONG_PTR id) {
   if (!Table()) {
-    if (Validating() && StateReady()) Raise(6009);
+    if (Validating() && StateReady()) RaiseMayReturn(6009);
     return;
   }
   TimerEntry* e = id > 0 && id <= LONG_PTR{UINT32_MAX} ? FindTimer(static_cast<uint32_t>(id)) : nullptr;
   if (!e) {
-    Raise(6120);
+    RaiseMayReturn(6120);
     return;
   }
   HWND w = e->window;
   *e = {};
   // The system stopped the timers of a destroyed window already.
-  if (IsWindow(w) && !KillTimer(w, static_cast<UINT_PTR>(id))) Raise(6120);
+  if (IsWindow(w) && !KillTimer(w, static_cast<UINT_PTR>(id))) RaiseMayReturn(6120);
 }
 
 void kwi_Alarm(int kind) {
@@ -102,7 +102,7 @@ void kwi_Alarm(int kind) {
     return;
   }
   MessageBeep(0);
-  if (Validating()) Raise(6010);
+  if (Validating()) RaiseMayReturn(6010);
 }
 
 }  // namespace QEL_KWI

@@ -163,6 +163,14 @@ void FreeLists() {
 int WindowType(HWND w) {
   if (!w) return 0;
   if (w == GetDesktopWindow()) return wt_screen;
+  if (StateReady()) {
+    const LONG_PTR lw = reinterpret_cast<LONG_PTR>(w);
+    if (g_state[34] == lw) return wt_print;
+    for (int i = 0; i < 4; ++i) {
+      if (g_state[22 + i] == lw) return wt_picture;
+      if (g_state[30 + i] == lw) return wt_metafile;
+    }
+  }
   wchar_t name[ClassNameUnits + 1];
   if (!GetClassNameW(w, name, ClassNameUnits)) return 0;
   if (IsOwnClass(name) || FindClass(name)) {
@@ -260,7 +268,7 @@ _win_data* XZEV_GetWinData(LONG_PTR window) {
 static bool DataWindow(LONG_PTR window) {
   HWND w = reinterpret_cast<HWND>(window);
   if (IsLayerWindow(WindowType(w))) return true;
-  if (Validating()) Raise(6001);
+  if (Validating()) RaiseMayReturn(6001);
   return false;
 }
 
@@ -276,12 +284,12 @@ LONG_PTR win_GetData(LONG_PTR window) {
 void win_SetSubClassHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler, int useTools) {
   HWND w = reinterpret_cast<HWND>(window);
   if (!StateReady()) {
-    Raise(6009);
+    RaiseMayReturn(6009);
     return;
   }
   int type = WindowType(w);
   if (Validating() && !((type >= wt_pushbutton && type <= wt_icon) || type == wt_custom || type == 0)) {
-    Raise(6001);
+    RaiseMayReturn(6001);
     return;
   }
   void* fn = handler ? handler->function : nullptr;
@@ -366,7 +374,7 @@ HDC DrawingContext(HWND w, bool* release) {
     *release = true;
     return GetDC(w);
   }
-  if (Validating()) Raise(6001);
+  if (Validating()) RaiseMayReturn(6001);
   return nullptr;
 }
 

@@ -612,16 +612,22 @@ static LRESULT ControlProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return CallWindowProcW(previous, w, m, wp, lp);
 }
 
-// Every procedure runs under a trap of its own: an error raised outside the
-// dispatcher (the heap running out, say) is reported here and never unwinds
-// across the Windows frames that called the procedure.
+// Every procedure runs at the kernel's callback boundary: a failure or an
+// error raised outside the dispatcher (the heap running out, say) ends here,
+// the error is reported, and neither crosses the Windows frames that called
+// the procedure.  The answer is then 0.
 template <class Result>
 static Result Guarded(Result (*body)(HWND, UINT, WPARAM, LPARAM), HWND w, UINT m, WPARAM wp,
                       LPARAM lp) {
   volatile Result result = 0;
-  uint32_t code = K::RunTrapped([&] { result = body(w, m, wp, lp); });
-  if (code) K::RunTrapped([&] { ReportError(code); });
-  return result;
+  K::BoundaryOutcome end = K::RunAtCallbackBoundary([&] { result = body(w, m, wp, lp); });
+  if (end.error) K::RunAtCallbackBoundary([&] { ReportError(end.error); });
+  return end.failed ? 0 : result;
+}
+
+LRESULT GuardedProc(LRESULT (*body)(HWND, UINT, WPARAM, LPARAM), HWND w, UINT m, WPARAM wp,
+                    LPARAM lp) {
+  return Guarded(body, w, m, wp, lp);
 }
 
 LRESULT CALLBACK CommonProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
@@ -672,7 +678,16 @@ LRESULT CALLBACK ControlFontProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 void InstallFontProc(HWND w, WNDPROC proc) {
-  auto previous = SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+  if (GetPropW(w, kPreviousProc)) return;  // installed before
+  // A subclassed control keeps the layer's procedure first.
+  WNDPROC previous;
+  if (SubclassRecord* s = FindSubclassByReplaced(w)) {
+    previous = s->previous;
+    s->previous = proc;
+  } else {
+    previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+  }
   SetPropW(w, kPreviousProc, reinterpret_cast<HANDLE>(previous));
 }
 

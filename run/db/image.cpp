@@ -301,6 +301,9 @@ TBinary Write(const IDomainDefinition* d, const uint8_t* t, uint32_t codePage) {
   uint64_t data = e.position, total = data + (table ? 4ull * (e.pointerCount + 1) : 0);
   if (total > 0x7FFFFFF0ull) Errors::InternalError(L"A binary image of %llu bytes", total);
   auto* block = static_cast<uint8_t*>(Memory::AllocAtomicHeap(static_cast<uint32_t>(total + 4)));
+  // Alignment gaps are never written: every byte starts as zero, so one term
+  // gives one image and no old heap bytes reach it.
+  memset(block, 0, total + 4);
   Put32(block, static_cast<uint32_t>(total + 4));
   RHtoBinary w{0, codePage, 0, block + 4, block + 4 + data, table};
   d->BinaryEmit(t, &w);
@@ -439,6 +442,7 @@ const uint8_t* ReadCompound(Reader& r, const IDomainDefinition* d, uint32_t k, u
   uint8_t* tailSlot = nullptr;  // memory word that receives the next block
   for (;;) {
     CheckStack(r);
+    Control::PollUserBreak();
     uint32_t n;
     bool emptyList = false;
     if (!HasWord(k)) {
@@ -606,9 +610,7 @@ const uint8_t* Read(const IDomainDefinition* d, const uint8_t* binary, uint32_t 
   r.top = d;
   r.img = binary;
   r.codePage = codePage;
-  ULONG_PTR low = 0, high = 0;
-  GetCurrentThreadStackLimits(&low, &high);
-  r.stackFloor = low + 96 * 1024;
+  r.stackFloor = RunTime::detail::ReaderStackFloor();
   uint32_t length = binary ? Get32(binary - 4) : 0;
   if (length <= 4) Bad(r);
   uint32_t total = length - 4;
@@ -635,7 +637,7 @@ const uint8_t* Read(const IDomainDefinition* d, const uint8_t* binary, uint32_t 
     Pass(r);
     if (r.visited != r.count) Bad(r);
   }
-  r.mem = static_cast<uint8_t*>(Memory::AllocHeap(static_cast<uint32_t>(std::max<uint64_t>(r.memPos, 8))));
+  r.mem = static_cast<uint8_t*>(Memory::AllocHeap(RunTime::detail::CheckedSize(std::max<uint64_t>(r.memPos, 8))));
   const uint8_t* t = Pass(r);
   if (r.sorted) {
     Memory::ReleaseHeap(r.sorted);

@@ -100,6 +100,9 @@ void DataBaseInternal_consult(const FactDB* db, RBufferSource* source, uintptr_t
   void* object = db->object;
   RStreamCursor in(source);
   const uint8_t* t = nullptr;
+  // Each fact is read above this mark and dies once it is added, so a file
+  // of any length needs the global stack of its largest fact only.
+  uint8_t* mark = Memory::MarkGStack();
   int item = ReadItem(in, d, &t);
   if (item == kEnd) return;
   if (item == kKeyword) {
@@ -113,7 +116,7 @@ void DataBaseInternal_consult(const FactDB* db, RBufferSource* source, uintptr_t
     Raise(324, L"<noFacts> marker");
   }
   for (;;) {
-    uint8_t* mark = Memory::MarkGStack();
+    Control::PollUserBreak();
     if (d->DatabaseKind() == 1) TDBClassInternalDomainDefinition::AssertZClass(d, t);
     else TDBObjectInternalDomainDefinition::AssertZObject(d, object, t);
     Memory::ReleaseGStack(mark);

@@ -17,7 +17,8 @@
 #include "qel6kernel.h"
 
 #ifdef QEL6RUN_BUILD
-#define QEL_RUN_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_RUN_API
 #else
 #define QEL_RUN_API __declspec(dllimport)
 #endif

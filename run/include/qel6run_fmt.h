@@ -18,7 +18,8 @@
 #include "qel6run.h"
 
 #ifdef QEL6RUN_BUILD
-#define QEL_RUN_FMT_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_RUN_FMT_API
 #else
 #define QEL_RUN_FMT_API __declspec(dllimport)
 #endif

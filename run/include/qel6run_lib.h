@@ -10,7 +10,8 @@
 #include <cstdint>
 
 #ifdef QEL6RUN_BUILD
-#define QEL6RUN_LIB_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL6RUN_LIB_API
 #else
 #define QEL6RUN_LIB_API __declspec(dllimport)
 #endif

@@ -1,6 +1,7 @@
 // Helpers shared by the runtime's library sources.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace CorvaneLib::detail {
@@ -24,5 +25,14 @@ uint32_t BinaryLength(const uint8_t* binary);
 // A new binary of n data bytes: on the global stack / on the heap.
 uint8_t* NewGStackBinary(uint32_t n);
 uint8_t* NewHeapBinary(uint32_t n);
+
+// CRC-32 (zlib's) of n bytes continuing from `previous`.
+uint32_t Crc32(const uint8_t* p, size_t n, uint32_t previous);
+// Its two methods over the state (the inverted CRC), with the same results:
+// tables for any n; carry-less multiplication for n >= 64, a multiple of 16,
+// only where HasCarrylessMultiply().
+uint32_t Crc32ByTables(const uint8_t* p, size_t n, uint32_t state);
+uint32_t Crc32ByFolding(const uint8_t* p, size_t n, uint32_t state);
+bool HasCarrylessMultiply();
 
 }  // namespace CorvaneLib::detail

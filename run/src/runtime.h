@@ -25,6 +25,26 @@ template <class... A>
 }
 [[noreturn]] inline void Internal(const wchar_t* text) { Errors::InternalError(L"%s", text); }
 
+// A size computed in 64 bits, checked before it becomes a 32-bit request:
+// above 0x7FFFFFF0 bytes, error 206 (heap exhausted).
+inline uint32_t CheckedSize(uint64_t n) {
+  if (n > 0x7FFFFFF0ull) Errors::RunTimeError(206, 0xFFFFFFFFu, 0xFFFFFFFFu);
+  return static_cast<uint32_t>(n);
+}
+
+// The lowest frame address a recursive reader may go down to: below it the
+// reader raises its error, leaving room for the raise and the exception
+// predicate (96 KB, or half of a smaller stack).
+inline uintptr_t ReaderStackFloor() {
+  ULONG_PTR low = 0, high = 0;
+  GetCurrentThreadStackLimits(&low, &high);
+  ULONG_PTR room = (high - low) / 2 < 96 * 1024 ? (high - low) / 2 : 96 * 1024;
+  return low + room;
+}
+inline bool BelowReaderStackFloor() {
+  return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < ReaderStackFloor();
+}
+
 constexpr uint32_t Align8(uint64_t n) { return static_cast<uint32_t>((n + 7) & ~uint64_t{7}); }
 
 // Global-stack memory aligned to 8 bytes, so the collector sees the pointers

@@ -9,7 +9,6 @@
 //  - Errors leave the source after what was consumed.
 #include "streams.h"
 
-#include "domains.h"
 #include "stringsink.h"
 
 #include <cerrno>
@@ -137,7 +136,7 @@ class TokenBuffer {
   size_t Size() const { return n_; }
   const wchar_t* Data() const { return data_; }
   wchar_t* HeapString() const {
-    wchar_t* s = Memory::AllocHeapString(static_cast<uint32_t>(n_));
+    wchar_t* s = Memory::AllocHeapString(CheckedSize(n_));
     memcpy(s, data_, n_ * 2);
     return s;
   }
@@ -145,7 +144,7 @@ class TokenBuffer {
  private:
   void Grow() {
     size_t cap = cap_ * 2;
-    auto* grown = static_cast<wchar_t*>(Memory::AllocAtomicHeap(static_cast<uint32_t>(cap * 2)));
+    auto* grown = static_cast<wchar_t*>(Memory::AllocAtomicHeap(CheckedSize(cap * 2)));
     memcpy(grown, data_, n_ * 2);
     data_ = grown;
     cap_ = cap;
@@ -181,40 +180,17 @@ void AddEscaped(RStreamCursor& in, TokenBuffer& t, int letter) {
 
 // --- Lexical layer -------------------------------------------------------------------
 
-int EscapeOf(wchar_t c) {
-  switch (c) {
-    case L'\n': return L'n';
-    case L'\t': return L't';
-    case L'\r': return L'r';
-    case L'"': return L'"';
-    case L'\\': return L'\\';
-    default: return 0;
-  }
-}
-
-int UnescapeOf(wchar_t letter) {
-  switch (letter) {
-    case L'n': return L'\n';
-    case L't': return L'\t';
-    case L'r': return L'\r';
-    case L'"': return L'"';
-    case L'\\': return L'\\';
-    default: return -1;
-  }
-}
-
-int HexDigit(int c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return -1;
-}
-
-int SkipWhiteAndComments(RStreamCursor& in, int level) {
+// Block comments nest; `level` counts the open ones, so any depth of nesting
+// costs no machine stack.
+int SkipWhiteAndComments(RStreamCursor& in) {
   static const wchar_t kMarker[] = L"%<--noFacts-->%";
+  uint64_t level = 0;
   for (;;) {
     int c = in.ReadNonWhite();
-    if (c < 0) return kEndOfStream;
+    if (c < 0) {
+      if (level > 0) Raise(323);
+      return kEndOfStream;
+    }
     if (c == L'%') {
       size_t i = 1;
       int d = 0;
@@ -231,7 +207,7 @@ int SkipWhiteAndComments(RStreamCursor& in, int level) {
     if (c == L'/') {
       int d = in.Read();
       if (d == L'*') {
-        if (SkipWhiteAndComments(in, level + 1) == kEndOfStream) Raise(323);
+        ++level;
         continue;
       }
       if (d >= 0) in.Unget();
@@ -241,8 +217,11 @@ int SkipWhiteAndComments(RStreamCursor& in, int level) {
     if (level > 0) {
       if (c == L'*') {
         int d = in.Read();
-        if (d == L'/') return 0;
-        if (d < 0) return kEndOfStream;
+        if (d == L'/') {
+          --level;
+          continue;
+        }
+        if (d < 0) Raise(323);
         in.Unget();
       }
       continue;
@@ -411,7 +390,7 @@ uint8_t* ReadBinaryBody(RStreamCursor& in) {
       if (sep != L',') IntegerExpected(sep);  // an item longer than two digits
     }
   }
-  uint32_t n = static_cast<uint32_t>(bytes.Size());
+  uint32_t n = CheckedSize(bytes.Size());
   uint8_t* data = NewHeapBinary(n);
   for (uint32_t i = 0; i < n; ++i) data[i] = static_cast<uint8_t>(bytes.Data()[i]);
   return data;
@@ -459,11 +438,6 @@ char* WideToAnsi(const wchar_t* s) {
 
 namespace Qel::RunTime::detail {
 
-void IntegerExpected(int c) {
-  wchar_t text[2] = {c < 0 ? L'\0' : static_cast<wchar_t>(c), 0};
-  Raise(317, text);
-}
-
 void ExpectedSymbol(const Terms::IDomainDefinition* d, wchar_t want, int got) {
   Raise(327, static_cast<int>(want), got < 0 ? 0 : got, d->QualifiedName());
 }
@@ -479,17 +453,6 @@ void ReadFunctorName(Terms::RStreamCursor& in, int c, const Terms::IDomainDefini
     if (k < 255) name[k++] = static_cast<wchar_t>(c);
   name[k] = 0;
   if (c >= 0) in.Unget();
-}
-
-static wchar_t Lower(wchar_t c) {
-  if (c < 0x80) return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c | 0x20) : c;
-  return Kernel::OSInterface::OSConvertCharToLowerCase(c);
-}
-
-bool SameNameIgnoringCase(const wchar_t* a, const wchar_t* b) {
-  size_t j = 0;
-  while (a[j] && b[j] && Lower(a[j]) == Lower(b[j])) ++j;
-  return !a[j] && !b[j];
 }
 
 void SkipEmptyArguments(Terms::RStreamCursor& in, const Terms::IDomainDefinition* d) {
@@ -563,7 +526,7 @@ class CountingSink final : public RBufferSource {
 // Hands out one string as a single block, then the end.
 class StringSource final : public RBufferSource {
  public:
-  explicit StringSource(const wchar_t* s) : s_(s), length_(static_cast<uint32_t>(wcslen(s) * 2)) {}
+  explicit StringSource(const wchar_t* s) : s_(s), length_(CheckedSize(wcslen(s) * 2)) {}
   void NextBlock(uint8_t** base, uint32_t* length) override {
     *base = reinterpret_cast<uint8_t*>(const_cast<wchar_t*>(s_));
     *length = pos_ < length_ ? length_ : 0;
@@ -608,7 +571,7 @@ uint32_t CountText(const IDomainDefinition* d, term t) {
   CountingSink sink;
   RStreamCursor out(&sink);
   d->WriteForConsultToStream(&out, t);
-  return static_cast<uint32_t>(sink.Total() / 2);
+  return CheckedSize(sink.Total() / 2);
 }
 
 // --- Exports -------------------------------------------------------------------------------
@@ -627,11 +590,12 @@ void ungetChar(RBufferSource* source) {
 }
 
 wchar_t* ParseString(RBufferSource* source, uint32_t n) {
+  uint32_t bytes = CheckedSize(uint64_t{n} * 2);
   wchar_t* s = Memory::AllocHeapString(n);
   if (!n) return s;
-  memset(s, 0, uint64_t{n} * 2);
+  memset(s, 0, bytes);
   RStreamCursor in(source);
-  uint32_t got = in.ReadAvailable(s, n * 2);
+  uint32_t got = in.ReadAvailable(s, bytes);
   s[(got + 1) / 2] = 0;
   return s;
 }

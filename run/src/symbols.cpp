@@ -5,13 +5,18 @@
 
 namespace Qel::RunTime::detail {
 
+// Created on first use without a guarded static: a raise from the creation
+// leaves nothing half-done, and of two threads racing the first one's table
+// is kept.
+static Memory::RBinTree* volatile g_table;
+
 static Memory::RBinTree* Table() {
-  static Memory::RBinTree* table = [] {
-    Memory::RBinTree* t = Memory::CreateSymbolsTable();
-    if (!t) Errors::RunTimeError(206, 0u, 0u);
-    return t;
-  }();
-  return table;
+  if (Memory::RBinTree* t = g_table) return t;
+  Memory::RBinTree* created = Memory::CreateSymbolsTable();
+  if (!created) Errors::RunTimeError(206, 0u, 0u);
+  void* before = InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_table),
+                                                   created, nullptr);
+  return before ? static_cast<Memory::RBinTree*>(before) : created;
 }
 
 const wchar_t* InternSymbol(const wchar_t* text, bool copy) {

@@ -136,6 +136,9 @@ TEST_F(Text, ParseErrorsFromStrings) {
       {D(int32d), L"4294967296", 316}, {D(int32d), L"2147483648", 316},
       {D(small8), L"128", 316},       {D(small8), L"-129", 316},     {D(coord), L"1001", 302},
       {D(natural), L"-1", 303},       {D(int32d), L"0x", 303},       {D(int32d), L"0o8", 303},
+      // Unsigned kinds: a literal too wide for the storage is out of range.
+      {D(byte8), L"256", 302},        {D(byte8), L"0x100", 302},     {D(word16), L"65536", 302},
+      {D(natural), L"4294967296", 316},
       {D(long64), L"9223372036854775808", 316},
       {D(ulong64), L"18446744073709551616", 316},
       {D(real), L"x", 303},           {D(real), L"1e999", 316},      {D(unitReal), L"2", 302},
@@ -206,6 +209,7 @@ TEST_F(Text, StreamErrorsAndLexicalRules) {
   const Case cases[] = {
       {D(int32d), L"abc", 317, L"Integer expected: 'a'"},
       {D(int32d), L"4294967296", 316, L"Arithmetic overflow"},
+      {D(byte8), L"0x100", 302, L"The value '256' is not in range [0 .. 255] of the domain 'shapes::byte'"},
       {D(int32d), L"", 319, L"Unexpected end of stream"},
       {D(int32d), L"/* open /* */ 5", 323, L"Illegal comment"},
       {D(text), L"abc", 327, L"Expected symbol '\"', got 'a' for domain 'shapes::string'"},

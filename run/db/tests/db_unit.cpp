@@ -70,7 +70,14 @@ RFactDatabase plainFacts{
     decl::Head(kClassFacts, sizeof(RFactDatabase), {L"plain", QEL_HERE, &objectFacts.head, &dbclass}), 1,
     factTable, 0, reinterpret_cast<uintptr_t>(plainHeads)};
 
-RScopeClassDescriptor dbclass = decl::Class(L"dbtest", QEL_HERE, &plainFacts.head);
+decl::Arguments treeArgs{{QEL_ARG(Tree, node, node)}};
+RFactDescriptor treeTable[] = {{L"tree", treeArgs.a, 1, sizeof(Tree), 0, 0, 0, 0}};
+RFactHead treeHeads[1];
+RFactDatabase treeFacts{
+    decl::Head(kClassFacts, sizeof(RFactDatabase), {L"trees", QEL_HERE, &plainFacts.head, &dbclass}), 1,
+    treeTable, 0, reinterpret_cast<uintptr_t>(treeHeads)};
+
+RScopeClassDescriptor dbclass = decl::Class(L"dbtest", QEL_HERE, &treeFacts.head);
 decl::UnitTable unit{&dbclass};
 
 int LinkDbUnit() {

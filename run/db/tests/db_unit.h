@@ -45,6 +45,10 @@ extern RFactDatabase objectFacts;
 extern RFactDatabase plainFacts;
 extern RFactHead plainHeads[1];
 struct FactObject { void* table; void* other; RFactHead heads[4]; };
+// Only tree(node): facts of any nesting depth.
+struct Tree { uint64_t functor; const void* node; };
+extern RFactDatabase treeFacts;
+extern RFactHead treeHeads[1];
 
 int LinkDbUnit();
 

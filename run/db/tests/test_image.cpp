@@ -149,6 +149,47 @@ TEST_F(Image, GoldenFixtureInBothFlavours) {
   EXPECT_EQ(g.size(), 100u + 4 * 8 + 4);
 }
 
+TEST_F(Image, BytesTheLayoutSkipsAreZeroWhateverTheHeapHeld) {
+  // rec("ab", 1.0, null, [rec("", 2.0, null, [])]): each text leaves an
+  // alignment gap in the UTF-16 flavour.
+  const uint8_t* t = MakeRec(L"ab", 1.0, nullptr, MakeNodes({MakeRec(L"", 2.0, nullptr, MakeNodes({}))}));
+  for (bool utf16 : {true, false}) {
+    SCOPED_TRACE(utf16 ? "utf-16" : "code page");
+    Golden g;
+    g.utf16 = utf16;
+    // rec(text, r, null, items): its block and text; the slot of its items.
+    auto rec = [&](const wchar_t* text, double r) {
+      g.u32(3);
+      size_t name = g.u32(0);
+      g.f64(r);
+      g.u32(0);
+      size_t items = g.u32(0);
+      g.fix(name);
+      if (utf16) g.wstr(text); else g.astr(std::string(text, text + wcslen(text)).c_str());
+      return items;
+    };
+    auto nil = [&] { if (utf16) g.u32(2); else g.u8(2); };
+    g.fix(rec(L"ab", 1.0));
+    g.u32(1);
+    size_t head = g.u32(0), tail = g.u32(0);
+    g.fix(head);
+    g.fix(rec(L"", 2.0));
+    nil();
+    g.fix(tail);
+    nil();
+    std::vector<uint8_t> golden = g.Image();
+    // Blocks of the image's size filled and freed just before: the writer
+    // gets them back from the collector.
+    for (uint8_t dirt : {0x30, 0xFF, 0x00, 0xA5}) {
+      auto* old = static_cast<uint8_t*>(AllocAtomicHeap(static_cast<uint32_t>(golden.size() + 4)));
+      memset(old, dirt, golden.size() + 4);
+      Qel::RunTime::Kernel::Memory::ReleaseHeap(old);
+      const uint8_t* image = utf16 ? ToBinary(D(node), t) : ToBinaryCodePage(D(node), t, 1252);
+      EXPECT_EQ(Bytes(image), golden) << "dirt " << int{dirt};
+    }
+  }
+}
+
 TEST_F(Image, PointerValuesAreWrittenAsZero) {
   int local = 0;
   const uint8_t* t = FixtureTerm(&local);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "helpers.h"
+#include "internal.h"
 #include "qel6run_lib.h"
 
 using namespace runlib_test;
@@ -33,6 +34,42 @@ TEST(Crc32, ContinuesFromAPreviousValue) {
     Binary tail(std::vector<uint8_t>(all.begin() + cut, all.end()));
     EXPECT_EQ(Crc32Binary_ii(tail.get(), Crc32Binary_i(head.get())), 0x3CD7D49Au) << cut;
   }
+}
+
+// Bit by bit, the definition itself.
+uint32_t BitwiseState(const uint8_t* p, size_t n, uint32_t state) {
+  while (n--) {
+    state ^= *p++;
+    for (int k = 0; k < 8; ++k) state = (state >> 1) ^ (0xEDB88320u & (0u - (state & 1)));
+  }
+  return state;
+}
+
+TEST(Crc32, TablesAndFoldingAgreeOverLengthsAlignmentsAndStates) {
+  using namespace CorvaneLib::detail;
+  std::vector<uint8_t> noise = NoiseBytes(11, (1 << 20) + 64);
+  std::vector<size_t> lengths;
+  for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
+  for (size_t n : {1023, 1024, 4096 + 48, 65536 + 13, 1 << 20}) lengths.push_back(n);
+  const bool folding = HasCarrylessMultiply();
+  for (uint32_t state : {0xFFFFFFFFu, 0u, 0x12345678u}) {
+    for (size_t align = 0; align < 16; ++align) {
+      for (size_t n : lengths) {
+        const uint8_t* p = noise.data() + align;
+        uint32_t tables = Crc32ByTables(p, n, state);
+        if (n <= 4096 + 48) {
+          ASSERT_EQ(tables, BitwiseState(p, n, state)) << "n " << n << " align " << align;
+        }
+        if (folding && n >= 64) {
+          size_t whole = n & ~size_t{15};
+          ASSERT_EQ(Crc32ByTables(p + whole, n - whole, Crc32ByFolding(p, whole, state)), tables)
+              << "n " << n << " align " << align << " state " << state;
+        }
+        ASSERT_EQ(Crc32(p, n, ~state), ~tables);
+      }
+    }
+  }
+  if (!folding) GTEST_SKIP() << "no carry-less multiplication: the folding path is not compared";
 }
 
 TEST(Crc32, BinaryWithABrokenSizeWordRaises1081) {

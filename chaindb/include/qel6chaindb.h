@@ -1,0 +1,119 @@
+// qel6chaindb: chain databases.  Named chains of stored terms and named
+// B+tree indexes in one file or in memory, in a wide-string family
+// (`chainDB`, handles are FILEDESCR**) and an 8-bit family (`chainDB8`,
+// databases named by a one-byte selector).
+//
+// Exports that can give no solution fail through the kernel (Run_Fail);
+// errors are raised through the kernel and never return.  The
+// nondeterministic exports hand each solution to the caller's continuation
+// under a backtrack point: when the continuation fails, the next solution
+// is handed on; when it returns, the export returns.  Terms, strings and
+// binaries handed out live on the caller's global stack.
+#pragma once
+
+#include <cstdint>
+
+#include "qel6run.h"
+
+#ifdef QEL6CHAINDB_BUILD
+#define QEL_CHAINDB_API __declspec(dllexport)
+#else
+#define QEL_CHAINDB_API __declspec(dllimport)
+#endif
+
+namespace chainDB {
+
+struct FILEDESCR;
+using Qel::RunTime::Terms::IDomainDefinition;
+using term = const uint8_t*;
+// A stored term's reference: block | slot << 16, 0 = none.
+using TRef = int32_t;
+// Place bytes: 1 in memory, 2 in a file.
+constexpr uint8_t kInMemory = 1, kInFile = 2;
+
+using TNameContinuation = void (*)(void* context, const wchar_t* name);
+using TTermContinuation = void (*)(void* context, term t, TRef ref);
+
+QEL_CHAINDB_API void QEL_DB_Create(FILEDESCR*** handle, const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB_Open(FILEDESCR*** handle, const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB_OpenRead(FILEDESCR*** handle, const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB_OpenInvalid(FILEDESCR*** handle, const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB_OpenShare(FILEDESCR*** handle, const wchar_t* name, const uint8_t* accessMode,
+                                      const uint8_t* denyMode);
+QEL_CHAINDB_API void QEL_DB_Load(const wchar_t* fileName, const wchar_t* memoryName);
+QEL_CHAINDB_API void QEL_DB_Close(FILEDESCR** handle);
+QEL_CHAINDB_API void QEL_DB_Delete(const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB_Flush(FILEDESCR** handle);
+QEL_CHAINDB_API void QEL_DB_Copy(FILEDESCR** handle, const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB_GarbageCollect(FILEDESCR** handle);
+QEL_CHAINDB_API void QEL_DB_Chains(FILEDESCR** handle, TNameContinuation next, void* context);
+QEL_CHAINDB_API void QEL_DB_Updated(FILEDESCR** handle);
+QEL_CHAINDB_API TRef QEL_DB_ChainInserta(const IDomainDefinition* domain, FILEDESCR** handle,
+                                         const wchar_t* chain, term t);
+QEL_CHAINDB_API TRef QEL_DB_ChainInsertz(const IDomainDefinition* domain, FILEDESCR** handle,
+                                         const wchar_t* chain, term t);
+QEL_CHAINDB_API TRef QEL_DB_ChainInsertAfter(const IDomainDefinition* domain, FILEDESCR** handle,
+                                             const wchar_t* chain, TRef after, term t);
+QEL_CHAINDB_API term QEL_DB_RefTerm(const IDomainDefinition* domain, FILEDESCR** handle, TRef ref);
+QEL_CHAINDB_API void QEL_DB_TermReplace(const IDomainDefinition* domain, FILEDESCR** handle, TRef ref,
+                                        term t);
+QEL_CHAINDB_API void QEL_DB_TermDelete(FILEDESCR** handle, const wchar_t* chain, TRef ref);
+QEL_CHAINDB_API void QEL_DB_ChainDelete(FILEDESCR** handle, const wchar_t* chain);
+QEL_CHAINDB_API void QEL_DB_ChainTerms(const IDomainDefinition* domain, FILEDESCR** handle,
+                                       const wchar_t* chain, TTermContinuation next, void* context);
+QEL_CHAINDB_API TRef QEL_DB_ChainFirst(FILEDESCR** handle, const wchar_t* chain);
+QEL_CHAINDB_API TRef QEL_DB_ChainLast(FILEDESCR** handle, const wchar_t* chain);
+QEL_CHAINDB_API TRef QEL_DB_ChainNext(FILEDESCR** handle, TRef ref);
+QEL_CHAINDB_API TRef QEL_DB_ChainPrev(FILEDESCR** handle, TRef ref);
+QEL_CHAINDB_API void QEL_DB_ReUseRef(FILEDESCR** handle, bool reuse);
+
+QEL_CHAINDB_API const wchar_t* ConvertRef2Str(TRef ref);
+QEL_CHAINDB_API TRef ConvertStr2Ref(const wchar_t* text);
+
+}  // namespace chainDB
+
+namespace chainDB8 {
+
+using chainDB::IDomainDefinition;
+using chainDB::term;
+using chainDB::TNameContinuation;
+using chainDB::TRef;
+using chainDB::TTermContinuation;
+
+QEL_CHAINDB_API void QEL_DB8_Create(const uint8_t* selector, const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB8_Open(const uint8_t* selector, const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB8_OpenRead(const uint8_t* selector, const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB8_OpenInvalid(const uint8_t* selector, const wchar_t* name,
+                                         const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB8_OpenShare(const uint8_t* selector, const wchar_t* name,
+                                       const uint8_t* accessMode, const uint8_t* denyMode);
+QEL_CHAINDB_API void QEL_DB8_Load(const wchar_t* fileName, const wchar_t* memoryName);
+QEL_CHAINDB_API void QEL_DB8_Close(const uint8_t* selector);
+QEL_CHAINDB_API void QEL_DB8_Delete(const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB8_Flush(const uint8_t* selector);
+QEL_CHAINDB_API void QEL_DB8_Copy(const uint8_t* selector, const wchar_t* name, const uint8_t* place);
+QEL_CHAINDB_API void QEL_DB8_GarbageCollect(const uint8_t* selector);
+QEL_CHAINDB_API void QEL_DB8_Chains(const uint8_t* selector, TNameContinuation next, void* context);
+QEL_CHAINDB_API void QEL_DB8_Updated(const uint8_t* selector);
+QEL_CHAINDB_API TRef QEL_DB8_ChainInserta(const IDomainDefinition* domain, const uint8_t* selector,
+                                          const wchar_t* chain, term t);
+QEL_CHAINDB_API TRef QEL_DB8_ChainInsertz(const IDomainDefinition* domain, const uint8_t* selector,
+                                          const wchar_t* chain, term t);
+QEL_CHAINDB_API TRef QEL_DB8_ChainInsertAfter(const IDomainDefinition* domain, const uint8_t* selector,
+                                              const wchar_t* chain, TRef after, term t);
+QEL_CHAINDB_API term QEL_DB8_RefTerm(const IDomainDefinition* domain, const uint8_t* selector, TRef ref);
+QEL_CHAINDB_API void QEL_DB8_TermReplace(const IDomainDefinition* domain, const uint8_t* selector,
+                                         TRef ref, term t);
+QEL_CHAINDB_API void QEL_DB8_TermDelete(const uint8_t* selector, const wchar_t* chain, TRef ref);
+QEL_CHAINDB_API void QEL_DB8_ChainDelete(const uint8_t* selector, const wchar_t* chain);
+QEL_CHAINDB_API void QEL_DB8_ChainTerms(const IDomainDefinition* domain, const uint8_t* selector,
+                                        const wchar_t* chain, TTermContinuation next, void* context);
+QEL_CHAINDB_API TRef QEL_DB8_ChainFirst(const uint8_t* selector, const wchar_t* chain);
+QEL_CHAINDB_API TRef QEL_DB8_ChainLast(const uint8_t* selector, const wchar_t* chain);
+QEL_CHAINDB_API TRef QEL_DB8_ChainNext(const uint8_t* selector, TRef ref);
+QEL_CHAINDB_API TRef QEL_DB8_ChainPrev(const uint8_t* selector, TRef ref);
+QEL_CHAINDB_API void QEL_DB8_ReUseRef(const uint8_t* selector, bool reuse);
+QEL_CHAINDB_API void QEL_DB8_SetCodePage(uint32_t codePage);
+QEL_CHAINDB_API uint32_t QEL_DB8_GetCodePage();
+
+}  // namespace chainDB8

@@ -1,0 +1,423 @@
+// The single-step editing commands of the plain layout and the key table.
+//
+// A command that changes text checks the store's room first (6902, text
+// unchanged), records one undo entry when asked and nothing when it finds
+// nothing to do; typed codes are stored as inserted text is (codes below 32
+// but TAB become spaces), so no end mark can be typed into a line.
+#include <algorithm>
+#include <cstring>
+
+#include "core.h"
+#include "qel6kernel.h"
+#include "settings.h"
+#include "view.h"
+
+namespace QEL_EDIT::detail {
+
+namespace K = Qel::RunTime::Kernel;
+
+namespace {
+
+bool HasSelection(EditorRecord* ed) {
+  const Selection& s = ed->selection;
+  return s.active && !(s.anchorLine == s.caretLine && s.anchorCol == s.caretCol);
+}
+
+// Deletes a non-empty selection with undo; true when there was one.
+bool DeleteSelection(EditorRecord* ed, bool record) {
+  if (!HasSelection(ed)) {
+    ed->selection.active = 0;
+    return false;
+  }
+  TakeSelection(ed, true, record, false, true);
+  return true;
+}
+
+void NeedRoom(EditorRecord* ed, uint64_t oldLength, uint64_t newLength) {
+  uint64_t have = ChunksForLength(oldLength), need = ChunksForLength(newLength);
+  if (need > have && !ed->store.HasRoom(need - have)) Raise(err_storeFull);
+}
+
+void WriteLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n) {
+  ed->store.WriteRowN(r, text, n, true);
+}
+
+void Record(EditorRecord* ed, bool record, int32_t kind, int32_t lb, int32_t cb, int32_t la, int32_t ca,
+            wchar_t oldChar = 0, wchar_t newChar = 0, int32_t indent = 0) {
+  if (!record) return;
+  UndoEntry e{};
+  e.kind = kind;
+  e.oldChar = oldChar;
+  e.newChar = newChar;
+  e.indentCopied = indent;
+  e.selBefore = e.selAfter = ed->selection;
+  e.lineNo = -1;
+  RecordUndo(ed, e, lb, cb, la, ca);
+}
+
+void AdjustLineCount(EditorRecord* ed) {
+  UpdateVScrollRange(ed);
+  if (ed->vScrollMax == 0 && ed->topLine > 1) {
+    ed->caretRow += ed->topLine - 1;
+    ed->topLine = 1;
+    SetVScrollPos(ed, 0);
+    InvalidateAll(ed);
+  }
+}
+
+}  // namespace
+
+void DeleteChar(EditorRecord* ed, bool record) {
+  if (DeleteSelection(ed, record)) return;
+  uint8_t* mark = K::Memory::MarkGStack();
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
+  LineText t = ReadLineText(ed, cl);
+  if (col <= static_cast<int32_t>(t.length)) {
+    wchar_t removed = t.text[col - 1];
+    std::memmove(t.text + col - 1, t.text + col, (t.length - col + 1) * sizeof(wchar_t));
+    WriteLine(ed, t.ref, t.text, t.length - 1);
+    RedrawLines(ed, cl, cl);
+    K::Memory::ReleaseGStack(mark);
+    Record(ed, record, uk_deleteChar, cl, col, cl, col, removed);
+    return;
+  }
+  if (cl == ed->LineCount()) {
+    K::Memory::ReleaseGStack(mark);
+    return;
+  }
+  LineText next = ReadLineText(ed, cl + 1);
+  wchar_t* joined = reinterpret_cast<wchar_t*>(
+      K::Memory::AllocGStack((t.length + next.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+  std::memcpy(joined, t.text, t.length * sizeof(wchar_t));
+  std::memcpy(joined + t.length, next.text, next.length * sizeof(wchar_t));
+  ed->store.FreeLine(next.ref);
+  WriteLine(ed, ed->store.FindLine(cl), joined, t.length + next.length);
+  K::Memory::ReleaseGStack(mark);
+  ScrollRows(ed, ed->caretRow + 1, -ed->lineHeight);
+  AdjustLineCount(ed);
+  RedrawLines(ed, cl, cl);
+  MoveCaretTo(ed, cl, col);
+  Record(ed, record, uk_deleteChar, cl, col, cl, col, 13);
+}
+
+void BackspaceChar(EditorRecord* ed, bool record) {
+  if (DeleteSelection(ed, record)) return;
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
+  if (cl == 1 && col == 1) return;
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, cl);
+  if (col > 1) {
+    wchar_t removed = t.text[col - 2];
+    std::memmove(t.text + col - 2, t.text + col - 1, (t.length - col + 2) * sizeof(wchar_t));
+    WriteLine(ed, t.ref, t.text, t.length - 1);
+    K::Memory::ReleaseGStack(mark);
+    RedrawLines(ed, cl, cl);
+    MoveCaretTo(ed, cl, col - 1);
+    Record(ed, record, uk_deleteChar, cl, col, cl, col - 1, removed);
+    return;
+  }
+  LineText prev = ReadLineText(ed, cl - 1);
+  wchar_t* joined = reinterpret_cast<wchar_t*>(
+      K::Memory::AllocGStack((t.length + prev.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+  std::memcpy(joined, prev.text, prev.length * sizeof(wchar_t));
+  std::memcpy(joined + prev.length, t.text, t.length * sizeof(wchar_t));
+  ed->store.FreeLine(t.ref);
+  WriteLine(ed, ed->store.FindLine(cl - 1), joined, t.length + prev.length);
+  K::Memory::ReleaseGStack(mark);
+  const int32_t top = ed->topLine;
+  if (ed->caretRow == 1) InvalidateAll(ed);
+  else ScrollRows(ed, ed->caretRow, -ed->lineHeight);
+  AdjustLineCount(ed);
+  BringIntoView(ed, cl - 1, static_cast<int32_t>(prev.length) + 1, std::max(1, ed->caretRow - 1));
+  if (ed->topLine != top) InvalidateAll(ed);
+  Record(ed, record, uk_deleteChar, cl, col, cl - 1, static_cast<int32_t>(prev.length) + 1, 13);
+}
+
+void NewLine(EditorRecord* ed, bool split, bool copyIndent, bool record) {
+  DeleteSelection(ed, record);
+  uint8_t* mark = K::Memory::MarkGStack();
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol, lc = ed->LineCount();
+  LineText t = ReadLineText(ed, cl);
+  const bool atEnd = col > static_cast<int32_t>(t.length);
+  bool inserted = false;
+  uint32_t indent = 0;
+  if (split || (cl == lc && atEnd)) {
+    if (copyIndent) {
+      while (indent < t.length && indent + 1 < static_cast<uint32_t>(col) &&
+             (t.text[indent] == L' ' || t.text[indent] == L'\t'))
+        ++indent;
+    }
+    const uint32_t from = atEnd ? t.length : static_cast<uint32_t>(col - 1);
+    const uint32_t newLen = indent + (t.length - from);
+    if (!ed->store.HasRoom(ChunksForLength(newLen))) {
+      K::Memory::ReleaseGStack(mark);
+      Raise(err_storeFull);
+    }
+    wchar_t* nl = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((newLen + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+    std::memcpy(nl, t.text, indent * sizeof(wchar_t));
+    std::memcpy(nl + indent, t.text + from, (t.length - from) * sizeof(wchar_t));
+    ChunkRef r = ed->store.InsertLineAfter(t.ref);
+    WriteLine(ed, r, nl, newLen);
+    if (!atEnd) WriteLine(ed, ed->store.FindLine(cl), t.text, from);
+    if (ed->caretRow < ed->visibleRows) ScrollRows(ed, ed->caretRow + 1, ed->lineHeight);
+    RedrawLines(ed, cl, cl + 1);
+    AdjustLineCount(ed);
+    inserted = true;
+  } else {
+    indent = 0;
+  }
+  K::Memory::ReleaseGStack(mark);
+  if (ed->indentMode) ed->scrollX = 0;
+  const int32_t top = ed->topLine;
+  BringIntoView(ed, cl + 1, static_cast<int32_t>(indent) + 1, ed->caretRow + 1);
+  if (ed->topLine != top) InvalidateAll(ed);
+  // Overwrite mode's move to the next line changes no text; a line added
+  // at the end of the text is a line break like a split.
+  if (inserted)
+    Record(ed, record, uk_insertChar, cl, col, cl + 1, static_cast<int32_t>(indent) + 1, 0, 13,
+           static_cast<int32_t>(indent));
+  else
+    Record(ed, record, uk_selection, cl, col, cl + 1, 1);
+}
+
+void DeleteLine(EditorRecord* ed, bool record) {
+  ed->selection.active = 0;
+  uint8_t* mark = K::Memory::MarkGStack();
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol, lc = ed->LineCount();
+  LineText t = ReadLineText(ed, cl);
+  if (lc == 1 && t.length == 0) {
+    K::Memory::ReleaseGStack(mark);
+    return;
+  }
+  wchar_t* old = record ? CopyUndoText(t.text, t.length) : nullptr;
+  int32_t lineNo = -1, newLine = 1, newCol = 1;
+  if (lc == 1) {
+    WriteLine(ed, t.ref, L"", 0);
+    InvalidateAll(ed);
+  } else {
+    ed->store.FreeLine(t.ref);
+    lineNo = cl;
+    newLine = std::min(cl, lc - 1);
+    newCol = std::min(col, ed->store.VisibleLength(newLine) + 1);
+    ScrollRows(ed, ed->caretRow, -ed->lineHeight);
+    AdjustLineCount(ed);
+  }
+  K::Memory::ReleaseGStack(mark);
+  const int32_t top = ed->topLine;
+  BringIntoView(ed, newLine, newCol, ed->caretRow);
+  if (ed->topLine != top) InvalidateAll(ed);
+  if (record) {
+    UndoEntry e{};
+    e.kind = uk_deleteLine;
+    e.newText = old;
+    e.newLen = static_cast<int32_t>(t.length) + 1;
+    e.lineNo = lineNo;
+    e.selBefore = e.selAfter = ed->selection;
+    RecordUndo(ed, e, cl, col, newLine, newCol);
+  }
+}
+
+namespace {
+
+// Writes a new text into line `cl`, recording kind 10 with both texts.
+void ReplaceLine(EditorRecord* ed, int32_t cl, const LineText& old, const wchar_t* text, uint32_t n,
+                 int32_t colBefore, int32_t colAfter, bool record) {
+  WriteLine(ed, old.ref, text, n);
+  RedrawLines(ed, cl, cl);
+  if (!record) return;
+  UndoEntry e{};
+  e.kind = uk_replaceLine;
+  e.oldText = CopyUndoText(old.text, old.length);
+  e.oldLen = static_cast<int32_t>(old.length) + 1;
+  e.newText = CopyUndoText(text, n);
+  e.newLen = static_cast<int32_t>(n) + 1;
+  e.selBefore = e.selAfter = ed->selection;
+  e.lineNo = cl;
+  RecordUndo(ed, e, cl, colBefore, cl, colAfter);
+}
+
+}  // namespace
+
+void DeleteToLineEdge(EditorRecord* ed, bool toStart) {
+  ed->selection.active = 0;
+  uint8_t* mark = K::Memory::MarkGStack();
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
+  LineText t = ReadLineText(ed, cl);
+  const uint32_t at = std::min(static_cast<uint32_t>(col - 1), t.length);
+  const int32_t sx = ed->scrollX;
+  wchar_t* text = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((t.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+  uint32_t n;
+  int32_t newCol = col;
+  if (toStart) {
+    n = t.length - at;
+    std::memcpy(text, t.text + at, n * sizeof(wchar_t));
+    ed->scrollX = 0;
+    SetHScrollPos(ed, 0);
+    newCol = 1;
+  } else {
+    n = at;
+    std::memcpy(text, t.text, n * sizeof(wchar_t));
+  }
+  ReplaceLine(ed, cl, t, text, n, col, newCol, true);
+  K::Memory::ReleaseGStack(mark);
+  MoveCaretTo(ed, cl, newCol);
+  if (ed->scrollX != sx) InvalidateAll(ed);
+}
+
+void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
+  ch = StoreChar(ch, ed->hyperMode);
+  DeleteSelection(ed, record);
+  uint8_t* mark = K::Memory::MarkGStack();
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
+  LineText t = ReadLineText(ed, cl, 1);
+  const uint32_t at = std::min(static_cast<uint32_t>(col - 1), t.length);
+  wchar_t old = 0;
+  uint32_t n = t.length;
+  if (insert || at >= t.length) {
+    NeedRoom(ed, t.length, t.length + 1);
+    std::memmove(t.text + at + 1, t.text + at, (t.length - at) * sizeof(wchar_t));
+    ++n;
+  } else {
+    old = t.text[at];
+  }
+  t.text[at] = ch;
+  WriteLine(ed, t.ref, t.text, n);
+  K::Memory::ReleaseGStack(mark);
+  RedrawLines(ed, cl, cl);
+  const int32_t top = ed->topLine, sx = ed->scrollX;
+  BringIntoView(ed, cl, static_cast<int32_t>(at) + 2, ed->caretRow);
+  if (ed->topLine != top || ed->scrollX != sx) InvalidateAll(ed);
+  Record(ed, record, insert ? uk_insertChar : uk_overwriteChar, cl, static_cast<int32_t>(at) + 1, cl,
+         static_cast<int32_t>(at) + 2, old, ch);
+}
+
+// ---------------------------------------------------------------------------
+// Word boundaries over the tokens of one line: words (letters, digits and
+// underscores), blanks (spaces and TABs) and other text.
+
+namespace {
+
+enum TokenCode { tc_other = 0, tc_word = 1, tc_blank = 15 };
+
+int32_t CodeOf(wchar_t c) {
+  if (c == L' ' || c == L'\t') return tc_blank;
+  if (c == L'_' || IsCharAlphaNumericW(c)) return tc_word;
+  return tc_other;
+}
+
+// The token holding column `col` (1-based): [start, end) and its code;
+// false behind the text.
+bool TokenAt(const wchar_t* text, int32_t length, int32_t col, int32_t* start, int32_t* end, int32_t* code) {
+  if (col < 1 || col > length) return false;
+  *code = CodeOf(text[col - 1]);
+  int32_t s = col, e = col;
+  while (s > 1 && CodeOf(text[s - 2]) == *code) --s;
+  while (e <= length && CodeOf(text[e - 1]) == *code) ++e;
+  *start = s;
+  *end = e;
+  return true;
+}
+
+}  // namespace
+
+bool WordBoundary(const wchar_t* text, int32_t length, int32_t col, bool forward, bool anyToken,
+                  bool lineCrossed, int32_t* result) {
+  int32_t s, e, code;
+  if (!forward) {
+    *result = col;
+    if (col <= 1) return anyToken && lineCrossed;
+    if (!TokenAt(text, length, col - 1, &s, &e, &code)) {
+      s = length + 1;  // behind the text counts as a blank
+      e = col;
+      code = tc_blank;
+      if (length > 0 && CodeOf(text[length - 1]) == tc_blank) TokenAt(text, length, length, &s, &e, &code);
+      e = col;
+    }
+    if (anyToken && code == tc_other && col - 1 != s) {
+      *result = col - 1;
+      return true;
+    }
+    *result = s;
+    if (!anyToken && code == tc_word) return true;
+    const int32_t firstEnd = e;
+    bool onlyBlanks = code == tc_blank, stoppedAtWord = false;
+    while (*result > 1) {
+      int32_t ps, pe, pc;
+      TokenAt(text, length, *result - 1, &ps, &pe, &pc);
+      if (pc == tc_blank) {
+        *result = ps;
+        continue;
+      }
+      onlyBlanks = false;
+      if (anyToken) break;
+      *result = ps;
+      if (pc == tc_word) {
+        stoppedAtWord = true;
+        break;
+      }
+    }
+    if (anyToken) return !(onlyBlanks && !lineCrossed);
+    if (lineCrossed && !onlyBlanks) {
+      if (!stoppedAtWord) *result = firstEnd;
+      return true;
+    }
+    return stoppedAtWord;
+  }
+  if (!TokenAt(text, length, col, &s, &e, &code)) {
+    *result = col;
+    return anyToken && lineCrossed;
+  }
+  *result = e;
+  if (lineCrossed && (code == tc_word || (anyToken && code != tc_blank))) {
+    *result = s;
+    return true;
+  }
+  if (anyToken && code == tc_other) {
+    *result = col + 1;
+    if (col + 1 < e) return true;
+  }
+  bool allBlanks = code == tc_blank;
+  while (*result <= length) {
+    int32_t ns, ne, nc;
+    TokenAt(text, length, *result, &ns, &ne, &nc);
+    if (anyToken ? nc != tc_blank : nc == tc_word) return true;
+    if (nc != tc_blank) allBlanks = false;
+    *result = ne;
+  }
+  return !allBlanks;
+}
+
+void DeleteWord(EditorRecord* ed, bool right) {
+  ed->selection.active = 0;
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
+  int32_t line = cl, result = col;
+  FindWordBoundary(ed, right, &line, &result);
+  if (!right && line != cl && col > 1) {
+    line = cl;  // deleting left inside a line stops at its start
+    result = 1;
+  }
+  if (line != cl) {
+    if (right) DeleteChar(ed, true);
+    else BackspaceChar(ed, true);
+    return;
+  }
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, cl);
+  int32_t from = std::min(col, result), to = std::max(col, result);
+  from = std::min(from, static_cast<int32_t>(t.length) + 1);
+  to = std::min(to, static_cast<int32_t>(t.length) + 1);
+  if (from == to) {
+    K::Memory::ReleaseGStack(mark);
+    if (!right) Record(ed, true, uk_selection, cl, col, cl, col);
+    return;
+  }
+  wchar_t* text = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((t.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+  std::memcpy(text, t.text, (from - 1) * sizeof(wchar_t));
+  std::memcpy(text + from - 1, t.text + to - 1, (t.length - to + 1) * sizeof(wchar_t));
+  const uint32_t n = t.length - (to - from);
+  ReplaceLine(ed, cl, t, text, n, col, right ? col : from, true);
+  K::Memory::ReleaseGStack(mark);
+  if (!right) MoveCaretTo(ed, cl, from);
+}
+
+}  // namespace QEL_EDIT::detail

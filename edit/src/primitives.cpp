@@ -1,0 +1,314 @@
+// Selection, text insertion, taking the selection and case changes of the
+// plain layout.
+//
+// A change checks the store's room before it writes, so a refused change
+// (6902) leaves the text as it was; temporary line buffers live on the
+// global stack between a mark and its release.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <cstdlib>
+#include <cwctype>
+
+#include "core.h"
+#include "qel6kernel.h"
+#include "settings.h"
+#include "view.h"
+
+namespace QEL_EDIT::detail {
+
+namespace K = Qel::RunTime::Kernel;
+
+bool PositionNotBefore(int32_t col1, int32_t line1, int32_t col2, int32_t line2) {
+  return line1 > line2 || (line1 == line2 && col1 >= col2);
+}
+
+void BeginSelection(EditorRecord* ed, bool enabled) {
+  if (!enabled) return;
+  Selection& s = ed->selection;
+  const int32_t cl = ed->CurrentLine();
+  if (s.active && s.caretLine == cl && s.caretCol == ed->caretCol) return;
+  if (s.active) RedrawLines(ed, s.anchorLine, s.caretLine);
+  s = {1, ed->caretCol, cl, ed->caretCol, cl};
+}
+
+void ExtendSelection(EditorRecord* ed, bool extend) {
+  Selection& s = ed->selection;
+  if (extend) {
+    int32_t old = s.caretLine;
+    s.caretCol = ed->caretCol;
+    s.caretLine = ed->CurrentLine();
+    RedrawLines(ed, old, s.caretLine);
+  } else if (s.active) {
+    s.active = 0;
+    RedrawLines(ed, s.anchorLine, s.caretLine);
+  }
+}
+
+void ClearSelection(EditorRecord* ed) {
+  Selection& s = ed->selection;
+  if (!s.active) return;
+  s.active = 0;
+  RedrawLines(ed, std::min(s.anchorLine, s.caretLine), std::max(s.anchorLine, s.caretLine));
+}
+
+namespace {
+
+struct Range {
+  int32_t l1, c1, l2, c2;
+};
+
+// The selection's ends in order, columns limited to their lines.
+Range Ordered(EditorRecord* ed) {
+  const Selection& s = ed->selection;
+  Range r{s.anchorLine, s.anchorCol, s.caretLine, s.caretCol};
+  if (PositionNotBefore(r.c1, r.l1, r.c2, r.l2)) {
+    std::swap(r.l1, r.l2);
+    std::swap(r.c1, r.c2);
+  }
+  const int32_t lc = ed->LineCount();
+  r.l1 = std::clamp(r.l1, 1, lc);
+  r.l2 = std::clamp(r.l2, 1, lc);
+  r.c1 = std::clamp(r.c1, 1, ed->store.VisibleLength(r.l1) + 1);
+  r.c2 = std::clamp(r.c2, 1, ed->store.VisibleLength(r.l2) + 1);
+  return r;
+}
+
+wchar_t* AllocText(uint64_t n) {
+  if (n > 0x7FFFFFF0u / sizeof(wchar_t)) Raise(err_storeFull);
+  return reinterpret_cast<wchar_t*>(K::Memory::AllocGStack(static_cast<uint32_t>(n * sizeof(wchar_t))));
+}
+
+// Whether the caret (raw index) lies inside a hyper field: an 11 passed
+// that no hidden run has closed again.
+bool InsideField(const wchar_t* text, uint32_t raw) {
+  bool inField = false;
+  for (uint32_t i = 0; i < raw && text[i]; ++i) {
+    if (text[i] == HiddenChar) inField = true;
+    else if (text[i] == HiddenClose) inField = false;
+  }
+  return inField;
+}
+
+wchar_t PieceChar(wchar_t c, bool hyperMode) {
+  if (c == L'\t' || !std::iswcntrl(c)) return c;
+  if (hyperMode && (c == HiddenChar || c == HiddenOpen || c == HiddenClose)) return c;
+  return L' ';
+}
+
+}  // namespace
+
+void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t* text) {
+  const Selection selBefore = ed->selection;
+  if (ed->selection.active) {
+    if (recordUndo) TakeSelection(ed, true, true, keepView, true);
+    ed->selection.active = 0;
+  }
+  if (!text || !*text) return;
+  uint8_t* mark = K::Memory::MarkGStack();
+  const int32_t cl = ed->CurrentLine(), colBefore = ed->caretCol;
+  LineText line = ReadLineText(ed, cl);
+  const uint32_t raw = ed->store.RawIndexOfVisible(line.text, ed->caretCol);
+  if (ed->hyperMode && InsideField(line.text, raw)) {
+    K::Memory::ReleaseGStack(mark);
+    return;
+  }
+  // Pieces: split at CR, an LF right after it skipped.
+  uint64_t total = 0, pieces = 1, longest = 0, cur = 0;
+  for (const wchar_t* p = text; *p; ++p) {
+    if (*p == L'\r') {
+      ++pieces;
+      longest = std::max(longest, cur);
+      cur = 0;
+      if (p[1] == L'\n') ++p;
+    } else {
+      ++total;
+      ++cur;
+    }
+  }
+  longest = std::max(longest, cur);
+  const uint32_t tailLen = line.length - raw;
+  if (!ed->store.HasRoom(ChunksForLength(raw + total + tailLen) + pieces)) {
+    K::Memory::ReleaseGStack(mark);
+    Raise(err_storeFull);
+  }
+  wchar_t* saved = recordUndo ? CopyUndoText(text, static_cast<uint32_t>(std::wcslen(text))) : nullptr;
+  // One buffer big enough for any line built: head or tail plus the longest piece.
+  wchar_t* buf = AllocText(static_cast<uint64_t>(line.length) + longest + 1);
+  std::memcpy(buf, line.text, raw * sizeof(wchar_t));
+  uint32_t n = raw;
+  ChunkRef r = line.ref;
+  int32_t endLine = cl;
+  const wchar_t* tail = line.text + raw;
+  // The tail is kept in the line buffer past its end while pieces are built
+  // in `buf`; copy it aside first.
+  wchar_t* tailCopy = AllocText(tailLen + 1);
+  std::memcpy(tailCopy, tail, tailLen * sizeof(wchar_t));
+  uint32_t endCol = 0;
+  for (const wchar_t* p = text;; ++p) {
+    if (*p == L'\r' || !*p) {
+      if (!*p) {
+        endCol = n;
+        std::memcpy(buf + n, tailCopy, tailLen * sizeof(wchar_t));
+        n += tailLen;
+      }
+      ed->store.WriteRowN(r, buf, n, true);
+      ed->store.SetLineState(r, 0);
+      if (!*p) break;
+      if (p[1] == L'\n') ++p;
+      r = ed->store.InsertLineAfter(r);
+      ++endLine;
+      n = 0;
+      continue;
+    }
+    buf[n++] = PieceChar(*p, ed->hyperMode);
+  }
+  const int32_t endVisible = ed->store.VisibleIndexOfRaw(buf, endCol);
+  K::Memory::ReleaseGStack(mark);
+  RedrawFrom(ed, cl);
+  if (!keepView) {
+    UpdateVScrollRange(ed);
+    BringIntoView(ed, endLine, endVisible, ed->caretRow + (endLine - cl));
+  }
+  ed->selection = {1, colBefore, cl, endVisible, endLine};
+  if (!keepView) RefreshStatusPos(ed);
+  if (recordUndo) {
+    UndoEntry e{};
+    e.kind = uk_insertText;
+    e.savedText = saved;
+    e.savedLen = saved ? static_cast<int32_t>(std::wcslen(saved)) + 1 : 0;
+    e.selBefore = selBefore;
+    e.selAfter = ed->selection;
+    RecordUndo(ed, e, cl, colBefore, endLine, endVisible);
+  }
+}
+
+wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView, bool noResult) {
+  const Selection& s = ed->selection;
+  if (!s.active || (s.anchorLine == s.caretLine && s.anchorCol == s.caretCol)) return nullptr;
+  const Selection selBefore = ed->selection;
+  const int32_t lineBefore = ed->CurrentLine(), colBefore = ed->caretCol;
+  const Range r = Ordered(ed);
+  if (r.l1 == r.l2 && r.c1 == r.c2) return nullptr;
+  // Result length: pieces of the lines plus CR LF between them.
+  uint64_t len = 0;
+  for (int32_t l = r.l1; l <= r.l2; ++l) {
+    uint32_t ll = ed->store.StoredLength(ed->store.FindLine(l));
+    uint32_t from = l == r.l1 ? static_cast<uint32_t>(r.c1 - 1) : 0;
+    uint32_t to = l == r.l2 ? static_cast<uint32_t>(r.c2 - 1) : ll;
+    len += to - from + (l < r.l2 ? 2 : 0);
+  }
+  wchar_t* result = noResult ? nullptr : AllocText(len + 1);
+  uint8_t* mark = K::Memory::MarkGStack();
+  wchar_t* copy = AllocText(len + 1);
+  uint64_t n = 0;
+  LineText first{}, last{};
+  for (int32_t l = r.l1; l <= r.l2; ++l) {
+    uint8_t* lineMark = K::Memory::MarkGStack();
+    LineText t = ReadLineText(ed, l);
+    uint32_t from = l == r.l1 ? static_cast<uint32_t>(r.c1 - 1) : 0;
+    uint32_t to = l == r.l2 ? static_cast<uint32_t>(r.c2 - 1) : t.length;
+    std::memcpy(copy + n, t.text + from, (to - from) * sizeof(wchar_t));
+    n += to - from;
+    if (l < r.l2) {
+      copy[n++] = L'\r';
+      copy[n++] = L'\n';
+    }
+    if (l == r.l1) {
+      first = t;
+    } else if (l == r.l2) {
+      last = t;
+    } else {
+      K::Memory::ReleaseGStack(lineMark);
+    }
+  }
+  copy[n] = 0;
+  if (result) std::memcpy(result, copy, (n + 1) * sizeof(wchar_t));
+  wchar_t* saved = keepCopy && del ? CopyUndoText(copy, static_cast<uint32_t>(n)) : nullptr;
+  if (del) {
+    const LineText& tail = r.l1 == r.l2 ? first : last;
+    const uint32_t headLen = static_cast<uint32_t>(r.c1 - 1);
+    const uint32_t restFrom = static_cast<uint32_t>(r.c2 - 1);
+    wchar_t* joined = AllocText(static_cast<uint64_t>(headLen) + tail.length - restFrom + 1);
+    std::memcpy(joined, first.text, headLen * sizeof(wchar_t));
+    std::memcpy(joined + headLen, tail.text + restFrom, (tail.length - restFrom) * sizeof(wchar_t));
+    ed->store.WriteRowN(first.ref, joined, headLen + tail.length - restFrom, true);
+    for (int32_t l = r.l2; l > r.l1; --l) ed->store.FreeLine(ed->store.FindLine(l));
+  }
+  K::Memory::ReleaseGStack(mark);
+  if (del) {
+    if (keepView) {
+      BringIntoView(ed, r.l1, r.c1, ed->caretRow - (lineBefore - r.l1));
+      RedrawFrom(ed, r.l1);
+    } else {
+      BringIntoView(ed, r.l1, r.c1, ed->visibleRows / 2 + 1);
+      UpdateVScrollRange(ed);
+      InvalidateAll(ed);
+      RefreshStatusPos(ed);
+    }
+    ed->selection.active = 0;
+    if (keepCopy) {
+      UndoEntry e{};
+      e.kind = uk_deleteSelection;
+      e.savedText = saved;
+      e.savedLen = static_cast<int32_t>(n) + 1;
+      e.selBefore = selBefore;
+      e.selAfter = ed->selection;
+      RecordUndo(ed, e, lineBefore, colBefore, r.l1, r.c1);
+    }
+  }
+  return result;
+}
+
+namespace {
+
+wchar_t CaseOf(wchar_t c, int32_t mode) {
+  wchar_t s[2] = {c, 0};
+  bool upper = mode == 0 || (mode == 2 && IsCharLowerW(c));
+  bool lower = mode == 1 || (mode == 2 && IsCharUpperW(c));
+  if (upper) CharUpperW(s);
+  else if (lower) CharLowerW(s);
+  return s[0];
+}
+
+}  // namespace
+
+void ChangeCase(EditorRecord* ed, int32_t mode, bool recordUndo) {
+  if (!ed->selection.active) return;
+  const Range r = Ordered(ed);
+  uint8_t* mark = K::Memory::MarkGStack();
+  if (recordUndo && mode != 2) {
+    uint64_t total = 0;
+    for (int32_t l = r.l1; l <= r.l2; ++l) total += ed->store.StoredLength(ed->store.FindLine(l)) + 1;
+    wchar_t* saved = AllocText(total);
+    uint64_t n = 0;
+    for (int32_t l = r.l1; l <= r.l2; ++l) {
+      ChunkRef ref = ed->store.FindLine(l);
+      ed->store.ReadRow(ref, saved + n, false, settings.tabSize, nullptr);
+      n += ed->store.StoredLength(ref) + 1;
+    }
+    UndoEntry e{};
+    e.kind = mode == 0 ? uk_upperCase : uk_lowerCase;
+    e.savedText = static_cast<wchar_t*>(std::malloc(total * sizeof(wchar_t)));
+    if (e.savedText) std::memcpy(e.savedText, saved, total * sizeof(wchar_t));
+    e.savedLen = static_cast<int32_t>(total);
+    e.selBefore = e.selAfter = ed->selection;
+    const int32_t cl = ed->CurrentLine();
+    RecordUndo(ed, e, cl, ed->caretCol, cl, ed->caretCol);
+  }
+  for (int32_t l = r.l1; l <= r.l2; ++l) {
+    uint8_t* lineMark = K::Memory::MarkGStack();
+    LineText t = ReadLineText(ed, l);
+    uint32_t from = l == r.l1 ? static_cast<uint32_t>(r.c1 - 1) : 0;
+    uint32_t to = l == r.l2 ? static_cast<uint32_t>(r.c2 - 1) : t.length;
+    for (uint32_t i = from; i < to && i < t.length; ++i) t.text[i] = CaseOf(t.text[i], mode);
+    ed->store.WriteRowN(t.ref, t.text, t.length, t.hardEnd);
+    K::Memory::ReleaseGStack(lineMark);
+  }
+  K::Memory::ReleaseGStack(mark);
+  InvalidateAll(ed);
+}
+
+}  // namespace QEL_EDIT::detail

@@ -1,0 +1,33 @@
+// What the editing core asks of the window: repainting rows, scrolling the
+// text area, scroll-bar values, the status line and text widths.  Every
+// operation does nothing for a record without a window (the core is then
+// driven on its own), and scroll-bar values are set only when they change.
+#pragma once
+
+#include <cstdint>
+
+#include "record.h"
+
+namespace QEL_EDIT::detail {
+
+// Invalidates the rows of the lines from `from` to `to` (either order).
+void RedrawLines(EditorRecord* ed, int32_t from, int32_t to);
+// Invalidates the rows from a line to the bottom of the window.
+void RedrawFrom(EditorRecord* ed, int32_t line);
+void InvalidateAll(EditorRecord* ed);
+// Moves the text rows from window row `fromRow` down by `dy` pixels (up
+// when negative) and invalidates what is uncovered.
+void ScrollRows(EditorRecord* ed, int32_t fromRow, int32_t dy);
+void InvalidateStatus(EditorRecord* ed);
+void RefreshStatusPos(EditorRecord* ed);
+void SetVScrollRange(EditorRecord* ed, int32_t max);
+void SetVScrollPos(EditorRecord* ed, int32_t pos);
+void SetHScrollPos(EditorRecord* ed, int32_t pos);
+// Vertical range 0 .. max(0, lineCount - visibleRows).
+void UpdateVScrollRange(EditorRecord* ed);
+// Pixel width of the first `count` characters of a line's text, hidden
+// markup taking no width.
+int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count);
+int32_t ClientWidth(EditorRecord* ed);
+
+}  // namespace QEL_EDIT::detail

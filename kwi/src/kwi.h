@@ -202,6 +202,10 @@ INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ControlFontProc(HWND, UINT, WPARAM, LPARAM);
+// Runs a window procedure's body at the kernel's callback boundary, as the
+// procedures above do.
+LRESULT GuardedProc(LRESULT (*body)(HWND, UINT, WPARAM, LPARAM), HWND w, UINT m, WPARAM wp,
+                    LPARAM lp);
 void InstallFontProc(HWND w, WNDPROC proc);
 // Moves the MDI client into the frame's client area less the insets.
 void PlaceClient(HWND frame);

@@ -185,10 +185,7 @@ static HWND ProcessTopWindow(DWORD id) {
 using namespace detail;
 
 LRESULT CALLBACK detail::ProcessProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  volatile LRESULT result = 0;
-  uint32_t code = K::RunTrapped([&] { result = ProcessProcBody(w, m, wp, lp); });
-  if (code) K::RunTrapped([&] { ReportError(code); });
-  return result;
+  return GuardedProc(ProcessProcBody, w, m, wp, lp);
 }
 
 LONG_PTR kwi_CreateProcess(LONG_PTR window, const u16* program, const u16* arguments, int showMode) {

@@ -16,7 +16,8 @@
 #include "qel6run.h"
 
 #ifdef QEL6CHAINDB_BUILD
-#define QEL_CHAINDB_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_CHAINDB_API
 #else
 #define QEL_CHAINDB_API __declspec(dllimport)
 #endif

@@ -10,7 +10,8 @@
 #include "qel6kwi.h"
 
 #ifdef QEL6EDIT_BUILD
-#define QEL_EDIT_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_EDIT_API
 #else
 #define QEL_EDIT_API __declspec(dllimport)
 #endif

@@ -4,6 +4,7 @@
 #include "core/core.h"
 #include "exception/exception.h"
 #include "memory/memory.h"
+#include "math/math.h"
 #include "binary/binary.h"
 #include "programControl/programControl.h"
 #include "stream/stream.h"
@@ -16,6 +17,7 @@ using namespace Qel::RunTime::Terms;
 namespace classes {
 extern RScopeClassDescriptor core, memory, bit, programControl, exception, binary, stream,
     inputStream_string, outputStream_string, inputStream_binary, outputStream_binary;
+extern RScopeClassDescriptor math;
 }
 
 namespace domains {
@@ -158,6 +160,11 @@ RFunctor traceEntryFunctors[] = {decl::Functor<TraceEntry>(L"descriptor", traceE
 RCompoundDomain traceEntry = decl::Compound(
     {L"descriptor", QEL_HERE, &kind.head, &classes::exception}, traceEntryFunctors);
 
+// --- math: the bounded real domains ---
+RRealDomain ureal = decl::Real({L"ureal", QEL_HERE, nullptr, &classes::math}, 0.0, DBL_MAX);
+RRealDomain incircle =
+    decl::Real({L"incircle", QEL_HERE, &ureal.head, &classes::math}, -1.0, 1.0);
+
 }  // namespace domains
 
 namespace classes {
@@ -176,10 +183,12 @@ TAV_STREAM_CLASS(outputStream_string);
 TAV_STREAM_CLASS(inputStream_binary);
 TAV_STREAM_CLASS(outputStream_binary);
 #undef TAV_STREAM_CLASS
+RScopeClassDescriptor math = decl::Class(L"math", QEL_HERE, &domains::incircle.head);
 decl::UnitTable unit{&core,   &memory,           &bit,
                      &programControl, &exception, &binary,
                      &stream, &inputStream_string, &outputStream_string,
-                     &inputStream_binary, &outputStream_binary};
+                     &inputStream_binary, &outputStream_binary,
+                     &math};
 }  // namespace classes
 
 const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }

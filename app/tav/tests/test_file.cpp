@@ -14,7 +14,7 @@
 #include "fileSystem/file.h"
 #include "fileSystem/fileSystem_exception.h"
 #include "stream/stream_exception.h"
-#include "tav_test.h"
+#include "fs_test.h"
 
 using namespace tavtest;
 namespace Kn = Qel::RunTime::Kernel;
@@ -40,77 +40,22 @@ Tm::DBInternal::RFactDatabase items{
 Qel::RunTime::RScopeClassDescriptor itemClass = decl::Class(L"filetest", QEL_HERE, &items.head);
 decl::UnitTable itemUnit{&itemClass};
 
-std::string Bytes(const std::wstring& path) {
-  std::string out;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "<missing>";
-  char block[65536];
-  DWORD n;
-  while (ReadFile(h, block, sizeof block, &n, nullptr) && n) out.append(block, n);
-  CloseHandle(h);
-  return out;
-}
-void Put(const std::wstring& path, const std::string& bytes) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD n;
-  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-  CloseHandle(h);
-}
 std::string Data(const uint8_t* b) {
   return std::string(reinterpret_cast<const char*>(b), binary::getsize(b));
-}
-uint32_t RunTimeCode(uint32_t traceId) {
-  for (const TraceEntry* e : Entries())
-    if (e->traceId == traceId) {
-      const ValueTerm* v = exception::trygetextrainfo(e, L"error code");
-      return v ? Unsigned(v) : 0;
-    }
-  return 0;
 }
 std::wstring Api(uint32_t id) {
   const TraceEntry* e = exception::trygetdescriptor(id, &common_exception::nativecallexception);
   return e ? Extra(e, L"API function name") : L"<none>";
 }
 
-class Files : public Library {
+class Files : public TempFolder {
  protected:
   static void SetUpTestSuite() {
-    Library::SetUpTestSuite();
+    TempFolder::SetUpTestSuite();
     static int linked = Qel::RunTime::RunUnitInitialization(
         nullptr, reinterpret_cast<void*>(&itemUnit), itemUnit.Table(), nullptr);
     ASSERT_EQ(linked, 0);
   }
-  void SetUp() override {
-    Library::SetUp();
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"tav_file_" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(folder_.c_str(), nullptr);
-  }
-  void TearDown() override {
-    Remove(folder_);
-    Library::TearDown();
-  }
-  static void Remove(const std::wstring& dir) {
-    WIN32_FIND_DATAW d;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &d);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring n = d.cFileName;
-        if (n == L"." || n == L"..") continue;
-        std::wstring full = dir + L"\\" + n;
-        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          Remove(full);
-        else
-          DeleteFileW(full.c_str());
-      } while (FindNextFileW(h, &d));
-      FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-  }
-  std::wstring F(const wchar_t* name) { return folder_ + L"\\" + name; }
   // The names in the folder, sorted.
   std::vector<std::wstring> Listing() {
     std::vector<std::wstring> names;
@@ -121,7 +66,6 @@ class Files : public Library {
     std::sort(names.begin(), names.end());
     return names;
   }
-  std::wstring folder_;
 };
 
 TEST_F(Files, CopyAndMoveModes) {

@@ -10,7 +10,7 @@
 #include "stream/stream_exception.h"
 #include "string/string.h"
 #include "string8/string8.h"
-#include "tav_test.h"
+#include "fs_test.h"
 
 using namespace tavtest;
 namespace Kn = Qel::RunTime::Kernel;
@@ -18,45 +18,11 @@ namespace Tm = Qel::RunTime::Terms;
 
 namespace {
 
-class FileStreams : public Library {
+class FileStreams : public TempFolder {
  protected:
-  void SetUp() override {
-    Library::SetUp();
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"tav_fst_" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(folder_.c_str(), nullptr);
-  }
-  void TearDown() override {
-    for (const std::wstring& f : files_) DeleteFileW(f.c_str());
-    RemoveDirectoryW(folder_.c_str());
-    Library::TearDown();
-  }
-  std::wstring File(const wchar_t* name) {
-    files_.push_back(folder_ + L"\\" + name);
-    return files_.back();
-  }
-  std::wstring folder_;
-  std::vector<std::wstring> files_;
+  std::wstring File(const wchar_t* name) { return F(name); }
 };
 
-std::string Bytes(const std::wstring& path) {
-  std::string out;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "<missing>";
-  char block[65536];
-  DWORD n;
-  while (ReadFile(h, block, sizeof block, &n, nullptr) && n) out.append(block, n);
-  CloseHandle(h);
-  return out;
-}
-void Put(const std::wstring& path, const std::string& bytes) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD n;
-  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-  CloseHandle(h);
-}
 std::string Utf16(const std::wstring& text) {
   return std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size());
 }
@@ -74,16 +40,6 @@ void Write(outputStream* s, const wchar_t* text) {
   Tm::TEllipsisArgs<1> a;
   a.SetTerm(0, D(domains::string), text);
   s->write(a);
-}
-
-// The run-time error number of a trace, 0 when it is not one.
-uint32_t RunTimeCode(uint32_t traceId) {
-  for (const TraceEntry* e : Entries())
-    if (e->traceId == traceId) {
-      const ValueTerm* v = exception::trygetextrainfo(e, L"error code");
-      return v ? Unsigned(v) : 0;
-    }
-  return 0;
 }
 
 // The error's native-call code and function name, or the descriptor's name.

@@ -127,6 +127,7 @@ class outputStream_file final : public outputStream {
   static void Finalize(void* self);
   static void Full(void* self, uint8_t* buffer, uint32_t used, uint8_t** next, uint32_t* size);
   void WriteOut(uint8_t* buffer, uint32_t used, bool final);
+  void WriteConverted(uint8_t* buffer, uint32_t used, bool final);
   void WriteAll(const void* bytes, uint32_t size);
   void Drain(bool final);  // the buffer's bytes to the file
   HANDLE Handle();

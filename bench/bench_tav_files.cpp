@@ -66,13 +66,15 @@ double StreamWriteBinary() {
   return Rate(Now() - t);
 }
 
+uint32_t g_block;
+
 double StreamReadBinary() {
   double t = Now();
   inputStream_file* s =
       inputStream_file::openfile(g_name.c_str(), accesspermit::permitread, Mode::Binary());
   while (!s->endofstream()) {
     uint8_t* mark = Kn::Memory::MarkGStack();
-    s->readbytes(65536);
+    s->readbytes(g_block);
     Kn::Memory::ReleaseGStack(mark);
   }
   s->close();
@@ -152,6 +154,9 @@ int main() {
     printf("  raw WriteFile 8 KiB %8.0f   64 KiB %8.0f MB/s\n", rawW8, rawW64);
     printf("  raw ReadFile  8 KiB %8.0f   64 KiB %8.0f MB/s\n", rawR8, rawR64);
     Row("binary write (64 KiB writebytes)", Best(StreamWriteBinary), rawW8, 0.8);
+    g_block = 8192;
+    Row("binary read (8 KiB readbytes)", Best(StreamReadBinary), rawR8, 0.8);
+    g_block = 65536;
     Row("binary read (64 KiB readbytes)", Best(StreamReadBinary), rawR8, 0.8);
     {
       HANDLE h = CreateFileW(g_name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -72,7 +72,11 @@ inputStream_file::inputStream_file(HANDLE file, Mode mode)
 inputStream_file* inputStream_file::Make(HANDLE file, Mode mode, bool fromStart,
                                          bool checkSignature) {
   auto* s = new (AllocFinalized<inputStream_file>(&Finalize)) inputStream_file(file, mode);
-  s->read_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes + 8));
+  // The system writes into collected memory slowly (its pages are watched):
+  // the buffer that is refilled lives outside the collected heap.
+  s->landing_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kBufferBytes + 8));
+  if (!s->landing_) K::Errors::RunTimeError(206);
+  s->read_ = s->landing_;
   s->lfs_ = static_cast<uint32_t*>(K::Memory::AllocAtomicHeap(4 * (kBufferBytes / 4 + 1)));
   s->buffer_ = inputBuffer::New(s->read_ + 2, 0, {&Refill, s}, {&RefillLocked, s});
   s->support_ = inputSupport(s->buffer_, mode);
@@ -117,6 +121,9 @@ void inputStream_file::Finalize(void* self) {
   auto* s = static_cast<inputStream_file*>(self);
   if (s->file_) CloseHandle(s->file_);
   s->file_ = nullptr;
+  if (s->landing_) HeapFree(GetProcessHeap(), 0, s->landing_);
+  if (s->ansi_) HeapFree(GetProcessHeap(), 0, s->ansi_);
+  s->landing_ = s->ansi_ = nullptr;
 }
 
 HANDLE inputStream_file::Handle() {
@@ -127,7 +134,7 @@ HANDLE inputStream_file::Handle() {
 void inputStream_file::ApplyMode(Mode mode) {
   if (mode.kind != Mode::binary) crlf_ = true;
   if (mode.kind == Mode::ansi && !ansi_)
-    ansi_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kAnsiBytes));
+    ansi_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kAnsiBytes));
 }
 
 uint32_t inputStream_file::ReadRaw(void* into, uint32_t bytes) {

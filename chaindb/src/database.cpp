@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "btree.h"
 #include "chains.h"
 #include "qel6kernel.h"
 
@@ -268,8 +269,12 @@ FILEDESCR* OpenShareDb(FileName name, uint8_t accessMode, uint8_t denyMode) {
 void FlushDb(FILEDESCR* d) { Flush(d); }
 
 void CloseDb(FILEDESCR* d) {
-  if (!IsFile(d)) return Park(d);
+  if (!IsFile(d)) {
+    CloseTrees(d);
+    return Park(d);
+  }
   if (d->updateMark && d->tablesLoaded && !d->damaged && !d->changing) Flush(d);
+  d->btreeState = nullptr;
   FileClose(d->fileHandle);
   d->fileHandle = nullptr;
 }
@@ -388,6 +393,7 @@ FILEDESCR* CloneDescriptor(FILEDESCR* s, FileName name, uint8_t where) {
   t->cachedRef = kNoRef;
   t->changing = t->damaged = false;
   t->btreeState = nullptr;
+  t->pendingCount = 0;
   t->denyMode = 3;
   t->openFlags = kOpenCopy;
   t->fileName = CopyName(name);

@@ -193,6 +193,8 @@ inline void EndChange(FILEDESCR* d) { d->changing = false; }
 void MarkUpdate(FILEDESCR* d);
 uint32_t MarkOffset(const FILEDESCR* d);
 void FlushTables(FILEDESCR* d);
+// Writes the changed descriptors of open B+trees (set by the B+tree part).
+extern void (*g_flushTrees)(FILEDESCR* d);
 void Flush(FILEDESCR* d);
 void CollectGarbage(FILEDESCR* d);
 [[noreturn]] void RaiseTooLarge();

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "btree.h"
 #include "chains.h"
 #include "database.h"
 #include "qel6kernel.h"
@@ -191,8 +192,100 @@ void DeleteChain(typename F::Handle h, const wchar_t* chain) {
   if (!ChainDelete(Open<F>(h), F::Name(chain))) Fail();
 }
 
+
+// Keys handed out: the variant's text back to a runtime string.
+template <class F>
+const wchar_t* WideText(const void* text) {
+  if (F::wide) return static_cast<const wchar_t*>(text);
+  auto* s = static_cast<const char*>(text);
+  int n = MultiByteToWideChar(g_codePage8, 0, s, -1, nullptr, 0);
+  wchar_t* w = Memory::AllocGStackString(n > 0 ? n : 1);
+  w[0] = 0;
+  if (n > 0) MultiByteToWideChar(g_codePage8, 0, s, -1, w, n);
+  return w;
+}
+
+template <class F>
+struct Trees {
+  using H = typename F::Handle;
+  static void Create(H h, const wchar_t* name, int32_t* sel, int32_t keyLength, int32_t order, bool dup) {
+    FILEDESCR* d = Open<F>(h);
+    BtCreate(d, F::Name(name), sel, keyLength, order, dup);
+  }
+  static void OpenTree(H h, const wchar_t* name, int32_t* sel) {
+    FILEDESCR* d = Open<F>(h);
+    BtOpen(d, F::Name(name), sel);
+  }
+  static void Close(H h, int32_t sel) { BtClose(Open<F>(h), sel); }
+  static void Copy(H h, int32_t sel, int32_t* out) { BtCopySelector(Open<F>(h), sel, out); }
+  static void Delete(H h, const wchar_t* name) {
+    FILEDESCR* d = Open<F>(h);
+    BtDelete(d, F::Name(name));
+  }
+  static void Statistics(H h, int32_t sel, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t* e, uint32_t* f,
+                         uint32_t* g) {
+    uint32_t out[6];
+    BtStatistics(Open<F>(h), sel, out);
+    *a = out[0], *b = out[1], *c = out[2], *e = out[3], *f = out[4], *g = out[5];
+  }
+  static void Insert(H h, int32_t sel, const wchar_t* key, TRef ref) {
+    FILEDESCR* d = Open<F>(h);
+    KeyInsert(d, sel, F::Name(key), ref);
+  }
+  static void Delete(H h, int32_t sel, const wchar_t* key, TRef ref) {
+    FILEDESCR* d = Open<F>(h);
+    KeyDelete(d, sel, F::Name(key), ref);
+  }
+  static void SearchIn(H h, int32_t sel, const wchar_t* key, TRef ref) {
+    FILEDESCR* d = Open<F>(h);
+    if (!KeySearch(d, sel, F::Name(key), &ref, true)) Fail();
+  }
+  static void SearchOut(H h, int32_t sel, const wchar_t* key, TRef* ref) {
+    FILEDESCR* d = Open<F>(h);
+    if (!KeySearch(d, sel, F::Name(key), ref, false)) Fail();
+  }
+  static void First(H h, int32_t sel, TRef* ref) { if (!KeyFirst(Open<F>(h), sel, ref)) Fail(); }
+  static void Last(H h, int32_t sel, TRef* ref) { if (!KeyLast(Open<F>(h), sel, ref)) Fail(); }
+  static void Next(H h, int32_t sel, TRef* ref) { if (!KeyNext(Open<F>(h), sel, ref)) Fail(); }
+  static void Prev(H h, int32_t sel, TRef* ref) { if (!KeyPrev(Open<F>(h), sel, ref)) Fail(); }
+  static void Current(H h, int32_t sel, const wchar_t** key, TRef* ref) {
+    const void* k = nullptr;
+    if (!KeyCurrent(Open<F>(h), sel, &k, ref)) Fail();
+    *key = WideText<F>(k);
+  }
+  static void Updated(H h, int32_t sel) { if (!BtUpdated(Open<F>(h), sel)) Fail(); }
+};
+
 }  // namespace
 }  // namespace chainDB::detail
+
+// The B+tree exports of one family.
+#define CDB_TREE_EXPORTS(P, LIST, H, F)                                                                   \
+  void P##BtCreate6(H h, const wchar_t* n, int32_t* s, int32_t k, int32_t o, bool d) {                   \
+    Trees<F>::Create(h, n, s, k, o, d);                                                                  \
+  }                                                                                                      \
+  void P##BtCreate5(H h, const wchar_t* n, int32_t* s, int32_t k, int32_t o) {                           \
+    Trees<F>::Create(h, n, s, k, o, true);                                                               \
+  }                                                                                                      \
+  void P##BtOpen(H h, const wchar_t* n, int32_t* s) { Trees<F>::OpenTree(h, n, s); }                     \
+  void P##BtClose(H h, int32_t s) { Trees<F>::Close(h, s); }                                             \
+  void P##BtCopySelector(H h, int32_t s, int32_t* c) { Trees<F>::Copy(h, s, c); }                        \
+  void P##BtDelete(H h, const wchar_t* n) { Trees<F>::Delete(h, n); }                                    \
+  void P##BtStatistics(H h, int32_t s, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t* d, uint32_t* e,  \
+                       uint32_t* f) {                                                                    \
+    Trees<F>::Statistics(h, s, a, b, c, d, e, f);                                                        \
+  }                                                                                                      \
+  void P##KeyInsert(H h, int32_t s, const wchar_t* k, TRef r) { Trees<F>::Insert(h, s, k, r); }          \
+  void P##KeyDelete(H h, int32_t s, const wchar_t* k, TRef r) { Trees<F>::Delete(h, s, k, r); }          \
+  void P##KeySearch_i(H h, int32_t s, const wchar_t* k, TRef r) { Trees<F>::SearchIn(h, s, k, r); }      \
+  void P##KeySearch_o(H h, int32_t s, const wchar_t* k, TRef* r) { Trees<F>::SearchOut(h, s, k, r); }    \
+  void P##KeyFirst(H h, int32_t s, TRef* r) { Trees<F>::First(h, s, r); }                               \
+  void P##KeyLast(H h, int32_t s, TRef* r) { Trees<F>::Last(h, s, r); }                                 \
+  void P##KeyNext(H h, int32_t s, TRef* r) { Trees<F>::Next(h, s, r); }                                 \
+  void P##KeyPrev(H h, int32_t s, TRef* r) { Trees<F>::Prev(h, s, r); }                                 \
+  void P##KeyCurrent(H h, int32_t s, const wchar_t** k, TRef* r) { Trees<F>::Current(h, s, k, r); }      \
+  void P##BtUpdated(H h, int32_t s) { Trees<F>::Updated(h, s); }                                         \
+  void P##LIST(H h, TNameContinuation next, void* context) { ListNames<F>(h, false, next, context); }
 
 namespace chainDB {
 
@@ -266,6 +359,7 @@ TRef QEL_DB_ChainPrev(FILEDESCR** handle, TRef ref) {
   return OrFail<W>(ChainPrev(Open<W>(handle), Ref{static_cast<uint32_t>(ref)}));
 }
 void QEL_DB_ReUseRef(FILEDESCR** handle, bool reuse) { ReUse<W>(handle, reuse); }
+CDB_TREE_EXPORTS(QEL_DB_, BTrees, FILEDESCR**, W)
 
 const wchar_t* ConvertRef2Str(TRef ref) {
   wchar_t* s = Memory::AllocGStackString(30);
@@ -388,6 +482,7 @@ TRef QEL_DB8_ChainPrev(const uint8_t* selector, TRef ref) {
   return OrFail<E>(ChainPrev(Open<E>(selector), Ref{static_cast<uint32_t>(ref)}));
 }
 void QEL_DB8_ReUseRef(const uint8_t* selector, bool reuse) { ReUse<E>(selector, reuse); }
+CDB_TREE_EXPORTS(QEL_DB8_, Btrees, const uint8_t*, E)
 void QEL_DB8_SetCodePage(uint32_t codePage) { g_codePage8 = codePage; }
 uint32_t QEL_DB8_GetCodePage() { return g_codePage8; }
 

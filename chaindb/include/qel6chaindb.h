@@ -46,6 +46,10 @@ QEL_CHAINDB_API void QEL_DB_Delete(const wchar_t* name, const uint8_t* place);
 QEL_CHAINDB_API void QEL_DB_Flush(FILEDESCR** handle);
 QEL_CHAINDB_API void QEL_DB_Copy(FILEDESCR** handle, const wchar_t* name, const uint8_t* place);
 QEL_CHAINDB_API void QEL_DB_GarbageCollect(FILEDESCR** handle);
+// Stored terms, memory the open database uses, bytes in use, free space of
+// its drive (0 for a memory database; at most 0xFFFFFFFF).
+QEL_CHAINDB_API void QEL_DB_Statistics(FILEDESCR** handle, uint32_t* terms, uint32_t* memory, uint32_t* inUse,
+                                       uint32_t* freeSpace);
 QEL_CHAINDB_API void QEL_DB_Chains(FILEDESCR** handle, TNameContinuation next, void* context);
 QEL_CHAINDB_API void QEL_DB_Updated(FILEDESCR** handle);
 QEL_CHAINDB_API TRef QEL_DB_ChainInserta(const IDomainDefinition* domain, FILEDESCR** handle,
@@ -115,6 +119,8 @@ QEL_CHAINDB_API void QEL_DB8_Delete(const wchar_t* name, const uint8_t* place);
 QEL_CHAINDB_API void QEL_DB8_Flush(const uint8_t* selector);
 QEL_CHAINDB_API void QEL_DB8_Copy(const uint8_t* selector, const wchar_t* name, const uint8_t* place);
 QEL_CHAINDB_API void QEL_DB8_GarbageCollect(const uint8_t* selector);
+QEL_CHAINDB_API void QEL_DB8_Statistics(const uint8_t* selector, uint32_t* terms, uint32_t* memory,
+                                        uint32_t* inUse, uint32_t* freeSpace);
 QEL_CHAINDB_API void QEL_DB8_Chains(const uint8_t* selector, TNameContinuation next, void* context);
 QEL_CHAINDB_API void QEL_DB8_Updated(const uint8_t* selector);
 QEL_CHAINDB_API TRef QEL_DB8_ChainInserta(const IDomainDefinition* domain, const uint8_t* selector,

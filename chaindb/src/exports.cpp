@@ -179,6 +179,23 @@ TRef OrFail(Ref r) {
   return static_cast<TRef>(V(r));
 }
 template <class F>
+void Statistics(typename F::Handle h, uint32_t* terms, uint32_t* memory, uint32_t* inUse, uint32_t* freeSpace) {
+  FILEDESCR* d = Open<F>(h);
+  // Memory in use: the descriptor, the tables, the selector table as the
+  // 32-bit layout sized it (20 + 8 per slot), the free-space table and the
+  // block cache.
+  uint64_t m = HeaderSize(d) + TableSize(d->chains.table) + Get32(d->chainNames.table) +
+               TableSize(d->refs.table) + TableSize(d->btrees.table) + Get32(d->btreeNames.table) +
+               20 + 8 * uint64_t{SelectorSlots(d)} + (IsFile(d) ? kFreeTableBytes : 0) +
+               (d->blockCacheOn ? uint64_t{d->refBlock + 1} * kRefBlockBytes : 0);
+  uint64_t total = 0, free = 0;
+  if (IsFile(d)) FreeDiskSpace(d->drive, F::wide, &total, &free);
+  *terms = d->termCount;
+  *memory = static_cast<uint32_t>(m > 0xFFFFFFFFu ? 0xFFFFFFFFu : m);
+  *inUse = d->bytesInUse;
+  *freeSpace = static_cast<uint32_t>(free > 0xFFFFFFFFu ? 0xFFFFFFFFu : free);
+}
+template <class F>
 void Updated(typename F::Handle h) {
   if (!Open<F>(h)->updated) Fail();
 }
@@ -322,6 +339,9 @@ void QEL_DB_Chains(FILEDESCR** handle, TNameContinuation next, void* context) {
   ListNames<W>(handle, true, next, context);
 }
 void QEL_DB_Updated(FILEDESCR** handle) { Updated<W>(handle); }
+void QEL_DB_Statistics(FILEDESCR** handle, uint32_t* terms, uint32_t* memory, uint32_t* inUse, uint32_t* freeSpace) {
+  Statistics<W>(handle, terms, memory, inUse, freeSpace);
+}
 TRef QEL_DB_ChainInserta(const IDomainDefinition* domain, FILEDESCR** handle, const wchar_t* chain, term t) {
   return InsertFront<W>(domain, handle, chain, t);
 }
@@ -440,6 +460,10 @@ void QEL_DB8_Chains(const uint8_t* selector, TNameContinuation next, void* conte
   ListNames<E>(selector, true, next, context);
 }
 void QEL_DB8_Updated(const uint8_t* selector) { Updated<E>(selector); }
+void QEL_DB8_Statistics(const uint8_t* selector, uint32_t* terms, uint32_t* memory, uint32_t* inUse,
+                        uint32_t* freeSpace) {
+  Statistics<E>(selector, terms, memory, inUse, freeSpace);
+}
 TRef QEL_DB8_ChainInserta(const IDomainDefinition* domain, const uint8_t* selector, const wchar_t* chain,
                           term t) {
   return InsertFront<E>(domain, selector, chain, t);

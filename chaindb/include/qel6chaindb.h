@@ -50,6 +50,10 @@ QEL_CHAINDB_API void QEL_DB_GarbageCollect(FILEDESCR** handle);
 // its drive (0 for a memory database; at most 0xFFFFFFFF).
 QEL_CHAINDB_API void QEL_DB_Statistics(FILEDESCR** handle, uint32_t* terms, uint32_t* memory, uint32_t* inUse,
                                        uint32_t* freeSpace);
+// Transactions on a shared file (mode: 1 read, 2 read-write).
+QEL_CHAINDB_API void QEL_DB_BeginTransaction(FILEDESCR** handle, const uint8_t* mode);
+QEL_CHAINDB_API void QEL_DB_EndTransaction(FILEDESCR** handle);
+QEL_CHAINDB_API void QEL_DB_SetRetry(FILEDESCR** handle, int32_t delay, int32_t count);
 QEL_CHAINDB_API void QEL_DB_Chains(FILEDESCR** handle, TNameContinuation next, void* context);
 QEL_CHAINDB_API void QEL_DB_Updated(FILEDESCR** handle);
 QEL_CHAINDB_API TRef QEL_DB_ChainInserta(const IDomainDefinition* domain, FILEDESCR** handle,
@@ -121,6 +125,9 @@ QEL_CHAINDB_API void QEL_DB8_Copy(const uint8_t* selector, const wchar_t* name, 
 QEL_CHAINDB_API void QEL_DB8_GarbageCollect(const uint8_t* selector);
 QEL_CHAINDB_API void QEL_DB8_Statistics(const uint8_t* selector, uint32_t* terms, uint32_t* memory,
                                         uint32_t* inUse, uint32_t* freeSpace);
+QEL_CHAINDB_API void QEL_DB8_BeginTransaction(const uint8_t* selector, const uint8_t* mode);
+QEL_CHAINDB_API void QEL_DB8_EndTransaction(const uint8_t* selector);
+QEL_CHAINDB_API void QEL_DB8_SetRetry(const uint8_t* selector, int32_t delay, int32_t count);
 QEL_CHAINDB_API void QEL_DB8_Chains(const uint8_t* selector, TNameContinuation next, void* context);
 QEL_CHAINDB_API void QEL_DB8_Updated(const uint8_t* selector);
 QEL_CHAINDB_API TRef QEL_DB8_ChainInserta(const IDomainDefinition* domain, const uint8_t* selector,

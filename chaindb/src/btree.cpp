@@ -26,6 +26,7 @@ struct TreeState {
   uint32_t slots;            // room in openCount and updated
   uint32_t* openCount;       // per tree slot; links of the free-slot list
   uint8_t* updated;
+  uint8_t* stampPending;     // the descriptor was written: advance the stamp at the flush
   uint32_t selectorCount, selectorRoom;
   uint32_t* selectorSlot;    // tree slot, or the next free selector
   BTree** copies;            // null for a free selector
@@ -54,6 +55,7 @@ TreeState* State(FILEDESCR* d) {
     uint32_t room = need + 8;
     s->openCount = Grow(s->openCount, s->slots, room, false);
     s->updated = Grow(s->updated, s->slots, room, false);
+    s->stampPending = Grow(s->stampPending, s->slots, room, false);
     s->slots = room;
   }
   return s;
@@ -106,12 +108,11 @@ bool InsideDb(const FILEDESCR* d, uint32_t p, uint32_t n) {
 
 // A loaded copy of the tree in `slot`; 1319 when the stored descriptor does
 // not fit this database.
-BTree* Load(FILEDESCR* d, uint32_t slot) {
-  uint32_t p = Get32(TreeEntry(d, slot) + 12);
+// Reads the stored descriptor at p into t (root, counts, layout).
+void ReadDescriptor(FILEDESCR* d, uint32_t p, BTree* t) {
   if (!InsideDb(d, p, kBtreeDescriptorBytes)) Raise(1321);
   uint8_t b[kBtreeDescriptorBytes];
   ReadAt(d, Pos{p}, b, kBtreeDescriptorBytes);
-  BTree* t = NewCopy(d);
   t->keyUnits = Get32(b + 8);
   t->order = Get32(b + 12);
   t->duplicates = b[16];
@@ -119,19 +120,28 @@ BTree* Load(FILEDESCR* d, uint32_t slot) {
   t->root = Get32(b + 24);
   t->keyCount = Get32(b + 240);
   t->nodeCount = Get32(b + 244);
-  t->slot = slot;
   if (t->keyUnits < 2 || t->keyUnits > 256 || t->order < 1 || t->order > 255) Raise(1319);
   Layout(t);
   if (t->nodeSize != 8 + 2 * t->order * t->entrySize) Raise(1319);
   if (t->root && !InsideDb(d, t->root, t->nodeSize)) Raise(1319);
+}
+
+BTree* Load(FILEDESCR* d, uint32_t slot) {
+  BTree* t = NewCopy(d);
+  t->slot = slot;
+  ReadDescriptor(d, Get32(TreeEntry(d, slot) + 12), t);
   t->buffer = static_cast<uint8_t*>(Memory::AllocAtomicHeap(t->nodeSize));
   return t;
 }
 
+TreeState* State(FILEDESCR* d);
+
+// Writes the copy's descriptor; the next flush advances the tree's stamp.
 void Store(BTree* t) {
   uint8_t b[kBtreeDescriptorBytes];
   Encode(t, b);
   WriteAt(t->db, Pos{Get32(TreeEntry(t->db, t->slot) + 12)}, b, kBtreeDescriptorBytes);
+  State(t->db)->stampPending[t->slot] = 1;
 }
 
 // --- Nodes ---
@@ -238,6 +248,7 @@ BTree* Selector(FILEDESCR* d, int32_t selector) {
   TreeState* s = State(d);
   uint32_t i = static_cast<uint32_t>(selector);
   if (i >= s->selectorCount || !s->copies[i]) Raise(1322);
+  if (s->copies[i]->gone) Raise(1321);
   return s->copies[i];
 }
 
@@ -509,13 +520,21 @@ void FlushTrees(FILEDESCR* d) {
   TreeState* s = State(d);
   for (uint32_t i = 0; i < s->selectorCount; ++i) {
     BTree* t = s->copies[i];
-    if (!t || !t->dirty) continue;
+    if (!t || !t->dirty || t->gone) continue;
     t->dirty = 0;
-    Stamp stamp{{Get32(TreeEntry(d, t->slot)), Get32(TreeEntry(d, t->slot) + 4), Get32(TreeEntry(d, t->slot) + 8)}};
-    stamp.Next();
-    for (int w = 0; w < 3; ++w) Put32(TreeEntry(d, t->slot) + 4 * w, stamp.w[w]);
-    d->btrees.dirty = 1;
     Store(t);
+  }
+  // Every descriptor written since the last flush advances its tree's stamp,
+  // so other processes reload the tree.
+  uint32_t count = TableCount(d->btrees.table);
+  for (uint32_t slot = 0; slot < count && slot < s->slots; ++slot) {
+    if (!s->stampPending[slot]) continue;
+    s->stampPending[slot] = 0;
+    uint8_t* e = TreeEntry(d, slot);
+    Stamp stamp{{Get32(e), Get32(e + 4), Get32(e + 8)}};
+    stamp.Next();
+    for (int w = 0; w < 3; ++w) Put32(e + 4 * w, stamp.w[w]);
+    d->btrees.dirty = 1;
   }
 }
 
@@ -626,8 +645,8 @@ void BtCreate(FILEDESCR* d, const void* name, int32_t* selector, int32_t keyLeng
   TreeInsert(d, &d->btreeNames.table, name, slot);
   d->btreeNames.dirty = 1;
   uint32_t p = V(Allocate(d, kBtreeDescriptorBytes));
+  // A re-created tree goes on with its slot's stamp.
   uint8_t* entry = TreeEntry(d, slot);
-  memset(entry, 0, 16);
   Put32(entry + 12, p);
   s->openCount[slot] = 0;
   Store(t);
@@ -677,6 +696,7 @@ void BtDelete(FILEDESCR* d, const void* name) {
   FreeTree(t, t->root, 0, &budget);
   Release(d, Pos{p}, kBtreeDescriptorBytes);
   Put32(TreeEntry(d, slot) + 12, 0);
+  s->stampPending[slot] = 1;
   s->openCount[slot] = d->freeBtreeHead;
   d->freeBtreeHead = slot;
   TreeDelete(d, &d->btreeNames.table, name, TableCount(d->btrees.table));
@@ -903,6 +923,37 @@ bool KeySearch(FILEDESCR* d, int32_t selector, const void* key, int32_t* ref, bo
   }
   Memory::ReleaseGStack(mark);
   return found;
+}
+
+void ReloadTrees(FILEDESCR* d, const uint8_t* fresh) {
+  TreeState* s = State(d);
+  uint32_t count = TableCount(d->btrees.table);
+  for (uint32_t slot = 0; slot < count && slot < s->slots; ++slot) {
+    s->updated[slot] = 0;
+    if (!s->openCount[slot] || !Get32(TreeEntry(d, slot) + 12)) continue;
+    const uint8_t* now = slot < TableCount(fresh) ? fresh + kTableHead + 16 * slot : nullptr;
+    uint32_t p = now ? Get32(now + 12) : 0;
+    if (now && memcmp(now, TreeEntry(d, slot), 12) == 0) continue;
+    EachCopy(d, slot, [&](BTree* t) {
+      t->level = -1;
+      t->buffered = 0;
+      t->dirty = 0;
+      if (!p) {
+        t->gone = 1;
+        return;
+      }
+      uint32_t size = t->nodeSize;
+      ReadDescriptor(d, p, t);
+      if (t->nodeSize != size) t->buffer = static_cast<uint8_t*>(Memory::AllocAtomicHeap(t->nodeSize));
+    });
+    s->updated[slot] = 1;
+  }
+}
+
+void ClearTreeUpdates(FILEDESCR* d) {
+  if (!d->btreeState) return;
+  TreeState* s = State(d);
+  memset(s->updated, 0, s->slots);
 }
 
 bool BtUpdated(FILEDESCR* d, int32_t selector) {

@@ -28,6 +28,7 @@ struct BTree {
   // Not stored.
   uint32_t slot;
   uint32_t entrySize, keyBytes;  // keyBytes: the key field's width
+  uint8_t gone;                  // another process deleted the tree
 };
 
 // Keys and names are the variant's text (UTF-16 or 8-bit).
@@ -52,6 +53,11 @@ bool BtUpdated(FILEDESCR* d, int32_t selector);
 uint32_t SelectorSlots(FILEDESCR* d);
 // Writes changed copies (memory) and drops every selector of a closing database.
 void CloseTrees(FILEDESCR* d);
+// A transaction start found a new B+tree table: selectors of trees whose
+// stamp changed read their descriptor anew and their updated byte is set;
+// a tree deleted meanwhile leaves its selectors raising 1321.
+void ReloadTrees(FILEDESCR* d, const uint8_t* fresh);
+void ClearTreeUpdates(FILEDESCR* d);
 // Installs the flush and copy hooks of the storage layer.
 void InstallTreeHooks();
 

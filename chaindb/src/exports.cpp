@@ -10,6 +10,7 @@
 #include "btree.h"
 #include "chains.h"
 #include "database.h"
+#include "transaction.h"
 #include "qel6kernel.h"
 
 namespace chainDB::detail {
@@ -196,6 +197,21 @@ void Statistics(typename F::Handle h, uint32_t* terms, uint32_t* memory, uint32_
   *freeSpace = static_cast<uint32_t>(free > 0xFFFFFFFFu ? 0xFFFFFFFFu : free);
 }
 template <class F>
+FILEDESCR* Held(typename F::Handle h) {
+  FILEDESCR* d = F::Peek(h);
+  if (!d) Raise(1304);
+  return d;
+}
+template <class F>
+void Begin(typename F::Handle h, const uint8_t* mode) {
+  FILEDESCR* d = Held<F>(h);
+  uint32_t code = Qel::RunTime::Kernel::RunTrapped([&] { BeginTransaction(d, *mode); });
+  if (!code) return;
+  // A first load that found no database closed the file: the handle empties.
+  if (IsFile(d) && !d->fileHandle) F::Clear(h);
+  Qel::RunTime::Kernel::Errors::Qel_ErrorExit(code);
+}
+template <class F>
 void Updated(typename F::Handle h) {
   if (!Open<F>(h)->updated) Fail();
 }
@@ -339,6 +355,9 @@ void QEL_DB_Chains(FILEDESCR** handle, TNameContinuation next, void* context) {
   ListNames<W>(handle, true, next, context);
 }
 void QEL_DB_Updated(FILEDESCR** handle) { Updated<W>(handle); }
+void QEL_DB_BeginTransaction(FILEDESCR** handle, const uint8_t* mode) { Begin<W>(handle, mode); }
+void QEL_DB_EndTransaction(FILEDESCR** handle) { EndTransaction(Held<W>(handle)); }
+void QEL_DB_SetRetry(FILEDESCR** handle, int32_t delay, int32_t count) { SetRetry(Held<W>(handle), delay, count); }
 void QEL_DB_Statistics(FILEDESCR** handle, uint32_t* terms, uint32_t* memory, uint32_t* inUse, uint32_t* freeSpace) {
   Statistics<W>(handle, terms, memory, inUse, freeSpace);
 }
@@ -460,6 +479,11 @@ void QEL_DB8_Chains(const uint8_t* selector, TNameContinuation next, void* conte
   ListNames<E>(selector, true, next, context);
 }
 void QEL_DB8_Updated(const uint8_t* selector) { Updated<E>(selector); }
+void QEL_DB8_BeginTransaction(const uint8_t* selector, const uint8_t* mode) { Begin<E>(selector, mode); }
+void QEL_DB8_EndTransaction(const uint8_t* selector) { EndTransaction(Held<E>(selector)); }
+void QEL_DB8_SetRetry(const uint8_t* selector, int32_t delay, int32_t count) {
+  SetRetry(Held<E>(selector), delay, count);
+}
 void QEL_DB8_Statistics(const uint8_t* selector, uint32_t* terms, uint32_t* memory, uint32_t* inUse,
                         uint32_t* freeSpace) {
   Statistics<E>(selector, terms, memory, inUse, freeSpace);

@@ -166,7 +166,7 @@ struct Entry {
   const wchar_t* token;
   uint32_t length;  // of the token, or of the literal
   uint32_t position;
-  uint32_t quotes;  // quote characters of a literal
+  uint32_t quotes;  // quote characters of a literal (2)
 };
 
 constexpr uint32_t kMaxEntries = 64;
@@ -209,11 +209,12 @@ bool timeFormatter::Parse(gmtTime* obj, const wchar_t* text, const wchar_t* pict
   // Quoted literals, blanked so that no token is found inside them.
   for (wchar_t* q = wcschr(blank, L'\''); q; q = wcschr(q, L'\'')) {
     wchar_t* close = wcschr(q + 1, L'\'');
-    const uint32_t length = static_cast<uint32_t>((close ? close : blank + pictureLength) - q - 1);
+    if (!close) return false;  // an unbalanced quote
+    const uint32_t length = static_cast<uint32_t>(close - q - 1);
     if (t.count == kMaxEntries) return false;
-    t.entries[t.count++] = Entry{Kind::comment, picture + (q - blank) + 1, length,
-                                 static_cast<uint32_t>(q - blank), close ? 2u : 1u};
-    wchar_t* end = close ? close + 1 : blank + pictureLength;
+    t.entries[t.count++] =
+        Entry{Kind::comment, picture + (q - blank) + 1, length, static_cast<uint32_t>(q - blank), 2};
+    wchar_t* end = close + 1;
     for (wchar_t* b = q; b < end; ++b) *b = L' ';
     q = end;
   }

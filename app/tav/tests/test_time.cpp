@@ -177,4 +177,80 @@ TEST_F(TimeValues, MonthLengthsWeekdaysAndDaysOfTheYear) {
   }
 }
 
+// --- time objects through the shared formatter (the program's own zone) ---
+
+// Minutes the program's zone is ahead of UTC on 1 July 2026.
+int64_t JulyOffset() {
+  wchar_t tz[64] = L"";
+  GetEnvironmentVariableW(L"TZ", tz, 64);
+  if (wcscmp(tz, L"Europe/London") == 0) return 60;
+  if (wcscmp(tz, L"Australia/Sydney") == 0) return 600;
+  return 0;
+}
+constexpr uint64_t kUnitsPerMinute = 600000000;
+
+TEST_F(TimeValues, TimeObjectsReadAndWriteLocalParts) {
+  const uint64_t july = Utc(2026, 7, 1, 12, 30, 15, 500) - JulyOffset() * kUnitsPerMinute;
+  tav::time* t = tav::time::new_(2026, 7, 1, 12, 30, 15.5);
+  EXPECT_EQ(t->getgmttime(), july);
+  EXPECT_EQ(tav::time::new_(gmtTime::new_(july))->getgmttime(), july);
+  int32_t y, mo, d, h, mi, si;
+  double s;
+  t->getdateandtime(&y, &mo, &d, &h, &mi);
+  EXPECT_EQ((std::vector<int>{y, mo, d, h, mi}), (std::vector<int>{2026, 7, 1, 12, 30}));
+  t->gettimedetailed(&h, &mi, &s);
+  EXPECT_DOUBLE_EQ(s, 15.5);
+  t->setdate(2026, 7, 31);  // keeps the time of day with its milliseconds
+  EXPECT_EQ(t->getgmttime(), july + 30 * 1440 * kUnitsPerMinute);
+  t->settime(8, 0, 1);  // keeps the date, milliseconds 0
+  t->gettime(&h, &mi, &si);
+  t->getdate(&y, &mo, &d);
+  EXPECT_EQ((std::vector<int>{y, mo, d, h, mi, si}), (std::vector<int>{2026, 7, 31, 8, 0, 1}));
+  t->settimedetailed(23, 59, 60.25);  // rolls into 1 August
+  t->getdate(&y, &mo, &d);
+  EXPECT_EQ((std::vector<int>{mo, d}), (std::vector<int>{8, 1}));
+  t->setdateandtime(2004, 2, 29, 15, 4, 5);
+  EXPECT_STREQ(t->tosimplestring(), L"20040229150405");
+  EXPECT_STREQ(t->format(L"d/M/yyyy H:mm"), L"29/2/2004 15:04");
+  EXPECT_TRUE(t->isleapyear());
+  t->setfromsimplestring(L"20050301000000");
+  EXPECT_FALSE(t->isleapyear());
+  t->setfromstring(L"2005-07-04 10:11", L"yyyy-MM-dd HH:mm");
+  int32_t week, day;
+  t->getweek(&week, &day);
+  t->setdate(2005, 1, 1);
+  t->setweek(week, day);
+  t->getdate(&y, &mo, &d);
+  EXPECT_EQ((std::vector<int>{y, mo, d}), (std::vector<int>{2005, 7, 4}));
+  EXPECT_EQ(t->isdaylighttime(), JulyOffset() == 60);
+
+  tav::time* midnight = tav::time::newdate(2004, 2, 29);
+  midnight->gettimedetailed(&h, &mi, &s);
+  EXPECT_EQ((std::vector<int>{h, mi}), (std::vector<int>{0, 0}));
+  EXPECT_EQ(s, 0.0);
+}
+
+TEST_F(TimeValues, TimeObjectsAreBuiltFromTheirPartsAtOnce) {
+  // The first local day exists wherever local midnight is not before the
+  // first UTC instant: not east of Greenwich.
+  uint32_t id = RunTrapped([&] { tav::time::newdate(1601, 1, 1); });
+  if (JulyOffset() == 600) {
+    EXPECT_NE(exception::trygetdescriptor(id, &time_exception::partsoutofrange), nullptr);
+  } else {
+    EXPECT_EQ(id, 0u);
+  }
+  EXPECT_NE(exception::trygetdescriptor(RunTrapped([&] { tav::time::newdate(2004, 2, 30 + 10000 * 365); }),
+                                        &time_exception::partsoutofrange),
+            nullptr);
+  // newtime takes today's local date.
+  tav::time* now = tav::time::new_();
+  tav::time* t = tav::time::newtime(0, 0, 0.0);
+  int32_t y, mo, d, y2, mo2, d2;
+  now->getdate(&y, &mo, &d);
+  t->getdate(&y2, &mo2, &d2);
+  if (now->getgmttime() / (kUnitsPerMinute * 1440) == gmtTime::getcurrentgmttimevalue() / (kUnitsPerMinute * 1440))
+    EXPECT_EQ((std::vector<int>{y, mo, d}), (std::vector<int>{y2, mo2, d2}));
+  EXPECT_LE(t->getgmttime(), now->getgmttime());
+}
+
 }  // namespace

@@ -244,4 +244,21 @@ TEST_F(Registry, ErrorsNameRootKeyValueAndSystemText) {
   }
 }
 
+// Deletes for real: runs only in the child on a copy of the prefix
+// (registry_root.sh).
+using RegistryRoot = Library;
+TEST_F(RegistryRoot, DeleteKeyOfTheRootItselfChangesNothing) {
+  wchar_t flag[4] = L"";
+  if (!GetEnvironmentVariableW(L"TAV_REGISTRY_ROOT", flag, 4)) GTEST_SKIP() << "only on a copy of the prefix";
+  registry::setvalue(rootkey::currentuser, L"Software\\kalmoraTessaro-tests\\root\\deep",
+                     Values({{L"sentinel", value::unsigned_(7)}}));
+  uint32_t id = RunTrapped([&] { registry::deletekey(rootkey::currentuser, L""); });
+  const TraceEntry* e = exception::trygetdescriptor(id, &registry_exception::nopath);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(Extra(e, L"Name of key"), L"");
+  EXPECT_EQ(registry::getvalue(rootkey::currentuser, L"Software\\kalmoraTessaro-tests\\root\\deep",
+                               L"sentinel")->As<uint32_t>(), 7u);
+  EXPECT_FALSE(registry::getsubkeys(rootkey::currentuser, L"Control Panel")->Empty());
+}
+
 }  // namespace

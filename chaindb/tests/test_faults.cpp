@@ -92,7 +92,9 @@ TEST_F(FaultSweep, EveryFailedOrShortTransferKeepsTheRule) {
       }
       if (h && *h) {
         // A change cut in half: the database refuses to flush as clean.
-        if ((*h)->changing) EXPECT_EQ(ErrorOf([&] { QEL_DB_Flush(h); }), 1317u) << where;
+        if ((*h)->changing) {
+          EXPECT_EQ(ErrorOf([&] { QEL_DB_Flush(h); }), 1317u) << where;
+        }
         Abandon(h);
       }
       CheckReopened(path_, models_, last, where);

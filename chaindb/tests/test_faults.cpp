@@ -124,8 +124,9 @@ TEST(FaultChild, Run) {
   fflush(stdout);
 }
 
-// Runs the child killed at call `at`; returns the last commit it reported.
-int RunChild(uint64_t at, const std::wstring& path) {
+// Runs the child test `test` killed at call `at`; returns the last commit
+// it reported.
+int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run") {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::string spec = std::to_string(at) + "|" + std::string(path.begin(), path.end());
@@ -141,7 +142,7 @@ int RunChild(uint64_t at, const std::wstring& path) {
   si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=FaultChild.Run --watchdog=60";
+  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + test + L" --watchdog=60";
   BOOL ok = CreateProcessW(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   SetEnvironmentVariableA("CDB_CHILD", nullptr);
   CloseHandle(writeEnd);
@@ -186,6 +187,102 @@ TEST_F(FaultSweep, ChildKilledAtEveryCallKeepsTheRule) {
     ASSERT_NE(last, -2);
     CheckReopened(path_, models_, last, "kill at call " + std::to_string(n));
   }
+}
+
+// The document a save writes: chains and a B+tree in memory.
+void BuildDocument(FILEDESCR*** h, const wchar_t* name, int terms) {
+  QEL_DB_Create(h, name, &kMem);
+  int32_t s;
+  QEL_DB_BtCreate6(*h, L"index", &s, 10, 2, false);
+  for (int i = 0; i < terms; ++i) {
+    TRef r = QEL_DB_ChainInsertz(ItemDomain(), *h, i % 2 ? L"duties" : L"locks", MakeItem(i, L"ward"));
+    std::wstring key = L"k" + std::to_wstring(i);
+    QEL_DB_KeyInsert(*h, s, key.c_str(), r);
+  }
+  QEL_DB_BtClose(*h, s);
+}
+
+// The child side of the save sweep: a Copy over the document file, ended at
+// call N.
+TEST(FaultChild, Save) {
+  char spec[600];
+  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec)) GTEST_SKIP();
+  ASSERT_EQ(LinkUnit(), 0);
+  unsigned long long at = 0;
+  char path[512];
+  ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
+  std::wstring target(path, path + strlen(path));
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] { BuildDocument(&h, L"save-source", 60); }), 0u);
+  SetFaults(Fault::Kill, at);
+  ErrorOf([&] { QEL_DB_Copy(h, target.c_str(), &kFile); });
+  printf("commit 1\n");
+  fflush(stdout);
+}
+
+// A save killed at each of its I/O calls (the temporary file's writes and
+// syncs, the rename) leaves the old document or the new one, whole.
+TEST(SaveSweep, ChildKilledAtEveryCallOfACopyLeavesOldOrNew) {
+  ASSERT_EQ(LinkUnit(), 0);
+  std::wstring dir = Scratch(L"save");
+  std::wstring target = dir + L"doc.km6";
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] {
+              BuildDocument(&h, L"save-old", 7);
+              QEL_DB_Copy(h, target.c_str(), &kFile);
+              QEL_DB_Close(h);
+              QEL_DB_Delete(L"save-old", &kMem);
+            }),
+            0u);
+  std::vector<uint8_t> old = ReadBytes(target);
+  // The calls of one save, counted in process; the new document's contents.
+  std::map<std::wstring, std::vector<std::wstring>> fresh;
+  uint64_t calls = 0;
+  ASSERT_EQ(ErrorOf([&] {
+              BuildDocument(&h, L"save-new", 60);
+              std::wstring probe = dir + L"probe.km6";
+              SetFaults(Fault::None, 0);
+              QEL_DB_Copy(h, probe.c_str(), &kFile);
+              calls = Faults().calls;
+              ClearFaults();
+              QEL_DB_Close(h);
+              QEL_DB_Delete(L"save-new", &kMem);
+              QEL_DB_Open(&h, probe.c_str(), &kFile);
+              fresh = ReadAll(h);
+              QEL_DB_Close(h);
+            }),
+            0u);
+  ASSERT_GT(calls, 10u);
+  int olds = 0, news = 0;
+  for (uint64_t n = 1; n <= calls + 1; ++n) {
+    WriteBytes(target, old);
+    RunChild(n, target, L"FaultChild.Save");
+    std::string where = "save killed at call " + std::to_string(n);
+    std::vector<uint8_t> now = ReadBytes(target);
+    if (now == old) {
+      ++olds;
+      continue;
+    }
+    ++news;
+    EXPECT_EQ(Verified(target), "") << where;
+    std::map<std::wstring, std::vector<std::wstring>> got;
+    EXPECT_EQ(ErrorOf([&] {
+                QEL_DB_Open(&h, target.c_str(), &kFile);
+                got = ReadAll(h);
+                int32_t s;
+                QEL_DB_BtOpen(h, L"index", &s);
+                uint32_t st[6];
+                QEL_DB_BtStatistics(h, s, st, st + 1, st + 2, st + 3, st + 4, st + 5);
+                EXPECT_EQ(st[0], 60u) << where;
+                QEL_DB_Close(h);
+              }),
+              0u)
+        << where;
+    EXPECT_EQ(got.size(), fresh.size()) << where;
+    EXPECT_TRUE(got == fresh) << where;
+  }
+  EXPECT_GT(olds, 0);
+  EXPECT_GT(news, 0);
 }
 
 }  // namespace

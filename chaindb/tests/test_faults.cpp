@@ -4,6 +4,7 @@
 // that was running), verified, or it is refused with 1317 and OpenInvalid
 // opens it.
 #include <cstdio>
+#include <random>
 
 #include "db.h"
 #include "faults.h"
@@ -187,6 +188,90 @@ TEST_F(FaultSweep, ChildKilledAtEveryCallKeepsTheRule) {
     ASSERT_NE(last, -2);
     CheckReopened(path_, models_, last, "kill at call " + std::to_string(n));
   }
+}
+
+// Power cuts: every file the cut could leave.  Writes before the last
+// completed barrier are on disk; of the writes after it any subset may be,
+// and a write may be torn at a 512-byte sector.
+TEST_F(FaultSweep, EveryFileAPowerCutCouldLeaveKeepsTheRule) {
+  DeleteFileW(path_.c_str());
+  std::vector<int> commitsAtBarrier;  // commits reported when barrier b completed
+  int commits = -1;
+  StartWriteLog();
+  ASSERT_EQ(ErrorOf([&] {
+              RunWorkload(path_, kFile, [&](int k, const Model&) {
+                commits = k;
+                commitsAtBarrier.resize(Barriers() + 1, -1);
+                commitsAtBarrier[Barriers()] = k;
+              });
+            }),
+            0u);
+  StopWriteLog();
+  std::vector<LoggedWrite> log = WriteLog();
+  int barriers = Barriers();
+  ClearFaults();
+  ASSERT_GT(barriers, 10);
+  // The last commit reported before barrier b completed.
+  std::vector<int> lastCommit(barriers + 2, -1);
+  for (int b = 0, k = -1; b <= barriers + 1; ++b) {
+    if (b < static_cast<int>(commitsAtBarrier.size()) && commitsAtBarrier[b] > k) k = commitsAtBarrier[b];
+    lastCommit[b] = k;
+  }
+  std::mt19937 rng(77);
+  int images = 0;
+  std::vector<uint8_t> disk;
+  auto apply = [](std::vector<uint8_t>& f, const LoggedWrite& w, size_t upto) {
+    if (f.size() < w.offset + upto) f.resize(w.offset + upto, 0);
+    std::copy(w.bytes.begin(), w.bytes.begin() + upto, f.begin() + w.offset);
+  };
+  size_t next = 0;
+  for (int b = 0; b <= barriers; ++b) {
+    // The writes in flight after barrier b.
+    std::vector<size_t> flight;
+    while (next < log.size() && log[next].barrier == b) flight.push_back(next++);
+    std::vector<std::vector<bool>> subsets = {std::vector<bool>(flight.size(), false),
+                                              std::vector<bool>(flight.size(), true)};
+    for (size_t i = 0; i < flight.size(); ++i) {
+      std::vector<bool> one(flight.size(), false), prefix(flight.size(), false);
+      one[i] = true;
+      for (size_t j = 0; j <= i; ++j) prefix[j] = true;
+      subsets.push_back(one);
+      subsets.push_back(prefix);
+    }
+    for (int r = 0; r < 6 && !flight.empty(); ++r) {
+      std::vector<bool> any(flight.size());
+      for (size_t i = 0; i < any.size(); ++i) any[i] = rng() % 2;
+      subsets.push_back(any);
+    }
+    for (size_t s = 0; s < subsets.size(); ++s) {
+      for (bool torn : {false, true}) {
+        std::vector<uint8_t> image = disk;
+        bool tore = false;
+        for (size_t i = 0; i < flight.size(); ++i) {
+          if (!subsets[s][i]) continue;
+          const LoggedWrite& w = log[flight[i]];
+          size_t upto = w.bytes.size();
+          // Torn: only the sectors up to the first boundary inside the write.
+          if (torn && !tore && upto > 1) {
+            size_t cut = (w.offset / 512 + 1) * 512 - w.offset;
+            if (cut < upto) {
+              upto = cut;
+              tore = true;
+            }
+          }
+          apply(image, w, upto);
+        }
+        if (torn && !tore) continue;
+        WriteBytes(path_, image);
+        ++images;
+        CheckReopened(path_, models_, lastCommit[b], "power cut after barrier " + std::to_string(b) +
+                                                        ", subset " + std::to_string(s) + (torn ? " torn" : ""));
+      }
+    }
+    for (size_t i : flight) apply(disk, log[i], log[i].bytes.size());
+  }
+  EXPECT_GT(images, 200);
+  (void)commits;
 }
 
 // The document a save writes: chains and a B+tree in memory.

@@ -114,7 +114,9 @@ void edit_AppendStr_0(LONG_PTR window, const u16* text) { edit_AppendStr_1(windo
 void edit_AppendStr_1(LONG_PTR window, const u16* text, int32_t maxLines) {
   EditorRecord* ed = EditorData(window);
   if (maxLines != 0 && maxLines < ed->visibleRows) maxLines = ed->visibleRows;
-  HideCaret(ed);
+  // Bars, repaint and caret once, where the append leaves them (nothing is
+  // drawn meanwhile, so the caret need not be hidden).
+  BeginBatch(ed);
   ed->selection.active = 0;
   MoveTextEnd(ed, false);
   if (maxLines > 1 && ed->LineCount() > maxLines) {
@@ -134,6 +136,7 @@ void edit_AppendStr_1(LONG_PTR window, const u16* text, int32_t maxLines) {
   ed->selection.active = 0;
   UpdateVScrollRange(ed);
   MoveTextEnd(ed, false);
+  EndBatch(ed);
   RefreshStatusPos(ed);
   PlaceCaret(ed);
 }
@@ -412,8 +415,7 @@ void edit_SetModified(LONG_PTR window) {
 }
 void edit_ClearUndoList(LONG_PTR window) {
   EditorRecord* ed = EditorData(window);
-  ed->undoRing.Destroy();
-  ed->undoRing.Setup();
+  ed->undoRing.Reset();
   ed->modified = 0;
   InvalidateStatus(ed);
 }

@@ -54,8 +54,7 @@ void PrepareWindow(EditorRecord* ed) {
     win_SetScrollRange(w, 0, 0, 4096);
     win_SetScrollPos(w, 0, 0);
   }
-  ed->vScrollMax = -1;
-  ed->vScrollPos = -1;
+  ed->shownVMax = ed->shownVPos = ed->shownHPos = -1;
   UpdateVScrollRange(ed);
   SetVScrollPos(ed, 0);
   cursor_Set(w, 3, 0);
@@ -73,6 +72,7 @@ void OnCreate(EditorRecord* ed, LONG_PTR window) {
     ed->createArgs = nullptr;
   }
   ed->window = window;
+  ed->hasFocus = GetFocus() == reinterpret_cast<HWND>(window);
   ed->loadError = K::RunTrapped([&] {
     if (font) {
       ed->ignoreFontState = 1;
@@ -175,10 +175,12 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
       }
       return 0;
     case e_getfocus:
+      ed->hasFocus = 1;
       PlaceCaret(ed);
       break;
     case e_losefocus:
-      caret_Off(window);
+      ed->hasFocus = 0;
+      HideCaret(ed);
       break;
     case e_size:
       HideCaret(ed);

@@ -34,6 +34,11 @@ QEL_EDIT_API LONG_PTR edit_CreateWrap(int32_t type, rect_struct* rect, const u16
                                       uint8_t* font, int32_t readOnly, int32_t indent, int32_t wrap,
                                       const u16* text, uint32_t position,
                                       PROLOG_EHANDLER_STRUCT* handler);
+// An existing window of type 1, 2, 4 or 20 made an editor: 6001 for
+// another type, 6903 for a bad position.
+QEL_EDIT_API void edit_CreateSubClass(LONG_PTR window, const u16* title, uint8_t* font, int32_t readOnly,
+                                      int32_t indent, int32_t wrap, const u16* text, uint32_t position,
+                                      PROLOG_EHANDLER_STRUCT* handler);
 QEL_EDIT_API PROLOG_EHANDLER_STRUCT* edit_GetHandler(LONG_PTR window);
 QEL_EDIT_API void edit_SetHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler);
 

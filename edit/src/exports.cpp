@@ -93,6 +93,12 @@ LONG_PTR edit_CreateWrap(int32_t type, rect_struct* rect, const u16* title, menu
                       flags, font, text, position);
 }
 
+void edit_CreateSubClass(LONG_PTR window, const u16* title, uint8_t* font, int32_t readOnly, int32_t indent,
+                         int32_t wrap, const u16* text, uint32_t position, PROLOG_EHANDLER_STRUCT* handler) {
+  SubclassEditor(window, Params(0, title, readOnly, indent, wrap, wrap != 0, nullptr, handler), font, text,
+                 position);
+}
+
 PROLOG_EHANDLER_STRUCT* edit_GetHandler(LONG_PTR window) { return &EditorData(window)->userHandler; }
 
 void edit_SetHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler) {

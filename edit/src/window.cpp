@@ -259,4 +259,32 @@ LONG_PTR CreateEditor(const RecordParams& p, rect_struct* rect, menu_struct* men
   return window;
 }
 
+void SubclassEditor(LONG_PTR window, RecordParams p, uint8_t* font, const wchar_t* text, uint32_t position) {
+  const int type = win_GetType(window);
+  if (type != 1 && type != 2 && type != 4 && type != 20) Raise(err_windowType);
+  const size_t length = text ? std::wcslen(text) : 0;
+  if (position == 0 || position > length + 1) Raise(err_position);
+  p.windowType = type;
+  p.rightEdge = win_GetClientRect(window)->right;
+  EditorRecord* ed = NewRecord(p);
+  ed->window = window;
+  ed->hasFocus = GetFocus() == reinterpret_cast<HWND>(window);
+  win_SetData(window, reinterpret_cast<LONG_PTR>(ed));
+  const uint32_t code = K::RunTrapped([&] {
+    if (font) {
+      ed->ignoreFontState = 1;
+      win_SetFont(window, font);
+      ed->ignoreFontState = 0;
+    }
+    PrepareWindow(ed);
+    LoadPlainText(ed, text ? text : L"");
+    GotoPosition(ed, position, false);
+    ComputeRows(ed);
+  });
+  PROLOG_EHANDLER_STRUCT own{reinterpret_cast<void*>(&EditorHandler), nullptr};
+  win_SetHandler(window, &own);
+  if (code) Raise(static_cast<ErrorCode>(code));
+  PlaceCaret(ed);
+}
+
 }  // namespace QEL_EDIT::detail

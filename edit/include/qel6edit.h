@@ -106,6 +106,16 @@ QEL_EDIT_API int32_t edit_GetIndent(LONG_PTR window);
 QEL_EDIT_API void edit_Suspend(LONG_PTR window);
 QEL_EDIT_API void edit_Resume(LONG_PTR window);
 
+// Status line.
+QEL_EDIT_API void edit_StatusLineShow(LONG_PTR window, int32_t show);
+QEL_EDIT_API void edit_SetStatusLineCaptions(LONG_PTR window, const u16* insert, const u16* overwrite,
+                                             const u16* indent, const u16* noIndent, const u16* wrap,
+                                             const u16* unWrap, const u16* modified, const u16* readOnly);
+QEL_EDIT_API void edit_SetStatusLineCaptionsOffsets(LONG_PTR window, uint32_t insertX, uint32_t indentX,
+                                                    uint32_t wrapX, uint32_t stateX);
+QEL_EDIT_API void edit_SetStatusLineColor(LONG_PTR window, int32_t fore, int32_t back);
+QEL_EDIT_API void edit_SetStatusLineFont(LONG_PTR window, uint8_t* font);
+
 // Undo state.
 QEL_EDIT_API void edit_PossibleUnDoReDo(LONG_PTR window, int32_t* undo, int32_t* redo);
 QEL_EDIT_API int32_t edit_IsModified(LONG_PTR window);

@@ -13,6 +13,7 @@
 
 #include "qel6kernel.h"
 #include "settings.h"
+#include "status.h"
 #include "view.h"
 
 namespace QEL_EDIT::detail {
@@ -72,6 +73,7 @@ void DeleteRecord(EditorRecord* ed) {
   ed->store.FreeAll();
   ed->undoRing.Destroy();
   std::free(ed->charWidths);
+  FreeStatusCaptions(ed);
   K::Memory::ReleaseHeap(ed);
 }
 

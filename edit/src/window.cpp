@@ -13,6 +13,7 @@
 #include "core.h"
 #include "qel6kernel.h"
 #include "settings.h"
+#include "status.h"
 #include "view.h"
 
 namespace QEL_EDIT::detail {
@@ -54,6 +55,7 @@ void PrepareWindow(EditorRecord* ed) {
     win_SetScrollRange(w, 0, 0, 4096);
     win_SetScrollPos(w, 0, 0);
   }
+  MakeStatusLine(ed);
   ed->shownVMax = ed->shownVPos = ed->shownHPos = -1;
   UpdateVScrollRange(ed);
   SetVScrollPos(ed, 0);

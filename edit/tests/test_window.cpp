@@ -400,3 +400,34 @@ TEST(EditorWindow, CopyAndPasteThroughTheClipboard) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EditorWindow, StatusLineTakesTheTopStrip) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    ShowWindow(task, SW_SHOW);
+    LONG_PTR w = f.Make(L"first\nsecond", 1);
+    HWND h = reinterpret_cast<HWND>(w);
+    ShowWindow(h, SW_SHOW);
+    EXPECT_EQ(ChildCount(h), 1);  // the status window, not drawn into for type 2
+    ASSERT_EQ(edit_SetSelection(w, 1, 7), 1);
+    edit_StatusLineShow(w, 1);
+    win_Update(w);
+    HWND status = GetWindow(h, GW_CHILD);
+    UpdateWindow(status);
+    int leading, ascent, descent;
+    win_GetFontMetrics(w, &leading, &ascent, &descent);
+    const int row = ascent + descent + 1;
+    RECT rc;
+    GetClientRect(h, &rc);
+    EXPECT_EQ(Pixel(h, rc.right - 3, 20 + row / 2), Rgb(kwi_GetAttrVal(113)));
+    EXPECT_EQ(Pixel(status, 300, 3), Rgb(kwi_GetAttrVal(108)));
+    edit_StatusLineShow(w, 0);
+    win_Update(w);
+    EXPECT_EQ(Pixel(h, rc.right - 3, row / 2), Rgb(kwi_GetAttrVal(113)));
+  }, NoMenu());
+}
+
+}  // namespace

@@ -13,6 +13,7 @@
 #include "core.h"
 #include "qel6kernel.h"
 #include "settings.h"
+#include "mouse.h"
 #include "status.h"
 #include "view.h"
 
@@ -166,8 +167,29 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
       if (HasUserHandler(ed)) CallUser(ed, window, e, &result);
       break;
     case e_destroy:
+      ForgetMouse(ed);
       win_SetData(window, 0);
       DeleteRecord(ed);
+      break;
+    case e_mousedown:
+      if (e->w[2] == 0 && e->w[0]) {
+        HideCaret(ed);
+        MouseDown(ed, *reinterpret_cast<pnt_struct*>(e->w[0]), (e->w[1] & 1) != 0);
+        PlaceCaret(ed);
+      }
+      break;
+    case e_mousemove:
+      if (e->w[0]) {
+        MouseMove(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
+        PlaceCaret(ed);
+      }
+      break;
+    case e_mouseup:
+      if (e->w[2] == 0 && e->w[0]) {
+        HideCaret(ed);
+        MouseUp(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
+        PlaceCaret(ed);
+      }
       break;
     case e_char:
       if (ed->active) {

@@ -431,3 +431,78 @@ TEST(EditorWindow, StatusLineTakesTheTopStrip) {
 }
 
 }  // namespace
+
+namespace {
+
+void MouseAt(HWND w, int x, int y, DWORD flags) {
+  POINT pt{x, y};
+  ClientToScreen(w, &pt);
+  SetCursorPos(pt.x, pt.y);
+  PumpUntil([] { return false; }, 20);
+  if (flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof in);
+  }
+  PumpUntil([] { return false; }, 40);
+}
+
+TEST(EditorWindow, MouseClickDragAndShiftClick) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    ShowWindow(task, SW_SHOW);
+    LONG_PTR w = f.Make(L"hello world\nsecond line\nthird", 1);
+    HWND h = reinterpret_cast<HWND>(w);
+    ShowWindow(h, SW_SHOW);
+    Focus(task, w);
+    int leading, ascent, descent;
+    win_GetFontMetrics(w, &leading, &ascent, &descent);
+    const int row = ascent + descent + 1;
+    pnt_struct p1{40, row / 2}, p2{30, row + row / 2}, p3{20, 2 * row + row / 2};
+    int32_t col, line;
+    const uint32_t pos1 = edit_GetPointPos(w, &p1, &col, &line);
+    const uint32_t pos2 = edit_GetPointPos(w, &p2, &col, &line);
+    EXPECT_EQ(line, 2);
+    const uint32_t pos3 = edit_GetPointPos(w, &p3, &col, &line);
+    EXPECT_GT(pos1, 1u);
+    // A click puts the caret at the point and selects nothing.
+    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(edit_GetPos_0(w), pos1);
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from + to, 0u);
+    // A drag selects from the press to the release (pressed elsewhere than
+    // the click, which would make a double click).
+    pnt_struct p0{60, row / 2};
+    const uint32_t pos0 = edit_GetPointPos(w, &p0, &col, &line);
+    MouseAt(h, p0.x, p0.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_MOVE);
+    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_LEFTUP);
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, pos0);
+    EXPECT_EQ(to, pos2);
+    // A shifted click extends it.  Shift goes in by SendInput; the click is
+    // posted, since Wine takes the modifier state of a pointer event from
+    // the X server, which injected keys do not reach.
+    Key(VK_SHIFT);
+    PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(p3.x, p3.y));
+    PostMessageW(h, WM_LBUTTONUP, MK_SHIFT, MAKELPARAM(p3.x, p3.y));
+    PumpUntil([] { return false; }, 60);
+    Key(VK_SHIFT, true);
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, pos0);
+    EXPECT_EQ(to, pos3);
+    EXPECT_EQ(edit_GetPos_0(w), pos3);
+    // Points above the text; the first non-blank of a line.
+    pnt_struct above{5, -3};
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetPointPos(w, &above, &col, &line); }), 6903u);
+    edit_PasteStr_1(w, L"x\n  \tindented");
+    EXPECT_EQ(edit_GetLineOffset(w, 2), 6u);
+    EXPECT_EQ(edit_GetLineOffset(w, 99), 6u);
+  }, NoMenu());
+}
+
+}  // namespace

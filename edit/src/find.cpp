@@ -44,6 +44,12 @@ class StoreLines : public LineSource, public ChangeSink {
     *length = Read(ref_, &buffer_, &capacity_);
     return *length < 0 ? (*length = 0, L"") : buffer_;
   }
+  // Every stored character sits in a used chunk, 117 to a chunk.
+  int64_t JoinedBound() override {
+    int64_t chunks = static_cast<int64_t>(ed_->store.lastPage + 1) * ChunksPerPage -
+                     static_cast<int64_t>(ed_->store.FreeChunks());
+    return chunks * ChunkChars + ed_->LineCount();
+  }
   int32_t LineLength(int32_t n) override {
     ref_ = line_ > 0 && n == line_ + 1 ? ed_->store.NextLine(ref_) : ed_->store.FindLine(n);
     line_ = n;

@@ -83,6 +83,8 @@ struct LineSource {
     Line(n, &length);
     return length;
   }
+  // At least the joined text's length, when known cheaply; -1 otherwise.
+  virtual int64_t JoinedBound() { return -1; }
 };
 
 // A joined copy of the lines on the heap (a text of 50 M characters does not

@@ -88,7 +88,9 @@ class StoreLines : public LineSource, public ChangeSink {
     if (ChunksForLength(length) > ChunksForLength(oldLength) &&
         !ed_->store.HasRoom(ChunksForLength(length)))
       return !(full_ = failed_ = true);
-    ed_->store.WriteRowN(r, text, static_cast<uint32_t>(length), true);
+    bool hard = true;
+    ed_->store.StoredLength(r, &hard);
+    ed_->store.WriteRowN(r, text, static_cast<uint32_t>(length), hard);  // the row keeps its end
     line_ = 0;  // the walk's reference may have moved
     return true;
   }
@@ -354,7 +356,7 @@ bool ReplaceSelection(EditorRecord* ed, const wchar_t* text) {
       !ed->store.HasRoom(ChunksForLength(length)))
     Raise(err_storeFull);
   ClearSelection(ed);
-  ed->store.WriteRowN(old.ref, line, length, true);
+  ed->store.WriteRowN(old.ref, line, length, old.hardEnd);
   int32_t colBefore = forward ? s.c2 : s.c1;
   int32_t colAfter = forward ? s.c1 + static_cast<int32_t>(n) : s.c1;
   UndoEntry e{};
@@ -548,7 +550,9 @@ void WriteLineBlock(EditorRecord* ed, const wchar_t* block, int32_t length) {
                                                             int32_t n) {
     ChunkRef r = ed->store.FindLine(line);
     if (r.IsEnd()) return;
-    ed->store.WriteRowN(r, text, static_cast<uint32_t>(n), true);
+    bool hard = true;
+    ed->store.StoredLength(r, &hard);
+    ed->store.WriteRowN(r, text, static_cast<uint32_t>(n), hard);
     first = first ? std::min(first, line) : line;
     last = std::max(last, line);
   });

@@ -17,7 +17,8 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev wine wine64 xvfb xauth cmake ninja-build googletest
-          dpkg-dev make autoconf automake libtool python3-pil)
+          dpkg-dev make autoconf automake libtool python3-pil
+          cups printer-driver-cups-pdf poppler-utils)
 
 # Benchmarks compare with these; `bootstrap.sh bench` installs them too.
 bench_packages=(libz-mingw-w64-dev ncompress swi-prolog-nox)
@@ -105,6 +106,22 @@ if [ ! -f "$GT_PREFIX/lib/libgtest.a" ]; then
         -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=OFF >/dev/null
   cmake --build "$bdir" >/dev/null
   cmake --install "$bdir" >/dev/null
+fi
+
+# The SQLite amalgamation for the chain database's benchmark, made on the
+# host from Debian's sqlite3 source (deb-src is enabled above).
+if [ ! -f "$CACHE/build/sqlite3/sqlite3.c" ]; then
+  src=$CACHE/src/sqlite3
+  if ! ls -d "$src"/sqlite3-*/ >/dev/null 2>&1; then
+    command -v tclsh >/dev/null || as_root apt-get install -y -qq tcl >/dev/null
+    rm -rf "$src" && mkdir -p "$src"
+    (cd "$src" && apt-get source -qq sqlite3 >/dev/null 2>&1 || (cd "$src" && apt-get source sqlite3))
+  fi
+  srcdir=$(ls -d "$src"/sqlite3-*/ | head -n 1)
+  log "making the SQLite amalgamation from $srcdir"
+  bdir=$CACHE/build/sqlite3 && rm -rf "$bdir" && mkdir -p "$bdir"
+  (cd "$bdir" && "$srcdir/configure" --disable-tcl >/dev/null 2>&1 && make -s sqlite3.c >/dev/null 2>&1) ||
+    log "SQLite amalgamation failed: bench_chaindb is not built"
 fi
 
 # The Wine prefix, created once.

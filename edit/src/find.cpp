@@ -445,6 +445,35 @@ int32_t GoToPosition(EditorRecord* ed, uint32_t position, bool withUndo) {
   return GoToLineColumn(ed, line, col, withUndo);
 }
 
+int32_t RewriteLines(EditorRecord* ed, int32_t first, int32_t last, LineRewrite& rw, bool* full) {
+  StoreLines lines(ed);
+  int32_t changed = 0;
+  for (int32_t l = std::max(first, 1); l <= std::min(last, ed->LineCount()); ++l) {
+    int32_t n = 0, m = 0;
+    const wchar_t* old = lines.Line(l, &n);
+    const wchar_t* text = nullptr;
+    if (lines.Failed() || !rw.Rewrite(l, old, n, &text, &m)) continue;
+    if (!lines.ChangedLine(l, text, m)) break;
+    ++changed;
+  }
+  if (lines.newBlock.length > 0) {
+    UndoEntry e{};
+    e.kind = uk_replaceAllLine;
+    e.lineBlock = 1;
+    e.lineNo = ed->CurrentLine();
+    e.oldLen = static_cast<int32_t>(lines.oldBlock.length);
+    e.oldText = lines.oldBlock.Take();
+    e.newLen = static_cast<int32_t>(lines.newBlock.length);
+    e.newText = lines.newBlock.Take();
+    e.selBefore = e.selAfter = ed->selection;
+    RecordUndo(ed, e, ed->CurrentLine(), ed->caretCol, ed->CurrentLine(), ed->caretCol);
+    InvalidateAll(ed);
+  }
+  *full = lines.Full();
+  lines.Release();
+  return changed;
+}
+
 void WriteLineBlock(EditorRecord* ed, const wchar_t* block, int32_t length) {
   // All lines or none: the chunks the longer lines need are checked first.
   uint64_t more = 0;

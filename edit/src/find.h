@@ -27,6 +27,17 @@ int32_t GoToLineColumn(EditorRecord* ed, int32_t line, int32_t column, bool with
 // A 1-based text position; 0 (with a repaint) when it maps to no line.
 int32_t GoToPosition(EditorRecord* ed, uint32_t position, bool withUndo);
 
+// Gives the new text of a line, or false to keep it; *text stays valid until
+// the next call.
+struct LineRewrite {
+  virtual bool Rewrite(int32_t line, const wchar_t* old, int32_t length, const wchar_t** text,
+                       int32_t* newLength) = 0;
+};
+// Rewrites the lines from `first` to `last` that `rw` changes, as one undo
+// step; caret and selection stay.  *full when the store filled (what was
+// rewritten stays, undoable; the caller raises 6902).  The lines changed.
+int32_t RewriteLines(EditorRecord* ed, int32_t first, int32_t last, LineRewrite& rw, bool* full);
+
 // Writes the lines of a Change All block back (undo and redo).
 void WriteLineBlock(EditorRecord* ed, const wchar_t* block, int32_t length);
 

@@ -90,7 +90,7 @@ class UndoRing {
   // Whether the text is back at the clean state (only selection changes
   // between the clean index and the current one).
   bool AtCleanState() const;
-  void MarkClean() { cleanIndex = current; }
+  void MarkClean() { cleanIndex = current < 0 ? RingSize - 1 : current; }
 
   int32_t undoCount;
   int32_t redoCount;

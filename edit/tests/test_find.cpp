@@ -6,47 +6,26 @@
 #include <string>
 #include <vector>
 
-#include "core.h"
 #include "find.h"
-#include "qel6kernel.h"
+#include "records.h"
 #include "search.h"
-#include "settings.h"
 
 using namespace QEL_EDIT::detail;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-class Find : public ::testing::Test {
+class Find : public edittest::Records {
  protected:
   void SetUp() override {
-    mark_ = K::Memory::MarkGStack();
-    settings = Settings{};
+    Records::SetUp();
     searchState.options = SearchOptions{};
     searchState.changeAll = searchState.matchPending = false;
   }
   void TearDown() override {
-    for (EditorRecord* ed : made_) DeleteRecord(ed);
     searchState.options = SearchOptions{};
     searchState.changeAll = searchState.matchPending = false;
-    K::Memory::ReleaseGStack(mark_);
-  }
-  EditorRecord* Make(const wchar_t* text) {
-    RecordParams p{};
-    p.windowType = 2;
-    EditorRecord* ed = NewRecord(p);
-    ed->visibleRows = 10;
-    ed->lineHeight = 16;
-    ed->clientWidth = 100000;
-    made_.push_back(ed);
-    EXPECT_EQ(K::RunTrapped([&] { LoadPlainText(ed, text); }), 0u);
-    return ed;
-  }
-  static std::wstring Text(EditorRecord* ed) {
-    uint8_t* m = K::Memory::MarkGStack();
-    std::wstring s = TextGet(ed);
-    K::Memory::ReleaseGStack(m);
-    return s;
+    Records::TearDown();
   }
   static void Options(bool forward, bool caseSensitive, bool wholeWords, bool regex, int origin) {
     SearchOptions& o = searchState.options;
@@ -68,10 +47,6 @@ class Find : public ::testing::Test {
     EXPECT_EQ(K::RunTrapped([&] { r = SearchStr(ed, text); }), 0u);
     return r;
   }
-  static void Undo(EditorRecord* ed) { ASSERT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u); }
-  static void Redo(EditorRecord* ed) { ASSERT_EQ(K::RunTrapped([&] { RedoStep(ed); }), 0u); }
-  uint8_t* mark_;
-  std::vector<EditorRecord*> made_;
 };
 
 struct SearchCase {

@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
+#include "checks.h"
 #include "gui.h"
 
 using namespace QEL_KWI;
@@ -14,24 +13,6 @@ using namespace kwitest;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
-
-LONG_PTR L(HWND w) { return reinterpret_cast<LONG_PTR>(w); }
-
-// Raised codes while the recording exception handler is installed.
-struct RaiseLog {
-  RaiseLog() {
-    Raised().clear();
-    registerExceptionHandler(RecordRaise);
-  }
-  ~RaiseLog() { registerExceptionHandler(nullptr); }
-  std::vector<int> Take() {
-    std::vector<int> r = Raised();
-    Raised().clear();
-    return r;
-  }
-};
-
-bool Succeeds(const std::function<void()>& f) { return K::Succeeds([&] { f(); }); }
 
 // Pixels of a picture, top row first, as 0xRRGGBB.
 struct Pixels {
@@ -64,26 +45,6 @@ Pixels Decode(picture p) {
     }
   }
   return out;
-}
-
-std::wstring TempDir() {
-  wchar_t buf[MAX_PATH];
-  GetTempPathW(MAX_PATH, buf);
-  std::wstring d = std::wstring(buf) + L"kwi_draw_tests\\";
-  CreateDirectoryW(d.c_str(), nullptr);
-  return d;
-}
-
-std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
-
-std::vector<uint8_t> ReadFile(const std::wstring& path) {
-  std::ifstream f(Narrow(path), std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream f(Narrow(path), std::ios::binary);
-  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Unix path of a Windows path (for the Unix program).
@@ -125,10 +86,10 @@ bool Pillow(const std::string& args, const std::wstring& last) {
 
 // Pillow's pixels of a file, turned.
 Pixels PillowPixels(const std::wstring& file, int turns) {
-  std::wstring raw = TempDir() + L"raw.bin";
+  std::wstring raw = TempDir(L"kwi_draw_tests") + L"raw.bin";
   Pixels p;
   if (!Pillow("raw " + UnixPath(file) + " " + UnixPath(raw) + " " + std::to_string(turns), raw)) return p;
-  std::vector<uint8_t> b = ReadFile(raw);
+  std::vector<uint8_t> b = ReadBytes(raw);
   auto nl = std::find(b.begin(), b.end(), '\n');
   if (nl == b.end() || sscanf(std::string(b.begin(), nl).c_str(), "%d %d", &p.w, &p.h) != 2) return p;
   for (size_t i = static_cast<size_t>(nl - b.begin()) + 1; i + 3 <= b.size(); i += 3)
@@ -519,7 +480,7 @@ TEST(Drawing, UpdateEventDrawsOnTheHeldContext) {
 // Pictures and files.
 
 TEST(Pictures, PillowFilesRoundTripAndRotate) {
-  std::wstring dir = TempDir();
+  std::wstring dir = TempDir(L"kwi_draw_tests");
   ASSERT_TRUE(Pillow("make " + UnixPath(dir), dir + L"made.ok")) << "Pillow helper";
   RunInTask([&](HWND) {
     for (const wchar_t* name : {L"p1.bmp", L"p8.bmp", L"p24.bmp"}) {
@@ -528,12 +489,12 @@ TEST(Pictures, PillowFilesRoundTripAndRotate) {
       picture p = pict_Load(in.c_str());
       ASSERT_TRUE(p);
       pict_Save(p, out.c_str());
-      EXPECT_EQ(ReadFile(in), ReadFile(out));
+      EXPECT_EQ(ReadBytes(in), ReadBytes(out));
       int w, h, size;
       pict_GetSize(p, &w, &h, &size);
       EXPECT_EQ(w, 13);
       EXPECT_EQ(h, 7);
-      EXPECT_EQ(static_cast<size_t>(size), ReadFile(in).size() - 14);
+      EXPECT_EQ(static_cast<size_t>(size), ReadBytes(in).size() - 14);
       EXPECT_EQ(pict_FromBin(pict_ToBin(p)), p);
       for (int turns = 0; turns < 4; ++turns) {
         Pixels mine = Decode(pict_Rotate(p, turns)), ref = PillowPixels(in, turns);
@@ -545,7 +506,7 @@ TEST(Pictures, PillowFilesRoundTripAndRotate) {
 }
 
 TEST(Pictures, SavedDrawingReadsTheSameInPillow) {
-  std::wstring file = TempDir() + L"drawing.bmp";
+  std::wstring file = TempDir(L"kwi_draw_tests") + L"drawing.bmp";
   Pixels mine, rotated;
   picture pic = nullptr;
   RunInTask([&](HWND) {
@@ -609,8 +570,8 @@ TEST(Pictures, RunLengthFixturesRotateLikePillow) {
   for (bool rle4 : {false, true}) {
     SCOPED_TRACE(rle4 ? "RLE4" : "RLE8");
     RleFixture f = MakeRleFixture(rle4);
-    std::wstring twin = TempDir() + (rle4 ? L"plain4.bmp" : L"plain8.bmp");
-    WriteFile(twin, BmpFile(f.plain, 40 + (rle4 ? 64 : 1024)));
+    std::wstring twin = TempDir(L"kwi_draw_tests") + (rle4 ? L"plain4.bmp" : L"plain8.bmp");
+    WriteBytes(twin, BmpFile(f.plain, 40 + (rle4 ? 64 : 1024)));
     picture p = PictureOf(f.rle);
     for (int turns = 0; turns < 4; ++turns)
       EXPECT_EQ(Decode(pict_Rotate(p, turns)).rgb, PillowPixels(twin, turns).rgb) << turns;
@@ -618,10 +579,10 @@ TEST(Pictures, RunLengthFixturesRotateLikePillow) {
 }
 
 TEST(Pictures, BadInputGives6101) {
-  std::wstring dir = TempDir();
+  std::wstring dir = TempDir(L"kwi_draw_tests");
   auto file = [&](const char* name, std::vector<uint8_t> bytes) {
     std::wstring f = dir + std::wstring(name, name + strlen(name));
-    WriteFile(f, bytes);
+    WriteBytes(f, bytes);
     return f;
   };
   auto bmp = [](std::vector<uint8_t> dib) {
@@ -682,8 +643,8 @@ TEST(Pictures, IconFileGivesItsFirstImage) {
   uint32_t bytes = static_cast<uint32_t>(image.size()), offset = 22;
   ico.insert(ico.end(), {uint8_t(bytes), uint8_t(bytes >> 8), 0, 0, uint8_t(offset), 0, 0, 0});
   ico.insert(ico.end(), image.begin(), image.end());
-  std::wstring f = TempDir() + L"one.ico";
-  WriteFile(f, ico);
+  std::wstring f = TempDir(L"kwi_draw_tests") + L"one.ico";
+  WriteBytes(f, ico);
   picture p = pict_Load(f.c_str());
   ASSERT_TRUE(p);
   Pixels px = Decode(p);

@@ -114,14 +114,6 @@ struct ChildWindow {
   }
 };
 
-void SendKey(WORD vk, bool up) {
-  INPUT in{};
-  in.type = INPUT_KEYBOARD;
-  in.ki.wVk = vk;
-  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  SendInput(1, &in, sizeof in);
-}
-
 TEST(Events, ScriptedInputGivesAnExactLog) {
   ChildWindow c;
   UINT savedLines = 3;

@@ -102,18 +102,22 @@ void WriteEntry(const TraceEntry* e) {
 
 void exceptionDump::dump(outputStream* stream) {
   g_outstream = stream;
-  Write(L"\n========================================\n Dump: ");
-  // Room for the terminators: 10 + 1 and 9 + 1 units.
-  wchar_t date[11] = {}, time[10] = {};
-  GetDateFormatW(LOCALE_SYSTEM_DEFAULT, 0, nullptr, L"yyyy'/'MM'/'dd", date, 11);
-  GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, nullptr, L"' 'HH':'mm':'ss", time, 10);
-  Write(date);
-  Write(time);
-  exception::getdescriptor_nd([](const TraceEntry* e) {
-    WriteEntry(e);
-    K::Fail();
+  // The stream is held only while the dump runs, also when writing raises.
+  uint32_t code = K::RunTrapped([] {
+    Write(L"\n========================================\n Dump: ");
+    // Room for the terminators: 10 + 1 and 9 + 1 units.
+    wchar_t date[11] = {}, time[10] = {};
+    GetDateFormatW(LOCALE_SYSTEM_DEFAULT, 0, nullptr, L"yyyy'/'MM'/'dd", date, 11);
+    GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, nullptr, L"' 'HH':'mm':'ss", time, 10);
+    Write(date);
+    Write(time);
+    exception::getdescriptor_nd([](const TraceEntry* e) {
+      WriteEntry(e);
+      K::Fail();
+    });
   });
   g_outstream = nullptr;
+  if (code) K::Errors::Qel_ErrorExit(code);
 }
 
 void exceptionDump::CheckTrace(uint32_t traceId) {

@@ -321,8 +321,23 @@ outputStream_chain::Record* outputStream_chain::NewBuffer(uint64_t size) {
     records_ = grown;
     capacity_ = capacity;
   }
-  auto* memory = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(bytes ? bytes : 8));
-  memset(memory, 0, bytes);
+  uint8_t* memory;
+  if (bytes == kBufferSize) {
+    // Standard buffers are carved from larger zeroed blocks: one collector
+    // allocation serves sixteen of them.
+    if (chunkLeft_ == 0) {
+      constexpr uint32_t kChunk = 16 * kBufferSize;
+      chunk_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kChunk));
+      memset(chunk_, 0, kChunk);
+      chunkLeft_ = 16;
+    }
+    memory = chunk_;
+    chunk_ += kBufferSize;
+    --chunkLeft_;
+  } else {
+    memory = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(bytes ? bytes : 8));
+    memset(memory, 0, bytes);
+  }
   records_[count_] = Record{memory, 0, bytes, start};
   current_ = count_++;
   return &records_[current_];
@@ -399,6 +414,8 @@ void outputStream_chain::setcrlfconversion(bool on) {
 
 void outputStream_chain::close() {
   records_ = nullptr;
+  chunk_ = nullptr;
+  chunkLeft_ = 0;
   count_ = capacity_ = current_ = 0;
   buffer_ = nullptr;
 }

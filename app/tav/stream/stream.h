@@ -318,6 +318,8 @@ class outputStream_chain : public outputStream {
   outputBuffer* buffer_ = nullptr;
   outputSupport support_;
   Record* records_ = nullptr;  // heap array, `capacity_` records
+  uint8_t* chunk_ = nullptr;   // zeroed memory that the next 4096-byte buffers come from
+  uint32_t chunkLeft_ = 0;
   uint32_t capacity_ = 0;
   uint32_t count_ = 0;         // buffercount + 1
   uint32_t current_ = 0;       // buffercurrentnumber

@@ -76,10 +76,20 @@ void Print(const char* text) {
 DWORD WINAPI BoxWatcher(void*) {
   for (int i = 0; i < 600; ++i) {
     Sleep(50);
-    HWND box = FindWindowW(L"#32770", nullptr);
-    DWORD pid = 0;
-    if (box) GetWindowThreadProcessId(box, &pid);
-    if (!box || pid != GetCurrentProcessId() || !IsWindowVisible(box)) continue;
+    // This process's dialog window (other processes may show theirs).
+    HWND box = nullptr;
+    EnumWindows(
+        [](HWND w, LPARAM found) -> BOOL {
+          DWORD pid = 0;
+          wchar_t cls[16] = {};
+          GetWindowThreadProcessId(w, &pid);
+          GetClassNameW(w, cls, 16);
+          if (pid != GetCurrentProcessId() || wcscmp(cls, L"#32770") != 0) return TRUE;
+          *reinterpret_cast<HWND*>(found) = w;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&box));
+    if (!box || !IsWindowVisible(box)) continue;
     wchar_t text[8192] = {};
     if (GetDlgItemTextW(box, 0xFFFF, text, 8192) == 0) continue;  // not filled in yet
     char utf8[32768];

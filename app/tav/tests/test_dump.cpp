@@ -128,21 +128,25 @@ TEST_F(Dump, UnknownIdentifiersBecomeTracesOfTheirOwn) {
   EXPECT_STREQ(Entries()[0]->exception->name, L"notraceid");
 }
 
+// Command lines and what getcommandline makes of them; the first five are
+// also given to a child process.
+struct CommandLine {
+  const wchar_t* line;
+  const wchar_t* rest;
+};
+const CommandLine kCommandLines[] = {
+    {L"\"C:\\a b\\p.exe\"  /x y", L"/x y"},
+    {L"p.exe/x", L"/x"},
+    {L"p.exe", L""},
+    {L"\"p.exe /x", L"/x"},
+    {L"p.exe    z", L"z"},
+    {L"", L""},
+    {L"\"p.exe\"", L""},
+};
+
 TEST_F(Dump, CommandLineRule) {
-  struct Case {
-    const wchar_t* line;
-    const wchar_t* rest;
-  };
-  const Case cases[] = {
-      {L"\"C:\\a b\\p.exe\"  /x y", L"/x y"},
-      {L"p.exe/x", L"/x"},
-      {L"p.exe", L""},
-      {L"\"p.exe /x", L"/x"},
-      {L"p.exe    z", L"z"},
-      {L"", L""},
-      {L"\"p.exe\"", L""},
-  };
-  for (const Case& c : cases) EXPECT_STREQ(mainExe::parsecommandline(c.line), c.rest) << Narrow(c.line);
+  for (const CommandLine& c : kCommandLines)
+    EXPECT_STREQ(mainExe::parsecommandline(c.line), c.rest) << Narrow(c.line);
 }
 
 // --- Child processes ---
@@ -253,21 +257,11 @@ TEST(ProgramObject, WithoutAStreamTheDumpGoesToAMessageBox) {
 TEST(ProgramObject, CommandLineFileNameAndInstance) {
   std::wstring path = ChildPath();
   std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
-  struct Case {
-    std::wstring line;
-    std::wstring rest;
-  };
-  const Case cases[] = {
-      {L"\"C:\\a b\\p.exe\"  /x y", L"/x y"},
-      {L"p.exe/x", L"/x"},
-      {L"p.exe", L""},
-      {L"\"p.exe /x", L"/x"},
-      {L"p.exe    z", L"z"},
-  };
-  for (const Case& k : cases) {
+  for (int i = 0; i < 5; ++i) {
+    const CommandLine& k = kCommandLines[i];
     Child c = RunChild("cmdline", k.line);
     EXPECT_EQ(c.exitCode, 0u);
-    std::wstring expected = L"[" + k.rest + L"]|" + folder + L"|tav_child.exe|same";
+    std::wstring expected = L"[" + std::wstring(k.rest) + L"]|" + folder + L"|tav_child.exe|same";
     EXPECT_EQ(Utf16(c.out + "|"), expected) << Narrow(k.line);
   }
 }

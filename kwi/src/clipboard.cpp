@@ -1,0 +1,328 @@
+// The clipboard: text, HTML, registered binary formats, pictures and
+// metafiles.  Every call opens the clipboard with a hidden owner window made
+// for the call and closes it on every path.  Data of other programs is read
+// only within its global block (GlobalSize): texts without terminator stop
+// at the block's end, size words and DIB headers are checked.
+#include <cstdio>
+#include <cstring>
+
+#include "picture.h"
+
+namespace QEL_KWI {
+namespace detail {
+
+constexpr UINT ClipboardMemory = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE;  // 0x2042
+
+// An open clipboard and its owner window; Close() on every path.
+struct Clip {
+  HWND owner = nullptr;
+  bool open = false;
+  bool Open() {
+    owner = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 0, 0, GetDesktopWindow(),
+                            reinterpret_cast<HMENU>(10), g_app, nullptr);
+    open = OpenClipboard(owner) != 0;
+    return open;
+  }
+  void Close() {
+    if (open) CloseClipboard();
+    if (owner) DestroyWindow(owner);
+    open = false;
+    owner = nullptr;
+  }
+};
+
+// A clipboard block holding `n` bytes copied from `data` (zeros when null).
+static HGLOBAL Block(const void* data, size_t n) {
+  HGLOBAL g = GlobalAlloc(ClipboardMemory, n ? n : 1);
+  if (!g) return nullptr;
+  void* p = GlobalLock(g);
+  if (!p) {
+    GlobalFree(g);
+    return nullptr;
+  }
+  if (data) memcpy(p, data, n);
+  GlobalUnlock(g);
+  return g;
+}
+
+// Empties the clipboard and puts the blocks; the clipboard takes the blocks
+// it accepted, the others are freed.  Raises 6002 or 6450 after closing.
+static void PutBlocks(const UINT* formats, HGLOBAL* blocks, int n) {
+  for (int i = 0; i < n; ++i)
+    if (!blocks[i]) {
+      for (int k = 0; k < n; ++k)
+        if (blocks[k]) GlobalFree(blocks[k]);
+      return RaiseMayReturn(6002);
+    }
+  Clip c;
+  bool ok = c.Open() && EmptyClipboard();
+  for (int i = 0; i < n; ++i) {
+    if (ok && SetClipboardData(formats[i], blocks[i])) continue;
+    ok = false;
+    GlobalFree(blocks[i]);
+  }
+  c.Close();
+  if (!ok) RaiseMayReturn(6450);
+}
+
+static bool Available(UINT format) { return IsClipboardFormatAvailable(format) != 0; }
+
+// The locked data of a format and its size; null when absent.
+struct ClipData {
+  HANDLE handle;
+  const uint8_t* data;
+  size_t size;
+};
+static ClipData Data(UINT format) {
+  ClipData d{GetClipboardData(format), nullptr, 0};
+  if (d.handle) {
+    d.data = static_cast<const uint8_t*>(GlobalLock(d.handle));
+    d.size = d.data ? GlobalSize(d.handle) : 0;
+  }
+  return d;
+}
+static void Release(const ClipData& d) {
+  if (d.data) GlobalUnlock(d.handle);
+}
+
+static UINT Registered(const wchar_t* name) { return RegisterClipboardFormatW(name ? name : L""); }
+
+static wchar_t* ClipboardText() {
+  Clip c;
+  wchar_t* out = nullptr;
+  if (c.Open()) {
+    if (ClipData d = Data(CF_UNICODETEXT); d.data) {
+      auto* s = reinterpret_cast<const wchar_t*>(d.data);
+      size_t n = wcsnlen(s, d.size / sizeof(wchar_t));
+      if (n < 0x7FFFFFF0) {
+        out = K::Memory::AllocGStackString(static_cast<uint32_t>(n) + 1);
+        memcpy(out, s, n * sizeof(wchar_t));
+        out[n] = 0;
+      }
+      Release(d);
+    } else if (ClipData a = Data(CF_TEXT); a.data) {
+      auto* s = reinterpret_cast<const char*>(a.data);
+      int n = static_cast<int>(std::min<size_t>(strnlen(s, a.size), 0x3FFFFFF0));
+      int w = n ? MultiByteToWideChar(CP_ACP, 0, s, n, nullptr, 0) : 0;
+      out = K::Memory::AllocGStackString(static_cast<uint32_t>(w) + 1);
+      if (w) MultiByteToWideChar(CP_ACP, 0, s, n, out, w);
+      out[w] = 0;
+      Release(a);
+    }
+  }
+  c.Close();
+  return out;
+}
+
+static size_t Find(const char* text, size_t n, const char* mark) {
+  size_t m = strlen(mark);
+  for (size_t i = 0; i + m <= n; ++i)
+    if (memcmp(text + i, mark, m) == 0) return i;
+  return SIZE_MAX;
+}
+
+// The "HTML Format" block: a header of four byte offsets, then the HTML in
+// UTF-8.  Offsets are six digits, or as many as a larger number needs;
+// StartHTML counts the header as it comes out.  Null when out of memory.
+HGLOBAL HtmlClipboardBlock(const wchar_t* html) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  int n = html && *html ? WideCharToMultiByte(CP_UTF8, 0, html, -1, nullptr, 0, nullptr, nullptr) : 1;
+  if (n <= 0) n = 1;
+  char* body = reinterpret_cast<char*>(K::Memory::AllocGStack(static_cast<uint32_t>(n)));
+  body[0] = 0;
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, html, -1, body, n, nullptr, nullptr);
+  const size_t length = static_cast<size_t>(n) - 1;
+  const char startMark[] = "<!--StartFragment-->";
+  size_t start = Find(body, length, startMark), end = Find(body, length, "<!--EndFragment-->");
+  start = start == SIZE_MAX ? length : start + sizeof startMark - 1;
+  if (end == SIZE_MAX) end = length;
+  char header[200];
+  size_t headerSize = 0;
+  for (;;) {
+    int h = snprintf(header, sizeof header,
+                     "Version:1.0\rStartHTML:%06zu\rEndHTML:%06zu\rStartFragment:%06zu\rEndFragment:%06zu",
+                     headerSize, headerSize + length, headerSize + start, headerSize + end);
+    if (static_cast<size_t>(h) == headerSize) break;
+    headerSize = static_cast<size_t>(h);
+  }
+  HGLOBAL g = Block(nullptr, headerSize + length + 1);
+  if (g) {
+    auto* p = static_cast<char*>(GlobalLock(g));
+    memcpy(p, header, headerSize);
+    memcpy(p + headerSize, body, length + 1);
+    GlobalUnlock(g);
+  }
+  K::Memory::ReleaseGStack(mark);
+  return g;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+void cb_StringAvailable() {
+  if (!Available(CF_UNICODETEXT)) K::Fail();
+}
+
+void cb_MetaFileAvailable() {
+  if (!Available(CF_METAFILEPICT) && !Available(CF_ENHMETAFILE)) K::Fail();
+}
+
+void cb_PictureAvailable() {
+  if (!Available(CF_DIB)) K::Fail();
+}
+
+void cb_BinAvailable(const u16* formatName) {
+  if (!Available(Registered(formatName))) K::Fail();
+}
+
+void cb_PutString(const u16* text) {
+  if (!text) text = L"";
+  size_t n = wcslen(text);
+  int ansi = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  HGLOBAL a = Block(nullptr, ansi > 0 ? static_cast<size_t>(ansi) : 1);
+  if (a && ansi > 0) {
+    WideCharToMultiByte(CP_ACP, 0, text, -1, static_cast<char*>(GlobalLock(a)), ansi, nullptr, nullptr);
+    GlobalUnlock(a);
+  }
+  HGLOBAL blocks[] = {a, Block(text, (n + 1) * sizeof(wchar_t))};
+  UINT formats[] = {CF_TEXT, CF_UNICODETEXT};
+  PutBlocks(formats, blocks, 2);
+}
+
+void cb_PutHtmlString(const u16* text, const u16* html) {
+  if (!text) text = L"";
+  HGLOBAL blocks[] = {Block(text, (wcslen(text) + 1) * sizeof(wchar_t)), HtmlClipboardBlock(html)};
+  UINT formats[] = {CF_UNICODETEXT, Registered(L"HTML Format")};
+  PutBlocks(formats, blocks, 2);
+}
+
+void cb_PutBin(const u16* formatName, uint8_t* binary) {
+  uint32_t size = 0;
+  if (binary) memcpy(&size, binary - 4, 4);
+  if (size < 4) return RaiseMayReturn(6002);
+  HGLOBAL blocks[] = {Block(binary - 4, size)};
+  UINT formats[] = {Registered(formatName)};
+  PutBlocks(formats, blocks, 1);
+}
+
+void cb_PutPicture(picture p) {
+  DibInfo d;
+  if (!CheckPicture(p, &d, 6101)) return;
+  HGLOBAL blocks[] = {Block(PictureDib(p), PictureDibSize(p))};
+  UINT formats[] = {CF_DIB};
+  PutBlocks(formats, blocks, 1);
+}
+
+void cb_PutMetafile(metafile m) {
+  auto* r = m ? static_cast<mf_record*>(GlobalLock(m)) : nullptr;
+  if (!r) return RaiseMayReturn(6002);
+  HGLOBAL block = nullptr;
+  UINT format;
+  if (r->wmf) {
+    METAFILEPICT mp{MM_ANISOTROPIC, r->rect.right - r->rect.left, r->rect.bottom - r->rect.top,
+                    CopyMetaFileW(r->wmf, nullptr)};
+    format = CF_METAFILEPICT;
+    block = mp.hMF ? Block(&mp, sizeof mp) : nullptr;
+    if (!block && mp.hMF) DeleteMetaFile(mp.hMF);
+  } else {
+    format = CF_ENHMETAFILE;
+    block = reinterpret_cast<HGLOBAL>(CopyEnhMetaFileW(r->emf, nullptr));
+  }
+  GlobalUnlock(m);
+  if (!block) return RaiseMayReturn(6002);
+  Clip c;
+  bool ok = c.Open() && EmptyClipboard() && SetClipboardData(format, block);
+  c.Close();
+  if (!ok) {
+    if (format == CF_ENHMETAFILE) DeleteEnhMetaFile(reinterpret_cast<HENHMETAFILE>(block));
+    RaiseMayReturn(6450);
+  }
+}
+
+u16* cb_GetString() {
+  wchar_t* s = ClipboardText();
+  return s ? s : K::Memory::CopyStringToGStack(L"");
+}
+
+int cb_GetSize() {
+  uint8_t* mark = K::Memory::MarkGStack();
+  wchar_t* s = ClipboardText();
+  int size = s ? static_cast<int>(wcslen(s) * 2 + 2) : 0;
+  K::Memory::ReleaseGStack(mark);
+  return size;
+}
+
+uint8_t* cb_GetBin(const u16* formatName) {
+  UINT format = Registered(formatName);
+  Clip c;
+  uint8_t* out = nullptr;
+  if (c.Open()) {
+    ClipData d = Data(format);
+    uint32_t size = 0;
+    if (d.data && d.size >= 4) memcpy(&size, d.data, 4);
+    if (size >= 4 && size <= d.size) {
+      out = K::Memory::AllocGStack(size);
+      memcpy(out, d.data, size);
+    }
+    Release(d);
+  }
+  c.Close();
+  if (!out) RaiseMayReturn(6454);
+  return out ? out + 4 : nullptr;
+}
+
+picture cb_GetPicture() {
+  Clip c;
+  picture p = nullptr;
+  if (c.Open()) {
+    ClipData d = Data(CF_DIB);
+    DibInfo info;
+    if (d.data && ReadDib(d.data, d.size, &info)) {
+      // The DIB's own extent: header, masks, table and bits (the block may be larger).
+      uint64_t n = info.bitsOffset + info.dataBytes;
+      if (info.compression == BI_RLE8 || info.compression == BI_RLE4) n = d.size;
+      p = NewPicture(n);
+      if (p) memcpy(PictureDib(p), d.data, static_cast<size_t>(n));
+    }
+    Release(d);
+  }
+  c.Close();
+  if (!p) RaiseMayReturn(6455);
+  return p;
+}
+
+metafile cb_GetMetafile() {
+  Clip c;
+  mf_record r{};
+  if (c.Open()) {
+    if (ClipData d = Data(CF_METAFILEPICT); d.data) {
+      if (d.size >= sizeof(METAFILEPICT)) {
+        METAFILEPICT mp;
+        memcpy(&mp, d.data, sizeof mp);
+        r.rect = {0, 0, static_cast<int32_t>(mp.xExt), static_cast<int32_t>(mp.yExt)};
+        r.wmf = CopyMetaFileW(mp.hMF, nullptr);
+      }
+      Release(d);
+    } else if (HANDLE e = GetClipboardData(CF_ENHMETAFILE)) {
+      r.emf = CopyEnhMetaFileW(static_cast<HENHMETAFILE>(e), nullptr);
+    }
+  }
+  c.Close();
+  if (!r.wmf && !r.emf) {
+    RaiseMayReturn(6456);
+    return nullptr;
+  }
+  HGLOBAL m = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof r);
+  if (m) {
+    memcpy(GlobalLock(m), &r, sizeof r);
+    GlobalUnlock(m);
+    return m;
+  }
+  if (r.wmf) DeleteMetaFile(r.wmf);
+  if (r.emf) DeleteEnhMetaFile(r.emf);
+  RaiseMayReturn(6002);
+  return nullptr;
+}
+
+}  // namespace QEL_KWI

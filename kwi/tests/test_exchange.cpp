@@ -1,0 +1,432 @@
+// Boxes and common dialogs answered by helper threads, help calls to a stub
+// help window, the clipboard (also with data other programs could leave) and
+// metafiles recorded, saved, loaded and played into pictures.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "checks.h"
+#include "gui.h"
+
+using namespace QEL_KWI;
+using namespace kwitest;
+namespace K = Qel::RunTime::Kernel;
+
+namespace {
+
+// Acts on the first dialog titled `title` once it shows, from another thread.
+struct Answer {
+  std::atomic<bool> stop{false};
+  std::thread t;
+  Answer(const wchar_t* title, std::function<void(HWND)> act) {
+    t = std::thread([this, title, act] {
+      for (int i = 0; i < 1000 && !stop; ++i, Sleep(10))
+        if (HWND d = FindWindowW(L"#32770", title)) {
+          Sleep(50);
+          act(d);
+          return;
+        }
+    });
+  }
+  ~Answer() {
+    stop = true;
+    t.join();
+  }
+};
+
+void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+slist_struct* Strings(std::deque<slist_struct>& cells, std::vector<const wchar_t*> v) {
+  return BuildList(cells, v);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(Boxes, ButtonSetsAnswer) {
+  struct Case {
+    int buttons;
+    int press;
+    int want;
+  } cases[] = {{4, IDRETRY, 1}, {4, IDCANCEL, 2}, {5, IDABORT, 1}, {5, IDRETRY, 2}, {5, IDIGNORE, 3},
+               {3, IDCANCEL, 3}, {1, IDCANCEL, 2}, {2, IDNO, 2}};
+  std::vector<int> got;
+  RunInTask([&](HWND) {
+    for (auto& c : cases) {
+      Answer a(L"Kwi box", [&](HWND d) { Press(d, c.press); });
+      got.push_back(dlg_MessageBox(L"Kwi box", L"Go on?", 1, c.buttons, 0, 0));
+    }
+    RaiseLog raises;
+    {
+      Answer a(L"Kwi box", [](HWND d) { Press(d, IDOK); });
+      dlg_MessageBox(L"Kwi box", L"bad icon", 9, 0, 0, 0);
+    }
+    EXPECT_EQ(raises.Take(), std::vector<int>{6010});
+  });
+  for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], cases[i].want) << i;
+}
+
+TEST(Boxes, ColourDialogAndErrorBox) {
+  LONG_PTR colour = 0;
+  bool cancelled = false;
+  RunInTask([&](HWND task) {
+    {
+      Answer a(L"Color", [](HWND d) { Press(d, IDOK); });
+      colour = dlg_ChooseColor(L(task), 0x123456);
+    }
+    {
+      Answer a(L"Color", [](HWND d) { Press(d, IDCANCEL); });
+      cancelled = !Succeeds([&] { dlg_ChooseColor(L(task), 0x123456); });
+    }
+    Answer a(L"Program Error", [](HWND d) { Press(d, IDNO); });
+    kwi_ErrorMsg();
+  });
+  EXPECT_EQ(colour, 0x123456);
+  EXPECT_TRUE(cancelled);
+}
+
+// The file name box of the file dialogs.
+void ChooseFile(HWND d, const wchar_t* name) {
+  SetDlgItemTextW(d, 0x47C, name);
+  Press(d, IDOK);
+}
+
+TEST(FileDialogs, NamesExtensionsCancelAndErrors) {
+  std::wstring dir = TempDir(L"kwi_exchange_tests");
+  for (const wchar_t* n : {L"a.txt", L"b.txt", L"c.txt"}) WriteBytes(dir + n, {'x'});
+  std::wstring single, saved, opened;
+  std::vector<std::wstring> names;
+  int filterIndex = -1;
+  bool cancelled = false;
+  std::vector<int> raised;
+  RunInTask([&](HWND) {
+    std::deque<slist_struct> cells;
+    slist_struct* filters = Strings(cells, {L"Text", L"*.txt", L"All", L"*.*"});
+    SetCurrentDirectoryW(dir.c_str());
+    {
+      Answer a(L"Pick", [](HWND d) { ChooseFile(d, L"notes"); });
+      opened = dlg_GetOpenFileName(L"", filters, L"Pick");
+    }
+    {
+      Answer a(L"Keep", [](HWND d) { ChooseFile(d, L"kept"); });
+      saved = dlg_GetSaveFileName(L"", filters, L"Keep");
+    }
+    {
+      Answer a(L"Many", [](HWND d) { ChooseFile(d, L"\"a.txt\" \"b.txt\" \"c.txt\""); });
+      Terms t;
+      slist_struct* list = nullptr;
+      u16* first = dlg_GetFileName(L"", filters, L"Many", t.Flags({2}), dir.c_str(), &list, &filterIndex);
+      single = first;
+      for (auto* c = list; c && c->functor == ListCons; c = c->next) names.push_back(c->value);
+    }
+    {
+      Answer a(L"Never", [](HWND d) { Press(d, IDCANCEL); });
+      Terms t;
+      slist_struct* list = nullptr;
+      int index = 0;
+      cancelled = !Succeeds([&] { dlg_GetFileName(L"", filters, L"Never", t.Flags({}), L"", &list, &index); });
+    }
+    RaiseLog raises;
+    std::deque<slist_struct> bad;
+    slist_struct* odd = Strings(bad, {L"Text"});
+    slist_struct* none = Strings(bad, {});
+    EXPECT_STREQ(dlg_GetOpenFileName(L"", odd, L"x"), L"");
+    EXPECT_STREQ(dlg_GetOpenFileName(L"", none, L"x"), L"");
+    {
+      // A name longer than the declared buffer makes the dialog fail.
+      Answer a(L"Small", [](HWND d) { ChooseFile(d, L"a-long-name.txt"); });
+      Terms t;
+      slist_struct* list = nullptr;
+      int index = 0;
+      EXPECT_FALSE(Succeeds([&] { dlg_GetFileName(L"", filters, L"Small", t.Flags({3, 4}), L"", &list, &index); }));
+    }
+    raised = raises.Take();
+  });
+  EXPECT_EQ(opened, dir + L"notes.txt");
+  EXPECT_EQ(saved, dir + L"kept");
+  EXPECT_EQ(names, (std::vector<std::wstring>{dir + L"a.txt", dir + L"b.txt", dir + L"c.txt"}));
+  EXPECT_EQ(single, dir + L"a.txt");
+  EXPECT_EQ(filterIndex, 0);
+  EXPECT_TRUE(cancelled);
+  EXPECT_EQ(raised, (std::vector<int>{6200, 6003, 6200}));
+}
+
+// A stub help window: Wine's help call sends it WM_COPYDATA (0xA1DE505) with
+// {u16 size, u16 command, i32 data, i32 reserved, u16 file offset, u16 data offset}.
+struct HelpCall {
+  int command;
+  long data;
+  std::string file;
+};
+std::vector<HelpCall> g_help;
+
+LRESULT CALLBACK HelpStub(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_COPYDATA) {
+    auto* cds = reinterpret_cast<COPYDATASTRUCT*>(lp);
+    if (cds->dwData == 0xA1DE505 && cds->cbData >= 16) {
+      auto* b = static_cast<const uint8_t*>(cds->lpData);
+      HelpCall c;
+      uint16_t command, ofsFile;
+      int32_t data;
+      memcpy(&command, b + 2, 2);
+      memcpy(&data, b + 4, 4);
+      memcpy(&ofsFile, b + 12, 2);
+      c.command = command;
+      c.data = data;
+      if (ofsFile && ofsFile < cds->cbData)
+        c.file.assign(reinterpret_cast<const char*>(b + ofsFile), strnlen(reinterpret_cast<const char*>(b + ofsFile), cds->cbData - ofsFile));
+      g_help.push_back(c);
+    }
+    return 1;
+  }
+  return DefWindowProcW(w, m, wp, lp);
+}
+
+TEST(Help, CallsReachTheHelpWindow) {
+  g_help.clear();
+  RunInTask([&](HWND) {
+    WNDCLASSW c{};
+    c.lpfnWndProc = HelpStub;
+    c.hInstance = GetModuleHandleW(nullptr);
+    c.lpszClassName = L"MS_WINHELP";
+    RegisterClassW(&c);
+    HWND stub = CreateWindowW(L"MS_WINHELP", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, c.hInstance, nullptr);
+    kwi_ShowHelp(L"roster.hlp");
+    kwi_ShowHelpContext(L"roster.hlp", 42);
+    kwi_HelpClose();
+    DestroyWindow(stub);
+  });
+  ASSERT_GE(g_help.size(), 3u);
+  EXPECT_EQ(g_help[0].command, HELP_CONTENTS);
+  EXPECT_EQ(g_help[0].file, "roster.hlp");
+  EXPECT_EQ(g_help[1].command, HELP_CONTEXT);
+  EXPECT_EQ(g_help[1].data, 42);
+  EXPECT_EQ(g_help[2].command, HELP_QUIT);
+}
+
+// ---------------------------------------------------------------------------
+// Clipboard.
+
+// Puts a raw block under `format`, as another program might.
+void PutRaw(UINT format, const void* data, size_t n) {
+  OpenClipboard(nullptr);
+  EmptyClipboard();
+  HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, n);
+  memcpy(GlobalLock(g), data, n);
+  GlobalUnlock(g);
+  SetClipboardData(format, g);
+  CloseClipboard();
+}
+
+std::string RawClipboard(UINT format) {
+  std::string s;
+  if (!OpenClipboard(nullptr)) return s;
+  if (HANDLE h = GetClipboardData(format)) {
+    auto* p = static_cast<const char*>(GlobalLock(h));
+    s.assign(p, strnlen(p, GlobalSize(h)));
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return s;
+}
+
+size_t Offset(const std::string& header, const char* label) {
+  size_t at = header.find(label);
+  return at == std::string::npos ? 0 : strtoul(header.c_str() + at + strlen(label), nullptr, 10);
+}
+
+TEST(Clipboard, TextHtmlBinariesAndPictures) {
+  const wchar_t* text = L"M\u00fcller \u65e5\u672c";
+  const std::string utf8 = "M\xc3\xbcller \xe6\x97\xa5\xe6\x9c\xac";
+  RunInTask([&](HWND) {
+    RaiseLog raises;
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    CloseClipboard();
+    EXPECT_STREQ(cb_GetString(), L"");
+    EXPECT_EQ(cb_GetSize(), 0);
+    EXPECT_FALSE(Succeeds([] { cb_StringAvailable(); }));
+
+    cb_PutString(text);
+    EXPECT_TRUE(Succeeds([] { cb_StringAvailable(); }));
+    EXPECT_STREQ(cb_GetString(), text);
+    EXPECT_EQ(cb_GetSize(), static_cast<int>(wcslen(text) * 2 + 2));
+
+    std::wstring html = std::wstring(L"<html><body><!--StartFragment-->") + text + L"<!--EndFragment--></body></html>";
+    cb_PutHtmlString(L"plain", html.c_str());
+    std::string block = RawClipboard(RegisterClipboardFormatW(L"HTML Format"));
+    size_t startHtml = Offset(block, "StartHTML:"), start = Offset(block, "StartFragment:"),
+           end = Offset(block, "EndFragment:");
+    EXPECT_EQ(block.substr(start, end - start), utf8);
+    EXPECT_EQ(block.compare(startHtml, 6, "<html>"), 0);
+    EXPECT_EQ(Offset(block, "EndHTML:"), block.size());
+    EXPECT_STREQ(cb_GetString(), L"plain");
+    // Without markers both fragment offsets stand at the end; a body past six
+    // digits widens the numbers and StartHTML counts the wider header.
+    std::wstring big(1000000, L'x');
+    cb_PutHtmlString(L"", big.c_str());
+    block = RawClipboard(RegisterClipboardFormatW(L"HTML Format"));
+    startHtml = Offset(block, "StartHTML:");
+    EXPECT_EQ(block.compare(startHtml, 3, "xxx"), 0);
+    EXPECT_EQ(Offset(block, "StartFragment:"), block.size());
+    EXPECT_EQ(Offset(block, "EndFragment:"), block.size());
+
+    uint8_t bin[4 + 5] = {9, 0, 0, 0, 'r', 'o', 's', 't', 'a'};
+    cb_PutBin(L"KwiRoster", bin + 4);
+    EXPECT_TRUE(Succeeds([] { cb_BinAvailable(L"KwiRoster"); }));
+    EXPECT_FALSE(Succeeds([] { cb_BinAvailable(L"KwiOther"); }));
+    uint8_t* back = cb_GetBin(L"KwiRoster");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(memcmp(back - 4, bin, sizeof bin), 0);
+
+    // Other programs' data: a size word beyond the block, a text without
+    // terminator, a DIB that is not one.
+    const uint8_t lying[8] = {0xE8, 3, 0, 0, 1, 2, 3, 4};
+    PutRaw(RegisterClipboardFormatW(L"KwiRoster"), lying, sizeof lying);
+    EXPECT_EQ(cb_GetBin(L"KwiRoster"), nullptr);
+    const wchar_t open[4] = {L'a', L'b', L'c', L'd'};
+    PutRaw(CF_UNICODETEXT, open, sizeof open);
+    std::wstring got = cb_GetString();  // never read past the block
+    EXPECT_LE(got.size(), 4u);
+    EXPECT_EQ(got.substr(0, 3), L"abc");
+    const uint8_t junk[20] = {40, 0, 0, 0, 0xFF, 0xFF, 0, 0};
+    PutRaw(CF_DIB, junk, sizeof junk);
+    EXPECT_EQ(cb_GetPicture(), nullptr);
+    EXPECT_EQ(raises.Take(), (std::vector<int>{6454, 6455}));
+
+    rect_struct r{0, 0, 7, 5};
+    LONG_PTR pw = pict_Open(&r);
+    pen_struct red{1, 0, 0x0000FF};
+    win_SetPen(pw, &red);
+    pnt_struct a{0, 0}, b{7, 5};
+    draw_Line(pw, &a, &b);
+    picture pic = pict_Close(pw);
+    cb_PutPicture(pic);
+    EXPECT_TRUE(Succeeds([] { cb_PictureAvailable(); }));
+    picture again = cb_GetPicture();
+    ASSERT_TRUE(again);
+    uint32_t n1, n2;
+    memcpy(&n1, pic, 4);
+    memcpy(&n2, again, 4);
+    EXPECT_EQ(n1, n2);
+    EXPECT_EQ(memcmp(pic, again, n1), 0);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Metafiles.
+
+metafile Record(int kind) {
+  LONG_PTR w = mf_Open_1(kind);
+  brush_struct black{2, 0};
+  win_SetBrush(w, &black);
+  rect_struct box{10, 10, 30, 30};
+  draw_Rect(w, &box);
+  pnt_struct a{0, 50}, b{50, 50};
+  draw_Line(w, &a, &b);
+  return mf_Close(w);
+}
+
+uint32_t PixelAt(picture p, int x, int y) {
+  BITMAPINFOHEADER h;
+  memcpy(&h, p + 4, sizeof h);
+  const uint8_t* bits = p + 4 + h.biSize;
+  size_t stride = ((h.biWidth * h.biBitCount + 31) / 32) * 4;
+  const uint8_t* px = bits + stride * (h.biHeight - 1 - y) + x * (h.biBitCount / 8);
+  return px[2] << 16 | px[1] << 8 | px[0];
+}
+
+TEST(Metafiles, RecordSaveLoadPlay) {
+  std::wstring dir = TempDir(L"kwi_exchange_tests");
+  std::wstring wmf = dir + L"box.wmf", bare = dir + L"bare.WMF";
+  rect_struct loaded{}, loadedBare{};
+  int units = -1, unitsBare = -1, dpi = 0;
+  uint32_t wmfInside = 1, wmfOutside = 0, emfInside = 1, emfMoved = 1;
+  rect_struct emfRect{};
+  std::vector<int> raised;
+  RunInTask([&](HWND) {
+    HDC screen = GetDC(nullptr);
+    dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    metafile m = Record(0);
+    ASSERT_TRUE(m);
+    rect_struct box{0, 0, 100, 100};
+    mf_Save(m, &box, wmf.c_str());
+    rect_struct* rr = nullptr;
+    metafile back = mf_Load(wmf.c_str(), &rr, &units);
+    ASSERT_TRUE(back);
+    loaded = *rr;
+    // The bits alone, without the placeable header.
+    std::vector<uint8_t> bytes = ReadBytes(wmf);
+    WriteBytes(bare, std::vector<uint8_t>(bytes.begin() + 22, bytes.end()));
+    metafile plain = mf_Load(bare.c_str(), &rr, &unitsBare);
+    ASSERT_TRUE(plain);
+    loadedBare = *rr;
+    // Playing into pictures.
+    rect_struct r{0, 0, 60, 60};
+    LONG_PTR pw = pict_Open(&r);
+    mf_Play_0(pw, m);
+    picture p = pict_Close(pw);
+    wmfInside = PixelAt(p, 20, 20);
+    wmfOutside = PixelAt(p, 40, 40);
+    metafile e = Record(1);
+    pw = pict_Open(&r);
+    mf_Play_0(pw, e);
+    p = pict_Close(pw);
+    auto* er = static_cast<mf_record*>(GlobalLock(e));
+    emfRect = er->rect;
+    GlobalUnlock(e);
+    emfInside = PixelAt(p, 15, 5);  // the box moved up to the top
+    emfMoved = PixelAt(p, 15, 25);
+    // Through the clipboard.
+    cb_PutMetafile(m);
+    EXPECT_TRUE(Succeeds([] { cb_MetaFileAvailable(); }));
+    metafile fromClip = cb_GetMetafile();
+    EXPECT_TRUE(fromClip);
+    RaiseLog raises;
+    LONG_PTR open[4];
+    for (auto& w : open) w = mf_Open();
+    EXPECT_EQ(mf_Open(), 0);
+    mf_Destroy(mf_Close(open[0]));
+    open[0] = mf_Open();
+    EXPECT_NE(open[0], 0);
+    for (auto w : open) mf_Destroy(mf_Close(w));
+    std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + 40);
+    WriteBytes(dir + L"cut.wmf", cut);
+    WriteBytes(dir + L"foreign.emf", std::vector<uint8_t>(200, 7));
+    int u = 0;
+    for (std::wstring bad : {std::wstring(), dir + L"box.txt", dir + L"cut.wmf", dir + L"foreign.emf",
+                             dir + L"missing.wmf"})
+      EXPECT_EQ(mf_Load(bad.c_str(), &rr, &u), nullptr) << Narrow(bad);
+    const uint8_t shortPict[4] = {8, 0, 0, 0};
+    PutRaw(CF_METAFILEPICT, shortPict, sizeof shortPict);
+    EXPECT_EQ(cb_GetMetafile(), nullptr);
+    mf_Save(m, &box, (dir + L"no\\such\\dir\\x.wmf").c_str());
+    raised = raises.Take();
+    for (metafile x : {m, back, plain, e, fromClip}) mf_Destroy(x);
+  });
+  std::vector<uint8_t> bytes = ReadBytes(wmf);
+  ASSERT_GE(bytes.size(), 22u);
+  uint32_t key;
+  memcpy(&key, bytes.data(), 4);
+  EXPECT_EQ(key, 0x9AC6CDD7u);
+  uint16_t sum = 0, stored;
+  for (int i = 0; i < 10; ++i) sum ^= static_cast<uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  memcpy(&stored, bytes.data() + 20, 2);
+  EXPECT_EQ(sum, stored);
+  EXPECT_EQ(loaded.right, 100);
+  EXPECT_EQ(loaded.bottom, 100);
+  EXPECT_EQ(units, dpi);
+  EXPECT_EQ(loadedBare.left, 0);
+  EXPECT_EQ(loadedBare.right, 100);
+  EXPECT_EQ(loadedBare.bottom, 100);
+  EXPECT_EQ(unitsBare, 0);
+  EXPECT_EQ(wmfInside, 0u);
+  EXPECT_EQ(wmfOutside, 0xFFFFFFu);
+  EXPECT_EQ(emfInside, 0u);
+  EXPECT_EQ(emfMoved, 0xFFFFFFu) << emfRect.left << " " << emfRect.top << " " << emfRect.right << " "
+                                 << emfRect.bottom;
+  EXPECT_EQ(raised, (std::vector<int>{6359, 6007, 6356, 6352, 6352, 6005, 6456, 6006}));
+}
+
+}  // namespace

@@ -72,11 +72,11 @@ void DeleteRecord(EditorRecord* ed) {
       set.erase(set.begin() + i);
       break;
     }
+  FreeKeywordTable(ed);
+  if (ed->colorBuffer) K::Memory::ReleaseHeap(ed->colorBuffer);
   ed->active = 0;
   ed->store.FreeAll();
   ed->undoRing.Destroy();
-  FreeKeywordTable(ed);
-  if (ed->colorBuffer) K::Memory::ReleaseHeap(ed->colorBuffer);
   K::Memory::ReleaseHeap(ed);
 }
 

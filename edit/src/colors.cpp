@@ -95,7 +95,12 @@ void InitColourTables() {
 
 ColourEntry StoredColour(int32_t scheme, int32_t code) { return tables.colours[scheme][code]; }
 
-Look LookOf(int32_t scheme, int32_t code) {
+SystemColours CurrentSystemColours() {
+  auto attr = [](int a) { return static_cast<uint32_t>(QEL_KWI::kwi_GetAttrVal(a)); };
+  return {attr(123), attr(121), attr(114), attr(113)};
+}
+
+Look LookOf(int32_t scheme, int32_t code, const SystemColours& system) {
   if (code == 200) code = 0;
   if (code == 201) code = 20;
   if (code < 0 || code >= kColourCodes) code = 0;
@@ -103,11 +108,13 @@ Look LookOf(int32_t scheme, int32_t code) {
   const ColourEntry& e = tables.colours[scheme][code];
   const bool selection = code == 20;
   Look l;
-  l.fore = e.fore == S ? static_cast<uint32_t>(QEL_KWI::kwi_GetAttrVal(selection ? 114 : 123)) : e.fore;
-  l.back = e.back == S ? static_cast<uint32_t>(QEL_KWI::kwi_GetAttrVal(selection ? 113 : 121)) : e.back;
+  l.fore = e.fore == S ? (selection ? system.highlightText : system.text) : e.fore;
+  l.back = e.back == S ? (selection ? system.highlight : system.window) : e.back;
   l.style = e.style;
   return l;
 }
+
+Look LookOf(int32_t scheme, int32_t code) { return LookOf(scheme, code, CurrentSystemColours()); }
 
 int32_t SchemeOfTitle(const wchar_t* title) {
   InitColourTables();

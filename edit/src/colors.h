@@ -34,6 +34,12 @@ struct Look {
   bool operator==(const Look& o) const { return fore == o.fore && back == o.back && style == o.style; }
 };
 Look LookOf(int32_t scheme, int32_t code);
+// The four system colours, read once for a whole line.
+struct SystemColours {
+  uint32_t text, window, highlightText, highlight;
+};
+SystemColours CurrentSystemColours();
+Look LookOf(int32_t scheme, int32_t code, const SystemColours& system);
 
 // Fills both tables with their defaults the first time it is called.
 void InitColourTables();

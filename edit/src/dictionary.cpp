@@ -35,6 +35,7 @@ struct Dictionary {
   uint8_t* cachedBase;
   uint8_t* stopSlot;     // link word where the last lookup stopped
   wchar_t key[256];      // the upper-cased word of the last lookup
+  uint32_t firsts[8];    // bit (c & 255) set for every upper-cased first character c
   uint8_t* blocks[kMaxBlocks + 1];  // [1] is `first`
   uint32_t buckets[kBuckets];
   alignas(8) uint8_t first[kBlockSize];
@@ -110,6 +111,12 @@ void DictFree(Dictionary* d) {
 
 int32_t DictLookup(Dictionary* d, const wchar_t* word, int32_t length, void* payload) {
   if (length < 0 || length > kMaxWordLength) return 0;
+  // Most tokens are no keyword: their first character already tells.
+  const wchar_t c0 = length ? Upper(word[0]) : 0;
+  if (length && !(d->firsts[(c0 & 255) >> 5] >> (c0 & 31) & 1)) {
+    d->stopSlot = nullptr;
+    return 0;
+  }
   int32_t n = 0;
   while (n < length && word[n]) {
     d->key[n] = Upper(word[n]);
@@ -137,6 +144,9 @@ int32_t DictLookup(Dictionary* d, const wchar_t* word, int32_t length, void* pay
 
 int32_t DictInsert(Dictionary* d, const wchar_t* word, int32_t length, const void* payload, bool exact) {
   if (length < 0 || length > kMaxWordLength) return 0;
+  // Mark the first character before the lookup, so that it walks the chain.
+  const wchar_t c0 = length ? Upper(word[0]) : 0;
+  d->firsts[(c0 & 255) >> 5] |= 1u << (c0 & 31);
   if (DictLookup(d, word, length, nullptr)) return 0;
   const uint32_t need = 4 + d->payloadSize + 2 * (static_cast<uint32_t>(length) + 1);
   if (kBlockSize - d->fill < need) {

@@ -155,12 +155,13 @@ int32_t TokenWordBoundary(const wchar_t* text, int32_t col, bool forward, bool a
 
 ColourRun* PaintRuns(ColourRun* runs, int32_t scheme, int32_t cells, int32_t selStart, int32_t selEnd) {
   // Merge runs of equal look; markup codes (100 and up) drop out.
+  const SystemColours system = CurrentSystemColours();
   int32_t n = 0, total = 0;
   Look last{};
   for (int32_t i = 0; runs[i].length; ++i) {
     const ColourRun r = runs[i];
     if (r.code >= 100) continue;
-    const Look look = LookOf(scheme, r.code);
+    const Look look = LookOf(scheme, r.code, system);
     if (n > 0 && look == last && r.code != cc_hyperText && runs[n - 1].code != cc_hyperText) {
       runs[n - 1].length += r.length;
     } else {

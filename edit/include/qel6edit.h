@@ -69,6 +69,9 @@ QEL_EDIT_API void edit_DelToStartOfLine(LONG_PTR window);
 QEL_EDIT_API void edit_DelToEndOfLine(LONG_PTR window);
 QEL_EDIT_API void edit_DeleteLine(LONG_PTR window);
 QEL_EDIT_API void edit_Delete(LONG_PTR window);
+QEL_EDIT_API void edit_Cut(LONG_PTR window);
+QEL_EDIT_API void edit_Copy(LONG_PTR window);  // no read-only check
+QEL_EDIT_API void edit_Paste(LONG_PTR window);
 QEL_EDIT_API void edit_Undo(LONG_PTR window);
 QEL_EDIT_API void edit_Redo(LONG_PTR window);
 QEL_EDIT_API void edit_UpperCase(LONG_PTR window);

@@ -306,6 +306,25 @@ void edit_UpperCase(LONG_PTR window) { Key(window, 21); }
 void edit_LowerCase(LONG_PTR window) { Key(window, 12); }
 void edit_ReverseCase(LONG_PTR window) { Key(window, 16); }
 
+void edit_Cut(LONG_PTR window) {
+  EditorRecord* ed = Editable(window);
+  HideCaret(ed);
+  CutToClipboard(ed);
+  PlaceCaret(ed);
+}
+
+void edit_Copy(LONG_PTR window) {
+  EditorRecord* ed = EditorData(window);
+  CopyToClipboard(ed);
+}
+
+void edit_Paste(LONG_PTR window) {
+  EditorRecord* ed = Editable(window);
+  HideCaret(ed);
+  PasteFromClipboard(ed);
+  PlaceCaret(ed);
+}
+
 void edit_Delete(LONG_PTR window) {
   EditorRecord* ed = Editable(window);
   HideCaret(ed);

@@ -77,6 +77,7 @@ struct EditorRecord {
   int32_t vScrollMax;
   int32_t vScrollPos;
   int32_t hScrollPos;
+  int32_t hasHScroll;
   // Error code of the text load at window creation (0 when it loaded).
   uint32_t loadError;
 

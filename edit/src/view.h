@@ -32,5 +32,16 @@ int32_t ClientWidth(EditorRecord* ed);
 // The caret: hidden while a command works, placed afterwards.
 void HideCaret(EditorRecord* ed);
 void PlaceCaret(EditorRecord* ed);
+// Display columns of the first `count` characters (tabs expanded, hidden
+// markup none).
+int32_t ExpandedColumns(EditorRecord* ed, const wchar_t* text, int32_t count);
+// Font measures of the window's font: charWidth, proportional, fontDescent,
+// lineHeight (at least 1).
+void MeasureFont(EditorRecord* ed);
+// Client size, visible rows (kept when no row fits), top line and the
+// vertical range; true when the number of rows changed.
+bool ComputeRows(EditorRecord* ed);
+// Paints the rows that meet the rectangle.
+void PaintRows(EditorRecord* ed, const QEL_KWI::rect_struct& r);
 
 }  // namespace QEL_EDIT::detail

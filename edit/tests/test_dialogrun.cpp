@@ -207,4 +207,49 @@ TEST(DialogRun, ReplaceChangeAllAndFindNext) {
   searchState.options = SearchOptions{};
 }
 
+// Through a real editor: its menu commands open the dialogs, its user
+// handler receives their events, and destroying it closes Replace Text.
+TEST(DialogRun, EditorMenuCommandsAndDestroy) {
+  std::vector<std::wstring> events;
+  int32_t line = 0;
+  LONG_PTR replace = 0;
+  bool replaceGoneWithEditor = false;
+  RunInTask([&](HWND task) {
+    Terms t;
+    Closure user([&](HWND, event_struct* e) -> LONG_PTR {
+      if (e->kind == e_user) {
+        events.push_back(std::to_wstring(e->w[0]));
+        return 0;
+      }
+      Fail();
+    });
+    rect_struct r{10, 10, 400, 300};
+    LONG_PTR w = 0;
+    ASSERT_EQ(K::RunTrapped([&] {
+      w = edit_Create(wt_child, &r, L"notes.txt", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
+                      t.Flags({}), nullptr, 0, 0, L"one\ntwo\nthree", 1, &user);
+    }), 0u);
+    std::thread helper([] {
+      HWND d = WaitWindow(L"Go To Line Number");
+      if (d) Enter(d, L"2");
+    });
+    event_struct menu{};
+    menu.kind = e_menu;
+    menu.w[0] = cmd_goToLine;
+    EXPECT_EQ(K::RunTrapped([&] { win_SendEvent(w, &menu); }), 0u);
+    helper.join();
+    int32_t column = 0;
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetPos_1(w, &line, &column); }), 0u);
+    menu.w[0] = cmd_replace;
+    EXPECT_EQ(K::RunTrapped([&] { win_SendEvent(w, &menu); }), 0u);
+    replace = ReplaceDialogWindow();
+    DestroyWindow(reinterpret_cast<HWND>(w));
+    replaceGoneWithEditor = !IsWindow(reinterpret_cast<HWND>(replace)) && !ReplaceDialogWindow();
+  }, NoMenu());
+  EXPECT_EQ(line, 2);
+  EXPECT_TRUE(replace);
+  EXPECT_TRUE(replaceGoneWithEditor);
+  EXPECT_EQ(events, (std::vector<std::wstring>{L"9103", L"0", L"9101", L"0"}));
+}
+
 }  // namespace

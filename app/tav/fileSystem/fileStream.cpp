@@ -305,7 +305,9 @@ outputStream_file::outputStream_file(HANDLE file, Mode mode)
 outputStream_file* outputStream_file::Make(HANDLE file, Mode mode, Signature signature) {
   auto* s = new (AllocFinalized<outputStream_file>(&Finalize)) outputStream_file(file, mode);
   s->crlf_ = true;
-  s->memory_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes));
+  // Outside the collected heap, as the input buffer (see there).
+  s->memory_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kBufferBytes));
+  if (!s->memory_) K::Errors::RunTimeError(206);
   s->buffer_ = outputBuffer::New(s->memory_, kBufferBytes, {&Full, s});
   s->support_ = outputSupport(s->buffer_, mode);
   if (mode.kind != Mode::unicode || signature == Signature::none) return s;
@@ -398,13 +400,15 @@ outputStream_file* outputStream_file::newhandle(HANDLE file, Mode mode) {
 
 void outputStream_file::Finalize(void* self) {
   auto* s = static_cast<outputStream_file*>(self);
-  if (!s->file_) return;
-  HANDLE h = s->file_;
-  // Whatever writing raises ends at the collector's boundary; the handle is
-  // closed in any case.
-  K::RunTrapped([&] { s->Drain(true); });
-  s->file_ = nullptr;
-  CloseHandle(h);
+  if (HANDLE h = s->file_) {
+    // Whatever writing raises ends at the collector's boundary; the handle
+    // is closed in any case.
+    K::RunTrapped([&] { s->Drain(true); });
+    s->file_ = nullptr;
+    CloseHandle(h);
+  }
+  HeapFree(GetProcessHeap(), 0, s->memory_);
+  s->memory_ = nullptr;
 }
 
 HANDLE outputStream_file::Handle() {

@@ -14,6 +14,7 @@
 #include "qel6edit.h"
 #include "qel6kernel.h"
 #include "dictionary.h"
+#include "lexer.h"
 #include "qel6kwi.h"
 #include "record.h"
 #include "settings.h"
@@ -211,6 +212,7 @@ void edit_SetColoring(LONG_PTR window, int32_t scheme) {
   if (scheme < 0 || scheme >= kSchemes) Raise(err_scheme);
   ed->colorScheme = scheme;
   BuildKeywordTable(ed);
+  if (!ed->wrappable) StoreAllLineStates(ed);
   QEL_KWI::win_Invalidate_0(window);
 }
 

@@ -200,3 +200,41 @@ TEST(Lexer, UserKeywords) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<uint32_t> States(EditorRecord* ed) {
+  std::vector<uint32_t> v;
+  for (int32_t n = 1; n <= ed->LineCount(); ++n) v.push_back(ed->store.GetLineState(ed->store.FindLine(n)));
+  return v;
+}
+
+TEST(LineStates, StoredAtLoadAndUpdatedUntilTheySettle) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  RecordParams p{};
+  p.windowType = 2;
+  p.title = L"t.pro";
+  EditorRecord* ed = NewRecord(p);
+  ed->visibleRows = 10;
+  ed->lineHeight = 16;
+  ASSERT_EQ(K::RunTrapped([&] { LoadPlainText(ed, L"a /* x\nb\nc */ d\ne"); }), 0u);
+  EXPECT_EQ(States(ed), (std::vector<uint32_t>{5, 1, 8, 0}));
+  EXPECT_EQ(StateBefore(ed, 1), 0u);
+  EXPECT_EQ(StateBefore(ed, 3), 1u);
+  // Stale states are redone from the first line until one comes out as stored.
+  for (int32_t n = 1; n <= 3; ++n) ed->store.SetLineState(ed->store.FindLine(n), 0);
+  ed->store.SetLineState(ed->store.FindLine(4), 0);
+  UpdateLineStates(ed, 1);
+  EXPECT_EQ(States(ed), (std::vector<uint32_t>{5, 1, 8, 0}));
+  for (int32_t n = 1; n <= 4; ++n) ed->store.SetLineState(ed->store.FindLine(n), 0);
+  StoreAllLineStates(ed);
+  EXPECT_EQ(States(ed), (std::vector<uint32_t>{5, 1, 8, 0}));
+  // A line whose state is unchanged ends the update: the line below it is not redone.
+  ed->store.SetLineState(ed->store.FindLine(4), 7);
+  UpdateLineStates(ed, 2);
+  EXPECT_EQ(States(ed), (std::vector<uint32_t>{5, 1, 8, 7}));
+  DeleteRecord(ed);
+  K::Memory::ReleaseGStack(mark);
+}
+
+}  // namespace

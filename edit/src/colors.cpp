@@ -97,6 +97,7 @@ void InitColourTables() {
 ColourEntry StoredColour(int32_t scheme, int32_t code) { return tables.colours[scheme][code]; }
 
 SystemColours CurrentSystemColours() {
+  InitColourTables();
   auto attr = [](int a) { return static_cast<uint32_t>(QEL_KWI::kwi_GetAttrVal(a)); };
   return {attr(123), attr(121), attr(114), attr(113)};
 }

@@ -10,6 +10,7 @@
 #include "dictionary.h"
 #include "lexer.h"
 #include "qel6kernel.h"
+#include "paintruns.h"
 #include "record.h"
 
 using namespace QEL_EDIT::detail;
@@ -148,6 +149,12 @@ TEST(Lexer, HugeLineStopsAtTheRunLimit) {
   EXPECT_EQ(total, n);
   // Stopping early inside ordinary text leaves the next line outside a comment.
   EXPECT_EQ(state, 0u);
+  // The rest of the line is painted as fill.
+  PaintRuns(buffer.data(), 0, static_cast<int32_t>(line.size()) + 1, 0, 0);
+  n = 0;
+  while (buffer[n].length) ++n;
+  ASSERT_GT(n, 1);
+  EXPECT_EQ(buffer[n - 1].code, cc_fill);
 }
 
 TEST(Lexer, ColourLineUsesTheEditorsSchemeAndKeywords) {
@@ -168,6 +175,15 @@ TEST(Lexer, ColourLineUsesTheEditorsSchemeAndKeywords) {
   BuildKeywordTable(ed);
   ColourLine(ed, L"Dialog Foo", runs, &state, true);
   EXPECT_EQ(RunsText(runs), "6:10 1:15 3:1");
+  // Paint runs of a line: coloured in the plain layout, not when wrapping.
+  state = 0;
+  EXPECT_EQ(RunsText(LinePaintRuns(ed, L"Dialog 12", 10, 8, 10, &state)), "6:10 1:15 2:20");
+  ed->wrappable = 1;
+  EXPECT_EQ(RunsText(LinePaintRuns(ed, L"Dialog 12", 10, 8, 10, &state)), "7:0 2:20");
+  ed->hyperMode = 1;
+  EXPECT_EQ(RunsText(LinePaintRuns(ed, L"a \x0B" L"b\x0E" L"c\x0F", 7, 0, 0, &state)), "2:0 1:19 1:200");
+  ed->wrappable = 0;
+  ed->hyperMode = 0;
   DeleteRecord(ed);
   K::Memory::ReleaseGStack(mark);
 }

@@ -329,6 +329,90 @@ KeyFigures RunSqliteKeys(int n, bool file, const std::string& path) {
   return f;
 }
 
+// Small transactions on a shared file: a read-write one stores a term and a
+// key and commits (synced); a read one reads a term.
+void Transactions(int n, const std::wstring& ours, const std::string& theirs, double* a, double* b) {
+  DeleteFileW(ours.c_str());
+  Kernel::RunTrapped([&] {
+    chainDB::FILEDESCR** h = nullptr;
+    uint8_t file = chainDB::kInFile, rw = 2, rd = 1, deny = 1;
+    chainDB::QEL_DB_Create(&h, ours.c_str(), &file);
+    chainDB::QEL_DB_Close(h);
+    chainDB::QEL_DB_OpenShare(&h, ours.c_str(), &rw, &deny);
+    int32_t sel = -1;
+    chainDB::TRef last = 0;
+    double t = bench::Now();
+    for (int i = 0; i < n; ++i) {
+      uint8_t* mark = Memory::MarkGStack();
+      chainDB::QEL_DB_BeginTransaction(h, &rw);
+      if (sel < 0) chainDB::QEL_DB_BtCreate6(h, L"log", &sel, 24, 16, false);
+      last = chainDB::QEL_DB_ChainInsertz(ItemD(), h, L"log", MakeItem(i, kText));
+      chainDB::QEL_DB_KeyInsert(h, sel, Key(i).c_str(), last);
+      chainDB::QEL_DB_EndTransaction(h);
+      Memory::ReleaseGStack(mark);
+    }
+    a[0] = n / (bench::Now() - t);
+    t = bench::Now();
+    for (int i = 0; i < n; ++i) {
+      uint8_t* mark = Memory::MarkGStack();
+      chainDB::QEL_DB_BeginTransaction(h, &rd);
+      chainDB::QEL_DB_RefTerm(ItemD(), h, last);
+      chainDB::QEL_DB_EndTransaction(h);
+      Memory::ReleaseGStack(mark);
+    }
+    a[1] = n / (bench::Now() - t);
+    chainDB::QEL_DB_Close(h);
+  });
+  DeleteFileA(theirs.c_str());
+  sqlite3* db;
+  sqlite3_open(theirs.c_str(), &db);
+  sqlite3_create_collation(db, "LSTRCMPW", SQLITE_UTF16LE, nullptr, Collate);
+  Exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;");
+  Exec(db, "CREATE TABLE log(id INTEGER PRIMARY KEY, term BLOB, k TEXT COLLATE LSTRCMPW UNIQUE)");
+  sqlite3_stmt *ins, *get;
+  sqlite3_prepare_v2(db, "INSERT INTO log(term, k) VALUES(?, ?)", -1, &ins, nullptr);
+  sqlite3_prepare_v2(db, "SELECT term FROM log WHERE id=?", -1, &get, nullptr);
+  double t = bench::Now();
+  int64_t id = 0;
+  for (int i = 0; i < n; ++i) {
+    uint8_t* mark = Memory::MarkGStack();
+    Exec(db, "BEGIN IMMEDIATE");
+    TBinary img = ToBinary(ItemD(), MakeItem(i, kText));
+    uint32_t size;
+    memcpy(&size, img - 4, 4);
+    std::wstring k = Key(i);
+    sqlite3_bind_blob(ins, 1, img, size - 4, SQLITE_STATIC);
+    sqlite3_bind_text16(ins, 2, k.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_step(ins);
+    sqlite3_reset(ins);
+    id = sqlite3_last_insert_rowid(db);
+    Exec(db, "COMMIT");
+    Memory::ReleaseGStack(mark);
+  }
+  b[0] = n / (bench::Now() - t);
+  t = bench::Now();
+  for (int i = 0; i < n; ++i) {
+    uint8_t* mark = Memory::MarkGStack();
+    Exec(db, "BEGIN");
+    sqlite3_bind_int64(get, 1, id);
+    if (sqlite3_step(get) == SQLITE_ROW) {
+      int len = sqlite3_column_bytes(get, 0);
+      uint8_t* buf = Memory::AllocGStack(len + 4);
+      uint32_t size = len + 4;
+      memcpy(buf, &size, 4);
+      memcpy(buf + 4, sqlite3_column_blob(get, 0), len);
+      FromBinary(ItemD(), buf + 4);
+    }
+    sqlite3_reset(get);
+    Exec(db, "COMMIT");
+    Memory::ReleaseGStack(mark);
+  }
+  b[1] = n / (bench::Now() - t);
+  sqlite3_finalize(ins);
+  sqlite3_finalize(get);
+  sqlite3_close(db);
+}
+
 void Row(const char* what, double ours, double theirs) {
   printf("  %-8s %12.0f %12.0f %8.2fx\n", what, ours, theirs, ours / theirs);
 }
@@ -369,6 +453,11 @@ int main(int argc, char** argv) {
       Row("delete", a.erase, b.erase);
     }
   }
+  double a[2], b[2];
+  Transactions(1000, ours, theirs, a, b);
+  printf("transactions per second, one process, synced commits (SQLite: BEGIN IMMEDIATE/COMMIT)\n");
+  Row("rw", a[0], b[0]);
+  Row("read", a[1], b[1]);
   DeleteFileW(ours.c_str());
   DeleteFileA(theirs.c_str());
   return 0;

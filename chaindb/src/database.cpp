@@ -168,6 +168,9 @@ void ReadDatabase(FILEDESCR* d, bool invalidOk) {
   if (d->updateMark && !invalidOk) Raise(1317);
   uint32_t fileSize = FileSize(d->fileHandle);
   if (V(d->endOfFile) == 0) d->endOfFile = Pos{fileSize};
+  // Only the rounding of the last block may lie past the file's end: no
+  // allocation is ever sized from beyond it.
+  if (V(d->endOfFile) > uint64_t{fileSize} + 255) Raise(1326);
   if (V(d->endOfFile) < FirstBlock(d) || d->topClass >= kClasses) Raise(1326);
   d->chains.table = LoadBlock(d, &d->chains, fileSize, kTableHead);
   CheckTable(d->chains.table, d->chains.storedSize, 8);

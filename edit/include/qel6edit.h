@@ -35,6 +35,11 @@ QEL_EDIT_API LONG_PTR edit_CreateWrap(int32_t type, rect_struct* rect, const u16
                                       uint8_t* font, int32_t readOnly, int32_t indent, int32_t wrap,
                                       const u16* text, uint32_t position,
                                       PROLOG_EHANDLER_STRUCT* handler);
+// An existing window of type 1, 2, 4 or 20 made an editor: 6001 for
+// another type, 6903 for a bad position.
+QEL_EDIT_API void edit_CreateSubClass(LONG_PTR window, const u16* title, uint8_t* font, int32_t readOnly,
+                                      int32_t indent, int32_t wrap, const u16* text, uint32_t position,
+                                      PROLOG_EHANDLER_STRUCT* handler);
 QEL_EDIT_API PROLOG_EHANDLER_STRUCT* edit_GetHandler(LONG_PTR window);
 QEL_EDIT_API void edit_SetHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler);
 
@@ -56,6 +61,11 @@ QEL_EDIT_API uint32_t edit_CoordToPos(LONG_PTR window, uint32_t line, uint32_t c
 QEL_EDIT_API int32_t edit_SetSelection(LONG_PTR window, uint32_t from, uint32_t to);
 QEL_EDIT_API void edit_GetSelection(LONG_PTR window, uint32_t* from, uint32_t* to);
 QEL_EDIT_API void edit_SelectCurLine(LONG_PTR window);
+// Position under a point (6903 above the text, 6908 unformable) and the
+// position of a line's first non-blank (6908).
+QEL_EDIT_API uint32_t edit_GetPointPos(LONG_PTR window, QEL_KWI::pnt_struct* point, int32_t* column,
+                                       int32_t* line);
+QEL_EDIT_API uint32_t edit_GetLineOffset(LONG_PTR window, int32_t line);
 QEL_EDIT_API int32_t edit_PasteStr_0(LONG_PTR window, uint32_t position, const u16* text);
 
 // Editing commands: 6910 in a read-only editor.
@@ -101,6 +111,16 @@ QEL_EDIT_API void edit_SetIndent(LONG_PTR window, int32_t on);
 QEL_EDIT_API int32_t edit_GetIndent(LONG_PTR window);
 QEL_EDIT_API void edit_Suspend(LONG_PTR window);
 QEL_EDIT_API void edit_Resume(LONG_PTR window);
+
+// Status line.
+QEL_EDIT_API void edit_StatusLineShow(LONG_PTR window, int32_t show);
+QEL_EDIT_API void edit_SetStatusLineCaptions(LONG_PTR window, const u16* insert, const u16* overwrite,
+                                             const u16* indent, const u16* noIndent, const u16* wrap,
+                                             const u16* unWrap, const u16* modified, const u16* readOnly);
+QEL_EDIT_API void edit_SetStatusLineCaptionsOffsets(LONG_PTR window, uint32_t insertX, uint32_t indentX,
+                                                    uint32_t wrapX, uint32_t stateX);
+QEL_EDIT_API void edit_SetStatusLineColor(LONG_PTR window, int32_t fore, int32_t back);
+QEL_EDIT_API void edit_SetStatusLineFont(LONG_PTR window, uint8_t* font);
 
 // Undo state.
 QEL_EDIT_API void edit_PossibleUnDoReDo(LONG_PTR window, int32_t* undo, int32_t* redo);

@@ -93,6 +93,12 @@ LONG_PTR edit_CreateWrap(int32_t type, rect_struct* rect, const u16* title, menu
                       flags, font, text, position);
 }
 
+void edit_CreateSubClass(LONG_PTR window, const u16* title, uint8_t* font, int32_t readOnly, int32_t indent,
+                         int32_t wrap, const u16* text, uint32_t position, PROLOG_EHANDLER_STRUCT* handler) {
+  SubclassEditor(window, Params(0, title, readOnly, indent, wrap, wrap != 0, nullptr, handler), font, text,
+                 position);
+}
+
 PROLOG_EHANDLER_STRUCT* edit_GetHandler(LONG_PTR window) { return &EditorData(window)->userHandler; }
 
 void edit_SetHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler) {
@@ -114,7 +120,9 @@ void edit_AppendStr_0(LONG_PTR window, const u16* text) { edit_AppendStr_1(windo
 void edit_AppendStr_1(LONG_PTR window, const u16* text, int32_t maxLines) {
   EditorRecord* ed = EditorData(window);
   if (maxLines != 0 && maxLines < ed->visibleRows) maxLines = ed->visibleRows;
-  HideCaret(ed);
+  // Bars, repaint and caret once, where the append leaves them (nothing is
+  // drawn meanwhile, so the caret need not be hidden).
+  BeginBatch(ed);
   ed->selection.active = 0;
   MoveTextEnd(ed, false);
   if (maxLines > 1 && ed->LineCount() > maxLines) {
@@ -134,6 +142,7 @@ void edit_AppendStr_1(LONG_PTR window, const u16* text, int32_t maxLines) {
   ed->selection.active = 0;
   UpdateVScrollRange(ed);
   MoveTextEnd(ed, false);
+  EndBatch(ed);
   RefreshStatusPos(ed);
   PlaceCaret(ed);
 }
@@ -412,8 +421,7 @@ void edit_SetModified(LONG_PTR window) {
 }
 void edit_ClearUndoList(LONG_PTR window) {
   EditorRecord* ed = EditorData(window);
-  ed->undoRing.Destroy();
-  ed->undoRing.Setup();
+  ed->undoRing.Reset();
   ed->modified = 0;
   InvalidateStatus(ed);
 }

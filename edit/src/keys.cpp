@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core.h"
+#include "mouse.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
@@ -91,6 +92,7 @@ void Move(EditorRecord* ed, int32_t code, bool select) {
 
 void DispatchKey(EditorRecord* ed, int32_t code, int32_t flags) {
   if (code == 27 || code == 8 || code == key_altF4) return;
+  CancelMouse(ed);
   if (ed->caretRow < 1 || ed->caretRow > ed->visibleRows) {
     ed->caretRow = ed->caretRow < 2 ? 1 : ed->visibleRows;
     BringIntoView(ed, std::clamp(ed->CurrentLine(), 1, ed->LineCount()), ed->caretCol, ed->caretRow);

@@ -73,7 +73,7 @@ bool ReplaceLine(EditorRecord* ed, int32_t line, const LineText& old, const wcha
   e.oldLen = static_cast<int32_t>(old.length);
   e.newText = CopyUndoText(text, n);
   e.newLen = static_cast<int32_t>(n);
-  ed->store.WriteRowN(old.ref, text, n, true);
+  ed->store.WriteRowN(old.ref, text, n, old.hardEnd);
   ClearSelection(ed);
   e.selBefore = before;
   e.selAfter = ed->selection;

@@ -78,7 +78,6 @@ void PaintRows(EditorRecord* ed, const rect_struct& r) {
   const int32_t firstRow = std::max(1, (r.top - ed->topMargin) / h + 1);
   const int32_t lastRow = (r.bottom - ed->topMargin) / h + 1;
   win_SetBackMode(ed->window, 1);
-  if (ed->topMargin > 0 && r.top < ed->topMargin) Fill(ed, r.left, r.top, right, ed->topMargin - 1, back);
   for (int32_t row = firstRow; row <= lastRow; ++row) {
     const int32_t top = ed->topMargin + (row - 1) * h;
     const int32_t line = ed->topLine + row - 1;

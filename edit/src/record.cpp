@@ -7,6 +7,7 @@
 // the whole text is made.
 #include "record.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "lexer.h"
 #include "qel6kernel.h"
 #include "settings.h"
+#include "status.h"
 #include "view.h"
 
 namespace QEL_EDIT::detail {
@@ -77,13 +79,14 @@ void DeleteRecord(EditorRecord* ed) {
   ed->active = 0;
   ed->store.FreeAll();
   ed->undoRing.Destroy();
+  std::free(ed->charWidths);
+  FreeStatusCaptions(ed);
   K::Memory::ReleaseHeap(ed);
 }
 
 EditorRecord* EditorData(LONG_PTR window) {
   LONG_PTR data = 0;
-  if (window && IsWindow(reinterpret_cast<HWND>(window)))
-    K::RunTrapped([&] { data = QEL_KWI::win_GetData(window); });
+  if (window) K::RunTrapped([&] { data = QEL_KWI::win_GetData(window); });
   auto* ed = reinterpret_cast<EditorRecord*>(data);
   if (!ed || !IsLiveRecord(ed) || ed->window != window) Raise(err_notEditor);
   return ed;
@@ -98,8 +101,7 @@ void ResetForText(EditorRecord* ed) {
   ed->selection = {};
   ed->suspended = 0;
   ed->ignoreFontState = 0;
-  ed->undoRing.Destroy();
-  ed->undoRing.Setup();
+  ed->undoRing.Reset();
   ed->modified = 0;
 }
 

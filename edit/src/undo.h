@@ -79,6 +79,9 @@ class UndoRing {
   bool Setup();
   // Frees every entry's texts and the slots.
   void Destroy();
+  // Empties the ring in place (entries and texts freed, counts and indexes
+  // as new); the slots stay allocated.
+  void Reset();
   // Adds an entry; the ring takes over its texts (those the kind does not
   // hold are freed).
   void Add(const UndoEntry& e);

@@ -42,8 +42,7 @@ void RecordSelectionChange(EditorRecord* ed, const Selection& before, int32_t li
 }
 
 void EmptyUndoRing(EditorRecord* ed) {
-  ed->undoRing.Destroy();
-  ed->undoRing.Setup();
+  ed->undoRing.Reset();
   if (ed->modified) ed->undoRing.cleanIndex = NoClean;
 }
 

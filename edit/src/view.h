@@ -25,6 +25,11 @@ void SetVScrollPos(EditorRecord* ed, int32_t pos);
 void SetHScrollPos(EditorRecord* ed, int32_t pos);
 // Vertical range 0 .. max(0, lineCount - visibleRows).
 void UpdateVScrollRange(EditorRecord* ed);
+// Sets on the window the bar values that differ from what it shows.
+void FlushScrollBars(EditorRecord* ed);
+// A batch of changes: bars set and the window invalidated once at its end.
+void BeginBatch(EditorRecord* ed);
+void EndBatch(EditorRecord* ed);
 // Pixel width of the first `count` characters of a line's text, hidden
 // markup taking no width.
 int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count);

@@ -14,6 +14,8 @@
 #include "dialogrun.h"
 #include "qel6kernel.h"
 #include "settings.h"
+#include "mouse.h"
+#include "status.h"
 #include "view.h"
 
 namespace QEL_EDIT::detail {
@@ -55,8 +57,8 @@ void PrepareWindow(EditorRecord* ed) {
     win_SetScrollRange(w, 0, 0, 4096);
     win_SetScrollPos(w, 0, 0);
   }
-  ed->vScrollMax = -1;
-  ed->vScrollPos = -1;
+  MakeStatusLine(ed);
+  ed->shownVMax = ed->shownVPos = ed->shownHPos = -1;
   UpdateVScrollRange(ed);
   SetVScrollPos(ed, 0);
   cursor_Set(w, 3, 0);
@@ -74,6 +76,7 @@ void OnCreate(EditorRecord* ed, LONG_PTR window) {
     ed->createArgs = nullptr;
   }
   ed->window = window;
+  ed->hasFocus = GetFocus() == reinterpret_cast<HWND>(window);
   ed->loadError = K::RunTrapped([&] {
     if (font) {
       ed->ignoreFontState = 1;
@@ -166,8 +169,29 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
       break;
     case e_destroy:
       if (ReplaceDialogWindow() && win_GetData(ReplaceDialogWindow()) == window) CloseReplaceDialog();
+      ForgetMouse(ed);
       win_SetData(window, 0);
       DeleteRecord(ed);
+      break;
+    case e_mousedown:
+      if (e->w[2] == 0 && e->w[0]) {
+        HideCaret(ed);
+        MouseDown(ed, *reinterpret_cast<pnt_struct*>(e->w[0]), (e->w[1] & 1) != 0);
+        PlaceCaret(ed);
+      }
+      break;
+    case e_mousemove:
+      if (e->w[0]) {
+        MouseMove(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
+        PlaceCaret(ed);
+      }
+      break;
+    case e_mouseup:
+      if (e->w[2] == 0 && e->w[0]) {
+        HideCaret(ed);
+        MouseUp(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
+        PlaceCaret(ed);
+      }
       break;
     case e_char:
       if (ed->active) {
@@ -177,10 +201,12 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
       }
       return 0;
     case e_getfocus:
+      ed->hasFocus = 1;
       PlaceCaret(ed);
       break;
     case e_losefocus:
-      caret_Off(window);
+      ed->hasFocus = 0;
+      HideCaret(ed);
       break;
     case e_size:
       HideCaret(ed);
@@ -266,6 +292,34 @@ LONG_PTR CreateEditor(const RecordParams& p, rect_struct* rect, menu_struct* men
     if (ed->loadError) Raise(static_cast<ErrorCode>(ed->loadError));
   }
   return window;
+}
+
+void SubclassEditor(LONG_PTR window, RecordParams p, uint8_t* font, const wchar_t* text, uint32_t position) {
+  const int type = win_GetType(window);
+  if (type != 1 && type != 2 && type != 4 && type != 20) Raise(err_windowType);
+  const size_t length = text ? std::wcslen(text) : 0;
+  if (position == 0 || position > length + 1) Raise(err_position);
+  p.windowType = type;
+  p.rightEdge = win_GetClientRect(window)->right;
+  EditorRecord* ed = NewRecord(p);
+  ed->window = window;
+  ed->hasFocus = GetFocus() == reinterpret_cast<HWND>(window);
+  win_SetData(window, reinterpret_cast<LONG_PTR>(ed));
+  const uint32_t code = K::RunTrapped([&] {
+    if (font) {
+      ed->ignoreFontState = 1;
+      win_SetFont(window, font);
+      ed->ignoreFontState = 0;
+    }
+    PrepareWindow(ed);
+    LoadPlainText(ed, text ? text : L"");
+    GotoPosition(ed, position, false);
+    ComputeRows(ed);
+  });
+  PROLOG_EHANDLER_STRUCT own{reinterpret_cast<void*>(&EditorHandler), nullptr};
+  win_SetHandler(window, &own);
+  if (code) Raise(static_cast<ErrorCode>(code));
+  PlaceCaret(ed);
 }
 
 }  // namespace QEL_EDIT::detail

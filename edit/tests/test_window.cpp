@@ -293,3 +293,216 @@ TEST(EditorWindow, UserHandlerTakingKeysHidesThemFromTheEditor) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EditorWindow, SubclassedWindowBecomesAnEditor) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    rect_struct r{0, 0, 300, 200};
+    Closure none([](HWND, event_struct*) -> LONG_PTR { Fail(); });
+    LONG_PTR w = win_Create(wt_child, &r, L"", f.t.NoMenu(), reinterpret_cast<LONG_PTR>(task), f.t.Flags({}),
+                            &none, 0);
+    PROLOG_EHANDLER_STRUCT user{nullptr, nullptr};
+    ASSERT_EQ(K::RunTrapped([&] { edit_CreateSubClass(w, L"x.txt", nullptr, 0, 0, 0, L"one\ntwo", 5, &user); }), 0u);
+    EXPECT_EQ(Text(w), L"one\ntwo");
+    EXPECT_EQ(edit_GetPos_0(w), 5u);
+    edit_Char(w, '!');
+    EXPECT_EQ(Text(w), L"one\n!two");
+    // A window type the editor cannot take, and a position beyond the text.
+    LONG_PTR button = win_CreateControl(wt_pushbutton, &r, L"b", reinterpret_cast<LONG_PTR>(task), f.t.Flags({}), 7);
+    EXPECT_EQ(K::RunTrapped([&] { edit_CreateSubClass(button, L"", nullptr, 0, 0, 0, L"", 1, &user); }), 6001u);
+    LONG_PTR other = win_Create(wt_child, &r, L"", f.t.NoMenu(), reinterpret_cast<LONG_PTR>(task), f.t.Flags({}),
+                                &none, 0);
+    EXPECT_EQ(K::RunTrapped([&] { edit_CreateSubClass(other, L"", nullptr, 0, 0, 0, L"ab", 4, &user); }), 6903u);
+    DestroyWindow(reinterpret_cast<HWND>(w));
+    DestroyWindow(reinterpret_cast<HWND>(other));
+  }, NoMenu());
+}
+
+// The pixel of a client point after painting, as 0xRRGGBB.
+uint32_t Pixel(HWND w, int x, int y) {
+  RECT rc;
+  GetClientRect(w, &rc);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC screen = GetDC(w);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
+  uint32_t p = static_cast<uint32_t*>(bits)[y * rc.right + x] & 0xFFFFFF;
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(w, screen);
+  return p;
+}
+
+uint32_t Rgb(LONG_PTR colorref) {
+  uint32_t c = static_cast<uint32_t>(colorref);
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+TEST(EditorWindow, SelectionIsFilledToTheRightEdgeOfMiddleLines) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    ShowWindow(task, SW_SHOW);
+    LONG_PTR w = f.Make(L"abc\ndefgh\nij\nlast", 1);
+    HWND h = reinterpret_cast<HWND>(w);
+    ShowWindow(h, SW_SHOW);
+    ASSERT_EQ(edit_SetSelection(w, 2, 12), 1);  // (1,2) .. (3,2)
+    win_Update(w);
+    int leading, ascent, descent;
+    win_GetFontMetrics(w, &leading, &ascent, &descent);
+    const int row = ascent + descent + 1;
+    RECT rc;
+    GetClientRect(h, &rc);
+    const uint32_t highlight = Rgb(kwi_GetAttrVal(113)), background = Rgb(kwi_GetAttrVal(121));
+    EXPECT_EQ(Pixel(h, rc.right - 3, row + row / 2), highlight);       // middle line, right edge
+    EXPECT_EQ(Pixel(h, rc.right - 3, row / 2), highlight);             // first line runs on
+    EXPECT_EQ(Pixel(h, rc.right - 3, 2 * row + row / 2), background);  // last selected line ends inside
+    EXPECT_EQ(Pixel(h, rc.right - 3, 3 * row + row / 2), background);
+    EXPECT_EQ(Pixel(h, 1, row / 2), background);                       // before the selection
+  }, NoMenu());
+}
+
+TEST(EditorWindow, CopyAndPasteThroughTheClipboard) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    LONG_PTR w = f.Make(L"hello wörld\nsecond", 1);
+    ASSERT_EQ(edit_SetSelection(w, 7, 12), 1);
+    edit_Copy(w);
+    uint8_t* m = K::Memory::MarkGStack();
+    EXPECT_STREQ(cb_GetString(), L"wörld");
+    K::Memory::ReleaseGStack(m);
+    edit_GotoPos(w, 19);  // end of the text
+    edit_Paste(w);
+    EXPECT_EQ(Text(w), L"hello wörld\nsecondwörld");
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from + to, 0u);  // the selection is dropped
+    ASSERT_EQ(edit_SetSelection(w, 1, 7), 1);
+    edit_Cut(w);
+    EXPECT_EQ(Text(w), L"wörld\nsecondwörld");
+    edit_Undo(w);
+    EXPECT_EQ(Text(w), L"hello wörld\nsecondwörld");
+    // Read-only: copy works, cut does not.
+    edit_SetReadOnly_0(w, 1);
+    ASSERT_EQ(edit_SetSelection(w, 1, 3), 1);
+    EXPECT_EQ(K::RunTrapped([&] { edit_Copy(w); }), 0u);
+    EXPECT_EQ(K::RunTrapped([&] { edit_Cut(w); }), 6910u);
+  }, NoMenu());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EditorWindow, StatusLineTakesTheTopStrip) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    ShowWindow(task, SW_SHOW);
+    LONG_PTR w = f.Make(L"first\nsecond", 1);
+    HWND h = reinterpret_cast<HWND>(w);
+    ShowWindow(h, SW_SHOW);
+    EXPECT_EQ(ChildCount(h), 1);  // the status window, not drawn into for type 2
+    ASSERT_EQ(edit_SetSelection(w, 1, 7), 1);
+    edit_StatusLineShow(w, 1);
+    win_Update(w);
+    HWND status = GetWindow(h, GW_CHILD);
+    UpdateWindow(status);
+    int leading, ascent, descent;
+    win_GetFontMetrics(w, &leading, &ascent, &descent);
+    const int row = ascent + descent + 1;
+    RECT rc;
+    GetClientRect(h, &rc);
+    EXPECT_EQ(Pixel(h, rc.right - 3, 20 + row / 2), Rgb(kwi_GetAttrVal(113)));
+    EXPECT_EQ(Pixel(status, 300, 3), Rgb(kwi_GetAttrVal(108)));
+    edit_StatusLineShow(w, 0);
+    win_Update(w);
+    EXPECT_EQ(Pixel(h, rc.right - 3, row / 2), Rgb(kwi_GetAttrVal(113)));
+  }, NoMenu());
+}
+
+}  // namespace
+
+namespace {
+
+void MouseAt(HWND w, int x, int y, DWORD flags) {
+  POINT pt{x, y};
+  ClientToScreen(w, &pt);
+  SetCursorPos(pt.x, pt.y);
+  PumpUntil([] { return false; }, 20);
+  if (flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof in);
+  }
+  PumpUntil([] { return false; }, 40);
+}
+
+TEST(EditorWindow, MouseClickDragAndShiftClick) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    ShowWindow(task, SW_SHOW);
+    LONG_PTR w = f.Make(L"hello world\nsecond line\nthird", 1);
+    HWND h = reinterpret_cast<HWND>(w);
+    ShowWindow(h, SW_SHOW);
+    Focus(task, w);
+    int leading, ascent, descent;
+    win_GetFontMetrics(w, &leading, &ascent, &descent);
+    const int row = ascent + descent + 1;
+    pnt_struct p1{40, row / 2}, p2{30, row + row / 2}, p3{20, 2 * row + row / 2};
+    int32_t col, line;
+    const uint32_t pos1 = edit_GetPointPos(w, &p1, &col, &line);
+    const uint32_t pos2 = edit_GetPointPos(w, &p2, &col, &line);
+    EXPECT_EQ(line, 2);
+    const uint32_t pos3 = edit_GetPointPos(w, &p3, &col, &line);
+    EXPECT_GT(pos1, 1u);
+    // A click puts the caret at the point and selects nothing.
+    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(edit_GetPos_0(w), pos1);
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from + to, 0u);
+    // A drag selects from the press to the release (pressed elsewhere than
+    // the click, which would make a double click).
+    pnt_struct p0{60, row / 2};
+    const uint32_t pos0 = edit_GetPointPos(w, &p0, &col, &line);
+    MouseAt(h, p0.x, p0.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_MOVE);
+    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_LEFTUP);
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, pos0);
+    EXPECT_EQ(to, pos2);
+    // A shifted click extends it.  Shift goes in by SendInput; the click is
+    // posted, since Wine takes the modifier state of a pointer event from
+    // the X server, which injected keys do not reach.
+    Key(VK_SHIFT);
+    PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(p3.x, p3.y));
+    PostMessageW(h, WM_LBUTTONUP, MK_SHIFT, MAKELPARAM(p3.x, p3.y));
+    PumpUntil([] { return false; }, 60);
+    Key(VK_SHIFT, true);
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, pos0);
+    EXPECT_EQ(to, pos3);
+    EXPECT_EQ(edit_GetPos_0(w), pos3);
+    // Points above the text; the first non-blank of a line.
+    pnt_struct above{5, -3};
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetPointPos(w, &above, &col, &line); }), 6903u);
+    edit_PasteStr_1(w, L"x\n  \tindented");
+    EXPECT_EQ(edit_GetLineOffset(w, 2), 6u);
+    EXPECT_EQ(edit_GetLineOffset(w, 99), 6u);
+  }, NoMenu());
+}
+
+}  // namespace

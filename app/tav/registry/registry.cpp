@@ -52,8 +52,8 @@ const wchar_t* SystemText(uint32_t code) {
   return string::trim(buffer);
 }
 
-[[noreturn]] void Raise(const ExceptionDescriptor* e, uint32_t code, rootkey root,
-                        const wchar_t* path, const wchar_t* name) {
+[[noreturn]] void Raise(const ClassInfo* ci, const ExceptionDescriptor* e, uint32_t code,
+                        rootkey root, const wchar_t* path, const wchar_t* name) {
   const CursorTerm* at = programControl::getlastsavedsourceposition();
   const wchar_t* text = SystemText(code);
   const NamedValueList* extra =
@@ -64,7 +64,7 @@ const wchar_t* SystemText(uint32_t code) {
            : Values({{L"root key", value::string(RootOf(root).name)},
                      {L"Name of key", value::string(path)},
                      {L"System description", value::string(text)}});
-  exception::raise_withpos(&registry::classInfo, at, e, extra);
+  exception::raise_withpos(ci, at, e, extra);
 }
 
 HKEY Open(rootkey root, const wchar_t* path, REGSAM access) {
@@ -179,17 +179,17 @@ bool EmptyPath(const wchar_t* path) {
 
 const wchar_t* registry::RootName(rootkey root) { return RootOf(root).name; }
 
-void registry_exception::raise_wrongvalue(const ClassInfo*, uint32_t code, rootkey root,
+void registry_exception::raise_wrongvalue(const ClassInfo* ci, uint32_t code, rootkey root,
                                           const wchar_t* path, const wchar_t* name) {
-  Raise(&wrongvalue, code, root, path, name);
+  Raise(ci, &wrongvalue, code, root, path, name);
 }
-void registry_exception::raise_nopath(const ClassInfo*, uint32_t code, rootkey root,
+void registry_exception::raise_nopath(const ClassInfo* ci, uint32_t code, rootkey root,
                                       const wchar_t* path, const wchar_t* name) {
-  Raise(&nopath, code, root, path, name);
+  Raise(ci, &nopath, code, root, path, name);
 }
-void registry_exception::raise_cannotcreatekey(const ClassInfo*, uint32_t code, rootkey root,
+void registry_exception::raise_cannotcreatekey(const ClassInfo* ci, uint32_t code, rootkey root,
                                                const wchar_t* path) {
-  Raise(&cannotcreatekey, code, root, path, nullptr);
+  Raise(ci, &cannotcreatekey, code, root, path, nullptr);
 }
 
 void registry::setvalue(rootkey root, const wchar_t* path, const NamedValueList* values) {

@@ -13,7 +13,8 @@ cleanup() {
   rm -rf "$copy"
 }
 trap cleanup EXIT
-cp -a "$src"/*.reg "$src"/.update-timestamp "$src"/dosdevices "$copy"/
+cp -a "$src"/*.reg "$src"/dosdevices "$copy"/
+cp -a "$src"/.update-timestamp "$copy"/ 2>/dev/null || true
 ln -s "$src/drive_c" "$copy/drive_c"
 WINEPREFIX=$copy TAV_REGISTRY_ROOT=1 "$top/tools/wine-run" "$exe" --gtest_filter='RegistryRoot.*' \
   --watchdog=120 </dev/null

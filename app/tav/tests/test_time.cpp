@@ -87,6 +87,34 @@ TEST_F(TimeValues, GmtPartsRollOverAndRoundMilliseconds) {
   EXPECT_EQ(t->getgmttime(), Utc(2005, 1, 1));
 }
 
+TEST_F(TimeValues, NativeLayerFailuresRaiseWithTheirDetails) {
+  const SYSTEMTIME r{2004, 2, 0, 29, 13, 5, 7, 45};
+  uint32_t id = RunTrapped([&] { time_api::getdateformat(0x7FFF1234, 0, r, L"yyyy"); });
+  const TraceEntry* e = exception::trygetdescriptor(id, &time_api::cannotgetdatetimeformat);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(Names(e), (std::vector<std::wstring>{L"Locale", L"Flags", L"Year", L"Month", L"Day of week", L"Day",
+                                                 L"Hour", L"Minute", L"Second", L"Seconds fraction",
+                                                 L"Format picture", L"Code of last error"}));
+  EXPECT_EQ(Unsigned(exception::trygetextrainfo(e, L"Seconds fraction")), 45u);
+  EXPECT_EQ(Extra(e, L"Format picture"), L"yyyy");
+  EXPECT_NE(Unsigned(exception::trygetextrainfo(e, L"Code of last error")), 0u);
+
+  id = RunTrapped([&] { time_api::getlocaleinfo(GetUserDefaultLCID(), 0xFFFF); });
+  e = exception::trygetdescriptor(id, &time_api::cannotgetlocaleinfo);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(Unsigned(exception::trygetextrainfo(e, L"Type of information")), 0xFFFFu);
+
+  id = RunTrapped([&] { time_api::filetimetosystemtime(0x8000000000000000); });
+  e = exception::trygetdescriptor(id, &common_exception::nativecallexception);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(Extra(e, L"API function name"), L"FileTimeToSystemTime");
+  EXPECT_EQ(time_api::systemtimetofiletime(r), Utc(2004, 2, 29, 13, 5, 7, 45));
+  SYSTEMTIME bad = r;
+  bad.wMilliseconds = 1000;
+  id = RunTrapped([&] { time_api::systemtimetofiletime(bad); });
+  EXPECT_NE(exception::trygetdescriptor(id, &common_exception::nativecallexception), nullptr);
+}
+
 TEST_F(TimeValues, LeapYears) {
   for (int y : {2000, 2400, 2004, 1604}) EXPECT_TRUE(time_api::isleapyear(y)) << y;
   for (int y : {1900, 2100, 2001, 1700}) EXPECT_FALSE(time_api::isleapyear(y)) << y;

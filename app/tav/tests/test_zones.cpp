@@ -84,6 +84,42 @@ TEST_F(Zones, RegistryZonesMatchZoneinfoAtEveryTransition) {
   }
 }
 
+// Every half hour of 2010-2035: the offset is the one after the latest
+// transition of the vectors (each transition's five points hold the
+// transition itself third), and the wall time leads back to the instant.
+TEST_F(Zones, EveryHalfHourBetweenTransitionsKeepsItsOffset) {
+  struct Case {
+    const wchar_t* zone;
+    const MinutePair* utc;
+    size_t count;
+  };
+  const Case cases[] = {
+      {L"GMT Standard Time", kLondonUtc, std::size(kLondonUtc)},
+      {L"AUS Eastern Standard Time", kSydneyUtc, std::size(kSydneyUtc)},
+      {L"Eastern Standard Time", kNewYorkUtc, std::size(kNewYorkUtc)},
+  };
+  const int64_t from = 21038400, to = 34712640;  // 2010-01-01 and 2036-01-01
+  for (const Case& c : cases) {
+    const timeFormatter* f = Formatter(c.zone);
+    size_t next = 0;
+    int64_t offset = c.utc[1].to - c.utc[1].from;  // before the first transition
+    int failures = 0;
+    for (int64_t m = from; m < to && failures < 5; m += 30) {
+      while (next < c.count / 5 && c.utc[next * 5 + 2].from <= m) {
+        offset = c.utc[next * 5 + 2].to - c.utc[next * 5 + 2].from;
+        ++next;
+      }
+      // Back from the wall time: this instant, or the first of a repeated hour.
+      const int64_t wall = Wall(f, m), back = Utc(f, wall);
+      if (wall != m + offset || back > m || Wall(f, back) != wall) {
+        ADD_FAILURE() << Narrow(c.zone) << " UTC minute " << m;
+        ++failures;
+      }
+    }
+    EXPECT_EQ(next, c.count / 5);
+  }
+}
+
 SYSTEMTIME Rec(WORD y, WORD mo, WORD d, WORD h, WORD mi) { return SYSTEMTIME{y, mo, 0, d, h, mi, 0, 0}; }
 uint64_t InstantOf(const SYSTEMTIME& r) { return InstantOfMinutes(MinutesOfRecord(r)); }
 

@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "exception/exception.h"
+#include "memory/memory.h"
 #include "time/calendar.h"
 #include "time/time.h"
 
@@ -203,8 +204,12 @@ const wchar_t* Find(const wchar_t* hay, const wchar_t* needle) { return wcsstr(h
 
 bool timeFormatter::Parse(gmtTime* obj, const wchar_t* text, const wchar_t* picture) const {
   const uint64_t pictureLength = wcslen(picture);
-  wchar_t* blank = string::NewString(pictureLength);
-  memcpy(blank, picture, pictureLength * 2);
+  if (pictureLength > memory::maxSize / 2) return false;
+  wchar_t local[128];
+  wchar_t* blank = pictureLength < 128
+                       ? local
+                       : static_cast<wchar_t*>(GStackAlloc(static_cast<uint32_t>(pictureLength + 1) * 2));
+  memcpy(blank, picture, (pictureLength + 1) * 2);
   Template t;
   // Quoted literals, blanked so that no token is found inside them.
   for (wchar_t* q = wcschr(blank, L'\''); q; q = wcschr(q, L'\'')) {

@@ -1,10 +1,12 @@
 // DDE between two processes: this program as client, kwi_dde_server (on the
-// layer) as server: a synchronous execute, an asynchronous execute giving a
-// transaction-complete event, and a request (CR LF to LF).  Under Wine 8 a
-// synchronous transaction here times out once the conversation has carried
-// data or an asynchronous transaction, and a second conversation with the
-// same server is not made; so the request comes before the asynchronous
-// execute and the test stops there.
+// layer) as server: execute, poke, request (CR LF to LF), an advise loop, an
+// asynchronous execute giving a transaction-complete event, and an unknown
+// item with and without validation.  Between transactions the queue is
+// pumped, as the program's message loop does: Wine's DDE library leaves an
+// acknowledgement there after a request's data, which the conversation must
+// see before its next transaction.  Under Wine 8 here an advise stop and a
+// synchronous transaction after an asynchronous one time out, so neither is
+// part of the test.
 #include <gtest/gtest.h>
 
 #include "checks.h"
@@ -28,18 +30,23 @@ std::wstring Text(const dde_data_struct* d) {
   return d && d->kind == dd_str ? reinterpret_cast<const wchar_t*>(d->value) : L"<not a string>";
 }
 
+void Pump() { kwi_ProcessEvents(1, 0); }
+
 TEST(Dde, ClientAndServerInTwoProcesses) {
+  std::vector<std::wstring> advised;
   std::vector<LONG_PTR> completed;
   TaskOptions options;
   options.events = [&](HWND, event_struct* e) -> LONG_PTR {
     if (e->kind != e_dde) Fail();
     auto* ev = reinterpret_cast<const dde_event*>(e->w[1]);
+    if (ev->alt == 1) advised.push_back(Text(reinterpret_cast<const dde_data_struct*>(ev->w[2])));
     if (ev->alt == 13) completed.push_back(ev->w[2]);
     return DDE_FACK;
   };
-  std::wstring lines;
+  std::wstring greeting, name, lines;
+  uintptr_t unknownKind = 0;
   LONG_PTR asyncId = 0, syncId = -1;
-  std::vector<int> raised;
+  std::vector<int> raised, unexpected;
   RunInTask([&](HWND) {
     ilist_struct none{ListNil, 0, nullptr};
     dde_Init(&none);
@@ -55,23 +62,51 @@ TEST(Dde, ClientAndServerInTwoProcesses) {
     kwi_ArgValidation(1);
     ASSERT_NE(conv, 0);
     RaiseLog raises;
-    syncId = dde_Execute(conv, L"store greeting hello", 3000);
     dde_data_struct* d = nullptr;
-    dde_Request(conv, L"lines", CF_TEXT, 3000, &d);
-    lines = Text(d);
+    auto ask = [&](const wchar_t* item) {
+      Pump();
+      dde_Request(conv, item, CF_TEXT, 3000, &d);
+      return Text(d);
+    };
+    syncId = dde_Execute(conv, L"store greeting hello", 3000);
+    greeting = ask(L"greeting");
+    Pump();
+    dde_data_struct mueller{dd_str, reinterpret_cast<LONG_PTR>(L"M\u00fcller")};
+    dde_Poke(conv, L"name", &mueller, CF_TEXT, 3000);
+    name = ask(L"name");
+    lines = ask(L"lines");
+    Pump();
+    ilist_struct noFlags{ListNil, 0, nullptr};
+    dde_StartAdv(conv, L"name", CF_TEXT, &noFlags, 3000);
+    Pump();
+    dde_Execute(conv, L"store name Meier", 3000);
+    PumpUntil([&] { return !advised.empty(); }, 5000);
+    unexpected = raises.Take();
+    kwi_ArgValidation(0);
+    Pump();
+    dde_Request(conv, L"nothing", CF_TEXT, 3000, &d);
+    unknownKind = d->kind;
+    kwi_ArgValidation(1);
+    ask(L"nothing");
+    raised = raises.Take();
+    Pump();
     asyncId = dde_Execute(conv, L"store late value", 0);
     PumpUntil([&] { return !completed.empty(); }, 5000);
-    raised = raises.Take();
     dde_DisConnect(conv);
     dde_End();
-    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 0);
+    TerminateProcess(pi.hProcess, 0);
     CloseHandle(pi.hProcess);
   }, options);
+  EXPECT_TRUE(unexpected.empty()) << testing::PrintToString(unexpected);
   EXPECT_EQ(syncId, 0);
+  EXPECT_EQ(greeting, L"hello");
+  EXPECT_EQ(name, L"M\u00fcller");
+  EXPECT_EQ(lines, L"a\nb");
+  EXPECT_EQ(advised, std::vector<std::wstring>{L"Meier"});
   EXPECT_NE(asyncId, 0);
   EXPECT_EQ(completed, std::vector<LONG_PTR>{asyncId});
-  EXPECT_EQ(lines, L"a\nb");
-  EXPECT_TRUE(raised.empty()) << testing::PrintToString(raised);
+  EXPECT_EQ(unknownKind, dd_nodata);
+  EXPECT_EQ(raised, std::vector<int>{6609});
 }
 
 }  // namespace

@@ -108,6 +108,22 @@ if [ ! -f "$GT_PREFIX/lib/libgtest.a" ]; then
   cmake --install "$bdir" >/dev/null
 fi
 
+# The SQLite amalgamation for the chain database's benchmark, made on the
+# host from Debian's sqlite3 source (deb-src is enabled above).
+if [ ! -f "$CACHE/build/sqlite3/sqlite3.c" ]; then
+  src=$CACHE/src/sqlite3
+  if ! ls -d "$src"/sqlite3-*/ >/dev/null 2>&1; then
+    command -v tclsh >/dev/null || as_root apt-get install -y -qq tcl >/dev/null
+    rm -rf "$src" && mkdir -p "$src"
+    (cd "$src" && apt-get source -qq sqlite3 >/dev/null 2>&1 || (cd "$src" && apt-get source sqlite3))
+  fi
+  srcdir=$(ls -d "$src"/sqlite3-*/ | head -n 1)
+  log "making the SQLite amalgamation from $srcdir"
+  bdir=$CACHE/build/sqlite3 && rm -rf "$bdir" && mkdir -p "$bdir"
+  (cd "$bdir" && "$srcdir/configure" --disable-tcl >/dev/null 2>&1 && make -s sqlite3.c >/dev/null 2>&1) ||
+    log "SQLite amalgamation failed: bench_chaindb is not built"
+fi
+
 # The Wine prefix, created once.
 export WINEPREFIX=$CACHE/wineprefix WINEDEBUG=-all WINEARCH=win64
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -39,6 +39,7 @@ constexpr uint32_t kClasses = 1280, kFreeTableBytes = kClasses * 4;
 constexpr uint32_t kRefBlockBytes = 4096, kRefSlots = 1024;
 constexpr uint32_t kTableHead = 20, kTreeHead = 16;
 constexpr uint32_t kBtreeDescriptorBytes = 248;
+constexpr uint32_t kPendingReleases = 8;
 
 // A 96-bit change stamp, low word first.
 struct Stamp {
@@ -88,9 +89,7 @@ struct FILEDESCR {
   Stamp headerStamp;
   TableGroup chainNames, chains, btreeNames, btrees;
   uint32_t freeBtreeHead;
-  uint32_t* btreeOpenCounts;
-  uint8_t* btreeUpdated;
-  uint8_t* selectors;  // growable table of {tree index, descriptor copy}
+  uint8_t* selectors;  // unused: selectors live in btreeState
   uint32_t freeSelectorHead;
   TableGroup refs;
   uint8_t refPaged;
@@ -113,7 +112,11 @@ struct FILEDESCR {
   bool damaged;    // an error interrupted a change
   Arena arena;
   Pos cursor;      // sequential cursor of a memory database
-  void* btreeState;  // B+tree bookkeeping of this process
+  void* btreeState;  // open counts, updated bytes and selectors of this process
+  // Blocks whose release failed in a flush: given back by the next flush.
+  uint32_t pendingCount;
+  Pos pendingPos[8];
+  uint32_t pendingSize[8];
 };
 
 }  // namespace chainDB
@@ -186,7 +189,10 @@ void ArenaFree(FILEDESCR* d);
 void BeginChange(FILEDESCR* d);
 inline void EndChange(FILEDESCR* d) { d->changing = false; }
 void MarkUpdate(FILEDESCR* d);
+uint32_t MarkOffset(const FILEDESCR* d);
 void FlushTables(FILEDESCR* d);
+// Writes the changed descriptors of open B+trees (set by the B+tree part).
+extern void (*g_flushTrees)(FILEDESCR* d);
 void Flush(FILEDESCR* d);
 void CollectGarbage(FILEDESCR* d);
 [[noreturn]] void RaiseTooLarge();

@@ -8,7 +8,8 @@
 //  - The update mark reaches the disk (written and synced) before the first
 //    change; the in-memory mark is set only once it has.
 //  - A flush writes every dirty table into a fresh block before giving the
-//    old one back, syncs, then writes the clean header and syncs again.
+//    old one back, syncs, writes the new header still marked, syncs, then
+//    clears the mark byte alone and syncs again.
 #include <algorithm>
 #include <cstring>
 
@@ -116,6 +117,48 @@ void Unlink(FILEDESCR* d, uint32_t c, uint32_t prev, uint32_t next) {
   WriteAt(d, Pos{prev + 4}, link, 4);
 }
 
+// Takes block `cur` (length bytes) of class c's list for a request of ext
+// bytes; a remainder of 8 bytes or more becomes free again.  Every write is
+// made before any list head changes, so a failed write loses nothing.
+void TakeSplit(FILEDESCR* d, uint32_t c, uint32_t prev, uint32_t cur, uint32_t next, uint32_t length,
+               uint32_t ext) {
+  struct Piece {
+    uint32_t at, length, cls, next;
+  } pieces[2];
+  int n = 0;
+  auto headAfter = [&](uint32_t cls) {
+    for (int i = n - 1; i >= 0; --i)
+      if (pieces[i].cls == cls) return pieces[i].at;
+    return cls == c && prev == 0 ? next : Head(d, cls);
+  };
+  auto piece = [&](uint32_t at, uint32_t len) {
+    pieces[n] = {at, len, ClassOf(len), headAfter(ClassOf(len))};
+    ++n;
+  };
+  uint32_t rest = length - ext;
+  if (rest >= 8) {
+    uint32_t at = cur + ext;
+    if (IsFile(d) && rest > 1024 && d->version != kVersion302 && rest % 256) {
+      uint32_t t = rest % 256;
+      if (t >= 8) piece(at + rest - t, t);
+      piece(at, rest - t);
+    } else {
+      piece(at, rest);
+    }
+  }
+  for (int i = 0; i < n; ++i) {
+    uint8_t head[8];
+    Put32(head, pieces[i].length);
+    Put32(head + 4, pieces[i].next);
+    WriteAt(d, Pos{pieces[i].at}, head, 8);
+  }
+  Unlink(d, c, prev, next);
+  for (int i = 0; i < n; ++i) {
+    SetHead(d, pieces[i].cls, pieces[i].at);
+    if (pieces[i].cls > d->topClass) d->topClass = pieces[i].cls;
+  }
+}
+
 }  // namespace
 
 [[noreturn]] void RaiseTooLarge() { RaiseOs(ERROR_FILE_TOO_LARGE); }
@@ -203,19 +246,8 @@ Pos Allocate(FILEDESCR* d, uint32_t n) {
         if (!FreeBlockFits(d, cur, length, c)) { bad = true; break; }
         if (next == cur || (next && !InFile(d, next, 8))) next = 0;
         if (length >= ext) {
-          Unlink(d, c, prev, next);
           p = cur;
-          uint32_t rest = length - ext;
-          if (rest >= 8) {
-            uint32_t at = p + ext;
-            if (IsFile(d) && rest > 1024 && d->version != kVersion302 && rest % 256) {
-              uint32_t t = rest % 256;
-              if (t >= 8) PushFree(d, at + rest - t, t);
-              PushFree(d, at, rest - t);
-            } else {
-              PushFree(d, at, rest);
-            }
-          }
+          TakeSplit(d, c, prev, cur, next, length, ext);
           if (c == d->topClass && next == 0) LowerTop(d);
           break;
         }
@@ -257,6 +289,8 @@ void MarkUpdate(FILEDESCR* d) {
   d->updateMark = 1;
 }
 
+uint32_t MarkOffset(const FILEDESCR* d) { return d->wide ? 64 : 56; }
+
 void BeginChange(FILEDESCR* d) {
   if (d->readTransaction) Raise(1331);
   if (d->changing) d->damaged = true;
@@ -267,25 +301,44 @@ void BeginChange(FILEDESCR* d) {
 namespace {
 
 // Writes a dirty table: in place when its size is unchanged, else into a
-// fresh block before the old one is given back.
+// fresh block; the old block is given back only once a header that no
+// longer names it is on disk.
 void WriteGroup(FILEDESCR* d, TableGroup* g) {
   if (!g->dirty) return;
   uint32_t size = TableSize(g->table);
   if (V(g->position) && g->storedSize == size) {
     WriteAt(d, g->position, g->table, size);
   } else {
+    if (V(g->position) && d->pendingCount >= kPendingReleases) Raise(1319);
     Pos fresh = Allocate(d, size);
     uint32_t code = RunTrapped([&] { WriteAt(d, fresh, g->table, size); });
     if (code) {
       RunTrapped([&] { Release(d, fresh, size); });
       Qel::RunTime::Kernel::Errors::Qel_ErrorExit(code);
     }
-    if (V(g->position)) Release(d, g->position, g->storedSize);
+    if (V(g->position)) {
+      d->pendingPos[d->pendingCount] = g->position;
+      d->pendingSize[d->pendingCount++] = g->storedSize;
+    }
     g->position = fresh;
     g->storedSize = size;
   }
   g->dirty = 0;
   g->stamp.Next();
+}
+
+// Writes the header as it stands, still marked, and syncs.
+void WriteMarkedHeader(FILEDESCR* d, const Stamp& stamp) {
+  uint8_t header[kWideHeader];
+  Stamp before = d->headerStamp;
+  uint8_t mark = d->updateMark;
+  d->headerStamp = stamp;
+  d->updateMark = 1;
+  EncodeHeader(d, header);
+  d->headerStamp = before;
+  d->updateMark = mark;
+  FileWriteAt(d->fileHandle, 0, header, HeaderSize(d));
+  FileFlush(d->fileHandle);
 }
 
 }  // namespace
@@ -299,6 +352,18 @@ void FlushTables(FILEDESCR* d) {
   if (g_flushTrees) g_flushTrees(d);
   WriteGroup(d, &d->btrees);
   WriteGroup(d, &d->btreeNames);
+  if (d->pendingCount) {
+    // Tables that moved: a marked header naming the new blocks goes to disk
+    // before the old blocks are given back, so the header on disk always
+    // names whole tables.
+    FileFlush(d->fileHandle);
+    WriteMarkedHeader(d, d->headerStamp);
+    while (d->pendingCount) {
+      uint32_t i = d->pendingCount - 1;
+      Release(d, d->pendingPos[i], d->pendingSize[i]);
+      d->pendingCount = i;
+    }
+  }
   if (d->freeSpace.dirty) {
     if (!V(d->freeSpace.position)) {
       d->freeSpace.position = Allocate(d, kFreeTableBytes);
@@ -316,17 +381,16 @@ void Flush(FILEDESCR* d) {
   if (!d->updateMark) return;
   FlushTables(d);
   FileFlush(d->fileHandle);
-  uint8_t header[kWideHeader];
-  Stamp before = d->headerStamp;
-  d->updateMark = 0;
-  d->headerStamp.Next();
-  EncodeHeader(d, header);
-  d->updateMark = 1;
-  d->headerStamp = before;
-  FileWriteAt(d->fileHandle, 0, header, HeaderSize(d));
+  // The new header still marked, synced; then the mark byte alone, so that
+  // no torn header write can leave a clean mark over old fields.
+  Stamp next = d->headerStamp;
+  next.Next();
+  WriteMarkedHeader(d, next);
+  uint8_t clear = 0;
+  FileWriteAt(d->fileHandle, MarkOffset(d), &clear, 1);
   FileFlush(d->fileHandle);
   d->updateMark = 0;
-  d->headerStamp.Next();
+  d->headerStamp = next;
 }
 
 // --- Garbage collection ---

@@ -116,52 +116,17 @@ void PlainPass(Pass& pass) {
       if (line == last && spec.endLine &&
           (spec.forward ? at > spec.endColumn - 1 : at < spec.endColumn))
         break;
+      if (!pass.lines.MatchAllowed(line, at, plen)) {
+        text = pass.lines.Line(line, &n);
+        col = spec.forward ? at + 1 : at + plen - 2;
+        continue;
+      }
       if (!pass.Record(line, at, plen, spec.replacement, rlen)) return;
       text = pass.lines.Line(line, &n);  // the sink may have moved it
       if (!spec.forward) col = at - 1;
     }
   }
 }
-
-// The joined copy behind a pad, with its line starts.
-struct Joined {
-  wchar_t* buffer = nullptr;  // pad units, then the text
-  int32_t* starts = nullptr;
-  int32_t pad = 0;
-  JoinedText text{};
-
-  bool Build(LineSource& lines, int32_t padUnits) {
-    int32_t count = lines.LineCount();
-    starts = static_cast<int32_t*>(malloc(sizeof(int32_t) * (count > 0 ? count : 1)));
-    if (!starts) return false;
-    int64_t total = 0;
-    for (int32_t i = 1; i <= count; ++i) {
-      int32_t n = 0;
-      lines.Line(i, &n);
-      starts[i - 1] = static_cast<int32_t>(total);
-      total += n + (i < count ? 1 : 0);
-      if (total > 0x7FFFFFF0) return false;
-    }
-    pad = padUnits;
-    buffer = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * (pad + total + 1)));
-    if (!buffer) return false;
-    wchar_t* out = buffer + pad;
-    for (int32_t i = 1; i <= count; ++i) {
-      int32_t n = 0;
-      const wchar_t* l = lines.Line(i, &n);
-      wmemcpy(out, l, n);
-      out += n;
-      if (i < count) *out++ = L'\n';
-    }
-    *out = 0;
-    text = {buffer + pad, static_cast<int32_t>(total), starts, count};
-    return true;
-  }
-  ~Joined() {
-    free(buffer);
-    free(starts);
-  }
-};
 
 void RegexPass(Pass& pass, QEL_buffer_info** record) {
   const ChangeAllSpec& spec = pass.spec;
@@ -178,8 +143,9 @@ void RegexPass(Pass& pass, QEL_buffer_info** record) {
   }
   QEL_buffer_info* rec = *record;
   const int32_t behind = static_cast<int32_t>(rec->lookBehind);
-  Joined j;
+  JoinedCopy j;
   if (!j.Build(pass.lines, spec.forward ? behind : 0)) {
+    j.Free();
     pass.result.status = ChangeAllStatus::NoMemory;
     return;
   }
@@ -204,14 +170,18 @@ void RegexPass(Pass& pass, QEL_buffer_info** record) {
       if (pos < 0 || pos < end) break;
       if (!RegexFind(rec, t.text, t.length, false, pos, end - pos, &s, &n)) break;
     }
+    int32_t at = base + s;  // original offset of the match
+    t.LineColumnOf(at, &line, &col);
+    if (!pass.lines.MatchAllowed(line, col, n)) {
+      pos = spec.forward ? at + 1 : at - 1;
+      continue;
+    }
     const wchar_t* r = nullptr;
     if (!QEL_re_replace_n(subject, subjectLength, spec.replacement, rec, &r)) {
       pass.result.status = ChangeAllStatus::NoMemory;
       break;
     }
     size_t rlen = wcslen(r);
-    int32_t at = base + s;  // original offset of the match
-    t.LineColumnOf(at, &line, &col);
     if (spec.forward) {
       // The changed text in front of the match's end, for the next search.
       int32_t k = static_cast<int32_t>(std::min<int64_t>(behind, at + delta));
@@ -221,9 +191,10 @@ void RegexPass(Pass& pass, QEL_buffer_info** record) {
       wmemcpy(const_cast<wchar_t*>(t.text) + at + n - m, tail.data() + tail.size() - m, m);
       delta += static_cast<int64_t>(rlen) - n;
     }
-    if (!pass.Record(line, col, n, r, rlen)) return;
+    if (!pass.Record(line, col, n, r, rlen)) break;
     pos = spec.forward ? at + n : at - 1;
   }
+  j.Free();
 }
 
 }  // namespace

@@ -15,12 +15,6 @@
 
 namespace QEL_EDIT::detail {
 
-// The lines as they are; the pointer stays valid until the next call.
-struct LineSource {
-  virtual int32_t LineCount() = 0;
-  virtual const wchar_t* Line(int32_t n, int32_t* length) = 0;
-};
-
 // Receives each changed line once, in the pass's order; false stops the pass.
 struct ChangeSink {
   virtual bool ChangedLine(int32_t n, const wchar_t* text, int32_t length) = 0;

@@ -49,6 +49,13 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
 wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView, bool noResult);
 void ChangeCase(EditorRecord* ed, int32_t mode, bool recordUndo);
 
+// Clipboard: the selection's text put on it (cut also deletes, with undo);
+// its text inserted with undo, the selection dropped.  Nothing without a
+// selection or without text on the clipboard.
+void CopyToClipboard(EditorRecord* ed);
+void CutToClipboard(EditorRecord* ed);
+void PasteFromClipboard(EditorRecord* ed);
+
 // --- Commands ------------------------------------------------------------------
 void DeleteChar(EditorRecord* ed, bool record);
 void BackspaceChar(EditorRecord* ed, bool record);

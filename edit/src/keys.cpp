@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core.h"
+#include "mouse.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
@@ -91,6 +92,7 @@ void Move(EditorRecord* ed, int32_t code, bool select) {
 
 void DispatchKey(EditorRecord* ed, int32_t code, int32_t flags) {
   if (code == 27 || code == 8 || code == key_altF4) return;
+  CancelMouse(ed);
   if (ed->caretRow < 1 || ed->caretRow > ed->visibleRows) {
     ed->caretRow = ed->caretRow < 2 ? 1 : ed->visibleRows;
     BringIntoView(ed, std::clamp(ed->CurrentLine(), 1, ed->LineCount()), ed->caretCol, ed->caretRow);
@@ -106,10 +108,23 @@ void DispatchKey(EditorRecord* ed, int32_t code, int32_t flags) {
   } else {
     switch (code) {
       case key_insert:
-        if (!shift && !control) {
+        if (shift) {
+          if (edits) PasteFromClipboard(ed);
+        } else if (control) {
+          CopyToClipboard(ed);
+        } else {
           ed->insertMode = !ed->insertMode;
           InvalidateStatus(ed);
         }
+        break;
+      case 3:
+        CopyToClipboard(ed);
+        break;
+      case 24:
+        if (edits) CutToClipboard(ed);
+        break;
+      case 22:
+        if (edits) PasteFromClipboard(ed);
         break;
       case key_backspace:
         if (!edits) break;
@@ -122,7 +137,10 @@ void DispatchKey(EditorRecord* ed, int32_t code, int32_t flags) {
         }
         break;
       case key_delete:
-        if (edits && !shift) DeleteChar(ed, true);
+        if (edits) {
+          if (shift) CutToClipboard(ed);
+          else DeleteChar(ed, true);
+        }
         break;
       case 5:
         if (edits) DeleteToLineEdge(ed, false);
@@ -182,7 +200,6 @@ void DispatchKey(EditorRecord* ed, int32_t code, int32_t flags) {
       default:
         if ((alt || control) && code < 32) break;
         if (code > 65535 || code < 0) break;
-        if (code == 3 || code == 24 || code == 22) break;  // clipboard keys
         if (edits) TypeChar(ed, static_cast<wchar_t>(code), ed->insertMode, true);
         break;
     }

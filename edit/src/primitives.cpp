@@ -262,6 +262,36 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
   return result;
 }
 
+void CopyToClipboard(EditorRecord* ed) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  if (wchar_t* text = TakeSelection(ed, false, false, true, false)) QEL_KWI::cb_PutString(text);
+  K::Memory::ReleaseGStack(mark);
+}
+
+void CutToClipboard(EditorRecord* ed) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  // The text goes to the clipboard before it leaves the editor.
+  if (wchar_t* text = TakeSelection(ed, false, false, true, false)) {
+    QEL_KWI::cb_PutString(text);
+    TakeSelection(ed, true, true, false, true);
+  }
+  K::Memory::ReleaseGStack(mark);
+}
+
+void PasteFromClipboard(EditorRecord* ed) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  wchar_t* volatile text = nullptr;
+  if (K::Succeeds([] { QEL_KWI::cb_StringAvailable(); })) text = QEL_KWI::cb_GetString();
+  if (text && *text) {
+    wchar_t* store = AllocText(StoreTextLength(text));
+    ToStoreText(text, store, ed->hyperMode);
+    InsertText(ed, true, false, store);
+  }
+  ed->selection.active = 0;
+  InvalidateAll(ed);
+  K::Memory::ReleaseGStack(mark);
+}
+
 namespace {
 
 wchar_t CaseOf(wchar_t c, int32_t mode) {

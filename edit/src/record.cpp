@@ -7,11 +7,16 @@
 // the whole text is made.
 #include "record.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "colors.h"
+#include "dictionary.h"
+#include "lexer.h"
 #include "qel6kernel.h"
 #include "settings.h"
+#include "status.h"
 #include "view.h"
 
 namespace QEL_EDIT::detail {
@@ -45,7 +50,9 @@ EditorRecord* NewRecord(const RecordParams& p) {
   ed->cursorColor = 0xFF0000;
   ed->topMargin = p.windowType == 1 || p.windowType == 4 ? 20 : 0;
   ed->wrapWidth = ed->wrapMode ? p.rightEdge : 32000;
-  ed->colorScheme = 4;
+  ed->colorScheme = SchemeOfTitle(p.title);
+  BuildKeywordTable(ed);
+  ed->colorBuffer = K::Memory::AllocAtomicHeap(kColorBufferBytes);
   ed->caretRow = ed->caretCol = ed->topLine = 1;
   ed->visibleRows = 1;
   ed->lineHeight = 1;
@@ -67,16 +74,19 @@ void DeleteRecord(EditorRecord* ed) {
       set.erase(set.begin() + i);
       break;
     }
+  FreeKeywordTable(ed);
+  if (ed->colorBuffer) K::Memory::ReleaseHeap(ed->colorBuffer);
   ed->active = 0;
   ed->store.FreeAll();
   ed->undoRing.Destroy();
+  std::free(ed->charWidths);
+  FreeStatusCaptions(ed);
   K::Memory::ReleaseHeap(ed);
 }
 
 EditorRecord* EditorData(LONG_PTR window) {
   LONG_PTR data = 0;
-  if (window && IsWindow(reinterpret_cast<HWND>(window)))
-    K::RunTrapped([&] { data = QEL_KWI::win_GetData(window); });
+  if (window) K::RunTrapped([&] { data = QEL_KWI::win_GetData(window); });
   auto* ed = reinterpret_cast<EditorRecord*>(data);
   if (!ed || !IsLiveRecord(ed) || ed->window != window) Raise(err_notEditor);
   return ed;
@@ -91,8 +101,7 @@ void ResetForText(EditorRecord* ed) {
   ed->selection = {};
   ed->suspended = 0;
   ed->ignoreFontState = 0;
-  ed->undoRing.Destroy();
-  ed->undoRing.Setup();
+  ed->undoRing.Reset();
   ed->modified = 0;
 }
 

@@ -77,6 +77,23 @@ struct EditorRecord {
   int32_t vScrollMax;
   int32_t vScrollPos;
   int32_t hScrollPos;
+  // What the window's bars show.  Inside a batch (`batchDepth` > 0) bar
+  // changes stay in the record and invalidations are gathered into one.
+  int32_t shownVMax;
+  int32_t shownVPos;
+  int32_t shownHPos;
+  int32_t batchDepth;
+  int32_t batchInvalid;
+  // Pixel widths of the characters in the window's font (proportional
+  // fonts), 65,536 entries; nullptr when not measured.
+  uint16_t* charWidths;
+  // The editor window has the keyboard focus (from e_getfocus / e_losefocus).
+  int32_t hasFocus;
+  // The caret as last set on the window (shown, x, y, width, height).
+  int32_t caretShown, caretSetX, caretSetY, caretSetW, caretSetH;
+  int32_t hasHScroll;
+  // Error code of the text load at window creation (0 when it loaded).
+  uint32_t loadError;
 
   int32_t LineCount() const { return store.lineCount; }
   int32_t CurrentLine() const { return topLine + caretRow - 1; }

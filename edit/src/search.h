@@ -29,6 +29,8 @@ struct SearchState {
   QEL_buffer_info* record = nullptr;   // the last compiled pattern
   bool replacing = false, changeAll = false, matchPending = false;
   int32_t columnShift = 0, replacementCount = 0;
+  wchar_t* lastMatched = nullptr;  // text of the last regular-expression match (malloc'd)
+  size_t lastMatchedCapacity = 0;
 };
 extern SearchState searchState;
 
@@ -70,6 +72,36 @@ struct JoinedText {
   int32_t OffsetOf(int32_t line, int32_t column) const { return lineStart[line - 1] + column - 1; }
   // The line holding the offset and the 1-based column in it.
   void LineColumnOf(int32_t offset, int32_t* line, int32_t* column) const;
+};
+
+// The lines as they are; the pointer stays valid until the next call.
+struct LineSource {
+  virtual int32_t LineCount() = 0;
+  virtual const wchar_t* Line(int32_t n, int32_t* length) = 0;
+  virtual int32_t LineLength(int32_t n) {
+    int32_t length = 0;
+    Line(n, &length);
+    return length;
+  }
+  // At least the joined text's length, when known cheaply; -1 otherwise.
+  virtual int64_t JoinedBound() { return -1; }
+  // Whether a match (1-based column) may be replaced; skipped ones are
+  // passed over and the search goes on.
+  virtual bool MatchAllowed(int32_t line, int32_t column, int32_t length) { return true; }
+};
+
+// A joined copy of the lines on the heap (a text of 50 M characters does not
+// fit the global stack), behind `pad` spare units, with its line starts.  No
+// destructor: Free releases it.
+struct JoinedCopy {
+  wchar_t* buffer = nullptr;  // pad units, then the text
+  int32_t* starts = nullptr;
+  int32_t pad = 0;
+  JoinedText text{};
+
+  // False when memory is short or the text is longer than 2^31 - 16 units.
+  bool Build(LineSource& lines, int32_t padUnits);
+  void Free();
 };
 
 // One regular-expression search of the compiled record over the joined text:

@@ -77,6 +77,23 @@ void UndoRing::Destroy() {
   slots = nullptr;
 }
 
+void UndoRing::Reset() {
+  if (!slots) {
+    Setup();
+    return;
+  }
+  // Only slots that were ever filled can hold anything: at most the ones
+  // the counts cover, but a wrapped ring may have touched them all.
+  if (current >= 0 || undoCount || redoCount)
+    for (int32_t i = 0; i < RingSize; ++i)
+      if (slots[i].kind != uk_empty || slots[i].oldText || slots[i].newText || slots[i].savedText)
+        ClearUndoEntry(&slots[i]);
+  undoCount = 0;
+  redoCount = 0;
+  current = -1;
+  cleanIndex = RingSize - 1;
+}
+
 void UndoRing::Empty(int32_t i) {
   if (i == cleanIndex) cleanIndex = NoClean;
   ClearUndoEntry(&slots[i]);

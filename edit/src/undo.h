@@ -61,6 +61,9 @@ struct UndoEntry {
   Selection selAfter;
   int32_t dragFrom, dragTo;
   int32_t kind;
+  // Kind 13 of one Change All: the texts are line blocks (LineBlock), the
+  // whole pass is one step.
+  int32_t lineBlock;
 };
 
 // A heap copy of `n` characters plus a terminator (malloc; nullptr for none).
@@ -76,6 +79,9 @@ class UndoRing {
   bool Setup();
   // Frees every entry's texts and the slots.
   void Destroy();
+  // Empties the ring in place (entries and texts freed, counts and indexes
+  // as new); the slots stay allocated.
+  void Reset();
   // Adds an entry; the ring takes over its texts (those the kind does not
   // hold are freed).
   void Add(const UndoEntry& e);
@@ -87,7 +93,7 @@ class UndoRing {
   // Whether the text is back at the clean state (only selection changes
   // between the clean index and the current one).
   bool AtCleanState() const;
-  void MarkClean() { cleanIndex = current; }
+  void MarkClean() { cleanIndex = current < 0 ? RingSize - 1 : current; }
 
   int32_t undoCount;
   int32_t redoCount;

@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "core.h"
+#include "find.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
@@ -41,8 +42,7 @@ void RecordSelectionChange(EditorRecord* ed, const Selection& before, int32_t li
 }
 
 void EmptyUndoRing(EditorRecord* ed) {
-  ed->undoRing.Destroy();
-  ed->undoRing.Setup();
+  ed->undoRing.Reset();
   if (ed->modified) ed->undoRing.cleanIndex = NoClean;
 }
 
@@ -119,8 +119,13 @@ void Apply(EditorRecord* ed, const UndoEntry& e, bool undoing) {
       if (e.oldChar == 13)  // the copied indent goes with the line break
         for (int32_t i = 0; i < e.indentCopied; ++i) DeleteChar(ed, false);
       break;
-    case uk_replaceLine:
-    case uk_replaceAllLine: {
+    case uk_replaceAllLine:
+      if (e.lineBlock) {  // one whole Change All
+        WriteLineBlock(ed, e.newText, e.newLen);
+        break;
+      }
+      [[fallthrough]];
+    case uk_replaceLine: {
       int32_t line = e.lineNo > 0 ? e.lineNo : e.lineBefore;
       const wchar_t* t = e.newText ? e.newText : L"";
       uint32_t n = static_cast<uint32_t>(std::wcslen(t));
@@ -189,8 +194,9 @@ void UndoStep(EditorRecord* ed) {
   Apply(ed, e, true);
   int32_t kind = e.kind;
   // The entries of one replace-all go back together.
-  while (kind == uk_replaceAllLine && ed->undoRing.undoCount > 0 &&
-         ed->undoRing.slots[ed->undoRing.current].kind == uk_replaceAllLine) {
+  while (kind == uk_replaceAllLine && !e.lineBlock && ed->undoRing.undoCount > 0 &&
+         ed->undoRing.slots[ed->undoRing.current].kind == uk_replaceAllLine &&
+         !ed->undoRing.slots[ed->undoRing.current].lineBlock) {
     ed->undoRing.TakeUndo(&e, ed->wrappable);
     Apply(ed, e, true);
   }
@@ -203,8 +209,9 @@ void RedoStep(EditorRecord* ed) {
   if (!ed->undoRing.TakeRedo(&e)) Raise(err_noRedo);
   Apply(ed, e, false);
   int32_t kind = e.kind;
-  while (kind == uk_replaceAllLine && ed->undoRing.redoCount > 0 &&
-         ed->undoRing.slots[UndoRing::NextIndex(ed->undoRing.current)].kind == uk_replaceAllLine) {
+  while (kind == uk_replaceAllLine && !e.lineBlock && ed->undoRing.redoCount > 0 &&
+         ed->undoRing.slots[UndoRing::NextIndex(ed->undoRing.current)].kind == uk_replaceAllLine &&
+         !ed->undoRing.slots[UndoRing::NextIndex(ed->undoRing.current)].lineBlock) {
     ed->undoRing.TakeRedo(&e);
     Apply(ed, e, false);
   }

@@ -25,9 +25,28 @@ void SetVScrollPos(EditorRecord* ed, int32_t pos);
 void SetHScrollPos(EditorRecord* ed, int32_t pos);
 // Vertical range 0 .. max(0, lineCount - visibleRows).
 void UpdateVScrollRange(EditorRecord* ed);
+// Sets on the window the bar values that differ from what it shows.
+void FlushScrollBars(EditorRecord* ed);
+// A batch of changes: bars set and the window invalidated once at its end.
+void BeginBatch(EditorRecord* ed);
+void EndBatch(EditorRecord* ed);
 // Pixel width of the first `count` characters of a line's text, hidden
 // markup taking no width.
 int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count);
 int32_t ClientWidth(EditorRecord* ed);
+// The caret: hidden while a command works, placed afterwards.
+void HideCaret(EditorRecord* ed);
+void PlaceCaret(EditorRecord* ed);
+// Display columns of the first `count` characters (tabs expanded, hidden
+// markup none).
+int32_t ExpandedColumns(EditorRecord* ed, const wchar_t* text, int32_t count);
+// Font measures of the window's font: charWidth, proportional, fontDescent,
+// lineHeight (at least 1).
+void MeasureFont(EditorRecord* ed);
+// Client size, visible rows (kept when no row fits), top line and the
+// vertical range; true when the number of rows changed.
+bool ComputeRows(EditorRecord* ed);
+// Paints the rows that meet the rectangle.
+void PaintRows(EditorRecord* ed, const QEL_KWI::rect_struct& r);
 
 }  // namespace QEL_EDIT::detail

@@ -122,6 +122,12 @@ struct QEL_KERNEL_API TPrologThreadData {
   uintptr_t exceptionP1;
   // Kernel bookkeeping, after the fixed fields.
   uint32_t flags;
+  // The thread's open memory-profile contexts, {kind, value} each; valid
+  // while profileGeneration is the open profile's.
+  static constexpr uint32_t ProfileContextsMax = 100;
+  uint32_t profileGeneration;
+  uint32_t profileDepth;
+  uint32_t profileContexts[ProfileContextsMax][2];
 
   static constexpr uint32_t Signature = 0x00445450;
   static constexpr uint32_t MessageBufferUnits = 4096;

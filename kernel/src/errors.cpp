@@ -488,6 +488,8 @@ BOOL WINAPI ConsoleControlHandler(DWORD type) {
           static_cast<unsigned>(type), reinterpret_cast<unsigned long long>(g_mainThreadHandle));
   if (!g_mainThreadHandle) return FALSE;
   InterlockedExchange(&g_pendingCtrlEvent, static_cast<LONG>(type));
+  // A message loop waiting for input wakes up and polls.
+  PostThreadMessageW(g_mainThreadId, WM_NULL, 0, 0);
   return TRUE;
 }
 

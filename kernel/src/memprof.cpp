@@ -19,6 +19,9 @@
 //
 // Invariants:
 //  - While no profile is open every operation returns at once.
+//  - Each thread keeps its own context stack in its record; a stack counts
+//    only while its generation is the open profile's, so opening or closing
+//    a profile empties every thread's stack at once.
 //  - Records are written whole, one at a time (several threads may write).
 //  - A failed write closes the profile.
 #include "ptd.h"
@@ -34,12 +37,7 @@ volatile bool g_profileOpen = false;
 
 namespace {
 
-constexpr uint32_t kMaxContexts = 100;
-
-struct Context {
-  uint32_t kind;
-  uint32_t value;
-};
+constexpr uint32_t kMaxContexts = TPrologThreadData::ProfileContextsMax;
 
 CRITICAL_SECTION g_lock;
 struct LockInit {
@@ -47,13 +45,25 @@ struct LockInit {
 } g_lockInit;
 
 HANDLE g_file = INVALID_HANDLE_VALUE;
-uint32_t g_depth = 0;
-Context g_contexts[kMaxContexts];
+volatile LONG g_generation = 1;
 Memory::Statistics::TContextsBuilder g_builder = nullptr;
+
+// The calling thread's record when it has one, its context stack made
+// current for the open profile.
+TPrologThreadData* ContextRecord() {
+  TPrologThreadData* r = CurrentPTD();
+  if (!IsValidPTD(r)) return nullptr;
+  auto generation = static_cast<uint32_t>(g_generation);
+  if (r->profileGeneration != generation) {
+    r->profileGeneration = generation;
+    r->profileDepth = 0;
+  }
+  return r;
+}
 
 void CloseLocked() {
   g_profileOpen = false;
-  g_depth = 0;
+  InterlockedIncrement(&g_generation);
   if (g_file == INVALID_HANDLE_VALUE) return;
   if (!CloseHandle(g_file)) ApiFailureLine("Statistics::CloseHandle", GetLastError());
   g_file = INVALID_HANDLE_VALUE;
@@ -197,7 +207,7 @@ void memProf_Open(const wchar_t* fileName) {
     LeaveCriticalSection(&g_lock);
     return;
   }
-  g_depth = 0;
+  InterlockedIncrement(&g_generation);
   g_file = CreateFileW(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
   if (g_file == INVALID_HANDLE_VALUE) {
@@ -243,40 +253,43 @@ void memProf_Close() {
 void memProf_SetContextsBuilder(TContextsBuilder builder) { g_builder = builder; }
 
 uint32_t memProf_ContextOpen(uint32_t kind, uint32_t value) {
-  if (!g_profileOpen) return g_depth;
-  EnterCriticalSection(&g_lock);
-  uint32_t depth = g_depth;
+  TPrologThreadData* r = g_profileOpen ? ContextRecord() : nullptr;
+  if (!r) return 0;
+  uint32_t depth = r->profileDepth;
   if (depth >= kMaxContexts) {
     const uint32_t overflow[2] = {0x00FE0001, 1};
+    EnterCriticalSection(&g_lock);
     WriteLocked(overflow, 2);
+    LeaveCriticalSection(&g_lock);
   } else {
-    g_contexts[g_depth++] = Context{kind, value};
+    r->profileContexts[depth][0] = kind;
+    r->profileContexts[depth][1] = value;
+    r->profileDepth = depth + 1;
   }
-  LeaveCriticalSection(&g_lock);
   return depth;
 }
 
 void memProf_ContextClose(uint32_t depth) {
-  if (!g_profileOpen) return;
-  EnterCriticalSection(&g_lock);
-  g_depth = depth < kMaxContexts ? depth : kMaxContexts;
-  LeaveCriticalSection(&g_lock);
+  TPrologThreadData* r = g_profileOpen ? ContextRecord() : nullptr;
+  if (r && depth < r->profileDepth) r->profileDepth = depth;
 }
 
 void memProf_WriteAlloc(const void* address, uint32_t size) {
   if (!g_profileOpen) return;
   uint32_t words[4 + 2 * kMaxContexts];
-  EnterCriticalSection(&g_lock);
+  TPrologThreadData* r = ContextRecord();
+  uint32_t depth = r ? r->profileDepth : 0;
   auto a = reinterpret_cast<uint64_t>(address);
-  size_t n = 4 + 2 * static_cast<size_t>(g_depth);
+  size_t n = 4 + 2 * static_cast<size_t>(depth);
   words[0] = Header(1, n);
   words[1] = static_cast<uint32_t>(a);
   words[2] = static_cast<uint32_t>(a >> 32);
   words[3] = size;
-  for (uint32_t i = 0; i < g_depth; ++i) {
-    words[4 + 2 * i] = g_contexts[i].kind;
-    words[5 + 2 * i] = g_contexts[i].value;
+  for (uint32_t i = 0; i < depth; ++i) {
+    words[4 + 2 * i] = r->profileContexts[i][0];
+    words[5 + 2 * i] = r->profileContexts[i][1];
   }
+  EnterCriticalSection(&g_lock);
   WriteLocked(words, n);
   LeaveCriticalSection(&g_lock);
 }

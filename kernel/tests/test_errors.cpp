@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ctrl_events.h"
 #include "qel6kernel.h"
 
 using namespace Qel::RunTime::Kernel;
@@ -83,6 +84,27 @@ TEST(Errors, PositionAndFileNameWhereverTheyLie) {
   PTD::SetCurrentPosition(nullptr);
   VirtualFree(reserved, 0, MEM_RELEASE);
   VirtualFree(page, 0, MEM_RELEASE);
+}
+
+TEST(UserBreak, EachConsoleEventIsRaisedOnceByAPollOnTheMainThread) {
+  ASSERT_EQ(ExeInitialization(), 0);  // installs the console handler
+  struct Case {
+    DWORD event;
+    uint32_t code;
+  };
+  const Case cases[] = {{CTRL_C_EVENT, 4},      {CTRL_BREAK_EVENT, 5},   {CTRL_CLOSE_EVENT, 6},
+                        {CTRL_LOGOFF_EVENT, 7}, {CTRL_SHUTDOWN_EVENT, 8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    ASSERT_TRUE(DeliverCtrlEvent(c.event));
+    // Another thread's poll leaves the event to the main thread.
+    HANDLE other = CreateThread(
+        nullptr, 0, [](void*) -> DWORD { Control::PollUserBreak(); return 0; }, nullptr, 0, nullptr);
+    WaitForSingleObject(other, 10000);
+    CloseHandle(other);
+    EXPECT_EQ(RunTrapped([] { Control::PollUserBreak(); }), c.code);
+    EXPECT_EQ(RunTrapped([] { Control::PollUserBreak(); }), 0u);
+  }
 }
 
 TEST(Errors, CurrentPositionIsUsedByRunTimeError) {

@@ -177,6 +177,67 @@ TEST(MemoryProfile, BuilderThatFailsOrRaisesStopsAtTheProfile) {
   }
 }
 
+namespace {
+
+struct OtherThread {
+  HANDLE opened;  // set by the main thread once its context is open
+  void* block;
+};
+
+// Opens a context of its own, allocates under it and closes it while the
+// main thread's context is still open.
+void AllocateUnderOwnContext(void* object) {
+  auto* t = static_cast<OtherThread*>(object);
+  WaitForSingleObject(t->opened, INFINITE);
+  uint32_t depth = memProf_ContextOpen(2, 22);
+  EXPECT_EQ(depth, 0u);
+  t->block = Memory::AllocHeap(16);
+  memProf_ContextClose(depth);
+}
+
+}  // namespace
+
+TEST(MemoryProfile, EachThreadHasItsOwnContextStack) {
+  std::wstring path = ProfilePath(L"threads.prof");
+  memProf_Open(path.c_str());
+  OtherThread other{CreateEventW(nullptr, TRUE, FALSE, nullptr), nullptr};
+  Multithreading::RPrologRunnablePredicateStruct predicate{
+      reinterpret_cast<const void*>(&AllocateUnderOwnContext), &other};
+  HANDLE thread =
+      static_cast<HANDLE>(Multithreading::CreatePrologThread(&predicate, 1 << 16, 0, 0));
+  uint32_t depth = memProf_ContextOpen(1, 11);
+  SetEvent(other.opened);
+  WaitForSingleObject(thread, 30000);
+  CloseHandle(thread);
+  CloseHandle(other.opened);
+  void* mine = Memory::AllocHeap(24);
+  memProf_ContextClose(depth);
+  memProf_Close();
+  g_alive = mine;
+
+  auto words = [](const void* p, uint32_t size, Words contexts) {
+    auto a = reinterpret_cast<uint64_t>(p);
+    Words w{static_cast<uint32_t>(a), static_cast<uint32_t>(a >> 32), size};
+    w.insert(w.end(), contexts.begin(), contexts.end());
+    return w;
+  };
+  const Words wantMine = words(mine, 24, {1, 11}), wantOther = words(other.block, 16, {2, 22});
+  bool sawMine = false, sawOther = false;
+  for (const Record& rec : Records(ReadFileBytes(path))) {
+    if (rec.type != 1 || rec.words.size() < 2) continue;
+    if (rec.words[0] == wantMine[0] && rec.words[1] == wantMine[1]) {
+      EXPECT_EQ(rec.words, wantMine);
+      sawMine = true;
+    }
+    if (rec.words[0] == wantOther[0] && rec.words[1] == wantOther[1]) {
+      EXPECT_EQ(rec.words, wantOther);
+      sawOther = true;
+    }
+  }
+  EXPECT_TRUE(sawMine);
+  EXPECT_TRUE(sawOther);
+}
+
 TEST(MemoryProfile, HeapAllocationsAndReleasesAreRecorded) {
   std::wstring path = ProfilePath(L"heap.prof");
   memProf_Open(path.c_str());

@@ -114,6 +114,12 @@ struct menu_item_list_struct {
   menu_item* value;
   menu_item_list_struct* next;
 };
+// Accelerator of a txt item: noaccelerator 1 {functor}, key(Key, Modifier) 2.
+struct menu_accelerator {
+  uintptr_t functor;
+  LONG_PTR key;
+  LONG_PTR modifier;
+};
 
 struct _accel {
   int32_t key;
@@ -242,6 +248,54 @@ QEL_KWI_API void registerExceptionHandler(ExceptionHandlerFunction function);
 // Events sent and posted.
 QEL_KWI_API LONG_PTR win_SendEvent(LONG_PTR window, event_struct* event);
 QEL_KWI_API void win_PostEvent(LONG_PTR window, event_struct* event);
+
+// Menus.  Menu terms are read back on the caller's global stack.
+QEL_KWI_API void menu_Check_0(LONG_PTR window, unsigned id, int check);
+QEL_KWI_API void menu_Check_1(LONG_PTR window, const u16* tag, int check);
+QEL_KWI_API void menu_Enable_0(LONG_PTR window, unsigned id, int enable);
+QEL_KWI_API void menu_Enable_1(LONG_PTR window, const u16* tag, int enable);
+QEL_KWI_API void menu_SetText_0(LONG_PTR window, unsigned id, const u16* text);
+QEL_KWI_API void menu_SetText_1(LONG_PTR window, const u16* tag, const u16* text);
+QEL_KWI_API void menu_Update(LONG_PTR window);
+QEL_KWI_API menu_struct* menu_Get(LONG_PTR window);
+QEL_KWI_API menu_struct* menu_GetRes(unsigned id);
+QEL_KWI_API menu_struct* menu_GetRes(HINSTANCE module, unsigned id);
+QEL_KWI_API menu_item_list_struct* xZEV_Create_MENU_list(HMENU menu, int level, int* skipped);
+QEL_KWI_API void menu_Set(LONG_PTR window, menu_struct* menu);
+// Alignment 0 left, 1 centre, other right of the client point.
+QEL_KWI_API void menu_PopUp(LONG_PTR window, menu_struct* menu, pnt_struct* point, int alignment);
+
+// List and combo boxes.
+QEL_KWI_API void lbox_Add_0(LONG_PTR window, int index, const u16* string);
+QEL_KWI_API void lbox_Add_1(LONG_PTR window, int index, slist_struct* strings);
+QEL_KWI_API void lbox_Add_2(LONG_PTR window, const u16* string);
+QEL_KWI_API void lbox_Add_3(LONG_PTR window, slist_struct* strings);
+QEL_KWI_API void lbox_Clear(LONG_PTR window);
+QEL_KWI_API void lbox_Delete(LONG_PTR window, int index);
+QEL_KWI_API int lbox_CountAll(LONG_PTR window);
+QEL_KWI_API slist_struct* lbox_GetAll(LONG_PTR window);
+QEL_KWI_API u16* lbox_GetItem(LONG_PTR window, int index);
+QEL_KWI_API void lbox_GetSel(LONG_PTR window, slist_struct** strings, ilist_struct** indexes);
+QEL_KWI_API int lbox_GetSelIndex(LONG_PTR window);  // fails when nothing is selected
+QEL_KWI_API void lbox_IsSel(LONG_PTR window, int index);  // fails when not selected
+QEL_KWI_API void lbox_SetSel(LONG_PTR window, int index, int select);
+QEL_KWI_API void lbox_Suspend(LONG_PTR window);
+QEL_KWI_API void lbox_Resume(LONG_PTR window);
+QEL_KWI_API void lbox_SetColumnWidth(LONG_PTR window, int width);
+QEL_KWI_API void lbox_SetTabStops(LONG_PTR window, ilist_struct* stops);
+QEL_KWI_API void lbox_SetTopIndex(LONG_PTR window, int index);
+
+// Timers (e_timer carries the id) and the alarm sound.
+QEL_KWI_API LONG_PTR timer_Set(LONG_PTR window, unsigned milliseconds);
+QEL_KWI_API void timer_Kill(LONG_PTR id);
+QEL_KWI_API void kwi_Alarm(int kind);
+
+// Child processes.  A process identifier travels in e_endapplication.
+QEL_KWI_API LONG_PTR kwi_CreateProcess(LONG_PTR window, const u16* program, const u16* arguments,
+                                       int showMode);
+QEL_KWI_API int kwi_RunProcess(const u16* program, const u16* arguments);
+QEL_KWI_API void kwi_CloseProcess(LONG_PTR process);
+QEL_KWI_API LONG_PTR kwi_GetProcessWindow(LONG_PTR process);
 
 }  // namespace QEL_KWI
 

@@ -73,7 +73,7 @@ static void StartState() {
   RegisterLayerClass(L"ZevChild32", CommonProc, false, nullptr);
   RegisterLayerClass(L"ZevMDI32", MdiDocProc, false, nullptr);
   RegisterLayerClass(L"ZevDynIcon32", IconProc, false, nullptr);
-  RegisterLayerClass(L"ZevRunApp32", DefWindowProcW, false, nullptr);
+  RegisterLayerClass(L"ZevRunApp32", ProcessProc, false, nullptr);
   memset(g_state, 0, sizeof g_state);
   g_state[sw_init] = 1;
   g_state[sw_mdi] = g_mdi;
@@ -83,7 +83,7 @@ static void StartState() {
   g_state[sw_classes] = reinterpret_cast<LONG_PTR>(AllocSentinel(sizeof(ClassRecord)));
   g_state[sw_subclasses] = reinterpret_cast<LONG_PTR>(AllocSentinel(sizeof(SubclassRecord)));
   g_state[sw_dialogs] = reinterpret_cast<LONG_PTR>(AllocSentinel(sizeof(DialogRecord)));
-  g_state[sw_timers] = reinterpret_cast<LONG_PTR>(calloc(1, 12292));
+  g_state[sw_timers] = reinterpret_cast<LONG_PTR>(NewTimerTable());
   memset(&g_printSettings, 0, sizeof g_printSettings);
   g_state[sw_print] = reinterpret_cast<LONG_PTR>(&g_printSettings);
 }
@@ -95,92 +95,13 @@ static void StopState() {
   g_pending[sw_errFn] = g_state[sw_errFn];
   g_pending[sw_errObj] = g_state[sw_errObj];
   FreeLists();
-  free(reinterpret_cast<void*>(g_state[sw_timers]));
+  FreeTimerTable(reinterpret_cast<void*>(g_state[sw_timers]));
   memset(g_state, 0, sizeof g_state);
   if (g_palette) DeleteObject(g_palette);
   g_palette = nullptr;
   g_task = nullptr;
   g_activeInner = nullptr;
   g_controlEvents = true;
-}
-
-
-static bool BuildItems(HMENU m, menu_item_list_struct* items, bool top, int* windowPos) {
-  int pos = 0;
-  for (auto* c = items; c && c->functor == ListCons; c = c->next, ++pos) {
-    menu_item* it = c->value;
-    if (!it) return false;
-    switch (it->functor) {
-      case 1: {
-        const wchar_t* text = reinterpret_cast<const wchar_t*>(it->w[1]);
-        UINT flags = MF_STRING;
-        if (text && text[0] == L'|') {
-          flags |= MF_MENUBARBREAK;
-          ++text;
-        }
-        wchar_t buf[250];
-        if (!text || !text[0]) text = L" ";
-        wcsncpy(buf, text, 249);
-        buf[249] = 0;
-        if (!it->w[3]) flags |= MF_GRAYED;
-        if (it->w[4] & 1) flags |= MF_CHECKED;
-        if (top && (it->w[4] & 2) && windowPos) *windowPos = pos;
-        auto* sub = reinterpret_cast<menu_item_list_struct*>(it->w[5]);
-        if (sub && sub->functor == ListCons) {
-          HMENU p = CreatePopupMenu();
-          if (!BuildItems(p, sub, false, nullptr)) {
-            DestroyMenu(p);
-            return false;
-          }
-          AppendMenuW(m, flags | MF_POPUP, reinterpret_cast<UINT_PTR>(p), buf);
-        } else {
-          AppendMenuW(m, flags, static_cast<UINT_PTR>(it->w[0]), buf);
-        }
-        break;
-      }
-      case 2: {
-        auto* sub = reinterpret_cast<menu_item_list_struct*>(it->w[4]);
-        if (sub && sub->functor == ListCons) return false;
-        UINT flags = MF_OWNERDRAW | (it->w[2] ? 0 : MF_GRAYED) | (it->w[3] ? MF_CHECKED : 0);
-        AppendMenuW(m, flags, static_cast<UINT_PTR>(it->w[0]),
-                    reinterpret_cast<LPCWSTR>(it->w[1]));
-        break;
-      }
-      case 3: AppendMenuW(m, MF_SEPARATOR, 0, nullptr); break;
-      case 4: AppendMenuW(m, MF_STRING | MF_MENUBREAK, 0, L" "); break;
-      default: return false;
-    }
-  }
-  return true;
-}
-
-HMENU LoadMenuFor(menu_struct* menu, bool* noMenu, int* windowPos) {
-  *noMenu = false;
-  if (windowPos) *windowPos = -1;
-  if (!menu || menu->functor == 3 || menu->functor == 0) {
-    *noMenu = true;
-    return nullptr;
-  }
-  if (menu->functor == 1) {
-    HMENU m = LoadMenuW(g_app, MAKEINTRESOURCEW(menu->value));
-    if (!m && Validating()) RaiseMayReturn(6053);
-    if (m && windowPos) {
-      // The window pop-up goes before the last top-level pop-up by default.
-      *windowPos = GetMenuItemCount(m) > 0 ? GetMenuItemCount(m) - 1 : 0;
-    }
-    return m;
-  }
-  if (menu->functor == 2) {
-    HMENU m = CreateMenu();
-    if (!m || !BuildItems(m, reinterpret_cast<menu_item_list_struct*>(menu->value), true, windowPos)) {
-      if (m) DestroyMenu(m);
-      RaiseMayReturn(6004);
-      return nullptr;
-    }
-    return m;
-  }
-  RaiseMayReturn(6004);
-  return nullptr;
 }
 
 // The frame class keeps one procedure; the mode of the running session
@@ -203,7 +124,8 @@ static void Pump(MSG* msg) {
 using namespace detail;
 
 void kwi_BeforeMessage() {}
-void kwi_AfterMessage() {}
+// A pending console Ctrl event is raised from the loop that took the message.
+void kwi_AfterMessage() { K::Control::PollUserBreak(); }
 
 int kwi_GetPressedKey() {
   int r = 0;

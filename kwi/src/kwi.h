@@ -202,6 +202,10 @@ INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ListBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK ControlFontProc(HWND, UINT, WPARAM, LPARAM);
+// Runs a window procedure's body at the kernel's callback boundary, as the
+// procedures above do.
+LRESULT GuardedProc(LRESULT (*body)(HWND, UINT, WPARAM, LPARAM), HWND w, UINT m, WPARAM wp,
+                    LPARAM lp);
 void InstallFontProc(HWND w, WNDPROC proc);
 // Moves the MDI client into the frame's client area less the insets.
 void PlaceClient(HWND frame);
@@ -213,8 +217,12 @@ bool MenuItemText(HMENU m, int pos, wchar_t* buf, int n);
 // The pop-up of `menu` titled like the window pop-up, or null.
 HMENU FindWindowPopup(HMENU menu);
 
-// Creation.
+// Creation: the menu of a new window from its menu term (menus.cpp).
 HMENU LoadMenuFor(menu_struct* menu, bool* noMenu, int* windowMenuPos);
+// The top-level position of the first item flagged 0x4000 in a standard menu
+// template of `size` bytes (the flag then cleared); -1 when none is, -2 for
+// an extended or malformed template.
+int TakeTemplateMark(uint8_t* t, size_t size);
 void DialogUnitsToPixels(RECT* r);
 void PixelsToDialogUnits(RECT* r);
 void AdjustToDialogFont(HWND parent, RECT* r);
@@ -235,5 +243,23 @@ wchar_t* WidenLineFeeds(const wchar_t* s);  // global stack
 void SetAttr408(LONG_PTR value);
 void ApplyMapping(HDC dc, const _win_data* r);  // the record's map mode and scale
 void UndoCursorHide();
+// Timers: a chain of blocks of entries {id, window, system id}, id 0 free;
+// the first block is made at start-up (state word 17).
+struct TimerEntry {
+  uint32_t id;
+  HWND window;
+  UINT_PTR system;
+};
+static_assert(sizeof(TimerEntry) == 24 && offsetof(TimerEntry, window) == 8);
+constexpr int TimersPerBlock = 1024;
+struct TimerBlock {
+  TimerEntry entries[TimersPerBlock];
+  TimerBlock* next;
+};
+void* NewTimerTable();
+void FreeTimerTable(void* table);
+
+// Child processes: the procedure of the "ZevRunApp32" windows.
+LRESULT CALLBACK ProcessProc(HWND, UINT, WPARAM, LPARAM);
 
 }  // namespace QEL_KWI::detail

@@ -625,6 +625,11 @@ static Result Guarded(Result (*body)(HWND, UINT, WPARAM, LPARAM), HWND w, UINT m
   return end.failed ? 0 : result;
 }
 
+LRESULT GuardedProc(LRESULT (*body)(HWND, UINT, WPARAM, LPARAM), HWND w, UINT m, WPARAM wp,
+                    LPARAM lp) {
+  return Guarded(body, w, m, wp, lp);
+}
+
 LRESULT CALLBACK CommonProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return Guarded(CommonProcBody, w, m, wp, lp);
 }

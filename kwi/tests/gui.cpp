@@ -86,6 +86,14 @@ void RunInTask(const std::function<void(HWND)>& body, TaskOptions options) {
   }
 }
 
+void SendKey(WORD vk, bool up) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = vk;
+  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &in, sizeof in);
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
   DWORD start = GetTickCount();
   while (!done()) {

@@ -32,6 +32,9 @@ void RunInTask(const std::function<void(HWND)>& body, TaskOptions options = {});
 // Pumps messages through the layer until done() or the time is up.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = 2000);
 
+// A key pressed (up false) or released with SendInput.
+void SendKey(WORD vk, bool up);
+
 // Saves the screen rectangle as a 24-bit PNG.
 bool SaveScreenPng(const RECT& r, const wchar_t* path, bool* varied);
 

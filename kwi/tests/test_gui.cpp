@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "ctrl_events.h"
 #include "gui.h"
 
 using namespace QEL_KWI;
@@ -112,14 +113,6 @@ struct ChildWindow {
                                              &closure, 77));
   }
 };
-
-void SendKey(WORD vk, bool up) {
-  INPUT in{};
-  in.type = INPUT_KEYBOARD;
-  in.ki.wVk = vk;
-  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  SendInput(1, &in, sizeof in);
-}
 
 TEST(Events, ScriptedInputGivesAnExactLog) {
   ChildWindow c;
@@ -650,6 +643,31 @@ TEST(Pump, ProcessEventsKeepsPaintAndTimersAndDropsInput) {
   EXPECT_EQ(insideErase, 0);
   EXPECT_EQ(quitResult, 1);
   EXPECT_TRUE(quitQueued);
+}
+
+TEST(Pump, PendingUserBreakIsRaisedFromTheLoopThatTookAMessage) {
+  ASSERT_EQ(K::ExeInitialization(), 0);  // installs the console handler
+  Reported().clear();
+  bool after = false;
+  RunInTask([&](HWND task) {
+    Terms t;
+    // A handler that pumps: the break is raised there and reported.
+    Closure pumping([&](HWND, event_struct* e) -> LONG_PTR {
+      if (e->kind != e_user) Fail();
+      kwi_ProcessEvents(1, 0);
+      after = true;
+      return 0;
+    });
+    rect_struct r = Rect(0, 0, 100, 100);
+    HWND w = reinterpret_cast<HWND>(win_Create(wt_child, &r, L"", t.NoMenu(),
+                                               reinterpret_cast<LONG_PTR>(task), t.Flags({}),
+                                               &pumping, 0));
+    ASSERT_TRUE(DeliverCtrlEvent(CTRL_C_EVENT));
+    SendMessageW(w, 0xC00F, 0, 0);
+    DestroyWindow(w);
+  });
+  EXPECT_FALSE(after);
+  EXPECT_EQ(Reported(), std::vector<LONG_PTR>{4});
 }
 
 TEST(Accelerators, SetAndGetBack) {

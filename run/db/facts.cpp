@@ -296,6 +296,7 @@ void Error_SingleFactHasNoValue(const TDB* d, uint32_t fact) {
 }
 
 void FindAllAlloc(const IDomainDefinition* d, const uint8_t* t, RStructFact*** tail) {
+  Control::PollUserBreak();  // once per solution
   // The cell and the term's copy share one heap block.
   uint32_t size = d->AlignedSizeOfTerm(t);
   auto* c = static_cast<RStructFact*>(Memory::AllocHeap(sizeof(RStructFact) + size));

@@ -442,6 +442,7 @@ const uint8_t* ReadCompound(Reader& r, const IDomainDefinition* d, uint32_t k, u
   uint8_t* tailSlot = nullptr;  // memory word that receives the next block
   for (;;) {
     CheckStack(r);
+    Control::PollUserBreak();
     uint32_t n;
     bool emptyList = false;
     if (!HasWord(k)) {

@@ -116,6 +116,7 @@ void DataBaseInternal_consult(const FactDB* db, RBufferSource* source, uintptr_t
     Raise(324, L"<noFacts> marker");
   }
   for (;;) {
+    Control::PollUserBreak();
     if (d->DatabaseKind() == 1) TDBClassInternalDomainDefinition::AssertZClass(d, t);
     else TDBObjectInternalDomainDefinition::AssertZObject(d, object, t);
     Memory::ReleaseGStack(mark);

@@ -1,8 +1,13 @@
 // The domain classes.  A class has no data members: `this` is the domain
-// record, whose first word is the class's method table once activated.
+// record, whose first word is the class's method table once activated.  The
+// kinds live in one source file per family; the helpers they share and the
+// class table's parts are declared here.
 #pragma once
 
-#include "runtime.h"
+#include "lexical.h"
+#include "streams.h"
+
+#include <cstdio>
 
 namespace Qel::RunTime::Terms {
 
@@ -106,6 +111,64 @@ class TRealDomainDefinition : public TDomainDefinition {
 };
 
 class TSymbolDomainDefinition;
+
+// --- Helpers of the domain classes ---------------------------------------------------------
+
+using namespace detail;
+
+inline void SkipWhite(const wchar_t*& p) {
+  while (*p && IsWhite(*p)) ++p;
+}
+// 307: the symbol expected at p.
+[[noreturn]] inline void Expected(const IDomainDefinition* d, wchar_t c, const wchar_t* p) {
+  Raise(307, static_cast<int>(c), d->QualifiedName(), p);
+}
+[[noreturn]] inline void Invalid(const IDomainDefinition* d, const wchar_t* p) {
+  Raise(303, d->QualifiedName(), p);
+}
+inline void WriteNumber(RStreamCursor* out, const char* format, unsigned long long v) {
+  char text[32];
+  snprintf(text, sizeof text, format, v);
+  out->WriteAscii(text);
+}
+
+inline bool IsBound(const RRefCell* c) { return (c->tag & 0xFF) == 1; }
+
+// A scalar kind: the value cell is the term's whole memory.
+template <class Base>
+class TScalarOf : public Base {
+ public:
+  uint32_t SizeOfTermAt(term) const override { return this->ValueSize(); }
+  bool Validate(term t) const override { return Readable(t, this->ValueSize()); }
+  term CopyTerm(uint8_t* target, term t, bool, uint32_t* used) const override {
+    memcpy(target, t, this->ValueSize());
+    *used = Align8(this->ValueSize());
+    return target;
+  }
+  term CopyTermFromGStack(term t) const override {
+    if (!InGStack(t)) return t;
+    auto* h = static_cast<uint8_t*>(Memory::AllocAtomicHeap(Align8(this->ValueSize())));
+    memcpy(h, t, this->ValueSize());
+    return h;
+  }
+};
+using TScalar = TScalarOf<TDomainDefinition>;
+
+// --- The class table ------------------------------------------------------------------------
+
+// The method table of class C (one instance per class, made on first use).
+template <class C>
+uintptr_t TableOf() {
+  static C instance;
+  return *reinterpret_cast<const uintptr_t*>(&instance);
+}
+
+// Each family of kinds enters its classes, the reference variants of its
+// kinds included, into the table of kind codes.
+void FillCharAndBinaryClasses(uintptr_t* t);
+void FillNumericAndPointerClasses(uintptr_t* t);
+void FillTextClasses(uintptr_t* t);
+void FillCompoundAndListClasses(uintptr_t* t);
 
 }  // namespace Qel::RunTime::Terms
 

@@ -34,11 +34,12 @@ inline uint32_t CheckedSize(uint64_t n) {
 
 // The lowest frame address a recursive reader may go down to: below it the
 // reader raises its error, leaving room for the raise and the exception
-// predicate.
+// predicate (96 KB, or half of a smaller stack).
 inline uintptr_t ReaderStackFloor() {
   ULONG_PTR low = 0, high = 0;
   GetCurrentThreadStackLimits(&low, &high);
-  return low + 96 * 1024;
+  ULONG_PTR room = (high - low) / 2 < 96 * 1024 ? (high - low) / 2 : 96 * 1024;
+  return low + room;
 }
 inline bool BelowReaderStackFloor() {
   return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < ReaderStackFloor();

@@ -9,7 +9,6 @@
 //  - Errors leave the source after what was consumed.
 #include "streams.h"
 
-#include "domains.h"
 #include "stringsink.h"
 
 #include <cerrno>
@@ -180,35 +179,6 @@ void AddEscaped(RStreamCursor& in, TokenBuffer& t, int letter) {
 }  // namespace
 
 // --- Lexical layer -------------------------------------------------------------------
-
-int EscapeOf(wchar_t c) {
-  switch (c) {
-    case L'\n': return L'n';
-    case L'\t': return L't';
-    case L'\r': return L'r';
-    case L'"': return L'"';
-    case L'\\': return L'\\';
-    default: return 0;
-  }
-}
-
-int UnescapeOf(wchar_t letter) {
-  switch (letter) {
-    case L'n': return L'\n';
-    case L't': return L'\t';
-    case L'r': return L'\r';
-    case L'"': return L'"';
-    case L'\\': return L'\\';
-    default: return -1;
-  }
-}
-
-int HexDigit(int c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return -1;
-}
 
 // Block comments nest; `level` counts the open ones, so any depth of nesting
 // costs no machine stack.
@@ -468,11 +438,6 @@ char* WideToAnsi(const wchar_t* s) {
 
 namespace Qel::RunTime::detail {
 
-void IntegerExpected(int c) {
-  wchar_t text[2] = {c < 0 ? L'\0' : static_cast<wchar_t>(c), 0};
-  Raise(317, text);
-}
-
 void ExpectedSymbol(const Terms::IDomainDefinition* d, wchar_t want, int got) {
   Raise(327, static_cast<int>(want), got < 0 ? 0 : got, d->QualifiedName());
 }
@@ -488,17 +453,6 @@ void ReadFunctorName(Terms::RStreamCursor& in, int c, const Terms::IDomainDefini
     if (k < 255) name[k++] = static_cast<wchar_t>(c);
   name[k] = 0;
   if (c >= 0) in.Unget();
-}
-
-static wchar_t Lower(wchar_t c) {
-  if (c < 0x80) return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c | 0x20) : c;
-  return Kernel::OSInterface::OSConvertCharToLowerCase(c);
-}
-
-bool SameNameIgnoringCase(const wchar_t* a, const wchar_t* b) {
-  size_t j = 0;
-  while (a[j] && b[j] && Lower(a[j]) == Lower(b[j])) ++j;
-  return !a[j] && !b[j];
 }
 
 void SkipEmptyArguments(Terms::RStreamCursor& in, const Terms::IDomainDefinition* d) {

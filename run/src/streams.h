@@ -1,8 +1,8 @@
-// The stream cursor over a buffer source and the lexical layer of the term
+// The stream cursor over a buffer source and the token readers of the term
 // text form.
 #pragma once
 
-#include "runtime.h"
+#include "lexical.h"
 
 namespace Qel::RunTime::Terms {
 
@@ -61,17 +61,6 @@ struct RStreamCursor {
   int ReadSlow();
 };
 
-// The platform's character tests, with the printable ASCII range answered
-// here (it holds no white space; letters and digits are known).
-inline bool IsWhite(int c) {
-  if (c > 0x20 && c < 0x7F) return false;
-  return Kernel::OSInterface::IsCharWhiteSpace(static_cast<wchar_t>(c));
-}
-inline bool IsAlphaNumeric(int c) {
-  if (c < 0x7F) return (c >= L'0' && c <= L'9') || ((c | 0x20) >= L'a' && (c | 0x20) <= L'z');
-  return Kernel::OSInterface::IsCharAlphaNumerical(static_cast<wchar_t>(c));
-}
-
 // --- Lexical layer ---------------------------------------------------------------------
 
 // 0 (a significant character is next), kNoFactsMarker or kEndOfStream.
@@ -101,11 +90,6 @@ uint8_t* ReadBinaryBody(RStreamCursor& in);
 void WriteQuoted(RStreamCursor& out, const wchar_t* s, size_t n);
 inline void WriteQuoted(RStreamCursor& out, const wchar_t* s) { WriteQuoted(out, s, wcslen(s)); }
 
-// Escape letters shared by characters and strings.
-int EscapeOf(wchar_t c);      // the letter for a character, or 0
-int UnescapeOf(wchar_t letter);  // the character for a letter, or -1
-int HexDigit(int c);          // 0-15, or -1
-
 // ANSI-code-page conversions of string8 values.
 wchar_t* AnsiToWide(const char* s);
 char* WideToAnsi(const wchar_t* s);
@@ -121,8 +105,6 @@ uint32_t CountText(const IDomainDefinition* d, term t);
 
 namespace Qel::RunTime::detail {
 
-// 317: a digit was expected where c stands (c < 0: the end).
-[[noreturn]] void IntegerExpected(int c);
 // 327: `want` was expected where `got` stands (got < 0: the end).
 [[noreturn]] void ExpectedSymbol(const Terms::IDomainDefinition* d, wchar_t want, int got);
 
@@ -131,30 +113,8 @@ namespace Qel::RunTime::detail {
 // stays in the stream.
 void ReadFunctorName(Terms::RStreamCursor& in, int c, const Terms::IDomainDefinition* d,
                      wchar_t (&name)[256]);
-// Whether two names are equal ignoring case.
-bool SameNameIgnoringCase(const wchar_t* a, const wchar_t* b);
 // After a constant's name: an optional empty argument list "()" (327 when it
 // holds anything).
 void SkipEmptyArguments(Terms::RStreamCursor& in, const Terms::IDomainDefinition* d);
-
-// The unit a character literal's escape stands for, `letter` being the unit
-// after the backslash and next() giving the units after it: \uXXXX as two
-// hex pairs, the first the low byte; \0; an escape letter; any other letter
-// as itself.
-template <class Next>
-wchar_t CharEscape(wchar_t letter, Next&& next) {
-  if (letter == L'u') {
-    int v[4];
-    for (int& d : v) {
-      int x = next();
-      d = Terms::HexDigit(x);
-      if (d < 0) IntegerExpected(x);
-    }
-    return static_cast<wchar_t>((v[0] << 4 | v[1]) | (v[2] << 4 | v[3]) << 8);
-  }
-  if (letter == L'0') return 0;
-  int u = Terms::UnescapeOf(letter);
-  return u >= 0 ? static_cast<wchar_t>(u) : letter;
-}
 
 }  // namespace Qel::RunTime::detail

@@ -4,8 +4,10 @@
 #include "core/core.h"
 #include "exception/exception.h"
 #include "memory/memory.h"
+#include "math/math.h"
 #include "binary/binary.h"
 #include "programControl/programControl.h"
+#include "stream/stream.h"
 #include "string/string.h"
 
 namespace tav {
@@ -13,7 +15,9 @@ namespace decl = Qel::RunTime::Decl;
 using namespace Qel::RunTime::Terms;
 
 namespace classes {
-extern RScopeClassDescriptor core, memory, bit, programControl, exception, binary;
+extern RScopeClassDescriptor core, memory, bit, programControl, exception, binary, stream,
+    inputStream_string, outputStream_string, inputStream_binary, outputStream_binary;
+extern RScopeClassDescriptor math, inputStream_file, outputStream_file;
 }
 
 namespace domains {
@@ -103,6 +107,34 @@ RIntegralDomain sizeterm =
 RIntegralDomain unsigned4 = decl::Unsigned({L"unsigned4", QEL_HERE, nullptr, &classes::bit}, 0, 15);
 RIntegralDomain binarysize = decl::Unsigned({L"binarysize", QEL_HERE, nullptr, &classes::binary});
 
+// --- stream: the mode domain ---
+decl::Arguments ansiArgs{{QEL_ARG(ModeTerm, codePage, unsigned_)}};
+RFunctor modeFunctors[] = {decl::Constant(L"unicode"), decl::Functor<ModeTerm>(L"ansi", ansiArgs),
+                           decl::Constant(L"binary")};
+RCompoundDomain mode = decl::Compound({L"mode", QEL_HERE, nullptr, &classes::stream}, modeFunctors);
+
+// The stream objects' buffer facts, named by the error 329 after close.
+struct BufferFact {
+  uint64_t functor;
+  void* buffer;
+};
+decl::Arguments bufferFactArgs{{QEL_ARG(BufferFact, buffer, pointer)}};
+DBInternal::RFactDescriptor bufferFact[] = {
+    {L"buffersource", bufferFactArgs.a, 1, sizeof(BufferFact), 0, 1, 0, 0}};
+DBInternal::RFactDescriptor binaryBufferFact[] = {
+    {L"buffer", bufferFactArgs.a, 1, sizeof(BufferFact), 0, 1, 0, 0}};
+DBInternal::RFactHead streamHeads[4][1];
+#define TAV_STREAM_FACTS(var, cls, table, i)                                                  \
+  DBInternal::RFactDatabase var{                                                              \
+      decl::Head(kClassFacts, sizeof(DBInternal::RFactDatabase),                              \
+                 {L## #cls, QEL_HERE, nullptr, &classes::cls}),                               \
+      1, table, 0, reinterpret_cast<uintptr_t>(streamHeads[i])}
+TAV_STREAM_FACTS(inputStream_string_facts, inputStream_string, bufferFact, 0);
+TAV_STREAM_FACTS(outputStream_string_facts, outputStream_string, bufferFact, 1);
+TAV_STREAM_FACTS(inputStream_binary_facts, inputStream_binary, binaryBufferFact, 2);
+TAV_STREAM_FACTS(outputStream_binary_facts, outputStream_binary, binaryBufferFact, 3);
+#undef TAV_STREAM_FACTS
+
 // --- programControl ---
 decl::Arguments cursorArgs{{QEL_ARG(CursorTerm, fileName, string), QEL_ARG(CursorTerm, line, unsigned_),
                             QEL_ARG(CursorTerm, column, unsigned_)}};
@@ -128,6 +160,29 @@ RFunctor traceEntryFunctors[] = {decl::Functor<TraceEntry>(L"descriptor", traceE
 RCompoundDomain traceEntry = decl::Compound(
     {L"descriptor", QEL_HERE, &kind.head, &classes::exception}, traceEntryFunctors);
 
+// --- fileSystem: the file streams' handle facts, named by the error 329 after close ---
+struct HandleFact {
+  uint64_t functor;
+  void* handle;
+};
+decl::Arguments handleFactArgs{{QEL_ARG(HandleFact, handle, pointer)}};
+DBInternal::RFactDescriptor handleFact[] = {
+    {L"filehandle", handleFactArgs.a, 1, sizeof(HandleFact), 0, 1, 0, 0}};
+DBInternal::RFactHead fileStreamHeads[2][1];
+DBInternal::RFactDatabase inputStream_file_facts{
+    decl::Head(kClassFacts, sizeof(DBInternal::RFactDatabase),
+               {L"inputStream_file", QEL_HERE, nullptr, &classes::inputStream_file}),
+    1, handleFact, 0, reinterpret_cast<uintptr_t>(fileStreamHeads[0])};
+DBInternal::RFactDatabase outputStream_file_facts{
+    decl::Head(kClassFacts, sizeof(DBInternal::RFactDatabase),
+               {L"outputStream_file", QEL_HERE, nullptr, &classes::outputStream_file}),
+    1, handleFact, 0, reinterpret_cast<uintptr_t>(fileStreamHeads[1])};
+
+// --- math: the bounded real domains ---
+RRealDomain ureal = decl::Real({L"ureal", QEL_HERE, nullptr, &classes::math}, 0.0, DBL_MAX);
+RRealDomain incircle =
+    decl::Real({L"incircle", QEL_HERE, &ureal.head, &classes::math}, -1.0, 1.0);
+
 }  // namespace domains
 
 namespace classes {
@@ -138,7 +193,24 @@ RScopeClassDescriptor programControl =
     decl::Class(L"programControl", QEL_HERE, &domains::packedcursor.head);
 RScopeClassDescriptor exception = decl::Class(L"exception", QEL_HERE, &domains::traceEntry.head);
 RScopeClassDescriptor binary = decl::Class(L"binary", QEL_HERE, &domains::binarysize.head);
-decl::UnitTable unit{&core, &memory, &bit, &programControl, &exception, &binary};
+RScopeClassDescriptor stream = decl::Class(L"stream", QEL_HERE, &domains::mode.head);
+#define TAV_STREAM_CLASS(cls) \
+  RScopeClassDescriptor cls = decl::Class(L## #cls, QEL_HERE, &domains::cls##_facts.head)
+TAV_STREAM_CLASS(inputStream_string);
+TAV_STREAM_CLASS(outputStream_string);
+TAV_STREAM_CLASS(inputStream_binary);
+TAV_STREAM_CLASS(outputStream_binary);
+#undef TAV_STREAM_CLASS
+RScopeClassDescriptor math = decl::Class(L"math", QEL_HERE, &domains::incircle.head);
+RScopeClassDescriptor inputStream_file =
+    decl::Class(L"inputStream_file", QEL_HERE, &domains::inputStream_file_facts.head);
+RScopeClassDescriptor outputStream_file =
+    decl::Class(L"outputStream_file", QEL_HERE, &domains::outputStream_file_facts.head);
+decl::UnitTable unit{&core,   &memory,           &bit,
+                     &programControl, &exception, &binary,
+                     &stream, &inputStream_string, &outputStream_string,
+                     &inputStream_binary, &outputStream_binary,
+                     &math, &inputStream_file, &outputStream_file};
 }  // namespace classes
 
 const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }

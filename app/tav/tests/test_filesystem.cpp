@@ -188,6 +188,12 @@ TEST_F(FileSystem, LfToCrLf) {
   EXPECT_EQ(std::vector<uint8_t>(out, out + size), (std::vector<uint8_t>{13, 0, 10, 0, 'x'}));
 }
 
+struct LongPath {
+  static constexpr const wchar_t* module = L"kernel32.dll";
+  static constexpr const char* function = "GetLongPathNameW";
+};
+using LongPathCell = LateBound<LongPath, decltype(&::GetLongPathNameW)>;
+
 struct MissingFunction {
   static constexpr const wchar_t* module = L"kernel32.dll";
   static constexpr const char* function = "NoSuchFunctionAnywhere";
@@ -207,6 +213,13 @@ TEST_F(FileSystem, FunctionsBoundAtTheirFirstCall) {
   DWORD b = fileSystem_api::GetLongPathNameW(name.c_str(), bound, MAX_PATH);
   EXPECT_EQ(a, b);
   EXPECT_STREQ(direct, bound);
+  // The cell starts at its resolver and holds the function after one call.
+  auto resolver = LongPathCell::cell;
+  EXPECT_EQ(LongPathCell::cell(name.c_str(), bound, MAX_PATH), a);
+  auto direct_address = reinterpret_cast<decltype(LongPathCell::cell)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetLongPathNameW")));
+  EXPECT_NE(resolver, direct_address);
+  EXPECT_EQ(LongPathCell::cell, direct_address);
   wchar_t folder[MAX_PATH] = {};
   EXPECT_TRUE(fileSystem_api::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_APPDATA, FALSE));
   EXPECT_GT(wcslen(folder), 0u);

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <tuple>
 
+#include "qel6run_lib.h"
 #include "string/string.h"
 #include "tav_test.h"
 
@@ -123,6 +125,17 @@ TEST_F(Strings, SearchReplaceAndCase) {
   EXPECT_STREQ(tav::string::replaceall(L"a-b-c", L"-", L"+", CS::casesensitive), L"a+b+c");
   EXPECT_STREQ(tav::string::replaceall(L"aXbx", L"x", L"_", CS::caseinsensitive), L"a_b_");
   EXPECT_EQ(tav::string::replace(L"abc", L"z", L"y", CS::casesensitive), nullptr);
+  // The exact mode gives what the runtime's replace gives.
+  for (auto [text, what, with] : {std::tuple{L"aaaa", L"aa", L"b"}, std::tuple{L"abcabc", L"abc", L""},
+                                  std::tuple{L"x", L"xy", L"z"}, std::tuple{L"", L"a", L"b"},
+                                  std::tuple{L"a.b.", L".", L"--"}})
+    for (bool first : {true, false}) {
+      const wchar_t* ours = first ? tav::string::replace(text, what, with, CS::casesensitive)
+                                  : tav::string::replaceall(text, what, with, CS::casesensitive);
+      const wchar_t* runtime = CorvaneString::replace(text, what, with, 1, first);
+      EXPECT_EQ(ours == nullptr, runtime == nullptr) << Narrow(text);
+      if (ours && runtime) EXPECT_STREQ(ours, runtime);
+    }
   const wchar_t *token, *rest;
   EXPECT_TRUE(tav::string::fronttoken(L"  name2 = 5", &token, &rest));
   EXPECT_STREQ(token, L"name2");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ctrl_events.h"
 #include "db_unit.h"
 
 using namespace dbunit;
@@ -152,6 +153,35 @@ TEST_F(TextForm, ErrorsKeepTheFactsReadBeforeThem) {
   // A determ fact read twice: 311, the first one stays.
   EXPECT_EQ(Consult(D(facts), L"current(\"a\").\ncurrent(\"b\")."), 311u);
   EXPECT_EQ(reinterpret_cast<const Current*>(factHeads[2].first->term)->name, std::wstring(L"a"));
+}
+
+TEST_F(TextForm, PendingUserBreakStopsConsultFindallAndImageRead) {
+  ASSERT_EQ(Qel::RunTime::Kernel::ExeInitialization(), 0);  // installs the console handler
+  const uint8_t* list = MakeInts(2000);
+  const uint8_t* image = ToBinary(D(ints), list);
+  struct Case {
+    const char* name;
+    std::function<uint32_t()> run;
+  };
+  const Case cases[] = {
+      {"consult", [] { return Consult(D(plainFacts), L"person(\"a\",1).\nperson(\"b\",2)."); }},
+      {"findall",
+       [] {
+         return ErrorOf([] {
+           RStructFact* chain = nullptr;
+           RStructFact** tail = &chain;
+           for (int32_t i = 0; i < 3; ++i) FindAllAlloc(D(integer), Term(&i), &tail);
+         });
+       }},
+      {"image read", [&] { return ErrorOf([&] { FromBinary(D(ints), image); }); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    InitializeClassFacts(D(plainFacts));
+    ASSERT_TRUE(DeliverCtrlEvent(CTRL_C_EVENT));
+    EXPECT_EQ(c.run(), 4u);
+    EXPECT_EQ(c.run(), 0u);  // raised once
+  }
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+// Faults of the file layer for tests: the N-th I/O call (read, write or
+// flush of a file, rename) fails, transfers half, or ends the process.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace cdbtest {
+
+enum class Fault { None, ShortWrite, FailWrite, FailFlush, ShortRead, FailRename, Kill };
+
+struct FaultPlan {
+  Fault kind = Fault::None;
+  uint64_t at = 0;     // 1-based call number
+  uint64_t calls = 0;  // calls made so far
+  bool fired = false;
+};
+
+// Installs the counting wrappers (once) and sets the plan.
+void SetFaults(Fault kind, uint64_t at);
+FaultPlan& Faults();
+void ClearFaults();
+
+// The write log of power-cut tests: every write with its offset and bytes,
+// and a barrier at every completed flush of the file's buffers.
+struct LoggedWrite {
+  uint64_t offset;
+  std::vector<uint8_t> bytes;
+  int barrier;  // barriers completed before this write
+};
+void StartWriteLog();
+std::vector<LoggedWrite>& WriteLog();
+int Barriers();
+void StopWriteLog();
+
+}  // namespace cdbtest

@@ -1,0 +1,190 @@
+// Mouse selection of the plain layout: points to rows and columns, the
+// button-down, move and button-up of a selection (shift extends), and the
+// point queries.
+//
+// One mouse action at a time for the whole process: the state names the
+// record it serves and the mouse is captured while it runs; a key or a
+// destroyed editor ends it.
+#include <algorithm>
+
+#include "core.h"
+#include "mouse.h"
+#include "qel6edit.h"
+#include "qel6kernel.h"
+#include "settings.h"
+#include "view.h"
+
+namespace QEL_EDIT {
+namespace detail {
+
+namespace K = Qel::RunTime::Kernel;
+using namespace QEL_KWI;
+
+namespace {
+
+struct MouseState {
+  EditorRecord* ed;  // the editor the action serves, nullptr when none
+  bool extend;
+  Selection saved;
+  int32_t downLine, downCol, prevLine, prevCol;
+};
+MouseState mouse{};
+
+}  // namespace
+
+int32_t RowAt(EditorRecord* ed, int32_t y) {
+  int32_t row = (y - ed->topMargin) / ed->lineHeight + 1;
+  if (row > ed->visibleRows) --row;
+  row = std::max(row, 1);
+  if (ed->topLine + row - 1 > ed->LineCount()) row = ed->LineCount() - ed->topLine + 1;
+  return std::max(row, 1);
+}
+
+int32_t ColumnAt(EditorRecord* ed, int32_t line, int32_t x) {
+  const int32_t e = std::max(0, x + ed->scrollX - ed->leftMargin);
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, line);
+  const int32_t n = ed->store.VisibleLength(line);
+  // The column whose left edge is nearest to x.
+  int32_t best = 1, bestDist = INT32_MAX;
+  int32_t lo = 1, hi = n + 1;
+  while (lo < hi) {  // first column with left edge >= e
+    int32_t mid = (lo + hi) / 2;
+    if (TextWidth(ed, t.text, static_cast<int32_t>(ed->store.RawIndexOfVisible(t.text, mid))) >= e) hi = mid;
+    else lo = mid + 1;
+  }
+  for (int32_t c = std::max(1, lo - 1); c <= std::min(n + 1, lo); ++c) {
+    int32_t d = std::abs(TextWidth(ed, t.text, static_cast<int32_t>(ed->store.RawIndexOfVisible(t.text, c))) - e);
+    if (d < bestDist) {
+      bestDist = d;
+      best = c;
+    }
+  }
+  K::Memory::ReleaseGStack(mark);
+  return best;
+}
+
+namespace {
+
+void CaretToPoint(EditorRecord* ed, const pnt_struct& p) {
+  const int32_t row = RowAt(ed, p.y);
+  const int32_t line = ed->topLine + row - 1;
+  BringIntoView(ed, line, ColumnAt(ed, line, p.x), row);
+}
+
+}  // namespace
+
+void CancelMouse(EditorRecord* ed) {
+  if (mouse.ed != ed || !ed) return;
+  mouse = {};
+  win_ReleaseMouse();
+  cursor_Set(ed->window, 1, 1);
+  InvalidateAll(ed);
+}
+
+void MouseDown(EditorRecord* ed, const pnt_struct& p, bool shift) {
+  const int32_t line = ed->CurrentLine(), col = ed->caretCol;
+  const Selection before = ed->selection;
+  if (p.y < ed->topMargin) return;
+  mouse = {};
+  mouse.ed = ed;
+  mouse.extend = shift;
+  mouse.saved = before;
+  CaretToPoint(ed, p);
+  mouse.downLine = ed->CurrentLine();
+  mouse.downCol = ed->caretCol;
+  Selection& s = ed->selection;
+  if (shift) {
+    if (!s.active) s = {1, col, line, col, line};
+    s.caretLine = mouse.downLine;
+    s.caretCol = mouse.downCol;
+    mouse.prevLine = line;
+    mouse.prevCol = col;
+    InvalidateAll(ed);
+  } else {
+    ClearSelection(ed);
+    RecordSelectionChange(ed, before, line, col);
+    s = {1, mouse.downCol, mouse.downLine, mouse.downCol, mouse.downLine};
+  }
+  win_CaptureMouse(ed->window);
+  RefreshStatusPos(ed);
+}
+
+void MouseMove(EditorRecord* ed, const pnt_struct& p) {
+  if (mouse.ed != ed) return;
+  const int32_t line = ed->CurrentLine(), col = ed->caretCol;
+  bool inside = true;
+  if (p.y < ed->topMargin) {
+    VerticalScroll(ed, 1, -1);
+    inside = false;
+  } else if (p.y >= ed->clientHeight && ed->topLine + ed->visibleRows - 1 < ed->LineCount()) {
+    VerticalScroll(ed, 2, -1);
+    inside = false;
+  }
+  if (inside) CaretToPoint(ed, p);
+  if (!inside || line != ed->CurrentLine() || col != ed->caretCol) {
+    const int32_t old = ed->selection.caretLine;
+    ed->selection.caretLine = ed->CurrentLine();
+    ed->selection.caretCol = ed->caretCol;
+    RedrawLines(ed, old, ed->selection.caretLine);
+    RefreshStatusPos(ed);
+  }
+}
+
+void MouseUp(EditorRecord* ed, const pnt_struct& p) {
+  if (mouse.ed != ed) return;
+  pnt_struct q = p;
+  q.y = std::max(q.y, ed->topMargin);
+  CaretToPoint(ed, q);
+  Selection& s = ed->selection;
+  if (mouse.extend) {
+    s.caretLine = ed->CurrentLine();
+    s.caretCol = ed->caretCol;
+    RecordSelectionChange(ed, mouse.saved, mouse.prevLine, mouse.prevCol);
+    InvalidateAll(ed);
+  } else if (ed->CurrentLine() == mouse.downLine && ed->caretCol == mouse.downCol) {
+    s.active = 0;
+  } else {
+    s = {1, mouse.downCol, mouse.downLine, ed->caretCol, ed->CurrentLine()};
+    RedrawLines(ed, mouse.downLine, ed->CurrentLine());
+    RecordSelectionChange(ed, mouse.saved, mouse.downLine, mouse.downCol);
+  }
+  mouse = {};
+  win_ReleaseMouse();
+  cursor_Set(ed->window, 3, 1);
+}
+
+void ForgetMouse(EditorRecord* ed) {
+  if (mouse.ed == ed) mouse = {};
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+uint32_t edit_GetPointPos(LONG_PTR window, pnt_struct* point, int32_t* column, int32_t* line) {
+  EditorRecord* ed = EditorData(window);
+  if (point->y < ed->topMargin) Raise(err_position);
+  const int32_t row = RowAt(ed, point->y);
+  *line = std::min(ed->topLine + row - 1, ed->LineCount());
+  *column = ColumnAt(ed, *line, point->x);
+  const uint32_t p = ed->store.PositionOf(*line, *column);
+  if (!p) Raise(err_unformable);
+  return p;
+}
+
+uint32_t edit_GetLineOffset(LONG_PTR window, int32_t line) {
+  EditorRecord* ed = EditorData(window);
+  line = std::clamp(line, 1, ed->LineCount());
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, line);
+  uint32_t i = 0;
+  while (i < t.length && (t.text[i] == L' ' || t.text[i] == L'\t')) ++i;
+  const int32_t col = ed->store.VisibleIndexOfRaw(t.text, i);
+  K::Memory::ReleaseGStack(mark);
+  const uint32_t p = ed->store.PositionOf(line, col);
+  if (!p) Raise(err_unformable);
+  return p;
+}
+
+}  // namespace QEL_EDIT

@@ -1,0 +1,21 @@
+// Mouse selection of an editor window.
+#pragma once
+
+#include "qel6kwi.h"
+#include "record.h"
+
+namespace QEL_EDIT::detail {
+
+// Row of the window at y (1 .. the last row holding a line) and the column
+// of a line whose left edge is nearest to x.
+int32_t RowAt(EditorRecord* ed, int32_t y);
+int32_t ColumnAt(EditorRecord* ed, int32_t line, int32_t x);
+void MouseDown(EditorRecord* ed, const QEL_KWI::pnt_struct& p, bool shift);
+void MouseMove(EditorRecord* ed, const QEL_KWI::pnt_struct& p);
+void MouseUp(EditorRecord* ed, const QEL_KWI::pnt_struct& p);
+// Ends a mouse action of this editor (keys end it), releasing the mouse.
+void CancelMouse(EditorRecord* ed);
+// Drops the action of an editor being destroyed.
+void ForgetMouse(EditorRecord* ed);
+
+}  // namespace QEL_EDIT::detail

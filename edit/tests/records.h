@@ -1,0 +1,69 @@
+// A fixture with editor records without a window: made from a text, read
+// back whole, undone and redone.  The global stack is released after each
+// test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core.h"
+#include "qel6kernel.h"
+#include "settings.h"
+
+namespace edittest {
+
+using namespace QEL_EDIT::detail;
+namespace K = Qel::RunTime::Kernel;
+
+// A record of `text` without a window (null when the text does not load).
+inline EditorRecord* NewTestRecord(const wchar_t* text, bool hyper = false) {
+  RecordParams p{};
+  p.windowType = 2;
+  p.hyperMode = hyper;
+  EditorRecord* ed = NewRecord(p);
+  ed->visibleRows = 10;
+  ed->lineHeight = 16;
+  ed->clientWidth = 100000;
+  if (K::RunTrapped([&] { LoadPlainText(ed, text); }) != 0) {
+    DeleteRecord(ed);
+    return nullptr;
+  }
+  return ed;
+}
+
+// The whole text of a record.
+inline std::wstring RecordText(EditorRecord* ed) {
+  uint8_t* m = K::Memory::MarkGStack();
+  std::wstring s = TextGet(ed);
+  K::Memory::ReleaseGStack(m);
+  return s;
+}
+
+class Records : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mark_ = K::Memory::MarkGStack();
+    settings = Settings{};
+  }
+  void TearDown() override {
+    for (EditorRecord* ed : made_) DeleteRecord(ed);
+    K::Memory::ReleaseGStack(mark_);
+  }
+  EditorRecord* Make(const wchar_t* text, bool hyper = false) {
+    EditorRecord* ed = NewTestRecord(text, hyper);
+    EXPECT_TRUE(ed);
+    if (ed) made_.push_back(ed);
+    return ed;
+  }
+  static std::wstring Text(EditorRecord* ed) { return RecordText(ed); }
+  static void Undo(EditorRecord* ed) { ASSERT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u); }
+  static void Redo(EditorRecord* ed) { ASSERT_EQ(K::RunTrapped([&] { RedoStep(ed); }), 0u); }
+
+ private:
+  uint8_t* mark_ = nullptr;
+  std::vector<EditorRecord*> made_;
+};
+
+}  // namespace edittest

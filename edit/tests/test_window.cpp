@@ -1,0 +1,508 @@
+// Editor windows on the X display: creation and its errors, keys typed by
+// SendInput into the focused editor and read back through the exports, the
+// exported commands, undo limits, appending with a line cap, the editor-data
+// check against foreign and destroyed windows, the user handler first.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gui.h"
+#include "qel6edit.h"
+#include "qel6kernel.h"
+
+using namespace QEL_EDIT;
+using namespace kwitest;
+namespace K = Qel::RunTime::Kernel;
+
+namespace {
+
+TaskOptions NoMenu() {
+  TaskOptions o;
+  o.menu = 0;
+  return o;
+}
+
+struct Fixture {
+  Terms t;
+  HWND task = nullptr;
+  LONG_PTR Make(const wchar_t* text, uint32_t pos, int32_t indent = 0, int32_t readOnly = 0,
+                PROLOG_EHANDLER_STRUCT* user = nullptr) {
+    rect_struct r{10, 10, 400, 300};
+    PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
+    LONG_PTR w = 0;
+    uint32_t code = K::RunTrapped([&] {
+      w = edit_Create(wt_child, &r, L"notes.txt", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
+                      t.Flags({}), nullptr, readOnly, indent, text, pos, user ? user : &none);
+    });
+    EXPECT_EQ(code, 0u);
+    return w;
+  }
+};
+
+std::wstring Text(LONG_PTR w) {
+  uint8_t* m = K::Memory::MarkGStack();
+  std::wstring s = edit_GetText_0(w);
+  K::Memory::ReleaseGStack(m);
+  return s;
+}
+
+int ChildCount(HWND parent) {
+  int n = 0;
+  EnumChildWindows(parent, [](HWND, LPARAM p) { ++*reinterpret_cast<int*>(p); return TRUE; },
+                   reinterpret_cast<LPARAM>(&n));
+  return n;
+}
+
+// One key down or up, then the messages it caused are processed.
+void Key(WORD vk, bool up = false) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = vk;
+  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &in, sizeof in);
+  PumpUntil([] { return false; }, 40);
+}
+void Press(WORD vk) {
+  Key(vk);
+  Key(vk, true);
+}
+void Chord(WORD modifier, WORD vk) {
+  Key(modifier);
+  Press(vk);
+  Key(modifier, true);
+}
+
+void Focus(HWND task, LONG_PTR w) {
+  SetForegroundWindow(task);
+  SetFocus(reinterpret_cast<HWND>(w));
+  PumpUntil([] { return false; }, 50);
+}
+
+TEST(EditorWindow, CreationPlacesTheCaretAndRefusesBadPositions) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    LONG_PTR w = f.Make(L"abc\ndef", 5);
+    ASSERT_TRUE(w);
+    int32_t line = 0, col = 0;
+    edit_GetPos_1(w, &line, &col);
+    EXPECT_EQ(line, 2);
+    EXPECT_EQ(col, 1);
+    EXPECT_EQ(edit_GetPos_0(w), 5u);
+    EXPECT_EQ(edit_GetNumberOfLines(w), 2);
+    EXPECT_EQ(Text(w), L"abc\ndef");
+    int32_t u = -1, r = -1;
+    edit_PossibleUnDoReDo(w, &u, &r);
+    EXPECT_EQ(u + r, 0);
+    EXPECT_EQ(edit_IsModified(w), 0);
+    // Position 0 and length + 2: 6903 and no window left.
+    const int before = ChildCount(task);
+    rect_struct rc{0, 0, 100, 100};
+    PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
+    for (uint32_t bad : {0u, 9u}) {
+      EXPECT_EQ(K::RunTrapped([&] {
+                  edit_Create(wt_child, &rc, L"", f.t.NoMenu(), reinterpret_cast<LONG_PTR>(task), f.t.Flags({}),
+                              nullptr, 0, 0, L"abc\ndef", bad, &none);
+                }),
+                6903u);
+    }
+    EXPECT_EQ(ChildCount(task), before);
+    // Position 1 of an empty text is fine.
+    LONG_PTR e = f.Make(L"", 1);
+    EXPECT_EQ(Text(e), L"");
+  }, NoMenu());
+}
+
+TEST(EditorWindow, KeysTypedIntoTheFocusedEditor) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    LONG_PTR w = f.Make(L"  x\nsecond line", 4, 1);
+    Focus(task, w);
+    Press(VK_RETURN);  // enter with indent
+    int32_t line, col;
+    edit_GetPos_1(w, &line, &col);
+    EXPECT_EQ(Text(w), L"  x\n  \nsecond line");
+    EXPECT_EQ(line, 2);
+    EXPECT_EQ(col, 3);
+    Press('H');
+    Press('I');
+    EXPECT_EQ(Text(w), L"  x\n  hi\nsecond line");
+    Press(VK_INSERT);  // overwrite
+    EXPECT_EQ(edit_GetInsert(w), 0);
+    Press(VK_LEFT);
+    Press('O');
+    EXPECT_EQ(Text(w), L"  x\n  ho\nsecond line");
+    Press(VK_INSERT);
+    Press(VK_DOWN);
+    Chord(VK_CONTROL, 'E');  // delete to the end of the line
+    edit_GetPos_1(w, &line, &col);
+    EXPECT_EQ(line, 3);
+    EXPECT_EQ(Text(w), L"  x\n  ho\nseco");
+    Press(VK_HOME);
+    Key(VK_SHIFT);
+    Press(VK_RIGHT);
+    Press(VK_RIGHT);
+    Key(VK_SHIFT, true);
+    uint32_t from = 0, to = 0;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(to - from, 2u);
+    Press('Z');  // typing over the selection
+    EXPECT_EQ(Text(w).substr(9), L"zco");
+    Chord(VK_CONTROL, 'S');  // delete to the start
+    Chord(VK_CONTROL, 'Y');  // delete the line
+    EXPECT_EQ(Text(w), L"  x\n  ho");
+    EXPECT_EQ(edit_IsModified(w), 1);
+    // Everything undone gives the loaded text back, unmodified.
+    for (int i = 0; i < 100 && K::RunTrapped([&] { edit_Undo(w); }) == 0;) ++i;
+    EXPECT_EQ(Text(w), L"  x\nsecond line");
+    EXPECT_EQ(edit_IsModified(w), 0);
+  }, NoMenu());
+}
+
+TEST(EditorWindow, ExportedCommandsAndTheirErrors) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    LONG_PTR w = f.Make(L"0123456789\nabc", 1);
+    uint8_t* m = K::Memory::MarkGStack();
+    EXPECT_STREQ(edit_GetText_1(w, 5, 2), L"123");
+    EXPECT_STREQ(edit_GetText_1(w, 10, 15), L"9\nabc");
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetText_1(w, 0, 3); }), 6903u);
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetText_1(w, 1, 16); }), 6903u);
+    K::Memory::ReleaseGStack(m);
+    EXPECT_EQ(edit_SetSelection(w, 7, 7), 0);
+    EXPECT_EQ(edit_SetSelection(w, 3, 13), 1);
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, 3u);
+    EXPECT_EQ(to, 13u);
+    edit_Delete(w);
+    EXPECT_EQ(Text(w), L"01bc");
+    EXPECT_EQ(edit_PasteStr_0(w, 3, L"X\nY"), 1);
+    EXPECT_EQ(Text(w), L"01X\nYbc");
+    EXPECT_EQ(edit_CoordToPos(w, 2, 2), 6u);
+    EXPECT_EQ(edit_CoordToPos(w, 3, 1), 0u);
+    edit_Undo(w);
+    edit_Undo(w);
+    EXPECT_EQ(Text(w), L"0123456789\nabc");
+    // Read-only: edits raise 6910, copy-free reading and undo do not.
+    edit_SetReadOnly_0(w, 1);
+    for (auto fn : {edit_Del, edit_Backspace, edit_Enter, edit_DeleteLine, edit_UpperCase, edit_Delete}) {
+      EXPECT_EQ(K::RunTrapped([&] { fn(w); }), 6910u);
+    }
+    EXPECT_EQ(K::RunTrapped([&] { edit_Char(w, 'x'); }), 6910u);
+    EXPECT_EQ(K::RunTrapped([&] { edit_PasteStr_0(w, 1, L"x"); }), 6910u);
+    EXPECT_EQ(K::RunTrapped([&] { edit_Undo(w); }), 6904u);
+    // Setting the same value keeps the history.
+    edit_SetReadOnly_0(w, 0);
+    edit_Char(w, 'q');
+    edit_SetReadOnly_0(w, 0);
+    int32_t u, r;
+    edit_PossibleUnDoReDo(w, &u, &r);
+    EXPECT_EQ(u, 1);
+    // Tab and indent sizes that are not positive.
+    EXPECT_EQ(K::RunTrapped([] { edit_SetTabSize_0(0); }), 6911u);
+    EXPECT_EQ(K::RunTrapped([] { edit_IndentSize_0(-1); }), 6911u);
+  }, NoMenu());
+}
+
+TEST(EditorWindow, SixHundredChangesAllow511Undos) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    LONG_PTR w = f.Make(L"", 1);
+    for (int i = 0; i < 600; ++i) edit_Char(w, static_cast<uint16_t>('a' + i % 26));
+    int undone = 0;
+    while (K::RunTrapped([&] { edit_Undo(w); }) == 0) ++undone;
+    EXPECT_EQ(undone, 511);
+    EXPECT_EQ(K::RunTrapped([&] { edit_Undo(w); }), 6904u);
+    EXPECT_EQ(Text(w).size(), 89u);
+    // 512 changes from a clean state: undo and redo do not call it clean.
+    LONG_PTR c = f.Make(L"", 1);
+    for (int i = 0; i < 512; ++i) edit_Char(c, 'z');
+    edit_Undo(c);
+    edit_Redo(c);
+    EXPECT_EQ(edit_IsModified(c), 1);
+  }, NoMenu());
+}
+
+TEST(EditorWindow, AppendWithALineCap) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    LONG_PTR w = f.Make(L"start", 1);
+    edit_AppendStr_1(w, L"\none\ntwo", 1);  // a cap of 1 keeps every line
+    EXPECT_EQ(Text(w), L"start\none\ntwo");
+    edit_Char(w, '!');
+    EXPECT_EQ(edit_IsModified(w), 1);
+    // A cap below the window's rows becomes the number of rows; lines beyond
+    // it go before each append.
+    for (int i = 0; i < 60; ++i) edit_AppendStr_1(w, (L"\nline " + std::to_wstring(i)).c_str(), 3);
+    const int n = edit_GetNumberOfLines(w);
+    EXPECT_GT(n, 4);
+    EXPECT_LT(n, 60);
+    std::wstring expected;
+    for (int i = 60 - n; i < 60; ++i) expected += (i > 60 - n ? L"\nline " : L"line ") + std::to_wstring(i);
+    EXPECT_EQ(Text(w), expected);
+    // The trimmed text cannot be undone into lines that moved; modified stays.
+    EXPECT_EQ(K::RunTrapped([&] { edit_Undo(w); }), 6904u);
+    EXPECT_EQ(edit_IsModified(w), 1);
+    EXPECT_EQ(edit_GetPos_0(w), static_cast<uint32_t>(Text(w).size()) + 1);
+  }, NoMenu());
+}
+
+TEST(EditorWindow, EditorDataRefusesOtherWindows) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    rect_struct r{0, 0, 50, 50};
+    Closure none([](HWND, event_struct*) -> LONG_PTR { Fail(); });
+    static int64_t notARecord[4] = {1, 2, 3, 4};
+    LONG_PTR plain = win_Create(wt_child, &r, L"", f.t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
+                                f.t.Flags({}), &none, reinterpret_cast<LONG_PTR>(notARecord));
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetNumberOfLines(plain); }), 6900u);
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetNumberOfLines(reinterpret_cast<LONG_PTR>(task)); }), 6900u);
+    LONG_PTR w = f.Make(L"x", 1);
+    DestroyWindow(reinterpret_cast<HWND>(w));
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetNumberOfLines(w); }), 6900u);
+    DestroyWindow(reinterpret_cast<HWND>(plain));  // before its closure goes
+  }, NoMenu());
+}
+
+TEST(EditorWindow, UserHandlerTakingKeysHidesThemFromTheEditor) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    int seen = 0;
+    Closure takeKeys([&](HWND, event_struct* e) -> LONG_PTR {
+      if (e->kind == e_char) {
+        ++seen;
+        return 0;
+      }
+      Fail();
+    });
+    LONG_PTR w = f.Make(L"abc", 1, 0, 0, &takeKeys);
+    Focus(task, w);
+    Press('K');
+    EXPECT_GE(seen, 1);
+    EXPECT_EQ(Text(w), L"abc");
+    DestroyWindow(reinterpret_cast<HWND>(w));  // before its user handler goes
+  }, NoMenu());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EditorWindow, SubclassedWindowBecomesAnEditor) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    rect_struct r{0, 0, 300, 200};
+    Closure none([](HWND, event_struct*) -> LONG_PTR { Fail(); });
+    LONG_PTR w = win_Create(wt_child, &r, L"", f.t.NoMenu(), reinterpret_cast<LONG_PTR>(task), f.t.Flags({}),
+                            &none, 0);
+    PROLOG_EHANDLER_STRUCT user{nullptr, nullptr};
+    ASSERT_EQ(K::RunTrapped([&] { edit_CreateSubClass(w, L"x.txt", nullptr, 0, 0, 0, L"one\ntwo", 5, &user); }), 0u);
+    EXPECT_EQ(Text(w), L"one\ntwo");
+    EXPECT_EQ(edit_GetPos_0(w), 5u);
+    edit_Char(w, '!');
+    EXPECT_EQ(Text(w), L"one\n!two");
+    // A window type the editor cannot take, and a position beyond the text.
+    LONG_PTR button = win_CreateControl(wt_pushbutton, &r, L"b", reinterpret_cast<LONG_PTR>(task), f.t.Flags({}), 7);
+    EXPECT_EQ(K::RunTrapped([&] { edit_CreateSubClass(button, L"", nullptr, 0, 0, 0, L"", 1, &user); }), 6001u);
+    LONG_PTR other = win_Create(wt_child, &r, L"", f.t.NoMenu(), reinterpret_cast<LONG_PTR>(task), f.t.Flags({}),
+                                &none, 0);
+    EXPECT_EQ(K::RunTrapped([&] { edit_CreateSubClass(other, L"", nullptr, 0, 0, 0, L"ab", 4, &user); }), 6903u);
+    DestroyWindow(reinterpret_cast<HWND>(w));
+    DestroyWindow(reinterpret_cast<HWND>(other));
+  }, NoMenu());
+}
+
+// The pixel of a client point after painting, as 0xRRGGBB.
+uint32_t Pixel(HWND w, int x, int y) {
+  RECT rc;
+  GetClientRect(w, &rc);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC screen = GetDC(w);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
+  uint32_t p = static_cast<uint32_t*>(bits)[y * rc.right + x] & 0xFFFFFF;
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(w, screen);
+  return p;
+}
+
+uint32_t Rgb(LONG_PTR colorref) {
+  uint32_t c = static_cast<uint32_t>(colorref);
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+TEST(EditorWindow, SelectionIsFilledToTheRightEdgeOfMiddleLines) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    ShowWindow(task, SW_SHOW);
+    LONG_PTR w = f.Make(L"abc\ndefgh\nij\nlast", 1);
+    HWND h = reinterpret_cast<HWND>(w);
+    ShowWindow(h, SW_SHOW);
+    ASSERT_EQ(edit_SetSelection(w, 2, 12), 1);  // (1,2) .. (3,2)
+    win_Update(w);
+    int leading, ascent, descent;
+    win_GetFontMetrics(w, &leading, &ascent, &descent);
+    const int row = ascent + descent + 1;
+    RECT rc;
+    GetClientRect(h, &rc);
+    const uint32_t highlight = Rgb(kwi_GetAttrVal(113)), background = Rgb(kwi_GetAttrVal(121));
+    EXPECT_EQ(Pixel(h, rc.right - 3, row + row / 2), highlight);       // middle line, right edge
+    EXPECT_EQ(Pixel(h, rc.right - 3, row / 2), highlight);             // first line runs on
+    EXPECT_EQ(Pixel(h, rc.right - 3, 2 * row + row / 2), background);  // last selected line ends inside
+    EXPECT_EQ(Pixel(h, rc.right - 3, 3 * row + row / 2), background);
+    EXPECT_EQ(Pixel(h, 1, row / 2), background);                       // before the selection
+  }, NoMenu());
+}
+
+TEST(EditorWindow, CopyAndPasteThroughTheClipboard) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    LONG_PTR w = f.Make(L"hello wörld\nsecond", 1);
+    ASSERT_EQ(edit_SetSelection(w, 7, 12), 1);
+    edit_Copy(w);
+    uint8_t* m = K::Memory::MarkGStack();
+    EXPECT_STREQ(cb_GetString(), L"wörld");
+    K::Memory::ReleaseGStack(m);
+    edit_GotoPos(w, 19);  // end of the text
+    edit_Paste(w);
+    EXPECT_EQ(Text(w), L"hello wörld\nsecondwörld");
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from + to, 0u);  // the selection is dropped
+    ASSERT_EQ(edit_SetSelection(w, 1, 7), 1);
+    edit_Cut(w);
+    EXPECT_EQ(Text(w), L"wörld\nsecondwörld");
+    edit_Undo(w);
+    EXPECT_EQ(Text(w), L"hello wörld\nsecondwörld");
+    // Read-only: copy works, cut does not.
+    edit_SetReadOnly_0(w, 1);
+    ASSERT_EQ(edit_SetSelection(w, 1, 3), 1);
+    EXPECT_EQ(K::RunTrapped([&] { edit_Copy(w); }), 0u);
+    EXPECT_EQ(K::RunTrapped([&] { edit_Cut(w); }), 6910u);
+  }, NoMenu());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EditorWindow, StatusLineTakesTheTopStrip) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    ShowWindow(task, SW_SHOW);
+    LONG_PTR w = f.Make(L"first\nsecond", 1);
+    HWND h = reinterpret_cast<HWND>(w);
+    ShowWindow(h, SW_SHOW);
+    EXPECT_EQ(ChildCount(h), 1);  // the status window, not drawn into for type 2
+    ASSERT_EQ(edit_SetSelection(w, 1, 7), 1);
+    edit_StatusLineShow(w, 1);
+    win_Update(w);
+    HWND status = GetWindow(h, GW_CHILD);
+    UpdateWindow(status);
+    int leading, ascent, descent;
+    win_GetFontMetrics(w, &leading, &ascent, &descent);
+    const int row = ascent + descent + 1;
+    RECT rc;
+    GetClientRect(h, &rc);
+    EXPECT_EQ(Pixel(h, rc.right - 3, 20 + row / 2), Rgb(kwi_GetAttrVal(113)));
+    EXPECT_EQ(Pixel(status, 300, 3), Rgb(kwi_GetAttrVal(108)));
+    edit_StatusLineShow(w, 0);
+    win_Update(w);
+    EXPECT_EQ(Pixel(h, rc.right - 3, row / 2), Rgb(kwi_GetAttrVal(113)));
+  }, NoMenu());
+}
+
+}  // namespace
+
+namespace {
+
+void MouseAt(HWND w, int x, int y, DWORD flags) {
+  POINT pt{x, y};
+  ClientToScreen(w, &pt);
+  SetCursorPos(pt.x, pt.y);
+  PumpUntil([] { return false; }, 20);
+  if (flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof in);
+  }
+  PumpUntil([] { return false; }, 40);
+}
+
+TEST(EditorWindow, MouseClickDragAndShiftClick) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    ShowWindow(task, SW_SHOW);
+    LONG_PTR w = f.Make(L"hello world\nsecond line\nthird", 1);
+    HWND h = reinterpret_cast<HWND>(w);
+    ShowWindow(h, SW_SHOW);
+    Focus(task, w);
+    int leading, ascent, descent;
+    win_GetFontMetrics(w, &leading, &ascent, &descent);
+    const int row = ascent + descent + 1;
+    pnt_struct p1{40, row / 2}, p2{30, row + row / 2}, p3{20, 2 * row + row / 2};
+    int32_t col, line;
+    const uint32_t pos1 = edit_GetPointPos(w, &p1, &col, &line);
+    const uint32_t pos2 = edit_GetPointPos(w, &p2, &col, &line);
+    EXPECT_EQ(line, 2);
+    const uint32_t pos3 = edit_GetPointPos(w, &p3, &col, &line);
+    EXPECT_GT(pos1, 1u);
+    // A click puts the caret at the point and selects nothing.
+    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(edit_GetPos_0(w), pos1);
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from + to, 0u);
+    // A drag selects from the press to the release (pressed elsewhere than
+    // the click, which would make a double click).
+    pnt_struct p0{60, row / 2};
+    const uint32_t pos0 = edit_GetPointPos(w, &p0, &col, &line);
+    MouseAt(h, p0.x, p0.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_MOVE);
+    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_LEFTUP);
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, pos0);
+    EXPECT_EQ(to, pos2);
+    // A shifted click extends it.  Shift goes in by SendInput; the click is
+    // posted, since Wine takes the modifier state of a pointer event from
+    // the X server, which injected keys do not reach.
+    Key(VK_SHIFT);
+    PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(p3.x, p3.y));
+    PostMessageW(h, WM_LBUTTONUP, MK_SHIFT, MAKELPARAM(p3.x, p3.y));
+    PumpUntil([] { return false; }, 60);
+    Key(VK_SHIFT, true);
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, pos0);
+    EXPECT_EQ(to, pos3);
+    EXPECT_EQ(edit_GetPos_0(w), pos3);
+    // Points above the text; the first non-blank of a line.
+    pnt_struct above{5, -3};
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetPointPos(w, &above, &col, &line); }), 6903u);
+    edit_PasteStr_1(w, L"x\n  \tindented");
+    EXPECT_EQ(edit_GetLineOffset(w, 2), 6u);
+    EXPECT_EQ(edit_GetLineOffset(w, 99), 6u);
+  }, NoMenu());
+}
+
+}  // namespace

@@ -320,6 +320,32 @@ bool TokenAt(const wchar_t* text, int32_t length, int32_t col, int32_t* start, i
 
 }  // namespace
 
+bool TokenBounds(const wchar_t* text, int32_t length, int32_t col, int32_t* start, int32_t* end) {
+  int32_t code;
+  if (!TokenAt(text, length, col, start, end, &code)) return false;
+  if (code != tc_word) {
+    *start = col;
+    *end = col + 1;
+  }
+  return true;
+}
+
+bool SelectWordAt(EditorRecord* ed, int32_t line, int32_t col) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, line);
+  int32_t start, end;
+  const bool found = TokenBounds(t.text, static_cast<int32_t>(t.length), col, &start, &end);
+  K::Memory::ReleaseGStack(mark);
+  if (!found) return false;
+  const Selection before = ed->selection;
+  const int32_t lb = ed->CurrentLine(), cb = ed->caretCol;
+  ed->selection = {1, start, line, end, line};
+  BringIntoView(ed, line, end, ed->caretRow);
+  RedrawLines(ed, line, line);
+  RecordSelectionChange(ed, before, lb, cb);
+  return true;
+}
+
 bool WordBoundary(const wchar_t* text, int32_t length, int32_t col, bool forward, bool anyToken,
                   bool lineCrossed, int32_t* result) {
   int32_t s, e, code;

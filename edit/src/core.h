@@ -34,6 +34,13 @@ void VerticalScroll(EditorRecord* ed, int32_t code, int32_t position);
 bool WordBoundary(const wchar_t* text, int32_t length, int32_t col, bool forward, bool anyToken,
                   bool lineCrossed, int32_t* result);
 
+// The token holding column `col`: a word whole, any other character alone;
+// false behind the text.
+bool TokenBounds(const wchar_t* text, int32_t length, int32_t col, int32_t* start, int32_t* end);
+// Selects the token at (line, col), caret at its end, with a selection-
+// change entry; false when there is none.
+bool SelectWordAt(EditorRecord* ed, int32_t line, int32_t col);
+
 // --- Selection -----------------------------------------------------------------
 bool PositionNotBefore(int32_t col1, int32_t line1, int32_t col2, int32_t line2);
 void BeginSelection(EditorRecord* ed, bool enabled);

@@ -216,6 +216,203 @@ Figures RunSqlite(int n, bool file, const std::string& path) {
   return f;
 }
 
+struct KeyFigures {
+  double insert, search, scan, erase;
+};
+
+std::wstring Key(uint32_t i) {
+  wchar_t k[32];
+  swprintf(k, 32, L"duty-%08u-\u00e9", (i * 2654435761u) % 100000000u);
+  return k;
+}
+
+KeyFigures RunChainDbKeys(int n, bool file, const std::wstring& path) {
+  KeyFigures f{};
+  chainDB::FILEDESCR** h = nullptr;
+  uint8_t place = file ? chainDB::kInFile : chainDB::kInMemory;
+  uint32_t code = Kernel::RunTrapped([&] {
+    chainDB::QEL_DB_Create(&h, path.c_str(), &place);
+    int32_t sel;
+    chainDB::QEL_DB_BtCreate6(h, L"index", &sel, 24, 16, false);
+    double t = bench::Now();
+    for (int i = 0; i < n; ++i) chainDB::QEL_DB_KeyInsert(h, sel, Key(i).c_str(), i + 1);
+    chainDB::QEL_DB_Flush(h);
+    f.insert = n / (bench::Now() - t);
+    t = bench::Now();
+    for (int i = 0; i < n; ++i) {
+      chainDB::TRef r;
+      Kernel::Succeeds([&] { chainDB::QEL_DB_KeySearch_o(h, sel, Key(Next() % n).c_str(), &r); });
+    }
+    f.search = n / (bench::Now() - t);
+    t = bench::Now();
+    int scans = n / 100 > 100 ? 100 : n / 100 + 1, seen = 0;
+    for (int s = 0; s < scans; ++s) {
+      chainDB::TRef r;
+      Kernel::Succeeds([&] { chainDB::QEL_DB_KeySearch_o(h, sel, Key(Next() % n).c_str(), &r); });
+      for (int k = 0; k < 100 && Kernel::Succeeds([&] { chainDB::QEL_DB_KeyNext(h, sel, &r); }); ++k) ++seen;
+    }
+    f.scan = seen / (bench::Now() - t);
+    t = bench::Now();
+    for (int i = 0; i < n; ++i) chainDB::QEL_DB_KeyDelete(h, sel, Key(i).c_str(), i + 1);
+    chainDB::QEL_DB_Flush(h);
+    f.erase = n / (bench::Now() - t);
+    chainDB::QEL_DB_BtClose(h, sel);
+    chainDB::QEL_DB_Close(h);
+    if (!file) chainDB::QEL_DB_Delete(path.c_str(), &place);
+  });
+  if (code) printf("chain database error %u\n", code);
+  return f;
+}
+
+int Collate(void*, int a, const void* x, int b, const void* y) {
+  std::wstring s(static_cast<const wchar_t*>(x), a / 2), t(static_cast<const wchar_t*>(y), b / 2);
+  return lstrcmpW(s.c_str(), t.c_str());
+}
+
+KeyFigures RunSqliteKeys(int n, bool file, const std::string& path) {
+  KeyFigures f{};
+  sqlite3* db;
+  if (file) DeleteFileA(path.c_str());
+  sqlite3_open(file ? path.c_str() : ":memory:", &db);
+  sqlite3_create_collation(db, "LSTRCMPW", SQLITE_UTF16LE, nullptr, Collate);
+  Exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;");
+  Exec(db, "CREATE TABLE idx(k TEXT COLLATE LSTRCMPW, r INTEGER, PRIMARY KEY(k)) WITHOUT ROWID");
+  sqlite3_stmt *ins, *get, *scan, *del;
+  sqlite3_prepare_v2(db, "INSERT INTO idx VALUES(?, ?)", -1, &ins, nullptr);
+  sqlite3_prepare_v2(db, "SELECT r FROM idx WHERE k=?", -1, &get, nullptr);
+  sqlite3_prepare_v2(db, "SELECT r FROM idx WHERE k>=? ORDER BY k LIMIT 101", -1, &scan, nullptr);
+  sqlite3_prepare_v2(db, "DELETE FROM idx WHERE k=?", -1, &del, nullptr);
+  double t = bench::Now();
+  Exec(db, "BEGIN");
+  for (int i = 0; i < n; ++i) {
+    std::wstring k = Key(i);
+    sqlite3_bind_text16(ins, 1, k.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(ins, 2, i + 1);
+    sqlite3_step(ins);
+    sqlite3_reset(ins);
+  }
+  Exec(db, "COMMIT");
+  f.insert = n / (bench::Now() - t);
+  t = bench::Now();
+  Exec(db, "BEGIN");
+  for (int i = 0; i < n; ++i) {
+    std::wstring k = Key(Next() % n);
+    sqlite3_bind_text16(get, 1, k.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_step(get);
+    sqlite3_reset(get);
+  }
+  Exec(db, "COMMIT");
+  f.search = n / (bench::Now() - t);
+  t = bench::Now();
+  int scans = n / 100 > 100 ? 100 : n / 100 + 1, seen = 0;
+  Exec(db, "BEGIN");
+  for (int s = 0; s < scans; ++s) {
+    std::wstring k = Key(Next() % n);
+    sqlite3_bind_text16(scan, 1, k.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(scan) == SQLITE_ROW) ++seen;
+    sqlite3_reset(scan);
+  }
+  Exec(db, "COMMIT");
+  f.scan = seen / (bench::Now() - t);
+  t = bench::Now();
+  Exec(db, "BEGIN");
+  for (int i = 0; i < n; ++i) {
+    std::wstring k = Key(i);
+    sqlite3_bind_text16(del, 1, k.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_step(del);
+    sqlite3_reset(del);
+  }
+  Exec(db, "COMMIT");
+  f.erase = n / (bench::Now() - t);
+  for (sqlite3_stmt* s : {ins, get, scan, del}) sqlite3_finalize(s);
+  sqlite3_close(db);
+  return f;
+}
+
+// Small transactions on a shared file: a read-write one stores a term and a
+// key and commits (synced); a read one reads a term.
+void Transactions(int n, const std::wstring& ours, const std::string& theirs, double* a, double* b) {
+  DeleteFileW(ours.c_str());
+  Kernel::RunTrapped([&] {
+    chainDB::FILEDESCR** h = nullptr;
+    uint8_t file = chainDB::kInFile, rw = 2, rd = 1, deny = 1;
+    chainDB::QEL_DB_Create(&h, ours.c_str(), &file);
+    chainDB::QEL_DB_Close(h);
+    chainDB::QEL_DB_OpenShare(&h, ours.c_str(), &rw, &deny);
+    int32_t sel = -1;
+    chainDB::TRef last = 0;
+    double t = bench::Now();
+    for (int i = 0; i < n; ++i) {
+      uint8_t* mark = Memory::MarkGStack();
+      chainDB::QEL_DB_BeginTransaction(h, &rw);
+      if (sel < 0) chainDB::QEL_DB_BtCreate6(h, L"log", &sel, 24, 16, false);
+      last = chainDB::QEL_DB_ChainInsertz(ItemD(), h, L"log", MakeItem(i, kText));
+      chainDB::QEL_DB_KeyInsert(h, sel, Key(i).c_str(), last);
+      chainDB::QEL_DB_EndTransaction(h);
+      Memory::ReleaseGStack(mark);
+    }
+    a[0] = n / (bench::Now() - t);
+    t = bench::Now();
+    for (int i = 0; i < n; ++i) {
+      uint8_t* mark = Memory::MarkGStack();
+      chainDB::QEL_DB_BeginTransaction(h, &rd);
+      chainDB::QEL_DB_RefTerm(ItemD(), h, last);
+      chainDB::QEL_DB_EndTransaction(h);
+      Memory::ReleaseGStack(mark);
+    }
+    a[1] = n / (bench::Now() - t);
+    chainDB::QEL_DB_Close(h);
+  });
+  DeleteFileA(theirs.c_str());
+  sqlite3* db;
+  sqlite3_open(theirs.c_str(), &db);
+  sqlite3_create_collation(db, "LSTRCMPW", SQLITE_UTF16LE, nullptr, Collate);
+  Exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;");
+  Exec(db, "CREATE TABLE log(id INTEGER PRIMARY KEY, term BLOB, k TEXT COLLATE LSTRCMPW UNIQUE)");
+  sqlite3_stmt *ins, *get;
+  sqlite3_prepare_v2(db, "INSERT INTO log(term, k) VALUES(?, ?)", -1, &ins, nullptr);
+  sqlite3_prepare_v2(db, "SELECT term FROM log WHERE id=?", -1, &get, nullptr);
+  double t = bench::Now();
+  int64_t id = 0;
+  for (int i = 0; i < n; ++i) {
+    uint8_t* mark = Memory::MarkGStack();
+    Exec(db, "BEGIN IMMEDIATE");
+    TBinary img = ToBinary(ItemD(), MakeItem(i, kText));
+    uint32_t size;
+    memcpy(&size, img - 4, 4);
+    std::wstring k = Key(i);
+    sqlite3_bind_blob(ins, 1, img, size - 4, SQLITE_STATIC);
+    sqlite3_bind_text16(ins, 2, k.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_step(ins);
+    sqlite3_reset(ins);
+    id = sqlite3_last_insert_rowid(db);
+    Exec(db, "COMMIT");
+    Memory::ReleaseGStack(mark);
+  }
+  b[0] = n / (bench::Now() - t);
+  t = bench::Now();
+  for (int i = 0; i < n; ++i) {
+    uint8_t* mark = Memory::MarkGStack();
+    Exec(db, "BEGIN");
+    sqlite3_bind_int64(get, 1, id);
+    if (sqlite3_step(get) == SQLITE_ROW) {
+      int len = sqlite3_column_bytes(get, 0);
+      uint8_t* buf = Memory::AllocGStack(len + 4);
+      uint32_t size = len + 4;
+      memcpy(buf, &size, 4);
+      memcpy(buf + 4, sqlite3_column_blob(get, 0), len);
+      FromBinary(ItemD(), buf + 4);
+    }
+    sqlite3_reset(get);
+    Exec(db, "COMMIT");
+    Memory::ReleaseGStack(mark);
+  }
+  b[1] = n / (bench::Now() - t);
+  sqlite3_finalize(ins);
+  sqlite3_finalize(get);
+  sqlite3_close(db);
+}
+
 void Row(const char* what, double ours, double theirs) {
   printf("  %-8s %12.0f %12.0f %8.2fx\n", what, ours, theirs, ours / theirs);
 }
@@ -244,6 +441,23 @@ int main(int argc, char** argv) {
       Row("delete", a.erase, b.erase);
     }
   }
+  printf("B+tree keys (order 16, 24 characters, lstrcmpW on both sides): ops/s, ratio\n");
+  for (int n = 1000; n <= max; n *= 10) {
+    for (bool file : {false, true}) {
+      KeyFigures a = RunChainDbKeys(n, file, file ? ours : L"bench-keys");
+      KeyFigures b = RunSqliteKeys(n, file, theirs);
+      printf("%d keys, %s\n", n, file ? "file" : "memory");
+      Row("insert", a.insert, b.insert);
+      Row("search", a.search, b.search);
+      Row("scan", a.scan, b.scan);
+      Row("delete", a.erase, b.erase);
+    }
+  }
+  double a[2], b[2];
+  Transactions(1000, ours, theirs, a, b);
+  printf("transactions per second, one process, synced commits (SQLite: BEGIN IMMEDIATE/COMMIT)\n");
+  Row("rw", a[0], b[0]);
+  Row("read", a[1], b[1]);
   DeleteFileW(ours.c_str());
   DeleteFileA(theirs.c_str());
   return 0;

@@ -15,8 +15,10 @@ BUILD=${KALMORA_BUILD:-$top/build}
 export WINEPREFIX=${WINEPREFIX:-$CACHE/wineprefix} WINEDEBUG=-all WINEARCH=win64
 
 xvfb_pid=
+cups_pid=0
 cleanup() {
   wineserver -k 2>/dev/null || true
+  bash "$top/kwi/tests/cups_queue.sh" stop "$cups_pid"
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   rm -f "${dfile:-}"
 }
@@ -34,6 +36,13 @@ for _ in $(seq 200); do [ -s "$dfile" ] && break; kill -0 "$xvfb_pid" 2>/dev/nul
 n=$(tr -dc '0-9' <"$dfile")
 [ -n "$n" ] || { echo "test: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$n
+
+# The PDF print queue of the printing tests: cupsd (unless one runs) and the
+# queue start before Wine, which lists the printers when a program starts.
+cups_mark=$(mktemp)
+bash "$top/kwi/tests/cups_queue.sh" start "$cups_mark" || true
+cups_pid=$(cat "$cups_mark" 2>/dev/null || echo 0)
+rm -f "$cups_mark"
 
 # One wineserver for the whole run, started fresh so that its desktop process
 # knows this run's display.  Its service processes are started here with their

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "btree.h"
 #include "chains.h"
 #include "qel6kernel.h"
 
@@ -167,6 +168,9 @@ void ReadDatabase(FILEDESCR* d, bool invalidOk) {
   if (d->updateMark && !invalidOk) Raise(1317);
   uint32_t fileSize = FileSize(d->fileHandle);
   if (V(d->endOfFile) == 0) d->endOfFile = Pos{fileSize};
+  // Only the rounding of the last block may lie past the file's end: no
+  // allocation is ever sized from beyond it.
+  if (V(d->endOfFile) > uint64_t{fileSize} + 255) Raise(1326);
   if (V(d->endOfFile) < FirstBlock(d) || d->topClass >= kClasses) Raise(1326);
   d->chains.table = LoadBlock(d, &d->chains, fileSize, kTableHead);
   CheckTable(d->chains.table, d->chains.storedSize, 8);
@@ -189,11 +193,6 @@ void ReadDatabase(FILEDESCR* d, bool invalidOk) {
   d->freeSpace.table = static_cast<uint8_t*>(Memory::AllocAtomicHeap(kFreeTableBytes));
   FileReadAt(d->fileHandle, fp, d->freeSpace.table, kFreeTableBytes);
   d->freeSpace.storedSize = kFreeTableBytes;
-  uint32_t trees = TableCapacity(d->btrees.table) + 1;
-  d->btreeOpenCounts = static_cast<uint32_t*>(Memory::AllocAtomicHeap(4 * trees));
-  memset(d->btreeOpenCounts, 0, 4 * trees);
-  d->btreeUpdated = static_cast<uint8_t*>(Memory::AllocAtomicHeap(trees));
-  memset(d->btreeUpdated, 0, trees);
   d->selectors = NewTable(8, 0, 1, 0);
   d->freeSelectorHead = 0xFFFFFFFFu;
   d->blockCacheOn = 0;
@@ -268,8 +267,12 @@ FILEDESCR* OpenShareDb(FileName name, uint8_t accessMode, uint8_t denyMode) {
 void FlushDb(FILEDESCR* d) { Flush(d); }
 
 void CloseDb(FILEDESCR* d) {
-  if (!IsFile(d)) return Park(d);
+  if (!IsFile(d)) {
+    CloseTrees(d);
+    return Park(d);
+  }
   if (d->updateMark && d->tablesLoaded && !d->damaged && !d->changing) Flush(d);
+  d->btreeState = nullptr;
   FileClose(d->fileHandle);
   d->fileHandle = nullptr;
 }
@@ -368,11 +371,6 @@ FILEDESCR* CloneDescriptor(FILEDESCR* s, FileName name, uint8_t where) {
   memset(t->freeSpace.table, 0, kFreeTableBytes);
   t->freeSpace.dirty = 1;
   t->freeSpace.position = kNoPos;
-  uint32_t trees = TableCapacity(s->btrees.table) + 1;
-  t->btreeOpenCounts = static_cast<uint32_t*>(Memory::AllocAtomicHeap(4 * trees));
-  memset(t->btreeOpenCounts, 0, 4 * trees);
-  t->btreeUpdated = static_cast<uint8_t*>(Memory::AllocAtomicHeap(trees));
-  memset(t->btreeUpdated, 0, trees);
   t->selectors = NewTable(8, 0, 1, 0);
   t->freeSelectorHead = 0xFFFFFFFFu;
   t->bytesInUse = 0;
@@ -388,6 +386,7 @@ FILEDESCR* CloneDescriptor(FILEDESCR* s, FileName name, uint8_t where) {
   t->cachedRef = kNoRef;
   t->changing = t->damaged = false;
   t->btreeState = nullptr;
+  t->pendingCount = 0;
   t->denyMode = 3;
   t->openFlags = kOpenCopy;
   t->fileName = CopyName(name);

@@ -89,9 +89,7 @@ struct FILEDESCR {
   Stamp headerStamp;
   TableGroup chainNames, chains, btreeNames, btrees;
   uint32_t freeBtreeHead;
-  uint32_t* btreeOpenCounts;
-  uint8_t* btreeUpdated;
-  uint8_t* selectors;  // growable table of {tree index, descriptor copy}
+  uint8_t* selectors;  // unused: selectors live in btreeState
   uint32_t freeSelectorHead;
   TableGroup refs;
   uint8_t refPaged;
@@ -114,7 +112,7 @@ struct FILEDESCR {
   bool damaged;    // an error interrupted a change
   Arena arena;
   Pos cursor;      // sequential cursor of a memory database
-  void* btreeState;  // B+tree bookkeeping of this process
+  void* btreeState;  // open counts, updated bytes and selectors of this process
   // Blocks whose release failed in a flush: given back by the next flush.
   uint32_t pendingCount;
   Pos pendingPos[8];
@@ -193,6 +191,8 @@ inline void EndChange(FILEDESCR* d) { d->changing = false; }
 void MarkUpdate(FILEDESCR* d);
 uint32_t MarkOffset(const FILEDESCR* d);
 void FlushTables(FILEDESCR* d);
+// Writes the changed descriptors of open B+trees (set by the B+tree part).
+extern void (*g_flushTrees)(FILEDESCR* d);
 void Flush(FILEDESCR* d);
 void CollectGarbage(FILEDESCR* d);
 [[noreturn]] void RaiseTooLarge();

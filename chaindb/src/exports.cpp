@@ -7,8 +7,10 @@
 
 #include <cstring>
 
+#include "btree.h"
 #include "chains.h"
 #include "database.h"
+#include "transaction.h"
 #include "qel6kernel.h"
 
 namespace chainDB::detail {
@@ -178,6 +180,38 @@ TRef OrFail(Ref r) {
   return static_cast<TRef>(V(r));
 }
 template <class F>
+void Statistics(typename F::Handle h, uint32_t* terms, uint32_t* memory, uint32_t* inUse, uint32_t* freeSpace) {
+  FILEDESCR* d = Open<F>(h);
+  // Memory in use: the descriptor, the tables, the selector table as the
+  // 32-bit layout sized it (20 + 8 per slot), the free-space table and the
+  // block cache.
+  uint64_t m = HeaderSize(d) + TableSize(d->chains.table) + Get32(d->chainNames.table) +
+               TableSize(d->refs.table) + TableSize(d->btrees.table) + Get32(d->btreeNames.table) +
+               20 + 8 * uint64_t{SelectorSlots(d)} + (IsFile(d) ? kFreeTableBytes : 0) +
+               (d->blockCacheOn ? uint64_t{d->refBlock + 1} * kRefBlockBytes : 0);
+  uint64_t total = 0, free = 0;
+  if (IsFile(d)) FreeDiskSpace(d->drive, F::wide, &total, &free);
+  *terms = d->termCount;
+  *memory = static_cast<uint32_t>(m > 0xFFFFFFFFu ? 0xFFFFFFFFu : m);
+  *inUse = d->bytesInUse;
+  *freeSpace = static_cast<uint32_t>(free > 0xFFFFFFFFu ? 0xFFFFFFFFu : free);
+}
+template <class F>
+FILEDESCR* Held(typename F::Handle h) {
+  FILEDESCR* d = F::Peek(h);
+  if (!d) Raise(1304);
+  return d;
+}
+template <class F>
+void Begin(typename F::Handle h, const uint8_t* mode) {
+  FILEDESCR* d = Held<F>(h);
+  uint32_t code = Qel::RunTime::Kernel::RunTrapped([&] { BeginTransaction(d, *mode); });
+  if (!code) return;
+  // A first load that found no database closed the file: the handle empties.
+  if (IsFile(d) && !d->fileHandle) F::Clear(h);
+  Qel::RunTime::Kernel::Errors::Qel_ErrorExit(code);
+}
+template <class F>
 void Updated(typename F::Handle h) {
   if (!Open<F>(h)->updated) Fail();
 }
@@ -191,8 +225,100 @@ void DeleteChain(typename F::Handle h, const wchar_t* chain) {
   if (!ChainDelete(Open<F>(h), F::Name(chain))) Fail();
 }
 
+
+// Keys handed out: the variant's text back to a runtime string.
+template <class F>
+const wchar_t* WideText(const void* text) {
+  if (F::wide) return static_cast<const wchar_t*>(text);
+  auto* s = static_cast<const char*>(text);
+  int n = MultiByteToWideChar(g_codePage8, 0, s, -1, nullptr, 0);
+  wchar_t* w = Memory::AllocGStackString(n > 0 ? n : 1);
+  w[0] = 0;
+  if (n > 0) MultiByteToWideChar(g_codePage8, 0, s, -1, w, n);
+  return w;
+}
+
+template <class F>
+struct Trees {
+  using H = typename F::Handle;
+  static void Create(H h, const wchar_t* name, int32_t* sel, int32_t keyLength, int32_t order, bool dup) {
+    FILEDESCR* d = Open<F>(h);
+    BtCreate(d, F::Name(name), sel, keyLength, order, dup);
+  }
+  static void OpenTree(H h, const wchar_t* name, int32_t* sel) {
+    FILEDESCR* d = Open<F>(h);
+    BtOpen(d, F::Name(name), sel);
+  }
+  static void Close(H h, int32_t sel) { BtClose(Open<F>(h), sel); }
+  static void Copy(H h, int32_t sel, int32_t* out) { BtCopySelector(Open<F>(h), sel, out); }
+  static void Delete(H h, const wchar_t* name) {
+    FILEDESCR* d = Open<F>(h);
+    BtDelete(d, F::Name(name));
+  }
+  static void Statistics(H h, int32_t sel, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t* e, uint32_t* f,
+                         uint32_t* g) {
+    uint32_t out[6];
+    BtStatistics(Open<F>(h), sel, out);
+    *a = out[0], *b = out[1], *c = out[2], *e = out[3], *f = out[4], *g = out[5];
+  }
+  static void Insert(H h, int32_t sel, const wchar_t* key, TRef ref) {
+    FILEDESCR* d = Open<F>(h);
+    KeyInsert(d, sel, F::Name(key), ref);
+  }
+  static void Delete(H h, int32_t sel, const wchar_t* key, TRef ref) {
+    FILEDESCR* d = Open<F>(h);
+    KeyDelete(d, sel, F::Name(key), ref);
+  }
+  static void SearchIn(H h, int32_t sel, const wchar_t* key, TRef ref) {
+    FILEDESCR* d = Open<F>(h);
+    if (!KeySearch(d, sel, F::Name(key), &ref, true)) Fail();
+  }
+  static void SearchOut(H h, int32_t sel, const wchar_t* key, TRef* ref) {
+    FILEDESCR* d = Open<F>(h);
+    if (!KeySearch(d, sel, F::Name(key), ref, false)) Fail();
+  }
+  static void First(H h, int32_t sel, TRef* ref) { if (!KeyFirst(Open<F>(h), sel, ref)) Fail(); }
+  static void Last(H h, int32_t sel, TRef* ref) { if (!KeyLast(Open<F>(h), sel, ref)) Fail(); }
+  static void Next(H h, int32_t sel, TRef* ref) { if (!KeyNext(Open<F>(h), sel, ref)) Fail(); }
+  static void Prev(H h, int32_t sel, TRef* ref) { if (!KeyPrev(Open<F>(h), sel, ref)) Fail(); }
+  static void Current(H h, int32_t sel, const wchar_t** key, TRef* ref) {
+    const void* k = nullptr;
+    if (!KeyCurrent(Open<F>(h), sel, &k, ref)) Fail();
+    *key = WideText<F>(k);
+  }
+  static void Updated(H h, int32_t sel) { if (!BtUpdated(Open<F>(h), sel)) Fail(); }
+};
+
 }  // namespace
 }  // namespace chainDB::detail
+
+// The B+tree exports of one family.
+#define CDB_TREE_EXPORTS(P, LIST, H, F)                                                                   \
+  void P##BtCreate6(H h, const wchar_t* n, int32_t* s, int32_t k, int32_t o, bool d) {                   \
+    Trees<F>::Create(h, n, s, k, o, d);                                                                  \
+  }                                                                                                      \
+  void P##BtCreate5(H h, const wchar_t* n, int32_t* s, int32_t k, int32_t o) {                           \
+    Trees<F>::Create(h, n, s, k, o, true);                                                               \
+  }                                                                                                      \
+  void P##BtOpen(H h, const wchar_t* n, int32_t* s) { Trees<F>::OpenTree(h, n, s); }                     \
+  void P##BtClose(H h, int32_t s) { Trees<F>::Close(h, s); }                                             \
+  void P##BtCopySelector(H h, int32_t s, int32_t* c) { Trees<F>::Copy(h, s, c); }                        \
+  void P##BtDelete(H h, const wchar_t* n) { Trees<F>::Delete(h, n); }                                    \
+  void P##BtStatistics(H h, int32_t s, uint32_t* a, uint32_t* b, uint32_t* c, uint32_t* d, uint32_t* e,  \
+                       uint32_t* f) {                                                                    \
+    Trees<F>::Statistics(h, s, a, b, c, d, e, f);                                                        \
+  }                                                                                                      \
+  void P##KeyInsert(H h, int32_t s, const wchar_t* k, TRef r) { Trees<F>::Insert(h, s, k, r); }          \
+  void P##KeyDelete(H h, int32_t s, const wchar_t* k, TRef r) { Trees<F>::Delete(h, s, k, r); }          \
+  void P##KeySearch_i(H h, int32_t s, const wchar_t* k, TRef r) { Trees<F>::SearchIn(h, s, k, r); }      \
+  void P##KeySearch_o(H h, int32_t s, const wchar_t* k, TRef* r) { Trees<F>::SearchOut(h, s, k, r); }    \
+  void P##KeyFirst(H h, int32_t s, TRef* r) { Trees<F>::First(h, s, r); }                               \
+  void P##KeyLast(H h, int32_t s, TRef* r) { Trees<F>::Last(h, s, r); }                                 \
+  void P##KeyNext(H h, int32_t s, TRef* r) { Trees<F>::Next(h, s, r); }                                 \
+  void P##KeyPrev(H h, int32_t s, TRef* r) { Trees<F>::Prev(h, s, r); }                                 \
+  void P##KeyCurrent(H h, int32_t s, const wchar_t** k, TRef* r) { Trees<F>::Current(h, s, k, r); }      \
+  void P##BtUpdated(H h, int32_t s) { Trees<F>::Updated(h, s); }                                         \
+  void P##LIST(H h, TNameContinuation next, void* context) { ListNames<F>(h, false, next, context); }
 
 namespace chainDB {
 
@@ -229,6 +355,12 @@ void QEL_DB_Chains(FILEDESCR** handle, TNameContinuation next, void* context) {
   ListNames<W>(handle, true, next, context);
 }
 void QEL_DB_Updated(FILEDESCR** handle) { Updated<W>(handle); }
+void QEL_DB_BeginTransaction(FILEDESCR** handle, const uint8_t* mode) { Begin<W>(handle, mode); }
+void QEL_DB_EndTransaction(FILEDESCR** handle) { EndTransaction(Held<W>(handle)); }
+void QEL_DB_SetRetry(FILEDESCR** handle, int32_t delay, int32_t count) { SetRetry(Held<W>(handle), delay, count); }
+void QEL_DB_Statistics(FILEDESCR** handle, uint32_t* terms, uint32_t* memory, uint32_t* inUse, uint32_t* freeSpace) {
+  Statistics<W>(handle, terms, memory, inUse, freeSpace);
+}
 TRef QEL_DB_ChainInserta(const IDomainDefinition* domain, FILEDESCR** handle, const wchar_t* chain, term t) {
   return InsertFront<W>(domain, handle, chain, t);
 }
@@ -266,6 +398,7 @@ TRef QEL_DB_ChainPrev(FILEDESCR** handle, TRef ref) {
   return OrFail<W>(ChainPrev(Open<W>(handle), Ref{static_cast<uint32_t>(ref)}));
 }
 void QEL_DB_ReUseRef(FILEDESCR** handle, bool reuse) { ReUse<W>(handle, reuse); }
+CDB_TREE_EXPORTS(QEL_DB_, BTrees, FILEDESCR**, W)
 
 const wchar_t* ConvertRef2Str(TRef ref) {
   wchar_t* s = Memory::AllocGStackString(30);
@@ -346,6 +479,15 @@ void QEL_DB8_Chains(const uint8_t* selector, TNameContinuation next, void* conte
   ListNames<E>(selector, true, next, context);
 }
 void QEL_DB8_Updated(const uint8_t* selector) { Updated<E>(selector); }
+void QEL_DB8_BeginTransaction(const uint8_t* selector, const uint8_t* mode) { Begin<E>(selector, mode); }
+void QEL_DB8_EndTransaction(const uint8_t* selector) { EndTransaction(Held<E>(selector)); }
+void QEL_DB8_SetRetry(const uint8_t* selector, int32_t delay, int32_t count) {
+  SetRetry(Held<E>(selector), delay, count);
+}
+void QEL_DB8_Statistics(const uint8_t* selector, uint32_t* terms, uint32_t* memory, uint32_t* inUse,
+                        uint32_t* freeSpace) {
+  Statistics<E>(selector, terms, memory, inUse, freeSpace);
+}
 TRef QEL_DB8_ChainInserta(const IDomainDefinition* domain, const uint8_t* selector, const wchar_t* chain,
                           term t) {
   return InsertFront<E>(domain, selector, chain, t);
@@ -388,6 +530,7 @@ TRef QEL_DB8_ChainPrev(const uint8_t* selector, TRef ref) {
   return OrFail<E>(ChainPrev(Open<E>(selector), Ref{static_cast<uint32_t>(ref)}));
 }
 void QEL_DB8_ReUseRef(const uint8_t* selector, bool reuse) { ReUse<E>(selector, reuse); }
+CDB_TREE_EXPORTS(QEL_DB8_, Btrees, const uint8_t*, E)
 void QEL_DB8_SetCodePage(uint32_t codePage) { g_codePage8 = codePage; }
 uint32_t QEL_DB8_GetCodePage() { return g_codePage8; }
 

@@ -52,8 +52,8 @@ bool Succeeds(F&& body) {
 }
 
 // The verifier's report on a file, as text for the assertion.
-inline std::string Verified(const std::wstring& path) {
-  auto r = chaindb_verify::VerifyFile(path);
+inline std::string Verified(const std::wstring& path, bool treeRefs = true) {
+  auto r = chaindb_verify::VerifyFile(path, treeRefs);
   return r.ok() ? "" : r.Text();
 }
 

@@ -13,6 +13,18 @@ namespace os = chainDB::detail;
 namespace {
 
 FaultPlan g_plan;
+bool g_logging = false;
+std::vector<LoggedWrite> g_log;
+int g_barriers = 0;
+
+void Log(HANDLE h, LPCVOID b, DWORD n) {
+  if (!g_logging) return;
+  LONG high = 0;
+  DWORD low = SetFilePointer(h, 0, &high, FILE_CURRENT);
+  uint64_t at = (uint64_t{static_cast<uint32_t>(high)} << 32) | low;
+  auto* p = static_cast<const uint8_t*>(b);
+  g_log.push_back({at, std::vector<uint8_t>(p, p + n), g_barriers});
+}
 
 // The fault planned for this call, when it is one of `kinds`.
 bool Hit(std::initializer_list<Fault> kinds, Fault* which) {
@@ -35,6 +47,7 @@ BOOL WINAPI Write(HANDLE h, LPCVOID b, DWORD n, LPDWORD done, LPOVERLAPPED o) {
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
   }
+  Log(h, b, n);
   return os::RealOs().writeFile(h, b, n, done, o);
 }
 
@@ -50,7 +63,9 @@ BOOL WINAPI Flush(HANDLE h) {
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
   }
-  return os::RealOs().flushFileBuffers(h);
+  BOOL ok = os::RealOs().flushFileBuffers(h);
+  if (ok && g_logging) ++g_barriers;
+  return ok;
 }
 
 BOOL WINAPI Rename(LPCWSTR a, LPCWSTR b, DWORD f) {
@@ -75,5 +90,15 @@ void SetFaults(Fault kind, uint64_t at) {
 FaultPlan& Faults() { return g_plan; }
 
 void ClearFaults() { g_plan = FaultPlan{}; }
+
+void StartWriteLog() {
+  SetFaults(Fault::None, 0);
+  g_log.clear();
+  g_barriers = 0;
+  g_logging = true;
+}
+std::vector<LoggedWrite>& WriteLog() { return g_log; }
+int Barriers() { return g_barriers; }
+void StopWriteLog() { g_logging = false; }
 
 }  // namespace cdbtest

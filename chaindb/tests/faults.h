@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace cdbtest {
 
@@ -19,5 +20,17 @@ struct FaultPlan {
 void SetFaults(Fault kind, uint64_t at);
 FaultPlan& Faults();
 void ClearFaults();
+
+// The write log of power-cut tests: every write with its offset and bytes,
+// and a barrier at every completed flush of the file's buffers.
+struct LoggedWrite {
+  uint64_t offset;
+  std::vector<uint8_t> bytes;
+  int barrier;  // barriers completed before this write
+};
+void StartWriteLog();
+std::vector<LoggedWrite>& WriteLog();
+int Barriers();
+void StopWriteLog();
 
 }  // namespace cdbtest

@@ -175,7 +175,9 @@ TEST_P(Chains, ReadingNeverSetsTheUpdateMark) {
   ASSERT_EQ(ErrorOf([&] { Z(L"c", L"a"); Z(L"c", L"b"); QEL_DB_Flush(h_); }), 0u);
   Expect(L"c", {L"a", L"b"});
   Succeeds([&] { QEL_DB_ChainTerms(Str(), h_, L"c", [](void*, term, TRef) { Qel::RunTime::Kernel::Fail(); }, nullptr); });
-  if (GetParam() == kFile) EXPECT_EQ((*h_)->updateMark, 0);
+  if (GetParam() == kFile) {
+    EXPECT_EQ((*h_)->updateMark, 0);
+  }
 }
 
 TEST_P(Chains, ChainDeleteRemovesEveryTerm) {

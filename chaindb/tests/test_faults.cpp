@@ -4,6 +4,7 @@
 // that was running), verified, or it is refused with 1317 and OpenInvalid
 // opens it.
 #include <cstdio>
+#include <random>
 
 #include "db.h"
 #include "faults.h"
@@ -92,7 +93,9 @@ TEST_F(FaultSweep, EveryFailedOrShortTransferKeepsTheRule) {
       }
       if (h && *h) {
         // A change cut in half: the database refuses to flush as clean.
-        if ((*h)->changing) EXPECT_EQ(ErrorOf([&] { QEL_DB_Flush(h); }), 1317u) << where;
+        if ((*h)->changing) {
+          EXPECT_EQ(ErrorOf([&] { QEL_DB_Flush(h); }), 1317u) << where;
+        }
         Abandon(h);
       }
       CheckReopened(path_, models_, last, where);
@@ -122,8 +125,9 @@ TEST(FaultChild, Run) {
   fflush(stdout);
 }
 
-// Runs the child killed at call `at`; returns the last commit it reported.
-int RunChild(uint64_t at, const std::wstring& path) {
+// Runs the child test `test` killed at call `at`; returns the last commit
+// it reported.
+int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run") {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::string spec = std::to_string(at) + "|" + std::string(path.begin(), path.end());
@@ -139,7 +143,7 @@ int RunChild(uint64_t at, const std::wstring& path) {
   si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=FaultChild.Run --watchdog=60";
+  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + test + L" --watchdog=60";
   BOOL ok = CreateProcessW(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   SetEnvironmentVariableA("CDB_CHILD", nullptr);
   CloseHandle(writeEnd);
@@ -184,6 +188,186 @@ TEST_F(FaultSweep, ChildKilledAtEveryCallKeepsTheRule) {
     ASSERT_NE(last, -2);
     CheckReopened(path_, models_, last, "kill at call " + std::to_string(n));
   }
+}
+
+// Power cuts: every file the cut could leave.  Writes before the last
+// completed barrier are on disk; of the writes after it any subset may be,
+// and a write may be torn at a 512-byte sector.
+TEST_F(FaultSweep, EveryFileAPowerCutCouldLeaveKeepsTheRule) {
+  DeleteFileW(path_.c_str());
+  std::vector<int> commitsAtBarrier;  // commits reported when barrier b completed
+  int commits = -1;
+  StartWriteLog();
+  ASSERT_EQ(ErrorOf([&] {
+              RunWorkload(path_, kFile, [&](int k, const Model&) {
+                commits = k;
+                commitsAtBarrier.resize(Barriers() + 1, -1);
+                commitsAtBarrier[Barriers()] = k;
+              });
+            }),
+            0u);
+  StopWriteLog();
+  std::vector<LoggedWrite> log = WriteLog();
+  int barriers = Barriers();
+  ClearFaults();
+  ASSERT_GT(barriers, 10);
+  // The last commit reported before barrier b completed.
+  std::vector<int> lastCommit(barriers + 2, -1);
+  for (int b = 0, k = -1; b <= barriers + 1; ++b) {
+    if (b < static_cast<int>(commitsAtBarrier.size()) && commitsAtBarrier[b] > k) k = commitsAtBarrier[b];
+    lastCommit[b] = k;
+  }
+  std::mt19937 rng(77);
+  int images = 0;
+  std::vector<uint8_t> disk;
+  auto apply = [](std::vector<uint8_t>& f, const LoggedWrite& w, size_t upto) {
+    if (f.size() < w.offset + upto) f.resize(w.offset + upto, 0);
+    std::copy(w.bytes.begin(), w.bytes.begin() + upto, f.begin() + w.offset);
+  };
+  size_t next = 0;
+  for (int b = 0; b <= barriers; ++b) {
+    // The writes in flight after barrier b.
+    std::vector<size_t> flight;
+    while (next < log.size() && log[next].barrier == b) flight.push_back(next++);
+    std::vector<std::vector<bool>> subsets = {std::vector<bool>(flight.size(), false),
+                                              std::vector<bool>(flight.size(), true)};
+    for (size_t i = 0; i < flight.size(); ++i) {
+      std::vector<bool> one(flight.size(), false), prefix(flight.size(), false);
+      one[i] = true;
+      for (size_t j = 0; j <= i; ++j) prefix[j] = true;
+      subsets.push_back(one);
+      subsets.push_back(prefix);
+    }
+    for (int r = 0; r < 6 && !flight.empty(); ++r) {
+      std::vector<bool> any(flight.size());
+      for (size_t i = 0; i < any.size(); ++i) any[i] = rng() % 2;
+      subsets.push_back(any);
+    }
+    for (size_t s = 0; s < subsets.size(); ++s) {
+      for (bool torn : {false, true}) {
+        std::vector<uint8_t> image = disk;
+        bool tore = false;
+        for (size_t i = 0; i < flight.size(); ++i) {
+          if (!subsets[s][i]) continue;
+          const LoggedWrite& w = log[flight[i]];
+          size_t upto = w.bytes.size();
+          // Torn: only the sectors up to the first boundary inside the write.
+          if (torn && !tore && upto > 1) {
+            size_t cut = (w.offset / 512 + 1) * 512 - w.offset;
+            if (cut < upto) {
+              upto = cut;
+              tore = true;
+            }
+          }
+          apply(image, w, upto);
+        }
+        if (torn && !tore) continue;
+        WriteBytes(path_, image);
+        ++images;
+        CheckReopened(path_, models_, lastCommit[b], "power cut after barrier " + std::to_string(b) +
+                                                        ", subset " + std::to_string(s) + (torn ? " torn" : ""));
+      }
+    }
+    for (size_t i : flight) apply(disk, log[i], log[i].bytes.size());
+  }
+  EXPECT_GT(images, 200);
+  (void)commits;
+}
+
+// The document a save writes: chains and a B+tree in memory.
+void BuildDocument(FILEDESCR*** h, const wchar_t* name, int terms) {
+  QEL_DB_Create(h, name, &kMem);
+  int32_t s;
+  QEL_DB_BtCreate6(*h, L"index", &s, 10, 2, false);
+  for (int i = 0; i < terms; ++i) {
+    TRef r = QEL_DB_ChainInsertz(ItemDomain(), *h, i % 2 ? L"duties" : L"locks", MakeItem(i, L"ward"));
+    std::wstring key = L"k" + std::to_wstring(i);
+    QEL_DB_KeyInsert(*h, s, key.c_str(), r);
+  }
+  QEL_DB_BtClose(*h, s);
+}
+
+// The child side of the save sweep: a Copy over the document file, ended at
+// call N.
+TEST(FaultChild, Save) {
+  char spec[600];
+  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec)) GTEST_SKIP();
+  ASSERT_EQ(LinkUnit(), 0);
+  unsigned long long at = 0;
+  char path[512];
+  ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
+  std::wstring target(path, path + strlen(path));
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] { BuildDocument(&h, L"save-source", 60); }), 0u);
+  SetFaults(Fault::Kill, at);
+  ErrorOf([&] { QEL_DB_Copy(h, target.c_str(), &kFile); });
+  printf("commit 1\n");
+  fflush(stdout);
+}
+
+// A save killed at each of its I/O calls (the temporary file's writes and
+// syncs, the rename) leaves the old document or the new one, whole.
+TEST(SaveSweep, ChildKilledAtEveryCallOfACopyLeavesOldOrNew) {
+  ASSERT_EQ(LinkUnit(), 0);
+  std::wstring dir = Scratch(L"save");
+  std::wstring target = dir + L"doc.km6";
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] {
+              BuildDocument(&h, L"save-old", 7);
+              QEL_DB_Copy(h, target.c_str(), &kFile);
+              QEL_DB_Close(h);
+              QEL_DB_Delete(L"save-old", &kMem);
+            }),
+            0u);
+  std::vector<uint8_t> old = ReadBytes(target);
+  // The calls of one save, counted in process; the new document's contents.
+  std::map<std::wstring, std::vector<std::wstring>> fresh;
+  uint64_t calls = 0;
+  ASSERT_EQ(ErrorOf([&] {
+              BuildDocument(&h, L"save-new", 60);
+              std::wstring probe = dir + L"probe.km6";
+              SetFaults(Fault::None, 0);
+              QEL_DB_Copy(h, probe.c_str(), &kFile);
+              calls = Faults().calls;
+              ClearFaults();
+              QEL_DB_Close(h);
+              QEL_DB_Delete(L"save-new", &kMem);
+              QEL_DB_Open(&h, probe.c_str(), &kFile);
+              fresh = ReadAll(h);
+              QEL_DB_Close(h);
+            }),
+            0u);
+  ASSERT_GT(calls, 10u);
+  int olds = 0, news = 0;
+  for (uint64_t n = 1; n <= calls + 1; ++n) {
+    WriteBytes(target, old);
+    RunChild(n, target, L"FaultChild.Save");
+    std::string where = "save killed at call " + std::to_string(n);
+    std::vector<uint8_t> now = ReadBytes(target);
+    if (now == old) {
+      ++olds;
+      continue;
+    }
+    ++news;
+    EXPECT_EQ(Verified(target), "") << where;
+    std::map<std::wstring, std::vector<std::wstring>> got;
+    EXPECT_EQ(ErrorOf([&] {
+                QEL_DB_Open(&h, target.c_str(), &kFile);
+                got = ReadAll(h);
+                int32_t s;
+                QEL_DB_BtOpen(h, L"index", &s);
+                uint32_t st[6];
+                QEL_DB_BtStatistics(h, s, st, st + 1, st + 2, st + 3, st + 4, st + 5);
+                EXPECT_EQ(st[0], 60u) << where;
+                QEL_DB_Close(h);
+              }),
+              0u)
+        << where;
+    EXPECT_EQ(got.size(), fresh.size()) << where;
+    EXPECT_TRUE(got == fresh) << where;
+  }
+  EXPECT_GT(olds, 0);
+  EXPECT_GT(news, 0);
 }
 
 }  // namespace

@@ -267,7 +267,9 @@ TEST_F(Storage, ReferenceText) {
     EXPECT_EQ(error, c.error) << Narrow(c.text);
     if (!c.error) {
       EXPECT_EQ(ok, c.ok);
-      if (c.ok) EXPECT_EQ(got, c.ref);
+      if (c.ok) {
+        EXPECT_EQ(got, c.ref);
+      }
     }
   }
   EXPECT_EQ(std::wstring(ConvertRef2Str(0x1A0003)), L"~1A0003");

@@ -21,7 +21,7 @@ struct Extent {
 
 class Checker {
  public:
-  Checker(const std::vector<uint8_t>& f, Report& r) : f_(f), r_(r) {}
+  Checker(const std::vector<uint8_t>& f, Report& r, bool treeRefs) : f_(f), r_(r), treeRefs_(treeRefs) {}
 
   void Run() {
 
@@ -52,7 +52,7 @@ class Checker {
     FreeSpace();
     References();
     Chains();
-    if (btreeCount_ > 0 && !btreeNames_.empty()) Problem("B+trees present: not checked");
+    Trees();
     Cover();
   }
 
@@ -60,6 +60,7 @@ class Checker {
   const std::vector<uint8_t>& f_;
   Report& r_;
   bool wide_ = true;
+  bool treeRefs_ = true;
   uint32_t header_ = 320, version_ = 303;
   uint64_t eof_ = 0;
   std::vector<Extent> extents_;
@@ -271,6 +272,84 @@ class Checker {
     btreeCount_ = static_cast<uint32_t>(trees.size());
   }
 
+  struct BTreeInfo {
+    uint32_t units, order, nodeSize, entry;
+    bool dup;
+    uint64_t nodes = 0, keys = 0;
+    int leafDepth = -1;
+    std::vector<std::pair<std::string, int32_t>> entries;
+  };
+
+  void Node(BTreeInfo& t, uint32_t p, int depth, bool isRoot) {
+    if (depth >= 25) return Problem("B+tree deeper than 25 levels");
+    if (!Inside(p, t.nodeSize)) return Problem("B+tree node outside the file");
+    if (++t.nodes > eof_ / 8) return Problem("B+tree node walk does not end");
+    Add(p, Rounded(t.nodeSize), "B+tree node");
+    uint32_t m = At(p + 4), n = t.order;
+    if (m > 2 * n || (isRoot ? m < 1 : m < n)) Problem("B+tree node fill out of range");
+    if (m > 2 * n) return;
+    uint32_t left = At(p);
+    bool leaf = left == 0;
+    if (leaf) {
+      if (t.leafDepth < 0) t.leafDepth = depth;
+      else if (t.leafDepth != depth) Problem("B+tree leaves at different depths");
+    } else {
+      Node(t, left, depth + 1, false);
+    }
+    for (uint32_t i = 0; i < m; ++i) {
+      uint32_t e = p + 8 + i * t.entry;
+      std::string key;
+      uint32_t unit = wide_ ? 2 : 1;
+      for (uint32_t k = 0; k + 1 < t.units; ++k) {
+        uint32_t at = e + 8 + k * unit;
+        if (f_[at] == 0 && (!wide_ || f_[at + 1] == 0)) break;
+        key.push_back(static_cast<char>(f_[at]));
+        if (wide_) key.push_back(static_cast<char>(f_[at + 1]));
+      }
+      int32_t ref = static_cast<int32_t>(At(e));
+      if (treeRefs_ && !live_.count(static_cast<uint32_t>(ref))) Problem("B+tree entry names a dead reference");
+      t.entries.push_back({key, ref});
+      ++t.keys;
+      uint32_t right = At(e + 4);
+      if (leaf != (right == 0)) Problem("B+tree child links disagree with the leaf level");
+      if (right) Node(t, right, depth + 1, false);
+    }
+  }
+
+  void Trees() {
+    if (btrees_.empty()) return;
+    auto names = Names(btreeNames_, "B+tree-name tree");
+    std::set<uint32_t> named;
+    for (auto& n : names) named.insert(n.second);
+    uint32_t count = W(btrees_, 8);
+    for (uint32_t slot = 0; slot < count; ++slot) {
+      uint32_t p = W(btrees_, 20 + 16 * slot + 12);
+      if (!p) {
+        if (named.count(slot)) Problem("B+tree name without a descriptor");
+        continue;
+      }
+      if (!named.count(slot)) Problem("B+tree descriptor without a name");
+      if (!Inside(p, 248)) { Problem("B+tree descriptor outside the file"); continue; }
+      Add(p, 248, "B+tree descriptor");
+      ++r_.trees;
+      BTreeInfo t{At(p + 8), At(p + 12), At(p + 20), 0, f_[p + 16] != 0};
+      t.entry = 8 + (wide_ ? 2 : 1) * t.units;
+      if (t.units < 2 || t.units > 256 || t.order < 1 || t.order > 255 || t.nodeSize != 8 + 2 * t.order * t.entry) {
+        Problem("B+tree descriptor fields out of range");
+        continue;
+      }
+      if (At(p + 24)) Node(t, At(p + 24), 0, true);
+      if (t.nodes != At(p + 244) || t.keys != At(p + 240)) Problem("B+tree counts disagree");
+      for (size_t i = 1; i < t.entries.size(); ++i) {
+        int c = Compare(t.entries[i - 1].first, t.entries[i].first);
+        if (c > 0 || (c == 0 && !t.dup) || (c == 0 && t.entries[i - 1].second > t.entries[i].second)) {
+          Problem("B+tree entries out of order");
+          break;
+        }
+      }
+    }
+  }
+
   void Cover() {
     std::sort(extents_.begin(), extents_.end(), [](const Extent& a, const Extent& b) { return a.at < b.at; });
     uint64_t end = 0;
@@ -296,7 +375,7 @@ std::string Report::Text() const {
   return s;
 }
 
-Report Verify(const std::vector<uint8_t>& file) {
+Report Verify(const std::vector<uint8_t>& file, bool treeRefs) {
   Report r;
   // Blocks appended but never written read as zeros up to endOfFile.
   std::vector<uint8_t> padded = file;
@@ -305,11 +384,11 @@ Report Verify(const std::vector<uint8_t>& file) {
     uint32_t eof = file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t{file[at + 3]} << 24;
     if (eof > file.size() && eof < (1u << 30)) padded.resize(eof, 0);
   }
-  Checker(padded, r).Run();
+  Checker(padded, r, treeRefs).Run();
   return r;
 }
 
-Report VerifyFile(const std::wstring& path) {
+Report VerifyFile(const std::wstring& path, bool treeRefs) {
   std::vector<uint8_t> bytes;
   HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
@@ -323,7 +402,7 @@ Report VerifyFile(const std::wstring& path) {
   if (size) ReadFile(h, bytes.data(), size, &done, nullptr);
   CloseHandle(h);
   bytes.resize(done);
-  return Verify(bytes);
+  return Verify(bytes, treeRefs);
 }
 
 }  // namespace chaindb_verify

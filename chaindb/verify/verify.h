@@ -15,11 +15,13 @@ struct Report {
   bool marked = false;       // the update mark is set
   uint32_t terms = 0;        // live references
   uint32_t chains = 0;
+  uint32_t trees = 0;
   bool ok() const { return problems.empty(); }
   std::string Text() const;
 };
 
-Report Verify(const std::vector<uint8_t>& file);
-Report VerifyFile(const std::wstring& path);
+// treeRefs: every B+tree entry must name a live reference.
+Report Verify(const std::vector<uint8_t>& file, bool treeRefs = true);
+Report VerifyFile(const std::wstring& path, bool treeRefs = true);
 
 }  // namespace chaindb_verify

@@ -10,7 +10,8 @@
 #include "qel6kwi.h"
 
 #ifdef QEL6EDIT_BUILD
-#define QEL_EDIT_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_EDIT_API
 #else
 #define QEL_EDIT_API __declspec(dllimport)
 #endif
@@ -217,5 +218,39 @@ struct hyper_event_struct {
 QEL_EDIT_API void edit_CreateHyperField_0(LONG_PTR window);
 QEL_EDIT_API void edit_CreateHyperField_1(LONG_PTR window, const wchar_t* data);
 QEL_EDIT_API void edit_DeleteHyperField(LONG_PTR window);
+
+// Colouring.  A colour type is a colour code plus 1 (1..22); a scheme 0..4.
+// Either out of range raises 6912 and changes nothing.  A colour of
+// 0x1000000 stands for the system colour.
+struct color_type_struct {
+  int32_t type;
+};
+struct color_settings_struct {
+  uint32_t fore;
+  uint32_t back;
+  uint32_t style;  // font styles: 1 bold, 2 italic, 4 underline
+};
+QEL_EDIT_API color_settings_struct* edit_GetColorSettings(const color_type_struct* type, int32_t scheme);
+QEL_EDIT_API void edit_SetColorSettings(const color_type_struct* type, int32_t scheme,
+                                        const color_settings_struct* settings);
+// File extensions and their schemes.  Merging stops at the table's 127th
+// entry or at an extension longer than 127 characters; a scheme outside
+// 0..4 raises 6912 (the elements before it stay merged).  The list read
+// back names every entry whose scheme is not 4, the newest first.
+struct assoc_struct {
+  const u16* extension;
+  int32_t scheme;
+};
+struct _assoc_list {
+  uintptr_t functor;
+  assoc_struct* value;
+  _assoc_list* next;
+};
+QEL_EDIT_API void edit_SetAssociations(const _assoc_list* list);
+QEL_EDIT_API _assoc_list* edit_GetAssociations();
+// An editor's scheme (6912 unless 0..4); its keywords are rebuilt.
+QEL_EDIT_API void edit_SetColoring(LONG_PTR window, int32_t scheme);
+// The keyword list of scheme 3: up to 51 words, each cut to 14 characters.
+QEL_EDIT_API void edit_SetKeyWords(const QEL_KWI::slist_struct* words, int32_t exact);
 
 }  // namespace QEL_EDIT

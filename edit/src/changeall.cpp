@@ -116,6 +116,11 @@ void PlainPass(Pass& pass) {
       if (line == last && spec.endLine &&
           (spec.forward ? at > spec.endColumn - 1 : at < spec.endColumn))
         break;
+      if (!pass.lines.MatchAllowed(line, at, plen)) {
+        text = pass.lines.Line(line, &n);
+        col = spec.forward ? at + 1 : at + plen - 2;
+        continue;
+      }
       if (!pass.Record(line, at, plen, spec.replacement, rlen)) return;
       text = pass.lines.Line(line, &n);  // the sink may have moved it
       if (!spec.forward) col = at - 1;
@@ -165,14 +170,18 @@ void RegexPass(Pass& pass, QEL_buffer_info** record) {
       if (pos < 0 || pos < end) break;
       if (!RegexFind(rec, t.text, t.length, false, pos, end - pos, &s, &n)) break;
     }
+    int32_t at = base + s;  // original offset of the match
+    t.LineColumnOf(at, &line, &col);
+    if (!pass.lines.MatchAllowed(line, col, n)) {
+      pos = spec.forward ? at + 1 : at - 1;
+      continue;
+    }
     const wchar_t* r = nullptr;
     if (!QEL_re_replace_n(subject, subjectLength, spec.replacement, rec, &r)) {
       pass.result.status = ChangeAllStatus::NoMemory;
       break;
     }
     size_t rlen = wcslen(r);
-    int32_t at = base + s;  // original offset of the match
-    t.LineColumnOf(at, &line, &col);
     if (spec.forward) {
       // The changed text in front of the match's end, for the next search.
       int32_t k = static_cast<int32_t>(std::min<int64_t>(behind, at + delta));

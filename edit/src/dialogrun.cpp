@@ -16,6 +16,7 @@
 #include "find.h"
 #include "history.h"
 #include "qel6kernel.h"
+#include "qel6kwi_exchange.h"
 #include "qel6kwi_win.h"
 #include "search.h"
 #include "settings.h"
@@ -31,30 +32,29 @@ namespace K = Qel::RunTime::Kernel;
 LONG_PTR replaceDialog = 0;
 
 // --- Controls -----------------------------------------------------------------
-// Combo-box items go through Win32 until the GUI layer's list-box calls are
-// at hand; the messages are those of a drop-down combo box.
+// A combo box gets its history, the newest entry on top, and the current
+// entry as its text, selected.
 void ComboFill(LONG_PTR dialog, int id, const History& h, size_t units) {
-  HWND combo = reinterpret_cast<HWND>(win_GetCtlHandle(dialog, id));
-  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
-  for (int32_t i = 0; i < h.Count(); ++i)
-    SendMessageW(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(h.Entry(i)));
+  LONG_PTR combo = win_GetCtlHandle(dialog, id);
+  lbox_Clear(combo);
+  for (int32_t i = 0; i < h.Count(); ++i) lbox_Add_0(combo, 0, h.Entry(i));
   if (const wchar_t* current = h.CurrentEntry()) {
     wchar_t cut[History::MaxUnits + 1];
     size_t n = wcsnlen(current, units);
     wmemcpy(cut, current, n);
     cut[n] = 0;
-    win_SetText(reinterpret_cast<LONG_PTR>(combo), cut);
-    win_SelectText(reinterpret_cast<LONG_PTR>(combo), 0, static_cast<int>(n));
+    win_SetText(combo, cut);
+    win_SelectText(combo, 0, static_cast<int>(n));
   }
 }
 
-// An information box titled "Note" over the dialog.
-void Note(LONG_PTR dialog, const wchar_t* text, const wchar_t* tail = nullptr) {
+// The GUI layer's note box, titled "Note".
+void Note(const wchar_t* text, const wchar_t* tail = nullptr) {
   size_t n = wcslen(text) + (tail ? wcslen(tail) : 0);
   wchar_t* message = K::Memory::AllocGStackString(static_cast<uint32_t>(n));
   wcscpy(message, text);
   if (tail) wcscat(message, tail);
-  MessageBoxW(reinterpret_cast<HWND>(dialog), message, L"Note", MB_OK | MB_ICONINFORMATION);
+  dlg_Note(L"Note", message);
 }
 
 const wchar_t* ControlText(LONG_PTR dialog, int id) {
@@ -177,7 +177,7 @@ LONG_PTR FindHandler(LONG_PTR dialog, event_struct* e) {
   if (!Activated(e, ctl_ok)) K::Fail();
   const wchar_t* text = ControlText(dialog, ctl_findText);
   if (!*text) {
-    Note(dialog, L"No search string specified");
+    Note(L"No search string specified");
     return 0;
   }
   histories.find.Add(text);
@@ -186,7 +186,7 @@ LONG_PTR FindHandler(LONG_PTR dialog, event_struct* e) {
     RefreshStatusPos(ed);
     win_Destroy(dialog);
   } else {
-    Note(dialog, L"Search string not found: ", text);
+    Note(L"Search string not found: ", text);
   }
   return 0;
 }
@@ -221,7 +221,7 @@ LONG_PTR ReplaceHandler(LONG_PTR dialog, event_struct* e) {
   const wchar_t* find = ControlText(dialog, ctl_findText);
   if (!*find) {
     st.changeAll = false;
-    Note(dialog, L"No search string specified");
+    Note(L"No search string specified");
     return 0;
   }
   const wchar_t* replacement = ControlText(dialog, ctl_replaceText);
@@ -241,7 +241,7 @@ LONG_PTR ReplaceHandler(LONG_PTR dialog, event_struct* e) {
     win_Destroy(dialog);
     SendUser(editor, 10006, count);
   } else if (changeAll ? st.replacementCount == 0 : !found) {
-    Note(dialog, L"Search string not found: ", find);
+    Note(L"Search string not found: ", find);
   }
   return 0;
 }
@@ -251,14 +251,14 @@ LONG_PTR GoToLineHandler(LONG_PTR dialog, event_struct* e) {
   if (!Activated(e, ctl_ok)) K::Fail();
   const wchar_t* text = ControlText(dialog, ctl_findText);
   if (!*text) {
-    Note(dialog, L"Line number is not specified");
+    Note(L"Line number is not specified");
     return 0;
   }
   int32_t line = 0;
   if (!ReadDigits(text, &line)) line = 0;  // anything but digits counts as 0
   EditorRecord* ed = EditorData(EditorOf(dialog));
   if (!GoToLine(ed, line)) {
-    Note(dialog, L"Cannot go to specified Line number");
+    Note(L"Cannot go to specified Line number");
     return 0;
   }
   histories.goToLine.Add(text);
@@ -272,13 +272,13 @@ LONG_PTR GoToPositionHandler(LONG_PTR dialog, event_struct* e) {
   if (!Activated(e, ctl_ok)) K::Fail();
   const wchar_t* text = ControlText(dialog, ctl_findText);
   if (!*text) {
-    Note(dialog, L"Position is not specified");
+    Note(L"Position is not specified");
     return 0;
   }
   int32_t position = 0;
   EditorRecord* ed = EditorData(EditorOf(dialog));
   if (!ReadDigits(text, &position) || !GoToPosition(ed, static_cast<uint32_t>(position), true)) {
-    Note(dialog, L"Cannot go to specified Position");
+    Note(L"Cannot go to specified Position");
     return 0;
   }
   histories.goToPosition.Add(text);
@@ -345,7 +345,7 @@ void DialogCommand(LONG_PTR window, EditorRecord* ed, int32_t command) {
     case cmd_findNext:
       if (const wchar_t* text = histories.find.CurrentEntry()) {
         if (!SearchAgain(ed, text))
-          Note(window, L"Search string not found: ", text);
+          Note(L"Search string not found: ", text);
       }
       break;
     case cmd_goToLine:

@@ -11,6 +11,7 @@
 
 #include "changeall.h"
 #include "core.h"
+#include "hyper.h"
 #include "qel6kernel.h"
 #include "search.h"
 #include "settings.h"
@@ -34,17 +35,46 @@ bool Reserve(wchar_t** buffer, size_t* capacity, size_t units) {
 
 // The record's lines as a line source, and the sink that writes Change All's
 // lines back, keeping the old and new texts as blocks for one undo entry.
+// In a hyper editor the lines are given as they show (`visible`, for
+// finding: columns are visible columns), or raw with only matches in plain
+// text allowed (for Change All, which writes raw lines back).
 class StoreLines : public LineSource, public ChangeSink {
  public:
-  explicit StoreLines(EditorRecord* ed) : ed_(ed) {}
+  explicit StoreLines(EditorRecord* ed, bool visible = false)
+      : ed_(ed), visible_(visible && ed->hyperMode) {}
   int32_t LineCount() override { return ed_->LineCount(); }
   const wchar_t* Line(int32_t n, int32_t* length) override {
     ref_ = line_ > 0 && n == line_ + 1 ? ed_->store.NextLine(ref_) : ed_->store.FindLine(n);
     line_ = n;
     *length = Read(ref_, &buffer_, &capacity_);
-    return *length < 0 ? (*length = 0, L"") : buffer_;
+    if (*length < 0) {
+      *length = 0;
+      return L"";
+    }
+    if (visible_) {
+      std::wstring shown = MarkupLine(buffer_, *length).Stripped();
+      wmemcpy(buffer_, shown.c_str(), shown.size() + 1);
+      *length = static_cast<int32_t>(shown.size());
+    }
+    return buffer_;
+  }
+  bool MatchAllowed(int32_t line, int32_t column, int32_t length) override {
+    if (!ed_->hyperMode || visible_) return true;
+    int32_t n = Read(ed_->store.FindLine(line), &old_, &oldCapacity_);
+    return n >= 0 && MarkupLine(old_, n).RawRangePlain(column, length);
+  }
+  // Every stored character sits in a used chunk, 117 to a chunk.
+  int64_t JoinedBound() override {
+    int64_t chunks = static_cast<int64_t>(ed_->store.lastPage + 1) * ChunksPerPage -
+                     static_cast<int64_t>(ed_->store.FreeChunks());
+    return chunks * ChunkChars + ed_->LineCount();
   }
   int32_t LineLength(int32_t n) override {
+    if (visible_) {
+      int32_t length = 0;
+      Line(n, &length);
+      return length;
+    }
     ref_ = line_ > 0 && n == line_ + 1 ? ed_->store.NextLine(ref_) : ed_->store.FindLine(n);
     line_ = n;
     return static_cast<int32_t>(ed_->store.StoredLength(ref_));
@@ -58,7 +88,9 @@ class StoreLines : public LineSource, public ChangeSink {
     if (ChunksForLength(length) > ChunksForLength(oldLength) &&
         !ed_->store.HasRoom(ChunksForLength(length)))
       return !(full_ = failed_ = true);
-    ed_->store.WriteRowN(r, text, static_cast<uint32_t>(length), true);
+    bool hard = true;
+    ed_->store.StoredLength(r, &hard);
+    ed_->store.WriteRowN(r, text, static_cast<uint32_t>(length), hard);  // the row keeps its end
     line_ = 0;  // the walk's reference may have moved
     return true;
   }
@@ -86,6 +118,7 @@ class StoreLines : public LineSource, public ChangeSink {
     return static_cast<int32_t>(n);
   }
   EditorRecord* ed_;
+  bool visible_;
   ChunkRef ref_{};
   int32_t line_ = 0;
   wchar_t *buffer_ = nullptr, *old_ = nullptr;
@@ -251,7 +284,7 @@ int32_t Dispatch(EditorRecord* ed, const wchar_t* find, bool selectionScope, boo
   } else if (!StartPosition(ed, selectionScope, &scope, &line, &col)) {
     return 0;
   }
-  StoreLines lines(ed);
+  StoreLines lines(ed, true);
   Match m{};
   bool found = searchState.options.regex ? RegexSearch(lines, find, scope, line, col, &m)
                                          : PlainSearch(lines, find, scope, line, col, &m);
@@ -265,7 +298,7 @@ int32_t Dispatch(EditorRecord* ed, const wchar_t* find, bool selectionScope, boo
 const wchar_t* BuildReplacement(EditorRecord* ed, const wchar_t* tmpl) {
   SearchState& st = searchState;
   if (!tmpl || !st.record || !st.record->matched) return L"";
-  StoreLines lines(ed);
+  StoreLines lines(ed, true);  // the text the search ran on
   JoinedCopy j;
   const wchar_t* filled = nullptr;
   const wchar_t* result = nullptr;
@@ -277,13 +310,42 @@ const wchar_t* BuildReplacement(EditorRecord* ed, const wchar_t* tmpl) {
   return result ? K::Memory::CopyStringToGStack(result) : nullptr;
 }
 
-// Replaces the selection (one line) by `text`, as one undo step of kind 10.
-void ReplaceSelection(EditorRecord* ed, const wchar_t* text) {
+// The raw span of visible columns c1..c2-1 of a hyper line: false when it
+// touches a field.  Nothing here raises.
+bool HyperRawSpan(const LineText& old, int32_t c1, int32_t c2, uint32_t* keep, uint32_t* cut) {
+  MarkupLine m(old.text, static_cast<int32_t>(old.length));
+  if (m.HasFields() && !m.RangeClearOfFields(c1, c2 - 1)) return false;
+  *keep = static_cast<uint32_t>(m.RawIndexOf(c1) - 1);
+  *cut = static_cast<uint32_t>(m.RawIndexOf(c2 - 1)) - *keep;
+  return true;
+}
+
+// Visible column and raw index of a hyper line (plain lines: the same).
+int32_t RawColumn(EditorRecord* ed, int32_t line, int32_t col) {
+  if (!ed->hyperMode || col < 1) return col;
+  LineText t = ReadLineText(ed, line);
+  return MarkupLine(t.text, static_cast<int32_t>(t.length)).RawIndexOf(col);
+}
+int32_t VisibleColumn(EditorRecord* ed, int32_t line, int32_t raw) {
+  if (!ed->hyperMode) return raw;
+  LineText t = ReadLineText(ed, line);
+  return MarkupLine(t.text, static_cast<int32_t>(t.length)).VisibleColumnOf(raw);
+}
+
+// Replaces the selection (one line) by `text`, as one undo step of kind 10;
+// in a hyper editor a selection touching a field is left as it is (false).
+// The search goes on behind it either way.
+bool ReplaceSelection(EditorRecord* ed, const wchar_t* text) {
   const Selection before = ed->selection;
   Scope s = SelectionScope(ed, true);
+  const bool forward = searchState.options.forward;
+  searchState.line = s.l1;
+  searchState.column = forward ? s.c2 : s.c1 - 1;
   LineText old = ReadLineText(ed, s.l1);
   uint32_t n = static_cast<uint32_t>(wcslen(text));
   uint32_t keep = static_cast<uint32_t>(s.c1 - 1), cut = static_cast<uint32_t>(s.c2 - s.c1);
+  if (ed->hyperMode && !HyperRawSpan(old, s.c1, s.c2, &keep, &cut)) return false;
+  if (keep + cut > old.length) return false;  // the line shrank under the selection
   uint32_t length = old.length - cut + n;
   wchar_t* line = K::Memory::AllocGStackString(length);
   wmemcpy(line, old.text, keep);
@@ -294,8 +356,7 @@ void ReplaceSelection(EditorRecord* ed, const wchar_t* text) {
       !ed->store.HasRoom(ChunksForLength(length)))
     Raise(err_storeFull);
   ClearSelection(ed);
-  ed->store.WriteRowN(old.ref, line, length, true);
-  const bool forward = searchState.options.forward;
+  ed->store.WriteRowN(old.ref, line, length, old.hardEnd);
   int32_t colBefore = forward ? s.c2 : s.c1;
   int32_t colAfter = forward ? s.c1 + static_cast<int32_t>(n) : s.c1;
   UndoEntry e{};
@@ -311,8 +372,8 @@ void ReplaceSelection(EditorRecord* ed, const wchar_t* text) {
   ed->wantedCol = ed->caretCol;
   RedrawLines(ed, s.l1, s.l1);
   RecordUndo(ed, e, s.l1, colBefore, s.l1, colAfter);
-  searchState.line = s.l1;
   searchState.column = forward ? colAfter : s.c1 - 1;
+  return true;
 }
 
 // Change All from the start position; one undo entry for the whole pass.
@@ -331,6 +392,7 @@ void ChangeAllInEditor(EditorRecord* ed, const wchar_t* find, const wchar_t* rep
       std::max(sel.anchorCol, sel.caretCol) == col)
     col = std::min(sel.anchorCol, sel.caretCol);
   ChangeAllSpec spec{};
+  col = RawColumn(ed, line, col);
   spec.find = find;
   spec.replacement = replace ? replace : L"";
   spec.regex = o.regex;
@@ -341,7 +403,7 @@ void ChangeAllInEditor(EditorRecord* ed, const wchar_t* find, const wchar_t* rep
   spec.column = col;
   if (scope.selection) {
     spec.endLine = o.forward ? scope.l2 : scope.l1;
-    spec.endColumn = o.forward ? scope.c2 : scope.c1;
+    spec.endColumn = RawColumn(ed, spec.endLine, o.forward ? scope.c2 : scope.c1);
   }
   const Selection before = ed->selection;
   const int32_t lineBefore = ed->CurrentLine(), colBefore = ed->caretCol;
@@ -352,7 +414,7 @@ void ChangeAllInEditor(EditorRecord* ed, const wchar_t* find, const wchar_t* rep
   const bool full = lines.Full();
   if (lines.newBlock.length > 0) {
     ClearSelection(ed);
-    BringIntoView(ed, r.lastLine, r.lastColumn, PreferredRow(ed));
+    BringIntoView(ed, r.lastLine, VisibleColumn(ed, r.lastLine, r.lastColumn), PreferredRow(ed));
     ed->wantedCol = ed->caretCol;
     UndoEntry e{};
     e.kind = uk_replaceAllLine;
@@ -410,7 +472,7 @@ int32_t ReplaceDriver(EditorRecord* ed, const wchar_t* find, const wchar_t* repl
     if (!r) K::Fail();
     ReplaceSelection(ed, r);
     Scope scope = SelectionScope(ed, false);
-    StoreLines lines(ed);
+    StoreLines lines(ed, true);
     Match m{};
     bool found = st.options.regex
                      ? RegexSearch(lines, find, scope, st.line, st.column, &m)
@@ -488,7 +550,9 @@ void WriteLineBlock(EditorRecord* ed, const wchar_t* block, int32_t length) {
                                                             int32_t n) {
     ChunkRef r = ed->store.FindLine(line);
     if (r.IsEnd()) return;
-    ed->store.WriteRowN(r, text, static_cast<uint32_t>(n), true);
+    bool hard = true;
+    ed->store.StoredLength(r, &hard);
+    ed->store.WriteRowN(r, text, static_cast<uint32_t>(n), hard);
     first = first ? std::min(first, line) : line;
     last = std::max(last, line);
   });

@@ -163,6 +163,13 @@ bool MarkupLine::RemoveFieldMarkup(int32_t column) {
   return true;
 }
 
+bool MarkupLine::RawRangePlain(int32_t from, int32_t n) const {
+  if (from < 1 || from - 1 + n > RawLength()) return false;
+  for (int32_t i = from - 1; i < from - 1 + n; ++i)
+    if (codes_[i] != mc_plain) return false;
+  return true;
+}
+
 std::wstring MarkupLine::Stripped() const {
   std::wstring out;
   for (size_t i = 0; i < raw_.size(); ++i)

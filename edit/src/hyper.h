@@ -51,6 +51,9 @@ class MarkupLine {
   bool FieldTexts(int32_t column, std::wstring* text, std::wstring* data) const;
   // Removes the markup of the field at the column, keeping its text.
   bool RemoveFieldMarkup(int32_t column);
+  // Whether the raw characters from raw index `from` (1-based) on, n of them,
+  // are all plain text.
+  bool RawRangePlain(int32_t from, int32_t n) const;
   // The line without its hidden characters.
   std::wstring Stripped() const;
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core.h"
+#include "qel6edit.h"
 #include "find.h"
 #include "hyper.h"
 #include "qel6kernel.h"
@@ -72,7 +73,7 @@ bool ReplaceLine(EditorRecord* ed, int32_t line, const LineText& old, const wcha
   e.oldLen = static_cast<int32_t>(old.length);
   e.newText = CopyUndoText(text, n);
   e.newLen = static_cast<int32_t>(n);
-  ed->store.WriteRowN(old.ref, text, n, true);
+  ed->store.WriteRowN(old.ref, text, n, old.hardEnd);
   ClearSelection(ed);
   e.selBefore = before;
   e.selAfter = ed->selection;
@@ -126,6 +127,24 @@ bool RemoveFieldAtCaret(EditorRecord* ed) {
   const int32_t col = ed->caretCol;
   return EditLine(ed, ed->CurrentLine(), ed->selection,
                   [&](MarkupLine& m) { return m.RemoveFieldMarkup(col); });
+}
+
+void HyperActivate(LONG_PTR window, EditorRecord* ed) {
+  LineText line = ReadLineText(ed, ed->CurrentLine());
+  if (!MarkupLine(line.text, static_cast<int32_t>(line.length)).HasFields()) return;
+  const wchar_t* data = L"";
+  FieldDataAtCaret(ed, &data);
+  auto* payload = reinterpret_cast<hyper_event_struct*>(K::Memory::AllocGStack(sizeof(hyper_event_struct)));
+  *payload = {2, data};
+  QEL_KWI::event_struct e{};
+  e.kind = QEL_KWI::e_user;
+  e.w[0] = 10003;
+  e.w[1] = reinterpret_cast<LONG_PTR>(payload);
+  QEL_KWI::win_SendEvent(window, &e);
+}
+
+void CheckMarkupOrRaise(const wchar_t* text) {
+  if (!CheckMarkup(text, wcslen(text))) Raise(err_markup);
 }
 
 namespace {

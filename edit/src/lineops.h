@@ -29,6 +29,12 @@ bool FieldDataAtCaret(EditorRecord* ed, const wchar_t** data);
 // Removes the markup of the field at the caret (its text stays), one undo step.
 bool RemoveFieldAtCaret(EditorRecord* ed);
 
+// Sends user event 10003 with {2, data of the field at the caret} when the
+// caret's line holds fields (a double click on a field's text).
+void HyperActivate(LONG_PTR window, EditorRecord* ed);
+// 6901 for text whose hyper markup is malformed (text entering a hyper editor).
+void CheckMarkupOrRaise(const wchar_t* text);
+
 // Whole-text utilities, each one undo step; caret and view stay (trimming
 // pulls the caret back to the end of a trimmed current line).
 void ExpandTabs(EditorRecord* ed);

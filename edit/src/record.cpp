@@ -11,6 +11,9 @@
 #include <cstring>
 #include <vector>
 
+#include "colors.h"
+#include "dictionary.h"
+#include "lexer.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "status.h"
@@ -47,7 +50,9 @@ EditorRecord* NewRecord(const RecordParams& p) {
   ed->cursorColor = 0xFF0000;
   ed->topMargin = p.windowType == 1 || p.windowType == 4 ? 20 : 0;
   ed->wrapWidth = ed->wrapMode ? p.rightEdge : 32000;
-  ed->colorScheme = 4;
+  ed->colorScheme = SchemeOfTitle(p.title);
+  BuildKeywordTable(ed);
+  ed->colorBuffer = K::Memory::AllocAtomicHeap(kColorBufferBytes);
   ed->caretRow = ed->caretCol = ed->topLine = 1;
   ed->visibleRows = 1;
   ed->lineHeight = 1;
@@ -69,6 +74,8 @@ void DeleteRecord(EditorRecord* ed) {
       set.erase(set.begin() + i);
       break;
     }
+  FreeKeywordTable(ed);
+  if (ed->colorBuffer) K::Memory::ReleaseHeap(ed->colorBuffer);
   ed->active = 0;
   ed->store.FreeAll();
   ed->undoRing.Destroy();

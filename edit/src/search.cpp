@@ -95,30 +95,33 @@ void JoinedText::LineColumnOf(int32_t offset, int32_t* line, int32_t* column) co
 }
 
 bool JoinedCopy::Build(LineSource& lines, int32_t padUnits) {
-  // Lengths first (cheap), then one buffer of the exact size.
+  // One pass when the source bounds the length, else lengths first; then
+  // one buffer, never grown.
   int32_t count = lines.LineCount();
   starts = static_cast<int32_t*>(malloc(sizeof(int32_t) * (count > 0 ? count : 1)));
   if (!starts) return false;
-  int64_t total = 0;
-  for (int32_t i = 1; i <= count; ++i) {
-    starts[i - 1] = static_cast<int32_t>(total);
-    total += lines.LineLength(i) + (i < count ? 1 : 0);
-    if (total > 0x7FFFFFF0) return false;
+  int64_t total = lines.JoinedBound();
+  if (total < 0) {
+    total = 0;
+    for (int32_t i = 1; i <= count; ++i) total += lines.LineLength(i) + (i < count ? 1 : 0);
   }
+  if (total > 0x7FFFFFF0) return false;
   pad = padUnits;
   buffer = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * (pad + total + 1)));
   if (!buffer) return false;
-  wchar_t* out = buffer + pad;
+  wchar_t* const text0 = buffer + pad;
+  wchar_t* out = text0;
   for (int32_t i = 1; i <= count; ++i) {
     int32_t n = 0;
     const wchar_t* l = lines.Line(i, &n);
-    if (out + n - (buffer + pad) > total) return false;  // the lines changed meanwhile
+    if (out - text0 + n + (i < count ? 1 : 0) > total) return false;  // the bound was wrong
+    starts[i - 1] = static_cast<int32_t>(out - text0);
     wmemcpy(out, l, n);
     out += n;
     if (i < count) *out++ = L'\n';
   }
   *out = 0;
-  text = {buffer + pad, static_cast<int32_t>(out - (buffer + pad)), starts, count};
+  text = {text0, static_cast<int32_t>(out - text0), starts, count};
   return true;
 }
 

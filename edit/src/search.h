@@ -83,6 +83,11 @@ struct LineSource {
     Line(n, &length);
     return length;
   }
+  // At least the joined text's length, when known cheaply; -1 otherwise.
+  virtual int64_t JoinedBound() { return -1; }
+  // Whether a match (1-based column) may be replaced; skipped ones are
+  // passed over and the search goes on.
+  virtual bool MatchAllowed(int32_t line, int32_t column, int32_t length) { return true; }
 };
 
 // A joined copy of the lines on the heap (a text of 50 M characters does not

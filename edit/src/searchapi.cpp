@@ -31,13 +31,23 @@ struct Results {
   QEL_KWI::slist_struct* lines;
   QEL_KWI::slist_struct** lineTail;
 
+  // The line of the last match: matches on one line share its copy, so many
+  // matches on a long line cost no more than the line.
+  int32_t lineFrom = -1, lineTo = -1;
+  const wchar_t* line = nullptr;
+
   void Add(const wchar_t* text, int32_t length, int32_t k) {
-    int32_t from = k, to = k;
-    while (from > 0 && text[from - 1] != L'\n') --from;
-    while (to < length && text[to] != L'\n') ++to;
-    wchar_t* line = Mem::AllocGStackString(static_cast<uint32_t>(to - from));
-    wmemcpy(line, text + from, to - from);
-    line[to - from] = 0;
+    if (k < lineFrom || k > lineTo) {
+      int32_t from = k, to = k;
+      while (from > 0 && text[from - 1] != L'\n') --from;
+      while (to < length && text[to] != L'\n') ++to;
+      wchar_t* copy = Mem::AllocGStackString(static_cast<uint32_t>(to - from));
+      wmemcpy(copy, text + from, to - from);
+      copy[to - from] = 0;
+      lineFrom = from;
+      lineTo = to;
+      line = copy;
+    }
     auto* p = NewCell<QEL_KWI::ilist_struct>(QEL_KWI::ListCons);
     p->value = k + 1;
     *positionTail = p;
@@ -65,6 +75,10 @@ void PlainMatches(const wchar_t* pattern, const wchar_t* text, int32_t length,
     out.Add(text, length, at - 1);
 }
 
+// The record of these searches, apart from the editors' so that a string
+// search never changes what a replace step fills its template from.
+QEL_buffer_info* subStrRecord = nullptr;
+
 void RegexMatches(const wchar_t* pattern, const wchar_t* text, int32_t length,
                   bool caseSensitive, bool wholeWords, Results& out) {
   if (wholeWords) {
@@ -73,11 +87,13 @@ void RegexMatches(const wchar_t* pattern, const wchar_t* text, int32_t length,
     WholeWordPattern(pattern, n, wrapped);
     pattern = wrapped;
   }
+  if (QEL_re_compile_pattern_case(pattern, &subStrRecord, !caseSensitive) != 1) return;
+  // The length is passed, so each search costs what it scans, not the text.
   int32_t& position = searchState.column;
   for (position = 1; position <= length + 1;) {
     int32_t s = 0, n = 0;
-    if (QEL_re_search_range_compile(pattern, text, &s, &n, position - 1, length - position + 1,
-                                    !caseSensitive) <= 0)
+    if (QEL_re_search_range_n(subStrRecord, text, length, &s, &n, position - 1,
+                              length - position + 1) <= 0)
       break;
     if (n == 0) {
       position = s + 2;

@@ -11,6 +11,7 @@
 #include <cwchar>
 
 #include "core.h"
+#include "dialogrun.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "mouse.h"
@@ -167,6 +168,7 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
       if (HasUserHandler(ed)) CallUser(ed, window, e, &result);
       break;
     case e_destroy:
+      if (ReplaceDialogWindow() && win_GetData(ReplaceDialogWindow()) == window) CloseReplaceDialog();
       ForgetMouse(ed);
       win_SetData(window, 0);
       DeleteRecord(ed);
@@ -258,6 +260,15 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
         case 9066:
           HideCaret(ed);
           if (!ed->readOnly) TakeSelection(ed, true, true, false, true);
+          PlaceCaret(ed);
+          break;
+        case cmd_find:
+        case cmd_replace:
+        case cmd_findNext:
+        case cmd_goToLine:
+        case cmd_goToPosition:
+          HideCaret(ed);
+          DialogCommand(window, ed, static_cast<int32_t>(e->w[0]));
           PlaceCaret(ed);
           break;
         default: break;

@@ -207,4 +207,94 @@ TEST(DialogRun, ReplaceChangeAllAndFindNext) {
   searchState.options = SearchOptions{};
 }
 
+// The search examples through real editors: options set and the search run
+// through the exports, the selection read back as text positions.
+TEST(EditorSearch, ExamplesThroughTheExports) {
+  struct {
+    const wchar_t* text;
+    const wchar_t* find;
+    int32_t wholeWords, caseSensitive, forward, regex;
+    int32_t line, column;  // the caret before
+    uint32_t from, to;     // 0, 0: not found
+  } cases[] = {
+      {L"cats _cat cat.", L"cat", 1, 1, 1, 0, 1, 1, 11, 14},
+      {L"x aBc", L"ABC", 0, 0, 1, 0, 1, 1, 3, 6},
+      {L"ab", L"ab", 0, 1, 0, 0, 1, 3, 1, 3},
+      {L"bab", L"a*", 0, 1, 1, 1, 1, 1, 2, 3},
+      {L"bab", L"x*", 0, 1, 1, 1, 1, 1, 0, 0},
+      {L"ax\nbx", L"b.", 0, 1, 1, 1, 1, 1, 4, 6},
+  };
+  std::vector<std::pair<uint32_t, uint32_t>> got;
+  RunInTask([&](HWND task) {
+    Terms t;
+    PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
+    for (const auto& c : cases) {
+      rect_struct r{10, 10, 400, 300};
+      LONG_PTR w = 0;
+      uint32_t from = 0, to = 0;
+      uint32_t code = K::RunTrapped([&] {
+        w = edit_Create(wt_child, &r, L"", t.NoMenu(), reinterpret_cast<LONG_PTR>(task), t.Flags({}),
+                        nullptr, 0, 0, c.text, 1, &none);
+        edit_SetSearchOptions4(c.wholeWords, c.caseSensitive, c.forward, c.regex);
+        searchState.options.origin = 0;  // from the caret
+        edit_GotoLinePos(w, c.line, c.column);
+        edit_SearchStr(w, c.find);
+        edit_GetSelection(w, &from, &to);
+      });
+      EXPECT_EQ(code, 0u) << c.find;
+      got.emplace_back(from, to);
+      DestroyWindow(reinterpret_cast<HWND>(w));
+    }
+  }, NoMenu());
+  searchState.options = SearchOptions{};
+  ASSERT_EQ(got.size(), std::size(cases));
+  for (size_t i = 0; i < got.size(); ++i)
+    EXPECT_EQ(got[i], std::make_pair(cases[i].from, cases[i].to)) << cases[i].find;
+}
+
+// Through a real editor: its menu commands open the dialogs, its user
+// handler receives their events, and destroying it closes Replace Text.
+TEST(DialogRun, EditorMenuCommandsAndDestroy) {
+  std::vector<std::wstring> events;
+  int32_t line = 0;
+  LONG_PTR replace = 0;
+  bool replaceGoneWithEditor = false;
+  RunInTask([&](HWND task) {
+    Terms t;
+    Closure user([&](HWND, event_struct* e) -> LONG_PTR {
+      if (e->kind == e_user) {
+        events.push_back(std::to_wstring(e->w[0]));
+        return 0;
+      }
+      Fail();
+    });
+    rect_struct r{10, 10, 400, 300};
+    LONG_PTR w = 0;
+    ASSERT_EQ(K::RunTrapped([&] {
+      w = edit_Create(wt_child, &r, L"notes.txt", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
+                      t.Flags({}), nullptr, 0, 0, L"one\ntwo\nthree", 1, &user);
+    }), 0u);
+    std::thread helper([] {
+      HWND d = WaitWindow(L"Go To Line Number");
+      if (d) Enter(d, L"2");
+    });
+    event_struct menu{};
+    menu.kind = e_menu;
+    menu.w[0] = cmd_goToLine;
+    EXPECT_EQ(K::RunTrapped([&] { win_SendEvent(w, &menu); }), 0u);
+    helper.join();
+    int32_t column = 0;
+    EXPECT_EQ(K::RunTrapped([&] { edit_GetPos_1(w, &line, &column); }), 0u);
+    menu.w[0] = cmd_replace;
+    EXPECT_EQ(K::RunTrapped([&] { win_SendEvent(w, &menu); }), 0u);
+    replace = ReplaceDialogWindow();
+    DestroyWindow(reinterpret_cast<HWND>(w));
+    replaceGoneWithEditor = !IsWindow(reinterpret_cast<HWND>(replace)) && !ReplaceDialogWindow();
+  }, NoMenu());
+  EXPECT_EQ(line, 2);
+  EXPECT_TRUE(replace);
+  EXPECT_TRUE(replaceGoneWithEditor);
+  EXPECT_EQ(events, (std::vector<std::wstring>{L"9103", L"0", L"9101", L"0"}));
+}
+
 }  // namespace

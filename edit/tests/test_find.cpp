@@ -225,6 +225,43 @@ TEST_F(Find, ChangeAllIsOneUndoStep) {
   EXPECT_EQ(Text(ed).find(L"comment"), std::wstring::npos);
 }
 
+// In a hyper editor searches see the visible text; replacing leaves every
+// match that touches a field.
+TEST_F(Find, HyperEditorsSearchTheVisibleTextAndSpareFields) {
+  auto pretty = [](std::wstring s) {
+    for (auto& c : s) c = c == 11 ? L'[' : c == 14 ? L'|' : c == 15 ? L']' : c;
+    return s;
+  };
+  for (bool regex : {false, true}) {
+    EditorRecord* ed = Make(L"x\x0b" L"abc\x0e" L"d1\x0fy abc abc", true);
+    Options(true, true, false, regex, 1);
+    EXPECT_EQ(Search(ed, L"abc"), 1);
+    EXPECT_EQ(Sel(ed), "1:2-5") << regex;  // the field's text, in visible columns
+    searchState.options.origin = 0;
+    EXPECT_EQ(Search(ed, L"abc"), 1);
+    EXPECT_EQ(Sel(ed), "1:7-10") << regex;  // behind the field: "xabcy abc"
+    // A pending match inside the field is not replaced; the next one is.
+    EditorRecord* step = Make(L"x\x0b" L"abc\x0e" L"d1\x0fy abc", true);
+    searchState.options.origin = 1;
+    int32_t r = -1;
+    ASSERT_EQ(K::RunTrapped([&] { r = ReplaceDriver(step, L"abc", L"Z", false); }), 0u);
+    EXPECT_EQ(Sel(step), "1:2-5");
+    ASSERT_EQ(K::RunTrapped([&] { r = ReplaceDriver(step, L"abc", L"Z", false); }), 0u);
+    EXPECT_EQ(pretty(Text(step)), L"x[abc|d1]y abc") << regex;
+    EXPECT_EQ(Sel(step), "1:7-10");
+    ASSERT_EQ(K::RunTrapped([&] { r = ReplaceDriver(step, L"abc", L"Z", false); }), 0u);
+    EXPECT_EQ(pretty(Text(step)), L"x[abc|d1]y Z") << regex;
+    // Change All replaces the plain ones only, the field keeps its markup.
+    searchState.options.origin = 1;
+    searchState.changeAll = true;
+    ASSERT_EQ(K::RunTrapped([&] { ReplaceDriver(ed, L"abc", L"Z", false); }), 0u);
+    searchState.changeAll = false;
+    EXPECT_EQ(pretty(Text(ed)), L"x[abc|d1]y Z Z") << regex;
+    EXPECT_EQ(searchState.replacementCount, 2);
+    EXPECT_EQ(ed->caretCol, 10);  // visible "xabcy Z Z": behind the last "Z"
+  }
+}
+
 TEST_F(Find, GoTo) {
   EditorRecord* ed = Make(L"first\nsecond\nthird");
   EXPECT_EQ(GoToLine(ed, 0), 0);

@@ -1,6 +1,7 @@
 // The exported search functions without a window: options and the search of
 // a caller's string with its lists of positions and lines.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -68,6 +69,34 @@ TEST(SearchSubStr, Table) {
     Found f = SearchSubStr(c.pattern, c.text, c.caseSensitive, c.wholeWords, c.regex);
     EXPECT_EQ(f.positions, c.positions) << c.pattern;
     EXPECT_EQ(f.lines, c.lines) << c.pattern;
+  }
+}
+
+// 20,000 matches on one line of 400,000 characters: each search is passed
+// the text's length and the matches share their line's copy, so this stays
+// linear.
+TEST(SearchSubStr, ManyMatchesOnALongLine) {
+  std::wstring text;
+  for (int i = 0; i < 20000; ++i) text += std::wstring(19, L'a') + L"b";
+  for (int32_t regex : {0, 1}) {
+    DWORD t0 = GetTickCount();
+    uint8_t* mark = Qel::RunTime::Kernel::Memory::MarkGStack();
+    QEL_KWI::slist_struct* lines = nullptr;
+    QEL_KWI::ilist_struct* p = nullptr;
+    ASSERT_EQ(Qel::RunTime::Kernel::RunTrapped([&] {
+      p = edit_SearchSubStrRE(L"b", text.c_str(), &lines, 1, 0, regex);
+    }), 0u);
+    size_t count = 0, sharedLine = 0;
+    intptr_t last = 0;
+    for (; p->functor == QEL_KWI::ListCons; p = p->next, lines = lines->next, ++count) {
+      last = p->value;
+      sharedLine += lines->value == lines->next->value || lines->next->functor != QEL_KWI::ListCons;
+    }
+    Qel::RunTime::Kernel::Memory::ReleaseGStack(mark);
+    EXPECT_EQ(count, 20000u);
+    EXPECT_EQ(sharedLine, 20000u);
+    EXPECT_EQ(last, 400000);
+    EXPECT_LT(GetTickCount() - t0, 5000u);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "core.h"
 #include "gui.h"
 #include "hyper.h"
+#include "lineops.h"
 #include "qel6edit.h"
 #include "records.h"
 #include "search.h"
@@ -108,6 +109,23 @@ TEST(Exports, HyperFieldsAndTheDeleteEvent) {
     EXPECT_EQ(events, std::vector<std::wstring>{L"10002 1 d1"});
     EXPECT_EQ(Pretty(after), answer == 0 ? L"xabcx" : L"x[abc|d1]x") << answer;
   }
+}
+
+TEST(Exports, HyperActivationAndMarkupChecks) {
+  std::vector<std::wstring> events;
+  WithEditor(L"x\x0b" L"ab\x0e" L"d1\x0fy\nplain", true, 0, &events, [&](LONG_PTR w, EditorRecord* ed) {
+    MoveCaretTo(ed, 1, 3);  // inside "ab"
+    EXPECT_EQ(K::RunTrapped([&] { HyperActivate(w, ed); }), 0u);
+    MoveCaretTo(ed, 1, 1);  // beside the field: no data
+    EXPECT_EQ(K::RunTrapped([&] { HyperActivate(w, ed); }), 0u);
+    MoveCaretTo(ed, 2, 2);  // a line without fields: no event
+    EXPECT_EQ(K::RunTrapped([&] { HyperActivate(w, ed); }), 0u);
+  });
+  EXPECT_EQ(events, (std::vector<std::wstring>{L"10003 2 d1", L"10003 2 "}));
+  const wchar_t* bad[] = {L"a\x0e" L"b", L"\x0b" L"a\x0b" L"b\x0e\x0f", L"\x0b" L"a\x0eb\x0f\x0f",
+                          L"\x0b" L"a\nb\x0e\x0f", L"\x0b" L"open"};
+  for (const wchar_t* t : bad) EXPECT_EQ(K::RunTrapped([&] { CheckMarkupOrRaise(t); }), 6901u);
+  EXPECT_EQ(K::RunTrapped([&] { CheckMarkupOrRaise(L"\x0b" L"a\x0e" L"b\x0f\n\x0b\x0e\x0f"); }), 0u);
 }
 
 TEST(Exports, ReadOnlyRefusesChanges) {

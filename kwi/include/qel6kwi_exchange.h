@@ -1,5 +1,5 @@
 // qel6kwi: message boxes and common dialogs, file names and help, the
-// clipboard and metafiles.  Included by qel6kwi.h.
+// clipboard, metafiles and printing.  Included by qel6kwi.h.
 //
 // A metafile is a movable global block holding an mf_record.  Tests
 // (cb_*Available) fail instead of returning false; so do cancelled dialogs
@@ -66,5 +66,18 @@ QEL_KWI_API void mf_Play_0(LONG_PTR window, metafile m);
 QEL_KWI_API void mf_Play_1(LONG_PTR window, metafile m, rect_struct* rect);
 QEL_KWI_API metafile mf_Load(const u16* fileName, rect_struct** rect, int* units);
 QEL_KWI_API void mf_Save(metafile m, rect_struct* rect, const u16* fileName);
+
+// Printing: one job at a time; the configuration is a binary in its 32-bit form.
+QEL_KWI_API LONG_PTR print_StartJob(const u16* title);
+QEL_KWI_API int print_StartPage(LONG_PTR window);
+QEL_KWI_API void print_EndPage(LONG_PTR window);
+QEL_KWI_API void print_EndJob(LONG_PTR window);
+QEL_KWI_API void print_AbortJob(LONG_PTR window);
+QEL_KWI_API void print_SetOrientation(int landscape);
+QEL_KWI_API uint8_t* print_GetConfig();
+QEL_KWI_API void print_SetConfig(uint8_t* config);
+QEL_KWI_API void dlg_PrintSetup(int highestPage, int* rangeKind, int* copies, int* firstPage,
+                                int* lastPage);
+QEL_KWI_API void dlg_PageSetup(pnt_struct** paper, rect_struct** margins);
 
 }  // namespace QEL_KWI

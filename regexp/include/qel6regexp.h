@@ -20,7 +20,8 @@
 #include <cstdint>
 
 #ifdef QEL6REGEXP_BUILD
-#define QEL_REGEXP_API __declspec(dllexport)
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_REGEXP_API
 #else
 #define QEL_REGEXP_API __declspec(dllimport)
 #endif

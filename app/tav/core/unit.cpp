@@ -4,6 +4,7 @@
 #include "core/core.h"
 #include "exception/exception.h"
 #include "memory/memory.h"
+#include "math/math.h"
 #include "binary/binary.h"
 #include "programControl/programControl.h"
 #include "stream/stream.h"
@@ -16,6 +17,7 @@ using namespace Qel::RunTime::Terms;
 namespace classes {
 extern RScopeClassDescriptor core, memory, bit, programControl, exception, binary, stream,
     inputStream_string, outputStream_string, inputStream_binary, outputStream_binary;
+extern RScopeClassDescriptor math, inputStream_file, outputStream_file;
 }
 
 namespace domains {
@@ -158,6 +160,29 @@ RFunctor traceEntryFunctors[] = {decl::Functor<TraceEntry>(L"descriptor", traceE
 RCompoundDomain traceEntry = decl::Compound(
     {L"descriptor", QEL_HERE, &kind.head, &classes::exception}, traceEntryFunctors);
 
+// --- fileSystem: the file streams' handle facts, named by the error 329 after close ---
+struct HandleFact {
+  uint64_t functor;
+  void* handle;
+};
+decl::Arguments handleFactArgs{{QEL_ARG(HandleFact, handle, pointer)}};
+DBInternal::RFactDescriptor handleFact[] = {
+    {L"filehandle", handleFactArgs.a, 1, sizeof(HandleFact), 0, 1, 0, 0}};
+DBInternal::RFactHead fileStreamHeads[2][1];
+DBInternal::RFactDatabase inputStream_file_facts{
+    decl::Head(kClassFacts, sizeof(DBInternal::RFactDatabase),
+               {L"inputStream_file", QEL_HERE, nullptr, &classes::inputStream_file}),
+    1, handleFact, 0, reinterpret_cast<uintptr_t>(fileStreamHeads[0])};
+DBInternal::RFactDatabase outputStream_file_facts{
+    decl::Head(kClassFacts, sizeof(DBInternal::RFactDatabase),
+               {L"outputStream_file", QEL_HERE, nullptr, &classes::outputStream_file}),
+    1, handleFact, 0, reinterpret_cast<uintptr_t>(fileStreamHeads[1])};
+
+// --- math: the bounded real domains ---
+RRealDomain ureal = decl::Real({L"ureal", QEL_HERE, nullptr, &classes::math}, 0.0, DBL_MAX);
+RRealDomain incircle =
+    decl::Real({L"incircle", QEL_HERE, &ureal.head, &classes::math}, -1.0, 1.0);
+
 }  // namespace domains
 
 namespace classes {
@@ -176,10 +201,16 @@ TAV_STREAM_CLASS(outputStream_string);
 TAV_STREAM_CLASS(inputStream_binary);
 TAV_STREAM_CLASS(outputStream_binary);
 #undef TAV_STREAM_CLASS
+RScopeClassDescriptor math = decl::Class(L"math", QEL_HERE, &domains::incircle.head);
+RScopeClassDescriptor inputStream_file =
+    decl::Class(L"inputStream_file", QEL_HERE, &domains::inputStream_file_facts.head);
+RScopeClassDescriptor outputStream_file =
+    decl::Class(L"outputStream_file", QEL_HERE, &domains::outputStream_file_facts.head);
 decl::UnitTable unit{&core,   &memory,           &bit,
                      &programControl, &exception, &binary,
                      &stream, &inputStream_string, &outputStream_string,
-                     &inputStream_binary, &outputStream_binary};
+                     &inputStream_binary, &outputStream_binary,
+                     &math, &inputStream_file, &outputStream_file};
 }  // namespace classes
 
 const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }

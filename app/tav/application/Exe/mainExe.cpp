@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "exception/exceptionDump.h"
+#include "fileSystem/fileName.h"
 #include "memory/memory.h"
 #include "qel6run_lib.h"
 #include "string/string.h"
@@ -67,27 +68,13 @@ const wchar_t* mainExe::parsecommandline(const wchar_t* line) {
 
 const wchar_t* mainExe::getcommandline() { return parsecommandline(GetCommandLineW()); }
 
-// The path part (through the last separator, or a drive with its colon) and
-// the name after it.
-static void SplitPath(const wchar_t* full, const wchar_t** path, const wchar_t** name) {
-  const wchar_t* cut = nullptr;
-  for (const wchar_t* p = full; *p; ++p)
-    if (*p == L'\\' || *p == L'/') cut = p + 1;
-  if (!cut) {
-    const wchar_t* colon = wcschr(full, L':');
-    cut = colon ? colon + 1 : full;
-  }
-  *path = string::substring(full, 0, static_cast<uint32_t>(cut - full));
-  *name = string::createcopy(cut);
-}
-
 void mainExe::getfilename(const wchar_t** path, const wchar_t** name) {
   constexpr uint32_t units = 33000;
   wchar_t* buffer = memory::allocstringbuffer(units);
   DWORD n = GetModuleFileNameW(nullptr, buffer, units);
   TAV_AT();
   common_exception::checknonzeroresult(&classInfo, n, L"GetModuleFileName");
-  SplitPath(string::createcopy(buffer), path, name);
+  *path = fileName::getpath(buffer, name);
 }
 
 HINSTANCE mainExe::getcurrenthinstance() {

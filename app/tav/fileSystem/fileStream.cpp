@@ -1,0 +1,521 @@
+// The file streams (see fileStream.h for the invariants they keep).
+#include "fileSystem/fileStream.h"
+
+#include <new>
+
+#include "exception/exception.h"
+#include "fileSystem/fileSystem_exception.h"
+#include "memory/memory.h"
+#include "stream/stream_exception.h"
+#include "string/string.h"
+#include "string8/string8.h"
+
+namespace tav {
+
+namespace domains {
+extern T::DBInternal::RFactDatabase inputStream_file_facts, outputStream_file_facts;
+}
+
+const ClassInfo inputStream_file::classInfo{L"com/corvane/fileSystem/inputStream_file",
+                                            TAV_CLASS_VERSION};
+const ClassInfo outputStream_file::classInfo{L"com/corvane/string/outputStream_file",
+                                             TAV_CLASS_VERSION};
+
+namespace {
+
+constexpr uint8_t kSignature[2] = {0xFF, 0xFE};
+
+// An object of class C on the collected heap whose finaliser runs when it is
+// collected.
+template <class C>
+void* AllocFinalized(K::Memory::TFinalizer finalize) {
+  static const Qel::RunTime::Objects::RClassDescriptorInfo info{sizeof(C), 1};
+  void* block = Qel::RunTime::Objects::AllocateObject(&info, finalize);
+  memset(block, 0, sizeof(C));
+  return block;
+}
+
+[[noreturn]] void RaiseNative(const ClassInfo* ci, const wchar_t* api) {
+  TAV_AT();
+  common_exception::raise_nativecallexception(ci, api, EmptyList());
+}
+
+uint32_t AnsiPage(Mode mode) { return mode.codePage; }
+
+// The number of bytes at the end of an 8-bit block that begin a character
+// whose remaining bytes are not in the block.
+uint32_t IncompleteTail(const uint8_t* bytes, uint32_t n, uint32_t codePage) {
+  if (n == 0) return 0;
+  if (codePage == CP_UTF8) {
+    for (uint32_t back = 1; back <= 3 && back <= n; ++back) {
+      uint8_t b = bytes[n - back];
+      if ((b & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+      uint32_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+      return need > back ? back : 0;
+    }
+    return 0;
+  }
+  CPINFO info;
+  if (!GetCPInfo(codePage, &info) || info.MaxCharSize < 2) return 0;
+  uint32_t i = 0;
+  while (i < n) i += IsDBCSLeadByteEx(codePage, bytes[i]) ? 2 : 1;
+  return i > n ? 1 : 0;
+}
+
+}  // namespace
+
+// --- inputStream_file ---
+
+inputStream_file::inputStream_file(HANDLE file, Mode mode)
+    : file_(file), support_(nullptr, mode) {}
+
+inputStream_file* inputStream_file::Make(HANDLE file, Mode mode, bool fromStart,
+                                         bool checkSignature) {
+  auto* s = new (AllocFinalized<inputStream_file>(&Finalize)) inputStream_file(file, mode);
+  s->read_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes + 2));
+  s->lfs_ = static_cast<uint32_t*>(K::Memory::AllocAtomicHeap(4 * (kBufferBytes / 4 + 1)));
+  s->buffer_ = inputBuffer::New(s->read_ + 2, 0, {&Refill, s}, {&RefillLocked, s});
+  s->support_ = inputSupport(s->buffer_, mode);
+  if (fromStart) fileSystem_api::setfilepointer(file, 0, FILE_BEGIN);
+  s->ApplyMode(mode);
+  if (mode.kind == Mode::unicode && checkSignature &&
+      fileSystem_api::setfilepointer(file, 0, FILE_CURRENT) == 0) {
+    uint8_t head[2];
+    if (s->ReadRaw(head, 2) == 2 && memcmp(head, kSignature, 2) == 0)
+      s->signature_ = true;
+    else
+      fileSystem_api::setfilepointer(file, 0, FILE_BEGIN);
+  }
+  return s;
+}
+
+inputStream_file* inputStream_file::openfile(const wchar_t* fileName) {
+  return openfile(fileName, accesspermit::permitread, Mode::Unicode());
+}
+inputStream_file* inputStream_file::openfile8(const wchar_t* fileName) {
+  return openfile(fileName, accesspermit::permitread, Mode::Ansi(GetACP()));
+}
+inputStream_file* inputStream_file::openfile(const wchar_t* fileName, accesspermit share,
+                                             Mode mode) {
+  HANDLE h = fileSystem_api::createfile(fileName, GENERIC_READ, share, OPEN_EXISTING, 0);
+  volatile HANDLE file = h;
+  inputStream_file* volatile s = nullptr;
+  if (uint32_t error = K::RunTrapped([&] { s = Make(file, mode, false, true); })) {
+    CloseHandle(file);
+    K::Errors::Qel_ErrorExit(error);
+  }
+  return s;
+}
+inputStream_file* inputStream_file::newhandlefile(HANDLE file, Mode mode) {
+  return Make(file, mode, true, true);
+}
+inputStream_file* inputStream_file::newhandle(HANDLE file, Mode mode) {
+  return Make(file, mode, false, true);
+}
+
+void inputStream_file::Finalize(void* self) {
+  auto* s = static_cast<inputStream_file*>(self);
+  if (s->file_) CloseHandle(s->file_);
+  s->file_ = nullptr;
+}
+
+HANDLE inputStream_file::Handle() {
+  if (!file_) T::DBInternal::Error_SingleFactHasNoValue(T::Domain(domains::inputStream_file_facts.head), 1);
+  return file_;
+}
+
+void inputStream_file::ApplyMode(Mode mode) {
+  if (mode.kind != Mode::binary) crlf_ = true;
+  if (mode.kind == Mode::ansi && !ansi_)
+    ansi_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kAnsiBytes));
+}
+
+uint32_t inputStream_file::ReadRaw(void* into, uint32_t bytes) {
+  DWORD done = 0;
+  BOOL ok = ReadFile(file_, into, bytes, &done, nullptr);
+  TAV_AT();
+  fileSystem_exception::checkfilereadresult(&classInfo, ok);
+  return done;
+}
+
+bool inputStream_file::Refill(void* self, uint8_t** buffer, uint32_t* length) {
+  return static_cast<inputStream_file*>(self)->Fill(buffer, length);
+}
+
+bool inputStream_file::RefillLocked(void* self, uint8_t** buffer, uint32_t* length) {
+  // The old buffer stays with the reader: fill a new one.
+  auto* s = static_cast<inputStream_file*>(self);
+  s->read_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes + 2));
+  return s->Fill(buffer, length);
+}
+
+bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
+  Handle();
+  const Mode mode = support_.getmode();
+  for (;;) {
+    uint8_t* data = read_ + 2;
+    uint32_t n, raw;  // 16-bit text bytes made, file bytes read
+    if (mode.kind == Mode::ansi) {
+      raw = ReadRaw(ansi_ + tail_, kAnsiBytes - tail_);
+      uint32_t total = tail_ + raw;
+      // At the end of the file an incomplete character is converted as it is.
+      uint32_t keep = raw ? IncompleteTail(ansi_, total, AnsiPage(mode)) : 0;
+      uint32_t whole = total - keep;
+      codepage cp = codepage::Number(AnsiPage(mode));
+      uint32_t chars = string8_api::lenwidechar(cp, reinterpret_cast<char*>(ansi_), whole);
+      string8_api::towidechar(cp, reinterpret_cast<char*>(ansi_), whole,
+                              reinterpret_cast<wchar_t*>(data), kBufferBytes / 2);
+      memmove(ansi_, ansi_ + whole, keep);
+      tail_ = keep;
+      n = 2 * chars;
+      if (n == 0 && raw != 0) continue;  // only the start of a character so far
+    } else {
+      n = raw = ReadRaw(data, kBufferBytes);
+    }
+    lfCount_ = 0;
+    uint8_t* start = data;
+    uint32_t size = n;
+    if (heldCR_) {
+      read_[0] = 13;
+      read_[1] = 0;
+      start = read_;
+      size += 2;
+      heldCR_ = false;
+    }
+    if (size == 0) return false;
+    // At the end of the file a held CR is delivered alone.
+    if (mode.kind != Mode::binary && crlf_ && raw != 0) {
+      fileSystem_api::CrLf r = fileSystem_api::crlf_lf(start, size, true);
+      for (uint32_t k = 0; k < r.pairCount; ++k) lfs_[lfCount_++] = r.pairs[k] - 2 * k;
+      heldCR_ = r.lastCharCR;
+      start = r.result;
+      size = r.newSize;
+      if (size == 0) continue;  // only a CR, held for the next fill
+    }
+    *out = start;
+    *outLength = size;
+    return true;
+  }
+}
+
+uint64_t inputStream_file::getposition() {
+  Handle();
+  const Mode mode = support_.getmode();
+  uint64_t pointer = fileSystem_api::setfilepointer(file_, 0, FILE_CURRENT);
+  uint32_t offset = *buffer_->getoffsetpointer();
+  uint32_t length = buffer_->Length();
+  uint64_t pending = 0;
+  if (offset < length) {
+    uint32_t removed = 0;
+    for (uint32_t k = 0; k < lfCount_; ++k) removed += lfs_[k] >= offset;
+    if (mode.kind == Mode::ansi) {
+      const auto* text = reinterpret_cast<const wchar_t*>(buffer_->Buffer() + offset);
+      pending = string8_api::lenmultibyte(codepage::Number(AnsiPage(mode)), text,
+                                          static_cast<int32_t>((length - offset) / 2)) +
+                removed;
+    } else {
+      pending = length - offset + 2 * removed;
+    }
+  }
+  if (heldCR_) pending += mode.kind == Mode::ansi ? 1 : 2;
+  pending += tail_;
+  uint64_t position = pointer - pending;
+  return signature_ && position >= 2 ? position - 2 : position;
+}
+
+void inputStream_file::Reset() {
+  buffer_->setoffset(buffer_->Length());
+  heldCR_ = false;
+  tail_ = 0;
+  lfCount_ = 0;
+}
+
+void inputStream_file::setposition(uint64_t position) {
+  Handle();
+  if (support_.getmode().kind == Mode::unicode && (position & 1)) {
+    TAV_AT();
+    string_exception::raise_oddoffset(&classInfo, static_cast<uint32_t>(position));
+  }
+  uint64_t at = position + (signature_ ? 2 : 0);
+  if (at > fileSystem_api::getfilesize(file_)) {
+    TAV_AT();
+    stream_exception::raise_endofstream(&classInfo);
+  }
+  fileSystem_api::setfilepointer(file_, static_cast<int64_t>(at), FILE_BEGIN);
+  Reset();
+}
+
+bool inputStream_file::getcrlfconversion() {
+  Handle();
+  return support_.getmode().kind != Mode::binary && crlf_;
+}
+
+void inputStream_file::setcrlfconversion(bool on) {
+  Handle();
+  if (support_.getmode().kind == Mode::binary) {
+    TAV_AT();
+    stream_exception::raise_wrongmode(&classInfo, L"inputStream_file::setcrlfconversion",
+                                      L"binary()");
+  }
+  crlf_ = on;
+}
+
+void inputStream_file::close() {
+  HANDLE h = Handle();
+  file_ = nullptr;
+  if (!CloseHandle(h)) RaiseNative(&classInfo, L"CloseHandle");
+}
+
+void inputStream_file::setmode(Mode mode) {
+  uint64_t position = getposition();
+  if (mode.kind == Mode::unicode) position += position & 1;
+  ApplyMode(mode);
+  support_.setmode(mode);
+  setposition(position);
+}
+
+bool inputStream_file::endofstream() {
+  Handle();
+  buffer_->BeginTransfer();
+  if (*buffer_->getoffsetpointer() < buffer_->Length() || heldCR_ || tail_) return false;
+  return fileSystem_api::setfilepointer(file_, 0, FILE_CURRENT) >=
+         fileSystem_api::getfilesize(file_);
+}
+
+// --- outputStream_file ---
+
+outputStream_file::outputStream_file(HANDLE file, Mode mode)
+    : file_(file), support_(nullptr, mode) {}
+
+outputStream_file* outputStream_file::Make(HANDLE file, Mode mode, Signature signature) {
+  auto* s = new (AllocFinalized<outputStream_file>(&Finalize)) outputStream_file(file, mode);
+  s->crlf_ = true;
+  s->memory_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes));
+  s->buffer_ = outputBuffer::New(s->memory_, kBufferBytes, {&Full, s});
+  s->support_ = outputSupport(s->buffer_, mode);
+  if (mode.kind != Mode::unicode || signature == Signature::none) return s;
+  bool writeIt = signature == Signature::write;
+  if (!writeIt) {
+    uint8_t head[2];
+    DWORD done = 0;
+    if (!ReadFile(file, head, 2, &done, nullptr)) RaiseNative(&classInfo, L"ReadFile");
+    if (done == 2 && memcmp(head, kSignature, 2) == 0)
+      s->signature_ = true;
+    else if (done == 0 && signature == Signature::checkOrWrite)
+      writeIt = true;
+    else if (done != 0)
+      fileSystem_api::setfilepointer(file, 0, FILE_BEGIN);
+  }
+  if (writeIt) {
+    memcpy(s->memory_, kSignature, 2);
+    s->buffer_->setoffset(2);
+    s->signature_ = true;
+  }
+  return s;
+}
+
+// Opens the file and makes the stream; the handle is closed again when
+// making the stream raised.
+static outputStream_file* Opened(const wchar_t* fileName, uint32_t access, accesspermit share,
+                                 uint32_t disposition, uint32_t attributes,
+                                 outputStream_file* (*make)(HANDLE, void*), void* context) {
+  volatile HANDLE file = fileSystem_api::createfile(fileName, access, share, disposition, attributes);
+  outputStream_file* volatile s = nullptr;
+  if (uint32_t error = K::RunTrapped([&] { s = make(file, context); })) {
+    CloseHandle(file);
+    K::Errors::Qel_ErrorExit(error);
+  }
+  return s;
+}
+
+outputStream_file* outputStream_file::create(const wchar_t* fileName) {
+  return create(fileName, 0, accesspermit::permitread, Mode::Unicode());
+}
+outputStream_file* outputStream_file::create8(const wchar_t* fileName) {
+  return create8(fileName, 0);
+}
+outputStream_file* outputStream_file::create(const wchar_t* fileName, uint32_t attributes) {
+  return create(fileName, attributes, accesspermit::permitread, Mode::Unicode());
+}
+outputStream_file* outputStream_file::create8(const wchar_t* fileName, uint32_t attributes) {
+  return create(fileName, attributes, accesspermit::permitread, Mode::Ansi(GetACP()));
+}
+outputStream_file* outputStream_file::create(const wchar_t* fileName, uint32_t attributes,
+                                             accesspermit share, Mode mode) {
+  return Opened(fileName, GENERIC_WRITE, share, CREATE_ALWAYS, attributes,
+                [](HANDLE h, void* m) { return Make(h, *static_cast<Mode*>(m), Signature::write); },
+                &mode);
+}
+outputStream_file* outputStream_file::openfile(const wchar_t* fileName) {
+  return openfile(fileName, accesspermit::permitread, Mode::Unicode());
+}
+outputStream_file* outputStream_file::openfile8(const wchar_t* fileName) {
+  return openfile(fileName, accesspermit::permitread, Mode::Ansi(GetACP()));
+}
+outputStream_file* outputStream_file::openfile(const wchar_t* fileName, accesspermit share,
+                                               Mode mode) {
+  return Opened(fileName, GENERIC_READ | GENERIC_WRITE, share, OPEN_EXISTING, 0,
+                [](HANDLE h, void* m) { return Make(h, *static_cast<Mode*>(m), Signature::check); },
+                &mode);
+}
+outputStream_file* outputStream_file::append(const wchar_t* fileName) {
+  return append(fileName, Mode::Unicode());
+}
+outputStream_file* outputStream_file::append8(const wchar_t* fileName) {
+  return append(fileName, Mode::Ansi(GetACP()));
+}
+outputStream_file* outputStream_file::append(const wchar_t* fileName, Mode mode) {
+  return Opened(fileName, GENERIC_READ | GENERIC_WRITE, accesspermit::permitread, OPEN_ALWAYS, 0,
+                [](HANDLE h, void* m) {
+                  outputStream_file* s = Make(h, *static_cast<Mode*>(m), Signature::checkOrWrite);
+                  fileSystem_api::setfilepointer(h, 0, FILE_END);
+                  return s;
+                },
+                &mode);
+}
+outputStream_file* outputStream_file::newhandlefile(HANDLE file, Mode mode) {
+  fileSystem_api::setfilepointer(file, 0, FILE_BEGIN);
+  return Make(file, mode, Signature::check);
+}
+outputStream_file* outputStream_file::newhandle(HANDLE file, Mode mode) {
+  return Make(file, mode, Signature::none);
+}
+
+void outputStream_file::Finalize(void* self) {
+  auto* s = static_cast<outputStream_file*>(self);
+  if (!s->file_) return;
+  HANDLE h = s->file_;
+  // Whatever writing raises ends at the collector's boundary; the handle is
+  // closed in any case.
+  K::RunTrapped([&] { s->Drain(true); });
+  s->file_ = nullptr;
+  CloseHandle(h);
+}
+
+HANDLE outputStream_file::Handle() {
+  if (!file_)
+    T::DBInternal::Error_SingleFactHasNoValue(T::Domain(domains::outputStream_file_facts.head), 1);
+  return file_;
+}
+
+void outputStream_file::WriteAll(const void* bytes, uint32_t size) {
+  const auto* p = static_cast<const uint8_t*>(bytes);
+  while (size) {
+    DWORD done = 0;
+    if (!WriteFile(file_, p, size, &done, nullptr)) RaiseNative(&classInfo, L"WriteFile");
+    if (done == 0) {
+      // A device that takes nothing more: reported as the full disk it is.
+      SetLastError(ERROR_DISK_FULL);
+      RaiseNative(&classInfo, L"WriteFile");
+    }
+    p += done;
+    size -= done;
+  }
+}
+
+void outputStream_file::WriteOut(uint8_t* buffer, uint32_t used, bool final) {
+  const Mode mode = support_.getmode();
+  if (mode.kind == Mode::binary) {
+    WriteAll(buffer, used);
+    return;
+  }
+  uint8_t* text = buffer;
+  uint32_t size = used;
+  if (crlf_ && size) text = fileSystem_api::lf_crlf(buffer, size, &size);
+  if (mode.kind != Mode::ansi) {
+    WriteAll(text, size);
+    return;
+  }
+  // ansi: a high surrogate waits for its pair across buffers.
+  uint32_t units = size / 2;
+  auto* chars = static_cast<wchar_t*>(GStackAlloc(2 * (units + 1)));
+  uint32_t n = 0;
+  if (highSurrogate_) chars[n++] = highSurrogate_;
+  highSurrogate_ = 0;
+  memcpy(chars + n, text, 2 * units);
+  n += units;
+  if (!final && n && IS_HIGH_SURROGATE(chars[n - 1])) highSurrogate_ = chars[--n];
+  codepage cp = codepage::Number(AnsiPage(mode));
+  uint32_t bytes = string8_api::lenmultibyte(cp, chars, static_cast<int32_t>(n));
+  auto* out = static_cast<char*>(GStackAlloc(bytes ? bytes : 1));
+  string8_api::tomultibyte(cp, chars, static_cast<int32_t>(n), out, bytes);
+  WriteAll(out, bytes);
+}
+
+void outputStream_file::Full(void* self, uint8_t* buffer, uint32_t used, uint8_t** next,
+                             uint32_t* size) {
+  auto* s = static_cast<outputStream_file*>(self);
+  s->Handle();
+  if (used) s->WriteOut(buffer, used, false);
+  *next = s->memory_;
+  *size = kBufferBytes;
+}
+
+void outputStream_file::Drain(bool final) {
+  buffer_->flush();
+  if (final && highSurrogate_) {
+    uint8_t* mark = K::Control::TPrologThreadData::GetGStackTop();
+    WriteOut(memory_, 0, true);
+    K::Control::TPrologThreadData::SetGStackTop(mark);
+  }
+}
+
+void outputStream_file::flush() {
+  Handle();
+  Drain(false);
+  if (!FlushFileBuffers(file_)) RaiseNative(&classInfo, L"FlushFileBuffers");
+}
+
+uint64_t outputStream_file::getposition() {
+  Handle();
+  Drain(false);
+  uint64_t pointer = fileSystem_api::setfilepointer(file_, 0, FILE_CURRENT);
+  return support_.getmode().kind == Mode::unicode && signature_ && pointer >= 2 ? pointer - 2
+                                                                               : pointer;
+}
+
+void outputStream_file::setposition(uint64_t position) {
+  Handle();
+  Drain(false);
+  bool unicode = support_.getmode().kind == Mode::unicode;
+  if (unicode && (position & 1)) {
+    TAV_AT();
+    string_exception::raise_oddoffset(&classInfo, static_cast<uint32_t>(position));
+  }
+  uint64_t at = position + (unicode && signature_ ? 2 : 0);
+  fileSystem_api::setfilepointer(file_, static_cast<int64_t>(at), FILE_BEGIN);
+}
+
+bool outputStream_file::getcrlfconversion() {
+  Handle();
+  return support_.getmode().kind != Mode::binary && crlf_;
+}
+
+void outputStream_file::setcrlfconversion(bool on) {
+  Handle();
+  if (support_.getmode().kind == Mode::binary) {
+    TAV_AT();
+    stream_exception::raise_wrongmode(&classInfo, L"outputStream_file::setcrlfconversion",
+                                      L"binary()");
+  }
+  Drain(false);
+  crlf_ = on;
+}
+
+void outputStream_file::close() {
+  HANDLE h = Handle();
+  volatile uint32_t error = K::RunTrapped([&] { flush(); });
+  file_ = nullptr;
+  BOOL closed = CloseHandle(h);
+  if (error) K::Errors::Qel_ErrorExit(error);
+  if (!closed) RaiseNative(&classInfo, L"CloseHandle");
+}
+
+void outputStream_file::setmode(Mode mode) {
+  uint64_t position = getposition();
+  if (mode.kind == Mode::unicode) position += position & 1;
+  support_.setmode(mode);
+  setposition(position);
+}
+
+}  // namespace tav

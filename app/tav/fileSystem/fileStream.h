@@ -1,0 +1,147 @@
+// The file streams: inputStream_file reads a file as UTF-16 text (after an
+// optional FF FE signature), as 8-bit text in a code page or as bytes;
+// outputStream_file writes it the same three ways.  Both keep the Win32
+// handle; a stream collected unclosed is flushed (output) and closed.
+//
+// Invariants of the input stream: the bytes read from the file and not yet
+// delivered are the unconsumed part of the buffer in hand (plus the CRs
+// removed inside it), a CR held back from the end of the last fill and, in
+// ansi mode, the incomplete multibyte tail carried to the next fill; the
+// position is the file pointer less those bytes (less the signature).
+// Of the output stream: the file pointer stands where the buffer's first
+// byte goes; in ansi mode a high surrogate that ends a buffer waits for its
+// pair.
+#pragma once
+
+#include <windows.h>
+
+#include "fileSystem/fileSystem_api.h"
+#include "stream/stream.h"
+
+namespace tav {
+
+class inputStream_file final : public inputStream {
+ public:
+  static const ClassInfo classInfo;
+  static constexpr uint32_t kBufferBytes = 8192;
+  static constexpr uint32_t kAnsiBytes = 4096;
+
+  static inputStream_file* openfile(const wchar_t* fileName);
+  static inputStream_file* openfile8(const wchar_t* fileName);
+  static inputStream_file* openfile(const wchar_t* fileName, accesspermit share, Mode mode);
+  // From byte 0.
+  static inputStream_file* newhandlefile(HANDLE file, Mode mode);
+  // From where the file pointer stands; a signature counts only at byte 0.
+  static inputStream_file* newhandle(HANDLE file, Mode mode);
+
+  uint64_t getposition() override;
+  void setposition(uint64_t position) override;
+  bool getcrlfconversion() override;
+  void setcrlfconversion(bool on) override;
+  void close() override;
+  void setmode(Mode mode) override;
+  Mode getmode() override { return support_.getmode(); }
+  term read(const IDomainDefinition* d) override { return Open()->read(d); }
+  const uint8_t* readbytes(uint32_t size) override { return Open()->readbytes(size); }
+  const wchar_t* readstring(uint32_t count) override { return Open()->readstring(count); }
+  wchar_t readchar() override { return Open()->readchar(); }
+  void ungetchar() override { Open()->ungetchar(); }
+  const wchar_t* readline() override { return Open()->readline(); }
+  void consult(const FactDB* db) override { Open()->consult(db); }
+  bool endofstream() override;
+
+ private:
+  inputStream_file(HANDLE file, Mode mode);
+  template <class C, class... A>
+  friend C* NewObject(A&&... args);
+  static inputStream_file* Make(HANDLE file, Mode mode, bool fromStart, bool checkSignature);
+  static void Finalize(void* self);
+  static bool Refill(void* self, uint8_t** buffer, uint32_t* length);
+  static bool RefillLocked(void* self, uint8_t** buffer, uint32_t* length);
+  bool Fill(uint8_t** buffer, uint32_t* length);
+  uint32_t ReadRaw(void* into, uint32_t bytes);
+  void ApplyMode(Mode mode);
+  void Reset();
+  HANDLE Handle();  // 329 after close
+  inputSupport* Open() {
+    Handle();
+    return &support_;
+  }
+
+  HANDLE file_;
+  inputBuffer* buffer_ = nullptr;
+  inputSupport support_;
+  uint8_t* read_ = nullptr;       // kBufferBytes + 2: one unit in front for a held CR
+  uint8_t* ansi_ = nullptr;       // kAnsiBytes of 8-bit text; the first tail_ carried
+  uint32_t tail_ = 0;
+  uint32_t* lfs_ = nullptr;       // offsets in the buffer in hand of the LFs whose CR went
+  uint32_t lfCount_ = 0;
+  bool crlf_ = false;
+  bool heldCR_ = false;
+  bool signature_ = false;
+};
+
+class outputStream_file final : public outputStream {
+ public:
+  static const ClassInfo classInfo;
+  static constexpr uint32_t kBufferBytes = 8192;
+
+  static outputStream_file* create(const wchar_t* fileName);
+  static outputStream_file* create8(const wchar_t* fileName);
+  static outputStream_file* create(const wchar_t* fileName, uint32_t attributes);
+  static outputStream_file* create8(const wchar_t* fileName, uint32_t attributes);
+  static outputStream_file* create(const wchar_t* fileName, uint32_t attributes,
+                                   accesspermit share, Mode mode);
+  static outputStream_file* openfile(const wchar_t* fileName);
+  static outputStream_file* openfile8(const wchar_t* fileName);
+  static outputStream_file* openfile(const wchar_t* fileName, accesspermit share, Mode mode);
+  static outputStream_file* append(const wchar_t* fileName);
+  static outputStream_file* append8(const wchar_t* fileName);
+  static outputStream_file* append(const wchar_t* fileName, Mode mode);
+  static outputStream_file* newhandlefile(HANDLE file, Mode mode);
+  static outputStream_file* newhandle(HANDLE file, Mode mode);
+
+  uint64_t getposition() override;
+  void setposition(uint64_t position) override;
+  bool getcrlfconversion() override;
+  void setcrlfconversion(bool on) override;
+  void close() override;
+  void setmode(Mode mode) override;
+  Mode getmode() override { return support_.getmode(); }
+  void write(const T::REllipsisArg* args) override { Open()->write(args); }
+  void writequoted(const T::REllipsisArg* args) override { Open()->writequoted(args); }
+  void writebytes(const void* bytes, uint32_t size) override { Open()->writebytes(bytes, size); }
+  void writef(const wchar_t* format, const T::REllipsisArg* args) override {
+    Open()->writef(format, args);
+  }
+  void nl() override { Open()->nl(); }
+  void save(const FactDB* db) override { Open()->save(db); }
+  void flush() override;
+
+ private:
+  enum class Signature { none, check, checkOrWrite, write };
+  outputStream_file(HANDLE file, Mode mode);
+  template <class C, class... A>
+  friend C* NewObject(A&&... args);
+  static outputStream_file* Make(HANDLE file, Mode mode, Signature signature);
+  static void Finalize(void* self);
+  static void Full(void* self, uint8_t* buffer, uint32_t used, uint8_t** next, uint32_t* size);
+  void WriteOut(uint8_t* buffer, uint32_t used, bool final);
+  void WriteAll(const void* bytes, uint32_t size);
+  void Drain(bool final);  // the buffer's bytes to the file
+  HANDLE Handle();
+  outputSupport* Open() {
+    Handle();
+    return &support_;
+  }
+
+  HANDLE file_;
+  outputBuffer* buffer_ = nullptr;
+  outputSupport support_;
+  uint8_t* memory_ = nullptr;
+  wchar_t highSurrogate_ = 0;  // ansi: waits for its pair
+  bool crlf_ = true;
+  bool signature_ = false;
+};
+
+}  // namespace tav

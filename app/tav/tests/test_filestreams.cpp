@@ -1,0 +1,304 @@
+// File streams against real files in a per-test folder: the bytes written in
+// each mode (signature, CR LF, code pages), reading back across buffer
+// boundaries with positions equal to byte offsets, odd and truncated input,
+// devices that refuse writes, and a stream collected unclosed.
+#include <windows.h>
+
+#include <string>
+
+#include "fileSystem/fileStream.h"
+#include "stream/stream_exception.h"
+#include "string/string.h"
+#include "string8/string8.h"
+#include "fs_test.h"
+
+using namespace tavtest;
+namespace Kn = Qel::RunTime::Kernel;
+namespace Tm = Qel::RunTime::Terms;
+
+namespace {
+
+class FileStreams : public TempFolder {
+ protected:
+  std::wstring File(const wchar_t* name) { return F(name); }
+};
+
+std::string Utf16(const std::wstring& text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size());
+}
+std::string Hex(const std::string& s) {
+  std::string out;
+  char b[4];
+  for (unsigned char c : s) {
+    snprintf(b, sizeof b, "%02X ", c);
+    out += b;
+  }
+  return out;
+}
+
+void Write(outputStream* s, const wchar_t* text) {
+  Tm::TEllipsisArgs<1> a;
+  a.SetTerm(0, D(domains::string), text);
+  s->write(a);
+}
+
+// The error's native-call code and function name, or the descriptor's name.
+std::wstring ErrorOf(uint32_t id, uint32_t* code = nullptr) {
+  const TraceEntry* e = exception::trygetdescriptor(id, &common_exception::nativecallexception);
+  if (!e) {
+    std::vector<const TraceEntry*> all = Entries();
+    return all.empty() ? L"<none>" : all[0]->exception->name;
+  }
+  if (code) *code = Unsigned(exception::trygetextrainfo(e, L"Error code"));
+  return Extra(e, L"API function name");
+}
+
+TEST_F(FileStreams, BytesWrittenInEachMode) {
+  std::wstring u = File(L"u.txt"), e = File(L"e.txt"), a = File(L"a.txt"), b = File(L"b.bin");
+  outputStream_file* s = outputStream_file::create(u.c_str());
+  EXPECT_EQ(s->getposition(), 0u);
+  Write(s, L"a\nb");
+  s->close();
+  EXPECT_EQ(Hex(Bytes(u)), "FF FE 61 00 0D 00 0A 00 62 00 ");
+
+  outputStream_file::create(e.c_str())->close();
+  EXPECT_EQ(Hex(Bytes(e)), "FF FE ");
+  outputStream_file::create8(e.c_str())->close();
+  EXPECT_EQ(Bytes(e), "");
+
+  s = outputStream_file::create(a.c_str(), 0, accesspermit::permitread, Mode::Ansi(1252));
+  Write(s, L"\u00e9\u20ac\nx");
+  s->close();
+  EXPECT_EQ(Bytes(a), "\xe9\x80\r\nx");
+
+  s = outputStream_file::create(b.c_str(), 0, accesspermit::permitread, Mode::Binary());
+  s->writebytes("x\ny", 3);
+  EXPECT_FALSE(s->getcrlfconversion());
+  uint32_t id = RunTrapped([&] { s->setcrlfconversion(true); });
+  EXPECT_NE(exception::trygetdescriptor(id, &stream_exception::wrongmode), nullptr);
+  s->close();
+  EXPECT_EQ(Bytes(b), "x\ny");
+  // Closed: the handle fact has no value.
+  id = RunTrapped([&] { s->close(); });
+  EXPECT_EQ(RunTimeCode(id), 329u);
+}
+
+TEST_F(FileStreams, AppendAndOpenKeepOneSignature) {
+  std::wstring f = File(L"ap.txt");
+  Put(f, "");
+  outputStream_file* s = outputStream_file::append(f.c_str());
+  Write(s, L"x");
+  s->close();
+  s = outputStream_file::append(f.c_str());
+  Write(s, L"y");
+  s->close();
+  EXPECT_EQ(Hex(Bytes(f)), "FF FE 78 00 79 00 ");
+  // Open overwrites after the signature.
+  s = outputStream_file::openfile(f.c_str());
+  EXPECT_EQ(s->getposition(), 0u);
+  Write(s, L"z");
+  EXPECT_EQ(s->getposition(), 2u);
+  uint32_t id = RunTrapped([&] { s->setposition(3); });
+  EXPECT_NE(exception::trygetdescriptor(id, &string_exception::oddoffset), nullptr);
+  s->close();
+  EXPECT_EQ(Hex(Bytes(f)), "FF FE 7A 00 79 00 ");
+  // Append to a file without signature writes none.
+  Put(f, std::string("a\0", 2));
+  s = outputStream_file::append(f.c_str());
+  Write(s, L"b");
+  s->close();
+  EXPECT_EQ(Hex(Bytes(f)), "61 00 62 00 ");
+}
+
+// Lines of varied length with CR LF; one pair straddles the first 8,192-byte
+// fill of a UTF-16 file (after the signature) and characters of more than one
+// byte straddle the 4,096-byte fills of the 8-bit files.
+std::vector<std::wstring> Lines() {
+  std::vector<std::wstring> lines;
+  const wchar_t* pieces[] = {L"abc", L"\u00b1t\u00a7\uff71", L"\u65e5\u672c\u8a9e", L"x"};
+  for (int i = 0; i < 700; ++i) {
+    std::wstring line;
+    for (int k = 0; k <= i % 9; ++k) line += pieces[(i + k) % 4];
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST_F(FileStreams, ReadsLinesAtByteOffsets) {
+  std::vector<std::wstring> lines = Lines();
+  struct {
+    Mode mode;
+    uint32_t codePage;  // 0: UTF-16 with signature
+  } cases[] = {{Mode::Unicode(), 0}, {Mode::Ansi(65001), 65001}, {Mode::Ansi(932), 932}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    std::string bytes = c.codePage ? "" : "\xff\xfe";
+    std::vector<uint64_t> ends;
+    for (const std::wstring& line : lines) {
+      std::wstring withEnd = line + L"\r\n";
+      bytes += c.codePage ? string8::mapfromstring(withEnd.c_str(), codepage::Number(c.codePage))
+                          : Utf16(withEnd);
+      ends.push_back(bytes.size() - (c.codePage ? 0 : 2));
+    }
+    std::wstring f = File(L"lines.txt");
+    Put(f, bytes);
+    inputStream_file* s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, c.mode);
+    EXPECT_EQ(s->getposition(), 0u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      ASSERT_FALSE(s->endofstream()) << i;
+      ASSERT_EQ(std::wstring(s->readline()), lines[i]) << i;
+      ASSERT_EQ(s->getposition(), ends[i]) << i;
+    }
+    EXPECT_TRUE(s->endofstream());
+    // Back to a line's start.
+    s->setposition(ends[99]);
+    EXPECT_EQ(std::wstring(s->readline()), lines[100]);
+    s->close();
+  }
+}
+
+TEST_F(FileStreams, CrLfAcrossTheFirstFill) {
+  // The CR is the last unit of the first 8,192 bytes after the signature.
+  std::wstring text(4095, L'a');
+  text += L"\r\nb";
+  std::wstring f = File(L"cr.txt");
+  Put(f, "\xff\xfe" + Utf16(text));
+  inputStream_file* s = inputStream_file::openfile(f.c_str());
+  EXPECT_EQ(std::wstring(s->readline()), std::wstring(4095, L'a'));
+  EXPECT_EQ(s->getposition(), 8194u);
+  EXPECT_EQ(s->readchar(), L'b');
+  EXPECT_TRUE(s->endofstream());
+  s->close();
+}
+
+TEST_F(FileStreams, EdgesOfInput) {
+  std::wstring f = File(L"edge.txt");
+  // A final lone CR is delivered; the stream does not end before it.
+  Put(f, "\xff\xfe" + Utf16(L"ab\r"));
+  inputStream_file* s = inputStream_file::openfile(f.c_str());
+  EXPECT_EQ(s->readchar(), L'a');
+  EXPECT_EQ(s->readchar(), L'b');
+  EXPECT_FALSE(s->endofstream());
+  EXPECT_EQ(s->getposition(), 4u);
+  EXPECT_EQ(s->readchar(), L'\r');
+  EXPECT_TRUE(s->endofstream());
+  EXPECT_EQ(s->getposition(), 6u);
+  uint32_t id = RunTrapped([&] { s->setposition(8); });
+  EXPECT_NE(exception::trygetdescriptor(id, &stream_exception::endofstream), nullptr);
+  id = RunTrapped([&] { s->setposition(1); });
+  EXPECT_NE(exception::trygetdescriptor(id, &string_exception::oddoffset), nullptr);
+  s->close();
+
+  // A bare signature is an empty stream; no signature reads from byte 0.
+  Put(f, "\xff\xfe");
+  s = inputStream_file::openfile(f.c_str());
+  EXPECT_TRUE(s->endofstream());
+  EXPECT_EQ(s->getposition(), 0u);
+  s->close();
+  Put(f, Utf16(L"q"));
+  s = inputStream_file::openfile(f.c_str());
+  EXPECT_EQ(s->readchar(), L'q');
+  s->close();
+  Put(f, "");
+  s = inputStream_file::openfile8(f.c_str());
+  EXPECT_TRUE(s->endofstream());
+  s->close();
+
+  // Invalid UTF-8 bytes come through as replacement characters.
+  Put(f, "a\xff" "b\r\n");
+  s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, Mode::Ansi(65001));
+  std::wstring line = s->readline();
+  EXPECT_EQ(line.size(), 3u);
+  EXPECT_EQ(line[0], L'a');
+  EXPECT_EQ(line[2], L'b');
+  EXPECT_TRUE(s->endofstream());
+  s->close();
+
+  // Binary streams refuse the CR/LF switch.
+  s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, Mode::Binary());
+  EXPECT_FALSE(s->getcrlfconversion());
+  id = RunTrapped([&] { s->setcrlfconversion(true); });
+  EXPECT_NE(exception::trygetdescriptor(id, &stream_exception::wrongmode), nullptr);
+  s->close();
+  id = RunTrapped([&] { s->readchar(); });
+  EXPECT_EQ(RunTimeCode(id), 329u);
+}
+
+TEST_F(FileStreams, BinaryAroundTheBufferSize) {
+  std::wstring f = File(L"bin.dat");
+  for (uint32_t size : {0u, 1u, 8191u, 8192u, 8193u, 70000u}) {
+    SCOPED_TRACE(size);
+    std::string bytes(size, 0);
+    for (uint32_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+    Put(f, bytes);
+    inputStream_file* s = inputStream_file::openfile(f.c_str(), accesspermit::permitread,
+                                                     Mode::Binary());
+    std::string got;
+    if (size > 5) {
+      const uint8_t* part = s->readbytes(5);
+      got.append(reinterpret_cast<const char*>(part), 5);
+      EXPECT_EQ(s->getposition(), 5u);
+    }
+    const uint8_t* rest = s->readbytes(size > 5 ? size - 5 : size);
+    uint32_t restSize;
+    memcpy(&restSize, rest - 4, 4);
+    got.append(reinterpret_cast<const char*>(rest), restSize - 4);
+    EXPECT_EQ(got, bytes);
+    EXPECT_TRUE(s->endofstream());
+    EXPECT_EQ(s->getposition(), size);
+    s->close();
+  }
+}
+
+TEST_F(FileStreams, SurrogatePairAcrossAnsiBuffers) {
+  std::wstring f = File(L"sp.txt");
+  // 4,095 units, then a pair whose high half ends the first 8,192-byte buffer.
+  std::wstring text(4095, L'a');
+  text += L"\U0001F600z";
+  outputStream_file* s = outputStream_file::create(f.c_str(), 0, accesspermit::permitread,
+                                                   Mode::Ansi(65001));
+  Write(s, text.c_str());
+  s->close();
+  EXPECT_EQ(Bytes(f), std::string(4095, 'a') + "\xf0\x9f\x98\x80z");
+}
+
+TEST_F(FileStreams, RefusedOpensAndWrites) {
+  std::wstring f = File(L"locked.txt");
+  Put(f, "x");
+  HANDLE lock = CreateFileW(f.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  uint32_t id = RunTrapped([&] { inputStream_file::openfile(f.c_str()); });
+  const TraceEntry* e = exception::trygetdescriptor(id, &fileSystem_api::cannotcreate);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(Unsigned(exception::trygetextrainfo(e, L"Error code")), 32u);
+  CloseHandle(lock);
+  id = RunTrapped([&] { inputStream_file::openfile((folder_ + L"\\missing").c_str()); });
+  EXPECT_NE(exception::trygetdescriptor(id, &fileSystem_api::cannotcreate), nullptr);
+
+  // A device that takes nothing.
+  outputStream_file* s = outputStream_file::openfile(L"Z:\\dev\\full", accesspermit::permitreadwrite,
+                                                     Mode::Binary());
+  std::string block(10000, 'x');
+  id = RunTrapped([&] { s->writebytes(block.data(), static_cast<uint32_t>(block.size())); });
+  uint32_t code = 0;
+  EXPECT_EQ(ErrorOf(id, &code), L"WriteFile");
+  EXPECT_EQ(code, 112u);
+  id = RunTrapped([&] { s->close(); });
+  EXPECT_EQ(ErrorOf(id), L"WriteFile");
+}
+
+// Writes without closing; the stream is dropped on return.
+__attribute__((noinline)) void WriteAndDrop(const std::wstring& f) {
+  outputStream_file* s = outputStream_file::create(f.c_str());
+  Write(s, L"kept");
+}
+
+TEST_F(FileStreams, CollectedUnclosedStreamIsFlushed) {
+  std::wstring f = File(L"dropped.txt");
+  WriteAndDrop(f);
+  Kn::Memory::FinalizeAll();
+  EXPECT_EQ(Bytes(f), "\xff\xfe" + Utf16(L"kept"));
+  EXPECT_TRUE(DeleteFileW(f.c_str()));  // the handle is closed
+}
+
+}  // namespace

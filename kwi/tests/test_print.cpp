@@ -1,0 +1,234 @@
+// Printing: the configuration binary against hand-made 32-bit-form fixtures,
+// and real jobs through a CUPS PDF queue (cups-pdf writes the PDF to PDF in
+// the home folder, pdftotext and pdfinfo read it back).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "checks.h"
+#include "gui.h"
+
+#include <commdlg.h>
+#include <winspool.h>
+
+using namespace QEL_KWI;
+using namespace kwitest;
+namespace K = Qel::RunTime::Kernel;
+
+namespace {
+
+// Runs a shell command line as a Unix program and waits for `last` (a
+// Windows path) to appear.
+bool Shell(const std::string& command, const std::wstring& last, int seconds = 60) {
+  DeleteFileW(last.c_str());
+  std::string line = "/bin/sh -c \"" + command + "\"";
+  std::wstring w(line.begin(), line.end());
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, w.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  for (int i = 0; i < seconds * 20; ++i, Sleep(50))
+    if (GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  return false;
+}
+
+std::string UnixName(const std::wstring& windowsPath) {
+  using Fn = char* (*)(const wchar_t*);
+  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  char* u = fn ? fn(windowsPath.c_str()) : nullptr;
+  std::string s = u ? u : "";
+  if (u) HeapFree(GetProcessHeap(), 0, u);
+  return s;
+}
+
+// The binary's data as bytes.
+std::vector<uint8_t> Bytes(const uint8_t* binary) {
+  uint32_t size;
+  memcpy(&size, binary - 4, 4);
+  return std::vector<uint8_t>(binary, binary + size - 4);
+}
+
+// A binary (size word first) in test memory.
+struct Bin {
+  std::vector<uint8_t> block;
+  explicit Bin(const std::vector<uint8_t>& data) : block(4) {
+    uint32_t size = static_cast<uint32_t>(data.size() + 4);
+    memcpy(block.data(), &size, 4);
+    block.insert(block.end(), data.begin(), data.end());
+  }
+  uint8_t* data() { return block.data() + 4; }
+};
+
+template <class T>
+void Put(std::vector<uint8_t>& v, size_t at, T value) {
+  memcpy(v.data() + at, &value, sizeof value);
+}
+
+// A configuration as the 32-bit program writes it.
+struct Fixture {
+  std::vector<uint8_t> bytes;
+  size_t modeAt, namesAt;
+  Fixture() {
+    bytes.assign(32, ' ');
+    memcpy(bytes.data(), "KWI PRINT STRUCTURE WIN32", 25);
+    std::vector<uint8_t> record(66, 0);
+    Put<uint32_t>(record, 0, 66);
+    Put<uint32_t>(record, 20, PD_HIDEPRINTTOFILE | PD_PAGENUMS);
+    Put<uint16_t>(record, 24, 2);
+    Put<uint16_t>(record, 26, 5);
+    Put<uint16_t>(record, 28, 1);
+    Put<uint16_t>(record, 30, 9);
+    Put<uint16_t>(record, 32, 3);
+    bytes.insert(bytes.end(), record.begin(), record.end());
+    DEVMODEW dm{};
+    wcscpy(dm.dmDeviceName, L"KwiNowhere");
+    dm.dmSize = sizeof dm;
+    dm.dmFields = DM_ORIENTATION;
+    dm.dmOrientation = DMORIENT_LANDSCAPE;
+    std::vector<uint8_t> mode(sizeof dm);
+    memcpy(mode.data(), &dm, sizeof dm);
+    std::vector<uint8_t> names(8);
+    auto name = [&](const wchar_t* s) {
+      uint16_t offset = static_cast<uint16_t>(names.size() / 2);
+      for (const wchar_t* p = s;; ++p) {
+        names.push_back(static_cast<uint8_t>(*p));
+        names.push_back(static_cast<uint8_t>(*p >> 8));
+        if (!*p) break;
+      }
+      return offset;
+    };
+    Put<uint16_t>(names, 0, name(L"winspool"));
+    Put<uint16_t>(names, 2, name(L"KwiNowhere"));
+    Put<uint16_t>(names, 4, name(L"FILE:"));
+    uint32_t a = static_cast<uint32_t>(mode.size()), b = static_cast<uint32_t>(names.size());
+    bytes.insert(bytes.end(), {uint8_t(a), uint8_t(a >> 8), uint8_t(a >> 16), uint8_t(a >> 24)});
+    modeAt = bytes.size();
+    bytes.insert(bytes.end(), mode.begin(), mode.end());
+    bytes.insert(bytes.end(), {uint8_t(b), uint8_t(b >> 8), uint8_t(b >> 16), uint8_t(b >> 24)});
+    namesAt = bytes.size();
+    bytes.insert(bytes.end(), names.begin(), names.end());
+  }
+};
+
+TEST(PrintConfig, FixtureRoundTripsAndBrokenFieldsAreRefused) {
+  RunInTask([&](HWND) {
+    Fixture f;
+    Bin good(f.bytes);
+    RaiseLog raises;
+    print_SetConfig(good.data());
+    EXPECT_EQ(Bytes(print_GetConfig()), f.bytes);
+    struct Case {
+      const char* what;
+      std::function<void(std::vector<uint8_t>&)> spoil;
+    } cases[] = {
+        {"signature", [](std::vector<uint8_t>& v) { v[3] = 'X'; }},
+        {"padding", [](std::vector<uint8_t>& v) { v[31] = 0; }},
+        {"record size", [](std::vector<uint8_t>& v) { Put<uint32_t>(v, 32, 120); }},
+        {"short", [](std::vector<uint8_t>& v) { v.resize(40); }},
+        {"mode size past the end", [&](std::vector<uint8_t>& v) { Put<uint32_t>(v, f.modeAt - 4, 0x7FFFFFF0u); }},
+        {"names size past the end", [&](std::vector<uint8_t>& v) { Put<uint32_t>(v, f.namesAt - 4, 0xFFFFFFFFu); }},
+        {"dmDriverExtra past the block",
+         [&](std::vector<uint8_t>& v) { Put<uint16_t>(v, f.modeAt + offsetof(DEVMODEW, dmDriverExtra), 500); }},
+        {"device offset outside", [&](std::vector<uint8_t>& v) { Put<uint16_t>(v, f.namesAt + 2, 4000); }},
+        {"unterminated name", [&](std::vector<uint8_t>& v) { v[v.size() - 2] = 'x'; }},
+    };
+    for (auto& c : cases) {
+      std::vector<uint8_t> v = f.bytes;
+      c.spoil(v);
+      Bin bad(v);
+      print_SetConfig(bad.data());
+      EXPECT_EQ(raises.Take(), std::vector<int>{6186}) << c.what;
+      EXPECT_EQ(Bytes(print_GetConfig()), f.bytes) << c.what;  // the old settings stay
+    }
+    // The fixture names a printer that does not exist.
+    EXPECT_EQ(print_StartJob(L"nowhere"), 0);
+    EXPECT_EQ(raises.Take(), std::vector<int>{6182});
+  });
+}
+
+// The test command adds the queue KwiPDF before Wine starts.
+bool HasPdfQueue() {
+  wchar_t name[256];
+  DWORD n = 256;
+  return GetDefaultPrinterW(name, &n) && wcscmp(name, L"KwiPDF") == 0;
+}
+
+// The PDF cups-pdf wrote for `title`, waited for.
+std::wstring WaitForPdf(const std::wstring& title) {
+  for (int i = 0; i < 600; ++i, Sleep(100)) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((L"Z:\\root\\PDF\\" + title + L"*.pdf").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      FindClose(h);
+      std::wstring path = L"Z:\\root\\PDF\\" + std::wstring(fd.cFileName);
+      Sleep(500);  // written whole
+      return path;
+    }
+  }
+  return L"";
+}
+
+TEST(Printing, TwoPagesThroughCupsPdf) {
+  ASSERT_TRUE(HasPdfQueue()) << "the CUPS queue KwiPDF";
+  std::wstring title = L"KwiJob" + std::to_wstring(GetTickCount());
+  std::vector<uint8_t> config;
+  std::vector<int> raised;
+  bool cancelled = false;
+  RunInTask([&](HWND) {
+    RaiseLog raises;
+    LONG_PTR w = print_StartJob(title.c_str());
+    ASSERT_NE(w, 0) << testing::PrintToString(raises.Take());
+    EXPECT_EQ(win_GetType(w), wt_print);
+    EXPECT_EQ(print_StartJob(L"second"), 0);
+    for (const wchar_t* text : {L"Kwi page one", L"M\u00fcller page two"}) {
+      EXPECT_EQ(print_StartPage(w), 1);
+      win_SetFont(w, font_Create(4, nullptr, 24));
+      draw_Text(w, 300, 400, text, -1);
+      print_EndPage(w);
+    }
+    print_EndJob(w);
+    config = Bytes(print_GetConfig());
+    // Cancel from the progress dialog.
+    w = print_StartJob(L"KwiCancelled");
+    HWND progress = FindWindowW(L"#32770", L"KwiCancelled");
+    std::thread t([&] { PostMessageW(progress, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED), 0); });
+    t.join();
+    PumpUntil([&] { return !IsWindow(progress); }, 3000);
+    cancelled = print_StartPage(w) == 0;
+    print_EndJob(w);
+    raised = raises.Take();
+  });
+  EXPECT_TRUE(cancelled);
+  EXPECT_EQ(raised, std::vector<int>{6180});
+  ASSERT_GE(config.size(), 98u);
+  EXPECT_EQ(std::string(config.begin(), config.begin() + 32), "KWI PRINT STRUCTURE WIN32       ");
+  uint32_t size;
+  memcpy(&size, config.data() + 32, 4);
+  EXPECT_EQ(size, 66u);
+  for (int at : {4, 8, 12, 16}) EXPECT_EQ(config[32 + at], 0) << at;
+  for (int at = 34; at < 66; ++at) EXPECT_EQ(config[32 + at], 0) << at;
+  std::wstring pdf = WaitForPdf(title);
+  ASSERT_FALSE(pdf.empty());
+  std::wstring txt = TempDir(L"kwi_print_tests") + L"job.txt", info = TempDir(L"kwi_print_tests") + L"job.info";
+  ASSERT_TRUE(Shell("pdfinfo '" + UnixName(pdf) + "' > '" + UnixName(info) + ".part'; mv '" + UnixName(info) +
+                        ".part' '" + UnixName(info) + "'",
+                    info));
+  ASSERT_TRUE(Shell("pdftotext '" + UnixName(pdf) + "' '" + UnixName(txt) + ".part'; mv '" + UnixName(txt) +
+                        ".part' '" + UnixName(txt) + "'",
+                    txt));
+  std::vector<uint8_t> t = ReadBytes(txt), i = ReadBytes(info);
+  std::string text(t.begin(), t.end()), infoText(i.begin(), i.end());
+  size_t one = text.find("Kwi page one"), two = text.find("M\xc3\xbcller page two");
+  EXPECT_NE(one, std::string::npos) << text;
+  EXPECT_NE(two, std::string::npos) << text;
+  EXPECT_LT(one, two);
+  size_t pages = infoText.find("Pages:");
+  ASSERT_NE(pages, std::string::npos) << infoText;
+  EXPECT_EQ(atoi(infoText.c_str() + pages + 6), 2) << infoText;
+}
+
+}  // namespace

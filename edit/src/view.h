@@ -33,6 +33,8 @@ void EndBatch(EditorRecord* ed);
 // Pixel width of the first `count` characters of a line's text, hidden
 // markup taking no width.
 int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count);
+// The same for characters that start at display column `startCol`.
+int32_t PieceWidth(EditorRecord* ed, const wchar_t* text, int32_t count, int32_t startCol);
 int32_t ClientWidth(EditorRecord* ed);
 // The caret: hidden while a command works, placed afterwards.
 void HideCaret(EditorRecord* ed);

@@ -201,6 +201,8 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
         HideCaret(ed);
         MouseUp(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
         PlaceCaret(ed);
+      } else if (e->w[2] == 1 && e->w[0]) {
+        PopupMenu(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
       }
       break;
     case e_char:

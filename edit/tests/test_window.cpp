@@ -4,7 +4,9 @@
 // check against foreign and destroyed windows, the user handler first.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gui.h"
@@ -508,6 +510,53 @@ TEST(EditorWindow, MouseClickDragAndShiftClick) {
     edit_PasteStr_1(w, L"x\n  \tindented");
     EXPECT_EQ(edit_GetLineOffset(w, 2), 6u);
     EXPECT_EQ(edit_GetLineOffset(w, 99), 6u);
+  }, NoMenu());
+}
+
+}  // namespace
+
+namespace {
+
+// Presses one key in the first visible pop-up menu from another thread;
+// Escape closes whatever is still open after that.
+std::thread AnswerPopup(WORD key, std::atomic<bool>* done) {
+  return std::thread([key, done] {
+    HWND menu = nullptr;
+    for (int i = 0; i < 300 && !menu && !*done; ++i) {
+      HWND m = FindWindowW(L"#32768", nullptr);
+      if (m && IsWindowVisible(m)) menu = m;
+      else Sleep(10);
+    }
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = key;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof in[0]);
+    for (int i = 0; i < 100 && !*done; ++i) Sleep(20);
+    while (!*done) {
+      if (HWND m = FindWindowW(L"#32768", nullptr)) PostMessageW(m, WM_KEYDOWN, VK_ESCAPE, 0);
+      Sleep(50);
+    }
+  });
+}
+
+TEST(EditorWindow, RightButtonMenuDeletesTheSelection) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    LONG_PTR w = Shown(f, task, L"keep this, drop that", &row);
+    HWND h = reinterpret_cast<HWND>(w);
+    Focus(task, w);
+    ASSERT_EQ(edit_SetSelection(w, 11, 21), 1);
+    std::atomic<bool> done{false};
+    std::thread answer = AnswerPopup('E', &done);  // D&elete
+    PostMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, row / 2));
+    PostMessageW(h, WM_RBUTTONUP, 0, MAKELPARAM(20, row / 2));
+    PumpUntil([&] { return Text(w) != L"keep this, drop that"; }, 3000);
+    done = true;
+    answer.join();
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Text(w), L"keep this,");
   }, NoMenu());
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "lexer.h"
 #include "qel6kernel.h"
 #include "settings.h"
 
@@ -39,9 +40,26 @@ void EndBatch(EditorRecord* ed) {
   ed->batchInvalid = 0;
 }
 
+void Recolour(EditorRecord* ed, int32_t from, int32_t to) {
+  if (ed->wrappable || !ed->colorBuffer || !ed->window) return;
+  from = std::max(from, 1);
+  if (from > ed->LineCount()) return;
+  uint32_t state = from > 1 ? ed->store.GetLineState(ed->store.FindLine(from - 1)) : 0;
+  for (int32_t l = from; l <= ed->LineCount(); ++l) {
+    uint8_t* mark = K::Memory::MarkGStack();
+    LineText t = ReadLineText(ed, l);
+    ColourLine(ed, t.text, static_cast<ColourRun*>(ed->colorBuffer), &state, true);
+    const uint32_t old = ed->store.GetLineState(t.ref);
+    ed->store.SetLineState(t.ref, state);
+    K::Memory::ReleaseGStack(mark);
+    if (l >= to && state == old) break;
+  }
+}
+
 void RedrawLines(EditorRecord* ed, int32_t from, int32_t to) {
-  if (!ed->window || Batched(ed)) return;
   if (from > to) std::swap(from, to);
+  Recolour(ed, from, to);
+  if (!ed->window || Batched(ed)) return;
   rect_struct r{ed->bookmarksShown ? 16 : 0, ed->lineHeight * (from - ed->topLine) + ed->topMargin - 2,
                 ed->clientWidth, ed->lineHeight * (to - ed->topLine + 1) + ed->topMargin};
   r.top = std::max(r.top, 0);

@@ -10,7 +10,11 @@
 
 namespace QEL_EDIT::detail {
 
-// Invalidates the rows of the lines from `from` to `to` (either order).
+// Colouring states of the plain layout again from line `from`, at least to
+// `to` and on while a line's state changes.
+void Recolour(EditorRecord* ed, int32_t from, int32_t to);
+// Recolours and invalidates the rows of the lines from `from` to `to`
+// (either order).
 void RedrawLines(EditorRecord* ed, int32_t from, int32_t to);
 // Invalidates the rows from a line to the bottom of the window.
 void RedrawFrom(EditorRecord* ed, int32_t line);

@@ -61,6 +61,7 @@ QEL_EDIT_API uint32_t edit_CoordToPos(LONG_PTR window, uint32_t line, uint32_t c
 QEL_EDIT_API int32_t edit_SetSelection(LONG_PTR window, uint32_t from, uint32_t to);
 QEL_EDIT_API void edit_GetSelection(LONG_PTR window, uint32_t* from, uint32_t* to);
 QEL_EDIT_API void edit_SelectCurLine(LONG_PTR window);
+QEL_EDIT_API int32_t edit_SelectWord(LONG_PTR window);  // 0 when no word at the caret
 // Position under a point (6903 above the text, 6908 unformable) and the
 // position of a line's first non-blank (6908).
 QEL_EDIT_API uint32_t edit_GetPointPos(LONG_PTR window, QEL_KWI::pnt_struct* point, int32_t* column,

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "core.h"
+#include "paintruns.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
@@ -299,7 +300,7 @@ void FindWordBoundary(EditorRecord* ed, bool right, int32_t* line, int32_t* col)
   for (;;) {
     LineText t = ReadLineText(ed, *line);
     int32_t result = *col;
-    if (WordBoundary(t.text, static_cast<int32_t>(t.length), *col, right, false, crossed, &result)) {
+    if (TokenWordBoundary(t.text, *col, right, false, crossed, &result) == 0) {
       *col = result;
       break;
     }

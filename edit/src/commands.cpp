@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core.h"
+#include "paintruns.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
@@ -292,99 +293,22 @@ void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
 }
 
 // ---------------------------------------------------------------------------
-// Word boundaries over the tokens of one line: words (letters, digits and
-// underscores), blanks (spaces and TABs) and other text.
+// Words.
 
-namespace {
-
-enum TokenCode { tc_other = 0, tc_word = 1, tc_blank = 15 };
-
-int32_t CodeOf(wchar_t c) {
-  if (c == L' ' || c == L'\t') return tc_blank;
-  if (c == L'_' || IsCharAlphaNumericW(c)) return tc_word;
-  return tc_other;
-}
-
-// The token holding column `col` (1-based): [start, end) and its code;
-// false behind the text.
-bool TokenAt(const wchar_t* text, int32_t length, int32_t col, int32_t* start, int32_t* end, int32_t* code) {
-  if (col < 1 || col > length) return false;
-  *code = CodeOf(text[col - 1]);
-  int32_t s = col, e = col;
-  while (s > 1 && CodeOf(text[s - 2]) == *code) --s;
-  while (e <= length && CodeOf(text[e - 1]) == *code) ++e;
-  *start = s;
-  *end = e;
+bool SelectWordAt(EditorRecord* ed, int32_t line, int32_t col) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, line);
+  int32_t start, end;
+  const bool found = TokenBounds(t.text, col, &start, &end);
+  K::Memory::ReleaseGStack(mark);
+  if (!found) return false;
+  const Selection before = ed->selection;
+  const int32_t lb = ed->CurrentLine(), cb = ed->caretCol;
+  ed->selection = {1, start, line, end, line};
+  BringIntoView(ed, line, end, ed->caretRow);
+  RedrawLines(ed, line, line);
+  RecordSelectionChange(ed, before, lb, cb);
   return true;
-}
-
-}  // namespace
-
-bool WordBoundary(const wchar_t* text, int32_t length, int32_t col, bool forward, bool anyToken,
-                  bool lineCrossed, int32_t* result) {
-  int32_t s, e, code;
-  if (!forward) {
-    *result = col;
-    if (col <= 1) return anyToken && lineCrossed;
-    if (!TokenAt(text, length, col - 1, &s, &e, &code)) {
-      s = length + 1;  // behind the text counts as a blank
-      e = col;
-      code = tc_blank;
-      if (length > 0 && CodeOf(text[length - 1]) == tc_blank) TokenAt(text, length, length, &s, &e, &code);
-      e = col;
-    }
-    if (anyToken && code == tc_other && col - 1 != s) {
-      *result = col - 1;
-      return true;
-    }
-    *result = s;
-    if (!anyToken && code == tc_word) return true;
-    const int32_t firstEnd = e;
-    bool onlyBlanks = code == tc_blank, stoppedAtWord = false;
-    while (*result > 1) {
-      int32_t ps, pe, pc;
-      TokenAt(text, length, *result - 1, &ps, &pe, &pc);
-      if (pc == tc_blank) {
-        *result = ps;
-        continue;
-      }
-      onlyBlanks = false;
-      if (anyToken) break;
-      *result = ps;
-      if (pc == tc_word) {
-        stoppedAtWord = true;
-        break;
-      }
-    }
-    if (anyToken) return !(onlyBlanks && !lineCrossed);
-    if (lineCrossed && !onlyBlanks) {
-      if (!stoppedAtWord) *result = firstEnd;
-      return true;
-    }
-    return stoppedAtWord;
-  }
-  if (!TokenAt(text, length, col, &s, &e, &code)) {
-    *result = col;
-    return anyToken && lineCrossed;
-  }
-  *result = e;
-  if (lineCrossed && (code == tc_word || (anyToken && code != tc_blank))) {
-    *result = s;
-    return true;
-  }
-  if (anyToken && code == tc_other) {
-    *result = col + 1;
-    if (col + 1 < e) return true;
-  }
-  bool allBlanks = code == tc_blank;
-  while (*result <= length) {
-    int32_t ns, ne, nc;
-    TokenAt(text, length, *result, &ns, &ne, &nc);
-    if (anyToken ? nc != tc_blank : nc == tc_word) return true;
-    if (nc != tc_blank) allBlanks = false;
-    *result = ne;
-  }
-  return !allBlanks;
 }
 
 void DeleteWord(EditorRecord* ed, bool right) {

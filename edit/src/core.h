@@ -28,11 +28,10 @@ void MoveWord(EditorRecord* ed, bool right, bool select);
 void FindWordBoundary(EditorRecord* ed, bool right, int32_t* line, int32_t* col);
 void VerticalScroll(EditorRecord* ed, int32_t code, int32_t position);
 
-// Word boundary inside one line's text (columns 1-based): returns true with
-// `result` when the boundary is in this line, false when the search goes on
-// in the adjacent line.
-bool WordBoundary(const wchar_t* text, int32_t length, int32_t col, bool forward, bool anyToken,
-                  bool lineCrossed, int32_t* result);
+
+// Selects the token at (line, col), caret at its end, with a selection-
+// change entry; false when there is none.
+bool SelectWordAt(EditorRecord* ed, int32_t line, int32_t col);
 
 // --- Selection -----------------------------------------------------------------
 bool PositionNotBefore(int32_t col1, int32_t line1, int32_t col2, int32_t line2);

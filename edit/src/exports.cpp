@@ -245,6 +245,14 @@ void edit_GetSelection(LONG_PTR window, uint32_t* from, uint32_t* to) {
   *to = std::max(a, c);
 }
 
+int32_t edit_SelectWord(LONG_PTR window) {
+  EditorRecord* ed = EditorData(window);
+  HideCaret(ed);
+  const bool found = SelectWordAt(ed, ed->CurrentLine(), ed->caretCol);
+  PlaceCaret(ed);
+  return found;
+}
+
 void edit_SelectCurLine(LONG_PTR window) {
   EditorRecord* ed = EditorData(window);
   const Selection before = ed->selection;

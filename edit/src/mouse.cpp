@@ -6,6 +6,7 @@
 // record it serves and the mouse is captured while it runs; a key or a
 // destroyed editor ends it.
 #include <algorithm>
+#include <iterator>
 
 #include "core.h"
 #include "mouse.h"
@@ -152,6 +153,66 @@ void MouseUp(EditorRecord* ed, const pnt_struct& p) {
   mouse = {};
   win_ReleaseMouse();
   cursor_Set(ed->window, 3, 1);
+}
+
+namespace {
+
+struct PopupItem {
+  const wchar_t* text;  // nullptr: a separator
+  int32_t id;
+};
+constexpr PopupItem PopupItems[] = {
+    {L"&Undo", 9060}, {L"Re&do", 9061}, {nullptr, 0},          {L"Cu&t", 9063},
+    {L"&Copy", 9064}, {L"&Paste", 9065}, {L"D&elete", 9066},   {nullptr, 0},
+    {L"Find", 9077},  {L"Find next", 9079}, {L"&Replace", 9078}, {nullptr, 0},
+    {L"&Go to line number", 9081}, {L"G&o to position", 9082}, {L"&Font", 9085}};
+
+bool PopupEnabled(EditorRecord* ed, int32_t id) {
+  const Selection& s = ed->selection;
+  const bool selection = s.active && !(s.anchorLine == s.caretLine && s.anchorCol == s.caretCol);
+  switch (id) {
+    case 9060: return ed->undoRing.undoCount != 0;
+    case 9061: return ed->undoRing.redoCount != 0;
+    case 9063:
+    case 9066: return selection && !ed->readOnly;
+    case 9064: return selection;
+    case 9065: return !ed->readOnly && K::Succeeds([] { cb_StringAvailable(); });
+    case 9078: return !ed->readOnly;
+    default: return true;
+  }
+}
+
+}  // namespace
+
+void PopupMenu(EditorRecord* ed, const pnt_struct& p) {
+  // Items on the global stack, built from the last one backwards.
+  uint8_t* mark = K::Memory::MarkGStack();
+  auto* list = reinterpret_cast<menu_item_list_struct*>(K::Memory::AllocGStack(sizeof(menu_item_list_struct)));
+  *list = {ListNil, nullptr, nullptr};
+  for (int i = static_cast<int>(std::size(PopupItems)) - 1; i >= 0; --i) {
+    auto* item = reinterpret_cast<menu_item*>(K::Memory::AllocGStack(sizeof(menu_item)));
+    *item = {};
+    if (!PopupItems[i].text) {
+      item->functor = 3;  // separator
+    } else {
+      auto* subitems = reinterpret_cast<menu_item_list_struct*>(K::Memory::AllocGStack(sizeof(menu_item_list_struct)));
+      *subitems = {ListNil, nullptr, nullptr};
+      item->functor = 1;  // txt {id, text, accelerator, enabled, flags, subitems}
+      item->w[0] = PopupItems[i].id;
+      item->w[1] = reinterpret_cast<LONG_PTR>(PopupItems[i].text);
+      item->w[2] = 0;
+      item->w[3] = PopupEnabled(ed, PopupItems[i].id);
+      item->w[4] = 0;
+      item->w[5] = reinterpret_cast<LONG_PTR>(subitems);
+    }
+    auto* cell = reinterpret_cast<menu_item_list_struct*>(K::Memory::AllocGStack(sizeof(menu_item_list_struct)));
+    *cell = {ListCons, item, list};
+    list = cell;
+  }
+  menu_struct menu{2, reinterpret_cast<uintptr_t>(list)};
+  pnt_struct at = p;
+  menu_PopUp(ed->window, &menu, &at, 0);
+  K::Memory::ReleaseGStack(mark);
 }
 
 void ForgetMouse(EditorRecord* ed) {

@@ -15,6 +15,8 @@ void MouseMove(EditorRecord* ed, const QEL_KWI::pnt_struct& p);
 void MouseUp(EditorRecord* ed, const QEL_KWI::pnt_struct& p);
 // Ends a mouse action of this editor (keys end it), releasing the mouse.
 void CancelMouse(EditorRecord* ed);
+// The editor's pop-up menu at a point; its command comes back as e_menu.
+void PopupMenu(EditorRecord* ed, const QEL_KWI::pnt_struct& p);
 // Drops the action of an editor being destroyed.
 void ForgetMouse(EditorRecord* ed);
 

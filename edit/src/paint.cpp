@@ -6,7 +6,10 @@
 // earlier paint stays behind it.
 #include <algorithm>
 
+#include "colors.h"
 #include "core.h"
+#include "lexer.h"
+#include "paintruns.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
@@ -28,45 +31,38 @@ void Fill(EditorRecord* ed, int32_t left, int32_t top, int32_t right, int32_t bo
   draw_Rect(ed->window, &r);
 }
 
-// The line's text with tabs expanded and hidden markup left out.
-wchar_t* Expanded(EditorRecord* ed, const LineText& t, int32_t* n) {
-  const int32_t cols = ExpandedColumns(ed, t.text, static_cast<int32_t>(t.length));
-  auto* buf = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((cols + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
-  int32_t k = 0;
-  bool inRun = false;
-  for (uint32_t i = 0; i < t.length; ++i) {
-    if (ed->hyperMode && HiddenStep(t.text[i], &inRun)) continue;
-    if (t.text[i] == L'\t') {
-      const int32_t stop = (k / settings.tabSize + 1) * settings.tabSize;
-      while (k < stop) buf[k++] = L' ';
+// Draws `n` raw characters of a line from display column `col` at x; tabs
+// become spaces to their stops.  Returns the display column after them.
+int32_t DrawPiece(EditorRecord* ed, const wchar_t* text, int32_t n, int32_t col, int32_t x, int32_t base) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  const int32_t cols = ExpandedColumns(ed, text, n) + settings.tabSize;
+  auto* buf = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((cols + col % settings.tabSize + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+  int32_t k = 0, c = col;
+  for (int32_t i = 0; i < n; ++i) {
+    if (text[i] == L'\t') {
+      const int32_t stop = (c / settings.tabSize + 1) * settings.tabSize;
+      while (c < stop) {
+        buf[k++] = L' ';
+        ++c;
+      }
     } else {
-      buf[k++] = t.text[i];
+      buf[k++] = text[i];
+      ++c;
     }
   }
-  buf[k] = 0;
-  *n = k;
-  return buf;
-}
-
-// Pixel width of the first `cols` display columns of an expanded text.
-int32_t Width(EditorRecord* ed, const wchar_t* expanded, int32_t cols) {
-  if (cols <= 0) return 0;
-  if (!ed->proportional) return cols * ed->charWidth;
-  int w = 0, h = 0;
-  win_GetTextExtent(ed->window, expanded, cols, &w, &h);
-  return w;
+  if (k > 0) draw_Text(ed->window, x, base, buf, k);
+  K::Memory::ReleaseGStack(mark);
+  return c;
 }
 
 }  // namespace
 
 void PaintRows(EditorRecord* ed, const rect_struct& r) {
   if (!ed->window || ed->suspended || !ed->active) return;
-  const uint32_t back = static_cast<uint32_t>(kwi_GetAttrVal(121));
-  const uint32_t fore = static_cast<uint32_t>(kwi_GetAttrVal(123));
-  const uint32_t selBack = static_cast<uint32_t>(kwi_GetAttrVal(113));
-  const uint32_t selFore = static_cast<uint32_t>(kwi_GetAttrVal(114));
   const int32_t h = ed->lineHeight;
   const int32_t right = std::max<int32_t>(r.right, ed->clientWidth);
+  const SystemColours system = CurrentSystemColours();
+  const int32_t scheme = ed->wrappable ? 4 : ed->colorScheme;
   // Selection ends in order.
   const Selection& s = ed->selection;
   int32_t l1 = s.anchorLine, c1 = s.anchorCol, l2 = s.caretLine, c2 = s.caretCol;
@@ -77,31 +73,45 @@ void PaintRows(EditorRecord* ed, const rect_struct& r) {
   const bool selected = s.active && !(l1 == l2 && c1 == c2);
   const int32_t firstRow = std::max(1, (r.top - ed->topMargin) / h + 1);
   const int32_t lastRow = (r.bottom - ed->topMargin) / h + 1;
+  auto* runs = static_cast<ColourRun*>(ed->colorBuffer);
   win_SetBackMode(ed->window, 1);
   for (int32_t row = firstRow; row <= lastRow; ++row) {
     const int32_t top = ed->topMargin + (row - 1) * h;
     const int32_t line = ed->topLine + row - 1;
-    Fill(ed, r.left, top, right, top + h - 1, back);
-    if (line > ed->LineCount()) continue;
+    if (line > ed->LineCount() || !runs) {
+      Fill(ed, r.left, top, right, top + h - 1, LookOf(scheme, cc_fill, system).back);
+      continue;
+    }
     uint8_t* mark = K::Memory::MarkGStack();
     LineText t = ReadLineText(ed, line);
-    int32_t n = 0;
-    wchar_t* text = Expanded(ed, t, &n);
-    const int32_t x0 = ed->leftMargin - ed->scrollX;
-    const int32_t base = top + h - 1 - ed->fontDescent;
-    win_SetForeColor(ed->window, fore);
-    if (n > 0) draw_Text(ed->window, x0, base, text, n);
+    uint32_t state = line > 1 ? ed->store.GetLineState(ed->store.FindLine(line - 1)) : 0;
+    ColourLine(ed, t.text, runs, &state, true);
+    int32_t selStart = 0, selEnd = 0;
     if (selected && line >= l1 && line <= l2) {
-      const int32_t from = line == l1 ? ExpandedColumns(ed, t.text, static_cast<int32_t>(ed->store.RawIndexOfVisible(t.text, c1))) : 0;
-      const int32_t to = line == l2 ? ExpandedColumns(ed, t.text, static_cast<int32_t>(ed->store.RawIndexOfVisible(t.text, c2))) : n;
-      const int32_t xs = x0 + Width(ed, text, from);
-      const int32_t xe = line == l2 ? x0 + Width(ed, text, to) : right;
-      Fill(ed, xs, top, xe, top + h - 1, selBack);
-      if (to > from) {
-        win_SetForeColor(ed->window, selFore);
-        draw_Text(ed->window, xs, base, text + from, to - from);
-      }
+      selStart = line == l1 ? static_cast<int32_t>(ed->store.RawIndexOfVisible(t.text, c1)) + 1 : 1;
+      selEnd = line == l2 ? static_cast<int32_t>(ed->store.RawIndexOfVisible(t.text, c2)) + 1
+                          : static_cast<int32_t>(t.length) + 2;
     }
+    const int32_t base = top + h - 1 - ed->fontDescent;
+    int32_t x = ed->leftMargin - ed->scrollX, col = 0, pos = 0;
+    Fill(ed, r.left, top, x, top + h - 1, LookOf(scheme, cc_fill, system).back);
+    for (ColourRun* run = PaintRuns(runs, scheme, static_cast<int32_t>(t.length) + 1, selStart, selEnd);
+         run->length > 0; ++run) {
+      const Look look = LookOf(scheme, run->code, system);
+      if (run->code == cc_fill || run->code == cc_selectedFill) continue;  // behind the text: below
+      const int32_t n = std::min<int32_t>(run->length, static_cast<int32_t>(t.length) - pos);
+      if (n <= 0) continue;
+      const int32_t w = PieceWidth(ed, t.text + pos, n, col);
+      Fill(ed, x, top, x + w, top + h - 1, look.back);
+      win_SetForeColor(ed->window, look.fore);
+      col = DrawPiece(ed, t.text + pos, n, col, x, base);
+      x += w;
+      pos += n;
+    }
+    // Behind the text: a line the selection runs through is selected to the
+    // window's edge.
+    const bool runsOn = selected && line >= l1 && line < l2;
+    Fill(ed, x, top, right, top + h - 1, LookOf(scheme, runsOn ? cc_selectedFill : cc_fill, system).back);
     K::Memory::ReleaseGStack(mark);
   }
 }

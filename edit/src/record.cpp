@@ -108,14 +108,19 @@ void ResetForText(EditorRecord* ed) {
 namespace {
 
 // Stores one line of the caller's text, converting control codes on the way.
-bool StoreLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n) {
-  bool plain = true;
-  for (uint32_t i = 0; i < n && plain; ++i) plain = StoreChar(text[i], ed->hyperMode) == text[i];
-  if (plain) return ed->store.WriteRowN(r, text, n, true);
+// Stores one line of the caller's text, converting control codes on the
+// way; a plain-layout line also gets the colouring lexer's state at its end
+// (`state` carries it from line to line).
+bool StoreLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n, uint32_t* state) {
   uint8_t* mark = K::Memory::MarkGStack();
-  auto* buf = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((n + 1) * sizeof(wchar_t)));
+  auto* buf = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((n + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
   for (uint32_t i = 0; i < n; ++i) buf[i] = StoreChar(text[i], ed->hyperMode);
+  buf[n] = 0;
   bool ok = ed->store.WriteRowN(r, buf, n, true);
+  if (ok && !ed->wrappable && ed->colorBuffer) {
+    ColourLine(ed, buf, static_cast<ColourRun*>(ed->colorBuffer), state, true);
+    ed->store.SetLineState(r, *state);
+  }
   K::Memory::ReleaseGStack(mark);
   return ok;
 }
@@ -134,10 +139,11 @@ void LoadPlainText(EditorRecord* ed, const wchar_t* text) {
   ResetForText(ed);
   ChunkRef r = ed->store.textHead;
   const wchar_t* p = text;
+  uint32_t state = 0;
   for (;;) {
     const wchar_t* e = p;
     while (*e && *e != L'\n') ++e;
-    if (!StoreLine(ed, r, p, static_cast<uint32_t>(e - p))) StoreFull(ed);
+    if (!StoreLine(ed, r, p, static_cast<uint32_t>(e - p), &state)) StoreFull(ed);
     if (!*e) break;
     p = e + 1;
     r = ed->store.InsertLineAfter(r);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "lexer.h"
 #include "qel6kernel.h"
 #include "settings.h"
 
@@ -39,9 +40,26 @@ void EndBatch(EditorRecord* ed) {
   ed->batchInvalid = 0;
 }
 
+void Recolour(EditorRecord* ed, int32_t from, int32_t to) {
+  if (ed->wrappable || !ed->colorBuffer || !ed->window) return;
+  from = std::max(from, 1);
+  if (from > ed->LineCount()) return;
+  uint32_t state = from > 1 ? ed->store.GetLineState(ed->store.FindLine(from - 1)) : 0;
+  for (int32_t l = from; l <= ed->LineCount(); ++l) {
+    uint8_t* mark = K::Memory::MarkGStack();
+    LineText t = ReadLineText(ed, l);
+    ColourLine(ed, t.text, static_cast<ColourRun*>(ed->colorBuffer), &state, true);
+    const uint32_t old = ed->store.GetLineState(t.ref);
+    ed->store.SetLineState(t.ref, state);
+    K::Memory::ReleaseGStack(mark);
+    if (l >= to && state == old) break;
+  }
+}
+
 void RedrawLines(EditorRecord* ed, int32_t from, int32_t to) {
-  if (!ed->window || Batched(ed)) return;
   if (from > to) std::swap(from, to);
+  Recolour(ed, from, to);
+  if (!ed->window || Batched(ed)) return;
   rect_struct r{ed->bookmarksShown ? 16 : 0, ed->lineHeight * (from - ed->topLine) + ed->topMargin - 2,
                 ed->clientWidth, ed->lineHeight * (to - ed->topLine + 1) + ed->topMargin};
   r.top = std::max(r.top, 0);
@@ -64,14 +82,23 @@ void ScrollRows(EditorRecord* ed, int32_t fromRow, int32_t dy) {
   win_Scroll(ed->window, &r, 0, dy);
 }
 
+// The status line is drawn whole when a hidden editor is shown, so only a
+// visible one is invalidated (each invalidation is a round trip).
+bool StatusShown(EditorRecord* ed) {
+  return ed->statusWindow && IsWindowVisible(reinterpret_cast<HWND>(ed->window));
+}
+
 void InvalidateStatus(EditorRecord* ed) {
-  if (!ed->statusWindow) return;
+  if (!StatusShown(ed)) return;
   win_Invalidate_0(ed->statusWindow);
 }
 
 void RefreshStatusPos(EditorRecord* ed) {
-  if (!ed->statusWindow || !ed->topMargin || ed->suspended) return;
-  win_Invalidate_0(ed->statusWindow);
+  if (!ed->topMargin || ed->suspended || !StatusShown(ed)) return;
+  int bx = 0, by = 0;
+  kwi_GetBaseUnits(&bx, &by);
+  rect_struct r{0, 0, ed->leftMargin + 15 * bx, ed->topMargin};
+  win_Invalidate_1(ed->statusWindow, &r);
 }
 
 void FlushScrollBars(EditorRecord* ed) {
@@ -119,25 +146,27 @@ int32_t ExpandedColumns(EditorRecord* ed, const wchar_t* text, int32_t count) {
   return col;
 }
 
-int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count) {
-  if (!ed->window || !ed->proportional || !ed->charWidths) return ExpandedColumns(ed, text, count) * ed->charWidth;
-  // Widths summed from the font's table; a TAB is spaces to its stop.
-  const int32_t space = ed->charWidths[L' '];
-  int32_t col = 0, x = 0;
+int32_t PieceWidth(EditorRecord* ed, const wchar_t* text, int32_t count, int32_t startCol) {
+  const bool table = ed->window && ed->proportional && ed->charWidths;
+  const int32_t space = table ? ed->charWidths[L' '] : ed->charWidth;
+  int32_t col = startCol, x = 0;
   bool inRun = false;
   for (int32_t i = 0; i < count && text[i]; ++i) {
     if (ed->hyperMode && HiddenStep(text[i], &inRun)) continue;
     if (text[i] == L'\t') {
+      // A TAB is spaces to its stop.
       const int32_t stop = (col / settings.tabSize + 1) * settings.tabSize;
       x += (stop - col) * space;
       col = stop;
     } else {
-      x += ed->charWidths[static_cast<uint16_t>(text[i])];
+      x += table ? ed->charWidths[static_cast<uint16_t>(text[i])] : ed->charWidth;
       ++col;
     }
   }
   return x;
 }
+
+int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count) { return PieceWidth(ed, text, count, 0); }
 
 int32_t ClientWidth(EditorRecord* ed) { return ed->clientWidth; }
 

@@ -10,7 +10,11 @@
 
 namespace QEL_EDIT::detail {
 
-// Invalidates the rows of the lines from `from` to `to` (either order).
+// Colouring states of the plain layout again from line `from`, at least to
+// `to` and on while a line's state changes.
+void Recolour(EditorRecord* ed, int32_t from, int32_t to);
+// Recolours and invalidates the rows of the lines from `from` to `to`
+// (either order).
 void RedrawLines(EditorRecord* ed, int32_t from, int32_t to);
 // Invalidates the rows from a line to the bottom of the window.
 void RedrawFrom(EditorRecord* ed, int32_t line);
@@ -33,6 +37,8 @@ void EndBatch(EditorRecord* ed);
 // Pixel width of the first `count` characters of a line's text, hidden
 // markup taking no width.
 int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count);
+// The same for characters that start at display column `startCol`.
+int32_t PieceWidth(EditorRecord* ed, const wchar_t* text, int32_t count, int32_t startCol);
 int32_t ClientWidth(EditorRecord* ed);
 // The caret: hidden while a command works, placed afterwards.
 void HideCaret(EditorRecord* ed);

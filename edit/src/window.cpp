@@ -180,6 +180,16 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
         PlaceCaret(ed);
       }
       break;
+    case e_mousedbl:
+      if (e->w[2] == 0 && !(e->w[1] & 1) && e->w[0]) {
+        HideCaret(ed);
+        CancelMouse(ed);
+        const pnt_struct& p = *reinterpret_cast<pnt_struct*>(e->w[0]);
+        const int32_t line = ed->topLine + RowAt(ed, p.y) - 1;
+        SelectWordAt(ed, line, ColumnAt(ed, line, p.x));
+        PlaceCaret(ed);
+      }
+      break;
     case e_mousemove:
       if (e->w[0]) {
         MouseMove(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
@@ -191,6 +201,8 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
         HideCaret(ed);
         MouseUp(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
         PlaceCaret(ed);
+      } else if (e->w[2] == 1 && e->w[0]) {
+        PopupMenu(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
       }
       break;
     case e_char:

@@ -259,30 +259,6 @@ TEST_F(Core, EmptiedRingKeepsTheModifiedText) {
   EXPECT_EQ(ed->modified, 1);
 }
 
-TEST_F(Core, WordBoundaries) {
-  struct Case { const wchar_t* text; int32_t col; bool forward, any, crossed; bool here; int32_t result; };
-  const Case cases[] = {
-      {L"abc def", 2, true, false, false, true, 5},
-      {L"abc def", 6, true, false, false, true, 8},
-      {L"abc", 4, true, false, false, false, 4},
-      {L"abc", 1, true, false, true, true, 1},
-      {L"abc def", 6, false, false, false, true, 5},
-      {L"abc def", 5, false, false, false, true, 1},
-      {L"a:=b", 4, false, true, false, true, 3},
-      {L"a:=b", 3, false, true, false, true, 2},
-      {L"abc", 1, false, false, false, false, 1},
-  };
-  for (const Case& c : cases) {
-    int32_t result = -1;
-    bool here = WordBoundary(c.text, static_cast<int32_t>(std::wcslen(c.text)), c.col, c.forward, c.any,
-                             c.crossed, &result);
-    EXPECT_EQ(here, c.here) << testing::PrintToString(std::wstring(c.text)) << " col " << c.col;
-    if (c.here) {
-      EXPECT_EQ(result, c.result) << testing::PrintToString(std::wstring(c.text)) << " col " << c.col;
-    }
-  }
-}
-
 // A store with no chunk left: every command that needs one raises 6902 and
 // leaves the text as it was.
 TEST_F(Core, FullStoreRefusesCommandsTextUnchanged) {

@@ -4,7 +4,9 @@
 // check against foreign and destroyed windows, the user handler first.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gui.h"
@@ -341,6 +343,18 @@ uint32_t Pixel(HWND w, int x, int y) {
   return p;
 }
 
+// A shown editor in a shown task window, and its row height.
+LONG_PTR Shown(Fixture& f, HWND task, const wchar_t* text, int* row) {
+  f.task = task;
+  ShowWindow(task, SW_SHOW);
+  LONG_PTR w = f.Make(text, 1);
+  ShowWindow(reinterpret_cast<HWND>(w), SW_SHOW);
+  int leading, ascent, descent;
+  win_GetFontMetrics(w, &leading, &ascent, &descent);
+  *row = ascent + descent + 1;
+  return w;
+}
+
 uint32_t Rgb(LONG_PTR colorref) {
   uint32_t c = static_cast<uint32_t>(colorref);
   return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
@@ -349,16 +363,11 @@ uint32_t Rgb(LONG_PTR colorref) {
 TEST(EditorWindow, SelectionIsFilledToTheRightEdgeOfMiddleLines) {
   Fixture f;
   RunInTask([&](HWND task) {
-    f.task = task;
-    ShowWindow(task, SW_SHOW);
-    LONG_PTR w = f.Make(L"abc\ndefgh\nij\nlast", 1);
+    int row;
+    LONG_PTR w = Shown(f, task, L"abc\ndefgh\nij\nlast", &row);
     HWND h = reinterpret_cast<HWND>(w);
-    ShowWindow(h, SW_SHOW);
     ASSERT_EQ(edit_SetSelection(w, 2, 12), 1);  // (1,2) .. (3,2)
     win_Update(w);
-    int leading, ascent, descent;
-    win_GetFontMetrics(w, &leading, &ascent, &descent);
-    const int row = ascent + descent + 1;
     RECT rc;
     GetClientRect(h, &rc);
     const uint32_t highlight = Rgb(kwi_GetAttrVal(113)), background = Rgb(kwi_GetAttrVal(121));
@@ -406,20 +415,15 @@ namespace {
 TEST(EditorWindow, StatusLineTakesTheTopStrip) {
   Fixture f;
   RunInTask([&](HWND task) {
-    f.task = task;
-    ShowWindow(task, SW_SHOW);
-    LONG_PTR w = f.Make(L"first\nsecond", 1);
+    int row;
+    LONG_PTR w = Shown(f, task, L"first\nsecond", &row);
     HWND h = reinterpret_cast<HWND>(w);
-    ShowWindow(h, SW_SHOW);
     EXPECT_EQ(ChildCount(h), 1);  // the status window, not drawn into for type 2
     ASSERT_EQ(edit_SetSelection(w, 1, 7), 1);
     edit_StatusLineShow(w, 1);
     win_Update(w);
     HWND status = GetWindow(h, GW_CHILD);
     UpdateWindow(status);
-    int leading, ascent, descent;
-    win_GetFontMetrics(w, &leading, &ascent, &descent);
-    const int row = ascent + descent + 1;
     RECT rc;
     GetClientRect(h, &rc);
     EXPECT_EQ(Pixel(h, rc.right - 3, 20 + row / 2), Rgb(kwi_GetAttrVal(113)));
@@ -451,15 +455,10 @@ void MouseAt(HWND w, int x, int y, DWORD flags) {
 TEST(EditorWindow, MouseClickDragAndShiftClick) {
   Fixture f;
   RunInTask([&](HWND task) {
-    f.task = task;
-    ShowWindow(task, SW_SHOW);
-    LONG_PTR w = f.Make(L"hello world\nsecond line\nthird", 1);
+    int row;
+    LONG_PTR w = Shown(f, task, L"hello world\nsecond line\nthird", &row);
     HWND h = reinterpret_cast<HWND>(w);
-    ShowWindow(h, SW_SHOW);
     Focus(task, w);
-    int leading, ascent, descent;
-    win_GetFontMetrics(w, &leading, &ascent, &descent);
-    const int row = ascent + descent + 1;
     pnt_struct p1{40, row / 2}, p2{30, row + row / 2}, p3{20, 2 * row + row / 2};
     int32_t col, line;
     const uint32_t pos1 = edit_GetPointPos(w, &p1, &col, &line);
@@ -496,12 +495,68 @@ TEST(EditorWindow, MouseClickDragAndShiftClick) {
     EXPECT_EQ(from, pos0);
     EXPECT_EQ(to, pos3);
     EXPECT_EQ(edit_GetPos_0(w), pos3);
+    // A double click selects the word under the point.
+    pnt_struct word{12, 2 * row + row / 2};  // in "third"
+    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTUP);
+    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTUP);
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, 25u);  // "third" whole
+    EXPECT_EQ(to, 30u);
     // Points above the text; the first non-blank of a line.
     pnt_struct above{5, -3};
     EXPECT_EQ(K::RunTrapped([&] { edit_GetPointPos(w, &above, &col, &line); }), 6903u);
     edit_PasteStr_1(w, L"x\n  \tindented");
     EXPECT_EQ(edit_GetLineOffset(w, 2), 6u);
     EXPECT_EQ(edit_GetLineOffset(w, 99), 6u);
+  }, NoMenu());
+}
+
+}  // namespace
+
+namespace {
+
+// Presses one key in the first visible pop-up menu from another thread;
+// Escape closes whatever is still open after that.
+std::thread AnswerPopup(WORD key, std::atomic<bool>* done) {
+  return std::thread([key, done] {
+    HWND menu = nullptr;
+    for (int i = 0; i < 300 && !menu && !*done; ++i) {
+      HWND m = FindWindowW(L"#32768", nullptr);
+      if (m && IsWindowVisible(m)) menu = m;
+      else Sleep(10);
+    }
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = key;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof in[0]);
+    for (int i = 0; i < 100 && !*done; ++i) Sleep(20);
+    while (!*done) {
+      if (HWND m = FindWindowW(L"#32768", nullptr)) PostMessageW(m, WM_KEYDOWN, VK_ESCAPE, 0);
+      Sleep(50);
+    }
+  });
+}
+
+TEST(EditorWindow, RightButtonMenuDeletesTheSelection) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    LONG_PTR w = Shown(f, task, L"keep this, drop that", &row);
+    HWND h = reinterpret_cast<HWND>(w);
+    Focus(task, w);
+    ASSERT_EQ(edit_SetSelection(w, 11, 21), 1);
+    std::atomic<bool> done{false};
+    std::thread answer = AnswerPopup('E', &done);  // D&elete
+    PostMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, row / 2));
+    PostMessageW(h, WM_RBUTTONUP, 0, MAKELPARAM(20, row / 2));
+    PumpUntil([&] { return Text(w) != L"keep this, drop that"; }, 3000);
+    done = true;
+    answer.join();
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Text(w), L"keep this,");
   }, NoMenu());
 }
 

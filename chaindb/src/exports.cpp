@@ -190,7 +190,9 @@ void Statistics(typename F::Handle h, uint32_t* terms, uint32_t* memory, uint32_
                20 + 8 * uint64_t{SelectorSlots(d)} + (IsFile(d) ? kFreeTableBytes : 0) +
                (d->blockCacheOn ? uint64_t{d->refBlock + 1} * kRefBlockBytes : 0);
   uint64_t total = 0, free = 0;
-  if (IsFile(d)) FreeDiskSpace(d->drive, F::wide, &total, &free);
+  // A drive that cannot tell its free space gives 0.
+  if (IsFile(d) && Qel::RunTime::Kernel::RunTrapped([&] { FreeDiskSpace(d->drive, F::wide, &total, &free); }))
+    free = 0;
   *terms = d->termCount;
   *memory = static_cast<uint32_t>(m > 0xFFFFFFFFu ? 0xFFFFFFFFu : m);
   *inUse = d->bytesInUse;

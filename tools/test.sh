@@ -15,10 +15,10 @@ BUILD=${KALMORA_BUILD:-$top/build}
 export WINEPREFIX=${WINEPREFIX:-$CACHE/wineprefix} WINEDEBUG=-all WINEARCH=win64
 
 xvfb_pid=
-cups_pid=0
+cups_started=0
 cleanup() {
   wineserver -k 2>/dev/null || true
-  bash "$top/kwi/tests/cups_queue.sh" stop "$cups_pid"
+  [ "$cups_started" = 1 ] && bash "$top/kwi/tests/cups_queue.sh" stop
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   rm -f "${dfile:-}"
 }
@@ -39,10 +39,8 @@ export DISPLAY=:$n
 
 # The PDF print queue of the printing tests: cupsd (unless one runs) and the
 # queue start before Wine, which lists the printers when a program starts.
-cups_mark=$(mktemp)
-bash "$top/kwi/tests/cups_queue.sh" start "$cups_mark" || true
-cups_pid=$(cat "$cups_mark" 2>/dev/null || echo 0)
-rm -f "$cups_mark"
+bash "$top/kwi/tests/cups_queue.sh" start || true
+cups_started=1
 
 # One wineserver for the whole run, started fresh so that its desktop process
 # knows this run's display.  Its service processes are started here with their

@@ -125,6 +125,45 @@ TEST(FaultChild, Run) {
   fflush(stdout);
 }
 
+// The shell's kill -9 rounds (kill_rounds.sh): the workload, reporting its
+// commits, until the shell ends the process.
+TEST(FaultChild, Endless) {
+  char path[512];
+  if (!GetEnvironmentVariableA("CDB_ENDLESS", path, sizeof path)) GTEST_SKIP();
+  ASSERT_EQ(LinkUnit(), 0);
+  std::wstring file(path, path + strlen(path));
+  for (int round = 0; round < 10000; ++round) {
+    printf("start\n");
+    fflush(stdout);
+    uint8_t* mark = Qel::RunTime::Kernel::Memory::MarkGStack();
+    ErrorOf([&] {
+      RunWorkload(file, kFile, [](int k, const Model&) {
+        printf("commit %d\n", k);
+        fflush(stdout);
+      });
+    });
+    Qel::RunTime::Kernel::Memory::ReleaseGStack(mark);
+  }
+  printf("done\n");
+  fflush(stdout);
+}
+
+// ...and the fresh process that checks the file after each kill.
+TEST(FaultChild, Check) {
+  char spec[600];
+  if (!GetEnvironmentVariableA("CDB_CHECK", spec, sizeof spec)) GTEST_SKIP();
+  ASSERT_EQ(LinkUnit(), 0);
+  int last = -1;
+  char path[512];
+  ASSERT_EQ(sscanf(spec, "%d|%511[^\n]", &last, path), 2);
+  std::wstring file(path, path + strlen(path));
+  if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    EXPECT_EQ(last, -1);
+    return;
+  }
+  CheckReopened(file, WorkloadModels(), last, "kill -9 after commit " + std::to_string(last));
+}
+
 // Runs the child test `test` killed at call `at`; returns the last commit
 // it reported.
 int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run") {

@@ -14,6 +14,7 @@
 #include "qel6edit.h"
 #include "qel6kernel.h"
 #include "dictionary.h"
+#include "lexer.h"
 #include "qel6kwi.h"
 #include "record.h"
 #include "settings.h"
@@ -96,6 +97,7 @@ void InitColourTables() {
 ColourEntry StoredColour(int32_t scheme, int32_t code) { return tables.colours[scheme][code]; }
 
 SystemColours CurrentSystemColours() {
+  InitColourTables();
   auto attr = [](int a) { return static_cast<uint32_t>(QEL_KWI::kwi_GetAttrVal(a)); };
   return {attr(123), attr(121), attr(114), attr(113)};
 }
@@ -211,6 +213,7 @@ void edit_SetColoring(LONG_PTR window, int32_t scheme) {
   if (scheme < 0 || scheme >= kSchemes) Raise(err_scheme);
   ed->colorScheme = scheme;
   BuildKeywordTable(ed);
+  if (!ed->wrappable) StoreAllLineStates(ed);
   QEL_KWI::win_Invalidate_0(window);
 }
 

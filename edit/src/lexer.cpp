@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "dictionary.h"
+#include "qel6kernel.h"
 #include "record.h"
 
 namespace QEL_EDIT::detail {
@@ -504,6 +505,37 @@ int32_t ColourLine(EditorRecord* ed, const wchar_t* text, ColourRun* runs, uint3
             keywords && !ed->wrappable ? static_cast<Dictionary*>(ed->keywordTable) : nullptr, runs, state);
   return 1;
 }
+
+namespace {
+
+// Lexes lines from `from` on; stops after `to`, or with `settle` at the first
+// line whose state was already stored.
+void StoreStates(EditorRecord* ed, int32_t from, int32_t to, bool settle) {
+  namespace K = Qel::RunTime::Kernel;
+  if (!ed->colorBuffer || from < 1) return;
+  auto* runs = static_cast<ColourRun*>(ed->colorBuffer);
+  uint32_t state = StateBefore(ed, from);
+  for (int32_t n = from; n <= to; ++n) {
+    uint8_t* mark = K::Memory::MarkGStack();
+    const LineText t = ReadLineText(ed, n);
+    t.text[t.length] = 0;
+    LexColour(t.text, ed->colorScheme, nullptr, runs, &state);
+    const uint32_t old = ed->store.GetLineState(t.ref);
+    ed->store.SetLineState(t.ref, state);
+    K::Memory::ReleaseGStack(mark);
+    if (settle && old == state) break;
+  }
+}
+
+}  // namespace
+
+uint32_t StateBefore(EditorRecord* ed, int32_t line) {
+  return line <= 1 ? 0 : ed->store.GetLineState(ed->store.FindLine(line - 1));
+}
+
+void StoreAllLineStates(EditorRecord* ed) { StoreStates(ed, 1, ed->LineCount(), false); }
+
+void UpdateLineStates(EditorRecord* ed, int32_t from) { StoreStates(ed, from, ed->LineCount(), true); }
 
 void VisibleTokens(const wchar_t* text, ColourRun* runs) {
   Lexer lx(text, runs, 4, nullptr);

@@ -68,6 +68,14 @@ void LexColour(const wchar_t* text, int32_t scheme, Dictionary* keywords, Colour
 // The same for an editor: its scheme, and its dictionary when `keywords`.
 int32_t ColourLine(EditorRecord* ed, const wchar_t* text, ColourRun* runs, uint32_t* state,
                    bool keywords);
+// Line states kept in the store, lexed without keywords: every line's at
+// load; after a change from line `from` on until a line's state comes out
+// as it was stored (the lines below cannot change then).  The state a
+// line starts from is the stored state of the line above (0 for line 1).
+void StoreAllLineStates(EditorRecord* ed);
+void UpdateLineStates(EditorRecord* ed, int32_t from);
+uint32_t StateBefore(EditorRecord* ed, int32_t line);
+
 // Visible tokens: words (letters, digits, '_', '$' with hex digits) code 1,
 // blanks 15, hyper-field text 19, anything else 0.
 void VisibleTokens(const wchar_t* text, ColourRun* runs);

@@ -12,6 +12,7 @@
 
 #include "colors.h"
 #include "qel6kernel.h"
+#include "record.h"
 
 namespace QEL_EDIT::detail {
 
@@ -217,6 +218,23 @@ ColourRun* PaintRuns(ColourRun* runs, int32_t scheme, int32_t cells, int32_t sel
   if (uncovered > 0) runs[n++] = {1, cc_fill, 0};
   runs[n] = {0, 0, 0};
   return runs;
+}
+
+ColourRun* LinePaintRuns(EditorRecord* ed, const wchar_t* text, int32_t cells, int32_t selStart, int32_t selEnd,
+                         uint32_t* state) {
+  auto* runs = static_cast<ColourRun*>(ed->colorBuffer);
+  if (!ed->wrappable) {
+    ColourLine(ed, text, runs, state, true);
+    return PaintRuns(runs, ed->colorScheme, cells, selStart, selEnd);
+  }
+  if (ed->hyperMode) {
+    MarkupTokens(text, runs);
+  } else {
+    const int32_t length = static_cast<int32_t>(wcslen(text));
+    runs[0] = {length, cc_other, 0};
+    runs[length ? 1 : 0] = {0, 0, 0};
+  }
+  return PaintRuns(runs, 4, cells, selStart, selEnd);
 }
 
 }  // namespace QEL_EDIT::detail

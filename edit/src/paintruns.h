@@ -28,4 +28,12 @@ int32_t TokenWordBoundary(const wchar_t* text, int32_t col, bool forward, bool a
 // than it holds.
 ColourRun* PaintRuns(ColourRun* runs, int32_t scheme, int32_t cells, int32_t selStart, int32_t selEnd);
 
+// The paint runs of one line of an editor, in its `colorBuffer`: a plain
+// layout coloured by its scheme and keywords from `state` (the state of the
+// line above; this line's on return); a wrapping layout uncoloured (one run,
+// or the markup pieces of a hyper line whose marks and hidden data the
+// painter leaves out) and painted in scheme 4.
+ColourRun* LinePaintRuns(EditorRecord* ed, const wchar_t* text, int32_t cells, int32_t selStart, int32_t selEnd,
+                         uint32_t* state);
+
 }  // namespace QEL_EDIT::detail

@@ -151,6 +151,8 @@ void LoadPlainText(EditorRecord* ed, const wchar_t* text) {
   }
   UpdateVScrollRange(ed);
   SetVScrollPos(ed, 0);
+  // Plain text (scheme 4) paints every code alike: its states wait for a scheme.
+  if (!ed->wrappable && ed->colorScheme != 4) StoreAllLineStates(ed);
 }
 
 LineText ReadLineText(EditorRecord* ed, int32_t n, uint32_t extra) {

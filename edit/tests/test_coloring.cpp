@@ -22,7 +22,7 @@ TEST(Coloring, SetColoringRebuildsTheKeywords) {
   o.menu = 0;
   RunInTask([&](HWND task) {
     Terms t;
-    EditorRecord* ed = edittest::NewTestRecord(L"class x");
+    EditorRecord* ed = edittest::NewTestRecord(L"class x /*\ny */");
     ASSERT_TRUE(ed);
     EXPECT_EQ(ed->colorScheme, 4);
     Closure handler([&](HWND, event_struct*) -> LONG_PTR { Fail(); });
@@ -39,6 +39,7 @@ TEST(Coloring, SetColoringRebuildsTheKeywords) {
     EXPECT_EQ(ed->colorScheme, 4);
     EXPECT_EQ(K::RunTrapped([&] { edit_SetColoring(w, 0); }), 0u);
     EXPECT_EQ(ed->colorScheme, 0);
+    EXPECT_EQ(ed->store.GetLineState(ed->store.FindLine(1)), 1u | kCommentOpens);
     ColourLine(ed, L"class Foo", runs, &state, true);
     EXPECT_EQ(RunsText(runs), "5:10 1:15 3:2");
     // A wrapping editor keeps no dictionary.

@@ -10,6 +10,7 @@
 #include "dictionary.h"
 #include "lexer.h"
 #include "qel6kernel.h"
+#include "paintruns.h"
 #include "record.h"
 
 using namespace QEL_EDIT::detail;
@@ -148,6 +149,12 @@ TEST(Lexer, HugeLineStopsAtTheRunLimit) {
   EXPECT_EQ(total, n);
   // Stopping early inside ordinary text leaves the next line outside a comment.
   EXPECT_EQ(state, 0u);
+  // The rest of the line is painted as fill.
+  PaintRuns(buffer.data(), 0, static_cast<int32_t>(line.size()) + 1, 0, 0);
+  n = 0;
+  while (buffer[n].length) ++n;
+  ASSERT_GT(n, 1);
+  EXPECT_EQ(buffer[n - 1].code, cc_fill);
 }
 
 TEST(Lexer, ColourLineUsesTheEditorsSchemeAndKeywords) {
@@ -168,6 +175,15 @@ TEST(Lexer, ColourLineUsesTheEditorsSchemeAndKeywords) {
   BuildKeywordTable(ed);
   ColourLine(ed, L"Dialog Foo", runs, &state, true);
   EXPECT_EQ(RunsText(runs), "6:10 1:15 3:1");
+  // Paint runs of a line: coloured in the plain layout, not when wrapping.
+  state = 0;
+  EXPECT_EQ(RunsText(LinePaintRuns(ed, L"Dialog 12", 10, 8, 10, &state)), "6:10 1:15 2:20");
+  ed->wrappable = 1;
+  EXPECT_EQ(RunsText(LinePaintRuns(ed, L"Dialog 12", 10, 8, 10, &state)), "7:0 2:20");
+  ed->hyperMode = 1;
+  EXPECT_EQ(RunsText(LinePaintRuns(ed, L"a \x0B" L"b\x0E" L"c\x0F", 7, 0, 0, &state)), "2:0 1:19 1:200");
+  ed->wrappable = 0;
+  ed->hyperMode = 0;
   DeleteRecord(ed);
   K::Memory::ReleaseGStack(mark);
 }
@@ -195,6 +211,44 @@ TEST(Lexer, UserKeywords) {
   SetUserKeywords(nullptr, false);
   SchemeKeywords(3, &n);
   EXPECT_EQ(n, 0);
+  DeleteRecord(ed);
+  K::Memory::ReleaseGStack(mark);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<uint32_t> States(EditorRecord* ed) {
+  std::vector<uint32_t> v;
+  for (int32_t n = 1; n <= ed->LineCount(); ++n) v.push_back(ed->store.GetLineState(ed->store.FindLine(n)));
+  return v;
+}
+
+TEST(LineStates, StoredAtLoadAndUpdatedUntilTheySettle) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  RecordParams p{};
+  p.windowType = 2;
+  p.title = L"t.pro";
+  EditorRecord* ed = NewRecord(p);
+  ed->visibleRows = 10;
+  ed->lineHeight = 16;
+  ASSERT_EQ(K::RunTrapped([&] { LoadPlainText(ed, L"a /* x\nb\nc */ d\ne"); }), 0u);
+  EXPECT_EQ(States(ed), (std::vector<uint32_t>{5, 1, 8, 0}));
+  EXPECT_EQ(StateBefore(ed, 1), 0u);
+  EXPECT_EQ(StateBefore(ed, 3), 1u);
+  // Stale states are redone from the first line until one comes out as stored.
+  for (int32_t n = 1; n <= 3; ++n) ed->store.SetLineState(ed->store.FindLine(n), 0);
+  ed->store.SetLineState(ed->store.FindLine(4), 0);
+  UpdateLineStates(ed, 1);
+  EXPECT_EQ(States(ed), (std::vector<uint32_t>{5, 1, 8, 0}));
+  for (int32_t n = 1; n <= 4; ++n) ed->store.SetLineState(ed->store.FindLine(n), 0);
+  StoreAllLineStates(ed);
+  EXPECT_EQ(States(ed), (std::vector<uint32_t>{5, 1, 8, 0}));
+  // A line whose state is unchanged ends the update: the line below it is not redone.
+  ed->store.SetLineState(ed->store.FindLine(4), 7);
+  UpdateLineStates(ed, 2);
+  EXPECT_EQ(States(ed), (std::vector<uint32_t>{5, 1, 8, 7}));
   DeleteRecord(ed);
   K::Memory::ReleaseGStack(mark);
 }

@@ -1,5 +1,5 @@
 // qel6kwi: message boxes and common dialogs, file names and help, the
-// clipboard, metafiles and printing.  Included by qel6kwi.h.
+// clipboard, DDE, metafiles and printing.  Included by qel6kwi.h.
 //
 // A metafile is a movable global block holding an mf_record.  Tests
 // (cb_*Available) fail instead of returning false; so do cancelled dialogs
@@ -66,6 +66,43 @@ QEL_KWI_API void mf_Play_0(LONG_PTR window, metafile m);
 QEL_KWI_API void mf_Play_1(LONG_PTR window, metafile m, rect_struct* rect);
 QEL_KWI_API metafile mf_Load(const u16* fileName, rect_struct** rect, int* units);
 QEL_KWI_API void mf_Save(metafile m, rect_struct* rect, const u16* fileName);
+
+// DDE.  Data: {kind, value}: 1 str (string), 2 bin (binary), 3 pict (a
+// global block holding a DIB), 4 nodata.  Events (e_dde) carry the
+// conversation in word 0 and a dde_event in word 1: {sub-kind, words}, the
+// words as the sub-kind has them (names as strings, data as dde_data_struct*;
+// transcomplete: topic, item, transaction id, data).
+enum DdeDataKind : uintptr_t { dd_str = 1, dd_bin, dd_pict, dd_nodata };
+struct dde_data_struct {
+  uintptr_t kind;
+  LONG_PTR value;
+};
+struct dde_event {
+  uintptr_t alt;
+  LONG_PTR w[4];
+};
+QEL_KWI_API void dde_Init(ilist_struct* flags);
+QEL_KWI_API void dde_End();
+QEL_KWI_API LONG_PTR dde_Connect(const u16* service, const u16* topic);
+QEL_KWI_API void dde_DisConnect(LONG_PTR conv);
+QEL_KWI_API winlist_struct* dde_ConnectMult(const u16* service, const u16* topic, LONG_PTR* convList);
+QEL_KWI_API void dde_DisConnectMult(LONG_PTR convList);
+QEL_KWI_API LONG_PTR dde_ReConnect(LONG_PTR conv);
+QEL_KWI_API void dde_RegisterService(const u16* service, int on);
+QEL_KWI_API void dde_PostAdvise(const u16* topic, const u16* item);
+QEL_KWI_API void dde_EnableEvents(LONG_PTR conv, int on);
+// Transactions answer their transaction id (timeout 0: asynchronous), else 0.
+QEL_KWI_API LONG_PTR dde_Execute(LONG_PTR conv, const u16* command, int timeout);
+QEL_KWI_API LONG_PTR dde_Poke(LONG_PTR conv, const u16* item, dde_data_struct* data, int format,
+                              int timeout);
+QEL_KWI_API LONG_PTR dde_Request(LONG_PTR conv, const u16* item, int format, int timeout,
+                                 dde_data_struct** data);
+QEL_KWI_API LONG_PTR dde_StartAdv(LONG_PTR conv, const u16* item, int format, ilist_struct* flags,
+                                  int timeout);
+QEL_KWI_API LONG_PTR dde_StopAdv(LONG_PTR conv, const u16* item, int timeout);
+QEL_KWI_API void dde_AbandonTrans(LONG_PTR conv, LONG_PTR transaction);
+QEL_KWI_API LONG_PTR dde_MakeDDEReturnData(dde_data_struct* data);
+QEL_KWI_API LONG_PTR dde_MakeDDEReturnServiceInfo(slist_struct* pairs);
 
 // Printing: one job at a time; the configuration is a binary in its 32-bit form.
 QEL_KWI_API LONG_PTR print_StartJob(const u16* title);

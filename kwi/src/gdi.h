@@ -36,6 +36,17 @@ struct stateinfo {
 };
 
 inline HWND Hwnd(LONG_PTR w) { return reinterpret_cast<HWND>(w); }
+// Little-endian words of files and foreign blocks, read at any alignment.
+inline uint32_t ReadU32(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+inline uint16_t ReadU16(const uint8_t* p) {
+  uint16_t v;
+  memcpy(&v, p, 2);
+  return v;
+}
 template <class T>
 T* GNew() {
   return reinterpret_cast<T*>(K::Memory::AllocGStack(sizeof(T)));

@@ -14,40 +14,30 @@
 namespace QEL_KWI {
 namespace detail {
 
-static uint32_t U32(const uint8_t* p) {
-  uint32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-static uint16_t U16(const uint8_t* p) {
-  uint16_t v;
-  memcpy(&v, p, 2);
-  return v;
-}
-static int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
+static int32_t I32(const uint8_t* p) { return static_cast<int32_t>(ReadU32(p)); }
 
 uint64_t DibRowBytes(int64_t width, int bits) { return ((static_cast<uint64_t>(width) * bits + 31) / 32) * 4; }
 
 bool ReadDib(const uint8_t* dib, uint64_t size, DibInfo* d) {
   *d = DibInfo{};
   if (!dib || size < 12) return false;
-  d->headerSize = U32(dib);
+  d->headerSize = ReadU32(dib);
   uint16_t planes;
   if (d->headerSize == sizeof(BITMAPCOREHEADER)) {
     d->core = true;
-    d->width = U16(dib + 4);
-    d->height = U16(dib + 6);
-    planes = U16(dib + 8);
-    d->bits = U16(dib + 10);
+    d->width = ReadU16(dib + 4);
+    d->height = ReadU16(dib + 6);
+    planes = ReadU16(dib + 8);
+    d->bits = ReadU16(dib + 10);
   } else if (d->headerSize == 40 || d->headerSize == 52 || d->headerSize == 56 ||
              d->headerSize == sizeof(BITMAPV4HEADER) || d->headerSize == sizeof(BITMAPV5HEADER)) {
     if (size < d->headerSize) return false;
     d->width = I32(dib + 4);
     d->height = I32(dib + 8);
-    planes = U16(dib + 12);
-    d->bits = U16(dib + 14);
-    d->compression = U32(dib + 16);
-    d->clrUsed = U32(dib + 32);
+    planes = ReadU16(dib + 12);
+    d->bits = ReadU16(dib + 14);
+    d->compression = ReadU32(dib + 16);
+    d->clrUsed = ReadU32(dib + 32);
   } else {
     return false;
   }
@@ -257,9 +247,9 @@ static picture PictureFromFile(const uint8_t* file, uint64_t size) {
   if (file[0] == 'B' && file[1] == 'M') {
     start = 14;
     length = size - 14;
-  } else if (size >= 22 && U16(file) == 0 && U16(file + 2) == 1 && U16(file + 4) >= 1) {
+  } else if (size >= 22 && ReadU16(file) == 0 && ReadU16(file + 2) == 1 && ReadU16(file + 4) >= 1) {
     // The first image of the icon directory, where entry and image lie inside the file.
-    uint64_t bytes = U32(file + 6 + 8), offset = U32(file + 6 + 12);
+    uint64_t bytes = ReadU32(file + 6 + 8), offset = ReadU32(file + 6 + 12);
     if (offset < 22 || offset > size || bytes > size - offset) return nullptr;
     start = offset;
     length = bytes;
@@ -270,7 +260,7 @@ static picture PictureFromFile(const uint8_t* file, uint64_t size) {
   picture p = NewPicture(length);
   if (!p) return nullptr;
   memcpy(PictureDib(p), file + start, static_cast<size_t>(length));
-  if (height >= 0 && length >= 40 && U32(PictureDib(p)) >= 40) PictureDib(p)[8] = static_cast<uint8_t>(height);
+  if (height >= 0 && length >= 40 && ReadU32(PictureDib(p)) >= 40) PictureDib(p)[8] = static_cast<uint8_t>(height);
   DibInfo d;
   return ReadDib(PictureDib(p), length, &d) ? p : nullptr;
 }

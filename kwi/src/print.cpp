@@ -127,17 +127,6 @@ static HGLOBAL CopyBlock(const uint8_t* data, uint32_t n) {
   return g;
 }
 
-static uint32_t ReadU32(const uint8_t* p) {
-  uint32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-static uint16_t ReadU16(const uint8_t* p) {
-  uint16_t v;
-  memcpy(&v, p, 2);
-  return v;
-}
-
 // A DEVNAMES block whose three names start inside it and end there.
 static bool DevNamesFit(const uint8_t* b, uint32_t n) {
   if (n < sizeof(DEVNAMES)) return false;

@@ -33,12 +33,26 @@ void CloseChecked(HANDLE h) {
   if (!CloseHandle(h)) fs::Raise(&file::classInfo, L"CloseHandle");
 }
 
+// Reads land in a block outside the collected heap and the global stack and
+// are copied from there: the system writes into watched pages slowly.
 void ReadExactly(HANDLE h, void* into, uint64_t size) {
+  constexpr DWORD kChunk = 1u << 20;
+  static uint8_t* landing = static_cast<uint8_t*>(
+      VirtualAlloc(nullptr, kChunk, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  static CRITICAL_SECTION* lock = [] {
+    static CRITICAL_SECTION cs;
+    InitializeCriticalSection(&cs);
+    return &cs;
+  }();
   auto* p = static_cast<uint8_t*>(into);
   while (size) {
     DWORD n = 0;
-    DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    if (!ReadFile(h, p, want, &n, nullptr)) fs::Raise(&file::classInfo, L"ReadFile");
+    DWORD want = size > kChunk ? kChunk : static_cast<DWORD>(size);
+    EnterCriticalSection(lock);
+    BOOL ok = ReadFile(h, landing, want, &n, nullptr);
+    if (ok) memcpy(p, landing, n);
+    LeaveCriticalSection(lock);
+    if (!ok) fs::Raise(&file::classInfo, L"ReadFile");
     if (n == 0) {
       TAV_AT();
       stream_exception::raise_endofstream(&file::classInfo);

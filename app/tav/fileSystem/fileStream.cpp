@@ -72,7 +72,11 @@ inputStream_file::inputStream_file(HANDLE file, Mode mode)
 inputStream_file* inputStream_file::Make(HANDLE file, Mode mode, bool fromStart,
                                          bool checkSignature) {
   auto* s = new (AllocFinalized<inputStream_file>(&Finalize)) inputStream_file(file, mode);
-  s->read_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes + 2));
+  // The system writes into collected memory slowly (its pages are watched):
+  // the buffer that is refilled lives outside the collected heap.
+  s->landing_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kBufferBytes + 8));
+  if (!s->landing_) K::Errors::RunTimeError(206);
+  s->read_ = s->landing_;
   s->lfs_ = static_cast<uint32_t*>(K::Memory::AllocAtomicHeap(4 * (kBufferBytes / 4 + 1)));
   s->buffer_ = inputBuffer::New(s->read_ + 2, 0, {&Refill, s}, {&RefillLocked, s});
   s->support_ = inputSupport(s->buffer_, mode);
@@ -117,6 +121,9 @@ void inputStream_file::Finalize(void* self) {
   auto* s = static_cast<inputStream_file*>(self);
   if (s->file_) CloseHandle(s->file_);
   s->file_ = nullptr;
+  if (s->landing_) HeapFree(GetProcessHeap(), 0, s->landing_);
+  if (s->ansi_) HeapFree(GetProcessHeap(), 0, s->ansi_);
+  s->landing_ = s->ansi_ = nullptr;
 }
 
 HANDLE inputStream_file::Handle() {
@@ -127,7 +134,7 @@ HANDLE inputStream_file::Handle() {
 void inputStream_file::ApplyMode(Mode mode) {
   if (mode.kind != Mode::binary) crlf_ = true;
   if (mode.kind == Mode::ansi && !ansi_)
-    ansi_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kAnsiBytes));
+    ansi_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kAnsiBytes));
 }
 
 uint32_t inputStream_file::ReadRaw(void* into, uint32_t bytes) {
@@ -145,7 +152,7 @@ bool inputStream_file::Refill(void* self, uint8_t** buffer, uint32_t* length) {
 bool inputStream_file::RefillLocked(void* self, uint8_t** buffer, uint32_t* length) {
   // The old buffer stays with the reader: fill a new one.
   auto* s = static_cast<inputStream_file*>(self);
-  s->read_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes + 2));
+  s->read_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes + 8));
   return s->Fill(buffer, length);
 }
 
@@ -169,6 +176,9 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
       tail_ = keep;
       n = 2 * chars;
       if (n == 0 && raw != 0) continue;  // only the start of a character so far
+    } else if (mode.kind == Mode::binary) {
+      data = read_ + 8;  // aligned: no CR is ever put in front
+      n = raw = ReadRaw(data, kBufferBytes);
     } else {
       n = raw = ReadRaw(data, kBufferBytes);
     }
@@ -185,8 +195,11 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
     if (size == 0) return false;
     // At the end of the file a held CR is delivered alone.
     if (mode.kind != Mode::binary && crlf_ && raw != 0) {
+      // The pair offsets are kept here; their global-stack copy goes at once.
+      uint8_t* mark = K::Memory::MarkGStack();
       fileSystem_api::CrLf r = fileSystem_api::crlf_lf(start, size, true);
       for (uint32_t k = 0; k < r.pairCount; ++k) lfs_[lfCount_++] = r.pairs[k] - 2 * k;
+      K::Memory::ReleaseGStack(mark);
       heldCR_ = r.lastCharCR;
       start = r.result;
       size = r.newSize;
@@ -277,9 +290,11 @@ void inputStream_file::setmode(Mode mode) {
 bool inputStream_file::endofstream() {
   Handle();
   buffer_->BeginTransfer();
-  if (*buffer_->getoffsetpointer() < buffer_->Length() || heldCR_ || tail_) return false;
-  return fileSystem_api::setfilepointer(file_, 0, FILE_CURRENT) >=
-         fileSystem_api::getfilesize(file_);
+  if (heldCR_ || tail_) return false;
+  // The end is where a fill finds nothing more: no data in hand and none read.
+  uint8_t* base;
+  uint32_t length;
+  return !buffer_->getbuffer(&base, &length);
 }
 
 // --- outputStream_file ---
@@ -290,7 +305,9 @@ outputStream_file::outputStream_file(HANDLE file, Mode mode)
 outputStream_file* outputStream_file::Make(HANDLE file, Mode mode, Signature signature) {
   auto* s = new (AllocFinalized<outputStream_file>(&Finalize)) outputStream_file(file, mode);
   s->crlf_ = true;
-  s->memory_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes));
+  // Outside the collected heap, as the input buffer (see there).
+  s->memory_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kBufferBytes));
+  if (!s->memory_) K::Errors::RunTimeError(206);
   s->buffer_ = outputBuffer::New(s->memory_, kBufferBytes, {&Full, s});
   s->support_ = outputSupport(s->buffer_, mode);
   if (mode.kind != Mode::unicode || signature == Signature::none) return s;
@@ -383,13 +400,15 @@ outputStream_file* outputStream_file::newhandle(HANDLE file, Mode mode) {
 
 void outputStream_file::Finalize(void* self) {
   auto* s = static_cast<outputStream_file*>(self);
-  if (!s->file_) return;
-  HANDLE h = s->file_;
-  // Whatever writing raises ends at the collector's boundary; the handle is
-  // closed in any case.
-  K::RunTrapped([&] { s->Drain(true); });
-  s->file_ = nullptr;
-  CloseHandle(h);
+  if (HANDLE h = s->file_) {
+    // Whatever writing raises ends at the collector's boundary; the handle
+    // is closed in any case.
+    K::RunTrapped([&] { s->Drain(true); });
+    s->file_ = nullptr;
+    CloseHandle(h);
+  }
+  HeapFree(GetProcessHeap(), 0, s->memory_);
+  s->memory_ = nullptr;
 }
 
 HANDLE outputStream_file::Handle() {
@@ -414,6 +433,13 @@ void outputStream_file::WriteAll(const void* bytes, uint32_t size) {
 }
 
 void outputStream_file::WriteOut(uint8_t* buffer, uint32_t used, bool final) {
+  // The converted copies live on the global stack only until they are written.
+  uint8_t* mark = K::Memory::MarkGStack();
+  WriteConverted(buffer, used, final);
+  K::Memory::ReleaseGStack(mark);
+}
+
+void outputStream_file::WriteConverted(uint8_t* buffer, uint32_t used, bool final) {
   const Mode mode = support_.getmode();
   if (mode.kind == Mode::binary) {
     WriteAll(buffer, used);
@@ -453,11 +479,7 @@ void outputStream_file::Full(void* self, uint8_t* buffer, uint32_t used, uint8_t
 
 void outputStream_file::Drain(bool final) {
   buffer_->flush();
-  if (final && highSurrogate_) {
-    uint8_t* mark = K::Control::TPrologThreadData::GetGStackTop();
-    WriteOut(memory_, 0, true);
-    K::Control::TPrologThreadData::SetGStackTop(mark);
-  }
+  if (final && highSurrogate_) WriteOut(memory_, 0, true);
 }
 
 void outputStream_file::flush() {
@@ -504,7 +526,8 @@ void outputStream_file::setcrlfconversion(bool on) {
 
 void outputStream_file::close() {
   HANDLE h = Handle();
-  volatile uint32_t error = K::RunTrapped([&] { flush(); });
+  // Written out, not forced to the disk: closing loses nothing.
+  volatile uint32_t error = K::RunTrapped([&] { Drain(true); });
   file_ = nullptr;
   BOOL closed = CloseHandle(h);
   if (error) K::Errors::Qel_ErrorExit(error);

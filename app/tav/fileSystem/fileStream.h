@@ -71,8 +71,12 @@ class inputStream_file final : public inputStream {
   HANDLE file_;
   inputBuffer* buffer_ = nullptr;
   inputSupport support_;
-  uint8_t* read_ = nullptr;       // kBufferBytes + 2: one unit in front for a held CR
-  uint8_t* ansi_ = nullptr;       // kAnsiBytes of 8-bit text; the first tail_ carried
+  // The buffer refilled: kBufferBytes + 8, the data after one unit in front
+  // for a held CR (text) or after 8 bytes (binary).  It is landing_, outside
+  // the collected heap, until a locked refill needs a new one.
+  uint8_t* read_ = nullptr;
+  uint8_t* landing_ = nullptr;
+  uint8_t* ansi_ = nullptr;       // kAnsiBytes of 8-bit text (outside the collected heap); the first tail_ carried
   uint32_t tail_ = 0;
   uint32_t* lfs_ = nullptr;       // offsets in the buffer in hand of the LFs whose CR went
   uint32_t lfCount_ = 0;
@@ -127,6 +131,7 @@ class outputStream_file final : public outputStream {
   static void Finalize(void* self);
   static void Full(void* self, uint8_t* buffer, uint32_t used, uint8_t** next, uint32_t* size);
   void WriteOut(uint8_t* buffer, uint32_t used, bool final);
+  void WriteConverted(uint8_t* buffer, uint32_t used, bool final);
   void WriteAll(const void* bytes, uint32_t size);
   void Drain(bool final);  // the buffer's bytes to the file
   HANDLE Handle();

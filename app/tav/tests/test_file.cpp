@@ -373,3 +373,24 @@ TEST_F(Files, FixedVolume) {
 }
 
 }  // namespace
+
+namespace {
+
+// Run by volumes.sh on a prefix with R: a CD drive and S: a plain folder.
+class Volumes : public Library {
+ protected:
+  void SetUp() override {
+    Library::SetUp();
+    if (!GetEnvironmentVariableW(L"TAV_VOLUMES", nullptr, 0)) GTEST_SKIP() << "volumes.sh runs these";
+  }
+};
+
+TEST_F(Volumes, TypesAndLabels) {
+  EXPECT_EQ(directory::getvolumeproperties(L"R:\\").type, volumetype::cdrom);
+  EXPECT_EQ(directory::getvolumeproperties(L"C:\\").type, volumetype::fixed);
+  directory::setvolumelabel(L"S:\\", L"TAVLABEL");
+  uint32_t id = RunTrapped([] { directory::getvolumeproperties(L"Q:\\"); });
+  EXPECT_NE(id, 0u);
+}
+
+}  // namespace

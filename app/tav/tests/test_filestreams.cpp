@@ -204,6 +204,13 @@ TEST_F(FileStreams, EdgesOfInput) {
   EXPECT_TRUE(s->endofstream());
   s->close();
 
+  // An odd last byte of a UTF-16 file is no character: the line ends before it.
+  Put(f, "\xff\xfe" + Utf16(L"ab") + "c");
+  s = inputStream_file::openfile(f.c_str());
+  EXPECT_EQ(std::wstring(s->readline()), L"ab");
+  EXPECT_TRUE(s->endofstream());
+  s->close();
+
   // Invalid UTF-8 bytes come through as replacement characters.
   Put(f, "a\xff" "b\r\n");
   s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, Mode::Ansi(65001));
@@ -285,6 +292,34 @@ TEST_F(FileStreams, RefusedOpensAndWrites) {
   EXPECT_EQ(code, 112u);
   id = RunTrapped([&] { s->close(); });
   EXPECT_EQ(ErrorOf(id), L"WriteFile");
+}
+
+TEST_F(FileStreams, SharingOfOpenStreams) {
+  std::wstring f = File(L"shared.txt");
+  struct {
+    accesspermit share;
+    bool readOk, writeOk;
+  } cases[] = {{accesspermit::permitread, true, false},
+               {accesspermit::permitwrite, false, true},
+               {accesspermit::permitreadwrite, true, true},
+               {accesspermit::permitnone, false, false}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.share));
+    outputStream_file* s = outputStream_file::create(f.c_str(), 0, c.share, Mode::Unicode());
+    for (DWORD access : {DWORD{GENERIC_READ}, DWORD{GENERIC_WRITE}}) {
+      HANDLE h = CreateFileW(f.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+      EXPECT_EQ(h != INVALID_HANDLE_VALUE, access == GENERIC_READ ? c.readOk : c.writeOk);
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+      else EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    s->close();
+  }
+  // A reader that lets others only read keeps a writer out, and is kept out by one.
+  inputStream_file* in = inputStream_file::openfile(f.c_str());
+  uint32_t id = RunTrapped([&] { outputStream_file::append(f.c_str()); });
+  EXPECT_NE(exception::trygetdescriptor(id, &fileSystem_api::cannotcreate), nullptr);
+  in->close();
 }
 
 // Writes without closing; the stream is dropped on return.

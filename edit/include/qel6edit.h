@@ -123,6 +123,15 @@ QEL_EDIT_API void edit_SetStatusLineCaptionsOffsets(LONG_PTR window, uint32_t in
 QEL_EDIT_API void edit_SetStatusLineColor(LONG_PTR window, int32_t fore, int32_t back);
 QEL_EDIT_API void edit_SetStatusLineFont(LONG_PTR window, uint8_t* font);
 
+// Caret and view.
+QEL_EDIT_API void edit_CaretShow(LONG_PTR window, int32_t on);
+QEL_EDIT_API void edit_CaretHighlight(LONG_PTR window);
+QEL_EDIT_API void edit_InvalidateLine(LONG_PTR window, int32_t line);
+QEL_EDIT_API QEL_KWI::pnt_struct* edit_GetCaretPoint(LONG_PTR window);
+QEL_EDIT_API int32_t edit_GetLineHeight(LONG_PTR window);
+QEL_EDIT_API int32_t edit_GetLastLineHeight(LONG_PTR window);
+QEL_EDIT_API void edit_SetTitle(LONG_PTR window, const u16* text);
+
 // Undo state.
 QEL_EDIT_API void edit_PossibleUnDoReDo(LONG_PTR window, int32_t* undo, int32_t* redo);
 QEL_EDIT_API int32_t edit_IsModified(LONG_PTR window);

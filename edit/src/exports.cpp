@@ -16,6 +16,7 @@
 namespace QEL_EDIT {
 
 using namespace detail;
+using namespace QEL_KWI;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
@@ -406,6 +407,49 @@ void edit_Resume(LONG_PTR window) {
   ed->suspended = 0;
   InvalidateAll(ed);
   RefreshStatusPos(ed);
+}
+
+void edit_CaretShow(LONG_PTR window, int32_t on) {
+  EditorRecord* ed = EditorData(window);
+  ed->caretVisible = on != 0;
+  if (on) PlaceCaret(ed);
+  else if (ed->window) {
+    ed->caretShown = 0;
+    caret_Off(ed->window);
+  }
+}
+
+void edit_CaretHighlight(LONG_PTR window) {
+  EditorRecord* ed = EditorData(window);
+  if (ed->window && ed->caretShown) caret_Size(ed->window, ed->charWidth, ed->lineHeight);
+}
+
+void edit_InvalidateLine(LONG_PTR window, int32_t line) {
+  EditorRecord* ed = EditorData(window);
+  RedrawLines(ed, line, line);
+}
+
+pnt_struct* edit_GetCaretPoint(LONG_PTR window) {
+  EditorRecord* ed = EditorData(window);
+  auto* p = reinterpret_cast<pnt_struct*>(K::Memory::AllocGStack(sizeof(pnt_struct)));
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, ed->CurrentLine());
+  const int32_t x = TextWidth(ed, t.text, static_cast<int32_t>(ed->store.RawIndexOfVisible(t.text, ed->caretCol)));
+  K::Memory::ReleaseGStack(mark);
+  *p = {ed->leftMargin + x - ed->scrollX, ed->lineHeight * ed->caretRow + ed->topMargin};
+  return p;
+}
+
+int32_t edit_GetLineHeight(LONG_PTR window) { return EditorData(window)->lineHeight; }
+
+int32_t edit_GetLastLineHeight(LONG_PTR window) {
+  EditorRecord* ed = EditorData(window);
+  return ed->clientHeight - ed->topMargin - ed->visibleRows * ed->lineHeight;
+}
+
+void edit_SetTitle(LONG_PTR window, const u16* text) {
+  EditorRecord* ed = EditorData(window);
+  win_SetText(ed->window, text ? text : L"");
 }
 
 // --- Undo state --------------------------------------------------------------------

@@ -560,4 +560,27 @@ TEST(EditorWindow, RightButtonMenuDeletesTheSelection) {
   }, NoMenu());
 }
 
+TEST(EditorWindow, CaretPointAndRowHeights) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    LONG_PTR w = Shown(f, task, L"abc\ndef", &row);
+    EXPECT_EQ(edit_GetLineHeight(w), row);
+    edit_GotoPos(w, 7);  // line 2, column 3
+    uint8_t* m = K::Memory::MarkGStack();
+    pnt_struct* p = edit_GetCaretPoint(w);
+    int wide = 0, high = 0;
+    win_GetTextExtent(w, L"de", 2, &wide, &high);
+    EXPECT_EQ(p->x, 4 + wide);
+    EXPECT_EQ(p->y, 2 * row);
+    K::Memory::ReleaseGStack(m);
+    RECT rc;
+    GetClientRect(reinterpret_cast<HWND>(w), &rc);
+    const int last = edit_GetLastLineHeight(w);
+    EXPECT_GE(last, 0);
+    EXPECT_LT(last, row);
+    EXPECT_EQ((rc.bottom - last) % row, 0);
+  }, NoMenu());
+}
+
 }  // namespace

@@ -7,18 +7,7 @@
 set -euo pipefail
 exe=$1
 top=$(cd "$(dirname "$0")/../../.." && pwd)
-src=${WINEPREFIX:-${KALMORA_CACHE:-$HOME/.cache/kalmoraTessaro}/wineprefix}
-copy=$(mktemp -d)
-cleanup() {
-  WINEPREFIX=$copy wineserver -k 2>/dev/null || true
-  rm -rf "$copy"
-}
-trap cleanup EXIT
-cp -a "$src"/*.reg "$src"/dosdevices "$copy"/
-cp -a "$src"/.update-timestamp "$copy"/ 2>/dev/null || true
-rm -f "$copy/dosdevices/c:"
-ln -s "$src/drive_c" "$copy/drive_c"
-ln -s ../drive_c "$copy/dosdevices/c:"
+source "$top/tools/prefix-copy.sh"
 mkdir -p "$copy/cd" "$copy/labelled"
 rm -f "$copy/dosdevices/r:" "$copy/dosdevices/s:" "$copy/dosdevices/q:"
 ln -s "$copy/cd" "$copy/dosdevices/r:"

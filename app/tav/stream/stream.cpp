@@ -281,6 +281,13 @@ void outputSupport::writebytes(const void* bytes, uint32_t size) {
 }
 
 void outputSupport::nl() {
+  if (!mode_.IsBinary()) {
+    // Text modes buffer UTF-16 units: the LF goes in as its two bytes, as
+    // writing the string "\n" would put it.
+    static const uint8_t kLf[2] = {'\n', 0};
+    T::Format::corvane_WriteBytes2OutputStream(buffer_, kLf, sizeof kLf);
+    return;
+  }
   T::TEllipsisArgs<1> lf;
   lf.SetTerm(0, D(domains::string), L"\n");
   write(lf);

@@ -448,8 +448,10 @@ void outputStream_file::WriteConverted(uint8_t* buffer, uint32_t used, bool fina
   uint8_t* text = buffer;
   uint32_t size = used;
   if (crlf_ && size) text = fileSystem_api::lf_crlf(buffer, size, &size);
+  // A converted copy is freed once used: it would otherwise drive collections.
   if (mode.kind != Mode::ansi) {
     WriteAll(text, size);
+    if (text != buffer) K::Memory::ReleaseHeap(text);
     return;
   }
   // ansi: a high surrogate waits for its pair across buffers.
@@ -459,6 +461,7 @@ void outputStream_file::WriteConverted(uint8_t* buffer, uint32_t used, bool fina
   if (highSurrogate_) chars[n++] = highSurrogate_;
   highSurrogate_ = 0;
   memcpy(chars + n, text, 2 * units);
+  if (text != buffer) K::Memory::ReleaseHeap(text);
   n += units;
   if (!final && n && IS_HIGH_SURROGATE(chars[n - 1])) highSurrogate_ = chars[--n];
   codepage cp = codepage::Number(AnsiPage(mode));

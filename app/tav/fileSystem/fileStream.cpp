@@ -465,9 +465,20 @@ void outputStream_file::WriteConverted(uint8_t* buffer, uint32_t used, bool fina
   n += units;
   if (!final && n && IS_HIGH_SURROGATE(chars[n - 1])) highSurrogate_ = chars[--n];
   codepage cp = codepage::Number(AnsiPage(mode));
-  uint32_t bytes = string8_api::lenmultibyte(cp, chars, static_cast<int32_t>(n));
-  auto* out = static_cast<char*>(GStackAlloc(bytes ? bytes : 1));
-  string8_api::tomultibyte(cp, chars, static_cast<int32_t>(n), out, bytes);
+  // One pass into room that fits most code pages; the exact size is asked
+  // for only when that room is not enough (or the conversion fails).
+  uint32_t room = memory::checksize(uint64_t{n} * 3 + 1);
+  auto* out = static_cast<char*>(GStackAlloc(room));
+  int made = n ? WideCharToMultiByte(string8_api::toapicodepage(cp), 0, chars,
+                                     static_cast<int>(n), out, static_cast<int>(room), nullptr,
+                                     nullptr)
+               : 0;
+  uint32_t bytes = static_cast<uint32_t>(made);
+  if (n && made <= 0) {
+    bytes = string8_api::lenmultibyte(cp, chars, static_cast<int32_t>(n));
+    out = static_cast<char*>(GStackAlloc(bytes ? bytes : 1));
+    string8_api::tomultibyte(cp, chars, static_cast<int32_t>(n), out, bytes);
+  }
   WriteAll(out, bytes);
 }
 

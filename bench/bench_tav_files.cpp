@@ -168,6 +168,17 @@ double AllocLines() {
   return kLines * 162 / 1048576.0 / (Now() - t);
 }
 
+// The share of the memory line reader's time spent inside the collector.
+double CollectorShare() {
+  Kn::Memory::GarbageCollectorStatisticsEnable();
+  Kn::Memory::PROLOG_TimeIntervalValue *e0, *c0, *f0, *e1, *c1, *f1;
+  Kn::Memory::GetGarbageCollectorTimes(&e0, &c0, &f0);
+  ReadLinesFromMemory();
+  Kn::Memory::GetGarbageCollectorTimes(&e1, &c1, &f1);
+  Kn::Memory::GarbageCollectorStatisticsDisable();
+  return double(*c1 - *c0) / double(*e1 - *e0);
+}
+
 // Alternating rounds of ours and the raw loop, the best of each: the machine
 // is shared, so both meet the same load.
 void Compare(const char* name, double (*ours)(), double (*raw)(), double goal) {
@@ -222,6 +233,7 @@ int main() {
     Row("unicode readline", Best(ReadLines), rawR8, 0.25);
     Row("readline from memory (string stream)", Best(ReadLinesFromMemory), rawR8, 0);
     Row("  of it: one heap string per line", Best(AllocLines), rawR8, 0);
+    printf("    time inside the collector: %.0f%%\n", 100 * CollectorShare());
     g_textMode = Mode::Ansi(GetACP());
     Row("ansi write, 80-character lines", Best(WriteLines), rawW8, 0.25);
     Row("ansi readline", Best(ReadLines), rawR8, 0.25);

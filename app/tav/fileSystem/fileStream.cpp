@@ -448,8 +448,10 @@ void outputStream_file::WriteConverted(uint8_t* buffer, uint32_t used, bool fina
   uint8_t* text = buffer;
   uint32_t size = used;
   if (crlf_ && size) text = fileSystem_api::lf_crlf(buffer, size, &size);
+  // A converted copy is freed once used: it would otherwise drive collections.
   if (mode.kind != Mode::ansi) {
     WriteAll(text, size);
+    if (text != buffer) K::Memory::ReleaseHeap(text);
     return;
   }
   // ansi: a high surrogate waits for its pair across buffers.
@@ -459,12 +461,24 @@ void outputStream_file::WriteConverted(uint8_t* buffer, uint32_t used, bool fina
   if (highSurrogate_) chars[n++] = highSurrogate_;
   highSurrogate_ = 0;
   memcpy(chars + n, text, 2 * units);
+  if (text != buffer) K::Memory::ReleaseHeap(text);
   n += units;
   if (!final && n && IS_HIGH_SURROGATE(chars[n - 1])) highSurrogate_ = chars[--n];
   codepage cp = codepage::Number(AnsiPage(mode));
-  uint32_t bytes = string8_api::lenmultibyte(cp, chars, static_cast<int32_t>(n));
-  auto* out = static_cast<char*>(GStackAlloc(bytes ? bytes : 1));
-  string8_api::tomultibyte(cp, chars, static_cast<int32_t>(n), out, bytes);
+  // One pass into room that fits most code pages; the exact size is asked
+  // for only when that room is not enough (or the conversion fails).
+  uint32_t room = memory::checksize(uint64_t{n} * 3 + 1);
+  auto* out = static_cast<char*>(GStackAlloc(room));
+  int made = n ? WideCharToMultiByte(string8_api::toapicodepage(cp), 0, chars,
+                                     static_cast<int>(n), out, static_cast<int>(room), nullptr,
+                                     nullptr)
+               : 0;
+  uint32_t bytes = static_cast<uint32_t>(made);
+  if (n && made <= 0) {
+    bytes = string8_api::lenmultibyte(cp, chars, static_cast<int32_t>(n));
+    out = static_cast<char*>(GStackAlloc(bytes ? bytes : 1));
+    string8_api::tomultibyte(cp, chars, static_cast<int32_t>(n), out, bytes);
+  }
   WriteAll(out, bytes);
 }
 

@@ -131,53 +131,91 @@ void inputSupport::consult(const FactDB* db) {
   T::Streams::DataBaseInternal_consult(db, buffer_, 1);
 }
 
+// The index of the first line end (LF, CR or a zero unit) among the
+// `units` little-endian 16-bit units at `p`; `units` when there is none.
+static uint32_t LineEnd(const uint8_t* p, uint32_t units) {
+  for (uint32_t i = 0; i < units; ++i) {
+    uint32_t c = p[2 * i] | p[2 * i + 1] << 8;
+    if (c <= L'\r' && (c == 0 || c == L'\n' || c == L'\r')) return i;
+  }
+  return units;
+}
+
+namespace {
+// The text of a line that spans blocks: a local array, then heap blocks
+// that double.
+class LineText {
+ public:
+  void Add(const uint8_t* units, uint32_t count) {
+    if (count > capacity_ - n_) Grow(uint64_t{n_} + count);
+    memcpy(text_ + n_, units, count * sizeof(wchar_t));
+    n_ += count;
+  }
+  uint32_t Size() const { return n_; }
+  const wchar_t* Text() const { return text_; }
+
+ private:
+  void Grow(uint64_t need) {
+    uint64_t capacity = capacity_;
+    while (capacity < need) capacity *= 2;
+    uint32_t bytes = memory::checksize(capacity * sizeof(wchar_t));
+    auto* bigger = static_cast<wchar_t*>(K::Memory::AllocAtomicHeap(bytes));
+    memcpy(bigger, text_, n_ * sizeof(wchar_t));
+    text_ = bigger;
+    capacity_ = static_cast<uint32_t>(capacity);
+  }
+  wchar_t local_[128];
+  wchar_t* text_ = local_;
+  uint32_t capacity_ = 128;
+  uint32_t n_ = 0;
+};
+}  // namespace
+
 // The line as it stands: up to LF, CR or a zero character, which is
-// consumed; a unit split between two blocks is joined.  At the end with
-// nothing read: the runtime's 319.
+// consumed; a unit split between two blocks is joined.  A line that ends
+// in the block where it starts is copied once, straight into the result.
+// At the end with nothing read: the runtime's 319.
 const wchar_t* inputSupport::readline() {
   CheckText(L"readline");
-  wchar_t local[128];
-  wchar_t* text = local;
-  uint32_t capacity = 128, n = 0;
+  LineText text;
   int low = -1;
   bool ended = false;
-  auto add = [&](wchar_t c) {
-    if (n == capacity) {
-      uint32_t bytes = memory::checksize(uint64_t{capacity} * 4);
-      auto* bigger = static_cast<wchar_t*>(K::Memory::AllocAtomicHeap(bytes));
-      memcpy(bigger, text, n * sizeof(wchar_t));
-      text = bigger;
-      capacity *= 2;
-    }
-    text[n++] = c;
-  };
   uint8_t* base;
   uint32_t length;
   while (!ended && buffer_->getbuffer(&base, &length)) {
     uint32_t& pos = *buffer_->getoffsetpointer();
     if (low >= 0) {
-      wchar_t c = static_cast<wchar_t>(low | base[pos++] << 8);
+      uint8_t unit[2] = {static_cast<uint8_t>(low), base[pos++]};
       low = -1;
+      wchar_t c = static_cast<wchar_t>(unit[0] | unit[1] << 8);
       if (c == 0 || c == L'\n' || c == L'\r') {
         ended = true;
         break;
       }
-      add(c);
+      text.Add(unit, 1);
     }
-    while (pos + 2 <= length) {
-      wchar_t c = static_cast<wchar_t>(base[pos] | base[pos + 1] << 8);
-      pos += 2;
-      if (c == 0 || c == L'\n' || c == L'\r') {
-        ended = true;
-        break;
+    uint32_t units = pos < length ? (length - pos) / 2 : 0;
+    uint32_t k = LineEnd(base + pos, units);
+    if (k < units) {
+      ended = true;
+      if (text.Size() == 0) {
+        wchar_t* line = string::NewString(k);
+        memcpy(line, base + pos, k * sizeof(wchar_t));
+        pos += 2 * k + 2;
+        return line;
       }
-      add(c);
+      text.Add(base + pos, k);
+      pos += 2 * k + 2;
+      break;
     }
-    if (!ended && pos + 1 == length) low = base[pos++];
+    text.Add(base + pos, units);
+    pos += 2 * units;
+    if (pos + 1 == length) low = base[pos++];
   }
+  uint32_t n = text.Size();
   if (!ended && n == 0) T::Streams::ParseChar(buffer_);  // raises 319 at the end
   wchar_t* line = string::NewString(n);
-  memcpy(line, text, n * sizeof(wchar_t));
+  memcpy(line, text.Text(), n * sizeof(wchar_t));
   return line;
 }
 
@@ -243,6 +281,13 @@ void outputSupport::writebytes(const void* bytes, uint32_t size) {
 }
 
 void outputSupport::nl() {
+  if (!mode_.IsBinary()) {
+    // Text modes buffer UTF-16 units: the LF goes in as its two bytes, as
+    // writing the string "\n" would put it.
+    static const uint8_t kLf[2] = {'\n', 0};
+    T::Format::corvane_WriteBytes2OutputStream(buffer_, kLf, sizeof kLf);
+    return;
+  }
   T::TEllipsisArgs<1> lf;
   lf.SetTerm(0, D(domains::string), L"\n");
   write(lf);

@@ -269,6 +269,20 @@ TEST_F(FileStreams, SurrogatePairAcrossAnsiBuffers) {
   EXPECT_EQ(Bytes(f), std::string(4095, 'a') + "\xf0\x9f\x98\x80z");
 }
 
+// A code page that needs more than three bytes a unit (UTF-7 spends five
+// on a lone accented letter) gets its whole conversion.
+TEST_F(FileStreams, WideAnsiConversionIsWhole) {
+  std::wstring f = File(L"utf7.txt");
+  const wchar_t* text = L"\u00C0 \u00C0 \u00C0";
+  outputStream_file* s = outputStream_file::create(f.c_str(), 0, accesspermit::permitread,
+                                                   Mode::Ansi(65000));
+  Write(s, text);
+  s->close();
+  std::string expected = string8::mapfromstring(text, codepage::Number(65000));
+  EXPECT_GT(expected.size(), 3 * wcslen(text) + 1);
+  EXPECT_EQ(Bytes(f), expected);
+}
+
 TEST_F(FileStreams, RefusedOpensAndWrites) {
   std::wstring f = File(L"locked.txt");
   Put(f, "x");

@@ -80,6 +80,16 @@ void RedoStep(EditorRecord* ed);  // 6905 with nothing to redo
 // longer be undone back to "unmodified".
 void EmptyUndoRing(EditorRecord* ed);
 
+// --- Drag and drop --------------------------------------------------------------
+// Whether (line, col) lies within the selection, its ends included.
+bool DropInsideSelection(const Selection& s, int32_t line, int32_t col);
+// Moves or copies the dragged selection to (line, col) of the text before
+// the drop; the inserted text ends selected; kind 4 or 5 with `record`.
+void MoveDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t col, bool record);
+void CopyDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t col, bool record);
+// Applies an entry of kind 4, 5 or 6.
+void ApplyDragEntry(EditorRecord* ed, const UndoEntry& e);
+
 // --- Whole text ----------------------------------------------------------------
 // The text on the global stack: lines joined by LF (rows: LF after hard ends).
 wchar_t* TextGet(EditorRecord* ed);

@@ -26,6 +26,7 @@ namespace {
 struct MouseState {
   EditorRecord* ed;  // the editor the action serves, nullptr when none
   bool extend;
+  bool drag;  // the selected text is being dragged
   Selection saved;
   int32_t downLine, downCol, prevLine, prevCol;
 };
@@ -95,7 +96,12 @@ void MouseDown(EditorRecord* ed, const pnt_struct& p, bool shift) {
   mouse.downLine = ed->CurrentLine();
   mouse.downCol = ed->caretCol;
   Selection& s = ed->selection;
-  if (shift) {
+  const bool hasSelection = before.active && !(before.anchorLine == before.caretLine && before.anchorCol == before.caretCol);
+  if (hasSelection && !ed->readOnly && DropInsideSelection(before, mouse.downLine, mouse.downCol)) {
+    mouse.drag = true;
+    s = before;
+    InvalidateAll(ed);
+  } else if (shift) {
     if (!s.active) s = {1, col, line, col, line};
     s.caretLine = mouse.downLine;
     s.caretCol = mouse.downCol;
@@ -123,6 +129,10 @@ void MouseMove(EditorRecord* ed, const pnt_struct& p) {
     inside = false;
   }
   if (inside) CaretToPoint(ed, p);
+  if (mouse.drag) {
+    if (line != ed->CurrentLine() || col != ed->caretCol) RefreshStatusPos(ed);
+    return;
+  }
   if (!inside || line != ed->CurrentLine() || col != ed->caretCol) {
     const int32_t old = ed->selection.caretLine;
     ed->selection.caretLine = ed->CurrentLine();
@@ -132,13 +142,25 @@ void MouseMove(EditorRecord* ed, const pnt_struct& p) {
   }
 }
 
-void MouseUp(EditorRecord* ed, const pnt_struct& p) {
+void MouseUp(EditorRecord* ed, const pnt_struct& p, bool copy) {
   if (mouse.ed != ed) return;
   pnt_struct q = p;
   q.y = std::max(q.y, ed->topMargin);
   CaretToPoint(ed, q);
   Selection& s = ed->selection;
-  if (mouse.extend) {
+  if (mouse.drag) {
+    const int32_t line = ed->CurrentLine(), col = ed->caretCol;
+    if (DropInsideSelection(mouse.saved, line, col)) {
+      s.active = 0;
+      InvalidateAll(ed);
+      RecordSelectionChange(ed, mouse.saved, mouse.downLine, mouse.downCol);
+    } else if (copy) {
+      CopyDrop(ed, mouse.saved, line, col, true);
+    } else {
+      MoveDrop(ed, mouse.saved, line, col, true);
+    }
+    RefreshStatusPos(ed);
+  } else if (mouse.extend) {
     s.caretLine = ed->CurrentLine();
     s.caretCol = ed->caretCol;
     RecordSelectionChange(ed, mouse.saved, mouse.prevLine, mouse.prevCol);

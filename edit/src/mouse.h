@@ -12,7 +12,8 @@ int32_t RowAt(EditorRecord* ed, int32_t y);
 int32_t ColumnAt(EditorRecord* ed, int32_t line, int32_t x);
 void MouseDown(EditorRecord* ed, const QEL_KWI::pnt_struct& p, bool shift);
 void MouseMove(EditorRecord* ed, const QEL_KWI::pnt_struct& p);
-void MouseUp(EditorRecord* ed, const QEL_KWI::pnt_struct& p);
+// Ends the action at p; a drag drops there (a copy with `copy`, control).
+void MouseUp(EditorRecord* ed, const QEL_KWI::pnt_struct& p, bool copy);
 // Ends a mouse action of this editor (keys end it), releasing the mouse.
 void CancelMouse(EditorRecord* ed);
 // The editor's pop-up menu at a point; its command comes back as e_menu.

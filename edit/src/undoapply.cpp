@@ -159,6 +159,11 @@ void Apply(EditorRecord* ed, const UndoEntry& e, bool undoing) {
         ChangeCase(ed, kind == uk_upperCase ? 0 : 1, false);
       }
       break;
+    case uk_moveDrag:
+    case uk_copyDrop:
+    case uk_copyDropInverse:
+      ApplyDragEntry(ed, e);
+      return;
     default:
       break;
   }

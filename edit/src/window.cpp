@@ -199,7 +199,7 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
     case e_mouseup:
       if (e->w[2] == 0 && e->w[0]) {
         HideCaret(ed);
-        MouseUp(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));
+        MouseUp(ed, *reinterpret_cast<pnt_struct*>(e->w[0]), (e->w[1] & 2) != 0);
         PlaceCaret(ed);
       } else if (e->w[2] == 1 && e->w[0]) {
         PopupMenu(ed, *reinterpret_cast<pnt_struct*>(e->w[0]));

@@ -301,3 +301,68 @@ TEST_F(Core, OnlyLiveEditorWindowsHaveRecords) {
 }
 
 }  // namespace
+
+namespace {
+
+struct DropCase {
+  const wchar_t* text;
+  int32_t l1, c1, l2, c2;  // dragged selection
+  int32_t line, col;       // drop point in the text before the drop
+  bool copy;
+  const wchar_t* after;
+};
+
+// A moved multi-line selection dropped behind its end on its own last line
+// keeps the drop point on the same characters.
+const DropCase DropCases[] = {
+    {L"abcdXYZ\nmid\n12345", 1, 5, 3, 3, 3, 5, false, L"abcd34XYZ\nmid\n125"},
+    {L"abcdef", 1, 2, 1, 4, 1, 6, false, L"adebcf"},
+    {L"abcdef", 1, 4, 1, 6, 1, 1, false, L"deabcf"},
+    {L"one\ntwo\nthree", 1, 1, 2, 1, 3, 3, false, L"two\nthone\nree"},
+    {L"one\ntwo\nthree", 2, 2, 3, 2, 1, 2, false, L"owo\ntne\nthree"},
+    {L"abcdef", 1, 2, 1, 4, 1, 6, true, L"abcdebcf"},
+    {L"ab\ncd", 1, 1, 2, 2, 2, 3, true, L"ab\ncdab\nc"},
+};
+
+}  // namespace
+
+TEST_F(Core, DropsMoveOrCopyAndUndoRedoRestoresBothTexts) {
+  for (const DropCase& c : DropCases) {
+    SCOPED_TRACE(testing::Message() << "text " << std::string(c.text, c.text + std::wcslen(c.text))
+                                    << " drop " << c.line << "," << c.col << " copy " << c.copy);
+    EditorRecord* ed = Make(c.text);
+    const Selection dragged{1, c.c1, c.l1, c.c2, c.l2};
+    ASSERT_FALSE(DropInsideSelection(dragged, c.line, c.col));
+    ASSERT_EQ(K::RunTrapped([&] {
+                if (c.copy) CopyDrop(ed, dragged, c.line, c.col, true);
+                else MoveDrop(ed, dragged, c.line, c.col, true);
+              }),
+              0u);
+    EXPECT_EQ(Text(ed), c.after);
+    EXPECT_TRUE(ed->modified);
+    // The dropped text ends selected.
+    ed->selection.active = 1;
+    uint8_t* m = K::Memory::MarkGStack();
+    std::wstring moved = TakeSelection(ed, false, false, true, false);
+    Selection source = dragged;
+    MoveCaretTo(ed, 1, 1);
+    ASSERT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u);
+    EXPECT_EQ(Text(ed), c.text);
+    EXPECT_FALSE(ed->modified);
+    ed->selection = source;
+    EXPECT_EQ(std::wstring(TakeSelection(ed, false, false, true, false)), moved);
+    K::Memory::ReleaseGStack(m);
+    ASSERT_EQ(K::RunTrapped([&] { RedoStep(ed); }), 0u);
+    EXPECT_EQ(Text(ed), c.after);
+    ASSERT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u);
+    EXPECT_EQ(Text(ed), c.text);
+    EXPECT_EQ(ed->store.Check(), nullptr);
+  }
+}
+
+TEST_F(Core, DropPointsInsideTheSelectionIncludeItsEnds) {
+  const Selection s{1, 3, 2, 2, 1};  // anchor after the caret end
+  struct { int32_t line, col; bool inside; } cases[] = {
+      {1, 2, true}, {2, 3, true}, {1, 9, true}, {1, 1, false}, {2, 4, false}, {3, 1, false}};
+  for (auto& c : cases) EXPECT_EQ(DropInsideSelection(s, c.line, c.col), c.inside) << c.line << "," << c.col;
+}

@@ -1,0 +1,131 @@
+// Dropping a dragged selection: moving it (kind 4) or copying it (kind 5)
+// to a drop point, and applying those entries again.
+//
+// Positions of a move entry: before = the selection's start, after = the
+// drop point, both in the text with the selection taken out; its selection
+// before is the dragged one, after is the inserted text.  A copy entry's
+// before is the drop point, after the end of the copy.
+#include <algorithm>
+
+#include "core.h"
+#include "qel6kernel.h"
+#include "view.h"
+
+namespace QEL_EDIT::detail {
+
+namespace K = Qel::RunTime::Kernel;
+
+namespace {
+
+struct Ends {
+  int32_t l1, c1, l2, c2;
+};
+
+Ends OrderedEnds(const Selection& s) {
+  Ends r{s.anchorLine, s.anchorCol, s.caretLine, s.caretCol};
+  if (PositionNotBefore(r.c1, r.l1, r.c2, r.l2)) {
+    std::swap(r.l1, r.l2);
+    std::swap(r.c1, r.c2);
+  }
+  return r;
+}
+
+}  // namespace
+
+bool DropInsideSelection(const Selection& s, int32_t line, int32_t col) {
+  const Ends r = OrderedEnds(s);
+  return PositionNotBefore(col, line, r.c1, r.l1) && PositionNotBefore(r.c2, r.l2, col, line);
+}
+
+void MoveDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t col, bool record) {
+  const Ends r = OrderedEnds(dragged);
+  ed->selection = dragged;
+  ed->selection.active = 1;
+  uint8_t* mark = K::Memory::MarkGStack();
+  wchar_t* text = TakeSelection(ed, true, false, true, false);
+  if (!text) {
+    K::Memory::ReleaseGStack(mark);
+    return;
+  }
+  // The drop point in the text without the selection: the lines taken out
+  // come off a later line, and on the last line the tail now starts at the
+  // selection's start column.
+  const bool behindEnd = line == r.l2 && col > r.c2;
+  if (line >= r.l2) line -= r.l2 - r.l1;
+  if (behindEnd) col = r.c1 + (col - r.c2);
+  MoveCaretTo(ed, line, col);
+  const int32_t dropLine = ed->CurrentLine(), dropCol = ed->caretCol;
+  InsertText(ed, false, true, text);
+  K::Memory::ReleaseGStack(mark);
+  BringIntoView(ed, ed->selection.caretLine, ed->selection.caretCol, ed->caretRow);
+  UpdateVScrollRange(ed);
+  InvalidateAll(ed);
+  if (!record) return;
+  UndoEntry e{};
+  e.kind = uk_moveDrag;
+  e.selBefore = dragged;
+  e.selAfter = ed->selection;
+  e.lineNo = -1;
+  RecordUndo(ed, e, r.l1, r.c1, dropLine, dropCol);
+}
+
+void CopyDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t col, bool record) {
+  ed->selection = dragged;
+  ed->selection.active = 1;
+  uint8_t* mark = K::Memory::MarkGStack();
+  wchar_t* text = TakeSelection(ed, false, false, true, false);
+  if (!text) {
+    K::Memory::ReleaseGStack(mark);
+    return;
+  }
+  ed->selection.active = 0;
+  MoveCaretTo(ed, line, col);
+  const int32_t dropLine = ed->CurrentLine(), dropCol = ed->caretCol;
+  InsertText(ed, false, true, text);
+  K::Memory::ReleaseGStack(mark);
+  BringIntoView(ed, ed->selection.caretLine, ed->selection.caretCol, ed->caretRow);
+  UpdateVScrollRange(ed);
+  InvalidateAll(ed);
+  if (!record) return;
+  UndoEntry e{};
+  e.kind = uk_copyDrop;
+  e.selBefore = dragged;
+  e.selAfter = ed->selection;
+  e.lineNo = -1;
+  RecordUndo(ed, e, dropLine, dropCol, ed->selection.caretLine, ed->selection.caretCol);
+}
+
+void ApplyDragEntry(EditorRecord* ed, const UndoEntry& e) {
+  switch (e.kind) {
+    case uk_moveDrag: {
+      // The selection comes out; the caret goes to the entry's after
+      // position in the text without it, and the text goes in there.
+      ed->selection = e.selBefore;
+      ed->selection.active = 1;
+      uint8_t* mark = K::Memory::MarkGStack();
+      wchar_t* text = TakeSelection(ed, true, false, true, false);
+      if (text) {
+        MoveCaretTo(ed, e.lineAfter, e.colAfter);
+        InsertText(ed, false, true, text);
+        BringIntoView(ed, ed->selection.caretLine, ed->selection.caretCol, ed->caretRow);
+      }
+      K::Memory::ReleaseGStack(mark);
+      break;
+    }
+    case uk_copyDrop:
+      CopyDrop(ed, e.selBefore, e.selAfter.anchorLine, e.selAfter.anchorCol, false);
+      break;
+    case uk_copyDropInverse:
+      ed->selection = e.selBefore;
+      ed->selection.active = 1;
+      TakeSelection(ed, true, false, true, true);
+      MoveCaretTo(ed, e.lineAfter, e.colAfter);
+      break;
+    default:
+      break;
+  }
+  UpdateVScrollRange(ed);
+  InvalidateAll(ed);
+}
+
+}  // namespace QEL_EDIT::detail

@@ -19,6 +19,7 @@
 namespace chainDB::detail {
 
 namespace Memory = Qel::RunTime::Kernel::Memory;
+namespace Errors = Qel::RunTime::Kernel::Errors;
 
 namespace {
 
@@ -521,8 +522,13 @@ void FlushTrees(FILEDESCR* d) {
   for (uint32_t i = 0; i < s->selectorCount; ++i) {
     BTree* t = s->copies[i];
     if (!t || !t->dirty || t->gone) continue;
+    // Stored clean; a failed write leaves it dirty for the retried flush.
     t->dirty = 0;
-    Store(t);
+    uint32_t code = Qel::RunTime::Kernel::RunTrapped([&] { Store(t); });
+    if (code) {
+      t->dirty = 1;
+      Errors::Qel_ErrorExit(code);
+    }
   }
   // Every descriptor written since the last flush advances its tree's stamp,
   // so other processes reload the tree.

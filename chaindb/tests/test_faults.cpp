@@ -1,4 +1,4 @@
-// Faults at every I/O call of a scripted workload: failed and short
+// Faults at every I/O call of the scripted workloads: failed and short
 // transfers in process, and a child process ended at each call.  The
 // reopened file is the state of the last completed flush (or of the flush
 // that was running), verified, or it is refused with 1317 and OpenInvalid
@@ -46,15 +46,15 @@ void CheckReopened(const std::wstring& path, const std::vector<Model>& models, i
   }
 }
 
-class FaultSweep : public ::testing::Test {
+class FaultSweep : public ::testing::TestWithParam<Workload> {
  protected:
   void SetUp() override {
     ASSERT_EQ(LinkUnit(), 0);
     path_ = Scratch(L"faults") + L"w.km6";
-    models_ = WorkloadModels();
+    models_ = WorkloadModels(GetParam());
     ASSERT_EQ(models_.size(), 6u);
     SetFaults(Fault::None, 0);
-    ASSERT_EQ(ErrorOf([&] { RunWorkload(path_, kFile, [](int, const Model&) {}); }), 0u);
+    ASSERT_EQ(ErrorOf([&] { RunWorkload(path_, kFile, [](int, const Model&) {}, nullptr, GetParam()); }), 0u);
     total_ = Faults().calls;
     ClearFaults();
     EXPECT_EQ(Verified(path_), "");
@@ -64,7 +64,7 @@ class FaultSweep : public ::testing::Test {
   uint64_t total_ = 0;
 };
 
-TEST_F(FaultSweep, EveryFailedOrShortTransferKeepsTheRule) {
+TEST_P(FaultSweep, EveryFailedOrShortTransferKeepsTheRule) {
   int fired = 0;
   for (Fault kind : {Fault::ShortWrite, Fault::FailWrite, Fault::FailFlush, Fault::ShortRead}) {
     for (uint64_t n = 1; n <= total_; ++n) {
@@ -72,7 +72,7 @@ TEST_F(FaultSweep, EveryFailedOrShortTransferKeepsTheRule) {
       int last = -1;
       FILEDESCR** h = nullptr;
       SetFaults(kind, n);
-      uint32_t code = ErrorOf([&] { RunWorkload(path_, kFile, [&](int k, const Model&) { last = k; }, &h); });
+      uint32_t code = ErrorOf([&] { RunWorkload(path_, kFile, [&](int k, const Model&) { last = k; }, &h, GetParam()); });
       bool hit = Faults().fired;
       ClearFaults();
       std::string where = "fault " + std::to_string(static_cast<int>(kind)) + " at call " + std::to_string(n);
@@ -114,12 +114,17 @@ TEST(FaultChild, Run) {
   char path[512];
   ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
   std::wstring wpath(path, path + strlen(path));
+  char kind[8] = "0";
+  GetEnvironmentVariableA("CDB_WORKLOAD", kind, sizeof kind);
   SetFaults(Fault::Kill, at);
   ErrorOf([&] {
-    RunWorkload(wpath, kFile, [](int k, const Model&) {
-      printf("commit %d\n", k);
-      fflush(stdout);
-    });
+    RunWorkload(
+        wpath, kFile,
+        [](int k, const Model&) {
+          printf("commit %d\n", k);
+          fflush(stdout);
+        },
+        nullptr, static_cast<Workload>(atoi(kind)));
   });
   printf("done\n");
   fflush(stdout);
@@ -166,11 +171,13 @@ TEST(FaultChild, Check) {
 
 // Runs the child test `test` killed at call `at`; returns the last commit
 // it reported.
-int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run") {
+int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run",
+             Workload w = Workload::Chains) {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::string spec = std::to_string(at) + "|" + std::string(path.begin(), path.end());
   SetEnvironmentVariableA("CDB_CHILD", spec.c_str());
+  SetEnvironmentVariableA("CDB_WORKLOAD", std::to_string(static_cast<int>(w)).c_str());
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE readEnd, writeEnd;
   CreatePipe(&readEnd, &writeEnd, &sa, 0);
@@ -220,10 +227,10 @@ int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"Faul
   return last;
 }
 
-TEST_F(FaultSweep, ChildKilledAtEveryCallKeepsTheRule) {
+TEST_P(FaultSweep, ChildKilledAtEveryCallKeepsTheRule) {
   for (uint64_t n = 1; n <= total_ + 1; ++n) {
     DeleteFileW(path_.c_str());
-    int last = RunChild(n, path_);
+    int last = RunChild(n, path_, L"FaultChild.Run", GetParam());
     ASSERT_NE(last, -2);
     CheckReopened(path_, models_, last, "kill at call " + std::to_string(n));
   }
@@ -232,17 +239,20 @@ TEST_F(FaultSweep, ChildKilledAtEveryCallKeepsTheRule) {
 // Power cuts: every file the cut could leave.  Writes before the last
 // completed barrier are on disk; of the writes after it any subset may be,
 // and a write may be torn at a 512-byte sector.
-TEST_F(FaultSweep, EveryFileAPowerCutCouldLeaveKeepsTheRule) {
+TEST_P(FaultSweep, EveryFileAPowerCutCouldLeaveKeepsTheRule) {
   DeleteFileW(path_.c_str());
   std::vector<int> commitsAtBarrier;  // commits reported when barrier b completed
   int commits = -1;
   StartWriteLog();
   ASSERT_EQ(ErrorOf([&] {
-              RunWorkload(path_, kFile, [&](int k, const Model&) {
-                commits = k;
-                commitsAtBarrier.resize(Barriers() + 1, -1);
-                commitsAtBarrier[Barriers()] = k;
-              });
+              RunWorkload(
+                  path_, kFile,
+                  [&](int k, const Model&) {
+                    commits = k;
+                    commitsAtBarrier.resize(Barriers() + 1, -1);
+                    commitsAtBarrier[Barriers()] = k;
+                  },
+                  nullptr, GetParam());
             }),
             0u);
   StopWriteLog();
@@ -312,6 +322,9 @@ TEST_F(FaultSweep, EveryFileAPowerCutCouldLeaveKeepsTheRule) {
   EXPECT_GT(images, 200);
   (void)commits;
 }
+
+INSTANTIATE_TEST_SUITE_P(Workloads, FaultSweep, ::testing::Values(Workload::Chains, Workload::Index),
+                         [](const auto& info) { return info.param == Workload::Chains ? "Chains" : "Index"; });
 
 // The document a save writes: chains and a B+tree in memory.
 void BuildDocument(FILEDESCR*** h, const wchar_t* name, int terms) {

@@ -12,6 +12,7 @@
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
+#include "wrap.h"
 
 namespace QEL_EDIT::detail {
 
@@ -311,6 +312,7 @@ void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
   if (ed->topLine != top || ed->scrollX != sx) InvalidateAll(ed);
   Record(ed, record, insert ? uk_insertChar : uk_overwriteChar, cl, static_cast<int32_t>(at) + 1, cl,
          static_cast<int32_t>(at) + 2, old, ch);
+  if (record) RewrapIfTooWide(ed, cl, cl);
 }
 
 // ---------------------------------------------------------------------------

@@ -189,6 +189,23 @@ void RewrapIfNeeded(EditorRecord* ed, bool force) {
   RelayoutText(ed);
 }
 
+void RewrapIfTooWide(EditorRecord* ed, int32_t from, int32_t to) {
+  if (!ed->wrappable || !ed->wrapMode) return;
+  const int32_t w = RowWidth(ed);
+  for (int32_t n = from; n <= to; ++n) {
+    uint8_t* mark = K::Memory::MarkGStack();
+    LineText t = ReadLineText(ed, n);
+    // A row that is one word may stay wider than the row.
+    const bool tooWide = TextWidth(ed, t.text, static_cast<int32_t>(t.length)) >= w &&
+                         FindBreak(ed, t.text, t.length, w) < t.length;
+    K::Memory::ReleaseGStack(mark);
+    if (tooWide) {
+      RelayoutText(ed);
+      return;
+    }
+  }
+}
+
 void LoadEditorText(EditorRecord* ed, const wchar_t* text) {
   if (!ed->wrappable) {
     LoadPlainText(ed, text);

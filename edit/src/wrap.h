@@ -53,4 +53,9 @@ void LoadEditorText(EditorRecord* ed, const wchar_t* text);
 // a row is laid out again when its wrap width changed (always with force).
 void RewrapIfNeeded(EditorRecord* ed, bool force);
 
+// After an edit wrote rows `from` to `to`: in wrap mode, when one of them
+// has become at least as wide as the wrap width, the whole text is laid out
+// again (the undo ring is then emptied, so undo and redo never call it).
+void RewrapIfTooWide(EditorRecord* ed, int32_t from, int32_t to);
+
 }  // namespace QEL_EDIT::detail

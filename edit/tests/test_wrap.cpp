@@ -178,4 +178,41 @@ TEST_F(Wrap, CommandsOnSoftRowsAddOrRemoveNoLineBreak) {
   }
 }
 
+// Selections over soft rows: copied without a line break at soft ends,
+// deleted into one row keeping the last row's end, and undone.
+TEST_F(Wrap, SelectionsAcrossSoftRows) {
+  const wchar_t* loaded = L"aaa bbb ccc\nddd";
+  EditorRecord* ed = Make(loaded, 6);  // "aaa ~", "bbb ~", "ccc|", "ddd|"
+  ed->selection = {1, 3, 1, 2, 3};      // from "a|a" in row 1 to "c|cc" in row 3
+  std::wstring copied;
+  ASSERT_EQ(K::RunTrapped([&] { copied = TakeSelection(ed, false, false, false, false); }), 0u);
+  EXPECT_EQ(copied, L"a bbb c");
+  ed->selection = {1, 3, 1, 2, 4};  // on into the next logical line
+  ASSERT_EQ(K::RunTrapped([&] { copied = TakeSelection(ed, false, false, false, false); }), 0u);
+  EXPECT_EQ(copied, L"a bbb ccc\r\nd");
+  ASSERT_EQ(K::RunTrapped([&] { TakeSelection(ed, true, true, false, true); }), 0u);
+  EXPECT_EQ(Text(ed), L"aadd");
+  EXPECT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u);
+  EXPECT_EQ(Text(ed), loaded);
+  // Pasting a line break into a soft row: the row with the old tail stays soft.
+  BringIntoView(ed, 1, 2, 1);
+  ed->selection.active = 0;
+  ASSERT_EQ(K::RunTrapped([&] { InsertText(ed, false, false, L"1\r\n2"); }), 0u);
+  EXPECT_EQ(Text(ed), L"a1\n2aa bbb ccc\nddd");
+}
+
+// Typing that makes a row wider than the wrap width lays the text out again;
+// the caret keeps its place in the text.
+TEST_F(Wrap, TypingPastTheWidthBreaksTheRowAgain) {
+  EditorRecord* ed = Make(L"ab cd", 6);
+  ASSERT_EQ(ed->LineCount(), 1);
+  BringIntoView(ed, 1, 6, 1);
+  for (wchar_t c : std::wstring(L" efgh"))
+    ASSERT_EQ(K::RunTrapped([&] { TypeChar(ed, c, true, true); }), 0u);
+  EXPECT_EQ(Text(ed), L"ab cd efgh");
+  EXPECT_EQ(Rows(ed), (std::vector<std::wstring>{L"ab cd ~", L"efgh|"}));
+  EXPECT_EQ(ed->store.PositionOf(ed->CurrentLine(), ed->caretCol), 11u);
+  EXPECT_EQ(ed->modified, 1);
+}
+
 }  // namespace

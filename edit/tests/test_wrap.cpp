@@ -6,26 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "core.h"
-#include "qel6kernel.h"
-#include "settings.h"
+#include "records.h"
 #include "wrap.h"
 
-using namespace QEL_EDIT::detail;
-namespace K = Qel::RunTime::Kernel;
+using namespace edittest;
 
 namespace {
 
-class Wrap : public ::testing::Test {
+class Wrap : public edittest::Records {
  protected:
-  void SetUp() override {
-    mark_ = K::Memory::MarkGStack();
-    settings = Settings{};
-  }
-  void TearDown() override {
-    for (EditorRecord* ed : made_) DeleteRecord(ed);
-    K::Memory::ReleaseGStack(mark_);
-  }
   // A wrapping editor whose rows are `chars` characters wide.
   EditorRecord* Make(const wchar_t* text, int32_t chars, bool hyper = false) {
     RecordParams p{};
@@ -33,12 +22,11 @@ class Wrap : public ::testing::Test {
     p.wrap = 1;
     p.wrappable = 1;
     p.hyperMode = hyper;
-    EditorRecord* ed = NewRecord(p);
+    EditorRecord* ed = Keep(NewRecord(p));
     ed->visibleRows = 4;
     ed->lineHeight = 16;
     ed->clientWidth = 100000;
     ed->wrapWidth = chars * ed->charWidth + ed->leftMargin;
-    made_.push_back(ed);
     EXPECT_TRUE(LoadRows(ed, text, RowWidth(ed)));
     return ed;
   }
@@ -52,16 +40,6 @@ class Wrap : public ::testing::Test {
     }
     return rows;
   }
-  static std::wstring Text(EditorRecord* ed) {
-    uint8_t* m = K::Memory::MarkGStack();
-    std::wstring s = TextGet(ed);
-    K::Memory::ReleaseGStack(m);
-    return s;
-  }
-
- private:
-  uint8_t* mark_ = nullptr;
-  std::vector<EditorRecord*> made_;
 };
 
 TEST_F(Wrap, WhereALineBreaks) {

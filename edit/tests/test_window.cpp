@@ -616,6 +616,16 @@ TEST(EditorWindow, WrappingEditorKeepsItsStateWhenResized) {
     EXPECT_EQ(edit_IsModified(w), 1);
     EXPECT_EQ(edit_GetPos_0(w), 121u);
 
+    // A client area with no room for a row changes nothing.
+    const int32_t narrowRows = edit_GetNumberOfLines(w);
+    rect_struct flat{10, 10, 120, 10};
+    win_Move(w, &flat);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(edit_GetNumberOfLines(w), narrowRows);
+    EXPECT_EQ(edit_GetPos_0(w), 121u);
+    win_Move(w, &narrow);
+    PumpUntil([] { return false; }, 50);
+
     edit_SetWrap(w, 0);
     EXPECT_EQ(edit_GetNumberOfLines(w), 2);
     EXPECT_EQ(edit_GetPos_0(w), 121u);

@@ -180,7 +180,8 @@ bool RelayoutText(EditorRecord* ed) {
 }
 
 void RewrapIfNeeded(EditorRecord* ed, bool force) {
-  if (!ed->wrappable || !ed->wrapMode || !ed->window || !ed->active) return;
+  // Nothing before the first load (no store yet) or in an inactive editor.
+  if (!ed->wrappable || !ed->wrapMode || !ed->window || !ed->active || !ed->store.pageTable[0]) return;
   // No room for a row: nothing changes.
   if (ed->clientHeight - ed->topMargin < ed->lineHeight) return;
   const int32_t w = WindowWrapWidth(ed);

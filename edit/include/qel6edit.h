@@ -106,6 +106,8 @@ QEL_EDIT_API void edit_FileEnd(LONG_PTR window);
 // Modes.
 QEL_EDIT_API void edit_SetReadOnly_0(LONG_PTR window, int32_t on);
 QEL_EDIT_API void edit_SetReadOnly_1(LONG_PTR window, int32_t* on);
+// Turns word wrap on or off; fails for an editor without word-wrap support.
+QEL_EDIT_API void edit_SetWrap(LONG_PTR window, int32_t on);
 QEL_EDIT_API void edit_SetInsert(LONG_PTR window, int32_t on);
 QEL_EDIT_API int32_t edit_GetInsert(LONG_PTR window);
 QEL_EDIT_API void edit_SetIndent(LONG_PTR window, int32_t on);

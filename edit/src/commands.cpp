@@ -12,6 +12,7 @@
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
+#include "wrap.h"
 
 namespace QEL_EDIT::detail {
 
@@ -39,8 +40,10 @@ void NeedRoom(EditorRecord* ed, uint64_t oldLength, uint64_t newLength) {
   if (need > have && !ed->store.HasRoom(need - have)) Raise(err_storeFull);
 }
 
-void WriteLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n) {
-  ed->store.WriteRowN(r, text, n, true);
+// Writes a row; `hard` is its end kind (a soft row of the word-wrap layout
+// keeps ending soft, so an edit adds no line break to the text).
+void WriteLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n, bool hard) {
+  ed->store.WriteRowN(r, text, n, hard);
 }
 
 void Record(EditorRecord* ed, bool record, int32_t kind, int32_t lb, int32_t cb, int32_t la, int32_t ca,
@@ -68,15 +71,33 @@ void AdjustLineCount(EditorRecord* ed) {
 
 }  // namespace
 
+// A soft row end is no character: the caret at the end of a soft row
+// stands before the next row's first character (forward), at column 1
+// after a soft row it stands after that row's last one (back).  Moves the
+// caret there so the deleting commands remove a character, never the break.
+void StepOverSoftEnd(EditorRecord* ed, bool forward) {
+  if (!ed->wrappable) return;
+  const int32_t cl = ed->CurrentLine();
+  bool hard;
+  if (forward) {
+    const uint32_t len = ed->store.StoredLength(ed->store.FindLine(cl), &hard);
+    if (!hard && ed->caretCol > static_cast<int32_t>(len) && cl < ed->LineCount()) MoveCaretTo(ed, cl + 1, 1);
+  } else if (ed->caretCol == 1 && cl > 1) {
+    const uint32_t len = ed->store.StoredLength(ed->store.FindLine(cl - 1), &hard);
+    if (!hard) MoveCaretTo(ed, cl - 1, static_cast<int32_t>(len) + 1);
+  }
+}
+
 void DeleteChar(EditorRecord* ed, bool record) {
   if (DeleteSelection(ed, record)) return;
+  StepOverSoftEnd(ed, true);
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   LineText t = ReadLineText(ed, cl);
   if (col <= static_cast<int32_t>(t.length)) {
     wchar_t removed = t.text[col - 1];
     std::memmove(t.text + col - 1, t.text + col, (t.length - col + 1) * sizeof(wchar_t));
-    WriteLine(ed, t.ref, t.text, t.length - 1);
+    WriteLine(ed, t.ref, t.text, t.length - 1, t.hardEnd);
     RedrawLines(ed, cl, cl);
     K::Memory::ReleaseGStack(mark);
     Record(ed, record, uk_deleteChar, cl, col, cl, col, removed);
@@ -92,7 +113,7 @@ void DeleteChar(EditorRecord* ed, bool record) {
   std::memcpy(joined, t.text, t.length * sizeof(wchar_t));
   std::memcpy(joined + t.length, next.text, next.length * sizeof(wchar_t));
   ed->store.FreeLine(next.ref);
-  WriteLine(ed, ed->store.FindLine(cl), joined, t.length + next.length);
+  WriteLine(ed, ed->store.FindLine(cl), joined, t.length + next.length, next.hardEnd);
   K::Memory::ReleaseGStack(mark);
   ScrollRows(ed, ed->caretRow + 1, -ed->lineHeight);
   AdjustLineCount(ed);
@@ -103,6 +124,7 @@ void DeleteChar(EditorRecord* ed, bool record) {
 
 void BackspaceChar(EditorRecord* ed, bool record) {
   if (DeleteSelection(ed, record)) return;
+  StepOverSoftEnd(ed, false);
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   if (cl == 1 && col == 1) return;
   uint8_t* mark = K::Memory::MarkGStack();
@@ -110,7 +132,7 @@ void BackspaceChar(EditorRecord* ed, bool record) {
   if (col > 1) {
     wchar_t removed = t.text[col - 2];
     std::memmove(t.text + col - 2, t.text + col - 1, (t.length - col + 2) * sizeof(wchar_t));
-    WriteLine(ed, t.ref, t.text, t.length - 1);
+    WriteLine(ed, t.ref, t.text, t.length - 1, t.hardEnd);
     K::Memory::ReleaseGStack(mark);
     RedrawLines(ed, cl, cl);
     MoveCaretTo(ed, cl, col - 1);
@@ -123,7 +145,7 @@ void BackspaceChar(EditorRecord* ed, bool record) {
   std::memcpy(joined, prev.text, prev.length * sizeof(wchar_t));
   std::memcpy(joined + prev.length, t.text, t.length * sizeof(wchar_t));
   ed->store.FreeLine(t.ref);
-  WriteLine(ed, ed->store.FindLine(cl - 1), joined, t.length + prev.length);
+  WriteLine(ed, ed->store.FindLine(cl - 1), joined, t.length + prev.length, t.hardEnd);
   K::Memory::ReleaseGStack(mark);
   const int32_t top = ed->topLine;
   if (ed->caretRow == 1) InvalidateAll(ed);
@@ -158,8 +180,8 @@ void NewLine(EditorRecord* ed, bool split, bool copyIndent, bool record) {
     std::memcpy(nl, t.text, indent * sizeof(wchar_t));
     std::memcpy(nl + indent, t.text + from, (t.length - from) * sizeof(wchar_t));
     ChunkRef r = ed->store.InsertLineAfter(t.ref);
-    WriteLine(ed, r, nl, newLen);
-    if (!atEnd) WriteLine(ed, ed->store.FindLine(cl), t.text, from);
+    WriteLine(ed, r, nl, newLen, t.hardEnd);
+    if (!atEnd || !t.hardEnd) WriteLine(ed, ed->store.FindLine(cl), t.text, from, true);
     if (ed->caretRow < ed->visibleRows) ScrollRows(ed, ed->caretRow + 1, ed->lineHeight);
     RedrawLines(ed, cl, cl + 1);
     AdjustLineCount(ed);
@@ -193,7 +215,7 @@ void DeleteLine(EditorRecord* ed, bool record) {
   wchar_t* old = record ? CopyUndoText(t.text, t.length) : nullptr;
   int32_t lineNo = -1, newLine = 1, newCol = 1;
   if (lc == 1) {
-    WriteLine(ed, t.ref, L"", 0);
+    WriteLine(ed, t.ref, L"", 0, true);
     InvalidateAll(ed);
   } else {
     ed->store.FreeLine(t.ref);
@@ -223,7 +245,7 @@ namespace {
 // Writes a new text into line `cl`, recording kind 10 with both texts.
 void ReplaceLine(EditorRecord* ed, int32_t cl, const LineText& old, const wchar_t* text, uint32_t n,
                  int32_t colBefore, int32_t colAfter, bool record) {
-  WriteLine(ed, old.ref, text, n);
+  WriteLine(ed, old.ref, text, n, old.hardEnd);
   RedrawLines(ed, cl, cl);
   if (!record) return;
   UndoEntry e{};
@@ -282,7 +304,7 @@ void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
     old = t.text[at];
   }
   t.text[at] = ch;
-  WriteLine(ed, t.ref, t.text, n);
+  WriteLine(ed, t.ref, t.text, n, t.hardEnd);
   K::Memory::ReleaseGStack(mark);
   RedrawLines(ed, cl, cl);
   const int32_t top = ed->topLine, sx = ed->scrollX;
@@ -290,6 +312,7 @@ void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
   if (ed->topLine != top || ed->scrollX != sx) InvalidateAll(ed);
   Record(ed, record, insert ? uk_insertChar : uk_overwriteChar, cl, static_cast<int32_t>(at) + 1, cl,
          static_cast<int32_t>(at) + 2, old, ch);
+  if (record) RewrapIfTooWide(ed, cl, cl);
 }
 
 // ---------------------------------------------------------------------------

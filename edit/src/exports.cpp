@@ -11,6 +11,7 @@
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
+#include "wrap.h"
 #include "window.h"
 
 namespace QEL_EDIT {
@@ -106,12 +107,23 @@ void edit_SetHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler) {
   EditorData(window)->userHandler = *handler;
 }
 
+void edit_SetWrap(LONG_PTR window, int32_t on) {
+  EditorRecord* ed = EditorData(window);
+  if (!ed->wrappable) K::Fail();
+  HideCaret(ed);
+  ed->wrapMode = on != 0;
+  ed->wrapWidth = WindowWrapWidth(ed);
+  RelayoutText(ed);
+  InvalidateStatus(ed);
+  PlaceCaret(ed);
+}
+
 // --- Whole text ----------------------------------------------------------------
 
 void edit_PasteStr_1(LONG_PTR window, const u16* text) {
   EditorRecord* ed = EditorData(window);
   HideCaret(ed);
-  LoadPlainText(ed, text ? text : L"");
+  LoadEditorText(ed, text ? text : L"");
   InvalidateAll(ed);
   PlaceCaret(ed);
 }

@@ -16,6 +16,7 @@
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
+#include "wrap.h"
 
 namespace QEL_EDIT::detail {
 
@@ -154,7 +155,8 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
         std::memcpy(buf + n, tailCopy, tailLen * sizeof(wchar_t));
         n += tailLen;
       }
-      ed->store.WriteRowN(r, buf, n, true);
+      // The row holding the old tail keeps its end kind.
+      ed->store.WriteRowN(r, buf, n, *p ? true : line.hardEnd);
       ed->store.SetLineState(r, 0);
       if (!*p) break;
       if (p[1] == L'\n') ++p;
@@ -183,6 +185,7 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
     e.selAfter = ed->selection;
     RecordUndo(ed, e, cl, colBefore, endLine, endVisible);
   }
+  if (recordUndo) RewrapIfTooWide(ed, cl, endLine);
 }
 
 wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView, bool noResult) {
@@ -195,10 +198,11 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
   // Result length: pieces of the lines plus CR LF between them.
   uint64_t len = 0;
   for (int32_t l = r.l1; l <= r.l2; ++l) {
-    uint32_t ll = ed->store.StoredLength(ed->store.FindLine(l));
+    bool hard;
+    uint32_t ll = ed->store.StoredLength(ed->store.FindLine(l), &hard);
     uint32_t from = l == r.l1 ? static_cast<uint32_t>(r.c1 - 1) : 0;
     uint32_t to = l == r.l2 ? static_cast<uint32_t>(r.c2 - 1) : ll;
-    len += to - from + (l < r.l2 ? 2 : 0);
+    len += to - from + (l < r.l2 && hard ? 2 : 0);
   }
   wchar_t* result = noResult ? nullptr : AllocText(len + 1);
   uint8_t* mark = K::Memory::MarkGStack();
@@ -212,7 +216,7 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
     uint32_t to = l == r.l2 ? static_cast<uint32_t>(r.c2 - 1) : t.length;
     std::memcpy(copy + n, t.text + from, (to - from) * sizeof(wchar_t));
     n += to - from;
-    if (l < r.l2) {
+    if (l < r.l2 && t.hardEnd) {  // a soft row end is no line break
       copy[n++] = L'\r';
       copy[n++] = L'\n';
     }
@@ -234,7 +238,7 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
     wchar_t* joined = AllocText(static_cast<uint64_t>(headLen) + tail.length - restFrom + 1);
     std::memcpy(joined, first.text, headLen * sizeof(wchar_t));
     std::memcpy(joined + headLen, tail.text + restFrom, (tail.length - restFrom) * sizeof(wchar_t));
-    ed->store.WriteRowN(first.ref, joined, headLen + tail.length - restFrom, true);
+    ed->store.WriteRowN(first.ref, joined, headLen + tail.length - restFrom, tail.hardEnd);
     for (int32_t l = r.l2; l > r.l1; --l) ed->store.FreeLine(ed->store.FindLine(l));
   }
   K::Memory::ReleaseGStack(mark);

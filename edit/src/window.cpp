@@ -17,6 +17,7 @@
 #include "mouse.h"
 #include "status.h"
 #include "view.h"
+#include "wrap.h"
 
 namespace QEL_EDIT::detail {
 
@@ -84,7 +85,7 @@ void OnCreate(EditorRecord* ed, LONG_PTR window) {
       ed->ignoreFontState = 0;
     }
     PrepareWindow(ed);
-    LoadPlainText(ed, text);
+    LoadEditorText(ed, text);
     GotoPosition(ed, position, false);
   });
   creating = false;
@@ -223,6 +224,7 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
     case e_size:
       HideCaret(ed);
       if (ComputeRows(ed)) InvalidateAll(ed);
+      RewrapIfNeeded(ed, false);
       PlaceCaret(ed);
       break;
     case e_update:
@@ -233,6 +235,7 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
         HideCaret(ed);
         MeasureFont(ed);
         ComputeRows(ed);
+        RewrapIfNeeded(ed, true);
         BringIntoView(ed, ed->CurrentLine(), ed->caretCol, 1);
         InvalidateAll(ed);
         PlaceCaret(ed);
@@ -324,7 +327,7 @@ void SubclassEditor(LONG_PTR window, RecordParams p, uint8_t* font, const wchar_
       ed->ignoreFontState = 0;
     }
     PrepareWindow(ed);
-    LoadPlainText(ed, text ? text : L"");
+    LoadEditorText(ed, text ? text : L"");
     GotoPosition(ed, position, false);
     ComputeRows(ed);
   });

@@ -58,6 +58,11 @@ class Records : public ::testing::Test {
     return ed;
   }
   static std::wstring Text(EditorRecord* ed) { return RecordText(ed); }
+  // Deletes a record made elsewhere at the test's end.
+  EditorRecord* Keep(EditorRecord* ed) {
+    made_.push_back(ed);
+    return ed;
+  }
   static void Undo(EditorRecord* ed) { ASSERT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u); }
   static void Redo(EditorRecord* ed) { ASSERT_EQ(K::RunTrapped([&] { RedoStep(ed); }), 0u); }
 

@@ -583,4 +583,62 @@ TEST(EditorWindow, CaretPointAndRowHeights) {
   }, NoMenu());
 }
 
+// A wrapping editor: long lines take several rows; a resize lays the text
+// out again and keeps the text, the modified flag and the caret's position;
+// edit_SetWrap turns wrapping off and on; a plain editor refuses it.
+TEST(EditorWindow, WrappingEditorKeepsItsStateWhenResized) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    std::wstring text;
+    for (int i = 0; i < 40; ++i) text += L"word" + std::to_wstring(i) + L" ";
+    text += L"\nshort";
+    rect_struct r{10, 10, 400, 300};
+    PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
+    LONG_PTR w = 0;
+    ASSERT_EQ(K::RunTrapped([&] {
+      w = edit_CreateWrap(wt_child, &r, L"notes.txt", f.t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
+                          f.t.Flags({}), nullptr, 0, 0, 1, text.c_str(), 1, &none);
+    }), 0u);
+    const int32_t wideRows = edit_GetNumberOfLines(w);
+    EXPECT_GT(wideRows, 2);
+    EXPECT_EQ(Text(w), text);
+    ASSERT_EQ(K::RunTrapped([&] { edit_GotoPos(w, 120); }), 0u);
+    edit_Char(w, L'Q');  // the caret now stands at 121
+    ASSERT_EQ(edit_IsModified(w), 1);
+    const std::wstring typed = Text(w);
+
+    rect_struct narrow{10, 10, 200, 300};
+    win_Move(w, &narrow);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_GT(edit_GetNumberOfLines(w), wideRows);
+    EXPECT_EQ(Text(w), typed);
+    EXPECT_EQ(edit_IsModified(w), 1);
+    EXPECT_EQ(edit_GetPos_0(w), 121u);
+
+    // A client area with no room for a row changes nothing.
+    const int32_t narrowRows = edit_GetNumberOfLines(w);
+    rect_struct flat{10, 10, 120, 10};
+    win_Move(w, &flat);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(edit_GetNumberOfLines(w), narrowRows);
+    EXPECT_EQ(edit_GetPos_0(w), 121u);
+    win_Move(w, &narrow);
+    PumpUntil([] { return false; }, 50);
+
+    edit_SetWrap(w, 0);
+    EXPECT_EQ(edit_GetNumberOfLines(w), 2);
+    EXPECT_EQ(edit_GetPos_0(w), 121u);
+    edit_SetWrap(w, 1);
+    EXPECT_GT(edit_GetNumberOfLines(w), wideRows);
+    EXPECT_EQ(Text(w), typed);
+    EXPECT_EQ(edit_IsModified(w), 1);
+
+    LONG_PTR plain = f.Make(L"abc", 1);
+    bool ok = true;
+    ASSERT_EQ(K::RunTrapped([&] { ok = K::Succeeds([&] { edit_SetWrap(plain, 1); }); }), 0u);
+    EXPECT_FALSE(ok);
+  }, NoMenu());
+}
+
 }  // namespace

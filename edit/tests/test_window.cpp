@@ -552,6 +552,35 @@ TEST(EditorWindow, DraggedSelectionMovesAndControlCopies) {
   }, NoMenu());
 }
 
+TEST(EditorWindow, ButtonHeldBelowTheWindowScrollsToTheLastLine) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    std::wstring text;
+    for (int i = 1; i <= 60; ++i) text += L"line " + std::to_wstring(i) + (i < 60 ? L"\n" : L"");
+    int row;
+    LONG_PTR w = Shown(f, task, text.c_str(), &row);
+    HWND h = reinterpret_cast<HWND>(w);
+    Focus(task, w);
+    RECT rc;
+    GetClientRect(h, &rc);
+    pnt_struct press{20, row / 2};
+    int32_t col, line;
+    const uint32_t pressed = edit_GetPointPos(w, &press, &col, &line);
+    MouseAt(h, press.x, press.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, 20, rc.bottom + 20, MOUSEEVENTF_MOVE);
+    // One move event scrolls one line; the timer goes on while the button
+    // is held.
+    PumpUntil([] { return false; }, 60 * 40 + 1500);
+    MouseAt(h, 20, rc.bottom + 20, MOUSEEVENTF_LEFTUP);
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, pressed);
+    EXPECT_GT(to, static_cast<uint32_t>(text.size() - 7));  // on the last line
+    // The drag cursor is the library's own resource.
+    EXPECT_NE(LoadCursorW(GetModuleHandleW(L"qel6edit.dll"), MAKEINTRESOURCEW(101)), nullptr);
+  }, NoMenu());
+}
+
 TEST(EditorWindow, MouseClickDragAndShiftClick) {
   Fixture f;
   RunInTask([&](HWND task) {

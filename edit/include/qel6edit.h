@@ -216,6 +216,12 @@ QEL_EDIT_API uint16_t edit_BookmarkGetTypeForLine(LONG_PTR window, int32_t line)
 QEL_EDIT_API bmlist_struct* edit_BookmarkGetList(LONG_PTR window, uint16_t mask);
 QEL_EDIT_API void edit_BookmarkClearAll(LONG_PTR window);
 QEL_EDIT_API void edit_BookmarkSetHandler(BookmarkHandler handler);
+// The left margin: `margin` pixels plus 4 before the text; the bookmark
+// strip shown (margin 16) or hidden (margin 0); the strip repainted now.
+QEL_EDIT_API void edit_SetLeftMargin(LONG_PTR window, uint32_t margin);
+QEL_EDIT_API void edit_UpdateLeftMargin(LONG_PTR window);
+QEL_EDIT_API void edit_BookmarkShow(LONG_PTR window);
+QEL_EDIT_API void edit_BookmarkHide(LONG_PTR window);
 QEL_EDIT_API void edit_SetCursorToLine(LONG_PTR window, int32_t line, int32_t color);
 QEL_EDIT_API void edit_SetCursorNone(LONG_PTR window);
 

@@ -27,12 +27,24 @@ struct MouseState {
   EditorRecord* ed;  // the editor the action serves, nullptr when none
   bool extend;
   bool drag;  // the selected text is being dragged
+  LONG_PTR timer;  // the auto-scroll timer, 0 when none
   Selection saved;
   int32_t downLine, downCol, prevLine, prevCol;
 };
 MouseState mouse{};
 
+constexpr unsigned AutoScrollMs = 40;
+
+// Ends the action: the timer stopped, the state dropped, the mouse released.
+void EndAction() {
+  if (mouse.timer) timer_Kill(mouse.timer);
+  mouse = {};
+  win_ReleaseMouse();
+}
+
 }  // namespace
+
+extern HINSTANCE moduleHandle;
 
 int32_t RowAt(EditorRecord* ed, int32_t y) {
   int32_t row = (y - ed->topMargin) / ed->lineHeight + 1;
@@ -78,8 +90,7 @@ void CaretToPoint(EditorRecord* ed, const pnt_struct& p) {
 
 void CancelMouse(EditorRecord* ed) {
   if (mouse.ed != ed || !ed) return;
-  mouse = {};
-  win_ReleaseMouse();
+  EndAction();
   cursor_Set(ed->window, 1, 1);
   InvalidateAll(ed);
 }
@@ -100,6 +111,7 @@ void MouseDown(EditorRecord* ed, const pnt_struct& p, bool shift) {
   if (hasSelection && !ed->readOnly && DropInsideSelection(before, mouse.downLine, mouse.downCol)) {
     mouse.drag = true;
     s = before;
+    if (moduleHandle) K::Succeeds([&] { cursorSet(ed->window, moduleHandle, DragCursorId, 1); });
     InvalidateAll(ed);
   } else if (shift) {
     if (!s.active) s = {1, col, line, col, line};
@@ -114,7 +126,16 @@ void MouseDown(EditorRecord* ed, const pnt_struct& p, bool shift) {
     s = {1, mouse.downCol, mouse.downLine, mouse.downCol, mouse.downLine};
   }
   win_CaptureMouse(ed->window);
+  mouse.timer = timer_Set(ed->window, AutoScrollMs);
   RefreshStatusPos(ed);
+}
+
+void MouseTimer(EditorRecord* ed, LONG_PTR id) {
+  if (mouse.ed != ed || mouse.timer != id) return;
+  uint8_t* mark = K::Memory::MarkGStack();
+  const pnt_struct p = *cursor_GetPos(ed->window);
+  K::Memory::ReleaseGStack(mark);
+  MouseMove(ed, p);
 }
 
 void MouseMove(EditorRecord* ed, const pnt_struct& p) {
@@ -172,8 +193,7 @@ void MouseUp(EditorRecord* ed, const pnt_struct& p, bool copy) {
     RedrawLines(ed, mouse.downLine, ed->CurrentLine());
     RecordSelectionChange(ed, mouse.saved, mouse.downLine, mouse.downCol);
   }
-  mouse = {};
-  win_ReleaseMouse();
+  EndAction();
   cursor_Set(ed->window, 3, 1);
 }
 
@@ -238,7 +258,9 @@ void PopupMenu(EditorRecord* ed, const pnt_struct& p) {
 }
 
 void ForgetMouse(EditorRecord* ed) {
-  if (mouse.ed == ed) mouse = {};
+  if (mouse.ed != ed) return;
+  if (mouse.timer) timer_Kill(mouse.timer);
+  mouse = {};
 }
 
 }  // namespace detail

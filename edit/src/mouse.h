@@ -14,6 +14,10 @@ void MouseDown(EditorRecord* ed, const QEL_KWI::pnt_struct& p, bool shift);
 void MouseMove(EditorRecord* ed, const QEL_KWI::pnt_struct& p);
 // Ends the action at p; a drag drops there (a copy with `copy`, control).
 void MouseUp(EditorRecord* ed, const QEL_KWI::pnt_struct& p, bool copy);
+// The auto-scroll timer's tick: a move to the mouse cursor's position.
+void MouseTimer(EditorRecord* ed, LONG_PTR id);
+// The library's cursor resource shown while selected text is dragged.
+constexpr int DragCursorId = 101;
 // Ends a mouse action of this editor (keys end it), releasing the mouse.
 void CancelMouse(EditorRecord* ed);
 // The editor's pop-up menu at a point; its command comes back as e_menu.

@@ -9,6 +9,7 @@
 #include "colors.h"
 #include "core.h"
 #include "lexer.h"
+#include "margin.h"
 #include "paintruns.h"
 #include "qel6kernel.h"
 #include "settings.h"
@@ -114,6 +115,7 @@ void PaintRows(EditorRecord* ed, const rect_struct& r) {
     Fill(ed, x, top, right, top + h - 1, LookOf(scheme, runsOn ? cc_selectedFill : cc_fill, system).back);
     K::Memory::ReleaseGStack(mark);
   }
+  PaintMargin(ed, firstRow, lastRow);
 }
 
 }  // namespace QEL_EDIT::detail

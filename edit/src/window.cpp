@@ -213,6 +213,11 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
         PlaceCaret(ed);
       }
       return 0;
+    case e_timer:
+      HideCaret(ed);
+      MouseTimer(ed, e->w[0]);
+      PlaceCaret(ed);
+      break;
     case e_getfocus:
       ed->hasFocus = 1;
       PlaceCaret(ed);

@@ -452,6 +452,135 @@ void MouseAt(HWND w, int x, int y, DWORD flags) {
   PumpUntil([] { return false; }, 40);
 }
 
+// Whether a pixel of colour 0xRRGGBB lies in the client rectangle
+// [x0, x1) x [y0, y1).
+bool HasColour(HWND w, int x0, int y0, int x1, int y1, uint32_t rgb) {
+  RECT rc;
+  GetClientRect(w, &rc);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC screen = GetDC(w);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
+  bool found = false;
+  for (int y = y0; y < y1 && y < rc.bottom && !found; ++y)
+    for (int x = x0; x < x1 && x < rc.right && !found; ++x)
+      found = (static_cast<uint32_t*>(bits)[y * rc.right + x] & 0xFFFFFF) == rgb;
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(w, screen);
+  return found;
+}
+
+TEST(EditorWindow, BookmarkStripShowsMarksAndTheCursorLineArrow) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    LONG_PTR w = Shown(f, task, L"one\ntwo\nthree", &row);
+    HWND h = reinterpret_cast<HWND>(w);
+    const uint32_t mark = Rgb(0xFF0000), arrow = Rgb(0x00FF00);
+    edit_BookmarkSetTypeForLine(w, 2, 1);
+    edit_SetCursorToLine(w, 3, 0x00FF00);
+    win_Update(w);
+    EXPECT_FALSE(HasColour(h, 0, 0, 16, 3 * row, mark));  // strip hidden: no marks
+    pnt_struct p{5, row / 2};
+    int32_t col, line;
+    EXPECT_EQ(edit_GetPointPos(w, &p, &col, &line), 1u);
+    edit_BookmarkShow(w);
+    win_Update(w);
+    EXPECT_TRUE(HasColour(h, 0, row, 16, 2 * row, mark));  // the bookmarked line only
+    EXPECT_FALSE(HasColour(h, 0, 0, 16, row, mark));
+    EXPECT_FALSE(HasColour(h, 0, 2 * row, 16, 3 * row, mark));
+    EXPECT_TRUE(HasColour(h, 0, 2 * row, 16, 3 * row, arrow));
+    EXPECT_FALSE(HasColour(h, 0, 0, 16, 2 * row, arrow));
+    // The text now starts behind the strip.
+    EXPECT_EQ(edit_GetPointPos(w, &p, &col, &line), 1u);
+    pnt_struct q{16, row / 2};
+    EXPECT_EQ(edit_GetPointPos(w, &q, &col, &line), 1u);
+    edit_SetCursorNone(w);
+    edit_UpdateLeftMargin(w);
+    EXPECT_FALSE(HasColour(h, 0, 2 * row, 16, 3 * row, arrow));
+    edit_BookmarkHide(w);
+    win_Update(w);
+    EXPECT_FALSE(HasColour(h, 0, 0, 16, 3 * row, mark));
+  }, NoMenu());
+}
+
+TEST(EditorWindow, DraggedSelectionMovesAndControlCopies) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    LONG_PTR w = Shown(f, task, L"hello world\nsecond line", &row);
+    HWND h = reinterpret_cast<HWND>(w);
+    Focus(task, w);
+    pnt_struct end{200, row + row / 2};
+    int32_t col, line;
+    ASSERT_EQ(edit_GetPointPos(w, &end, &col, &line), 24u);  // end of line 2
+    ASSERT_EQ(edit_SetSelection(w, 1, 6), 1);                 // "hello"
+    win_Update(w);
+    pnt_struct in{0, row / 2};
+    for (in.x = 1; in.x < 100; ++in.x)
+      if (edit_GetPointPos(w, &in, &col, &line) == 3u) break;
+    MouseAt(h, in.x, in.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, end.x, end.y, MOUSEEVENTF_MOVE);
+    MouseAt(h, end.x, end.y, MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(Text(w), L" world\nsecond linehello");
+    edit_Undo(w);
+    EXPECT_EQ(Text(w), L"hello world\nsecond line");
+    // Control held at the release copies.  Control goes in by SendInput
+    // after the last pointer input, the release is posted (as for shift
+    // above).
+    ASSERT_EQ(edit_SetSelection(w, 1, 6), 1);
+    win_Update(w);
+    // Pressed elsewhere than the first drag, which would make a double click.
+    for (; in.x < 100; ++in.x)
+      if (edit_GetPointPos(w, &in, &col, &line) == 4u) break;
+    MouseAt(h, in.x, in.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, end.x, end.y, MOUSEEVENTF_MOVE);
+    Key(VK_CONTROL);
+    PostMessageW(h, WM_LBUTTONUP, MK_CONTROL, MAKELPARAM(end.x, end.y));
+    PumpUntil([] { return false; }, 60);
+    Key(VK_CONTROL, true);
+    MouseAt(h, end.x, end.y, MOUSEEVENTF_LEFTUP);  // the button's own state; the action is over
+    EXPECT_EQ(Text(w), L"hello world\nsecond linehello");
+    edit_Undo(w);
+    EXPECT_EQ(Text(w), L"hello world\nsecond line");
+  }, NoMenu());
+}
+
+TEST(EditorWindow, ButtonHeldBelowTheWindowScrollsToTheLastLine) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    std::wstring text;
+    for (int i = 1; i <= 60; ++i) text += L"line " + std::to_wstring(i) + (i < 60 ? L"\n" : L"");
+    int row;
+    LONG_PTR w = Shown(f, task, text.c_str(), &row);
+    HWND h = reinterpret_cast<HWND>(w);
+    Focus(task, w);
+    RECT rc;
+    GetClientRect(h, &rc);
+    pnt_struct press{20, row / 2};
+    int32_t col, line;
+    const uint32_t pressed = edit_GetPointPos(w, &press, &col, &line);
+    MouseAt(h, press.x, press.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, 20, rc.bottom + 20, MOUSEEVENTF_MOVE);
+    // One move event scrolls one line; the timer goes on while the button
+    // is held.
+    PumpUntil([] { return false; }, 60 * 40 + 1500);
+    MouseAt(h, 20, rc.bottom + 20, MOUSEEVENTF_LEFTUP);
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, pressed);
+    EXPECT_GT(to, static_cast<uint32_t>(text.size() - 7));  // on the last line
+    // The drag cursor is the library's own resource.
+    EXPECT_NE(LoadCursorW(GetModuleHandleW(L"qel6edit.dll"), MAKEINTRESOURCEW(101)), nullptr);
+  }, NoMenu());
+}
+
 TEST(EditorWindow, MouseClickDragAndShiftClick) {
   Fixture f;
   RunInTask([&](HWND task) {

@@ -30,6 +30,30 @@ Ends OrderedEnds(const Selection& s) {
   return r;
 }
 
+// Inserts the dragged text at (line, col), releases the text's mark and
+// shows the result; the drop point as the caret found it comes back.
+void InsertAtDrop(EditorRecord* ed, int32_t line, int32_t col, const wchar_t* text, uint8_t* mark,
+                  int32_t* dropLine, int32_t* dropCol) {
+  MoveCaretTo(ed, line, col);
+  *dropLine = ed->CurrentLine();
+  *dropCol = ed->caretCol;
+  InsertText(ed, false, true, text);
+  K::Memory::ReleaseGStack(mark);
+  BringIntoView(ed, ed->selection.caretLine, ed->selection.caretCol, ed->caretRow);
+  UpdateVScrollRange(ed);
+  InvalidateAll(ed);
+}
+
+void RecordDrop(EditorRecord* ed, int kind, const Selection& dragged, int32_t l1, int32_t c1, int32_t l2,
+                int32_t c2) {
+  UndoEntry e{};
+  e.kind = kind;
+  e.selBefore = dragged;
+  e.selAfter = ed->selection;
+  e.lineNo = -1;
+  RecordUndo(ed, e, l1, c1, l2, c2);
+}
+
 }  // namespace
 
 bool DropInsideSelection(const Selection& s, int32_t line, int32_t col) {
@@ -53,20 +77,9 @@ void MoveDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t 
   const bool behindEnd = line == r.l2 && col > r.c2;
   if (line >= r.l2) line -= r.l2 - r.l1;
   if (behindEnd) col = r.c1 + (col - r.c2);
-  MoveCaretTo(ed, line, col);
-  const int32_t dropLine = ed->CurrentLine(), dropCol = ed->caretCol;
-  InsertText(ed, false, true, text);
-  K::Memory::ReleaseGStack(mark);
-  BringIntoView(ed, ed->selection.caretLine, ed->selection.caretCol, ed->caretRow);
-  UpdateVScrollRange(ed);
-  InvalidateAll(ed);
-  if (!record) return;
-  UndoEntry e{};
-  e.kind = uk_moveDrag;
-  e.selBefore = dragged;
-  e.selAfter = ed->selection;
-  e.lineNo = -1;
-  RecordUndo(ed, e, r.l1, r.c1, dropLine, dropCol);
+  int32_t dropLine, dropCol;
+  InsertAtDrop(ed, line, col, text, mark, &dropLine, &dropCol);
+  if (record) RecordDrop(ed, uk_moveDrag, dragged, r.l1, r.c1, dropLine, dropCol);
 }
 
 void CopyDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t col, bool record) {
@@ -79,20 +92,9 @@ void CopyDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t 
     return;
   }
   ed->selection.active = 0;
-  MoveCaretTo(ed, line, col);
-  const int32_t dropLine = ed->CurrentLine(), dropCol = ed->caretCol;
-  InsertText(ed, false, true, text);
-  K::Memory::ReleaseGStack(mark);
-  BringIntoView(ed, ed->selection.caretLine, ed->selection.caretCol, ed->caretRow);
-  UpdateVScrollRange(ed);
-  InvalidateAll(ed);
-  if (!record) return;
-  UndoEntry e{};
-  e.kind = uk_copyDrop;
-  e.selBefore = dragged;
-  e.selAfter = ed->selection;
-  e.lineNo = -1;
-  RecordUndo(ed, e, dropLine, dropCol, ed->selection.caretLine, ed->selection.caretCol);
+  int32_t dropLine, dropCol;
+  InsertAtDrop(ed, line, col, text, mark, &dropLine, &dropCol);
+  if (record) RecordDrop(ed, uk_copyDrop, dragged, dropLine, dropCol, ed->selection.caretLine, ed->selection.caretCol);
 }
 
 void ApplyDragEntry(EditorRecord* ed, const UndoEntry& e) {

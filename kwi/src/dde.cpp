@@ -4,11 +4,28 @@
 // as e_dde events.  The callback is a Win32 callback: it runs at the kernel's
 // callback boundary and always returns to the library.  Data from the other
 // side is read only within the size the library reports.
+//
+// Wine's DDE library (checked with 8.0) differs from the platform's in four
+// ways that the client side works around, each pinned by a raw test:
+// - its server posts a positive acknowledgement after the data that answers
+//   a request; left in the queue, the conversation's next transaction takes
+//   it as its own answer.  It is taken out right after the data.
+// - a completed asynchronous transaction stays first in the conversation's
+//   queue, so every later answer is matched against it and times out.  It is
+//   removed after its completion event.
+// - DdeAbandonTransaction compares the id it is given with the library's
+//   internal number, so it never finds a transaction: an abandoned
+//   transaction is kept until its answer comes and produces no event.
+// - its server ignores an advise stop with format 0: the stop names the
+//   formats of the loops started on the item.
 #include "gdi.h"
 
+#include <dde.h>
 #include <ddeml.h>
 
 #include <cwchar>
+#include <string>
+#include <vector>
 
 namespace QEL_KWI {
 namespace detail {
@@ -16,9 +33,30 @@ namespace detail {
 constexpr int NameSlots = 12288;
 static DWORD g_instance;
 static HSZ g_names[NameSlots];
+static std::vector<std::string> g_texts;  // ANSI text of each kept handle
 static int g_nameCount;
 static HSZ g_pendingItem;
 static UINT g_pendingFormat;
+
+// Advise loops started through this layer, so that a stop names their formats.
+struct AdviseLoop {
+  HCONV conv;
+  HSZ item;
+  UINT format;
+};
+static std::vector<AdviseLoop> g_loops;
+
+// Asynchronous transactions not yet complete.
+struct Pending {
+  HCONV conv;
+  DWORD id;
+  UINT type;
+  bool abandoned;
+};
+static std::vector<Pending> g_async;
+
+static bool g_wine;        // the library is Wine's (see above)
+static bool g_strayAcks;   // its server acknowledges a request's data
 
 static char* Ansi(const wchar_t* s) {
   int n = WideCharToMultiByte(CP_ACP, 0, s ? s : L"", -1, nullptr, 0, nullptr, nullptr);
@@ -61,16 +99,22 @@ static HSZ Name(const wchar_t* name) {
   uint8_t* mark = K::Memory::MarkGStack();
   char* a = Ansi(name);
   HSZ found = nullptr;
-  for (int i = 0; i < g_nameCount && !found; ++i) {
-    DWORD n = DdeQueryStringA(g_instance, g_names[i], nullptr, 0, CP_WINANSI);
-    if (n != strlen(a)) continue;
-    char* buf = reinterpret_cast<char*>(K::Memory::AllocGStack(n + 1));
-    DdeQueryStringA(g_instance, g_names[i], buf, n + 1, CP_WINANSI);
-    if (memcmp(buf, a, n) == 0) found = g_names[i];
-  }
+  for (int i = 0; i < g_nameCount && !found; ++i)
+    if (g_texts[i] == a) found = g_names[i];
   if (!found && g_nameCount < NameSlots) {
     found = DdeCreateStringHandleA(g_instance, a, CP_WINANSI);
-    if (found) g_names[g_nameCount++] = found;
+    // Names differing only in case share one handle: keep it once.
+    for (int i = 0; found && i < g_nameCount; ++i)
+      if (g_names[i] == found) {
+        DdeFreeStringHandle(g_instance, found);
+        K::Memory::ReleaseGStack(mark);
+        return found;
+      }
+    if (found) {
+      g_texts.resize(static_cast<size_t>(NameSlots));
+      g_texts[g_nameCount] = a;
+      g_names[g_nameCount++] = found;
+    }
   }
   K::Memory::ReleaseGStack(mark);
   if (!found && g_nameCount >= NameSlots) {
@@ -84,7 +128,10 @@ static void ForgetName(HSZ h) {
   for (int i = 0; i < g_nameCount; ++i)
     if (g_names[i] == h) {
       DdeFreeStringHandle(g_instance, h);
-      g_names[i] = g_names[--g_nameCount];
+      --g_nameCount;
+      g_names[i] = g_names[g_nameCount];
+      g_texts[i].swap(g_texts[g_nameCount]);
+      g_texts[g_nameCount].clear();
       return;
     }
 }
@@ -93,8 +140,10 @@ static void ForgetName(HSZ h) {
 static dde_data_struct* DataOf(HDDEDATA h, UINT format) {
   auto* d = GNew<dde_data_struct>();
   *d = {dd_nodata, 0};
-  DWORD n = h ? DdeGetData(h, nullptr, 0, 0) : 0;
-  if (!h || n == 0) return d;
+  // An execute or poke completes with TRUE, not with a data handle.
+  if (reinterpret_cast<uintptr_t>(h) <= 1) return d;
+  DWORD n = DdeGetData(h, nullptr, 0, 0);
+  if (n == 0) return d;
   if (n > 0x7FFFFFF0u) return d;
   uint8_t* buf = K::Memory::AllocGStack(n + 1);
   n = DdeGetData(h, buf, n, 0);
@@ -145,17 +194,80 @@ static const uint8_t* BytesOf(const dde_data_struct* d, UINT format, DWORD* n, H
   return nullptr;
 }
 
+// Takes out the positive acknowledgement that Wine's server posts after the
+// data answering a request (it follows at once).  Should none come, the
+// server is one that does not send it, and it is not waited for again.
+static void TakeStrayAck(HCONV conv) {
+  constexpr DWORD Wait = 1000;
+  CONVINFO ci{};
+  ci.cb = sizeof ci;
+  if (!g_strayAcks || !DdeQueryConvInfo(conv, QID_SYNC, &ci) || !(ci.wStatus & ST_ISLOCAL)) return;
+  DWORD start = GetTickCount();
+  for (;;) {
+    MSG m;
+    if (PeekMessageW(&m, ci.hwnd, WM_DDE_ACK, WM_DDE_ACK, PM_REMOVE)) {
+      if (reinterpret_cast<HWND>(m.wParam) == ci.hwndPartner) {
+        FreeDDElParam(WM_DDE_ACK, m.lParam);  // its item atom was released with the data
+        return;
+      }
+      DispatchMessageW(&m);
+      continue;
+    }
+    DWORD spent = GetTickCount() - start;
+    if (spent >= Wait) {
+      g_strayAcks = false;
+      return;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(Wait - spent, 20), QS_POSTMESSAGE);
+  }
+}
+
 // Runs a client transaction: synchronous (result handle) or asynchronous
 // (*id set, result 0 or 1).
 static HDDEDATA Transact(HCONV conv, const uint8_t* data, DWORD n, HSZ item, UINT format, UINT type,
                          int timeout, DWORD* id) {
   *id = 0;
-  return DdeClientTransaction(const_cast<LPBYTE>(data), n, conv, item, format, type,
-                              timeout == 0 ? TIMEOUT_ASYNC : static_cast<DWORD>(timeout), timeout == 0 ? id : nullptr);
+  HDDEDATA r = DdeClientTransaction(const_cast<LPBYTE>(data), n, conv, item, format, type,
+                                    timeout == 0 ? TIMEOUT_ASYNC : static_cast<DWORD>(timeout),
+                                    timeout == 0 ? id : nullptr);
+  if (r && timeout == 0) g_async.push_back({conv, *id, type, false});
+  if (r && timeout != 0 && type == XTYP_REQUEST && g_wine) TakeStrayAck(conv);
+  return r;
+}
+
+// After the completion event of an asynchronous transaction: forgets it,
+// and removes what Wine's library keeps of it.  False when the program
+// abandoned it (no event).
+static bool Completed(HCONV conv, DWORD id, HDDEDATA data) {
+  bool deliver = true;
+  UINT type = 0;
+  for (size_t i = 0; i < g_async.size(); ++i)
+    if (g_async[i].conv == conv && g_async[i].id == id) {
+      deliver = !g_async[i].abandoned;
+      type = g_async[i].type;
+      g_async.erase(g_async.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  if (g_wine) {
+    // Wine's number for the transaction is the high word of its id; 0
+    // would abandon every transaction of the conversation.
+    if (HIWORD(id)) DdeAbandonTransaction(g_instance, conv, HIWORD(id));
+    if (type == XTYP_REQUEST && reinterpret_cast<uintptr_t>(data) > 1) TakeStrayAck(conv);
+  }
+  return deliver;
+}
+
+// Drops what is kept about a conversation that ended; its advise loops
+// only when it is disconnected here (a reconnect starts them again).
+static void Forget(HCONV conv, bool loops) {
+  if (loops) std::erase_if(g_loops, [&](const AdviseLoop& l) { return l.conv == conv; });
+  std::erase_if(g_async, [&](const Pending& p) { return p.conv == conv; });
 }
 
 static HDDEDATA CallbackBody(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
                              ULONG_PTR d1) {
+  if (type == XTYP_XACT_COMPLETE && !Completed(conv, static_cast<DWORD>(d1), data)) return nullptr;
+  if (type == XTYP_DISCONNECT) Forget(conv, false);
   uintptr_t alt;
   int names = 2;
   bool withData = false, answers = true;
@@ -218,6 +330,11 @@ void dde_Init(ilist_struct* flags) {
   for (auto* c = flags; c && c->functor == ListCons; c = c->next) how |= static_cast<DWORD>(c->value);
   g_instance = 0;
   g_nameCount = 0;
+  g_loops.clear();
+  g_async.clear();
+  HMODULE nt = GetModuleHandleW(L"ntdll.dll");
+  g_wine = nt && GetProcAddress(nt, "wine_get_version");
+  g_strayAcks = g_wine;
   if (DdeInitializeA(&g_instance, Callback, how, 0) != DMLERR_NO_ERROR) {
     g_instance = 0;
     RaiseMayReturn(6631);
@@ -227,6 +344,9 @@ void dde_Init(ilist_struct* flags) {
 void dde_End() {
   for (int i = 0; i < g_nameCount; ++i) DdeFreeStringHandle(g_instance, g_names[i]);
   g_nameCount = 0;
+  g_texts.clear();
+  g_loops.clear();
+  g_async.clear();
   if (g_instance) DdeUninitialize(g_instance);
   g_instance = 0;
 }
@@ -238,6 +358,7 @@ LONG_PTR dde_Connect(const u16* service, const u16* topic) {
 }
 
 void dde_DisConnect(LONG_PTR conv) {
+  Forget(reinterpret_cast<HCONV>(conv), true);
   if (!DdeDisconnect(reinterpret_cast<HCONV>(conv))) RaiseDde();
 }
 
@@ -261,8 +382,15 @@ void dde_DisConnectMult(LONG_PTR convList) {
 }
 
 LONG_PTR dde_ReConnect(LONG_PTR conv) {
-  HCONV c = DdeReconnect(reinterpret_cast<HCONV>(conv));
-  if (!c) RaiseDde();
+  HCONV old = reinterpret_cast<HCONV>(conv);
+  HCONV c = DdeReconnect(old);
+  if (!c) {
+    RaiseDde();
+    return 0;
+  }
+  // The library starts the old conversation's advise loops again on the new one.
+  for (AdviseLoop& l : g_loops)
+    if (l.conv == old) l.conv = c;
   return reinterpret_cast<LONG_PTR>(c);
 }
 
@@ -326,19 +454,54 @@ LONG_PTR dde_StartAdv(LONG_PTR conv, const u16* item, int format, ilist_struct* 
     if (c->value == 2) type |= XTYPF_ACKREQ;
   }
   DWORD id = 0;
-  if (!Transact(reinterpret_cast<HCONV>(conv), nullptr, 0, Name(item), static_cast<UINT>(format), type, timeout, &id))
+  HCONV c = reinterpret_cast<HCONV>(conv);
+  HSZ h = Name(item);
+  if (!Transact(c, nullptr, 0, h, static_cast<UINT>(format), type, timeout, &id)) {
     RaiseDde();
+    return 0;
+  }
+  bool known = false;
+  for (const AdviseLoop& l : g_loops) known |= l.conv == c && l.item == h && l.format == static_cast<UINT>(format);
+  if (!known) g_loops.push_back({c, h, static_cast<UINT>(format)});
   return static_cast<LONG_PTR>(id);
 }
 
+// One stop for each format of the item's loops (format 0, all of them, when
+// none was started here).
 LONG_PTR dde_StopAdv(LONG_PTR conv, const u16* item, int timeout) {
+  HCONV c = reinterpret_cast<HCONV>(conv);
+  HSZ h = Name(item);
+  std::vector<UINT> formats;
+  for (const AdviseLoop& l : g_loops)
+    if (l.conv == c && l.item == h) formats.push_back(l.format);
+  if (formats.empty()) formats.push_back(0);
   DWORD id = 0;
-  if (!Transact(reinterpret_cast<HCONV>(conv), nullptr, 0, Name(item), 0, XTYP_ADVSTOP, timeout, &id)) RaiseDde();
+  for (UINT format : formats) {
+    if (!Transact(c, nullptr, 0, h, format, XTYP_ADVSTOP, timeout, &id)) {
+      RaiseDde();
+      return 0;
+    }
+    std::erase_if(g_loops, [&](const AdviseLoop& l) { return l.conv == c && l.item == h && l.format == format; });
+  }
   return static_cast<LONG_PTR>(id);
 }
 
+// Id 0 abandons every asynchronous transaction of the conversation.
 void dde_AbandonTrans(LONG_PTR conv, LONG_PTR id) {
-  if (!DdeAbandonTransaction(g_instance, reinterpret_cast<HCONV>(conv), static_cast<DWORD>(id))) RaiseDde();
+  HCONV c = reinterpret_cast<HCONV>(conv);
+  DWORD tid = static_cast<DWORD>(id);
+  if (g_wine) {
+    // Kept until its answer comes, so that the answer is not taken for a
+    // later transaction's; its completion makes no event.
+    for (Pending& p : g_async)
+      if (p.conv == c && (tid == 0 || p.id == tid)) p.abandoned = true;
+    return;
+  }
+  if (!DdeAbandonTransaction(g_instance, c, tid)) {
+    RaiseDde();
+    return;
+  }
+  std::erase_if(g_async, [&](const Pending& p) { return p.conv == c && (tid == 0 || p.id == tid); });
 }
 
 LONG_PTR dde_MakeDDEReturnData(dde_data_struct* data) {

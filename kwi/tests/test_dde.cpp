@@ -538,4 +538,119 @@ TEST(Dde, NameTable) {
   EXPECT_TRUE(againRaises.empty()) << testing::PrintToString(againRaises);
 }
 
+// What Wine's DDE library does by itself, between two bare DDEML instances
+// (this program and kwi_dde_server run as "raw"): the faults the layer works
+// around.  Each step has a conversation of its own.
+struct RawClient {
+  DWORD inst = 0;
+  HSZ service = nullptr, topic = nullptr, item = nullptr;
+  HCONV conv = nullptr;
+  static int& Completions() {
+    static int n;
+    return n;
+  }
+  static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    if (type == XTYP_XACT_COMPLETE) ++Completions();
+    return nullptr;
+  }
+  RawClient() {
+    Completions() = 0;
+    DdeInitializeA(&inst, Callback, APPCMD_CLIENTONLY, 0);
+    service = DdeCreateStringHandleA(inst, "RawServer", CP_WINANSI);
+    topic = DdeCreateStringHandleA(inst, "Topic", CP_WINANSI);
+    item = DdeCreateStringHandleA(inst, "item", CP_WINANSI);
+    for (int i = 0; i < 200 && !conv; ++i)
+      if (!(conv = DdeConnect(inst, service, topic, nullptr))) Sleep(50);
+  }
+  ~RawClient() {
+    if (conv) DdeDisconnect(conv);
+    for (HSZ h : {service, topic, item}) DdeFreeStringHandle(inst, h);
+    DdeUninitialize(inst);
+  }
+  // A synchronous transaction: true when it succeeded, else *error is set.
+  bool Sync(UINT type, UINT format, DWORD timeout, UINT* error) {
+    HDDEDATA h = DdeClientTransaction(nullptr, 0, conv, item, format, type, timeout, nullptr);
+    *error = h ? 0 : DdeGetLastError(inst);
+    if (h && type == XTYP_REQUEST) DdeFreeDataHandle(h);
+    return h != nullptr;
+  }
+  bool Pending(DWORD id) {
+    CONVINFO ci{};
+    ci.cb = sizeof ci;
+    return DdeQueryConvInfo(conv, id, &ci) != 0;
+  }
+};
+
+void Drain(DWORD ms) {
+  DWORD start = GetTickCount();
+  do {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    Sleep(5);
+  } while (GetTickCount() - start < ms);
+}
+
+TEST(Dde, WineLibraryOnItsOwn) {
+  if (!OnWine()) GTEST_SKIP() << "describes Wine's DDE library";
+  Server server(L"raw");
+  {
+    // The server posts a positive acknowledgement after a request's data:
+    // the next request takes it for its answer and fails at once.
+    RawClient c;
+    ASSERT_NE(c.conv, nullptr);
+    UINT e1 = 0, e2 = 0;
+    EXPECT_TRUE(c.Sync(XTYP_REQUEST, CF_TEXT, 2000, &e1));
+    EXPECT_FALSE(c.Sync(XTYP_REQUEST, CF_TEXT, 2000, &e2));
+    EXPECT_EQ(e2, static_cast<UINT>(DMLERR_NOTPROCESSED));
+    Drain(100);
+    CONVINFO ci{};
+    ci.cb = sizeof ci;
+    ASSERT_TRUE(DdeQueryConvInfo(c.conv, QID_SYNC, &ci));
+    EXPECT_TRUE(c.Sync(XTYP_REQUEST, CF_TEXT, 2000, &e1));
+    MSG m{};
+    DWORD start = GetTickCount();
+    while (!PeekMessageW(&m, ci.hwnd, WM_DDE_ACK, WM_DDE_ACK, PM_REMOVE) && GetTickCount() - start < 1000) Sleep(5);
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_DDE_ACK));
+    EXPECT_EQ(reinterpret_cast<HWND>(m.wParam), ci.hwndPartner);
+    UINT_PTR status = 0, atom = 0;
+    if (m.message == WM_DDE_ACK) {
+      UnpackDDElParam(WM_DDE_ACK, m.lParam, &status, &atom);
+      FreeDDElParam(WM_DDE_ACK, m.lParam);
+    }
+    EXPECT_TRUE(status & 0x8000) << "positive acknowledgement";
+  }
+  {
+    // An advise stop with format 0 gets no answer; with the loop's format it does.
+    RawClient c;
+    ASSERT_NE(c.conv, nullptr);
+    UINT e = 0;
+    EXPECT_TRUE(c.Sync(XTYP_ADVSTART, CF_TEXT, 2000, &e));
+    EXPECT_FALSE(c.Sync(XTYP_ADVSTOP, 0, 500, &e));
+    EXPECT_EQ(e, static_cast<UINT>(DMLERR_UNADVACKTIMEOUT));
+    EXPECT_TRUE(c.Sync(XTYP_ADVSTOP, CF_TEXT, 2000, &e));
+  }
+  {
+    // A completed asynchronous transaction stays first in the conversation:
+    // the next synchronous one times out.  DdeAbandonTransaction with the id it
+    // gave does not find it; with the id's high word it does.
+    RawClient c;
+    ASSERT_NE(c.conv, nullptr);
+    DWORD id = 0;
+    static char command[] = "store";
+    EXPECT_TRUE(DdeClientTransaction(reinterpret_cast<LPBYTE>(command), sizeof command, c.conv, nullptr, CF_TEXT,
+                                     XTYP_EXECUTE, TIMEOUT_ASYNC, &id));
+    DWORD start = GetTickCount();
+    while (RawClient::Completions() == 0 && GetTickCount() - start < 3000) Drain(10);
+    EXPECT_EQ(RawClient::Completions(), 1);
+    EXPECT_TRUE(c.Pending(id));
+    UINT e = 0;
+    EXPECT_FALSE(c.Sync(XTYP_REQUEST, CF_TEXT, 500, &e));
+    EXPECT_EQ(e, static_cast<UINT>(DMLERR_EXECACKTIMEOUT));  // named after the first, stale transaction
+    EXPECT_TRUE(DdeAbandonTransaction(c.inst, c.conv, id));
+    EXPECT_TRUE(c.Pending(id));
+    DdeAbandonTransaction(c.inst, c.conv, HIWORD(id));
+    EXPECT_FALSE(c.Pending(id));
+  }
+}
+
 }  // namespace

@@ -12,3 +12,7 @@ add_dependencies(bench_kwi_exchange kwi_dde_server)
 # GUI layer: list boxes and menus against the raw messages and menu calls.
 add_executable(bench_kwi_lists ${CMAKE_CURRENT_LIST_DIR}/bench_kwi_lists.cpp)
 target_link_libraries(bench_kwi_lists PRIVATE qel6kwi qel6kernel user32)
+# GUI layer: DDE requests through the layer against bare DDEML calls.
+add_executable(bench_kwi_dde ${CMAKE_CURRENT_LIST_DIR}/bench_kwi_dde.cpp)
+target_link_libraries(bench_kwi_dde PRIVATE qel6kwi qel6kernel user32)
+add_dependencies(bench_kwi_dde kwi_dde_server)

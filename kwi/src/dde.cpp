@@ -18,6 +18,9 @@
 //   transaction is kept until its answer comes and produces no event.
 // - its server ignores an advise stop with format 0: the stop names the
 //   formats of the loops started on the item.
+// Wine's library also frees neither the data of a completed asynchronous
+// request nor the data handle a server answers a request with (it sends a
+// copy): the layer frees both.
 #include "gdi.h"
 
 #include <dde.h>
@@ -55,6 +58,7 @@ struct Pending {
 };
 static std::vector<Pending> g_async;
 
+static std::vector<HDDEDATA> g_answers;  // request answers sent, freed at the next callback
 static bool g_wine;        // the library is Wine's (see above)
 static bool g_strayAcks;   // its server acknowledges a request's data
 
@@ -264,9 +268,23 @@ static void Forget(HCONV conv, bool loops) {
   std::erase_if(g_async, [&](const Pending& p) { return p.conv == conv; });
 }
 
+static void FreeAnswers() {
+  for (HDDEDATA h : g_answers) DdeFreeDataHandle(h);
+  g_answers.clear();
+}
+
+// The data of a completed request, left to the client by Wine's library.
+static void FreeCompletedData(UINT type, HDDEDATA data) {
+  if (g_wine && type == XTYP_XACT_COMPLETE && reinterpret_cast<uintptr_t>(data) > 1) DdeFreeDataHandle(data);
+}
+
 static HDDEDATA CallbackBody(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
                              ULONG_PTR d1) {
-  if (type == XTYP_XACT_COMPLETE && !Completed(conv, static_cast<DWORD>(d1), data)) return nullptr;
+  if (g_wine) FreeAnswers();
+  if (type == XTYP_XACT_COMPLETE && !Completed(conv, static_cast<DWORD>(d1), data)) {
+    FreeCompletedData(type, data);
+    return nullptr;
+  }
   if (type == XTYP_DISCONNECT) Forget(conv, false);
   uintptr_t alt;
   int names = 2;
@@ -311,7 +329,10 @@ static HDDEDATA CallbackBody(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ h
   bool failed = true;
   LONG_PTR result = DeliverEvent(TaskWindow(), &e, &failed);
   if (converted && converted->kind == dd_pict) GlobalFree(reinterpret_cast<HGLOBAL>(converted->value));
-  return answers && !failed ? reinterpret_cast<HDDEDATA>(result) : nullptr;
+  FreeCompletedData(type, data);
+  HDDEDATA answer = answers && !failed ? reinterpret_cast<HDDEDATA>(result) : nullptr;
+  if (g_wine && type == XTYP_REQUEST && answer) g_answers.push_back(answer);
+  return answer;
 }
 
 static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2, HDDEDATA data,
@@ -347,6 +368,7 @@ void dde_End() {
   g_texts.clear();
   g_loops.clear();
   g_async.clear();
+  FreeAnswers();
   if (g_instance) DdeUninitialize(g_instance);
   g_instance = 0;
 }

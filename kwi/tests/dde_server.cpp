@@ -5,10 +5,9 @@
 // executing "store ITEM VALUE" store and then tell the item's advise loops
 // (from a posted event, after the transaction); requests and advise
 // requests answer the stored data ("lines" holds two lines).  Commands:
-// "hold MS" stops this conversation's events for MS milliseconds, "drop"
-// ends the conversation from this side after the transaction,
-// "unregister" and "register" the service name, "quit" ends.  A wildcard
-// connect is answered with the service and topic.
+// "hold MS" stops this conversation's events for MS milliseconds,
+// "unregister" the service name, "quit" ends.  A wildcard connect is
+// answered with the service and topic.
 //
 // With the argument "raw" it is a bare DDEML server with no layer: service
 // "RawServer", any topic; every item answers "value", executes and pokes
@@ -33,7 +32,7 @@ namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-constexpr LONG_PTR Advise = 1, Drop = 2;
+constexpr LONG_PTR Advise = 1;
 constexpr UINT_PTR LifeTimer = 1, HoldTimer = 2;
 
 // Stored DDE data: kind and bytes (UTF-16 text without terminator, binary
@@ -99,23 +98,20 @@ LONG_PTR Answer(const wchar_t* item) {
   return h;
 }
 
-// The item whose advise loops are told next, the conversation to end next
-// and the one whose events are held.
+// The item whose advise loops are told next, and the conversation whose
+// events are held.
 std::wstring g_changed;
-LONG_PTR g_drop, g_held;
+LONG_PTR g_held;
 
 LONG_PTR Execute(HWND task, LONG_PTR conv, const wchar_t* command) {
   if (wcscmp(command, L"quit") == 0) {
     PostMessageW(task, WM_CLOSE, 0, 0);
-  } else if (wcscmp(command, L"drop") == 0) {
-    g_drop = conv;
-    PostMessageW(task, 0xC00F, Drop, 0);
   } else if (wcsncmp(command, L"hold ", 5) == 0) {
     g_held = conv;
     dde_EnableEvents(conv, 0);
     SetTimer(task, HoldTimer, static_cast<UINT>(_wtoi(command + 5)), nullptr);
-  } else if (wcscmp(command, L"unregister") == 0 || wcscmp(command, L"register") == 0) {
-    dde_RegisterService(L"KwiServer", command[0] == L'r');
+  } else if (wcscmp(command, L"unregister") == 0) {
+    dde_RegisterService(L"KwiServer", 0);
   } else if (wcsncmp(command, L"store ", 6) == 0) {
     const wchar_t* item = command + 6;
     const wchar_t* space = wcschr(item, L' ');
@@ -150,10 +146,6 @@ LONG_PTR Handler(LONG_PTR window, event_struct* e) {
   }
   if (e->kind == e_user && e->w[0] == Advise) {
     dde_PostAdvise(L"Roster", g_changed.c_str());
-    return 0;
-  }
-  if (e->kind == e_user && e->w[0] == Drop) {
-    dde_DisConnect(g_drop);
     return 0;
   }
   if (e->kind != e_dde) K::Fail();

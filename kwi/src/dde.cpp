@@ -90,9 +90,11 @@ static wchar_t* NameText(HSZ h) {
 }
 
 // The raise of a failed DDE call, while validation is on.
+// The code is read (and so cleared) also when nothing is raised: a call that
+// fails without setting one must not raise an older call's.
 static void RaiseDde(bool syncExecute = false) {
-  if (!Validating()) return;
   UINT e = DdeGetLastError(g_instance);
+  if (!Validating()) return;
   if (e < 0x4000 || (syncExecute && e == DMLERR_NOTPROCESSED)) return;
   RaiseMayReturn(static_cast<int>(e) - 9784);
 }

@@ -352,7 +352,9 @@ TEST(Dde, AbandonTrans) {
   ASSERT_EQ(t.Count(13), 1u);
   EXPECT_EQ(t.Data(13), std::vector<std::wstring>{L"<none>"});
   for (const Seen& s : t.seen)
-    if (s.alt == 13) EXPECT_EQ(s.id, kept);
+    if (s.alt == 13) {
+      EXPECT_EQ(s.id, kept);
+    }
 }
 
 // The server stops its events for the conversation: a request waits until
@@ -425,10 +427,31 @@ TEST(Dde, ReConnect) {
     dde_End();
   }, t.options);
   EXPECT_TRUE(unexpected.empty()) << testing::PrintToString(unexpected);
-  if (OnWine()) EXPECT_FALSE(reconnected) << "Wine's DdeReconnect now reconnects";
+  if (OnWine()) {
+    EXPECT_FALSE(reconnected) << "Wine's DdeReconnect now reconnects";
+  }
   EXPECT_NE(again, 0);
   EXPECT_EQ(answer, L"a\nb");
   EXPECT_EQ(t.Data(1), std::vector<std::wstring>{L"c"});
+}
+
+// A failed call raises its own error code or none, never the code an
+// earlier failure left while validation was off (Wine's DdeReconnect fails
+// without setting one).
+TEST(Dde, FailureRaisesItsOwnCode) {
+  std::vector<int> raised;
+  RunInTask([&](HWND) {
+    ilist_struct none{ListNil, 0, nullptr};
+    dde_Init(&none);
+    RaiseLog raises;
+    kwi_ArgValidation(0);
+    EXPECT_EQ(dde_Connect(L"NoSuchService", L"Roster"), 0);
+    kwi_ArgValidation(1);
+    EXPECT_EQ(dde_ReConnect(0), 0);
+    raised = raises.Take();
+    dde_End();
+  });
+  EXPECT_EQ(std::count(raised.begin(), raised.end(), 0x400A - 9784), 0) << testing::PrintToString(raised);
 }
 
 // A wildcard connect (no service, no topic) reaches the server through its
@@ -502,8 +525,11 @@ TEST(Dde, ConnectMult) {
   EXPECT_TRUE(unexpected.empty()) << testing::PrintToString(unexpected);
   EXPECT_NE(listHandle, 0);
   EXPECT_EQ(layerCount, rawCount);
-  if (OnWine()) EXPECT_EQ(rawCount, 0u) << "Wine's DdeConnectList now lists conversations";
-  else EXPECT_EQ(rawCount, 1u);
+  if (OnWine()) {
+    EXPECT_EQ(rawCount, 0u) << "Wine's DdeConnectList now lists conversations";
+  } else {
+    EXPECT_EQ(rawCount, 1u);
+  }
 }
 
 // The name table: names differing in case share a handle and take one slot;

@@ -18,33 +18,6 @@ namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-// Runs a shell command line as a Unix program and waits for `last` (a
-// Windows path) to appear.
-bool Shell(const std::string& command, const std::wstring& last, int seconds = 60) {
-  DeleteFileW(last.c_str());
-  std::string line = "/bin/sh -c \"" + command + "\"";
-  std::wstring w(line.begin(), line.end());
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, w.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  for (int i = 0; i < seconds * 20; ++i, Sleep(50))
-    if (GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  return false;
-}
-
-std::string UnixName(const std::wstring& windowsPath) {
-  using Fn = char* (*)(const wchar_t*);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  char* u = fn ? fn(windowsPath.c_str()) : nullptr;
-  std::string s = u ? u : "";
-  if (u) HeapFree(GetProcessHeap(), 0, u);
-  return s;
-}
-
 // The binary's data as bytes.
 std::vector<uint8_t> Bytes(const uint8_t* binary) {
   uint32_t size;

@@ -158,6 +158,7 @@ struct HelpCall {
   int command;
   long data;
   std::string file;
+  std::string text;  // the data as a text, for HELP_KEY
 };
 std::vector<HelpCall> g_help;
 
@@ -167,11 +168,14 @@ LRESULT CALLBACK HelpStub(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (cds->dwData == 0xA1DE505 && cds->cbData >= 16) {
       auto* b = static_cast<const uint8_t*>(cds->lpData);
       HelpCall c;
-      uint16_t command, ofsFile;
+      uint16_t command, ofsFile, ofsData;
       int32_t data;
       memcpy(&command, b + 2, 2);
       memcpy(&data, b + 4, 4);
       memcpy(&ofsFile, b + 12, 2);
+      memcpy(&ofsData, b + 14, 2);
+      if (ofsData && ofsData < cds->cbData)
+        c.text.assign(reinterpret_cast<const char*>(b + ofsData), strnlen(reinterpret_cast<const char*>(b + ofsData), cds->cbData - ofsData));
       c.command = command;
       c.data = data;
       if (ofsFile && ofsFile < cds->cbData)
@@ -194,15 +198,24 @@ TEST(Help, CallsReachTheHelpWindow) {
     HWND stub = CreateWindowW(L"MS_WINHELP", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, c.hInstance, nullptr);
     kwi_ShowHelp(L"roster.hlp");
     kwi_ShowHelpContext(L"roster.hlp", 42);
+    kwi_ShowHelpKeyWord(L"roster.hlp", L"Kalender");
+    kwi_ShowHelpKeyWord(L"roster.hlp", std::wstring(300, L'W').c_str());  // cut at 256
     kwi_HelpClose();
     DestroyWindow(stub);
   });
-  ASSERT_GE(g_help.size(), 3u);
+  ASSERT_GE(g_help.size(), 5u);
   EXPECT_EQ(g_help[0].command, HELP_CONTENTS);
   EXPECT_EQ(g_help[0].file, "roster.hlp");
   EXPECT_EQ(g_help[1].command, HELP_CONTEXT);
   EXPECT_EQ(g_help[1].data, 42);
-  EXPECT_EQ(g_help[2].command, HELP_QUIT);
+  // Wine hands the keyword on unconverted: only its first letter reads as ANSI.
+  for (int i : {2, 3}) {
+    EXPECT_EQ(g_help[i].command, HELP_KEY) << i;
+    EXPECT_EQ(g_help[i].file, "roster.hlp") << i;
+  }
+  EXPECT_EQ(g_help[2].text.substr(0, 1), "K");
+  EXPECT_EQ(g_help[3].text.substr(0, 1), "W");
+  EXPECT_EQ(g_help[4].command, HELP_QUIT);
 }
 
 // ---------------------------------------------------------------------------

@@ -204,4 +204,123 @@ TEST(Printing, TwoPagesThroughCupsPdf) {
   EXPECT_EQ(atoi(infoText.c_str() + pages + 6), 2) << infoText;
 }
 
+// Acts on the first dialog titled `title` once it shows, from another thread.
+struct Answer {
+  std::atomic<bool> stop{false};
+  std::thread t;
+  Answer(const wchar_t* title, std::function<void(HWND)> act) {
+    t = std::thread([this, title, act] {
+      for (int i = 0; i < 1000 && !stop; ++i, Sleep(10))
+        if (HWND d = FindWindowW(L"#32770", title)) {
+          Sleep(100);
+          act(d);
+          return;
+        }
+    });
+  }
+  ~Answer() {
+    stop = true;
+    t.join();
+  }
+};
+
+void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+// The orientation stored in a configuration's device mode.
+int Orientation(const std::vector<uint8_t>& config) {
+  size_t mode = 32 + 66 + 4;
+  if (config.size() < mode + offsetof(DEVMODEW, dmOrientation) + 2) return -1;
+  int16_t o;
+  memcpy(&o, config.data() + mode + offsetof(DEVMODEW, dmOrientation), 2);
+  return o;
+}
+
+TEST(PrintDialogs, PrintSetupRangesCopiesAndCancel) {
+  ASSERT_TRUE(HasPdfQueue()) << "the CUPS queue KwiPDF";
+  struct Result {
+    int kind = -1, copies = -1, first = -1, last = -1;
+    bool ok = false;
+  } pages, all, cancelled;
+  int orientation = 0;
+  RunInTask([&](HWND) {
+    auto run = [](int highest, Result* r) {
+      r->ok = Succeeds([&] { dlg_PrintSetup(highest, &r->kind, &r->copies, &r->first, &r->last); });
+    };
+    print_SetOrientation(1);
+    {
+      Answer a(L"Print", [](HWND d) {
+        SendDlgItemMessageW(d, 0x422, BM_CLICK, 0, 0);  // pages
+        SetDlgItemTextW(d, 0x480, L"2");
+        SetDlgItemTextW(d, 0x481, L"5");
+        SetDlgItemTextW(d, 0x482, L"3");  // copies
+        Press(d, IDOK);
+      });
+      run(9, &pages);
+    }
+    {
+      Answer a(L"Print", [](HWND d) { Press(d, IDOK); });
+      run(0, &all);
+    }
+    {
+      Answer a(L"Print", [](HWND d) { Press(d, IDCANCEL); });
+      run(4, &cancelled);
+    }
+    orientation = Orientation(Bytes(print_GetConfig()));
+  });
+  EXPECT_TRUE(pages.ok);
+  EXPECT_EQ(pages.kind, 1);
+  EXPECT_EQ(pages.first, 2);
+  EXPECT_EQ(pages.last, 5);
+  EXPECT_EQ(pages.copies, 3);
+  EXPECT_TRUE(all.ok);
+  EXPECT_EQ(all.kind, 0);
+  EXPECT_EQ(all.first, 1);
+  EXPECT_EQ(all.last, 1000);
+  EXPECT_EQ(all.copies, 1);
+  EXPECT_FALSE(cancelled.ok);
+  EXPECT_EQ(orientation, DMORIENT_LANDSCAPE);  // kept through the renewed settings
+}
+
+// Wine titles the page-setup dialog "Setup Page".
+TEST(PrintDialogs, PageSetupKeepsOrientation) {
+  ASSERT_TRUE(HasPdfQueue()) << "the CUPS queue KwiPDF";
+  pnt_struct portrait{}, landscape{};
+  rect_struct margins{};
+  int orientation = 0;
+  bool cancelled = false;
+  RunInTask([&](HWND) {
+    pnt_struct* paper = nullptr;
+    rect_struct* m = nullptr;
+    print_SetOrientation(0);
+    {
+      Answer a(L"Setup Page", [](HWND d) { Press(d, IDOK); });
+      ASSERT_TRUE(Succeeds([&] { dlg_PageSetup(&paper, &m); }));
+      portrait = *paper;
+      margins = *m;
+    }
+    print_SetOrientation(1);
+    {
+      Answer a(L"Setup Page", [](HWND d) { Press(d, IDOK); });
+      ASSERT_TRUE(Succeeds([&] { dlg_PageSetup(&paper, &m); }));
+      landscape = *paper;
+    }
+    orientation = Orientation(Bytes(print_GetConfig()));
+    {
+      Answer a(L"Setup Page", [](HWND d) { Press(d, IDCANCEL); });
+      cancelled = !Succeeds([&] { dlg_PageSetup(&paper, &m); });
+    }
+  });
+  // The dialog's units (thousandths of an inch here): A4 or Letter, margins inside.
+  EXPECT_GT(portrait.x, 8000);
+  EXPECT_GT(margins.left, 0);
+  EXPECT_GT(margins.top, 0);
+  EXPECT_LT(margins.left + margins.right, portrait.x);
+  EXPECT_LT(margins.top + margins.bottom, portrait.y);
+  EXPECT_GT(portrait.y, portrait.x);
+  EXPECT_EQ(landscape.x, portrait.y);
+  EXPECT_EQ(landscape.y, portrait.x);
+  EXPECT_EQ(orientation, DMORIENT_LANDSCAPE);
+  EXPECT_TRUE(cancelled);
+}
+
 }  // namespace

@@ -323,4 +323,96 @@ TEST(PrintDialogs, PageSetupKeepsOrientation) {
   EXPECT_TRUE(cancelled);
 }
 
+// A 20 x 10 picture: red left half, blue right half.
+picture TwoColours() {
+  rect_struct r{0, 0, 20, 10};
+  LONG_PTR pw = pict_Open(&r);
+  for (auto [left, colour] : {std::pair<int, uint32_t>{0, 0x0000FF}, {10, 0xFF0000}}) {
+    pen_struct pen{1, 0, colour};
+    brush_struct brush{2, colour};
+    win_SetPen(pw, &pen);
+    win_SetBrush(pw, &brush);
+    rect_struct half{left, 0, left + 10, 10};
+    draw_Rect(pw, &half);
+  }
+  return pict_Close(pw);
+}
+
+// The pixels of a binary PPM (P6, 8 bits), red in the high byte.
+struct Ppm {
+  int width = 0, height = 0;
+  std::string bytes;
+  size_t at = 0;
+  explicit Ppm(const std::string& file) {
+    int max = 0, used = 0;
+    if (sscanf(file.c_str(), "P6 %d %d %d%n", &width, &height, &max, &used) == 3 && max == 255) {
+      at = static_cast<size_t>(used) + 1;
+      bytes = file;
+    }
+    if (bytes.size() < at + size_t(width) * height * 3) width = height = 0;
+  }
+  uint32_t At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + at + (size_t(y) * width + x) * 3;
+    return uint32_t(p[0]) << 16 | p[1] << 8 | p[2];
+  }
+};
+
+// Red, blue or something else, with room for the PDF's image compression.
+const char* Hue(uint32_t rgb) {
+  int r = rgb >> 16 & 0xFF, g = rgb >> 8 & 0xFF, b = rgb & 0xFF;
+  if (r > 200 && g < 60 && b < 60) return "red";
+  if (b > 200 && r < 60 && g < 60) return "blue";
+  if (r > 200 && g > 200 && b > 200) return "white";
+  return "other";
+}
+
+// Pictures stretched on the printing window: the whole picture, and its
+// right half alone (source rectangles are top-down).  The page is read back
+// as pixels from the PDF.
+TEST(Printing, PicturesOnThePage) {
+  ASSERT_TRUE(HasPdfQueue()) << "the CUPS queue KwiPDF";
+  std::wstring title = L"KwiPicture" + std::to_wstring(GetTickCount());
+  HDC printer = CreateDCW(nullptr, L"KwiPDF", nullptr, nullptr);
+  ASSERT_TRUE(printer);
+  const int dpi = GetDeviceCaps(printer, LOGPIXELSX), ox = GetDeviceCaps(printer, PHYSICALOFFSETX),
+            oy = GetDeviceCaps(printer, PHYSICALOFFSETY);
+  DeleteDC(printer);
+  // In inches on the printable area: the whole picture at (1, 1)-(4, 2.5),
+  // the right half at (1, 3)-(2.5, 4).
+  auto dev = [&](double inches) { return static_cast<int>(inches * dpi); };
+  std::vector<int> raised;
+  RunInTask([&](HWND) {
+    RaiseLog raises;
+    print_SetOrientation(0);
+    picture p = TwoColours();
+    LONG_PTR w = print_StartJob(title.c_str());
+    ASSERT_NE(w, 0);
+    EXPECT_EQ(print_StartPage(w), 1);
+    rect_struct whole{dev(1), dev(1), dev(4), dev(2.5)}, all{0, 0, 20, 10};
+    pict_DrawEx_1(w, p, &whole, &all, 12, 0);
+    rect_struct half{dev(1), dev(3), dev(2.5), dev(4)}, right{10, 0, 20, 10};
+    pict_DrawEx_1(w, p, &half, &right, 12, 1);
+    print_EndPage(w);
+    print_EndJob(w);
+    raised = raises.Take();
+  });
+  EXPECT_EQ(raised, std::vector<int>{});
+  std::wstring pdf = WaitForPdf(title);
+  ASSERT_FALSE(pdf.empty());
+  const int res = 30;
+  Ppm page(ShellOutput("pdftoppm -r " + std::to_string(res) + " -singlefile '" + UnixName(pdf) + "'",
+                       TempDir(L"kwi_print_tests") + L"page.ppm"));
+  ASSERT_GT(page.width, 0);
+  auto at = [&](double x, double y) {
+    return Hue(page.At(static_cast<int>((ox + x * dpi) * res / dpi), static_cast<int>((oy + y * dpi) * res / dpi)));
+  };
+  struct Spot {
+    double x, y;
+    const char* want;
+  } spots[] = {{1.5, 1.75, "red"}, {3.5, 1.75, "blue"}, {1.75, 3.5, "blue"},
+               {0.5, 1.75, "white"}, {4.5, 1.75, "white"}, {1.75, 2.75, "white"}, {3, 3.5, "white"}};
+  for (auto& s : spots) EXPECT_STREQ(at(s.x, s.y), s.want) << s.x << " " << s.y;
+}
+
 }  // namespace

@@ -1,8 +1,8 @@
 // The clipboard: text, HTML, registered binary formats, pictures and
-// metafiles.  Every call opens the clipboard with a hidden owner window made
-// for the call and closes it on every path.  Data of other programs is read
-// only within its global block (GlobalSize): texts without terminator stop
-// at the block's end, size words and DIB headers are checked.
+// metafiles.  Every call opens the clipboard with the layer's hidden owner
+// window and closes it on every path.  Data of other programs is read only
+// within its global block (GlobalSize): texts without terminator stop at the
+// block's end, size words and DIB headers are checked.
 #include <cstdio>
 #include <cstring>
 
@@ -13,20 +13,58 @@ namespace detail {
 
 constexpr UINT ClipboardMemory = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE;  // 0x2042
 
-// An open clipboard and its owner window; Close() on every path.
+// The owner window: a message-only window on a thread of its own that does
+// nothing but pump messages, made on first use.  Other programs that empty
+// the clipboard send its owner WM_DESTROYCLIPBOARD and wait for the answer;
+// this thread answers at once, whatever the caller's thread is doing.  A
+// window that stays also keeps the data this process put readable without a
+// trip through the system (a fresh window per call costs more than the copy
+// of a megabyte).  Null when the thread or its window cannot be made.
+static DWORD WINAPI OwnerThread(void* ready) {
+  HWND w = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  *static_cast<HWND*>(ready) = w;
+  if (!w) return 0;
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+  return 0;
+}
+
+static HWND SharedOwner() {
+  static HWND owner = [] {
+    static volatile HWND made = nullptr;
+    DWORD id;
+    HANDLE t = CreateThread(nullptr, 64 * 1024, OwnerThread, const_cast<HWND*>(&made),
+                            STACK_SIZE_PARAM_IS_A_RESERVATION, &id);
+    if (!t) return static_cast<HWND>(nullptr);
+    // The thread has made its window (or failed) once it waits for messages
+    // or has ended.
+    for (int i = 0; i < 500 && !made && WaitForSingleObject(t, 10) == WAIT_TIMEOUT;) ++i;
+    CloseHandle(t);
+    return static_cast<HWND>(made);
+  }();
+  return owner;
+}
+
+// An open clipboard; Close() on every path.  Without the shared owner a
+// hidden window is made for the call.
 struct Clip {
   HWND owner = nullptr;
+  bool own = false;
   bool open = false;
   bool Open() {
-    owner = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 0, 0, GetDesktopWindow(),
-                            reinterpret_cast<HMENU>(10), g_app, nullptr);
+    owner = SharedOwner();
+    if (!owner) {
+      owner = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 0, 0, GetDesktopWindow(),
+                              reinterpret_cast<HMENU>(10), g_app, nullptr);
+      own = owner != nullptr;
+    }
     open = OpenClipboard(owner) != 0;
     return open;
   }
   void Close() {
     if (open) CloseClipboard();
-    if (owner) DestroyWindow(owner);
-    open = false;
+    if (own) DestroyWindow(owner);
+    open = own = false;
     owner = nullptr;
   }
 };
@@ -176,16 +214,29 @@ void cb_BinAvailable(const u16* formatName) {
   if (!Available(Registered(formatName))) K::Fail();
 }
 
+// The ANSI copy of a text: one conversion straight into the block when
+// every character takes one byte in the ANSI code page, else measured first.
+static HGLOBAL AnsiBlock(const wchar_t* text, size_t n) {
+  static const bool singleByte = [] {
+    CPINFO cp;
+    return GetCPInfo(CP_ACP, &cp) && cp.MaxCharSize == 1;
+  }();
+  if (n >= 0x3FFFFFF0) return nullptr;
+  int units = static_cast<int>(n) + 1;
+  int bytes = singleByte ? units : WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
+  HGLOBAL a = bytes > 0 ? Block(nullptr, static_cast<size_t>(bytes)) : nullptr;
+  if (!a) return nullptr;
+  if (auto* p = static_cast<char*>(GlobalLock(a))) {
+    WideCharToMultiByte(CP_ACP, 0, text, units, p, bytes, nullptr, nullptr);
+    GlobalUnlock(a);
+  }
+  return a;
+}
+
 void cb_PutString(const u16* text) {
   if (!text) text = L"";
   size_t n = wcslen(text);
-  int ansi = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  HGLOBAL a = Block(nullptr, ansi > 0 ? static_cast<size_t>(ansi) : 1);
-  if (a && ansi > 0) {
-    WideCharToMultiByte(CP_ACP, 0, text, -1, static_cast<char*>(GlobalLock(a)), ansi, nullptr, nullptr);
-    GlobalUnlock(a);
-  }
-  HGLOBAL blocks[] = {a, Block(text, (n + 1) * sizeof(wchar_t))};
+  HGLOBAL blocks[] = {AnsiBlock(text, n), Block(text, (n + 1) * sizeof(wchar_t))};
   UINT formats[] = {CF_TEXT, CF_UNICODETEXT};
   PutBlocks(formats, blocks, 2);
 }

@@ -181,6 +181,36 @@ static slist_struct* SplitNames(const OPENFILENAMEW& ofn, const wchar_t* buffer,
   return list;
 }
 
+// One write of bytes and line end at the file's end, under a lock on a
+// byte far past any end (appends of several writers are not atomic under
+// Wine: without the lock lines get lost), so that every line stays whole.
+// Any thread may call it: the line is put together on the machine stack or
+// the process heap.
+bool AppendKwiLog(const void* bytes, size_t n) {
+  if (n > 0x7FFFFFF0u - 2 || (n && !bytes)) return false;
+  HANDLE f = CreateFileW(L"_kwi_.log", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  uint8_t small[512];
+  auto* line = n + 2 <= sizeof small ? small : static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, n + 2));
+  OVERLAPPED lock{};
+  lock.OffsetHigh = 0x7FFFFFFF;
+  bool ok = false;
+  if (line && LockFileEx(f, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock)) {
+    if (n) memcpy(line, bytes, n);
+    line[n] = '\r';
+    line[n + 1] = '\n';
+    DWORD written = 0;
+    LARGE_INTEGER zero{};
+    ok = SetFilePointerEx(f, zero, nullptr, FILE_END) &&
+         WriteFile(f, line, static_cast<DWORD>(n + 2), &written, nullptr) && written == n + 2;
+    UnlockFileEx(f, 0, 1, 0, &lock);
+  }
+  if (line && line != small) HeapFree(GetProcessHeap(), 0, line);
+  CloseHandle(f);
+  return ok;
+}
+
 }  // namespace detail
 
 using namespace detail;

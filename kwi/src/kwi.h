@@ -120,6 +120,9 @@ void RaiseMayReturn(int code);
 inline bool Validating() { return g_validation; }
 void ReportError(uint32_t code);
 void ShowErrorBox();
+// Appends the bytes and CR LF to "_kwi_.log" in the current directory (made
+// when missing); false when the file cannot be opened or written.
+bool AppendKwiLog(const void* bytes, size_t n);
 
 // State.
 LONG_PTR* State();

@@ -209,15 +209,35 @@ static void DrawPicture(LONG_PTR window, picture p, RECT dest, RECT src, int mod
       oldPal = SelectPalette(s.dc, pal, FALSE);
       RealizePalette(s.dc);
     }
-    SetStretchBltMode(s.dc, COLORONCOLOR);
-    StretchDIBits(s.dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, src.left,
-                  src.top, src.right - src.left, src.bottom - src.top, dib + d.bitsOffset,
-                  reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, RasterOp(mode));
+    // On the printing window the picture is also a bitmap of the printer,
+    // held by a memory context for the duration of the copy.
+    const bool printing = StateReady() && w == reinterpret_cast<HWND>(g_state[sw_printWin]);
+    HDC mem = printing ? CreateCompatibleDC(s.dc) : nullptr;
+    HBITMAP ddb = nullptr;
+    HGDIOBJ before = nullptr;
+    if (mem) {
+      ddb = CreateDIBitmap(s.dc, reinterpret_cast<const BITMAPINFOHEADER*>(dib), CBM_INIT, dib + d.bitsOffset,
+                           reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS);
+      if (ddb) before = SelectObject(mem, ddb);
+    }
+    if (!printing || mem) {
+      SetStretchBltMode(s.dc, COLORONCOLOR);
+      StretchDIBits(s.dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, src.left,
+                    src.top, src.right - src.left, src.bottom - src.top, dib + d.bitsOffset,
+                    reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, RasterOp(mode));
+    }
+    if (before) SelectObject(mem, before);
+    if (ddb) DeleteObject(ddb);
+    if (mem) DeleteDC(mem);
     if (pal) {
       SelectPalette(s.dc, oldPal, FALSE);
       DeleteObject(pal);
     }
     EndDraw(&s);
+    if (printing && !mem) {
+      K::Memory::ReleaseGStack(mark);
+      return RaiseMayReturn(6103);
+    }
   }
   K::Memory::ReleaseGStack(mark);
 }

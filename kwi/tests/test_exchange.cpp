@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include "checks.h"
@@ -157,6 +158,7 @@ struct HelpCall {
   int command;
   long data;
   std::string file;
+  std::string text;  // the data as a text, for HELP_KEY
 };
 std::vector<HelpCall> g_help;
 
@@ -166,11 +168,14 @@ LRESULT CALLBACK HelpStub(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (cds->dwData == 0xA1DE505 && cds->cbData >= 16) {
       auto* b = static_cast<const uint8_t*>(cds->lpData);
       HelpCall c;
-      uint16_t command, ofsFile;
+      uint16_t command, ofsFile, ofsData;
       int32_t data;
       memcpy(&command, b + 2, 2);
       memcpy(&data, b + 4, 4);
       memcpy(&ofsFile, b + 12, 2);
+      memcpy(&ofsData, b + 14, 2);
+      if (ofsData && ofsData < cds->cbData)
+        c.text.assign(reinterpret_cast<const char*>(b + ofsData), strnlen(reinterpret_cast<const char*>(b + ofsData), cds->cbData - ofsData));
       c.command = command;
       c.data = data;
       if (ofsFile && ofsFile < cds->cbData)
@@ -193,15 +198,24 @@ TEST(Help, CallsReachTheHelpWindow) {
     HWND stub = CreateWindowW(L"MS_WINHELP", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, c.hInstance, nullptr);
     kwi_ShowHelp(L"roster.hlp");
     kwi_ShowHelpContext(L"roster.hlp", 42);
+    kwi_ShowHelpKeyWord(L"roster.hlp", L"Kalender");
+    kwi_ShowHelpKeyWord(L"roster.hlp", std::wstring(300, L'W').c_str());  // cut at 256
     kwi_HelpClose();
     DestroyWindow(stub);
   });
-  ASSERT_GE(g_help.size(), 3u);
+  ASSERT_GE(g_help.size(), 5u);
   EXPECT_EQ(g_help[0].command, HELP_CONTENTS);
   EXPECT_EQ(g_help[0].file, "roster.hlp");
   EXPECT_EQ(g_help[1].command, HELP_CONTEXT);
   EXPECT_EQ(g_help[1].data, 42);
-  EXPECT_EQ(g_help[2].command, HELP_QUIT);
+  // Wine hands the keyword on unconverted: only its first letter reads as ANSI.
+  for (int i : {2, 3}) {
+    EXPECT_EQ(g_help[i].command, HELP_KEY) << i;
+    EXPECT_EQ(g_help[i].file, "roster.hlp") << i;
+  }
+  EXPECT_EQ(g_help[2].text.substr(0, 1), "K");
+  EXPECT_EQ(g_help[3].text.substr(0, 1), "W");
+  EXPECT_EQ(g_help[4].command, HELP_QUIT);
 }
 
 // ---------------------------------------------------------------------------
@@ -311,6 +325,113 @@ TEST(Clipboard, TextHtmlBinariesAndPictures) {
     EXPECT_EQ(n1, n2);
     EXPECT_EQ(memcmp(pic, again, n1), 0);
   });
+}
+
+// ---------------------------------------------------------------------------
+// The clipboard against other programs on the same display: xclip (Wine
+// hands Unicode text over as UTF8_STRING, "HTML Format" as text/html, the
+// fragment only, and a DIB as image/bmp with a file header) and a second
+// Windows program, kwi_clip_helper.
+
+std::wstring Beside(const wchar_t* file) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring p = self;
+  return p.substr(0, p.find_last_of(L'\\') + 1) + file;
+}
+
+// Runs kwi_clip_helper with `args` and waits for it without pumping this
+// thread's messages: its exit code, or -1 when it is still running after
+// `ms`.  Other programs must not wait for the thread that put the data (an
+// owner window on this thread makes the first reader wait five seconds).
+int ClipHelper(const std::wstring& args, DWORD ms = 3000) {
+  std::wstring line = L"\"" + Beside(L"kwi_clip_helper.exe") + L"\" " + args;
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -2;
+  CloseHandle(pi.hThread);
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+  else TerminateProcess(pi.hProcess, 9);
+  CloseHandle(pi.hProcess);
+  return static_cast<int>(code);
+}
+
+TEST(ClipboardPeers, XclipBothWays) {
+  std::wstring dir = TempDir(L"kwi_exchange_tests");
+  std::wstring out = dir + L"xclip.out", bmpFile = dir + L"clip.bmp", pidFile = dir + L"xclip.pid";
+  const wchar_t* text = L"M\u00fcller \u65e5\u672c";
+  const std::string utf8 = "M\xc3\xbcller \xe6\x97\xa5\xe6\x9c\xac";
+  std::string plain, html, bmp;
+  std::vector<uint8_t> saved;
+  std::wstring fromX;
+  RunInTask([&](HWND) {
+    cb_PutString(text);
+    plain = ShellOutput("xclip -o -selection clipboard", out);
+    std::wstring page = std::wstring(L"<html><body>x<!--StartFragment-->") + text + L"<!--EndFragment-->y</body></html>";
+    cb_PutHtmlString(L"plain", page.c_str());
+    html = ShellOutput("xclip -o -selection clipboard -t text/html", out);
+    rect_struct r{0, 0, 5, 3};
+    LONG_PTR pw = pict_Open(&r);
+    pen_struct red{1, 0, 0x0000FF};
+    win_SetPen(pw, &red);
+    pnt_struct a{0, 0}, b{5, 3};
+    draw_Line(pw, &a, &b);
+    picture pic = pict_Close(pw);
+    pict_Save(pic, bmpFile.c_str());
+    saved = ReadBytes(bmpFile);
+    cb_PutPicture(pic);
+    bmp = ShellOutput("xclip -o -selection clipboard -t image/bmp", out);
+    // xclip owns the selection (in the foreground, killed by its pid) until
+    // the layer reads the text.
+    std::string u8 = "Gr\xc3\xbc\xc3\x9f""e \xe6\x97\xa5\xe6\x9c\xac";
+    WriteBytes(dir + L"xclip.in", std::vector<uint8_t>(u8.begin(), u8.end()));
+    ASSERT_TRUE(Shell("xclip -i -quiet -selection clipboard '" + UnixName(dir + L"xclip.in") +
+                          "' >/dev/null 2>&1 & echo $! > '" + UnixName(pidFile) + "'",
+                      pidFile));
+    PumpUntil([&] {
+      fromX = cb_GetString();
+      return fromX == L"Gr\u00fc\u00df""e \u65e5\u672c";
+    }, 10000);
+    std::vector<uint8_t> pid = ReadBytes(pidFile);
+    std::string number(pid.begin(), pid.end());
+    number.resize(strspn(number.c_str(), "0123456789"));
+    if (!number.empty()) Shell("kill " + number + " 2>/dev/null; echo > '" + UnixName(out) + "'", out);
+  });
+  EXPECT_EQ(plain, utf8);
+  EXPECT_EQ(html, utf8);
+  ASSERT_GT(saved.size(), 54u);
+  EXPECT_EQ(std::vector<uint8_t>(bmp.begin(), bmp.end()), saved);
+  EXPECT_EQ(fromX, L"Gr\u00fc\u00df""e \u65e5\u672c");
+}
+
+TEST(ClipboardPeers, SecondProgramReadsAndEmpties) {
+  std::wstring dir = TempDir(L"kwi_exchange_tests");
+  std::wstring binFile = dir + L"bin.out", ansiFile = dir + L"ansi.out";
+  const wchar_t* text = L"M\u00fcller \u65e5\u672c";
+  uint8_t bin[4 + 6] = {10, 0, 0, 0, 'r', 0, 0xFF, 's', 't', 'a'};
+  int gotBin = -1, gotAnsi = -1, emptied = -1;
+  bool stillThere = true;
+  std::string ansi(64, 0);
+  ansi.resize(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), 64, nullptr, nullptr)));
+  RunInTask([&](HWND) {
+    cb_PutBin(L"KwiRoster", bin + 4);
+    gotBin = ClipHelper(L"get KwiRoster \"" + binFile + L"\"");
+    cb_PutString(text);
+    gotAnsi = ClipHelper(L"get 1 \"" + ansiFile + L"\"");
+    emptied = ClipHelper(L"empty");
+    stillThere = Succeeds([] { cb_StringAvailable(); });
+  });
+  EXPECT_EQ(gotBin, 0);
+  std::vector<uint8_t> b = ReadBytes(binFile);
+  ASSERT_GE(b.size(), sizeof bin);
+  EXPECT_EQ(std::vector<uint8_t>(b.begin(), b.begin() + sizeof bin), std::vector<uint8_t>(bin, bin + sizeof bin));
+  EXPECT_EQ(gotAnsi, 0);
+  std::vector<uint8_t> a = ReadBytes(ansiFile);
+  EXPECT_EQ(std::string(a.begin(), a.end()).c_str(), ansi.substr(0, ansi.size() - 1));
+  EXPECT_EQ(emptied, 0);
+  EXPECT_FALSE(stillThere);
 }
 
 // ---------------------------------------------------------------------------
@@ -427,6 +548,46 @@ TEST(Metafiles, RecordSaveLoadPlay) {
   EXPECT_EQ(emfMoved, 0xFFFFFFu) << emfRect.left << " " << emfRect.top << " " << emfRect.right << " "
                                  << emfRect.bottom;
   EXPECT_EQ(raised, (std::vector<int>{6359, 6007, 6356, 6352, 6352, 6005, 6456, 6006}));
+}
+
+// The number of attribute `name` in the first element `tag` of an SVG text;
+// NaN when absent.
+double SvgNumber(const std::string& svg, const char* tag, const char* name) {
+  size_t at = svg.find(std::string("<") + tag + " ");
+  if (at == std::string::npos) return NAN;
+  size_t end = svg.find('>', at);
+  size_t a = svg.find(std::string(" ") + name + "=\"", at);
+  if (a == std::string::npos || a > end) return NAN;
+  return strtod(svg.c_str() + a + strlen(name) + 3, nullptr);
+}
+
+// wmf2svg fits the drawing's own extent into the picture: the rectangle
+// (10, 10, 30, 30) and the line (0, 50)-(50, 50) are checked against each
+// other.
+TEST(Metafiles, SavedFileReadsInWmf2svg) {
+  std::wstring dir = TempDir(L"kwi_exchange_tests");
+  std::wstring wmf = dir + L"peer.wmf", svgFile = dir + L"peer.svg";
+  std::string svg;
+  RunInTask([&](HWND) {
+    metafile m = Record(0);
+    ASSERT_TRUE(m);
+    rect_struct box{0, 0, 100, 100};
+    mf_Save(m, &box, wmf.c_str());
+    mf_Destroy(m);
+    svg = ShellOutput("wmf2svg '" + UnixName(wmf) + "'", svgFile);
+  });
+  ASSERT_NE(svg.find("<svg"), std::string::npos) << svg;
+  double x = SvgNumber(svg, "rect", "x"), y = SvgNumber(svg, "rect", "y");
+  double w = SvgNumber(svg, "rect", "width"), h = SvgNumber(svg, "rect", "height");
+  double x1 = SvgNumber(svg, "line", "x1"), x2 = SvgNumber(svg, "line", "x2");
+  double y1 = SvgNumber(svg, "line", "y1"), y2 = SvgNumber(svg, "line", "y2");
+  ASSERT_GT(x2 - x1, 0) << svg;
+  EXPECT_NEAR((x - x1) / (x2 - x1), 10.0 / 50, 0.02) << svg;
+  EXPECT_NEAR(w / (x2 - x1), 20.0 / 50, 0.02) << svg;
+  EXPECT_DOUBLE_EQ(y1, y2) << svg;
+  ASSERT_GT(y1 - y, 0) << svg;
+  EXPECT_NEAR(h / (y1 - y), 20.0 / 40, 0.02) << svg;
+  EXPECT_NE(svg.find("fill:black"), std::string::npos) << svg;
 }
 
 }  // namespace

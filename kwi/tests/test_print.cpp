@@ -18,33 +18,6 @@ namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-// Runs a shell command line as a Unix program and waits for `last` (a
-// Windows path) to appear.
-bool Shell(const std::string& command, const std::wstring& last, int seconds = 60) {
-  DeleteFileW(last.c_str());
-  std::string line = "/bin/sh -c \"" + command + "\"";
-  std::wstring w(line.begin(), line.end());
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, w.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  for (int i = 0; i < seconds * 20; ++i, Sleep(50))
-    if (GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  return false;
-}
-
-std::string UnixName(const std::wstring& windowsPath) {
-  using Fn = char* (*)(const wchar_t*);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  char* u = fn ? fn(windowsPath.c_str()) : nullptr;
-  std::string s = u ? u : "";
-  if (u) HeapFree(GetProcessHeap(), 0, u);
-  return s;
-}
-
 // The binary's data as bytes.
 std::vector<uint8_t> Bytes(const uint8_t* binary) {
   uint32_t size;
@@ -229,6 +202,217 @@ TEST(Printing, TwoPagesThroughCupsPdf) {
   size_t pages = infoText.find("Pages:");
   ASSERT_NE(pages, std::string::npos) << infoText;
   EXPECT_EQ(atoi(infoText.c_str() + pages + 6), 2) << infoText;
+}
+
+// Acts on the first dialog titled `title` once it shows, from another thread.
+struct Answer {
+  std::atomic<bool> stop{false};
+  std::thread t;
+  Answer(const wchar_t* title, std::function<void(HWND)> act) {
+    t = std::thread([this, title, act] {
+      for (int i = 0; i < 1000 && !stop; ++i, Sleep(10))
+        if (HWND d = FindWindowW(L"#32770", title)) {
+          Sleep(100);
+          act(d);
+          return;
+        }
+    });
+  }
+  ~Answer() {
+    stop = true;
+    t.join();
+  }
+};
+
+void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+// The orientation stored in a configuration's device mode.
+int Orientation(const std::vector<uint8_t>& config) {
+  size_t mode = 32 + 66 + 4;
+  if (config.size() < mode + offsetof(DEVMODEW, dmOrientation) + 2) return -1;
+  int16_t o;
+  memcpy(&o, config.data() + mode + offsetof(DEVMODEW, dmOrientation), 2);
+  return o;
+}
+
+TEST(PrintDialogs, PrintSetupRangesCopiesAndCancel) {
+  ASSERT_TRUE(HasPdfQueue()) << "the CUPS queue KwiPDF";
+  struct Result {
+    int kind = -1, copies = -1, first = -1, last = -1;
+    bool ok = false;
+  } pages, all, cancelled;
+  int orientation = 0;
+  RunInTask([&](HWND) {
+    auto run = [](int highest, Result* r) {
+      r->ok = Succeeds([&] { dlg_PrintSetup(highest, &r->kind, &r->copies, &r->first, &r->last); });
+    };
+    print_SetOrientation(1);
+    {
+      Answer a(L"Print", [](HWND d) {
+        SendDlgItemMessageW(d, 0x422, BM_CLICK, 0, 0);  // pages
+        SetDlgItemTextW(d, 0x480, L"2");
+        SetDlgItemTextW(d, 0x481, L"5");
+        SetDlgItemTextW(d, 0x482, L"3");  // copies
+        Press(d, IDOK);
+      });
+      run(9, &pages);
+    }
+    {
+      Answer a(L"Print", [](HWND d) { Press(d, IDOK); });
+      run(0, &all);
+    }
+    {
+      Answer a(L"Print", [](HWND d) { Press(d, IDCANCEL); });
+      run(4, &cancelled);
+    }
+    orientation = Orientation(Bytes(print_GetConfig()));
+  });
+  EXPECT_TRUE(pages.ok);
+  EXPECT_EQ(pages.kind, 1);
+  EXPECT_EQ(pages.first, 2);
+  EXPECT_EQ(pages.last, 5);
+  EXPECT_EQ(pages.copies, 3);
+  EXPECT_TRUE(all.ok);
+  EXPECT_EQ(all.kind, 0);
+  EXPECT_EQ(all.first, 1);
+  EXPECT_EQ(all.last, 1000);
+  EXPECT_EQ(all.copies, 1);
+  EXPECT_FALSE(cancelled.ok);
+  EXPECT_EQ(orientation, DMORIENT_LANDSCAPE);  // kept through the renewed settings
+}
+
+// Wine titles the page-setup dialog "Setup Page".
+TEST(PrintDialogs, PageSetupKeepsOrientation) {
+  ASSERT_TRUE(HasPdfQueue()) << "the CUPS queue KwiPDF";
+  pnt_struct portrait{}, landscape{};
+  rect_struct margins{};
+  int orientation = 0;
+  bool cancelled = false;
+  RunInTask([&](HWND) {
+    pnt_struct* paper = nullptr;
+    rect_struct* m = nullptr;
+    print_SetOrientation(0);
+    {
+      Answer a(L"Setup Page", [](HWND d) { Press(d, IDOK); });
+      ASSERT_TRUE(Succeeds([&] { dlg_PageSetup(&paper, &m); }));
+      portrait = *paper;
+      margins = *m;
+    }
+    print_SetOrientation(1);
+    {
+      Answer a(L"Setup Page", [](HWND d) { Press(d, IDOK); });
+      ASSERT_TRUE(Succeeds([&] { dlg_PageSetup(&paper, &m); }));
+      landscape = *paper;
+    }
+    orientation = Orientation(Bytes(print_GetConfig()));
+    {
+      Answer a(L"Setup Page", [](HWND d) { Press(d, IDCANCEL); });
+      cancelled = !Succeeds([&] { dlg_PageSetup(&paper, &m); });
+    }
+  });
+  // The dialog's units (thousandths of an inch here): A4 or Letter, margins inside.
+  EXPECT_GT(portrait.x, 8000);
+  EXPECT_GT(margins.left, 0);
+  EXPECT_GT(margins.top, 0);
+  EXPECT_LT(margins.left + margins.right, portrait.x);
+  EXPECT_LT(margins.top + margins.bottom, portrait.y);
+  EXPECT_GT(portrait.y, portrait.x);
+  EXPECT_EQ(landscape.x, portrait.y);
+  EXPECT_EQ(landscape.y, portrait.x);
+  EXPECT_EQ(orientation, DMORIENT_LANDSCAPE);
+  EXPECT_TRUE(cancelled);
+}
+
+// A 20 x 10 picture: red left half, blue right half.
+picture TwoColours() {
+  rect_struct r{0, 0, 20, 10};
+  LONG_PTR pw = pict_Open(&r);
+  for (auto [left, colour] : {std::pair<int, uint32_t>{0, 0x0000FF}, {10, 0xFF0000}}) {
+    pen_struct pen{1, 0, colour};
+    brush_struct brush{2, colour};
+    win_SetPen(pw, &pen);
+    win_SetBrush(pw, &brush);
+    rect_struct half{left, 0, left + 10, 10};
+    draw_Rect(pw, &half);
+  }
+  return pict_Close(pw);
+}
+
+// The pixels of a binary PPM (P6, 8 bits), red in the high byte.
+struct Ppm {
+  int width = 0, height = 0;
+  std::string bytes;
+  size_t at = 0;
+  explicit Ppm(const std::string& file) {
+    int max = 0, used = 0;
+    if (sscanf(file.c_str(), "P6 %d %d %d%n", &width, &height, &max, &used) == 3 && max == 255) {
+      at = static_cast<size_t>(used) + 1;
+      bytes = file;
+    }
+    if (bytes.size() < at + size_t(width) * height * 3) width = height = 0;
+  }
+  uint32_t At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + at + (size_t(y) * width + x) * 3;
+    return uint32_t(p[0]) << 16 | p[1] << 8 | p[2];
+  }
+};
+
+// Red, blue or something else, with room for the PDF's image compression.
+const char* Hue(uint32_t rgb) {
+  int r = rgb >> 16 & 0xFF, g = rgb >> 8 & 0xFF, b = rgb & 0xFF;
+  if (r > 200 && g < 60 && b < 60) return "red";
+  if (b > 200 && r < 60 && g < 60) return "blue";
+  if (r > 200 && g > 200 && b > 200) return "white";
+  return "other";
+}
+
+// Pictures stretched on the printing window: the whole picture, and its
+// right half alone (source rectangles are top-down).  The page is read back
+// as pixels from the PDF.
+TEST(Printing, PicturesOnThePage) {
+  ASSERT_TRUE(HasPdfQueue()) << "the CUPS queue KwiPDF";
+  std::wstring title = L"KwiPicture" + std::to_wstring(GetTickCount());
+  HDC printer = CreateDCW(nullptr, L"KwiPDF", nullptr, nullptr);
+  ASSERT_TRUE(printer);
+  const int dpi = GetDeviceCaps(printer, LOGPIXELSX), ox = GetDeviceCaps(printer, PHYSICALOFFSETX),
+            oy = GetDeviceCaps(printer, PHYSICALOFFSETY);
+  DeleteDC(printer);
+  // In inches on the printable area: the whole picture at (1, 1)-(4, 2.5),
+  // the right half at (1, 3)-(2.5, 4).
+  auto dev = [&](double inches) { return static_cast<int>(inches * dpi); };
+  std::vector<int> raised;
+  RunInTask([&](HWND) {
+    RaiseLog raises;
+    print_SetOrientation(0);
+    picture p = TwoColours();
+    LONG_PTR w = print_StartJob(title.c_str());
+    ASSERT_NE(w, 0);
+    EXPECT_EQ(print_StartPage(w), 1);
+    rect_struct whole{dev(1), dev(1), dev(4), dev(2.5)}, all{0, 0, 20, 10};
+    pict_DrawEx_1(w, p, &whole, &all, 12, 0);
+    rect_struct half{dev(1), dev(3), dev(2.5), dev(4)}, right{10, 0, 20, 10};
+    pict_DrawEx_1(w, p, &half, &right, 12, 1);
+    print_EndPage(w);
+    print_EndJob(w);
+    raised = raises.Take();
+  });
+  EXPECT_EQ(raised, std::vector<int>{});
+  std::wstring pdf = WaitForPdf(title);
+  ASSERT_FALSE(pdf.empty());
+  const int res = 30;
+  Ppm page(ShellOutput("pdftoppm -r " + std::to_string(res) + " -singlefile '" + UnixName(pdf) + "'",
+                       TempDir(L"kwi_print_tests") + L"page.ppm"));
+  ASSERT_GT(page.width, 0);
+  auto at = [&](double x, double y) {
+    return Hue(page.At(static_cast<int>((ox + x * dpi) * res / dpi), static_cast<int>((oy + y * dpi) * res / dpi)));
+  };
+  struct Spot {
+    double x, y;
+    const char* want;
+  } spots[] = {{1.5, 1.75, "red"}, {3.5, 1.75, "blue"}, {1.75, 3.5, "blue"},
+               {0.5, 1.75, "white"}, {4.5, 1.75, "white"}, {1.75, 2.75, "white"}, {3, 3.5, "white"}};
+  for (auto& s : spots) EXPECT_STREQ(at(s.x, s.y), s.want) << s.x << " " << s.y;
 }
 
 }  // namespace

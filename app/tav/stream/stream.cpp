@@ -7,6 +7,7 @@
 #include "exception/exception.h"
 #include "memory/memory.h"
 #include "stream/stream_exception.h"
+#include "stream/textScan.h"
 #include "string/string.h"
 
 namespace tav {
@@ -131,16 +132,6 @@ void inputSupport::consult(const FactDB* db) {
   T::Streams::DataBaseInternal_consult(db, buffer_, 1);
 }
 
-// The index of the first line end (LF, CR or a zero unit) among the
-// `units` little-endian 16-bit units at `p`; `units` when there is none.
-static uint32_t LineEnd(const uint8_t* p, uint32_t units) {
-  for (uint32_t i = 0; i < units; ++i) {
-    uint32_t c = p[2 * i] | p[2 * i + 1] << 8;
-    if (c <= L'\r' && (c == 0 || c == L'\n' || c == L'\r')) return i;
-  }
-  return units;
-}
-
 namespace {
 // The text of a line that spans blocks: a local array, then heap blocks
 // that double.
@@ -195,12 +186,12 @@ const wchar_t* inputSupport::readline() {
       text.Add(unit, 1);
     }
     uint32_t units = pos < length ? (length - pos) / 2 : 0;
-    uint32_t k = LineEnd(base + pos, units);
+    uint32_t k = scan::FindLineEnd(base + pos, units);
     if (k < units) {
       ended = true;
       if (text.Size() == 0) {
         wchar_t* line = string::NewString(k);
-        memcpy(line, base + pos, k * sizeof(wchar_t));
+        scan::CopyUnits(reinterpret_cast<uint8_t*>(line), base + pos, k);
         pos += 2 * k + 2;
         return line;
       }

@@ -112,9 +112,9 @@ TEST_F(FileStreams, AppendAndOpenKeepOneSignature) {
 
 // Lines of varied length with CR LF; one pair straddles the first 8,192-byte
 // fill of a UTF-16 file (after the signature) and characters of more than one
-// byte straddle the 4,096-byte fills of the 8-bit files.
+// byte straddle the 8,192-byte fills of the 8-bit files.
 std::vector<std::wstring> Lines() {
-  std::vector<std::wstring> lines;
+  std::vector<std::wstring> lines{L"zzzz"};  // moves a character of both pages across 8,192
   const wchar_t* pieces[] = {L"abc", L"\u00b1t\u00a7\uff71", L"\u65e5\u672c\u8a9e", L"x"};
   for (int i = 0; i < 700; ++i) {
     std::wstring line;
@@ -140,6 +140,21 @@ TEST_F(FileStreams, ReadsLinesAtByteOffsets) {
                           : Utf16(withEnd);
       ends.push_back(bytes.size() - (c.codePage ? 0 : 2));
     }
+    if (c.codePage) {
+      // The fill border falls inside a character.
+      size_t at = 0;
+      bool split = false;
+      for (const std::wstring& line : lines) {
+        for (wchar_t ch : line) {
+          std::wstring one(1, ch);
+          size_t n = strlen(string8::mapfromstring(one.c_str(), codepage::Number(c.codePage)));
+          split |= at < inputStream_file::kAnsiBytes && at + n > inputStream_file::kAnsiBytes;
+          at += n;
+        }
+        at += 2;
+      }
+      EXPECT_TRUE(split);
+    }
     std::wstring f = File(L"lines.txt");
     Put(f, bytes);
     inputStream_file* s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, c.mode);
@@ -153,6 +168,79 @@ TEST_F(FileStreams, ReadsLinesAtByteOffsets) {
     // Back to a line's start.
     s->setposition(ends[99]);
     EXPECT_EQ(std::wstring(s->readline()), lines[100]);
+    s->close();
+  }
+}
+
+// Text of mostly 7-bit characters with every kind of line end, and CRs
+// placed at the borders of the 8,192-byte fills: a pair across one, a lone
+// CR before one, a CR CR LF across one, a lone CR at the very end.  Each
+// readline and position agrees with a plain reading of the characters, as
+// UTF-16, as 1252 and as UTF-8 (7-bit blocks are widened without the
+// system; a block with an accented letter goes through it).
+TEST_F(FileStreams, LineEndsAtTheBordersOfFills) {
+  uint32_t seed = 99;
+  auto next = [&] { return (seed = seed * 1103515245 + 12345) >> 16; };
+  std::wstring text;
+  while (text.size() < 30000) {
+    text += std::wstring(next() % 90, L'a' + next() % 26);
+    const wchar_t* ends[] = {L"\r\n", L"\n", L"\r"};
+    text += ends[next() % 3];
+  }
+  auto put = [&](size_t at, const wchar_t* chars) {
+    for (size_t i = 0; chars[i]; ++i) text[at + i] = chars[i];
+  };
+  put(8191, L"\r\n");
+  put(16383, L"\rx");
+  put(24574, L"\r\r\n");
+  put(20000, L"\u00e9");
+  text.resize(29999);
+  text += L"\r";
+  struct {
+    Mode mode;
+    uint32_t codePage;  // 0: UTF-16 with signature
+  } cases[] = {{Mode::Unicode(), 0}, {Mode::Ansi(1252), 1252}, {Mode::Ansi(65001), 65001}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    std::string bytes = c.codePage ? "" : "\xff\xfe";
+    std::vector<uint64_t> at{0};  // byte offset of each character (and of the end)
+    for (wchar_t ch : text) {
+      std::wstring one(1, ch);
+      bytes += c.codePage ? string8::mapfromstring(one.c_str(), codepage::Number(c.codePage))
+                          : Utf16(one);
+      at.push_back(bytes.size() - (c.codePage ? 0 : 2));
+    }
+    std::wstring f = File(L"borders.txt");
+    Put(f, bytes);
+    inputStream_file* s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, c.mode);
+    size_t i = 0, lines = 0;
+    while (i < text.size()) {
+      size_t end = text.find_first_of(L"\r\n", i);
+      if (end == std::wstring::npos) end = text.size();
+      size_t after = end + (end < text.size()) +
+                     (end + 1 < text.size() && text[end] == L'\r' && text[end + 1] == L'\n');
+      ASSERT_FALSE(s->endofstream()) << i;
+      ASSERT_EQ(std::wstring(s->readline()), text.substr(i, end - i)) << i;
+      ASSERT_EQ(s->getposition(), at[after]) << i;
+      i = after;
+      ++lines;
+    }
+    EXPECT_TRUE(s->endofstream());
+    EXPECT_GT(lines, 500u);
+    s->close();
+    if (!c.codePage) continue;
+    // The CR that ends the first fill waits; the next fill starts with the
+    // LF that stands for both, so before it the position is the CR's.
+    uint32_t units = 0;
+    for (size_t k = 0; k < 8191; ++k) units += !(text[k] == L'\r' && text[k + 1] == L'\n');
+    s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, c.mode);
+    s->readstring(units);
+    EXPECT_FALSE(s->endofstream());
+    EXPECT_EQ(s->getposition(), at[8191]);
+    EXPECT_EQ(s->readchar(), L'\n');
+    EXPECT_EQ(s->getposition(), at[8193]);
+    s->ungetchar();
+    EXPECT_EQ(s->getposition(), at[8191]);
     s->close();
   }
 }

@@ -5,6 +5,7 @@
 #include "tav_test.h"
 
 #include <shlobj.h>
+#include <algorithm>
 #include <winioctl.h>
 
 using namespace tavtest;
@@ -168,6 +169,62 @@ TEST_F(FileSystem, CrLfToLf) {
   wchar_t inPlace[] = L"\r\na\r\nb\r\r\n";
   fileSystem_api::crlf_lf(inPlace);
   EXPECT_STREQ(inPlace, L"\na\nb\r\n");
+}
+
+// Long texts of a, CR and LF (whole 8-unit chunks and a rest, pairs across
+// every chunk border, odd byte counts) against plain loops.
+TEST_F(FileSystem, ConversionsOfLongTextsMatchAPlainLoop) {
+  uint32_t seed = 12345;
+  auto next = [&] { return (seed = seed * 1103515245 + 12345) >> 16; };
+  const wchar_t alphabet[] = {L'a', L'\r', L'\n', L'a', L'b'};
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    size_t n = next() % 70;
+    std::wstring text;
+    for (size_t i = 0; i < n; ++i) text += alphabet[next() % 5];
+    const bool odd = round % 3 == 0 && n > 0;  // the last unit's high byte is cut off
+    const bool inPlace = round % 2 == 0;
+    // The units searched: all of an even block but a final CR (of more than
+    // one unit), which waits; the whole units of an odd one.
+    size_t searched = odd ? n - 1 : n;
+    const bool lastCR = !odd && n > 1 && text[n - 1] == L'\r';
+    if (lastCR) --searched;
+    std::wstring joined;
+    std::vector<uint32_t> pairs;
+    for (size_t i = 0; i < searched; ++i) {
+      if (text[i] == L'\r' && i + 1 < searched && text[i + 1] == L'\n') {
+        pairs.push_back(static_cast<uint32_t>(2 * i));
+        continue;
+      }
+      joined += text[i];
+    }
+    std::vector<uint8_t> want(2 * joined.size());
+    memcpy(want.data(), joined.data(), want.size());
+    if (odd) want.push_back(0x77);
+
+    std::vector<uint8_t> bytes(2 * n + 16, 0xEE);
+    memcpy(bytes.data(), text.data(), 2 * n);
+    const int64_t size = static_cast<int64_t>(2 * n) - (odd ? 1 : 0);
+    if (odd) bytes[size - 1] = 0x77;
+    const std::vector<uint8_t> before = bytes;
+    fileSystem_api::CrLf r = fileSystem_api::crlf_lf(bytes.data(), size, inPlace);
+    EXPECT_EQ(r.lastCharCR, lastCR);
+    ASSERT_EQ(r.newSize, want.size());
+    EXPECT_EQ(std::vector<uint8_t>(r.result, r.result + r.newSize), want);
+    EXPECT_EQ(std::vector<uint32_t>(r.pairs, r.pairs + r.pairCount), pairs);
+    EXPECT_TRUE(std::equal(bytes.begin() + size, bytes.end(), before.begin() + size));
+    if (!inPlace) {
+      EXPECT_EQ(bytes, before);
+    }
+
+    std::wstring crlf;
+    for (wchar_t c : text) crlf += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    uint32_t outSize;
+    const uint8_t* out = fileSystem_api::lf_crlf(reinterpret_cast<const uint8_t*>(text.data()),
+                                                 static_cast<int64_t>(2 * n), &outSize);
+    ASSERT_EQ(outSize, 2 * crlf.size());
+    EXPECT_EQ(memcmp(out, crlf.data(), outSize), 0);
+  }
 }
 
 TEST_F(FileSystem, LfToCrLf) {

@@ -424,6 +424,110 @@ TEST_F(FileStreams, SharingOfOpenStreams) {
   in->close();
 }
 
+// --- Fresh processes -----------------------------------------------------
+
+// What the streams write, read by another process through its own streams:
+// each line with the position after it, and readstring's choice of encoding.
+TEST_F(FileStreams, FreshProcessReadsWhatStreamsWrote) {
+  const std::wstring latin[] = {L"first", L"caf\u00e9 \u00df\u00fc", L"", std::wstring(5000, L'x'),
+                                L"last \u00e9"};
+  const std::wstring japanese[] = {L"\u65e5\u672c\u8a9e", L"", std::wstring(3000, L'\u3042'),
+                                   L"a\uff71b"};
+  const std::wstring all[] = {L"\u00e9\u65e5", L"\U0001F600 pair", std::wstring(4097, L'y'), L""};
+  struct {
+    const wchar_t* mode;
+    Mode m;
+    uint32_t codePage;  // 0: UTF-16 with signature
+    const std::wstring* lines;
+    size_t count;
+  } cases[] = {{L"unicode", Mode::Unicode(), 0, all, 4},
+               {L"1252", Mode::Ansi(1252), 1252, latin, 5},
+               {L"932", Mode::Ansi(932), 932, japanese, 4},
+               {L"65001", Mode::Ansi(65001), 65001, all, 4}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.mode));
+    std::wstring f = File(L"fresh.txt");
+    outputStream_file* s = outputStream_file::create(f.c_str(), 0, accesspermit::permitread, c.m);
+    std::string expected;
+    uint64_t position = 0;
+    for (size_t i = 0; i < c.count; ++i) {
+      Write(s, c.lines[i].c_str());
+      s->nl();
+      position += c.codePage ? std::string(string8::mapfromstring(
+                                               c.lines[i].c_str(), codepage::Number(c.codePage)))
+                                       .size() + 2
+                             : 2 * c.lines[i].size() + 4;
+      expected += std::to_string(position) + "\t" + Utf8(c.lines[i]) + "\n";
+    }
+    s->close();
+    EXPECT_EQ(RunChild("fs-read", {{L"TAV_FILE", f}, {L"TAV_MODE", c.mode}}), expected);
+  }
+  // readstring tells UTF-16 (signature) from the ANSI code page.
+  std::wstring f = File(L"fresh.txt");
+  outputStream_file* s = outputStream_file::create(f.c_str());
+  Write(s, L"\u65e5\na");
+  s->close();
+  EXPECT_EQ(RunChild("fs-readstring", {{L"TAV_FILE", f}}), "1\t" + Utf8(L"\u65e5\na"));
+  s = outputStream_file::create8(f.c_str());
+  Write(s, L"caf\u00e9\nb");
+  s->close();
+  EXPECT_EQ(RunChild("fs-readstring", {{L"TAV_FILE", f}}), "0\t" + Utf8(L"caf\u00e9\nb"));
+}
+
+// What another process writes through its streams: the exact bytes (one
+// signature after an append), and our streams read it back.
+TEST_F(FileStreams, FreshProcessWritesWhatStreamsRead) {
+  std::wstring f = File(L"child.txt");
+  EXPECT_EQ(RunChild("fs-create", {{L"TAV_FILE", f}, {L"TAV_MODE", L"unicode"}, {L"TAV_TEXT", L"a\nb"}}),
+            "written");
+  EXPECT_EQ(Hex(Bytes(f)), "FF FE 61 00 0D 00 0A 00 62 00 ");
+  EXPECT_EQ(RunChild("fs-append", {{L"TAV_FILE", f}, {L"TAV_MODE", L"unicode"}, {L"TAV_TEXT", L"c"}}),
+            "written");
+  EXPECT_EQ(Hex(Bytes(f)), "FF FE 61 00 0D 00 0A 00 62 00 63 00 ");
+  inputStream_file* in = inputStream_file::openfile(f.c_str());
+  EXPECT_EQ(std::wstring(in->readline()), L"a");
+  EXPECT_EQ(std::wstring(in->readline()), L"bc");
+  in->close();
+
+  const std::wstring text = L"\u65e5\u672c\n" + std::wstring(5000, L'\u3042') + L"\nx";
+  EXPECT_EQ(RunChild("fs-create", {{L"TAV_FILE", f}, {L"TAV_MODE", L"932"}, {L"TAV_TEXT", text}}),
+            "written");
+  std::wstring onDisk = L"\u65e5\u672c\r\n" + std::wstring(5000, L'\u3042') + L"\r\nx";
+  EXPECT_EQ(Bytes(f), string8::mapfromstring(onDisk.c_str(), codepage::Number(932)));
+  in = inputStream_file::openfile(f.c_str(), accesspermit::permitread, Mode::Ansi(932));
+  EXPECT_EQ(std::wstring(in->readline()), L"\u65e5\u672c");
+  EXPECT_EQ(std::wstring(in->readline()), std::wstring(5000, L'\u3042'));
+  EXPECT_EQ(std::wstring(in->readline()), L"x");
+  EXPECT_TRUE(in->endofstream());
+  in->close();
+}
+
+// An open stream's sharing holds against another process: it reads what was
+// flushed where reading is shared, and is refused (32) where it is not.
+TEST_F(FileStreams, SharingBetweenProcesses) {
+  std::wstring f = File(L"shared.txt");
+  auto read = [&] { return RunChild("fs-read", {{L"TAV_FILE", f}, {L"TAV_MODE", L"unicode"}}); };
+  auto append = [&] {
+    return RunChild("fs-append", {{L"TAV_FILE", f}, {L"TAV_MODE", L"unicode"}, {L"TAV_TEXT", L"d"}});
+  };
+  outputStream_file* s = outputStream_file::create(f.c_str(), 0, accesspermit::permitread,
+                                                   Mode::Unicode());
+  Write(s, L"abc");
+  s->flush();
+  EXPECT_EQ(read(), "6\tabc\n");
+  std::string refused = append();
+  EXPECT_EQ(refused.substr(0, 6), "error ");
+  EXPECT_EQ(refused.substr(refused.rfind(' ')), " 32");
+  s->close();
+  EXPECT_EQ(append(), "written");
+  EXPECT_EQ(Hex(Bytes(f)), "FF FE 61 00 62 00 63 00 64 00 ");
+
+  s = outputStream_file::create(f.c_str(), 0, accesspermit::permitnone, Mode::Unicode());
+  std::string locked = read();
+  EXPECT_EQ(locked.substr(locked.rfind(' ')), " 32");
+  s->close();
+}
+
 // Writes without closing; the stream is dropped on return.
 __attribute__((noinline)) void WriteAndDrop(const std::wstring& f) {
   outputStream_file* s = outputStream_file::create(f.c_str());

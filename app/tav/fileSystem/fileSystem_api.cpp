@@ -135,6 +135,23 @@ uint32_t fileSystem_api::fromapiattributes(uint32_t value, fileattributeatom* ou
   return n;
 }
 
+uint32_t fileSystem_api::toapiattributes(const AttributeList* attributes) {
+  uint32_t v = FILE_ATTRIBUTE_NORMAL;
+  for (const AttributeList* l = attributes; !l->Empty(); l = l->tail)
+    v |= attributevalue(static_cast<fileattributeatom>(l->head->functor));
+  return v;
+}
+
+const AttributeList* fileSystem_api::fromapiattributes(uint32_t value) {
+  fileattributeatom atoms[8];
+  uint32_t n = fromapiattributes(value, atoms);
+  auto* cells = static_cast<AttributeList*>(GStackAlloc((n + 1) * sizeof(AttributeList)));
+  cells[n] = AttributeList{2, nullptr, nullptr};
+  for (uint32_t i = n; i-- > 0;)
+    cells[i] = AttributeList{1, Constant(static_cast<uint64_t>(atoms[i])), &cells[i + 1]};
+  return cells;
+}
+
 // --- CR/LF ---
 
 static uint64_t SizeOfText(const uint8_t* buffer, int64_t size) {

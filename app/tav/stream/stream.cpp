@@ -9,6 +9,7 @@
 #include "stream/stream_exception.h"
 #include "stream/textScan.h"
 #include "string/string.h"
+#include "string8/string8.h"
 
 namespace tav {
 
@@ -25,7 +26,7 @@ const ClassInfo outputSupport::classInfo{L"com/corvane/stream/outputStreamSuppor
 
 const wchar_t* Mode::Text() const {
   auto* t = static_cast<ModeTerm*>(GStackAlloc(sizeof(ModeTerm)));
-  *t = ModeTerm{kind, codePage};
+  *t = ModeTerm{kind, kind == ansi ? codepage::Number(codePage).Term() : nullptr};
   return T::ToString(D(domains::mode), reinterpret_cast<term>(t));
 }
 

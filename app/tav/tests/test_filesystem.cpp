@@ -1,7 +1,11 @@
 // fileSystem_api against real files in a temporary folder: creation errors,
 // sizes and pointers past 4 GiB, volumes, attribute values, CR/LF
 // conversion and the functions bound at their first call.
+#include "fileSystem/directory.h"
+#include "fileSystem/file.h"
 #include "fileSystem/fileSystem_api.h"
+#include "stream/stream.h"
+#include "string8/string8.h"
 #include "tav_test.h"
 
 #include <shlobj.h>
@@ -169,6 +173,63 @@ TEST_F(FileSystem, CrLfToLf) {
   wchar_t inPlace[] = L"\r\na\r\nb\r\r\n";
   fileSystem_api::crlf_lf(inPlace);
   EXPECT_STREQ(inPlace, L"\na\nb\r\n");
+}
+
+// The domain records of the file classes and of the code page: each value's
+// text (a constant is written with empty brackets), its parse back, and the
+// attribute list against the Windows bits.
+TEST_F(FileSystem, DomainsOfTheFileClassesAndCodePages) {
+  struct Case {
+    const IDomainDefinition* domain;
+    uint64_t functor;
+    const wchar_t* text;
+  };
+  const Case cases[] = {
+      {D(domains::accesspermit), uint64_t(accesspermit::permitread), L"permitread()"},
+      {D(domains::accesspermit), uint64_t(accesspermit::permitnone), L"permitnone()"},
+      {D(domains::overwrite), uint64_t(overwrite::skip), L"skip()"},
+      {D(domains::overwrite), uint64_t(overwrite::errorifexist), L"errorifexist()"},
+      {D(domains::volumetype), uint64_t(volumetype::fixed), L"fixed()"},
+      {D(domains::volumetype), uint64_t(volumetype::cdrom), L"cdrom()"},
+      {D(domains::volumetype), uint64_t(volumetype::unknown), L"unknown()"},
+      {D(domains::fileattributeatom), uint64_t(fileattributeatom::hidden), L"hidden()"},
+      {D(domains::fileattributeatom), uint64_t(fileattributeatom::offline), L"offline()"},
+      {D(domains::codepage_), uint64_t(codepage::Kind::oem), L"oem()"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.text));
+    EXPECT_EQ(std::wstring(T::ToString(c.domain, reinterpret_cast<term>(Constant(c.functor)))), c.text);
+    auto* parsed = reinterpret_cast<const ConstantTerm*>(T::Streams::ParseToTerm(c.domain, c.text));
+    EXPECT_EQ(parsed->functor, c.functor);
+  }
+  // codepage(N) carries its number to the system's; ansi and oem are 0 and 1.
+  EXPECT_EQ(std::wstring(T::ToString(D(domains::codepage_),
+                                     reinterpret_cast<term>(codepage::Number(932).Term()))),
+            L"codepage(932)");
+  for (auto [text, api] : {std::pair{L"codepage(65001)", 65001u}, {L"ansi()", 0u}, {L"oem", 1u}}) {
+    auto* cp = reinterpret_cast<const codepage*>(T::Streams::ParseToTerm(D(domains::codepage_), text));
+    EXPECT_EQ(string8_api::toapicodepage(*cp), api) << Narrow(text);
+  }
+  EXPECT_EQ(std::wstring(Mode::Ansi(932).Text()), L"ansi(codepage(932))");
+  uint32_t id = RunTrapped([] { T::Streams::ParseToTerm(D(domains::volumetype), L"floppy"); });
+  EXPECT_NE(id, 0u);
+
+  // fileattributes: the bits and the list, both ways, in the table's order.
+  const AttributeList* list = fileSystem_api::fromapiattributes(FILE_ATTRIBUTE_ARCHIVE | 1 | 0x80);
+  EXPECT_EQ(std::wstring(T::ToString(D(domains::fileattributes), reinterpret_cast<term>(list))),
+            L"[readonly(),archive()]");
+  EXPECT_EQ(std::wstring(T::ToString(D(domains::fileattributes),
+                                     reinterpret_cast<term>(fileSystem_api::fromapiattributes(0)))),
+            L"[]");
+  auto parse = [](const wchar_t* text) {
+    return reinterpret_cast<const AttributeList*>(
+        T::Streams::ParseToTerm(D(domains::fileattributes), text));
+  };
+  EXPECT_EQ(fileSystem_api::toapiattributes(parse(L"[readonly,hidden]")), 131u);
+  EXPECT_EQ(fileSystem_api::toapiattributes(parse(L"[]")), 128u);
+  EXPECT_EQ(fileSystem_api::toapiattributes(parse(L"[compressed,encrypted,temporary,offline,system]")),
+            0x80u | 0x800 | 0x4000 | 0x100 | 0x1000 | 4);
+  EXPECT_EQ(fileSystem_api::toapiattributes(fileSystem_api::fromapiattributes(0x7FFF)), 0x59a7u);
 }
 
 // Long texts of a, CR and LF (whole 8-unit chunks and a rest, pairs across

@@ -492,7 +492,8 @@ void outputStream_file::Finalize(void* self) {
     CloseHandle(h);
   }
   HeapFree(GetProcessHeap(), 0, s->memory_);
-  s->memory_ = nullptr;
+  if (s->ansiOut_) HeapFree(GetProcessHeap(), 0, s->ansiOut_);
+  s->memory_ = s->ansiOut_ = nullptr;
 }
 
 HANDLE outputStream_file::Handle() {
@@ -560,21 +561,44 @@ void outputStream_file::WriteConverted(uint8_t* buffer, uint32_t used, bool fina
   uint32_t n = static_cast<uint32_t>(end - text) / 2;
   if (!final && n && IS_HIGH_SURROGATE(chars[n - 1])) highSurrogate_ = chars[--n];
   codepage cp = codepage::Number(AnsiPage(mode));
-  // One pass into room that fits most code pages; the exact size is asked
-  // for only when that room is not enough (or the conversion fails).
+  // One pass into room that fits most code pages, at the end of the 8-bit
+  // block (written out once it holds a buffer's worth: a text line makes
+  // about half as many bytes as units); the exact size is asked for only
+  // when that room is not enough (or the conversion fails).
   uint32_t room = memory::checksize(uint64_t{n} * 3 + 1);
-  auto* out = static_cast<char*>(GStackAlloc(room));
+  if (!ansiOut_) {
+    ansiOut_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kAnsiOutBytes));
+    if (!ansiOut_) K::Errors::RunTimeError(206);
+  }
+  if (ansiUsed_ + room > kAnsiOutBytes) WritePending();
+  bool inBlock = room <= kAnsiOutBytes;
+  auto* out = inBlock ? reinterpret_cast<char*>(ansiOut_ + ansiUsed_)
+                      : static_cast<char*>(GStackAlloc(room));
   int made = n ? WideCharToMultiByte(string8_api::toapicodepage(cp), 0, chars,
                                      static_cast<int>(n), out, static_cast<int>(room), nullptr,
                                      nullptr)
                : 0;
-  uint32_t bytes = static_cast<uint32_t>(made);
   if (n && made <= 0) {
-    bytes = string8_api::lenmultibyte(cp, chars, static_cast<int32_t>(n));
+    uint32_t bytes = string8_api::lenmultibyte(cp, chars, static_cast<int32_t>(n));
     out = static_cast<char*>(GStackAlloc(bytes ? bytes : 1));
     string8_api::tomultibyte(cp, chars, static_cast<int32_t>(n), out, bytes);
+    WritePending();
+    WriteAll(out, bytes);
+    return;
   }
-  WriteAll(out, bytes);
+  if (!inBlock) {
+    WritePending();
+    WriteAll(out, static_cast<uint32_t>(made));
+    return;
+  }
+  ansiUsed_ += static_cast<uint32_t>(made);
+  if (ansiUsed_ >= kBufferBytes) WritePending();
+}
+
+void outputStream_file::WritePending() {
+  uint32_t n = ansiUsed_;
+  ansiUsed_ = 0;  // a failed write loses them, as it loses the buffer
+  if (n) WriteAll(ansiOut_, n);
 }
 
 void outputStream_file::Full(void* self, uint8_t* buffer, uint32_t used, uint8_t** next,
@@ -589,6 +613,7 @@ void outputStream_file::Full(void* self, uint8_t* buffer, uint32_t used, uint8_t
 void outputStream_file::Drain(bool final) {
   buffer_->flush();
   if (final && highSurrogate_) WriteOut(memory_, 0, true);
+  WritePending();
 }
 
 void outputStream_file::flush() {

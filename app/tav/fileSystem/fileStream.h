@@ -9,8 +9,8 @@
 // ansi mode, the incomplete multibyte tail carried to the next fill; the
 // position is the file pointer less those bytes (less the signature).
 // Of the output stream: the file pointer stands where the buffer's first
-// byte goes; in ansi mode a high surrogate that ends a buffer waits for its
-// pair.
+// byte goes, in ansi mode where the first converted byte not yet written
+// goes; there a high surrogate that ends a buffer waits for its pair.
 #pragma once
 
 #include <windows.h>
@@ -147,6 +147,7 @@ class outputStream_file final : public outputStream {
   void WriteConverted(uint8_t* buffer, uint32_t used, bool final);
   void WriteAll(const void* bytes, uint32_t size);
   void Drain(bool final);  // the buffer's bytes to the file
+  void WritePending();     // the converted bytes of ansi mode
   HANDLE Handle();
   outputSupport* Open() {
     Handle();
@@ -158,6 +159,10 @@ class outputStream_file final : public outputStream {
   outputSupport support_;
   uint8_t* memory_ = nullptr;
   wchar_t highSurrogate_ = 0;  // ansi: waits for its pair
+  // ansi: converted bytes gathered for one write (outside the collected heap).
+  static constexpr uint32_t kAnsiOutBytes = 2 * kBufferBytes;
+  uint8_t* ansiOut_ = nullptr;
+  uint32_t ansiUsed_ = 0;
   bool crlf_ = true;
   bool signature_ = false;
 };

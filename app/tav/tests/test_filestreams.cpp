@@ -68,8 +68,11 @@ TEST_F(FileStreams, BytesWrittenInEachMode) {
 
   s = outputStream_file::create(a.c_str(), 0, accesspermit::permitread, Mode::Ansi(1252));
   Write(s, L"\u00e9\u20ac\nx");
-  s->close();
+  EXPECT_EQ(s->getposition(), 5u);  // converted and written before it is told
   EXPECT_EQ(Bytes(a), "\xe9\x80\r\nx");
+  Write(s, L"y");
+  s->close();
+  EXPECT_EQ(Bytes(a), "\xe9\x80\r\nxy");
 
   s = outputStream_file::create(b.c_str(), 0, accesspermit::permitread, Mode::Binary());
   s->writebytes("x\ny", 3);

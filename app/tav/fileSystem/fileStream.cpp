@@ -201,11 +201,9 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
       // At the end of the file an incomplete character is converted as it is.
       uint32_t keep = raw ? IncompleteTail(ansi_, total) : 0;
       uint32_t whole = total - keep;
-      // A byte makes at most one unit, so the buffer always has room: one
-      // conversion, whose size is asked for only when it failed (to raise).
       codepage cp = codepage::Number(AnsiPage(mode));
       uint32_t ascii = asciiSame_ ? scan::AsciiRun(ansi_, whole) : 0;
-      if (raw && whole && ascii == whole && crlf_) {
+      if (raw && whole && ascii == whole && crlf_) {  // 7-bit text: one pass
         uint8_t* start;
         uint32_t size;
         JoinAscii(whole, &start, &size);
@@ -216,6 +214,10 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
         *outLength = size;
         return true;
       }
+      // The 7-bit run in front is widened here, the rest converted by the
+      // system.  A byte makes at most one unit, so the buffer always has
+      // room: one conversion, whose size is asked for only when it failed
+      // (to raise).
       scan::Widen(ansi_, ascii, data);
       int made = whole > ascii ? MultiByteToWideChar(string8_api::toapicodepage(cp), 0,
                                                      reinterpret_cast<char*>(ansi_ + ascii),

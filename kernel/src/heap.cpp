@@ -32,6 +32,9 @@ struct Timer {
   uint64_t start;
 };
 
+// The heap the collector starts with (see HeapProcessAttach).
+constexpr size_t kInitialHeapBytes = 64u << 20;
+
 Timer g_elapsed, g_inCollector, g_inFinalizers;
 uint64_t g_frequency = 100000;
 volatile LONG g_statistics = 0;
@@ -183,6 +186,14 @@ void HeapProcessAttach() {
   GC_set_abort_func(CollectorAbort);
   GC_set_warn_proc(IgnoreWarning);
   GC_INIT();
+  // The collector grows its heap only by the live data it finds, so a
+  // program whose terms die young (a string per line read) keeps a heap of
+  // a few hundred KiB and collects after every few hundred KiB allocated,
+  // each time paying the fixed cost of the roots and the stopped world.
+  // The heap starts larger instead; its pages are touched only as blocks
+  // are handed out.
+  size_t heap = GC_get_heap_size();
+  if (heap < kInitialHeapBytes) GC_expand_hp(kInitialHeapBytes - heap);
   GC_allow_register_threads();
   GC_set_start_callback(CollectionStarts);
   g_previousPushRoots = GC_get_push_other_roots();

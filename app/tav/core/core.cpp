@@ -30,6 +30,12 @@ wchar_t* HeapCopy(const wchar_t* s) {
   return copy;
 }
 
+const ConstantTerm* Constant(uint64_t functor) {
+  auto* t = static_cast<ConstantTerm*>(GStackAlloc(sizeof(ConstantTerm)));
+  t->functor = functor;
+  return t;
+}
+
 void RaiseIntegerOverflow() {
   // As the processor's overflow trap reports it: code, a marker, the address.
   K::Errors::RunTimeError(1, 0xC0000095u, 777u,

@@ -122,6 +122,14 @@ struct ValueTerm {
 struct BooleanTerm {
   uint64_t functor;  // 1 false, 2 true
 };
+// An alternative of a domain of constants only (accesspermit, overwrite,
+// volumetype, fileattributeatom, the constants of codepage): a one-word
+// block holding its functor number.
+struct ConstantTerm {
+  uint64_t functor;
+};
+// A constant term on the global stack.
+const ConstantTerm* Constant(uint64_t functor);
 // namedvalue(Name, Value)
 struct NamedValue {
   uint64_t functor;

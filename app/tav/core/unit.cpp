@@ -9,6 +9,10 @@
 #include "programControl/programControl.h"
 #include "stream/stream.h"
 #include "string/string.h"
+#include "string8/string8.h"
+#include "fileSystem/directory.h"
+#include "fileSystem/file.h"
+#include "fileSystem/fileSystem_api.h"
 
 namespace tav {
 namespace decl = Qel::RunTime::Decl;
@@ -17,7 +21,8 @@ using namespace Qel::RunTime::Terms;
 namespace classes {
 extern RScopeClassDescriptor core, memory, bit, programControl, exception, binary, stream,
     inputStream_string, outputStream_string, inputStream_binary, outputStream_binary;
-extern RScopeClassDescriptor math, inputStream_file, outputStream_file;
+extern RScopeClassDescriptor math, inputStream_file, outputStream_file, fileSystem_api, file,
+    directory;
 }
 
 namespace domains {
@@ -101,6 +106,13 @@ QEL_LIST(string_list, string, const wchar_t*,
          {L"string_list", QEL_HERE, &namedvalue_list.head, &classes::core});
 static_assert(sizeof(string_list_cons) == sizeof(StringList));
 
+// --- core: the code page ---
+decl::Arguments codepageArgs{{QEL_ARG(::tav::codepage, number, unsigned_)}};
+RFunctor codepageFunctors[] = {decl::Constant(L"ansi"), decl::Constant(L"oem"),
+                               decl::Functor<::tav::codepage>(L"codepage", codepageArgs)};
+RCompoundDomain codepage_ =
+    decl::Compound({L"codepage", QEL_HERE, &string_list.head, &classes::core}, codepageFunctors);
+
 // --- memory, bit ---
 RIntegralDomain sizeterm =
     decl::Unsigned({L"sizeterm", QEL_HERE, nullptr, &classes::memory}, 0, memory::maxSize);
@@ -108,7 +120,7 @@ RIntegralDomain unsigned4 = decl::Unsigned({L"unsigned4", QEL_HERE, nullptr, &cl
 RIntegralDomain binarysize = decl::Unsigned({L"binarysize", QEL_HERE, nullptr, &classes::binary});
 
 // --- stream: the mode domain ---
-decl::Arguments ansiArgs{{QEL_ARG(ModeTerm, codePage, unsigned_)}};
+decl::Arguments ansiArgs{{QEL_ARG(ModeTerm, codePage, codepage_)}};
 RFunctor modeFunctors[] = {decl::Constant(L"unicode"), decl::Functor<ModeTerm>(L"ansi", ansiArgs),
                            decl::Constant(L"binary")};
 RCompoundDomain mode = decl::Compound({L"mode", QEL_HERE, nullptr, &classes::stream}, modeFunctors);
@@ -178,6 +190,32 @@ DBInternal::RFactDatabase outputStream_file_facts{
                {L"outputStream_file", QEL_HERE, nullptr, &classes::outputStream_file}),
     1, handleFact, 0, reinterpret_cast<uintptr_t>(fileStreamHeads[1])};
 
+// --- fileSystem_api, file, directory: domains of constants ---
+RFunctor attributeFunctors[] = {decl::Constant(L"readonly"),  decl::Constant(L"system"),
+                                decl::Constant(L"hidden"),    decl::Constant(L"archive"),
+                                decl::Constant(L"compressed"), decl::Constant(L"encrypted"),
+                                decl::Constant(L"temporary"), decl::Constant(L"offline")};
+RCompoundDomain fileattributeatom = decl::Compound(
+    {L"fileattributeatom", QEL_HERE, nullptr, &classes::fileSystem_api}, attributeFunctors);
+QEL_LIST(fileattributes, fileattributeatom, const ConstantTerm*,
+         {L"fileattributes", QEL_HERE, &fileattributeatom.head, &classes::fileSystem_api});
+static_assert(sizeof(fileattributes_cons) == sizeof(AttributeList));
+RFunctor accesspermitFunctors[] = {decl::Constant(L"permitread"), decl::Constant(L"permitwrite"),
+                                   decl::Constant(L"permitreadwrite"),
+                                   decl::Constant(L"permitnone")};
+RCompoundDomain accesspermit = decl::Compound(
+    {L"accesspermit", QEL_HERE, &fileattributes.head, &classes::fileSystem_api},
+    accesspermitFunctors);
+RFunctor overwriteFunctors[] = {decl::Constant(L"overwrite"), decl::Constant(L"skip"),
+                                decl::Constant(L"append"), decl::Constant(L"errorifexist")};
+RCompoundDomain overwrite =
+    decl::Compound({L"overwrite", QEL_HERE, nullptr, &classes::file}, overwriteFunctors);
+RFunctor volumetypeFunctors[] = {decl::Constant(L"fixed"), decl::Constant(L"removable"),
+                                 decl::Constant(L"cdrom"), decl::Constant(L"ram"),
+                                 decl::Constant(L"remote"), decl::Constant(L"unknown")};
+RCompoundDomain volumetype =
+    decl::Compound({L"volumetype", QEL_HERE, nullptr, &classes::directory}, volumetypeFunctors);
+
 // --- math: the bounded real domains ---
 RRealDomain ureal = decl::Real({L"ureal", QEL_HERE, nullptr, &classes::math}, 0.0, DBL_MAX);
 RRealDomain incircle =
@@ -186,7 +224,7 @@ RRealDomain incircle =
 }  // namespace domains
 
 namespace classes {
-RScopeClassDescriptor core = decl::Class(L"core", QEL_HERE, &domains::string_list.head);
+RScopeClassDescriptor core = decl::Class(L"core", QEL_HERE, &domains::codepage_.head);
 RScopeClassDescriptor memory = decl::Class(L"memory", QEL_HERE, &domains::sizeterm.head);
 RScopeClassDescriptor bit = decl::Class(L"bit", QEL_HERE, &domains::unsigned4.head);
 RScopeClassDescriptor programControl =
@@ -206,11 +244,16 @@ RScopeClassDescriptor inputStream_file =
     decl::Class(L"inputStream_file", QEL_HERE, &domains::inputStream_file_facts.head);
 RScopeClassDescriptor outputStream_file =
     decl::Class(L"outputStream_file", QEL_HERE, &domains::outputStream_file_facts.head);
+RScopeClassDescriptor fileSystem_api =
+    decl::Class(L"fileSystem_api", QEL_HERE, &domains::accesspermit.head);
+RScopeClassDescriptor file = decl::Class(L"file", QEL_HERE, &domains::overwrite.head);
+RScopeClassDescriptor directory = decl::Class(L"directory", QEL_HERE, &domains::volumetype.head);
 decl::UnitTable unit{&core,   &memory,           &bit,
                      &programControl, &exception, &binary,
                      &stream, &inputStream_string, &outputStream_string,
                      &inputStream_binary, &outputStream_binary,
-                     &math, &inputStream_file, &outputStream_file};
+                     &math, &inputStream_file, &outputStream_file,
+                     &fileSystem_api, &file, &directory};
 }  // namespace classes
 
 const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }

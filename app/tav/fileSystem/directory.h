@@ -11,6 +11,9 @@
 namespace tav {
 
 enum class volumetype { fixed = 1, removable, cdrom, ram, remote, unknown };
+namespace domains {
+extern T::RCompoundDomain volumetype;  // of class directory, functors as the enum
+}
 
 struct VolumeProperties {
   volumetype type;

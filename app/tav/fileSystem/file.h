@@ -14,6 +14,9 @@
 namespace tav {
 
 enum class overwrite { overwrite = 1, skip, append, errorifexist };
+namespace domains {
+extern T::RCompoundDomain overwrite;  // of class file, functors as the enum
+}
 
 struct FileProperties {
   fileattributeatom attributes[8];

@@ -7,6 +7,7 @@
 #include "fileSystem/fileSystem_exception.h"
 #include "memory/memory.h"
 #include "stream/stream_exception.h"
+#include "stream/textScan.h"
 #include "string/string.h"
 #include "string8/string8.h"
 
@@ -42,26 +43,6 @@ void* AllocFinalized(K::Memory::TFinalizer finalize) {
 
 uint32_t AnsiPage(Mode mode) { return mode.codePage; }
 
-// The number of bytes at the end of an 8-bit block that begin a character
-// whose remaining bytes are not in the block.
-uint32_t IncompleteTail(const uint8_t* bytes, uint32_t n, uint32_t codePage) {
-  if (n == 0) return 0;
-  if (codePage == CP_UTF8) {
-    for (uint32_t back = 1; back <= 3 && back <= n; ++back) {
-      uint8_t b = bytes[n - back];
-      if ((b & 0xC0) == 0x80) continue;  // a continuation byte: look further back
-      uint32_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-      return need > back ? back : 0;
-    }
-    return 0;
-  }
-  CPINFO info;
-  if (!GetCPInfo(codePage, &info) || info.MaxCharSize < 2) return 0;
-  uint32_t i = 0;
-  while (i < n) i += IsDBCSLeadByteEx(codePage, bytes[i]) ? 2 : 1;
-  return i > n ? 1 : 0;
-}
-
 }  // namespace
 
 // --- inputStream_file ---
@@ -74,10 +55,10 @@ inputStream_file* inputStream_file::Make(HANDLE file, Mode mode, bool fromStart,
   auto* s = new (AllocFinalized<inputStream_file>(&Finalize)) inputStream_file(file, mode);
   // The system writes into collected memory slowly (its pages are watched):
   // the buffer that is refilled lives outside the collected heap.
-  s->landing_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kBufferBytes + 8));
+  s->landing_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kReadBytes + 8));
   if (!s->landing_) K::Errors::RunTimeError(206);
   s->read_ = s->landing_;
-  s->lfs_ = static_cast<uint32_t*>(K::Memory::AllocAtomicHeap(4 * (kBufferBytes / 4 + 1)));
+  s->lfs_ = static_cast<uint32_t*>(K::Memory::AllocAtomicHeap(4 * (kReadBytes / 4 + 1)));
   s->buffer_ = inputBuffer::New(s->read_ + 2, 0, {&Refill, s}, {&RefillLocked, s});
   s->support_ = inputSupport(s->buffer_, mode);
   if (fromStart) fileSystem_api::setfilepointer(file, 0, FILE_BEGIN);
@@ -133,8 +114,60 @@ HANDLE inputStream_file::Handle() {
 
 void inputStream_file::ApplyMode(Mode mode) {
   if (mode.kind != Mode::binary) crlf_ = true;
-  if (mode.kind == Mode::ansi && !ansi_)
-    ansi_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kAnsiBytes));
+  if (mode.kind != Mode::ansi) return;
+  if (!ansi_) ansi_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kAnsiBytes));
+  LearnCodePage(AnsiPage(mode));
+}
+
+void inputStream_file::LearnCodePage(uint32_t codePage) {
+  uint32_t page = codePage == CP_ACP ? GetACP() : codePage == CP_OEMCP ? GetOEMCP() : codePage;
+  utf8_ = page == CP_UTF8;
+  dbcs_ = false;
+  memset(leads_, 0, sizeof leads_);
+  CPINFO info;
+  bool known = GetCPInfo(page, &info);
+  bool lowLead = false;
+  if (known && !utf8_ && info.MaxCharSize >= 2) {
+    for (int r = 0; r + 1 < MAX_LEADBYTES && info.LeadByte[r]; r += 2) {
+      for (uint32_t b = info.LeadByte[r]; b <= info.LeadByte[r + 1]; ++b) {
+        leads_[b >> 3] |= static_cast<uint8_t>(1u << (b & 7));
+        dbcs_ = true;
+        lowLead |= b < 0x80;
+      }
+    }
+  }
+  // 7-bit bytes are widened without the system when the page maps each to
+  // itself and none of them starts a longer character.
+  asciiSame_ = false;
+  if (known && !lowLead && (utf8_ || info.MaxCharSize <= 2)) {
+    char bytes[128];
+    wchar_t units[128];
+    for (int i = 0; i < 128; ++i) bytes[i] = static_cast<char>(i);
+    asciiSame_ = MultiByteToWideChar(page, 0, bytes, 128, units, 128) == 128;
+    for (int i = 0; i < 128 && asciiSame_; ++i) asciiSame_ = units[i] == i;
+  }
+}
+
+// The number of bytes at the end of an 8-bit block that begin a character
+// whose remaining bytes are not in the block (the block starts at a
+// character).
+uint32_t inputStream_file::IncompleteTail(const uint8_t* bytes, uint32_t n) const {
+  if (n == 0) return 0;
+  if (utf8_) {
+    for (uint32_t back = 1; back <= 3 && back <= n; ++back) {
+      uint8_t b = bytes[n - back];
+      if ((b & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+      uint32_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+      return need > back ? back : 0;
+    }
+    return 0;
+  }
+  if (!dbcs_) return 0;
+  // A byte that cannot lead ends a character; the lead-byte values after
+  // the last one pair up, and an odd one out starts a character.
+  uint32_t run = 0;
+  while (run < n && (leads_[bytes[n - 1 - run] >> 3] >> (bytes[n - 1 - run] & 7) & 1)) ++run;
+  return run & 1;
 }
 
 uint32_t inputStream_file::ReadRaw(void* into, uint32_t bytes) {
@@ -152,7 +185,7 @@ bool inputStream_file::Refill(void* self, uint8_t** buffer, uint32_t* length) {
 bool inputStream_file::RefillLocked(void* self, uint8_t** buffer, uint32_t* length) {
   // The old buffer stays with the reader: fill a new one.
   auto* s = static_cast<inputStream_file*>(self);
-  s->read_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kBufferBytes + 8));
+  s->read_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kReadBytes + 8));
   return s->Fill(buffer, length);
 }
 
@@ -166,12 +199,38 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
       raw = ReadRaw(ansi_ + tail_, kAnsiBytes - tail_);
       uint32_t total = tail_ + raw;
       // At the end of the file an incomplete character is converted as it is.
-      uint32_t keep = raw ? IncompleteTail(ansi_, total, AnsiPage(mode)) : 0;
+      uint32_t keep = raw ? IncompleteTail(ansi_, total) : 0;
       uint32_t whole = total - keep;
       codepage cp = codepage::Number(AnsiPage(mode));
-      uint32_t chars = string8_api::lenwidechar(cp, reinterpret_cast<char*>(ansi_), whole);
-      string8_api::towidechar(cp, reinterpret_cast<char*>(ansi_), whole,
-                              reinterpret_cast<wchar_t*>(data), kBufferBytes / 2);
+      uint32_t ascii = asciiSame_ ? scan::AsciiRun(ansi_, whole) : 0;
+      if (raw && whole && ascii == whole && crlf_) {  // 7-bit text: one pass
+        uint8_t* start;
+        uint32_t size;
+        JoinAscii(whole, &start, &size);
+        memmove(ansi_, ansi_ + whole, keep);
+        tail_ = keep;
+        if (size == 0) continue;  // only a CR, held for the next fill
+        *out = start;
+        *outLength = size;
+        return true;
+      }
+      // The 7-bit run in front is widened here, the rest converted by the
+      // system.  A byte makes at most one unit, so the buffer always has
+      // room: one conversion, whose size is asked for only when it failed
+      // (to raise).
+      scan::Widen(ansi_, ascii, data);
+      int made = whole > ascii ? MultiByteToWideChar(string8_api::toapicodepage(cp), 0,
+                                                     reinterpret_cast<char*>(ansi_ + ascii),
+                                                     static_cast<int>(whole - ascii),
+                                                     reinterpret_cast<wchar_t*>(data) + ascii,
+                                                     static_cast<int>(kReadBytes / 2 - ascii))
+                               : 0;
+      uint32_t chars = ascii + static_cast<uint32_t>(made);
+      if (whole > ascii && made <= 0) {
+        chars = string8_api::lenwidechar(cp, reinterpret_cast<char*>(ansi_), whole);
+        string8_api::towidechar(cp, reinterpret_cast<char*>(ansi_), whole,
+                                reinterpret_cast<wchar_t*>(data), kReadBytes / 2);
+      }
       memmove(ansi_, ansi_ + whole, keep);
       tail_ = keep;
       n = 2 * chars;
@@ -209,6 +268,33 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
     *outLength = size;
     return true;
   }
+}
+
+// 7-bit text of `whole` bytes widened into the read buffer in one pass that
+// also joins its CR LF pairs, as the general way (conversion, then crlf_lf
+// from a held CR on) would deliver it.
+void inputStream_file::JoinAscii(uint32_t whole, uint8_t** start, uint32_t* size) {
+  uint8_t* data = read_ + 2;
+  const bool held = heldCR_;
+  uint32_t n = whole;
+  heldCR_ = ansi_[n - 1] == '\r' && n + held > 1;  // waits for the next fill
+  if (heldCR_) --n;
+  lfCount_ = 0;
+  uint32_t shift = 0;
+  *start = data;
+  if (held && ansi_[0] == '\n') {
+    lfs_[lfCount_++] = 0;  // the held CR and this LF make a pair
+  } else if (held) {
+    read_[0] = 13;
+    read_[1] = 0;
+    *start = read_;
+    shift = 2;
+  }
+  uint32_t pairs;
+  uint32_t made = scan::WidenJoiningPairs(ansi_, n, data, lfs_ + lfCount_, &pairs);
+  for (uint32_t k = lfCount_; k < lfCount_ + pairs; ++k) lfs_[k] = 2 * lfs_[k] + shift;
+  lfCount_ += pairs;
+  *size = 2 * made + shift;
 }
 
 uint64_t inputStream_file::getposition() {
@@ -408,7 +494,8 @@ void outputStream_file::Finalize(void* self) {
     CloseHandle(h);
   }
   HeapFree(GetProcessHeap(), 0, s->memory_);
-  s->memory_ = nullptr;
+  if (s->ansiOut_) HeapFree(GetProcessHeap(), 0, s->ansiOut_);
+  s->memory_ = s->ansiOut_ = nullptr;
 }
 
 HANDLE outputStream_file::Handle() {
@@ -445,41 +532,75 @@ void outputStream_file::WriteConverted(uint8_t* buffer, uint32_t used, bool fina
     WriteAll(buffer, used);
     return;
   }
-  uint8_t* text = buffer;
-  uint32_t size = used;
-  if (crlf_ && size) text = fileSystem_api::lf_crlf(buffer, size, &size);
-  // A converted copy is freed once used: it would otherwise drive collections.
-  if (mode.kind != Mode::ansi) {
-    WriteAll(text, size);
-    if (text != buffer) K::Memory::ReleaseHeap(text);
+  const bool ansi = mode.kind == Mode::ansi;
+  const uint32_t units = used / 2;
+  const uint32_t lfs = crlf_ ? scan::Count(buffer, units, 10) : 0;
+  if (!ansi && lfs == 0) {
+    WriteAll(buffer, used);
     return;
   }
-  // ansi: a high surrogate waits for its pair across buffers.
-  uint32_t units = size / 2;
-  auto* chars = static_cast<wchar_t*>(GStackAlloc(2 * (units + 1)));
-  uint32_t n = 0;
-  if (highSurrogate_) chars[n++] = highSurrogate_;
+  // One copy on the global stack: a held high surrogate in front (ansi),
+  // a CR before every LF, an odd last byte kept (unicode).
+  auto* text = static_cast<uint8_t*>(GStackAlloc(2 * (1 + units + lfs) + 2));
+  uint8_t* end = text;
+  if (ansi && highSurrogate_) {
+    memcpy(end, &highSurrogate_, 2);
+    end += 2;
+  }
   highSurrogate_ = 0;
-  memcpy(chars + n, text, 2 * units);
-  if (text != buffer) K::Memory::ReleaseHeap(text);
-  n += units;
+  if (lfs) {
+    end = scan::CopyLfAsCrLf(buffer, units, end);
+  } else {
+    memcpy(end, buffer, 2 * units);
+    end += 2 * units;
+  }
+  if (!ansi) {
+    if (used & 1) *end++ = buffer[used - 1];
+    WriteAll(text, static_cast<uint32_t>(end - text));
+    return;
+  }
+  auto* chars = reinterpret_cast<wchar_t*>(text);
+  uint32_t n = static_cast<uint32_t>(end - text) / 2;
   if (!final && n && IS_HIGH_SURROGATE(chars[n - 1])) highSurrogate_ = chars[--n];
   codepage cp = codepage::Number(AnsiPage(mode));
-  // One pass into room that fits most code pages; the exact size is asked
-  // for only when that room is not enough (or the conversion fails).
+  // One pass into room that fits most code pages, at the end of the 8-bit
+  // block (written out once it holds a buffer's worth: a text line makes
+  // about half as many bytes as units); the exact size is asked for only
+  // when that room is not enough (or the conversion fails).
   uint32_t room = memory::checksize(uint64_t{n} * 3 + 1);
-  auto* out = static_cast<char*>(GStackAlloc(room));
+  if (!ansiOut_) {
+    ansiOut_ = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kAnsiOutBytes));
+    if (!ansiOut_) K::Errors::RunTimeError(206);
+  }
+  if (ansiUsed_ + room > kAnsiOutBytes) WritePending();
+  bool inBlock = room <= kAnsiOutBytes;
+  auto* out = inBlock ? reinterpret_cast<char*>(ansiOut_ + ansiUsed_)
+                      : static_cast<char*>(GStackAlloc(room));
   int made = n ? WideCharToMultiByte(string8_api::toapicodepage(cp), 0, chars,
                                      static_cast<int>(n), out, static_cast<int>(room), nullptr,
                                      nullptr)
                : 0;
-  uint32_t bytes = static_cast<uint32_t>(made);
   if (n && made <= 0) {
-    bytes = string8_api::lenmultibyte(cp, chars, static_cast<int32_t>(n));
+    uint32_t bytes = string8_api::lenmultibyte(cp, chars, static_cast<int32_t>(n));
     out = static_cast<char*>(GStackAlloc(bytes ? bytes : 1));
     string8_api::tomultibyte(cp, chars, static_cast<int32_t>(n), out, bytes);
+    WritePending();
+    WriteAll(out, bytes);
+    return;
   }
-  WriteAll(out, bytes);
+  if (!inBlock) {
+    WritePending();
+    WriteAll(out, static_cast<uint32_t>(made));
+    return;
+  }
+  ansiUsed_ += static_cast<uint32_t>(made);
+  if (ansiUsed_ >= kBufferBytes) WritePending();
+}
+
+void outputStream_file::WritePending() {
+  uint32_t n = ansiUsed_;
+  ansiUsed_ = 0;  // a failed write loses them, as it loses the buffer
+  if (n) WriteAll(ansiOut_, n);
 }
 
 void outputStream_file::Full(void* self, uint8_t* buffer, uint32_t used, uint8_t** next,
@@ -494,6 +615,7 @@ void outputStream_file::Full(void* self, uint8_t* buffer, uint32_t used, uint8_t
 void outputStream_file::Drain(bool final) {
   buffer_->flush();
   if (final && highSurrogate_) WriteOut(memory_, 0, true);
+  WritePending();
 }
 
 void outputStream_file::flush() {

@@ -9,8 +9,8 @@
 // ansi mode, the incomplete multibyte tail carried to the next fill; the
 // position is the file pointer less those bytes (less the signature).
 // Of the output stream: the file pointer stands where the buffer's first
-// byte goes; in ansi mode a high surrogate that ends a buffer waits for its
-// pair.
+// byte goes, in ansi mode where the first converted byte not yet written
+// goes; there a high surrogate that ends a buffer waits for its pair.
 #pragma once
 
 #include <windows.h>
@@ -23,8 +23,12 @@ namespace tav {
 class inputStream_file final : public inputStream {
  public:
   static const ClassInfo classInfo;
+  // File bytes one fill reads: as UTF-16 or bytes, and as 8-bit text.
   static constexpr uint32_t kBufferBytes = 8192;
-  static constexpr uint32_t kAnsiBytes = 4096;
+  static constexpr uint32_t kAnsiBytes = 8192;
+  // The read buffer's room: the units of an 8-bit fill (a byte makes at
+  // most one).
+  static constexpr uint32_t kReadBytes = 2 * kAnsiBytes;
 
   static inputStream_file* openfile(const wchar_t* fileName);
   static inputStream_file* openfile8(const wchar_t* fileName);
@@ -59,8 +63,11 @@ class inputStream_file final : public inputStream {
   static bool Refill(void* self, uint8_t** buffer, uint32_t* length);
   static bool RefillLocked(void* self, uint8_t** buffer, uint32_t* length);
   bool Fill(uint8_t** buffer, uint32_t* length);
+  void JoinAscii(uint32_t whole, uint8_t** start, uint32_t* size);
   uint32_t ReadRaw(void* into, uint32_t bytes);
   void ApplyMode(Mode mode);
+  void LearnCodePage(uint32_t codePage);
+  uint32_t IncompleteTail(const uint8_t* bytes, uint32_t n) const;
   void Reset();
   HANDLE Handle();  // 329 after close
   inputSupport* Open() {
@@ -71,7 +78,7 @@ class inputStream_file final : public inputStream {
   HANDLE file_;
   inputBuffer* buffer_ = nullptr;
   inputSupport support_;
-  // The buffer refilled: kBufferBytes + 8, the data after one unit in front
+  // The buffer refilled: kReadBytes + 8, the data after one unit in front
   // for a held CR (text) or after 8 bytes (binary).  It is landing_, outside
   // the collected heap, until a locked refill needs a new one.
   uint8_t* read_ = nullptr;
@@ -83,6 +90,12 @@ class inputStream_file final : public inputStream {
   bool crlf_ = false;
   bool heldCR_ = false;
   bool signature_ = false;
+  // The ansi code page: UTF-8, or double-byte with its lead bytes; 7-bit
+  // bytes stand for themselves.
+  bool utf8_ = false;
+  bool dbcs_ = false;
+  bool asciiSame_ = false;
+  uint8_t leads_[32] = {};
 };
 
 class outputStream_file final : public outputStream {
@@ -134,6 +147,7 @@ class outputStream_file final : public outputStream {
   void WriteConverted(uint8_t* buffer, uint32_t used, bool final);
   void WriteAll(const void* bytes, uint32_t size);
   void Drain(bool final);  // the buffer's bytes to the file
+  void WritePending();     // the converted bytes of ansi mode
   HANDLE Handle();
   outputSupport* Open() {
     Handle();
@@ -145,6 +159,10 @@ class outputStream_file final : public outputStream {
   outputSupport support_;
   uint8_t* memory_ = nullptr;
   wchar_t highSurrogate_ = 0;  // ansi: waits for its pair
+  // ansi: converted bytes gathered for one write (outside the collected heap).
+  static constexpr uint32_t kAnsiOutBytes = 2 * kBufferBytes;
+  uint8_t* ansiOut_ = nullptr;
+  uint32_t ansiUsed_ = 0;
   bool crlf_ = true;
   bool signature_ = false;
 };

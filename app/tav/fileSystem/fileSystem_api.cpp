@@ -11,7 +11,7 @@
 
 #include "exception/exception.h"
 #include "memory/memory.h"
-#include "qel6run_lib.h"
+#include "stream/textScan.h"
 
 namespace tav {
 
@@ -135,12 +135,24 @@ uint32_t fileSystem_api::fromapiattributes(uint32_t value, fileattributeatom* ou
   return n;
 }
 
-// --- CR/LF ---
-
-// The index of the first `c` among count units at text, or false.
-static bool FindChar(const wchar_t* text, wchar_t c, uint32_t count, uint32_t* index) {
-  return K::Succeeds([&] { *index = CorvaneString::searchForChar(text, c, count); });
+uint32_t fileSystem_api::toapiattributes(const AttributeList* attributes) {
+  uint32_t v = FILE_ATTRIBUTE_NORMAL;
+  for (const AttributeList* l = attributes; !l->Empty(); l = l->tail)
+    v |= attributevalue(static_cast<fileattributeatom>(l->head->functor));
+  return v;
 }
+
+const AttributeList* fileSystem_api::fromapiattributes(uint32_t value) {
+  fileattributeatom atoms[8];
+  uint32_t n = fromapiattributes(value, atoms);
+  auto* cells = static_cast<AttributeList*>(GStackAlloc((n + 1) * sizeof(AttributeList)));
+  cells[n] = AttributeList{2, nullptr, nullptr};
+  for (uint32_t i = n; i-- > 0;)
+    cells[i] = AttributeList{1, Constant(static_cast<uint64_t>(atoms[i])), &cells[i + 1]};
+  return cells;
+}
+
+// --- CR/LF ---
 
 static uint64_t SizeOfText(const uint8_t* buffer, int64_t size) {
   return size < 0 ? (uint64_t{wcslen(reinterpret_cast<const wchar_t*>(buffer))} + 1) * 2
@@ -161,43 +173,38 @@ fileSystem_api::CrLf fileSystem_api::crlf_lf(uint8_t* buffer, int64_t size, bool
     r.lastCharCR = true;
   }
   memory::checksize(searched);
-  const auto* text = reinterpret_cast<const wchar_t*>(buffer);
   const uint32_t units = static_cast<uint32_t>(searched / 2);
-  // The positions grow as the last block of the global stack.
-  uint32_t capacity = 64;
-  auto* pairs = static_cast<uint32_t*>(GStackAlloc(capacity * 4));
-  uint32_t count = 0;
-  for (uint32_t at = 0, found; at < units && FindChar(text + at, 13, units - at, &found);) {
-    uint32_t i = at + found;
-    if (i + 1 < units && Unit(buffer, i + 1) == 10) {
-      if (count == capacity) {
-        capacity *= 2;
-        K::Memory::AdjustGStackAlloc(pairs, capacity * 4);
-      }
-      pairs[count++] = i * 2;
-      at = i + 2;
-    } else {
-      at = i + 1;
-    }
+  // Up to the first pair the text stays where it is; from there one pass
+  // drops the CRs.
+  uint32_t first = scan::FindPair(buffer, units);
+  r.newSize = static_cast<uint32_t>(searched);
+  if (first == units) {
+    r.pairs = static_cast<uint32_t*>(GStackAlloc(4));
+    return r;
   }
-  K::Memory::AdjustGStackAlloc(pairs, count * 4);
-  r.pairs = pairs;
-  r.pairCount = count;
-  r.newSize = static_cast<uint32_t>(searched - 2 * uint64_t{count});
-  if (count == 0) return r;
-  if (count == 1 && pairs[0] == 0) {
+  if (first == 0 && scan::FindPair(buffer + 4, units - 2) == units - 2) {
+    auto* pair = static_cast<uint32_t*>(GStackAlloc(4));
+    *pair = 0;
+    r.pairs = pair;
+    r.pairCount = 1;
+    r.newSize -= 2;
     r.result = buffer + 2;
     return r;
   }
-  uint8_t* out = inPlace ? buffer : static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(r.newSize));
-  uint64_t from = 0, to = 0;
-  for (uint32_t k = 0; k <= count; ++k) {
-    uint64_t end = k < count ? pairs[k] : searched;
-    uint64_t n = end - from;
-    if (n) K::OSInterface::OSMoveMemory(out + to, buffer + from, static_cast<uint32_t>(n));
-    to += n;
-    from = end + 2;  // past the CR; its LF starts the next segment
+  uint32_t most = (units - first + 1) / 2;
+  auto* pairs = static_cast<uint32_t*>(GStackAlloc(most * 4));
+  uint8_t* out = buffer;
+  if (!inPlace) {
+    uint32_t size = static_cast<uint32_t>(searched) - 2 * scan::CountPairs(buffer, units);
+    out = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(size + 16));
+    memcpy(out, buffer, 2 * first);
   }
+  uint32_t count = scan::DropPairCrs(buffer, units, first, out, pairs);
+  K::Memory::AdjustGStackAlloc(pairs, count * 4);
+  r.pairs = pairs;
+  r.pairCount = count;
+  r.newSize -= 2 * count;
+  if (searched & 1) out[r.newSize - 1] = buffer[searched - 1];  // an odd last byte is kept
   r.result = out;
   return r;
 }
@@ -215,26 +222,15 @@ void fileSystem_api::crlf_lf(wchar_t* text) {
 }
 
 uint8_t* fileSystem_api::lf_crlf(const uint8_t* buffer, int64_t size, uint32_t* newSize) {
-  uint64_t bytes = SizeOfText(buffer, size);
-  const uint64_t units = bytes / 2;
-  uint64_t count = 0;
-  for (uint64_t i = 0; i < units; ++i) count += Unit(buffer, i) == 10;
-  uint32_t total = memory::checksize(bytes + 2 * count);
+  uint64_t bytes = memory::checksize(SizeOfText(buffer, size));
+  const uint32_t units = static_cast<uint32_t>(bytes / 2);
+  uint32_t count = scan::Count(buffer, units, 10);
+  uint32_t total = memory::checksize(bytes + 2 * uint64_t{count});
   *newSize = total;
   if (count == 0) return const_cast<uint8_t*>(buffer);
   auto* out = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(total));
-  uint64_t from = 0, to = 0;
-  static const uint8_t cr[2] = {13, 0};
-  for (uint64_t i = 0; i < units; ++i) {
-    if (Unit(buffer, i) != 10) continue;
-    uint64_t n = 2 * i - from;
-    memcpy(out + to, buffer + from, n);
-    to += n;
-    memcpy(out + to, cr, 2);
-    to += 2;
-    from = 2 * i;
-  }
-  memcpy(out + to, buffer + from, bytes - from);
+  uint8_t* end = scan::CopyLfAsCrLf(buffer, units, out);
+  if (bytes & 1) *end = buffer[bytes - 1];
   return out;
 }
 

@@ -16,6 +16,19 @@ enum class fileattributeatom : uint32_t {
 };
 enum class accesspermit : uint32_t { permitread = 1, permitwrite, permitreadwrite, permitnone };
 
+// fileattributes = fileattributeatom*: a cell holds the atom's constant term.
+struct AttributeList {
+  uint64_t functor;  // 1 a cell, 2 the empty list
+  const ConstantTerm* head;
+  const AttributeList* tail;
+
+  bool Empty() const { return (functor & 0xFF) == 2; }
+};
+// The domains of class fileSystem_api: their functor numbers are the enums'.
+namespace domains {
+extern T::RCompoundDomain fileattributeatom, fileattributes, accesspermit;
+}
+
 // Binds a function of a module by name at its first call.  The cell starts
 // at the resolver, which asks the kernel's LoadProcAddress to store the
 // address in the cell and then runs the function with the caller's
@@ -65,6 +78,9 @@ class fileSystem_api {
   static uint32_t toapiattributes(std::initializer_list<fileattributeatom> attributes);
   // The atoms whose bits are set, in table order; returns their count (<= 8).
   static uint32_t fromapiattributes(uint32_t value, fileattributeatom* out);
+  // The same with the fileattributes term (a list on the global stack).
+  static uint32_t toapiattributes(const AttributeList* attributes);
+  static const AttributeList* fromapiattributes(uint32_t value);
 
   // CR LF to LF in a block of 16-bit text of `size` bytes (negative: a
   // zero-terminated string, terminator included).  A CR that ends an even

@@ -13,6 +13,7 @@ const ClassInfo memory::classInfo{L"com/corvane/memory/memory", TAV_CLASS_VERSIO
 
 uint32_t memory::checksize(uint64_t bytes) {
   // A count beyond 32 bits is checked as the largest 32-bit one: 302 either way.
+  if (bytes <= maxSize) return static_cast<uint32_t>(bytes);  // in range: no domain lookup
   uint32_t v = bytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(bytes);
   return T::ConvertU2U(D(domains::sizeterm), v);
 }

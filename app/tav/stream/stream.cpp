@@ -7,7 +7,9 @@
 #include "exception/exception.h"
 #include "memory/memory.h"
 #include "stream/stream_exception.h"
+#include "stream/textScan.h"
 #include "string/string.h"
+#include "string8/string8.h"
 
 namespace tav {
 
@@ -24,7 +26,7 @@ const ClassInfo outputSupport::classInfo{L"com/corvane/stream/outputStreamSuppor
 
 const wchar_t* Mode::Text() const {
   auto* t = static_cast<ModeTerm*>(GStackAlloc(sizeof(ModeTerm)));
-  *t = ModeTerm{kind, codePage};
+  *t = ModeTerm{kind, kind == ansi ? codepage::Number(codePage).Term() : nullptr};
   return T::ToString(D(domains::mode), reinterpret_cast<term>(t));
 }
 
@@ -131,16 +133,6 @@ void inputSupport::consult(const FactDB* db) {
   T::Streams::DataBaseInternal_consult(db, buffer_, 1);
 }
 
-// The index of the first line end (LF, CR or a zero unit) among the
-// `units` little-endian 16-bit units at `p`; `units` when there is none.
-static uint32_t LineEnd(const uint8_t* p, uint32_t units) {
-  for (uint32_t i = 0; i < units; ++i) {
-    uint32_t c = p[2 * i] | p[2 * i + 1] << 8;
-    if (c <= L'\r' && (c == 0 || c == L'\n' || c == L'\r')) return i;
-  }
-  return units;
-}
-
 namespace {
 // The text of a line that spans blocks: a local array, then heap blocks
 // that double.
@@ -195,12 +187,12 @@ const wchar_t* inputSupport::readline() {
       text.Add(unit, 1);
     }
     uint32_t units = pos < length ? (length - pos) / 2 : 0;
-    uint32_t k = LineEnd(base + pos, units);
+    uint32_t k = scan::FindLineEnd(base + pos, units);
     if (k < units) {
       ended = true;
       if (text.Size() == 0) {
         wchar_t* line = string::NewString(k);
-        memcpy(line, base + pos, k * sizeof(wchar_t));
+        scan::CopyUnits(reinterpret_cast<uint8_t*>(line), base + pos, k);
         pos += 2 * k + 2;
         return line;
       }

@@ -25,9 +25,10 @@
 
 namespace tav {
 
+struct codepage;
 using FactDB = T::Streams::FactDB;
 
-// mode = unicode | ansi(codepage) | binary
+// mode = unicode | ansi(codepage) | binary; a Mode holds the code page's number.
 struct Mode {
   enum Kind : uint64_t { unicode = 1, ansi = 2, binary = 3 };
   Kind kind = unicode;
@@ -40,10 +41,10 @@ struct Mode {
   // The runtime's text of the mode term ("unicode()", "ansi(1252)", ...).
   const wchar_t* Text() const;
 };
-// The term: a functor word, then the code page for ansi.
+// The term: a functor word, then for ansi the codepage term (a codepage(N)).
 struct ModeTerm {
   uint64_t functor;
-  uint32_t codePage;
+  const codepage* codePage;
 };
 namespace domains {
 extern T::RCompoundDomain mode;

@@ -14,6 +14,12 @@ const ClassInfo string8_api::classInfo{L"com/corvane/string/string8_api/string8_
                                        TAV_CLASS_VERSION};
 const ClassInfo string8::classInfo{L"com/corvane/string/string8", TAV_CLASS_VERSION};
 
+const codepage* codepage::Term() const {
+  auto* t = static_cast<codepage*>(GStackAlloc(sizeof(codepage)));
+  *t = *this;
+  return t;
+}
+
 uint32_t string8_api::toapicodepage(codepage cp) {
   switch (cp.kind) {
     case codepage::Kind::ansi: return CP_ACP;

@@ -6,11 +6,14 @@
 // runtime string buffers.
 #pragma once
 
+#include <cstddef>
+
 #include "core/core.h"
 
 namespace tav {
 
-// codepage = ansi | oem | codepage(unsigned)
+// codepage = ansi | oem | codepage(unsigned), a domain of class core; the
+// struct is also the term (ansi and oem read only its functor word).
 struct codepage {
   enum class Kind : uint64_t { ansi = 1, oem, number } kind;
   uint32_t number;
@@ -18,7 +21,13 @@ struct codepage {
   static codepage Ansi() { return {Kind::ansi, 0}; }
   static codepage Oem() { return {Kind::oem, 0}; }
   static codepage Number(uint32_t n) { return {Kind::number, n}; }
+  // The term on the global stack.
+  const codepage* Term() const;
 };
+static_assert(offsetof(codepage, number) == 8 && sizeof(codepage) == 16);
+namespace domains {
+extern T::RCompoundDomain codepage_;
+}
 
 class string8_api {
  public:

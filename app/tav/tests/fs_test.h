@@ -40,6 +40,55 @@ inline uint32_t RunTimeCode(uint32_t traceId) {
   return 0;
 }
 
+// The standard output of tav_child (beside the test program) running the
+// file scenario `scenario` with the given environment variables.
+inline std::string RunChild(const char* scenario,
+                            std::initializer_list<std::pair<const wchar_t*, std::wstring>> vars) {
+  SetEnvironmentVariableA("TAV_CHILD", scenario);
+  for (auto& v : vars) SetEnvironmentVariableW(v.first, v.second.c_str());
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  path = path.substr(0, path.rfind(L'\\') + 1) + L"tav_child.exe";
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE readEnd, writeEnd;
+  CreatePipe(&readEnd, &writeEnd, &sa, 0);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = writeEnd;
+  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION pi{};
+  wchar_t line[] = L"tav_child.exe";
+  BOOL ok = CreateProcessW(path.c_str(), line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(writeEnd);
+  std::string out;
+  if (ok) {
+    char buf[4096];
+    DWORD n;
+    while (ReadFile(readEnd, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
+    WaitForSingleObject(pi.hProcess, 60000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  } else {
+    out = "<no child>";
+  }
+  CloseHandle(readEnd);
+  for (auto& v : vars) SetEnvironmentVariableW(v.first, nullptr);
+  SetEnvironmentVariableA("TAV_CHILD", nullptr);
+  return out;
+}
+
+inline std::string Utf8(const std::wstring& w) {
+  if (w.empty()) return "";
+  std::string out(4 * w.size(), 0);
+  out.resize(WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(),
+                                 static_cast<int>(out.size()), nullptr, nullptr));
+  return out;
+}
+
 inline void RemoveTree(const std::wstring& dir) {
   WIN32_FIND_DATAW d;
   HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &d);

@@ -7,9 +7,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "application/Exe/mainExe.h"
 #include "exception/exceptionDump.h"
+#include "fileSystem/file.h"
+#include "fileSystem/fileStream.h"
 #include "stream/stream.h"
 
 using namespace tav;
@@ -111,7 +114,106 @@ void RunPredicateBody() {
   if (Is("chaindb")) Kn::Errors::RunTimeError(1317);
 }
 
+// --- Files written or read by another process of the file-system tests ---
+// TAV_FILE names the file; TAV_MODE is "unicode", "binary" or a code page
+// number; TAV_TEXT is the text a writer writes.  Results go to standard
+// output as UTF-8; an error prints "error <trace> <error code>".
+
+std::wstring Env(const wchar_t* name) {
+  wchar_t value[32768];
+  DWORD n = GetEnvironmentVariableW(name, value, 32768);
+  return n && n < 32768 ? std::wstring(value, n) : std::wstring();
+}
+
+Mode EnvMode() {
+  std::wstring m = Env(L"TAV_MODE");
+  if (m == L"binary") return Mode::Binary();
+  if (m == L"unicode") return Mode::Unicode();
+  return Mode::Ansi(static_cast<uint32_t>(_wtoi(m.c_str())));
+}
+
+void PrintWide(const wchar_t* text, size_t n) {
+  if (!n) return;
+  std::string utf8(4 * n, 0);
+  int made = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), utf8.data(),
+                                 static_cast<int>(utf8.size()), nullptr, nullptr);
+  utf8.resize(made > 0 ? made : 0);
+  Print(utf8.c_str());
+}
+
+void PrintNumber(unsigned long long v) {
+  char b[32];
+  snprintf(b, sizeof b, "%llu", v);
+  Print(b);
+}
+
+// Each line with the position after it: "<position>\t<line>\n"; binary
+// files as hex.
+void ReadLines() {
+  inputStream_file* s = inputStream_file::openfile(Env(L"TAV_FILE").c_str(),
+                                                   accesspermit::permitreadwrite, EnvMode());
+  while (!s->endofstream()) {
+    if (s->getmode().IsBinary()) {
+      const uint8_t* b = s->readbytes(1);
+      char hex[4];
+      snprintf(hex, sizeof hex, "%02X ", b[0]);
+      Print(hex);
+      continue;
+    }
+    const wchar_t* line = s->readline();
+    PrintNumber(s->getposition());
+    Print("\t");
+    PrintWide(line, wcslen(line));
+    Print("\n");
+  }
+  s->close();
+}
+
+// "<1 when UTF-16>\t<text>"
+void ReadString() {
+  bool unicode = false;
+  const wchar_t* text = file::readstring(Env(L"TAV_FILE").c_str(), &unicode);
+  Print(unicode ? "1\t" : "0\t");
+  PrintWide(text, wcslen(text));
+}
+
+void WriteText(bool append) {
+  std::wstring name = Env(L"TAV_FILE"), text = Env(L"TAV_TEXT");
+  outputStream_file* s = append ? outputStream_file::append(name.c_str(), EnvMode())
+                                : outputStream_file::create(name.c_str(), 0,
+                                                            accesspermit::permitread, EnvMode());
+  Qel::RunTime::Terms::TEllipsisArgs<1> a;
+  a.SetTerm(0, D(domains::string), text.c_str());
+  s->write(a);
+  s->close();
+  Print("written");
+}
+
+void FileScenario() {
+  uint32_t id = Kn::RunTrapped([] {
+    if (Is("fs-read")) ReadLines();
+    if (Is("fs-readstring")) ReadString();
+    if (Is("fs-create")) WriteText(false);
+    if (Is("fs-append")) WriteText(true);
+  });
+  if (!id) return;
+  Print("error ");
+  PrintNumber(id);
+  uint32_t code = 0;
+  exception::getdescriptor_nd(id, [&](const TraceEntry* e) {
+    const ValueTerm* v = exception::trygetextrainfo(e, L"Error code");
+    if (v && v->Kind() == ValueKind::unsigned_ && !code) code = v->As<uint32_t>();
+    Kn::Fail();
+  });
+  Print(" ");
+  PrintNumber(code);
+}
+
 void Goal() {
+  if (strncmp(g_scenario, "fs-", 3) == 0) {
+    FileScenario();
+    return;
+  }
   if (!Is("nostream")) {
     auto* block = static_cast<uint8_t*>(Kn::Memory::AllocAtomicHeap(256));
     g_stream = NewObject<HandleStream>(GetStdHandle(STD_OUTPUT_HANDLE), block);

@@ -68,8 +68,11 @@ TEST_F(FileStreams, BytesWrittenInEachMode) {
 
   s = outputStream_file::create(a.c_str(), 0, accesspermit::permitread, Mode::Ansi(1252));
   Write(s, L"\u00e9\u20ac\nx");
-  s->close();
+  EXPECT_EQ(s->getposition(), 5u);  // converted and written before it is told
   EXPECT_EQ(Bytes(a), "\xe9\x80\r\nx");
+  Write(s, L"y");
+  s->close();
+  EXPECT_EQ(Bytes(a), "\xe9\x80\r\nxy");
 
   s = outputStream_file::create(b.c_str(), 0, accesspermit::permitread, Mode::Binary());
   s->writebytes("x\ny", 3);
@@ -112,9 +115,9 @@ TEST_F(FileStreams, AppendAndOpenKeepOneSignature) {
 
 // Lines of varied length with CR LF; one pair straddles the first 8,192-byte
 // fill of a UTF-16 file (after the signature) and characters of more than one
-// byte straddle the 4,096-byte fills of the 8-bit files.
+// byte straddle the 8,192-byte fills of the 8-bit files.
 std::vector<std::wstring> Lines() {
-  std::vector<std::wstring> lines;
+  std::vector<std::wstring> lines{L"zzzz"};  // moves a character of both pages across 8,192
   const wchar_t* pieces[] = {L"abc", L"\u00b1t\u00a7\uff71", L"\u65e5\u672c\u8a9e", L"x"};
   for (int i = 0; i < 700; ++i) {
     std::wstring line;
@@ -140,6 +143,21 @@ TEST_F(FileStreams, ReadsLinesAtByteOffsets) {
                           : Utf16(withEnd);
       ends.push_back(bytes.size() - (c.codePage ? 0 : 2));
     }
+    if (c.codePage) {
+      // The fill border falls inside a character.
+      size_t at = 0;
+      bool split = false;
+      for (const std::wstring& line : lines) {
+        for (wchar_t ch : line) {
+          std::wstring one(1, ch);
+          size_t n = strlen(string8::mapfromstring(one.c_str(), codepage::Number(c.codePage)));
+          split |= at < inputStream_file::kAnsiBytes && at + n > inputStream_file::kAnsiBytes;
+          at += n;
+        }
+        at += 2;
+      }
+      EXPECT_TRUE(split);
+    }
     std::wstring f = File(L"lines.txt");
     Put(f, bytes);
     inputStream_file* s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, c.mode);
@@ -153,6 +171,79 @@ TEST_F(FileStreams, ReadsLinesAtByteOffsets) {
     // Back to a line's start.
     s->setposition(ends[99]);
     EXPECT_EQ(std::wstring(s->readline()), lines[100]);
+    s->close();
+  }
+}
+
+// Text of mostly 7-bit characters with every kind of line end, and CRs
+// placed at the borders of the 8,192-byte fills: a pair across one, a lone
+// CR before one, a CR CR LF across one, a lone CR at the very end.  Each
+// readline and position agrees with a plain reading of the characters, as
+// UTF-16, as 1252 and as UTF-8 (7-bit blocks are widened without the
+// system; a block with an accented letter goes through it).
+TEST_F(FileStreams, LineEndsAtTheBordersOfFills) {
+  uint32_t seed = 99;
+  auto next = [&] { return (seed = seed * 1103515245 + 12345) >> 16; };
+  std::wstring text;
+  while (text.size() < 30000) {
+    text += std::wstring(next() % 90, L'a' + next() % 26);
+    const wchar_t* ends[] = {L"\r\n", L"\n", L"\r"};
+    text += ends[next() % 3];
+  }
+  auto put = [&](size_t at, const wchar_t* chars) {
+    for (size_t i = 0; chars[i]; ++i) text[at + i] = chars[i];
+  };
+  put(8191, L"\r\n");
+  put(16383, L"\rx");
+  put(24574, L"\r\r\n");
+  put(20000, L"\u00e9");
+  text.resize(29999);
+  text += L"\r";
+  struct {
+    Mode mode;
+    uint32_t codePage;  // 0: UTF-16 with signature
+  } cases[] = {{Mode::Unicode(), 0}, {Mode::Ansi(1252), 1252}, {Mode::Ansi(65001), 65001}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    std::string bytes = c.codePage ? "" : "\xff\xfe";
+    std::vector<uint64_t> at{0};  // byte offset of each character (and of the end)
+    for (wchar_t ch : text) {
+      std::wstring one(1, ch);
+      bytes += c.codePage ? string8::mapfromstring(one.c_str(), codepage::Number(c.codePage))
+                          : Utf16(one);
+      at.push_back(bytes.size() - (c.codePage ? 0 : 2));
+    }
+    std::wstring f = File(L"borders.txt");
+    Put(f, bytes);
+    inputStream_file* s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, c.mode);
+    size_t i = 0, lines = 0;
+    while (i < text.size()) {
+      size_t end = text.find_first_of(L"\r\n", i);
+      if (end == std::wstring::npos) end = text.size();
+      size_t after = end + (end < text.size()) +
+                     (end + 1 < text.size() && text[end] == L'\r' && text[end + 1] == L'\n');
+      ASSERT_FALSE(s->endofstream()) << i;
+      ASSERT_EQ(std::wstring(s->readline()), text.substr(i, end - i)) << i;
+      ASSERT_EQ(s->getposition(), at[after]) << i;
+      i = after;
+      ++lines;
+    }
+    EXPECT_TRUE(s->endofstream());
+    EXPECT_GT(lines, 500u);
+    s->close();
+    if (!c.codePage) continue;
+    // The CR that ends the first fill waits; the next fill starts with the
+    // LF that stands for both, so before it the position is the CR's.
+    uint32_t units = 0;
+    for (size_t k = 0; k < 8191; ++k) units += !(text[k] == L'\r' && text[k + 1] == L'\n');
+    s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, c.mode);
+    s->readstring(units);
+    EXPECT_FALSE(s->endofstream());
+    EXPECT_EQ(s->getposition(), at[8191]);
+    EXPECT_EQ(s->readchar(), L'\n');
+    EXPECT_EQ(s->getposition(), at[8193]);
+    s->ungetchar();
+    EXPECT_EQ(s->getposition(), at[8191]);
     s->close();
   }
 }
@@ -334,6 +425,110 @@ TEST_F(FileStreams, SharingOfOpenStreams) {
   uint32_t id = RunTrapped([&] { outputStream_file::append(f.c_str()); });
   EXPECT_NE(exception::trygetdescriptor(id, &fileSystem_api::cannotcreate), nullptr);
   in->close();
+}
+
+// --- Fresh processes -----------------------------------------------------
+
+// What the streams write, read by another process through its own streams:
+// each line with the position after it, and readstring's choice of encoding.
+TEST_F(FileStreams, FreshProcessReadsWhatStreamsWrote) {
+  const std::wstring latin[] = {L"first", L"caf\u00e9 \u00df\u00fc", L"", std::wstring(5000, L'x'),
+                                L"last \u00e9"};
+  const std::wstring japanese[] = {L"\u65e5\u672c\u8a9e", L"", std::wstring(3000, L'\u3042'),
+                                   L"a\uff71b"};
+  const std::wstring all[] = {L"\u00e9\u65e5", L"\U0001F600 pair", std::wstring(4097, L'y'), L""};
+  struct {
+    const wchar_t* mode;
+    Mode m;
+    uint32_t codePage;  // 0: UTF-16 with signature
+    const std::wstring* lines;
+    size_t count;
+  } cases[] = {{L"unicode", Mode::Unicode(), 0, all, 4},
+               {L"1252", Mode::Ansi(1252), 1252, latin, 5},
+               {L"932", Mode::Ansi(932), 932, japanese, 4},
+               {L"65001", Mode::Ansi(65001), 65001, all, 4}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.mode));
+    std::wstring f = File(L"fresh.txt");
+    outputStream_file* s = outputStream_file::create(f.c_str(), 0, accesspermit::permitread, c.m);
+    std::string expected;
+    uint64_t position = 0;
+    for (size_t i = 0; i < c.count; ++i) {
+      Write(s, c.lines[i].c_str());
+      s->nl();
+      position += c.codePage ? std::string(string8::mapfromstring(
+                                               c.lines[i].c_str(), codepage::Number(c.codePage)))
+                                       .size() + 2
+                             : 2 * c.lines[i].size() + 4;
+      expected += std::to_string(position) + "\t" + Utf8(c.lines[i]) + "\n";
+    }
+    s->close();
+    EXPECT_EQ(RunChild("fs-read", {{L"TAV_FILE", f}, {L"TAV_MODE", c.mode}}), expected);
+  }
+  // readstring tells UTF-16 (signature) from the ANSI code page.
+  std::wstring f = File(L"fresh.txt");
+  outputStream_file* s = outputStream_file::create(f.c_str());
+  Write(s, L"\u65e5\na");
+  s->close();
+  EXPECT_EQ(RunChild("fs-readstring", {{L"TAV_FILE", f}}), "1\t" + Utf8(L"\u65e5\na"));
+  s = outputStream_file::create8(f.c_str());
+  Write(s, L"caf\u00e9\nb");
+  s->close();
+  EXPECT_EQ(RunChild("fs-readstring", {{L"TAV_FILE", f}}), "0\t" + Utf8(L"caf\u00e9\nb"));
+}
+
+// What another process writes through its streams: the exact bytes (one
+// signature after an append), and our streams read it back.
+TEST_F(FileStreams, FreshProcessWritesWhatStreamsRead) {
+  std::wstring f = File(L"child.txt");
+  EXPECT_EQ(RunChild("fs-create", {{L"TAV_FILE", f}, {L"TAV_MODE", L"unicode"}, {L"TAV_TEXT", L"a\nb"}}),
+            "written");
+  EXPECT_EQ(Hex(Bytes(f)), "FF FE 61 00 0D 00 0A 00 62 00 ");
+  EXPECT_EQ(RunChild("fs-append", {{L"TAV_FILE", f}, {L"TAV_MODE", L"unicode"}, {L"TAV_TEXT", L"c"}}),
+            "written");
+  EXPECT_EQ(Hex(Bytes(f)), "FF FE 61 00 0D 00 0A 00 62 00 63 00 ");
+  inputStream_file* in = inputStream_file::openfile(f.c_str());
+  EXPECT_EQ(std::wstring(in->readline()), L"a");
+  EXPECT_EQ(std::wstring(in->readline()), L"bc");
+  in->close();
+
+  const std::wstring text = L"\u65e5\u672c\n" + std::wstring(5000, L'\u3042') + L"\nx";
+  EXPECT_EQ(RunChild("fs-create", {{L"TAV_FILE", f}, {L"TAV_MODE", L"932"}, {L"TAV_TEXT", text}}),
+            "written");
+  std::wstring onDisk = L"\u65e5\u672c\r\n" + std::wstring(5000, L'\u3042') + L"\r\nx";
+  EXPECT_EQ(Bytes(f), string8::mapfromstring(onDisk.c_str(), codepage::Number(932)));
+  in = inputStream_file::openfile(f.c_str(), accesspermit::permitread, Mode::Ansi(932));
+  EXPECT_EQ(std::wstring(in->readline()), L"\u65e5\u672c");
+  EXPECT_EQ(std::wstring(in->readline()), std::wstring(5000, L'\u3042'));
+  EXPECT_EQ(std::wstring(in->readline()), L"x");
+  EXPECT_TRUE(in->endofstream());
+  in->close();
+}
+
+// An open stream's sharing holds against another process: it reads what was
+// flushed where reading is shared, and is refused (32) where it is not.
+TEST_F(FileStreams, SharingBetweenProcesses) {
+  std::wstring f = File(L"shared.txt");
+  auto read = [&] { return RunChild("fs-read", {{L"TAV_FILE", f}, {L"TAV_MODE", L"unicode"}}); };
+  auto append = [&] {
+    return RunChild("fs-append", {{L"TAV_FILE", f}, {L"TAV_MODE", L"unicode"}, {L"TAV_TEXT", L"d"}});
+  };
+  outputStream_file* s = outputStream_file::create(f.c_str(), 0, accesspermit::permitread,
+                                                   Mode::Unicode());
+  Write(s, L"abc");
+  s->flush();
+  EXPECT_EQ(read(), "6\tabc\n");
+  std::string refused = append();
+  EXPECT_EQ(refused.substr(0, 6), "error ");
+  EXPECT_EQ(refused.substr(refused.rfind(' ')), " 32");
+  s->close();
+  EXPECT_EQ(append(), "written");
+  EXPECT_EQ(Hex(Bytes(f)), "FF FE 61 00 62 00 63 00 64 00 ");
+
+  s = outputStream_file::create(f.c_str(), 0, accesspermit::permitnone, Mode::Unicode());
+  std::string locked = read();
+  EXPECT_EQ(locked.substr(locked.rfind(' ')), " 32");
+  s->close();
 }
 
 // Writes without closing; the stream is dropped on return.

@@ -1,10 +1,15 @@
 // fileSystem_api against real files in a temporary folder: creation errors,
 // sizes and pointers past 4 GiB, volumes, attribute values, CR/LF
 // conversion and the functions bound at their first call.
+#include "fileSystem/directory.h"
+#include "fileSystem/file.h"
 #include "fileSystem/fileSystem_api.h"
+#include "stream/stream.h"
+#include "string8/string8.h"
 #include "tav_test.h"
 
 #include <shlobj.h>
+#include <algorithm>
 #include <winioctl.h>
 
 using namespace tavtest;
@@ -168,6 +173,119 @@ TEST_F(FileSystem, CrLfToLf) {
   wchar_t inPlace[] = L"\r\na\r\nb\r\r\n";
   fileSystem_api::crlf_lf(inPlace);
   EXPECT_STREQ(inPlace, L"\na\nb\r\n");
+}
+
+// The domain records of the file classes and of the code page: each value's
+// text (a constant is written with empty brackets), its parse back, and the
+// attribute list against the Windows bits.
+TEST_F(FileSystem, DomainsOfTheFileClassesAndCodePages) {
+  struct Case {
+    const IDomainDefinition* domain;
+    uint64_t functor;
+    const wchar_t* text;
+  };
+  const Case cases[] = {
+      {D(domains::accesspermit), uint64_t(accesspermit::permitread), L"permitread()"},
+      {D(domains::accesspermit), uint64_t(accesspermit::permitnone), L"permitnone()"},
+      {D(domains::overwrite), uint64_t(overwrite::skip), L"skip()"},
+      {D(domains::overwrite), uint64_t(overwrite::errorifexist), L"errorifexist()"},
+      {D(domains::volumetype), uint64_t(volumetype::fixed), L"fixed()"},
+      {D(domains::volumetype), uint64_t(volumetype::cdrom), L"cdrom()"},
+      {D(domains::volumetype), uint64_t(volumetype::unknown), L"unknown()"},
+      {D(domains::fileattributeatom), uint64_t(fileattributeatom::hidden), L"hidden()"},
+      {D(domains::fileattributeatom), uint64_t(fileattributeatom::offline), L"offline()"},
+      {D(domains::codepage_), uint64_t(codepage::Kind::oem), L"oem()"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.text));
+    EXPECT_EQ(std::wstring(T::ToString(c.domain, reinterpret_cast<term>(Constant(c.functor)))), c.text);
+    auto* parsed = reinterpret_cast<const ConstantTerm*>(T::Streams::ParseToTerm(c.domain, c.text));
+    EXPECT_EQ(parsed->functor, c.functor);
+  }
+  // codepage(N) carries its number to the system's; ansi and oem are 0 and 1.
+  EXPECT_EQ(std::wstring(T::ToString(D(domains::codepage_),
+                                     reinterpret_cast<term>(codepage::Number(932).Term()))),
+            L"codepage(932)");
+  for (auto [text, api] : {std::pair{L"codepage(65001)", 65001u}, {L"ansi()", 0u}, {L"oem", 1u}}) {
+    auto* cp = reinterpret_cast<const codepage*>(T::Streams::ParseToTerm(D(domains::codepage_), text));
+    EXPECT_EQ(string8_api::toapicodepage(*cp), api) << Narrow(text);
+  }
+  EXPECT_EQ(std::wstring(Mode::Ansi(932).Text()), L"ansi(codepage(932))");
+  uint32_t id = RunTrapped([] { T::Streams::ParseToTerm(D(domains::volumetype), L"floppy"); });
+  EXPECT_NE(id, 0u);
+
+  // fileattributes: the bits and the list, both ways, in the table's order.
+  const AttributeList* list = fileSystem_api::fromapiattributes(FILE_ATTRIBUTE_ARCHIVE | 1 | 0x80);
+  EXPECT_EQ(std::wstring(T::ToString(D(domains::fileattributes), reinterpret_cast<term>(list))),
+            L"[readonly(),archive()]");
+  EXPECT_EQ(std::wstring(T::ToString(D(domains::fileattributes),
+                                     reinterpret_cast<term>(fileSystem_api::fromapiattributes(0)))),
+            L"[]");
+  auto parse = [](const wchar_t* text) {
+    return reinterpret_cast<const AttributeList*>(
+        T::Streams::ParseToTerm(D(domains::fileattributes), text));
+  };
+  EXPECT_EQ(fileSystem_api::toapiattributes(parse(L"[readonly,hidden]")), 131u);
+  EXPECT_EQ(fileSystem_api::toapiattributes(parse(L"[]")), 128u);
+  EXPECT_EQ(fileSystem_api::toapiattributes(parse(L"[compressed,encrypted,temporary,offline,system]")),
+            0x80u | 0x800 | 0x4000 | 0x100 | 0x1000 | 4);
+  EXPECT_EQ(fileSystem_api::toapiattributes(fileSystem_api::fromapiattributes(0x7FFF)), 0x59a7u);
+}
+
+// Long texts of a, CR and LF (whole 8-unit chunks and a rest, pairs across
+// every chunk border, odd byte counts) against plain loops.
+TEST_F(FileSystem, ConversionsOfLongTextsMatchAPlainLoop) {
+  uint32_t seed = 12345;
+  auto next = [&] { return (seed = seed * 1103515245 + 12345) >> 16; };
+  const wchar_t alphabet[] = {L'a', L'\r', L'\n', L'a', L'b'};
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    size_t n = next() % 70;
+    std::wstring text;
+    for (size_t i = 0; i < n; ++i) text += alphabet[next() % 5];
+    const bool odd = round % 3 == 0 && n > 0;  // the last unit's high byte is cut off
+    const bool inPlace = round % 2 == 0;
+    // The units searched: all of an even block but a final CR (of more than
+    // one unit), which waits; the whole units of an odd one.
+    size_t searched = odd ? n - 1 : n;
+    const bool lastCR = !odd && n > 1 && text[n - 1] == L'\r';
+    if (lastCR) --searched;
+    std::wstring joined;
+    std::vector<uint32_t> pairs;
+    for (size_t i = 0; i < searched; ++i) {
+      if (text[i] == L'\r' && i + 1 < searched && text[i + 1] == L'\n') {
+        pairs.push_back(static_cast<uint32_t>(2 * i));
+        continue;
+      }
+      joined += text[i];
+    }
+    std::vector<uint8_t> want(2 * joined.size());
+    memcpy(want.data(), joined.data(), want.size());
+    if (odd) want.push_back(0x77);
+
+    std::vector<uint8_t> bytes(2 * n + 16, 0xEE);
+    memcpy(bytes.data(), text.data(), 2 * n);
+    const int64_t size = static_cast<int64_t>(2 * n) - (odd ? 1 : 0);
+    if (odd) bytes[size - 1] = 0x77;
+    const std::vector<uint8_t> before = bytes;
+    fileSystem_api::CrLf r = fileSystem_api::crlf_lf(bytes.data(), size, inPlace);
+    EXPECT_EQ(r.lastCharCR, lastCR);
+    ASSERT_EQ(r.newSize, want.size());
+    EXPECT_EQ(std::vector<uint8_t>(r.result, r.result + r.newSize), want);
+    EXPECT_EQ(std::vector<uint32_t>(r.pairs, r.pairs + r.pairCount), pairs);
+    EXPECT_TRUE(std::equal(bytes.begin() + size, bytes.end(), before.begin() + size));
+    if (!inPlace) {
+      EXPECT_EQ(bytes, before);
+    }
+
+    std::wstring crlf;
+    for (wchar_t c : text) crlf += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    uint32_t outSize;
+    const uint8_t* out = fileSystem_api::lf_crlf(reinterpret_cast<const uint8_t*>(text.data()),
+                                                 static_cast<int64_t>(2 * n), &outSize);
+    ASSERT_EQ(outSize, 2 * crlf.size());
+    EXPECT_EQ(memcmp(out, crlf.data(), outSize), 0);
+  }
 }
 
 TEST_F(FileSystem, LfToCrLf) {

@@ -185,7 +185,7 @@ TEST_F(Streams, WrongModeCases) {
   // Nothing was read: the string stream is still at 0.
   EXPECT_EQ(str->getposition(), 0u);
   EXPECT_EQ(Extra(Entries().back(), L"stream mode"), L"binary");
-  EXPECT_EQ(std::wstring(Mode::Ansi(1252).Text()), L"ansi(1252)");
+  EXPECT_EQ(std::wstring(Mode::Ansi(1252).Text()), L"ansi(codepage(1252))");
 }
 
 TEST_F(Streams, BinaryImagesTextAndLineEnds) {

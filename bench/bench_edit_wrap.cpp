@@ -2,6 +2,7 @@
 // 116 characters) into an empty editor with its paint; typing 200 characters at the start of a
 // logical line of 1 MB and at line 5,000 of 10,000, each character painted.
 // An edit lays out again only its own logical line, from the edited row on.
+// With any argument the editors are made with wrapping off.
 #include <cstdio>
 #include <string>
 
@@ -16,6 +17,7 @@ using namespace QEL_EDIT;
 namespace K = Qel::RunTime::Kernel;
 
 LONG_PTR g_task = 0;
+int32_t g_wrap = 1;  // any argument: the same editors with wrapping off
 ilist_struct g_nil{ListNil, 0, nullptr};
 ilist_struct g_visible{ListCons, 1, &g_nil};
 ilist_struct g_hidden{ListCons, 11, &g_nil};
@@ -24,7 +26,7 @@ menu_struct g_nomenu{3, 0};
 LONG_PTR Editor(const wchar_t* text) {
   rect_struct r{0, 0, 800, 600};
   PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
-  return edit_CreateWrap(wt_toplevel, &r, L"bench.txt", &g_nomenu, g_task, &g_visible, nullptr, 0, 0, 1, text, 1,
+  return edit_CreateWrap(wt_toplevel, &r, L"bench.txt", &g_nomenu, g_task, &g_visible, nullptr, 0, 0, g_wrap, text, 1,
                          &none);
 }
 
@@ -99,7 +101,8 @@ LONG_PTR TaskHandler(LONG_PTR window, event_struct* e) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char**) {
+  if (argc > 1) g_wrap = 0;
   std::printf("word-wrapping editor windows (800x600, painted)\n");
   PROLOG_EHANDLER_STRUCT h{reinterpret_cast<void*>(&TaskHandler), nullptr};
   kwi_Init(&g_hidden, &h, &g_nomenu, nullptr, L"bench_edit_wrap");

@@ -339,6 +339,46 @@ void CutAll(EditorRecord* ed, const wchar_t* text, uint32_t n, std::vector<uint3
   } while (off < n);
 }
 
+// How far past a break the text must be read to trust it: a word run's
+// cut looks 1,000 characters ahead.
+constexpr uint32_t Lookahead = 2 * (MaxWordRun + 24);
+
+// Reads the rows of a logical line from `first` on demand.
+struct RowReader {
+  RowReader(EditorRecord* e, int32_t first) : ed(e), next(e->store.FindLine(first)) {}
+  bool LoadRow() {
+    if (done) return false;
+    bool hard;
+    const uint32_t len = ed->store.StoredLength(next, &hard);
+    rows.push_back({next, total, len});
+    text.resize(total + len + 1);
+    ed->store.ReadRow(next, text.data() + total, false, settings.tabSize, nullptr);
+    total += len;
+    const ChunkRef after = ed->store.NextLine(next);
+    if (hard || after.IsEnd()) {
+      done = true;
+      endsHard = hard;
+    } else {
+      next = after;
+    }
+    return true;
+  }
+  void LoadRows(int32_t n) {
+    while (static_cast<int32_t>(rows.size()) < n && LoadRow()) {
+    }
+  }
+  void LoadText(uint32_t upTo) {
+    while (total < upTo && LoadRow()) {
+    }
+  }
+  EditorRecord* ed;
+  ChunkRef next;
+  std::vector<RowSpan> rows;
+  std::vector<wchar_t> text{0};
+  uint32_t total = 0;
+  bool done = false, endsHard = false;
+};
+
 void RepaintRows(EditorRecord* ed, int32_t first, int32_t last, int32_t delta) {
   if (delta) {
     UpdateVScrollRange(ed);
@@ -380,23 +420,45 @@ Rebroken RebreakLine(EditorRecord* ed, int32_t row, int32_t lastEdited) {
     if (!hard) first = row - 1;
   }
   uint8_t* mark = K::Memory::MarkGStack();
-  std::vector<RowSpan> rows;
-  bool endsHard;
-  const uint32_t total = LogicalRows(ed, first, &rows, &endsHard);
-  const wchar_t* text = ReadRows(ed, rows, total);
+  if (first == row) {
+    // A logical line of one row that fits stays as it is.
+    const ChunkRef r = ed->store.FindLine(row);
+    bool hard;
+    const uint32_t len = ed->store.StoredLength(r, &hard);
+    if (hard) {
+      auto* text = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((len + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+      ed->store.ReadRow(r, text, false, settings.tabSize, nullptr);
+      const bool fits = FindBreak(ed, text, len, RowWidth(ed)) >= len;
+      K::Memory::ReleaseGStack(mark);
+      if (fits) return {row, row, 0};
+      mark = K::Memory::MarkGStack();
+    }
+  }
+  // The rows are read as the breaking needs them: a long logical line
+  // settles a few rows after the edit.
+  RowReader in(ed, first);
+  in.LoadRows(lastEdited - first + 1);
   const int32_t w = RowWidth(ed);
   std::vector<uint32_t> cuts{0};
-  size_t q = rows.size(), j = 1;
+  size_t q = 0, j = 1;
   bool stopped = false;
   for (uint32_t off = 0;;) {
-    off += FindBreak(ed, text + off, total - off, w);
-    if (off >= total) {
-      cuts.push_back(total);
+    in.LoadText(off + Lookahead);
+    const uint32_t len = FindBreak(ed, in.text.data() + off, in.total - off, w);
+    // A break found near the end of what is read may move with more text.
+    if (!in.done && off + len + Lookahead / 2 > in.total) {
+      in.LoadText(in.total + Lookahead);
+      continue;
+    }
+    off += len;
+    if (off >= in.total) {
+      cuts.push_back(in.total);
       break;
     }
     cuts.push_back(off);
     // An old row past the edit that starts here is laid out as it would
     // be now, and so are all after it.
+    const std::vector<RowSpan>& rows = in.rows;
     while (j < rows.size() && rows[j].start < off) ++j;
     if (j < rows.size() && rows[j].start == off && rows[j].length > 0 &&
         first + static_cast<int32_t>(j) > lastEdited) {
@@ -405,6 +467,10 @@ Rebroken RebreakLine(EditorRecord* ed, int32_t row, int32_t lastEdited) {
       break;
     }
   }
+  const std::vector<RowSpan>& rows = in.rows;
+  const bool endsHard = in.endsHard;
+  const wchar_t* text = in.text.data();
+  if (!stopped) q = rows.size();
   const size_t p = cuts.size() - 1;
   bool same = p == q && (stopped || endsHard);
   for (size_t i = 0; same && i < p; ++i) same = cuts[i] == rows[i].start;

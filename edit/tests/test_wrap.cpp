@@ -257,6 +257,23 @@ TEST_F(Wrap, EditsLayTheirLineOutAgainAndKeepTheRing) {
   }
 }
 
+// Long word runs and long blank runs: a line is read only as far as its
+// breaks need, yet breaks as a whole load does.
+TEST_F(Wrap, LongRunsBreakAsAWholeLoadDoes) {
+  const std::wstring text = L"ab " + std::wstring(2500, L'x') + L" cd" + std::wstring(3000, L' ') + L"ef gh ij";
+  for (int32_t col : {1, 2, 4, 900}) {
+    EditorRecord* ed = Make(text.c_str(), 6);
+    BringIntoView(ed, 1, col, 1);
+    for (wchar_t c : std::wstring(L"q r")) ASSERT_EQ(K::RunTrapped([&] { TypeChar(ed, c, true, true); }), 0u);
+    EXPECT_EQ(Rows(ed), Rows(Make(Text(ed).c_str(), 6))) << col;
+    BringIntoView(ed, 2, 1, 1);
+    ASSERT_EQ(K::RunTrapped([&] { BackspaceChar(ed, true); }), 0u);
+    EXPECT_EQ(Rows(ed), Rows(Make(Text(ed).c_str(), 6))) << col;
+    while (ed->undoRing.undoCount > 0) Undo(ed);
+    EXPECT_EQ(Text(ed), text) << col;
+  }
+}
+
 // Delete line removes one row: a whole logical line goes with its break,
 // a row of a longer line leaves the rest of the line laid out again.
 TEST_F(Wrap, DeleteLineTakesOneRow) {

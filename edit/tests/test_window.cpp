@@ -918,4 +918,38 @@ TEST(EditorWindow, ButtonHeldBesideTheWindowScrollsSideways) {
   }, NoMenu());
 }
 
+// Dragging a word of a wrapping editor onto a later row moves it there:
+// the drop's text position less the word's length once the word is out;
+// undo and redo.
+TEST(EditorWindow, DragInAWrappingEditorMovesByTextPosition) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    const std::wstring text = Words(40) + L"\nend";
+    LONG_PTR w = ShownWrapped(f, task, text.c_str(), &row);
+    HWND h = reinterpret_cast<HWND>(w);
+    Focus(task, w);
+    ASSERT_GT(edit_GetNumberOfLines(w), 3);
+    ASSERT_EQ(edit_SetSelection(w, 1, 6), 1);  // "word0"
+    win_Update(w);
+    int32_t col, line;
+    pnt_struct in{0, row / 2};
+    for (in.x = 1; in.x < 100; ++in.x)
+      if (edit_GetPointPos(w, &in, &col, &line) == 3u) break;
+    pnt_struct drop{20, 2 * row + row / 2};
+    const uint32_t dropPos = edit_GetPointPos(w, &drop, &col, &line);
+    ASSERT_EQ(line, 3);
+    MouseAt(h, in.x, in.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, drop.x, drop.y, MOUSEEVENTF_MOVE);
+    MouseAt(h, drop.x, drop.y, MOUSEEVENTF_LEFTUP);
+    std::wstring moved = text.substr(5);
+    moved.insert(dropPos - 1 - 5, L"word0");
+    EXPECT_EQ(Text(w), moved);
+    edit_Undo(w);
+    EXPECT_EQ(Text(w), text);
+    edit_Redo(w);
+    EXPECT_EQ(Text(w), moved);
+  }, NoMenu());
+}
+
 }  // namespace

@@ -1,4 +1,4 @@
-// The single-step editing commands of the plain layout and the key table.
+// The single-step editing commands and their word-wrap twins.
 //
 // A command that changes text checks the store's room first (6902, text
 // unchanged), records one undo entry when asked and nothing when it finds

@@ -1,5 +1,5 @@
-// Selection, text insertion, taking the selection and case changes of the
-// plain layout.
+// Selection, text insertion, taking the selection and case changes (the
+// word-wrap twins lay the rows they wrote out again).
 //
 // A change checks the store's room before it writes, so a refused change
 // (6902) leaves the text as it was; temporary line buffers live on the

@@ -1,4 +1,4 @@
-// The single-step editing commands of the plain layout and the key table.
+// The single-step editing commands and their word-wrap twins.
 //
 // A command that changes text checks the store's room first (6902, text
 // unchanged), records one undo entry when asked and nothing when it finds
@@ -6,6 +6,7 @@
 // but TAB become spaces), so no end mark can be typed into a line.
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "core.h"
 #include "paintruns.h"
@@ -46,11 +47,18 @@ void WriteLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n, bo
   ed->store.WriteRowN(r, text, n, hard);
 }
 
+// `at`: in a wrapping editor the place of the changed character (kinds 7
+// to 9), which holds both before and after the change while row positions
+// may not.
 void Record(EditorRecord* ed, bool record, int32_t kind, int32_t lb, int32_t cb, int32_t la, int32_t ca,
-            wchar_t oldChar = 0, wchar_t newChar = 0, int32_t indent = 0) {
+            wchar_t oldChar = 0, wchar_t newChar = 0, int32_t indent = 0, const LogicalPos* at = nullptr) {
   if (!record) return;
   UndoEntry e{};
   e.kind = kind;
+  if (at) {
+    e.logicalRow = at->firstRow;
+    e.logicalOffset = static_cast<int32_t>(at->offset);
+  }
   e.oldChar = oldChar;
   e.newChar = newChar;
   e.indentCopied = indent;
@@ -67,6 +75,33 @@ void AdjustLineCount(EditorRecord* ed) {
     SetVScrollPos(ed, 0);
     InvalidateAll(ed);
   }
+}
+
+// Wrapping editors: lays out again the rows an edit wrote (`from` to `to`)
+// and puts the caret on a logical place, keeping its window row where it
+// can; the window is invalidated when the view moved.
+void PlaceCaretLogical(EditorRecord* ed, LogicalPos caret) {
+  const int32_t top = ed->topLine, sx = ed->scrollX;
+  int32_t row, col;
+  LogicalToRow(ed, caret, &row, &col);
+  int32_t preferred = ed->caretRow;
+  if (row < ed->topLine) preferred = 1;
+  else if (row >= ed->topLine + ed->visibleRows) preferred = ed->visibleRows;
+  BringIntoView(ed, row, col, preferred);
+  if (ed->topLine != top || ed->scrollX != sx) InvalidateAll(ed);
+}
+
+void CaretAfterRebreak(EditorRecord* ed, int32_t from, int32_t to, LogicalPos caret) {
+  RebreakRows(ed, from, to);
+  PlaceCaretLogical(ed, caret);
+}
+
+bool Wraps(EditorRecord* ed) { return ed->wrappable != 0; }
+
+bool RowEndsHard(EditorRecord* ed, int32_t row) {
+  bool hard = true;
+  if (row >= 1 && row <= ed->LineCount()) ed->store.StoredLength(ed->store.FindLine(row), &hard);
+  return hard;
 }
 
 }  // namespace
@@ -94,13 +129,16 @@ void DeleteChar(EditorRecord* ed, bool record) {
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   LineText t = ReadLineText(ed, cl);
+  const bool wrap = Wraps(ed);
+  const LogicalPos at = wrap ? RowToLogical(ed, cl, col) : LogicalPos{};
   if (col <= static_cast<int32_t>(t.length)) {
     wchar_t removed = t.text[col - 1];
     std::memmove(t.text + col - 1, t.text + col, (t.length - col + 1) * sizeof(wchar_t));
     WriteLine(ed, t.ref, t.text, t.length - 1, t.hardEnd);
     RedrawLines(ed, cl, cl);
     K::Memory::ReleaseGStack(mark);
-    Record(ed, record, uk_deleteChar, cl, col, cl, col, removed);
+    if (wrap) CaretAfterRebreak(ed, cl, cl, at);
+    Record(ed, record, uk_deleteChar, cl, col, ed->CurrentLine(), ed->caretCol, removed, 0, 0, wrap ? &at : nullptr);
     return;
   }
   if (cl == ed->LineCount()) {
@@ -112,14 +150,21 @@ void DeleteChar(EditorRecord* ed, bool record) {
       K::Memory::AllocGStack((t.length + next.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
   std::memcpy(joined, t.text, t.length * sizeof(wchar_t));
   std::memcpy(joined + t.length, next.text, next.length * sizeof(wchar_t));
+  NeedRoom(ed, t.length, t.length + next.length);
   ed->store.FreeLine(next.ref);
   WriteLine(ed, ed->store.FindLine(cl), joined, t.length + next.length, next.hardEnd);
   K::Memory::ReleaseGStack(mark);
-  ScrollRows(ed, ed->caretRow + 1, -ed->lineHeight);
-  AdjustLineCount(ed);
-  RedrawLines(ed, cl, cl);
-  MoveCaretTo(ed, cl, col);
-  Record(ed, record, uk_deleteChar, cl, col, cl, col, 13);
+  if (wrap) {
+    AdjustLineCount(ed);
+    InvalidateAll(ed);
+    CaretAfterRebreak(ed, cl, cl, at);
+  } else {
+    ScrollRows(ed, ed->caretRow + 1, -ed->lineHeight);
+    AdjustLineCount(ed);
+    RedrawLines(ed, cl, cl);
+    MoveCaretTo(ed, cl, col);
+  }
+  Record(ed, record, uk_deleteChar, cl, col, ed->CurrentLine(), ed->caretCol, 13, 0, 0, wrap ? &at : nullptr);
 }
 
 void BackspaceChar(EditorRecord* ed, bool record) {
@@ -127,16 +172,19 @@ void BackspaceChar(EditorRecord* ed, bool record) {
   StepOverSoftEnd(ed, false);
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   if (cl == 1 && col == 1) return;
+  const bool wrap = Wraps(ed);
   uint8_t* mark = K::Memory::MarkGStack();
   LineText t = ReadLineText(ed, cl);
   if (col > 1) {
+    const LogicalPos at = wrap ? RowToLogical(ed, cl, col - 1) : LogicalPos{};
     wchar_t removed = t.text[col - 2];
     std::memmove(t.text + col - 2, t.text + col - 1, (t.length - col + 2) * sizeof(wchar_t));
     WriteLine(ed, t.ref, t.text, t.length - 1, t.hardEnd);
     K::Memory::ReleaseGStack(mark);
     RedrawLines(ed, cl, cl);
-    MoveCaretTo(ed, cl, col - 1);
-    Record(ed, record, uk_deleteChar, cl, col, cl, col - 1, removed);
+    if (wrap) CaretAfterRebreak(ed, cl, cl, at);
+    else MoveCaretTo(ed, cl, col - 1);
+    Record(ed, record, uk_deleteChar, cl, col, ed->CurrentLine(), ed->caretCol, removed, 0, 0, wrap ? &at : nullptr);
     return;
   }
   LineText prev = ReadLineText(ed, cl - 1);
@@ -144,10 +192,20 @@ void BackspaceChar(EditorRecord* ed, bool record) {
       K::Memory::AllocGStack((t.length + prev.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
   std::memcpy(joined, prev.text, prev.length * sizeof(wchar_t));
   std::memcpy(joined + prev.length, t.text, t.length * sizeof(wchar_t));
+  NeedRoom(ed, prev.length, t.length + prev.length);
   ed->store.FreeLine(t.ref);
   WriteLine(ed, ed->store.FindLine(cl - 1), joined, t.length + prev.length, t.hardEnd);
   K::Memory::ReleaseGStack(mark);
   const int32_t top = ed->topLine;
+  if (wrap) {
+    const LogicalPos at = RowToLogical(ed, cl - 1, static_cast<int32_t>(prev.length) + 1);
+    AdjustLineCount(ed);
+    InvalidateAll(ed);
+    if (ed->caretRow > 1) --ed->caretRow;
+    CaretAfterRebreak(ed, cl - 1, cl - 1, at);
+    Record(ed, record, uk_deleteChar, cl, col, ed->CurrentLine(), ed->caretCol, 13, 0, 0, &at);
+    return;
+  }
   if (ed->caretRow == 1) InvalidateAll(ed);
   else ScrollRows(ed, ed->caretRow, -ed->lineHeight);
   AdjustLineCount(ed);
@@ -156,8 +214,64 @@ void BackspaceChar(EditorRecord* ed, bool record) {
   Record(ed, record, uk_deleteChar, cl, col, cl - 1, static_cast<int32_t>(prev.length) + 1, 13);
 }
 
+namespace {
+
+// New line of a wrapping editor (split set): the logical line ends at the
+// caret and the rest, after the copied indent of the logical line, starts
+// the next; at the end of a soft row the row only ends hard.
+void NewLineWrap(EditorRecord* ed, bool copyIndent, bool record) {
+  StepOverSoftEnd(ed, false);
+  uint8_t* mark = K::Memory::MarkGStack();
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
+  LineText t = ReadLineText(ed, cl);
+  const LogicalPos at = RowToLogical(ed, cl, col);
+  const uint32_t from = std::min(static_cast<uint32_t>(col - 1), t.length);
+  uint32_t indent = 0;
+  if (from == t.length && !t.hardEnd) {
+    WriteLine(ed, t.ref, t.text, t.length, true);
+  } else {
+    const wchar_t* line = nullptr;
+    if (copyIndent) {
+      uint32_t n;
+      int32_t rows;
+      line = ReadLogicalLine(ed, at.firstRow, &n, &rows);
+      while (indent < at.offset && (line[indent] == L' ' || line[indent] == L'\t')) ++indent;
+    }
+    const uint32_t newLen = indent + (t.length - from);
+    if (!ed->store.HasRoom(ChunksForLength(newLen))) {
+      K::Memory::ReleaseGStack(mark);
+      Raise(err_storeFull);
+    }
+    wchar_t* nl = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((newLen + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+    if (indent) std::memcpy(nl, line, indent * sizeof(wchar_t));
+    std::memcpy(nl + indent, t.text + from, (t.length - from) * sizeof(wchar_t));
+    ChunkRef r = ed->store.InsertLineAfter(t.ref);
+    WriteLine(ed, r, nl, newLen, t.hardEnd);
+    WriteLine(ed, ed->store.FindLine(cl), t.text, from, true);
+    AdjustLineCount(ed);
+  }
+  K::Memory::ReleaseGStack(mark);
+  InvalidateAll(ed);
+  if (ed->indentMode) {
+    ed->scrollX = 0;
+    SetHScrollPos(ed, 0);
+  }
+  // The new logical line starts after the row that now ends the old one.
+  RebreakRows(ed, cl, cl + 1);
+  int32_t endRow, endCol;
+  LogicalToRow(ed, at, &endRow, &endCol);
+  PlaceCaretLogical(ed, {endRow + 1, indent});
+  Record(ed, record, uk_insertChar, cl, col, ed->CurrentLine(), ed->caretCol, 0, 13, static_cast<int32_t>(indent), &at);
+}
+
+}  // namespace
+
 void NewLine(EditorRecord* ed, bool split, bool copyIndent, bool record) {
   DeleteSelection(ed, record);
+  if (split && Wraps(ed)) {
+    NewLineWrap(ed, copyIndent, record);
+    return;
+  }
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol, lc = ed->LineCount();
   LineText t = ReadLineText(ed, cl);
@@ -203,8 +317,81 @@ void NewLine(EditorRecord* ed, bool split, bool copyIndent, bool record) {
     Record(ed, record, uk_selection, cl, col, cl + 1, 1);
 }
 
+namespace {
+
+// A kind-10 entry of a wrapping editor: the logical line's whole text
+// before and after, found by its first row.
+void RecordLogicalLine(EditorRecord* ed, int32_t firstRow, const wchar_t* oldText, int32_t lb, int32_t cb) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  uint32_t n;
+  int32_t rows;
+  const wchar_t* now = ReadLogicalLine(ed, firstRow, &n, &rows);
+  UndoEntry e{};
+  e.kind = uk_replaceLine;
+  e.oldText = const_cast<wchar_t*>(oldText);
+  e.oldLen = oldText ? static_cast<int32_t>(std::wcslen(oldText)) + 1 : 0;
+  e.newText = CopyUndoText(now, n);
+  e.newLen = static_cast<int32_t>(n) + 1;
+  e.lineNo = firstRow;
+  e.logicalRow = firstRow;
+  e.logicalOffset = WholeLogicalLine;
+  e.selBefore = e.selAfter = ed->selection;
+  K::Memory::ReleaseGStack(mark);
+  RecordUndo(ed, e, lb, cb, ed->CurrentLine(), ed->caretCol);
+}
+
+// The text of the logical line from `firstRow` as an undo text.
+wchar_t* LogicalUndoText(EditorRecord* ed, int32_t firstRow) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  uint32_t n;
+  int32_t rows;
+  const wchar_t* t = ReadLogicalLine(ed, firstRow, &n, &rows);
+  wchar_t* copy = CopyUndoText(t, n);
+  K::Memory::ReleaseGStack(mark);
+  return copy;
+}
+
+// Delete line on a row that is part of a longer logical line: the row's
+// text leaves the logical line, which is laid out again; kind 10.
+void DeleteRowWrap(EditorRecord* ed, bool record, bool prevSoft, bool hard) {
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
+  const int32_t first = LogicalFirstRow(ed, cl);
+  wchar_t* old = record ? LogicalUndoText(ed, first) : nullptr;
+  uint8_t* mark = K::Memory::MarkGStack();
+  int32_t from = cl;
+  if (prevSoft && hard) {  // the last row: the one before ends the line
+    ed->store.FreeLine(ed->store.FindLine(cl));
+    LineText prev = ReadLineText(ed, cl - 1);
+    WriteLine(ed, prev.ref, prev.text, prev.length, true);
+    from = cl - 1;
+  } else if (!prevSoft) {  // the first row
+    ed->store.FreeLine(ed->store.FindLine(cl));
+  } else {  // a middle row: emptied, the rows around it close up
+    WriteLine(ed, ed->store.FindLine(cl), L"", 0, false);
+  }
+  K::Memory::ReleaseGStack(mark);
+  AdjustLineCount(ed);
+  InvalidateAll(ed);
+  RebreakRows(ed, from, from);
+  const int32_t line = std::min(cl, ed->LineCount());
+  const int32_t top = ed->topLine;
+  BringIntoView(ed, line, std::min(col, ed->store.VisibleLength(line) + 1), ed->caretRow);
+  if (ed->topLine != top) InvalidateAll(ed);
+  if (record) RecordLogicalLine(ed, first, old, cl, col);
+}
+
+}  // namespace
+
 void DeleteLine(EditorRecord* ed, bool record) {
   ed->selection.active = 0;
+  if (Wraps(ed)) {
+    const int32_t cl = ed->CurrentLine();
+    const bool prevSoft = cl > 1 && !RowEndsHard(ed, cl - 1), hard = RowEndsHard(ed, cl);
+    if (prevSoft || !hard) {
+      DeleteRowWrap(ed, record, prevSoft, hard);
+      return;
+    }
+  }
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol, lc = ed->LineCount();
   LineText t = ReadLineText(ed, cl);
@@ -242,11 +429,24 @@ void DeleteLine(EditorRecord* ed, bool record) {
 
 namespace {
 
-// Writes a new text into line `cl`, recording kind 10 with both texts.
+// Writes a new text into row `cl` and puts the caret on colAfter, recording
+// kind 10 with both texts: of the row, or in a wrapping editor of the
+// logical line, which is laid out again.
 void ReplaceLine(EditorRecord* ed, int32_t cl, const LineText& old, const wchar_t* text, uint32_t n,
                  int32_t colBefore, int32_t colAfter, bool record) {
+  NeedRoom(ed, old.length, n);
+  if (Wraps(ed)) {
+    const int32_t first = LogicalFirstRow(ed, cl);
+    wchar_t* before = record ? LogicalUndoText(ed, first) : nullptr;
+    WriteLine(ed, old.ref, text, n, old.hardEnd);
+    RedrawLines(ed, cl, cl);
+    CaretAfterRebreak(ed, cl, cl, RowToLogical(ed, cl, colAfter));
+    if (record) RecordLogicalLine(ed, first, before, cl, colBefore);
+    return;
+  }
   WriteLine(ed, old.ref, text, n, old.hardEnd);
   RedrawLines(ed, cl, cl);
+  MoveCaretTo(ed, cl, colAfter);
   if (!record) return;
   UndoEntry e{};
   e.kind = uk_replaceLine;
@@ -283,17 +483,20 @@ void DeleteToLineEdge(EditorRecord* ed, bool toStart) {
   }
   ReplaceLine(ed, cl, t, text, n, col, newCol, true);
   K::Memory::ReleaseGStack(mark);
-  MoveCaretTo(ed, cl, newCol);
   if (ed->scrollX != sx) InvalidateAll(ed);
 }
 
 void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
   ch = StoreChar(ch, ed->hyperMode);
   DeleteSelection(ed, record);
+  const bool wrap = Wraps(ed);
+  // Overwriting at the end of a soft row overwrites the next row's first character.
+  if (!insert) StepOverSoftEnd(ed, true);
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   LineText t = ReadLineText(ed, cl, 1);
   const uint32_t at = std::min(static_cast<uint32_t>(col - 1), t.length);
+  const LogicalPos place = wrap ? RowToLogical(ed, cl, static_cast<int32_t>(at) + 1) : LogicalPos{};
   wchar_t old = 0;
   uint32_t n = t.length;
   if (insert || at >= t.length) {
@@ -308,11 +511,11 @@ void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
   K::Memory::ReleaseGStack(mark);
   RedrawLines(ed, cl, cl);
   const int32_t top = ed->topLine, sx = ed->scrollX;
-  BringIntoView(ed, cl, static_cast<int32_t>(at) + 2, ed->caretRow);
+  if (wrap) CaretAfterRebreak(ed, cl, cl, {place.firstRow, place.offset + 1});
+  else BringIntoView(ed, cl, static_cast<int32_t>(at) + 2, ed->caretRow);
   if (ed->topLine != top || ed->scrollX != sx) InvalidateAll(ed);
-  Record(ed, record, insert ? uk_insertChar : uk_overwriteChar, cl, static_cast<int32_t>(at) + 1, cl,
-         static_cast<int32_t>(at) + 2, old, ch);
-  if (record) RewrapIfTooWide(ed, cl, cl);
+  Record(ed, record, insert ? uk_insertChar : uk_overwriteChar, cl, static_cast<int32_t>(at) + 1, ed->CurrentLine(),
+         ed->caretCol, old, ch, 0, wrap ? &place : nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -336,6 +539,8 @@ bool SelectWordAt(EditorRecord* ed, int32_t line, int32_t col) {
 
 void DeleteWord(EditorRecord* ed, bool right) {
   ed->selection.active = 0;
+  // A soft break is passed by moving, not by joining rows.
+  StepOverSoftEnd(ed, right);
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   int32_t line = cl, result = col;
   FindWordBoundary(ed, right, &line, &result);
@@ -364,7 +569,6 @@ void DeleteWord(EditorRecord* ed, bool right) {
   const uint32_t n = t.length - (to - from);
   ReplaceLine(ed, cl, t, text, n, col, right ? col : from, true);
   K::Memory::ReleaseGStack(mark);
-  if (!right) MoveCaretTo(ed, cl, from);
 }
 
 }  // namespace QEL_EDIT::detail

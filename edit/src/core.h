@@ -27,6 +27,9 @@ void MoveWord(EditorRecord* ed, bool right, bool select);
 // The next (right) or previous word boundary from (line, col), across lines.
 void FindWordBoundary(EditorRecord* ed, bool right, int32_t* line, int32_t* col);
 void VerticalScroll(EditorRecord* ed, int32_t code, int32_t position);
+// Horizontal scroll by code (1 left, 2 right, 3 page left, 4 page right, 5
+// thumb at `position`), in steps of 8 pixels.
+void HorizontalScroll(EditorRecord* ed, int32_t code, int32_t position);
 
 
 // Selects the token at (line, col), caret at its end, with a selection-

@@ -45,9 +45,11 @@ void InsertAtDrop(EditorRecord* ed, int32_t line, int32_t col, const wchar_t* te
 }
 
 void RecordDrop(EditorRecord* ed, int kind, const Selection& dragged, int32_t l1, int32_t c1, int32_t l2,
-                int32_t c2) {
+                int32_t c2, uint32_t from = 0, uint32_t to = 0) {
   UndoEntry e{};
   e.kind = kind;
+  e.dragFrom = static_cast<int32_t>(from);
+  e.dragTo = static_cast<int32_t>(to);
   e.selBefore = dragged;
   e.selAfter = ed->selection;
   e.lineNo = -1;
@@ -63,6 +65,15 @@ bool DropInsideSelection(const Selection& s, int32_t line, int32_t col) {
 
 void MoveDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t col, bool record) {
   const Ends r = OrderedEnds(dragged);
+  // Text positions of the selection's ends and of the drop (wrapping
+  // editors); an end that is none ends the drop.
+  uint32_t from = 0, to = 0, drop = 0;
+  if (ed->wrappable) {
+    from = ed->store.PositionOf(r.l1, r.c1);
+    to = ed->store.PositionOf(r.l2, r.c2);
+    drop = ed->store.PositionOf(line, col);
+    if (!from || !to || !drop) return;
+  }
   ed->selection = dragged;
   ed->selection.active = 1;
   uint8_t* mark = K::Memory::MarkGStack();
@@ -71,15 +82,25 @@ void MoveDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t 
     K::Memory::ReleaseGStack(mark);
     return;
   }
-  // The drop point in the text without the selection: the lines taken out
-  // come off a later line, and on the last line the tail now starts at the
-  // selection's start column.
-  const bool behindEnd = line == r.l2 && col > r.c2;
-  if (line >= r.l2) line -= r.l2 - r.l1;
-  if (behindEnd) col = r.c1 + (col - r.c2);
+  if (ed->wrappable) {
+    // Rows are laid out again when the text leaves: the drop point as a
+    // text position, moved back by the selection's length when behind it.
+    if (drop > to) drop -= to - from;
+    if (!ed->store.LineColOf(drop, &line, &col)) {
+      K::Memory::ReleaseGStack(mark);
+      return;
+    }
+  } else {
+    // The drop point in the text without the selection: the lines taken out
+    // come off a later line, and on the last line the tail now starts at the
+    // selection's start column.
+    const bool behindEnd = line == r.l2 && col > r.c2;
+    if (line >= r.l2) line -= r.l2 - r.l1;
+    if (behindEnd) col = r.c1 + (col - r.c2);
+  }
   int32_t dropLine, dropCol;
   InsertAtDrop(ed, line, col, text, mark, &dropLine, &dropCol);
-  if (record) RecordDrop(ed, uk_moveDrag, dragged, r.l1, r.c1, dropLine, dropCol);
+  if (record) RecordDrop(ed, uk_moveDrag, dragged, r.l1, r.c1, dropLine, dropCol, from, drop);
 }
 
 void CopyDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t col, bool record) {
@@ -92,9 +113,11 @@ void CopyDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t 
     return;
   }
   ed->selection.active = 0;
+  const uint32_t drop = ed->wrappable ? ed->store.PositionOf(line, col) : 0;
   int32_t dropLine, dropCol;
   InsertAtDrop(ed, line, col, text, mark, &dropLine, &dropCol);
-  if (record) RecordDrop(ed, uk_copyDrop, dragged, dropLine, dropCol, ed->selection.caretLine, ed->selection.caretCol);
+  if (record)
+    RecordDrop(ed, uk_copyDrop, dragged, dropLine, dropCol, ed->selection.caretLine, ed->selection.caretCol, 0, drop);
 }
 
 void ApplyDragEntry(EditorRecord* ed, const UndoEntry& e) {
@@ -107,16 +130,21 @@ void ApplyDragEntry(EditorRecord* ed, const UndoEntry& e) {
       uint8_t* mark = K::Memory::MarkGStack();
       wchar_t* text = TakeSelection(ed, true, false, true, false);
       if (text) {
-        MoveCaretTo(ed, e.lineAfter, e.colAfter);
+        int32_t line = e.lineAfter, col = e.colAfter;
+        if (ed->wrappable) ed->store.LineColOf(static_cast<uint32_t>(e.dragTo), &line, &col);
+        MoveCaretTo(ed, line, col);
         InsertText(ed, false, true, text);
         BringIntoView(ed, ed->selection.caretLine, ed->selection.caretCol, ed->caretRow);
       }
       K::Memory::ReleaseGStack(mark);
       break;
     }
-    case uk_copyDrop:
-      CopyDrop(ed, e.selBefore, e.selAfter.anchorLine, e.selAfter.anchorCol, false);
+    case uk_copyDrop: {
+      int32_t line = e.selAfter.anchorLine, col = e.selAfter.anchorCol;
+      if (ed->wrappable) ed->store.LineColOf(static_cast<uint32_t>(e.dragTo), &line, &col);
+      CopyDrop(ed, e.selBefore, line, col, false);
       break;
+    }
     case uk_copyDropInverse:
       ed->selection = e.selBefore;
       ed->selection.active = 1;

@@ -80,6 +80,14 @@ int32_t ColumnAt(EditorRecord* ed, int32_t line, int32_t x) {
 
 namespace {
 
+int32_t LineWidth(EditorRecord* ed, int32_t line) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, line);
+  const int32_t w = TextWidth(ed, t.text, static_cast<int32_t>(t.length));
+  K::Memory::ReleaseGStack(mark);
+  return w;
+}
+
 void CaretToPoint(EditorRecord* ed, const pnt_struct& p) {
   const int32_t row = RowAt(ed, p.y);
   const int32_t line = ed->topLine + row - 1;
@@ -148,6 +156,27 @@ void MouseMove(EditorRecord* ed, const pnt_struct& p) {
   } else if (p.y >= ed->clientHeight && ed->topLine + ed->visibleRows - 1 < ed->LineCount()) {
     VerticalScroll(ed, 2, -1);
     inside = false;
+  }
+  // Beside the text: a page left while the view is scrolled, a page right
+  // while the current line goes on past the right edge; the caret then
+  // takes the column at that edge.
+  int32_t edgeX = -1;
+  if (p.x < 0) {
+    if (ed->scrollX > 0) HorizontalScroll(ed, 3, -1);
+    edgeX = ed->leftMargin;
+  } else if (p.x > ed->clientWidth && LineWidth(ed, ed->CurrentLine()) + ed->charWidth >= p.x + ed->scrollX) {
+    HorizontalScroll(ed, 4, -1);
+    edgeX = ed->clientWidth;
+  }
+  if (edgeX >= 0) {
+    inside = false;
+    const int32_t cl = std::clamp(ed->CurrentLine(), 1, ed->LineCount());
+    const int32_t top = ed->topLine;
+    BringIntoView(ed, cl, ColumnAt(ed, cl, edgeX), ed->caretRow);
+    if (ed->topLine != top) InvalidateAll(ed);
+  } else if (!inside) {
+    const int32_t cl = std::clamp(ed->CurrentLine(), 1, ed->LineCount());
+    ed->caretCol = std::clamp(ed->caretCol, 1, ed->store.VisibleLength(cl) + 1);
   }
   if (inside) CaretToPoint(ed, p);
   if (mouse.drag) {

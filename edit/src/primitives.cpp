@@ -1,5 +1,5 @@
-// Selection, text insertion, taking the selection and case changes of the
-// plain layout.
+// Selection, text insertion, taking the selection and case changes (the
+// word-wrap twins lay the rows they wrote out again).
 //
 // A change checks the store's room before it writes, so a refused change
 // (6902) leaves the text as it was; temporary line buffers live on the
@@ -116,6 +116,9 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
     K::Memory::ReleaseGStack(mark);
     return;
   }
+  // Rows move when they are laid out again: the insertion point as a place
+  // in its logical line.
+  const LogicalPos at = ed->wrappable ? RowToLogical(ed, cl, colBefore) : LogicalPos{};
   // Pieces: split at CR, an LF right after it skipped.
   uint64_t total = 0, pieces = 1, longest = 0, cur = 0;
   for (const wchar_t* p = text; *p; ++p) {
@@ -167,14 +170,24 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
     }
     buf[n++] = PieceChar(*p, ed->hyperMode);
   }
-  const int32_t endVisible = ed->store.VisibleIndexOfRaw(buf, endCol);
+  int32_t endVisible = ed->store.VisibleIndexOfRaw(buf, endCol);
   K::Memory::ReleaseGStack(mark);
   RedrawFrom(ed, cl);
+  int32_t startRow = cl, startCol = colBefore;
+  if (ed->wrappable) {
+    // The written logical lines laid out again; the inserted text's ends
+    // found from its logical places.
+    RebreakRows(ed, cl, endLine);
+    LogicalToRow(ed, at, &startRow, &startCol);
+    LogicalPos end{at.firstRow, at.offset + endCol - raw};
+    if (endLine > cl) end = {NextLogicalLine(ed, at.firstRow, endLine - cl), endCol};
+    LogicalToRow(ed, end, &endLine, &endVisible);
+  }
   if (!keepView) {
     UpdateVScrollRange(ed);
-    BringIntoView(ed, endLine, endVisible, ed->caretRow + (endLine - cl));
+    BringIntoView(ed, endLine, endVisible, std::min<int32_t>(ed->caretRow + (endLine - cl), ed->visibleRows));
   }
-  ed->selection = {1, colBefore, cl, endVisible, endLine};
+  ed->selection = {1, startCol, startRow, endVisible, endLine};
   if (!keepView) RefreshStatusPos(ed);
   if (recordUndo) {
     UndoEntry e{};
@@ -185,7 +198,6 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
     e.selAfter = ed->selection;
     RecordUndo(ed, e, cl, colBefore, endLine, endVisible);
   }
-  if (recordUndo) RewrapIfTooWide(ed, cl, endLine);
 }
 
 wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView, bool noResult) {
@@ -231,6 +243,9 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
   copy[n] = 0;
   if (result) std::memcpy(result, copy, (n + 1) * sizeof(wchar_t));
   wchar_t* saved = keepCopy && del ? CopyUndoText(copy, static_cast<uint32_t>(n)) : nullptr;
+  // The selection's start as a place in its logical line (rows move when
+  // they are laid out again).
+  const LogicalPos start = del && ed->wrappable ? RowToLogical(ed, r.l1, r.c1) : LogicalPos{};
   if (del) {
     const LineText& tail = r.l1 == r.l2 ? first : last;
     const uint32_t headLen = static_cast<uint32_t>(r.c1 - 1);
@@ -243,11 +258,17 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
   }
   K::Memory::ReleaseGStack(mark);
   if (del) {
+    int32_t row = r.l1, col = r.c1;
+    if (ed->wrappable) {
+      RebreakRows(ed, r.l1, r.l1);
+      LogicalToRow(ed, start, &row, &col);
+      InvalidateAll(ed);
+    }
     if (keepView) {
-      BringIntoView(ed, r.l1, r.c1, ed->caretRow - (lineBefore - r.l1));
-      RedrawFrom(ed, r.l1);
+      BringIntoView(ed, row, col, std::max(1, ed->caretRow - (lineBefore - row)));
+      RedrawFrom(ed, row);
     } else {
-      BringIntoView(ed, r.l1, r.c1, ed->visibleRows / 2 + 1);
+      BringIntoView(ed, row, col, ed->visibleRows / 2 + 1);
       UpdateVScrollRange(ed);
       InvalidateAll(ed);
       RefreshStatusPos(ed);
@@ -260,7 +281,7 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
       e.savedLen = static_cast<int32_t>(n) + 1;
       e.selBefore = selBefore;
       e.selAfter = ed->selection;
-      RecordUndo(ed, e, lineBefore, colBefore, r.l1, r.c1);
+      RecordUndo(ed, e, lineBefore, colBefore, row, col);
     }
   }
   return result;

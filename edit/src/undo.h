@@ -44,6 +44,10 @@ struct Selection {
   int32_t caretLine;
 };
 
+// logicalOffset of a kind-10 entry whose texts are a wrapping editor's
+// whole logical line, found by its first row (logicalRow).
+constexpr int32_t WholeLogicalLine = -1;
+
 struct UndoEntry {
   int32_t lineBefore, colBefore;
   int32_t lineAfter, colAfter;

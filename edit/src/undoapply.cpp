@@ -12,6 +12,7 @@
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
+#include "wrap.h"
 
 namespace QEL_EDIT::detail {
 
@@ -53,7 +54,10 @@ void WriteSavedLines(EditorRecord* ed, const wchar_t* saved, int32_t from, int32
   const wchar_t* p = saved;
   for (int32_t l = from; l <= to && l <= ed->LineCount(); ++l) {
     uint32_t n = static_cast<uint32_t>(std::wcslen(p));
-    ed->store.WriteRowN(ed->store.FindLine(l), p, n, true);
+    const ChunkRef r = ed->store.FindLine(l);
+    bool hard;
+    ed->store.StoredLength(r, &hard);
+    ed->store.WriteRowN(r, p, n, hard);
     p += n + 1;
   }
   InvalidateAll(ed);
@@ -78,7 +82,7 @@ void RecreateLine(EditorRecord* ed, const wchar_t* text, int32_t lineNo) {
     LineText first = ReadLineText(ed, 1);
     if (!ed->store.HasRoom(ChunksForLength(first.length) + ChunksForLength(n))) Raise(err_storeFull);
     ChunkRef r = ed->store.InsertLineAfter(first.ref);
-    ed->store.WriteRowN(r, first.text, first.length, true);
+    ed->store.WriteRowN(r, first.text, first.length, first.hardEnd);
     ed->store.WriteRowN(ed->store.textHead, text ? text : L"", n, true);
     K::Memory::ReleaseGStack(mark);
   }
@@ -86,8 +90,22 @@ void RecreateLine(EditorRecord* ed, const wchar_t* text, int32_t lineNo) {
   InvalidateAll(ed);
 }
 
+// A wrapping editor's single-character entries hold the place of the
+// character changed, which is the same before and after the change.
+void MoveToChange(EditorRecord* ed, const UndoEntry& e, int32_t line, int32_t col) {
+  if (!ed->wrappable || e.logicalRow <= 0) {
+    MoveCaretTo(ed, line, col);
+    return;
+  }
+  LogicalToRow(ed, {e.logicalRow, static_cast<uint32_t>(e.logicalOffset)}, &line, &col);
+  MoveCaretTo(ed, line, col);
+}
+
 void Apply(EditorRecord* ed, const UndoEntry& e, bool undoing) {
   const int32_t kind = e.kind;
+  // The single-step commands would take a selection left by an earlier
+  // step (the text an undone cut put back) with them; theirs is set after.
+  if (kind >= uk_overwriteChar && kind <= uk_deleteLine) ed->selection.active = 0;
   switch (kind) {
     case uk_selection:
       break;
@@ -102,19 +120,19 @@ void Apply(EditorRecord* ed, const UndoEntry& e, bool undoing) {
       TakeSelection(ed, true, false, false, true);
       break;
     case uk_overwriteChar: {
-      MoveCaretTo(ed, undoing ? e.lineAfter : e.lineBefore, undoing ? e.colAfter : e.colBefore);
+      MoveToChange(ed, e, undoing ? e.lineAfter : e.lineBefore, undoing ? e.colAfter : e.colBefore);
       // Undo of an overwrite that extended the line: the typed character goes.
       if (e.newChar == 0) DeleteChar(ed, false);
       else TypeChar(ed, e.newChar, false, false);
       break;
     }
     case uk_insertChar:
-      MoveCaretTo(ed, e.lineBefore, e.colBefore);
+      MoveToChange(ed, e, e.lineBefore, e.colBefore);
       if (e.newChar == 13) NewLine(ed, true, e.indentCopied > 0, false);
       else TypeChar(ed, e.newChar, true, false);
       break;
     case uk_deleteChar:
-      MoveCaretTo(ed, e.lineAfter, e.colAfter);
+      MoveToChange(ed, e, e.lineAfter, e.colAfter);
       DeleteChar(ed, false);
       if (e.oldChar == 13)  // the copied indent goes with the line break
         for (int32_t i = 0; i < e.indentCopied; ++i) DeleteChar(ed, false);
@@ -129,12 +147,17 @@ void Apply(EditorRecord* ed, const UndoEntry& e, bool undoing) {
       int32_t line = e.lineNo > 0 ? e.lineNo : e.lineBefore;
       const wchar_t* t = e.newText ? e.newText : L"";
       uint32_t n = static_cast<uint32_t>(std::wcslen(t));
+      if (ed->wrappable && e.logicalRow > 0 && e.logicalOffset == WholeLogicalLine) {
+        if (!WriteLogicalLine(ed, e.logicalRow, t, n)) Raise(err_storeFull);
+        break;
+      }
       ChunkRef r = ed->store.FindLine(line);
       if (r.IsEnd()) break;
-      if (ChunksForLength(n) > ChunksForLength(ed->store.StoredLength(r)) &&
+      bool hard;
+      if (ChunksForLength(n) > ChunksForLength(ed->store.StoredLength(r, &hard)) &&
           !ed->store.HasRoom(ChunksForLength(n)))
         Raise(err_storeFull);
-      ed->store.WriteRowN(r, t, n, true);
+      ed->store.WriteRowN(r, t, n, hard);  // a soft row stays soft
       RedrawLines(ed, line, line);
       break;
     }

@@ -91,6 +91,8 @@ void OnCreate(EditorRecord* ed, LONG_PTR window) {
   creating = false;
 }
 
+}  // namespace
+
 // Horizontal scroll by code (1 left, 2 right, 3 page left, 4 page right,
 // 5 thumb), in steps of 8 pixels.
 void HorizontalScroll(EditorRecord* ed, int32_t code, int32_t position) {
@@ -111,8 +113,6 @@ void HorizontalScroll(EditorRecord* ed, int32_t code, int32_t position) {
   }
   RefreshStatusPos(ed);
 }
-
-}  // namespace
 
 bool GotoPosition(EditorRecord* ed, uint32_t position, bool recordUndo) {
   int32_t line, col;

@@ -53,9 +53,41 @@ void LoadEditorText(EditorRecord* ed, const wchar_t* text);
 // a row is laid out again when its wrap width changed (always with force).
 void RewrapIfNeeded(EditorRecord* ed, bool force);
 
-// After an edit wrote rows `from` to `to`: in wrap mode, when one of them
-// has become at least as wide as the wrap width, the whole text is laid out
-// again (the undo ring is then emptied, so undo and redo never call it).
-void RewrapIfTooWide(EditorRecord* ed, int32_t from, int32_t to);
+// A place in a logical line: its first row and the stored characters
+// before the place.
+struct LogicalPos {
+  int32_t firstRow;
+  uint32_t offset;
+};
+// Row and visible column to logical place, and back.  An offset that falls
+// on a soft break maps to the end of the earlier row; one past the logical
+// line's end to its end.
+LogicalPos RowToLogical(EditorRecord* ed, int32_t row, int32_t col);
+void LogicalToRow(EditorRecord* ed, LogicalPos p, int32_t* row, int32_t* col);
+// First row of the logical line holding `row`.
+int32_t LogicalFirstRow(EditorRecord* ed, int32_t row);
+// First row of the k-th logical line after the one starting at `firstRow`.
+int32_t NextLogicalLine(EditorRecord* ed, int32_t firstRow, int32_t k);
+// The text of the logical line starting at `firstRow` on the global stack
+// (rows joined, no breaks), its length in *n and its row count in *rows.
+wchar_t* ReadLogicalLine(EditorRecord* ed, int32_t firstRow, uint32_t* n, int32_t* rows);
+// Replaces the rows of the logical line starting at `firstRow` by `text`
+// broken into rows; false (nothing changed) when the store has no room.
+bool WriteLogicalLine(EditorRecord* ed, int32_t firstRow, const wchar_t* text, uint32_t n);
+
+struct Rebroken {
+  int32_t first, last;  // the rows written again
+  int32_t delta;        // rows added (removed when negative)
+};
+// Breaks the logical line holding `row` again from `row`, or from the row
+// before when that one continues into it; the rows up to `lastEdited` may
+// hold any text, the rows after it are as an earlier layout left them, so
+// the breaking stops at the first of them that starts where a new row
+// starts.  Rows end soft but the line's last.  With no room in the store
+// the rows stay as they are.  Repaints what changed.
+Rebroken RebreakLine(EditorRecord* ed, int32_t row, int32_t lastEdited);
+// Re-breaks the logical lines of rows `from` to `to` (rows as written by
+// an edit, each line's rows after `to` untouched); the rows added.
+int32_t RebreakRows(EditorRecord* ed, int32_t from, int32_t to);
 
 }  // namespace QEL_EDIT::detail

@@ -102,6 +102,19 @@ TEST_F(Core, InsertOverSelectionRecordsDeleteThenInsert) {
   EXPECT_EQ(ed->undoRing.slots[UndoRing::PrevIndex(ed->undoRing.current)].kind, uk_deleteSelection);
 }
 
+// Undoing a cut puts its text back selected; undoing the typing before it
+// then removes the typed character only, not that selection.
+TEST_F(Core, UndoBehindAnUndoneCutKeepsItsText) {
+  EditorRecord* ed = Make(L"hello world\nnext");
+  MoveCaretTo(ed, 2, 5);
+  ASSERT_EQ(K::RunTrapped([&] { TypeChar(ed, L'!', true, true); }), 0u);
+  Select(ed, 1, 2, 1, 8);
+  ASSERT_EQ(K::RunTrapped([&] { TakeSelection(ed, true, true, false, true); }), 0u);
+  EXPECT_EQ(Text(ed), L"horld\nnext!");
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u);
+  EXPECT_EQ(Text(ed), L"hello world\nnext");
+}
+
 TEST_F(Core, TakeSelectionCopiesAndDeletesAcrossLines) {
   EditorRecord* ed = Make(L"abc\nde\nf");
   Select(ed, 1, 2, 3, 1);

@@ -771,3 +771,185 @@ TEST(EditorWindow, WrappingEditorKeepsItsStateWhenResized) {
 }
 
 }  // namespace
+
+namespace {
+
+// A shown wrapping editor of `text`, 390 pixels wide.
+LONG_PTR ShownWrapped(Fixture& f, HWND task, const wchar_t* text, int* row) {
+  f.task = task;
+  ShowWindow(task, SW_SHOW);
+  rect_struct r{10, 10, 400, 300};
+  PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
+  LONG_PTR w = 0;
+  EXPECT_EQ(K::RunTrapped([&] {
+    w = edit_CreateWrap(wt_child, &r, L"notes.txt", f.t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
+                        f.t.Flags({}), nullptr, 0, 0, 1, text, 1, &none);
+  }), 0u);
+  ShowWindow(reinterpret_cast<HWND>(w), SW_SHOW);
+  int leading, ascent, descent;
+  win_GetFontMetrics(w, &leading, &ascent, &descent);
+  *row = ascent + descent + 1;
+  return w;
+}
+
+std::wstring Words(int n) {
+  std::wstring t;
+  for (int i = 0; i < n; ++i) t += L"word" + std::to_wstring(i) + L" ";
+  return t;
+}
+
+// Movement keys in a wrapping editor go by display rows: home and end to
+// the row's edges (the end of a soft row is the next row's start), up and
+// down between rows, left and right across a soft break, shifted end
+// selecting to the row's end, page down and control+end.
+TEST(EditorWindow, MovementKeysGoByRowsWhenWrapping) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    const std::wstring text = Words(400) + L"\nshort";
+    LONG_PTR w = ShownWrapped(f, task, text.c_str(), &row);
+    Focus(task, w);
+    const int32_t rows = edit_GetNumberOfLines(w);
+    ASSERT_GT(rows, 6);
+    auto start = [&](int32_t r) { return edit_CoordToPos(w, r, 1); };
+    auto at = [&](int32_t* line, int32_t* col) {
+      edit_GetPos_1(w, line, col);
+      return edit_GetPos_0(w);
+    };
+    int32_t line, col;
+    ASSERT_EQ(edit_GotoPos(w, start(2) + 2), 1);
+    Press(VK_END);
+    EXPECT_EQ(at(&line, &col), start(3));  // the soft break
+    EXPECT_EQ(line, 2);
+    EXPECT_EQ(col, static_cast<int32_t>(start(3) - start(2)) + 1);
+    Press(VK_RIGHT);  // over the break: same place, next row
+    EXPECT_EQ(at(&line, &col), start(3));
+    EXPECT_EQ(line, 3);
+    Press(VK_LEFT);  // back to the end of the row before
+    EXPECT_EQ(at(&line, &col), start(3));
+    EXPECT_EQ(line, 2);
+    Press(VK_HOME);
+    EXPECT_EQ(at(&line, &col), start(2));
+    Press(VK_DOWN);
+    EXPECT_EQ(at(&line, &col), start(3));
+    Press(VK_UP);
+    Press(VK_UP);
+    EXPECT_EQ(at(&line, &col), start(1));
+    Press(VK_UP);  // nothing above the first row
+    EXPECT_EQ(at(&line, &col), 1u);
+    Press(VK_DOWN);
+    Key(VK_SHIFT);
+    Press(VK_END);
+    Key(VK_SHIFT, true);
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, start(2));
+    EXPECT_EQ(to, start(3));
+    Press(VK_NEXT);
+    at(&line, &col);
+    EXPECT_GT(line, 2);
+    Chord(VK_CONTROL, VK_END);
+    EXPECT_EQ(at(&line, &col), static_cast<uint32_t>(text.size()) + 1);
+    EXPECT_EQ(line, rows);
+    Chord(VK_CONTROL, VK_HOME);
+    EXPECT_EQ(at(&line, &col), 1u);
+  }, NoMenu());
+}
+
+// Appending to a wrapping editor breaks the appended lines into rows that
+// fit the window; earlier undo entries stay.
+TEST(EditorWindow, AppendingToAWrappingEditorBreaksItsRows) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    LONG_PTR w = ShownWrapped(f, task, L"start", &row);
+    edit_Char(w, '!');
+    const std::wstring words = Words(80);
+    edit_AppendStr_0(w, (L"\n" + words).c_str());
+    EXPECT_EQ(Text(w), L"!start\n" + words);
+    const int32_t rows = edit_GetNumberOfLines(w);
+    EXPECT_GT(rows, 4);
+    RECT rc;
+    GetClientRect(reinterpret_cast<HWND>(w), &rc);
+    uint8_t* m = K::Memory::MarkGStack();
+    for (int32_t r = 2; r < rows; ++r) {
+      std::wstring piece = edit_GetText_1(w, edit_CoordToPos(w, r, 1), edit_CoordToPos(w, r + 1, 1));
+      while (!piece.empty() && piece.back() == L' ') piece.pop_back();
+      int wide = 0, high = 0;
+      win_GetTextExtent(w, piece.c_str(), static_cast<int>(piece.size()), &wide, &high);
+      EXPECT_LT(wide, rc.right) << r;
+    }
+    K::Memory::ReleaseGStack(m);
+    edit_Undo(w);
+    EXPECT_EQ(Text(w), L"start\n" + words);
+  }, NoMenu());
+}
+
+// A button held right of a plain editor scrolls a page right every tick
+// while the line goes on, the selection following the right edge; held
+// left of it, back to the start of the line.
+TEST(EditorWindow, ButtonHeldBesideTheWindowScrollsSideways) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    const std::wstring line = Words(80);
+    LONG_PTR w = Shown(f, task, (line + L"\nsecond").c_str(), &row);
+    HWND h = reinterpret_cast<HWND>(w);
+    Focus(task, w);
+    RECT rc;
+    GetClientRect(h, &rc);
+    pnt_struct press{40, row / 2}, edge{rc.right - 2, row / 2};
+    int32_t col, ln;
+    const uint32_t pressed = edit_GetPointPos(w, &press, &col, &ln);
+    const uint32_t visibleEnd = edit_GetPointPos(w, &edge, &col, &ln);
+    MouseAt(h, press.x, press.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, rc.right + 20, row / 2, MOUSEEVENTF_MOVE);
+    PumpUntil([] { return false; }, 400);
+    uint32_t from, to;
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, pressed);
+    EXPECT_GT(to, visibleEnd + 8);
+    MouseAt(h, -5, row / 2, MOUSEEVENTF_MOVE);
+    PumpUntil([] { return false; }, 1500);
+    MouseAt(h, -5, row / 2, MOUSEEVENTF_LEFTUP);
+    edit_GetSelection(w, &from, &to);
+    EXPECT_EQ(from, 1u);
+    EXPECT_EQ(to, pressed);
+  }, NoMenu());
+}
+
+// Dragging a word of a wrapping editor onto a later row moves it there:
+// the drop's text position less the word's length once the word is out;
+// undo and redo.
+TEST(EditorWindow, DragInAWrappingEditorMovesByTextPosition) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    int row;
+    const std::wstring text = Words(40) + L"\nend";
+    LONG_PTR w = ShownWrapped(f, task, text.c_str(), &row);
+    HWND h = reinterpret_cast<HWND>(w);
+    Focus(task, w);
+    ASSERT_GT(edit_GetNumberOfLines(w), 3);
+    ASSERT_EQ(edit_SetSelection(w, 1, 6), 1);  // "word0"
+    win_Update(w);
+    int32_t col, line;
+    pnt_struct in{0, row / 2};
+    for (in.x = 1; in.x < 100; ++in.x)
+      if (edit_GetPointPos(w, &in, &col, &line) == 3u) break;
+    pnt_struct drop{20, 2 * row + row / 2};
+    const uint32_t dropPos = edit_GetPointPos(w, &drop, &col, &line);
+    ASSERT_EQ(line, 3);
+    MouseAt(h, in.x, in.y, MOUSEEVENTF_LEFTDOWN);
+    MouseAt(h, drop.x, drop.y, MOUSEEVENTF_MOVE);
+    MouseAt(h, drop.x, drop.y, MOUSEEVENTF_LEFTUP);
+    std::wstring moved = text.substr(5);
+    moved.insert(dropPos - 1 - 5, L"word0");
+    EXPECT_EQ(Text(w), moved);
+    edit_Undo(w);
+    EXPECT_EQ(Text(w), text);
+    edit_Redo(w);
+    EXPECT_EQ(Text(w), moved);
+  }, NoMenu());
+}
+
+}  // namespace

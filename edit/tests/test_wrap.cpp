@@ -179,8 +179,8 @@ TEST_F(Wrap, SelectionsAcrossSoftRows) {
   EXPECT_EQ(Text(ed), L"a1\n2aa bbb ccc\nddd");
 }
 
-// Typing that makes a row wider than the wrap width lays the text out again;
-// the caret keeps its place in the text.
+// Typing that makes a row wider than the wrap width breaks it again; the
+// caret keeps its place in the text.
 TEST_F(Wrap, TypingPastTheWidthBreaksTheRowAgain) {
   EditorRecord* ed = Make(L"ab cd", 6);
   ASSERT_EQ(ed->LineCount(), 1);
@@ -191,6 +191,142 @@ TEST_F(Wrap, TypingPastTheWidthBreaksTheRowAgain) {
   EXPECT_EQ(Rows(ed), (std::vector<std::wstring>{L"ab cd ~", L"efgh|"}));
   EXPECT_EQ(ed->store.PositionOf(ed->CurrentLine(), ed->caretCol), 11u);
   EXPECT_EQ(ed->modified, 1);
+}
+
+// Every edit of a wrapping editor lays out again only the logical line it
+// changed, and leaves the rows as a fresh load of the new text at the same
+// width would; the undo ring is kept: an earlier entry and the edit's own
+// go back to the loaded text and forward again.
+TEST_F(Wrap, EditsLayTheirLineOutAgainAndKeepTheRing) {
+  const wchar_t* loaded = L"aaa bbb ccc ddd eee\n  ff gg hh\nlast line";
+  using Command = void (*)(EditorRecord*);
+  struct Case {
+    const char* name;
+    int32_t row, col;
+    Command command;
+  } cases[] = {
+      {"type a word", 1, 5, [](EditorRecord* ed) { for (wchar_t c : std::wstring(L"xyzzy ")) TypeChar(ed, c, true, true); }},
+      {"blank splits a word", 2, 2, [](EditorRecord* ed) { TypeChar(ed, L' ', true, true); }},
+      {"overwrite at a soft end", 1, 5, [](EditorRecord* ed) { TypeChar(ed, L'Q', false, true); }},
+      {"delete pulls a word up", 1, 3, [](EditorRecord* ed) { DeleteChar(ed, true); DeleteChar(ed, true); }},
+      {"delete joins lines", 3, 6, [](EditorRecord* ed) { DeleteChar(ed, true); }},
+      {"backspace joins lines", 4, 1, [](EditorRecord* ed) { BackspaceChar(ed, true); }},
+      {"backspace over a soft end", 2, 1, [](EditorRecord* ed) { BackspaceChar(ed, true); }},
+      {"enter mid row with indent", 5, 2, [](EditorRecord* ed) { NewLine(ed, true, true, true); }},
+      {"enter mid soft row", 2, 2, [](EditorRecord* ed) { NewLine(ed, true, true, true); }},
+      {"enter at a soft end", 1, 5, [](EditorRecord* ed) { NewLine(ed, true, false, true); }},
+      {"delete first row", 1, 2, [](EditorRecord* ed) { DeleteLine(ed, true); }},
+      {"delete middle row", 2, 2, [](EditorRecord* ed) { DeleteLine(ed, true); }},
+      {"delete last row", 3, 2, [](EditorRecord* ed) { DeleteLine(ed, true); }},
+      {"delete the first row of the last line", 6, 2, [](EditorRecord* ed) { DeleteLine(ed, true); }},
+      {"delete to row end", 2, 2, [](EditorRecord* ed) { DeleteToLineEdge(ed, false); }},
+      {"delete to row start", 2, 3, [](EditorRecord* ed) { DeleteToLineEdge(ed, true); }},
+      {"delete word right", 2, 1, [](EditorRecord* ed) { DeleteWord(ed, true); }},
+      {"delete word left", 2, 4, [](EditorRecord* ed) { DeleteWord(ed, false); }},
+      {"paste lines", 2, 2, [](EditorRecord* ed) { InsertText(ed, true, false, L"one two three\r\n\r\nfour five six"); }},
+      {"cut across rows", 1, 2, [](EditorRecord* ed) {
+         ed->selection = {1, 2, 1, 3, 5};
+         TakeSelection(ed, true, true, false, true);
+       }},
+  };
+  for (const Case& c : cases) {
+    EditorRecord* ed = Make(loaded, 8);
+    const std::vector<std::wstring> loadedRows = Rows(ed);
+    ASSERT_EQ(loadedRows.size(), 7u) << c.name;
+    // An earlier entry in another logical line.
+    BringIntoView(ed, 7, 5, 1);
+    ASSERT_EQ(K::RunTrapped([&] { TypeChar(ed, L'!', true, true); }), 0u);
+    const std::wstring first = Text(ed);
+    BringIntoView(ed, c.row, c.col, 1);
+    ed->selection.active = 0;
+    ASSERT_EQ(K::RunTrapped([&] { c.command(ed); }), 0u) << c.name;
+    const std::wstring after = Text(ed);
+    EXPECT_NE(after, first) << c.name;
+    EditorRecord* fresh = Make(after.c_str(), 8);
+    EXPECT_EQ(Rows(ed), Rows(fresh)) << c.name;
+    EXPECT_EQ(ed->store.Check(), nullptr) << c.name;
+    EXPECT_GE(ed->undoRing.undoCount, 2) << c.name;
+    // Back to the loaded text and rows, then forward again.
+    while (ed->undoRing.undoCount > 0) ASSERT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u) << c.name;
+    EXPECT_EQ(Text(ed), loaded) << c.name;
+    EXPECT_EQ(Rows(ed), loadedRows) << c.name;
+    EXPECT_EQ(ed->modified, 0) << c.name;
+    while (ed->undoRing.redoCount > 0) ASSERT_EQ(K::RunTrapped([&] { RedoStep(ed); }), 0u) << c.name;
+    EXPECT_EQ(Text(ed), after) << c.name;
+    EXPECT_EQ(Rows(ed), Rows(fresh)) << c.name;
+  }
+}
+
+// Long word runs and long blank runs: a line is read only as far as its
+// breaks need, yet breaks as a whole load does.
+TEST_F(Wrap, LongRunsBreakAsAWholeLoadDoes) {
+  const std::wstring text = L"ab " + std::wstring(2500, L'x') + L" cd" + std::wstring(3000, L' ') + L"ef gh ij";
+  for (int32_t col : {1, 2, 4, 900}) {
+    EditorRecord* ed = Make(text.c_str(), 6);
+    BringIntoView(ed, 1, col, 1);
+    for (wchar_t c : std::wstring(L"q r")) ASSERT_EQ(K::RunTrapped([&] { TypeChar(ed, c, true, true); }), 0u);
+    EXPECT_EQ(Rows(ed), Rows(Make(Text(ed).c_str(), 6))) << col;
+    BringIntoView(ed, 2, 1, 1);
+    ASSERT_EQ(K::RunTrapped([&] { BackspaceChar(ed, true); }), 0u);
+    EXPECT_EQ(Rows(ed), Rows(Make(Text(ed).c_str(), 6))) << col;
+    while (ed->undoRing.undoCount > 0) Undo(ed);
+    EXPECT_EQ(Text(ed), text) << col;
+  }
+}
+
+// Delete line removes one row: a whole logical line goes with its break,
+// a row of a longer line leaves the rest of the line laid out again.
+TEST_F(Wrap, DeleteLineTakesOneRow) {
+  struct Case {
+    int32_t row;
+    const wchar_t* after;
+  } cases[] = {
+      {1, L"bbb ccc\nx"},   // first row
+      {2, L"aaa ccc\nx"},   // middle row
+      {3, L"aaa bbb \nx"},  // last row: the row before ends the line
+      {4, L"aaa bbb ccc"},   // a one-row line
+  };
+  for (const Case& c : cases) {
+    EditorRecord* ed = Make(L"aaa bbb ccc\nx", 4);  // "aaa ~", "bbb ~", "ccc|", "x|"
+    ASSERT_EQ(ed->LineCount(), 4);
+    BringIntoView(ed, c.row, 1, 1);
+    ASSERT_EQ(K::RunTrapped([&] { DeleteLine(ed, true); }), 0u);
+    EXPECT_EQ(Text(ed), c.after) << c.row;
+    EXPECT_EQ(Rows(ed), Rows(Make(c.after, 4))) << c.row;
+    Undo(ed);
+    EXPECT_EQ(Text(ed), L"aaa bbb ccc\nx") << c.row;
+  }
+}
+
+// Dragging in a wrapping editor: the drop point is a text position, moved
+// back by the selection's length when it lies behind it; undo and redo.
+TEST_F(Wrap, DragMovesAndCopiesByTextPosition) {
+  const wchar_t* loaded = L"aaa bbb ccc ddd\neee fff";
+  struct Case {
+    bool copy;
+    int32_t dropRow, dropCol;
+    const wchar_t* after;
+  } cases[] = {
+      {false, 4, 4, L"aaa ccc dddbbb \neee fff"},  // behind the selection
+      {false, 6, 2, L"aaa ccc ddd\neee fbbb ff"},  // in the next logical line
+      {false, 1, 1, L"bbb aaa ccc ddd\neee fff"},  // before it
+      {true, 4, 4, L"aaa bbb ccc dddbbb \neee fff"},
+  };
+  for (const Case& c : cases) {
+    EditorRecord* ed = Make(loaded, 4);  // "aaa ~", "bbb ~", "ccc ~", "ddd|", "eee ~", "fff|"
+    ASSERT_EQ(ed->LineCount(), 6);
+    const Selection dragged{1, 1, 2, 1, 3};  // "bbb "
+    ASSERT_EQ(K::RunTrapped([&] {
+      if (c.copy) CopyDrop(ed, dragged, c.dropRow, c.dropCol, true);
+      else MoveDrop(ed, dragged, c.dropRow, c.dropCol, true);
+    }), 0u);
+    EXPECT_EQ(Text(ed), c.after) << c.dropRow;
+    EXPECT_EQ(Rows(ed), Rows(Make(c.after, 4))) << c.dropRow;
+    Undo(ed);
+    EXPECT_EQ(Text(ed), loaded) << c.dropRow;
+    Redo(ed);
+    EXPECT_EQ(Text(ed), c.after) << c.dropRow;
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "lexer.h"
 #include "margin.h"
 #include "paintruns.h"
+#include "qel6edit.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
@@ -56,6 +57,17 @@ int32_t DrawPiece(EditorRecord* ed, const wchar_t* text, int32_t n, int32_t col,
   return c;
 }
 
+// The application colours the row's margin itself.
+void SendMarginEvent(EditorRecord* ed, int32_t top, int32_t line) {
+  auto* m = reinterpret_cast<margin_event_struct*>(K::Memory::AllocGStack(sizeof(margin_event_struct)));
+  *m = {1, top, -ed->scrollX, line};
+  event_struct e{};
+  e.kind = e_user;
+  e.w[0] = 10005;
+  e.w[1] = reinterpret_cast<LONG_PTR>(m);
+  win_SendEvent(ed->window, &e);
+}
+
 }  // namespace
 
 void PaintRows(EditorRecord* ed, const rect_struct& r) {
@@ -96,6 +108,7 @@ void PaintRows(EditorRecord* ed, const rect_struct& r) {
     const int32_t base = top + h - 1 - ed->fontDescent;
     int32_t x = ed->leftMargin - ed->scrollX, col = 0, pos = 0;
     Fill(ed, r.left, top, x, top + h - 1, LookOf(scheme, cc_fill, system).back);
+    if (ed->lineColorEnabled) SendMarginEvent(ed, top, line);
     for (ColourRun* run = PaintRuns(runs, scheme, static_cast<int32_t>(t.length) + 1, selStart, selEnd);
          run->length > 0; ++run) {
       const Look look = LookOf(scheme, run->code, system);

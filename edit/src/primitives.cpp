@@ -287,6 +287,11 @@ void PasteFromClipboard(EditorRecord* ed) {
   wchar_t* volatile text = nullptr;
   if (K::Succeeds([] { QEL_KWI::cb_StringAvailable(); })) text = QEL_KWI::cb_GetString();
   if (text && *text) {
+    // Clipboard lines end in CR LF: the CR goes, so the LF alone makes the break.
+    wchar_t* to = text;
+    for (const wchar_t* from = text; *from; ++from)
+      if (!(from[0] == L'\r' && from[1] == L'\n')) *to++ = *from;
+    *to = 0;
     wchar_t* store = AllocText(StoreTextLength(text));
     ToStoreText(text, store, ed->hyperMode);
     InsertText(ed, true, false, store);

@@ -230,7 +230,10 @@ QEL_EDIT_API void edit_SetCursorNone(LONG_PTR window);
 
 // Line colours by the application: while on, each painted row sends user
 // event 10005 with a margin_event_struct (the margin filled with the
-// background before), and the window is repainted on every change.
+// background before), then 10004 with its line number before each run and
+// before the fill behind the text; a non-zero answer means the application
+// has set the brush, pen and text colour for it (selected text keeps the
+// editor's).  The window is repainted on every change.
 struct margin_event_struct {
   int32_t kind;     // 1
   int32_t top;      // the row's top y

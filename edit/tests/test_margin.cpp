@@ -4,6 +4,7 @@
 // through which the application colours each row's margin itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "gui.h"
@@ -184,6 +185,49 @@ TEST(EditorMargin, EachPaintedRowAsksTheApplicationForItsMargin) {
     edit_EnableSetLineColor(editor, 0);
     win_Update(editor);
     EXPECT_TRUE(seen.empty());
+    DestroyWindow(h);
+  }, NoMenu());
+}
+
+// A non-zero answer to 10004 leaves a line's colours to the application:
+// its brush fills the line behind the text; other lines and a selection
+// through the line keep the editor's colours.
+TEST(EditorMargin, TheApplicationColoursTheLinesItAnswers) {
+  Terms t;
+  RunInTask([&](HWND task) {
+    const uint32_t mine = 0x2E8B57;
+    LONG_PTR editor = 0;
+    std::vector<LONG_PTR> asked;
+    Closure user([&](HWND, event_struct* e) -> LONG_PTR {
+      if (e->kind == e_user && e->w[0] == 10004) {
+        asked.push_back(e->w[1]);
+        if (e->w[1] != 2) return 0;
+        brush_struct b{2, Rgb(mine)};
+        pen_struct pen{1, 0, Rgb(mine)};
+        win_SetBrush(editor, &b);
+        win_SetPen(editor, &pen);
+        return 1;
+      }
+      Fail();
+    });
+    int row;
+    editor = ShownEditor(t, task, L"alpha\nbeta\ngamma", &row, &user);
+    HWND h = reinterpret_cast<HWND>(editor);
+    edit_EnableSetLineColor(editor, 1);
+    win_Update(editor);
+    RECT rc;
+    GetClientRect(h, &rc);
+    const uint32_t background = Rgb(kwi_GetAttrVal(121)), highlight = Rgb(kwi_GetAttrVal(113));
+    ClientPixels p(h);
+    EXPECT_EQ(p.At(rc.right - 3, row + row / 2), mine);
+    EXPECT_EQ(p.At(rc.right - 3, row / 2), background);
+    EXPECT_EQ(p.At(rc.right - 3, 2 * row + row / 2), background);
+    for (LONG_PTR line : {1, 2, 3}) EXPECT_NE(std::count(asked.begin(), asked.end(), line), 0) << line;
+    // Selected through to the next line: the selection's colours win.
+    ASSERT_EQ(edit_SetSelection(editor, 7, 13), 1);
+    win_Update(editor);
+    ClientPixels q(h);
+    EXPECT_EQ(q.At(rc.right - 3, row + row / 2), highlight);
     DestroyWindow(h);
   }, NoMenu());
 }

@@ -5,6 +5,7 @@
 // editor.  Errors are raised through the kernel with the code alone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "qel6kwi.h"
@@ -208,7 +209,9 @@ struct bmlist_struct {
   bookmark_struct* value;
   bmlist_struct* next;
 };
-// The icon resource for a bookmark type (low 16 bits); 0 for the default mark.
+// The resource for a bookmark type (low 16 bits): a bitmap of the
+// application module, stretched into the row's mark, or an icon drawn at its
+// top left; 0 or any other id for the default mark.
 using BookmarkHandler = uint32_t (*)(uint32_t type);
 QEL_EDIT_API void edit_BookmarkSetTypeForLine(LONG_PTR window, int32_t line, uint16_t type);
 QEL_EDIT_API uint16_t edit_BookmarkGetTypeForLine(LONG_PTR window, int32_t line);
@@ -224,6 +227,21 @@ QEL_EDIT_API void edit_BookmarkShow(LONG_PTR window);
 QEL_EDIT_API void edit_BookmarkHide(LONG_PTR window);
 QEL_EDIT_API void edit_SetCursorToLine(LONG_PTR window, int32_t line, int32_t color);
 QEL_EDIT_API void edit_SetCursorNone(LONG_PTR window);
+
+// Line colours by the application: while on, each painted row sends user
+// event 10005 with a margin_event_struct (the margin filled with the
+// background before), then 10004 with its line number before each run and
+// before the fill behind the text; a non-zero answer means the application
+// has set the brush, pen and text colour for it (selected text keeps the
+// editor's).  The window is repainted on every change.
+struct margin_event_struct {
+  int32_t kind;     // 1
+  int32_t top;      // the row's top y
+  int32_t xOffset;  // where the text's x starts relative to the margin: -scrollX
+  int32_t line;
+};
+static_assert(sizeof(margin_event_struct) == 16 && offsetof(margin_event_struct, line) == 12);
+QEL_EDIT_API void edit_EnableSetLineColor(LONG_PTR window, int32_t on);
 
 // Hyper fields (hyper-mode editors; 6910 when read-only).  Deleting sends
 // user event 10002 with {1, data} and removes the field's markup when the

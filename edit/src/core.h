@@ -44,8 +44,11 @@ void ClearSelection(EditorRecord* ed);
 
 // --- Primitives ----------------------------------------------------------------
 // Inserts `text` (store form: lines split at CR, an LF after a CR skipped) at
-// the caret.  6902 when the store cannot hold it, text unchanged.
-void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t* text);
+// the caret.  6902 when the store cannot hold it, text unchanged.  A
+// malloc'd `heapText` (the same text) is taken over as the undo entry's copy,
+// or freed.
+void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t* text,
+                wchar_t* heapText = nullptr);
 // The selected text (CR LF between lines) on the global stack, unless
 // noResult; deletes it when `del`; records kind 3 with keepCopy and del.
 wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView, bool noResult);

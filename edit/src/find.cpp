@@ -16,6 +16,7 @@
 #include "search.h"
 #include "settings.h"
 #include "view.h"
+#include "wrap.h"
 
 namespace QEL_EDIT::detail {
 
@@ -33,20 +34,154 @@ bool Reserve(wchar_t** buffer, size_t* capacity, size_t units) {
   return true;
 }
 
+// The rows of a word-wrap editor as logical lines: the first row of each
+// (its chunk reference, which a rewrite of another logical line never moves,
+// and its row number) in malloc'd arrays.
+struct LogicalIndex {
+  ChunkRef* first = nullptr;
+  int32_t* row = nullptr;
+  int32_t count = 0;
+  size_t capacity = 0;
+
+  bool Build(TextStore& s) {
+    count = 0;
+    bool startsLine = true;
+    int32_t n = 1;
+    for (ChunkRef r = s.textHead; !r.IsEnd(); r = s.NextLine(r), ++n) {
+      if (startsLine) {
+        if (static_cast<size_t>(count) == capacity) {
+          size_t grown = std::max<size_t>(1024, capacity * 2);
+          auto* f = static_cast<ChunkRef*>(realloc(first, grown * sizeof(ChunkRef)));
+          if (f) first = f;
+          auto* w = f ? static_cast<int32_t*>(realloc(row, grown * sizeof(int32_t))) : nullptr;
+          if (w) row = w;
+          if (!f || !w) return false;
+          capacity = grown;
+        }
+        first[count] = r;
+        row[count++] = n;
+      }
+      bool hard = true;
+      s.StoredLength(r, &hard);
+      startsLine = hard;
+    }
+    return true;
+  }
+  // The logical line holding row r.
+  int32_t LineOfRow(int32_t r) const {
+    return static_cast<int32_t>(std::upper_bound(row, row + count, r) - row);
+  }
+  void Free() {
+    free(first);
+    free(row);
+    first = nullptr;
+    row = nullptr;
+    count = 0;
+    capacity = 0;
+  }
+};
+
+// Row lengths a logical line breaks into at the editor's row width.
+struct RowBreaks {
+  uint32_t* length = nullptr;
+  size_t count = 0, capacity = 0;
+
+  bool Add(uint32_t n) {
+    if (count == capacity) {
+      size_t grown = std::max<size_t>(64, capacity * 2);
+      auto* p = static_cast<uint32_t*>(realloc(length, grown * sizeof(uint32_t)));
+      if (!p) return false;
+      length = p;
+      capacity = grown;
+    }
+    length[count++] = n;
+    return true;
+  }
+  // Appends the rows of text (stored characters); the chunks they take.
+  bool Break(EditorRecord* ed, const wchar_t* text, uint32_t n, uint64_t* chunks) {
+    const int32_t w = RowWidth(ed);
+    uint32_t off = 0;
+    do {
+      const uint32_t len = FindBreak(ed, text + off, n - off, w);
+      if (!Add(len)) return false;
+      *chunks += ChunksForLength(len);
+      off += len;
+    } while (off < n);
+    return true;
+  }
+  void Free() {
+    free(length);
+    length = nullptr;
+    count = capacity = 0;
+  }
+};
+
+// Chunks and rows of the logical line whose first row is r.
+uint64_t LogicalChunks(TextStore& s, ChunkRef r, int32_t* rows) {
+  uint64_t chunks = 0;
+  *rows = 0;
+  for (bool hard = false; !hard && !r.IsEnd(); r = s.NextLine(r)) {
+    chunks += ChunksForLength(s.StoredLength(r, &hard));
+    ++*rows;
+  }
+  return chunks;
+}
+
+// Writes a logical line from its first row r as the rows `b` gives (from
+// `from` on), reusing its old rows, inserting or freeing the difference.
+// The caller has checked room.  Returns the change in rows.
+int32_t StoreBroken(EditorRecord* ed, ChunkRef r, const wchar_t* text, const RowBreaks& b, size_t from,
+                    size_t rows) {
+  TextStore& s = ed->store;
+  int32_t old = 0;
+  LogicalChunks(s, r, &old);
+  int32_t left = old;  // old rows from r on, r included
+  uint32_t off = 0;
+  for (size_t i = 0; i < rows; ++i) {
+    if (i > 0) {
+      if (left > 0) {
+        r = s.NextLine(r);
+      } else {
+        r = s.InsertLineAfter(r);
+      }
+    }
+    --left;
+    const uint32_t len = b.length[from + i];
+    s.WriteRowN(r, text + off, len, i + 1 == rows);
+    off += len;
+  }
+  for (; left > 0; --left) s.FreeLine(s.NextLine(r));
+  return static_cast<int32_t>(rows) - old;
+}
+
+// Rewrites the logical line whose first row is r as `text`, broken at the
+// row width; false (nothing changed) when memory or the store is short.
+bool RewriteLogical(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n) {
+  RowBreaks b;
+  uint64_t chunks = 0;
+  int32_t rows = 0;
+  const uint64_t old = LogicalChunks(ed->store, r, &rows);
+  bool ok = b.Break(ed, text, n, &chunks) && (chunks <= old || ed->store.HasRoom(chunks - old));
+  if (ok) StoreBroken(ed, r, text, b, 0, b.count);
+  b.Free();
+  return ok;
+}
+
 // The record's lines as a line source, and the sink that writes Change All's
 // lines back, keeping the old and new texts as blocks for one undo entry.
 // In a hyper editor the lines are given as they show (`visible`, for
 // finding: columns are visible columns), or raw with only matches in plain
-// text allowed (for Change All, which writes raw lines back).
+// text allowed (for Change All, which writes raw lines back).  A word-wrap
+// editor's lines are its logical lines (rows joined up to a hard end); a
+// changed one is broken into rows again.
 class StoreLines : public LineSource, public ChangeSink {
  public:
   explicit StoreLines(EditorRecord* ed, bool visible = false)
-      : ed_(ed), visible_(visible && ed->hyperMode) {}
-  int32_t LineCount() override { return ed_->LineCount(); }
+      : ed_(ed), visible_(visible && ed->hyperMode), logical_(ed->wrappable) {}
+  bool Logical() const { return logical_; }
+  int32_t LineCount() override { return logical_ ? Index().count : ed_->LineCount(); }
   const wchar_t* Line(int32_t n, int32_t* length) override {
-    ref_ = line_ > 0 && n == line_ + 1 ? ed_->store.NextLine(ref_) : ed_->store.FindLine(n);
-    line_ = n;
-    *length = Read(ref_, &buffer_, &capacity_);
+    *length = logical_ ? ReadLogical(n, &buffer_, &capacity_) : ReadRow(n, &buffer_, &capacity_);
     if (*length < 0) {
       *length = 0;
       return L"";
@@ -60,7 +195,7 @@ class StoreLines : public LineSource, public ChangeSink {
   }
   bool MatchAllowed(int32_t line, int32_t column, int32_t length) override {
     if (!ed_->hyperMode || visible_) return true;
-    int32_t n = Read(ed_->store.FindLine(line), &old_, &oldCapacity_);
+    int32_t n = logical_ ? ReadLogical(line, &old_, &oldCapacity_) : Read(ed_->store.FindLine(line), &old_, &oldCapacity_);
     return n >= 0 && MarkupLine(old_, n).RawRangePlain(column, length);
   }
   // Every stored character sits in a used chunk, 117 to a chunk.
@@ -75,12 +210,29 @@ class StoreLines : public LineSource, public ChangeSink {
       Line(n, &length);
       return length;
     }
+    if (logical_) {
+      if (n < 1 || n > Index().count) return 0;
+      uint32_t total = 0;
+      bool hard = false;
+      for (ChunkRef r = index_.first[n - 1]; !hard && !r.IsEnd(); r = ed_->store.NextLine(r))
+        total += ed_->store.StoredLength(r, &hard);
+      return static_cast<int32_t>(total);
+    }
     ref_ = line_ > 0 && n == line_ + 1 ? ed_->store.NextLine(ref_) : ed_->store.FindLine(n);
     line_ = n;
     return static_cast<int32_t>(ed_->store.StoredLength(ref_));
   }
   bool ChangedLine(int32_t n, const wchar_t* text, int32_t length) override {
     if (failed_) return false;
+    if (logical_) {
+      int32_t oldLength = ReadLogical(n, &old_, &oldCapacity_);
+      if (oldLength < 0 || !oldBlock.Append(n, old_, oldLength) || !newBlock.Append(n, text, length))
+        return !(failed_ = true);
+      if (!RewriteLogical(ed_, index_.first[n - 1], text, static_cast<uint32_t>(length)))
+        return !(full_ = failed_ = true);
+      rowsMoved_ = true;
+      return true;
+    }
     ChunkRef r = ed_->store.FindLine(n);
     int32_t oldLength = Read(r, &old_, &oldCapacity_);
     if (oldLength < 0 || !oldBlock.Append(n, old_, oldLength) || !newBlock.Append(n, text, length))
@@ -94,6 +246,41 @@ class StoreLines : public LineSource, public ChangeSink {
     line_ = 0;  // the walk's reference may have moved
     return true;
   }
+  // A logical (line, column) as a row and a column in it (identity in the
+  // plain layout).  A column on a soft break is the end of the earlier row;
+  // in a hyper editor columns are visible ones.
+  void ToRow(int32_t line, int32_t col, int32_t* row, int32_t* rowCol) {
+    *row = line;
+    *rowCol = col;
+    int32_t n = logical_ ? RowNumber(line) : 0;
+    if (n == 0) return;
+    bool hard = false;
+    for (ChunkRef r = index_.first[line - 1]; !r.IsEnd(); r = ed_->store.NextLine(r), ++n) {
+      ed_->store.StoredLength(r, &hard);
+      const int32_t len = ed_->hyperMode ? ed_->store.VisibleLength(n) : static_cast<int32_t>(ed_->store.StoredLength(r));
+      if (col <= len + 1 || hard) {
+        *row = n;
+        *rowCol = std::min(col, len + 1);
+        return;
+      }
+      col -= len;
+    }
+  }
+  // A row and a column in it as a logical (line, column).
+  void ToLogical(int32_t row, int32_t rowCol, int32_t* line, int32_t* col) {
+    *line = row;
+    *col = rowCol;
+    if (!logical_ || RowNumber(1) == 0) return;
+    row = std::clamp(row, 1, ed_->LineCount());
+    *line = index_.LineOfRow(row);
+    for (int32_t n = RowNumber(*line); n < row; ++n)
+      *col += ed_->hyperMode ? ed_->store.VisibleLength(n) : static_cast<int32_t>(ed_->store.StoredLength(ed_->store.FindLine(n)));
+  }
+  int32_t VisibleLength(int32_t n) {
+    int32_t length = 0;
+    const wchar_t* t = Line(n, &length);
+    return ed_->hyperMode && !visible_ ? static_cast<int32_t>(MarkupLine(t, length).Stripped().size()) : length;
+  }
   bool Full() const { return full_; }
   bool Failed() const { return failed_; }
   void Release() {
@@ -102,10 +289,57 @@ class StoreLines : public LineSource, public ChangeSink {
     buffer_ = old_ = nullptr;
     oldBlock.Release();
     newBlock.Release();
+    index_.Free();
   }
   LineBlock oldBlock, newBlock;
 
  private:
+  // First rows keep their chunks when other logical lines are rewritten;
+  // only the row numbers move (rebuilt when asked for).
+  const LogicalIndex& Index() {
+    if (!built_) {
+      built_ = true;
+      rowsMoved_ = false;
+      if (!index_.Build(ed_->store)) {
+        failed_ = true;
+        index_.count = 0;
+      }
+    }
+    return index_;
+  }
+  // 0 when the index could not be built.
+  int32_t RowNumber(int32_t line) {
+    if (rowsMoved_) built_ = false;
+    const LogicalIndex& x = Index();
+    return line >= 1 && line <= x.count ? x.row[line - 1] : 0;
+  }
+  int32_t ReadRow(int32_t n, wchar_t** buffer, size_t* capacity) {
+    ref_ = line_ > 0 && n == line_ + 1 ? ed_->store.NextLine(ref_) : ed_->store.FindLine(n);
+    line_ = n;
+    return Read(ref_, buffer, capacity);
+  }
+  // A logical line's raw text (rows joined); -1 when memory is short or
+  // there is no such line.
+  int32_t ReadLogical(int32_t n, wchar_t** buffer, size_t* capacity) {
+    if (n < 1 || n > Index().count) return -1;
+    uint32_t total = 0;
+    bool hard = false;
+    for (ChunkRef r = index_.first[n - 1]; !hard && !r.IsEnd(); r = ed_->store.NextLine(r)) {
+      const uint32_t len = ed_->store.StoredLength(r, &hard);
+      if (!Reserve(buffer, capacity, total + len + 1)) {
+        failed_ = true;
+        return -1;
+      }
+      ed_->store.ReadLine(r, *buffer + total, false);
+      total += len;
+    }
+    if (!Reserve(buffer, capacity, total + 1)) {
+      failed_ = true;
+      return -1;
+    }
+    (*buffer)[total] = 0;
+    return static_cast<int32_t>(total);
+  }
   // The raw line into a buffer; -1 when memory is short.
   int32_t Read(ChunkRef r, wchar_t** buffer, size_t* capacity) {
     uint32_t n = ed_->store.StoredLength(r);
@@ -118,7 +352,9 @@ class StoreLines : public LineSource, public ChangeSink {
     return static_cast<int32_t>(n);
   }
   EditorRecord* ed_;
-  bool visible_;
+  bool visible_, logical_;
+  LogicalIndex index_;
+  bool built_ = false, rowsMoved_ = false;
   ChunkRef ref_{};
   int32_t line_ = 0;
   wchar_t *buffer_ = nullptr, *old_ = nullptr;
@@ -136,7 +372,7 @@ struct Match {
   int32_t line, col, length;
 };
 
-Scope SelectionScope(const EditorRecord* ed, bool on) {
+Scope OrderedSelection(const EditorRecord* ed, bool on) {
   const Selection& s = ed->selection;
   Scope sc{on, s.anchorLine, s.anchorCol, s.caretLine, s.caretCol};
   if (sc.l1 > sc.l2 || (sc.l1 == sc.l2 && sc.c1 > sc.c2)) {
@@ -146,22 +382,36 @@ Scope SelectionScope(const EditorRecord* ed, bool on) {
   return sc;
 }
 
+// The selection's ends in order, as logical lines in a word-wrap editor.
+Scope SelectionScope(EditorRecord* ed, StoreLines& lines, bool on) {
+  const Selection& s = ed->selection;
+  Scope sc = OrderedSelection(ed, on);
+  if (lines.Logical() && s.active) {
+    lines.ToLogical(sc.l1, sc.c1, &sc.l1, &sc.c1);
+    lines.ToLogical(sc.l2, sc.c2, &sc.l2, &sc.c2);
+  }
+  return sc;
+}
+
 // Where a search starts: false (no search) in selection scope without one.
-bool StartPosition(EditorRecord* ed, bool selectionScope, Scope* scope, int32_t* line,
+bool StartPosition(EditorRecord* ed, StoreLines& lines, bool selectionScope, Scope* scope, int32_t* line,
                    int32_t* col) {
   SearchState& st = searchState;
   const bool forward = st.options.forward;
   st.columnShift = 0;
-  *scope = SelectionScope(ed, selectionScope);
+  *scope = SelectionScope(ed, lines, selectionScope);
   if (selectionScope) {
     if (!ed->selection.active) return false;
     *line = forward ? scope->l1 : scope->l2;
     *col = forward ? scope->c1 : scope->c2 - 1;
   } else if (st.options.origin == 0) {
-    *line = ed->CurrentLine();
-    *col = ed->caretCol - (forward ? 0 : 1);
+    lines.ToLogical(ed->CurrentLine(), ed->caretCol, line, col);
+    *col -= forward ? 0 : 1;
   } else if (forward) {
     *line = *col = 1;
+  } else if (lines.Logical()) {
+    *line = lines.LineCount();
+    *col = lines.VisibleLength(*line);
   } else {
     *line = ed->LineCount();
     *col = ed->store.VisibleLength(*line);
@@ -260,36 +510,41 @@ int32_t PreferredRow(const EditorRecord* ed) {
   return searchState.options.forward ? ed->visibleRows / 2 + 1 : (ed->visibleRows + 1) / 2;
 }
 
-// Selects a match and records the selection change.
-void SelectMatch(EditorRecord* ed, const Match& m) {
+// Selects a match and records the selection change; in a word-wrap editor
+// its ends go to their rows (a match may run over a soft break).
+void SelectMatch(EditorRecord* ed, StoreLines& lines, const Match& m) {
   Selection before = ed->selection;
   int32_t lineBefore = ed->CurrentLine(), colBefore = ed->caretCol;
+  int32_t r1, c1, r2, c2;
+  lines.ToRow(m.line, m.col, &r1, &c1);
+  lines.ToRow(m.line, m.col + m.length, &r2, &c2);
   ClearSelection(ed);
   ed->scrollX = 0;
-  int32_t behind = m.col + m.length;
-  BringIntoView(ed, m.line, searchState.options.forward ? behind : m.col, PreferredRow(ed));
-  ed->selection = {1, m.col, m.line, behind, m.line};
+  if (searchState.options.forward) BringIntoView(ed, r2, c2, PreferredRow(ed));
+  else BringIntoView(ed, r1, c1, PreferredRow(ed));
+  ed->selection = {1, c1, r1, c2, r2};
   ed->wantedCol = ed->caretCol;
   InvalidateAll(ed);
   RecordSelectionChange(ed, before, lineBefore, colBefore);
 }
 
 int32_t Dispatch(EditorRecord* ed, const wchar_t* find, bool selectionScope, bool fromCaret) {
+  StoreLines lines(ed, true);
   Scope scope;
   int32_t line = 0, col = 0;
   if (fromCaret) {
-    scope = SelectionScope(ed, false);
-    line = ed->CurrentLine();
-    col = ed->caretCol - (searchState.options.forward ? 0 : 1);
-  } else if (!StartPosition(ed, selectionScope, &scope, &line, &col)) {
+    scope = SelectionScope(ed, lines, false);
+    lines.ToLogical(ed->CurrentLine(), ed->caretCol, &line, &col);
+    col -= searchState.options.forward ? 0 : 1;
+  } else if (!StartPosition(ed, lines, selectionScope, &scope, &line, &col)) {
+    lines.Release();
     return 0;
   }
-  StoreLines lines(ed, true);
   Match m{};
   bool found = searchState.options.regex ? RegexSearch(lines, find, scope, line, col, &m)
                                          : PlainSearch(lines, find, scope, line, col, &m);
+  if (found) SelectMatch(ed, lines, m);
   lines.Release();
-  if (found) SelectMatch(ed, m);
   return found ? 1 : 0;
 }
 
@@ -320,24 +575,30 @@ bool HyperRawSpan(const LineText& old, int32_t c1, int32_t c2, uint32_t* keep, u
   return true;
 }
 
-// Visible column and raw index of a hyper line (plain lines: the same).
-int32_t RawColumn(EditorRecord* ed, int32_t line, int32_t col) {
+// Visible column and raw index of a hyper line (plain lines: the same);
+// `lines` gives raw lines.
+int32_t RawColumn(EditorRecord* ed, StoreLines& lines, int32_t line, int32_t col) {
   if (!ed->hyperMode || col < 1) return col;
-  LineText t = ReadLineText(ed, line);
-  return MarkupLine(t.text, static_cast<int32_t>(t.length)).RawIndexOf(col);
+  int32_t n = 0;
+  const wchar_t* t = lines.Line(line, &n);
+  return MarkupLine(t, n).RawIndexOf(col);
 }
-int32_t VisibleColumn(EditorRecord* ed, int32_t line, int32_t raw) {
+int32_t VisibleColumn(EditorRecord* ed, StoreLines& lines, int32_t line, int32_t raw) {
   if (!ed->hyperMode) return raw;
-  LineText t = ReadLineText(ed, line);
-  return MarkupLine(t.text, static_cast<int32_t>(t.length)).VisibleColumnOf(raw);
+  int32_t n = 0;
+  const wchar_t* t = lines.Line(line, &n);
+  return MarkupLine(t, n).VisibleColumnOf(raw);
 }
 
 // Replaces the selection (one line) by `text`, as one undo step of kind 10;
 // in a hyper editor a selection touching a field is left as it is (false).
 // The search goes on behind it either way.
+bool ReplaceSelectionInRows(EditorRecord* ed, const wchar_t* text);
+
 bool ReplaceSelection(EditorRecord* ed, const wchar_t* text) {
+  if (ed->wrappable) return ReplaceSelectionInRows(ed, text);
   const Selection before = ed->selection;
-  Scope s = SelectionScope(ed, true);
+  Scope s = OrderedSelection(ed, true);
   const bool forward = searchState.options.forward;
   searchState.line = s.l1;
   searchState.column = forward ? s.c2 : s.c1 - 1;
@@ -376,6 +637,68 @@ bool ReplaceSelection(EditorRecord* ed, const wchar_t* text) {
   return true;
 }
 
+// The word-wrap twin: the selection lies within one logical line (it may
+// run over a soft break); that line is broken into rows again, and the
+// step is one undo entry holding the logical line's old and new text.
+bool ReplaceSelectionInRows(EditorRecord* ed, const wchar_t* text) {
+  const Selection before = ed->selection;
+  const bool forward = searchState.options.forward;
+  StoreLines lines(ed);
+  const Scope s = SelectionScope(ed, lines, true);
+  searchState.line = s.l1;
+  searchState.column = forward ? s.c2 : s.c1 - 1;
+  int32_t oldLength = 0;
+  const wchar_t* old = s.l1 == s.l2 ? lines.Line(s.l1, &oldLength) : nullptr;
+  uint32_t keep = static_cast<uint32_t>(s.c1 - 1), cut = static_cast<uint32_t>(s.c2 - s.c1);
+  bool ok = old && !lines.Failed();
+  if (ok && ed->hyperMode) {
+    LineText t{const_cast<wchar_t*>(old), static_cast<uint32_t>(oldLength), ChunkRef{}, true};
+    ok = HyperRawSpan(t, s.c1, s.c2, &keep, &cut);
+  }
+  ok = ok && keep + cut <= static_cast<uint32_t>(oldLength);  // the line may have shrunk
+  if (!ok) {
+    lines.Release();
+    return false;
+  }
+  const uint32_t n = static_cast<uint32_t>(wcslen(text));
+  const uint32_t length = static_cast<uint32_t>(oldLength) - cut + n;
+  wchar_t* line = K::Memory::AllocGStackString(length);
+  wmemcpy(line, old, keep);
+  wmemcpy(line + keep, text, n);
+  wmemcpy(line + keep + n, old + keep + cut, oldLength - keep - cut);
+  line[length] = 0;
+  const int32_t colBefore = forward ? s.c2 : s.c1;
+  const int32_t colAfter = forward ? s.c1 + static_cast<int32_t>(n) : s.c1;
+  int32_t rowBefore, rowColBefore, rowAfter, rowColAfter;
+  lines.ToRow(s.l1, colBefore, &rowBefore, &rowColBefore);
+  ClearSelection(ed);
+  if (!lines.ChangedLine(s.l1, line, static_cast<int32_t>(length))) {
+    const bool full = lines.Full();
+    lines.Release();
+    if (full) Raise(err_storeFull);
+    return false;
+  }
+  lines.ToRow(s.l1, colAfter, &rowAfter, &rowColAfter);
+  UndoEntry e{};
+  e.kind = uk_replaceAllLine;
+  e.lineBlock = 1;
+  e.lineNo = s.l1;
+  e.oldLen = static_cast<int32_t>(lines.oldBlock.length);
+  e.oldText = lines.oldBlock.Take();
+  e.newLen = static_cast<int32_t>(lines.newBlock.length);
+  e.newText = lines.newBlock.Take();
+  e.selBefore = before;
+  e.selAfter = ed->selection;
+  lines.Release();
+  UpdateVScrollRange(ed);
+  BringIntoView(ed, rowAfter, rowColAfter, PreferredRow(ed));
+  ed->wantedCol = ed->caretCol;
+  InvalidateAll(ed);
+  RecordUndo(ed, e, rowBefore, rowColBefore, rowAfter, rowColAfter);
+  searchState.column = forward ? colAfter : s.c1 - 1;
+  return true;
+}
+
 // Change All from the start position; one undo entry for the whole pass.
 void ChangeAllInEditor(EditorRecord* ed, const wchar_t* find, const wchar_t* replace,
                        bool findOnly) {
@@ -384,15 +707,18 @@ void ChangeAllInEditor(EditorRecord* ed, const wchar_t* find, const wchar_t* rep
   st.replacementCount = 0;
   Scope scope;
   int32_t line = 0, col = 0;
-  if (!StartPosition(ed, o.selectionScope, &scope, &line, &col)) return;
+  StoreLines lines(ed);
+  if (!StartPosition(ed, lines, o.selectionScope, &scope, &line, &col)) {
+    lines.Release();
+    return;
+  }
   // A selected match on the search line that ends at the search column is
   // searched again from its start, so it is replaced first.
-  const Selection& sel = ed->selection;
-  if (!findOnly && o.forward && sel.active && sel.anchorLine == line && sel.caretLine == line &&
-      std::max(sel.anchorCol, sel.caretCol) == col)
-    col = std::min(sel.anchorCol, sel.caretCol);
+  const Scope sel = SelectionScope(ed, lines, true);
+  if (!findOnly && o.forward && ed->selection.active && sel.l1 == line && sel.l2 == line && sel.c2 == col)
+    col = sel.c1;
   ChangeAllSpec spec{};
-  col = RawColumn(ed, line, col);
+  col = RawColumn(ed, lines, line, col);
   spec.find = find;
   spec.replacement = replace ? replace : L"";
   spec.regex = o.regex;
@@ -403,18 +729,20 @@ void ChangeAllInEditor(EditorRecord* ed, const wchar_t* find, const wchar_t* rep
   spec.column = col;
   if (scope.selection) {
     spec.endLine = o.forward ? scope.l2 : scope.l1;
-    spec.endColumn = RawColumn(ed, spec.endLine, o.forward ? scope.c2 : scope.c1);
+    spec.endColumn = RawColumn(ed, lines, spec.endLine, o.forward ? scope.c2 : scope.c1);
   }
   const Selection before = ed->selection;
   const int32_t lineBefore = ed->CurrentLine(), colBefore = ed->caretCol;
-  StoreLines lines(ed);
   ChangeAllResult r = ChangeAll(lines, spec, &st.record, lines);
   st.replacementCount = r.count;
   st.columnShift = r.columnShift;
   const bool full = lines.Full();
   if (lines.newBlock.length > 0) {
     ClearSelection(ed);
-    BringIntoView(ed, r.lastLine, VisibleColumn(ed, r.lastLine, r.lastColumn), PreferredRow(ed));
+    int32_t row, rowCol;
+    lines.ToRow(r.lastLine, VisibleColumn(ed, lines, r.lastLine, r.lastColumn), &row, &rowCol);
+    if (lines.Logical()) UpdateVScrollRange(ed);
+    BringIntoView(ed, row, rowCol, PreferredRow(ed));
     ed->wantedCol = ed->caretCol;
     UndoEntry e{};
     e.kind = uk_replaceAllLine;
@@ -467,18 +795,18 @@ int32_t ReplaceDriver(EditorRecord* ed, const wchar_t* find, const wchar_t* repl
     return 0;
   }
   const Selection& sel = ed->selection;
-  if (!findOnly && sel.active && st.matchPending && sel.anchorLine == sel.caretLine) {
+  if (!findOnly && sel.active && st.matchPending && (sel.anchorLine == sel.caretLine || ed->wrappable)) {
     const wchar_t* r = st.options.regex ? BuildReplacement(ed, replace) : (replace ? replace : L"");
     if (!r) K::Fail();
     ReplaceSelection(ed, r);
-    Scope scope = SelectionScope(ed, false);
     StoreLines lines(ed, true);
+    Scope scope = SelectionScope(ed, lines, false);
     Match m{};
     bool found = st.options.regex
                      ? RegexSearch(lines, find, scope, st.line, st.column, &m)
                      : PlainSearch(lines, find, scope, st.line, st.column, &m);
+    if (found) SelectMatch(ed, lines, m);
     lines.Release();
-    if (found) SelectMatch(ed, m);
     st.matchPending = found;
     return 1;
   }
@@ -509,14 +837,21 @@ int32_t GoToPosition(EditorRecord* ed, uint32_t position, bool withUndo) {
 
 int32_t RewriteLines(EditorRecord* ed, int32_t first, int32_t last, LineRewrite& rw, bool* full) {
   StoreLines lines(ed);
-  int32_t changed = 0;
-  for (int32_t l = std::max(first, 1); l <= std::min(last, ed->LineCount()); ++l) {
+  int32_t changed = 0, caretLine = 0, caretCol = 0;
+  lines.ToLogical(ed->CurrentLine(), ed->caretCol, &caretLine, &caretCol);
+  for (int32_t l = std::max(first, 1); l <= std::min(last, lines.LineCount()); ++l) {
     int32_t n = 0, m = 0;
     const wchar_t* old = lines.Line(l, &n);
     const wchar_t* text = nullptr;
     if (lines.Failed() || !rw.Rewrite(l, old, n, &text, &m)) continue;
     if (!lines.ChangedLine(l, text, m)) break;
     ++changed;
+  }
+  if (lines.newBlock.length > 0 && lines.Logical()) {  // the caret back on its logical place
+    int32_t row, rowCol;
+    lines.ToRow(caretLine, caretCol, &row, &rowCol);
+    UpdateVScrollRange(ed);
+    MoveCaretTo(ed, row, rowCol);
   }
   if (lines.newBlock.length > 0) {
     UndoEntry e{};
@@ -536,7 +871,46 @@ int32_t RewriteLines(EditorRecord* ed, int32_t first, int32_t last, LineRewrite&
   return changed;
 }
 
+// A block of a word-wrap editor names logical lines; each is broken into
+// rows again.  All lines or none: the rows are found first.
+void WriteLogicalBlock(EditorRecord* ed, const wchar_t* block, int32_t length) {
+  LogicalIndex x;
+  RowBreaks b;
+  bool ok = x.Build(ed->store);
+  uint64_t more = 0;
+  ForEachBlockLine(block, static_cast<size_t>(length), [&](int32_t line, const wchar_t* text, int32_t n) {
+    if (!ok || line < 1 || line > x.count) return;
+    int32_t rows = 0;
+    uint64_t chunks = 0;
+    const uint64_t old = LogicalChunks(ed->store, x.first[line - 1], &rows);
+    ok = b.Break(ed, text, static_cast<uint32_t>(n), &chunks);
+    if (chunks > old) more += chunks - old;
+  });
+  const bool room = ok && (more == 0 || ed->store.HasRoom(more));
+  if (room) {
+    size_t at = 0;
+    ForEachBlockLine(block, static_cast<size_t>(length), [&](int32_t line, const wchar_t* text, int32_t n) {
+      if (line < 1 || line > x.count) return;
+      size_t rows = 0;
+      uint32_t sum = 0;
+      do sum += b.length[at + rows++];
+      while (sum < static_cast<uint32_t>(n));
+      StoreBroken(ed, x.first[line - 1], text, b, at, rows);
+      at += rows;
+    });
+  }
+  x.Free();
+  b.Free();
+  if (!room) Raise(err_storeFull);
+  UpdateVScrollRange(ed);
+  InvalidateAll(ed);
+}
+
 void WriteLineBlock(EditorRecord* ed, const wchar_t* block, int32_t length) {
+  if (ed->wrappable) {
+    WriteLogicalBlock(ed, block, length);
+    return;
+  }
   // All lines or none: the chunks the longer lines need are checked first.
   uint64_t more = 0;
   ForEachBlockLine(block, static_cast<size_t>(length), [&](int32_t line, const wchar_t*, int32_t n) {

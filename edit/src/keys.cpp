@@ -39,12 +39,51 @@ void InsertBlanks(EditorRecord* ed, int32_t tabs, int32_t spaces) {
   K::Memory::ReleaseGStack(mark);
 }
 
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// Moves the line's indentation to the next indent stop (back: the previous
+// one) from its first non-blank.  In test form only when the caret stands in
+// the leading blanks or (back) inside a word; true when the key was handled.
+bool ReIndent(EditorRecord* ed, bool back, bool testOnly) {
+  const int32_t indent = settings.indentSize, tab = settings.tabSize;
+  const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, cl);
+  const int32_t length = static_cast<int32_t>(t.length);
+  int32_t blanks = 0;
+  while (blanks < length && IsBlank(t.text[blanks])) ++blanks;
+  const bool inWord = back && col > 1 && col <= length && !IsBlank(t.text[col - 2]) && !IsBlank(t.text[col - 1]);
+  K::Memory::ReleaseGStack(mark);
+  if (blanks == 0 && back) return true;
+  if (testOnly && col > blanks + 1 && !inWord) return false;
+  const int32_t h = ed->store.ColumnOfChar(cl, blanks + 1, tab);
+  const int32_t width = back ? h - ((h - 2) % indent + 1) - 1 : h + indent - (h - 1) % indent - 1;
+  const int32_t insertMode = ed->insertMode;
+  ed->insertMode = 1;
+  if (blanks > 0) {
+    MoveCaretTo(ed, cl, blanks + 1);
+    DeleteToLineEdge(ed, true);
+  }
+  int32_t tabs = 0, spaces = width;
+  if (settings.tabMode)
+    for (; spaces > tab; spaces -= tab) ++tabs;
+  if (tabs + spaces > 0) {
+    MoveCaretTo(ed, cl, 1);
+    InsertBlanks(ed, tabs, spaces);
+  }
+  const int32_t newCol = std::clamp(col + tabs + spaces - blanks, 1, ed->store.VisibleLength(cl) + 1);
+  BringIntoView(ed, cl, newCol, ed->caretRow);
+  ed->insertMode = insertMode;
+  return true;
+}
+
 // The TAB key (back: shift held).
 void TabKey(EditorRecord* ed, bool back) {
   const int32_t indent = settings.indentSize, tab = settings.tabSize;
   const int32_t cl = ed->CurrentLine();
   const int32_t d = ed->store.ColumnOfChar(cl, ed->caretCol, tab);
   const int32_t n = ((d - 1) / indent + 1) * indent - d + 1;
+  if (!settings.tabMode && ReIndent(ed, back, true)) return;
   if (back) {
     uint8_t* mark = K::Memory::MarkGStack();
     LineText t = ReadLineText(ed, cl);
@@ -60,7 +99,15 @@ void TabKey(EditorRecord* ed, bool back) {
     else InsertBlanks(ed, indent / tab, indent % tab);
     return;
   }
-  InsertBlanks(ed, 0, n);
+  // Between two non-blanks the whole line moves instead.
+  const int32_t col = ed->caretCol;
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, cl);
+  const bool inWord = col > 1 && col <= static_cast<int32_t>(t.length) && !IsBlank(t.text[col - 2]) &&
+                      !IsBlank(t.text[col - 1]);
+  K::Memory::ReleaseGStack(mark);
+  if (inWord) ReIndent(ed, false, false);
+  else InsertBlanks(ed, 0, n);
 }
 
 bool IsMovement(int32_t code) {

@@ -193,7 +193,7 @@ void ExpandTabs(EditorRecord* ed) {
 
 void TrimTrailingSpaces(EditorRecord* ed) {
   Trim rw;
-  rw.current = ed->CurrentLine();
+  rw.current = ed->wrappable ? 0 : ed->CurrentLine();  // rows: RewriteLines keeps the caret's place
   bool full = false;
   RewriteLines(ed, 1, ed->LineCount(), rw, &full);
   if (rw.currentEnd && rw.currentEnd < ed->caretCol) {

@@ -28,9 +28,30 @@ void SetTools(EditorRecord* ed, uint32_t colour) {
   win_SetPen(ed->window, &p);
 }
 
+// A bitmap resource of the application stretched into r; false when there
+// is none of that id or it cannot be drawn.
+bool DrawBitmapMark(EditorRecord* ed, HINSTANCE app, uint32_t id, rect_struct r) {
+  if (!FindResourceW(app, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(2))) return false;
+  return K::Succeeds([&] {
+    picture p = pict_GetFromRes(app, id);
+    if (!p) K::Fail();
+    int w = 0, h = 0, size = 0;
+    pict_GetSize(p, &w, &h, &size);
+    rect_struct src{0, 0, w, h};
+    pict_DrawEx_1(ed->window, p, &r, &src, 12, 0);  // SRCCOPY
+    pict_Destroy(p);
+  });
+}
+
 void DrawBookmark(EditorRecord* ed, uint16_t type, rect_struct r) {
   const uint32_t id = bookmarkHandler ? bookmarkHandler(type) : 0;
-  if (id && K::Succeeds([&] { draw_Icon(ed->window, r.left, r.top, id); })) return;
+  if (id && id <= 0xFFFF) {
+    auto* app = reinterpret_cast<HINSTANCE>(kwi_GetAttrVal(10001));
+    if (DrawBitmapMark(ed, app, id, r)) return;
+    if (FindResourceW(app, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(14)) &&
+        K::Succeeds([&] { draw_Icon(ed->window, r.left, r.top, id); }))
+      return;
+  }
   SetTools(ed, DefaultMarkColour);
   draw_Ellipse(ed->window, &r);
 }
@@ -73,6 +94,12 @@ using namespace detail;
 void edit_SetLeftMargin(LONG_PTR window, uint32_t margin) {
   EditorRecord* ed = EditorData(window);
   ed->leftMargin = static_cast<int32_t>(margin) + 4;
+  InvalidateAll(ed);
+}
+
+void edit_EnableSetLineColor(LONG_PTR window, int32_t on) {
+  EditorRecord* ed = EditorData(window);
+  ed->lineColorEnabled = on != 0;
   InvalidateAll(ed);
 }
 

@@ -11,6 +11,7 @@
 #include "lexer.h"
 #include "margin.h"
 #include "paintruns.h"
+#include "qel6edit.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
@@ -56,6 +57,34 @@ int32_t DrawPiece(EditorRecord* ed, const wchar_t* text, int32_t n, int32_t col,
   return c;
 }
 
+// With the brush and pen the application has set.
+void FillWithTools(EditorRecord* ed, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  if (right <= left || bottom <= top) return;
+  rect_struct r{left, top, right + 1, bottom + 1};
+  draw_Rect(ed->window, &r);
+}
+
+// Asked before each run of a line: non-zero when the application has set the
+// brush, pen and colours itself.
+bool AppColours(EditorRecord* ed, int32_t line) {
+  event_struct e{};
+  e.kind = e_user;
+  e.w[0] = 10004;
+  e.w[1] = line;
+  return win_SendEvent(ed->window, &e) != 0;
+}
+
+// The application colours the row's margin itself.
+void SendMarginEvent(EditorRecord* ed, int32_t top, int32_t line) {
+  auto* m = reinterpret_cast<margin_event_struct*>(K::Memory::AllocGStack(sizeof(margin_event_struct)));
+  *m = {1, top, -ed->scrollX, line};
+  event_struct e{};
+  e.kind = e_user;
+  e.w[0] = 10005;
+  e.w[1] = reinterpret_cast<LONG_PTR>(m);
+  win_SendEvent(ed->window, &e);
+}
+
 }  // namespace
 
 void PaintRows(EditorRecord* ed, const rect_struct& r) {
@@ -96,6 +125,7 @@ void PaintRows(EditorRecord* ed, const rect_struct& r) {
     const int32_t base = top + h - 1 - ed->fontDescent;
     int32_t x = ed->leftMargin - ed->scrollX, col = 0, pos = 0;
     Fill(ed, r.left, top, x, top + h - 1, LookOf(scheme, cc_fill, system).back);
+    if (ed->lineColorEnabled) SendMarginEvent(ed, top, line);
     for (ColourRun* run = PaintRuns(runs, scheme, static_cast<int32_t>(t.length) + 1, selStart, selEnd);
          run->length > 0; ++run) {
       const Look look = LookOf(scheme, run->code, system);
@@ -103,8 +133,12 @@ void PaintRows(EditorRecord* ed, const rect_struct& r) {
       const int32_t n = std::min<int32_t>(run->length, static_cast<int32_t>(t.length) - pos);
       if (n <= 0) continue;
       const int32_t w = PieceWidth(ed, t.text + pos, n, col);
-      Fill(ed, x, top, x + w, top + h - 1, look.back);
-      win_SetForeColor(ed->window, look.fore);
+      if (ed->lineColorEnabled && AppColours(ed, line) && run->code != cc_selection) {
+        FillWithTools(ed, x, top, x + w, top + h - 1);
+      } else {
+        Fill(ed, x, top, x + w, top + h - 1, look.back);
+        win_SetForeColor(ed->window, look.fore);
+      }
       col = DrawPiece(ed, t.text + pos, n, col, x, base);
       x += w;
       pos += n;
@@ -112,7 +146,10 @@ void PaintRows(EditorRecord* ed, const rect_struct& r) {
     // Behind the text: a line the selection runs through is selected to the
     // window's edge.
     const bool runsOn = selected && line >= l1 && line < l2;
-    Fill(ed, x, top, right, top + h - 1, LookOf(scheme, runsOn ? cc_selectedFill : cc_fill, system).back);
+    if (ed->lineColorEnabled && AppColours(ed, line) && !runsOn)
+      FillWithTools(ed, x, top, right, top + h - 1);
+    else
+      Fill(ed, x, top, right, top + h - 1, LookOf(scheme, runsOn ? cc_selectedFill : cc_fill, system).back);
     K::Memory::ReleaseGStack(mark);
   }
   PaintMargin(ed, firstRow, lastRow);

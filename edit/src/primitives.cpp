@@ -94,26 +94,38 @@ bool InsideField(const wchar_t* text, uint32_t raw) {
 }
 
 wchar_t PieceChar(wchar_t c, bool hyperMode) {
-  if (c == L'\t' || !std::iswcntrl(c)) return c;
+  if ((c >= 32 && c < 127) || c == L'\t' || !std::iswcntrl(c)) return c;
   if (hyperMode && (c == HiddenChar || c == HiddenOpen || c == HiddenClose)) return c;
   return L' ';
 }
 
 }  // namespace
 
-void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t* text) {
+void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t* text, wchar_t* heapText) {
   const Selection selBefore = ed->selection;
   if (ed->selection.active) {
     if (recordUndo) TakeSelection(ed, true, true, keepView, true);
     ed->selection.active = 0;
   }
-  if (!text || !*text) return;
+  if (heapText && !recordUndo) {  // nothing keeps it: work from a copy on the stack
+    const uint64_t n = std::wcslen(heapText) + 1;
+    wchar_t* copy = AllocText(n);
+    std::memcpy(copy, heapText, n * sizeof(wchar_t));
+    std::free(heapText);
+    text = copy;
+    heapText = nullptr;
+  }
+  if (!text || !*text) {
+    std::free(heapText);
+    return;
+  }
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), colBefore = ed->caretCol;
   LineText line = ReadLineText(ed, cl);
   const uint32_t raw = ed->store.RawIndexOfVisible(line.text, ed->caretCol);
   if (ed->hyperMode && InsideField(line.text, raw)) {
     K::Memory::ReleaseGStack(mark);
+    std::free(heapText);
     return;
   }
   // Rows move when they are laid out again: the insertion point as a place
@@ -136,9 +148,12 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
   const uint32_t tailLen = line.length - raw;
   if (!ed->store.HasRoom(ChunksForLength(raw + total + tailLen) + pieces)) {
     K::Memory::ReleaseGStack(mark);
+    std::free(heapText);
     Raise(err_storeFull);
   }
-  wchar_t* saved = recordUndo ? CopyUndoText(text, static_cast<uint32_t>(std::wcslen(text))) : nullptr;
+  wchar_t* saved = heapText ? heapText
+                   : recordUndo ? CopyUndoText(text, static_cast<uint32_t>(std::wcslen(text)))
+                                : nullptr;
   // One buffer big enough for any line built: head or tail plus the longest piece.
   wchar_t* buf = AllocText(static_cast<uint64_t>(line.length) + longest + 1);
   std::memcpy(buf, line.text, raw * sizeof(wchar_t));
@@ -308,9 +323,34 @@ void PasteFromClipboard(EditorRecord* ed) {
   wchar_t* volatile text = nullptr;
   if (K::Succeeds([] { QEL_KWI::cb_StringAvailable(); })) text = QEL_KWI::cb_GetString();
   if (text && *text) {
-    wchar_t* store = AllocText(StoreTextLength(text));
-    ToStoreText(text, store, ed->hyperMode);
-    InsertText(ed, true, false, store);
+    // Lines ending in CR LF are already in store form (InsertText turns the
+    // other control codes into spaces); a lone LF or CR needs the conversion,
+    // after which CR LF must not become a space and a break.
+    bool storeForm = true;
+    for (const wchar_t* p = text; *p && storeForm; ++p)
+      if (*p == L'\r') storeForm = p[1] == L'\n' && (++p, true);
+      else storeForm = *p != L'\n';
+    wchar_t* store = text;
+    wchar_t* owned = nullptr;
+    if (!storeForm) {
+      uint64_t n = 1;
+      for (const wchar_t* p = text; *p; ++p) n += *p == L'\n' && (p == text || p[-1] != L'\r') ? 2 : 1;
+      // On the heap: the converted text is also the undo entry's copy.
+      if (n > 0x7FFFFFF0u / sizeof(wchar_t)) Raise(err_storeFull);
+      owned = static_cast<wchar_t*>(std::malloc(n * sizeof(wchar_t)));
+      store = owned ? owned : AllocText(n);
+      wchar_t* to = store;
+      for (const wchar_t* p = text; *p; ++p) {
+        if (*p == L'\n' && (p == text || p[-1] != L'\r')) *to++ = L'\r';
+        else if (*p == L'\r' && p[1] != L'\n') {
+          *to++ = L' ';  // a lone CR is a control code like the others
+          continue;
+        }
+        *to++ = *p;
+      }
+      *to = 0;
+    }
+    InsertText(ed, true, false, store, owned);
   }
   ed->selection.active = 0;
   InvalidateAll(ed);

@@ -94,11 +94,51 @@ void JoinedText::LineColumnOf(int32_t offset, int32_t* line, int32_t* column) co
   *column = offset - lineStart[lo] + 1;
 }
 
+namespace {
+
+// The kept buffer and line-start table of the last released copy.
+struct KeptCopy {
+  wchar_t* buffer = nullptr;
+  size_t capacity = 0;
+  int32_t* starts = nullptr;
+  size_t startsCapacity = 0;
+} kept;
+constexpr size_t KeptUnitsLimit = 32u << 20;
+
+template <class T>
+T* Take(T** keptBlock, size_t* keptCapacity, size_t need, size_t* capacity) {
+  T* p = nullptr;
+  if (*keptBlock && *keptCapacity >= need) {
+    p = *keptBlock;
+    *capacity = *keptCapacity;
+    *keptBlock = nullptr;
+    *keptCapacity = 0;
+  } else {
+    p = static_cast<T*>(malloc(sizeof(T) * need));
+    *capacity = p ? need : 0;
+  }
+  return p;
+}
+
+template <class T>
+void Keep(T** keptBlock, size_t* keptCapacity, T* block, size_t capacity, size_t limit) {
+  if (!block) return;
+  if (capacity <= limit && capacity >= *keptCapacity) {
+    free(*keptBlock);
+    *keptBlock = block;
+    *keptCapacity = capacity;
+  } else {
+    free(block);
+  }
+}
+
+}  // namespace
+
 bool JoinedCopy::Build(LineSource& lines, int32_t padUnits) {
   // One pass when the source bounds the length, else lengths first; then
   // one buffer, never grown.
   int32_t count = lines.LineCount();
-  starts = static_cast<int32_t*>(malloc(sizeof(int32_t) * (count > 0 ? count : 1)));
+  starts = Take(&kept.starts, &kept.startsCapacity, static_cast<size_t>(count > 0 ? count : 1), &startsCapacity);
   if (!starts) return false;
   int64_t total = lines.JoinedBound();
   if (total < 0) {
@@ -107,7 +147,7 @@ bool JoinedCopy::Build(LineSource& lines, int32_t padUnits) {
   }
   if (total > 0x7FFFFFF0) return false;
   pad = padUnits;
-  buffer = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * (pad + total + 1)));
+  buffer = Take(&kept.buffer, &kept.capacity, static_cast<size_t>(pad + total + 1), &capacity);
   if (!buffer) return false;
   wchar_t* const text0 = buffer + pad;
   wchar_t* out = text0;
@@ -126,10 +166,11 @@ bool JoinedCopy::Build(LineSource& lines, int32_t padUnits) {
 }
 
 void JoinedCopy::Free() {
-  free(buffer);
-  free(starts);
+  Keep(&kept.buffer, &kept.capacity, buffer, capacity, KeptUnitsLimit);
+  Keep(&kept.starts, &kept.startsCapacity, starts, startsCapacity, KeptUnitsLimit / 8);
   buffer = nullptr;
   starts = nullptr;
+  capacity = startsCapacity = 0;
   text = {};
 }
 

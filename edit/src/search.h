@@ -92,10 +92,13 @@ struct LineSource {
 
 // A joined copy of the lines on the heap (a text of 50 M characters does not
 // fit the global stack), behind `pad` spare units, with its line starts.  No
-// destructor: Free releases it.
+// destructor: Free releases it.  One released buffer (up to 64 MB) is kept
+// for the next copy: under Wine a fresh 10 MB block costs far more in first
+// touches of its pages than the copy itself.
 struct JoinedCopy {
   wchar_t* buffer = nullptr;  // pad units, then the text
   int32_t* starts = nullptr;
+  size_t capacity = 0, startsCapacity = 0;  // units, entries
   int32_t pad = 0;
   JoinedText text{};
 

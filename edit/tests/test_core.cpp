@@ -178,8 +178,6 @@ TEST_F(Core, KeyCommands) {
       {"control with a code below 32 is ignored", L"abc", 1, 2, 0, 1, {{17, 2}}, L"abc", 1, 2, 0},
       {"shift right then delete cuts nothing but deletes", L"abcd", 1, 1, 0, 1, {{303, 1}, {303, 1}, {127, 0}}, L"cd", 1, 1, 3},
       {"control backspace deletes a word", L"foo bar", 1, 8, 0, 1, {{315, 2}}, L"foo ", 1, 5, 2},
-      {"TAB inserts spaces to the next stop", L"ab", 1, 2, 0, 1, {{9, 0}}, L"a   b", 1, 5, 1},
-      {"TAB in the middle of a stop", L"abcdef", 1, 6, 0, 1, {{9, 0}}, L"abcde   f", 1, 9, 1},
   };
   for (const KeyCase& c : cases) {
     EditorRecord* ed = Make(c.text, c.indent);
@@ -192,6 +190,69 @@ TEST_F(Core, KeyCommands) {
     EXPECT_EQ(ed->undoRing.undoCount, c.undoEntries) << c.what;
     EXPECT_EQ(ed->store.Check(), nullptr) << c.what;
   }
+}
+
+// TAB and shift-TAB with indent size 4: spaces to the next stop behind the
+// text, the whole line re-indented from its leading blanks or from inside a
+// word, the caret moved back by shift-TAB; in tab mode TAB characters.
+TEST_F(Core, TabIndentsTheLineOrInsertsBlanks) {
+  struct TabCase {
+    const char* what;
+    int32_t tabMode, tabSize;
+    const wchar_t* text;
+    int32_t col, flags;
+    const wchar_t* result;
+    int32_t caretCol;
+  };
+  const TabCase cases[] = {
+      {"at display column 6 three spaces", 0, 4, L"abcde f", 6, 0, L"abcde    f", 9},
+      {"at the end of the line to the next stop", 0, 4, L"ab", 3, 0, L"ab  ", 5},
+      {"inside a word the line moves", 0, 4, L"ab", 2, 0, L"    ab", 6},
+      {"in the leading blanks to the next stop", 0, 4, L"  x", 2, 0, L"    x", 4},
+      {"before the first non-blank", 0, 4, L"    x", 5, 0, L"        x", 9},
+      {"leading TABs count as their columns", 0, 4, L"\tx", 1, 0, L"        x", 8},
+      {"an empty line gets one stop", 0, 4, L"", 1, 0, L"    ", 5},
+      {"shift in the leading blanks back a stop", 0, 4, L"      x", 3, 1, L"    x", 1},
+      {"shift inside a word back a stop", 0, 4, L"    abc", 6, 1, L"abc", 2},
+      {"shift on an unindented line: nothing", 0, 4, L"abc", 2, 1, L"abc", 2},
+      {"shift behind a word moves the caret back to the stop", 0, 4, L"  abc def", 6, 1, L"  abc def", 5},
+      {"shift stops in front of a TAB", 0, 4, L"  ab\t", 6, 1, L"  ab\t", 6},
+      {"tab mode, tab size 8: one TAB", 1, 8, L"ab", 2, 0, L"a\tb", 3},
+      {"tab mode, tab size 2: two TABs", 1, 2, L"ab", 2, 0, L"a\t\tb", 4},
+  };
+  for (const TabCase& c : cases) {
+    settings.tabMode = c.tabMode;
+    settings.tabSize = c.tabSize;
+    EditorRecord* ed = Make(c.text);
+    Caret(ed, 1, c.col);
+    EXPECT_EQ(Key(ed, 9, c.flags), 0u) << c.what;
+    EXPECT_EQ(Text(ed), c.result) << c.what;
+    EXPECT_EQ(ed->caretCol, c.caretCol) << c.what;
+    EXPECT_EQ(ed->insertMode, 1) << c.what;
+    EXPECT_EQ(ed->store.Check(), nullptr) << c.what;
+    // Undone, the line is back as it was.
+    while (ed->undoRing.undoCount > 0) ASSERT_EQ(K::RunTrapped([&] { UndoStep(ed); }), 0u) << c.what;
+    EXPECT_EQ(Text(ed), c.text) << c.what;
+  }
+}
+
+// TAB over a selection indents every selected line but a last one the
+// selection only touches at column 1; the selection stays on its ends.
+// Overwrite mode does not eat the text that a re-indent moves.
+TEST_F(Core, TabOverASelectionIndentsItsLines) {
+  EditorRecord* ed = Make(L"a\n  b\nc\nd");
+  ed->insertMode = 0;
+  Select(ed, 1, 1, 3, 1);
+  EXPECT_EQ(Key(ed, 9), 0u);
+  EXPECT_EQ(Text(ed), L"    a\n    b\nc\nd");
+  EXPECT_EQ(ed->insertMode, 0);
+  EXPECT_EQ(ed->selection.active, 1);
+  EXPECT_EQ(ed->selection.anchorLine, 1);
+  EXPECT_EQ(ed->selection.caretLine, 3);
+  Select(ed, 1, 3, 2, 6);
+  EXPECT_EQ(Key(ed, 9, 1), 0u);
+  EXPECT_EQ(Text(ed), L"a\nb\nc\nd");
+  EXPECT_EQ(ed->store.Check(), nullptr);
 }
 
 TEST_F(Core, TypedControlCodesAreStoredAsSpaces) {

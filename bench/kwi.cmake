@@ -5,10 +5,9 @@ target_link_libraries(bench_kwi_dispatch PRIVATE qel6kwi qel6kernel user32)
 add_executable(bench_kwi_draw ${CMAKE_CURRENT_LIST_DIR}/bench_kwi_draw.cpp)
 target_link_libraries(bench_kwi_draw PRIVATE qel6kwi qel6kernel user32 gdi32)
 target_compile_definitions(bench_kwi_draw PRIVATE KWI_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
-# GUI layer: DDE requests against bare DDEML calls, 1 MB through the clipboard.
+# GUI layer: 1 MB through the clipboard against the raw calls.
 add_executable(bench_kwi_exchange ${CMAKE_CURRENT_LIST_DIR}/bench_kwi_exchange.cpp)
 target_link_libraries(bench_kwi_exchange PRIVATE qel6kwi qel6kernel user32)
-add_dependencies(bench_kwi_exchange kwi_dde_server)
 # GUI layer: list boxes and menus against the raw messages and menu calls.
 add_executable(bench_kwi_lists ${CMAKE_CURRENT_LIST_DIR}/bench_kwi_lists.cpp)
 target_link_libraries(bench_kwi_lists PRIVATE qel6kwi qel6kernel user32)

@@ -17,11 +17,18 @@ namespace {
 
 bool IsStorageError(uint32_t code) { return code == 1111 || code == 1112 || code == 1336; }
 
-// Reopens the file the way a fresh process would, exclusively and shared
-// with a read transaction, and checks it against the models of commit
-// `last` and the one after it.
+// Chain and tree names with their sizes, for failure messages.
+std::string Summary(const std::map<std::wstring, std::vector<std::wstring>>& texts) {
+  std::string s;
+  for (auto& [name, entries] : texts) s += Narrow(name) + ":" + std::to_string(entries.size()) + " ";
+  return s;
+}
+
+// Reopens the file the way a fresh process would, exclusively and (with
+// `readShared`) shared with a read transaction, and checks it against the
+// models of commit `last` and the one after it.
 void CheckReopened(const std::wstring& path, const std::vector<Model>& models, int last, const std::string& where,
-                   bool wide = true) {
+                   bool wide = true, bool readShared = true) {
   Db db, shared;
   db.wide = shared.wide = wide;
   shared.sel = 8;
@@ -43,7 +50,8 @@ void CheckReopened(const std::wstring& path, const std::vector<Model>& models, i
     EXPECT_EQ(Verified(path), "") << where;
     bool matches = (last >= 0 && got == models[last].Texts()) ||
                    (last + 1 < static_cast<int>(models.size()) && got == models[last + 1].Texts());
-    EXPECT_TRUE(matches) << where << ": contents of neither commit " << last << " nor the next";
+    EXPECT_TRUE(matches) << where << ": contents of neither commit " << last << " nor the next: " << Summary(got);
+    if (!readShared) return;
     EXPECT_EQ(ErrorOf([&] {
                 beginShared();
                 viaShare = ReadAll(shared);
@@ -56,8 +64,10 @@ void CheckReopened(const std::wstring& path, const std::vector<Model>& models, i
     return;
   }
   ASSERT_EQ(code, 1317u) << where << "\n" << Verified(path);
-  EXPECT_EQ(ErrorOf(beginShared), 1317u) << where;
-  ErrorOf([&] { shared.Close(); });
+  if (readShared) {
+    EXPECT_EQ(ErrorOf(beginShared), 1317u) << where;
+    ErrorOf([&] { shared.Close(); });
+  }
   uint32_t invalid = ErrorOf([&] { db.OpenInvalid(path, kFile); });
   EXPECT_EQ(invalid, 0u) << where << "\n" << Verified(path);
   if (invalid == 0) {
@@ -182,6 +192,10 @@ TEST(FaultChild, Endless) {
   if (!GetEnvironmentVariableA("CDB_ENDLESS", path, sizeof path)) GTEST_SKIP();
   ASSERT_EQ(LinkUnit(), 0);
   std::wstring file(path, path + strlen(path));
+  char kind[16] = "0";
+  GetEnvironmentVariableA("CDB_WORKLOAD", kind, sizeof kind);
+  Scenario run = Scenario::Decode(kind);
+  if (!run.wide) chainDB8::QEL_DB8_SetCodePage(1252);
   for (int round = 0; round < 10000; ++round) {
     // The previous round's file goes before "start" is reported, so a kill
     // between the report and the create never leaves that round's last
@@ -191,10 +205,13 @@ TEST(FaultChild, Endless) {
     fflush(stdout);
     uint8_t* mark = Qel::RunTime::Kernel::Memory::MarkGStack();
     ErrorOf([&] {
-      RunWorkload(file, kFile, [](int k, const Model&) {
-        printf("commit %d\n", k);
-        fflush(stdout);
-      });
+      RunWorkload(
+          file, kFile,
+          [](int k, const Model&) {
+            printf("commit %d\n", k);
+            fflush(stdout);
+          },
+          nullptr, run);
     });
     Qel::RunTime::Kernel::Memory::ReleaseGStack(mark);
   }
@@ -223,11 +240,15 @@ TEST(FaultChild, Check) {
 
 // Runs the child test `test` killed at call `at`; returns the last commit
 // it reported.
-int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run", Scenario run = {}) {
+// With `killAfterMs`, the parent ends the child that long after its start,
+// and the commits count from the child's last "start".
+int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run", Scenario run = {},
+             uint32_t killAfterMs = 0) {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::string spec = std::to_string(at) + "|" + std::string(path.begin(), path.end());
   SetEnvironmentVariableA("CDB_CHILD", spec.c_str());
+  if (killAfterMs) SetEnvironmentVariableA("CDB_ENDLESS", std::string(path.begin(), path.end()).c_str());
   SetEnvironmentVariableA("CDB_WORKLOAD", run.Encode().c_str());
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE readEnd, writeEnd;
@@ -243,17 +264,23 @@ int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"Faul
   std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + test + L" --watchdog=60";
   BOOL ok = CreateProcessW(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   SetEnvironmentVariableA("CDB_CHILD", nullptr);
+  SetEnvironmentVariableA("CDB_ENDLESS", nullptr);
   CloseHandle(writeEnd);
   if (!ok) {
+    ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
     CloseHandle(readEnd);
     return -2;
   }
   // Read until the child ends; a child that hangs is ended after a minute.
   std::string out;
   char buffer[4096];
-  ULONGLONG deadline = GetTickCount64() + 90000;
+  ULONGLONG started = GetTickCount64(), deadline = started + 90000;
   for (;;) {
     DWORD avail = 0, n = 0;
+    if (killAfterMs && GetTickCount64() >= started + killAfterMs) {
+      TerminateProcess(pi.hProcess, 9);
+      killAfterMs = 0;
+    }
     bool alive = WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
     if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail) {
       if (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr)) out.append(buffer, n);
@@ -273,9 +300,34 @@ int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"Faul
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
   int last = -1;
-  for (size_t at = out.find("commit "); at != std::string::npos; at = out.find("commit ", at + 1))
+  size_t from = out.rfind("start");
+  for (size_t at = out.find("commit ", from == std::string::npos ? 0 : from); at != std::string::npos;
+       at = out.find("commit ", at + 1))
     last = atoi(out.c_str() + at + 7);
   return last;
+}
+
+// The parent ends a child running the workload again and again at random
+// moments (CDB_TERMINATE_ROUNDS rounds, 12 by default; the seed is printed).
+TEST_P(FaultSweep, ParentTerminatesAtRandomMomentsKeepsTheRule) {
+  char text[32];
+  int rounds = GetEnvironmentVariableA("CDB_TERMINATE_ROUNDS", text, sizeof text) ? atoi(text) : 12;
+  unsigned seed = static_cast<unsigned>(GetTickCount64());
+  printf("seed %u\n", seed);
+  std::mt19937 rng(seed);
+  for (int round = 0; round < rounds; ++round) {
+    DeleteFileW(path_.c_str());
+    uint32_t delay = 150 + rng() % 1500;
+    int last = RunChild(0, path_, L"FaultChild.Endless", GetParam(), delay);
+    ASSERT_NE(last, -2);
+    std::string where = "terminated after " + std::to_string(delay) + " ms, last commit " + std::to_string(last);
+    if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      // Before the first create, or between a finished round and the next.
+      EXPECT_TRUE(last == -1 || last == static_cast<int>(models_.size()) - 1) << where;
+      continue;
+    }
+    CheckReopened(path_, models_, last, where, GetParam().wide);
+  }
 }
 
 TEST_P(FaultSweep, ChildKilledAtEveryCallKeepsTheRule) {
@@ -379,7 +431,7 @@ TEST_P(FaultSweep, EveryFileAPowerCutCouldLeaveKeepsTheRule) {
         CheckReopened(path_, models_, lastCommit[b],
                       "power cut after barrier " + std::to_string(b) + ", subset " + std::to_string(s) +
                           (torn ? " torn" : ""),
-                      GetParam().wide);
+                      GetParam().wide, GetParam().shared);
       }
     }
     for (size_t i : flight) apply(disk, log[i], log[i].bytes.size());

@@ -180,6 +180,13 @@ void ReadDatabase(FILEDESCR* d, bool invalidOk) {
   CheckTree(d, d->chainNames.table, d->chainNames.storedSize, invalidOk ? noLimit : TableCount(d->chains.table));
   d->refs.table = LoadBlock(d, &d->refs, fileSize, kTableHead);
   CheckTable(d->refs.table, d->refs.storedSize, 4);
+  if (invalidOk) {
+    // A marked header may predate a change whose reference table went to
+    // its block in place: entries past the last block (or slot) the header
+    // names belong to that change, and may name blocks past its end.
+    uint64_t named = uint64_t{d->refPaged ? d->refBlock : d->refSlot} + 1;
+    if (named < TableCount(d->refs.table)) Put32(d->refs.table + 8, static_cast<uint32_t>(named));
+  }
   d->btrees.table = LoadBlock(d, &d->btrees, fileSize, kTableHead);
   CheckTable(d->btrees.table, d->btrees.storedSize, 16);
   d->btreeNames.table = LoadBlock(d, &d->btreeNames, fileSize, kTreeHead);

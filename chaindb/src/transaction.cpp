@@ -90,6 +90,9 @@ void FirstLoad(FILEDESCR* d) {
     d->tablesLoaded = 1;
     return;
   }
+  // The header read over the descriptor says "loaded": nothing is, and a
+  // Close must not flush the half-read tables.
+  d->tablesLoaded = 0;
   if (code == 1326 || (code == 1317 && !d->updateMark)) {
     // Not a database of this format: closed as by Close.
     UnlockSlots(d);

@@ -16,6 +16,7 @@ FaultPlan g_plan;
 bool g_logging = false;
 std::vector<LoggedWrite> g_log;
 int g_barriers = 0;
+size_t g_armedLog = 0;
 
 void Log(HANDLE h, LPCVOID b, DWORD n) {
   if (!g_logging) return;
@@ -28,6 +29,7 @@ void Log(HANDLE h, LPCVOID b, DWORD n) {
 
 // The fault planned for this call, when it is one of `kinds`.
 bool Hit(std::initializer_list<Fault> kinds, Fault* which) {
+  if (g_plan.held) return false;
   ++g_plan.calls;
   if (g_plan.kind == Fault::None || g_plan.calls != g_plan.at) return false;
   if (g_plan.kind == Fault::Kill) TerminateProcess(GetCurrentProcess(), 99);
@@ -91,14 +93,24 @@ FaultPlan& Faults() { return g_plan; }
 
 void ClearFaults() { g_plan = FaultPlan{}; }
 
+void HoldFaults() { g_plan.held = true; }
+
+void ArmFaults() {
+  g_plan.held = false;
+  g_plan.calls = 0;
+  g_armedLog = g_log.size();
+}
+
 void StartWriteLog() {
   SetFaults(Fault::None, 0);
   g_log.clear();
   g_barriers = 0;
+  g_armedLog = 0;
   g_logging = true;
 }
 std::vector<LoggedWrite>& WriteLog() { return g_log; }
 int Barriers() { return g_barriers; }
+size_t ArmedLogIndex() { return g_armedLog; }
 void StopWriteLog() { g_logging = false; }
 
 }  // namespace cdbtest

@@ -14,12 +14,17 @@ struct FaultPlan {
   uint64_t at = 0;     // 1-based call number
   uint64_t calls = 0;  // calls made so far
   bool fired = false;
+  bool held = false;   // calls are not counted until ArmFaults
 };
 
 // Installs the counting wrappers (once) and sets the plan.
 void SetFaults(Fault kind, uint64_t at);
 FaultPlan& Faults();
 void ClearFaults();
+// A workload's base, built before the calls that count: HoldFaults stops
+// counting, ArmFaults starts it from 0 and marks the write log's start.
+void HoldFaults();
+void ArmFaults();
 
 // The write log of power-cut tests: every write with its offset and bytes,
 // and a barrier at every completed flush of the file's buffers.
@@ -31,6 +36,8 @@ struct LoggedWrite {
 void StartWriteLog();
 std::vector<LoggedWrite>& WriteLog();
 int Barriers();
+// The write-log entry and barrier count at the last ArmFaults (0 without one).
+size_t ArmedLogIndex();
 void StopWriteLog();
 
 }  // namespace cdbtest

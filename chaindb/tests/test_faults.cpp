@@ -17,47 +17,100 @@ namespace {
 
 bool IsStorageError(uint32_t code) { return code == 1111 || code == 1112 || code == 1336; }
 
-// Reopens the file the way a fresh process would and checks it against the
+// Reopened files that opened as valid databases.
+int g_validOpens = 0;
+
+// Chain and tree names with their sizes, for failure messages.
+std::string Summary(const std::map<std::wstring, std::vector<std::wstring>>& texts) {
+  std::string s;
+  for (auto& [name, entries] : texts) s += Narrow(name) + ":" + std::to_string(entries.size()) + " ";
+  return s;
+}
+
+// Reopens the file the way a fresh process would, exclusively and (with
+// `readShared`) shared with a read transaction, and checks it against the
 // models of commit `last` and the one after it.
-void CheckReopened(const std::wstring& path, const std::vector<Model>& models, int last, const std::string& where) {
-  FILEDESCR** h = nullptr;
-  uint32_t code = ErrorOf([&] { QEL_DB_Open(&h, path.c_str(), &kFile); });
+void CheckReopened(const std::wstring& path, const std::vector<Model>& models, int last, const std::string& where,
+                   bool wide = true, bool readShared = true) {
+  Db db, shared;
+  db.wide = shared.wide = wide;
+  shared.sel = 8;
+  uint32_t code = ErrorOf([&] { db.Open(path, kFile); });
   if (last < 0 && code != 0) {
     // The create itself failed: whatever exists is no valid database.
     EXPECT_TRUE(code == 1111 || code == 1317 || code == 1326 || code == 1336) << where << " code " << code;
     return;
   }
+  auto beginShared = [&] {
+    shared.OpenShare(path);
+    shared.SetRetry(1, 10);
+    shared.Begin(1);
+  };
   if (code == 0) {
-    std::map<std::wstring, std::vector<std::wstring>> got;
-    EXPECT_EQ(ErrorOf([&] { got = ReadAll(h); }), 0u) << where;
-    QEL_DB_Close(h);
+    ++g_validOpens;
+    std::map<std::wstring, std::vector<std::wstring>> got, viaShare;
+    EXPECT_EQ(ErrorOf([&] { got = ReadAll(db); }), 0u) << where;
+    db.Close();
     EXPECT_EQ(Verified(path), "") << where;
     bool matches = (last >= 0 && got == models[last].Texts()) ||
                    (last + 1 < static_cast<int>(models.size()) && got == models[last + 1].Texts());
-    EXPECT_TRUE(matches) << where << ": contents of neither commit " << last << " nor the next";
+    EXPECT_TRUE(matches) << where << ": contents of neither commit " << last << " nor the next: " << Summary(got);
+    if (!readShared) return;
+    EXPECT_EQ(ErrorOf([&] {
+                beginShared();
+                viaShare = ReadAll(shared);
+                shared.End();
+              }),
+              0u)
+        << where;
+    ErrorOf([&] { shared.Close(); });
+    EXPECT_TRUE(viaShare == got) << where << ": a shared reader sees other contents";
     return;
   }
   ASSERT_EQ(code, 1317u) << where << "\n" << Verified(path);
-  uint32_t invalid = ErrorOf([&] { QEL_DB_OpenInvalid(&h, path.c_str(), &kFile); });
+  if (readShared) {
+    EXPECT_EQ(ErrorOf(beginShared), 1317u) << where;
+    ErrorOf([&] { shared.Close(); });
+  }
+  uint32_t invalid = ErrorOf([&] { db.OpenInvalid(path, kFile); });
   EXPECT_EQ(invalid, 0u) << where << "\n" << Verified(path);
   if (invalid == 0) {
-    ErrorOf([&] { ReadAll(h); });
-    Abandon(h);
+    ErrorOf([&] { ReadAll(db); });
+    if (db.wide)
+      Abandon(db.h);
+    else
+      ErrorOf([&] { db.Close(); });
   }
 }
 
-class FaultSweep : public ::testing::TestWithParam<Workload> {
+// This run's share of the kill points: CDB_SHARD="i/n" takes the points
+// with N mod n = i.
+void Shard(uint64_t* index, uint64_t* count) {
+  char spec[32];
+  *index = 0;
+  *count = 1;
+  unsigned long long i = 0, n = 1;
+  if (GetEnvironmentVariableA("CDB_SHARD", spec, sizeof spec) && sscanf(spec, "%llu/%llu", &i, &n) == 2 && n > 0 &&
+      i < n) {
+    *index = i;
+    *count = n;
+  }
+}
+
+class FaultSweep : public ::testing::TestWithParam<Scenario> {
  protected:
   void SetUp() override {
     ASSERT_EQ(LinkUnit(), 0);
+    if (!GetParam().wide) chainDB8::QEL_DB8_SetCodePage(1252);
     path_ = Scratch(L"faults") + L"w.km6";
-    models_ = WorkloadModels(GetParam());
-    ASSERT_EQ(models_.size(), 6u);
+    models_ = WorkloadModels(GetParam().w);
+    ASSERT_GE(models_.size(), 6u);
     SetFaults(Fault::None, 0);
     ASSERT_EQ(ErrorOf([&] { RunWorkload(path_, kFile, [](int, const Model&) {}, nullptr, GetParam()); }), 0u);
     total_ = Faults().calls;
     ClearFaults();
     EXPECT_EQ(Verified(path_), "");
+    printf("%s: %llu I/O calls\n", GetParam().Name().c_str(), static_cast<unsigned long long>(total_));
   }
   std::wstring path_;
   std::vector<Model> models_;
@@ -65,14 +118,18 @@ class FaultSweep : public ::testing::TestWithParam<Workload> {
 };
 
 TEST_P(FaultSweep, EveryFailedOrShortTransferKeepsTheRule) {
+  // The retried flush and the abandoned descriptor need the wide exclusive
+  // form; the other runs are covered by kills and power cuts.
+  if (GetParam().shared || !GetParam().wide) GTEST_SKIP() << "exclusive wide runs only";
   int fired = 0;
   for (Fault kind : {Fault::ShortWrite, Fault::FailWrite, Fault::FailFlush, Fault::ShortRead}) {
     for (uint64_t n = 1; n <= total_; ++n) {
       DeleteFileW(path_.c_str());
       int last = -1;
-      FILEDESCR** h = nullptr;
+      Db db;
+      FILEDESCR**& h = db.h;
       SetFaults(kind, n);
-      uint32_t code = ErrorOf([&] { RunWorkload(path_, kFile, [&](int k, const Model&) { last = k; }, &h, GetParam()); });
+      uint32_t code = ErrorOf([&] { RunWorkload(path_, kFile, [&](int k, const Model&) { last = k; }, &db, GetParam()); });
       bool hit = Faults().fired;
       ClearFaults();
       std::string where = "fault " + std::to_string(static_cast<int>(kind)) + " at call " + std::to_string(n);
@@ -114,8 +171,10 @@ TEST(FaultChild, Run) {
   char path[512];
   ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
   std::wstring wpath(path, path + strlen(path));
-  char kind[8] = "0";
+  char kind[16] = "0";
   GetEnvironmentVariableA("CDB_WORKLOAD", kind, sizeof kind);
+  Scenario run = Scenario::Decode(kind);
+  if (!run.wide) chainDB8::QEL_DB8_SetCodePage(1252);
   SetFaults(Fault::Kill, at);
   ErrorOf([&] {
     RunWorkload(
@@ -124,7 +183,7 @@ TEST(FaultChild, Run) {
           printf("commit %d\n", k);
           fflush(stdout);
         },
-        nullptr, static_cast<Workload>(atoi(kind)));
+        nullptr, run);
   });
   printf("done\n");
   fflush(stdout);
@@ -137,6 +196,10 @@ TEST(FaultChild, Endless) {
   if (!GetEnvironmentVariableA("CDB_ENDLESS", path, sizeof path)) GTEST_SKIP();
   ASSERT_EQ(LinkUnit(), 0);
   std::wstring file(path, path + strlen(path));
+  char kind[16] = "0";
+  GetEnvironmentVariableA("CDB_WORKLOAD", kind, sizeof kind);
+  Scenario run = Scenario::Decode(kind);
+  if (!run.wide) chainDB8::QEL_DB8_SetCodePage(1252);
   for (int round = 0; round < 10000; ++round) {
     // The previous round's file goes before "start" is reported, so a kill
     // between the report and the create never leaves that round's last
@@ -146,10 +209,13 @@ TEST(FaultChild, Endless) {
     fflush(stdout);
     uint8_t* mark = Qel::RunTime::Kernel::Memory::MarkGStack();
     ErrorOf([&] {
-      RunWorkload(file, kFile, [](int k, const Model&) {
-        printf("commit %d\n", k);
-        fflush(stdout);
-      });
+      RunWorkload(
+          file, kFile,
+          [](int k, const Model&) {
+            printf("commit %d\n", k);
+            fflush(stdout);
+          },
+          nullptr, run);
     });
     Qel::RunTime::Kernel::Memory::ReleaseGStack(mark);
   }
@@ -178,13 +244,16 @@ TEST(FaultChild, Check) {
 
 // Runs the child test `test` killed at call `at`; returns the last commit
 // it reported.
-int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run",
-             Workload w = Workload::Chains) {
+// With `killAfterMs`, the parent ends the child that long after its start,
+// and the commits count from the child's last "start".
+int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run", Scenario run = {},
+             uint32_t killAfterMs = 0) {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::string spec = std::to_string(at) + "|" + std::string(path.begin(), path.end());
   SetEnvironmentVariableA("CDB_CHILD", spec.c_str());
-  SetEnvironmentVariableA("CDB_WORKLOAD", std::to_string(static_cast<int>(w)).c_str());
+  if (killAfterMs) SetEnvironmentVariableA("CDB_ENDLESS", std::string(path.begin(), path.end()).c_str());
+  SetEnvironmentVariableA("CDB_WORKLOAD", run.Encode().c_str());
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE readEnd, writeEnd;
   CreatePipe(&readEnd, &writeEnd, &sa, 0);
@@ -197,19 +266,39 @@ int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"Faul
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION pi{};
   std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + test + L" --watchdog=60";
-  BOOL ok = CreateProcessW(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  // Under load Wine now and then fails to start a process (1359).  When the
+  // child's file is still absent the child never ran, and starting it again
+  // repeats no kill point.
+  BOOL ok = FALSE;
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
+    ok = CreateProcessW(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    error = ok ? 0 : GetLastError();
+    if (!ok && (error != ERROR_INTERNAL_ERROR || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES))
+      break;
+    if (!ok) {
+      printf("child start failed (1359), started again\n");
+      Sleep(200);
+    }
+  }
   SetEnvironmentVariableA("CDB_CHILD", nullptr);
+  SetEnvironmentVariableA("CDB_ENDLESS", nullptr);
   CloseHandle(writeEnd);
   if (!ok) {
+    ADD_FAILURE() << "CreateProcess failed at call " << at << ": " << error;
     CloseHandle(readEnd);
     return -2;
   }
   // Read until the child ends; a child that hangs is ended after a minute.
   std::string out;
   char buffer[4096];
-  ULONGLONG deadline = GetTickCount64() + 90000;
+  ULONGLONG started = GetTickCount64(), deadline = started + 90000;
   for (;;) {
     DWORD avail = 0, n = 0;
+    if (killAfterMs && GetTickCount64() >= started + killAfterMs) {
+      TerminateProcess(pi.hProcess, 9);
+      killAfterMs = 0;
+    }
     bool alive = WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
     if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail) {
       if (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr)) out.append(buffer, n);
@@ -229,18 +318,51 @@ int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"Faul
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
   int last = -1;
-  for (size_t at = out.find("commit "); at != std::string::npos; at = out.find("commit ", at + 1))
+  size_t from = out.rfind("start");
+  for (size_t at = out.find("commit ", from == std::string::npos ? 0 : from); at != std::string::npos;
+       at = out.find("commit ", at + 1))
     last = atoi(out.c_str() + at + 7);
   return last;
 }
 
+// The parent ends a child running the workload again and again at random
+// moments (CDB_TERMINATE_ROUNDS rounds, 12 by default; the seed is printed).
+TEST_P(FaultSweep, ParentTerminatesAtRandomMomentsKeepsTheRule) {
+  char text[32];
+  int rounds = GetEnvironmentVariableA("CDB_TERMINATE_ROUNDS", text, sizeof text) ? atoi(text) : 12;
+  unsigned seed = static_cast<unsigned>(GetTickCount64());
+  printf("seed %u\n", seed);
+  std::mt19937 rng(seed);
+  for (int round = 0; round < rounds; ++round) {
+    DeleteFileW(path_.c_str());
+    uint32_t delay = 150 + rng() % 1500;
+    int last = RunChild(0, path_, L"FaultChild.Endless", GetParam(), delay);
+    ASSERT_NE(last, -2);
+    std::string where = "terminated after " + std::to_string(delay) + " ms, last commit " + std::to_string(last);
+    if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      // Before the first create, or between a finished round and the next.
+      EXPECT_TRUE(last == -1 || last == static_cast<int>(models_.size()) - 1) << where;
+      continue;
+    }
+    CheckReopened(path_, models_, last, where, GetParam().wide);
+  }
+}
+
 TEST_P(FaultSweep, ChildKilledAtEveryCallKeepsTheRule) {
+  uint64_t shard, shards, points = 0;
+  Shard(&shard, &shards);
   for (uint64_t n = 1; n <= total_ + 1; ++n) {
+    if (n % shards != shard) continue;
     DeleteFileW(path_.c_str());
     int last = RunChild(n, path_, L"FaultChild.Run", GetParam());
     ASSERT_NE(last, -2);
-    CheckReopened(path_, models_, last, "kill at call " + std::to_string(n));
+    CheckReopened(path_, models_, last, "kill at call " + std::to_string(n), GetParam().wide);
+    ++points;
   }
+  printf("%s: %llu kill points (shard %llu of %llu)\n", GetParam().Name().c_str(),
+         static_cast<unsigned long long>(points), static_cast<unsigned long long>(shard),
+         static_cast<unsigned long long>(shards));
+  RecordProperty("kill_points", static_cast<int>(points));
 }
 
 // Power cuts: every file the cut could leave.  Writes before the last
@@ -265,6 +387,7 @@ TEST_P(FaultSweep, EveryFileAPowerCutCouldLeaveKeepsTheRule) {
   StopWriteLog();
   std::vector<LoggedWrite> log = WriteLog();
   int barriers = Barriers();
+  size_t armed = ArmedLogIndex();
   ClearFaults();
   ASSERT_GT(barriers, 10);
   // The last commit reported before barrier b completed.
@@ -275,13 +398,17 @@ TEST_P(FaultSweep, EveryFileAPowerCutCouldLeaveKeepsTheRule) {
   }
   std::mt19937 rng(77);
   int images = 0;
+  g_validOpens = 0;
   std::vector<uint8_t> disk;
   auto apply = [](std::vector<uint8_t>& f, const LoggedWrite& w, size_t upto) {
     if (f.size() < w.offset + upto) f.resize(w.offset + upto, 0);
     std::copy(w.bytes.begin(), w.bytes.begin() + upto, f.begin() + w.offset);
   };
+  // A base built before the workload counts is on disk whole.
   size_t next = 0;
-  for (int b = 0; b <= barriers; ++b) {
+  for (; next < armed; ++next) apply(disk, log[next], log[next].bytes.size());
+  int first = armed < log.size() ? log[armed].barrier : barriers;
+  for (int b = first; b <= barriers; ++b) {
     // The writes in flight after barrier b.
     std::vector<size_t> flight;
     while (next < log.size() && log[next].barrier == b) flight.push_back(next++);
@@ -320,18 +447,63 @@ TEST_P(FaultSweep, EveryFileAPowerCutCouldLeaveKeepsTheRule) {
         if (torn && !tore) continue;
         WriteBytes(path_, image);
         ++images;
-        CheckReopened(path_, models_, lastCommit[b], "power cut after barrier " + std::to_string(b) +
-                                                        ", subset " + std::to_string(s) + (torn ? " torn" : ""));
+        CheckReopened(path_, models_, lastCommit[b],
+                      "power cut after barrier " + std::to_string(b) + ", subset " + std::to_string(s) +
+                          (torn ? " torn" : ""),
+                      GetParam().wide, GetParam().shared);
       }
     }
     for (size_t i : flight) apply(disk, log[i], log[i].bytes.size());
   }
-  EXPECT_GT(images, 200);
+  printf("%s: %d power-cut images, %d opened valid\n", GetParam().Name().c_str(), images, g_validOpens);
+  EXPECT_GT(images, 100);
   (void)commits;
 }
 
-INSTANTIATE_TEST_SUITE_P(Workloads, FaultSweep, ::testing::Values(Workload::Chains, Workload::Index),
-                         [](const auto& info) { return info.param == Workload::Chains ? "Chains" : "Index"; });
+// Failed and short transfers in process need the wide descriptor and the
+// exclusive Flush; kills and power cuts run every mode and variant.
+// The change that opens a new reference block writes the first-level table
+// in place; cut before the new header, the file holds the old header, marked,
+// over a table that names a block past that header's end of file.
+// OpenInvalid opens it; the block is not the header's.
+TEST(PowerCut, NewReferenceBlockBeforeItsHeaderOpensInvalid) {
+  ASSERT_EQ(LinkUnit(), 0);
+  std::wstring path = Scratch(L"refblock") + L"r.km6";
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] {
+              QEL_DB_Create(&h, path.c_str(), &kFile);
+              // 1023 unpaged references, then all 1024 slots of block 1.
+              for (int i = 0; i < 2047; ++i) QEL_DB_ChainInsertz(Str(), h, L"c", reinterpret_cast<term>(L"x"));
+              QEL_DB_Close(h);
+            }),
+            0u);
+  std::vector<uint8_t> before = ReadBytes(path);
+  ASSERT_EQ(ErrorOf([&] {
+              QEL_DB_Open(&h, path.c_str(), &kFile);
+              QEL_DB_ChainInsertz(Str(), h, L"c", reinterpret_cast<term>(L"block 2"));
+              QEL_DB_Close(h);
+            }),
+            0u);
+  std::vector<uint8_t> image = ReadBytes(path);
+  std::copy(before.begin(), before.begin() + 320, image.begin());
+  image[64] = 1;  // the update mark the change wrote first
+  WriteBytes(path, image);
+  EXPECT_EQ(ErrorOf([&] { QEL_DB_Open(&h, path.c_str(), &kFile); }), 1317u);
+  ASSERT_EQ(ErrorOf([&] { QEL_DB_OpenInvalid(&h, path.c_str(), &kFile); }), 0u);
+  std::map<std::wstring, std::vector<std::wstring>> got;
+  ErrorOf([&] { got = ReadAll(h); });
+  EXPECT_EQ(ErrorOf([&] { QEL_DB_RefTerm(Str(), h, 2); }), 1319u);  // block 2, slot 0
+  Abandon(h);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Workloads, FaultSweep,
+    ::testing::Values(Scenario{Workload::Chains}, Scenario{Workload::Index}, Scenario{Workload::Paging},
+                      Scenario{Workload::Blocks}, Scenario{Workload::Chains, true}, Scenario{Workload::Index, true},
+                      Scenario{Workload::Paging, true}, Scenario{Workload::Chains, false, false},
+                      Scenario{Workload::Index, false, false}, Scenario{Workload::Paging, true, false},
+                      Scenario{Workload::Blocks, true, false}),
+    [](const auto& info) { return info.param.Name(); });
 
 // The document a save writes: chains and a B+tree in memory.
 void BuildDocument(FILEDESCR*** h, const wchar_t* name, int terms) {

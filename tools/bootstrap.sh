@@ -124,6 +124,30 @@ if [ ! -f "$CACHE/build/sqlite3/sqlite3.c" ]; then
     log "SQLite amalgamation failed: bench_chaindb is not built"
 fi
 
+# LMDB for the same benchmark: Debian's lmdb source, mdb.c and midl.c as they
+# are, compiled for the target into a static library.  Built in a private
+# folder and moved into place, so a second bootstrap running at the same time
+# never sees half a library.
+LMDB_PREFIX=$CACHE/lmdb
+if [ ! -f "$LMDB_PREFIX/lib/liblmdb.a" ]; then
+  src=$CACHE/src/lmdb
+  if ! ls -d "$src"/lmdb-*/libraries/liblmdb/ >/dev/null 2>&1; then
+    fetch_source "$src" lmdb
+  fi
+  srcdir=$(ls -d "$src"/lmdb-*/libraries/liblmdb/ | head -n 1)
+  log "building LMDB from $srcdir"
+  tmp=$(mktemp -d "$CACHE/lmdb.XXXXXX")
+  mkdir -p "$tmp/lib" "$tmp/include"
+  if (cd "$tmp" && $CC -O2 -w -c "$srcdir/mdb.c" -o mdb.o && $CC -O2 -w -c "$srcdir/midl.c" -o midl.o &&
+      $TRIPLE-ar rcs lib/liblmdb.a mdb.o midl.o && cp "$srcdir/lmdb.h" include/); then
+    rm -f "$tmp"/*.o
+    mv -T "$tmp" "$LMDB_PREFIX" 2>/dev/null || rm -rf "$tmp"
+  else
+    rm -rf "$tmp"
+    log "LMDB failed: bench_chaindb is not built"
+  fi
+fi
+
 # The Wine prefix, created once.
 export WINEPREFIX=$CACHE/wineprefix WINEDEBUG=-all WINEARCH=win64
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

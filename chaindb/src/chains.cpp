@@ -38,16 +38,33 @@ void WriteLink(FILEDESCR* d, Pos p, uint32_t offset, Ref value) {
 
 uint8_t* ChainEntry(FILEDESCR* d, uint32_t index) { return TableEntry(d->chains.table, index); }
 
+}  // namespace
+
+void WriteRecord(FILEDESCR* d, Pos p, const uint32_t head[3], const uint8_t* image, uint32_t length) {
+  if (!IsFile(d)) {
+    uint8_t bytes[12];
+    for (int i = 0; i < 3; ++i) Put32(bytes + 4 * i, head[i]);
+    WriteAt(d, p, bytes, 12);
+    WriteNext(d, image, length);
+    return;
+  }
+  // One transfer for head and image.
+  uint8_t* mark = Memory::MarkGStack();
+  uint8_t* record = Memory::AllocGStack(12 + length);
+  for (int i = 0; i < 3; ++i) Put32(record + 4 * i, head[i]);
+  memcpy(record + 12, image, length);
+  WriteAt(d, p, record, 12 + length);
+  Memory::ReleaseGStack(mark);
+}
+
+namespace {
+
 // Writes a new record and gives it a reference.
 Ref StoreRecord(FILEDESCR* d, const Image& image, Ref prev, Ref next) {
   uint32_t size = 12 + image.length;
   Pos p = Allocate(d, size);
-  uint8_t head[12];
-  Put32(head, size);
-  Put32(head + 4, V(prev));
-  Put32(head + 8, V(next));
-  WriteAt(d, p, head, 12);
-  WriteNext(d, image.bytes, image.length);
+  uint32_t head[3] = {size, V(prev), V(next)};
+  WriteRecord(d, p, head, image.bytes, image.length);
   return NewRef(d, p);
 }
 
@@ -195,12 +212,8 @@ void TermReplace(FILEDESCR* d, const IDomainDefinition* dom, Ref r, term t) {
   } else {
     // The new record first: the old one is given back only once it exists.
     Pos fresh = Allocate(d, size);
-    uint8_t bytes[12];
-    Put32(bytes, size);
-    Put32(bytes + 4, head[1]);
-    Put32(bytes + 8, head[2]);
-    WriteAt(d, fresh, bytes, 12);
-    WriteNext(d, image.bytes, image.length);
+    uint32_t fields[3] = {size, head[1], head[2]};
+    WriteRecord(d, fresh, fields, image.bytes, image.length);
     SetRef(d, r, fresh);
     Release(d, p, head[0]);
     head[0] = size;

@@ -33,5 +33,7 @@ int64_t ChainIndex(FILEDESCR* d, const void* chain);
 Pos RecordHead(FILEDESCR* d, Ref r, uint32_t head[3]);
 // The record image as a binary on the global stack.
 uint8_t* RecordImage(FILEDESCR* d, Ref r);
+// Writes a record: head {size, previous, next} and image.
+void WriteRecord(FILEDESCR* d, Pos p, const uint32_t head[3], const uint8_t* image, uint32_t length);
 
 }  // namespace chainDB::detail

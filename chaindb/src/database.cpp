@@ -25,7 +25,11 @@ struct Parked {
 };
 Parked* g_parked[2];  // wide, 8-bit
 
-void Finalize(void* block) { ArenaFree(static_cast<FILEDESCR*>(block)); }
+void Finalize(void* block) {
+  auto* d = static_cast<FILEDESCR*>(block);
+  CacheClose(d);
+  ArenaFree(d);
+}
 
 FILEDESCR* NewDescriptor(bool wide) {
   auto* d = static_cast<FILEDESCR*>(Memory::AllocHeapWithFinalization(sizeof(FILEDESCR), Finalize));
@@ -228,10 +232,14 @@ FILEDESCR* CreateDb(FileName name, uint8_t place) {
   d->fileHandle = FileOpen(name, kOpenCreate, kAttrNormal, kCreateAlways);
   OnError(
       [&] {
+        CacheOpen(d);
         WriteHeaderAndLockArea(d);
         Flush(d);
       },
-      [&] { FileClose(d->fileHandle); });
+      [&] {
+        CacheClose(d);
+        FileClose(d->fileHandle);
+      });
   return d;
 }
 
@@ -252,7 +260,15 @@ FILEDESCR* OpenDb(FileName name, uint8_t place, OpenKind kind) {
   d->fileName = CopyName(name);
   d->fileHandle = FileOpen(name, kind == OpenKind::Read ? kOpenRead : kOpenReadWrite, kAttrNormal,
                            kOpenExisting);
-  OnError([&] { ReadDatabase(d, kind == OpenKind::Invalid); }, [&] { FileClose(d->fileHandle); });
+  OnError(
+      [&] {
+        ReadDatabase(d, kind == OpenKind::Invalid);
+        CacheOpen(d);
+      },
+      [&] {
+        CacheClose(d);
+        FileClose(d->fileHandle);
+      });
   return d;
 }
 
@@ -280,6 +296,7 @@ void CloseDb(FILEDESCR* d) {
   }
   if (d->updateMark && d->tablesLoaded && !d->damaged && !d->changing) Flush(d);
   d->btreeState = nullptr;
+  CacheClose(d);
   FileClose(d->fileHandle);
   d->fileHandle = nullptr;
 }
@@ -322,13 +339,8 @@ void CopyChains(FILEDESCR* s, FILEDESCR* t) {
       RecordHead(s, r, head);
       if (Ref{head[1]} != prev) Raise(1334);
       uint8_t* image = RecordImage(s, r);
-      uint8_t bytes[12];
-      Put32(bytes, head[0]);
-      Put32(bytes + 4, head[1]);
-      Put32(bytes + 8, head[2]);
       Pos p = Allocate(t, head[0]);
-      WriteAt(t, p, bytes, 12);
-      WriteNext(t, image, head[0] - 12);
+      WriteRecord(t, p, head, image, head[0] - 12);
       SetRef(t, r, p);
       Memory::ReleaseGStack(m);
       prev = r;
@@ -369,6 +381,7 @@ FILEDESCR* CloneDescriptor(FILEDESCR* s, FileName name, uint8_t where) {
   t->arena = none;
   t->place = where;
   t->fileHandle = nullptr;
+  t->fileCache = nullptr;
   CloneGroup(&t->chainNames);
   CloneGroup(&t->chains);
   CloneGroup(&t->btreeNames);
@@ -431,6 +444,7 @@ void CopyDb(FILEDESCR* s, FileName name, uint8_t place) {
       [&] {
         if (where == kPlaceFile) {
           t->fileHandle = FileOpen(temp, kOpenCopy, kAttrNormal, 0);
+          CacheOpen(t);
           WriteHeaderAndLockArea(t);
         } else {
           ArenaCreate(t);
@@ -440,6 +454,7 @@ void CopyDb(FILEDESCR* s, FileName name, uint8_t place) {
         if (g_copyTrees) g_copyTrees(s, t);
         if (where == kPlaceFile) {
           Flush(t);
+          CacheClose(t);
           HANDLE h = t->fileHandle;
           t->fileHandle = nullptr;
           FileClose(h);
@@ -448,6 +463,7 @@ void CopyDb(FILEDESCR* s, FileName name, uint8_t place) {
       },
       [&] {
         if (where == kPlaceFile) {
+          CacheClose(t);
           if (t->fileHandle) FileClose(t->fileHandle);
           t->fileHandle = nullptr;
           FileDelete(temp);
@@ -463,7 +479,12 @@ void CopyDb(FILEDESCR* s, FileName name, uint8_t place) {
 
 void LoadDb(FileName file, FileName memory) {
   FILEDESCR* d = OpenDb(file, 2, OpenKind::Read);
-  OnError([&] { CopyDb(d, memory, 1); }, [&] { FileClose(d->fileHandle); });
+  OnError([&] { CopyDb(d, memory, 1); },
+          [&] {
+            CacheClose(d);
+            FileClose(d->fileHandle);
+          });
+  CacheClose(d);
   FileClose(d->fileHandle);
 }
 

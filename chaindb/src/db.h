@@ -117,6 +117,9 @@ struct FILEDESCR {
   uint32_t pendingCount;
   Pos pendingPos[8];
   uint32_t pendingSize[8];
+  // The read cache (filecache.cpp) of a file this process holds alone, or
+  // null: every read goes to the file.
+  void* fileCache;
 };
 
 }  // namespace chainDB
@@ -172,6 +175,13 @@ inline uint32_t NodeValue(const uint8_t* tree, uint32_t node) { return Get32(tre
 void CheckTree(const FILEDESCR* d, const uint8_t* tree, uint32_t size, uint32_t limit);
 uint32_t NameBytes(const FILEDESCR* d, const void* name);  // with terminator
 int CompareNames(const FILEDESCR* d, const void* a, const void* b);
+
+// --- filecache.cpp: pages of a file kept for reading ---
+void CacheOpen(FILEDESCR* d);  // d->fileHandle open
+void CacheClose(FILEDESCR* d);
+void CacheRead(FILEDESCR* d, uint32_t p, void* buffer, uint32_t n);
+// Writes to the file (also without a cache) and updates the kept pages.
+void CacheWriteAt(FILEDESCR* d, uint32_t p, const void* buffer, uint32_t n);
 
 // --- store.cpp: primitives, allocator, update mark, flush ---
 void ReadAt(FILEDESCR* d, Pos p, void* buffer, uint32_t n);

@@ -180,28 +180,36 @@ uint8_t* ArenaAt(FILEDESCR* d, Pos p, uint32_t n) {
 }
 
 void ReadAt(FILEDESCR* d, Pos p, void* buffer, uint32_t n) {
-  if (IsFile(d)) return FileReadAt(d->fileHandle, V(p), buffer, n);
+  if (IsFile(d)) {
+    if (!d->fileCache) return FileReadAt(d->fileHandle, V(p), buffer, n);
+    CacheRead(d, V(p), buffer, n);
+    d->cursor = p + n;
+    return;
+  }
   memcpy(buffer, ArenaAt(d, p, n), n);
   d->cursor = p + n;
 }
 
 void WriteAt(FILEDESCR* d, Pos p, const void* buffer, uint32_t n) {
-  if (IsFile(d)) return FileWriteAt(d->fileHandle, V(p), buffer, n);
+  if (IsFile(d)) {
+    if (!d->fileCache) return FileWriteAt(d->fileHandle, V(p), buffer, n);
+    CacheWriteAt(d, V(p), buffer, n);
+    d->cursor = p + n;
+    return;
+  }
   memcpy(ArenaAt(d, p, n), buffer, n);
   d->cursor = p + n;
 }
 
 void ReadNext(FILEDESCR* d, void* buffer, uint32_t n) {
-  if (IsFile(d)) return FileRead(d->fileHandle, buffer, n);
-  memcpy(buffer, ArenaAt(d, d->cursor, n), n);
-  d->cursor = d->cursor + n;
+  if (IsFile(d) && !d->fileCache) return FileRead(d->fileHandle, buffer, n);
+  ReadAt(d, d->cursor, buffer, n);
 }
 
 void WriteNext(FILEDESCR* d, const void* buffer, uint32_t n) {
   if (n == 0) return;
-  if (IsFile(d)) return FileWrite(d->fileHandle, buffer, n);
-  memcpy(ArenaAt(d, d->cursor, n), buffer, n);
-  d->cursor = d->cursor + n;
+  if (IsFile(d) && !d->fileCache) return FileWrite(d->fileHandle, buffer, n);
+  WriteAt(d, d->cursor, buffer, n);
 }
 
 void ArenaCreate(FILEDESCR* d) {
@@ -283,7 +291,7 @@ void MarkUpdate(FILEDESCR* d) {
     d->updateMark = 1;
     EncodeHeader(d, header);
     d->updateMark = 0;
-    FileWriteAt(d->fileHandle, 0, header, HeaderSize(d));
+    CacheWriteAt(d, 0, header, HeaderSize(d));
     FileFlush(d->fileHandle);
   }
   d->updateMark = 1;
@@ -337,7 +345,7 @@ void WriteMarkedHeader(FILEDESCR* d, const Stamp& stamp) {
   EncodeHeader(d, header);
   d->headerStamp = before;
   d->updateMark = mark;
-  FileWriteAt(d->fileHandle, 0, header, HeaderSize(d));
+  CacheWriteAt(d, 0, header, HeaderSize(d));
   FileFlush(d->fileHandle);
 }
 
@@ -387,7 +395,7 @@ void Flush(FILEDESCR* d) {
   next.Next();
   WriteMarkedHeader(d, next);
   uint8_t clear = 0;
-  FileWriteAt(d->fileHandle, MarkOffset(d), &clear, 1);
+  CacheWriteAt(d, MarkOffset(d), &clear, 1);
   FileFlush(d->fileHandle);
   d->updateMark = 0;
   d->headerStamp = next;

@@ -6,21 +6,14 @@
 
 #include <string>
 
-#include "gui.h"
-#include "qel6edit.h"
-#include "qel6kernel.h"
+#include "editgui.h"
 
 using namespace QEL_EDIT;
 using namespace kwitest;
+using edittest::NoMenu;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
-
-TaskOptions NoMenu() {
-  TaskOptions o;
-  o.menu = 0;
-  return o;
-}
 
 std::string UnixName(const std::wstring& windowsPath) {
   using Fn = char* (*)(const wchar_t*);

@@ -7,21 +7,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "gui.h"
-#include "qel6edit.h"
-#include "qel6kernel.h"
+#include "editgui.h"
 
 using namespace QEL_EDIT;
 using namespace kwitest;
+using edittest::NoMenu;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
-
-TaskOptions NoMenu() {
-  TaskOptions o;
-  o.menu = 0;
-  return o;
-}
 
 // The client area copied into a 32-bit memory bitmap.
 struct ClientPixels {

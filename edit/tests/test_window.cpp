@@ -9,21 +9,14 @@
 #include <thread>
 #include <vector>
 
-#include "gui.h"
-#include "qel6edit.h"
-#include "qel6kernel.h"
+#include "editgui.h"
 
 using namespace QEL_EDIT;
 using namespace kwitest;
+using edittest::NoMenu;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
-
-TaskOptions NoMenu() {
-  TaskOptions o;
-  o.menu = 0;
-  return o;
-}
 
 struct Fixture {
   Terms t;

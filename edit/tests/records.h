@@ -11,6 +11,7 @@
 #include "core.h"
 #include "qel6kernel.h"
 #include "settings.h"
+#include "wrap.h"
 
 namespace edittest {
 
@@ -39,6 +40,35 @@ inline std::wstring RecordText(EditorRecord* ed) {
   std::wstring s = TextGet(ed);
   K::Memory::ReleaseGStack(m);
   return s;
+}
+
+// A wrapping record of `text` without a window whose rows are `chars`
+// characters wide (every character charWidth pixels).
+inline EditorRecord* NewWrappedRecord(const wchar_t* text, int32_t chars, bool hyper = false) {
+  RecordParams p{};
+  p.windowType = 2;
+  p.wrap = 1;
+  p.wrappable = 1;
+  p.hyperMode = hyper;
+  EditorRecord* ed = NewRecord(p);
+  ed->visibleRows = 4;
+  ed->lineHeight = 16;
+  ed->clientWidth = 100000;
+  ed->wrapWidth = chars * ed->charWidth + ed->leftMargin;
+  EXPECT_TRUE(LoadRows(ed, text, RowWidth(ed)));
+  return ed;
+}
+
+// A record's rows, "~" after a soft end and "|" after a hard one.
+inline std::vector<std::wstring> RowTexts(EditorRecord* ed) {
+  std::vector<std::wstring> rows;
+  for (int32_t n = 1; n <= ed->LineCount(); ++n) {
+    uint8_t* m = K::Memory::MarkGStack();
+    LineText t = ReadLineText(ed, n);
+    rows.push_back(std::wstring(t.text, t.length) + (t.hardEnd ? L"|" : L"~"));
+    K::Memory::ReleaseGStack(m);
+  }
+  return rows;
 }
 
 class Records : public ::testing::Test {

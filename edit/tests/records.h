@@ -19,10 +19,11 @@ using namespace QEL_EDIT::detail;
 namespace K = Qel::RunTime::Kernel;
 
 // A record of `text` without a window (null when the text does not load).
-inline EditorRecord* NewTestRecord(const wchar_t* text, bool hyper = false) {
+inline EditorRecord* NewTestRecord(const wchar_t* text, bool hyper = false, int32_t indent = 0) {
   RecordParams p{};
   p.windowType = 2;
   p.hyperMode = hyper;
+  p.indent = indent;
   EditorRecord* ed = NewRecord(p);
   ed->visibleRows = 10;
   ed->lineHeight = 16;
@@ -81,8 +82,8 @@ class Records : public ::testing::Test {
     for (EditorRecord* ed : made_) DeleteRecord(ed);
     K::Memory::ReleaseGStack(mark_);
   }
-  EditorRecord* Make(const wchar_t* text, bool hyper = false) {
-    EditorRecord* ed = NewTestRecord(text, hyper);
+  EditorRecord* Make(const wchar_t* text, bool hyper = false, int32_t indent = 0) {
+    EditorRecord* ed = NewTestRecord(text, hyper, indent);
     EXPECT_TRUE(ed);
     if (ed) made_.push_back(ed);
     return ed;

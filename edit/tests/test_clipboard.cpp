@@ -13,6 +13,7 @@
 using namespace QEL_EDIT;
 using namespace kwitest;
 using edittest::NoMenu;
+using edittest::Text;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
@@ -22,13 +23,6 @@ std::string Utf8(const std::wstring& s) {
   std::string out(n, '\0');
   WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
   return out;
-}
-
-std::wstring Text(LONG_PTR w) {
-  uint8_t* m = K::Memory::MarkGStack();
-  std::wstring s = edit_GetText_0(w);
-  K::Memory::ReleaseGStack(m);
-  return s;
 }
 
 std::wstring TempFolder() {

@@ -14,6 +14,7 @@
 using namespace QEL_EDIT;
 using namespace kwitest;
 using edittest::NoMenu;
+using edittest::Text;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
@@ -34,13 +35,6 @@ struct Fixture {
     return w;
   }
 };
-
-std::wstring Text(LONG_PTR w) {
-  uint8_t* m = K::Memory::MarkGStack();
-  std::wstring s = edit_GetText_0(w);
-  K::Memory::ReleaseGStack(m);
-  return s;
-}
 
 int ChildCount(HWND parent) {
   int n = 0;

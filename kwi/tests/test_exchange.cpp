@@ -16,28 +16,6 @@ namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-// Acts on the first dialog titled `title` once it shows, from another thread.
-struct Answer {
-  std::atomic<bool> stop{false};
-  std::thread t;
-  Answer(const wchar_t* title, std::function<void(HWND)> act) {
-    t = std::thread([this, title, act] {
-      for (int i = 0; i < 1000 && !stop; ++i, Sleep(10))
-        if (HWND d = FindWindowW(L"#32770", title)) {
-          Sleep(50);
-          act(d);
-          return;
-        }
-    });
-  }
-  ~Answer() {
-    stop = true;
-    t.join();
-  }
-};
-
-void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-
 slist_struct* Strings(std::deque<slist_struct>& cells, std::vector<const wchar_t*> v) {
   return BuildList(cells, v);
 }

@@ -103,6 +103,22 @@ LONG_PTR ConnectToServer(const wchar_t* service = L"KwiServer", const wchar_t* t
   return conv;
 }
 
+// Whether the layer's server answers a connect (the conversation ended again).
+bool ServerAnswers() {
+  LONG_PTR probe = ConnectToServer();
+  if (probe) dde_DisConnect(probe);
+  return probe != 0;
+}
+
+// The bytes of binary data (after its size word), empty for other kinds.
+std::vector<uint8_t> Bytes(const dde_data_struct* d) {
+  if (d->kind != dd_bin) return {};
+  auto* b = reinterpret_cast<const uint8_t*>(d->value);
+  uint32_t n;
+  memcpy(&n, b - 4, 4);
+  return std::vector<uint8_t>(b, b + n - 4);
+}
+
 HDDEDATA CALLBACK NoCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) { return nullptr; }
 
 // Waits, through a bare client instance of its own, until a server answers.
@@ -238,12 +254,7 @@ TEST(Dde, BinaryAndPictureData) {
     dde_data_struct* d = nullptr;
     dde_Request(conv, L"blob", format, 3000, &d);
     binKind = d->kind;
-    if (d->kind == dd_bin) {
-      auto* b = reinterpret_cast<const uint8_t*>(d->value);
-      uint32_t n;
-      memcpy(&n, b - 4, 4);
-      binBack.assign(b, b + n - 4);
-    }
+    binBack = Bytes(d);
     HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, dib.size());
     memcpy(GlobalLock(g), dib.data(), dib.size());
     GlobalUnlock(g);
@@ -267,12 +278,7 @@ TEST(Dde, BinaryAndPictureData) {
     dde_Request(conv, L"blob", format, 3000, &d);
     kwi_ArgValidation(1);
     raises.Take();
-    if (d->kind == dd_bin) {
-      auto* b = reinterpret_cast<const uint8_t*>(d->value);
-      uint32_t n;
-      memcpy(&n, b - 4, 4);
-      blobAfter.assign(b, b + n - 4);
-    }
+    blobAfter = Bytes(d);
   });
   EXPECT_TRUE(unexpected.empty()) << testing::PrintToString(unexpected);
   EXPECT_EQ(binKind, dd_bin);
@@ -444,9 +450,7 @@ TEST(Dde, WildcardConnectAndRegisterService) {
     ilist_struct none{ListNil, 0, nullptr};
     dde_Init(&none);
     Server server;
-    LONG_PTR probe = ConnectToServer();
-    ASSERT_NE(probe, 0);
-    dde_DisConnect(probe);
+    ASSERT_TRUE(ServerAnswers());
     LONG_PTR conv = dde_Connect(L"", L"");
     ASSERT_NE(conv, 0);
     RaiseLog raises;
@@ -477,9 +481,7 @@ TEST(Dde, ConnectMult) {
     ilist_struct none{ListNil, 0, nullptr};
     dde_Init(&none);
     Server server;
-    LONG_PTR probe = ConnectToServer();
-    ASSERT_NE(probe, 0);
-    dde_DisConnect(probe);
+    ASSERT_TRUE(ServerAnswers());
     RaiseLog raises;
     winlist_struct* list = dde_ConnectMult(L"KwiServer", L"Roster", &listHandle);
     layerCount = 0;

@@ -22,6 +22,15 @@ class SearchRecords : public Records {
     searchState.options = SearchOptions{};
     searchState.changeAll = searchState.matchPending = false;
   }
+  // The search options; origin 1 entire scope, 0 from the caret.
+  static void Options(bool forward, bool caseSensitive, bool wholeWords, bool regex, int origin) {
+    SearchOptions& o = searchState.options;
+    o.forward = forward;
+    o.caseSensitive = caseSensitive;
+    o.wholeWords = wholeWords;
+    o.regex = regex;
+    o.origin = origin;
+  }
   // SearchStr's result; a trap fails the test.
   static int32_t Search(EditorRecord* ed, const wchar_t* text) {
     int32_t r = -1;

@@ -15,14 +15,6 @@ namespace {
 
 class Find : public edittest::SearchRecords {
  protected:
-  static void Options(bool forward, bool caseSensitive, bool wholeWords, bool regex, int origin) {
-    SearchOptions& o = searchState.options;
-    o.forward = forward;
-    o.caseSensitive = caseSensitive;
-    o.wholeWords = wholeWords;
-    o.regex = regex;
-    o.origin = origin;
-  }
   // The selection as "line:from-to", or "none".
   static std::string Sel(EditorRecord* ed) {
     const Selection& s = ed->selection;

@@ -29,12 +29,9 @@ class FindWrap : public edittest::SearchRecords {
     const std::wstring text = Text(ed);
     return Rows(Wrapped(text.c_str()));
   }
+  // Case-sensitive, not whole words.
   static void Options(bool forward, bool regex, int origin) {
-    SearchOptions& o = searchState.options;
-    o.forward = forward;
-    o.caseSensitive = true;
-    o.regex = regex;
-    o.origin = origin;
+    SearchRecords::Options(forward, true, false, regex, origin);
   }
   // The selection as "row:col-row:col" (anchor, caret end), or "none".
   static std::string Sel(EditorRecord* ed) {

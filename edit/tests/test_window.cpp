@@ -13,7 +13,9 @@
 
 using namespace QEL_EDIT;
 using namespace kwitest;
+using edittest::ClientPixels;
 using edittest::NoMenu;
+using edittest::Rgb;
 using edittest::Text;
 namespace K = Qel::RunTime::Kernel;
 
@@ -311,24 +313,7 @@ TEST(EditorWindow, SubclassedWindowBecomesAnEditor) {
 }
 
 // The pixel of a client point after painting, as 0xRRGGBB.
-uint32_t Pixel(HWND w, int x, int y) {
-  RECT rc;
-  GetClientRect(w, &rc);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC screen = GetDC(w);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
-  uint32_t p = static_cast<uint32_t*>(bits)[y * rc.right + x] & 0xFFFFFF;
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(w, screen);
-  return p;
-}
+uint32_t Pixel(HWND w, int x, int y) { return ClientPixels(w).At(x, y); }
 
 // A shown editor in a shown task window, and its row height.
 LONG_PTR Shown(Fixture& f, HWND task, const wchar_t* text, int* row) {
@@ -340,11 +325,6 @@ LONG_PTR Shown(Fixture& f, HWND task, const wchar_t* text, int* row) {
   win_GetFontMetrics(w, &leading, &ascent, &descent);
   *row = ascent + descent + 1;
   return w;
-}
-
-uint32_t Rgb(LONG_PTR colorref) {
-  uint32_t c = static_cast<uint32_t>(colorref);
-  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
 TEST(EditorWindow, SelectionIsFilledToTheRightEdgeOfMiddleLines) {
@@ -442,25 +422,7 @@ void MouseAt(HWND w, int x, int y, DWORD flags) {
 // Whether a pixel of colour 0xRRGGBB lies in the client rectangle
 // [x0, x1) x [y0, y1).
 bool HasColour(HWND w, int x0, int y0, int x1, int y1, uint32_t rgb) {
-  RECT rc;
-  GetClientRect(w, &rc);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC screen = GetDC(w);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
-  bool found = false;
-  for (int y = y0; y < y1 && y < rc.bottom && !found; ++y)
-    for (int x = x0; x < x1 && x < rc.right && !found; ++x)
-      found = (static_cast<uint32_t*>(bits)[y * rc.right + x] & 0xFFFFFF) == rgb;
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(w, screen);
-  return found;
+  return ClientPixels(w).Has(x0, y0, x1, y1, rgb);
 }
 
 TEST(EditorWindow, BookmarkStripShowsMarksAndTheCursorLineArrow) {

@@ -1,7 +1,9 @@
 // Editor tests on the X display: the GUI layer's test helpers (gui.h) and
-// the editor's exports, a task window without a menu, an editor's text,
-// client-area pixels.
+// the editor's exports, a task window without a menu, editors made and shown,
+// an editor's text, client-area pixels.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -25,6 +27,34 @@ inline std::wstring Text(LONG_PTR w) {
   std::wstring s = QEL_EDIT::edit_GetText_0(w);
   Qel::RunTime::Kernel::Memory::ReleaseGStack(m);
   return s;
+}
+
+// An editor of `text` on a child window of `task`, the caret at `pos`; a
+// trap fails the test (and gives 0).
+inline LONG_PTR NewEditor(kwitest::Terms& t, HWND task, const wchar_t* text, uint32_t pos = 1, int32_t indent = 0,
+                          int32_t readOnly = 0, QEL_KWI::PROLOG_EHANDLER_STRUCT* user = nullptr) {
+  QEL_KWI::rect_struct r{10, 10, 400, 300};
+  QEL_KWI::PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
+  LONG_PTR w = 0;
+  EXPECT_EQ(Qel::RunTime::Kernel::RunTrapped([&] {
+              w = QEL_EDIT::edit_Create(QEL_KWI::wt_child, &r, L"notes.txt", t.NoMenu(),
+                                        reinterpret_cast<LONG_PTR>(task), t.Flags({}), nullptr, readOnly, indent,
+                                        text, pos, user ? user : &none);
+            }),
+            0u);
+  return w;
+}
+
+// A shown editor in the shown task window, and its row height.
+inline LONG_PTR ShownEditor(kwitest::Terms& t, HWND task, const wchar_t* text, int* row,
+                            QEL_KWI::PROLOG_EHANDLER_STRUCT* user = nullptr) {
+  ShowWindow(task, SW_SHOW);
+  LONG_PTR w = NewEditor(t, task, text, 1, 0, 0, user);
+  ShowWindow(reinterpret_cast<HWND>(w), SW_SHOW);
+  int leading, ascent, descent;
+  QEL_KWI::win_GetFontMetrics(w, &leading, &ascent, &descent);
+  *row = ascent + descent + 1;
+  return w;
 }
 
 // The client area copied into a 32-bit memory bitmap.

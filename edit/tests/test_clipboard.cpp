@@ -39,14 +39,8 @@ TEST(EditorClipboard, TextTravelsToAndFromAnXClient) {
     const std::wstring dir = TempFolder();
     const std::string udir = UnixName(dir);
     ASSERT_FALSE(udir.empty());
-    rect_struct r{10, 10, 400, 300};
-    PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
-    LONG_PTR w = 0;
-    ASSERT_EQ(K::RunTrapped([&] {
-                w = edit_Create(wt_child, &r, L"notes.txt", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
-                                t.Flags({}), nullptr, 0, 0, L"Grüße – 日本語 €\nzweite Zeile ✓ end", 1, &none);
-              }),
-              0u);
+    LONG_PTR w = edittest::NewEditor(t, task, L"Grüße – 日本語 €\nzweite Zeile ✓ end");
+    ASSERT_NE(w, 0);
 
     // Editor to X: the selection across the line break, as xclip reads it.
     ASSERT_EQ(edit_SetSelection(w, 7, 29), 1);

@@ -14,28 +14,10 @@ using namespace kwitest;
 using edittest::ClientPixels;
 using edittest::NoMenu;
 using edittest::Rgb;
+using edittest::ShownEditor;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
-
-// A shown editor in the shown task window, and its row height.
-LONG_PTR ShownEditor(Terms& t, HWND task, const wchar_t* text, int* row,
-                     PROLOG_EHANDLER_STRUCT* user = nullptr) {
-  ShowWindow(task, SW_SHOW);
-  rect_struct r{10, 10, 400, 300};
-  PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
-  LONG_PTR w = 0;
-  EXPECT_EQ(K::RunTrapped([&] {
-              w = edit_Create(wt_child, &r, L"notes.txt", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
-                              t.Flags({}), nullptr, 0, 0, text, 1, user ? user : &none);
-            }),
-            0u);
-  ShowWindow(reinterpret_cast<HWND>(w), SW_SHOW);
-  int leading, ascent, descent;
-  win_GetFontMetrics(w, &leading, &ascent, &descent);
-  *row = ascent + descent + 1;
-  return w;
-}
 
 // Pixels read as 0xRRGGBB; the default mark is the colour value 0xFF0000.
 constexpr uint32_t BitmapLeft = 0x3366CC, BitmapRight = 0xCC9933, IconColour = 0x22AA77, Ellipse = 0x0000FF;

@@ -26,15 +26,7 @@ struct Fixture {
   HWND task = nullptr;
   LONG_PTR Make(const wchar_t* text, uint32_t pos, int32_t indent = 0, int32_t readOnly = 0,
                 PROLOG_EHANDLER_STRUCT* user = nullptr) {
-    rect_struct r{10, 10, 400, 300};
-    PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
-    LONG_PTR w = 0;
-    uint32_t code = K::RunTrapped([&] {
-      w = edit_Create(wt_child, &r, L"notes.txt", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
-                      t.Flags({}), nullptr, readOnly, indent, text, pos, user ? user : &none);
-    });
-    EXPECT_EQ(code, 0u);
-    return w;
+    return edittest::NewEditor(t, task, text, pos, indent, readOnly, user);
   }
 };
 
@@ -318,13 +310,7 @@ uint32_t Pixel(HWND w, int x, int y) { return ClientPixels(w).At(x, y); }
 // A shown editor in a shown task window, and its row height.
 LONG_PTR Shown(Fixture& f, HWND task, const wchar_t* text, int* row) {
   f.task = task;
-  ShowWindow(task, SW_SHOW);
-  LONG_PTR w = f.Make(text, 1);
-  ShowWindow(reinterpret_cast<HWND>(w), SW_SHOW);
-  int leading, ascent, descent;
-  win_GetFontMetrics(w, &leading, &ascent, &descent);
-  *row = ascent + descent + 1;
-  return w;
+  return edittest::ShownEditor(f.t, task, text, row);
 }
 
 TEST(EditorWindow, SelectionIsFilledToTheRightEdgeOfMiddleLines) {

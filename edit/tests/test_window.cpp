@@ -405,6 +405,19 @@ void MouseAt(HWND w, int x, int y, DWORD flags) {
   PumpUntil([] { return false; }, 40);
 }
 
+// The left button pressed and released at a client point.
+void Click(HWND w, int x, int y) {
+  MouseAt(w, x, y, MOUSEEVENTF_LEFTDOWN);
+  MouseAt(w, x, y, MOUSEEVENTF_LEFTUP);
+}
+
+// The left button pressed at (x0, y0), moved to (x1, y1) and released there.
+void Drag(HWND w, int x0, int y0, int x1, int y1) {
+  MouseAt(w, x0, y0, MOUSEEVENTF_LEFTDOWN);
+  MouseAt(w, x1, y1, MOUSEEVENTF_MOVE);
+  MouseAt(w, x1, y1, MOUSEEVENTF_LEFTUP);
+}
+
 // Whether a pixel of colour 0xRRGGBB lies in the client rectangle
 // [x0, x1) x [y0, y1).
 bool HasColour(HWND w, int x0, int y0, int x1, int y1, uint32_t rgb) {
@@ -460,9 +473,7 @@ TEST(EditorWindow, DraggedSelectionMovesAndControlCopies) {
     pnt_struct in{0, row / 2};
     for (in.x = 1; in.x < 100; ++in.x)
       if (edit_GetPointPos(w, &in, &col, &line) == 3u) break;
-    MouseAt(h, in.x, in.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, end.x, end.y, MOUSEEVENTF_MOVE);
-    MouseAt(h, end.x, end.y, MOUSEEVENTF_LEFTUP);
+    Drag(h, in.x, in.y, end.x, end.y);
     EXPECT_EQ(Text(w), L" world\nsecond linehello");
     edit_Undo(w);
     EXPECT_EQ(Text(w), L"hello world\nsecond line");
@@ -531,8 +542,7 @@ TEST(EditorWindow, MouseClickDragAndShiftClick) {
     const uint32_t pos3 = edit_GetPointPos(w, &p3, &col, &line);
     EXPECT_GT(pos1, 1u);
     // A click puts the caret at the point and selects nothing.
-    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTUP);
+    Click(h, p1.x, p1.y);
     EXPECT_EQ(edit_GetPos_0(w), pos1);
     uint32_t from, to;
     edit_GetSelection(w, &from, &to);
@@ -541,9 +551,7 @@ TEST(EditorWindow, MouseClickDragAndShiftClick) {
     // the click, which would make a double click).
     pnt_struct p0{60, row / 2};
     const uint32_t pos0 = edit_GetPointPos(w, &p0, &col, &line);
-    MouseAt(h, p0.x, p0.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_MOVE);
-    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_LEFTUP);
+    Drag(h, p0.x, p0.y, p2.x, p2.y);
     edit_GetSelection(w, &from, &to);
     EXPECT_EQ(from, pos0);
     EXPECT_EQ(to, pos2);
@@ -561,10 +569,8 @@ TEST(EditorWindow, MouseClickDragAndShiftClick) {
     EXPECT_EQ(edit_GetPos_0(w), pos3);
     // A double click selects the word under the point.
     pnt_struct word{12, 2 * row + row / 2};  // in "third"
-    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTUP);
-    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTUP);
+    Click(h, word.x, word.y);
+    Click(h, word.x, word.y);
     edit_GetSelection(w, &from, &to);
     EXPECT_EQ(from, 25u);  // "third" whole
     EXPECT_EQ(to, 30u);
@@ -874,9 +880,7 @@ TEST(EditorWindow, DragInAWrappingEditorMovesByTextPosition) {
     pnt_struct drop{20, 2 * row + row / 2};
     const uint32_t dropPos = edit_GetPointPos(w, &drop, &col, &line);
     ASSERT_EQ(line, 3);
-    MouseAt(h, in.x, in.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, drop.x, drop.y, MOUSEEVENTF_MOVE);
-    MouseAt(h, drop.x, drop.y, MOUSEEVENTF_LEFTUP);
+    Drag(h, in.x, in.y, drop.x, drop.y);
     std::wstring moved = text.substr(5);
     moved.insert(dropPos - 1 - 5, L"word0");
     EXPECT_EQ(Text(w), moved);

@@ -1,6 +1,6 @@
-// A fixture with editor records without a window: made from a text, read
-// back whole, undone and redone.  The global stack is released after each
-// test.
+// A fixture with editor records without a window: made from a text (also
+// word-wrapped), read back whole or by rows, undone and redone.  The global
+// stack is released after each test.
 #pragma once
 
 #include <gtest/gtest.h>

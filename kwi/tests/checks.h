@@ -1,6 +1,7 @@
-// Helpers of the drawing and exchange tests: raised codes, the language's
-// success test, files in a temporary folder of the test program, shell
-// commands, dialogs answered from another thread.
+// Helpers of the drawing and exchange tests (and the editor's clipboard
+// test): raised codes, the language's success test, files in a temporary
+// folder of the test program, shell commands, dialogs answered from another
+// thread.
 #pragma once
 
 #include <atomic>

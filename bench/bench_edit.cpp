@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_task.h"
 #include "bench_util.h"
 #include "qel6edit.h"
 #include "qel6kernel.h"
@@ -201,20 +202,11 @@ void TypingAndPasteCases() {
   }
 }
 
-LONG_PTR TaskHandler(LONG_PTR window, event_struct* e) {
-  HWND w = reinterpret_cast<HWND>(window);
-  if (e->kind == e_create) {
-    g_task = window;
-    PostMessageW(w, 0xC00F, 0x4B57, 0);
-    return 0;
-  }
-  if (e->kind == e_user && e->w[0] == 0x4B57) {
-    if (!g_only || !std::strcmp(g_only, "windows")) WindowCases();
-    if (!g_only || !std::strcmp(g_only, "typing")) TypingAndPasteCases();
-    DestroyWindow(w);
-    return 0;
-  }
-  K::Fail();
+// The window cases, from inside the task's message loop.
+void Run(LONG_PTR task) {
+  g_task = task;
+  if (!g_only || !std::strcmp(g_only, "windows")) WindowCases();
+  if (!g_only || !std::strcmp(g_only, "typing")) TypingAndPasteCases();
 }
 
 }  // namespace
@@ -223,8 +215,7 @@ int main(int argc, char** argv) {
   // "typing" or "windows": only that group of window cases, no store cases.
   if (argc > 1) {
     g_only = argv[1];
-    PROLOG_EHANDLER_STRUCT h{reinterpret_cast<void*>(&TaskHandler), nullptr};
-    kwi_Init(&g_hidden, &h, &g_nomenu, nullptr, L"bench_edit");
+    bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit", Run);
     return 0;
   }
   auto* s = new TextStore;
@@ -270,7 +261,6 @@ int main(int argc, char** argv) {
   s->FreeAll();
   delete s;
 
-  PROLOG_EHANDLER_STRUCT h{reinterpret_cast<void*>(&TaskHandler), nullptr};
-  kwi_Init(&g_hidden, &h, &g_nomenu, nullptr, L"bench_edit");
+  bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit", Run);
   return 0;
 }

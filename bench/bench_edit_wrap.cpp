@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_task.h"
 #include "bench_util.h"
 #include "qel6edit.h"
 #include "qel6kernel.h"
@@ -84,27 +85,14 @@ void Cases() {
   }
 }
 
-LONG_PTR TaskHandler(LONG_PTR window, event_struct* e) {
-  HWND w = reinterpret_cast<HWND>(window);
-  if (e->kind == e_create) {
-    g_task = window;
-    PostMessageW(w, 0xC00F, 0x4B57, 0);
-    return 0;
-  }
-  if (e->kind == e_user && e->w[0] == 0x4B57) {
-    Cases();
-    DestroyWindow(w);
-    return 0;
-  }
-  K::Fail();
-}
-
 }  // namespace
 
 int main(int argc, char**) {
   if (argc > 1) g_wrap = 0;
   std::printf("word-wrapping editor windows (800x600, painted)\n");
-  PROLOG_EHANDLER_STRUCT h{reinterpret_cast<void*>(&TaskHandler), nullptr};
-  kwi_Init(&g_hidden, &h, &g_nomenu, nullptr, L"bench_edit_wrap");
+  bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit_wrap", [](LONG_PTR task) {
+    g_task = task;
+    Cases();
+  });
   return 0;
 }

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_task.h"
 #include "bench_util.h"
 #include "qel6kernel.h"
 #include "qel6kwi.h"
@@ -148,25 +149,17 @@ void Figures(const wchar_t* title, const wchar_t* args, const wchar_t* service, 
   if (bare.Rate() > 0) printf("  ratio layer/bare %.2f (goal >= 0.8)\n", layer.Rate() / bare.Rate());
 }
 
-LONG_PTR Task(LONG_PTR window, event_struct* e) {
-  if (e->kind == e_create) {
-    PostMessageW(reinterpret_cast<HWND>(window), 0xC00F, 1, 0);
-    return 0;
-  }
-  if (e->kind == e_user) {
-    HMODULE nt = GetModuleHandleW(L"ntdll.dll");
-    bool wine = nt && GetProcAddress(nt, "wine_get_version");
-    ilist_struct none{ListNil, 0, nullptr};
-    dde_Init(&none);
-    kwi_ArgValidation(0);
-    Figures(L"DDE requests to kwi_dde_server on the layer", L"", L"KwiServer", L"lines", wine);
-    Figures(L"DDE requests to kwi_dde_server as a bare DDEML server", L"raw", L"RawServer", L"item", wine);
-    kwi_ArgValidation(1);
-    dde_End();
-    DestroyWindow(reinterpret_cast<HWND>(window));
-    return 0;
-  }
-  K::Fail();
+// The figures, from inside the task's message loop.
+void Run(LONG_PTR) {
+  HMODULE nt = GetModuleHandleW(L"ntdll.dll");
+  bool wine = nt && GetProcAddress(nt, "wine_get_version");
+  ilist_struct none{ListNil, 0, nullptr};
+  dde_Init(&none);
+  kwi_ArgValidation(0);
+  Figures(L"DDE requests to kwi_dde_server on the layer", L"", L"KwiServer", L"lines", wine);
+  Figures(L"DDE requests to kwi_dde_server as a bare DDEML server", L"raw", L"RawServer", L"item", wine);
+  kwi_ArgValidation(1);
+  dde_End();
 }
 
 }  // namespace
@@ -174,7 +167,6 @@ LONG_PTR Task(LONG_PTR window, event_struct* e) {
 int main() {
   ilist_struct nil{ListNil, 0, nullptr};
   menu_struct nomenu{3, 0};
-  PROLOG_EHANDLER_STRUCT task{reinterpret_cast<void*>(&Task), nullptr};
-  kwi_Init(&nil, &task, &nomenu, nullptr, L"bench_kwi_dde");
+  bench::RunInTask(&nil, &nomenu, L"bench_kwi_dde", Run);
   return 0;
 }

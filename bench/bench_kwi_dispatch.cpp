@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "bench_task.h"
 #include "qel6kernel.h"
 #include "qel6kwi.h"
 
@@ -87,24 +88,9 @@ static void Run(HWND task) {
   DestroyWindow(bare);
 }
 
-static LONG_PTR TaskHandler(LONG_PTR window, event_struct* e) {
-  HWND w = reinterpret_cast<HWND>(window);
-  if (e->kind == e_create) {
-    PostMessageW(w, 0xC00F, 0x4B57, 0);
-    return 0;
-  }
-  if (e->kind == e_user && e->w[0] == 0x4B57) {
-    Run(w);
-    DestroyWindow(w);
-    return 0;
-  }
-  Qel::RunTime::Kernel::Fail();
-}
-
 int main() {
   ilist_struct flags[2] = {{ListCons, 11, &flags[1]}, {ListNil, 0, nullptr}};  // invisible
   menu_struct nomenu{3, 0};
-  PROLOG_EHANDLER_STRUCT h{reinterpret_cast<void*>(&TaskHandler), nullptr};
-  kwi_Init(flags, &h, &nomenu, nullptr, L"bench");
+  bench::RunInTask(flags, &nomenu, L"bench", [](LONG_PTR task) { Run(reinterpret_cast<HWND>(task)); });
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_task.h"
 #include "bench_util.h"
 #include "qel6kernel.h"
 #include "qel6kwi.h"
@@ -129,18 +130,10 @@ void RotateFigures() {
   else printf(", Pillow not available\n");
 }
 
-LONG_PTR Task(LONG_PTR window, event_struct* e) {
-  if (e->kind == e_create) {
-    PostMessageW(reinterpret_cast<HWND>(window), 0xC00F, 1, 0);
-    return 0;
-  }
-  if (e->kind == e_user) {
-    DrawingFigures(reinterpret_cast<HWND>(window));
-    RotateFigures();
-    DestroyWindow(reinterpret_cast<HWND>(window));
-    return 0;
-  }
-  K::Fail();
+// The figures, from inside the task's message loop.
+void Run(LONG_PTR task) {
+  DrawingFigures(reinterpret_cast<HWND>(task));
+  RotateFigures();
 }
 
 }  // namespace
@@ -150,7 +143,6 @@ int main() {
   flags[0].next = &flags[1];
   flags[1].next = &flags[2];
   menu_struct nomenu{3, 0};
-  PROLOG_EHANDLER_STRUCT task{reinterpret_cast<void*>(&Task), nullptr};
-  kwi_Init(flags, &task, &nomenu, nullptr, L"bench_kwi_draw");
+  bench::RunInTask(flags, &nomenu, L"bench_kwi_draw", Run);
   return 0;
 }

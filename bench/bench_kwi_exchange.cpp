@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_task.h"
 #include "bench_util.h"
 #include "qel6kernel.h"
 #include "qel6kwi.h"
@@ -68,25 +69,11 @@ void ClipboardFigures() {
   printf("  raw calls, an owner that stays  %.4f s (%zu), ratio %.2f\n", rawOwned, ownedGot, layer / rawOwned);
 }
 
-LONG_PTR Task(LONG_PTR window, event_struct* e) {
-  if (e->kind == e_create) {
-    PostMessageW(reinterpret_cast<HWND>(window), 0xC00F, 1, 0);
-    return 0;
-  }
-  if (e->kind == e_user) {
-    ClipboardFigures();
-    DestroyWindow(reinterpret_cast<HWND>(window));
-    return 0;
-  }
-  K::Fail();
-}
-
 }  // namespace
 
 int main() {
   ilist_struct nil{ListNil, 0, nullptr};
   menu_struct nomenu{3, 0};
-  PROLOG_EHANDLER_STRUCT task{reinterpret_cast<void*>(&Task), nullptr};
-  kwi_Init(&nil, &task, &nomenu, nullptr, L"bench_kwi_exchange");
+  bench::RunInTask(&nil, &nomenu, L"bench_kwi_exchange", [](LONG_PTR) { ClipboardFigures(); });
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_task.h"
 #include "bench_util.h"
 #include "qel6kernel.h"
 #include "qel6kwi.h"
@@ -142,19 +143,10 @@ static void Menus(HWND task) {
   Row("menu_Set + menu_Get", layer, raw, 1.5);
 }
 
-static LONG_PTR TaskHandler(LONG_PTR window, event_struct* e) {
-  HWND w = reinterpret_cast<HWND>(window);
-  if (e->kind == e_create) {
-    PostMessageW(w, 0xC00F, 0x4B57, 0);
-    return 0;
-  }
-  if (e->kind == e_user && e->w[0] == 0x4B57) {
-    Lists(w);
-    Menus(w);
-    DestroyWindow(w);
-    return 0;
-  }
-  K::Fail();
+// The figures, from inside the task's message loop.
+static void Run(LONG_PTR task) {
+  Lists(reinterpret_cast<HWND>(task));
+  Menus(reinterpret_cast<HWND>(task));
 }
 
 int main() {
@@ -165,7 +157,6 @@ int main() {
                       reinterpret_cast<LONG_PTR>(&nil)}};
   menu_item_list_struct items{ListCons, &first, &nil};
   menu_struct menu{2, reinterpret_cast<uintptr_t>(&items)};
-  PROLOG_EHANDLER_STRUCT h{reinterpret_cast<void*>(&TaskHandler), nullptr};
-  kwi_Init(flags, &h, &menu, nullptr, L"bench");
+  bench::RunInTask(flags, &menu, L"bench", Run);
   return 0;
 }

@@ -1,6 +1,6 @@
-// A fixture with editor records without a window: made from a text, read
-// back whole, undone and redone.  The global stack is released after each
-// test.
+// A fixture with editor records without a window: made from a text (also
+// word-wrapped), read back whole or by rows, undone and redone.  The global
+// stack is released after each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include "core.h"
 #include "qel6kernel.h"
 #include "settings.h"
+#include "wrap.h"
 
 namespace edittest {
 
@@ -18,10 +19,11 @@ using namespace QEL_EDIT::detail;
 namespace K = Qel::RunTime::Kernel;
 
 // A record of `text` without a window (null when the text does not load).
-inline EditorRecord* NewTestRecord(const wchar_t* text, bool hyper = false) {
+inline EditorRecord* NewTestRecord(const wchar_t* text, bool hyper = false, int32_t indent = 0) {
   RecordParams p{};
   p.windowType = 2;
   p.hyperMode = hyper;
+  p.indent = indent;
   EditorRecord* ed = NewRecord(p);
   ed->visibleRows = 10;
   ed->lineHeight = 16;
@@ -41,6 +43,35 @@ inline std::wstring RecordText(EditorRecord* ed) {
   return s;
 }
 
+// A wrapping record of `text` without a window whose rows are `chars`
+// characters wide (every character charWidth pixels).
+inline EditorRecord* NewWrappedRecord(const wchar_t* text, int32_t chars, bool hyper = false) {
+  RecordParams p{};
+  p.windowType = 2;
+  p.wrap = 1;
+  p.wrappable = 1;
+  p.hyperMode = hyper;
+  EditorRecord* ed = NewRecord(p);
+  ed->visibleRows = 4;
+  ed->lineHeight = 16;
+  ed->clientWidth = 100000;
+  ed->wrapWidth = chars * ed->charWidth + ed->leftMargin;
+  EXPECT_TRUE(LoadRows(ed, text, RowWidth(ed)));
+  return ed;
+}
+
+// A record's rows, "~" after a soft end and "|" after a hard one.
+inline std::vector<std::wstring> RowTexts(EditorRecord* ed) {
+  std::vector<std::wstring> rows;
+  for (int32_t n = 1; n <= ed->LineCount(); ++n) {
+    uint8_t* m = K::Memory::MarkGStack();
+    LineText t = ReadLineText(ed, n);
+    rows.push_back(std::wstring(t.text, t.length) + (t.hardEnd ? L"|" : L"~"));
+    K::Memory::ReleaseGStack(m);
+  }
+  return rows;
+}
+
 class Records : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -51,8 +82,8 @@ class Records : public ::testing::Test {
     for (EditorRecord* ed : made_) DeleteRecord(ed);
     K::Memory::ReleaseGStack(mark_);
   }
-  EditorRecord* Make(const wchar_t* text, bool hyper = false) {
-    EditorRecord* ed = NewTestRecord(text, hyper);
+  EditorRecord* Make(const wchar_t* text, bool hyper = false, int32_t indent = 0) {
+    EditorRecord* ed = NewTestRecord(text, hyper, indent);
     EXPECT_TRUE(ed);
     if (ed) made_.push_back(ed);
     return ed;

@@ -6,43 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "core.h"
-#include "qel6kernel.h"
-#include "settings.h"
+#include "records.h"
 
 using namespace QEL_EDIT::detail;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-class Core : public ::testing::Test {
+class Core : public edittest::Records {
  protected:
-  void SetUp() override {
-    mark_ = K::Memory::MarkGStack();
-    settings = Settings{};
-  }
-  void TearDown() override {
-    for (EditorRecord* ed : made_) DeleteRecord(ed);
-    K::Memory::ReleaseGStack(mark_);
-  }
-  EditorRecord* Make(const wchar_t* text, int32_t indent = 0) {
-    RecordParams p{};
-    p.windowType = 2;
-    p.indent = indent;
-    EditorRecord* ed = NewRecord(p);
-    ed->visibleRows = 10;
-    ed->lineHeight = 16;
-    ed->clientWidth = 100000;
-    made_.push_back(ed);
-    EXPECT_EQ(K::RunTrapped([&] { LoadPlainText(ed, text); }), 0u);
-    return ed;
-  }
-  static std::wstring Text(EditorRecord* ed) {
-    uint8_t* m = K::Memory::MarkGStack();
-    std::wstring s = TextGet(ed);
-    K::Memory::ReleaseGStack(m);
-    return s;
-  }
+  EditorRecord* Make(const wchar_t* text, int32_t indent = 0) { return Records::Make(text, false, indent); }
   static void Caret(EditorRecord* ed, int32_t line, int32_t col) { MoveCaretTo(ed, line, col); }
   static uint32_t Key(EditorRecord* ed, int32_t code, int32_t flags = 0) {
     return K::RunTrapped([&] { DispatchKey(ed, code, flags); });
@@ -59,8 +32,6 @@ class Core : public ::testing::Test {
     ed->selection = {1, c1, l1, c2, l2};
     MoveCaretTo(ed, l2, c2);
   }
-  uint8_t* mark_;
-  std::vector<EditorRecord*> made_;
 };
 
 TEST_F(Core, LoadConvertsControlCodesAndSplitsAtLineFeeds) {
@@ -358,8 +329,7 @@ TEST_F(Core, FullStoreRefusesCommandsTextUnchanged) {
 TEST_F(Core, TextBeyondTheStoreIsRefused) {
   std::wstring text(MaxPages * ChunksPerPage, L'\n');
   RecordParams p{};
-  EditorRecord* ed = NewRecord(p);
-  made_.push_back(ed);
+  EditorRecord* ed = Keep(NewRecord(p));
   EXPECT_EQ(K::RunTrapped([&] { LoadPlainText(ed, text.c_str()); }), 6902u);
   EXPECT_EQ(ed->active, 0);
   EXPECT_EQ(ed->store.pageTable[0], nullptr);

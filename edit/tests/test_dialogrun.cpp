@@ -11,15 +11,15 @@
 
 #include "core.h"
 #include "dialogrun.h"
-#include "gui.h"
+#include "editgui.h"
 #include "history.h"
-#include "qel6edit.h"
 #include "records.h"
 #include "search.h"
 
 using namespace QEL_EDIT;
 using namespace QEL_EDIT::detail;
 using namespace kwitest;
+using edittest::NoMenu;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
@@ -65,12 +65,6 @@ std::wstring Note() {
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   WaitGone(box);
   return text;
-}
-
-TaskOptions NoMenu() {
-  TaskOptions o;
-  o.menu = 0;
-  return o;
 }
 
 struct Outcome {

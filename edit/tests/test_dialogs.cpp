@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "dialogs.h"
-#include "gui.h"
+#include "editgui.h"
 
 using namespace QEL_EDIT::detail;
 using namespace kwitest;
+using edittest::NoMenu;
 
 namespace {
 
@@ -46,12 +47,6 @@ const wchar_t* ClassOf(int type) {
     case QEL_KWI::wt_listedit: return L"ComboBox";
     default: return L"Button";
   }
-}
-
-TaskOptions NoMenu() {
-  TaskOptions o;
-  o.menu = 0;
-  return o;
 }
 
 TEST(Dialogs, ListsBuildTheDocumentedControls) {

@@ -6,46 +6,21 @@
 #include <string>
 #include <vector>
 
-#include "find.h"
-#include "records.h"
-#include "search.h"
+#include "searchrecords.h"
 
 using namespace QEL_EDIT::detail;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-class Find : public edittest::Records {
+class Find : public edittest::SearchRecords {
  protected:
-  void SetUp() override {
-    Records::SetUp();
-    searchState.options = SearchOptions{};
-    searchState.changeAll = searchState.matchPending = false;
-  }
-  void TearDown() override {
-    searchState.options = SearchOptions{};
-    searchState.changeAll = searchState.matchPending = false;
-    Records::TearDown();
-  }
-  static void Options(bool forward, bool caseSensitive, bool wholeWords, bool regex, int origin) {
-    SearchOptions& o = searchState.options;
-    o.forward = forward;
-    o.caseSensitive = caseSensitive;
-    o.wholeWords = wholeWords;
-    o.regex = regex;
-    o.origin = origin;
-  }
   // The selection as "line:from-to", or "none".
   static std::string Sel(EditorRecord* ed) {
     const Selection& s = ed->selection;
     if (!s.active) return "none";
     return std::to_string(s.anchorLine) + ":" + std::to_string(s.anchorCol) + "-" +
            std::to_string(s.caretCol);
-  }
-  static int32_t Search(EditorRecord* ed, const wchar_t* text) {
-    int32_t r = -1;
-    EXPECT_EQ(K::RunTrapped([&] { r = SearchStr(ed, text); }), 0u);
-    return r;
   }
 };
 

@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "find.h"
 #include "lineops.h"
-#include "records.h"
-#include "search.h"
+#include "searchrecords.h"
 #include "wrap.h"
 
 using namespace QEL_EDIT::detail;
@@ -18,55 +16,22 @@ namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-class FindWrap : public edittest::Records {
+class FindWrap : public edittest::SearchRecords {
  protected:
-  void SetUp() override {
-    Records::SetUp();
-    searchState.options = SearchOptions{};
-    searchState.changeAll = searchState.matchPending = false;
-  }
-  void TearDown() override {
-    searchState.options = SearchOptions{};
-    searchState.changeAll = searchState.matchPending = false;
-    Records::TearDown();
-  }
   // A wrapping editor whose rows are `chars` characters wide.
   EditorRecord* Wrapped(const wchar_t* text, int32_t chars = 11, bool hyper = false) {
-    RecordParams p{};
-    p.windowType = 2;
-    p.wrap = 1;
-    p.wrappable = 1;
-    p.hyperMode = hyper;
-    EditorRecord* ed = Keep(NewRecord(p));
-    ed->visibleRows = 4;
-    ed->lineHeight = 16;
-    ed->clientWidth = 100000;
-    ed->wrapWidth = chars * ed->charWidth + ed->leftMargin;
-    EXPECT_TRUE(LoadRows(ed, text, RowWidth(ed)));
-    return ed;
+    return Keep(edittest::NewWrappedRecord(text, chars, hyper));
   }
   // Rows, "~" after a soft end and "|" after a hard one.
-  static std::vector<std::wstring> Rows(EditorRecord* ed) {
-    std::vector<std::wstring> rows;
-    for (int32_t n = 1; n <= ed->LineCount(); ++n) {
-      uint8_t* m = K::Memory::MarkGStack();
-      LineText t = ReadLineText(ed, n);
-      rows.push_back(std::wstring(t.text, t.length) + (t.hardEnd ? L"|" : L"~"));
-      K::Memory::ReleaseGStack(m);
-    }
-    return rows;
-  }
+  static std::vector<std::wstring> Rows(EditorRecord* ed) { return edittest::RowTexts(ed); }
   // The rows a fresh load of the editor's text gives.
   std::vector<std::wstring> FreshRows(EditorRecord* ed) {
     const std::wstring text = Text(ed);
     return Rows(Wrapped(text.c_str()));
   }
+  // Case-sensitive, not whole words.
   static void Options(bool forward, bool regex, int origin) {
-    SearchOptions& o = searchState.options;
-    o.forward = forward;
-    o.caseSensitive = true;
-    o.regex = regex;
-    o.origin = origin;
+    SearchRecords::Options(forward, true, false, regex, origin);
   }
   // The selection as "row:col-row:col" (anchor, caret end), or "none".
   static std::string Sel(EditorRecord* ed) {
@@ -74,11 +39,6 @@ class FindWrap : public edittest::Records {
     if (!s.active) return "none";
     return std::to_string(s.anchorLine) + ":" + std::to_string(s.anchorCol) + "-" +
            std::to_string(s.caretLine) + ":" + std::to_string(s.caretCol);
-  }
-  static int32_t Search(EditorRecord* ed, const wchar_t* text) {
-    int32_t r = -1;
-    EXPECT_EQ(K::RunTrapped([&] { r = SearchStr(ed, text); }), 0u);
-    return r;
   }
   static int32_t Replace(EditorRecord* ed, const wchar_t* find, const wchar_t* by) {
     int32_t r = -1;

@@ -7,78 +7,17 @@
 #include <algorithm>
 #include <vector>
 
-#include "gui.h"
-#include "qel6edit.h"
-#include "qel6kernel.h"
+#include "editgui.h"
 
 using namespace QEL_EDIT;
 using namespace kwitest;
+using edittest::ClientPixels;
+using edittest::NoMenu;
+using edittest::Rgb;
+using edittest::ShownEditor;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
-
-TaskOptions NoMenu() {
-  TaskOptions o;
-  o.menu = 0;
-  return o;
-}
-
-// The client area copied into a 32-bit memory bitmap.
-struct ClientPixels {
-  std::vector<uint32_t> px;
-  int width = 0, height = 0;
-  explicit ClientPixels(HWND w) {
-    RECT rc;
-    GetClientRect(w, &rc);
-    width = rc.right;
-    height = rc.bottom;
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC screen = GetDC(w);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    px.assign(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + width * height);
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(w, screen);
-  }
-  uint32_t At(int x, int y) const { return px[y * width + x] & 0xFFFFFF; }
-  // Whether colour 0xRRGGBB lies in [x0, x1) x [y0, y1).
-  bool Has(int x0, int y0, int x1, int y1, uint32_t rgb) const {
-    for (int y = y0; y < y1 && y < height; ++y)
-      for (int x = x0; x < x1 && x < width; ++x)
-        if (At(x, y) == rgb) return true;
-    return false;
-  }
-};
-
-uint32_t Rgb(LONG_PTR colorref) {
-  uint32_t c = static_cast<uint32_t>(colorref);
-  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
-}
-
-// A shown editor in the shown task window, and its row height.
-LONG_PTR ShownEditor(Terms& t, HWND task, const wchar_t* text, int* row,
-                     PROLOG_EHANDLER_STRUCT* user = nullptr) {
-  ShowWindow(task, SW_SHOW);
-  rect_struct r{10, 10, 400, 300};
-  PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
-  LONG_PTR w = 0;
-  EXPECT_EQ(K::RunTrapped([&] {
-              w = edit_Create(wt_child, &r, L"notes.txt", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
-                              t.Flags({}), nullptr, 0, 0, text, 1, user ? user : &none);
-            }),
-            0u);
-  ShowWindow(reinterpret_cast<HWND>(w), SW_SHOW);
-  int leading, ascent, descent;
-  win_GetFontMetrics(w, &leading, &ascent, &descent);
-  *row = ascent + descent + 1;
-  return w;
-}
 
 // Pixels read as 0xRRGGBB; the default mark is the colour value 0xFF0000.
 constexpr uint32_t BitmapLeft = 0x3366CC, BitmapRight = 0xCC9933, IconColour = 0x22AA77, Ellipse = 0x0000FF;

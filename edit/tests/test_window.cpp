@@ -9,45 +9,26 @@
 #include <thread>
 #include <vector>
 
-#include "gui.h"
-#include "qel6edit.h"
-#include "qel6kernel.h"
+#include "editgui.h"
 
 using namespace QEL_EDIT;
 using namespace kwitest;
+using edittest::ClientPixels;
+using edittest::NoMenu;
+using edittest::Rgb;
+using edittest::Text;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
-
-TaskOptions NoMenu() {
-  TaskOptions o;
-  o.menu = 0;
-  return o;
-}
 
 struct Fixture {
   Terms t;
   HWND task = nullptr;
   LONG_PTR Make(const wchar_t* text, uint32_t pos, int32_t indent = 0, int32_t readOnly = 0,
                 PROLOG_EHANDLER_STRUCT* user = nullptr) {
-    rect_struct r{10, 10, 400, 300};
-    PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
-    LONG_PTR w = 0;
-    uint32_t code = K::RunTrapped([&] {
-      w = edit_Create(wt_child, &r, L"notes.txt", t.NoMenu(), reinterpret_cast<LONG_PTR>(task),
-                      t.Flags({}), nullptr, readOnly, indent, text, pos, user ? user : &none);
-    });
-    EXPECT_EQ(code, 0u);
-    return w;
+    return edittest::NewEditor(t, task, text, pos, indent, readOnly, user);
   }
 };
-
-std::wstring Text(LONG_PTR w) {
-  uint8_t* m = K::Memory::MarkGStack();
-  std::wstring s = edit_GetText_0(w);
-  K::Memory::ReleaseGStack(m);
-  return s;
-}
 
 int ChildCount(HWND parent) {
   int n = 0;
@@ -324,40 +305,12 @@ TEST(EditorWindow, SubclassedWindowBecomesAnEditor) {
 }
 
 // The pixel of a client point after painting, as 0xRRGGBB.
-uint32_t Pixel(HWND w, int x, int y) {
-  RECT rc;
-  GetClientRect(w, &rc);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC screen = GetDC(w);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
-  uint32_t p = static_cast<uint32_t*>(bits)[y * rc.right + x] & 0xFFFFFF;
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(w, screen);
-  return p;
-}
+uint32_t Pixel(HWND w, int x, int y) { return ClientPixels(w).At(x, y); }
 
 // A shown editor in a shown task window, and its row height.
 LONG_PTR Shown(Fixture& f, HWND task, const wchar_t* text, int* row) {
   f.task = task;
-  ShowWindow(task, SW_SHOW);
-  LONG_PTR w = f.Make(text, 1);
-  ShowWindow(reinterpret_cast<HWND>(w), SW_SHOW);
-  int leading, ascent, descent;
-  win_GetFontMetrics(w, &leading, &ascent, &descent);
-  *row = ascent + descent + 1;
-  return w;
-}
-
-uint32_t Rgb(LONG_PTR colorref) {
-  uint32_t c = static_cast<uint32_t>(colorref);
-  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+  return edittest::ShownEditor(f.t, task, text, row);
 }
 
 TEST(EditorWindow, SelectionIsFilledToTheRightEdgeOfMiddleLines) {
@@ -452,28 +405,23 @@ void MouseAt(HWND w, int x, int y, DWORD flags) {
   PumpUntil([] { return false; }, 40);
 }
 
+// The left button pressed and released at a client point.
+void Click(HWND w, int x, int y) {
+  MouseAt(w, x, y, MOUSEEVENTF_LEFTDOWN);
+  MouseAt(w, x, y, MOUSEEVENTF_LEFTUP);
+}
+
+// The left button pressed at (x0, y0), moved to (x1, y1) and released there.
+void Drag(HWND w, int x0, int y0, int x1, int y1) {
+  MouseAt(w, x0, y0, MOUSEEVENTF_LEFTDOWN);
+  MouseAt(w, x1, y1, MOUSEEVENTF_MOVE);
+  MouseAt(w, x1, y1, MOUSEEVENTF_LEFTUP);
+}
+
 // Whether a pixel of colour 0xRRGGBB lies in the client rectangle
 // [x0, x1) x [y0, y1).
 bool HasColour(HWND w, int x0, int y0, int x1, int y1, uint32_t rgb) {
-  RECT rc;
-  GetClientRect(w, &rc);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC screen = GetDC(w);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, rc.right, rc.bottom, screen, 0, 0, SRCCOPY);
-  bool found = false;
-  for (int y = y0; y < y1 && y < rc.bottom && !found; ++y)
-    for (int x = x0; x < x1 && x < rc.right && !found; ++x)
-      found = (static_cast<uint32_t*>(bits)[y * rc.right + x] & 0xFFFFFF) == rgb;
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(w, screen);
-  return found;
+  return ClientPixels(w).Has(x0, y0, x1, y1, rgb);
 }
 
 TEST(EditorWindow, BookmarkStripShowsMarksAndTheCursorLineArrow) {
@@ -525,9 +473,7 @@ TEST(EditorWindow, DraggedSelectionMovesAndControlCopies) {
     pnt_struct in{0, row / 2};
     for (in.x = 1; in.x < 100; ++in.x)
       if (edit_GetPointPos(w, &in, &col, &line) == 3u) break;
-    MouseAt(h, in.x, in.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, end.x, end.y, MOUSEEVENTF_MOVE);
-    MouseAt(h, end.x, end.y, MOUSEEVENTF_LEFTUP);
+    Drag(h, in.x, in.y, end.x, end.y);
     EXPECT_EQ(Text(w), L" world\nsecond linehello");
     edit_Undo(w);
     EXPECT_EQ(Text(w), L"hello world\nsecond line");
@@ -596,8 +542,7 @@ TEST(EditorWindow, MouseClickDragAndShiftClick) {
     const uint32_t pos3 = edit_GetPointPos(w, &p3, &col, &line);
     EXPECT_GT(pos1, 1u);
     // A click puts the caret at the point and selects nothing.
-    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, p1.x, p1.y, MOUSEEVENTF_LEFTUP);
+    Click(h, p1.x, p1.y);
     EXPECT_EQ(edit_GetPos_0(w), pos1);
     uint32_t from, to;
     edit_GetSelection(w, &from, &to);
@@ -606,9 +551,7 @@ TEST(EditorWindow, MouseClickDragAndShiftClick) {
     // the click, which would make a double click).
     pnt_struct p0{60, row / 2};
     const uint32_t pos0 = edit_GetPointPos(w, &p0, &col, &line);
-    MouseAt(h, p0.x, p0.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_MOVE);
-    MouseAt(h, p2.x, p2.y, MOUSEEVENTF_LEFTUP);
+    Drag(h, p0.x, p0.y, p2.x, p2.y);
     edit_GetSelection(w, &from, &to);
     EXPECT_EQ(from, pos0);
     EXPECT_EQ(to, pos2);
@@ -626,10 +569,8 @@ TEST(EditorWindow, MouseClickDragAndShiftClick) {
     EXPECT_EQ(edit_GetPos_0(w), pos3);
     // A double click selects the word under the point.
     pnt_struct word{12, 2 * row + row / 2};  // in "third"
-    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTUP);
-    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, word.x, word.y, MOUSEEVENTF_LEFTUP);
+    Click(h, word.x, word.y);
+    Click(h, word.x, word.y);
     edit_GetSelection(w, &from, &to);
     EXPECT_EQ(from, 25u);  // "third" whole
     EXPECT_EQ(to, 30u);
@@ -939,9 +880,7 @@ TEST(EditorWindow, DragInAWrappingEditorMovesByTextPosition) {
     pnt_struct drop{20, 2 * row + row / 2};
     const uint32_t dropPos = edit_GetPointPos(w, &drop, &col, &line);
     ASSERT_EQ(line, 3);
-    MouseAt(h, in.x, in.y, MOUSEEVENTF_LEFTDOWN);
-    MouseAt(h, drop.x, drop.y, MOUSEEVENTF_MOVE);
-    MouseAt(h, drop.x, drop.y, MOUSEEVENTF_LEFTUP);
+    Drag(h, in.x, in.y, drop.x, drop.y);
     std::wstring moved = text.substr(5);
     moved.insert(dropPos - 1 - 5, L"word0");
     EXPECT_EQ(Text(w), moved);

@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "core.h"
-#include "gui.h"
+#include "editgui.h"
 #include "hyper.h"
 #include "lineops.h"
-#include "qel6edit.h"
 #include "records.h"
 #include "search.h"
 #include "settings.h"
@@ -18,15 +17,10 @@
 using namespace QEL_EDIT;
 using namespace QEL_EDIT::detail;
 using namespace kwitest;
+using edittest::NoMenu;
 namespace K = Qel::RunTime::Kernel;
 
 namespace {
-
-TaskOptions NoMenu() {
-  TaskOptions o;
-  o.menu = 0;
-  return o;
-}
 
 // Runs body(window) with an editor record of `text` on a child window of
 // the task; `answer` is the handler's result for user events, which it logs.

@@ -17,29 +17,9 @@ class Wrap : public edittest::Records {
  protected:
   // A wrapping editor whose rows are `chars` characters wide.
   EditorRecord* Make(const wchar_t* text, int32_t chars, bool hyper = false) {
-    RecordParams p{};
-    p.windowType = 2;
-    p.wrap = 1;
-    p.wrappable = 1;
-    p.hyperMode = hyper;
-    EditorRecord* ed = Keep(NewRecord(p));
-    ed->visibleRows = 4;
-    ed->lineHeight = 16;
-    ed->clientWidth = 100000;
-    ed->wrapWidth = chars * ed->charWidth + ed->leftMargin;
-    EXPECT_TRUE(LoadRows(ed, text, RowWidth(ed)));
-    return ed;
+    return Keep(NewWrappedRecord(text, chars, hyper));
   }
-  static std::vector<std::wstring> Rows(EditorRecord* ed) {
-    std::vector<std::wstring> rows;
-    for (int32_t n = 1; n <= ed->LineCount(); ++n) {
-      uint8_t* m = K::Memory::MarkGStack();
-      LineText t = ReadLineText(ed, n);
-      rows.push_back(std::wstring(t.text, t.length) + (t.hardEnd ? L"|" : L"~"));
-      K::Memory::ReleaseGStack(m);
-    }
-    return rows;
-  }
+  static std::vector<std::wstring> Rows(EditorRecord* ed) { return RowTexts(ed); }
 };
 
 TEST_F(Wrap, WhereALineBreaks) {

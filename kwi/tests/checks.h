@@ -1,10 +1,15 @@
-// Helpers of the drawing and exchange tests: raised codes, the language's
-// success test, files in a temporary folder of the test program.
+// Helpers of the drawing and exchange tests (and the editor's clipboard
+// test): raised codes, the language's success test, files in a temporary
+// folder of the test program, shell commands, dialogs answered from another
+// thread.
 #pragma once
 
+#include <atomic>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "testlib.h"
@@ -90,5 +95,29 @@ inline std::string ShellOutput(const std::string& command, const std::wstring& o
   std::vector<uint8_t> b = ReadBytes(out);
   return std::string(b.begin(), b.end());
 }
+
+// Acts on the first dialog titled `title` once it shows (after `settleMs`),
+// from another thread; waits for that thread when it goes.
+struct Answer {
+  std::atomic<bool> stop{false};
+  std::thread t;
+  Answer(const wchar_t* title, std::function<void(HWND)> act, DWORD settleMs = 50) {
+    t = std::thread([this, title, act, settleMs] {
+      for (int i = 0; i < 1000 && !stop; ++i, Sleep(10))
+        if (HWND d = FindWindowW(L"#32770", title)) {
+          Sleep(settleMs);
+          act(d);
+          return;
+        }
+    });
+  }
+  ~Answer() {
+    stop = true;
+    t.join();
+  }
+};
+
+// Clicks button `id` of dialog `d`.
+inline void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
 }  // namespace kwitest

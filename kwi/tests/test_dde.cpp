@@ -103,6 +103,22 @@ LONG_PTR ConnectToServer(const wchar_t* service = L"KwiServer", const wchar_t* t
   return conv;
 }
 
+// Whether the layer's server answers a connect (the conversation ended again).
+bool ServerAnswers() {
+  LONG_PTR probe = ConnectToServer();
+  if (probe) dde_DisConnect(probe);
+  return probe != 0;
+}
+
+// The bytes of binary data (after its size word), empty for other kinds.
+std::vector<uint8_t> Bytes(const dde_data_struct* d) {
+  if (d->kind != dd_bin) return {};
+  auto* b = reinterpret_cast<const uint8_t*>(d->value);
+  uint32_t n;
+  memcpy(&n, b - 4, 4);
+  return std::vector<uint8_t>(b, b + n - 4);
+}
+
 HDDEDATA CALLBACK NoCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) { return nullptr; }
 
 // Waits, through a bare client instance of its own, until a server answers.
@@ -132,6 +148,23 @@ void Pump(DWORD ms) {
   PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 100);
 }
 
+// Runs body(conv, raises) in a task: DDE started, the layer's server
+// running, a conversation with it and the raised codes logged from then on;
+// the conversation ended and DDE stopped after.
+void InConversation(DdeTask& t, const std::function<void(LONG_PTR, RaiseLog&)>& body) {
+  RunInTask([&](HWND) {
+    ilist_struct none{ListNil, 0, nullptr};
+    dde_Init(&none);
+    Server server;
+    LONG_PTR conv = ConnectToServer();
+    ASSERT_NE(conv, 0);
+    RaiseLog raises;
+    body(conv, raises);
+    dde_DisConnect(conv);
+    dde_End();
+  }, t.options);
+}
+
 // Execute, poke, request, an advise loop and its stop, an asynchronous
 // execute and request, an unknown item: back to back, with no pumping
 // between transactions.
@@ -143,13 +176,7 @@ TEST(Dde, TransactionsBackToBack) {
   LONG_PTR syncId = -1, execId = 0, requestId = 0, stopId = -1;
   std::vector<int> raised, unexpected;
   std::vector<std::wstring> advisedBeforeStop;
-  RunInTask([&](HWND) {
-    ilist_struct none{ListNil, 0, nullptr};
-    dde_Init(&none);
-    Server server;
-    LONG_PTR conv = ConnectToServer();
-    ASSERT_NE(conv, 0);
-    RaiseLog raises;
+  InConversation(t, [&](LONG_PTR conv, RaiseLog& raises) {
     syncId = dde_Execute(conv, L"store greeting hello", 3000);
     greeting = Ask(conv, L"greeting");
     dde_data_struct mueller{dd_str, reinterpret_cast<LONG_PTR>(L"M\u00fcller")};
@@ -179,9 +206,7 @@ TEST(Dde, TransactionsBackToBack) {
     kwi_ArgValidation(1);
     Ask(conv, L"nothing");
     raised = raises.Take();
-    dde_DisConnect(conv);
-    dde_End();
-  }, t.options);
+  });
   EXPECT_TRUE(unexpected.empty()) << testing::PrintToString(unexpected);
   EXPECT_EQ(syncId, 0);
   EXPECT_EQ(greeting, L"hello");
@@ -218,14 +243,8 @@ TEST(Dde, BinaryAndPictureData) {
   auto* bih = reinterpret_cast<BITMAPINFOHEADER*>(dib.data());
   *bih = {sizeof(BITMAPINFOHEADER), 2, 2, 1, 32, BI_RGB, 16, 0, 0, 0, 0};
   for (size_t i = sizeof(BITMAPINFOHEADER); i < dib.size(); ++i) dib[i] = static_cast<uint8_t>(i * 7);
-  RunInTask([&](HWND) {
-    ilist_struct none{ListNil, 0, nullptr};
-    dde_Init(&none);
-    Server server;
-    LONG_PTR conv = ConnectToServer();
-    ASSERT_NE(conv, 0);
+  InConversation(t, [&](LONG_PTR conv, RaiseLog& raises) {
     int format = static_cast<int>(RegisterClipboardFormatW(L"KwiDdeBytes"));
-    RaiseLog raises;
     std::vector<uint8_t> block(4 + bytes.size());
     uint32_t size = static_cast<uint32_t>(block.size());
     memcpy(block.data(), &size, 4);
@@ -235,12 +254,7 @@ TEST(Dde, BinaryAndPictureData) {
     dde_data_struct* d = nullptr;
     dde_Request(conv, L"blob", format, 3000, &d);
     binKind = d->kind;
-    if (d->kind == dd_bin) {
-      auto* b = reinterpret_cast<const uint8_t*>(d->value);
-      uint32_t n;
-      memcpy(&n, b - 4, 4);
-      binBack.assign(b, b + n - 4);
-    }
+    binBack = Bytes(d);
     HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, dib.size());
     memcpy(GlobalLock(g), dib.data(), dib.size());
     GlobalUnlock(g);
@@ -264,15 +278,8 @@ TEST(Dde, BinaryAndPictureData) {
     dde_Request(conv, L"blob", format, 3000, &d);
     kwi_ArgValidation(1);
     raises.Take();
-    if (d->kind == dd_bin) {
-      auto* b = reinterpret_cast<const uint8_t*>(d->value);
-      uint32_t n;
-      memcpy(&n, b - 4, 4);
-      blobAfter.assign(b, b + n - 4);
-    }
-    dde_DisConnect(conv);
-    dde_End();
-  }, t.options);
+    blobAfter = Bytes(d);
+  });
   EXPECT_TRUE(unexpected.empty()) << testing::PrintToString(unexpected);
   EXPECT_EQ(binKind, dd_bin);
   EXPECT_EQ(binBack, bytes);
@@ -287,13 +294,7 @@ TEST(Dde, AdviseFlags) {
   DdeTask t;
   std::vector<int> unexpected;
   std::vector<std::wstring> afterStops;
-  RunInTask([&](HWND) {
-    ilist_struct none{ListNil, 0, nullptr};
-    dde_Init(&none);
-    Server server;
-    LONG_PTR conv = ConnectToServer();
-    ASSERT_NE(conv, 0);
-    RaiseLog raises;
+  InConversation(t, [&](LONG_PTR conv, RaiseLog& raises) {
     ilist_struct nil{ListNil, 0, nullptr};
     ilist_struct noData{ListCons, 1, &nil};
     ilist_struct ackReq{ListCons, 2, &nil};
@@ -313,9 +314,7 @@ TEST(Dde, AdviseFlags) {
     for (size_t i = before; i < t.seen.size(); ++i)
       if (t.seen[i].alt == 1) afterStops.push_back(t.seen[i].data);
     unexpected = raises.Take();
-    dde_DisConnect(conv);
-    dde_End();
-  }, t.options);
+  });
   EXPECT_TRUE(unexpected.empty()) << testing::PrintToString(unexpected);
   EXPECT_EQ(t.Data(1), (std::vector<std::wstring>{L"<none>", L"2"}));
   EXPECT_EQ(afterStops.size(), 0u);
@@ -328,13 +327,7 @@ TEST(Dde, AbandonTrans) {
   std::vector<int> unexpected;
   std::wstring after;
   LONG_PTR kept = 0;
-  RunInTask([&](HWND) {
-    ilist_struct none{ListNil, 0, nullptr};
-    dde_Init(&none);
-    Server server;
-    LONG_PTR conv = ConnectToServer();
-    ASSERT_NE(conv, 0);
-    RaiseLog raises;
+  InConversation(t, [&](LONG_PTR conv, RaiseLog& raises) {
     dde_data_struct* d = nullptr;
     LONG_PTR dropped = dde_Request(conv, L"lines", CF_TEXT, 0, &d);
     kept = dde_Execute(conv, L"store kept yes", 0);
@@ -344,9 +337,7 @@ TEST(Dde, AbandonTrans) {
     after = Ask(conv, L"lines");
     Pump(300);
     unexpected = raises.Take();
-    dde_DisConnect(conv);
-    dde_End();
-  }, t.options);
+  });
   EXPECT_TRUE(unexpected.empty()) << testing::PrintToString(unexpected);
   EXPECT_EQ(after, L"a\nb");
   ASSERT_EQ(t.Count(13), 1u);
@@ -364,21 +355,13 @@ TEST(Dde, EnableEvents) {
   std::vector<int> unexpected;
   std::wstring answer;
   DWORD waited = 0;
-  RunInTask([&](HWND) {
-    ilist_struct none{ListNil, 0, nullptr};
-    dde_Init(&none);
-    Server server;
-    LONG_PTR conv = ConnectToServer();
-    ASSERT_NE(conv, 0);
-    RaiseLog raises;
+  InConversation(t, [&](LONG_PTR conv, RaiseLog& raises) {
     dde_Execute(conv, L"hold 700", 3000);
     DWORD start = GetTickCount();
     answer = Ask(conv, L"lines");
     waited = GetTickCount() - start;
     unexpected = raises.Take();
-    dde_DisConnect(conv);
-    dde_End();
-  }, t.options);
+  });
   EXPECT_TRUE(unexpected.empty()) << testing::PrintToString(unexpected);
   EXPECT_EQ(answer, L"a\nb");
   EXPECT_GE(waited, 500u);
@@ -467,9 +450,7 @@ TEST(Dde, WildcardConnectAndRegisterService) {
     ilist_struct none{ListNil, 0, nullptr};
     dde_Init(&none);
     Server server;
-    LONG_PTR probe = ConnectToServer();
-    ASSERT_NE(probe, 0);
-    dde_DisConnect(probe);
+    ASSERT_TRUE(ServerAnswers());
     LONG_PTR conv = dde_Connect(L"", L"");
     ASSERT_NE(conv, 0);
     RaiseLog raises;
@@ -500,9 +481,7 @@ TEST(Dde, ConnectMult) {
     ilist_struct none{ListNil, 0, nullptr};
     dde_Init(&none);
     Server server;
-    LONG_PTR probe = ConnectToServer();
-    ASSERT_NE(probe, 0);
-    dde_DisConnect(probe);
+    ASSERT_TRUE(ServerAnswers());
     RaiseLog raises;
     winlist_struct* list = dde_ConnectMult(L"KwiServer", L"Roster", &listHandle);
     layerCount = 0;

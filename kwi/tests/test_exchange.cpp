@@ -16,27 +16,16 @@ namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-// Acts on the first dialog titled `title` once it shows, from another thread.
-struct Answer {
-  std::atomic<bool> stop{false};
-  std::thread t;
-  Answer(const wchar_t* title, std::function<void(HWND)> act) {
-    t = std::thread([this, title, act] {
-      for (int i = 0; i < 1000 && !stop; ++i, Sleep(10))
-        if (HWND d = FindWindowW(L"#32770", title)) {
-          Sleep(50);
-          act(d);
-          return;
-        }
-    });
-  }
-  ~Answer() {
-    stop = true;
-    t.join();
-  }
-};
-
-void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+// A width x height picture with a red line from corner to corner.
+picture RedDiagonal(int width, int height) {
+  rect_struct r{0, 0, width, height};
+  LONG_PTR pw = pict_Open(&r);
+  pen_struct red{1, 0, 0x0000FF};
+  win_SetPen(pw, &red);
+  pnt_struct a{0, 0}, b{width, height};
+  draw_Line(pw, &a, &b);
+  return pict_Close(pw);
+}
 
 slist_struct* Strings(std::deque<slist_struct>& cells, std::vector<const wchar_t*> v) {
   return BuildList(cells, v);
@@ -308,13 +297,7 @@ TEST(Clipboard, TextHtmlBinariesAndPictures) {
     EXPECT_EQ(cb_GetPicture(), nullptr);
     EXPECT_EQ(raises.Take(), (std::vector<int>{6454, 6455}));
 
-    rect_struct r{0, 0, 7, 5};
-    LONG_PTR pw = pict_Open(&r);
-    pen_struct red{1, 0, 0x0000FF};
-    win_SetPen(pw, &red);
-    pnt_struct a{0, 0}, b{7, 5};
-    draw_Line(pw, &a, &b);
-    picture pic = pict_Close(pw);
+    picture pic = RedDiagonal(7, 5);
     cb_PutPicture(pic);
     EXPECT_TRUE(Succeeds([] { cb_PictureAvailable(); }));
     picture again = cb_GetPicture();
@@ -372,13 +355,7 @@ TEST(ClipboardPeers, XclipBothWays) {
     std::wstring page = std::wstring(L"<html><body>x<!--StartFragment-->") + text + L"<!--EndFragment-->y</body></html>";
     cb_PutHtmlString(L"plain", page.c_str());
     html = ShellOutput("xclip -o -selection clipboard -t text/html", out);
-    rect_struct r{0, 0, 5, 3};
-    LONG_PTR pw = pict_Open(&r);
-    pen_struct red{1, 0, 0x0000FF};
-    win_SetPen(pw, &red);
-    pnt_struct a{0, 0}, b{5, 3};
-    draw_Line(pw, &a, &b);
-    picture pic = pict_Close(pw);
+    picture pic = RedDiagonal(5, 3);
     pict_Save(pic, bmpFile.c_str());
     saved = ReadBytes(bmpFile);
     cb_PutPicture(pic);

@@ -204,27 +204,8 @@ TEST(Printing, TwoPagesThroughCupsPdf) {
   EXPECT_EQ(atoi(infoText.c_str() + pages + 6), 2) << infoText;
 }
 
-// Acts on the first dialog titled `title` once it shows, from another thread.
-struct Answer {
-  std::atomic<bool> stop{false};
-  std::thread t;
-  Answer(const wchar_t* title, std::function<void(HWND)> act) {
-    t = std::thread([this, title, act] {
-      for (int i = 0; i < 1000 && !stop; ++i, Sleep(10))
-        if (HWND d = FindWindowW(L"#32770", title)) {
-          Sleep(100);
-          act(d);
-          return;
-        }
-    });
-  }
-  ~Answer() {
-    stop = true;
-    t.join();
-  }
-};
-
-void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+// The print dialogs are answered a little later than the others.
+constexpr DWORD kPrintSettle = 100;
 
 // The orientation stored in a configuration's device mode.
 int Orientation(const std::vector<uint8_t>& config) {
@@ -254,15 +235,15 @@ TEST(PrintDialogs, PrintSetupRangesCopiesAndCancel) {
         SetDlgItemTextW(d, 0x481, L"5");
         SetDlgItemTextW(d, 0x482, L"3");  // copies
         Press(d, IDOK);
-      });
+      }, kPrintSettle);
       run(9, &pages);
     }
     {
-      Answer a(L"Print", [](HWND d) { Press(d, IDOK); });
+      Answer a(L"Print", [](HWND d) { Press(d, IDOK); }, kPrintSettle);
       run(0, &all);
     }
     {
-      Answer a(L"Print", [](HWND d) { Press(d, IDCANCEL); });
+      Answer a(L"Print", [](HWND d) { Press(d, IDCANCEL); }, kPrintSettle);
       run(4, &cancelled);
     }
     orientation = Orientation(Bytes(print_GetConfig()));
@@ -293,20 +274,20 @@ TEST(PrintDialogs, PageSetupKeepsOrientation) {
     rect_struct* m = nullptr;
     print_SetOrientation(0);
     {
-      Answer a(L"Setup Page", [](HWND d) { Press(d, IDOK); });
+      Answer a(L"Setup Page", [](HWND d) { Press(d, IDOK); }, kPrintSettle);
       ASSERT_TRUE(Succeeds([&] { dlg_PageSetup(&paper, &m); }));
       portrait = *paper;
       margins = *m;
     }
     print_SetOrientation(1);
     {
-      Answer a(L"Setup Page", [](HWND d) { Press(d, IDOK); });
+      Answer a(L"Setup Page", [](HWND d) { Press(d, IDOK); }, kPrintSettle);
       ASSERT_TRUE(Succeeds([&] { dlg_PageSetup(&paper, &m); }));
       landscape = *paper;
     }
     orientation = Orientation(Bytes(print_GetConfig()));
     {
-      Answer a(L"Setup Page", [](HWND d) { Press(d, IDCANCEL); });
+      Answer a(L"Setup Page", [](HWND d) { Press(d, IDCANCEL); }, kPrintSettle);
       cancelled = !Succeeds([&] { dlg_PageSetup(&paper, &m); });
     }
   });

@@ -50,6 +50,12 @@ wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 wineserver -p 2>/dev/null || true
 "$top/tools/wine-run" cmd /c exit </dev/null >/dev/null 2>&1 || true
+# The desktop process too: Wine ends it when the last window goes and the
+# next test to open one would start it again, holding that test's output.
+ready=$(mktemp -u)
+"$top/tools/wine-run" "$BUILD/bin/desktop_keeper.exe" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 &
+for _ in $(seq 200); do [ -e "$ready" ] && break; sleep 0.05; done
+rm -f "$ready"
 
 cd "$BUILD"
 ctest --output-on-failure -j"$(nproc)" "$@"

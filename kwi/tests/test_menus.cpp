@@ -230,6 +230,20 @@ TEST(Menus, ItemsFoundByIdAndByTag) {
             "txt 1 '&View' 1 0 [txt 204 '|&Zoom' 0 0, txt 1 'P&anes' 0 0 [txt 205 '&Left' 1 1]]");
 }
 
+// The menu shown by a pop-up menu window, null when it does not say.
+HMENU MenuOf(HWND menuWindow) {
+  DWORD_PTR h = 0;
+  if (!menuWindow || !SendMessageTimeoutW(menuWindow, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, 500, &h)) return nullptr;
+  return reinterpret_cast<HMENU>(h);
+}
+
+// The position of the highlighted item of a menu, -1 for none.
+int HighlightedItem(HMENU menu) {
+  for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i)
+    if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE) return i;
+  return -1;
+}
+
 // Presses keys in the first visible pop-up menu from another thread; Escape
 // closes whatever is still open after that.
 std::thread AnswerPopup(std::vector<WORD> keys, std::atomic<bool>* done) {
@@ -240,9 +254,20 @@ std::thread AnswerPopup(std::vector<WORD> keys, std::atomic<bool>* done) {
       if (m && IsWindowVisible(m)) menu = m;
       else Sleep(10);
     }
+    // An arrow key counts once the highlighted item has moved; one sent
+    // before the menu's loop reads input is lost, so it is sent again.
+    HMENU shown = MenuOf(menu);
     for (WORD k : keys) {
-      SendKey(k, false);
-      SendKey(k, true);
+      const bool arrow = shown && (k == VK_DOWN || k == VK_UP);
+      const int before = arrow ? HighlightedItem(shown) : -1;
+      for (int attempt = 0; attempt < 5; ++attempt) {
+        SendKey(k, false);
+        SendKey(k, true);
+        if (!arrow) break;
+        int moved = before;
+        for (int i = 0; i < 50 && moved == before; ++i, Sleep(10)) moved = HighlightedItem(shown);
+        if (moved != before) break;
+      }
       Sleep(50);
     }
     for (int i = 0; i < 100 && !*done; ++i) Sleep(20);

@@ -42,6 +42,11 @@ void BeginSelection(EditorRecord* ed, bool enabled);
 void ExtendSelection(EditorRecord* ed, bool extend);
 void ClearSelection(EditorRecord* ed);
 
+// Hyper editors: the field test at visible column `col` of `line` (0 none,
+// 1 inside a field's visible text, 2 on its first character with `first`);
+// 0 in other editors.
+int32_t FieldTest(EditorRecord* ed, int32_t line, int32_t col, bool first);
+
 // --- Primitives ----------------------------------------------------------------
 // Inserts `text` (store form: lines split at CR, an LF after a CR skipped) at
 // the caret.  6902 when the store cannot hold it, text unchanged.  A

@@ -64,13 +64,15 @@ bool DropInsideSelection(const Selection& s, int32_t line, int32_t col) {
 }
 
 void MoveDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t col, bool record) {
+  if (FieldTest(ed, line, col, false)) return;  // a drop onto a field changes nothing
   const Ends r = OrderedEnds(dragged);
   // Text positions of the selection's ends and of the drop (wrapping
   // editors); an end that is none ends the drop.
   uint32_t from = 0, to = 0, drop = 0;
   if (ed->wrappable) {
-    from = ed->store.PositionOf(r.l1, r.c1);
-    to = ed->store.PositionOf(r.l2, r.c2);
+    // An end on a field's first character takes the field's start mark.
+    from = ed->store.PositionOf(r.l1, r.c1) - (FieldTest(ed, r.l1, r.c1, true) == 2 ? 1 : 0);
+    to = ed->store.PositionOf(r.l2, r.c2) - (FieldTest(ed, r.l2, r.c2, true) == 2 ? 1 : 0);
     drop = ed->store.PositionOf(line, col);
     if (!from || !to || !drop) return;
   }
@@ -104,6 +106,7 @@ void MoveDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t 
 }
 
 void CopyDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t col, bool record) {
+  if (FieldTest(ed, line, col, false)) return;  // a drop onto a field changes nothing
   ed->selection = dragged;
   ed->selection.active = 1;
   uint8_t* mark = K::Memory::MarkGStack();

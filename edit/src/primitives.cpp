@@ -13,6 +13,7 @@
 #include <cwctype>
 
 #include "core.h"
+#include "hyper.h"
 #include "qel6kernel.h"
 #include "settings.h"
 #include "view.h"
@@ -93,6 +94,23 @@ bool InsideField(const wchar_t* text, uint32_t raw) {
   return inField;
 }
 
+// The stored column (1-based) of a selection end at visible column `col` of
+// `line`: on a field's start mark when the end is on the field's first
+// character; false when it lies further inside a field's visible text.
+bool RawSelectionEnd(EditorRecord* ed, int32_t line, int32_t col, int32_t* raw) {
+  *raw = col;
+  if (!ed->hyperMode) return true;
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, line);
+  const MarkupLine m(t.text, static_cast<int32_t>(t.length));
+  K::Memory::ReleaseGStack(mark);
+  if (!m.HasFields()) return true;
+  const int32_t field = m.FieldAtColumn(col, true);
+  if (field == 1) return false;
+  *raw = m.RawIndexOf(col) - (field == 2 ? 1 : 0);
+  return true;
+}
+
 wchar_t PieceChar(wchar_t c, bool hyperMode) {
   if ((c >= 32 && c < 127) || c == L'\t' || !std::iswcntrl(c)) return c;
   if (hyperMode && (c == HiddenChar || c == HiddenOpen || c == HiddenClose)) return c;
@@ -122,7 +140,9 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), colBefore = ed->caretCol;
   LineText line = ReadLineText(ed, cl);
-  const uint32_t raw = ed->store.RawIndexOfVisible(line.text, ed->caretCol);
+  // A caret on a field's first character inserts before its start mark.
+  const bool beforeField = FieldTest(ed, cl, ed->caretCol, true) == 2;
+  const uint32_t raw = ed->store.RawIndexOfVisible(line.text, ed->caretCol) - (beforeField ? 1 : 0);
   if (ed->hyperMode && InsideField(line.text, raw)) {
     K::Memory::ReleaseGStack(mark);
     std::free(heapText);
@@ -130,7 +150,8 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
   }
   // Rows move when they are laid out again: the insertion point as a place
   // in its logical line.
-  const LogicalPos at = ed->wrappable ? RowToLogical(ed, cl, colBefore) : LogicalPos{};
+  LogicalPos at = ed->wrappable ? RowToLogical(ed, cl, colBefore) : LogicalPos{};
+  if (beforeField && ed->wrappable) --at.offset;
   // Pieces: split at CR, an LF right after it skipped.
   uint64_t total = 0, pieces = 1, longest = 0, cur = 0;
   for (const wchar_t* p = text; *p; ++p) {
@@ -215,6 +236,15 @@ void InsertText(EditorRecord* ed, bool recordUndo, bool keepView, const wchar_t*
   }
 }
 
+int32_t FieldTest(EditorRecord* ed, int32_t line, int32_t col, bool first) {
+  if (!ed->hyperMode || line < 1 || line > ed->LineCount()) return 0;
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, line);
+  const int32_t field = MarkupLine(t.text, static_cast<int32_t>(t.length)).FieldAtColumn(col, first);
+  K::Memory::ReleaseGStack(mark);
+  return field;
+}
+
 wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView, bool noResult) {
   const Selection& s = ed->selection;
   if (!s.active || (s.anchorLine == s.caretLine && s.anchorCol == s.caretCol)) return nullptr;
@@ -222,13 +252,16 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
   const int32_t lineBefore = ed->CurrentLine(), colBefore = ed->caretCol;
   const Range r = Ordered(ed);
   if (r.l1 == r.l2 && r.c1 == r.c2) return nullptr;
+  // The ends as stored columns; an end inside a field cancels.
+  int32_t c1, c2;
+  if (!RawSelectionEnd(ed, r.l1, r.c1, &c1) || !RawSelectionEnd(ed, r.l2, r.c2, &c2)) return nullptr;
   // Result length: pieces of the lines plus CR LF between them.
   uint64_t len = 0;
   for (int32_t l = r.l1; l <= r.l2; ++l) {
     bool hard;
     uint32_t ll = ed->store.StoredLength(ed->store.FindLine(l), &hard);
-    uint32_t from = l == r.l1 ? static_cast<uint32_t>(r.c1 - 1) : 0;
-    uint32_t to = l == r.l2 ? static_cast<uint32_t>(r.c2 - 1) : ll;
+    uint32_t from = l == r.l1 ? static_cast<uint32_t>(c1 - 1) : 0;
+    uint32_t to = l == r.l2 ? static_cast<uint32_t>(c2 - 1) : ll;
     len += to - from + (l < r.l2 && hard ? 2 : 0);
   }
   wchar_t* result = noResult ? nullptr : AllocText(len + 1);
@@ -239,8 +272,8 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
   for (int32_t l = r.l1; l <= r.l2; ++l) {
     uint8_t* lineMark = K::Memory::MarkGStack();
     LineText t = ReadLineText(ed, l);
-    uint32_t from = l == r.l1 ? static_cast<uint32_t>(r.c1 - 1) : 0;
-    uint32_t to = l == r.l2 ? static_cast<uint32_t>(r.c2 - 1) : t.length;
+    uint32_t from = l == r.l1 ? static_cast<uint32_t>(c1 - 1) : 0;
+    uint32_t to = l == r.l2 ? static_cast<uint32_t>(c2 - 1) : t.length;
     std::memcpy(copy + n, t.text + from, (to - from) * sizeof(wchar_t));
     n += to - from;
     if (l < r.l2 && t.hardEnd) {  // a soft row end is no line break
@@ -260,11 +293,16 @@ wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView,
   wchar_t* saved = keepCopy && del ? CopyUndoText(copy, static_cast<uint32_t>(n)) : nullptr;
   // The selection's start as a place in its logical line (rows move when
   // they are laid out again).
-  const LogicalPos start = del && ed->wrappable ? RowToLogical(ed, r.l1, r.c1) : LogicalPos{};
+  LogicalPos start{};
+  if (del && ed->wrappable) {
+    start.firstRow = LogicalFirstRow(ed, r.l1);
+    for (int32_t n = start.firstRow; n < r.l1; ++n) start.offset += ed->store.StoredLength(ed->store.FindLine(n));
+    start.offset += static_cast<uint32_t>(c1 - 1);
+  }
   if (del) {
     const LineText& tail = r.l1 == r.l2 ? first : last;
-    const uint32_t headLen = static_cast<uint32_t>(r.c1 - 1);
-    const uint32_t restFrom = static_cast<uint32_t>(r.c2 - 1);
+    const uint32_t headLen = static_cast<uint32_t>(c1 - 1);
+    const uint32_t restFrom = static_cast<uint32_t>(c2 - 1);
     wchar_t* joined = AllocText(static_cast<uint64_t>(headLen) + tail.length - restFrom + 1);
     std::memcpy(joined, first.text, headLen * sizeof(wchar_t));
     std::memcpy(joined + headLen, tail.text + restFrom, (tail.length - restFrom) * sizeof(wchar_t));

@@ -310,3 +310,107 @@ TEST_F(Wrap, DragMovesAndCopiesByTextPosition) {
 }
 
 }  // namespace
+
+namespace {
+
+// "ab cd ef" with "cd" a field holding "data": visible columns 4 and 5 are
+// the field's text, raw characters 4 (its start mark) to 12.
+const wchar_t* const HyperLine = L"ab \x0B" L"cd\x0E" L"data\x0F" L" ef";
+
+class HyperWrap : public edittest::Records {
+ protected:
+  EditorRecord* Make(const wchar_t* text, int32_t chars) { return Keep(NewWrappedRecord(text, chars, true)); }
+};
+
+// An end on a field's first character takes the whole field, markup and
+// all; an end further inside it takes nothing.
+TEST_F(HyperWrap, SelectionEndsAroundFields) {
+  const std::wstring field = L"\x0B" L"cd\x0E" L"data\x0F";
+  struct Case {
+    int32_t c1, c2;
+    const wchar_t* taken;  // null: cancelled
+    std::wstring left;
+  } cases[] = {
+      {1, 3, L"ab", L" " + field + L" ef"},
+      {1, 4, L"ab ", field + L" ef"},                     // up to the field, not into it
+      {4, 6, L"\x0B" L"cd\x0E" L"data\x0F", L"ab  ef"},   // the field whole
+      {2, 9, L"b \x0B" L"cd\x0E" L"data\x0F" L" ef", L"a"},
+      {7, 9, L"ef", L"ab " + field + L" "},               // behind the field's data
+      {5, 7, nullptr, HyperLine},                         // from inside the field
+      {1, 5, nullptr, HyperLine},                         // to inside it
+  };
+  for (const Case& c : cases) {
+    EditorRecord* ed = Make(HyperLine, 40);
+    ASSERT_EQ(ed->LineCount(), 1);
+    ed->selection = {1, c.c2, 1, c.c1, 1};  // ends in either order
+    wchar_t* copied = nullptr;
+    ASSERT_EQ(K::RunTrapped([&] { copied = TakeSelection(ed, false, false, false, false); }), 0u);
+    if (c.taken) {
+      ASSERT_TRUE(copied) << c.c1 << "-" << c.c2;
+      EXPECT_EQ(std::wstring(copied), c.taken) << c.c1 << "-" << c.c2;
+    } else {
+      EXPECT_FALSE(copied) << c.c1 << "-" << c.c2;
+    }
+    ed->selection = {1, c.c1, 1, c.c2, 1};
+    ASSERT_EQ(K::RunTrapped([&] { TakeSelection(ed, true, true, false, true); }), 0u);
+    EXPECT_EQ(Text(ed), c.left) << c.c1 << "-" << c.c2;
+    EXPECT_EQ(ed->store.Check(), nullptr);
+    if (c.taken) {
+      Undo(ed);
+      EXPECT_EQ(Text(ed), HyperLine) << c.c1 << "-" << c.c2;
+    }
+  }
+}
+
+// Across soft rows: the field sits on a row of its own.
+TEST_F(HyperWrap, SelectionEndOnAFieldInALaterRow) {
+  EditorRecord* ed = Make(HyperLine, 4);
+  const std::vector<std::wstring> rows = RowTexts(ed);
+  ASSERT_EQ(rows.size(), 3u);
+  ASSERT_EQ(rows[1].substr(0, 1), L"\x0B");
+  ed->selection = {1, 2, 1, 1, 2};  // from "a|b" to the field's first character
+  wchar_t* copied = nullptr;
+  ASSERT_EQ(K::RunTrapped([&] { copied = TakeSelection(ed, false, false, false, false); }), 0u);
+  ASSERT_TRUE(copied);
+  EXPECT_EQ(std::wstring(copied), L"b ");
+  ed->selection = {1, 2, 2, 2, 1};  // into the field's text
+  ASSERT_EQ(K::RunTrapped([&] { copied = TakeSelection(ed, true, true, false, false); }), 0u);
+  EXPECT_FALSE(copied);
+  EXPECT_EQ(Text(ed), HyperLine);
+}
+
+// A drop onto a field's text changes nothing; a dragged field lands whole.
+TEST_F(HyperWrap, DropsAndFields) {
+  const std::wstring field = L"\x0B" L"cd\x0E" L"data\x0F";
+  struct Case {
+    bool copy;
+    Selection dragged;
+    int32_t dropCol;
+    std::wstring after;
+  } cases[] = {
+      {false, {1, 1, 1, 3, 1}, 4, HyperLine},  // onto the field's first character
+      {false, {1, 1, 1, 3, 1}, 5, HyperLine},
+      {true, {1, 1, 1, 3, 1}, 5, HyperLine},
+      {false, {1, 1, 1, 3, 1}, 7, L" " + field + L" abef"},
+      {false, {1, 4, 1, 6, 1}, 1, field + L"ab  ef"},  // the field moved whole
+      {false, {1, 1, 1, 4, 1}, 8, field + L" eab f"},  // the selection ends at the field
+      {true, {1, 4, 1, 6, 1}, 8, L"ab " + field + L" e" + field + L"f"},
+  };
+  for (const Case& c : cases) {
+    EditorRecord* ed = Make(HyperLine, 40);
+    ASSERT_EQ(K::RunTrapped([&] {
+      if (c.copy) CopyDrop(ed, c.dragged, 1, c.dropCol, true);
+      else MoveDrop(ed, c.dragged, 1, c.dropCol, true);
+    }), 0u);
+    EXPECT_EQ(Text(ed), c.after) << c.dropCol;
+    EXPECT_EQ(ed->store.Check(), nullptr);
+    if (c.after != HyperLine) {
+      Undo(ed);
+      EXPECT_EQ(Text(ed), HyperLine) << c.dropCol;
+      Redo(ed);
+      EXPECT_EQ(Text(ed), c.after) << c.dropCol;
+    }
+  }
+}
+
+}  // namespace

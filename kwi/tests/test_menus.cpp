@@ -254,15 +254,17 @@ std::thread AnswerPopup(std::vector<WORD> keys, std::atomic<bool>* done) {
       if (m && IsWindowVisible(m)) menu = m;
       else Sleep(10);
     }
-    // An arrow key counts once the highlighted item has moved; one sent
-    // before the menu's loop reads input is lost, so it is sent again.
+    // An arrow key counts once the highlighted item has moved, and is
+    // posted again when it has not.
     HMENU shown = MenuOf(menu);
     for (WORD k : keys) {
       const bool arrow = shown && (k == VK_DOWN || k == VK_UP);
       const int before = arrow ? HighlightedItem(shown) : -1;
       for (int attempt = 0; attempt < 5; ++attempt) {
-        SendKey(k, false);
-        SendKey(k, true);
+        // Posted to the menu window: the menu's loop reads its thread's
+        // queue whatever window has the keyboard focus.
+        PostMessageW(menu, WM_KEYDOWN, k, 1);
+        PostMessageW(menu, WM_KEYUP, k, 0xC0000001);
         if (!arrow) break;
         int moved = before;
         for (int i = 0; i < 50 && moved == before; ++i, Sleep(10)) moved = HighlightedItem(shown);

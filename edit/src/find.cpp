@@ -640,6 +640,22 @@ bool ReplaceSelection(EditorRecord* ed, const wchar_t* text) {
 // The word-wrap twin: the selection lies within one logical line (it may
 // run over a soft break); that line is broken into rows again, and the
 // step is one undo entry holding the logical line's old and new text.
+// The undo entry of a changed block of lines: the old and new texts the
+// sink kept, taken out of it.
+UndoEntry BlockEntry(StoreLines& lines, int32_t lineNo, const Selection& before, const Selection& after) {
+  UndoEntry e{};
+  e.kind = uk_replaceAllLine;
+  e.lineBlock = 1;
+  e.lineNo = lineNo;
+  e.oldLen = static_cast<int32_t>(lines.oldBlock.length);
+  e.oldText = lines.oldBlock.Take();
+  e.newLen = static_cast<int32_t>(lines.newBlock.length);
+  e.newText = lines.newBlock.Take();
+  e.selBefore = before;
+  e.selAfter = after;
+  return e;
+}
+
 bool ReplaceSelectionInRows(EditorRecord* ed, const wchar_t* text) {
   const Selection before = ed->selection;
   const bool forward = searchState.options.forward;
@@ -679,16 +695,7 @@ bool ReplaceSelectionInRows(EditorRecord* ed, const wchar_t* text) {
     return false;
   }
   lines.ToRow(s.l1, colAfter, &rowAfter, &rowColAfter);
-  UndoEntry e{};
-  e.kind = uk_replaceAllLine;
-  e.lineBlock = 1;
-  e.lineNo = s.l1;
-  e.oldLen = static_cast<int32_t>(lines.oldBlock.length);
-  e.oldText = lines.oldBlock.Take();
-  e.newLen = static_cast<int32_t>(lines.newBlock.length);
-  e.newText = lines.newBlock.Take();
-  e.selBefore = before;
-  e.selAfter = ed->selection;
+  UndoEntry e = BlockEntry(lines, s.l1, before, ed->selection);
   lines.Release();
   UpdateVScrollRange(ed);
   BringIntoView(ed, rowAfter, rowColAfter, PreferredRow(ed));
@@ -744,16 +751,7 @@ void ChangeAllInEditor(EditorRecord* ed, const wchar_t* find, const wchar_t* rep
     if (lines.Logical()) UpdateVScrollRange(ed);
     BringIntoView(ed, row, rowCol, PreferredRow(ed));
     ed->wantedCol = ed->caretCol;
-    UndoEntry e{};
-    e.kind = uk_replaceAllLine;
-    e.lineBlock = 1;
-    e.lineNo = r.lastLine;
-    e.oldLen = static_cast<int32_t>(lines.oldBlock.length);
-    e.oldText = lines.oldBlock.Take();
-    e.newLen = static_cast<int32_t>(lines.newBlock.length);
-    e.newText = lines.newBlock.Take();
-    e.selBefore = before;
-    e.selAfter = ed->selection;
+    UndoEntry e = BlockEntry(lines, r.lastLine, before, ed->selection);
     RecordUndo(ed, e, lineBefore, colBefore, ed->CurrentLine(), ed->caretCol);
     InvalidateAll(ed);
   }
@@ -854,15 +852,7 @@ int32_t RewriteLines(EditorRecord* ed, int32_t first, int32_t last, LineRewrite&
     MoveCaretTo(ed, row, rowCol);
   }
   if (lines.newBlock.length > 0) {
-    UndoEntry e{};
-    e.kind = uk_replaceAllLine;
-    e.lineBlock = 1;
-    e.lineNo = ed->CurrentLine();
-    e.oldLen = static_cast<int32_t>(lines.oldBlock.length);
-    e.oldText = lines.oldBlock.Take();
-    e.newLen = static_cast<int32_t>(lines.newBlock.length);
-    e.newText = lines.newBlock.Take();
-    e.selBefore = e.selAfter = ed->selection;
+    UndoEntry e = BlockEntry(lines, ed->CurrentLine(), ed->selection, ed->selection);
     RecordUndo(ed, e, ed->CurrentLine(), ed->caretCol, ed->CurrentLine(), ed->caretCol);
     InvalidateAll(ed);
   }

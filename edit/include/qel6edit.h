@@ -36,6 +36,13 @@ QEL_EDIT_API LONG_PTR edit_CreateWrap(int32_t type, rect_struct* rect, const u16
                                       uint8_t* font, int32_t readOnly, int32_t indent, int32_t wrap,
                                       const u16* text, uint32_t position,
                                       PROLOG_EHANDLER_STRUCT* handler);
+// A word-wrap editor that keeps hyper-field markup (11, text, 14, data, 15)
+// hidden in its text: 6901 for malformed markup, then as edit_CreateWrap.
+QEL_EDIT_API LONG_PTR edit_CreateHyper(int32_t type, rect_struct* rect, const u16* title,
+                                       menu_struct* menu, LONG_PTR parent, wsflags_struct* flags,
+                                       uint8_t* font, int32_t readOnly, int32_t indent, int32_t wrap,
+                                       const u16* text, uint32_t position,
+                                       PROLOG_EHANDLER_STRUCT* handler);
 // An existing window of type 1, 2, 4 or 20 made an editor: 6001 for
 // another type, 6903 for a bad position.
 QEL_EDIT_API void edit_CreateSubClass(LONG_PTR window, const u16* title, uint8_t* font, int32_t readOnly,

@@ -299,6 +299,7 @@ void FindWordBoundary(EditorRecord* ed, bool right, int32_t* line, int32_t* col)
   uint8_t* mark = K::Memory::MarkGStack();
   for (;;) {
     LineText t = ReadLineText(ed, *line);
+    MaskMarkup(ed, &t);
     int32_t result = *col;
     if (TokenWordBoundary(t.text, *col, right, false, crossed, &result) == 0) {
       *col = result;

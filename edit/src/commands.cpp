@@ -4,11 +4,18 @@
 // unchanged), records one undo entry when asked and nothing when it finds
 // nothing to do; typed codes are stored as inserted text is (codes below 32
 // but TAB become spaces), so no end mark can be typed into a line.
+//
+// In hyper editors the caret's column is visible (markup takes none): a
+// command with the caret inside a field's visible text does nothing, one on
+// a field's first character types or breaks the line in front of the field,
+// and characters leave a row only through the markup-aware removal, which
+// takes a field whole or refuses.  So no command leaves broken markup.
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
 
 #include "core.h"
+#include "hyper.h"
 #include "paintruns.h"
 #include "qel6kernel.h"
 #include "settings.h"
@@ -104,6 +111,98 @@ bool RowEndsHard(EditorRecord* ed, int32_t row) {
   return hard;
 }
 
+// A kind-10 entry of a wrapping editor: the logical line's whole text
+// before and after, found by its first row.
+void RecordLogicalLine(EditorRecord* ed, int32_t firstRow, const wchar_t* oldText, int32_t lb, int32_t cb) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  uint32_t n;
+  int32_t rows;
+  const wchar_t* now = ReadLogicalLine(ed, firstRow, &n, &rows);
+  UndoEntry e{};
+  e.kind = uk_replaceLine;
+  e.oldText = const_cast<wchar_t*>(oldText);
+  e.oldLen = oldText ? static_cast<int32_t>(std::wcslen(oldText)) + 1 : 0;
+  e.newText = CopyUndoText(now, n);
+  e.newLen = static_cast<int32_t>(n) + 1;
+  e.lineNo = firstRow;
+  e.logicalRow = firstRow;
+  e.logicalOffset = WholeLogicalLine;
+  e.selBefore = e.selAfter = ed->selection;
+  K::Memory::ReleaseGStack(mark);
+  RecordUndo(ed, e, lb, cb, ed->CurrentLine(), ed->caretCol);
+}
+
+// The text of the logical line from `firstRow` as an undo text.
+wchar_t* LogicalUndoText(EditorRecord* ed, int32_t firstRow) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  uint32_t n;
+  int32_t rows;
+  const wchar_t* t = ReadLogicalLine(ed, firstRow, &n, &rows);
+  wchar_t* copy = CopyUndoText(t, n);
+  K::Memory::ReleaseGStack(mark);
+  return copy;
+}
+
+// Writes a new text into row `cl` and puts the caret on colAfter, recording
+// kind 10 with both texts: of the row, or in a wrapping editor of the
+// logical line, which is laid out again.
+void ReplaceLine(EditorRecord* ed, int32_t cl, const LineText& old, const wchar_t* text, uint32_t n,
+                 int32_t colBefore, int32_t colAfter, bool record) {
+  NeedRoom(ed, old.length, n);
+  if (Wraps(ed)) {
+    const int32_t first = LogicalFirstRow(ed, cl);
+    wchar_t* before = record ? LogicalUndoText(ed, first) : nullptr;
+    WriteLine(ed, old.ref, text, n, old.hardEnd);
+    RedrawLines(ed, cl, cl);
+    CaretAfterRebreak(ed, cl, cl, RowToLogical(ed, cl, colAfter));
+    if (record) RecordLogicalLine(ed, first, before, cl, colBefore);
+    return;
+  }
+  WriteLine(ed, old.ref, text, n, old.hardEnd);
+  RedrawLines(ed, cl, cl);
+  MoveCaretTo(ed, cl, colAfter);
+  if (!record) return;
+  UndoEntry e{};
+  e.kind = uk_replaceLine;
+  e.oldText = CopyUndoText(old.text, old.length);
+  e.oldLen = static_cast<int32_t>(old.length) + 1;
+  e.newText = CopyUndoText(text, n);
+  e.newLen = static_cast<int32_t>(n) + 1;
+  e.selBefore = e.selAfter = ed->selection;
+  e.lineNo = cl;
+  RecordUndo(ed, e, cl, colBefore, cl, colAfter);
+}
+
+// A column of a row as the single-key commands see it: the field test
+// (hyper editors: 1 inside a field's visible text, 2 on its first
+// character), the raw index (0-based) of the character there (the row's raw
+// length past its visible end) and the row's visible length.
+struct RowColumn {
+  int32_t field;
+  uint32_t raw;
+  int32_t visible;
+};
+
+RowColumn ColumnOnRow(EditorRecord* ed, const LineText& t, int32_t col) {
+  if (!ed->hyperMode)
+    return {0, std::min(static_cast<uint32_t>(col - 1), t.length), static_cast<int32_t>(t.length)};
+  const MarkupLine m(t.text, static_cast<int32_t>(t.length));
+  return {m.FieldAtColumn(col, true), static_cast<uint32_t>(m.RawIndexOf(col) - 1), m.VisibleLength()};
+}
+
+// A hyper row without its visible columns from..to, removed with their
+// markup (a field goes whole when the range holds all of its text), on the
+// global stack; null when the range cuts into a field.
+wchar_t* WithoutColumns(const LineText& t, int32_t from, int32_t to, uint32_t* n) {
+  auto* out = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((t.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+  MarkupLine m(t.text, static_cast<int32_t>(t.length));
+  if (!m.DeleteVisibleRange(from, to, nullptr)) return nullptr;
+  *n = static_cast<uint32_t>(m.RawLength());
+  std::wmemcpy(out, m.Raw().data(), *n);
+  out[*n] = 0;
+  return out;
+}
+
 }  // namespace
 
 // A soft row end is no character: the caret at the end of a soft row
@@ -113,13 +212,11 @@ bool RowEndsHard(EditorRecord* ed, int32_t row) {
 void StepOverSoftEnd(EditorRecord* ed, bool forward) {
   if (!ed->wrappable) return;
   const int32_t cl = ed->CurrentLine();
-  bool hard;
   if (forward) {
-    const uint32_t len = ed->store.StoredLength(ed->store.FindLine(cl), &hard);
-    if (!hard && ed->caretCol > static_cast<int32_t>(len) && cl < ed->LineCount()) MoveCaretTo(ed, cl + 1, 1);
-  } else if (ed->caretCol == 1 && cl > 1) {
-    const uint32_t len = ed->store.StoredLength(ed->store.FindLine(cl - 1), &hard);
-    if (!hard) MoveCaretTo(ed, cl - 1, static_cast<int32_t>(len) + 1);
+    if (!RowEndsHard(ed, cl) && ed->caretCol > ed->store.VisibleLength(cl) && cl < ed->LineCount())
+      MoveCaretTo(ed, cl + 1, 1);
+  } else if (ed->caretCol == 1 && cl > 1 && !RowEndsHard(ed, cl - 1)) {
+    MoveCaretTo(ed, cl - 1, ed->store.VisibleLength(cl - 1) + 1);
   }
 }
 
@@ -129,11 +226,22 @@ void DeleteChar(EditorRecord* ed, bool record) {
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   LineText t = ReadLineText(ed, cl);
+  const RowColumn c = ColumnOnRow(ed, t, col);
+  if (c.field == 1) {  // inside a field's text
+    K::Memory::ReleaseGStack(mark);
+    return;
+  }
   const bool wrap = Wraps(ed);
-  const LogicalPos at = wrap ? RowToLogical(ed, cl, col) : LogicalPos{};
-  if (col <= static_cast<int32_t>(t.length)) {
-    wchar_t removed = t.text[col - 1];
-    std::memmove(t.text + col - 1, t.text + col, (t.length - col + 1) * sizeof(wchar_t));
+  const LogicalPos at = wrap ? RowRawToLogical(ed, cl, c.raw) : LogicalPos{};
+  if (col <= c.visible) {
+    if (c.field == 2) {  // a field's first character: a one-character field goes whole
+      uint32_t n;
+      if (const wchar_t* text = WithoutColumns(t, col, col, &n)) ReplaceLine(ed, cl, t, text, n, col, col, record);
+      K::Memory::ReleaseGStack(mark);
+      return;
+    }
+    wchar_t removed = t.text[c.raw];
+    std::memmove(t.text + c.raw, t.text + c.raw + 1, (t.length - c.raw) * sizeof(wchar_t));
     WriteLine(ed, t.ref, t.text, t.length - 1, t.hardEnd);
     RedrawLines(ed, cl, cl);
     K::Memory::ReleaseGStack(mark);
@@ -176,9 +284,19 @@ void BackspaceChar(EditorRecord* ed, bool record) {
   uint8_t* mark = K::Memory::MarkGStack();
   LineText t = ReadLineText(ed, cl);
   if (col > 1) {
-    const LogicalPos at = wrap ? RowToLogical(ed, cl, col - 1) : LogicalPos{};
-    wchar_t removed = t.text[col - 2];
-    std::memmove(t.text + col - 2, t.text + col - 1, (t.length - col + 2) * sizeof(wchar_t));
+    const RowColumn c = ColumnOnRow(ed, t, col - 1);
+    if (c.field) {
+      // The character before the caret is a field's: inside the field
+      // nothing goes, behind it only a one-character field, whole.
+      uint32_t n = 0;
+      const wchar_t* text = ColumnOnRow(ed, t, col).field == 1 ? nullptr : WithoutColumns(t, col - 1, col - 1, &n);
+      if (text) ReplaceLine(ed, cl, t, text, n, col, col - 1, record);
+      K::Memory::ReleaseGStack(mark);
+      return;
+    }
+    const LogicalPos at = wrap ? RowRawToLogical(ed, cl, c.raw) : LogicalPos{};
+    wchar_t removed = t.text[c.raw];
+    std::memmove(t.text + c.raw, t.text + c.raw + 1, (t.length - c.raw) * sizeof(wchar_t));
     WriteLine(ed, t.ref, t.text, t.length - 1, t.hardEnd);
     K::Memory::ReleaseGStack(mark);
     RedrawLines(ed, cl, cl);
@@ -188,6 +306,7 @@ void BackspaceChar(EditorRecord* ed, bool record) {
     return;
   }
   LineText prev = ReadLineText(ed, cl - 1);
+  const int32_t prevEnd = ed->store.VisibleLength(cl - 1) + 1;  // the caret's column after the join
   wchar_t* joined = reinterpret_cast<wchar_t*>(
       K::Memory::AllocGStack((t.length + prev.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
   std::memcpy(joined, prev.text, prev.length * sizeof(wchar_t));
@@ -198,7 +317,7 @@ void BackspaceChar(EditorRecord* ed, bool record) {
   K::Memory::ReleaseGStack(mark);
   const int32_t top = ed->topLine;
   if (wrap) {
-    const LogicalPos at = RowToLogical(ed, cl - 1, static_cast<int32_t>(prev.length) + 1);
+    const LogicalPos at = RowRawToLogical(ed, cl - 1, prev.length);
     AdjustLineCount(ed);
     InvalidateAll(ed);
     if (ed->caretRow > 1) --ed->caretRow;
@@ -209,9 +328,9 @@ void BackspaceChar(EditorRecord* ed, bool record) {
   if (ed->caretRow == 1) InvalidateAll(ed);
   else ScrollRows(ed, ed->caretRow, -ed->lineHeight);
   AdjustLineCount(ed);
-  BringIntoView(ed, cl - 1, static_cast<int32_t>(prev.length) + 1, std::max(1, ed->caretRow - 1));
+  BringIntoView(ed, cl - 1, prevEnd, std::max(1, ed->caretRow - 1));
   if (ed->topLine != top) InvalidateAll(ed);
-  Record(ed, record, uk_deleteChar, cl, col, cl - 1, static_cast<int32_t>(prev.length) + 1, 13);
+  Record(ed, record, uk_deleteChar, cl, col, cl - 1, prevEnd, 13);
 }
 
 namespace {
@@ -224,8 +343,13 @@ void NewLineWrap(EditorRecord* ed, bool copyIndent, bool record) {
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   LineText t = ReadLineText(ed, cl);
-  const LogicalPos at = RowToLogical(ed, cl, col);
-  const uint32_t from = std::min(static_cast<uint32_t>(col - 1), t.length);
+  const RowColumn c = ColumnOnRow(ed, t, col);
+  if (c.field == 1) {  // inside a field's text
+    K::Memory::ReleaseGStack(mark);
+    return;
+  }
+  const uint32_t from = c.raw - (c.field == 2 ? 1 : 0);  // in front of a field
+  const LogicalPos at = RowRawToLogical(ed, cl, from);
   uint32_t indent = 0;
   if (from == t.length && !t.hardEnd) {
     WriteLine(ed, t.ref, t.text, t.length, true);
@@ -275,7 +399,12 @@ void NewLine(EditorRecord* ed, bool split, bool copyIndent, bool record) {
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol, lc = ed->LineCount();
   LineText t = ReadLineText(ed, cl);
-  const bool atEnd = col > static_cast<int32_t>(t.length);
+  const RowColumn c = ColumnOnRow(ed, t, col);
+  if (c.field == 1) {  // inside a field's text
+    K::Memory::ReleaseGStack(mark);
+    return;
+  }
+  const bool atEnd = col > c.visible;
   bool inserted = false;
   uint32_t indent = 0;
   if (split || (cl == lc && atEnd)) {
@@ -284,7 +413,7 @@ void NewLine(EditorRecord* ed, bool split, bool copyIndent, bool record) {
              (t.text[indent] == L' ' || t.text[indent] == L'\t'))
         ++indent;
     }
-    const uint32_t from = atEnd ? t.length : static_cast<uint32_t>(col - 1);
+    const uint32_t from = c.raw - (c.field == 2 ? 1 : 0);  // in front of a field
     const uint32_t newLen = indent + (t.length - from);
     if (!ed->store.HasRoom(ChunksForLength(newLen))) {
       K::Memory::ReleaseGStack(mark);
@@ -318,38 +447,6 @@ void NewLine(EditorRecord* ed, bool split, bool copyIndent, bool record) {
 }
 
 namespace {
-
-// A kind-10 entry of a wrapping editor: the logical line's whole text
-// before and after, found by its first row.
-void RecordLogicalLine(EditorRecord* ed, int32_t firstRow, const wchar_t* oldText, int32_t lb, int32_t cb) {
-  uint8_t* mark = K::Memory::MarkGStack();
-  uint32_t n;
-  int32_t rows;
-  const wchar_t* now = ReadLogicalLine(ed, firstRow, &n, &rows);
-  UndoEntry e{};
-  e.kind = uk_replaceLine;
-  e.oldText = const_cast<wchar_t*>(oldText);
-  e.oldLen = oldText ? static_cast<int32_t>(std::wcslen(oldText)) + 1 : 0;
-  e.newText = CopyUndoText(now, n);
-  e.newLen = static_cast<int32_t>(n) + 1;
-  e.lineNo = firstRow;
-  e.logicalRow = firstRow;
-  e.logicalOffset = WholeLogicalLine;
-  e.selBefore = e.selAfter = ed->selection;
-  K::Memory::ReleaseGStack(mark);
-  RecordUndo(ed, e, lb, cb, ed->CurrentLine(), ed->caretCol);
-}
-
-// The text of the logical line from `firstRow` as an undo text.
-wchar_t* LogicalUndoText(EditorRecord* ed, int32_t firstRow) {
-  uint8_t* mark = K::Memory::MarkGStack();
-  uint32_t n;
-  int32_t rows;
-  const wchar_t* t = ReadLogicalLine(ed, firstRow, &n, &rows);
-  wchar_t* copy = CopyUndoText(t, n);
-  K::Memory::ReleaseGStack(mark);
-  return copy;
-}
 
 // Delete line on a row that is part of a longer logical line: the row's
 // text leaves the logical line, which is laid out again; kind 10.
@@ -427,67 +524,41 @@ void DeleteLine(EditorRecord* ed, bool record) {
   }
 }
 
-namespace {
-
-// Writes a new text into row `cl` and puts the caret on colAfter, recording
-// kind 10 with both texts: of the row, or in a wrapping editor of the
-// logical line, which is laid out again.
-void ReplaceLine(EditorRecord* ed, int32_t cl, const LineText& old, const wchar_t* text, uint32_t n,
-                 int32_t colBefore, int32_t colAfter, bool record) {
-  NeedRoom(ed, old.length, n);
-  if (Wraps(ed)) {
-    const int32_t first = LogicalFirstRow(ed, cl);
-    wchar_t* before = record ? LogicalUndoText(ed, first) : nullptr;
-    WriteLine(ed, old.ref, text, n, old.hardEnd);
-    RedrawLines(ed, cl, cl);
-    CaretAfterRebreak(ed, cl, cl, RowToLogical(ed, cl, colAfter));
-    if (record) RecordLogicalLine(ed, first, before, cl, colBefore);
-    return;
-  }
-  WriteLine(ed, old.ref, text, n, old.hardEnd);
-  RedrawLines(ed, cl, cl);
-  MoveCaretTo(ed, cl, colAfter);
-  if (!record) return;
-  UndoEntry e{};
-  e.kind = uk_replaceLine;
-  e.oldText = CopyUndoText(old.text, old.length);
-  e.oldLen = static_cast<int32_t>(old.length) + 1;
-  e.newText = CopyUndoText(text, n);
-  e.newLen = static_cast<int32_t>(n) + 1;
-  e.selBefore = e.selAfter = ed->selection;
-  e.lineNo = cl;
-  RecordUndo(ed, e, cl, colBefore, cl, colAfter);
-}
-
-}  // namespace
-
 void DeleteToLineEdge(EditorRecord* ed, bool toStart) {
   ed->selection.active = 0;
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   LineText t = ReadLineText(ed, cl);
-  const uint32_t at = std::min(static_cast<uint32_t>(col - 1), t.length);
-  const int32_t sx = ed->scrollX;
-  wchar_t* text = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((t.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
-  uint32_t n;
-  int32_t newCol = col;
-  if (toStart) {
-    n = t.length - at;
-    std::memcpy(text, t.text + at, n * sizeof(wchar_t));
-    ed->scrollX = 0;
-    SetHScrollPos(ed, 0);
-    newCol = 1;
-  } else {
-    n = at;
-    std::memcpy(text, t.text, n * sizeof(wchar_t));
+  const RowColumn c = ColumnOnRow(ed, t, col);
+  if (c.field == 1) {  // inside a field's text
+    K::Memory::ReleaseGStack(mark);
+    return;
   }
-  ReplaceLine(ed, cl, t, text, n, col, newCol, true);
+  const int32_t sx = ed->scrollX;
+  const wchar_t* text = t.text;
+  uint32_t n = t.length;
+  if (ed->hyperMode) {  // fields in the removed part go with their markup
+    const int32_t from = toStart ? 1 : col, to = toStart ? col - 1 : c.visible;
+    if (from <= to) text = WithoutColumns(t, from, to, &n);
+  } else {
+    wchar_t* kept = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((t.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+    n = toStart ? t.length - c.raw : c.raw;
+    std::memcpy(kept, t.text + (toStart ? c.raw : 0), n * sizeof(wchar_t));
+    text = kept;
+  }
+  if (text) {
+    if (toStart) {
+      ed->scrollX = 0;
+      SetHScrollPos(ed, 0);
+    }
+    ReplaceLine(ed, cl, t, text, n, col, toStart ? 1 : col, true);
+  }
   K::Memory::ReleaseGStack(mark);
   if (ed->scrollX != sx) InvalidateAll(ed);
 }
 
 void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
-  ch = StoreChar(ch, ed->hyperMode);
+  ch = StoreChar(ch, false);  // a typed 11, 14 or 15 would break the markup
   DeleteSelection(ed, record);
   const bool wrap = Wraps(ed);
   // Overwriting at the end of a soft row overwrites the next row's first character.
@@ -495,11 +566,19 @@ void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
   uint8_t* mark = K::Memory::MarkGStack();
   const int32_t cl = ed->CurrentLine(), col = ed->caretCol;
   LineText t = ReadLineText(ed, cl, 1);
-  const uint32_t at = std::min(static_cast<uint32_t>(col - 1), t.length);
-  const LogicalPos place = wrap ? RowToLogical(ed, cl, static_cast<int32_t>(at) + 1) : LogicalPos{};
+  const RowColumn c = ColumnOnRow(ed, t, col);
+  if (c.field == 1) {  // inside a field's text
+    K::Memory::ReleaseGStack(mark);
+    return;
+  }
+  // On a field's first character the character goes in front of the field;
+  // overwriting there replaces nothing, as past the end of the row.
+  const uint32_t at = c.raw - (c.field == 2 ? 1 : 0);
+  const int32_t vcol = std::min(col, c.visible + 1);
+  const LogicalPos place = wrap ? RowRawToLogical(ed, cl, at) : LogicalPos{};
   wchar_t old = 0;
   uint32_t n = t.length;
-  if (insert || at >= t.length) {
+  if (insert || at >= t.length || c.field == 2) {
     NeedRoom(ed, t.length, t.length + 1);
     std::memmove(t.text + at + 1, t.text + at, (t.length - at) * sizeof(wchar_t));
     ++n;
@@ -512,10 +591,10 @@ void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
   RedrawLines(ed, cl, cl);
   const int32_t top = ed->topLine, sx = ed->scrollX;
   if (wrap) CaretAfterRebreak(ed, cl, cl, {place.firstRow, place.offset + 1});
-  else BringIntoView(ed, cl, static_cast<int32_t>(at) + 2, ed->caretRow);
+  else BringIntoView(ed, cl, vcol + 1, ed->caretRow);
   if (ed->topLine != top || ed->scrollX != sx) InvalidateAll(ed);
-  Record(ed, record, insert ? uk_insertChar : uk_overwriteChar, cl, static_cast<int32_t>(at) + 1, ed->CurrentLine(),
-         ed->caretCol, old, ch, 0, wrap ? &place : nullptr);
+  Record(ed, record, insert ? uk_insertChar : uk_overwriteChar, cl, vcol, ed->CurrentLine(), ed->caretCol, old, ch, 0,
+         wrap ? &place : nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -555,19 +634,24 @@ void DeleteWord(EditorRecord* ed, bool right) {
   }
   uint8_t* mark = K::Memory::MarkGStack();
   LineText t = ReadLineText(ed, cl);
-  int32_t from = std::min(col, result), to = std::max(col, result);
-  from = std::min(from, static_cast<int32_t>(t.length) + 1);
-  to = std::min(to, static_cast<int32_t>(t.length) + 1);
-  if (from == to) {
+  const RowColumn c = ColumnOnRow(ed, t, col);
+  const int32_t end = c.visible + 1;
+  const int32_t from = std::min(std::min(col, result), end), to = std::min(std::max(col, result), end);
+  if (c.field == 1 || from == to) {  // inside a field's text, or nothing to delete
     K::Memory::ReleaseGStack(mark);
-    if (!right) Record(ed, true, uk_selection, cl, col, cl, col);
+    if (c.field != 1 && !right) Record(ed, true, uk_selection, cl, col, cl, col);
     return;
   }
-  wchar_t* text = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((t.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
-  std::memcpy(text, t.text, (from - 1) * sizeof(wchar_t));
-  std::memcpy(text + from - 1, t.text + to - 1, (t.length - to + 1) * sizeof(wchar_t));
-  const uint32_t n = t.length - (to - from);
-  ReplaceLine(ed, cl, t, text, n, col, right ? col : from, true);
+  uint32_t n = t.length - (to - from);
+  wchar_t* text;
+  if (ed->hyperMode) {  // fields go whole with their markup, or nothing goes
+    text = WithoutColumns(t, from, to - 1, &n);
+  } else {
+    text = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((t.length + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
+    std::memcpy(text, t.text, (from - 1) * sizeof(wchar_t));
+    std::memcpy(text + from - 1, t.text + to - 1, (t.length - to + 1) * sizeof(wchar_t));
+  }
+  if (text) ReplaceLine(ed, cl, t, text, n, col, right ? col : from, true);
   K::Memory::ReleaseGStack(mark);
 }
 

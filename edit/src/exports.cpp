@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "core.h"
+#include "lineops.h"
 #include "qel6edit.h"
 #include "qel6kernel.h"
 #include "settings.h"
@@ -95,6 +96,16 @@ LONG_PTR edit_CreateWrap(int32_t type, rect_struct* rect, const u16* title, menu
                       flags, font, text, position);
 }
 
+LONG_PTR edit_CreateHyper(int32_t type, rect_struct* rect, const u16* title, menu_struct* menu,
+                          LONG_PTR parent, wsflags_struct* flags, uint8_t* font, int32_t readOnly,
+                          int32_t indent, int32_t wrap, const u16* text, uint32_t position,
+                          PROLOG_EHANDLER_STRUCT* handler) {
+  CheckMarkupOrRaise(text ? text : L"");
+  RecordParams p = Params(type, title, readOnly, indent, wrap, 1, rect, handler);
+  p.hyperMode = 1;
+  return CreateEditor(p, rect, menu, parent, flags, font, text, position);
+}
+
 void edit_CreateSubClass(LONG_PTR window, const u16* title, uint8_t* font, int32_t readOnly, int32_t indent,
                          int32_t wrap, const u16* text, uint32_t position, PROLOG_EHANDLER_STRUCT* handler) {
   SubclassEditor(window, Params(0, title, readOnly, indent, wrap, wrap != 0, nullptr, handler), font, text,
@@ -122,6 +133,7 @@ void edit_SetWrap(LONG_PTR window, int32_t on) {
 
 void edit_PasteStr_1(LONG_PTR window, const u16* text) {
   EditorRecord* ed = EditorData(window);
+  if (ed->hyperMode) CheckMarkupOrRaise(text ? text : L"");
   HideCaret(ed);
   LoadEditorText(ed, text ? text : L"");
   InvalidateAll(ed);
@@ -286,6 +298,7 @@ void edit_SelectCurLine(LONG_PTR window) {
 int32_t edit_PasteStr_0(LONG_PTR window, uint32_t position, const u16* text) {
   EditorRecord* ed = Editable(window);
   if (position == 0) return 0;
+  if (ed->hyperMode) CheckMarkupOrRaise(text ? text : L"");
   if (!GotoPosition(ed, position, true)) return 0;
   uint8_t* mark = K::Memory::MarkGStack();
   HideCaret(ed);

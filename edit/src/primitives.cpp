@@ -360,6 +360,8 @@ void PasteFromClipboard(EditorRecord* ed) {
   uint8_t* mark = K::Memory::MarkGStack();
   wchar_t* volatile text = nullptr;
   if (K::Succeeds([] { QEL_KWI::cb_StringAvailable(); })) text = QEL_KWI::cb_GetString();
+  // A hyper editor takes whole fields only: malformed markup is not pasted.
+  if (text && ed->hyperMode && !CheckMarkup(text, std::wcslen(text))) text = nullptr;
   if (text && *text) {
     // Lines ending in CR LF are already in store form (InsertText turns the
     // other control codes into spaces); a lone LF or CR needs the conversion,

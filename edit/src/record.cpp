@@ -165,4 +165,14 @@ LineText ReadLineText(EditorRecord* ed, int32_t n, uint32_t extra) {
   return t;
 }
 
+void MaskMarkup(const EditorRecord* ed, LineText* t) {
+  if (!ed->hyperMode) return;
+  bool inRun = false;
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < t->length; ++i)
+    if (!HiddenStep(t->text[i], &inRun)) t->text[n++] = t->text[i];
+  t->text[n] = 0;
+  t->length = n;
+}
+
 }  // namespace QEL_EDIT::detail

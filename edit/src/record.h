@@ -136,5 +136,8 @@ struct LineText {
 };
 // Reads line n raw (room for `extra` more characters is left behind it).
 LineText ReadLineText(EditorRecord* ed, int32_t n, uint32_t extra = 0);
+// Hyper editors: drops a read line's hidden markup in place, leaving the
+// visible text that word searches see; other editors keep it whole.
+void MaskMarkup(const EditorRecord* ed, LineText* t);
 
 }  // namespace QEL_EDIT::detail

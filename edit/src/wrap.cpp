@@ -222,7 +222,7 @@ int32_t NextLogicalLine(EditorRecord* ed, int32_t firstRow, int32_t k) {
   return row;
 }
 
-LogicalPos RowToLogical(EditorRecord* ed, int32_t row, int32_t col) {
+LogicalPos RowRawToLogical(EditorRecord* ed, int32_t row, uint32_t raw) {
   row = std::clamp(row, 1, ed->LineCount());
   const int32_t first = LogicalFirstRow(ed, row);
   uint32_t off = 0;
@@ -231,7 +231,11 @@ LogicalPos RowToLogical(EditorRecord* ed, int32_t row, int32_t col) {
     off += ed->store.StoredLength(r);
     r = ed->store.NextLine(r);
   }
-  const uint32_t len = ed->store.StoredLength(r);
+  return {first, off + std::min(raw, ed->store.StoredLength(r))};
+}
+
+LogicalPos RowToLogical(EditorRecord* ed, int32_t row, int32_t col) {
+  row = std::clamp(row, 1, ed->LineCount());
   uint32_t raw = static_cast<uint32_t>(std::max(col, 1) - 1);
   if (ed->hyperMode) {
     uint8_t* mark = K::Memory::MarkGStack();
@@ -239,7 +243,7 @@ LogicalPos RowToLogical(EditorRecord* ed, int32_t row, int32_t col) {
     raw = ed->store.RawIndexOfVisible(t.text, col);
     K::Memory::ReleaseGStack(mark);
   }
-  return {first, off + std::min(raw, len)};
+  return RowRawToLogical(ed, row, raw);
 }
 
 void LogicalToRow(EditorRecord* ed, LogicalPos p, int32_t* row, int32_t* col) {

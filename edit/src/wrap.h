@@ -63,6 +63,9 @@ struct LogicalPos {
 // on a soft break maps to the end of the earlier row; one past the logical
 // line's end to its end.
 LogicalPos RowToLogical(EditorRecord* ed, int32_t row, int32_t col);
+// The logical place of raw index `raw` (0-based, hidden markup counted) of
+// a row.
+LogicalPos RowRawToLogical(EditorRecord* ed, int32_t row, uint32_t raw);
 void LogicalToRow(EditorRecord* ed, LogicalPos p, int32_t* row, int32_t* col);
 // First row of the logical line holding `row`.
 int32_t LogicalFirstRow(EditorRecord* ed, int32_t row);

@@ -144,6 +144,59 @@ TEST(EditorWindow, KeysTypedIntoTheFocusedEditor) {
   }, NoMenu());
 }
 
+// A hyper editor: malformed markup is refused at creation (no window) and by
+// both pastes; keys typed on a field's first character go in front of the
+// field, keys inside its text change nothing, and undo gives the text back.
+TEST(EditorWindow, HyperEditorKeysAroundAField) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    rect_struct r{10, 10, 400, 300};
+    PROLOG_EHANDLER_STRUCT none{nullptr, nullptr};
+    auto make = [&](const wchar_t* text, LONG_PTR* w) {
+      return K::RunTrapped([&] {
+        *w = edit_CreateHyper(wt_child, &r, L"", f.t.NoMenu(), reinterpret_cast<LONG_PTR>(task), f.t.Flags({}),
+                              nullptr, 0, 0, 1, text, 1, &none);
+      });
+    };
+    const int before = ChildCount(task);
+    LONG_PTR w = 0;
+    EXPECT_EQ(make(L"a\x0E" L"b", &w), 6901u);
+    EXPECT_EQ(ChildCount(task), before);
+    const std::wstring field = L"\x0B" L"cd\x0E" L"data\x0F", loaded = L"ab " + field + L" ef";
+    ASSERT_EQ(make(loaded.c_str(), &w), 0u);
+    EXPECT_EQ(Text(w), loaded);
+    Focus(task, w);
+    edit_GotoLinePos(w, 1, 4);
+    Press('Z');
+    EXPECT_EQ(Text(w), L"ab z" + field + L" ef");
+    int32_t line, col;
+    edit_GetPos_1(w, &line, &col);
+    EXPECT_EQ(col, 5);
+    Press(VK_RIGHT);  // into the field's text
+    for (WORD vk : {WORD('Q'), WORD(VK_DELETE), WORD(VK_BACK), WORD(VK_RETURN)}) Press(vk);
+    Chord(VK_CONTROL, 'E');
+    EXPECT_EQ(Text(w), L"ab z" + field + L" ef");
+    Press(VK_RIGHT);  // behind the field
+    Press(VK_BACK);   // a longer field is not cut
+    Press(VK_RETURN);
+    EXPECT_EQ(Text(w), L"ab z" + field + L"\n ef");
+    EXPECT_EQ(K::RunTrapped([&] { edit_PasteStr_0(w, 1, L"x\x0F"); }), 6901u);
+    EXPECT_EQ(K::RunTrapped([&] { edit_PasteStr_1(w, L"\x0B" L"open"); }), 6901u);
+    EXPECT_EQ(Text(w), L"ab z" + field + L"\n ef");
+    // From the clipboard a field comes whole, malformed markup not at all.
+    edit_GotoLinePos(w, 1, 1);
+    ASSERT_EQ(K::RunTrapped([&] { cb_PutString(L"x\x0E" L"y"); }), 0u);
+    edit_Paste(w);
+    EXPECT_EQ(Text(w), L"ab z" + field + L"\n ef");
+    ASSERT_EQ(K::RunTrapped([&] { cb_PutString((L"<" + field + L">").c_str()); }), 0u);
+    edit_Paste(w);
+    EXPECT_EQ(Text(w), L"<" + field + L">ab z" + field + L"\n ef");
+    for (int i = 0; i < 100 && K::RunTrapped([&] { edit_Undo(w); }) == 0;) ++i;
+    EXPECT_EQ(Text(w), loaded);
+    EXPECT_EQ(edit_IsModified(w), 0);
+  }, NoMenu());
+}
+
 TEST(EditorWindow, ExportedCommandsAndTheirErrors) {
   Fixture f;
   RunInTask([&](HWND task) {

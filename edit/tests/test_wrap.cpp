@@ -3,9 +3,11 @@
 // Without a window every character is charWidth (8) pixels wide.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "hyper.h"
 #include "records.h"
 #include "wrap.h"
 
@@ -409,6 +411,129 @@ TEST_F(HyperWrap, DropsAndFields) {
       EXPECT_EQ(Text(ed), HyperLine) << c.dropCol;
       Redo(ed);
       EXPECT_EQ(Text(ed), c.after) << c.dropCol;
+    }
+  }
+}
+
+
+// The single-key commands in a hyper editor: a caret inside a field's text
+// does nothing, one on its first character types and breaks the line in
+// front of it, and characters go only with their markup (a field whole) or
+// not at all.  Each change is undone to the loaded text and redone.
+TEST_F(HyperWrap, SingleKeyCommandsAroundFields) {
+  const std::wstring field = L"\x0B" L"cd\x0E" L"data\x0F";
+  const std::wstring one = L"a \x0B" L"c\x0E" L"d\x0F" L" b";  // a one-character field at column 3
+  enum Key : int32_t { Enter = 13, Delete = 127, Backspace = 315 };
+  struct Case {
+    std::wstring text;
+    int32_t col;
+    int32_t code;      // a key of the key table
+    bool insert;
+    std::wstring after;    // empty: unchanged, nothing recorded
+    int32_t caretCol;      // the caret's column on the last row changed
+  } cases[] = {
+      {HyperLine, 4, 'z', true, L"ab z\x0B" L"cd\x0E" L"data\x0F" L" ef", 5},  // in front of the field
+      {HyperLine, 5, 'z', true, L"", 5},
+      {HyperLine, 6, 'z', true, L"ab \x0B" L"cd\x0E" L"data\x0F" L"z ef", 7},  // behind it
+      {HyperLine, 3, 'z', false, L"abz\x0B" L"cd\x0E" L"data\x0F" L" ef", 4},
+      {HyperLine, 4, 'z', false, L"ab z\x0B" L"cd\x0E" L"data\x0F" L" ef", 5},  // replaces nothing
+      {HyperLine, 5, 'z', false, L"", 5},
+      {HyperLine, 6, 'z', false, L"ab \x0B" L"cd\x0E" L"data\x0F" L"zef", 7},
+      {HyperLine, 4, 11, true, L"ab  \x0B" L"cd\x0E" L"data\x0F" L" ef", 5},  // a typed mark is a space
+      {HyperLine, 4, Enter, true, L"ab \n\x0B" L"cd\x0E" L"data\x0F" L" ef", 1},
+      {HyperLine, 5, Enter, true, L"", 5},
+      {HyperLine, 6, Enter, true, L"ab \x0B" L"cd\x0E" L"data\x0F" L"\n ef", 1},
+      {HyperLine, 3, Delete, true, L"ab\x0B" L"cd\x0E" L"data\x0F" L" ef", 3},
+      {HyperLine, 4, Delete, true, L"", 4},  // a longer field is not cut
+      {HyperLine, 5, Delete, true, L"", 5},
+      {HyperLine, 6, Delete, true, L"ab \x0B" L"cd\x0E" L"data\x0F" L"ef", 6},
+      {HyperLine, 4, Backspace, true, L"ab\x0B" L"cd\x0E" L"data\x0F" L" ef", 3},
+      {HyperLine, 5, Backspace, true, L"", 5},
+      {HyperLine, 6, Backspace, true, L"", 6},
+      {HyperLine, 7, Backspace, true, L"ab \x0B" L"cd\x0E" L"data\x0F" L"ef", 6},
+      {HyperLine, 9, Backspace, true, L"ab \x0B" L"cd\x0E" L"data\x0F" L" e", 8},
+      {one, 3, Delete, true, L"a  b", 3},  // a one-character field goes whole
+      {one, 4, Backspace, true, L"a  b", 3},
+      {one, 3, Backspace, true, L"a\x0B" L"c\x0E" L"d\x0F" L" b", 2},
+      {HyperLine, 4, 5, true, L"ab ", 4},  // control+E: the field with its markup
+      {HyperLine, 5, 5, true, L"", 5},
+      {HyperLine, 6, 19, true, L" ef", 1},  // control+S
+      {HyperLine, 4, 19, true, field + L" ef", 1},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::to_string(c.code) + (c.insert ? "" : " overwrite") + " at " + std::to_string(c.col);
+    EditorRecord* ed = Make(c.text.c_str(), 40);
+    ed->insertMode = c.insert;
+    ASSERT_EQ(K::RunTrapped([&] { MoveCaretTo(ed, 1, c.col); }), 0u);
+    const int32_t undos = ed->undoRing.undoCount;
+    ASSERT_EQ(K::RunTrapped([&] { DispatchKey(ed, c.code, c.code == 5 || c.code == 19 ? 2 : 0); }), 0u) << what;
+    const std::wstring after = Text(ed);
+    EXPECT_EQ(ed->store.Check(), nullptr) << what;
+    EXPECT_TRUE(CheckMarkup(after.c_str(), after.size())) << what;
+    if (c.after.empty()) {
+      EXPECT_EQ(after, c.text) << what;
+      EXPECT_EQ(ed->undoRing.undoCount, undos) << what;
+      EXPECT_EQ(ed->modified, 0) << what;
+      continue;
+    }
+    EXPECT_EQ(after, c.after) << what;
+    EXPECT_EQ(ed->caretCol, c.caretCol) << what;
+    Undo(ed);
+    EXPECT_EQ(Text(ed), c.text) << what;
+    Redo(ed);
+    EXPECT_EQ(Text(ed), c.after) << what;
+  }
+}
+
+// Every single-key command at every caret column, in rows narrow enough
+// that the field sits on a row of its own: the markup stays whole, and
+// undo gives back the loaded text.
+TEST_F(HyperWrap, NoKeyBreaksTheMarkup) {
+  const std::wstring texts[] = {HyperLine, L"\x0B" L"ab\x0E" L"1\x0F" L"\x0B" L"c\x0E" L"2\x0F" L" x \x0B" L"de\x0E\x0F"};
+  // Keys of the key table (code, flags) and the word deletions.
+  struct Action {
+    const char* name;
+    std::function<void(EditorRecord*)> run;
+  };
+  const auto key = [](int32_t code, int32_t flags) { return [=](EditorRecord* ed) { DispatchKey(ed, code, flags); }; };
+  const Action actions[] = {
+      {"type", key('z', 0)},         {"enter", key(13, 0)},         {"delete", key(127, 0)},
+      {"backspace", key(315, 0)},    {"control+E", key(5, 2)},      {"control+S", key(19, 2)},
+      {"control+Y", key(25, 2)},     {"control+backspace", key(315, 2)},
+      {"word right", [](EditorRecord* ed) { DeleteWord(ed, true); }},
+      {"word left", [](EditorRecord* ed) { DeleteWord(ed, false); }},
+  };
+  for (const std::wstring& text : texts) {
+    for (const int32_t width : {40, 4}) {
+      for (const Action& action : actions) {
+        for (const bool insert : {true, false}) {
+          EditorRecord* probe = Make(text.c_str(), width);
+          for (int32_t row = 1; row <= probe->LineCount(); ++row) {
+            for (int32_t col = 1; col <= probe->store.VisibleLength(row) + 1; ++col) {
+              const std::string what = action.name + std::string(insert ? "" : " overwrite") + " at " +
+                                       std::to_string(row) + ":" + std::to_string(col) + " width " +
+                                       std::to_string(width);
+              EditorRecord* ed = NewWrappedRecord(text.c_str(), width, true);
+              ed->insertMode = insert;
+              ASSERT_EQ(K::RunTrapped([&] {
+                MoveCaretTo(ed, row, col);
+                action.run(ed);
+              }), 0u) << what;
+              const std::wstring after = Text(ed);
+              EXPECT_TRUE(CheckMarkup(after.c_str(), after.size())) << what;
+              EXPECT_EQ(ed->store.Check(), nullptr) << what;
+              EditorRecord* fresh = NewWrappedRecord(after.c_str(), width, true);
+              EXPECT_EQ(RowTexts(ed), RowTexts(fresh)) << what;
+              DeleteRecord(fresh);
+              if (ed->undoRing.undoCount > 0 && after != text) {
+                Undo(ed);
+                EXPECT_EQ(Text(ed), text) << what;
+              }
+              DeleteRecord(ed);
+            }
+          }
+        }
+      }
     }
   }
 }

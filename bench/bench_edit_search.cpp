@@ -2,12 +2,15 @@
 // (line by line, exact and ignoring case) and through the regular-expression
 // layer over the joined text; a regular-expression Change All of 10,000
 // matches in 20,000 lines (550 k characters); and the layer alone scanning and
-// rebuilding the same text.  The figures of the peer editor measured on this
-// machine kind are printed beside them.
+// rebuilding the same text.  Scintilla (bench_scintilla.h) searches and
+// changes the same texts in this process, and its figures are printed
+// beside ours.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench_scintilla.h"
 #include "bench_util.h"
 #include "changeall.h"
 #include "core.h"
@@ -16,6 +19,7 @@
 #include "search.h"
 
 using namespace QEL_EDIT::detail;
+namespace sci = bench::sci;
 
 namespace {
 
@@ -43,6 +47,76 @@ double Best(int runs, F&& f) {
   return best * 1000;
 }
 
+// A hidden peer window holding `text`, or null without the peer.
+sci::Editor* PeerHolding(const std::wstring& text) {
+  if (!sci::Available()) return nullptr;
+  auto* p = new sci::Editor(nullptr, WS_OVERLAPPEDWINDOW, 800, 600);
+  (*p)(sci::kSetUndoCollection, 0);
+  (*p)(sci::kSetText, 0, sci::Utf8(text).c_str());
+  return p;
+}
+
+// The peer searching its whole text for the word, best of five.
+std::string PeerSearch(const sci::Editor& p, bool regex, bool caseSensitive) {
+  const char* word = caseSensitive ? "Needleword" : "NEEDLEWORD";
+  const intptr_t length = p(sci::kGetLength);
+  intptr_t at = -1;
+  const double ms = Best(5, [&] {
+    p(sci::kSetTargetRange, 0, length);
+    p(sci::kSetSearchFlags, (caseSensitive ? sci::kFindMatchCase : 0) | (regex ? sci::kFindRegExp : 0));
+    at = p(sci::kSearchInTarget, std::strlen(word), word);
+  });
+  char out[64];
+  std::snprintf(out, sizeof out, at < 0 ? "not found" : "%.1f ms", ms);
+  return out;
+}
+
+// The peer's Change All of the same pattern with one of its engines, as a
+// program on it makes one (search the target, replace it, search on after
+// the replacement; one undo step), and that undo; best of five, in ms.
+struct PeerChange {
+  double change = -1, undo = -1;
+  int count = 0;
+};
+PeerChange PeerChangeAll(const std::wstring& text, uintptr_t engine) {
+  PeerChange r;
+  if (!sci::Available()) return r;
+  const std::string bytes = sci::Utf8(text);
+  sci::Editor p(nullptr, WS_OVERLAPPEDWINDOW, 800, 600);
+  const char* find = "(\\w+) = (\\w+)";
+  const char* replacement = "\\2 := \\1";
+  for (int run = 0; run < 5; ++run) {
+    p(sci::kSetText, 0, bytes.c_str());
+    p(sci::kEmptyUndoBuffer);
+    int count = 0;
+    const double t0 = bench::Now();
+    p(sci::kBeginUndoAction);
+    p(sci::kSetSearchFlags, engine | sci::kFindMatchCase);
+    p(sci::kSetTargetRange, 0, p(sci::kGetLength));
+    while (p(sci::kSearchInTarget, std::strlen(find), find) >= 0) {
+      p(sci::kReplaceTargetRe, std::strlen(replacement), replacement);
+      p(sci::kSetTargetRange, p(sci::kGetTargetEnd), p(sci::kGetLength));
+      ++count;
+    }
+    p(sci::kEndUndoAction);
+    const double t1 = bench::Now();
+    p(sci::kUndo);
+    const double t2 = bench::Now();
+    if (run == 0 || (t1 - t0) * 1000 < r.change) r.change = (t1 - t0) * 1000;
+    if (run == 0 || (t2 - t1) * 1000 < r.undo) r.undo = (t2 - t1) * 1000;
+    r.count = count;
+  }
+  return r;
+}
+
+// "[peer: ...]" for a Change All line.
+void PrintPeerChange(const PeerChange& own, const PeerChange& cxx, bool undo) {
+  if (own.change < 0) return;
+  std::printf("   [peer: %.1f ms", own.change);
+  if (undo) std::printf(", undo %.1f ms", own.undo);
+  std::printf(", %.1f ms with its C++11 engine; %d replacements]", cxx.change, own.count);
+}
+
 void SearchTenMegabytes() {
   Lines text;
   std::wstring line = L"    the quick brown fox jumps over the lazy dog; 0123456789 ok";
@@ -56,6 +130,7 @@ void SearchTenMegabytes() {
   for (auto& l : text.lines) joined += l + L"\n";
   joined.pop_back();
 
+  sci::Editor* peer = PeerHolding(joined);
   for (bool caseSensitive : {true, false}) {
     const wchar_t* word = caseSensitive ? L"Needleword" : L"NEEDLEWORD";
     int32_t n = 10;
@@ -82,10 +157,14 @@ void SearchTenMegabytes() {
     });
     QEL_re_free(rec);
     std::printf("word near the end of 10 MB, %s: plain %.1f ms (line %d), regular expression %.1f ms"
-                " (offset %d)   [peer: %s]\n",
-                caseSensitive ? "exact" : "ignoring case", plain, foundLine, regex, s,
-                caseSensitive ? "4.1 ms" : "17.5 ms");
+                " (offset %d)",
+                caseSensitive ? "exact" : "ignoring case", plain, foundLine, regex, s);
+    if (peer)
+      std::printf("   [peer: plain %s, regular expression %s]", PeerSearch(*peer, false, caseSensitive).c_str(),
+                  PeerSearch(*peer, true, caseSensitive).c_str());
+    std::printf("\n");
   }
+  delete peer;
 }
 
 void ChangeAllTenThousand() {
@@ -134,9 +213,11 @@ void ChangeAllTenThousand() {
     out.append(joined, pos, std::wstring::npos);
     QEL_re_free(rec);
   });
-  std::printf("regular-expression Change All, %d replacements in %zu lines (%zu characters): "
-              "%.1f ms   [peer: 54 ms, 104 ms with its C++11 engine]\n",
-              count, base.lines.size(), chars, changeAll);
+  std::printf("regular-expression Change All, %d replacements in %zu lines (%zu characters): %.1f ms", count,
+              base.lines.size(), chars, changeAll);
+  PrintPeerChange(PeerChangeAll(joined, sci::kFindRegExp | sci::kFindPosix),
+                  PeerChangeAll(joined, sci::kFindRegExp | sci::kFindCxx11RegEx), false);
+  std::printf("\n");
   std::printf("the layer alone scanning and rebuilding it (%d matches): %.1f ms   [peer's PCRE2: 3.6 ms]\n",
               alone, layer);
 }
@@ -162,6 +243,7 @@ void InTheEditor() {
   while (big.size() < 5 * 1024 * 1024) big += line;
   big += L"Needleword\n";
   EditorRecord* ed = Editor(big);
+  sci::Editor* peer = PeerHolding(big);
   for (bool regex : {false, true}) {
     for (bool caseSensitive : {true, false}) {
       searchState.options = SearchOptions{};
@@ -173,12 +255,14 @@ void InTheEditor() {
         K::RunTrapped([&] { found = SearchStr(ed, caseSensitive ? L"Needleword" : L"NEEDLEWORD"); });
         K::Memory::ReleaseGStack(mark);
       });
-      std::printf("editor, word near the end of 10 MB, %s, %s: %.1f ms (found %d)   [peer: %s]\n",
-                  regex ? "regular expression" : "plain", caseSensitive ? "exact" : "ignoring case",
-                  ms, found, caseSensitive ? "4.1 ms" : "17.5 ms");
+      std::printf("editor, word near the end of 10 MB, %s, %s: %.1f ms (found %d)",
+                  regex ? "regular expression" : "plain", caseSensitive ? "exact" : "ignoring case", ms, found);
+      if (peer) std::printf("   [peer: %s]", PeerSearch(*peer, regex, caseSensitive).c_str());
+      std::printf("\n");
     }
   }
   DeleteRecord(ed);
+  delete peer;
 
   std::wstring text;
   for (int i = 0; i < 20000; ++i) {
@@ -204,9 +288,11 @@ void InTheEditor() {
     searchState.changeAll = false;
     DeleteRecord(e);
   }
-  std::printf("editor, regular-expression Change All of %d matches in 20000 lines: %.1f ms, "
-              "its undo %.1f ms   [peer: 54 ms, undo 35 ms]\n",
-              count, change, undo);
+  std::printf("editor, regular-expression Change All of %d matches in 20000 lines: %.1f ms, its undo %.1f ms", count,
+              change, undo);
+  PrintPeerChange(PeerChangeAll(text, sci::kFindRegExp | sci::kFindPosix),
+                  PeerChangeAll(text, sci::kFindRegExp | sci::kFindCxx11RegEx), true);
+  std::printf("\n");
 }
 
 }  // namespace

@@ -148,6 +148,28 @@ if [ ! -f "$LMDB_PREFIX/lib/liblmdb.a" ]; then
   fi
 fi
 
+# Scintilla, the editor benchmarks' peer, only for `bootstrap.sh bench`:
+# Debian's scite source, its win32 makefile, the DLL alone (system imports
+# only).  Built in a private copy and moved into place.
+SCI_PREFIX=$CACHE/scintilla
+if [ "${1:-}" = bench ] && [ ! -f "$SCI_PREFIX/bin/Scintilla.dll" ]; then
+  src=$CACHE/src/scite
+  if ! ls -d "$src"/scite-*/scintilla/win32/ >/dev/null 2>&1; then
+    fetch_source "$src" scite || true
+  fi
+  srcdir=$(ls -d "$src"/scite-*/scintilla/ 2>/dev/null | head -n 1 || true)
+  tmp=$(mktemp -d "$CACHE/scintilla.XXXXXX")
+  if [ -n "$srcdir" ] && log "building Scintilla from $srcdir" && cp -r "$srcdir" "$tmp/src" &&
+     (cd "$tmp/src/win32" && make -s -j"$(nproc)" CXX=$CXX AR=$TRIPLE-ar RANLIB=$TRIPLE-ranlib \
+        WINDRES=$TRIPLE-windres ../bin/Scintilla.dll >/dev/null 2>&1); then
+    mkdir -p "$tmp/bin" && mv "$tmp/src/bin/Scintilla.dll" "$tmp/bin/" && rm -rf "$tmp/src"
+    mv -T "$tmp" "$SCI_PREFIX" 2>/dev/null || rm -rf "$tmp"
+  else
+    rm -rf "$tmp"
+    log "Scintilla failed: the editor benchmarks run without their peer"
+  fi
+fi
+
 # The Wine prefix, created once.
 export WINEPREFIX=$CACHE/wineprefix WINEDEBUG=-all WINEARCH=win64
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

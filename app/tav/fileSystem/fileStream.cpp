@@ -121,6 +121,7 @@ void inputStream_file::ApplyMode(Mode mode) {
 
 void inputStream_file::LearnCodePage(uint32_t codePage) {
   uint32_t page = codePage == CP_ACP ? GetACP() : codePage == CP_OEMCP ? GetOEMCP() : codePage;
+  page_ = page;
   utf8_ = page == CP_UTF8;
   dbcs_ = false;
   memset(leads_, 0, sizeof leads_);
@@ -194,52 +195,31 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
   const Mode mode = support_.getmode();
   for (;;) {
     uint8_t* data = read_ + 2;
-    uint32_t n, raw;  // 16-bit text bytes made, file bytes read
+    uint32_t n;  // 16-bit text bytes made
+    bool more;   // the file may go on: a CR that ends the block waits
     if (mode.kind == Mode::ansi) {
-      raw = ReadRaw(ansi_ + tail_, kAnsiBytes - tail_);
-      uint32_t total = tail_ + raw;
-      // At the end of the file an incomplete character is converted as it is.
-      uint32_t keep = raw ? IncompleteTail(ansi_, total) : 0;
-      uint32_t whole = total - keep;
-      codepage cp = codepage::Number(AnsiPage(mode));
-      uint32_t ascii = asciiSame_ ? scan::AsciiRun(ansi_, whole) : 0;
-      if (raw && whole && ascii == whole && crlf_) {  // 7-bit text: one pass
-        uint8_t* start;
+      if (rawAt_ == rawWhole_) Load();
+      const uint8_t* bytes = ansi_ + rawAt_;
+      uint32_t whole = rawWhole_ - rawAt_;
+      rawAt_ = rawWhole_;
+      more = !rawEnded_;
+      if (more && whole && crlf_ && asciiSame_ && scan::AsciiRun(bytes, whole) == whole) {
+        uint8_t* start;  // 7-bit text: one pass
         uint32_t size;
-        JoinAscii(whole, &start, &size);
-        memmove(ansi_, ansi_ + whole, keep);
-        tail_ = keep;
+        JoinAscii(bytes, whole, &start, &size);
         if (size == 0) continue;  // only a CR, held for the next fill
         *out = start;
         *outLength = size;
         return true;
       }
-      // The 7-bit run in front is widened here, the rest converted by the
-      // system.  A byte makes at most one unit, so the buffer always has
-      // room: one conversion, whose size is asked for only when it failed
-      // (to raise).
-      scan::Widen(ansi_, ascii, data);
-      int made = whole > ascii ? MultiByteToWideChar(string8_api::toapicodepage(cp), 0,
-                                                     reinterpret_cast<char*>(ansi_ + ascii),
-                                                     static_cast<int>(whole - ascii),
-                                                     reinterpret_cast<wchar_t*>(data) + ascii,
-                                                     static_cast<int>(kReadBytes / 2 - ascii))
-                               : 0;
-      uint32_t chars = ascii + static_cast<uint32_t>(made);
-      if (whole > ascii && made <= 0) {
-        chars = string8_api::lenwidechar(cp, reinterpret_cast<char*>(ansi_), whole);
-        string8_api::towidechar(cp, reinterpret_cast<char*>(ansi_), whole,
-                                reinterpret_cast<wchar_t*>(data), kReadBytes / 2);
-      }
-      memmove(ansi_, ansi_ + whole, keep);
-      tail_ = keep;
-      n = 2 * chars;
-      if (n == 0 && raw != 0) continue;  // only the start of a character so far
+      n = 2 * Convert(bytes, whole, data);
     } else if (mode.kind == Mode::binary) {
       data = read_ + 8;  // aligned: no CR is ever put in front
-      n = raw = ReadRaw(data, kBufferBytes);
+      n = ReadRaw(data, kBufferBytes);
+      more = n != 0;
     } else {
-      n = raw = ReadRaw(data, kBufferBytes);
+      n = ReadRaw(data, kBufferBytes);
+      more = n != 0;
     }
     lfCount_ = 0;
     uint8_t* start = data;
@@ -253,7 +233,7 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
     }
     if (size == 0) return false;
     // At the end of the file a held CR is delivered alone.
-    if (mode.kind != Mode::binary && crlf_ && raw != 0) {
+    if (mode.kind != Mode::binary && crlf_ && more) {
       // The pair offsets are kept here; their global-stack copy goes at once.
       uint8_t* mark = K::Memory::MarkGStack();
       fileSystem_api::CrLf r = fileSystem_api::crlf_lf(start, size, true);
@@ -270,19 +250,42 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
   }
 }
 
+// `whole` bytes of 8-bit text (whole characters) as units at `data`; their
+// number.  The 7-bit run in front is widened here, the rest converted by
+// the system.  A byte makes at most one unit, so the buffer always has
+// room: one conversion, whose size is asked for only when it failed (to
+// raise).
+uint32_t inputStream_file::Convert(const uint8_t* bytes, uint32_t whole, uint8_t* data) {
+  codepage cp = codepage::Number(AnsiPage(support_.getmode()));
+  uint32_t ascii = asciiSame_ ? scan::AsciiRun(bytes, whole) : 0;
+  scan::Widen(bytes, ascii, data);
+  if (whole == ascii) return ascii;
+  const auto* rest = reinterpret_cast<const char*>(bytes + ascii);
+  auto* units = reinterpret_cast<wchar_t*>(data) + ascii;
+  int made = MultiByteToWideChar(string8_api::toapicodepage(cp), 0, rest,
+                                 static_cast<int>(whole - ascii), units,
+                                 static_cast<int>(kReadBytes / 2 - ascii));
+  if (made > 0) return ascii + static_cast<uint32_t>(made);
+  uint32_t chars = string8_api::lenwidechar(cp, reinterpret_cast<const char*>(bytes), whole);
+  string8_api::towidechar(cp, reinterpret_cast<const char*>(bytes), whole,
+                          reinterpret_cast<wchar_t*>(data), kReadBytes / 2);
+  return chars;
+}
+
 // 7-bit text of `whole` bytes widened into the read buffer in one pass that
 // also joins its CR LF pairs, as the general way (conversion, then crlf_lf
 // from a held CR on) would deliver it.
-void inputStream_file::JoinAscii(uint32_t whole, uint8_t** start, uint32_t* size) {
+void inputStream_file::JoinAscii(const uint8_t* bytes, uint32_t whole, uint8_t** start,
+                                 uint32_t* size) {
   uint8_t* data = read_ + 2;
   const bool held = heldCR_;
   uint32_t n = whole;
-  heldCR_ = ansi_[n - 1] == '\r' && n + held > 1;  // waits for the next fill
+  heldCR_ = bytes[n - 1] == '\r' && n + held > 1;  // waits for the next fill
   if (heldCR_) --n;
   lfCount_ = 0;
   uint32_t shift = 0;
   *start = data;
-  if (held && ansi_[0] == '\n') {
+  if (held && bytes[0] == '\n') {
     lfs_[lfCount_++] = 0;  // the held CR and this LF make a pair
   } else if (held) {
     read_[0] = 13;
@@ -291,10 +294,157 @@ void inputStream_file::JoinAscii(uint32_t whole, uint8_t** start, uint32_t* size
     shift = 2;
   }
   uint32_t pairs;
-  uint32_t made = scan::WidenJoiningPairs(ansi_, n, data, lfs_ + lfCount_, &pairs);
+  uint32_t made = scan::WidenJoiningPairs(bytes, n, data, lfs_ + lfCount_, &pairs);
   for (uint32_t k = lfCount_; k < lfCount_ + pairs; ++k) lfs_[k] = 2 * lfs_[k] + shift;
   lfCount_ += pairs;
   *size = 2 * made + shift;
+}
+
+// Reads 8-bit text behind the carried tail until it holds a whole
+// character or the file ends (where an incomplete one counts as whole).
+// False when nothing is left.
+bool inputStream_file::Load() {
+  memmove(ansi_, ansi_ + rawWhole_, tail_);
+  rawAt_ = rawWhole_ = 0;
+  for (;;) {
+    uint32_t raw = ReadRaw(ansi_ + tail_, kAnsiBytes - tail_);
+    uint32_t total = tail_ + raw;
+    rawEnded_ = raw == 0;
+    tail_ = raw ? IncompleteTail(ansi_, total) : 0;
+    rawWhole_ = total - tail_;
+    if (rawWhole_ || rawEnded_) return rawWhole_ != 0;
+  }
+}
+
+// --- Lines read from 8-bit text ---
+//
+// In the code pages whose 7-bit bytes stand for themselves a LF, CR or zero
+// byte is that character, unless the system joins it to a lead byte in
+// front (invalid double-byte text); a line is found among the bytes and
+// converted once, straight into its string when it is 7-bit.
+
+const wchar_t* inputStream_file::readline() {
+  Handle();
+  if (!LinesFromBytes()) return support_.readline();
+  buffer_->BeginTransfer();
+  return ReadLineBytes();
+}
+
+bool inputStream_file::LinesFromBytes() {
+  return support_.getmode().kind == Mode::ansi && asciiSame_ && !heldCR_ &&
+         *buffer_->getoffsetpointer() >= buffer_->Length();
+}
+
+const wchar_t* inputStream_file::ReadLineBytes() {
+  if (rawAt_ < rawWhole_) {  // the common line: 7-bit and in hand
+    const uint8_t* bytes = ansi_ + rawAt_;
+    bool high;
+    uint32_t k = scan::FindByteLineEnd(bytes, rawWhole_ - rawAt_, &high);
+    if (k < rawWhole_ - rawAt_ && !high) {
+      wchar_t* line = string::NewString(k);
+      scan::Widen(bytes, k, reinterpret_cast<uint8_t*>(line));
+      rawAt_ += k + 1;
+      EndLine(bytes[k]);
+      return line;
+    }
+  }
+  return GatherLine();
+}
+
+// A line that spans reads or has 8-bit characters.
+const wchar_t* inputStream_file::GatherLine() {
+  LineText text;
+  for (;;) {
+    if (rawAt_ == rawWhole_ && !Load()) return LastLine(text);
+    const uint8_t* bytes = ansi_ + rawAt_;
+    uint32_t n = rawWhole_ - rawAt_;
+    bool high;
+    uint32_t k = LineEnd(bytes, n, &high);
+    if (k == n) {
+      Decode(bytes, n, high, &text);
+      rawAt_ = rawWhole_;
+      continue;
+    }
+    Decode(bytes, k, high, &text);
+    wchar_t* line = string::NewString(text.Size());
+    memcpy(line, text.Text(), text.Size() * sizeof(wchar_t));
+    rawAt_ += k + 1;
+    EndLine(bytes[k]);
+    return line;
+  }
+}
+
+// The offset of the first line end among `n` bytes that start a character
+// (`n` when there is none); `high` tells whether an 8-bit byte comes first.
+uint32_t inputStream_file::LineEnd(const uint8_t* bytes, uint32_t n, bool* high) const {
+  uint32_t k = scan::FindByteLineEnd(bytes, n, high);
+  while (k < n && *high && dbcs_ && JoinsLead(bytes, k)) {
+    bool more;
+    k += 1 + scan::FindByteLineEnd(bytes + k + 1, n - k - 1, &more);
+  }
+  return k;
+}
+
+// Whether the system makes one character of byte `at` and the lead byte
+// in front of it (the bytes start a character).
+bool inputStream_file::JoinsLead(const uint8_t* bytes, uint32_t at) const {
+  if (IncompleteTail(bytes, at) == 0) return false;
+  const char pair[2] = {static_cast<char>(bytes[at - 1]), static_cast<char>(bytes[at])};
+  wchar_t units[2];
+  return MultiByteToWideChar(page_, 0, pair, 2, units, 2) == 1;
+}
+
+// `n` bytes of whole characters added to the line as units.
+void inputStream_file::Decode(const uint8_t* bytes, uint32_t n, bool high, LineText* text) {
+  if (n == 0) return;
+  if (!high) {
+    scan::Widen(bytes, n, reinterpret_cast<uint8_t*>(text->Room(n)));
+    text->Added(n);
+    return;
+  }
+  const auto* chars = reinterpret_cast<const char*>(bytes);
+  int made = MultiByteToWideChar(page_, 0, chars, static_cast<int>(n), text->Room(n),
+                                 static_cast<int>(n));
+  if (made <= 0) {  // the size asked for, to raise
+    codepage cp = codepage::Number(AnsiPage(support_.getmode()));
+    made = static_cast<int>(string8_api::lenwidechar(cp, chars, static_cast<int32_t>(n)));
+    string8_api::towidechar(cp, chars, static_cast<int32_t>(n), text->Room(made), made);
+  }
+  text->Added(static_cast<uint32_t>(made));
+}
+
+// The line end byte before rawAt_ consumed: a CR takes the LF after it
+// along under CR LF conversion, reading on when the LF may be next.
+void inputStream_file::EndLine(uint8_t end) {
+  bool pair = false;
+  if (end == '\r' && crlf_) {
+    if (rawAt_ == rawWhole_ && tail_ == 0) Load();
+    pair = rawAt_ < rawWhole_ && ansi_[rawAt_] == '\n';
+    rawAt_ += pair;
+  }
+  Lend(pair ? L'\n' : static_cast<wchar_t>(end), pair);
+}
+
+// The end of the file: the line without an end, or 319 when it is empty.
+const wchar_t* inputStream_file::LastLine(const LineText& text) {
+  uint32_t n = text.Size();
+  if (n == 0) {
+    T::Streams::ParseChar(buffer_);  // raises 319 at the end
+    return string::NewString(0);
+  }
+  Lend(text.Text()[n - 1], false);
+  wchar_t* line = string::NewString(n);
+  memcpy(line, text.Text(), n * sizeof(wchar_t));
+  return line;
+}
+
+// The unit delivered last as the consumed buffer in hand (the LF of a pair
+// whose CR went), where ungetchar finds it.
+void inputStream_file::Lend(wchar_t unit, bool pair) {
+  memcpy(read_ + 2, &unit, 2);
+  buffer_->setbuffer(read_ + 2, 2, 2);
+  lfs_[0] = 0;
+  lfCount_ = pair;
 }
 
 uint64_t inputStream_file::getposition() {
@@ -317,7 +467,7 @@ uint64_t inputStream_file::getposition() {
     }
   }
   if (heldCR_) pending += mode.kind == Mode::ansi ? 1 : 2;
-  pending += tail_;
+  pending += rawWhole_ - rawAt_ + tail_;
   uint64_t position = pointer - pending;
   return signature_ && position >= 2 ? position - 2 : position;
 }
@@ -325,7 +475,8 @@ uint64_t inputStream_file::getposition() {
 void inputStream_file::Reset() {
   buffer_->setoffset(buffer_->Length());
   heldCR_ = false;
-  tail_ = 0;
+  rawAt_ = rawWhole_ = tail_ = 0;
+  rawEnded_ = false;
   lfCount_ = 0;
 }
 
@@ -376,8 +527,12 @@ void inputStream_file::setmode(Mode mode) {
 bool inputStream_file::endofstream() {
   Handle();
   buffer_->BeginTransfer();
-  if (heldCR_ || tail_) return false;
-  // The end is where a fill finds nothing more: no data in hand and none read.
+  if (heldCR_ || tail_ || rawAt_ < rawWhole_) return false;
+  // The end is where a fill finds nothing more: no data in hand and none
+  // read.  In ansi mode the bytes are read, not yet converted (readline may
+  // take its lines from them).
+  if (support_.getmode().kind == Mode::ansi && *buffer_->getoffsetpointer() >= buffer_->Length())
+    return !Load();
   uint8_t* base;
   uint32_t length;
   return !buffer_->getbuffer(&base, &length);

@@ -6,8 +6,16 @@
 // Invariants of the input stream: the bytes read from the file and not yet
 // delivered are the unconsumed part of the buffer in hand (plus the CRs
 // removed inside it), a CR held back from the end of the last fill and, in
-// ansi mode, the incomplete multibyte tail carried to the next fill; the
-// position is the file pointer less those bytes (less the signature).
+// ansi mode, the 8-bit bytes read and not yet converted: the whole
+// characters from rawAt_ to rawWhole_, then the tail_ bytes of an
+// incomplete one, carried to the front of the next read; the position is
+// the file pointer less those bytes (less the signature).  In ansi mode a
+// fill converts the 8-bit bytes in hand (reading more only when there are
+// none); where 7-bit bytes stand for themselves, readline takes its lines
+// from those bytes straight when the buffer in hand is consumed and no CR
+// is held, and then hands over the unit that ended the line as the
+// consumed buffer in hand, so that ungetchar and positions work as after a
+// line read from converted text.
 // Of the output stream: the file pointer stands where the buffer's first
 // byte goes, in ansi mode where the first converted byte not yet written
 // goes; there a high surrogate that ends a buffer waits for its pair.
@@ -16,6 +24,7 @@
 #include <windows.h>
 
 #include "fileSystem/fileSystem_api.h"
+#include "stream/lineText.h"
 #include "stream/stream.h"
 
 namespace tav {
@@ -23,9 +32,11 @@ namespace tav {
 class inputStream_file final : public inputStream {
  public:
   static const ClassInfo classInfo;
-  // File bytes one fill reads: as UTF-16 or bytes, and as 8-bit text.
+  // File bytes one fill reads: as UTF-16 or bytes; as 8-bit text twice as
+  // many (a line of it has half the bytes for the same work: fewer reads
+  // make up for that).
   static constexpr uint32_t kBufferBytes = 8192;
-  static constexpr uint32_t kAnsiBytes = 8192;
+  static constexpr uint32_t kAnsiBytes = 16384;
   // The read buffer's room: the units of an 8-bit fill (a byte makes at
   // most one).
   static constexpr uint32_t kReadBytes = 2 * kAnsiBytes;
@@ -50,7 +61,7 @@ class inputStream_file final : public inputStream {
   const wchar_t* readstring(uint32_t count) override { return Open()->readstring(count); }
   wchar_t readchar() override { return Open()->readchar(); }
   void ungetchar() override { Open()->ungetchar(); }
-  const wchar_t* readline() override { return Open()->readline(); }
+  const wchar_t* readline() override;
   void consult(const FactDB* db) override { Open()->consult(db); }
   bool endofstream() override;
 
@@ -63,8 +74,19 @@ class inputStream_file final : public inputStream {
   static bool Refill(void* self, uint8_t** buffer, uint32_t* length);
   static bool RefillLocked(void* self, uint8_t** buffer, uint32_t* length);
   bool Fill(uint8_t** buffer, uint32_t* length);
-  void JoinAscii(uint32_t whole, uint8_t** start, uint32_t* size);
+  uint32_t Convert(const uint8_t* bytes, uint32_t whole, uint8_t* data);
+  void JoinAscii(const uint8_t* bytes, uint32_t whole, uint8_t** start, uint32_t* size);
+  bool Load();
   uint32_t ReadRaw(void* into, uint32_t bytes);
+  bool LinesFromBytes();
+  const wchar_t* ReadLineBytes();
+  const wchar_t* GatherLine();
+  uint32_t LineEnd(const uint8_t* bytes, uint32_t n, bool* high) const;
+  bool JoinsLead(const uint8_t* bytes, uint32_t at) const;
+  void Decode(const uint8_t* bytes, uint32_t n, bool high, LineText* text);
+  void EndLine(uint8_t end);
+  const wchar_t* LastLine(const LineText& text);
+  void Lend(wchar_t unit, bool pair);
   void ApplyMode(Mode mode);
   void LearnCodePage(uint32_t codePage);
   uint32_t IncompleteTail(const uint8_t* bytes, uint32_t n) const;
@@ -83,15 +105,20 @@ class inputStream_file final : public inputStream {
   // the collected heap, until a locked refill needs a new one.
   uint8_t* read_ = nullptr;
   uint8_t* landing_ = nullptr;
-  uint8_t* ansi_ = nullptr;       // kAnsiBytes of 8-bit text (outside the collected heap); the first tail_ carried
+  uint8_t* ansi_ = nullptr;  // kAnsiBytes of 8-bit text (outside the collected heap)
+  uint32_t rawAt_ = 0;
+  uint32_t rawWhole_ = 0;
   uint32_t tail_ = 0;
+  bool rawEnded_ = false;  // the last read of 8-bit text met the end of the file
   uint32_t* lfs_ = nullptr;       // offsets in the buffer in hand of the LFs whose CR went
   uint32_t lfCount_ = 0;
   bool crlf_ = false;
   bool heldCR_ = false;
   bool signature_ = false;
-  // The ansi code page: UTF-8, or double-byte with its lead bytes; 7-bit
-  // bytes stand for themselves.
+  // The ansi code page (its number, CP_ACP and CP_OEMCP resolved): UTF-8,
+  // or double-byte with its lead bytes; whether 7-bit bytes stand for
+  // themselves.
+  uint32_t page_ = 0;
   bool utf8_ = false;
   bool dbcs_ = false;
   bool asciiSame_ = false;

@@ -6,6 +6,7 @@
 
 #include "exception/exception.h"
 #include "memory/memory.h"
+#include "stream/lineText.h"
 #include "stream/stream_exception.h"
 #include "stream/textScan.h"
 #include "string/string.h"
@@ -132,36 +133,6 @@ void inputSupport::consult(const FactDB* db) {
   CheckText(L"consult");
   T::Streams::DataBaseInternal_consult(db, buffer_, 1);
 }
-
-namespace {
-// The text of a line that spans blocks: a local array, then heap blocks
-// that double.
-class LineText {
- public:
-  void Add(const uint8_t* units, uint32_t count) {
-    if (count > capacity_ - n_) Grow(uint64_t{n_} + count);
-    memcpy(text_ + n_, units, count * sizeof(wchar_t));
-    n_ += count;
-  }
-  uint32_t Size() const { return n_; }
-  const wchar_t* Text() const { return text_; }
-
- private:
-  void Grow(uint64_t need) {
-    uint64_t capacity = capacity_;
-    while (capacity < need) capacity *= 2;
-    uint32_t bytes = memory::checksize(capacity * sizeof(wchar_t));
-    auto* bigger = static_cast<wchar_t*>(K::Memory::AllocAtomicHeap(bytes));
-    memcpy(bigger, text_, n_ * sizeof(wchar_t));
-    text_ = bigger;
-    capacity_ = static_cast<uint32_t>(capacity);
-  }
-  wchar_t local_[128];
-  wchar_t* text_ = local_;
-  uint32_t capacity_ = 128;
-  uint32_t n_ = 0;
-};
-}  // namespace
 
 // The line as it stands: up to LF, CR or a zero character, which is
 // consumed; a unit split between two blocks is joined.  A line that ends

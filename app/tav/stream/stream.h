@@ -119,6 +119,12 @@ class inputBuffer final : public T::RBufferSource {
   }
   uint32_t* getoffsetpointer() { return &offset_; }
   void setoffset(uint32_t offset) { offset_ = offset; }
+  // A stream that reads around the buffer hands over the one in hand.
+  void setbuffer(uint8_t* buffer, uint32_t length, uint32_t offset) {
+    buffer_ = buffer;
+    length_ = length;
+    offset_ = offset;
+  }
   // The buffer in hand and its length, without refilling.
   uint8_t* Buffer() const { return buffer_; }
   uint32_t Length() const { return length_; }

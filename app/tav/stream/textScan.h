@@ -1,7 +1,8 @@
 // Scans of little-endian 16-bit text, eight units at a time: the text
 // streams look for line ends and CRs in every block they read or write; and
-// the run of 7-bit bytes that starts an 8-bit block, widened to units.
-// Pointers need no alignment (a unit may start at an odd byte).
+// of 8-bit text, sixteen bytes at a time: its line ends, the run of 7-bit
+// bytes that starts a block, widened to units.  Pointers need no alignment
+// (a unit may start at an odd byte).
 #pragma once
 
 #include <emmintrin.h>
@@ -19,6 +20,14 @@ inline uint16_t UnitAt(const uint8_t* p, uint32_t i) {
 
 inline __m128i Load(const uint8_t* p, uint32_t i) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * i));
+}
+
+// The set bits of a mask, counted inline (the target has no popcount
+// instruction: the builtin would be a library call per chunk).
+inline uint32_t Bits(uint32_t m) {
+  m -= (m >> 1) & 0x55555555;
+  m = (m & 0x33333333) + ((m >> 2) & 0x33333333);
+  return (((m + (m >> 4)) & 0x0F0F0F0F) * 0x01010101) >> 24;
 }
 
 // The index of the first unit equal to c among `units`; `units` when none is.
@@ -56,7 +65,7 @@ inline uint32_t Count(const uint8_t* p, uint32_t units, uint16_t c) {
   const __m128i k = _mm_set1_epi16(static_cast<short>(c));
   uint32_t n = 0, i = 0;
   for (; i + 8 <= units; i += 8)
-    n += __builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi16(Load(p, i), k)));
+    n += Bits(_mm_movemask_epi8(_mm_cmpeq_epi16(Load(p, i), k)));
   n /= 2;
   for (; i < units; ++i) n += UnitAt(p, i) == c;
   return n;
@@ -106,7 +115,7 @@ inline uint32_t FindPair(const uint8_t* p, uint32_t units) {
 // The number of CR LF pairs among `units`.
 inline uint32_t CountPairs(const uint8_t* p, uint32_t units) {
   uint32_t n = 0, i = 0;
-  for (; i + 9 <= units; i += 8) n += __builtin_popcount(PairMask(p, i)) / 2;
+  for (; i + 9 <= units; i += 8) n += Bits(PairMask(p, i)) / 2;
   for (; i < units; ++i) n += PairAt(p, i, units);
   return n;
 }
@@ -158,14 +167,41 @@ inline uint32_t AsciiRun(const uint8_t* p, uint32_t n) {
   return i;
 }
 
-// Each of `n` bytes as a 16-bit unit at `out`.
-inline void Widen(const uint8_t* p, uint32_t n, uint8_t* out) {
-  const __m128i zero = _mm_setzero_si128();
+// The index of the first LF, CR or zero byte among `n` bytes; `n` when
+// there is none.  `high` tells whether a byte of 0x80 or more comes before.
+inline uint32_t FindByteLineEnd(const uint8_t* p, uint32_t n, bool* high) {
+  const __m128i lf = _mm_set1_epi8(10), cr = _mm_set1_epi8(13), zero = _mm_setzero_si128();
+  int seen = 0;
   uint32_t i = 0;
   for (; i + 16 <= n; i += 16) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    int hit = _mm_movemask_epi8(_mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)), _mm_cmpeq_epi8(v, zero)));
+    if (hit) {
+      *high = (seen | (_mm_movemask_epi8(v) & ((hit & -hit) - 1))) != 0;
+      return i + __builtin_ctz(hit);
+    }
+    seen |= _mm_movemask_epi8(v);
+  }
+  for (; i < n && p[i] != 10 && p[i] != 13 && p[i] != 0; ++i) seen |= p[i] & 0x80;
+  *high = seen != 0;
+  return i;
+}
+
+// Each of `n` bytes as a 16-bit unit at `out`.  Past sixteen bytes the last
+// sixteen are widened again in one step (`out` does not overlap `p`).
+inline void Widen(const uint8_t* p, uint32_t n, uint8_t* out) {
+  const __m128i zero = _mm_setzero_si128();
+  auto sixteen = [&](uint32_t i) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(v, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(v, zero));
+  };
+  uint32_t i = 0;
+  for (; i + 16 <= n; i += 16) sixteen(i);
+  if (i < n && n >= 16) {
+    sixteen(n - 16);
+    return;
   }
   for (; i < n; ++i) {
     out[2 * i] = p[i];

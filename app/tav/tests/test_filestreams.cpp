@@ -113,13 +113,13 @@ TEST_F(FileStreams, AppendAndOpenKeepOneSignature) {
   EXPECT_EQ(Hex(Bytes(f)), "61 00 62 00 ");
 }
 
-// Lines of varied length with CR LF; one pair straddles the first 8,192-byte
-// fill of a UTF-16 file (after the signature) and characters of more than one
-// byte straddle the 8,192-byte fills of the 8-bit files.
-std::vector<std::wstring> Lines() {
-  std::vector<std::wstring> lines{L"zzzz"};  // moves a character of both pages across 8,192
+// Lines of varied length with CR LF after a first line of `first` z's; with
+// four one pair straddles the first 8,192-byte fill of a UTF-16 file (after
+// the signature).
+std::vector<std::wstring> Lines(size_t first) {
+  std::vector<std::wstring> lines{std::wstring(first, L'z')};
   const wchar_t* pieces[] = {L"abc", L"\u00b1t\u00a7\uff71", L"\u65e5\u672c\u8a9e", L"x"};
-  for (int i = 0; i < 700; ++i) {
+  for (int i = 0; i < 1400; ++i) {
     std::wstring line;
     for (int k = 0; k <= i % 9; ++k) line += pieces[(i + k) % 4];
     lines.push_back(line);
@@ -127,14 +127,35 @@ std::vector<std::wstring> Lines() {
   return lines;
 }
 
+// Whether a character of more than one byte straddles the end of the first
+// 8-bit fill.
+bool StraddlesFirstFill(const std::vector<std::wstring>& lines, uint32_t codePage) {
+  size_t at = 0;
+  for (const std::wstring& line : lines) {
+    for (wchar_t ch : line) {
+      std::wstring one(1, ch);
+      size_t n = strlen(string8::mapfromstring(one.c_str(), codepage::Number(codePage)));
+      if (at < inputStream_file::kAnsiBytes && at + n > inputStream_file::kAnsiBytes) return true;
+      at += n;
+    }
+    at += 2;
+  }
+  return false;
+}
+
 TEST_F(FileStreams, ReadsLinesAtByteOffsets) {
-  std::vector<std::wstring> lines = Lines();
   struct {
     Mode mode;
     uint32_t codePage;  // 0: UTF-16 with signature
   } cases[] = {{Mode::Unicode(), 0}, {Mode::Ansi(65001), 65001}, {Mode::Ansi(932), 932}};
   for (auto& c : cases) {
     SCOPED_TRACE(c.codePage);
+    // In the 8-bit files the first line moves a character across the fill's end.
+    size_t first = 4;
+    if (c.codePage)
+      for (first = 0; first < 16 && !StraddlesFirstFill(Lines(first), c.codePage);) ++first;
+    ASSERT_LT(first, 16u);
+    std::vector<std::wstring> lines = Lines(first);
     std::string bytes = c.codePage ? "" : "\xff\xfe";
     std::vector<uint64_t> ends;
     for (const std::wstring& line : lines) {
@@ -142,21 +163,6 @@ TEST_F(FileStreams, ReadsLinesAtByteOffsets) {
       bytes += c.codePage ? string8::mapfromstring(withEnd.c_str(), codepage::Number(c.codePage))
                           : Utf16(withEnd);
       ends.push_back(bytes.size() - (c.codePage ? 0 : 2));
-    }
-    if (c.codePage) {
-      // The fill border falls inside a character.
-      size_t at = 0;
-      bool split = false;
-      for (const std::wstring& line : lines) {
-        for (wchar_t ch : line) {
-          std::wstring one(1, ch);
-          size_t n = strlen(string8::mapfromstring(one.c_str(), codepage::Number(c.codePage)));
-          split |= at < inputStream_file::kAnsiBytes && at + n > inputStream_file::kAnsiBytes;
-          at += n;
-        }
-        at += 2;
-      }
-      EXPECT_TRUE(split);
     }
     std::wstring f = File(L"lines.txt");
     Put(f, bytes);
@@ -176,16 +182,18 @@ TEST_F(FileStreams, ReadsLinesAtByteOffsets) {
 }
 
 // Text of mostly 7-bit characters with every kind of line end, and CRs
-// placed at the borders of the 8,192-byte fills: a pair across one, a lone
-// CR before one, a CR CR LF across one, a lone CR at the very end.  Each
-// readline and position agrees with a plain reading of the characters, as
-// UTF-16, as 1252 and as UTF-8 (7-bit blocks are widened without the
-// system; a block with an accented letter goes through it).
+// placed at the borders of the 8-bit fills, where UTF-16 fills end too: a
+// pair across one, a lone CR before one, a CR CR LF across one, a lone CR at
+// the very end.  Each readline and position agrees with a plain reading of
+// the characters, as UTF-16, as 1252 and as UTF-8 (7-bit lines are widened
+// without the system; a line with an accented letter goes through it).
 TEST_F(FileStreams, LineEndsAtTheBordersOfFills) {
   uint32_t seed = 99;
   auto next = [&] { return (seed = seed * 1103515245 + 12345) >> 16; };
+  const size_t fill = inputStream_file::kAnsiBytes;
+  static_assert(inputStream_file::kAnsiBytes % (inputStream_file::kBufferBytes / 2) == 0);
   std::wstring text;
-  while (text.size() < 30000) {
+  while (text.size() < 3 * fill + fill / 2) {
     text += std::wstring(next() % 90, L'a' + next() % 26);
     const wchar_t* ends[] = {L"\r\n", L"\n", L"\r"};
     text += ends[next() % 3];
@@ -193,11 +201,11 @@ TEST_F(FileStreams, LineEndsAtTheBordersOfFills) {
   auto put = [&](size_t at, const wchar_t* chars) {
     for (size_t i = 0; chars[i]; ++i) text[at + i] = chars[i];
   };
-  put(8191, L"\r\n");
-  put(16383, L"\rx");
-  put(24574, L"\r\r\n");
-  put(20000, L"\u00e9");
-  text.resize(29999);
+  put(fill - 1, L"\r\n");
+  put(2 * fill - 1, L"\rx");
+  put(3 * fill - 2, L"\r\r\n");
+  put(2 * fill + fill / 2, L"\u00e9");
+  text.resize(3 * fill + fill / 2 - 1);
   text += L"\r";
   struct {
     Mode mode;
@@ -235,17 +243,202 @@ TEST_F(FileStreams, LineEndsAtTheBordersOfFills) {
     // The CR that ends the first fill waits; the next fill starts with the
     // LF that stands for both, so before it the position is the CR's.
     uint32_t units = 0;
-    for (size_t k = 0; k < 8191; ++k) units += !(text[k] == L'\r' && text[k + 1] == L'\n');
+    for (size_t k = 0; k < fill - 1; ++k) units += !(text[k] == L'\r' && text[k + 1] == L'\n');
     s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, c.mode);
     s->readstring(units);
     EXPECT_FALSE(s->endofstream());
-    EXPECT_EQ(s->getposition(), at[8191]);
+    EXPECT_EQ(s->getposition(), at[fill - 1]);
     EXPECT_EQ(s->readchar(), L'\n');
-    EXPECT_EQ(s->getposition(), at[8193]);
+    EXPECT_EQ(s->getposition(), at[fill + 1]);
     s->ungetchar();
-    EXPECT_EQ(s->getposition(), at[8191]);
+    EXPECT_EQ(s->getposition(), at[fill - 1]);
     s->close();
   }
+}
+
+// Reads the file twice in `mode`: its characters one by one, cut into lines
+// at each LF, CR or zero unit, then its lines with readline.  Both give the
+// same lines and the same positions after them, and after a readline the
+// unit that ended the line is read again where the characters had it.  The
+// file ends with a line end.
+void ExpectLinesAsCharacters(const std::wstring& f, Mode mode, bool crlf, size_t* count) {
+  struct Line {
+    std::wstring text;
+    wchar_t end = 0;
+    uint64_t before = 0, after = 0;  // positions around the end
+  };
+  std::vector<Line> lines;
+  inputStream_file* s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, mode);
+  s->setcrlfconversion(crlf);
+  Line line;
+  while (!s->endofstream()) {
+    wchar_t ch = s->readchar();
+    if (ch != 0 && ch != L'\n' && ch != L'\r') {
+      line.text += ch;
+      continue;
+    }
+    line.end = ch;
+    line.after = s->getposition();
+    s->ungetchar();
+    line.before = s->getposition();
+    s->readchar();
+    lines.push_back(line);
+    line = Line();
+  }
+  s->close();
+  ASSERT_EQ(line.text, L"");
+  *count = lines.size();
+  s = inputStream_file::openfile(f.c_str(), accesspermit::permitread, mode);
+  s->setcrlfconversion(crlf);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    ASSERT_FALSE(s->endofstream()) << i;
+    ASSERT_EQ(std::wstring(s->readline()), lines[i].text) << i;
+    ASSERT_EQ(s->getposition(), lines[i].after) << i;
+    if (i % 3 == 0) {
+      s->ungetchar();
+      ASSERT_EQ(s->getposition(), lines[i].before) << i;
+      ASSERT_EQ(s->readchar(), lines[i].end) << i;
+    }
+  }
+  EXPECT_TRUE(s->endofstream());
+  s->close();
+}
+
+// 8-bit text of 7-bit lines with every kind of end and a few lines with
+// characters of more than one byte, around the ends of fills: a CR LF pair
+// across the first, a character across the second (in 1252 a one-byte one
+// ends it), a lone CR that ends the third, a lone CR at the very end.
+TEST_F(FileStreams, LinesAgreeWithCharactersAtTheEndsOfFills) {
+  const size_t fill = inputStream_file::kAnsiBytes;
+  struct {
+    uint32_t codePage;
+    std::string wide;  // one character
+  } cases[] = {{1252, "\xe9"}, {932, "\x93\xfa"}, {65001, "\xe6\x97\xa5"}};
+  for (auto& c : cases) {
+    std::string bytes;
+    auto sevenBit = [&](size_t until) {
+      for (int i = 0; bytes.size() < until; ++i)
+        bytes += std::string(i % 37, static_cast<char>('a' + i % 26)) +
+                 (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r");
+      bytes.resize(until);
+    };
+    sevenBit(fill - 1);
+    bytes += "\r\n";
+    bytes += c.wide + "x" + c.wide + "\r\n" + c.wide + "\n";
+    sevenBit(2 * fill - 1);
+    bytes += c.wide + "\r\n";
+    // The second fill carries the character's first byte to the third.
+    size_t third = 3 * fill - (c.wide.size() > 1);
+    sevenBit(third - 1);
+    bytes += "\rx\r\n";
+    sevenBit(third + fill / 2);
+    bytes += "\r";
+    std::wstring f = File(L"agree.txt");
+    Put(f, bytes);
+    for (bool crlf : {true, false}) {
+      SCOPED_TRACE(testing::Message() << c.codePage << (crlf ? " crlf" : ""));
+      size_t count = 0;
+      ExpectLinesAsCharacters(f, Mode::Ansi(c.codePage), crlf, &count);
+      EXPECT_GT(count, 1000u);
+    }
+  }
+}
+
+// Invalid bytes right before a line end, in the first line of a file: the
+// system joins a lead byte to the LF or CR after it (932), not to a zero;
+// truncated or invalid UTF-8 ends before the LF.  The lines that reading the
+// characters gives: three each.
+TEST_F(FileStreams, InvalidBytesBeforeLineEnds) {
+  struct {
+    uint32_t codePage;
+    std::string first;
+  } cases[] = {{932, "a\x82\nb\r\n"},         {932, "e\x82\r\n"},
+               {932, std::string("c\x82\0", 3)}, {65001, "a\xe3\x81\n"},
+               {65001, "\xf0\x9f\n"},         {65001, "\xff\r\n"},
+               {1252, "\x81\x8d\x8f\x90\x9d\n"}};
+  std::wstring f = File(L"invalid.txt");
+  for (auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.codePage << " " << Hex(c.first));
+    Put(f, c.first + "next\r\nlast\r\n");
+    size_t count = 0;
+    ExpectLinesAsCharacters(f, Mode::Ansi(c.codePage), true, &count);
+    EXPECT_EQ(count, 3u);
+    ExpectLinesAsCharacters(f, Mode::Ansi(c.codePage), false, &count);
+  }
+}
+
+// readline mixed with the other reads, positions and setposition, over a
+// line that crosses the end of the first fill, in each kind of code page:
+// the reads after a line go on in the bytes that the line left (7-bit up to
+// that line's end).
+TEST_F(FileStreams, ReadlineMixedWithOtherReads) {
+  struct {
+    uint32_t codePage;
+    const wchar_t* wide;
+  } cases[] = {{1252, L"\u00e9"}, {932, L"\u65e5"}, {65001, L"\u65e5"}};
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    std::vector<std::wstring> lines{L"first",
+                                    L"second",
+                                    std::wstring(inputStream_file::kAnsiBytes, L'a'),
+                                    std::wstring(c.wide) + L"tail",
+                                    std::wstring(L"s") + c.wide + L"cond",
+                                    L"last"};
+    std::string bytes;
+    std::vector<uint64_t> ends;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      std::wstring line = lines[i] + (i + 1 < lines.size() ? L"\r\n" : L"");
+      bytes += string8::mapfromstring(line.c_str(), codepage::Number(c.codePage));
+      ends.push_back(bytes.size());
+    }
+    std::wstring f = File(L"mixed.txt");
+    Put(f, bytes);
+    inputStream_file* s = inputStream_file::openfile(f.c_str(), accesspermit::permitread,
+                                                     Mode::Ansi(c.codePage));
+    EXPECT_EQ(std::wstring(s->readline()), lines[0]);
+    EXPECT_EQ(s->getposition(), ends[0]);
+    s->ungetchar();  // the LF, its CR with it
+    EXPECT_EQ(s->getposition(), ends[0] - 2);
+    EXPECT_EQ(s->readchar(), L'\n');
+    EXPECT_EQ(s->getposition(), ends[0]);
+    EXPECT_EQ(s->readchar(), L's');
+    EXPECT_EQ(std::wstring(s->readline()), lines[1].substr(1));
+    EXPECT_EQ(s->getposition(), ends[1]);
+    EXPECT_EQ(std::wstring(s->readstring(3)), L"aaa");
+    EXPECT_EQ(s->getposition(), ends[1] + 3);
+    EXPECT_EQ(std::wstring(s->readline()), lines[2].substr(3));
+    EXPECT_EQ(s->getposition(), ends[2]);
+    s->setposition(ends[0]);
+    for (size_t i = 1; i < lines.size(); ++i) {
+      EXPECT_FALSE(s->endofstream()) << i;
+      if (i == 4) {
+        EXPECT_EQ(s->readchar(), L's');  // the rest of the bytes converted
+      }
+      EXPECT_EQ(std::wstring(s->readline()), lines[i].substr(i == 4)) << i;
+      EXPECT_EQ(s->getposition(), ends[i]) << i;
+    }
+    EXPECT_TRUE(s->endofstream());
+    s->ungetchar();  // the last line has no end: its last character
+    EXPECT_EQ(s->readchar(), L't');
+    uint32_t id = RunTrapped([&] { s->readline(); });
+    EXPECT_EQ(RunTimeCode(id), 319u);
+    EXPECT_EQ(s->getposition(), ends.back());
+    s->close();
+  }
+}
+
+// In UTF-7 a 7-bit byte may be part of a longer character: its lines come
+// from the converted text.
+TEST_F(FileStreams, LinesOfUtf7) {
+  std::wstring f = File(L"utf7lines.txt");
+  Put(f, string8::mapfromstring(L"\u00c0+x\r\nline\u00c0\nlast", codepage::Number(65000)));
+  inputStream_file* s = inputStream_file::openfile(f.c_str(), accesspermit::permitread,
+                                                   Mode::Ansi(65000));
+  EXPECT_EQ(std::wstring(s->readline()), L"\u00c0+x");
+  EXPECT_EQ(std::wstring(s->readline()), L"line\u00c0");
+  EXPECT_EQ(std::wstring(s->readline()), L"last");
+  EXPECT_TRUE(s->endofstream());
+  s->close();
 }
 
 TEST_F(FileStreams, CrLfAcrossTheFirstFill) {

@@ -375,7 +375,7 @@ int main(int argc, char** argv) {
     bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit", Run);
     return 0;
   }
-  auto* s = new TextStore;
+  auto* s = new TextStore();  // zeroed: an empty store
   struct Size { const char* name; int32_t lines; size_t width; };
   const Size sizes[] = {{"1 MB", 1024 * 1024 / 2 / 118 + 1, 116},
                         {"10 MB", 10 * 1024 * 1024 / 2 / 118 + 1, 116},

@@ -28,14 +28,9 @@ namespace K = Qel::RunTime::Kernel;
 
 namespace {
 
-bool HasSelection(EditorRecord* ed) {
-  const Selection& s = ed->selection;
-  return s.active && !(s.anchorLine == s.caretLine && s.anchorCol == s.caretCol);
-}
-
 // Deletes a non-empty selection with undo; true when there was one.
 bool DeleteSelection(EditorRecord* ed, bool record) {
-  if (!HasSelection(ed)) {
+  if (!ed->selection.HoldsText()) {
     ed->selection.active = 0;
     return false;
   }

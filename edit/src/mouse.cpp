@@ -115,7 +115,7 @@ void MouseDown(EditorRecord* ed, const pnt_struct& p, bool shift) {
   mouse.downLine = ed->CurrentLine();
   mouse.downCol = ed->caretCol;
   Selection& s = ed->selection;
-  const bool hasSelection = before.active && !(before.anchorLine == before.caretLine && before.anchorCol == before.caretCol);
+  const bool hasSelection = before.HoldsText();
   if (hasSelection && !ed->readOnly && DropInsideSelection(before, mouse.downLine, mouse.downCol)) {
     mouse.drag = true;
     s = before;
@@ -240,7 +240,7 @@ constexpr PopupItem PopupItems[] = {
 
 bool PopupEnabled(EditorRecord* ed, int32_t id) {
   const Selection& s = ed->selection;
-  const bool selection = s.active && !(s.anchorLine == s.caretLine && s.anchorCol == s.caretCol);
+  const bool selection = s.HoldsText();
   switch (id) {
     case 9060: return ed->undoRing.undoCount != 0;
     case 9061: return ed->undoRing.redoCount != 0;

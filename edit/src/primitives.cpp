@@ -247,7 +247,7 @@ int32_t FieldTest(EditorRecord* ed, int32_t line, int32_t col, bool first) {
 
 wchar_t* TakeSelection(EditorRecord* ed, bool del, bool keepCopy, bool keepView, bool noResult) {
   const Selection& s = ed->selection;
-  if (!s.active || (s.anchorLine == s.caretLine && s.anchorCol == s.caretCol)) return nullptr;
+  if (!s.HoldsText()) return nullptr;
   const Selection selBefore = ed->selection;
   const int32_t lineBefore = ed->CurrentLine(), colBefore = ed->caretCol;
   const Range r = Ordered(ed);

@@ -107,20 +107,14 @@ void ResetForText(EditorRecord* ed) {
 
 namespace {
 
-// Stores one line of the caller's text, converting control codes on the way.
 // Stores one line of the caller's text, converting control codes on the
-// way; a plain-layout line also gets the colouring lexer's state at its end
-// (`state` carries it from line to line).
-bool StoreLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n, uint32_t* state) {
+// way.  Colouring states are stored once the whole text is in.
+bool StoreLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n) {
   uint8_t* mark = K::Memory::MarkGStack();
   auto* buf = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((n + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
   for (uint32_t i = 0; i < n; ++i) buf[i] = StoreChar(text[i], ed->hyperMode);
   buf[n] = 0;
-  bool ok = ed->store.WriteRowN(r, buf, n, true);
-  if (ok && !ed->wrappable && ed->colorBuffer) {
-    ColourLine(ed, buf, static_cast<ColourRun*>(ed->colorBuffer), state, true);
-    ed->store.SetLineState(r, *state);
-  }
+  const bool ok = ed->store.WriteRowN(r, buf, n, true);
   K::Memory::ReleaseGStack(mark);
   return ok;
 }
@@ -139,11 +133,10 @@ void LoadPlainText(EditorRecord* ed, const wchar_t* text) {
   ResetForText(ed);
   ChunkRef r = ed->store.textHead;
   const wchar_t* p = text;
-  uint32_t state = 0;
   for (;;) {
     const wchar_t* e = p;
     while (*e && *e != L'\n') ++e;
-    if (!StoreLine(ed, r, p, static_cast<uint32_t>(e - p), &state)) StoreFull(ed);
+    if (!StoreLine(ed, r, p, static_cast<uint32_t>(e - p))) StoreFull(ed);
     if (!*e) break;
     p = e + 1;
     r = ed->store.InsertLineAfter(r);

@@ -33,7 +33,7 @@ bool TextStore::Init(bool hyperMarkup) {
   lastPage = 0;
   freeCount_ = 0;
   DropMarks();
-  pageTable[0] = static_cast<Page*>(std::malloc(sizeof(Page)));
+  pageTable[0] = static_cast<Page*>(pages_.Take(sizeof(Page)));
   if (!pageTable[0]) return false;
   InitPage(0, true);
   textHead = {0, 0};
@@ -45,10 +45,8 @@ bool TextStore::Init(bool hyperMarkup) {
 }
 
 void TextStore::FreeAll() {
-  for (int32_t i = 0; i < MaxPages; ++i) {
-    std::free(pageTable[i]);
-    pageTable[i] = nullptr;
-  }
+  std::memset(pageTable, 0, sizeof pageTable);
+  pages_.ReleaseAll();
   lastPage = 0;
   lineCount = 0;
   freeCount_ = 0;
@@ -78,7 +76,7 @@ void TextStore::InitPage(int32_t index, bool isFirstPage) {
 
 bool TextStore::AddPage() {
   if (lastPage + 1 >= MaxPages) return false;
-  Page* p = static_cast<Page*>(std::malloc(sizeof(Page)));
+  Page* p = static_cast<Page*>(pages_.Take(sizeof(Page)));
   if (!p) return false;
   pageTable[++lastPage] = p;
   InitPage(lastPage, false);

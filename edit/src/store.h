@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pageblocks.h"
+
 namespace QEL_EDIT::detail {
 
 constexpr int32_t ChunkChars = 117;
@@ -68,6 +70,7 @@ static_assert(sizeof(Page) == PageBytes);
 // a successor, so 117 characters take two).
 inline uint64_t ChunksForLength(uint64_t length) { return length / ChunkChars + 1; }
 
+// A store starts zeroed (in a zeroed record, or made by `new TextStore()`).
 class TextStore {
  public:
   // Page 0 with one empty line; false when the page cannot be allocated.
@@ -127,6 +130,7 @@ class TextStore {
   bool hyperMode;
 
  private:
+  PageBlocks pages_;
   static constexpr int MarkCount = 8;
   struct LineMark {
     int32_t line;  // 0 = unused

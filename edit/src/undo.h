@@ -42,6 +42,8 @@ struct Selection {
   int32_t anchorLine;
   int32_t caretCol;
   int32_t caretLine;
+  // Whether it holds any text (an active selection may be empty).
+  bool HoldsText() const { return active && !(anchorLine == caretLine && anchorCol == caretCol); }
 };
 
 // logicalOffset of a kind-10 entry whose texts are a wrapping editor's

@@ -103,6 +103,8 @@ void MoveToChange(EditorRecord* ed, const UndoEntry& e, int32_t line, int32_t co
 
 void Apply(EditorRecord* ed, const UndoEntry& e, bool undoing) {
   const int32_t kind = e.kind;
+  const int32_t top = ed->topLine, sx = ed->scrollX;
+  const bool selectionShown = ed->selection.HoldsText();
   // The single-step commands would take a selection left by an earlier
   // step (the text an undone cut put back) with them; theirs is set after.
   if (kind >= uk_overwriteChar && kind <= uk_deleteLine) ed->selection.active = 0;
@@ -193,7 +195,11 @@ void Apply(EditorRecord* ed, const UndoEntry& e, bool undoing) {
   MoveCaretTo(ed, e.lineAfter, e.colAfter);
   if (kind != uk_insertText && kind != uk_deleteSelection && kind != uk_replaceAllLine)
     ed->selection = e.selAfter;
-  InvalidateAll(ed);
+  // The single-character commands repaint the rows they change; any other
+  // kind, a moved view or a selection shown before or after repaints all.
+  const bool oneCharacter = kind == uk_overwriteChar || kind == uk_insertChar || kind == uk_deleteChar;
+  if (!oneCharacter || selectionShown || ed->selection.HoldsText() || ed->topLine != top || ed->scrollX != sx)
+    InvalidateAll(ed);
 }
 
 // Caret row back inside the window before a step.

@@ -23,7 +23,7 @@ struct StoreDeleter {
 using StorePtr = std::unique_ptr<TextStore, StoreDeleter>;
 
 StorePtr NewStore(bool hyper = false) {
-  StorePtr s(new TextStore);
+  StorePtr s(new TextStore());  // zeroed: an empty store
   EXPECT_TRUE(s->Init(hyper));
   return s;
 }

@@ -213,8 +213,9 @@ void CaretIntoWindow(EditorRecord* ed) {
 
 void AfterStep(EditorRecord* ed, int32_t kind) {
   if (kind != uk_selection) {
-    ed->modified = ed->undoRing.AtCleanState() ? 0 : 1;
-    InvalidateStatus(ed);
+    const int32_t modified = ed->undoRing.AtCleanState() ? 0 : 1;
+    if (modified != ed->modified) InvalidateStatus(ed);  // the status line shows the flag
+    ed->modified = modified;
   }
   RefreshStatusPos(ed);
 }

@@ -107,9 +107,12 @@ void ResetForText(EditorRecord* ed) {
 
 namespace {
 
-// Stores one line of the caller's text, converting control codes on the
-// way.  Colouring states are stored once the whole text is in.
-bool StoreLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n) {
+// Stores one line of the caller's text; `plain` when it holds no code that
+// the store converts (a control code but TAB, kept markup aside), else it
+// is converted on the way.  Colouring states are stored once the whole
+// text is in.
+bool StoreLine(EditorRecord* ed, ChunkRef r, const wchar_t* text, uint32_t n, bool plain) {
+  if (plain) return ed->store.WriteRowN(r, text, n, true);
   uint8_t* mark = K::Memory::MarkGStack();
   auto* buf = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack((n + 1) * static_cast<uint32_t>(sizeof(wchar_t))));
   for (uint32_t i = 0; i < n; ++i) buf[i] = StoreChar(text[i], ed->hyperMode);
@@ -135,8 +138,10 @@ void LoadPlainText(EditorRecord* ed, const wchar_t* text) {
   const wchar_t* p = text;
   for (;;) {
     const wchar_t* e = p;
-    while (*e && *e != L'\n') ++e;
-    if (!StoreLine(ed, r, p, static_cast<uint32_t>(e - p))) StoreFull(ed);
+    bool plain = true;
+    for (; *e != L'\n' && *e; ++e)
+      if (*e < 32) plain = plain && StoreChar(*e, ed->hyperMode) == *e;
+    if (!StoreLine(ed, r, p, static_cast<uint32_t>(e - p), plain)) StoreFull(ed);
     if (!*e) break;
     p = e + 1;
     r = ed->store.InsertLineAfter(r);

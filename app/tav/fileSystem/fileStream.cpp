@@ -773,6 +773,16 @@ void outputStream_file::Drain(bool final) {
   WritePending();
 }
 
+void outputStream_file::writebytes(const void* bytes, uint32_t size) {
+  outputSupport* support = Open();
+  if (size < kBufferBytes || support->getmode().kind != Mode::binary) {
+    support->writebytes(bytes, size);  // also refuses the text modes
+    return;
+  }
+  Drain(false);
+  WriteAll(bytes, size);
+}
+
 void outputStream_file::flush() {
   Handle();
   Drain(false);

@@ -154,7 +154,9 @@ class outputStream_file final : public outputStream {
   Mode getmode() override { return support_.getmode(); }
   void write(const T::REllipsisArg* args) override { Open()->write(args); }
   void writequoted(const T::REllipsisArg* args) override { Open()->writequoted(args); }
-  void writebytes(const void* bytes, uint32_t size) override { Open()->writebytes(bytes, size); }
+  // A binary block of a buffer or more goes to the file in one write, after
+  // what the buffer holds.
+  void writebytes(const void* bytes, uint32_t size) override;
   void writef(const wchar_t* format, const T::REllipsisArg* args) override {
     Open()->writef(format, args);
   }

@@ -86,6 +86,22 @@ TEST_F(FileStreams, BytesWrittenInEachMode) {
   EXPECT_EQ(RunTimeCode(id), 329u);
 }
 
+// A binary block of a buffer or more is written at once, after the bytes
+// the buffer holds and before later ones; positions count it.
+TEST_F(FileStreams, LargeBinaryBlocksKeepTheirPlace) {
+  std::wstring f = File(L"blocks.bin");
+  outputStream_file* s = outputStream_file::create(f.c_str(), 0, accesspermit::permitread, Mode::Binary());
+  const uint32_t big = outputStream_file::kBufferBytes;
+  std::string block(big + 1, 'b');
+  s->writebytes("ab", 2);
+  s->writebytes(block.data(), big + 1);
+  EXPECT_EQ(s->getposition(), big + 3u);
+  s->writebytes("z", 1);
+  s->writebytes(block.data(), big);
+  s->close();
+  EXPECT_EQ(Bytes(f), "ab" + block + "z" + block.substr(1));
+}
+
 TEST_F(FileStreams, AppendAndOpenKeepOneSignature) {
   std::wstring f = File(L"ap.txt");
   Put(f, "");
@@ -588,6 +604,8 @@ TEST_F(FileStreams, RefusedOpensAndWrites) {
   uint32_t code = 0;
   EXPECT_EQ(ErrorOf(id, &code), L"WriteFile");
   EXPECT_EQ(code, 112u);
+  // A block smaller than the buffer waits in it: closing writes it and fails.
+  ASSERT_EQ(RunTrapped([&] { s->writebytes(block.data(), 100); }), 0u);
   id = RunTrapped([&] { s->close(); });
   EXPECT_EQ(ErrorOf(id), L"WriteFile");
 }

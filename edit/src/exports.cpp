@@ -438,15 +438,16 @@ void edit_CaretShow(LONG_PTR window, int32_t on) {
   EditorRecord* ed = EditorData(window);
   ed->caretVisible = on != 0;
   if (on) PlaceCaret(ed);
-  else if (ed->window) {
-    ed->caretShown = 0;
-    caret_Off(ed->window);
-  }
+  else
+    DropCaret(ed);
 }
 
 void edit_CaretHighlight(LONG_PTR window) {
   EditorRecord* ed = EditorData(window);
-  if (ed->window && ed->caretShown) caret_Size(ed->window, ed->charWidth, ed->lineHeight);
+  if (ed->window && ed->caretShown) {
+    caret_Size(ed->window, ed->charWidth, ed->lineHeight);
+    ed->caretSetW = ed->charWidth;  // the size the caret now has
+  }
 }
 
 void edit_InvalidateLine(LONG_PTR window, int32_t line) {

@@ -170,9 +170,19 @@ int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count) { return
 
 int32_t ClientWidth(EditorRecord* ed) { return ed->clientWidth; }
 
+// The caret stays created while the editor has the focus: hiding and
+// moving it cost the window system a round trip each, making it anew (the
+// GUI layer's caret_Set) several.  caretSetW is 0 while none of ours exists.
 void HideCaret(EditorRecord* ed) {
   if (!ed->window || !ed->caretShown) return;
   ed->caretShown = 0;
+  ::HideCaret(reinterpret_cast<HWND>(ed->window));
+}
+
+void DropCaret(EditorRecord* ed) {
+  if (!ed->window) return;
+  ed->caretShown = 0;
+  ed->caretSetW = 0;
   caret_Off(ed->window);
 }
 
@@ -185,11 +195,13 @@ void PlaceCaret(EditorRecord* ed) {
   const int32_t x = ed->leftMargin + ed->caretX - ed->scrollX;
   const int32_t y = ed->lineHeight * ed->caretRow + ed->topMargin;
   const int32_t w = ed->insertMode ? 2 : std::max(2, ed->charWidth);
-  // Setting the caret costs the window system a round trip: only on change.
-  if (ed->caretShown && ed->caretSetX == x && ed->caretSetY == y && ed->caretSetW == w &&
-      ed->caretSetH == ed->lineHeight)
-    return;
-  caret_Set(ed->window, x, y, w, ed->lineHeight);
+  const HWND hwnd = reinterpret_cast<HWND>(ed->window);
+  if (ed->caretSetW == w && ed->caretSetH == ed->lineHeight) {
+    if (ed->caretSetX != x || ed->caretSetY != y) SetCaretPos(x, y - ed->lineHeight);
+    if (!ed->caretShown) ::ShowCaret(hwnd);
+  } else {
+    caret_Set(ed->window, x, y, w, ed->lineHeight);
+  }
   ed->caretShown = 1;
   ed->caretSetX = x;
   ed->caretSetY = y;

@@ -40,8 +40,11 @@ int32_t TextWidth(EditorRecord* ed, const wchar_t* text, int32_t count);
 // The same for characters that start at display column `startCol`.
 int32_t PieceWidth(EditorRecord* ed, const wchar_t* text, int32_t count, int32_t startCol);
 int32_t ClientWidth(EditorRecord* ed);
-// The caret: hidden while a command works, placed afterwards.
+// The caret: hidden while a command works (it stays created), placed
+// afterwards.
 void HideCaret(EditorRecord* ed);
+// Destroys the caret (focus lost, caret switched off, resized elsewhere).
+void DropCaret(EditorRecord* ed);
 void PlaceCaret(EditorRecord* ed);
 // Display columns of the first `count` characters (tabs expanded, hidden
 // markup none).

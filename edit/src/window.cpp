@@ -224,7 +224,7 @@ LONG_PTR EditorHandler(LONG_PTR window, event_struct* e) {
       break;
     case e_losefocus:
       ed->hasFocus = 0;
-      HideCaret(ed);
+      DropCaret(ed);
       break;
     case e_size:
       HideCaret(ed);

@@ -144,6 +144,36 @@ TEST(EditorWindow, KeysTypedIntoTheFocusedEditor) {
   }, NoMenu());
 }
 
+// The caret stays made while its editor has the focus and moves with the
+// typing; another editor taking the focus makes its own, and the first
+// makes its caret anew when the focus comes back.
+TEST(EditorWindow, CaretFollowsTheFocus) {
+  Fixture f;
+  RunInTask([&](HWND task) {
+    f.task = task;
+    LONG_PTR a = f.Make(L"abc", 1), b = f.Make(L"xyz", 1);
+    Focus(task, a);
+    Press(VK_END);
+    POINT atEnd{}, other{}, back{}, typed{};
+    GetCaretPos(&atEnd);
+    Focus(task, b);
+    GetCaretPos(&other);
+    EXPECT_LT(other.x, atEnd.x);  // b's caret at its start
+    Focus(task, a);
+    GetCaretPos(&back);
+    EXPECT_EQ(back.x * 10000 + back.y, atEnd.x * 10000 + atEnd.y);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(GetGUIThreadInfo(GetCurrentThreadId(), &gui));
+    EXPECT_EQ(gui.hwndCaret, reinterpret_cast<HWND>(a));
+    Press('D');
+    GetCaretPos(&typed);
+    EXPECT_GT(typed.x, atEnd.x);
+    EXPECT_EQ(Text(a), L"abcd");
+    EXPECT_EQ(Text(b), L"xyz");
+  }, NoMenu());
+}
+
 // A hyper editor: malformed markup is refused at creation (no window) and by
 // both pastes; keys typed on a field's first character go in front of the
 // field, keys inside its text change nothing, and undo gives the text back.

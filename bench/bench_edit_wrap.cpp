@@ -166,11 +166,7 @@ int main(int argc, char**) {
     uint8_t* mark = K::Memory::MarkGStack();
     LONG_PTR w = Editor(L"warm");
     win_Update(w);
-    int acquired = 0;
-    if (HDC dc = win_GetNativeGraphicContext(w, &acquired)) {
-      if (!sci::FontOf(dc, &g_font)) g_font.face[0] = 0;
-      win_ReleaseNativeGraphicContext(w, dc, acquired);
-    }
+    g_font = sci::FontOf(w);
     DestroyWindow(reinterpret_cast<HWND>(w));
     K::Memory::ReleaseGStack(mark);
     if (sci::Available()) delete PeerEditor("warm");

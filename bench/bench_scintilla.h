@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "qel6kwi.h"
+
 namespace bench::sci {
 
 // The messages and values used (Scintilla's documented numbers).
@@ -82,12 +84,22 @@ struct Font {
   int weight;
 };
 
-inline bool FontOf(HDC dc, Font* font) {
-  TEXTMETRICW tm;
-  if (!GetTextFaceW(dc, LF_FACESIZE, font->face) || !GetTextMetricsW(dc, &tm)) return false;
-  font->height = tm.tmHeight - tm.tmInternalLeading;
-  font->weight = tm.tmWeight;
-  return true;
+// The font a window of the GUI layer draws with (our editor's, given to the
+// peer too); an empty face when it cannot be read.
+inline Font FontOf(LONG_PTR window) {
+  Font font{};
+  int acquired = 0;
+  if (HDC dc = QEL_KWI::win_GetNativeGraphicContext(window, &acquired)) {
+    TEXTMETRICW tm;
+    if (GetTextFaceW(dc, LF_FACESIZE, font.face) && GetTextMetricsW(dc, &tm)) {
+      font.height = tm.tmHeight - tm.tmInternalLeading;
+      font.weight = tm.tmWeight;
+    } else {
+      font.face[0] = 0;
+    }
+    QEL_KWI::win_ReleaseNativeGraphicContext(window, dc, acquired);
+  }
+  return font;
 }
 
 // UTF-8 form of a text, as Scintilla holds it.

@@ -253,23 +253,26 @@ bool inputStream_file::Fill(uint8_t** out, uint32_t* outLength) {
 // `whole` bytes of 8-bit text (whole characters) as units at `data`; their
 // number.  The 7-bit run in front is widened here, the rest converted by
 // the system.  A byte makes at most one unit, so the buffer always has
-// room: one conversion, whose size is asked for only when it failed (to
-// raise).
+// room.
 uint32_t inputStream_file::Convert(const uint8_t* bytes, uint32_t whole, uint8_t* data) {
-  codepage cp = codepage::Number(AnsiPage(support_.getmode()));
   uint32_t ascii = asciiSame_ ? scan::AsciiRun(bytes, whole) : 0;
   scan::Widen(bytes, ascii, data);
   if (whole == ascii) return ascii;
-  const auto* rest = reinterpret_cast<const char*>(bytes + ascii);
-  auto* units = reinterpret_cast<wchar_t*>(data) + ascii;
-  int made = MultiByteToWideChar(string8_api::toapicodepage(cp), 0, rest,
-                                 static_cast<int>(whole - ascii), units,
-                                 static_cast<int>(kReadBytes / 2 - ascii));
-  if (made > 0) return ascii + static_cast<uint32_t>(made);
-  uint32_t chars = string8_api::lenwidechar(cp, reinterpret_cast<const char*>(bytes), whole);
-  string8_api::towidechar(cp, reinterpret_cast<const char*>(bytes), whole,
-                          reinterpret_cast<wchar_t*>(data), kReadBytes / 2);
-  return chars;
+  return ascii + SystemConvert(bytes + ascii, whole - ascii, reinterpret_cast<wchar_t*>(data) + ascii,
+                               kReadBytes / 2 - ascii);
+}
+
+// `n` bytes of whole characters converted by the system into at most
+// `room` units; their number.  One conversion, whose size is asked for only
+// when it failed (which raises).
+uint32_t inputStream_file::SystemConvert(const uint8_t* bytes, uint32_t n, wchar_t* units, uint32_t room) {
+  const auto* chars = reinterpret_cast<const char*>(bytes);
+  int made = MultiByteToWideChar(page_, 0, chars, static_cast<int>(n), units, static_cast<int>(room));
+  if (made > 0) return static_cast<uint32_t>(made);
+  codepage cp = codepage::Number(AnsiPage(support_.getmode()));
+  uint32_t size = string8_api::lenwidechar(cp, chars, static_cast<int32_t>(n));
+  string8_api::towidechar(cp, chars, static_cast<int32_t>(n), units, room);
+  return size;
 }
 
 // 7-bit text of `whole` bytes widened into the read buffer in one pass that
@@ -366,8 +369,7 @@ const wchar_t* inputStream_file::GatherLine() {
       continue;
     }
     Decode(bytes, k, high, &text);
-    wchar_t* line = string::NewString(text.Size());
-    memcpy(line, text.Text(), text.Size() * sizeof(wchar_t));
+    wchar_t* line = text.NewString();
     rawAt_ += k + 1;
     EndLine(bytes[k]);
     return line;
@@ -402,15 +404,7 @@ void inputStream_file::Decode(const uint8_t* bytes, uint32_t n, bool high, LineT
     text->Added(n);
     return;
   }
-  const auto* chars = reinterpret_cast<const char*>(bytes);
-  int made = MultiByteToWideChar(page_, 0, chars, static_cast<int>(n), text->Room(n),
-                                 static_cast<int>(n));
-  if (made <= 0) {  // the size asked for, to raise
-    codepage cp = codepage::Number(AnsiPage(support_.getmode()));
-    made = static_cast<int>(string8_api::lenwidechar(cp, chars, static_cast<int32_t>(n)));
-    string8_api::towidechar(cp, chars, static_cast<int32_t>(n), text->Room(made), made);
-  }
-  text->Added(static_cast<uint32_t>(made));
+  text->Added(SystemConvert(bytes, n, text->Room(n), n));
 }
 
 // The line end byte before rawAt_ consumed: a CR takes the LF after it
@@ -433,9 +427,7 @@ const wchar_t* inputStream_file::LastLine(const LineText& text) {
     return string::NewString(0);
   }
   Lend(text.Text()[n - 1], false);
-  wchar_t* line = string::NewString(n);
-  memcpy(line, text.Text(), n * sizeof(wchar_t));
-  return line;
+  return text.NewString();
 }
 
 // The unit delivered last as the consumed buffer in hand (the LF of a pair

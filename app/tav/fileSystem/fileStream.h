@@ -75,6 +75,7 @@ class inputStream_file final : public inputStream {
   static bool RefillLocked(void* self, uint8_t** buffer, uint32_t* length);
   bool Fill(uint8_t** buffer, uint32_t* length);
   uint32_t Convert(const uint8_t* bytes, uint32_t whole, uint8_t* data);
+  uint32_t SystemConvert(const uint8_t* bytes, uint32_t n, wchar_t* units, uint32_t room);
   void JoinAscii(const uint8_t* bytes, uint32_t whole, uint8_t** start, uint32_t* size);
   bool Load();
   uint32_t ReadRaw(void* into, uint32_t bytes);

@@ -8,6 +8,7 @@
 
 #include "core/core.h"
 #include "memory/memory.h"
+#include "string/string.h"
 
 namespace tav {
 
@@ -25,6 +26,12 @@ class LineText {
   }
   uint32_t Size() const { return n_; }
   const wchar_t* Text() const { return text_; }
+  // The text as a string of its own.
+  wchar_t* NewString() const {
+    wchar_t* line = string::NewString(n_);
+    memcpy(line, text_, n_ * sizeof(wchar_t));
+    return line;
+  }
 
  private:
   void Grow(uint64_t need) {

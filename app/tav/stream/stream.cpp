@@ -177,9 +177,7 @@ const wchar_t* inputSupport::readline() {
   }
   uint32_t n = text.Size();
   if (!ended && n == 0) T::Streams::ParseChar(buffer_);  // raises 319 at the end
-  wchar_t* line = string::NewString(n);
-  memcpy(line, text.Text(), n * sizeof(wchar_t));
-  return line;
+  return text.NewString();
 }
 
 // --- outputBuffer ---

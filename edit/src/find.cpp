@@ -637,9 +637,6 @@ bool ReplaceSelection(EditorRecord* ed, const wchar_t* text) {
   return true;
 }
 
-// The word-wrap twin: the selection lies within one logical line (it may
-// run over a soft break); that line is broken into rows again, and the
-// step is one undo entry holding the logical line's old and new text.
 // The undo entry of a changed block of lines: the old and new texts the
 // sink kept, taken out of it.
 UndoEntry BlockEntry(StoreLines& lines, int32_t lineNo, const Selection& before, const Selection& after) {
@@ -656,6 +653,9 @@ UndoEntry BlockEntry(StoreLines& lines, int32_t lineNo, const Selection& before,
   return e;
 }
 
+// The word-wrap twin: the selection lies within one logical line (it may
+// run over a soft break); that line is broken into rows again, and the
+// step is one undo entry holding the logical line's old and new text.
 bool ReplaceSelectionInRows(EditorRecord* ed, const wchar_t* text) {
   const Selection before = ed->selection;
   const bool forward = searchState.options.forward;

@@ -431,6 +431,63 @@ QEL_KERNEL_API void RegistrationPTDForDebugger(Control::TPrologThreadData* recor
 
 }  // namespace Multithreading
 
+// --- Debugger memory provider ------------------------------------------------------
+//
+// Typed reads and writes of another process's memory, with software
+// breakpoints (the byte 0xCC) hidden from reads.  Addresses are 64-bit.  Every
+// operation records its outcome in the state: 0 complete, 1 partial, 2 failed
+// (the platform's error code is then kept as the last error).  Slots 0-25 are
+// in the documented order; slot 26 releases the provider.
+
+namespace Debugger {
+
+using RAnotherWorldAddress = uint64_t;
+
+class IMemoryProvider {
+ public:
+  using Address = RAnotherWorldAddress;
+  virtual void SetStringLimit(uint32_t bytes) = 0;                           // 0
+  virtual uint32_t GetStringLimit() const = 0;                               // 1
+  virtual uint32_t GetState() const = 0;                                     // 2
+  virtual void SetState(uint32_t state) = 0;                                 // 3
+  virtual uint32_t Read(Address at, void* out, uint32_t n) = 0;              // 4
+  virtual uint8_t ReadByte(Address at) = 0;                                  // 5
+  virtual uint16_t ReadWord16(Address at) = 0;                               // 6
+  virtual uint32_t ReadWord32(Address at) = 0;                               // 7
+  virtual double ReadDouble(Address at) = 0;                                 // 8
+  // Size word + data on the caller's global stack; the data address, or null.
+  virtual uint8_t* ReadBinary(Address data, int32_t maxBytes) = 0;           // 9
+  virtual wchar_t* ReadString(Address at, int32_t bytes) = 0;                // 10
+  virtual char* ReadString8(Address at, int32_t bytes) = 0;                  // 11
+  virtual wchar_t* ReadZString(Address at) = 0;                              // 12
+  virtual uint32_t Write(Address at, const void* data, uint32_t n) = 0;      // 13
+  virtual bool WriteWord32(Address at, uint32_t value) = 0;                  // 14
+  virtual uint32_t ReadWord32OrZero(Address at) = 0;                         // 15
+  virtual bool SetBreakpoint(Address at) = 0;                                // 16
+  virtual void RemoveBreakpoint(Address at) = 0;                             // 17
+  virtual void Reserved18() = 0;                                             // 18
+  virtual bool IsBreakpointByte(Address at) = 0;                             // 19
+  virtual bool IsBreakpointRemembered(Address at) const = 0;                 // 20
+  virtual uint32_t RawRead(Address at, void* out, uint32_t n) = 0;           // 21
+  virtual uint32_t ReadableLength(Address at, uint32_t n) = 0;               // 22
+  virtual uint32_t GetLastError() const = 0;                                 // 23
+  virtual void RememberLastError() = 0;                                      // 24
+  virtual void Reserved25() = 0;                                             // 25
+  virtual void Release() = 0;                                                // 26
+
+ protected:
+  ~IMemoryProvider() = default;
+};
+
+class RMemoryAnotherProcess {
+ public:
+  // A provider over the process (a handle with read, write and query
+  // rights); null when it cannot be allocated.
+  QEL_KERNEL_API static IMemoryProvider* Create(void* process);
+};
+
+}  // namespace Debugger
+
 // --- Memory profile file --------------------------------------------------------------
 
 namespace Memory::Statistics {

@@ -9,6 +9,7 @@
 // sizes that plan them are 8-aligned so that every pointer inside a copy is
 // seen by the collector.
 #include "domains.h"
+#include "debugview.h"
 
 #include "dbhooks.h"
 
@@ -54,10 +55,14 @@ void TDomainDefinition::WriteForConsultToStream(RStreamCursor*, term) const {
 void TDomainDefinition::WriteToStream(RStreamCursor* out, term t) const {
   WriteForConsultToStream(out, t);
 }
-wchar_t* TDomainDefinition::ToStringFromAnotherWorld(const void*, term) const {
-  Internal(L"TDomainDefinition::ToStringFromAnotherWorld");
+// A copied record of another process: its value text, and its inner
+// pointers made local (fails when the record cannot serve).
+wchar_t* TDomainDefinition::ToStringFromAnotherWorld(const void* view, term t) const {
+  return Debugger::detail::RemoteText(view, this, reinterpret_cast<uintptr_t>(t));
 }
-void TDomainDefinition::DebuggerLoadRecord(const void*) const {}
+void TDomainDefinition::DebuggerLoadRecord(const void* view) const {
+  if (!Debugger::detail::LoadRecord(view, this)) Fail();
+}
 uintptr_t TDomainDefinition::ObjectFactsOffset() const { return 0; }
 void* TDomainDefinition::ClassFactsHeads() const { return nullptr; }
 term TDomainDefinition::CopyTerm(uint8_t*, term, bool, uint32_t*) const {

@@ -284,7 +284,7 @@ struct Walker {
       case kBinary: return Binary(d, at);
       case kCompound: case kSingleCompound: case kPredicateValue: case kClassFacts: case kObjectFacts:
         return Compound(d, kind, at, depth);
-      case kList: return List(d, at, false, depth);
+      case kList: return List(d, at, depth);
       default:
         if (uint32_t base = RunTime::detail::BaseOf(kind)) return Reference(d, kind, base, at, depth);
         return Unreadable();
@@ -322,13 +322,11 @@ struct Walker {
 
   // The term of an argument at `pos` of the remote block at `block`, read
   // from the local copy `local` of the block.
-  bool ArgAddress(const IDomainDefinition* a, Address block, const uint8_t* local, uint32_t pos, Address* at) {
-    if (a->IsScalar()) {
-      *at = block + pos;
-      return true;
-    }
-    memcpy(at, local + pos, 8);
-    return true;
+  static Address ArgAddress(const IDomainDefinition* a, Address block, const uint8_t* local, uint32_t pos) {
+    if (a->IsScalar()) return block + pos;
+    Address at;
+    memcpy(&at, local + pos, 8);
+    return at;
   }
 
   void Compound(const IDomainDefinition* d, uint32_t kind, Address at, uint32_t depth) {
@@ -355,17 +353,16 @@ struct Walker {
       pos += f.args[i].offset;
       if (i) out.Put(L',');
       const IDomainDefinition* a = f.args[i].domain ? Domain(*f.args[i].domain) : nullptr;
-      Address arg;
-      if (!a || pos + 8 > f.blockSize + 8 || !ArgAddress(a, at, local, pos, &arg)) {
+      if (!a || pos > f.blockSize) {
         Unreadable();
         continue;
       }
-      Value(a, KindOf(a), arg, depth + 1);
+      Value(a, KindOf(a), ArgAddress(a, at, local, pos), depth + 1);
     }
     out.Put(L')');
   }
 
-  void List(const IDomainDefinition* d, Address at, bool, uint32_t depth) {
+  void List(const IDomainDefinition* d, Address at, uint32_t depth) {
     auto& c = *reinterpret_cast<const RCompoundDomain*>(d->Record());
     const RFunctor& cons = c.functors[0];
     const IDomainDefinition* head = cons.args[0].domain ? Domain(*cons.args[0].domain) : nullptr;
@@ -384,9 +381,7 @@ struct Walker {
       if ((word & 0xFF) != 1) break;
       if (!ReadAll(P(), t, local, cons.blockSize)) return Unreadable();
       if (cells) out.Put(L',');
-      Address element;
-      ArgAddress(head, t, local, headPos, &element);
-      Value(head, headKind, element, depth + 1);
+      Value(head, headKind, ArgAddress(head, t, local, headPos), depth + 1);
       Address next;
       memcpy(&next, local + tailPos, 8);
       if (!plainTail) {
@@ -433,7 +428,7 @@ struct Walker {
       if (radix == 16 && IsIntegral(base)) return Hex(local.value);
       return Leaf(d, reinterpret_cast<term>(&local));
     }
-    if (base == kList) return List(d, local.value, true, depth);
+    if (base == kList) return List(d, local.value, depth);
     Value(d, base, local.value, depth);
   }
 };

@@ -57,10 +57,11 @@ const wchar_t* BindingErrorText(int32_t number);
 
 // Binding error numbers.
 enum : int32_t {
-  kHamNotReserved = -1002, kIllegalDataType, kIllegalParamType, kIllegalColumnType, kIllegalDirection,
-  kIllegalCompletion, kIllegalOption, kIllegalFunction, kIllegalInfoType, kIllegalConstant, kIllegalLock,
-  kIllegalConcurrency, kIllegalScope, kIllegalNullable, kIllegalUnique, kIllegalAccuracy,
-  kIllegalTransact, kNotInitialized
+  kHamNotReserved = -1002, kIllegalDataType = -1003, kIllegalParamType = -1004, kIllegalColumnType = -1005,
+  kIllegalDirection = -1006, kIllegalCompletion = -1007, kIllegalOption = -1008, kIllegalFunction = -1009,
+  kIllegalInfoType = -1010, kIllegalConstant = -1011, kIllegalLock = -1012, kIllegalConcurrency = -1013,
+  kIllegalScope = -1014, kIllegalNullable = -1015, kIllegalUnique = -1016, kIllegalAccuracy = -1017,
+  kIllegalTransact = -1018, kNotInitialized = -1019
 };
 
 // One row of the type table.

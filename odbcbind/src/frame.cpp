@@ -124,12 +124,14 @@ const wchar_t* BindingErrorText(int32_t number) {
 
 // Text types travel as SQL_C_WCHAR: ODBC's 8-bit text would pass through the
 // ANSI code page and lose what it cannot hold.  A fixed-size element is as
-// large as its C type, the stride ODBC uses for arrays of that type.
+// large as its C type, the stride ODBC uses for arrays of that type.  Floats
+// travel as doubles: drivers disagree on the stride of SQL_C_FLOAT arrays
+// (the SQLite driver writes them 8 bytes apart), not on that of doubles.
 const TypeInfo& TypeOf(int64_t type, const wchar_t* name) {
   static const TypeInfo table[] = {
       {SQL_C_WCHAR, SQL_CHAR, 0},          {SQL_C_BIT, SQL_BIT, 1},
       {SQL_C_UTINYINT, SQL_TINYINT, 1},    {SQL_C_LONG, SQL_INTEGER, 4},
-      {SQL_C_LONG, SQL_INTEGER, 4},        {SQL_C_FLOAT, SQL_REAL, 4},
+      {SQL_C_LONG, SQL_INTEGER, 4},        {SQL_C_DOUBLE, SQL_REAL, 8},
       {SQL_C_DOUBLE, SQL_DOUBLE, 8},       {SQL_C_DATE, SQL_DATE, 6},
       {SQL_C_TIME, SQL_TIME, 6},           {SQL_C_TIMESTAMP, SQL_TIMESTAMP, 16},
       {SQL_C_BINARY, SQL_BINARY, 0},       {SQL_C_WCHAR, SQL_NUMERIC, 0},

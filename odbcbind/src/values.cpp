@@ -193,13 +193,7 @@ void ReadElement(data_struct* v, uint32_t type, const uint8_t* element, uint32_t
       break;
     case odbcBit: case odbcTinyInt: v->value.integer = element[0]; break;
     case odbcShort: case odbcLong: memcpy(&v->value.integer, element, 4); break;
-    case odbcFloat: {
-      float f;
-      memcpy(&f, element, 4);
-      v->value.real = f;
-      break;
-    }
-    case odbcDouble: memcpy(&v->value.real, element, 8); break;
+    case odbcFloat: case odbcDouble: memcpy(&v->value.real, element, 8); break;
     case odbcDate: case odbcTime: case odbcTimestamp: v->value.text = FormatTemporal(type, element); break;
     case odbcBinary: {
       uint32_t n = indicator >= 0 && uint64_t(indicator) < size ? uint32_t(indicator) : size;
@@ -274,13 +268,7 @@ void odbcPutHamArray(void* address, uint16_t row, data_struct* value) {
       memcpy(element, &value->value.integer, 4);
       indicator = size;
       break;
-    case odbcFloat: {
-      float f = float(value->value.real);
-      memcpy(element, &f, 4);
-      indicator = size;
-      break;
-    }
-    case odbcDouble:
+    case odbcFloat: case odbcDouble:
       memcpy(element, &value->value.real, 8);
       indicator = size;
       break;

@@ -132,7 +132,7 @@ std::vector<EnumCase> EnumCases() {
       {"parameter type", [](int32_t v) { odbcBindParameter(kEnv, kDbc, kStmt, 1, v, 5, 0, 0, 0, &ham); },
        "SQLBindParameter", 2, {{1, 1}, {2, 2}}, {0, 3}, -1004, L"odbcBindParameter"},
       {"bind type (C type)", [](int32_t v) { odbcBindCol(kEnv, kDbc, kStmt, 1, v, 8, &ham); }, "SQLBindCol", 2,
-       {{1, SQL_C_WCHAR}, {2, SQL_C_BIT}, {3, SQL_C_UTINYINT}, {4, SQL_C_LONG}, {5, SQL_C_LONG}, {6, SQL_C_FLOAT},
+       {{1, SQL_C_WCHAR}, {2, SQL_C_BIT}, {3, SQL_C_UTINYINT}, {4, SQL_C_LONG}, {5, SQL_C_LONG}, {6, SQL_C_DOUBLE},
         {7, SQL_C_DOUBLE}, {8, SQL_C_DATE}, {9, SQL_C_TIME}, {10, SQL_C_TIMESTAMP}, {11, SQL_C_BINARY},
         {12, SQL_C_WCHAR}, {13, SQL_C_WCHAR}},
        {0, 14}, -1003, L"odbcBindCol"},

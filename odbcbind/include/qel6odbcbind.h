@@ -6,8 +6,9 @@
 // pointers.  ODBC codes other than success and success-with-information
 // raise kernel run-time errors 8800..8806 (binding errors raise 8806); the
 // details are read with odbcGetError.  The two fetches fail (Run_Fail) at the
-// end of the data.  Strings are zero-terminated UTF-16; returned strings live
-// on the caller's global stack, returned records on the collected heap.
+// end of the data.  Strings are zero-terminated UTF-16; returned strings,
+// binaries and value records live on the caller's global stack; Hams and
+// Huls on the collected heap until they are released.
 // The library serves one calling thread at a time.
 #pragma once
 

@@ -42,8 +42,8 @@ struct OdbcApi {
 extern const OdbcApi* odbc;
 const OdbcApi& Odbc32();
 
-// The return-code step: records code, name and message, returns for 0, 1 and
-// -1000 and raises 8800..8806 for the rest.
+// The return-code step: records code, name (a literal) and message, returns
+// for 0, 1 and -1000 and raises 8800..8806 for the rest.
 void Check(SQLRETURN code, const wchar_t* name, SQLHENV env = nullptr, SQLHDBC dbc = nullptr,
            SQLHSTMT stmt = nullptr);
 // Records -1000 "ODBC_SUCCESS" under `name`.
@@ -106,7 +106,8 @@ void CheckBoundRows(SQLHSTMT stmt, BindKind kind, uint64_t rows, const wchar_t* 
 void SetParamRows(SQLHDBC dbc, SQLHSTMT stmt, uint64_t rows);
 uint64_t ParamRows(SQLHSTMT stmt);
 
-// Values.
+// Values.  Records live on the caller's global stack, as the strings and
+// binaries they point to do.
 data_struct* NewValue();
 // A string copied to the global stack, at most `maxChars` characters.
 wchar_t* CopyText(const wchar_t* text, size_t maxChars);

@@ -64,7 +64,7 @@ void SetTriState(int32_t* out, int64_t odbcValue) {
 }
 
 data_value_struct* NewRecord(uint32_t kind) {
-  auto* r = static_cast<data_value_struct*>(kernel::Memory::AllocHeap(sizeof(data_value_struct)));
+  auto* r = reinterpret_cast<data_value_struct*>(kernel::Memory::AllocGStack(sizeof(data_value_struct)));
   memset(r, 0, sizeof *r);
   r->kind = kind;
   return r;

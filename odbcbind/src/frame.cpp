@@ -1,9 +1,8 @@
 // The frame every export shares: the ODBC table, the last-error record (one
 // per process, always holding the most recent call's outcome), the
 // return-code step, binding errors and their texts, and the type table.
-// Texts copied into the record are cut to its 512 characters, terminated.
-#include <cwchar>
-
+// The record names static texts (every name and fixed message is a literal)
+// or the driver's message, kept in a 512-character buffer of its own.
 #include "binding.h"
 #include "qel6kernel.h"
 
@@ -28,17 +27,12 @@ constexpr size_t kTextChars = 512;
 
 struct LastError {
   int32_t code;
-  wchar_t function[kTextChars];
-  wchar_t message[kTextChars];
+  const wchar_t* function;
+  const wchar_t* message;
 };
-LastError lastError;
+LastError lastError = {0, L"", L""};
+wchar_t driverMessage[kTextChars];
 int32_t bindingError;
-
-void CopyInto(wchar_t (&to)[kTextChars], const wchar_t* from) {
-  size_t n = wcsnlen(from, kTextChars - 1);
-  wmemcpy(to, from, n);
-  to[n] = 0;
-}
 
 const wchar_t* FixedMessage(int32_t code) {
   switch (code) {
@@ -69,17 +63,18 @@ uint32_t ErrorCode(int32_t code) {
 // Records and, for every code but 0, 1 and -1000, raises.
 void Step(int32_t code, const wchar_t* name, SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) {
   lastError.code = code;
-  CopyInto(lastError.function, name);
+  lastError.function = name;
   if (code == SQL_ERROR) {
     SQLWCHAR state[6] = {};
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
-    lastError.message[0] = 0;
-    odbc->SQLErrorW(env, dbc, stmt, state, &native, reinterpret_cast<SQLWCHAR*>(lastError.message),
+    driverMessage[0] = 0;
+    odbc->SQLErrorW(env, dbc, stmt, state, &native, reinterpret_cast<SQLWCHAR*>(driverMessage),
                     SQLSMALLINT(kTextChars), &length);
-    lastError.message[kTextChars - 1] = 0;
+    driverMessage[kTextChars - 1] = 0;
+    lastError.message = driverMessage;
   } else {
-    CopyInto(lastError.message, FixedMessage(code));
+    lastError.message = FixedMessage(code);
   }
   if (code == SQL_SUCCESS || code == SQL_SUCCESS_WITH_INFO || code == -1000) return;
   Raise(ErrorCode(code));

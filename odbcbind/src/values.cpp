@@ -18,13 +18,14 @@ namespace odbcbind {
 namespace kernel = Qel::RunTime::Kernel;
 
 data_struct* NewValue() {
-  auto* v = static_cast<data_struct*>(kernel::Memory::AllocHeap(sizeof(data_struct)));
+  auto* v = reinterpret_cast<data_struct*>(kernel::Memory::AllocGStack(sizeof(data_struct)));
   memset(v, 0, sizeof *v);
   return v;
 }
 
 wchar_t* CopyText(const wchar_t* text, size_t maxChars) {
-  size_t n = wcsnlen(text, maxChars);
+  size_t n = 0;
+  while (n < maxChars && text[n]) ++n;
   auto* out = reinterpret_cast<wchar_t*>(kernel::Memory::AllocGStack(uint32_t((n + 1) * sizeof(wchar_t))));
   wmemcpy(out, text, n);
   out[n] = 0;
@@ -65,7 +66,8 @@ uint16_t U16(const uint8_t* p) {
 // Date "%-2d-%-2d-%-4d" (month, day, year), time "%-2d:%-2d:%-2d", timestamp
 // both with a space between; the fraction is not shown.
 wchar_t* FormatTemporal(uint32_t type, const uint8_t* element) {
-  wchar_t text[64];
+  constexpr uint32_t kLongest = 40;  // "-32768-65535-65535 65535:65535:65535"
+  wchar_t* text = reinterpret_cast<wchar_t*>(kernel::Memory::AllocGStack(kLongest * sizeof(wchar_t)));
   wchar_t* p = text;
   if (type == odbcDate || type == odbcTimestamp) {
     p = PutNumber(p, U16(element + 2), 2);
@@ -84,7 +86,7 @@ wchar_t* FormatTemporal(uint32_t type, const uint8_t* element) {
     p = PutNumber(p, U16(t + 4), 2);
   }
   *p = 0;
-  return CopyText(text, 64);
+  return text;
 }
 
 namespace {

@@ -156,9 +156,14 @@ TEST_F(DriverTest, ErrorsAndTheEndOfData) {
   EXPECT_NE(o.message.find(L"syntax error"), std::wstring::npos) << testing::PrintToString(o.message);
 
   Exec(L"CREATE TABLE t (x INTEGER)");
-  Exec(L"INSERT INTO t VALUES (1)");
+  Exec(L"INSERT INTO t VALUES (41)");
+  void* x = nullptr;
+  ASSERT_EQ(Try([&] { odbcBindCol(env, dbc, stmt, 1, odbcLong, 0, &x); }).error, 0u);
   ASSERT_EQ(Try([&] { odbcExecDirect(env, dbc, stmt, L"SELECT x FROM t"); }).error, 0u);
   EXPECT_TRUE(Fetch());
+  data_struct* v = nullptr;
+  ASSERT_EQ(Try([&] { odbcGetHam(x, &v); }).error, 0u);
+  EXPECT_EQ(v->value.integer, 41);
   o = Try([&] { odbcFetch(env, dbc, stmt); });
   EXPECT_TRUE(o.failed);
   EXPECT_EQ(o.error, 0u);
@@ -166,6 +171,8 @@ TEST_F(DriverTest, ErrorsAndTheEndOfData) {
   EXPECT_EQ(o.function, L"SQLFetch");
   EXPECT_EQ(o.message, L"ODBC_SUCCESS");
 
+  ASSERT_EQ(Try([&] { odbcFreeStmt(env, dbc, stmt, 3); }).error, 0u);
+  EXPECT_EQ(Try([&] { odbcReleaseHam(x); }).error, 0u);
   // This driver has no scroll options.
   Try([&] { odbcFreeStmt(env, dbc, stmt, 2); });
   o = Try([&] { odbcSetScrollOptions(env, dbc, stmt, 1, -3, 10); });

@@ -169,10 +169,20 @@ int32_t DescribeColType(SQLSMALLINT sqlType) {
   return BindingTypeOfSql(sqlType);
 }
 
-const wchar_t* Fetch(SQLRETURN rc, const wchar_t* name, SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) {
+// One step through the data sources or the drivers: their name and text.
+void List(decltype(&::SQLDataSourcesW) step, const wchar_t* name, const wchar_t* odbcName, SQLHENV env,
+          int32_t direction, wchar_t** first, wchar_t** second) {
+  SQLUSMALLINT d = SQLUSMALLINT(Enum(direction, {SQL_FETCH_FIRST, SQL_FETCH_NEXT}, kIllegalDirection, name));
+  TextBuffer a, b;
+  Check(step(env, d, a.text, kTextChars, &a.length, b.text, kTextChars, &b.length), odbcName, env);
+  *first = a.Copy();
+  *second = b.Copy();
+}
+
+// The return-code step of a fetch: the end of the data fails.
+void Fetch(SQLRETURN rc, const wchar_t* name, SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt) {
   if (rc == SQL_NO_DATA_FOUND) EndOfData(name);
   Check(rc, name, env, dbc, stmt);
-  return name;
 }
 
 }  // namespace
@@ -239,23 +249,11 @@ void odbcFreeConnect(odbcHandle env, odbcHandle dbc) {
 void odbcFreeEnv(odbcHandle env) { Check(odbc->SQLFreeEnv(env), L"SQLFreeEnv", env); }
 
 void odbcDataSources(odbcHandle env, int32_t direction, wchar_t** name, wchar_t** description) {
-  SQLUSMALLINT d = SQLUSMALLINT(Enum(direction, {SQL_FETCH_FIRST, SQL_FETCH_NEXT}, kIllegalDirection,
-                                     L"odbcDataSources"));
-  TextBuffer n, text;
-  Check(odbc->SQLDataSourcesW(env, d, n.text, kTextChars, &n.length, text.text, kTextChars, &text.length),
-        L"SQLDataSources", env);
-  *name = n.Copy();
-  *description = text.Copy();
+  List(odbc->SQLDataSourcesW, L"odbcDataSources", L"SQLDataSources", env, direction, name, description);
 }
 
 void odbcDrivers(odbcHandle env, int32_t direction, wchar_t** name, wchar_t** attributes) {
-  SQLUSMALLINT d = SQLUSMALLINT(Enum(direction, {SQL_FETCH_FIRST, SQL_FETCH_NEXT}, kIllegalDirection,
-                                     L"odbcDrivers"));
-  TextBuffer n, text;
-  Check(odbc->SQLDriversW(env, d, n.text, kTextChars, &n.length, text.text, kTextChars, &text.length),
-        L"SQLDrivers", env);
-  *name = n.Copy();
-  *attributes = text.Copy();
+  List(odbc->SQLDriversW, L"odbcDrivers", L"SQLDrivers", env, direction, name, attributes);
 }
 
 void odbcExecDirect(odbcHandle env, odbcHandle dbc, odbcHandle stmt, const wchar_t* text) {

@@ -6,7 +6,6 @@
 // put that does not fit, has the wrong kind or holds a field out of range
 // is refused before the row is touched.  Dates, times and timestamps put
 // back the text that the getter gives.
-#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -298,34 +297,36 @@ void odbcAllocHul(void** cell) {
   *cell = block;
 }
 
-void odbcReleaseHul(void* cell) { kernel::Memory::ReleaseHeap(cell); }
+void odbcReleaseHul(void* cell) {
+  if (cell) kernel::Memory::ReleaseHeap(cell);
+}
 
 void odbcGetHul(void* cell, uint32_t* value) {
+  if (!cell) return;
   SQLULEN v;
   memcpy(&v, cell, sizeof v);
   *value = uint32_t(v);
 }
 
 void odbcPutHul(void* cell, uint32_t value) {
+  if (!cell) return;
   SQLULEN v = value;
   memcpy(cell, &v, sizeof v);
 }
 
 void odbcGetData(odbcHandle env, odbcHandle dbc, odbcHandle stmt, uint32_t column, uint32_t type, uint32_t size,
                  data_struct** value, uint32_t* indicator) {
-  static uint8_t* buffer;
-  static uint64_t capacity;
   const TypeInfo& info = TypeOf(type, L"odbcGetData");
   if (size == 0) BindingError(kIllegalConstant, L"odbcGetData");
   // Fixed-size C types are written whole whatever the length says; two zero
-  // bytes behind the buffer end any text.
+  // bytes behind the buffer end any text.  Small values use one static
+  // buffer, larger ones a block of their own (left to the collector when
+  // ODBC's error raises).
+  alignas(8) static uint8_t scratch[4096 + 2];
   uint64_t need = uint64_t(size < 16 ? 16 : size) + 2;
-  if (need > capacity) {
-    void* grown = realloc(buffer, need);
-    if (!grown) Raise(206);
-    buffer = static_cast<uint8_t*>(grown);
-    capacity = need;
-  }
+  if (need > UINT32_MAX) BindingError(kIllegalConstant, L"odbcGetData");
+  uint8_t* buffer = need <= sizeof scratch ? scratch
+                                           : static_cast<uint8_t*>(kernel::Memory::AllocAtomicHeap(uint32_t(need)));
   memset(buffer, 0, 16);
   buffer[size] = buffer[size + 1] = 0;
   SQLLEN length = 0;
@@ -336,21 +337,15 @@ void odbcGetData(odbcHandle env, odbcHandle dbc, odbcHandle stmt, uint32_t colum
     v->kind = odbcNull;
   } else {
     v->kind = type;
-    switch (type) {
-      case odbcShort: {
-        int16_t s;
-        memcpy(&s, buffer, 2);
-        v->value.integer = s;
-        break;
-      }
-      case odbcBinary: {
-        uint32_t n = length >= 0 && uint64_t(length) < size ? uint32_t(length) : size;
-        v->value.binary = MakeBinary(buffer, n);
-        break;
-      }
-      default: ReadElement(v, type, buffer, size, length);
+    if (type == odbcShort) {
+      int16_t s;
+      memcpy(&s, buffer, 2);
+      v->value.integer = s;
+    } else {
+      ReadElement(v, type, buffer, size, length);
     }
   }
+  if (buffer != scratch) kernel::Memory::ReleaseHeap(buffer);
   *value = v;
   *indicator = uint16_t(length);
 }

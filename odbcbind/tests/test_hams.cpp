@@ -420,6 +420,10 @@ TEST_F(StubTest, GetDataConvertsEachType) {
             (std::vector<uint8_t>{9, 8, 7, 6}));
   EXPECT_EQ(BinaryBytes(GetData({odbcBinary, 4, bytes, SQL_NO_TOTAL, 1}, &indicator)->value.binary).size(), 4u);
   EXPECT_EQ(BinaryBytes(GetData({odbcBinary, 4, bytes, 2, 0}, &indicator)->value.binary).size(), 2u);
+  std::vector<uint8_t> large(70000, 0x5A);  // beyond the static buffer
+  large.back() = 1;
+  EXPECT_EQ(BinaryBytes(GetData({odbcBinary, 70000, large, 70000, 0}, &indicator)->value.binary), large);
+  EXPECT_EQ(indicator, 70000u & 0xFFFF);
   v = GetData({odbcString, 8, {}, SQL_NULL_DATA, 0}, &indicator);
   EXPECT_EQ(v->kind, uint32_t(odbcNull));
   EXPECT_EQ(v->value.text, nullptr);

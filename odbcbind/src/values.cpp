@@ -106,12 +106,16 @@ bool SplitTemporal(const wchar_t* text, uint32_t type, Temporal& t) {
   static const int widths[3][6] = {{2, 2, 4}, {2, 2, 2}, {2, 2, 4, 2, 2, 2}};
   const int* width = widths[type - odbcDate];
   t.count = type == odbcTimestamp ? 6 : 3;
+  auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
   int runs = 0, runLength[8] = {};
   const wchar_t* runStart[8];
   for (const wchar_t* p = text; *p;) {
-    if (!iswdigit(*p)) { ++p; continue; }
+    if (!digit(*p)) {
+      ++p;
+      continue;
+    }
     const wchar_t* s = p;
-    while (iswdigit(*p)) ++p;
+    while (digit(*p)) ++p;
     if (runs == 8) return false;
     runStart[runs] = s;
     runLength[runs++] = int(p - s);

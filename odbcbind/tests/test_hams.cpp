@@ -175,6 +175,7 @@ TEST_F(StubTest, RefusedPutsLeaveTheRowAsItWas) {
       {date, Text(odbcDate, L"13-1 -2000")},
       {date, Text(odbcDate, L"1 -2")},
       {date, Text(odbcDate, L"")},
+      {date, Text(odbcDate, L"\u0663-7-2024")},  // only ASCII digits count
       {date, Text(odbcTime, L"1 :2 :3 ")},
   };
   for (const Case& c : cases) {

@@ -139,6 +139,17 @@ TEST_F(DriverTest, DataSourceFromTheUserIni) {
   ASSERT_NE(std::find(names.begin(), names.end(), L"KalmoraTest"), names.end());
   EXPECT_EQ(description, L"SQLite3");
 
+  // The drivers are this folder's, not the machine's.
+  std::vector<std::wstring> drivers;
+  for (int direction = 1;; direction = 2) {
+    wchar_t *name = nullptr, *attributes = nullptr;
+    o = Try([&] { odbcDrivers(env, direction, &name, &attributes); });
+    if (o.error) break;
+    drivers.push_back(name);
+  }
+  EXPECT_EQ(o.error, 8804u);
+  EXPECT_EQ(drivers, std::vector<std::wstring>{L"SQLite3"});
+
   DeleteFileW((ConfigFolder() + L"dsn.db").c_str());
   ASSERT_EQ(Try([&] { odbcConnect(env, dbc, L"KalmoraTest", L"", L""); }).error, 0u);
   EXPECT_EQ(LastError().function, L"SQLConnectW");

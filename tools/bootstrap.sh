@@ -19,6 +19,7 @@ packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w
           mingw-w64-x86-64-dev wine wine64 xvfb xauth cmake ninja-build googletest
           dpkg-dev make autoconf automake libtool python3-pil
           cups printer-driver-cups-pdf poppler-utils xclip libwmf-bin)
+packages+=(unixodbc libsqliteodbc)  # the ODBC binding's tests: unixODBC and the SQLite driver
 
 # Benchmarks compare with these; `bootstrap.sh bench` installs them too.
 bench_packages=(libz-mingw-w64-dev ncompress swi-prolog-nox)

@@ -1,8 +1,9 @@
 // The time helpers against the C runtime in the same process and zone:
 // tv_date against localtime_s, date_tv against mktime, tv_week_no against
 // localtime_s and the week arithmetic, day_no_tv(week_no_tv(n), k) against
-// mktime of the day, tv_date_order and dt_str against swprintf.  Prints the
-// nanoseconds per call of each and the ratio helper/C runtime with its goal.
+// mktime of the week's first day, localtime_s and mktime of the day,
+// tv_date_order and dt_str against swprintf.  Prints the nanoseconds per
+// call of each and the ratio helper/C runtime with its goal.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -91,18 +92,24 @@ int main() {
     localtime_s(&t, &s);
     g_sink += CrtWeek(t);
   });
-  Line("tv_week_no", week, crtWeek, "localtime_s + mktime");
+  Line("tv_week_no", week, crtWeek, "localtime_s + arithmetic");
 
   const double day = Time([](int i) {
-    g_sink += time_convert::day_no_tv(time_convert::week_no_tv(3200 + i % 1000), 1 + i % 7);
+    g_sink += time_convert::day_no_tv(time_convert::week_no_tv(3183 + i % 1000), 1 + i % 7);
   });
   const double crtDay = Time([](int i) {
-    tm t{};
-    t.tm_year = 49, t.tm_mon = 11, t.tm_mday = 26 + 7 * (3200 + i % 1000) + i % 7, t.tm_sec = 1;
-    t.tm_isdst = -1;
-    g_sink += mktime(&t);
+    // The week's first day (weeks of 2011 on), then day k of it, both local.
+    tm first{};
+    first.tm_year = 111, first.tm_mon = 0, first.tm_mday = 3 + 7 * (i % 1000), first.tm_sec = 1;
+    first.tm_isdst = -1;
+    const time_t f = mktime(&first);
+    tm day;
+    localtime_s(&day, &f);
+    day.tm_mday += i % 7;
+    day.tm_isdst = -1;
+    g_sink += mktime(&day);
   });
-  Line("day_no_tv(week_no_tv(n), k)", day, crtDay, "mktime of the day");
+  Line("day_no_tv(week_no_tv(n), k)", day, crtDay, "mktime, localtime_s, mktime");
 
   const double order = Time([](int i) { g_sink += mytime::tv_date_order(At(i))[7]; });
   const double crtOrder = Time([](int i) {

@@ -34,6 +34,7 @@ decl::UnitTable unit{&time_convert, &mytime};
 }  // namespace classes
 
 void CheckRange(RIntegralDomain& domain, int64_t v) {
+  if (v >= domain.low && v <= domain.high) return;  // the common case, without a call
   const auto* d = reinterpret_cast<const TIntegralDomainDefinition*>(&domain);
   if (v >= 0 && v <= UINT32_MAX) return Check_UU_Range(d, static_cast<uint32_t>(v));
   // Negative or beyond 32 bits: no unsigned domain holds it; the check of

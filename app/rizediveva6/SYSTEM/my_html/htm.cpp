@@ -20,7 +20,7 @@ namespace {
 // --- the page buffer ---
 
 struct Line {
-  const wchar_t* text;  // a heap string
+  const wchar_t* text;  // a heap string or a constant text
   uint64_t length;
 };
 struct Page {
@@ -39,7 +39,7 @@ Page* ThePage() {
   return page;
 }
 
-// Appends a heap string that the page takes over.
+// Appends a heap string that the page takes over, or a constant text.
 void Take(const wchar_t* heapText, uint64_t length) {
   Page* p = ThePage();
   if (p->count == p->capacity) {
@@ -54,10 +54,11 @@ void Take(const wchar_t* heapText, uint64_t length) {
 }
 void Take(const wchar_t* heapText) { Take(heapText, wcslen(heapText)); }
 
-// Appends a copy of a constant or caller's text.
+// Appends a copy of a caller's text.
 void Add(const wchar_t* text) { Take(HeapCopy(text)); }
-void Add(std::initializer_list<const wchar_t*> lines) {
-  for (const wchar_t* l : lines) Add(l);
+// Appends constant lines of the program's own, which the page refers to.
+void Add(std::initializer_list<const wchar_t*> constants) {
+  for (const wchar_t* l : constants) Take(l);
 }
 
 // --- filling templates ---
@@ -79,14 +80,24 @@ void SetArg(Tm::TEllipsisArgs<N>& a, size_t i, wchar_t c) {
   a.SetValue(i, D(tav::domains::char_), static_cast<uint16_t>(c));
 }
 
-// Appends the template filled with the values in order.
+// The template filled with the values in order (a heap string).
 template <class... V>
-void Fill(const wchar_t* format, V... values) {
+const wchar_t* Filled(const wchar_t* format, V... values) {
   Tm::TEllipsisArgs<sizeof...(V)> a;
   size_t i = 0;
   (SetArg(a, i++, values), ...);
-  Take(string::format(format, a));
+  return string::format(format, a);
 }
+// Appends the template filled with the values in order.
+template <class... V>
+void Fill(const wchar_t* format, V... values) {
+  Take(Filled(format, values...));
+}
+
+// The cell templates: "%" is the text, and in the widths the percent character.
+constexpr const wchar_t* kTd = L"<td valign=\"top\">%";
+constexpr const wchar_t* kTdRight = L"<td valign=\"top\" align=\"right\" width=\"22 %\">%";
+constexpr const wchar_t* kTdCentre = L"<td valign=\"top\" align=\"center\" width=\"5 %\">%";
 
 // Runs a writer; what it leaves on the global stack (escaped copies) is
 // released when it returns.
@@ -147,17 +158,22 @@ uint64_t EscapedUnits(uint32_t c) {
 
 }  // namespace
 
-const wchar_t* htm::escape(const wchar_t* text) {
+namespace {
+
+// The units of the escaped text; `plain` tells whether it equals the text.
+uint64_t EscapedUnits(const wchar_t* text, bool* plain) {
   uint64_t units = 0;
-  bool plain = true;
+  *plain = true;
   for (const wchar_t* s = text; *s;) {
-    const uint32_t c = CodePoint(s);
-    const uint64_t n = EscapedUnits(c);
-    plain = plain && n == 1;
+    const uint64_t n = EscapedUnits(CodePoint(s));
+    *plain = *plain && n == 1;
     units += n;
   }
-  if (plain) return text;
-  auto* out = reinterpret_cast<wchar_t*>(GStackAlloc(memory::checksize((units + 1) * 2)));
+  return units;
+}
+
+// Writes the escaped text and its terminator into out.
+void EscapeInto(const wchar_t* text, wchar_t* out) {
   wchar_t* o = out;
   for (const wchar_t* s = text; *s;) {
     const uint32_t c = CodePoint(s);
@@ -176,30 +192,46 @@ const wchar_t* htm::escape(const wchar_t* text) {
     }
   }
   *o = 0;
+}
+
+// Appends the escaped text as a line, copied once.
+void AddEscaped(const wchar_t* text) {
+  bool plain;
+  const uint64_t units = EscapedUnits(text, &plain);
+  if (plain) return Take(HeapCopy(text), units);
+  wchar_t* line = string::NewString(units);
+  EscapeInto(text, line);
+  Take(line, units);
+}
+
+}  // namespace
+
+const wchar_t* htm::escape(const wchar_t* text) {
+  bool plain;
+  const uint64_t units = EscapedUnits(text, &plain);
+  if (plain) return text;
+  auto* out = reinterpret_cast<wchar_t*>(GStackAlloc(memory::checksize((units + 1) * 2)));
+  EscapeInto(text, out);
   return out;
 }
 
 // --- page frame and line store ---
 
 void htm::start_frame(const wchar_t* title, const wchar_t* headLine) {
-  Scoped([&] {
-    Add({L"", L"", L"", L"<HTML>", L"<HEAD>", L"<TITLE>"});
-    Add(E(title));
-    Add(L"</TITLE>");
-    Add(headLine);
-    Add(L"</HEAD>");
-  });
+  Add({L"", L"", L"", L"<HTML>", L"<HEAD>", L"<TITLE>"});
+  AddEscaped(title);
+  Add({L"</TITLE>"});
+  Add(headLine);
+  Add({L"</HEAD>"});
 }
 void htm::start_page(const wchar_t* title, const wchar_t* headLine) {
   start_frame(title, headLine);
-  Add(L"<BODY>");
+  Add({L"<BODY>"});
 }
 void htm::end_page() { Add({L"</BODY>", L"</HTML>"}); }
-void htm::end_frame() { Add(L"</HTML>"); }
+void htm::end_frame() { Add({L"</HTML>"}); }
 void htm::assert_line(const wchar_t* line) { Add(line); }
-void htm::write_str(const wchar_t* text) {
-  Scoped([&] { Add(E(text)); });
-}
+void htm::write_str(const wchar_t* text) { AddEscaped(text); }
 
 bool htm::nd_line(Each<const wchar_t*> k) {
   // Lines appended by the continuation are yielded too: the count is read
@@ -269,19 +301,19 @@ void htm::write_table(int32_t cellpadding, int32_t cellspacing, int32_t border, 
   Fill(L"<table cellpadding=\"%\" cellspacing=\"%\" border=\"%\" width=\"% %\">", cellpadding,
        cellspacing, border, width, L'%');
 }
-void htm::write_table_end() { Add(L"</table>"); }
-void htm::write_tbody() { Add(L"<tbody>"); }
-void htm::write_tbody_end() { Add(L"</tbody>"); }
-void htm::write_tr() { Add(L"<tr>"); }
-void htm::write_tr_end() { Add(L"</tr>"); }
+void htm::write_table_end() { Add({L"</table>"}); }
+void htm::write_tbody() { Add({L"<tbody>"}); }
+void htm::write_tbody_end() { Add({L"</tbody>"}); }
+void htm::write_tr() { Add({L"<tr>"}); }
+void htm::write_tr_end() { Add({L"</tr>"}); }
 void htm::write_td(const wchar_t* text) {
-  Scoped([&] { Fill(L"<td valign=\"top\">%", E(text)); });
+  Scoped([&] { Fill(kTd, E(text)); });
 }
 void htm::write_td_right(const wchar_t* text) {
-  Scoped([&] { Fill(L"<td valign=\"top\" align=\"right\" width=\"22 %\">%", L'%', E(text)); });
+  Scoped([&] { Fill(kTdRight, L'%', E(text)); });
 }
 void htm::write_td_centre(const wchar_t* text) {
-  Scoped([&] { Fill(L"<td valign=\"top\" align=\"center\" width=\"5 %\">%", L'%', E(text)); });
+  Scoped([&] { Fill(kTdCentre, L'%', E(text)); });
 }
 void htm::write_big_td(const wchar_t* text) {
   Scoped([&] {
@@ -290,7 +322,7 @@ void htm::write_big_td(const wchar_t* text) {
          E(text));
   });
 }
-void htm::write_td_end() { Add(L"</td>"); }
+void htm::write_td_end() { Add({L"</td>"}); }
 void htm::write_tds(const StringList* texts) {
   for (; !texts->Empty(); texts = texts->tail) {
     write_td(texts->head);
@@ -299,7 +331,7 @@ void htm::write_tds(const StringList* texts) {
 }
 void htm::write_table_body_list(const StringList* texts) {
   for (; !texts->Empty(); texts = texts->tail) {
-    Add(L"<tr>");
+    Add({L"<tr>"});
     write_td(texts->head);
     Add({L"</td>", L"</tr>"});
   }
@@ -313,12 +345,21 @@ void htm::write_title(const wchar_t* title) {
 
 namespace {
 
+// A cell's opening by alignment: the cell template with an empty text,
+// filled once and kept (a row of cells opens thousands of them).
 void OpenCell(alignm align) {
-  switch (align) {
-    case alignm::right: return htm::write_td_right(L"");
-    case alignm::centre: return htm::write_td_centre(L"");
-    case alignm::left: return htm::write_td(L"");
+  static const wchar_t* openings[3] = {};
+  const wchar_t*& line = openings[static_cast<int>(align) - 1];
+  if (!line) {
+    const wchar_t* filled = align == alignm::right    ? Filled(kTdRight, L'%', L"")
+                            : align == alignm::centre ? Filled(kTdCentre, L'%', L"")
+                                                      : Filled(kTd, L"");
+    const size_t bytes = (wcslen(filled) + 1) * sizeof(wchar_t);
+    auto* kept = static_cast<wchar_t*>(K::Memory::AllocUncollectableHeap(bytes));
+    memcpy(kept, filled, bytes);
+    line = kept;
   }
+  Take(line);
 }
 
 // One cell's markup: its opening, content and closing.
@@ -351,15 +392,15 @@ void Cell(const cell& c) {
       htm::write_form_select(d.name, d.attribute[0] ? 5 : 1, d.options, d.attribute, d.selected);
       break;
     case cell_def::submit:
-      htm::write_td(L"");
+      OpenCell(alignm::left);
       htm::write_submit(d.text);
       break;
     case cell_def::hidden:
-      htm::write_td(L"");
+      OpenCell(alignm::left);
       htm::write_hidden(d.name, c.id);
       break;
     case cell_def::tablex:
-      htm::write_td(L"");
+      OpenCell(alignm::left);
       htm::write_table(d.table[0], d.table[1], d.table[2], d.table[3]);
       htm::write_tbody();
       return;  // the cell stays open for the nested table
@@ -399,17 +440,17 @@ void htm::write_big_str(const wchar_t* text) {
     Fill(L"<font face=\"Helvetica, Arial, sans-serif\"><b><big>%</big></b><br></font>", E(text));
   });
 }
-void htm::write_br() { Add(L"<br>"); }
-void htm::write_hr() { Add(L"<hr>"); }
-void htm::write_ul() { Add(L"<ul>"); }
-void htm::write_ul_end() { Add(L"</ul>"); }
+void htm::write_br() { Add({L"<br>"}); }
+void htm::write_hr() { Add({L"<hr>"}); }
+void htm::write_ul() { Add({L"<ul>"}); }
+void htm::write_ul_end() { Add({L"</ul>"}); }
 void htm::write_li(const wchar_t* text) {
   Scoped([&] { Fill(L"<LI>%</LI>", E(text)); });
 }
 void htm::write_bulleted_list(const StringList* texts) {
-  Add(L"<UL>");
+  Add({L"<UL>"});
   for (; !texts->Empty(); texts = texts->tail) write_li(texts->head);
-  Add(L"</UL>");
+  Add({L"</UL>"});
 }
 void htm::write_a(const wchar_t* address, const wchar_t* text) {
   Scoped([&] { Fill(L"<a href=\"%\">%</a>", E(address), E(text)); });
@@ -423,7 +464,7 @@ void htm::write_a_target(const wchar_t* address, const wchar_t* text, const wcha
 void htm::write_form(const wchar_t* name, const wchar_t* action) {
   Scoped([&] { Fill(L"<FORM ACTION=\"%\" name=\"%\" method=\"GET\">", E(action), E(name)); });
 }
-void htm::write_form_end() { Add(L"</FORM>"); }
+void htm::write_form_end() { Add({L"</FORM>"}); }
 
 void htm::write_form_input(int32_t kind, const wchar_t* name, const wchar_t* value, bool checked,
                            const wchar_t* extra) {
@@ -451,21 +492,21 @@ void htm::write_form_select(const wchar_t* name, uint32_t size, const StringList
       Fill(Member(options->head, selected) ? L"<OPTION SELECTED>%</OPTION>" : L"<OPTION>%</OPTION>",
            E(options->head));
   });
-  Add(L"</SELECT>");
+  Add({L"</SELECT>"});
 }
 
 void htm::write_form_text(const wchar_t* text, const wchar_t* name) {
   Scoped([&] {
     Fill(L"<TEXTAREA Name=\"%\" ROWS=\"10\" COLS=\"40\">", E(name));
-    Add(E(text));
   });
-  Add(L"</TEXTAREA>");
+  AddEscaped(text);
+  Add({L"</TEXTAREA>"});
 }
 
 void htm::write_form_fieldset(const wchar_t* legend) {
   Scoped([&] { Fill(L"<FIELDSET>\n<LEGEND ALIGN=\"TOP\">,%,</LEGEND>\n", E(legend)); });
 }
-void htm::write_form_fieldset_end() { Add(L"</FIELDSET>"); }
+void htm::write_form_fieldset_end() { Add({L"</FIELDSET>"}); }
 void htm::write_submit(const wchar_t* caption) {
   Scoped([&] { Fill(L"<p>  <input type=\"submit\" value=\"%\">  </p>", E(caption)); });
 }

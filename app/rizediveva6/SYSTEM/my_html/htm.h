@@ -3,8 +3,8 @@
 //
 // Invariants:
 //  - The page buffer only grows at its end; `clear` empties it.  Its lines
-//    are heap strings held in a heap array that an uncollectable record
-//    points to, so the collector sees every line.
+//    are heap strings (or the writer's constant texts) held in a heap array
+//    that an uncollectable record points to, so the collector sees every line.
 //  - Each template's "%" is filled in order by string::format.  Text and
 //    attribute arguments are escaped first (`escape`); raw markup (a line
 //    given to assert_line, the head line of start_page / start_frame, the

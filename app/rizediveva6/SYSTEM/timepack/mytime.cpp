@@ -27,12 +27,24 @@ const wchar_t* Format(tv t, const wchar_t* picture) {
   return tav::time::initformattimeobject()->format(gmtTime::new_(t), picture);
 }
 
-// "%" filled with plain decimal numbers.
+// The numbers in plain decimal (a minus sign, no leading zeros) joined by
+// the separator: what string::format makes of "%/%/%", written directly.
 template <size_t N>
-const wchar_t* Numbers(const wchar_t* format, const int32_t (&values)[N]) {
-  Tm::TEllipsisArgs<N> a;
-  for (size_t i = 0; i < N; ++i) a.SetValue(i, D(tav::domains::integer), values[i]);
-  return string::format(format, a);
+const wchar_t* Numbers(wchar_t separator, const int32_t (&values)[N]) {
+  wchar_t buffer[N * 12], *o = buffer;
+  for (size_t i = 0; i < N; ++i) {
+    if (i) *o++ = separator;
+    uint32_t v = values[i] < 0 ? 0u - static_cast<uint32_t>(values[i]) : values[i];
+    if (values[i] < 0) *o++ = L'-';
+    wchar_t digits[10];
+    int n = 0;
+    do digits[n++] = static_cast<wchar_t>(L'0' + v % 10), v /= 10;
+    while (v);
+    while (n) *o++ = digits[--n];
+  }
+  wchar_t* text = string::NewString(o - buffer);
+  memcpy(text, buffer, (o - buffer) * sizeof(wchar_t));
+  return text;
 }
 
 uint32_t ReadUnsigned(Tm::RIntegralDomain& domain, const wchar_t* text) {
@@ -74,13 +86,13 @@ const wchar_t* mytime::dt_str2(const dt& d) { return Format(time_convert::date_t
 
 const wchar_t* mytime::dt_str(const dt& d) {
   time_convert::CheckDate(d);
-  return Numbers(L"%/%/%", {static_cast<int32_t>(d.day), static_cast<int32_t>(d.month),
+  return Numbers(L'/', {static_cast<int32_t>(d.day), static_cast<int32_t>(d.month),
                              static_cast<int32_t>(d.year)});
 }
 
 const wchar_t* mytime::mins_str(int32_t minutes) {
   const int64_t n = minutes;
-  return Numbers(L"%:%", {static_cast<int32_t>(n % 1440 / 60), static_cast<int32_t>(n % 60)});
+  return Numbers(L':', {static_cast<int32_t>(n % 1440 / 60), static_cast<int32_t>(n % 60)});
 }
 
 const wchar_t* mytime::tv_date_order(tv t) {

@@ -28,8 +28,12 @@ int32_t FirstWeekday() { return mytime::get_start_day() == 0 ? 1 : 0; }
 int64_t WeekStart(int64_t days) {
   return days - cal::FloorMod(cal::DayOfWeek(days) - FirstWeekday(), 7);
 }
-// The first day of week 0: the week that holds 1950-01-01.
-int64_t WeekZero() { return WeekStart(cal::DaysFromCivil(1950, 1, 1)); }
+// The first day of week 0, the week that holds 1950-01-01 (a Sunday):
+// Monday 1949-12-26 or Sunday 1950-01-01.
+int64_t WeekZero() {
+  static const int64_t sunday = cal::DaysFromCivil(1950, 1, 1);
+  return mytime::get_start_day() == 0 ? sunday - 6 : sunday;
+}
 
 int64_t DaysOf(const SYSTEMTIME& r) { return cal::DaysFromCivil(r.wYear, r.wMonth, r.wDay); }
 

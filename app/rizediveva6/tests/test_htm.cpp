@@ -2,6 +2,7 @@
 // text, cells of every kind, escaping of text and attribute arguments, large
 // pages and arguments, the saved file's bytes, the build-information page,
 // and pages like the program's written for tidy's check (tidy_pages.sh).
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -275,7 +276,48 @@ TEST_F(Pages, LargeArgumentsAndPages) {
   EXPECT_EQ(Lines().size(), 0u);
 }
 
+// A registry value of the test's prefix, kept to be put back.
+struct SavedValue {
+  HKEY root;
+  const wchar_t* key;
+  const wchar_t* name;
+  bool present;
+  std::wstring text;
+};
+SavedValue Set(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& text) {
+  SavedValue old{root, key, name, false, {}};
+  wchar_t buffer[1024];
+  DWORD bytes = sizeof buffer;
+  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) ==
+      ERROR_SUCCESS)
+    old.present = true, old.text = buffer;
+  RegSetKeyValueW(root, key, name, REG_SZ, text.c_str(),
+                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  return old;
+}
+void Restore(const SavedValue& v) {
+  if (v.present)
+    RegSetKeyValueW(v.root, v.key, v.name, REG_SZ, v.text.c_str(),
+                    static_cast<DWORD>((v.text.size() + 1) * sizeof(wchar_t)));
+  else if (v.name)
+    RegDeleteKeyValueW(v.root, v.key, v.name);
+  else
+    RegDeleteKeyW(v.root, v.key);  // made for the test
+}
+std::wstring WindowsPath(const char* unixPath) {
+  std::wstring w = L"Z:";
+  for (const char* c = unixPath; *c; ++c) w += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  return w;
+}
+
 TEST_F(Pages, BuildPageTwiceLeavesOneFileWithTheSecondPage) {
+  // Pages open in the shell's associated program: Wine's browser bridge,
+  // pointed at a stub that logs the address it is given.
+  const std::wstring log = WindowsPath(RZ_BROWSER_LOG);
+  DeleteFileW(log.c_str());
+  const SavedValue html = Set(HKEY_CLASSES_ROOT, L".html", nullptr, L"htmlfile");
+  const SavedValue browsers = Set(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", L"Browsers",
+                                  std::wstring(RZ_BROWSER_STUB, RZ_BROWSER_STUB + strlen(RZ_BROWSER_STUB)));
   const wchar_t* name = htm::www_file();
   const std::wstring temp = tav::directory::trygetlogicaldirectory(tav::directory::tempFolder);
   EXPECT_EQ(std::wstring(name), temp + L"\\ZAZAV.HTML");
@@ -291,6 +333,23 @@ TEST_F(Pages, BuildPageTwiceLeavesOneFileWithTheSecondPage) {
             std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 18), "</BODY>\r\n</HTML>\r\n");
   EXPECT_EQ(Lines().back(), L"</HTML>");  // the page stays in the buffer
+
+  // Both pages were handed to the browser under the file's name.
+  std::string opened;
+  for (int waited = 0; waited < 300; ++waited) {
+    opened = Bytes(log);
+    if (std::count(opened.begin(), opened.end(), '\n') >= 2) break;
+    Sleep(100);
+  }
+  Restore(html);
+  Restore(browsers);
+  EXPECT_EQ(std::count(opened.begin(), opened.end(), '\n'), 2) << opened;
+  size_t at = 0;
+  for (int i = 0; i < 2; ++i, ++at) {
+    at = opened.find("ZAZAV.HTML\n", at);
+    EXPECT_NE(at, std::string::npos) << opened;
+  }
+  DeleteFileW(log.c_str());
 }
 
 // --- Pages like the program's, for tidy ---

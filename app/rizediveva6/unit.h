@@ -1,0 +1,34 @@
+// The library's unit: the domain records of its classes and the unit table
+// that links them.  InitializeUnit links the class library's unit first and
+// this one once per process; the ranged scalar records are what the range
+// checks (302) test values against.
+#pragma once
+
+#include "core/core.h"
+#include "exception/exception.h"
+
+namespace rizediveva6 {
+
+namespace T = Qel::RunTime::Terms;
+
+namespace domains {
+// timepack: year 1950..2050, month 1..12, day 1..31, hour 0..23,
+// minute 0..59, day_no 1..7, start_day_dom 0..1.
+extern T::RIntegralDomain year, month, day, hour, minute, day_no, start_day_dom;
+}  // namespace domains
+
+// Raises the runtime's range error 302 when v lies outside the unsigned domain.
+void CheckRange(T::RIntegralDomain& domain, int64_t v);
+
+// Runs body under a trap; an error it raises is handled here (its trace is
+// forgotten).  The error code, or 0 when body returned.
+template <class F>
+uint32_t TrapAndForget(F body) {
+  const uint32_t code = Qel::RunTime::Kernel::RunTrapped(body);
+  if (code >= 65536) tav::exception::clear(code);
+  return code;
+}
+
+int InitializeUnit();
+
+}  // namespace rizediveva6

@@ -1,0 +1,84 @@
+// qel6res: resource files written from the values a program holds.
+//
+// begin_resgen opens the one output file of the process, the gen_ functions
+// append whole resource entries to it (a refused resource writes nothing and
+// leaves the output where it was), end_resgen writes the pending group-icon
+// entries and closes the file.  The writer keeps process-wide state without
+// locks: it is called from one thread.  Inputs are the GUI layer's terms; the
+// version-information records below are pinned to their word layout.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "qel6kwi.h"
+
+#ifdef QEL6RES_BUILD
+// The export list decides what the DLL exports (see exports.txt).
+#define QEL_RES_API
+#else
+#define QEL_RES_API __declspec(dllimport)
+#endif
+
+namespace QelResource {
+
+using QEL_KWI::u16;
+
+// The fixed part of a version resource, in the order of the platform's fixed
+// file-information record.
+struct HEAD_VERSIONINFO {
+  uint32_t fileVersionHigh;
+  uint32_t fileVersionLow;
+  uint32_t productVersionHigh;
+  uint32_t productVersionLow;
+  uint32_t fileFlags;
+  uint32_t fileOS;
+  uint32_t fileType;
+  uint32_t fileSubtype;
+};
+static_assert(sizeof(HEAD_VERSIONINFO) == 32 && offsetof(HEAD_VERSIONINFO, fileSubtype) == 28);
+
+// A key and its value; both zero-terminated.
+struct versioninfo_pair {
+  const u16* key;
+  const u16* value;
+};
+static_assert(sizeof(versioninfo_pair) == 16);
+struct versioninfo_pairlist {
+  uintptr_t functor;
+  versioninfo_pair* value;
+  versioninfo_pairlist* next;
+};
+
+// One string block: the language and code page it is written for, and its pairs.
+struct versioninfo_block {
+  uint16_t language;
+  uint16_t codePage;
+  versioninfo_pairlist* pairs;
+};
+static_assert(offsetof(versioninfo_block, codePage) == 2 && offsetof(versioninfo_block, pairs) == 8 &&
+              sizeof(versioninfo_block) == 16);
+struct versioninfo_blocklist {
+  uintptr_t functor;
+  versioninfo_block* value;
+  versioninfo_blocklist* next;
+};
+
+// 1 when the file was created, else 0.  An open file is finished first.
+QEL_RES_API int begin_resgen(const u16* fileName, const u16* unused);
+// 1 when the file was finished with every write and seek done, else 0.
+QEL_RES_API int end_resgen();
+
+// An empty (or null) name makes the resource's name the ordinal id.
+QEL_RES_API void gen_typelibinfo(const u16* fileName);
+QEL_RES_API void gen_bitmap(const u16* fileName, unsigned id, const u16* name);
+QEL_RES_API void gen_icon(const u16* fileName, unsigned id, const u16* name);
+QEL_RES_API void gen_cursor(const u16* fileName, unsigned id, const u16* name);
+QEL_RES_API void gen_strings(QEL_KWI::slist_struct* strings, QEL_KWI::ilist_struct* ids);
+QEL_RES_API void gen_accel(int id, QEL_KWI::ilist_struct* modifiers, QEL_KWI::ilist_struct* keys,
+                           QEL_KWI::ilist_struct* commands);
+QEL_RES_API void gen_versioninfo(HEAD_VERSIONINFO* head, versioninfo_blocklist* blocks);
+QEL_RES_API void gen_dialog(QEL_KWI::windef_list_struct* definition, unsigned id, const u16* name);
+QEL_RES_API void gen_menu(QEL_KWI::menu_struct* menu, unsigned id, const u16* name);
+
+}  // namespace QelResource

@@ -15,7 +15,10 @@ class ResWriter : public ::testing::Test {
   Terms t;
 
   void SetUp() override { ASSERT_EQ(QelResource::begin_resgen(out.c_str(), L""), 1); }
-  void TearDown() override { QelResource::end_resgen(); }
+  void TearDown() override {
+    QelResource::end_resgen();
+    RemoveScratch(dir);
+  }
 
   std::wstring Source(const std::wstring& name, const Bytes& bytes) {
     std::wstring path = dir + L"\\" + name;

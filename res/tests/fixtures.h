@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "qel6res.h"
+#include "testlib.h"
 
 namespace restest {
 
@@ -209,13 +210,7 @@ struct Terms {
 
   template <class Cell, class Value>
   static Cell* List(std::deque<Cell>& cells, const std::vector<Value>& values) {
-    cells.push_back({ListNil, {}, nullptr});
-    Cell* l = &cells.back();
-    for (auto it = values.rbegin(); it != values.rend(); ++it) {
-      cells.push_back({ListCons, *it, l});
-      l = &cells.back();
-    }
-    return l;
+    return kwitest::BuildList(cells, values);
   }
   const u16* Text(const std::wstring& s) {
     texts.push_back(s);

@@ -183,8 +183,28 @@ TEST_F(ResWriter, RefusedDialogsWriteNothing) {
   EXPECT_EQ(Finish(), EmptyEntry());
 }
 
+// A menu template's items.
+void PopUp(Bytes& d, uint16_t option, const wchar_t* text) {
+  Put16(d, option);
+  PutStr(d, text);
+}
+void Command(Bytes& d, uint16_t option, uint16_t id, const wchar_t* text) {
+  Put16(d, option);
+  Put16(d, id);
+  PutStr(d, text);
+}
+// The pop-up "File" holding "Open" (enabled) and "Exit" (disabled).
+menu_item* FileMenu(Terms& t) {
+  return t.Txt(0, L"File", true, 0, {t.Txt(101, L"Open", true, 0), t.Txt(102, L"Exit", false, 0)});
+}
+void PutFileMenu(Bytes& d, uint16_t option) {
+  PopUp(d, option, L"File");
+  Command(d, 0x0000, 101, L"Open");
+  Command(d, 0x0083, 102, L"Exit");
+}
+
 TEST_F(ResWriter, MenuOptionWords) {
-  menu_item* file = t.Txt(0, L"File", true, 0, {t.Txt(101, L"Open", true, 0), t.Txt(102, L"Exit", false, 0)});
+  menu_item* file = FileMenu(t);
   menu_item* view = t.Txt(0, L"View", true, 0,
                           {t.Txt(201, L"Grid", true, 1), t.Item(3), t.Item(2), t.Txt(202, L"|Tools", true, 0),
                            t.Item(4)});
@@ -192,42 +212,20 @@ TEST_F(ResWriter, MenuOptionWords) {
   gen_menu(t.DynMenu({file, view, help}), 7, L"");
   Bytes d;
   Put32(d, 0);
-  Put16(d, 0x0010);
-  PutStr(d, L"File");
-  Put16(d, 0x0000);
-  Put16(d, 101);
-  PutStr(d, L"Open");
-  Put16(d, 0x0083);
-  Put16(d, 102);
-  PutStr(d, L"Exit");
-  Put16(d, 0x0010);
-  PutStr(d, L"View");
-  Put16(d, 0x0008);
-  Put16(d, 201);
-  PutStr(d, L"Grid");
-  for (uint32_t v : {0, 0, 0}) Put16(d, v);  // separator; owner-drawn item skipped
-  Put16(d, 0x00A0);                          // last written item: the menu break after it is skipped
-  Put16(d, 202);
-  PutStr(d, L"Tools");
-  Put16(d, 0x4480);
-  Put16(d, 301);
-  PutStr(d, L"Help");
+  PutFileMenu(d, 0x0010);
+  PopUp(d, 0x0010, L"View");
+  Command(d, 0x0008, 201, L"Grid");
+  Command(d, 0, 0, L"");                   // separator; the owner-drawn item is skipped
+  Command(d, 0x00A0, 202, L"Tools");       // last written item: the menu break after it is skipped
+  Command(d, 0x4480, 301, L"Help");
   EXPECT_EQ(Finish(), Expected({Entry({4, L""}, {7, L""}, 0x1030, d)}));
 }
 
 TEST_F(ResWriter, LonePopUpEndsTheMenu) {
-  gen_menu(t.DynMenu({t.Txt(0, L"File", true, 0, {t.Txt(101, L"Open", true, 0), t.Txt(102, L"Exit", false, 0)})}),
-           1, L"");
+  gen_menu(t.DynMenu({FileMenu(t)}), 1, L"");
   Bytes d;
   Put32(d, 0);
-  Put16(d, 0x0090);
-  PutStr(d, L"File");
-  Put16(d, 0x0000);
-  Put16(d, 101);
-  PutStr(d, L"Open");
-  Put16(d, 0x0083);
-  Put16(d, 102);
-  PutStr(d, L"Exit");
+  PutFileMenu(d, 0x0090);
   EXPECT_EQ(Finish(), Expected({Entry({4, L""}, {1, L""}, 0x1030, d)}));
 }
 
@@ -236,12 +234,8 @@ TEST_F(ResWriter, LastTopLevelCommandAndPopUpOfSkippedItems) {
   gen_menu(t.DynMenu({only, t.Txt(5, L"Help", true, 0)}), 0, L"M");
   Bytes d;
   Put32(d, 0);
-  Put16(d, 0x0400);  // a pop-up without writable items is a command
-  Put16(d, 0);
-  PutStr(d, L"Odd");
-  Put16(d, 0x0480);
-  Put16(d, 5);
-  PutStr(d, L"Help");
+  Command(d, 0x0400, 0, L"Odd");  // a pop-up without writable items is a command
+  Command(d, 0x0480, 5, L"Help");
   EXPECT_EQ(Finish(), Expected({Entry({4, L""}, {0, L"M"}, 0x1030, d)}));
 }
 

@@ -1,4 +1,5 @@
-// qel6res: resource files written from the values a program holds.
+// qel6res: resource files written from the values a program holds, and
+// resources read back from resource and program files.
 //
 // begin_resgen opens the one output file of the process, the gen_ functions
 // append whole resource entries to it (a refused resource writes nothing and
@@ -80,5 +81,21 @@ QEL_RES_API void gen_accel(int id, QEL_KWI::ilist_struct* modifiers, QEL_KWI::il
 QEL_RES_API void gen_versioninfo(HEAD_VERSIONINFO* head, versioninfo_blocklist* blocks);
 QEL_RES_API void gen_dialog(QEL_KWI::windef_list_struct* definition, unsigned id, const u16* name);
 QEL_RES_API void gen_menu(QEL_KWI::menu_struct* menu, unsigned id, const u16* name);
+
+// The reader.  res_get_types lists a resource file (".res") or a program file
+// (".exe", ".dll") and remembers it; the other calls read one resource of
+// that file (ids are the listed codes less 100) and fail when it is not there.
+// Results live on the caller's global stack.
+QEL_RES_API void res_get_types(const u16* fileName, QEL_KWI::ilist_struct** codes, QEL_KWI::slist_struct** names,
+                               int* result);
+QEL_RES_API QEL_KWI::menu_struct* res_get_menu(int id);
+QEL_RES_API QEL_KWI::windef_list_struct* res_get_dialog(int id);
+QEL_RES_API void res_get_str(int block, QEL_KWI::slist_struct** strings, QEL_KWI::ilist_struct** ids);
+// One-image icon and cursor files and bitmap files made from resources; `size` receives their length.
+QEL_RES_API uint8_t* res_get_icon(int* size, int id);
+QEL_RES_API uint8_t* res_get_cursor(int* size, int id);
+QEL_RES_API uint8_t* res_get_bitmap(int* size, int id);
+QEL_RES_API int res_get_write_bitmap(const u16* fileName, int id);
+QEL_RES_API void res_get_versioninfo(int id, HEAD_VERSIONINFO** head, versioninfo_blocklist** blocks);
 
 }  // namespace QelResource

@@ -1,39 +1,13 @@
 // The reader over files the writer made and over crafted files: listings,
 // look-ups and the forms handed back.
-#include "qel6kernel.h"
 #include "reader_core.h"
+#include "reader_test.h"
 #include "res_test.h"
 
 namespace restest {
 namespace {
 
 using namespace QelResource;
-namespace Kernel = Qel::RunTime::Kernel;
-
-using Listed = std::vector<std::pair<int64_t, std::wstring>>;
-
-Listed Types(const std::wstring& file) {
-  ilist_struct* codes = nullptr;
-  slist_struct* names = nullptr;
-  int result = -1;
-  res_get_types(file.c_str(), &codes, &names, &result);
-  EXPECT_EQ(result, 0);
-  Listed out;
-  for (; codes->functor == ListCons && names->functor == ListCons; codes = codes->next, names = names->next)
-    out.push_back({codes->value, names->value});
-  EXPECT_EQ(codes->functor, ListNil);
-  EXPECT_EQ(names->functor, ListNil);
-  return out;
-}
-
-// Runs a reader call; false when it failed.
-template <class Body>
-bool Reads(Body&& body) {
-  volatile bool ok = false;
-  EXPECT_EQ(Kernel::RunTrapped([&] { ok = Kernel::Succeeds(body); }), 0u);
-  return ok;
-}
-
 class Reader : public ResWriter {
  protected:
   // Finishes the writer's file and lists it.

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The reader over files made by independent tools: windres and llvm-rc
+# compile one script to .res files, ld and lld-link link it into a PE32+ and
+# a PE32 DLL, icotool makes the icon and cursor; a DLL of 2,000 string blocks
+# puts resources past 64 KiB of the section.  The Wine program checks what
+# the reader gives back; here its listings of the DLLs are compared with
+# wrestool's.
+#   reader_check.sh TOP SAMPLE-EXE
+set -euo pipefail
+top=$1; exe=$2
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "reader_check: $*" >&2; exit 1; }
+cd "$work"
+python3 "$here/fixtures/make_images.py" .
+icotool -c -o a.ico -b 4 i16.png -b 1 i32.png
+icotool -c --cursor -X 3 -Y 4 -b 1 -o a.cur i32.png
+cp "$here/fixtures/sample.rc" .
+x86_64-w64-mingw32-windres -O res -i sample.rc -o windres.res
+llvm-rc /FO llvmrc.res sample.rc
+x86_64-w64-mingw32-windres -O coff -i sample.rc -o pe64.o
+x86_64-w64-mingw32-ld -m i386pep --dll --no-insert-timestamp -e 0 -o pe64.dll pe64.o
+x86_64-w64-mingw32-windres -F pe-i386 -O coff -i sample.rc -o pe32.o
+lld-link /machine:x86 /safeseh:no /noentry /dll /out:pe32.dll pe32.o >/dev/null
+{ echo "STRINGTABLE"; echo "BEGIN"; for i in $(seq 0 1999); do echo "  $((16 * i)), \"block $((i + 1))\""; done; echo "END"; } > many.rc
+x86_64-w64-mingw32-windres -O coff -i many.rc -o many.o
+x86_64-w64-mingw32-ld -m i386pep --dll --no-insert-timestamp -e 0 -o many.dll many.o
+for dll in pe64.dll pe32.dll; do llvm-readobj --coff-resources "$dll" >/dev/null || fail "llvm-readobj cannot read $dll"; done
+
+RES_FIXTURES="Z:${work//\//\\}" "$top/tools/wine-run" "$exe" --watchdog=120 --gtest_filter='ReaderFixtures.*' </dev/null
+
+# The reader's listing of each DLL ("type name" lines, groups and named
+# types left out) against wrestool's.
+for dll in pe64.dll pe32.dll; do
+  [ -s "$dll.listing" ] || fail "no listing of $dll"
+  wrestool -l "$dll" | sed -n "s/^--type=\([0-9]*\) --name='\{0,1\}\([^' ]*\)'\{0,1\} .*/\1 \2/p" |
+    awk '$1 != 12 && $1 != 14' | sort > "$dll.expected"
+  tr -d '\r' < "$dll.listing" | sort > "$dll.got"
+  diff "$dll.expected" "$dll.got" || fail "the reader lists $dll unlike wrestool"
+  echo "$dll: $(wc -l < "$dll.got") resources listed as wrestool lists them"
+done

@@ -1,6 +1,8 @@
 // Writing a resource file of 2,000 strings, 100 icons, 50 dialogs and 50
 // menus with the resource writer, against the host's windres compiling the
-// equivalent script to a .res file in the same run.  windres's figure
+// equivalent script to a .res file in the same run; then reading every
+// resource of it back with the reader, against windres turning it into a
+// script.  windres's figure
 // includes its process start, which is also printed apart (windres on a
 // script of one string).  Best of several rounds each.
 #include <windows.h>
@@ -10,13 +12,14 @@
 
 #include "bench_util.h"
 #include "fixtures.h"
+#include "qel6kernel.h"
 
 using namespace restest;
 using namespace QelResource;
 
 namespace {
 
-constexpr int kStrings = 2000, kIcons = 100, kDialogs = 50, kMenus = 50, kRounds = 5;
+constexpr int kStrings = 2000, kIcons = 100, kDialogs = 50, kMenus = 50, kRounds = 10;
 
 std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
 
@@ -85,9 +88,44 @@ double WriteOnce(Input& in, const std::wstring& out) {
   return bench::Now() - start;
 }
 
-// windres over `script` and over an empty script, each `kRounds` times; the
-// best whole-process times.  False when windres cannot be run.
-bool RunWindres(Input& in, const char* (*unixName)(const wchar_t*), double* full, double* empty) {
+// Reads the file back: the listing, then every resource with its getter.
+double ReadOnce(const std::wstring& file) {
+  namespace Kernel = Qel::RunTime::Kernel;
+  uint8_t* mark = Kernel::Memory::MarkGStack();
+  double start = bench::Now();
+  ilist_struct* codes;
+  slist_struct* names;
+  int result;
+  res_get_types(file.c_str(), &codes, &names, &result);
+  int type = 0, size;
+  for (ilist_struct* c = codes; c->functor == ListCons; c = c->next) {
+    int code = static_cast<int>(c->value);
+    if (code < 100) {
+      type = code;
+      continue;
+    }
+    int id = code - 100;
+    Kernel::Succeeds([&] {
+      slist_struct* s;
+      ilist_struct* n;
+      if (type == 3) res_get_icon(&size, id);
+      if (type == 4) res_get_menu(id);
+      if (type == 5) res_get_dialog(id);
+      if (type == 6) res_get_str(id, &s, &n);
+    });
+  }
+  double seconds = bench::Now() - start;
+  Kernel::Memory::ReleaseGStack(mark);
+  return seconds;
+}
+
+// Best whole-process times of windres, `kRounds` runs each: compiling the
+// script to a .res, the same for a one-string script (process start), and
+// decompiling `res` to a script.  False when windres cannot be run.
+struct WindresTimes {
+  double compile, start, decompile;
+};
+bool RunWindres(Input& in, const char* (*unixName)(const wchar_t*), const std::wstring& res, WindresTimes* t) {
   std::wstring rc = in.dir + L"\\all.rc", none = in.dir + L"\\none.rc", sh = in.dir + L"\\run.sh",
                timeFile = in.dir + L"\\run.time";
   WriteWholeFile(rc, Bytes(in.rc.begin(), in.rc.end()));
@@ -95,18 +133,20 @@ bool RunWindres(Input& in, const char* (*unixName)(const wchar_t*), double* full
   WriteWholeFile(none, Bytes(one.begin(), one.end()));
   std::string body =
       "best() { b=; for i in $(seq " + std::to_string(kRounds) + "); do s=$(date +%s%N); "
-      "x86_64-w64-mingw32-windres -J rc -O res -i \"$1\" -o \"$1.res\" || exit 1; e=$(date +%s%N); "
+      "x86_64-w64-mingw32-windres \"$@\" || exit 1; e=$(date +%s%N); "
       "t=$((e - s)); if [ -z \"$b\" ] || [ $t -lt $b ]; then b=$t; fi; done; echo $b; }\n"
-      "f=$(best \"$1\"); n=$(best \"$2\"); echo \"$f $n\" > \"$3.tmp\"; mv \"$3.tmp\" \"$3\"\n";
+      "f=$(best -J rc -O res -i \"$1\" -o \"$1.res\"); n=$(best -J rc -O res -i \"$2\" -o \"$2.res\")\n"
+      "r=$(best -J res -O rc -i \"$3\" -o \"$3.rc\")\n"
+      "echo \"$f $n $r\" > \"$4.tmp\"; mv \"$4.tmp\" \"$4\"\n";
   WriteWholeFile(sh, Bytes(body.begin(), body.end()));
-  std::string command = std::string("/bin/sh \"") + unixName(sh.c_str()) + "\" \"" + unixName(rc.c_str()) +
-                        "\" \"" + unixName(none.c_str()) + "\" \"" + unixName(timeFile.c_str()) + "\"";
+  std::string command = std::string("/bin/sh \"") + unixName(sh.c_str()) + "\" \"" + unixName(rc.c_str()) + "\" \"" +
+                        unixName(none.c_str()) + "\" \"" + unixName(res.c_str()) + "\" \"" + unixName(timeFile.c_str()) +
+                        "\"";
   std::string text = bench::RunUnixProgram(L"Z:\\bin\\sh", std::wstring(command.begin(), command.end()),
                                            timeFile.c_str(), 600);
-  long long f = 0, n = 0;
-  if (sscanf(text.c_str(), "%lld %lld", &f, &n) != 2) return false;
-  *full = f / 1e9;
-  *empty = n / 1e9;
+  long long f = 0, n = 0, r = 0;
+  if (sscanf(text.c_str(), "%lld %lld %lld", &f, &n, &r) != 3) return false;
+  *t = {f / 1e9, n / 1e9, r / 1e9};
   return true;
 }
 
@@ -129,14 +169,17 @@ int main() {
   Bytes written = ReadWholeFile(out);
   printf("resource file of %d strings, %d icons, %d dialogs, %d menus (%zu bytes)\n", kStrings, kIcons, kDialogs,
          kMenus, written.size());
-  printf("  qel6res writer        %8.2f ms\n", best * 1e3);
-  double full = 0, empty = 0;
-  if (RunWindres(in, unixName, &full, &empty)) {
-    printf("  windres .rc -> .res   %8.2f ms (process start and a one-string script alone: %.2f ms)\n", full * 1e3,
-           empty * 1e3);
-  } else {
-    printf("  windres: not available\n");
-  }
+  double read = 1e9;
+  for (int r = 0; r < kRounds; ++r) read = std::min(read, ReadOnce(out));
+  WindresTimes w;
+  bool peer = RunWindres(in, unixName, out, &w);
+  printf("  writing: qel6res %8.2f ms", best * 1e3);
+  if (peer) printf("   windres .rc -> .res %8.2f ms", w.compile * 1e3);
+  printf("\n  reading: qel6res %8.2f ms", read * 1e3);
+  if (peer) printf("   windres .res -> .rc %8.2f ms", w.decompile * 1e3);
+  printf("\n");
+  if (peer) printf("  windres process start (a one-string script): %.2f ms\n", w.start * 1e3);
+  else printf("  windres: not available\n");
   RemoveScratch(in.dir);
   return 0;
 }

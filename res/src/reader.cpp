@@ -41,19 +41,21 @@ class FileSource final : public ByteSource {
   uint64_t Size() const override { return size_; }
   bool Read(uint64_t offset, void* dst, size_t n) const override {
     if (!Inside(offset, n, size_)) return false;
-    if (n > kCache) return ReadDirect(offset, dst, n);
+    if (n >= kFirstFill) return ReadDirect(offset, dst, n);
     if (offset < cached_ || offset + n > cached_ + cachedLength_) {
-      uint64_t length = size_ - offset < kCache ? size_ - offset : kCache;
+      // Fills start small (a look-up reads one resource) and grow while a walk goes on.
+      uint64_t length = size_ - offset < fill_ ? size_ - offset : fill_;
       if (!ReadDirect(offset, cache_, static_cast<size_t>(length))) return false;
       cached_ = offset;
       cachedLength_ = length;
+      fill_ = fill_ * 2 > kCache ? kCache : fill_ * 2;
     }
     memcpy(dst, cache_ + (offset - cached_), n);
     return true;
   }
 
  private:
-  static constexpr size_t kCache = 65536;
+  static constexpr size_t kCache = 65536, kFirstFill = 4096;
   bool ReadDirect(uint64_t offset, void* dst, size_t n) const {
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
@@ -69,15 +71,37 @@ class FileSource final : public ByteSource {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   uint64_t size_ = 0;
   uint8_t* cache_ = nullptr;
-  mutable uint64_t cached_ = 0, cachedLength_ = 0;
+  mutable uint64_t cached_ = 0, cachedLength_ = 0, fill_ = kFirstFill;
 };
 
-// The file of the last res_get_types.
+// A file's size and time of last write, read without opening it.
+struct FileStamp {
+  uint64_t size, written;
+  bool operator==(const FileStamp&) const = default;
+};
+bool StampOf(const u16* name, FileStamp* stamp) {
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExW(name, GetFileExInfoStandard, &a)) return false;
+  *stamp = {uint64_t{a.nFileSizeHigh} << 32 | a.nFileSizeLow,
+            uint64_t{a.ftLastWriteTime.dwHighDateTime} << 32 | a.ftLastWriteTime.dwLowDateTime};
+  return true;
+}
+
+// The file of the last res_get_types.  While the file keeps the stamp it had
+// then, look-ups use what the listing read: a copy of the file (up to 64 MiB)
+// and, for a resource file, the index of its entries; otherwise they read
+// the file again.  Both live in plain process memory.
 struct ReaderState {
-  u16* name = nullptr;  // the whole name (plain process memory)
+  u16* name = nullptr;  // the whole name
   FileKind kind = FileKind::none;
   PeLayout layout{};
+  bool stamped = false;
+  FileStamp stamp{};
+  IndexEntry* index = nullptr;
+  uint64_t indexed = 0;
+  uint8_t* copy = nullptr;
 };
+constexpr uint64_t kMaxCopy = 64ull << 20;
 ReaderState g_reader;
 Listing g_listing;
 
@@ -91,16 +115,68 @@ void Remember(const u16* name) {
   }
 }
 
+void DropCopy() {
+  free(g_reader.index);
+  free(g_reader.copy);
+  g_reader.index = nullptr;
+  g_reader.copy = nullptr;
+  g_reader.indexed = 0;
+  g_reader.stamped = false;
+}
+
+// The index and the copy of the file the listing read; kept only when the
+// file's stamp is the same before and after.
+void KeepCopy(const FileSource& src, const FileStamp& before) {
+  if (g_reader.kind == FileKind::resource) {
+    uint64_t n = IndexResourceFile(src, nullptr, 0);
+    if (n && n <= SIZE_MAX / sizeof(IndexEntry) &&
+        (g_reader.index = static_cast<IndexEntry*>(malloc(n * sizeof(IndexEntry)))))
+      g_reader.indexed = IndexResourceFile(src, g_reader.index, n);
+  }
+  if (src.Size() <= kMaxCopy && (g_reader.copy = static_cast<uint8_t*>(malloc(src.Size() ? src.Size() : 1))) &&
+      !src.Read(0, g_reader.copy, src.Size())) {
+    free(g_reader.copy);
+    g_reader.copy = nullptr;
+  }
+  FileStamp after;
+  g_reader.stamped = StampOf(g_reader.name, &after) && after == before;
+  g_reader.stamp = before;
+  if (!g_reader.stamped) DropCopy();
+}
+
+bool FindInIndex(uint32_t type, uint32_t id, Located* at) {
+  for (uint64_t i = 0; i < g_reader.indexed; ++i)
+    if (g_reader.index[i].type == type && g_reader.index[i].id == id) {
+      *at = g_reader.index[i].data;
+      return true;
+    }
+  return false;
+}
+
+bool Find(const ByteSource& src, bool fresh, uint32_t type, uint32_t id, Located* at) {
+  if (g_reader.kind == FileKind::program) return FindInProgramFile(src, g_reader.layout, type, id, at);
+  if (fresh && g_reader.index) return FindInIndex(type, id, at);
+  return FindInResourceFile(src, type, id, at);
+}
+
+bool Copy(const ByteSource& src, bool fresh, uint32_t type, uint32_t id, Bytes& data) {
+  Located at;
+  if (!Find(src, fresh, type, id, &at)) return false;
+  uint8_t* p = data.Grow(at.size);
+  return at.size == 0 || (p && src.Read(at.offset, p, at.size));
+}
+
 // The data of resource (type, id) of the remembered file in `data`; false when it is not there.
 bool Lookup(uint32_t type, uint32_t id, Bytes& data) {
   data.Clear();
+  if (g_reader.kind == FileKind::none || !g_reader.name) return false;
+  FileStamp now;
+  bool fresh = g_reader.stamped && StampOf(g_reader.name, &now) && now == g_reader.stamp;
+  if (!fresh) DropCopy();
+  if (fresh && g_reader.copy) return Copy(MemorySource(g_reader.copy, g_reader.stamp.size), true, type, id, data);
   FileSource src;
-  if (g_reader.kind == FileKind::none || !g_reader.name || !src.Open(g_reader.name)) return false;
-  Located at;
-  bool found = g_reader.kind == FileKind::resource ? FindInResourceFile(src, type, id, &at)
-                                                   : FindInProgramFile(src, g_reader.layout, type, id, &at);
-  uint8_t* p = found ? data.Grow(at.size) : nullptr;
-  found = found && (at.size == 0 || (p && src.Read(at.offset, p, at.size)));
+  if (!src.Open(g_reader.name)) return false;
+  bool found = Copy(src, fresh, type, id, data);
   src.Close();
   return found;
 }
@@ -171,14 +247,18 @@ void res_get_types(const u16* fileName, ilist_struct** codes, slist_struct** nam
   g_reader.kind = g_reader.name ? KindOfName(reinterpret_cast<const uint16_t*>(g_reader.name), Length(g_reader.name))
                                 : FileKind::none;
   g_listing.count = 0;
+  DropCopy();
   FileSource src;
+  FileStamp before;
   Bytes& text = g_writer.read;
-  if (g_reader.kind != FileKind::none && src.Open(g_reader.name)) {
+  if (g_reader.kind != FileKind::none && StampOf(g_reader.name, &before) && src.Open(g_reader.name)) {
+    bool parsed = g_reader.kind == FileKind::resource || ReadPeLayout(src, &g_reader.layout);
     if (g_reader.kind == FileKind::resource)
       ListResourceFile(src, &g_listing);
-    else if (ReadPeLayout(src, &g_reader.layout))
+    else if (parsed)
       ListProgramFile(src, g_reader.layout, &g_listing);
     ReadNames(src, text);
+    if (parsed) KeepCopy(src, before);
     src.Close();
   }
   ilist_struct* c = Nil<ilist_struct>();

@@ -260,6 +260,16 @@ bool FindInResourceFile(const ByteSource& src, uint32_t type, uint32_t id, Locat
   return found;
 }
 
+uint64_t IndexResourceFile(const ByteSource& src, IndexEntry* out, uint64_t capacity) {
+  uint64_t n = 0;
+  WalkResourceFile(src, [&](const ResEntry& e, uint32_t number) {
+    if (n < capacity) out[n] = {e.typeIsText ? 0u : e.type, e.nameIsText ? number : e.id, {e.data, e.dataSize}};
+    ++n;
+    return true;
+  });
+  return n;
+}
+
 namespace {
 
 // Walks the program file's resources type by type; named resources of the

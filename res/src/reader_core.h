@@ -72,6 +72,16 @@ struct Located {
   uint32_t size;
 };
 bool FindInResourceFile(const ByteSource& src, uint32_t type, uint32_t id, Located* out);
+
+// A resource file's entries as look-ups see them: type number (0 for a type
+// named by a string), id (or the number of a string name), and data.
+struct IndexEntry {
+  uint32_t type;
+  uint32_t id;
+  Located data;
+};
+// Writes up to `capacity` entries to `out`; returns how many the file has.
+uint64_t IndexResourceFile(const ByteSource& src, IndexEntry* out, uint64_t capacity);
 bool FindInProgramFile(const ByteSource& src, const PeLayout& layout, uint32_t type, uint32_t id, Located* out);
 
 // A menu template (standard form) that ends inside its size; `helpPosition`

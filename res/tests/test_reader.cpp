@@ -225,6 +225,21 @@ TEST_F(Reader, CraftedEntriesEndTheListing) {
   EXPECT_TRUE(Types(Source(L"noempty.res", noEmpty)).empty());
 }
 
+TEST_F(Reader, LookUpsReadTheFileAsItIsNow) {
+  gen_strings(t.Strs({L"old"}), t.Ints({1}));
+  FinishAndList();
+  ASSERT_EQ(begin_resgen(out.c_str(), L""), 1);
+  gen_strings(t.Strs({L"new and longer"}), t.Ints({1}));
+  ASSERT_EQ(end_resgen(), 1);
+  slist_struct* s = nullptr;
+  ilist_struct* ids = nullptr;
+  ASSERT_TRUE(Reads([&] { res_get_str(1, &s, &ids); }));
+  EXPECT_STREQ(s->value, L"new and longer");
+  ASSERT_TRUE(DeleteFileW(out.c_str()));
+  EXPECT_FALSE(Reads([&] { res_get_str(1, &s, &ids); }));
+  ASSERT_EQ(begin_resgen(out.c_str(), L""), 1);
+}
+
 TEST_F(Reader, LongFileNamesAreKeptWhole) {
   std::wstring deep = L"\\\\?\\" + dir;
   for (int i = 0; i < 3; ++i) {

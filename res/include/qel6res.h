@@ -98,4 +98,33 @@ QEL_RES_API uint8_t* res_get_bitmap(int* size, int id);
 QEL_RES_API int res_get_write_bitmap(const u16* fileName, int id);
 QEL_RES_API void res_get_versioninfo(int id, HEAD_VERSIONINFO** head, versioninfo_blocklist** blocks);
 
+// The pixel editor's data.  Images and palettes are binaries (a u32 size word
+// counting itself before the bytes) on the caller's global stack; kind 29 is
+// a bitmap, any other kind an icon or cursor with a transparency mask.  Pixel
+// positions run from (1, 1), the top-left pixel.  A call whose position or
+// sizes do not fit its image fails.
+QEL_RES_API uint8_t* edicon_GetBitMapFromFile(const u16* fileName, int* colours, uint8_t** palette, int* width,
+                                              int* height);
+QEL_RES_API int edicon_SetBitMapToFile(const u16* fileName, uint8_t* image, int colours, uint8_t* palette, int width,
+                                       int height);
+QEL_RES_API uint8_t* edicon_GetIconFromFile(const u16* fileName, int* colours, uint8_t** palette, int* width,
+                                            int* height);
+QEL_RES_API int edicon_SetIconToFile(const u16* fileName, uint8_t* image, int colours, uint8_t* palette, int width,
+                                     int height);
+QEL_RES_API uint8_t* edicon_GetCursorFromFile(const u16* fileName, int* colours, uint8_t** palette, int* width,
+                                              int* height, int* hotX, int* hotY);
+QEL_RES_API int edicon_SetCursorToFile(const u16* fileName, uint8_t* image, int colours, uint8_t* palette, int width,
+                                       int height, int hotX, int hotY);
+QEL_RES_API uint8_t* edicon_NewImage(int colours, int kind, int width, int height, uint8_t** palette);
+QEL_RES_API uint8_t* edicon_BackCopy(uint8_t* image, int kind, int width, int height);
+QEL_RES_API uint8_t edicon_GetNumColor(uint8_t* image, int kind, int x, int y, int width, int height, int* maskBit);
+QEL_RES_API void edicon_SetNumColor(uint8_t* image, int kind, int x, int y, int width, int height, int maskBit,
+                                    uint8_t index);
+QEL_RES_API void edicon_FloodFill(uint8_t* image, int kind, int x, int y, int width, int height, uint8_t index,
+                                  int maskBit);
+QEL_RES_API void edicon_InverseImage(uint8_t* image, int width, int height, int colours);
+QEL_RES_API uint8_t edicon_ColorByte(uint8_t* palette, uint32_t colour);
+QEL_RES_API uint32_t edicon_ByteColor(uint8_t index, uint8_t* palette);
+QEL_RES_API void edicon_TestCursor(LONG_PTR window, uint8_t* image, int hotX, int hotY, int width, int height);
+
 }  // namespace QelResource

@@ -16,6 +16,9 @@ cd "$work"
 python3 "$here/fixtures/make_images.py" .
 icotool -c -o a.ico -b 4 i16.png -b 1 i32.png
 icotool -c --cursor -X 3 -Y 4 -b 1 -o a.cur i32.png
+icotool -c -b 4 -o one4.ico i16.png
+icotool -c -b 1 -o one1.ico i16.png
+icotool -c -b 4 -o one32.ico i32.png
 cp "$here/fixtures/sample.rc" .
 x86_64-w64-mingw32-windres -O res -i sample.rc -o windres.res
 llvm-rc /FO llvmrc.res sample.rc
@@ -40,6 +43,15 @@ for dll in pe64.dll pe32.dll; do
   diff "$dll.expected" "$dll.got" || fail "the reader lists $dll unlike wrestool"
   echo "$dll: $(wc -l < "$dll.got") resources listed as wrestool lists them"
 done
+
+# The editor's files as icotool reads them.
+for f in one4.ico one1.ico one32.ico a.cur; do
+  [ -s "edited-$f" ] || fail "the editor wrote no edited-$f"
+  [ "$(icotool -l "edited-$f")" = "$(icotool -l "$f")" ] || fail "icotool lists edited-$f unlike $f"
+  mkdir -p "x-$f"
+  icotool -x -o "x-$f" "edited-$f" && [ -n "$(ls "x-$f")" ] || fail "icotool cannot extract edited-$f"
+done
+echo "icotool reads the editor's icons and cursor"
 
 # The same files cut and changed.
 RES_FIXTURES="Z:${work//\//\\}" "$top/tools/wine-run" "$exe" --watchdog=500 --gtest_filter='ReaderFuzz.*' </dev/null

@@ -171,3 +171,45 @@ TEST(ReaderFixtures, StringBlocksPastTheFirst64KiB) {
 
 }  // namespace
 }  // namespace restest
+
+namespace restest {
+namespace {
+
+// Icons and cursors of icotool read by the editor, and the editor's own
+// files for icotool (checked by reader_check.sh afterwards).
+TEST(ReaderFixtures, EditorFilesAndIcotool) {
+  std::wstring dir = Folder();
+  struct Case {
+    const wchar_t* file;
+    int colours, side;
+  } cases[] = {{L"one4.ico", 16, 16}, {L"one1.ico", 2, 16}, {L"one32.ico", 16, 32}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file, c.file + wcslen(c.file)));
+    int colours = 0, w = 0, h = 0;
+    uint8_t* palette = nullptr;
+    uint8_t* image = nullptr;
+    ASSERT_TRUE(Reads([&] { image = edicon_GetIconFromFile((dir + L"\\" + c.file).c_str(), &colours, &palette, &w, &h); }));
+    EXPECT_EQ(colours, c.colours);
+    EXPECT_EQ(w, c.side);
+    // The picture: a diagonal from the top-left corner in another colour than the rest.
+    int mask = -1;
+    uint8_t corner = edicon_GetNumColor(image, 1, 1, 1, w, h, &mask);
+    EXPECT_EQ(mask, 0);
+    EXPECT_EQ(edicon_GetNumColor(image, 1, c.side, c.side, w, h, &mask), corner);
+    EXPECT_NE(edicon_GetNumColor(image, 1, 2, 1, w, h, &mask), corner);
+    EXPECT_EQ(edicon_GetNumColor(image, 1, c.side, 1, w, h, &mask), edicon_GetNumColor(image, 1, 1, c.side, w, h, &mask));
+    // Written back by the editor for icotool.
+    std::wstring out = dir + L"\\edited-" + c.file;
+    EXPECT_EQ(edicon_SetIconToFile(out.c_str(), image, colours, palette, w, h), 1);
+  }
+  int colours, w, h, x, y;
+  uint8_t* palette = nullptr;
+  uint8_t* cursor = nullptr;
+  ASSERT_TRUE(Reads([&] { cursor = edicon_GetCursorFromFile((dir + L"\\a.cur").c_str(), &colours, &palette, &w, &h, &x, &y); }));
+  EXPECT_EQ(x, 3);
+  EXPECT_EQ(y, 4);
+  EXPECT_EQ(edicon_SetCursorToFile((dir + L"\\edited-a.cur").c_str(), cursor, 2, palette, w, h, x, y), 1);
+}
+
+}  // namespace
+}  // namespace restest

@@ -34,4 +34,4 @@ for want in "--type=1 --name=1" "--type=2 --name=600" "--type=3 --name=1" "--typ
   grep -q -- "$want" <<<"$listing" || fail "wrestool does not list $want"
 done
 
-run 'Loaded.*'
+run 'Loaded.*:Cursor.*'

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "fixtures.h"
+#include "gui.h"
 
 namespace restest {
 namespace {
@@ -205,6 +206,47 @@ TEST_F(Loaded, Images) {
   ASSERT_NE(bits, nullptr);
   EXPECT_TRUE(std::equal(file.begin() + 54, file.end(), bits));
   DeleteObject(bitmap);
+}
+
+}  // namespace
+}  // namespace restest
+
+namespace restest {
+namespace {
+
+// A 32 x 32 cursor image tried on the task window: it becomes the window's
+// cursor, and the cursor the window owned before is destroyed.
+TEST(Cursor, TriedOnAWindow) {
+  kwitest::TaskOptions options;
+  options.menu = 0;
+  kwitest::RunInTask(
+      [](HWND task) {
+        _win_data* record = XZEV_GetWinData(task);
+        BYTE andPlane[128], xorPlane[128] = {};
+        memset(andPlane, 0xFF, sizeof andPlane);
+        HCURSOR owned = CreateCursor(GetModuleHandleW(nullptr), 0, 0, 32, 32, andPlane, xorPlane);
+        ASSERT_NE(owned, nullptr);
+        record->w[3] = reinterpret_cast<LONG_PTR>(owned);
+        record->w[26] = 12;
+        uint8_t* palette = nullptr;
+        uint8_t* image = edicon_NewImage(2, 1, 32, 32, &palette);
+        memset(image, 1, 1024);
+        memset(image + 1024, 0, 128);
+        edicon_TestCursor(reinterpret_cast<LONG_PTR>(task), image, 3, 4, 32, 32);
+        auto now = reinterpret_cast<HCURSOR>(record->w[3]);
+        EXPECT_EQ(record->w[26], 9003);
+        ASSERT_NE(now, nullptr);
+        EXPECT_NE(now, owned);
+        EXPECT_EQ(GetCursor(), now);
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(now, &info));
+        EXPECT_EQ(info.xHotspot, 3u);
+        EXPECT_EQ(info.yHotspot, 4u);
+        DeleteObject(info.hbmMask);
+        DeleteObject(info.hbmColor);
+        EXPECT_FALSE(GetIconInfo(owned, &info));  // destroyed
+      },
+      options);
 }
 
 }  // namespace

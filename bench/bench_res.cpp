@@ -150,6 +150,30 @@ bool RunWindres(Input& in, const char* (*unixName)(const wchar_t*), const std::w
   return true;
 }
 
+// Runs the host fuzz target over the reader's parsers for `seconds`, seeded
+// with `seed`; its number of runs, or -1 when it cannot run or found a fault.
+long long RunHostFuzzer(Input& in, const char* (*unixName)(const wchar_t*), const std::wstring& seed, int seconds) {
+#ifdef RES_FUZZER
+  std::wstring corpus = in.dir + L"\\corpus", result = in.dir + L"\\fuzz.result", sh = in.dir + L"\\fuzz.sh";
+  CreateDirectoryW(corpus.c_str(), nullptr);
+  CopyFileW(seed.c_str(), (corpus + L"\\seed.res").c_str(), FALSE);
+  std::string body = std::string("f=") + RES_FUZZER + "; [ -x \"$f\" ] && [ -s \"$f\" ] || { echo -1 > \"$2\"; exit; }\n"
+                     "if \"$f\" -max_total_time=" + std::to_string(seconds) + " \"$1\" > \"$2.log\" 2>&1; then\n"
+                     "  sed -n 's/^Done \\([0-9]*\\) runs.*/\\1/p' \"$2.log\" > \"$2.tmp\"\n"
+                     "else tail -20 \"$2.log\" >&2; echo -1 > \"$2.tmp\"; fi\nmv \"$2.tmp\" \"$2\"\n";
+  WriteWholeFile(sh, Bytes(body.begin(), body.end()));
+  std::string command = std::string("/bin/sh \"") + unixName(sh.c_str()) + "\" \"" + unixName(corpus.c_str()) + "\" \"" +
+                        unixName(result.c_str()) + "\"";
+  std::string text = bench::RunUnixProgram(L"Z:\\bin\\sh", std::wstring(command.begin(), command.end()),
+                                           result.c_str(), seconds + 120);
+  long long runs = -1;
+  if (sscanf(text.c_str(), "%lld", &runs) != 1) return -1;
+  return runs;
+#else
+  return -1;
+#endif
+}
+
 }  // namespace
 
 int main() {
@@ -180,6 +204,13 @@ int main() {
   printf("\n");
   if (peer) printf("  windres process start (a one-string script): %.2f ms\n", w.start * 1e3);
   else printf("  windres: not available\n");
+  constexpr int kFuzzSeconds = 30;
+  long long runs = RunHostFuzzer(in, unixName, out, kFuzzSeconds);
+  if (runs >= 0)
+    printf("  host fuzzer over the reader's parsers: %lld runs in %d s, no fault\n", runs, kFuzzSeconds);
+  else
+    printf("  host fuzzer over the reader's parsers: not run, or it found a fault (its log is on stderr)\n");
+  RemoveScratch(in.dir + L"\\corpus");
   RemoveScratch(in.dir);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
@@ -277,6 +278,13 @@ inline std::wstring ScratchDir() {
   std::wstring dir = std::wstring(tmp) + L"restest-" + std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(dir.c_str(), nullptr);
   return dir;
+}
+
+// The folder an environment variable names (ASCII), or "".
+inline std::wstring EnvFolder(const char* variable) {
+  const char* d = getenv(variable);
+  std::string s = d ? d : "";
+  return std::wstring(s.begin(), s.end());
 }
 
 // Removes a scratch folder and the files in it.

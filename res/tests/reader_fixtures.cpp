@@ -12,11 +12,7 @@ namespace {
 
 using namespace QelResource;
 
-std::wstring Folder() {
-  const char* d = getenv("RES_FIXTURES");
-  std::string s = d ? d : "";
-  return std::wstring(s.begin(), s.end());
-}
+std::wstring Folder() { return EnvFolder("RES_FIXTURES"); }
 
 // A listing as (type, code, name) of each resource entry.
 struct Resource {

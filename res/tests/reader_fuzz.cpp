@@ -46,10 +46,8 @@ void ReadEverything(const std::wstring& file, const std::wstring& scratch) {
 }
 
 TEST(ReaderFuzz, CutAndChangedFixtures) {
-  const char* d = getenv("RES_FIXTURES");
-  ASSERT_NE(d, nullptr);
-  std::string folder = d;
-  std::wstring dir(folder.begin(), folder.end());
+  std::wstring dir = EnvFolder("RES_FIXTURES");
+  ASSERT_FALSE(dir.empty());
   std::mt19937 random(20261211);
   int cases = 0;
   for (const wchar_t* name : {L"windres.res", L"pe64.dll", L"pe32.dll"}) {

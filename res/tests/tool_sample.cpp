@@ -15,11 +15,7 @@ namespace {
 
 using namespace QelResource;
 
-std::wstring Folder() {
-  const char* d = getenv("RES_SAMPLE_DIR");
-  std::string s = d ? d : "";
-  return std::wstring(s.begin(), s.end());
-}
+std::wstring Folder() { return EnvFolder("RES_SAMPLE_DIR"); }
 
 constexpr int kMenu = 100, kAccel = 200, kDialog = 300, kIcon = 400, kCursor = 500, kBitmap = 600;
 

@@ -29,19 +29,24 @@ lld-link /machine:x86 /safeseh:no /noentry /dll /out:pe32.dll pe32.o >/dev/null
 { echo "STRINGTABLE"; echo "BEGIN"; for i in $(seq 0 1999); do echo "  $((16 * i)), \"block $((i + 1))\""; done; echo "END"; } > many.rc
 x86_64-w64-mingw32-windres -O coff -i many.rc -o many.o
 x86_64-w64-mingw32-ld -m i386pep --dll --no-insert-timestamp -e 0 -o many.dll many.o
-for dll in pe64.dll pe32.dll; do llvm-readobj --coff-resources "$dll" >/dev/null || fail "llvm-readobj cannot read $dll"; done
 
 RES_FIXTURES="Z:${work//\//\\}" "$top/tools/wine-run" "$exe" --watchdog=120 --gtest_filter='ReaderFixtures.*' </dev/null
 
 # The reader's listing of each DLL ("type name" lines, groups and named
-# types left out) against wrestool's.
+# types left out) against wrestool's and llvm-readobj's.
 for dll in pe64.dll pe32.dll; do
   [ -s "$dll.listing" ] || fail "no listing of $dll"
-  wrestool -l "$dll" | sed -n "s/^--type=\([0-9]*\) --name='\{0,1\}\([^' ]*\)'\{0,1\} .*/\1 \2/p" |
-    awk '$1 != 12 && $1 != 14' | sort > "$dll.expected"
   tr -d '\r' < "$dll.listing" | sort > "$dll.got"
-  diff "$dll.expected" "$dll.got" || fail "the reader lists $dll unlike wrestool"
-  echo "$dll: $(wc -l < "$dll.got") resources listed as wrestool lists them"
+  wrestool -l "$dll" | sed -n "s/^--type=\([0-9]*\) --name='\{0,1\}\([^' ]*\)'\{0,1\} .*/\1 \2/p" |
+    awk '$1 != 12 && $1 != 14' | sort > "$dll.wrestool"
+  diff "$dll.wrestool" "$dll.got" || fail "the reader lists $dll unlike wrestool"
+  llvm-readobj --coff-resources "$dll" |
+    awk '/^  Type: /  { t = ""; if (match($0, /\(ID [0-9]+\)/)) t = substr($0, RSTART + 4, RLENGTH - 5) }
+         /^    Name: / { if (t == "" || t == 12 || t == 14) next
+                         if (match($0, /\(ID [0-9]+\)/)) n = substr($0, RSTART + 4, RLENGTH - 5); else n = $2
+                         print t " " n }' | sort > "$dll.readobj"
+  diff "$dll.readobj" "$dll.got" || fail "the reader lists $dll unlike llvm-readobj"
+  echo "$dll: $(wc -l < "$dll.got") resources listed as wrestool and llvm-readobj list them"
 done
 
 # The editor's files as icotool reads them.

@@ -75,6 +75,7 @@ TEST(Editing, PositionsAndSizesOutsideTheImageFail) {
     EXPECT_FALSE(Reads([&] { edicon_FloodFill(i.bits, kIcon, c.x, c.y, c.w, c.h, 7, 1); }));
   }
   EXPECT_FALSE(Reads([&] { edicon_BackCopy(i.bits, kIcon, 8, 8); }));
+  EXPECT_FALSE(Reads([&] { edicon_TestCursor(0, i.bits, 0, 0, 4, 3); }));  // needs 32 x 32
   EXPECT_FALSE(Reads([&] { edicon_InverseImage(i.bits, 8, 8, 16); }));
   EXPECT_EQ(Bytes(i.bits, i.bits + 14), before);
   uint8_t* copy = nullptr;
@@ -170,6 +171,10 @@ TEST_F(ResWriter, BitmapFilesStoreRowsOfFourBytes) {
   EXPECT_EQ(h, 2);
   EXPECT_EQ(Bytes(back, back + 6), Bytes(i.bits, i.bits + 6));
   EXPECT_EQ(edicon_SetBitMapToFile((dir + L"\\no\\such.bmp").c_str(), i.bits, 2, i.palette, 3, 2), 0);
+  // An image size beyond 16 bits is written whole.
+  Image big = New(256, kBitmap, 300, 300);
+  ASSERT_EQ(edicon_SetBitMapToFile(file.c_str(), big.bits, 256, big.palette, 300, 300), 1);
+  EXPECT_EQ(Read32(ReadWholeFile(file).data() + 34), 90000u);
   EXPECT_EQ(edicon_SetBitMapToFile(file.c_str(), i.bits, 2, i.palette, 30, 2), 0);
 }
 

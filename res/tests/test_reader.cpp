@@ -180,6 +180,18 @@ TEST_F(Reader, IconCursorAndBitmapFileImages) {
   EXPECT_FALSE(Reads([&] { p = res_get_icon(&size, 2); }));
 }
 
+TEST_F(Reader, BitmapSizeBeyondSixteenBits) {
+  Bytes bmp = BitmapFile();
+  bmp.resize(70000 + 14, 0x5A);
+  gen_bitmap(Source(L"big.bmp", bmp).c_str(), 1, L"");
+  FinishAndList();
+  int size = 0;
+  uint8_t* p = nullptr;
+  ASSERT_TRUE(Reads([&] { p = res_get_bitmap(&size, 1); }));
+  EXPECT_EQ(size, 70014);
+  EXPECT_EQ(Read32(p + 2), 70014u);
+}
+
 TEST_F(Reader, OldCoreBitmapIsAnError) {
   Bytes core;
   Put32(core, 12);

@@ -18,10 +18,11 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           mingw-w64-x86-64-dev wine wine64 xvfb xauth cmake ninja-build googletest
           dpkg-dev make autoconf automake libtool python3-pil
-          cups printer-driver-cups-pdf poppler-utils xclip libwmf-bin icoutils llvm)
+          cups printer-driver-cups-pdf poppler-utils xclip libwmf-bin)
 
 # Benchmarks compare with these; `bootstrap.sh bench` installs them too.
 bench_packages=(libz-mingw-w64-dev ncompress swi-prolog-nox)
+packages+=(icoutils llvm lld)  # the resource library's tests: icotool, wrestool, llvm-rc, llvm-cvtres, llvm-readobj, lld-link
 [ "${1:-}" = bench ] && packages+=("${bench_packages[@]}")
 
 missing=()

@@ -1,7 +1,7 @@
 // The numeric and pointer kinds: integral (2, 3), 64-bit integral (4, 5),
 // real (6) and pointer-like (14, 17, 33), with their reference variants.
 // Their terms point at the value cell; parsing checks width, then range.
-#include "domains.h"
+#include "numeric.h"
 #include "refcells.h"
 
 #include <cerrno>

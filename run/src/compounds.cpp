@@ -1,9 +1,12 @@
 // The compound kinds: compound (9), single compound (11), predicate value
 // (15), fact databases (12, 13) and lists (10), with their reference
-// variants.  A term points at its block; lists walk their spine in loops and
-// text nesting is bounded by the machine stack's floor.
+// variants.  A term points at its block.  Comparing, sizing, copying and
+// writing walk nested terms with an explicit stack; the other walks loop
+// along list spines, and the readers and the other recursive walks stop at
+// the machine stack's floor.
 #include "domains.h"
 #include "dbhooks.h"
+#include "levels.h"
 #include "refcells.h"
 
 #include <cwchar>
@@ -29,6 +32,285 @@ static void ForEachArg(const RFunctor& f, F&& fn) {
 // table is a table of fact descriptors.
 enum class Layout { Word, Single, List, Facts };
 
+// --- Walks over nested terms -----------------------------------------------------------------
+//
+// Comparing, sizing, copying and writing nested compounds, lists and
+// reference cells around them keep their pending levels in an explicit stack
+// (a few in the frame, then on the collected heap), never on the machine
+// stack: a term nested as deep as memory allows takes no more machine stack
+// than a flat one.  Every other kind is a leaf, handled by its own class.
+// The last argument of a block replaces its parent's level, so a list's
+// spine needs one level whatever its length.
+
+// What a walk sees of a domain: a leaf, or blocks of a layout, a reference
+// cell in front when `ref`.
+struct NodeKind {
+  bool node;
+  Layout layout;
+  bool ref;
+};
+
+static NodeKind NodeOf(const IDomainDefinition* d) {
+  const uintptr_t* t = BuildDomainClassTable();
+  uintptr_t v = *reinterpret_cast<const uintptr_t*>(d);
+  if (v == t[kCompound]) return {true, Layout::Word, false};
+  if (v == t[kList]) return {true, Layout::List, false};
+  if (v == t[kSingleCompound] || v == t[kPredicateValue]) return {true, Layout::Single, false};
+  if (v == t[kClassFacts] || v == t[kObjectFacts]) return {true, Layout::Facts, false};
+  if (v == t[kRefCompound]) return {true, Layout::Word, true};
+  if (v == t[kRefList]) return {true, Layout::List, true};
+  return {false, Layout::Word, false};
+}
+
+static uint32_t NumberOf(Layout l, term t) {
+  if (l == Layout::Single) return 1;
+  uint64_t w;
+  memcpy(&w, t, 8);
+  return l == Layout::List ? static_cast<uint32_t>(w & 0xFF) : static_cast<uint32_t>(w);
+}
+
+// The functor of a block; an internal error for a number outside the table.
+static const RFunctor& FunctorOf(const IDomainDefinition* d, Layout l, term t) {
+  auto* c = reinterpret_cast<const RCompoundDomain*>(d);
+  uint32_t n = NumberOf(l, t);
+  if (n < 1 || n > c->functorCount)
+    Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, d->QualifiedName());
+  size_t stride = l == Layout::Facts ? sizeof(DBInternal::RFactDescriptor) : sizeof(RFunctor);
+  return *reinterpret_cast<const RFunctor*>(reinterpret_cast<const uint8_t*>(c->functors) +
+                                            stride * (n - 1));
+}
+
+// A block whose arguments are being visited: the next one is `i`, at
+// offset `pos` after the previous one.
+struct ArgLevel {
+  const RFunctor* f;
+  term a, b;       // the block (and the other side's, when comparing)
+  uint8_t* copy;   // the copy's block, when copying
+  uint32_t i, pos;
+};
+
+// The next argument of the top level: its domain and its terms; the level
+// goes when this is its last argument.  False when the stack is empty.
+static bool NextArg(LevelStack<ArgLevel>& stack, const IDomainDefinition*& d, term& a, term& b,
+                    uint8_t*& slot, bool boxedOnly) {
+  while (!stack.Empty()) {
+    ArgLevel& top = stack.Top();
+    const RFunctor& f = *top.f;
+    while (top.i < f.argCount) {
+      top.pos += f.args[top.i].offset;
+      d = Dom(f.args[top.i].domain);
+      ++top.i;
+      if (boxedOnly && d->IsScalar()) continue;
+      a = ArgTerm(d, top.a, top.pos);
+      if (top.b) b = ArgTerm(d, top.b, top.pos);
+      slot = top.copy ? top.copy + top.pos : nullptr;
+      // The rest are scalars a boxed-only walk skips: this level is done.
+      bool last = top.i == f.argCount;
+      if (boxedOnly && !last) {
+        last = true;
+        for (uint32_t j = top.i; j < f.argCount && last; ++j)
+          last = Dom(f.args[j].domain)->IsScalar();
+      }
+      if (last) stack.Pop();
+      return true;
+    }
+    stack.Pop();
+  }
+  return false;
+}
+
+static int CompareWalk(const IDomainDefinition* d, NodeKind k, term a, term b) {
+  LevelStack<ArgLevel> stack;
+  uint8_t* slot;
+  for (;;) {
+    if (!k.node) {
+      if (int r = d->CompareTerms(a, b)) return r;
+    } else {
+      if (k.ref) {
+        const RRefCell *x = Deref(a), *y = Deref(b);
+        if (!IsBound(x) || !IsBound(y)) Raise(328);
+        a = reinterpret_cast<term>(x->value);
+        b = reinterpret_cast<term>(y->value);
+      }
+      uint32_t n = NumberOf(k.layout, a), m = NumberOf(k.layout, b);
+      if (n != m) return n < m ? -1 : 1;
+      const RFunctor& f = FunctorOf(d, k.layout, a);
+      if (f.argCount) stack.Push() = {&f, a, b, nullptr, 0, 0};
+    }
+    if (!NextArg(stack, d, a, b, slot, false)) return 0;
+    k = NodeOf(d);
+  }
+}
+
+static uint32_t SizeWalk(const IDomainDefinition* d, NodeKind k, term t, bool aligned) {
+  LevelStack<ArgLevel> stack;
+  uint64_t n = 0;
+  term unused;
+  uint8_t* slot;
+  for (;;) {
+    if (!k.node) {
+      n += aligned ? d->AlignedSizeOfTerm(t) : d->SizeOfTermAt(t);
+    } else {
+      bool bound = true;
+      if (k.ref) {
+        const RRefCell* c = Deref(t);
+        n += 16;
+        bound = IsBound(c);
+        t = reinterpret_cast<term>(c->value);
+      }
+      if (bound) {
+        const RFunctor& f = FunctorOf(d, k.layout, t);
+        n += aligned ? Align8(f.blockSize) : f.blockSize;
+        if (f.argCount) stack.Push() = {&f, t, nullptr, nullptr, 0, 0};
+      }
+    }
+    if (n > 0x7FFFFFF0ull) CheckedSize(n);
+    if (!NextArg(stack, d, t, unused, slot, true)) return CheckedSize(n);
+    k = NodeOf(d);
+  }
+}
+
+// The copy is laid out as the size walk counts it: each block, then its
+// boxed arguments in order, each 8-aligned.
+static term CopyWalk(const IDomainDefinition* d, NodeKind k, uint8_t* target, term t,
+                     bool boundRequired, uint32_t* used) {
+  LevelStack<ArgLevel> stack;
+  uint32_t at = 0;
+  term first = nullptr, unused;
+  uint8_t* slot = nullptr;
+  for (;;) {
+    term copy = target + at;
+    if (!k.node) {
+      uint32_t n;
+      copy = d->CopyTerm(target + at, t, boundRequired, &n);
+      at += n;
+    } else {
+      bool bound = true;
+      if (k.ref) {
+        const RRefCell* c = Deref(t);
+        auto* cell = reinterpret_cast<RRefCell*>(target + at);
+        at += 16;
+        bound = IsBound(c);
+        if (!bound && boundRequired) Raise(328);
+        if (bound) *cell = *c;
+        else cell->tag = cell->value = 0;
+        if (slot) memcpy(slot, &copy, 8);
+        else first = copy;
+        slot = reinterpret_cast<uint8_t*>(&cell->value);
+        t = reinterpret_cast<term>(c->value);
+        copy = target + at;
+      }
+      if (bound) {
+        const RFunctor& f = FunctorOf(d, k.layout, t);
+        memcpy(target + at, t, f.blockSize);
+        at += Align8(f.blockSize);
+        if (f.argCount) stack.Push() = {&f, t, nullptr, const_cast<uint8_t*>(copy), 0, 0};
+      } else {
+        copy = nullptr;
+      }
+    }
+    if (copy) {
+      if (slot) memcpy(slot, &copy, 8);
+      else first = copy;
+    }
+    if (!NextArg(stack, d, t, unused, slot, true)) break;
+    k = NodeOf(d);
+  }
+  *used = at;
+  return first;
+}
+
+// A list being written: its cons cell whose head was written last.
+struct WriteLevel {
+  const IDomainDefinition* d;  // the list domain, or null for a compound
+  const RFunctor* f;
+  term t;
+  uint32_t i, pos;
+};
+
+// The next cons or [] after a cons; null for an unbound reference tail.
+static term NextCons(const IDomainDefinition* list, const RFunctor& cons, term t) {
+  term next;
+  memcpy(&next, t + cons.args[0].offset + cons.args[1].offset, 8);
+  auto* own = reinterpret_cast<const RDomainRecord*>(list);
+  bool plain = cons.args[1].domain == own && own->kind == BuildDomainClassTable()[kList];
+  if (plain) return next;
+  const RRefCell* c = Deref(next);
+  return IsBound(c) ? reinterpret_cast<term>(c->value) : nullptr;
+}
+
+static void WriteWalk(RStreamCursor* out, const IDomainDefinition* d, NodeKind k, term t, bool quoted) {
+  LevelStack<WriteLevel> stack;
+  for (;;) {
+    // Enter the term t of domain d.
+    if (!k.node) {
+      if (quoted) d->WriteForConsultToStream(out, t);
+      else d->WriteToStream(out, t);
+    } else {
+      bool bound = true;
+      if (k.ref) {
+        const RRefCell* c = Deref(t);
+        bound = IsBound(c);
+        t = reinterpret_cast<term>(c->value);
+        if (!bound) out->Write(L'_');
+      }
+      if (bound && k.layout == Layout::List) {
+        out->Write(L'[');
+        if (NumberOf(Layout::List, t) == 1) {
+          const RFunctor& cons = FunctorOf(d, Layout::List, t);
+          stack.Push() = {d, &cons, t, 0, 0};
+          const IDomainDefinition* head = Dom(cons.args[0].domain);
+          d = head;
+          t = ArgTerm(head, t, cons.args[0].offset);
+          k = NodeOf(d);
+          continue;
+        }
+        out->Write(L']');
+      } else if (bound) {
+        const RFunctor& f = FunctorOf(d, k.layout, t);
+        out->Write(f.name);
+        out->Write(L'(');
+        stack.Push() = {nullptr, &f, t, 0, 0};
+      }
+    }
+    // Leave: close what is complete, then enter the next argument or element.
+    for (;;) {
+      if (stack.Empty()) return;
+      WriteLevel& top = stack.Top();
+      const RFunctor& f = *top.f;
+      if (top.d) {  // a list: the element after top.t
+        term next = NextCons(top.d, f, top.t);
+        if (next && NumberOf(Layout::List, next) == 1) {
+          out->Write(L',');
+          top.t = next;
+          d = Dom(f.args[0].domain);
+          t = ArgTerm(d, next, f.args[0].offset);
+          break;
+        }
+        if (!next) {
+          out->Write(L'|');
+          out->Write(L'_');
+        }
+        out->Write(L']');
+        stack.Pop();
+        continue;
+      }
+      if (top.i == f.argCount) {
+        out->Write(L')');
+        stack.Pop();
+        continue;
+      }
+      if (top.i) out->Write(L',');
+      top.pos += f.args[top.i].offset;
+      d = Dom(f.args[top.i].domain);
+      t = ArgTerm(d, top.t, top.pos);
+      ++top.i;
+      break;
+    }
+    k = NodeOf(d);
+  }
+}
+
 template <Layout L>
 class TCompound : public TDomainDefinition {
  public:
@@ -48,22 +330,9 @@ class TCompound : public TDomainDefinition {
   }
 
   uint32_t SizeOfTerm(term t) const override { return F(t).blockSize; }
-  uint32_t SizeOfTermAt(term t) const override {
-    const RFunctor& f = F(t);
-    uint64_t n = f.blockSize;
-    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
-      if (!d->IsScalar()) n += d->SizeOfTermAt(ArgTerm(d, t, pos));
-    });
-    return CheckedSize(n);
-  }
-  uint32_t AlignedSizeOfTerm(term t) const override {
-    const RFunctor& f = F(t);
-    uint64_t n = Align8(f.blockSize);
-    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
-      if (!d->IsScalar()) n += d->AlignedSizeOfTerm(ArgTerm(d, t, pos));
-    });
-    return CheckedSize(n);
-  }
+  static constexpr NodeKind kSelf{true, L, false};
+  uint32_t SizeOfTermAt(term t) const override { return SizeWalk(this, kSelf, t, false); }
+  uint32_t AlignedSizeOfTerm(term t) const override { return SizeWalk(this, kSelf, t, true); }
   bool IsScalar() const override { return false; }
   bool IsBoxed() const override { return true; }
   uint32_t CompoundWord() const override { return C().four; }
@@ -80,21 +349,11 @@ class TCompound : public TDomainDefinition {
   }
 
   term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
-    const RFunctor& f = F(t);
-    memcpy(target, t, f.blockSize);
-    uint32_t at = Align8(f.blockSize);
-    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
-      if (d->IsScalar()) return;
-      uint32_t n;
-      term copy = d->CopyTerm(target + at, ArgTerm(d, t, pos), boundRequired, &n);
-      memcpy(target + pos, &copy, 8);
-      at += n;
-    });
-    *used = at;
-    return target;
+    return CopyWalk(this, kSelf, target, t, boundRequired, used);
   }
   term CopyTermFromGStack(term t) const override {
     if (!InGStack(t)) return t;
+    CheckWalkDepth(this, t);
     const RFunctor& f = F(t);
     auto* h = static_cast<uint8_t*>(Memory::AllocHeap(Align8(f.blockSize)));
     memcpy(h, t, f.blockSize);
@@ -105,20 +364,9 @@ class TCompound : public TDomainDefinition {
     });
     return h;
   }
-  int CompareTerms(term a, term b) const override {
-    uint32_t x = Number(a), y = Number(b);
-    if (x != y) return x < y ? -1 : 1;
-    int r = 0;
-    const RFunctor& f = F(a);
-    uint32_t pos = 0;
-    for (uint32_t i = 0; i < f.argCount && r == 0; ++i) {
-      pos += f.args[i].offset;
-      const IDomainDefinition* d = Dom(f.args[i].domain);
-      r = d->CompareTerms(ArgTerm(d, a, pos), ArgTerm(d, b, pos));
-    }
-    return r;
-  }
+  int CompareTerms(term a, term b) const override { return CompareWalk(this, kSelf, a, b); }
   bool Validate(term t) const override {
+    if (BelowReaderStackFloor()) return false;  // too deep to follow
     if (!Readable(t, L == Layout::Single ? 1 : 8)) return false;
     uint32_t n = Number(t);
     if (n < 1 || n > C().functorCount) return false;
@@ -132,6 +380,7 @@ class TCompound : public TDomainDefinition {
   }
   bool IsGround(term t) const override {
     if (!R().reference) return true;
+    CheckWalkDepth(this, t);
     bool ground = true;
     ForEachArg(F(t), [&](const IDomainDefinition* d, uint32_t pos) {
       if (ground && !d->IsScalar()) ground = d->IsGround(ArgTerm(d, t, pos));
@@ -140,20 +389,10 @@ class TCompound : public TDomainDefinition {
   }
 
   // --- Text forms ---
-  void WriteTerm(RStreamCursor* out, term t, bool quoted) const {
-    const RFunctor& f = F(t);
-    out->Write(f.name);
-    out->Write(L'(');
-    uint32_t i = 0;
-    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
-      if (i++) out->Write(L',');
-      if (quoted) d->WriteForConsultToStream(out, ArgTerm(d, t, pos));
-      else d->WriteToStream(out, ArgTerm(d, t, pos));
-    });
-    out->Write(L')');
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
+    WriteWalk(out, this, kSelf, t, true);
   }
-  void WriteForConsultToStream(RStreamCursor* out, term t) const override { WriteTerm(out, t, true); }
-  void WriteToStream(RStreamCursor* out, term t) const override { WriteTerm(out, t, false); }
+  void WriteToStream(RStreamCursor* out, term t) const override { WriteWalk(out, this, kSelf, t, false); }
 
   // A new block of functor n (1-based), or the shared zero-arity value.
   uint8_t* NewBlock(uint32_t n) const {
@@ -274,60 +513,8 @@ class TList : public TCompound<Layout::List> {
   }
   const IDomainDefinition* TailDomain() const { return Dom(C().functors[0].args[1].domain); }
 
-  uint32_t SizeOfTermAt(term t) const override {
-    Cons s = Shape();
-    uint64_t n = 0;
-    for (;; t = Tail(t, s.tailPos)) {
-      if (Number(t) != 1) return CheckedSize(n + s.nilSize);
-      n += s.consSize;
-      if (!s.head->IsScalar()) n += s.head->SizeOfTermAt(ArgTerm(s.head, t, s.headPos));
-      if (!s.plainTail) return CheckedSize(n + TailDomain()->SizeOfTermAt(Tail(t, s.tailPos)));
-    }
-  }
-  uint32_t AlignedSizeOfTerm(term t) const override {
-    Cons s = Shape();
-    uint64_t n = 0;
-    for (;; t = Tail(t, s.tailPos)) {
-      if (Number(t) != 1) return CheckedSize(n + Align8(s.nilSize));
-      n += Align8(s.consSize);
-      if (!s.head->IsScalar()) n += s.head->AlignedSizeOfTerm(ArgTerm(s.head, t, s.headPos));
-      if (!s.plainTail)
-        return CheckedSize(n + TailDomain()->AlignedSizeOfTerm(Tail(t, s.tailPos)));
-    }
-  }
-  term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
-    Cons s = Shape();
-    uint32_t at = 0;
-    uint8_t* tailSlot = nullptr;
-    for (;; t = Tail(t, s.tailPos)) {
-      uint8_t* block = target + at;
-      if (tailSlot) memcpy(tailSlot, &block, 8);
-      if (Number(t) != 1) {
-        memcpy(block, t, s.nilSize);
-        at += Align8(s.nilSize);
-        break;
-      }
-      memcpy(block, t, s.consSize);
-      at += Align8(s.consSize);
-      if (!s.head->IsScalar()) {
-        uint32_t n;
-        term copy = s.head->CopyTerm(target + at, ArgTerm(s.head, t, s.headPos), boundRequired, &n);
-        memcpy(block + s.headPos, &copy, 8);
-        at += n;
-      }
-      tailSlot = block + s.tailPos;
-      if (!s.plainTail) {
-        uint32_t n;
-        term copy = TailDomain()->CopyTerm(target + at, Tail(t, s.tailPos), boundRequired, &n);
-        memcpy(tailSlot, &copy, 8);
-        at += n;
-        break;
-      }
-    }
-    *used = at;
-    return target;
-  }
   term CopyTermFromGStack(term t) const override {
+    CheckWalkDepth(this, t);
     Cons s = Shape();
     term first = nullptr;
     uint8_t* tailSlot = nullptr;
@@ -357,18 +544,8 @@ class TList : public TCompound<Layout::List> {
     }
     return first;
   }
-  int CompareTerms(term a, term b) const override {
-    Cons s = Shape();
-    for (;; a = Tail(a, s.tailPos), b = Tail(b, s.tailPos)) {
-      uint32_t x = Number(a), y = Number(b);
-      if (x != y) return x < y ? -1 : 1;
-      if (x != 1) return 0;
-      int r = s.head->CompareTerms(ArgTerm(s.head, a, s.headPos), ArgTerm(s.head, b, s.headPos));
-      if (r) return r;
-      if (!s.plainTail) return TailDomain()->CompareTerms(Tail(a, s.tailPos), Tail(b, s.tailPos));
-    }
-  }
   bool Validate(term t) const override {
+    if (BelowReaderStackFloor()) return false;  // too deep to follow
     Cons s = Shape();
     for (;; t = Tail(t, s.tailPos)) {
       if (!Readable(t, 8)) return false;
@@ -382,6 +559,7 @@ class TList : public TCompound<Layout::List> {
   }
   bool IsGround(term t) const override {
     if (!R().reference) return true;
+    CheckWalkDepth(this, t);
     Cons s = Shape();
     for (;; t = Tail(t, s.tailPos)) {
       if (Number(t) != 1) return true;
@@ -391,31 +569,6 @@ class TList : public TCompound<Layout::List> {
   }
 
   // --- Text forms ---
-  // The next cons or [] of a tail; null for an unbound reference tail.
-  term NextOf(term t, const Cons& s) const {
-    term next = Tail(t, s.tailPos);
-    if (s.plainTail) return next;
-    const RRefCell* c = Deref(next);
-    return IsBound(c) ? reinterpret_cast<term>(c->value) : nullptr;
-  }
-  void WriteList(RStreamCursor* out, term t, bool quoted) const {
-    Cons s = Shape();
-    out->Write(L'[');
-    for (bool first = true; t && Number(t) == 1; t = NextOf(t, s), first = false) {
-      if (!first) out->Write(L',');
-      term head = ArgTerm(s.head, t, s.headPos);
-      if (quoted) s.head->WriteForConsultToStream(out, head);
-      else s.head->WriteToStream(out, head);
-    }
-    if (!t) {
-      out->Write(L'|');
-      out->Write(L'_');
-    }
-    out->Write(L']');
-  }
-  void WriteForConsultToStream(RStreamCursor* out, term t) const override { WriteList(out, t, true); }
-  void WriteToStream(RStreamCursor* out, term t) const override { WriteList(out, t, false); }
-
   // Builds the list from elements read by next(); a reference list's tails
   // are bound cells.
   template <class Next>

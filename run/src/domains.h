@@ -103,6 +103,13 @@ inline void WriteNumber(RStreamCursor* out, const char* format, unsigned long lo
 
 inline bool IsBound(const RRefCell* c) { return (c->tag & 0xFF) == 1; }
 
+// A recursive walk that reaches the machine stack's floor: 301, the term is
+// nested deeper than the walk can follow, and nothing has been changed.
+inline void CheckWalkDepth(const IDomainDefinition* d, term t) {
+  if (BelowReaderStackFloor())
+    Raise(301, d->QualifiedName(), Errors::PrepareBinaryForErrorMessage(t, 20));
+}
+
 // A scalar kind: the value cell is the term's whole memory.
 template <class Base>
 class TScalarOf : public Base {

@@ -1,9 +1,10 @@
 // The compound kinds: compound (9), single compound (11), predicate value
 // (15), fact databases (12, 13) and lists (10), with their reference
-// variants.  A term points at its block.  Comparing, sizing, copying and
-// writing walk nested terms with an explicit stack; the other walks loop
-// along list spines, and the readers and the other recursive walks stop at
-// the machine stack's floor.
+// variants.  A term points at its block.  Lists walk their spine in loops;
+// comparing, sizing, copying and writing recurse into arguments while the
+// machine stack has room and go on with an explicit stack past that, so any
+// depth is taken; the readers and the other recursive walks stop at the
+// machine stack's floor.
 #include "domains.h"
 #include "dbhooks.h"
 #include "levels.h"
@@ -34,13 +35,13 @@ enum class Layout { Word, Single, List, Facts };
 
 // --- Walks over nested terms -----------------------------------------------------------------
 //
-// Comparing, sizing, copying and writing nested compounds, lists and
-// reference cells around them keep their pending levels in an explicit stack
-// (a few in the frame, then on the collected heap), never on the machine
-// stack: a term nested as deep as memory allows takes no more machine stack
-// than a flat one.  Every other kind is a leaf, handled by its own class.
-// The last argument of a block replaces its parent's level, so a list's
-// spine needs one level whatever its length.
+// Comparing, sizing, copying and writing recurse through the domain classes
+// while the machine stack has room (NearStackEnd); from there these walks
+// take the subterm, keeping its pending levels in an explicit stack (a few in
+// the frame, then on the collected heap): a term nested as deep as memory
+// allows needs no more machine stack.  Every kind without blocks is a leaf,
+// handled by its own class.  The last argument of a block replaces its
+// parent's level, so a list's spine needs one level whatever its length.
 
 // What a walk sees of a domain: a leaf, or blocks of a layout, a reference
 // cell in front when `ref`.
@@ -50,16 +51,27 @@ struct NodeKind {
   bool ref;
 };
 
+// The method tables of the kinds with blocks, entered with the class table
+// into a small open-addressed hash: most arguments are leaves, told so by
+// one probe that meets an empty slot.
+struct NodeClass {
+  uintptr_t table;
+  NodeKind kind;
+};
+constexpr uint32_t kNodeSlots = 64;
+static NodeClass g_nodeClasses[kNodeSlots];
+
+static uint32_t NodeSlot(uintptr_t table) {
+  return static_cast<uint32_t>((uint64_t{table} * 0x9E3779B97F4A7C15ull) >> 58);
+}
+
 static NodeKind NodeOf(const IDomainDefinition* d) {
-  const uintptr_t* t = BuildDomainClassTable();
   uintptr_t v = *reinterpret_cast<const uintptr_t*>(d);
-  if (v == t[kCompound]) return {true, Layout::Word, false};
-  if (v == t[kList]) return {true, Layout::List, false};
-  if (v == t[kSingleCompound] || v == t[kPredicateValue]) return {true, Layout::Single, false};
-  if (v == t[kClassFacts] || v == t[kObjectFacts]) return {true, Layout::Facts, false};
-  if (v == t[kRefCompound]) return {true, Layout::Word, true};
-  if (v == t[kRefList]) return {true, Layout::List, true};
-  return {false, Layout::Word, false};
+  for (uint32_t i = NodeSlot(v);; i = (i + 1) % kNodeSlots) {
+    const NodeClass& c = g_nodeClasses[i];
+    if (c.table == v) return c.kind;
+    if (!c.table) return {false, Layout::Word, false};
+  }
 }
 
 static uint32_t NumberOf(Layout l, term t) {
@@ -104,14 +116,7 @@ static bool NextArg(LevelStack<ArgLevel>& stack, const IDomainDefinition*& d, te
       a = ArgTerm(d, top.a, top.pos);
       if (top.b) b = ArgTerm(d, top.b, top.pos);
       slot = top.copy ? top.copy + top.pos : nullptr;
-      // The rest are scalars a boxed-only walk skips: this level is done.
-      bool last = top.i == f.argCount;
-      if (boxedOnly && !last) {
-        last = true;
-        for (uint32_t j = top.i; j < f.argCount && last; ++j)
-          last = Dom(f.args[j].domain)->IsScalar();
-      }
-      if (last) stack.Pop();
+      if (top.i == f.argCount) stack.Pop();
       return true;
     }
     stack.Pop();
@@ -311,6 +316,7 @@ static void WriteWalk(RStreamCursor* out, const IDomainDefinition* d, NodeKind k
   }
 }
 
+
 template <Layout L>
 class TCompound : public TDomainDefinition {
  public:
@@ -329,10 +335,26 @@ class TCompound : public TDomainDefinition {
                                               stride * (n - 1));
   }
 
-  uint32_t SizeOfTerm(term t) const override { return F(t).blockSize; }
   static constexpr NodeKind kSelf{true, L, false};
-  uint32_t SizeOfTermAt(term t) const override { return SizeWalk(this, kSelf, t, false); }
-  uint32_t AlignedSizeOfTerm(term t) const override { return SizeWalk(this, kSelf, t, true); }
+  uint32_t SizeOfTerm(term t) const override { return F(t).blockSize; }
+  uint32_t SizeOfTermAt(term t) const override {
+    if (NearStackEnd()) return SizeWalk(this, kSelf, t, false);
+    const RFunctor& f = F(t);
+    uint64_t n = f.blockSize;
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      if (!d->IsScalar()) n += d->SizeOfTermAt(ArgTerm(d, t, pos));
+    });
+    return CheckedSize(n);
+  }
+  uint32_t AlignedSizeOfTerm(term t) const override {
+    if (NearStackEnd()) return SizeWalk(this, kSelf, t, true);
+    const RFunctor& f = F(t);
+    uint64_t n = Align8(f.blockSize);
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      if (!d->IsScalar()) n += d->AlignedSizeOfTerm(ArgTerm(d, t, pos));
+    });
+    return CheckedSize(n);
+  }
   bool IsScalar() const override { return false; }
   bool IsBoxed() const override { return true; }
   uint32_t CompoundWord() const override { return C().four; }
@@ -349,7 +371,19 @@ class TCompound : public TDomainDefinition {
   }
 
   term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
-    return CopyWalk(this, kSelf, target, t, boundRequired, used);
+    if (NearStackEnd()) return CopyWalk(this, kSelf, target, t, boundRequired, used);
+    const RFunctor& f = F(t);
+    memcpy(target, t, f.blockSize);
+    uint32_t at = Align8(f.blockSize);
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      if (d->IsScalar()) return;
+      uint32_t n;
+      term copy = d->CopyTerm(target + at, ArgTerm(d, t, pos), boundRequired, &n);
+      memcpy(target + pos, &copy, 8);
+      at += n;
+    });
+    *used = at;
+    return target;
   }
   term CopyTermFromGStack(term t) const override {
     if (!InGStack(t)) return t;
@@ -364,7 +398,20 @@ class TCompound : public TDomainDefinition {
     });
     return h;
   }
-  int CompareTerms(term a, term b) const override { return CompareWalk(this, kSelf, a, b); }
+  int CompareTerms(term a, term b) const override {
+    if (NearStackEnd()) return CompareWalk(this, kSelf, a, b);
+    uint32_t x = Number(a), y = Number(b);
+    if (x != y) return x < y ? -1 : 1;
+    int r = 0;
+    const RFunctor& f = F(a);
+    uint32_t pos = 0;
+    for (uint32_t i = 0; i < f.argCount && r == 0; ++i) {
+      pos += f.args[i].offset;
+      const IDomainDefinition* d = Dom(f.args[i].domain);
+      r = d->CompareTerms(ArgTerm(d, a, pos), ArgTerm(d, b, pos));
+    }
+    return r;
+  }
   bool Validate(term t) const override {
     if (BelowReaderStackFloor()) return false;  // too deep to follow
     if (!Readable(t, L == Layout::Single ? 1 : 8)) return false;
@@ -389,10 +436,21 @@ class TCompound : public TDomainDefinition {
   }
 
   // --- Text forms ---
-  void WriteForConsultToStream(RStreamCursor* out, term t) const override {
-    WriteWalk(out, this, kSelf, t, true);
+  void WriteTerm(RStreamCursor* out, term t, bool quoted) const {
+    if (NearStackEnd()) return WriteWalk(out, this, kSelf, t, quoted);
+    const RFunctor& f = F(t);
+    out->Write(f.name);
+    out->Write(L'(');
+    uint32_t i = 0;
+    ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
+      if (i++) out->Write(L',');
+      if (quoted) d->WriteForConsultToStream(out, ArgTerm(d, t, pos));
+      else d->WriteToStream(out, ArgTerm(d, t, pos));
+    });
+    out->Write(L')');
   }
-  void WriteToStream(RStreamCursor* out, term t) const override { WriteWalk(out, this, kSelf, t, false); }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override { WriteTerm(out, t, true); }
+  void WriteToStream(RStreamCursor* out, term t) const override { WriteTerm(out, t, false); }
 
   // A new block of functor n (1-based), or the shared zero-arity value.
   uint8_t* NewBlock(uint32_t n) const {
@@ -513,6 +571,62 @@ class TList : public TCompound<Layout::List> {
   }
   const IDomainDefinition* TailDomain() const { return Dom(C().functors[0].args[1].domain); }
 
+  uint32_t SizeOfTermAt(term t) const override {
+    if (NearStackEnd()) return SizeWalk(this, kSelf, t, false);
+    Cons s = Shape();
+    uint64_t n = 0;
+    for (;; t = Tail(t, s.tailPos)) {
+      if (Number(t) != 1) return CheckedSize(n + s.nilSize);
+      n += s.consSize;
+      if (!s.head->IsScalar()) n += s.head->SizeOfTermAt(ArgTerm(s.head, t, s.headPos));
+      if (!s.plainTail) return CheckedSize(n + TailDomain()->SizeOfTermAt(Tail(t, s.tailPos)));
+    }
+  }
+  uint32_t AlignedSizeOfTerm(term t) const override {
+    if (NearStackEnd()) return SizeWalk(this, kSelf, t, true);
+    Cons s = Shape();
+    uint64_t n = 0;
+    for (;; t = Tail(t, s.tailPos)) {
+      if (Number(t) != 1) return CheckedSize(n + Align8(s.nilSize));
+      n += Align8(s.consSize);
+      if (!s.head->IsScalar()) n += s.head->AlignedSizeOfTerm(ArgTerm(s.head, t, s.headPos));
+      if (!s.plainTail)
+        return CheckedSize(n + TailDomain()->AlignedSizeOfTerm(Tail(t, s.tailPos)));
+    }
+  }
+  term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
+    if (NearStackEnd()) return CopyWalk(this, kSelf, target, t, boundRequired, used);
+    Cons s = Shape();
+    uint32_t at = 0;
+    uint8_t* tailSlot = nullptr;
+    for (;; t = Tail(t, s.tailPos)) {
+      uint8_t* block = target + at;
+      if (tailSlot) memcpy(tailSlot, &block, 8);
+      if (Number(t) != 1) {
+        memcpy(block, t, s.nilSize);
+        at += Align8(s.nilSize);
+        break;
+      }
+      memcpy(block, t, s.consSize);
+      at += Align8(s.consSize);
+      if (!s.head->IsScalar()) {
+        uint32_t n;
+        term copy = s.head->CopyTerm(target + at, ArgTerm(s.head, t, s.headPos), boundRequired, &n);
+        memcpy(block + s.headPos, &copy, 8);
+        at += n;
+      }
+      tailSlot = block + s.tailPos;
+      if (!s.plainTail) {
+        uint32_t n;
+        term copy = TailDomain()->CopyTerm(target + at, Tail(t, s.tailPos), boundRequired, &n);
+        memcpy(tailSlot, &copy, 8);
+        at += n;
+        break;
+      }
+    }
+    *used = at;
+    return target;
+  }
   term CopyTermFromGStack(term t) const override {
     CheckWalkDepth(this, t);
     Cons s = Shape();
@@ -544,6 +658,18 @@ class TList : public TCompound<Layout::List> {
     }
     return first;
   }
+  int CompareTerms(term a, term b) const override {
+    if (NearStackEnd()) return CompareWalk(this, kSelf, a, b);
+    Cons s = Shape();
+    for (;; a = Tail(a, s.tailPos), b = Tail(b, s.tailPos)) {
+      uint32_t x = Number(a), y = Number(b);
+      if (x != y) return x < y ? -1 : 1;
+      if (x != 1) return 0;
+      int r = s.head->CompareTerms(ArgTerm(s.head, a, s.headPos), ArgTerm(s.head, b, s.headPos));
+      if (r) return r;
+      if (!s.plainTail) return TailDomain()->CompareTerms(Tail(a, s.tailPos), Tail(b, s.tailPos));
+    }
+  }
   bool Validate(term t) const override {
     if (BelowReaderStackFloor()) return false;  // too deep to follow
     Cons s = Shape();
@@ -569,6 +695,32 @@ class TList : public TCompound<Layout::List> {
   }
 
   // --- Text forms ---
+  // The next cons or [] of a tail; null for an unbound reference tail.
+  term NextOf(term t, const Cons& s) const {
+    term next = Tail(t, s.tailPos);
+    if (s.plainTail) return next;
+    const RRefCell* c = Deref(next);
+    return IsBound(c) ? reinterpret_cast<term>(c->value) : nullptr;
+  }
+  void WriteList(RStreamCursor* out, term t, bool quoted) const {
+    if (NearStackEnd()) return WriteWalk(out, this, kSelf, t, quoted);
+    Cons s = Shape();
+    out->Write(L'[');
+    for (bool first = true; t && Number(t) == 1; t = NextOf(t, s), first = false) {
+      if (!first) out->Write(L',');
+      term head = ArgTerm(s.head, t, s.headPos);
+      if (quoted) s.head->WriteForConsultToStream(out, head);
+      else s.head->WriteToStream(out, head);
+    }
+    if (!t) {
+      out->Write(L'|');
+      out->Write(L'_');
+    }
+    out->Write(L']');
+  }
+  void WriteForConsultToStream(RStreamCursor* out, term t) const override { WriteList(out, t, true); }
+  void WriteToStream(RStreamCursor* out, term t) const override { WriteList(out, t, false); }
+
   // Builds the list from elements read by next(); a reference list's tails
   // are bound cells.
   template <class Next>
@@ -724,6 +876,19 @@ void FillCompoundAndListClasses(uintptr_t* t) {
   t[kPredicateValue] = TableOf<TPredicateValue>();
   t[kRefCompound] = TableOf<TRef<TCompound<Layout::Word>, false>>();
   t[kRefList] = TableOf<TRef<TList, false>>();
+  const NodeClass nodes[] = {{t[kCompound], {true, Layout::Word, false}},
+                             {t[kList], {true, Layout::List, false}},
+                             {t[kSingleCompound], {true, Layout::Single, false}},
+                             {t[kPredicateValue], {true, Layout::Single, false}},
+                             {t[kClassFacts], {true, Layout::Facts, false}},
+                             {t[kObjectFacts], {true, Layout::Facts, false}},
+                             {t[kRefCompound], {true, Layout::Word, true}},
+                             {t[kRefList], {true, Layout::List, true}}};
+  for (const NodeClass& c : nodes) {
+    uint32_t i = NodeSlot(c.table);
+    while (g_nodeClasses[i].table) i = (i + 1) % kNodeSlots;
+    g_nodeClasses[i] = c;
+  }
 }
 
 }  // namespace Qel::RunTime::Terms

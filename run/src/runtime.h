@@ -45,6 +45,16 @@ inline bool BelowReaderStackFloor() {
   return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < ReaderStackFloor();
 }
 
+// Whether the machine stack is within 128 KB of its end (or the stack is that
+// small): the recursive term walks go on with explicit stacks from there.
+// The low end is the thread block's DeallocationStack (x64 offset 0x1478, what
+// GetCurrentThreadStackLimits reports), read in one instruction: the walks
+// ask at every level.
+inline bool NearStackEnd() {
+  uintptr_t low = __readgsqword(0x1478);
+  return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < low + 128 * 1024;
+}
+
 constexpr uint32_t Align8(uint64_t n) { return static_cast<uint32_t>((n + 7) & ~uint64_t{7}); }
 
 // Global-stack memory aligned to 8 bytes, so the collector sees the pointers

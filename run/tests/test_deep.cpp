@@ -4,9 +4,13 @@
 // sizing, copying and writing take any depth.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstring>
 #include <functional>
 #include <string>
+
+#include <vector>
 
 #include "example_unit.h"
 #include "qel6run_db.h"
@@ -41,11 +45,22 @@ RCompoundDomain refTree = decl::Compound({L"refTree"}, refTreeFunctors, kRefComp
 // Lists of themselves: [[[]]].
 QEL_LIST(nest, nest, const void*, {L"nest"});
 
+// A reference list of integers: [1,2,3|_].
+struct RefCons {
+  uint64_t functor;
+  int32_t head;
+  const RRefCell* tail;
+};
+extern RCompoundDomain refInts;
+decl::Arguments refConsArgs{{QEL_ARG(RefCons, head, example::coord), QEL_ARG(RefCons, tail, refInts)}};
+RFunctor refConsFunctors[] = {decl::Functor<RefCons>(L".", refConsArgs), decl::Constant(L"[]")};
+RCompoundDomain refInts = decl::Compound({L"refInts"}, refConsFunctors, kRefList);
+
 class Deep : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ASSERT_EQ(example::LinkExampleUnit(), 0);
-    for (auto* r : {&tree.head, &refTree.head, &nest.head})
+    for (auto* r : {&tree.head, &refTree.head, &nest.head, &refInts.head})
       if (r->kind < 100) ActivateDomain(r);
   }
   void SetUp() override { mark_ = Memory::MarkGStack(); }
@@ -277,4 +292,95 @@ TEST_F(Deep, TheDeepestTextTheReaderTakesGoesThroughEveryOperation) {
   ExpectEveryOperationEnds(Domain(nest.head), list, Nest(listLow, true), false, "deepest list text");
   EXPECT_EQ(std::wstring(ToString(Domain(nest.head), list)), nested);
   EXPECT_EQ(std::wstring(ToString(d, t)), text);
+}
+
+namespace {
+
+// 1, 2, ..., n with an unbound tail.
+term OpenInts(int n) {
+  auto* open = static_cast<RRefCell*>(Memory::AllocHeap(16));
+  open->tag = open->value = 0;
+  const RRefCell* tail = open;
+  for (int i = n; i >= 1; --i) {
+    auto* c = reinterpret_cast<RefCons*>(Memory::AllocHeap(sizeof(RefCons)));
+    *c = RefCons{1, i, tail};
+    tail = Bound(reinterpret_cast<term>(c), false);
+  }
+  return reinterpret_cast<term>(tail);
+}
+
+// What the walks give for one term.
+struct Seen {
+  const wchar_t* text;
+  uint32_t size, aligned, used;
+  const wchar_t* copyText;
+  int compareToCopy;  // or minus the error code
+};
+struct Sample {
+  const IDomainDefinition* d;
+  term t;
+};
+std::vector<Sample> g_samples;
+std::vector<Seen> g_seen;
+
+Seen Look(const Sample& s) {
+  Seen r{};
+  r.text = ToString(s.d, s.t);
+  r.size = s.d->SizeOfTermAt(s.t);
+  r.aligned = s.d->AlignedSizeOfTerm(s.t);
+  auto* target = static_cast<uint8_t*>(Alloc(r.aligned));
+  term copy = s.d->CopyTerm(target, s.t, false, &r.used);
+  r.copyText = ToString(s.d, copy);
+  volatile int order = 0;
+  uint32_t code = ErrorOf([&] { order = s.d->CompareTerms(s.t, copy); });
+  r.compareToCopy = code ? -static_cast<int>(code) : order;  // unbound cells: -328
+  return r;
+}
+
+void LookAtSamples() {
+  for (const Sample& s : g_samples) g_seen.push_back(Look(s));
+}
+
+// Runs fn with 100 KB of this thread's machine stack left.
+[[gnu::noinline]] void NearTheStackEnd(void (*fn)()) {
+  ULONG_PTR low = 0, high = 0;
+  GetCurrentThreadStackLimits(&low, &high);
+  auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  auto* fill = static_cast<volatile char*>(__builtin_alloca(here - low - 100 * 1024));
+  fill[0] = 0;
+  fn();
+  fill[1] = 0;
+}
+
+}  // namespace
+
+TEST_F(Deep, ExplicitStackWalksGiveWhatTheRecursiveOnesGive) {
+  // With 100 KB of machine stack left every level is near the stack's end:
+  // only the explicit-stack walks run there.
+  g_samples = {{Domain(example::shapeList), example::MakeShapeList(40)},
+               {Domain(refInts.head), OpenInts(5)},
+               {Domain(refTree.head), Tree(refTree, 6, false, true)},
+               {Domain(refTree.head), Tree(refTree, 6)},
+               {Domain(tree.head), Tree(tree, 7)},
+               {Domain(nest.head), Nest(9)},
+               {Domain(example::shape), example::MakeCircle(1, 2, 3)}};
+  g_seen.clear();
+  LookAtSamples();
+  std::vector<Seen> recursive = g_seen;
+  g_seen.clear();
+  NearTheStackEnd(LookAtSamples);
+  ASSERT_EQ(g_seen.size(), recursive.size());
+  EXPECT_EQ(std::wstring(recursive[1].text), L"[1,2,3,4,5|_]");
+  for (size_t i = 0; i < recursive.size(); ++i) {
+    const Seen &a = recursive[i], &b = g_seen[i];
+    EXPECT_EQ(std::wstring(b.text), a.text) << i;
+    EXPECT_EQ(std::wstring(b.copyText), a.text) << i;
+    EXPECT_EQ(std::wstring(a.copyText), a.text) << i;
+    EXPECT_EQ(b.size, a.size) << i;
+    EXPECT_EQ(b.aligned, a.aligned) << i;
+    EXPECT_EQ(b.used, a.aligned) << i;
+    EXPECT_EQ(a.used, a.aligned) << i;
+    EXPECT_EQ(b.compareToCopy, a.compareToCopy) << i;
+    EXPECT_EQ(a.compareToCopy, i == 1 || i == 2 ? -328 : 0) << i;
+  }
 }

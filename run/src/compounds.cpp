@@ -81,15 +81,26 @@ static uint32_t NumberOf(Layout l, term t) {
   return l == Layout::List ? static_cast<uint32_t>(w & 0xFF) : static_cast<uint32_t>(w);
 }
 
+// Functor n (from 1) of a domain's table; fact descriptors are longer entries.
+static const RFunctor& EntryOf(const IDomainDefinition* d, Layout l, uint32_t n) {
+  size_t stride = l == Layout::Facts ? sizeof(DBInternal::RFactDescriptor) : sizeof(RFunctor);
+  auto* table = reinterpret_cast<const uint8_t*>(reinterpret_cast<const RCompoundDomain*>(d)->functors);
+  return *reinterpret_cast<const RFunctor*>(table + stride * (n - 1));
+}
+
 // The functor of a block; an internal error for a number outside the table.
 static const RFunctor& FunctorOf(const IDomainDefinition* d, Layout l, term t) {
-  auto* c = reinterpret_cast<const RCompoundDomain*>(d);
   uint32_t n = NumberOf(l, t);
-  if (n < 1 || n > c->functorCount)
+  if (n < 1 || n > reinterpret_cast<const RCompoundDomain*>(d)->functorCount)
     Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, d->QualifiedName());
-  size_t stride = l == Layout::Facts ? sizeof(DBInternal::RFactDescriptor) : sizeof(RFunctor);
-  return *reinterpret_cast<const RFunctor*>(reinterpret_cast<const uint8_t*>(c->functors) +
-                                            stride * (n - 1));
+  return EntryOf(d, l, n);
+}
+
+// Whether a list's tails are blocks of the list domain itself rather than
+// reference cells (a reference list's tails are cells of its own domain).
+static bool PlainTail(const IDomainDefinition* list, const RFunctor& cons) {
+  auto* own = reinterpret_cast<const RDomainRecord*>(list);
+  return cons.args[1].domain == own && own->kind == BuildDomainClassTable()[kList];
 }
 
 // A block whose arguments are being visited: the next one is `i`, at
@@ -124,7 +135,7 @@ static bool NextArg(LevelStack<ArgLevel>& stack, const IDomainDefinition*& d, te
   return false;
 }
 
-static int CompareWalk(const IDomainDefinition* d, NodeKind k, term a, term b) {
+[[gnu::cold, gnu::noinline]] static int CompareWalk(const IDomainDefinition* d, NodeKind k, term a, term b) {
   LevelStack<ArgLevel> stack;
   uint8_t* slot;
   for (;;) {
@@ -147,7 +158,7 @@ static int CompareWalk(const IDomainDefinition* d, NodeKind k, term a, term b) {
   }
 }
 
-static uint32_t SizeWalk(const IDomainDefinition* d, NodeKind k, term t, bool aligned) {
+[[gnu::cold, gnu::noinline]] static uint32_t SizeWalk(const IDomainDefinition* d, NodeKind k, term t, bool aligned) {
   LevelStack<ArgLevel> stack;
   uint64_t n = 0;
   term unused;
@@ -169,7 +180,7 @@ static uint32_t SizeWalk(const IDomainDefinition* d, NodeKind k, term t, bool al
         if (f.argCount) stack.Push() = {&f, t, nullptr, nullptr, 0, 0};
       }
     }
-    if (n > 0x7FFFFFF0ull) CheckedSize(n);
+    if (n > 0x7FFFFFF0ull) CheckedSize(n);  // 206 now: shared subterms may count without end
     if (!NextArg(stack, d, t, unused, slot, true)) return CheckedSize(n);
     k = NodeOf(d);
   }
@@ -177,7 +188,7 @@ static uint32_t SizeWalk(const IDomainDefinition* d, NodeKind k, term t, bool al
 
 // The copy is laid out as the size walk counts it: each block, then its
 // boxed arguments in order, each 8-aligned.
-static term CopyWalk(const IDomainDefinition* d, NodeKind k, uint8_t* target, term t,
+[[gnu::cold, gnu::noinline]] static term CopyWalk(const IDomainDefinition* d, NodeKind k, uint8_t* target, term t,
                      bool boundRequired, uint32_t* used) {
   LevelStack<ArgLevel> stack;
   uint32_t at = 0;
@@ -237,14 +248,12 @@ struct WriteLevel {
 static term NextCons(const IDomainDefinition* list, const RFunctor& cons, term t) {
   term next;
   memcpy(&next, t + cons.args[0].offset + cons.args[1].offset, 8);
-  auto* own = reinterpret_cast<const RDomainRecord*>(list);
-  bool plain = cons.args[1].domain == own && own->kind == BuildDomainClassTable()[kList];
-  if (plain) return next;
+  if (PlainTail(list, cons)) return next;
   const RRefCell* c = Deref(next);
   return IsBound(c) ? reinterpret_cast<term>(c->value) : nullptr;
 }
 
-static void WriteWalk(RStreamCursor* out, const IDomainDefinition* d, NodeKind k, term t, bool quoted) {
+[[gnu::cold, gnu::noinline]] static void WriteWalk(RStreamCursor* out, const IDomainDefinition* d, NodeKind k, term t, bool quoted) {
   LevelStack<WriteLevel> stack;
   for (;;) {
     // Enter the term t of domain d.
@@ -316,24 +325,13 @@ static void WriteWalk(RStreamCursor* out, const IDomainDefinition* d, NodeKind k
   }
 }
 
-
 template <Layout L>
 class TCompound : public TDomainDefinition {
  public:
   const RCompoundDomain& C() const { return *reinterpret_cast<const RCompoundDomain*>(this); }
-  uint32_t Number(term t) const {
-    if (L == Layout::Single) return 1;
-    uint64_t w;
-    memcpy(&w, t, 8);
-    return L == Layout::List ? static_cast<uint32_t>(w & 0xFF) : static_cast<uint32_t>(w);
-  }
+  uint32_t Number(term t) const { return NumberOf(L, t); }
   const RFunctor& F(term t) const { return *TCompound::FunctorEntry(Number(t)); }
-  // Functor n (from 1) of the table; fact descriptors are longer entries.
-  const RFunctor& Entry(uint32_t n) const {
-    constexpr size_t stride = L == Layout::Facts ? sizeof(DBInternal::RFactDescriptor) : sizeof(RFunctor);
-    return *reinterpret_cast<const RFunctor*>(reinterpret_cast<const uint8_t*>(C().functors) +
-                                              stride * (n - 1));
-  }
+  const RFunctor& Entry(uint32_t n) const { return EntryOf(this, L, n); }
 
   static constexpr NodeKind kSelf{true, L, false};
   uint32_t SizeOfTerm(term t) const override { return F(t).blockSize; }
@@ -557,8 +555,7 @@ class TList : public TCompound<Layout::List> {
   };
   Cons Shape() const {
     const RFunctor& cons = C().functors[0];
-    // A reference list's tails are cells of the reference list domain.
-    bool plain = cons.args[1].domain == &R() && R().kind == BuildDomainClassTable()[kList];
+    bool plain = PlainTail(this, cons);
     Cons s{Dom(cons.args[0].domain), cons.args[0].offset,
            cons.args[0].offset + cons.args[1].offset, plain, cons.blockSize,
            C().functorCount > 1 ? C().functors[1].blockSize : 8};

@@ -44,7 +44,12 @@ inline uintptr_t ThreadBlockWord() {
 }
 inline uintptr_t StackLow() { return ThreadBlockWord<0x1478>(); }
 inline uintptr_t StackHigh() { return ThreadBlockWord<0x08>(); }
-inline uintptr_t FrameAddress() { return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)); }
+// The stack pointer (no frame pointer needed for it).
+inline uintptr_t StackPointer() {
+  uintptr_t sp;
+  asm("mov %%rsp, %0" : "=r"(sp));
+  return sp;
+}
 
 // The lowest frame address a recursive reader may go down to: below it the
 // reader raises its error, leaving room for the raise and the exception
@@ -53,11 +58,13 @@ inline uintptr_t ReaderStackFloor() {
   uintptr_t low = StackLow(), size = StackHigh() - low;
   return low + (size / 2 < 96 * 1024 ? size / 2 : 96 * 1024);
 }
-inline bool BelowReaderStackFloor() { return FrameAddress() < ReaderStackFloor(); }
+inline bool BelowReaderStackFloor() { return StackPointer() < ReaderStackFloor(); }
 
 // Whether the machine stack is within 128 KB of its end (or the stack is that
 // small): the recursive term walks go on with explicit stacks from there.
-inline bool NearStackEnd() { return FrameAddress() < StackLow() + 128 * 1024; }
+inline bool NearStackEnd() {
+  return __builtin_expect(StackPointer() < StackLow() + 128 * 1024, 0);
+}
 
 constexpr uint32_t Align8(uint64_t n) { return static_cast<uint32_t>((n + 7) & ~uint64_t{7}); }
 

@@ -23,6 +23,7 @@
 namespace all {
 
 namespace T = Qel::RunTime::Terms;
+using T::IDomainDefinition;
 using rizediveva6::dt;
 
 // A chain-database reference: the database's own 32-bit number.

@@ -417,26 +417,30 @@ TEST_F(Roster, RebuildRequests) {
 
 TEST_F(Roster, EngineStoresRepairs) {
   New();
-  const wchar_t* keys[] = {L"[101,11,11,1,1]", L"[101,11,12,1,1]", L"[101,12,11,1,1]",
-                           L"[102,11,11,1,1]", L"[102,11,12,2,1]", L"[103,11,11,1,1]"};
+  // 40 duties over several tree nodes, the doctors alternating, so that a
+  // deletion during the walk would skip or repeat entries.
+  std::vector<std::wstring> keys;
+  for (int p = 101; p <= 120; ++p)
+    for (int slot = 11; slot <= 12; ++slot)
+      keys.push_back(L"[" + std::to_wstring(p) + L"," + std::to_wstring(slot) + L",11,1,1]");
   constexpr chain_ref kAnna = 0x101, kBen = 0x202;
+  auto doctorOf = [&](size_t i) { return i % 2 ? kBen : kAnna; };
   Run([&] {
     rz::bt* assigned = sc_assign::tree();
-    // The doctors alternate so that a deletion during the walk would skip one.
-    for (int i = 0; i < 6; ++i) assigned->kee_insert(keys[i], i == 5 ? kBen : kAnna);
+    for (size_t i = 0; i < keys.size(); ++i) assigned->kee_insert(keys[i].c_str(), doctorOf(i));
     rz::bt* locks = lock_ass::tree();
-    locks->kee_insert(keys[0], kAnna);
-    locks->kee_insert(keys[5], kBen);
+    for (size_t i = 0; i < 8; ++i) locks->kee_insert(keys[i].c_str(), doctorOf(i));
     chain_ref who = 0;
-    EXPECT_TRUE(sc_assign::is_assigned(keys[2], &who));
+    EXPECT_TRUE(sc_assign::is_assigned(keys[2].c_str(), &who));
     EXPECT_EQ(who, kAnna);
     sc_assign::repair_after_person_deleted(kAnna);  // locked entries go too
-    for (int i = 0; i < 5; ++i) EXPECT_FALSE(sc_assign::is_assigned(keys[i], &who)) << i;
-    EXPECT_TRUE(sc_assign::is_assigned(keys[5], &who));
-    EXPECT_EQ(who, kBen);
-    lock_ass::repair();  // the lock of the gone assignment goes, Ben's stays
-    EXPECT_FALSE(locks->kee_search(keys[0], &who));
-    EXPECT_TRUE(locks->kee_search(keys[5], &who));
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const bool kept = sc_assign::is_assigned(keys[i].c_str(), &who);
+      EXPECT_EQ(kept, doctorOf(i) == kBen) << i;
+      if (kept) EXPECT_EQ(who, kBen);
+    }
+    lock_ass::repair();  // the locks of the gone assignments go, Ben's stay
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(locks->kee_search(keys[i].c_str(), &who), doctorOf(i) == kBen) << i;
     sc_assign::must_be_repaired();
     EXPECT_TRUE(sc_assign::boo_repair);
   });

@@ -7,3 +7,10 @@ if(TARGET rizediveva6)
   endforeach()
   target_compile_definitions(bench_doc_html PRIVATE RZ_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
 endif()
+
+# The document store against SQLite (the amalgamation of the chain
+# database's benchmark).
+if(TARGET rizediveva6 AND TARGET bench_sqlite3)
+  add_executable(bench_doc_lists ${CMAKE_CURRENT_LIST_DIR}/bench_doc_lists.cpp)
+  target_link_libraries(bench_doc_lists PRIVATE rizediveva6 bench_sqlite3)
+endif()

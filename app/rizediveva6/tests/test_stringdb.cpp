@@ -254,7 +254,7 @@ TEST_P(StringLists, StringListEntriesWithoutNameOrId) {
 TEST_P(StringLists, TermsOfAnotherDomainGiveTheImageError) {
   Run([&] { simple_string_db::add_namez(db_, L"mixed", L"not a brush entry"); });
   Reopen();
-  uint32_t code = RunTrapped([&] { string_brush_db::count(db_, L"mixed"); });
+  uint32_t code = RunTrapped([&] { string_brush_db::exist_name(db_, L"mixed", L"x"); });
   EXPECT_TRUE(exception::trygetdescriptor(code, runtime_exception::exceptionfromerrorcode(304)));
 }
 

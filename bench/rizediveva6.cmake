@@ -11,6 +11,8 @@ endif()
 # The document store against SQLite (the amalgamation of the chain
 # database's benchmark).
 if(TARGET rizediveva6 AND TARGET bench_sqlite3)
-  add_executable(bench_doc_lists ${CMAKE_CURRENT_LIST_DIR}/bench_doc_lists.cpp)
-  target_link_libraries(bench_doc_lists PRIVATE rizediveva6 bench_sqlite3)
+  foreach(b lists store)
+    add_executable(bench_doc_${b} ${CMAKE_CURRENT_LIST_DIR}/bench_doc_${b}.cpp)
+    target_link_libraries(bench_doc_${b} PRIVATE rizediveva6 bench_sqlite3)
+  endforeach()
 endif()

@@ -586,3 +586,41 @@ TEST_F(Document, SaveAsOfAClosedDocument) {
 
 }  // namespace
 }  // namespace rztest
+
+namespace rztest {
+namespace {
+
+// The kill -9 rounds (doc_kill_rounds.sh): a document saved after every
+// change, each save reported, until the shell ends the process.
+TEST(DocChild, Endless) {
+  char path[512];
+  if (!GetEnvironmentVariableA("RZ_DOC_ENDLESS", path, sizeof path)) GTEST_SKIP();
+  ASSERT_EQ(rizediveva6::InitializeUnit(), 0);
+  Qel::RunTime::Kernel::Control::TPrologThreadData::SetPrologExceptionPredicate(&runtime_exception::raiser, 4096,
+                                                                                 nullptr, nullptr);
+  exception::setexceptionstate(exceptionState::New());
+  DialogRecorder quiet;
+  const std::wstring file(path, path + strlen(path));
+  DeleteFileW(file.c_str());
+  printf("start\n");
+  fflush(stdout);
+  const uint32_t code = RunTrapped([&] {
+    orvDB* d = orvDB::new_file_def(make_file_def(file.c_str(), false, kBackupNone));
+    chainDB* db = d->orv_get_chaindb();
+    for (int k = 0; k < 100000; ++k) {
+      uint8_t* mark = Qel::RunTime::Kernel::Memory::MarkGStack();
+      const std::wstring name = L"n" + std::to_wstring(k);
+      int32_t ref;
+      db->chain_insertz(T::Domain(tav::domains::string), L"names", reinterpret_cast<term>(name.c_str()), &ref);
+      d->set_as_modified(true);
+      if (d->orv_save(Filter())->Kind() != Saved::saved) return;
+      printf("saved %d\n", k + 1);
+      fflush(stdout);
+      Qel::RunTime::Kernel::Memory::ReleaseGStack(mark);
+    }
+  });
+  printf("done %u\n", code);
+}
+
+}  // namespace
+}  // namespace rztest

@@ -444,8 +444,12 @@ TEST_F(Document, ReferencesAsNumbers) {
     int32_t ref = 0;
     EXPECT_TRUE(orvDB::ref_int(uint32_t{0x1A2B}, &ref));
     EXPECT_EQ(ref, 0x1A2B);
+    EXPECT_TRUE(rec().shown().empty());
+    // Numbers past the references' range.
+    EXPECT_FALSE(orvDB::ref_int(uint32_t{0x4000000}, &ref));
+    EXPECT_FALSE(orvDB::ref_int(uint32_t{0xFFFFFFFF}, &ref));
   });
-  EXPECT_TRUE(rec().shown().empty());
+  EXPECT_EQ(rec().Texts(L"note"), (Texts{L"Ref_nt fail", L"Ref_nt fail"}));
 }
 
 // --- the variant with save prompts ---

@@ -8,6 +8,7 @@
 #include "SYSTEM/OrvTool/orvtool.h"
 #include "SYSTEM/stringDB/stringdb.h"
 #include "qel6run_db.h"
+#include "doc_test.h"
 #include "rz_test.h"
 
 namespace rztest {
@@ -204,6 +205,11 @@ TEST_P(StringLists, SimpleStrings) {
   });
   Reopen();
   Run([&] { EXPECT_EQ(V(simple_string_db::list_names(db_, L"locs")), (Names{L"X", L"v", L"z"})); });
+  if (GetParam() != place::in_file) return;
+  // What a fresh process reads from the closed file.
+  Run([&] { db_->db_close(); });
+  EXPECT_EQ(Checked(name_), "exit 0\nchain locs\n  X\n  v\n  z\n");
+  Run([&] { db_ = chainDB::db_open(name_.c_str(), place::in_file); });
 }
 
 TEST_P(StringLists, StringListEntriesWithoutNameOrId) {

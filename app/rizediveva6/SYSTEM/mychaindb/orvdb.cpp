@@ -267,7 +267,11 @@ bool orvDB::ref_int(int32_t ref, uint32_t* number) {
 bool orvDB::ref_int(uint32_t number, int32_t* ref) {
   wchar_t text[16];
   swprintf(text, 16, L"~%x", number);
-  if (chainDB::str_ref(text, ref)) return true;
+  // Past the references' range the database fails or raises 1319: both are
+  // a failed conversion here.
+  bool converted = false;
+  TrapAndForget([&] { converted = chainDB::str_ref(text, ref); });
+  if (converted) return true;
   myKWI::note(L"Ref_nt fail");
   return false;
 }

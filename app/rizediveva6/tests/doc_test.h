@@ -11,6 +11,7 @@
 #include "SYSTEM/orv_list/orv_list.h"
 #include "chainDB/chainDb.h"
 #include "dialog_recorder.h"
+#include "list_test.h"
 #include "rz_test.h"
 #include "verify.h"
 
@@ -18,12 +19,6 @@ namespace rztest {
 
 using tav::chainDB;
 
-template <class T>
-std::vector<T> All(const List<T>* l) {
-  std::vector<T> v;
-  for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-  return v;
-}
 
 // What a fresh process reads with a plain db_open: exit code and text.
 inline std::pair<DWORD, std::string> Child(const std::wstring& file) {

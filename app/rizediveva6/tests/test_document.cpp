@@ -16,6 +16,14 @@ namespace {
 using Texts = std::vector<std::wstring>;
 using Shown = DialogRecorder::Shown;
 
+// A row of a save table: the document's kind, state and flag, and the result.
+struct Row {
+  const file_def* fd;
+  uint32_t state;
+  bool modified;
+  const wchar_t* want;
+};
+
 const SList* Filter() { return MakeList<const wchar_t*>({L"Roster", L"*.km6"}); }
 
 std::wstring Result(const saved_result* r) {
@@ -214,12 +222,6 @@ TEST_F(Document, SaveTable) {
   MakeDocument(file, {L"ann"});
   orvDB* d = Open(make_file_def(file.c_str(), false, kBackupNone));
   orvDB* c = Open(make_file_def(created.c_str(), false, kBackupNone));
-  struct Row {
-    const file_def* fd;
-    uint32_t state;
-    bool modified;
-    const wchar_t* want;
-  };
   const wchar_t* f = file.c_str();
   auto Rows = [&] {
     return std::vector<Row>{
@@ -506,12 +508,6 @@ TEST_F(Document, SaveAsTable) {
   MakeDocument(file, {L"ann"});
   kwiORVDB* d = OpenKwi(make_file_def(file.c_str(), false, kBackupNone));
   const std::wstring dialog = L"Save file as||C:\\|Roster|*.km6|flag1";
-  struct Row {
-    const file_def* fd;
-    uint32_t state;
-    bool modified;
-    const wchar_t* want;
-  };
   const wchar_t* f = file.c_str();
   const std::vector<Row> rows = {
       {make_volatile(L"v"), kStateOpened, true, L"not_saved_unknown"},

@@ -9,6 +9,7 @@
 #include "SYSTEM/stringDB/stringdb.h"
 #include "qel6run_db.h"
 #include "doc_test.h"
+#include "list_test.h"
 #include "rz_test.h"
 
 namespace rztest {
@@ -17,12 +18,6 @@ namespace {
 using Qel::RunTime::Kernel::Fail;
 using tav::chainDB;
 
-const SList* S(std::initializer_list<const wchar_t*> items) { return MakeList<const wchar_t*>(items); }
-std::vector<std::wstring> V(const SList* l) {
-  std::vector<std::wstring> v;
-  for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-  return v;
-}
 using Names = std::vector<std::wstring>;
 
 // One fixture per place: every test runs on a memory database and on a file

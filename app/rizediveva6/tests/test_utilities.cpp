@@ -11,6 +11,7 @@
 #include "SYSTEM/orv_list/orv_list.h"
 #include "SYSTEM/orv_math/orv_math.h"
 #include "dialog_recorder.h"
+#include "list_test.h"
 #include "rz_test.h"
 
 namespace rztest {
@@ -18,29 +19,6 @@ namespace {
 
 using Qel::RunTime::Kernel::Fail;
 using tav::chainDB;
-
-const SList* S(std::initializer_list<const wchar_t*> items) { return MakeList<const wchar_t*>(items); }
-std::vector<std::wstring> V(const SList* l) {
-  std::vector<std::wstring> v;
-  for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-  return v;
-}
-template <class T>
-std::vector<T> All(const List<T>* l) {
-  std::vector<T> v;
-  for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-  return v;
-}
-// Every solution of a nondeterministic predicate that takes a continuation.
-template <class T, class F>
-std::vector<T> Solutions(F nd) {
-  std::vector<T> out;
-  EXPECT_FALSE(nd([&](T v) {
-    out.push_back(v);
-    Fail();
-  }));
-  return out;
-}
 
 class Utilities : public Rz {};
 

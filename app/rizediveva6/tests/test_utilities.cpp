@@ -251,7 +251,7 @@ class Folders : public Utilities {
     CreateDirectoryW(dir_.c_str(), nullptr);
   }
   void TearDown() override {
-    for (const wchar_t* f : {L"a.txt", L"sub\\a.txt"}) DeleteFileW((dir_ + f).c_str());
+    for (const wchar_t* f : {L"a.txt", L"b.txt", L"sub\\a.txt", L"sub\\b.txt"}) DeleteFileW((dir_ + f).c_str());
     RemoveDirectoryW((dir_ + L"sub").c_str());
     RemoveDirectoryW(dir_.c_str());
     Utilities::TearDown();
@@ -285,6 +285,10 @@ TEST_F(Folders, MoveFileToSubfolder) {
   EXPECT_EQ(RunTrapped([&] { folder_stuff::move_file_to_subfolder(file.c_str(), L"sub"); }), 0u);
   EXPECT_EQ(Read(L"a.txt"), "<missing>");
   EXPECT_EQ(Read(L"sub\\a.txt"), "first");
+  // Into the existing sub-folder.
+  Write(L"b.txt", "other");
+  EXPECT_EQ(RunTrapped([&] { folder_stuff::move_file_to_subfolder((dir_ + L"b.txt").c_str(), L"sub"); }), 0u);
+  EXPECT_EQ(Read(L"sub\\b.txt"), "other");
 
   // The sub-folder exists and holds a file of that name: the MoveFile error,
   // both files kept.

@@ -584,6 +584,7 @@ TEST_F(Document, SaveAsOfAClosedDocument) {
   });
 }
 
+
 }  // namespace
 }  // namespace rztest
 
@@ -620,6 +621,60 @@ TEST(DocChild, Endless) {
     }
   });
   printf("done %u\n", code);
+}
+
+
+}  // namespace
+}  // namespace rztest
+
+namespace rztest {
+namespace {
+
+// The same file opened twice: two documents, each with its own memory
+// database; closing one leaves the other whole.
+TEST_F(Document, SameFileOpenedTwice) {
+  const std::wstring file = Path(L"twice.km6");
+  MakeDocument(file, {L"ann"});
+  orvDB* first = Open(make_file_def(file.c_str(), false, kBackupNone));
+  orvDB* second = Open(make_file_def(file.c_str(), false, kBackupNone));
+  ASSERT_EQ(first->get_state(), kStateOpened);
+  ASSERT_EQ(second->get_state(), kStateOpened);
+  AddName(first->orv_get_chaindb(), L"bob");
+  AddName(second->orv_get_chaindb(), L"cid");
+  Run([&] { EXPECT_EQ(Result(second->orv_close(Filter(), false)), L"closed(no_need_to_save)"); });
+  first->set_as_modified(true);
+  Run([&] { EXPECT_EQ(Result(first->orv_save(Filter())), L"saved(" + file + L")"); });
+  EXPECT_EQ(Checked(file), "exit 0\nchain names\n  ann\n  bob\ntree bt_names\n  ann\n  bob\n");
+  Run([&] { EXPECT_EQ(Result(first->orv_close(Filter(), false)), L"closed(no_need_to_save)"); });
+}
+
+
+// A closed memory database of the file's name is kept by the chain database:
+// the load fails (1308) and that database stays as it was.
+TEST_F(Document, FailedLoadLeavesAnotherMemoryDatabase) {
+  const std::wstring file = Path(L"parked.km6");
+  MakeDocument(file, {L"ann"});
+  Run([&] {
+    chainDB* other = chainDB::db_create(file.c_str(), place::in_memory);
+    AddName(other, L"other");
+    other->db_close();
+  });
+  orvDB* d = Open(make_file_def(file.c_str(), false, kBackupNone));
+  EXPECT_EQ(d->get_state(), kStateNone);
+  Texts notes = rec().Texts(L"note");
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].rfind(L"Failed to open database\n" + file + L"\n", 0), 0u) << Narrow(notes[0]);
+  Run([&] {
+    chainDB* other = chainDB::db_open(file.c_str(), place::in_memory);
+    std::vector<std::wstring> names;
+    other->chain_terms(T::Domain(tav::domains::string), L"names", [&](RefTerm rt) {
+      names.push_back(reinterpret_cast<const wchar_t*>(rt.t));
+      Qel::RunTime::Kernel::Fail();
+    });
+    EXPECT_EQ(names, std::vector<std::wstring>{L"other"});
+    other->db_close();
+    chainDB::db_delete(file.c_str(), place::in_memory);
+  });
 }
 
 }  // namespace

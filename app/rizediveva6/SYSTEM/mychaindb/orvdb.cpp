@@ -134,15 +134,19 @@ uint32_t Load(const wchar_t* name, bool invalidOk, const wchar_t* opened, chainD
     file = invalidOk ? chainDB::db_openinvalid(name, place::in_file) : chainDB::db_open(name, place::in_file);
   });
   if (code) return code;
+  volatile bool copied = false;
   code = K::RunTrapped([&] {
     if (opened) myKWI::message_write({opened, name});
     file->db_copy(name, place::in_memory);
+    copied = true;
   });
   const uint32_t closing = K::RunTrapped([&] { file->db_close(); });
   if (code && closing >= 65536) exception::clear(closing);
   if (!code) code = closing;
   if (!code) code = K::RunTrapped([&] { *memory = chainDB::db_open(name, place::in_memory); });
-  if (code) TrapAndForget([&] { chainDB::db_delete(name, place::in_memory); });
+  // Only a memory database this load made goes: a failed copy leaves none
+  // (and a memory database of that name may belong to another document).
+  if (code && copied) TrapAndForget([&] { chainDB::db_delete(name, place::in_memory); });
   return code;
 }
 

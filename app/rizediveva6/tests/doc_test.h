@@ -11,6 +11,7 @@
 #include "SYSTEM/orv_list/orv_list.h"
 #include "chainDB/chainDb.h"
 #include "dialog_recorder.h"
+#include "list_test.h"
 #include "rz_test.h"
 #include "verify.h"
 
@@ -18,12 +19,45 @@ namespace rztest {
 
 using tav::chainDB;
 
-template <class T>
-std::vector<T> All(const List<T>* l) {
-  std::vector<T> v;
-  for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-  return v;
+
+// What a fresh process reads with a plain db_open: exit code and text.
+inline std::pair<DWORD, std::string> Child(const std::wstring& file) {
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE read, write;
+  CreatePipe(&read, &write, &sa, 0);
+  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = write;
+  si.hStdError = write;
+  PROCESS_INFORMATION pi{};
+  std::wstring cmd = L"rz_doc_child.exe \"" + file + L"\"";
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    CloseHandle(read);
+    CloseHandle(write);
+    return {999, "not started"};
+  }
+  CloseHandle(write);
+  std::string out;
+  char buf[4096];
+  DWORD n;
+  while (ReadFile(read, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
+  CloseHandle(read);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(pi.hProcess, &exitCode);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return {exitCode, out};
 }
+// The fresh process's view and the verifier's report, as one text.
+inline std::string Checked(const std::wstring& file) {
+  auto [code, text] = Child(file);
+  auto report = chaindb_verify::VerifyFile(file);
+  return "exit " + std::to_string(code) + "\n" + text + (report.ok() ? "" : "verify: " + report.Text());
+}
+
 
 class Documents : public Rz {
  protected:
@@ -124,44 +158,6 @@ class Documents : public Rz {
       db->key_insert(selector, n, ref);
       db->bt_close(selector);
     });
-  }
-
-  // What a fresh process reads with a plain db_open: exit code and text.
-  static std::pair<DWORD, std::string> Child(const std::wstring& file) {
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE read, write;
-    CreatePipe(&read, &write, &sa, 0);
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = write;
-    si.hStdError = write;
-    PROCESS_INFORMATION pi{};
-    std::wstring cmd = L"rz_doc_child.exe \"" + file + L"\"";
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-      CloseHandle(read);
-      CloseHandle(write);
-      return {999, "not started"};
-    }
-    CloseHandle(write);
-    std::string out;
-    char buf[4096];
-    DWORD n;
-    while (ReadFile(read, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
-    CloseHandle(read);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(pi.hProcess, &exitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return {exitCode, out};
-  }
-  // The fresh process's view and the verifier's report, as one text.
-  static std::string Checked(const std::wstring& file) {
-    auto [code, text] = Child(file);
-    auto report = chaindb_verify::VerifyFile(file);
-    return "exit " + std::to_string(code) + "\n" + text + (report.ok() ? "" : "verify: " + report.Text());
   }
 
   std::wstring dir_;

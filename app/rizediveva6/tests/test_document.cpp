@@ -16,6 +16,14 @@ namespace {
 using Texts = std::vector<std::wstring>;
 using Shown = DialogRecorder::Shown;
 
+// A row of a save table: the document's kind, state and flag, and the result.
+struct Row {
+  const file_def* fd;
+  uint32_t state;
+  bool modified;
+  const wchar_t* want;
+};
+
 const SList* Filter() { return MakeList<const wchar_t*>({L"Roster", L"*.km6"}); }
 
 std::wstring Result(const saved_result* r) {
@@ -214,12 +222,6 @@ TEST_F(Document, SaveTable) {
   MakeDocument(file, {L"ann"});
   orvDB* d = Open(make_file_def(file.c_str(), false, kBackupNone));
   orvDB* c = Open(make_file_def(created.c_str(), false, kBackupNone));
-  struct Row {
-    const file_def* fd;
-    uint32_t state;
-    bool modified;
-    const wchar_t* want;
-  };
   const wchar_t* f = file.c_str();
   auto Rows = [&] {
     return std::vector<Row>{
@@ -444,8 +446,12 @@ TEST_F(Document, ReferencesAsNumbers) {
     int32_t ref = 0;
     EXPECT_TRUE(orvDB::ref_int(uint32_t{0x1A2B}, &ref));
     EXPECT_EQ(ref, 0x1A2B);
+    EXPECT_TRUE(rec().shown().empty());
+    // Numbers past the references' range.
+    EXPECT_FALSE(orvDB::ref_int(uint32_t{0x4000000}, &ref));
+    EXPECT_FALSE(orvDB::ref_int(uint32_t{0xFFFFFFFF}, &ref));
   });
-  EXPECT_TRUE(rec().shown().empty());
+  EXPECT_EQ(rec().Texts(L"note"), (Texts{L"Ref_nt fail", L"Ref_nt fail"}));
 }
 
 // --- the variant with save prompts ---
@@ -502,12 +508,6 @@ TEST_F(Document, SaveAsTable) {
   MakeDocument(file, {L"ann"});
   kwiORVDB* d = OpenKwi(make_file_def(file.c_str(), false, kBackupNone));
   const std::wstring dialog = L"Save file as||C:\\|Roster|*.km6|flag1";
-  struct Row {
-    const file_def* fd;
-    uint32_t state;
-    bool modified;
-    const wchar_t* want;
-  };
   const wchar_t* f = file.c_str();
   const std::vector<Row> rows = {
       {make_volatile(L"v"), kStateOpened, true, L"not_saved_unknown"},
@@ -581,6 +581,99 @@ TEST_F(Document, SaveAsOfAClosedDocument) {
     EXPECT_EQ(Result(d->orv_close(Filter(), false)), L"closed(no_need_to_save)");
     EXPECT_EQ(Result(d->orv_save_as(Filter())), L"not_saved_error(77)");
     EXPECT_EQ(Result(d->orv_quiet_save_as(false, file.c_str())), L"not_saved_closed");
+  });
+}
+
+
+}  // namespace
+}  // namespace rztest
+
+namespace rztest {
+namespace {
+
+// The kill -9 rounds (doc_kill_rounds.sh): a document saved after every
+// change, each save reported, until the shell ends the process.
+TEST(DocChild, Endless) {
+  char path[512];
+  if (!GetEnvironmentVariableA("RZ_DOC_ENDLESS", path, sizeof path)) GTEST_SKIP();
+  ASSERT_EQ(rizediveva6::InitializeUnit(), 0);
+  Qel::RunTime::Kernel::Control::TPrologThreadData::SetPrologExceptionPredicate(&runtime_exception::raiser, 4096,
+                                                                                 nullptr, nullptr);
+  exception::setexceptionstate(exceptionState::New());
+  DialogRecorder quiet;
+  const std::wstring file(path, path + strlen(path));
+  DeleteFileW(file.c_str());
+  printf("start\n");
+  fflush(stdout);
+  const uint32_t code = RunTrapped([&] {
+    orvDB* d = orvDB::new_file_def(make_file_def(file.c_str(), false, kBackupNone));
+    chainDB* db = d->orv_get_chaindb();
+    for (int k = 0; k < 100000; ++k) {
+      uint8_t* mark = Qel::RunTime::Kernel::Memory::MarkGStack();
+      const std::wstring name = L"n" + std::to_wstring(k);
+      int32_t ref;
+      db->chain_insertz(T::Domain(tav::domains::string), L"names", reinterpret_cast<term>(name.c_str()), &ref);
+      d->set_as_modified(true);
+      if (d->orv_save(Filter())->Kind() != Saved::saved) return;
+      printf("saved %d\n", k + 1);
+      fflush(stdout);
+      Qel::RunTime::Kernel::Memory::ReleaseGStack(mark);
+    }
+  });
+  printf("done %u\n", code);
+}
+
+
+}  // namespace
+}  // namespace rztest
+
+namespace rztest {
+namespace {
+
+// The same file opened twice: two documents, each with its own memory
+// database; closing one leaves the other whole.
+TEST_F(Document, SameFileOpenedTwice) {
+  const std::wstring file = Path(L"twice.km6");
+  MakeDocument(file, {L"ann"});
+  orvDB* first = Open(make_file_def(file.c_str(), false, kBackupNone));
+  orvDB* second = Open(make_file_def(file.c_str(), false, kBackupNone));
+  ASSERT_EQ(first->get_state(), kStateOpened);
+  ASSERT_EQ(second->get_state(), kStateOpened);
+  AddName(first->orv_get_chaindb(), L"bob");
+  AddName(second->orv_get_chaindb(), L"cid");
+  Run([&] { EXPECT_EQ(Result(second->orv_close(Filter(), false)), L"closed(no_need_to_save)"); });
+  first->set_as_modified(true);
+  Run([&] { EXPECT_EQ(Result(first->orv_save(Filter())), L"saved(" + file + L")"); });
+  EXPECT_EQ(Checked(file), "exit 0\nchain names\n  ann\n  bob\ntree bt_names\n  ann\n  bob\n");
+  Run([&] { EXPECT_EQ(Result(first->orv_close(Filter(), false)), L"closed(no_need_to_save)"); });
+}
+
+
+// A closed memory database of the file's name is kept by the chain database:
+// the load fails (1308) and that database stays as it was.
+TEST_F(Document, FailedLoadLeavesAnotherMemoryDatabase) {
+  const std::wstring file = Path(L"parked.km6");
+  MakeDocument(file, {L"ann"});
+  Run([&] {
+    chainDB* other = chainDB::db_create(file.c_str(), place::in_memory);
+    AddName(other, L"other");
+    other->db_close();
+  });
+  orvDB* d = Open(make_file_def(file.c_str(), false, kBackupNone));
+  EXPECT_EQ(d->get_state(), kStateNone);
+  Texts notes = rec().Texts(L"note");
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].rfind(L"Failed to open database\n" + file + L"\n", 0), 0u) << Narrow(notes[0]);
+  Run([&] {
+    chainDB* other = chainDB::db_open(file.c_str(), place::in_memory);
+    std::vector<std::wstring> names;
+    other->chain_terms(T::Domain(tav::domains::string), L"names", [&](RefTerm rt) {
+      names.push_back(reinterpret_cast<const wchar_t*>(rt.t));
+      Qel::RunTime::Kernel::Fail();
+    });
+    EXPECT_EQ(names, std::vector<std::wstring>{L"other"});
+    other->db_close();
+    chainDB::db_delete(file.c_str(), place::in_memory);
   });
 }
 

@@ -90,19 +90,32 @@ const closed_result* Closing(Closed kind, const void* arg = nullptr) {
 }
 const closed_result* NotClosed(const wchar_t* code) { return Closing(Closed::not_closed_error, code); }
 
-// The run-time error number a trace carries, and its message; 0 when it
-// carries none.
+// The run-time error number a trace carries (0 when it carries none) and the
+// text to show for it: the run-time error's message, else the newest
+// entry's description.
 uint32_t ErrorNumber(uint32_t traceId, const wchar_t** text) {
   uint32_t number = 0;
   *text = L"";
+  if (traceId < 65536) return traceId;
   exception::getdescriptor_nd(traceId, [&](const TraceEntry* e) {
+    if (!**text) *text = e->description;
     const ValueTerm* code = exception::trygetextrainfo(e, L"error code");
     if (!code || code->Kind() != ValueKind::unsigned_) K::Fail();
     number = code->As<uint32_t>();
     const ValueTerm* message = exception::trygetextrainfo(e, L"ExtraInfo");
-    *text = message && message->Kind() == ValueKind::string ? message->As<const wchar_t*>() : e->description;
+    if (message && message->Kind() == ValueKind::string && *message->As<const wchar_t*>())
+      *text = message->As<const wchar_t*>();
   });
   return number;
+}
+
+// The text of an error that is handled here; its trace is forgotten.
+const wchar_t* HandledErrorText(uint32_t traceId, uint32_t* number = nullptr) {
+  const wchar_t* text;
+  const uint32_t n = ErrorNumber(traceId, &text);
+  if (number) *number = n;
+  if (traceId >= 65536) exception::clear(traceId);
+  return text;
 }
 
 // The database's refusals of a file's content (update mark, damaged
@@ -121,15 +134,19 @@ uint32_t Load(const wchar_t* name, bool invalidOk, const wchar_t* opened, chainD
     file = invalidOk ? chainDB::db_openinvalid(name, place::in_file) : chainDB::db_open(name, place::in_file);
   });
   if (code) return code;
+  volatile bool copied = false;
   code = K::RunTrapped([&] {
     if (opened) myKWI::message_write({opened, name});
     file->db_copy(name, place::in_memory);
+    copied = true;
   });
   const uint32_t closing = K::RunTrapped([&] { file->db_close(); });
   if (code && closing >= 65536) exception::clear(closing);
   if (!code) code = closing;
   if (!code) code = K::RunTrapped([&] { *memory = chainDB::db_open(name, place::in_memory); });
-  if (code) TrapAndForget([&] { chainDB::db_delete(name, place::in_memory); });
+  // Only a memory database this load made goes: a failed copy leaves none
+  // (and a memory database of that name may belong to another document).
+  if (code && copied) TrapAndForget([&] { chainDB::db_delete(name, place::in_memory); });
   return code;
 }
 
@@ -187,22 +204,11 @@ void orvDB::OpenFile(const wchar_t* name) {
     const uint32_t copying = K::RunTrapped([&] {
       if (file::existfile(name)) file::copy(name, string::concat(name, L"x"));
     });
-    if (copying) {
-      const wchar_t* text;
-      ErrorNumber(copying, &text);
-      if (copying >= 65536) {
-        const TraceEntry* newest = nullptr;
-        exception::getdescriptor_nd(copying, [&](const TraceEntry* e) { newest = e; });
-        if (newest && !*text) text = newest->description;
-        exception::clear(copying);
-      }
-      myKWI::message_write({L"\n COPY FAILED ", name, L"x ", text});
-    }
+    if (copying) myKWI::message_write({L"\n COPY FAILED ", name, L"x ", HandledErrorText(copying)});
     return;
   }
-  const wchar_t* text;
-  const uint32_t number = ErrorNumber(code, &text);
-  if (code >= 65536) exception::clear(code);
+  uint32_t number;
+  const wchar_t* text = HandledErrorText(code, &number);
   if (!RefusesContent(number)) {
     myKWI::note(string::concat(L"Failed to open database\n", name, L"\n", text));
     return;
@@ -267,7 +273,11 @@ bool orvDB::ref_int(int32_t ref, uint32_t* number) {
 bool orvDB::ref_int(uint32_t number, int32_t* ref) {
   wchar_t text[16];
   swprintf(text, 16, L"~%x", number);
-  if (chainDB::str_ref(text, ref)) return true;
+  // Past the references' range the database fails or raises 1319: both are
+  // a failed conversion here.
+  bool converted = false;
+  TrapAndForget([&] { converted = chainDB::str_ref(text, ref); });
+  if (converted) return true;
   myKWI::note(L"Ref_nt fail");
   return false;
 }

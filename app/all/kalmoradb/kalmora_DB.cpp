@@ -304,6 +304,7 @@ void kalmora_DB::set_desc(const wchar_t* text) {
 
 uint32_t kalmora_DB::get_weeks_offset() {
   if (has_weeks_offset) return db_weeks_offset;
+  db();  // no document open: 329, not an offset
   volatile uint32_t offset = 0;
   if (TrapAndForget([&] { offset = sp_calendar::weeks_offset(get_start_date()); })) {
     myKWI::note(L"Error 76 in calenddef");

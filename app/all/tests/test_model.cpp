@@ -221,6 +221,18 @@ TEST_F(Roster, StoredHeaderTermsOutOfRange) {
   });
   EXPECT_EQ(Error([] { kalmora_DB::number_of_slots_per_day(); }), 302u);
   EXPECT_EQ(Error([] { kalmora_DB::nd_sp(sp{1, 1, 1}, [](sp) {}); }), 302u);
+  // A start date outside the years the calendar knows: the note, offset 0,
+  // asked again on the next use.
+  store(L"duration", 10);
+  Run([&] {
+    db->chain_delete(L"start_date");
+    int32_t ref;
+    db->chain_inserta(tav::D(tav::domains::unsigned64), L"start_date",
+                      reinterpret_cast<T::term>(OnStack(uint64_t{864000000000})), &ref);  // 1601-01-02
+    EXPECT_EQ(kalmora_DB::get_weeks_offset(), 0u);
+    EXPECT_EQ(kalmora_DB::get_weeks_offset(), 0u);
+  });
+  EXPECT_EQ(rec().Texts(L"note"), (std::vector<std::wstring>{L"Error 76 in calenddef", L"Error 76 in calenddef"}));
   // A term of another domain: the image reader's error, no crash.
   Run([&] {
     int32_t ref;
@@ -247,6 +259,7 @@ TEST_F(Roster, NoDocumentOpen) {
       {"add_sd", [] { sc_stat_weekend::add_sd({1, 1}); }, nullptr},
       {"get_weeks_duration", [] { kalmora_DB::get_weeks_duration(); }, nullptr},
       {"set_as_mod", [] { kalmora_DB::set_as_mod(); }, nullptr},
+      {"sp_dt", [] { kalmora_DB::sp_dt(sp{1, 1, 1}); }, nullptr},
       {"is_assigned", [] { chain_ref r; sc_assign::is_assigned(L"[101,11,11,1,1]", &r); }, nullptr},
       {"lock repair", [] { lock_ass::repair(); }, nullptr},
   };

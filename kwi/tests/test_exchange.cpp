@@ -295,7 +295,13 @@ TEST(Clipboard, TextHtmlBinariesAndPictures) {
     const uint8_t junk[20] = {40, 0, 0, 0, 0xFF, 0xFF, 0, 0};
     PutRaw(CF_DIB, junk, sizeof junk);
     EXPECT_EQ(cb_GetPicture(), nullptr);
-    EXPECT_EQ(raises.Take(), (std::vector<int>{6454, 6455}));
+    // Run-length data of 4,100 bytes whose header claims 1 MiB.
+    BITMAPINFOHEADER rle{sizeof rle, 1024, 1024, 1, 8, BI_RLE8, 1u << 20, 0, 0, 256, 0};
+    std::vector<uint8_t> dib(40 + 1024 + 4100, 1);
+    memcpy(dib.data(), &rle, sizeof rle);
+    PutRaw(CF_DIB, dib.data(), dib.size());
+    EXPECT_EQ(cb_GetPicture(), nullptr);
+    EXPECT_EQ(raises.Take(), (std::vector<int>{6454, 6455, 6455}));
 
     picture pic = RedDiagonal(7, 5);
     cb_PutPicture(pic);

@@ -19,7 +19,7 @@ xvfb_pid=
 cups_dir=
 cleanup() {
   wineserver -k 2>/dev/null || true
-  if [ -n "$cups_dir" ]; then bash "$top/kwi/tests/cups_queue.sh" stop "$cups_dir"; rm -rf "$cups_dir"; fi
+  [ -z "$cups_dir" ] || bash "$top/kwi/tests/cups_queue.sh" stop "$cups_dir"
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   rm -f "${dfile:-}"
 }

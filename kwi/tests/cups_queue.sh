@@ -7,7 +7,7 @@
 # CUPS_SERVER=DIR/cups.sock, which the caller exports.
 #   cups_queue.sh start DIR   starts the scheduler in DIR (an empty folder),
 #                             adds the queue KwiPDF as its default printer
-#   cups_queue.sh stop DIR    stops that scheduler by its pid
+#   cups_queue.sh stop DIR    stops that scheduler by its pid and removes DIR
 #   cups_queue.sh machine     prints the machine's printers and default
 #                             printer, to compare before and after a run
 # Nothing started here keeps the caller's output open.
@@ -90,8 +90,9 @@ stop)
   if [ -n "$pid" ]; then
     $sudo kill "$pid" 2>/dev/null
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    rm -f "$dir/cupsd.pid"
   fi
+  # The scheduler's files belong to root.
+  [ -n "$dir" ] && [ -d "$dir" ] && $sudo rm -rf "$dir"
   ;;
 machine)
   machine

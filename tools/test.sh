@@ -65,8 +65,10 @@ rm -f "$ready"
 cd "$BUILD"
 status=0
 ctest --output-on-failure -j"$(nproc)" "$@" || status=$?
-if [ "$(bash "$top/kwi/tests/cups_queue.sh" machine)" != "$printers_before" ]; then
-  echo "test: the run changed the machine's printers" >&2
+printers_after=$(bash "$top/kwi/tests/cups_queue.sh" machine)
+if [ "$printers_after" != "$printers_before" ]; then
+  echo "test: the machine's printers changed during the run (before, after):" >&2
+  diff <(echo "$printers_before") <(echo "$printers_after") >&2 || true
   status=1
 fi
 exit "$status"

@@ -4,8 +4,9 @@
 #
 # The run owns what it starts: an Xvfb on a display the server picks itself
 # (-displayfd, so a server that already holds :77 or any other display is no
-# obstacle) and the wineserver of its prefix.  Both are stopped when the run
-# ends, passed, failed or interrupted; nothing of the run stays behind.
+# obstacle), the wineserver of its prefix and a CUPS scheduler in a folder of
+# its own.  All are stopped when the run ends, passed, failed or interrupted;
+# nothing of the run stays behind, and the machine's printers stay as they were.
 # WINEPREFIX may name a prefix of its own (two checkouts testing at once).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,10 +16,10 @@ BUILD=${KALMORA_BUILD:-$top/build}
 export WINEPREFIX=${WINEPREFIX:-$CACHE/wineprefix} WINEDEBUG=-all WINEARCH=win64
 
 xvfb_pid=
-cups_started=0
+cups_dir=
 cleanup() {
   wineserver -k 2>/dev/null || true
-  [ "$cups_started" = 1 ] && bash "$top/kwi/tests/cups_queue.sh" stop
+  [ -z "$cups_dir" ] || bash "$top/kwi/tests/cups_queue.sh" stop "$cups_dir"
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   rm -f "${dfile:-}"
 }
@@ -37,10 +38,14 @@ n=$(tr -dc '0-9' <"$dfile")
 [ -n "$n" ] || { echo "test: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$n
 
-# The PDF print queue of the printing tests: cupsd (unless one runs) and the
-# queue start before Wine, which lists the printers when a program starts.
-bash "$top/kwi/tests/cups_queue.sh" start || true
-cups_started=1
+# The PDF print queue of the printing tests: a CUPS scheduler of this run's
+# own, in a folder of the run, started before Wine, which lists the printers
+# (through CUPS_SERVER) when a program starts.  The machine's printers are
+# noted first: the run must leave them as they were.
+printers_before=$(bash "$top/kwi/tests/cups_queue.sh" machine)
+cups_dir=$(mktemp -d "${TMPDIR:-/tmp}/kalmora-cups.XXXXXX")
+bash "$top/kwi/tests/cups_queue.sh" start "$cups_dir" || true
+export CUPS_SERVER=$cups_dir/cups.sock
 
 # One wineserver for the whole run, started fresh so that its desktop process
 # knows this run's display.  Its service processes are started here with their
@@ -58,4 +63,12 @@ for _ in $(seq 200); do [ -e "$ready" ] && break; sleep 0.05; done
 rm -f "$ready"
 
 cd "$BUILD"
-ctest --output-on-failure -j"$(nproc)" "$@"
+status=0
+ctest --output-on-failure -j"$(nproc)" "$@" || status=$?
+printers_after=$(bash "$top/kwi/tests/cups_queue.sh" machine)
+if [ "$printers_after" != "$printers_before" ]; then
+  echo "test: the machine's printers changed during the run (before, after):" >&2
+  diff <(echo "$printers_before") <(echo "$printers_after") >&2 || true
+  status=1
+fi
+exit "$status"

@@ -280,11 +280,14 @@ constexpr uint32_t White = 0xFFFFFF, Black = 0, Red = 0xFF0000, Cyan = 0x00FFFF;
 
 TEST(Drawing, PixelsReadBack) {
   std::vector<PictureCase> cases = {
-      {"fresh picture is white at the screen depth", [](LONG_PTR) {},
+      {"fresh picture is white, 24 bits from the 32-bit screen", [](LONG_PTR) {},
        [](const Pixels& p) {
+         HDC screen = GetDC(nullptr);
+         EXPECT_EQ(GetDeviceCaps(screen, BITSPIXEL), 32);
+         ReleaseDC(nullptr, screen);
          EXPECT_EQ(p.w, 40);
          EXPECT_EQ(p.h, 30);
-         EXPECT_EQ(p.bits, 32);
+         EXPECT_EQ(p.bits, 24);
          EXPECT_EQ(std::count(p.rgb.begin(), p.rgb.end(), White), 40 * 30);
        }},
       {"pen style 9 draws solid and reads back 0",
@@ -470,6 +473,7 @@ TEST(Drawing, UpdateEventDrawsOnTheHeldContext) {
     EXPECT_TRUE(held);
     picture p = pict_GetFromWin(L(w), &r);
     ASSERT_TRUE(p);
+    EXPECT_EQ(Decode(p).bits, 24);
     inside = Decode(p).at(30, 30);
     DestroyWindow(w);
   });
@@ -625,7 +629,7 @@ TEST(Pictures, BadInputGives6101) {
   EXPECT_TRUE(pict_Load(file("good.bmp", bmp(good)).c_str()));
   // A binary whose size word claims more than its DIB holds, and endless
   // run-length data, stay inside their blocks.
-  std::vector<uint8_t> endless = InfoHeader(4, 4, 8, BI_RLE8, 256);
+  std::vector<uint8_t> endless = InfoHeader(4, 4, 8, BI_RLE8, 256, 10000);
   endless.resize(40 + 1024);
   for (int i = 0; i < 5000; ++i) endless.insert(endless.end(), {255, 7});
   picture rle = PictureOf(endless);
@@ -633,6 +637,37 @@ TEST(Pictures, BadInputGives6101) {
   EXPECT_EQ(turned.w, 4);
   EXPECT_EQ(pict_FromBin(PictureOf(truncated) + 4), nullptr);
   EXPECT_EQ(raises.Take(), std::vector<int>{6101});
+}
+
+// An RLE8 picture of 5,164 bytes (header, table, 4,100 bytes of single-pixel
+// runs without an end) whose block ends at an inaccessible page and whose
+// header claims 1 MiB of run-length data: refused before GDI reads a byte
+// past the block.
+TEST(Pictures, RunLengthSizeBeyondTheBlockIs6101) {
+  std::vector<uint8_t> dib = InfoHeader(1024, 1024, 8, BI_RLE8, 256, 1u << 20);
+  dib.resize(40 + 1024);
+  for (int i = 0; i < 2050; ++i) dib.insert(dib.end(), {1, 7});
+  ASSERT_EQ(dib.size(), 5164u);
+  const size_t page = 4096, block = 4 + dib.size();
+  auto* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 3 * page, MEM_RESERVE, PAGE_NOACCESS));
+  ASSERT_TRUE(pages && VirtualAlloc(pages, 2 * page, MEM_COMMIT, PAGE_READWRITE));
+  uint8_t* at = pages + 2 * page - block;  // the block's last byte is the page's last
+  uint32_t sizeWord = static_cast<uint32_t>(block);
+  memcpy(at, &sizeWord, 4);
+  memcpy(at + 4, dib.data(), dib.size());
+  RaiseLog raises;
+  EXPECT_EQ(pict_FromBin(at + 4), nullptr);
+  EXPECT_EQ(pict_ToBmpHandle(at), nullptr);
+  EXPECT_EQ(raises.Take(), (std::vector<int>{6101, 6101}));
+  // Sizes up to the bytes there are taken, and drawn.
+  for (uint32_t size : {4100u, 4099u}) {
+    memcpy(at + 4 + 20, &size, 4);
+    HBITMAP b = pict_ToBmpHandle(pict_FromBin(at + 4));
+    EXPECT_TRUE(b) << size;
+    DeleteObject(b);
+  }
+  EXPECT_EQ(raises.Take(), std::vector<int>{});
+  VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 TEST(Pictures, IconFileGivesItsFirstImage) {

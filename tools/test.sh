@@ -15,28 +15,17 @@ CACHE=${KALMORA_CACHE:-$HOME/.cache/kalmoraTessaro}
 BUILD=${KALMORA_BUILD:-$top/build}
 export WINEPREFIX=${WINEPREFIX:-$CACHE/wineprefix} WINEDEBUG=-all WINEARCH=win64
 
-xvfb_pid=
+. "$top/tools/session.sh"
 cups_dir=
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  session_stop
   [ -z "$cups_dir" ] || bash "$top/kwi/tests/cups_queue.sh" stop "$cups_dir"
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-  rm -f "${dfile:-}"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# A display for the tests that open real windows.  Xvfb writes the number of
-# the display it took to the file given to -displayfd once it accepts clients.
-dfile=$(mktemp)
-exec 9>"$dfile"
-Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 9>&9 &
-xvfb_pid=$!
-exec 9>&-
-for _ in $(seq 200); do [ -s "$dfile" ] && break; kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.05; done
-n=$(tr -dc '0-9' <"$dfile")
-[ -n "$n" ] || { echo "test: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$n
+# A display for the tests that open real windows.
+session_display test
 
 # The PDF print queue of the printing tests: a CUPS scheduler of this run's
 # own, in a folder of the run, started before Wine, which lists the printers
@@ -48,13 +37,8 @@ bash "$top/kwi/tests/cups_queue.sh" start "$cups_dir" || true
 export CUPS_SERVER=$cups_dir/cups.sock
 
 # One wineserver for the whole run, started fresh so that its desktop process
-# knows this run's display.  Its service processes are started here with their
-# output on /dev/null: started by a test, they would hold the test's output
-# pipe open and ctest would wait for them.
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
-wineserver -p 2>/dev/null || true
-"$top/tools/wine-run" cmd /c exit </dev/null >/dev/null 2>&1 || true
+# knows this run's display.
+session_wineserver
 # The desktop process too: Wine ends it when the last window goes and the
 # next test to open one would start it again, holding that test's output.
 ready=$(mktemp -u)

@@ -7,6 +7,7 @@
 
 #include "checks.h"
 #include "gui.h"
+#include "unix_program.h"
 
 using namespace QEL_KWI;
 using namespace kwitest;
@@ -47,41 +48,12 @@ Pixels Decode(picture p) {
   return out;
 }
 
-// Unix path of a Windows path (for the Unix program).
-std::string UnixPath(const std::wstring& path) {
-  using Fn = char* (*)(const wchar_t*);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  if (!fn) return Narrow(path);
-  char* u = fn(path.c_str());
-  std::string s = u ? u : "";
-  HeapFree(GetProcessHeap(), 0, u);
-  return s;
-}
+using testing_unix::UnixPath;
 
-// The Unix folder of this source (the build runs on the Unix side).
-std::string SourceDir() {
-  std::string f = __FILE__;
-  return f.substr(0, f.find_last_of('/') + 1);
-}
-
-// Runs the Pillow helper through Wine's support for Unix programs and waits
-// for the file that it writes last (the exit code of a Unix program is not
-// visible here).
+// Runs the Pillow helper (beside this source) and waits for the file that it
+// writes last.
 bool Pillow(const std::string& args, const std::wstring& last) {
-  DeleteFileW(last.c_str());
-  std::string helper = SourceDir() + "pillow_helper.py";
-  std::string cmd = "/usr/bin/python3 " + helper + " " + args;
-  std::wstring line(cmd.begin(), cmd.end());
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  for (int i = 0; i < 600; ++i, Sleep(50))
-    if (GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  return false;
+  return testing_unix::RunUnixProgram("/usr/bin/python3 " KWI_TESTS_DIR "/pillow_helper.py " + args, last);
 }
 
 // Pillow's pixels of a file, turned.

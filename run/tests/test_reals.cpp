@@ -14,6 +14,7 @@
 
 #include "example_unit.h"
 #include "run_test.h"
+#include "unix_program.h"
 
 using namespace example;
 using namespace runtest;
@@ -49,16 +50,7 @@ uint64_t Read(const std::wstring& text) {
   return code ? (~uint64_t{0} << 32 | code) : bits;
 }
 
-std::string UnixPath(const std::wstring& path) {
-  using Fn = char* (*)(const wchar_t*);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  if (!fn) return Narrow(path);
-  char* u = fn(path.c_str());
-  std::string s = u ? u : "";
-  HeapFree(GetProcessHeap(), 0, u);
-  return s;
-}
+using testing_unix::UnixPath;
 
 std::wstring TempFile(const wchar_t* name) {
   wchar_t dir[MAX_PATH];
@@ -69,19 +61,7 @@ std::wstring TempFile(const wchar_t* name) {
 // Runs the case script with `args` and waits for the file it writes (it
 // appears whole); false when it does not come.
 bool RunScript(const std::string& args, const std::wstring& out) {
-  DeleteFileW(out.c_str());
-  std::string cmd = "/usr/bin/python3 " RUN_TESTS_DIR "/real_cases.py " + args;
-  std::wstring line(cmd.begin(), cmd.end());
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  for (int i = 0; i < 1200; ++i, Sleep(50))
-    if (GetFileAttributesW(out.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  return false;
+  return testing_unix::RunUnixProgram("/usr/bin/python3 " RUN_TESTS_DIR "/real_cases.py " + args, out, 60);
 }
 
 struct Case {

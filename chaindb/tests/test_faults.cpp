@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 
+#include "child_process.h"
 #include "db.h"
 #include "faults.h"
 #include "workload.h"
@@ -248,75 +249,32 @@ TEST(FaultChild, Check) {
 // and the commits count from the child's last "start".
 int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run", Scenario run = {},
              uint32_t killAfterMs = 0) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring exe = testchild::ThisProgram();
   std::string spec = std::to_string(at) + "|" + std::string(path.begin(), path.end());
   SetEnvironmentVariableA("CDB_CHILD", spec.c_str());
   if (killAfterMs) SetEnvironmentVariableA("CDB_ENDLESS", std::string(path.begin(), path.end()).c_str());
   SetEnvironmentVariableA("CDB_WORKLOAD", run.Encode().c_str());
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE readEnd, writeEnd;
-  CreatePipe(&readEnd, &writeEnd, &sa, 0);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + test + L" --watchdog=60";
+  std::wstring cmd = L"\"" + exe + L"\" --gtest_filter=" + test + L" --watchdog=60";
   // Under load Wine now and then fails to start a process (1359).  When the
   // child's file is still absent the child never ran, and starting it again
   // repeats no kill point.
-  BOOL ok = FALSE;
-  DWORD error = 0;
-  for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
-    ok = CreateProcessW(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    error = ok ? 0 : GetLastError();
-    if (!ok && (error != ERROR_INTERNAL_ERROR || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES))
-      break;
-    if (!ok) {
-      printf("child start failed (1359), started again\n");
-      Sleep(200);
-    }
+  testchild::Child c;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    c = testchild::Start(exe, cmd);
+    if (c.error != ERROR_INTERNAL_ERROR || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) break;
+    printf("child start failed (1359), started again\n");
+    Sleep(200);
   }
   SetEnvironmentVariableA("CDB_CHILD", nullptr);
   SetEnvironmentVariableA("CDB_ENDLESS", nullptr);
-  CloseHandle(writeEnd);
-  if (!ok) {
-    ADD_FAILURE() << "CreateProcess failed at call " << at << ": " << error;
-    CloseHandle(readEnd);
+  if (!c.Started()) {
+    ADD_FAILURE() << "CreateProcess failed at call " << at << ": " << c.error;
     return -2;
   }
-  // Read until the child ends; a child that hangs is ended after a minute.
-  std::string out;
-  char buffer[4096];
-  ULONGLONG started = GetTickCount64(), deadline = started + 90000;
-  for (;;) {
-    DWORD avail = 0, n = 0;
-    if (killAfterMs && GetTickCount64() >= started + killAfterMs) {
-      TerminateProcess(pi.hProcess, 9);
-      killAfterMs = 0;
-    }
-    bool alive = WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
-    if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail) {
-      if (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr)) out.append(buffer, n);
-      continue;
-    }
-    if (!alive) break;
-    if (GetTickCount64() > deadline) {
-      TerminateProcess(pi.hProcess, 124);
-      out += "\nhung\n";
-      break;
-    }
-    Sleep(2);
-  }
-  CloseHandle(readEnd);
-  if (out.find("hung") != std::string::npos) ADD_FAILURE() << "child hung at call " << at;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  // A child that hangs is ended after a minute and a half.
+  testchild::Wait(c, 90000, killAfterMs);
+  if (c.hung) ADD_FAILURE() << "child hung at call " << at;
+  const std::string& out = c.text;
   int last = -1;
   size_t from = out.rfind("start");
   for (size_t at = out.find("commit ", from == std::string::npos ? 0 : from); at != std::string::npos;

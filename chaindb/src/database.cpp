@@ -1,6 +1,7 @@
 // Databases as a whole.  A file database's open either hands out a checked
 // descriptor or closes the file; a Copy to a file writes a temporary file
-// beside the target and renames it over the target only once it is whole.
+// beside the target and renames it over the target only once it is whole
+// and synced; a failed Copy removes it.
 #include "database.h"
 
 #include <cstring>
@@ -443,8 +444,10 @@ void CopyDb(FILEDESCR* s, FileName name, uint8_t place) {
   OnError(
       [&] {
         if (where == kPlaceFile) {
-          t->fileHandle = FileOpen(temp, kOpenCopy, kAttrNormal, 0);
-          CacheOpen(t);
+          // A leftover of a Copy that was killed goes first; the new file
+          // is made by the first sync of the image held until then.
+          FileDelete(temp);
+          CacheHoldNew(t, temp);
           WriteHeaderAndLockArea(t);
         } else {
           ArenaCreate(t);

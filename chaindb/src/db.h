@@ -182,6 +182,10 @@ void CacheClose(FILEDESCR* d);
 void CacheRead(FILEDESCR* d, uint32_t p, void* buffer, uint32_t n);
 // Writes to the file (also without a cache) and updates the kept pages.
 void CacheWriteAt(FILEDESCR* d, uint32_t p, const void* buffer, uint32_t n);
+// A cache holding every write of a file not yet created (named `name`).
+void CacheHoldNew(FILEDESCR* d, FileName name);
+// Creates a held file and writes its image; then it is an ordinary cache.
+void CacheWriteBack(FILEDESCR* d);
 
 // --- store.cpp: primitives, allocator, update mark, flush ---
 void ReadAt(FILEDESCR* d, Pos p, void* buffer, uint32_t n);
@@ -201,6 +205,8 @@ inline void EndChange(FILEDESCR* d) { d->changing = false; }
 void MarkUpdate(FILEDESCR* d);
 uint32_t MarkOffset(const FILEDESCR* d);
 void FlushTables(FILEDESCR* d);
+// Writes held bytes back, then syncs the file.
+void Sync(FILEDESCR* d);
 // Writes the changed descriptors of open B+trees (set by the B+tree part).
 extern void (*g_flushTrees)(FILEDESCR* d);
 void Flush(FILEDESCR* d);

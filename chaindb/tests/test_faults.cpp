@@ -526,12 +526,17 @@ TEST(SaveSweep, ChildKilledAtEveryCallOfACopyLeavesOldOrNew) {
               QEL_DB_Close(h);
             }),
             0u);
-  ASSERT_GT(calls, 10u);
-  int olds = 0, news = 0;
+  printf("a save makes %llu I/O calls\n", static_cast<unsigned long long>(calls));
+  std::wstring temp = target + L"~cdb";
+  int olds = 0, news = 0, leftovers = 0;
   for (uint64_t n = 1; n <= calls + 1; ++n) {
     WriteBytes(target, old);
+    // Each save starts beside the temporary file the previous kill left.
     RunChild(n, target, L"FaultChild.Save");
     std::string where = "save killed at call " + std::to_string(n);
+    bool leftover = GetFileAttributesW(temp.c_str()) != INVALID_FILE_ATTRIBUTES;
+    leftovers += leftover;
+    if (n == calls + 1) EXPECT_FALSE(leftover) << "a finished save left its temporary file";
     std::vector<uint8_t> now = ReadBytes(target);
     if (now == old) {
       ++olds;
@@ -557,6 +562,65 @@ TEST(SaveSweep, ChildKilledAtEveryCallOfACopyLeavesOldOrNew) {
   }
   EXPECT_GT(olds, 0);
   EXPECT_GT(news, 0);
+  printf("%d of %llu kills left a temporary file\n", leftovers, static_cast<unsigned long long>(calls));
+}
+
+// The child side of the next test: a Copy of the file database CDB_SOURCE
+// over the document, ended at call N ("commit 0" once the source is open).
+TEST(FaultChild, CopyFromFile) {
+  char spec[600], source[512];
+  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec) ||
+      !GetEnvironmentVariableA("CDB_SOURCE", source, sizeof source))
+    GTEST_SKIP();
+  ASSERT_EQ(LinkUnit(), 0);
+  unsigned long long at = 0;
+  char path[512];
+  ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
+  std::wstring target(path, path + strlen(path)), from(source, source + strlen(source));
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] { QEL_DB_Open(&h, from.c_str(), &kFile); }), 0u);
+  printf("commit 0\n");
+  fflush(stdout);
+  SetFaults(Fault::Kill, at);
+  ErrorOf([&] { QEL_DB_Copy(h, target.c_str(), &kFile); });
+  printf("commit 1\n");
+  fflush(stdout);
+}
+
+// A Copy removes the temporary file a killed Copy left beside its target
+// before it makes its own, which it makes only once it has the whole
+// image: killed while it reads its source, it leaves none.
+TEST(SaveSweep, CopyKilledWhileReadingItsSourceLeavesNoTemporaryFile) {
+  ASSERT_EQ(LinkUnit(), 0);
+  std::wstring dir = Scratch(L"leftover");
+  std::wstring source = dir + L"source.km6", target = dir + L"doc.km6", temp = target + L"~cdb";
+  FILEDESCR** h = nullptr;
+  std::vector<char> kinds;
+  ASSERT_EQ(ErrorOf([&] {
+              BuildDocument(&h, L"leftover-source", 400);
+              QEL_DB_Copy(h, source.c_str(), &kFile);
+              QEL_DB_Close(h);
+              QEL_DB_Delete(L"leftover-source", &kMem);
+              QEL_DB_Open(&h, source.c_str(), &kFile);
+              SetFaults(Fault::None, 0);
+              QEL_DB_Copy(h, (dir + L"probe.km6").c_str(), &kFile);
+              kinds = CallKinds();
+              ClearFaults();
+              QEL_DB_Close(h);
+            }),
+            0u);
+  SetEnvironmentVariableA("CDB_SOURCE", std::string(source.begin(), source.end()).c_str());
+  int reads = 0;
+  for (uint64_t n = 1; n <= kinds.size(); ++n) {
+    if (kinds[n - 1] != 'r') continue;
+    ++reads;
+    WriteBytes(temp, std::vector<uint8_t>(5000, 0xEE));
+    // 0: the source opened, the Copy killed.
+    EXPECT_EQ(RunChild(n, target, L"FaultChild.CopyFromFile"), 0) << "call " << n;
+    EXPECT_EQ(GetFileAttributesW(temp.c_str()), INVALID_FILE_ATTRIBUTES) << "killed at call " << n << " (a read)";
+  }
+  SetEnvironmentVariableA("CDB_SOURCE", nullptr);
+  EXPECT_GT(reads, 0) << std::string(kinds.begin(), kinds.end());
 }
 
 }  // namespace

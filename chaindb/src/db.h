@@ -11,6 +11,8 @@
 //    flush writes the tables, syncs, then writes the clean header and syncs.
 //  - `changing` is set while a change is half done; an error that leaves it
 //    set marks the descriptor damaged: it is never flushed as clean again.
+//  - A descriptor opened invalid never clears the update mark: its flush
+//    writes the tables and a marked header only.
 #pragma once
 
 #include <windows.h>
@@ -110,6 +112,7 @@ struct FILEDESCR {
   bool wide;
   bool changing;   // a change is half done
   bool damaged;    // an error interrupted a change
+  bool openedInvalid;  // opened by OpenInvalid: the file may be inconsistent
   Arena arena;
   Pos cursor;      // sequential cursor of a memory database
   void* btreeState;  // open counts, updated bytes and selectors of this process
@@ -212,6 +215,16 @@ extern void (*g_flushTrees)(FILEDESCR* d);
 void Flush(FILEDESCR* d);
 void CollectGarbage(FILEDESCR* d);
 [[noreturn]] void RaiseTooLarge();
+
+// The references a repairing Copy gave a record (one bit each, by block
+// and slot); a plain Copy has none.
+struct RefSet {
+  uint8_t* bits;  // collected
+  uint64_t size;  // bits
+  static uint64_t Index(Ref r) { return uint64_t{RefBlockOf(r)} * kRefSlots + RefSlotOf(r); }
+  bool Has(Ref r) const { return Index(r) < size && (bits[Index(r) >> 3] >> (Index(r) & 7) & 1); }
+  void Add(Ref r);  // grows as needed
+};
 
 // --- refs.cpp ---
 Ref NewRef(FILEDESCR* d, Pos p);

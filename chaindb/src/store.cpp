@@ -399,6 +399,12 @@ void Flush(FILEDESCR* d) {
   Stamp next = d->headerStamp;
   next.Next();
   WriteMarkedHeader(d, next);
+  if (d->openedInvalid) {
+    // What was written through an invalid open is no sounder than the file
+    // it was read from: only a Copy makes a clean file of it.
+    d->headerStamp = next;
+    return;
+  }
   uint8_t clear = 0;
   CacheWriteAt(d, MarkOffset(d), &clear, 1);
   Sync(d);

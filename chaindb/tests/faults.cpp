@@ -72,22 +72,26 @@ BOOL WINAPI Flush(HANDLE h) {
   return ok;
 }
 
-BOOL WINAPI Rename(LPCWSTR a, LPCWSTR b, DWORD f) {
-  Fault k;
-  if (Hit('m', {Fault::FailRename}, &k)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  return os::RealOs().moveFileExW(a, b, f);
+// The real calls of both variants, by their name type.
+BOOL RealMove(LPCWSTR a, LPCWSTR b, DWORD f) { return os::RealOs().moveFileExW(a, b, f); }
+BOOL RealMove(LPCSTR a, LPCSTR b, DWORD f) { return os::RealOs().moveFileExA(a, b, f); }
+HANDLE RealOpen(LPCWSTR n, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD c, DWORD f, HANDLE t) {
+  return os::RealOs().createFileW(n, a, s, sa, c, f, t);
 }
+HANDLE RealOpen(LPCSTR n, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD c, DWORD f, HANDLE t) {
+  return os::RealOs().createFileA(n, a, s, sa, c, f, t);
+}
+BOOL RealDelete(LPCWSTR n) { return os::RealOs().deleteFileW(n); }
+BOOL RealDelete(LPCSTR n) { return os::RealOs().deleteFileA(n); }
 
-BOOL WINAPI RenameA(LPCSTR a, LPCSTR b, DWORD f) {
+template <class C>
+BOOL WINAPI Rename(const C* a, const C* b, DWORD f) {
   Fault k;
   if (Hit('m', {Fault::FailRename}, &k)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  return os::RealOs().moveFileExA(a, b, f);
+  return RealMove(a, b, f);
 }
 
 // Opens, closes and deletes are kill points only.
@@ -96,14 +100,10 @@ void Counted(char call) {
   Hit(call, {}, &f);
 }
 
-HANDLE WINAPI OpenW(LPCWSTR n, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD c, DWORD f, HANDLE t) {
+template <class C>
+HANDLE WINAPI Open(const C* n, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD c, DWORD f, HANDLE t) {
   Counted('o');
-  return os::RealOs().createFileW(n, a, s, sa, c, f, t);
-}
-
-HANDLE WINAPI OpenA(LPCSTR n, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD c, DWORD f, HANDLE t) {
-  Counted('o');
-  return os::RealOs().createFileA(n, a, s, sa, c, f, t);
+  return RealOpen(n, a, s, sa, c, f, t);
 }
 
 BOOL WINAPI Close(HANDLE h) {
@@ -111,14 +111,10 @@ BOOL WINAPI Close(HANDLE h) {
   return os::RealOs().closeHandle(h);
 }
 
-BOOL WINAPI DeleteW(LPCWSTR n) {
+template <class C>
+BOOL WINAPI Delete(const C* n) {
   Counted('d');
-  return os::RealOs().deleteFileW(n);
-}
-
-BOOL WINAPI DeleteA(LPCSTR n) {
-  Counted('d');
-  return os::RealOs().deleteFileA(n);
+  return RealDelete(n);
 }
 
 }  // namespace
@@ -127,13 +123,13 @@ void SetFaults(Fault kind, uint64_t at) {
   os::Os().writeFile = Write;
   os::Os().readFile = Read;
   os::Os().flushFileBuffers = Flush;
-  os::Os().moveFileExW = Rename;
-  os::Os().moveFileExA = RenameA;
-  os::Os().createFileW = OpenW;
-  os::Os().createFileA = OpenA;
+  os::Os().moveFileExW = Rename<wchar_t>;
+  os::Os().moveFileExA = Rename<char>;
+  os::Os().createFileW = Open<wchar_t>;
+  os::Os().createFileA = Open<char>;
   os::Os().closeHandle = Close;
-  os::Os().deleteFileW = DeleteW;
-  os::Os().deleteFileA = DeleteA;
+  os::Os().deleteFileW = Delete<wchar_t>;
+  os::Os().deleteFileA = Delete<char>;
   g_plan = FaultPlan{kind, at, 0, false};
   g_kinds.clear();
 }

@@ -5,6 +5,7 @@
 // opens it.
 #include <cstdio>
 #include <random>
+#include <set>
 
 #include "child_process.h"
 #include "db.h"
@@ -26,6 +27,66 @@ std::string Summary(const std::map<std::wstring, std::vector<std::wstring>>& tex
   std::string s;
   for (auto& [name, entries] : texts) s += Narrow(name) + ":" + std::to_string(entries.size()) + " ";
   return s;
+}
+
+// A repaired copy holds every chain as it was read; a tree holds only
+// entries that were read (the copy's tree is in order where a torn node
+// was read out of order, and it drops entries whose references lead to no
+// record of a chain).
+bool HoldsWhatWasRead(const std::map<std::wstring, std::vector<std::wstring>>& copy,
+                      const std::map<std::wstring, std::vector<std::wstring>>& read) {
+  for (auto& [name, entries] : read) {
+    auto it = copy.find(name);
+    const std::vector<std::wstring> none;
+    const std::vector<std::wstring>& kept = it == copy.end() ? none : it->second;
+    if (name.rfind(L"<tree> ", 0) != 0) {
+      if (kept != entries) return false;
+      continue;
+    }
+    std::set<std::wstring> wasRead(entries.begin(), entries.end());
+    for (const std::wstring& e : kept)
+      if (!wasRead.count(e)) return false;
+  }
+  for (auto& [name, entries] : copy)
+    if (!read.count(name)) return false;
+  return true;
+}
+
+// A file refused with 1317: OpenInvalid takes it, and closing that handle
+// leaves the mark (Open still refuses the file); a Copy of what OpenInvalid
+// reads is a sound file with those contents.
+void CheckInvalidOpen(Db& db, const std::wstring& path, const std::string& where) {
+  ASSERT_EQ(ErrorOf([&] { db.OpenInvalid(path, kFile); }), 0u) << where << "\n" << Verified(path);
+  std::map<std::wstring, std::vector<std::wstring>> read, copy;
+  uint32_t readCode = ErrorOf([&] { read = ReadAll(db); });
+  std::wstring repaired = path + L".repaired";
+  DeleteFileW(repaired.c_str());
+  uint32_t copied = ErrorOf([&] { db.Copy(repaired, kFile); });
+  EXPECT_EQ(ErrorOf([&] { db.Close(); }), 0u) << where;
+  std::vector<uint8_t> bytes = ReadBytes(path);
+  size_t mark = db.wide ? 64 : 56;
+  EXPECT_TRUE(bytes.size() > mark && bytes[mark] == 1) << where << ": closed after OpenInvalid without its mark";
+  Db again = db;
+  EXPECT_EQ(ErrorOf([&] {
+              again.Open(path, kFile);
+              again.Close();
+            }),
+            1317u)
+      << where;
+  if (readCode == 0) {
+    EXPECT_EQ(copied, 0u) << where << ": the Copy of a file OpenInvalid read whole: " << Narrow(LastError());
+  }
+  if (copied != 0) return;
+  EXPECT_EQ(Verified(repaired), "") << where << ": the Copy of a file opened invalid";
+  uint32_t reopened = ErrorOf([&] { again.Open(repaired, kFile); });
+  ASSERT_EQ(reopened, 0u) << where;
+  // Terms are copied as they are: a term the source could not read stays so.
+  uint32_t copyRead = ErrorOf([&] { copy = ReadAll(again); });
+  EXPECT_EQ(ErrorOf([&] { again.Close(); }), 0u) << where;
+  if (readCode == 0) {
+    EXPECT_EQ(copyRead, 0u) << where << ": " << Narrow(LastError());
+    EXPECT_TRUE(HoldsWhatWasRead(copy, read)) << where << ": the Copy holds other contents: " << Summary(copy);
+  }
 }
 
 // Reopens the file the way a fresh process would, exclusively and (with
@@ -73,15 +134,7 @@ void CheckReopened(const std::wstring& path, const std::vector<Model>& models, i
     EXPECT_EQ(ErrorOf(beginShared), 1317u) << where;
     ErrorOf([&] { shared.Close(); });
   }
-  uint32_t invalid = ErrorOf([&] { db.OpenInvalid(path, kFile); });
-  EXPECT_EQ(invalid, 0u) << where << "\n" << Verified(path);
-  if (invalid == 0) {
-    ErrorOf([&] { ReadAll(db); });
-    if (db.wide)
-      Abandon(db.h);
-    else
-      ErrorOf([&] { db.Close(); });
-  }
+  CheckInvalidOpen(db, path, where);
 }
 
 // This run's share of the kill points: CDB_SHARD="i/n" takes the points
@@ -162,16 +215,25 @@ TEST_P(FaultSweep, EveryFailedOrShortTransferKeepsTheRule) {
   EXPECT_GT(fired, 100);
 }
 
+// The kill point and the file of a child run (CDB_CHILD "N|path"); false
+// outside one.
+bool ChildRun(uint64_t* at, std::wstring* path) {
+  char spec[600], file[512];
+  unsigned long long n = 0;
+  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec) || sscanf(spec, "%llu|%511[^\n]", &n, file) != 2)
+    return false;
+  *at = n;
+  *path = std::wstring(file, file + strlen(file));
+  return true;
+}
+
 // The child side of the kill sweep: runs the workload and reports each
 // commit on its standard output as soon as the call returns.
 TEST(FaultChild, Run) {
-  char spec[600];
-  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec)) GTEST_SKIP();
+  uint64_t at = 0;
+  std::wstring wpath;
+  if (!ChildRun(&at, &wpath)) GTEST_SKIP();
   ASSERT_EQ(LinkUnit(), 0);
-  unsigned long long at = 0;
-  char path[512];
-  ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
-  std::wstring wpath(path, path + strlen(path));
   char kind[16] = "0";
   GetEnvironmentVariableA("CDB_WORKLOAD", kind, sizeof kind);
   Scenario run = Scenario::Decode(kind);
@@ -233,14 +295,18 @@ TEST(FaultChild, Check) {
   char path[512];
   ASSERT_EQ(sscanf(spec, "%d|%511[^\n]", &last, path), 2);
   std::wstring file(path, path + strlen(path));
-  std::vector<Model> models = WorkloadModels();
+  char kind[16] = "0";
+  GetEnvironmentVariableA("CDB_WORKLOAD", kind, sizeof kind);
+  Scenario run = Scenario::Decode(kind);
+  if (!run.wide) chainDB8::QEL_DB8_SetCodePage(1252);
+  std::vector<Model> models = WorkloadModels(run.w);
   if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
     // No file: killed before the create, or after a finished round removed
     // its file for the next one.
     EXPECT_TRUE(last == -1 || last == static_cast<int>(models.size()) - 1) << "last commit " << last;
     return;
   }
-  CheckReopened(file, models, last, "kill -9 after commit " + std::to_string(last));
+  CheckReopened(file, models, last, "kill -9 after commit " + std::to_string(last), run.wide);
 }
 
 // Runs the child test `test` killed at call `at`; returns the last commit
@@ -476,22 +542,25 @@ void BuildDocument(FILEDESCR*** h, const wchar_t* name, int terms) {
   QEL_DB_BtClose(*h, s);
 }
 
-// The child side of the save sweep: a Copy over the document file, ended at
-// call N.
-TEST(FaultChild, Save) {
-  char spec[600];
-  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec)) GTEST_SKIP();
-  ASSERT_EQ(LinkUnit(), 0);
-  unsigned long long at = 0;
-  char path[512];
-  ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
-  std::wstring target(path, path + strlen(path));
-  FILEDESCR** h = nullptr;
-  ASSERT_EQ(ErrorOf([&] { BuildDocument(&h, L"save-source", 60); }), 0u);
+// A Copy over `target` that ends the process at call `at`; "commit 1"
+// when it got through.
+void CopyEndedAt(FILEDESCR** h, const std::wstring& target, uint64_t at) {
   SetFaults(Fault::Kill, at);
   ErrorOf([&] { QEL_DB_Copy(h, target.c_str(), &kFile); });
   printf("commit 1\n");
   fflush(stdout);
+}
+
+// The child side of the save sweep: a Copy over the document file, ended at
+// call N.
+TEST(FaultChild, Save) {
+  uint64_t at = 0;
+  std::wstring target;
+  if (!ChildRun(&at, &target)) GTEST_SKIP();
+  ASSERT_EQ(LinkUnit(), 0);
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] { BuildDocument(&h, L"save-source", 60); }), 0u);
+  CopyEndedAt(h, target, at);
 }
 
 // A save killed at each of its I/O calls (the temporary file's writes and
@@ -536,7 +605,9 @@ TEST(SaveSweep, ChildKilledAtEveryCallOfACopyLeavesOldOrNew) {
     std::string where = "save killed at call " + std::to_string(n);
     bool leftover = GetFileAttributesW(temp.c_str()) != INVALID_FILE_ATTRIBUTES;
     leftovers += leftover;
-    if (n == calls + 1) EXPECT_FALSE(leftover) << "a finished save left its temporary file";
+    if (n == calls + 1) {
+      EXPECT_FALSE(leftover) << "a finished save left its temporary file";
+    }
     std::vector<uint8_t> now = ReadBytes(target);
     if (now == old) {
       ++olds;
@@ -568,23 +639,17 @@ TEST(SaveSweep, ChildKilledAtEveryCallOfACopyLeavesOldOrNew) {
 // The child side of the next test: a Copy of the file database CDB_SOURCE
 // over the document, ended at call N ("commit 0" once the source is open).
 TEST(FaultChild, CopyFromFile) {
-  char spec[600], source[512];
-  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec) ||
-      !GetEnvironmentVariableA("CDB_SOURCE", source, sizeof source))
-    GTEST_SKIP();
+  uint64_t at = 0;
+  std::wstring target;
+  char source[512];
+  if (!ChildRun(&at, &target) || !GetEnvironmentVariableA("CDB_SOURCE", source, sizeof source)) GTEST_SKIP();
   ASSERT_EQ(LinkUnit(), 0);
-  unsigned long long at = 0;
-  char path[512];
-  ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
-  std::wstring target(path, path + strlen(path)), from(source, source + strlen(source));
+  std::wstring from(source, source + strlen(source));
   FILEDESCR** h = nullptr;
   ASSERT_EQ(ErrorOf([&] { QEL_DB_Open(&h, from.c_str(), &kFile); }), 0u);
   printf("commit 0\n");
   fflush(stdout);
-  SetFaults(Fault::Kill, at);
-  ErrorOf([&] { QEL_DB_Copy(h, target.c_str(), &kFile); });
-  printf("commit 1\n");
-  fflush(stdout);
+  CopyEndedAt(h, target, at);
 }
 
 // A Copy removes the temporary file a killed Copy left beside its target

@@ -99,7 +99,9 @@ void CacheHoldNew(FILEDESCR* d, FileName name) {
 void CacheWriteBack(FILEDESCR* d) {
   FileCache* c = Cache(d);
   if (!c || !c->holding) return;
-  if (!d->fileHandle) d->fileHandle = FileOpen({c->name.data(), c->wideName}, kOpenCopy, kAttrNormal, 0);
+  // Opened for reading too: a repairing Copy reads back tree nodes it wrote.
+  if (!d->fileHandle)
+    d->fileHandle = FileOpen({c->name.data(), c->wideName}, kOpenCopy | 2, kAttrNormal, kCreateAlways);
   for (uint64_t at = 0; at < c->image.size(); at += kWriteBackChunk) {
     uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kWriteBackChunk, c->image.size() - at));
     FileWriteAt(d->fileHandle, static_cast<uint32_t>(at), c->image.data() + at, n);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "KWI/Wyn/wyn.h"
 #include "SYSTEM/stringDB/stringdb.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/locations.h"
@@ -18,6 +19,7 @@
 #include "kalmoradb/tasks.h"
 #include "kalmoradb/typical_db.h"
 #include "phase1/sc_phase1.h"
+#include "qel6run_lib.h"
 #include "roster_fixture.h"
 #include "roster_test.h"
 
@@ -63,6 +65,16 @@ class Lists : public Roster {
 };
 
 // --- tasks and locations ---
+
+TEST_F(Lists, RandomColoursAreThreeDrawsRedGreenBlue) {
+  for (uint32_t seed : {1u, 7u, 12345u}) {
+    QelMath::RandomInit(seed);
+    const int32_t red = QelMath::Random_1(255), green = QelMath::Random_1(255), blue = QelMath::Random_1(255);
+    QelMath::RandomInit(seed);
+    EXPECT_EQ(rz::wyn::random_color(), red | green << 8 | blue << 16);
+  }
+  for (int i = 0; i < 2000; ++i) EXPECT_TRUE(ColourOk(rz::wyn::random_color()));
+}
 
 TEST_F(Lists, LocationRowEdits) {
   rz::document* d = New();

@@ -320,8 +320,10 @@ TEST_F(Lists, TypicalWeek) {
     EXPECT_EQ(Typical(kSaturday), TlsV{a});
     EXPECT_EQ(Typical(kWeekday), TlsV{c});
   });
-  // A term out of range is refused before anything is written.
+  // A list holding a number out of range is refused before anything is
+  // written: the old list stays.
   EXPECT_EQ(Error([&] { typical_db::add_tls(kSaturday, TlsList({b, tls{11, 1, 1}})); }), 302u);
+  Run([&] { EXPECT_EQ(Typical(kSaturday), TlsV{a}); });
 }
 
 TEST_F(Lists, DayNamesAndChains) {

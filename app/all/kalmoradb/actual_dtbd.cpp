@@ -189,23 +189,13 @@ derivation_input actual_dtbd::read_input() {
   in.frame = roster_frame{kalmora_DB::get_weeks_duration(), kalmora_DB::number_of_slots_per_day()};
   in.offset = kalmora_DB::get_weeks_offset();
   HeapList<typical_entry> typical;
-  struct Chain {
-    uint32_t kind;
-    const wchar_t* name;
-  };
-  // The typical week's enumeration order: Saturday, Sunday, weekdays.
-  for (Chain c : {Chain{kSaturday, L"saturday_chain"}, Chain{kSunday, L"sunday_chain"},
-                  Chain{kWeekday, L"weekday_chain"}}) {
-    const uint32_t kind = c.kind;
-    typical_db::state.db()->chain_terms(tav::D(domains::tls), c.name, [&](tav::RefTerm rt) {
-      typical.Add(typical_entry{kind, TlsOf(reinterpret_cast<const TlsTerm*>(rt.t))});
-      K::Fail();
-    });
-  }
+  typical_db::nd_tls([&](day_tls e) {
+    typical.Add(typical_entry{e.day_kind, e.duty});
+    K::Fail();
+  });
   HeapList<date_change> changes;
-  sc_mod_date::state.db()->chain_terms(tav::D(domains::dt_duty), L"mod_chain", [&](tav::RefTerm rt) {
-    const auto* c = reinterpret_cast<const DtDutyTerm*>(rt.t);
-    changes.Add(date_change{DtOf(c->date), c->day, TlsOf(c->duty)});
+  sc_mod_date::nd_dt_duties([&](dt_duty_ref e) {
+    changes.Add(date_change{e.entry.date, e.entry.day, e.entry.duty});
     K::Fail();
   });
   in.typical = typical.data;

@@ -7,8 +7,13 @@
 
 #include "SYSTEM/myKWI/myKWI.h"
 #include "kalmoradb/kalmora_DB.h"
+#include "SYSTEM/timepack/mytime.h"
+#include "kalmoradb/locations.h"
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/sc_assign.h"
+#include "kalmoradb/sc_include.h"
+#include "kalmoradb/staff_db.h"
+#include "kalmoradb/tasks.h"
 #include "unit.h"
 
 namespace all {
@@ -18,6 +23,8 @@ using rizediveva6::KeyRef;
 using rizediveva6::List;
 using rizediveva6::ListBuilder;
 using rizediveva6::myKWI;
+using rizediveva6::mytime;
+using rizediveva6::SList;
 namespace K = Qel::RunTime::Kernel;
 
 const tav::ClassInfo sc_phase1::classInfo{L"qel6pack/all/phase1/sc_phase1", TAV_CLASS_VERSION};
@@ -259,6 +266,162 @@ void sc_phase1::show_how_many() {
   wchar_t text[48];
   swprintf(text, 48, L"Number of duties = %u", how_many());
   myKWI::note(text);
+}
+
+// --- slot-periods, descriptions, listings ---
+
+namespace {
+
+// The texts joined by single spaces, on the collected heap (rows outlive
+// the walk's backtracking).
+const wchar_t* Join(std::initializer_list<const wchar_t*> parts) {
+  size_t n = 0;
+  for (const wchar_t* p : parts) n += wcslen(p) + 1;
+  wchar_t* out = K::Memory::AllocHeapString(static_cast<uint32_t>(n));
+  wchar_t* at = out;
+  bool first = true;
+  for (const wchar_t* p : parts) {
+    if (!first) *at++ = L' ';
+    first = false;
+    const size_t len = wcslen(p);
+    memcpy(at, p, len * sizeof(wchar_t));
+    at += len;
+  }
+  *at = 0;
+  return out;
+}
+
+// The numbers of a store's list that the filter admits (at most 10).
+struct admitted {
+  uint32_t number[kMax];
+  uint32_t count = 0;
+};
+
+admitted AdmittedTasks() {
+  admitted a;
+  tasks::nd_tasks([&](task_entry e) {
+    rizediveva6::CheckRange(domains::task_dom, e.number);
+    if (sc_include::allow_task(e.number) && a.count < kMax) a.number[a.count++] = e.number;
+    K::Fail();
+  });
+  return a;
+}
+
+admitted AdmittedLocations() {
+  admitted a;
+  locations::nd_locs([&](where_entry e) {
+    rizediveva6::CheckRange(domains::where_dom, e.number);
+    if (sc_include::allow_where(e.number) && a.count < kMax) a.number[a.count++] = e.number;
+    K::Fail();
+  });
+  return a;
+}
+
+const wchar_t* DayName(uint32_t day) {
+  const wchar_t* name;
+  return mytime::dayno_dayname(day, &name) ? name : L"";
+}
+
+// The row of a stored duty with its person text; the day name from the
+// day number or, with byDate, from the date.
+duty_row RowOf(const DutyTerm* duty, const wchar_t* person, bool byDate) {
+  const sp at = SpOf(duty->dat->at);
+  const dt date = kalmora_DB::sp_dt(at);
+  const wchar_t* parts[6] = {
+      Join({mytime::dt_str(date)}),
+      Join({byDate ? mytime::dt_dayname(date) : DayName(at.day)}),
+      Join({kalmora_DB::get_slot_name(at.slot)}),
+      Join({locations::get_where_name(duty->dat->where)}),
+      Join({tasks::get_task_name(duty->dat->task)}),
+      Join({person}),
+  };
+  ListBuilder<const wchar_t*> row(true);
+  for (const wchar_t* p : parts) row.Add(p);
+  return duty_row{Join({parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]}), row.Finish()};
+}
+
+}  // namespace
+
+const duty_terms* sc_phase1::duties_to_be_done_on_sp(const sp& s) {
+  const admitted taskNumbers = AdmittedTasks();
+  const admitted whereNumbers = AdmittedLocations();
+  ListBuilder<const DutyTerm*> out;
+  bt* keys = key_tree();
+  for (uint32_t t = 0; t < taskNumbers.count; ++t)
+    for (uint32_t w = 0; w < whereNumbers.count; ++w) {
+      chain_ref ref;
+      if (keys->kee_search(get_key_by_sp(s, whereNumbers.number[w], taskNumbers.number[t]).text, &ref))
+        out.Add(get_duty_by_ref(ref));
+    }
+  return out.Finish();
+}
+
+bool sc_phase1::duties_to_be_done_on_dt(const dt& date, uint32_t slot, const duty_terms** out) {
+  sp at;
+  if (!kalmora_DB::dt_sp(date, &at)) return false;
+  at.slot = slot;
+  *out = duties_to_be_done_on_sp(at);
+  return true;
+}
+
+const wchar_t* sc_phase1::key_desc(const wchar_t* key) {
+  const DutyTerm* duty;
+  if (!get_duty_by_key(key, &duty)) return L"Unknown??";
+  const sp at = SpOf(duty->dat->at);
+  return Join({tasks::get_task_name(duty->dat->task), locations::get_where_name(duty->dat->where), DayName(at.day),
+               kalmora_DB::get_slot_name(at.slot), mytime::dt_str(kalmora_DB::sp_dt(at))});
+}
+
+bool sc_phase1::done_by(uint32_t mode, const wchar_t* key, const wchar_t** text) {
+  chain_ref doctor;
+  if (sc_assign::is_assigned(key, &doctor)) {
+    if (mode == kUnassignedDuty) return false;
+    *text = Join({L"", staff_db::get_personref(doctor)->dat->name});
+    return true;
+  }
+  if (mode == kAssignedDuty) return false;
+  *text = L"unassigned";
+  return true;
+}
+
+bool sc_phase1::nd_duty_desc(uint32_t mode, tav::Each<duty_row> k) {
+  return nd_duty_ref([&](dated_duty e) {
+    const wchar_t* person;
+    if (!done_by(mode, get_dtbd_key(DutyDatOf(e.duty->dat)).text, &person)) K::Fail();
+    k(RowOf(e.duty, person, false));
+  });
+}
+
+bool sc_phase1::nd_duty_desc_by_person(const wchar_t* name, tav::Each<duty_row> k) {
+  return nd_duty_ref([&](dated_duty e) {
+    chain_ref doctor;
+    if (!sc_assign::is_assigned(get_dtbd_key(DutyDatOf(e.duty->dat)).text, &doctor)) K::Fail();
+    const wchar_t* person = staff_db::get_personref(doctor)->dat->name;
+    if (wcscmp(person, name) != 0) K::Fail();
+    k(RowOf(e.duty, Join({L"", person}), true));
+  });
+}
+
+const List<const SList*>* sc_phase1::the_duties_to_be_done(const SList* query) {
+  ListBuilder<const SList*> rows(true);
+  auto collect = [&](duty_row r) {
+    rows.Add(r.row);
+    K::Fail();
+  };
+  uint32_t n = 0;
+  for (const SList* l = query; !l->Empty(); l = l->tail) ++n;
+  if (n == 1 && wcscmp(query->head, L"assigned") == 0) {
+    nd_duty_desc(kAssignedDuty, collect);
+  } else if (n == 2 && wcscmp(query->head, L"assigned") == 0) {
+    nd_duty_desc_by_person(query->tail->head, collect);
+  } else if (n == 1 && wcscmp(query->head, L"unassigned") == 0) {
+    nd_duty_desc(kUnassignedDuty, collect);
+  } else {
+    ListBuilder<const wchar_t*> error(true);
+    error.Add(L"Error 855");
+    rows.Add(error.Finish());
+  }
+  return rows.Finish();
 }
 
 }  // namespace all

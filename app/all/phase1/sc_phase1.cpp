@@ -1,6 +1,7 @@
 // The duty index: rebuild, keys and lookups.
 #include "phase1/sc_phase1.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -342,17 +343,56 @@ duty_row RowOf(const DutyTerm* duty, const wchar_t* person, bool byDate) {
 
 }  // namespace
 
+namespace {
+
+// "T,L]" after a slot-period's key prefix; false for another text.
+bool TaskAndLocation(const wchar_t* text, uint32_t* task, uint32_t* where) {
+  uint32_t* parts[2] = {task, where};
+  for (int i = 0; i < 2; ++i) {
+    uint32_t v = 0;
+    const wchar_t* start = text;
+    for (; *text >= L'0' && *text <= L'9' && v <= kMax; ++text) v = v * 10 + (*text - L'0');
+    if (text == start || *text++ != (i == 0 ? L',' : L']')) return false;
+    *parts[i] = v;
+  }
+  return *text == 0;
+}
+
+}  // namespace
+
+// The keys of one slot-period lie together in the key tree (the tree's
+// order keeps each "[P,S,D," prefix contiguous): one search, a walk over
+// the prefix, then the Part's order of task and location list positions.
 const duty_terms* sc_phase1::duties_to_be_done_on_sp(const sp& s) {
   const admitted taskNumbers = AdmittedTasks();
   const admitted whereNumbers = AdmittedLocations();
-  ListBuilder<const DutyTerm*> out;
+  bool taskShown[kMax + 1] = {}, whereShown[kMax + 1] = {};
+  for (uint32_t i = 0; i < taskNumbers.count; ++i) taskShown[taskNumbers.number[i]] = true;
+  for (uint32_t i = 0; i < whereNumbers.count; ++i) whereShown[whereNumbers.number[i]] = true;
+
+  wchar_t prefix[24];
+  const size_t length =
+      static_cast<size_t>(swprintf(prefix, 24, L"[%u,%u,%u,", s.period + 100, s.slot + 10, s.day + 10));
+  struct hit {
+    uint32_t task, where;
+    chain_ref ref;
+  } hits[kMax * kMax];
+  uint32_t n = 0;
   bt* keys = key_tree();
-  for (uint32_t t = 0; t < taskNumbers.count; ++t)
-    for (uint32_t w = 0; w < whereNumbers.count; ++w) {
-      chain_ref ref;
-      if (keys->kee_search(get_key_by_sp(s, whereNumbers.number[w], taskNumbers.number[t]).text, &ref))
-        out.Add(get_duty_by_ref(ref));
-    }
+  chain_ref ref;
+  const wchar_t* at;
+  keys->kee_search(prefix, &ref);  // not a key: the cursor stops on the first greater one
+  for (bool more = keys->kee_current(&at, &ref); more && wcsncmp(at, prefix, length) == 0;
+       more = keys->kee_next(&ref) && keys->kee_current(&at, &ref)) {
+    uint32_t task, where;
+    if (!TaskAndLocation(at + length, &task, &where) || task > kMax || where > kMax) continue;
+    if (taskShown[task] && whereShown[where] && n < kMax * kMax) hits[n++] = hit{task, where, ref};
+  }
+  std::sort(hits, hits + n, [](const hit& a, const hit& b) {
+    return a.task != b.task ? a.task < b.task : a.where < b.where;
+  });
+  ListBuilder<const DutyTerm*> out;
+  for (uint32_t i = 0; i < n; ++i) out.Add(get_duty_by_ref(hits[i].ref));
   return out.Finish();
 }
 

@@ -298,24 +298,24 @@ struct admitted {
   uint32_t count = 0;
 };
 
-admitted AdmittedTasks() {
+// The numbers a list walk yields, range-checked, that `allow` admits.
+template <class Entry, class Walk, class Allow>
+admitted Admitted(Walk walk, T::RIntegralDomain& domain, Allow allow) {
   admitted a;
-  tasks::nd_tasks([&](task_entry e) {
-    rizediveva6::CheckRange(domains::task_dom, e.number);
-    if (sc_include::allow_task(e.number) && a.count < kMax) a.number[a.count++] = e.number;
+  walk([&](Entry e) {
+    rizediveva6::CheckRange(domain, e.number);
+    if (allow(e.number) && a.count < kMax) a.number[a.count++] = e.number;
     K::Fail();
   });
   return a;
 }
 
+admitted AdmittedTasks() {
+  return Admitted<task_entry>(tasks::nd_tasks, domains::task_dom, sc_include::allow_task);
+}
+
 admitted AdmittedLocations() {
-  admitted a;
-  locations::nd_locs([&](where_entry e) {
-    rizediveva6::CheckRange(domains::where_dom, e.number);
-    if (sc_include::allow_where(e.number) && a.count < kMax) a.number[a.count++] = e.number;
-    K::Fail();
-  });
-  return a;
+  return Admitted<where_entry>(locations::nd_locs, domains::where_dom, sc_include::allow_where);
 }
 
 const wchar_t* DayName(uint32_t day) {

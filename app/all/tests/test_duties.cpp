@@ -10,7 +10,6 @@
 
 #include "SYSTEM/timepack/mytime.h"
 #include "all_test.h"
-#include "doc_test.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/sc_assign.h"
@@ -19,12 +18,11 @@
 #include "kalmoradb/stats_pack/totals.h"
 #include "roster_fixture.h"
 #include "phase1/sc_phase1.h"
+#include "roster_test.h"
 
 using namespace alltest;
 using rizediveva6::mytime;
-using rizediveva6::orvDB;
 using rizediveva6::time_convert;
-namespace rz = rizediveva6;
 
 namespace {
 
@@ -104,36 +102,23 @@ std::vector<duty_dat> Expected(const dt& start, uint32_t startDay, uint32_t week
 
 std::wstring KeyOf(const duty_dat& d) { return sc_phase1::get_dtbd_key(d).text; }
 
-class Duties : public rztest::Documents {
+class Duties : public Roster {
  protected:
-  static void SetUpTestSuite() {
-    Documents::SetUpTestSuite();
-    ASSERT_EQ(all::InitializeUnit(), 0);
-  }
   void TearDown() override {
-    kalmora_DB::uninit();
     sc_phase1::boo_must_regenerate = false;
-    mytime::set_start_day(0);
-    for (rz::document* d : open_)
-      RunTrapped([&] {
-        d->set_as_modified(false);
-        d->orv_close(rz::MakeList<const wchar_t*>({}), false);
-      });
-    Documents::TearDown();
+    Roster::TearDown();
   }
+  // A new document, or the stored one reopened; the model opened on it.
   rz::document* Open(const wchar_t* name, bool create) {
+    if (create) return New(name);
     rz::document* d = nullptr;
     Run([&] {
-      const wchar_t* path = tav::HeapCopy(Path(name).c_str());
-      d = orvDB::new_file_def(rz::make_file_def(path, create, rz::kBackupNone));
+      d = orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(Path(name).c_str()), false, rz::kBackupNone));
       kalmora_DB::init(d);
     });
     open_.push_back(d);
     return d;
   }
-  uint32_t Error(std::function<void()> body) { return ErrorNumber(RunTrapped([&] { body(); })); }
-
-  std::vector<rz::document*> open_;
 };
 
 // The small roster written straight into the chains: 2 weeks from Monday
@@ -510,12 +495,6 @@ class FixtureRoster : public Duties {
     sc_include::sdb_include = include_dom{include_kind::all, 0, nullptr};
     Duties::TearDown();
   }
-  static std::vector<std::wstring> Texts(const SList* l) {
-    std::vector<std::wstring> v;
-    for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-    return v;
-  }
-
   rz::document* doc_ = nullptr;
   chain_ref bjork_ = 0, chen_ = 0;
 };
@@ -591,7 +570,7 @@ TEST_F(FixtureRoster, DescriptionsAndListings) {
     auto rows = [&](std::initializer_list<const wchar_t*> query) {
       std::vector<std::vector<std::wstring>> out;
       for (auto* l = sc_phase1::the_duties_to_be_done(rz::MakeList<const wchar_t*>(query)); !l->Empty(); l = l->tail)
-        out.push_back(Texts(l->head));
+        out.push_back(Names(l->head));
       return out;
     };
     using Rows = std::vector<std::vector<std::wstring>>;

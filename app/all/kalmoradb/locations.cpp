@@ -3,7 +3,6 @@
 
 #include <cwchar>
 
-#include "SYSTEM/myKWI/myKWI.h"
 #include "SYSTEM/stringDB/stringdb.h"
 #include "kalmoradb/numbered_list.h"
 #include "kalmoradb/roster_types.h"
@@ -56,26 +55,18 @@ void locations::add_loc(int32_t row, const wchar_t* text) { edit_row(kList, row,
 
 void locations::add_loc(const wchar_t* text) { append_row(kList, text); }
 
-const wchar_t* locations::get_where_name(uint32_t number) {
-  const wchar_t* volatile name = nullptr;
-  nd_locs([&](where_entry e) {
-    if (e.number != number) tav::K::Fail();
-    name = tav::HeapCopy(e.name);
-  });
-  if (name) return name;
-  rizediveva6::myKWI::note(L"Error 156 in locations");
-  return L"unknown location";
+namespace {
+
+bool Entries(tav::Each<named_number> k) {
+  return locations::nd_locs([&](where_entry e) { k(named_number{e.name, e.number}); });
 }
 
-uint32_t locations::get_where_dom(const wchar_t* name) {
-  volatile uint32_t found = 0;
-  nd_locs([&](where_entry e) {
-    if (wcscmp(e.name, name) != 0) tav::K::Fail();
-    found = e.number;
-  });
-  if (found) return found;
-  rizediveva6::myKWI::note(L"Error 157 in locations");
-  return 10;
+}  // namespace
+
+const wchar_t* locations::get_where_name(uint32_t number) {
+  return name_of(Entries, number, L"unknown location", L"Error 156 in locations");
 }
+
+uint32_t locations::get_where_dom(const wchar_t* name) { return number_of(Entries, name, L"Error 157 in locations"); }
 
 }  // namespace all

@@ -18,6 +18,28 @@ void Mark() {
 
 }  // namespace
 
+const wchar_t* name_of(enumeration entries, uint32_t number, const wchar_t* fallback, const wchar_t* note) {
+  const wchar_t* volatile name = nullptr;
+  entries([&](named_number e) {
+    if (e.number != number) tav::K::Fail();
+    name = tav::HeapCopy(e.name);
+  });
+  if (name) return name;
+  rizediveva6::myKWI::note(note);
+  return fallback;
+}
+
+uint32_t number_of(enumeration entries, const wchar_t* name, const wchar_t* note) {
+  volatile uint32_t found = 0;
+  entries([&](named_number e) {
+    if (wcscmp(e.name, name) != 0) tav::K::Fail();
+    found = e.number;
+  });
+  if (found) return found;
+  rizediveva6::myKWI::note(note);
+  return 10;
+}
+
 void edit_row(const numbered_list& list, int32_t row, const wchar_t* text) {
   if (text[0] == 0 || wcscmp(text, L" ") == 0) {
     Mark();

@@ -8,8 +8,11 @@
 //    and marks nothing.
 //  - A deletion that removed a row, and a clear, renumber the model.
 //  - An append past 10 entries shows the list's note and changes nothing.
+//  - Look-ups stop at the first match and never fail: a fallback after a
+//    note.
 #pragma once
 
+#include "core/core.h"
 #include "kalmoradb/renumber.h"
 
 namespace all {
@@ -24,6 +27,20 @@ struct numbered_list {
   void (*append)(const wchar_t* name);
   void (*clear)();
 };
+
+// An entry with its number, as an enumeration of a list gives it.
+struct named_number {
+  const wchar_t* name;
+  uint32_t number;
+};
+using enumeration = bool (*)(tav::Each<named_number> k);
+
+// The name of the first entry of that number; else `fallback` after the
+// note.
+const wchar_t* name_of(enumeration entries, uint32_t number, const wchar_t* fallback, const wchar_t* note);
+// The number of the first entry of exactly that name; else 10 after the
+// note.
+uint32_t number_of(enumeration entries, const wchar_t* name, const wchar_t* note);
 
 void edit_row(const numbered_list& list, int32_t row, const wchar_t* text);
 void append_row(const numbered_list& list, const wchar_t* text);

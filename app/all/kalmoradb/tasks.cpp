@@ -4,7 +4,6 @@
 #include <cwchar>
 
 #include "KWI/Wyn/wyn.h"
-#include "SYSTEM/myKWI/myKWI.h"
 #include "kalmoradb/numbered_list.h"
 #include "kalmoradb/roster_types.h"
 #include "unit.h"
@@ -60,26 +59,18 @@ void tasks::add_task(int32_t row, const wchar_t* text) { edit_row(kList, row, te
 void tasks::add_task(const wchar_t* text) { append_row(kList, text); }
 
 const wchar_t* tasks::get_task_name(uint32_t number) {
-  const wchar_t* volatile name = nullptr;
-  nd_tasks([&](task_entry e) {
-    if (e.number != number) tav::K::Fail();
-    name = tav::HeapCopy(e.name);
-  });
-  if (name) return name;
-  rizediveva6::myKWI::note(L"Error 56 in tasks");
-  return L"unknown task";
+  return name_of([](tav::Each<named_number> k) {
+    return nd_tasks([&](task_entry e) { k(named_number{e.name, e.number}); });
+  }, number, L"unknown task", L"Error 56 in tasks");
 }
 
 uint32_t tasks::get_task_dom(const wchar_t* name) {
-  volatile uint32_t found = 0;
-  nd_tasks([&](task_entry e) {
-    rizediveva6::CheckRange(domains::task_dom, e.number);
-    if (wcscmp(e.name, name) != 0) tav::K::Fail();
-    found = e.number;
-  });
-  if (found) return found;
-  rizediveva6::myKWI::note(L"Error 57 in tasks");
-  return 10;
+  return number_of([](tav::Each<named_number> k) {
+    return nd_tasks([&](task_entry e) {
+      rizediveva6::CheckRange(domains::task_dom, e.number);  // before the name is compared
+      k(named_number{e.name, e.number});
+    });
+  }, name, L"Error 57 in tasks");
 }
 
 }  // namespace all

@@ -66,14 +66,19 @@ void typical_db::add_tls(uint32_t dayKind, const tls_list* duties) {
   sc_phase1::must_regenerate(L"typical db");
   const wchar_t* chain;
   if (!idc_lbox_chain(dayKind, &chain)) return;
+  // Every term is built (and range-checked) before the old list goes.
+  ListBuilder<tls> unique;
+  ListBuilder<const TlsTerm*> terms;
+  for (const tls_list* l = duties; !l->Empty(); l = l->tail) {
+    if (Contains(unique.Finish(), l->head)) continue;  // a repeated duty is stored once
+    unique.Add(l->head);
+    terms.Add(MakeTls(l->head));
+  }
   tav::chainDB* db = state.db();
   rizediveva6::TrapAndForget([&] { db->chain_delete(chain); });
-  ListBuilder<tls> stored;
-  for (const tls_list* l = duties; !l->Empty(); l = l->tail) {
-    if (Contains(stored.Finish(), l->head)) continue;  // a repeated duty is stored once
+  for (const List<const TlsTerm*>* t = terms.Finish(); !t->Empty(); t = t->tail) {
     int32_t ref;
-    db->chain_insertz(Tls(), chain, reinterpret_cast<T::term>(MakeTls(l->head)), &ref);
-    stored.Add(l->head);
+    db->chain_insertz(Tls(), chain, reinterpret_cast<T::term>(t->head), &ref);
   }
 }
 

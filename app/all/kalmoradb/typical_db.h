@@ -5,8 +5,10 @@
 // Invariants:
 //  - A chain holds each tls at most once, in the order the list was last
 //    set (the first occurrence of a repeated tls kept).
-//  - add_tls is the one writer: it marks the document modified and asks the
-//    duty index for a rebuild first, also for an unknown day kind.
+//  - add_tls is the store's one writer (a renumbering rewrites numbers in
+//    place): it marks the document modified and asks the duty index for a
+//    rebuild first, also for an unknown day kind; a list holding a number
+//    out of range raises 302 and leaves the chain as it was.
 //  - Runs over all day kinds take them in the order 1003, 1001, 1002.
 //  - Name lookups never fail: an unknown name gives 10 after its store's
 //    note; a row not of three names gives tls(1, 1, 1).

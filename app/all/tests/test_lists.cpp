@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "KWI/Wyn/wyn.h"
 #include "SYSTEM/stringDB/stringdb.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/locations.h"
@@ -18,6 +19,7 @@
 #include "kalmoradb/tasks.h"
 #include "kalmoradb/typical_db.h"
 #include "phase1/sc_phase1.h"
+#include "qel6run_lib.h"
 #include "roster_fixture.h"
 #include "roster_test.h"
 
@@ -63,6 +65,16 @@ class Lists : public Roster {
 };
 
 // --- tasks and locations ---
+
+TEST_F(Lists, RandomColoursAreThreeDrawsRedGreenBlue) {
+  for (uint32_t seed : {1u, 7u, 12345u}) {
+    QelMath::RandomInit(seed);
+    const int32_t red = QelMath::Random_1(255), green = QelMath::Random_1(255), blue = QelMath::Random_1(255);
+    QelMath::RandomInit(seed);
+    EXPECT_EQ(rz::wyn::random_color(), red | green << 8 | blue << 16);
+  }
+  for (int i = 0; i < 2000; ++i) EXPECT_TRUE(ColourOk(rz::wyn::random_color()));
+}
 
 TEST_F(Lists, LocationRowEdits) {
   rz::document* d = New();
@@ -308,8 +320,10 @@ TEST_F(Lists, TypicalWeek) {
     EXPECT_EQ(Typical(kSaturday), TlsV{a});
     EXPECT_EQ(Typical(kWeekday), TlsV{c});
   });
-  // A term out of range is refused before anything is written.
+  // A list holding a number out of range is refused before anything is
+  // written: the old list stays.
   EXPECT_EQ(Error([&] { typical_db::add_tls(kSaturday, TlsList({b, tls{11, 1, 1}})); }), 302u);
+  Run([&] { EXPECT_EQ(Typical(kSaturday), TlsV{a}); });
 }
 
 TEST_F(Lists, DayNamesAndChains) {
@@ -526,6 +540,7 @@ TEST_F(Lists, AddingDoctors) {
   const std::wstring longA = std::wstring(900, L'x') + L"A", longB = std::wstring(900, L'x') + L"B";
   const std::wstring names[] = {L"Dr. Muster-Lang", L"Dr. Muster-Langenfeld", L"ab", L"a\u00ADb", longA, longB,
                                 L"100% \"Doc\"", L"\U0001D4D0lma"};
+  ASSERT_EQ(lstrcmpW(L"ab", L"a\u00ADb"), 0);  // one key for the tree
   for (const std::wstring& n : names) EXPECT_TRUE(Marks(d, [&] { staff_db::add_name(n.c_str()); }));
   EXPECT_TRUE(rec().Texts(L"note").empty());
   Run([&] {

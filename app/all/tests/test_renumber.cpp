@@ -42,10 +42,18 @@ class ListDocuments : public rztest::Documents {
     EXPECT_EQ(Child(L"op assign " + Quoted(name)), L"mark 1\nsaved\n");
   }
   std::vector<std::wstring> Refs(const std::wstring& name) { return LinesOf(Child(L"refs " + Quoted(name))); }
+  // A copy of base.km6 named after the operation, the operation run on it
+  // and saved; the copy's name.
+  std::wstring RunOnCopy(const wchar_t* op) {
+    const std::wstring name = std::wstring(op) + L".km6";
+    EXPECT_TRUE(CopyFileW(Path(L"base.km6").c_str(), Path(name.c_str()).c_str(), FALSE));
+    EXPECT_EQ(Child(std::wstring(L"op ") + op + L" " + Quoted(name)), L"mark 1\nsaved\n");
+    return name;
+  }
 };
 
 TEST_F(ListDocuments, StoredNumbersKeepNamingWhatTheyNamed) {
-  BuildAssigned(L"base.km6");
+  BuildAssigned(L"base.km6");  // the copies start from it
   const std::vector<std::wstring> before = Refs(L"base.km6");
   // The fixture puts something under each name that an edit removes.
   for (const wchar_t* part : {L"L=Haus A|", L"T=Notaufnahme|", L"S=late|", L"weekend S=Fr\u00FCh|", L"assign_bt",
@@ -64,14 +72,9 @@ TEST_F(ListDocuments, StoredNumbersKeepNamingWhatTheyNamed) {
       {L"move_night_up", nullptr},
       {L"clear_tasks", L"T="},
   };
-  int n = 0;
   for (const Row& r : rows) {
     SCOPED_TRACE(Narrow(r.op));
-    const std::wstring name = L"re" + std::to_wstring(++n) + L".km6";
-    ASSERT_TRUE(CopyFileW(Path(L"base.km6").c_str(), Path(name.c_str()).c_str(), FALSE));
-    EXPECT_EQ(Child(std::wstring(L"op ") + r.op + L" " + Quoted(name)), L"mark 1\nsaved\n");
-    const std::vector<std::wstring> after = Refs(name);
-    EXPECT_EQ(after, r.gone ? Without(before, r.gone) : before);
+    EXPECT_EQ(Refs(RunOnCopy(r.op)), r.gone ? Without(before, r.gone) : before);
   }
 }
 
@@ -139,12 +142,9 @@ TEST_F(ListDocuments, EveryWritingOperationMarksAndSurvivesTheSave) {
   };
   EXPECT_EQ(Child(L"build small " + Quoted(L"base.km6")), L"saved\n");
   const std::vector<std::wstring> base = LinesOf(Child(L"lists " + Quoted(L"base.km6")));
-  int n = 0;
   for (const Row& r : rows) {
     SCOPED_TRACE(Narrow(r.op));
-    const std::wstring name = L"op" + std::to_wstring(++n) + L".km6";
-    ASSERT_TRUE(CopyFileW(Path(L"base.km6").c_str(), Path(name.c_str()).c_str(), FALSE));
-    EXPECT_EQ(Child(std::wstring(L"op ") + r.op + L" " + Quoted(name)), L"mark 1\nsaved\n");
+    const std::wstring name = RunOnCopy(r.op);
     std::vector<std::wstring> want = base;
     for (std::wstring& l : want)
       for (const Line& change : r.lines)
@@ -152,9 +152,7 @@ TEST_F(ListDocuments, EveryWritingOperationMarksAndSurvivesTheSave) {
     EXPECT_EQ(LinesOf(Child(L"lists " + Quoted(name))), want);
   }
   // The typical week's writer: its chain is gone after the save.
-  ASSERT_TRUE(CopyFileW(Path(L"base.km6").c_str(), Path(L"tls.km6").c_str(), FALSE));
-  EXPECT_EQ(Child(L"op add_tls " + Quoted(L"tls.km6")), L"mark 1\nsaved\n");
-  EXPECT_EQ(Refs(L"tls.km6"), Without(Refs(L"base.km6"), L"sunday_chain"));
+  EXPECT_EQ(Refs(RunOnCopy(L"add_tls")), Without(Refs(L"base.km6"), L"sunday_chain"));
 }
 
 class FilterFollows : public Roster {};

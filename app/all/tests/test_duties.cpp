@@ -519,6 +519,25 @@ TEST_F(FixtureRoster, CountsAgree) {
     EXPECT_EQ(d->dat->changed->functor, 2u);
     ASSERT_TRUE(sc_phase1::get_duty_by_key(L"[112,11,14,3,1]", &d));   // added on 2026-12-24
     EXPECT_FALSE(sc_phase1::get_duty_by_key(L"[105,12,11,2,2]", &d));  // removed on 2026-11-02
+    // The week order: slot outermost, then day, then period; each list the
+    // slot-period's own duties, as one slot-period alone derives them.
+    std::vector<sp> order;
+    uint32_t total = 0;
+    actual_dtbd::nd_dats_to_be_done_week([&](sp_duties l) {
+      order.push_back(l.at);
+      total += l.count;
+      Qel::RunTime::Kernel::Fail();
+    });
+    ASSERT_EQ(order.size(), 16u * 3 * 7);
+    EXPECT_EQ(total, 368u);
+    EXPECT_TRUE((order[0] == sp{1, 1, 1} && order[1] == sp{1, 2, 1} && order[16] == sp{2, 1, 1} &&
+                 order[16 * 7] == sp{1, 1, 2}));
+    std::vector<std::wstring> alone;
+    actual_dtbd::nd_dats_in_sp(sp{6, 1, 3}, [&](duty_dat x) {
+      alone.push_back(KeyOf(x));
+      Qel::RunTime::Kernel::Fail();
+    });
+    EXPECT_EQ(alone, std::vector<std::wstring>{L"[101,13,16,3,3]"});
   });
 }
 

@@ -3,6 +3,7 @@
 // `unit`.
 #include "unit.h"
 
+#include "SYSTEM/stringDB/stringdb.h"
 #include "qel6decl.h"
 
 namespace rizediveva6 {
@@ -11,7 +12,7 @@ using namespace Qel::RunTime::Terms;
 using Qel::RunTime::RScopeClassDescriptor;
 
 namespace classes {
-extern RScopeClassDescriptor time_convert, mytime;
+extern RScopeClassDescriptor time_convert, mytime, string_brush_db, bt_class;
 }
 
 namespace domains {
@@ -25,12 +26,32 @@ RIntegralDomain day_no =
     decl::Unsigned({L"day_no", QEL_HERE, &minute.head, &classes::mytime}, 1, 7);
 RIntegralDomain start_day_dom =
     decl::Unsigned({L"start_day_dom", QEL_HERE, &day_no.head, &classes::mytime}, 0, 1);
+RIntegralDomain bt_size =
+    decl::Unsigned({L"bt_size", QEL_HERE, nullptr, &classes::bt_class}, 1, INT32_MAX);
+
+// stringDB: brush(Style, Colour), str_br(Name, Brush) and its list; single
+// functors, without a functor word.
+decl::Arguments brushArgs{{QEL_ARG(::rizediveva6::brush, style, tav::domains::integer),
+                           QEL_ARG(::rizediveva6::brush, colour, tav::domains::integer)}};
+RFunctor brushFunctors[] = {decl::Functor<::rizediveva6::brush>(L"brush", brushArgs)};
+RCompoundDomain brush = decl::Compound({L"brush", QEL_HERE, nullptr, &classes::string_brush_db},
+                                       brushFunctors, kSingleCompound);
+decl::Arguments strBrArgs{{QEL_ARG(::rizediveva6::str_br, name, tav::domains::string),
+                           QEL_ARG(::rizediveva6::str_br, brush_, brush)}};
+RFunctor strBrFunctors[] = {decl::Functor<::rizediveva6::str_br>(L"str_br", strBrArgs)};
+RCompoundDomain str_br = decl::Compound({L"str_br", QEL_HERE, &brush.head, &classes::string_brush_db},
+                                        strBrFunctors, kSingleCompound);
+QEL_LIST(str_brs, str_br, const ::rizediveva6::str_br*,
+         {L"str_brs", QEL_HERE, &str_br.head, &classes::string_brush_db});
 }  // namespace domains
 
 namespace classes {
 RScopeClassDescriptor time_convert = decl::Class(L"time_convert", QEL_HERE);
 RScopeClassDescriptor mytime = decl::Class(L"mytime", QEL_HERE, &domains::start_day_dom.head);
-decl::UnitTable unit{&time_convert, &mytime};
+RScopeClassDescriptor string_brush_db =
+    decl::Class(L"string_brush_db", QEL_HERE, &domains::str_brs.head);
+RScopeClassDescriptor bt_class = decl::Class(L"bt_class", QEL_HERE, &domains::bt_size.head);
+decl::UnitTable unit{&time_convert, &mytime, &string_brush_db, &bt_class};
 }  // namespace classes
 
 void CheckRange(RIntegralDomain& domain, int64_t v) {
@@ -40,6 +61,11 @@ void CheckRange(RIntegralDomain& domain, int64_t v) {
   // Negative or beyond 32 bits: no unsigned domain holds it; the check of
   // the value (or of -1 when it has no 32-bit form) raises.
   Check_UI_Range(d, v < 0 && v >= INT32_MIN ? static_cast<int32_t>(v) : -1);
+}
+
+void RaiseRangeError() {
+  Check_UI_Range(reinterpret_cast<const TIntegralDomainDefinition*>(&tav::domains::unsigned_), -1);
+  __builtin_unreachable();
 }
 
 int InitializeUnit() {

@@ -13,6 +13,7 @@ using Qel::RunTime::RScopeClassDescriptor;
 
 namespace classes {
 extern RScopeClassDescriptor time_convert, mytime, string_brush_db, bt_class;
+extern RScopeClassDescriptor options_db, remember_files;
 }
 
 namespace domains {
@@ -51,7 +52,8 @@ RScopeClassDescriptor mytime = decl::Class(L"mytime", QEL_HERE, &domains::start_
 RScopeClassDescriptor string_brush_db =
     decl::Class(L"string_brush_db", QEL_HERE, &domains::str_brs.head);
 RScopeClassDescriptor bt_class = decl::Class(L"bt_class", QEL_HERE, &domains::bt_size.head);
-decl::UnitTable unit{&time_convert, &mytime, &string_brush_db, &bt_class};
+decl::UnitTable unit{&time_convert, &mytime, &string_brush_db, &bt_class,
+                      &options_db, &remember_files};
 }  // namespace classes
 
 void CheckRange(RIntegralDomain& domain, int64_t v) {

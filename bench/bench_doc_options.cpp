@@ -2,11 +2,15 @@
 // entries of every kind) read by read_opt and saved after a changed value,
 // against Python's configparser reading and writing the same 50 values with
 // the same flush, fsync and replace (bench_doc_options.py).  Prints the time
-// per read and per save of each and the ratios with their goal.
+// per read and per save of each and the ratios with their goal.  The file
+// lies beside the program: the measuring runs from a copy of the program in a
+// folder of its own, as an installed program does (Wine looks through a
+// folder's names when it creates a file there, and the build folder is large).
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "SYSTEM/options/options_db.h"
@@ -70,9 +74,44 @@ double Best(int n, F f) {
   return best;
 }
 
-}  // namespace
 
-int main() {
+// Runs a copy of this program from a folder of its own with `--here`; the
+// DLLs come from this program's folder through PATH.
+bool RunCopy(const std::wstring& folder, double* read, double* save) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring bin = self;
+  bin = bin.substr(0, bin.rfind(L'\\'));
+  CreateDirectoryW(folder.c_str(), nullptr);
+  std::wstring copy = folder + L"\\bench_doc_options.exe";
+  CopyFileW(self, copy.c_str(), FALSE);
+  wchar_t path[32768];
+  DWORD had = GetEnvironmentVariableW(L"PATH", path, 32768);
+  SetEnvironmentVariableW(L"PATH", (bin + L";" + (had ? path : L"")).c_str());
+  std::wstring result = folder + L"\\figures.txt";
+  std::wstring line = L"bench_doc_options.exe --here";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  bool ok = CreateProcessW(copy.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.c_str(), &si, &pi);
+  SetEnvironmentVariableW(L"PATH", had ? path : nullptr);
+  if (ok) {
+    WaitForSingleObject(pi.hProcess, 600000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    FILE* f = _wfopen(result.c_str(), L"r");
+    ok = f && fscanf(f, "%lf %lf", read, save) == 2;
+    if (f) fclose(f);
+  }
+  DeleteFileW(result.c_str());
+  DeleteFileW(copy.c_str());
+  RemoveDirectoryW(folder.c_str());
+  return ok;
+}
+
+// The measuring, in the copy: the figures go to "figures.txt" beside it.
+int Measure() {
   if (InitializeUnit() != 0) return 1;
   const auto* db = tav::D(domains::f_opt);
   Fill();  // the program's folder gets "opt.cns"
@@ -82,6 +121,25 @@ int main() {
   });
   const double save = Best(300, [](int i) { O::boundary(1000 + i); });
   DeleteFileW(OptionsFileName());
+  FILE* f = fopen("figures.txt", "w");
+  if (!f) return 1;
+  fprintf(f, "%.9f %.9f\n", read, save);
+  fclose(f);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && strcmp(argv[1], "--here") == 0) return Measure();
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  double read = 0, save = 0;
+  if (!RunCopy(std::wstring(temp) + L"rz_bench_options_" + std::to_wstring(GetCurrentProcessId()),
+               &read, &save)) {
+    printf("options file: the measuring copy did not run\n");
+    return 1;
+  }
   printf("options file: 50 settings (six fixed, 44 keyed of every kind)\n");
   printf("  %-28s %8.1f us\n", "read_opt", read * 1e6);
   printf("  %-28s %8.1f us\n", "save after a change", save * 1e6);

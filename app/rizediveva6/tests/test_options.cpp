@@ -214,6 +214,21 @@ const std::map<std::string, void (*)()> scenarios = {
        Say("boundary " + std::to_string(O::boundary()));
        SayKeyed(L"k");
      }},
+    // opt.cns holds db_boundary(70) as the store writes it.
+    {"unchanged_text",
+     [] {
+       O::read_opt();
+       CreateDirectoryW((Folder() + L"opt.cns.new").c_str(), nullptr);
+       Say("same as read");
+       O::boundary(70);
+       RemoveDirectoryW((Folder() + L"opt.cns.new").c_str());
+       O::boundary(71);
+       CreateDirectoryW((Folder() + L"opt.cns.new").c_str(), nullptr);
+       Say("same as written");
+       O::boundary(71);
+       Say("changed");
+       O::boundary(72);
+     }},
     {"create_folder_error",
      [] {
        O::read_opt();
@@ -444,6 +459,18 @@ TEST_F(Options, AFailedSaveKeepsTheFileAndTheValueWithOneNote) {
   EXPECT_EQ(Opt(), before);
   // Folder creation errors still reach the setter's caller; the value stays.
   EXPECT_EQ(Run(L"create_folder_error"), (Lines{"raised", "publish Q:\\no\\such\\parent\\x"}));
+}
+
+TEST_F(Options, AnUnchangedTextIsNotWrittenAgain) {
+  // The folder in the way of "opt.cns.new" shows every write as a note.
+  Put(F(L"opt.cns"), "\r\nclauses\r\ndb_boundary(70).\r\n");
+  Lines lines = Run(L"unchanged_text");
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "same as read");
+  EXPECT_EQ(lines[1], "same as written");
+  EXPECT_EQ(lines[2], "changed");
+  EXPECT_EQ(lines[3].rfind("NOTE The settings cannot be saved", 0), 0u) << lines[3];
+  EXPECT_EQ(Opt(), "\r\nclauses\r\ndb_boundary(71).\r\n");
 }
 
 TEST_F(Options, AKilledWriterLeavesAWholeFile) {

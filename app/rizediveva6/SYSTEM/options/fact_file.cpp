@@ -17,10 +17,14 @@ namespace rizediveva6 {
 namespace K = Qel::RunTime::Kernel;
 
 const wchar_t* ProgramFolder() {
-  const wchar_t* path;
-  const wchar_t* name;
-  tav::mainExe::getfilename(&path, &name);
-  return path;
+  // The program file does not move while it runs: asked once.
+  static const std::wstring folder = [] {
+    const wchar_t* path;
+    const wchar_t* name;
+    tav::mainExe::getfilename(&path, &name);
+    return std::wstring(path);
+  }();
+  return folder.c_str();
 }
 
 namespace {
@@ -58,6 +62,14 @@ const wchar_t* SavedText(const tav::FactDB* db) {
   tav::outputStream_string* s = tav::outputStream_string::New();
   s->save(db);
   return s->getstring();
+}
+
+std::string WholeFile(HANDLE h) {
+  std::string bytes;
+  char block[16384];
+  DWORD n;
+  while (ReadFile(h, block, sizeof block, &n, nullptr) && n) bytes.append(block, n);
+  return bytes;
 }
 
 }  // namespace
@@ -133,9 +145,12 @@ ReadOutcome ReadFactFile(FactFile& file, const wchar_t* target, bool replace, ui
                ? ReadOutcome::absent
                : ReadOutcome::unreadable;
   }
+  // The bytes as read stand for the text last read: a save of the same
+  // bytes writes nothing.
+  std::string bytes = WholeFile(h);
+  SetFilePointer(h, 0, nullptr, FILE_BEGIN);
   const tav::FactDB* db = file.db;
   tav::inputStream_file* volatile stream = nullptr;
-  const wchar_t* volatile text = nullptr;
   uint32_t error = TrapAndForget([&] {
     if (replace) Qel::RunTime::Terms::DBInternal::RetractAllinDBClass(db->definition);
     stream = tav::inputStream_file::newhandlefile(h, tav::Mode::Ansi(GetACP()));
@@ -143,9 +158,8 @@ ReadOutcome ReadFactFile(FactFile& file, const wchar_t* target, bool replace, ui
   });
   if (stream) TrapAndForget([&] { stream->close(); });
   else CloseHandle(h);
-  if (!error) error = TrapAndForget([&] { text = SavedText(db); });
   if (!error) {
-    file.last = Encode8(text);
+    file.last.swap(bytes);
     return ReadOutcome::read;
   }
   *code = error;

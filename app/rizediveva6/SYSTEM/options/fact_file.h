@@ -27,7 +27,7 @@ struct FactFile {
   std::string last;  // empty: nothing read or written yet (a saved text never is)
 };
 
-// The folder of the program file (ending with its separator), on the heap.
+// The folder of the program file (ending with its separator).
 const wchar_t* ProgramFolder();
 
 // A failed write: the system function and its error code.
@@ -52,7 +52,7 @@ enum class ReadOutcome { absent, read, unreadable, damaged };
 // holds, or, with `replace`, to an emptied database once the file is open.  A file that cannot be opened stays where it is (`*code`: the
 // system's error); one that does not read to its end is renamed to the name
 // + ".damaged" (an older one replaced); the facts read before the bad text
-// stay.  After a whole read `file.last` holds the store's bytes.
+// stay.  After a whole read `file.last` holds the bytes read.
 ReadOutcome ReadFactFile(FactFile& file, const wchar_t* target, bool replace, uint32_t* code);
 
 // Removes from a chain every fact for whose term `match` holds, keeping the

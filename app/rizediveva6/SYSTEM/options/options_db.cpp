@@ -7,6 +7,7 @@
 #include "SYSTEM/options/options_db.h"
 
 #include <cwchar>
+#include <string>
 
 #include "SYSTEM/options/fact_file.h"
 #include "fileSystem/directory.h"
@@ -211,7 +212,10 @@ uint32_t U32Or(uint32_t fact, uint32_t fallback) {
 
 }  // namespace
 
-const wchar_t* OptionsFileName() { return tav::string::concat(ProgramFolder(), L"opt.cns"); }
+const wchar_t* OptionsFileName() {
+  static const std::wstring name = std::wstring(ProgramFolder()) + L"opt.cns";
+  return name.c_str();
+}
 
 void options_db::read_opt() {
   const wchar_t* name = OptionsFileName();

@@ -6,6 +6,7 @@
 #include "SYSTEM/orv_list/remember_files.h"
 
 #include <cwchar>
+#include <string>
 
 #include "SYSTEM/options/fact_file.h"
 #include "application/Exe/mainExe.h"
@@ -128,10 +129,13 @@ void save_it() {
 }  // namespace
 
 const wchar_t* RecentFilesName() {
-  const wchar_t* path;
-  const wchar_t* program;
-  tav::mainExe::getfilename(&path, &program);
-  return tav::string::concat(path, tav::fileName::getname(program), L".rem file");
+  static const std::wstring name = [] {
+    const wchar_t* path;
+    const wchar_t* program;
+    tav::mainExe::getfilename(&path, &program);
+    return std::wstring(path) + tav::fileName::getname(program) + L".rem file";
+  }();
+  return name.c_str();
 }
 
 last_file_result remember_files::get_last_file(const wchar_t** fileName) {

@@ -289,6 +289,16 @@ const std::map<std::string, void (*)()> scenarios = {
        R::put_all_files_except_last(
            Strings({b.c_str(), a.c_str(), L"Z:\\missing.km6", c.c_str(), b.c_str()}));
      }},
+    {"rem_unsaved",
+     [] {
+       std::wstring a = Folder() + L"A.km6", b = Folder() + L"B.km6";
+       R::put_last_file(a.c_str());
+       R::put_last_file(b.c_str());
+       const wchar_t* last;
+       R::get_last_file(&last);
+       Say("last " + U8(last));
+       Say("all " + Text(R::get_all_files()));
+     }},
     {"rem_case",
      [] {
        std::wstring a = Folder() + L"A.km6", lower = Folder() + L"a.km6";
@@ -619,6 +629,20 @@ TEST_F(RecentFiles, TheStoreLivesBesideTheProgramWhateverTheCurrentDirectory) {
   EXPECT_EQ(FactLines(Rem()),
             (Lines{"db_lastfile(\"" + U8(Escaped(F(L"A.km6"))) + "\").",
                    "ndb_other_files(\"" + U8(Escaped(F(L"B.km6"))) + "\")."}));
+}
+
+TEST_F(RecentFiles, AFailedSaveKeepsTheListInMemoryWithOneNote) {
+  CreateDirectoryW(F(L"prog.rem file.new").c_str(), nullptr);
+  Lines lines = Run(L"rem_unsaved");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].rfind("NOTE The list of recently used files cannot be saved to \"" +
+                               U8(F(L"prog.rem file")) + "\" (CreateFile: ",
+                           0),
+            0u)
+      << lines[0];
+  EXPECT_EQ(lines[1], "last " + B());
+  EXPECT_EQ(lines[2], "all [" + A() + "]");
+  EXPECT_EQ(Rem(), "<missing>");
 }
 
 TEST_F(RecentFiles, ADamagedStoreIsSetAsideAndTheListStartsEmpty) {

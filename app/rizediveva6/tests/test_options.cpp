@@ -546,12 +546,27 @@ TEST_F(Options, ADamagedFileIsSetAsideWithANoteAndTheStartGoesOn) {
     EXPECT_EQ(Opt(), "<missing>");
     EXPECT_EQ(Bytes(F(L"opt.cns.damaged")), c.bytes);
   }
+  // A damaged file that cannot be set aside stays, and the note says so.
+  Put(F(L"opt.cns"), good + "db_colour(3).\r\n");
+  HANDLE held = CreateFileW(F(L"opt.cns.damaged").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Lines lines = Run(L"fixed");
+  CloseHandle(held);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0].rfind("NOTE The settings file \"" + U8(F(L"opt.cns")) +
+                               "\" is damaged and could not be renamed (",
+                           0),
+            0u)
+      << lines[0];
+  EXPECT_EQ(lines[3], "boundary 70");
+  EXPECT_EQ(Opt(), good + "db_colour(3).\r\n");
   // CR-only line ends and many entries read whole.
   std::string many = "\r\nclauses\r\n";
   for (int i = 0; i < 10000; ++i) many += "ndb_various(i(\"k" + std::to_string(i) + "\",1)).\r\n";
   for (const std::string& bytes : {std::string("\rclauses\rdb_boundary(70).\r"), many}) {
     Put(F(L"opt.cns"), bytes);
-    Lines lines = Run(L"fixed");
+    lines = Run(L"fixed");
     ASSERT_EQ(lines.size(), 6u) << lines[0];
     EXPECT_EQ(Opt(), bytes);
   }

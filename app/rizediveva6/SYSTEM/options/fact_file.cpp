@@ -162,11 +162,12 @@ ReadOutcome ReadFactFile(FactFile& file, const wchar_t* target, bool replace, ui
     file.last.swap(bytes);
     return ReadOutcome::read;
   }
-  *code = error;
   file.last.clear();
   std::wstring aside = std::wstring(target) + L".damaged";
-  MoveFileExW(target, aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  return ReadOutcome::damaged;
+  if (MoveFileExW(target, aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return ReadOutcome::damaged;
+  *code = GetLastError();
+  return ReadOutcome::damagedInPlace;
 }
 
 void NoteOnce(bool* shown, const wchar_t* text) {

@@ -47,12 +47,13 @@ WriteFailure SaveFactFile(FactFile& file, const wchar_t* target);
 // Writes bytes beside `target`, flushes them and moves them over it.
 WriteFailure ReplaceFile(const wchar_t* target, const std::string& bytes);
 
-enum class ReadOutcome { absent, read, unreadable, damaged };
+enum class ReadOutcome { absent, read, unreadable, damaged, damagedInPlace };
 // Consults `target` into the database: the facts are added to what it
 // holds, or, with `replace`, to an emptied database once the file is open.  A file that cannot be opened stays where it is (`*code`: the
 // system's error); one that does not read to its end is renamed to the name
-// + ".damaged" (an older one replaced); the facts read before the bad text
-// stay.  After a whole read `file.last` holds the bytes read.
+// + ".damaged" (an older one replaced), or stays when that fails
+// (damagedInPlace, `*code`: the system's error); the facts read before the
+// bad text stay.  After a whole read `file.last` holds the bytes read.
 ReadOutcome ReadFactFile(FactFile& file, const wchar_t* target, bool replace, uint32_t* code);
 
 // Removes from a chain every fact for whose term `match` holds, keeping the

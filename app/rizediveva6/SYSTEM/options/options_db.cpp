@@ -217,6 +217,9 @@ const wchar_t* OptionsFileName() {
   return name.c_str();
 }
 
+constexpr const wchar_t* kKeptSettings =
+    L" The settings read before the damage are kept; the others keep their defaults.";
+
 void options_db::read_opt() {
   const wchar_t* name = OptionsFileName();
   uint32_t code = 0;
@@ -231,9 +234,14 @@ void options_db::read_opt() {
       return;
     case ReadOutcome::damaged:
       NoteOnce(&readNoted, tav::string::concat(L"The settings file \"", name,
-                                      L"\" is damaged and was renamed to \"opt.cns.damaged\"."
-                                      L" The settings read before the damage are kept; the"
-                                      L" others keep their defaults."));
+                                               L"\" is damaged and was renamed to"
+                                               L" \"opt.cns.damaged\".",
+                                               kKeptSettings));
+      return;
+    case ReadOutcome::damagedInPlace:
+      NoteOnce(&readNoted, tav::string::concat(L"The settings file \"", name,
+                                               L"\" is damaged and could not be renamed (",
+                                               SystemMessage(code), L").", kKeptSettings));
       return;
   }
 }

@@ -89,7 +89,8 @@ void init() {
   const wchar_t* name = RecentFilesName();
   if (!tav::file::existfile(name)) return;
   uint32_t code = 0;
-  switch (ReadFactFile(remFile, name, true, &code)) {
+  const ReadOutcome outcome = ReadFactFile(remFile, name, true, &code);
+  switch (outcome) {
     case ReadOutcome::absent:
       return;
     case ReadOutcome::read:
@@ -101,12 +102,18 @@ void init() {
                                                L")."));
       return;
     case ReadOutcome::damaged:
+    case ReadOutcome::damagedInPlace:
       RetractAllinDBClass(F1());
       loaded = true;
-      NoteOnce(&readNoted, tav::string::concat(L"The list of recently used files \"", name,
-                                               L"\" is damaged and was renamed to \"",
-                                               tav::fileName::getname(name),
-                                               L".rem file.damaged\". The list starts empty."));
+      NoteOnce(&readNoted,
+               outcome == ReadOutcome::damaged
+                   ? tav::string::concat(L"The list of recently used files \"", name,
+                                         L"\" is damaged and was renamed to \"",
+                                         tav::fileName::getname(name),
+                                         L".rem file.damaged\". The list starts empty.")
+                   : tav::string::concat(L"The list of recently used files \"", name,
+                                         L"\" is damaged and could not be renamed (",
+                                         SystemMessage(code), L"). The list starts empty."));
       return;
   }
 }

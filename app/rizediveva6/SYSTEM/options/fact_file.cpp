@@ -1,6 +1,9 @@
 // The 8-bit fact-database files beside the program: the writer (string
 // stream, code page with escapes, write beside and replace) and the reader
-// (consult under a trap, a damaged file set aside).
+// (the file's bytes read once, decoded as the 8-bit file stream decodes them
+// and consulted from a string stream under a trap; a damaged file set
+// aside).  The file stream's set-up costs several times the parse of a
+// small file: the bytes are needed whole anyway, as the last text read.
 #include "SYSTEM/options/fact_file.h"
 
 #include <windows.h>
@@ -8,7 +11,6 @@
 #include "SYSTEM/myKWI/myKWI.h"
 #include "application/Exe/mainExe.h"
 #include "exception/exception.h"
-#include "fileSystem/fileStream.h"
 #include "string/string_stream.h"
 #include "unit.h"
 
@@ -64,12 +66,33 @@ const wchar_t* SavedText(const tav::FactDB* db) {
   return s->getstring();
 }
 
-std::string WholeFile(HANDLE h) {
+// The file's bytes, at most kMaxFileBytes (*whole: all of them).
+constexpr size_t kMaxFileBytes = 64u << 20;
+std::string WholeFile(HANDLE h, bool* whole) {
   std::string bytes;
   char block[16384];
   DWORD n;
-  while (ReadFile(h, block, sizeof block, &n, nullptr) && n) bytes.append(block, n);
+  while (bytes.size() < kMaxFileBytes && ReadFile(h, block, sizeof block, &n, nullptr) && n)
+    bytes.append(block, n);
+  *whole = bytes.size() < kMaxFileBytes;
   return bytes;
+}
+
+// The text the 8-bit file stream reads from the bytes: converted from the
+// ANSI code page, CR LF pairs made LF.
+std::wstring Decode8(const std::string& bytes) {
+  std::wstring text;
+  if (bytes.empty()) return text;
+  const UINT cp = GetACP();
+  const int size = static_cast<int>(bytes.size());
+  text.resize(MultiByteToWideChar(cp, 0, bytes.data(), size, nullptr, 0));
+  text.resize(MultiByteToWideChar(cp, 0, bytes.data(), size, text.data(),
+                                  static_cast<int>(text.size())));
+  size_t out = 0;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] != L'\r' || i + 1 == text.size() || text[i + 1] != L'\n') text[out++] = text[i];
+  text.resize(out);
+  return text;
 }
 
 }  // namespace
@@ -147,18 +170,18 @@ ReadOutcome ReadFactFile(FactFile& file, const wchar_t* target, bool replace, ui
   }
   // The bytes as read stand for the text last read: a save of the same
   // bytes writes nothing.
-  std::string bytes = WholeFile(h);
-  SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+  bool whole = false;
+  std::string bytes = WholeFile(h, &whole);
+  CloseHandle(h);
+  std::wstring text = Decode8(bytes);
   const tav::FactDB* db = file.db;
-  tav::inputStream_file* volatile stream = nullptr;
   uint32_t error = TrapAndForget([&] {
     if (replace) Qel::RunTime::Terms::DBInternal::RetractAllinDBClass(db->definition);
-    stream = tav::inputStream_file::newhandlefile(h, tav::Mode::Ansi(GetACP()));
-    stream->consult(db);
+    tav::inputStream_string::New(text.c_str())->consult(db);
   });
-  if (stream) TrapAndForget([&] { stream->close(); });
-  else CloseHandle(h);
-  if (!error) {
+  // A zero byte ends the text early, and an oversized file is not read to
+  // its end: what was read stays, the file counts as damaged.
+  if (!error && whole && text.find(L'\0') == std::wstring::npos) {
     file.last.swap(bytes);
     return ReadOutcome::read;
   }

@@ -9,3 +9,12 @@ if(TARGET rizediveva6)
     target_compile_definitions(bench_doc_${b} PRIVATE RZ_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
   endforeach()
 endif()
+
+# The document store against SQLite (the amalgamation of the chain
+# database's benchmark).
+if(TARGET rizediveva6 AND TARGET bench_sqlite3)
+  foreach(b lists store)
+    add_executable(bench_doc_${b} ${CMAKE_CURRENT_LIST_DIR}/bench_doc_${b}.cpp)
+    target_link_libraries(bench_doc_${b} PRIVATE rizediveva6 bench_sqlite3)
+  endforeach()
+endif()

@@ -8,6 +8,8 @@
 #include "SYSTEM/OrvTool/orvtool.h"
 #include "SYSTEM/stringDB/stringdb.h"
 #include "qel6run_db.h"
+#include "doc_test.h"
+#include "list_test.h"
 #include "rz_test.h"
 
 namespace rztest {
@@ -16,12 +18,6 @@ namespace {
 using Qel::RunTime::Kernel::Fail;
 using tav::chainDB;
 
-const SList* S(std::initializer_list<const wchar_t*> items) { return MakeList<const wchar_t*>(items); }
-std::vector<std::wstring> V(const SList* l) {
-  std::vector<std::wstring> v;
-  for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-  return v;
-}
 using Names = std::vector<std::wstring>;
 
 // One fixture per place: every test runs on a memory database and on a file
@@ -204,6 +200,11 @@ TEST_P(StringLists, SimpleStrings) {
   });
   Reopen();
   Run([&] { EXPECT_EQ(V(simple_string_db::list_names(db_, L"locs")), (Names{L"X", L"v", L"z"})); });
+  if (GetParam() != place::in_file) return;
+  // What a fresh process reads from the closed file.
+  Run([&] { db_->db_close(); });
+  EXPECT_EQ(Checked(name_), "exit 0\nchain locs\n  X\n  v\n  z\n");
+  Run([&] { db_ = chainDB::db_open(name_.c_str(), place::in_file); });
 }
 
 TEST_P(StringLists, StringListEntriesWithoutNameOrId) {
@@ -254,7 +255,7 @@ TEST_P(StringLists, StringListEntriesWithoutNameOrId) {
 TEST_P(StringLists, TermsOfAnotherDomainGiveTheImageError) {
   Run([&] { simple_string_db::add_namez(db_, L"mixed", L"not a brush entry"); });
   Reopen();
-  uint32_t code = RunTrapped([&] { string_brush_db::count(db_, L"mixed"); });
+  uint32_t code = RunTrapped([&] { string_brush_db::exist_name(db_, L"mixed", L"x"); });
   EXPECT_TRUE(exception::trygetdescriptor(code, runtime_exception::exceptionfromerrorcode(304)));
 }
 

@@ -11,6 +11,7 @@
 #include "SYSTEM/orv_list/orv_list.h"
 #include "SYSTEM/orv_math/orv_math.h"
 #include "dialog_recorder.h"
+#include "list_test.h"
 #include "rz_test.h"
 
 namespace rztest {
@@ -18,29 +19,6 @@ namespace {
 
 using Qel::RunTime::Kernel::Fail;
 using tav::chainDB;
-
-const SList* S(std::initializer_list<const wchar_t*> items) { return MakeList<const wchar_t*>(items); }
-std::vector<std::wstring> V(const SList* l) {
-  std::vector<std::wstring> v;
-  for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-  return v;
-}
-template <class T>
-std::vector<T> All(const List<T>* l) {
-  std::vector<T> v;
-  for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-  return v;
-}
-// Every solution of a nondeterministic predicate that takes a continuation.
-template <class T, class F>
-std::vector<T> Solutions(F nd) {
-  std::vector<T> out;
-  EXPECT_FALSE(nd([&](T v) {
-    out.push_back(v);
-    Fail();
-  }));
-  return out;
-}
 
 class Utilities : public Rz {};
 
@@ -273,7 +251,7 @@ class Folders : public Utilities {
     CreateDirectoryW(dir_.c_str(), nullptr);
   }
   void TearDown() override {
-    for (const wchar_t* f : {L"a.txt", L"sub\\a.txt"}) DeleteFileW((dir_ + f).c_str());
+    for (const wchar_t* f : {L"a.txt", L"b.txt", L"sub\\a.txt", L"sub\\b.txt"}) DeleteFileW((dir_ + f).c_str());
     RemoveDirectoryW((dir_ + L"sub").c_str());
     RemoveDirectoryW(dir_.c_str());
     Utilities::TearDown();
@@ -307,6 +285,10 @@ TEST_F(Folders, MoveFileToSubfolder) {
   EXPECT_EQ(RunTrapped([&] { folder_stuff::move_file_to_subfolder(file.c_str(), L"sub"); }), 0u);
   EXPECT_EQ(Read(L"a.txt"), "<missing>");
   EXPECT_EQ(Read(L"sub\\a.txt"), "first");
+  // Into the existing sub-folder.
+  Write(L"b.txt", "other");
+  EXPECT_EQ(RunTrapped([&] { folder_stuff::move_file_to_subfolder((dir_ + L"b.txt").c_str(), L"sub"); }), 0u);
+  EXPECT_EQ(Read(L"sub\\b.txt"), "other");
 
   // The sub-folder exists and holds a file of that name: the MoveFile error,
   // both files kept.

@@ -16,8 +16,9 @@ struct x_direction {
   bool backwards;
   uint32_t top;  // of backwards(Top)
 };
-// A caller's enumeration of references: runs its continuation once per
-// reference, in order.
+// A caller's enumeration of references, nondeterministic as the class
+// library's predicates are: each reference in order to the continuation
+// under its own backtrack point (TrySolution, or a runtime enumeration).
 using RefEnumerator = tav::Each<tav::Each<int32_t>>;
 
 class sc_build_nth {

@@ -56,12 +56,18 @@ class Chain {
       return true;
     });
   }
+  // Positions and counts walk the references only: no term is decoded.
   bool At(int32_t n, Hit* hit) const {
-    return n >= 1 && First([n](int32_t position, term) { return position == n; }, hit);
+    int32_t ref;
+    if (n < 1 || !db_->chain_first(name_, &ref)) return false;
+    for (int32_t position = 1; position < n; ++position)
+      if (!db_->chain_next(ref, &ref)) return false;
+    *hit = Hit{ref, db_->ref_term(d_, ref)};
+    return true;
   }
   int32_t Count() const {
-    int32_t n = 0;
-    Walk([&](int32_t, term, int32_t) { return ++n, false; });
+    int32_t n = 0, ref;
+    for (bool more = db_->chain_first(name_, &ref); more; more = db_->chain_next(ref, &ref)) ++n;
     return n;
   }
   // Heap copies of the terms that `keep` accepts, mapped by `map`, in order.
@@ -91,22 +97,29 @@ class Chain {
   }
 
   // Swaps the first entry that `match` accepts with its neighbour (the one
-  // before it for up, after it for down) and writes the chain again in the
-  // new order; false, changing nothing, when no entry has such a neighbour.
+  // before it for up, after it for down); false, changing nothing, when no
+  // entry has such a neighbour.  The two terms trade places by replacement,
+  // so every other entry keeps its place and its reference.
   template <class M>
   bool Move(M match, bool up) const {
-    auto* all = const_cast<List<term>*>(All());
-    for (List<term>*cell = all, *before = nullptr; !cell->Empty();
-         before = cell, cell = const_cast<List<term>*>(cell->tail)) {
-      if (!match(cell->head)) continue;
-      List<term>* other = up ? before : (cell->tail->Empty() ? nullptr : const_cast<List<term>*>(cell->tail));
-      if (!other) continue;
-      std::swap(cell->head, other->head);
-      Clear();
-      for (const List<term>* e = all; !e->Empty(); e = e->tail) Insert(e->head, false);
+    int32_t previous = 0, entry = 0, other = 0;
+    term moving = nullptr;
+    const bool found = Walk([&](int32_t position, term t, int32_t ref) {
+      const int32_t before = previous;
+      previous = ref;
+      if (!match(t)) return false;
+      if (up && position < 2) return false;
+      if (!up && !db_->chain_next(ref, &other)) return false;
+      if (up) other = before;
+      entry = ref;
+      moving = t;
       return true;
-    }
-    return false;
+    });
+    if (!found) return false;
+    const term neighbour = db_->ref_term(d_, other);
+    db_->term_replace(d_, other, moving);
+    db_->term_replace(d_, entry, neighbour);
+    return true;
   }
 
  private:

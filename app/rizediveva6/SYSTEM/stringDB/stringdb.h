@@ -4,12 +4,14 @@
 // strings, string_db lists of strings (name = first string, id = second).
 //
 // Invariants:
-//  - Every scan walks the chain with chain_terms from the first term and
-//    numbers the terms as they pass; the counter is a local of each call.
+//  - Scans by content walk the chain with chain_terms from the first term
+//    and number the terms as they pass; positions and counts walk the
+//    references alone.  Counters are locals of each call.
 //  - Lookups by name or position stop at the first match; out-of-range
 //    positions and absent names give false or failure and change nothing.
-//  - Moves build the new order first, then delete the chain and append the
-//    entries in that order; nothing else reorders.
+//  - A move swaps the contents of the two neighbours (term_replace); the
+//    list's order changes exactly as a rewrite would, nothing else
+//    reorders, and no caller may hold entry references across a move.
 //  - Results that outlive a scan (lists, found entries) are heap copies.
 //  - str_br and brush are single-functor domains, so stored entries keep the
 //    runtime's 32-bit image layout.

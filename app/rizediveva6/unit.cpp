@@ -14,7 +14,7 @@ using Qel::RunTime::RScopeClassDescriptor;
 
 namespace classes {
 extern RScopeClassDescriptor time_convert, mytime, string_brush_db, bt_class, orvDB;
-extern RScopeClassDescriptor options_db, remember_files;
+extern RScopeClassDescriptor options_db, remember_files, stop;
 }
 
 namespace domains {
@@ -96,7 +96,7 @@ RScopeClassDescriptor string_brush_db =
 RScopeClassDescriptor bt_class = decl::Class(L"bt_class", QEL_HERE, &domains::bt_size.head);
 RScopeClassDescriptor orvDB = decl::Class(L"orvDB", QEL_HERE, &domains::closed_result.head);
 decl::UnitTable unit{&time_convert, &mytime, &string_brush_db, &bt_class, &orvDB,
-                      &options_db, &remember_files};
+                      &options_db, &remember_files, &stop};
 }  // namespace classes
 
 void CheckRange(RIntegralDomain& domain, int64_t v) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "fs_test.h"
 
 namespace rztest {
@@ -25,79 +26,50 @@ struct ChildRun {
 
 // The folder of the running test program (with its DLLs).
 inline std::wstring BinFolder() {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  return path.substr(0, path.rfind(L'\\'));
+  std::wstring self = testchild::ThisProgram();
+  return self.substr(0, self.rfind(L'\\'));
 }
 
 // Copies this program into `folder` as prog.exe (once).
 inline void PlaceProgram(const std::wstring& folder) {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  CopyFileW(self, (folder + L"\\" + kProgram).c_str(), TRUE);
+  CopyFileW(testchild::ThisProgram().c_str(), (folder + L"\\" + kProgram).c_str(), TRUE);
 }
 
 // Starts prog.exe in `folder` on `scenario` with `directory` (or the folder)
-// as its current directory; *out is the read end of its standard output.
-inline HANDLE StartChild(const std::wstring& folder, const std::wstring& scenario,
-                         const std::wstring& directory, HANDLE* out) {
+// as its current directory; the DLLs come from this program's folder.
+inline testchild::Child StartChild(const std::wstring& folder, const std::wstring& scenario,
+                                   const std::wstring& directory) {
   PlaceProgram(folder);
   SetEnvironmentVariableW(kScenarioVariable, scenario.c_str());
-  wchar_t oldPath[32768];
-  DWORD had = GetEnvironmentVariableW(L"PATH", oldPath, 32768);
-  std::wstring path = BinFolder() + L";" + (had ? oldPath : L"");
-  SetEnvironmentVariableW(L"PATH", path.c_str());
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE readEnd, writeEnd;
-  CreatePipe(&readEnd, &writeEnd, &sa, 0);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring line = L"prog.exe --gtest_filter=OptionsChild.Run --watchdog=90";
-  std::wstring exe = folder + L"\\" + kProgram;
-  BOOL ok = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                           directory.empty() ? folder.c_str() : directory.c_str(), &si, &pi);
-  CloseHandle(writeEnd);
-  SetEnvironmentVariableW(L"PATH", had ? oldPath : nullptr);
+  std::vector<wchar_t> oldPath(32768);
+  DWORD had = GetEnvironmentVariableW(L"PATH", oldPath.data(), 32768);
+  SetEnvironmentVariableW(L"PATH", (BinFolder() + L";" + (had ? oldPath.data() : L"")).c_str());
+  wchar_t cwd[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  SetCurrentDirectoryW(directory.empty() ? folder.c_str() : directory.c_str());
+  testchild::Child c = testchild::Start(folder + L"\\" + kProgram,
+                                        L"prog.exe --gtest_filter=OptionsChild.Run --watchdog=90");
+  SetCurrentDirectoryW(cwd);
+  SetEnvironmentVariableW(L"PATH", had ? oldPath.data() : nullptr);
   SetEnvironmentVariableW(kScenarioVariable, nullptr);
-  if (!ok) {
-    CloseHandle(readEnd);
-    *out = nullptr;
-    return nullptr;
-  }
-  CloseHandle(pi.hThread);
-  *out = readEnd;
-  return pi.hProcess;
+  return c;
 }
 
 inline ChildRun RunChild(const std::wstring& folder, const std::wstring& scenario,
                          const std::wstring& directory = L"") {
   ChildRun run;
-  HANDLE out;
-  HANDLE process = StartChild(folder, scenario, directory, &out);
-  if (!process) {
+  testchild::Child c = StartChild(folder, scenario, directory);
+  if (!c.Started()) {
     run.lines.push_back("<no child>");
     return run;
   }
-  std::string text;
-  char buf[4096];
-  DWORD n;
-  while (ReadFile(out, buf, sizeof buf, &n, nullptr) && n) text.append(buf, n);
-  CloseHandle(out);
-  WaitForSingleObject(process, 120000);
-  GetExitCodeProcess(process, &run.exitCode);
-  CloseHandle(process);
+  testchild::Wait(c, 120000);
+  run.exitCode = c.exitCode;
   size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
+  while (at < c.text.size()) {
+    size_t end = c.text.find('\n', at);
+    if (end == std::string::npos) end = c.text.size();
+    std::string line = c.text.substr(at, end - at);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.rfind("@ ", 0) == 0) run.lines.push_back(line.substr(2));
     at = end + 1;

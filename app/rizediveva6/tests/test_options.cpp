@@ -486,18 +486,15 @@ TEST_F(Options, AnUnchangedTextIsNotWrittenAgain) {
 TEST_F(Options, AKilledWriterLeavesAWholeFile) {
   for (int round = 0; round < 6; ++round) {
     SCOPED_TRACE(round);
-    HANDLE out;
-    HANDLE child = StartChild(folder_, L"setter_loop", L"", &out);
-    ASSERT_NE(child, nullptr);
+    testchild::Child child = StartChild(folder_, L"setter_loop", L"");
+    ASSERT_TRUE(child.Started());
     // Kill at a varying moment once the loop is writing.
     for (int i = 0; i < 400 && GetFileAttributesW(F(L"opt.cns").c_str()) == INVALID_FILE_ATTRIBUTES;
          ++i)
       Sleep(10);
     Sleep(50 + 37 * round);
-    TerminateProcess(child, 9);
-    WaitForSingleObject(child, 10000);
-    CloseHandle(child);
-    CloseHandle(out);
+    TerminateProcess(child.pi.hProcess, 9);
+    testchild::Close(child);
     const std::string bytes = Opt();
     ASSERT_NE(bytes, "<missing>");
     Lines facts = FactLines(bytes);

@@ -54,13 +54,19 @@ class StopWindow : public Rz {
     o.menu = 0;
     kwitest::RunInTask(body, o);
   }
+  // A new stop object shown over the task, and its window.
+  static stop* Shown(HWND task, HWND* window) {
+    stop* s = stop::new_();
+    s->show(reinterpret_cast<LONG_PTR>(task));
+    *window = FindStop(task);
+    return s;
+  }
 };
 
 TEST_F(StopWindow, ShowsItsControlsAndTakesANewDescription) {
   InTask([&](HWND task) {
-    stop* s = stop::new_();
-    s->show(reinterpret_cast<LONG_PTR>(task));
-    HWND w = FindStop(task);
+    HWND w;
+    stop* s = Shown(task, &w);
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(IsWindowVisible(w));
     EXPECT_EQ(TextOf(GetDlgItem(w, stop::kStopButton)), L"Stop");
@@ -82,9 +88,8 @@ TEST_F(StopWindow, ShowsItsControlsAndTakesANewDescription) {
 
 TEST_F(StopWindow, APressStopsTheLoopAtItsNextPoll) {
   InTask([&](HWND task) {
-    stop* s = stop::new_();
-    s->show(reinterpret_cast<LONG_PTR>(task));
-    HWND w = FindStop(task);
+    HWND w;
+    stop* s = Shown(task, &w);
     ASSERT_NE(w, nullptr);
     int polls = 0;
     bool clicked = false;
@@ -107,9 +112,8 @@ TEST_F(StopWindow, APressStopsTheLoopAtItsNextPoll) {
 
 TEST_F(StopWindow, TwoPressesBeforeAPollStopOnceAndTheWindowStaysUntilThen) {
   InTask([&](HWND task) {
-    stop* s = stop::new_();
-    s->show(reinterpret_cast<LONG_PTR>(task));
-    HWND w = FindStop(task);
+    HWND w;
+    stop* s = Shown(task, &w);
     ASSERT_NE(w, nullptr);
     ClickButton(w);
     ClickButton(w);
@@ -125,9 +129,8 @@ TEST_F(StopWindow, TwoPressesBeforeAPollStopOnceAndTheWindowStaysUntilThen) {
 
 TEST_F(StopWindow, TheCloseBoxCountsAsStopAndDelWinDestroysNothing) {
   InTask([&](HWND task) {
-    stop* s = stop::new_();
-    s->show(reinterpret_cast<LONG_PTR>(task));
-    HWND w = FindStop(task);
+    HWND w;
+    stop* s = Shown(task, &w);
     ASSERT_NE(w, nullptr);
     SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
     kwitest::PumpUntil([&] { return !IsWindow(w); });

@@ -132,6 +132,7 @@ tav::chainDB* kalmora_DB::db() {
 
 const saved_result* kalmora_DB::save_kalmora() {
   if (!boo_init) return rizediveva6::make_saved(rizediveva6::Saved::no_need_to_save);
+  sc_phase1::generate();
   const saved_result* r =
       xorvdb->orv_save(rizediveva6::MakeList<const wchar_t*>({L"Kalmora6 file", L"*.km6"}));
   if (r->Kind() == rizediveva6::Saved::saved) set_as_not_mod();
@@ -140,6 +141,7 @@ const saved_result* kalmora_DB::save_kalmora() {
 
 const saved_result* kalmora_DB::save_kalmora(const wchar_t* fileName) {
   if (!boo_init) return rizediveva6::make_saved(rizediveva6::Saved::no_need_to_save);
+  sc_phase1::generate();
   return xorvdb->orv_quiet_save_as(false, fileName);
 }
 

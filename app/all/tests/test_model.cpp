@@ -382,7 +382,7 @@ TEST_F(Roster, RebuildRequests) {
     Run(r.op);
     EXPECT_EQ(sc_phase1::boo_must_regenerate, r.raises);
   }
-  // The request survives closing the document and needs none open.
+  // A request needs no open document.
   kalmora_DB::uninit();
   sc_phase1::boo_must_regenerate = false;
   sc_phase1::must_regenerate(L"typical db");

@@ -210,7 +210,7 @@ bool ties::nd_tie(tav::Each<stored_tie> k) {
 }
 
 const List<const TieDomTerm*>* ties::all_ties() {
-  ListBuilder<const TieDomTerm*> out;
+  ListBuilder<const TieDomTerm*> out(true);  // cells outlive each solution
   nd_tie([&](stored_tie s) {
     out.Add(s.tie);
     tav::K::Fail();

@@ -2,6 +2,8 @@
 // adding and its refusals, other ends of weekly ties, bad end keys, the
 // must-do walk, descriptions, the switch, deleting, repair, the start end
 // of a new tie, and the store closed.
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -331,6 +333,96 @@ TEST_F(Ties, AClosedStoreNotesThenRaises329) {
   Run([] { ties::toggle_activate(); });
   EXPECT_EQ(Error([] { ties::all_ties(); }), 329u);
   EXPECT_EQ(Error([] { ties::del_all(); }), 329u);
+}
+
+// --- writing operations in a child, read back by a fresh one ---
+
+std::vector<std::wstring> LinesOf(const std::wstring& text) {
+  std::vector<std::wstring> out;
+  for (size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1)
+    out.push_back(text.substr(at, end - at));
+  return out;
+}
+
+class TieDocuments : public rztest::Documents {
+ protected:
+  std::wstring Quoted(const std::wstring& name) { return L"\"" + Path(name.c_str()) + L"\""; }
+  std::wstring Child(const std::wstring& args) {
+    auto [code, text] = RosterChild(args);
+    EXPECT_EQ(code, 0u) << Narrow(text);
+    return text;
+  }
+  std::vector<std::wstring> Dump(const std::wstring& name) { return LinesOf(Child(L"ties " + Quoted(name))); }
+};
+
+using Lines = std::vector<std::wstring>;
+
+// The lines with each matching line rewritten by f, or dropped.
+Lines Edit(Lines lines, std::function<bool(const std::wstring&)> match, std::function<std::wstring(std::wstring)> f) {
+  for (std::wstring& l : lines)
+    if (match(l)) l = f(l);
+  return lines;
+}
+Lines Drop(Lines lines, std::function<bool(const std::wstring&)> match) {
+  lines.erase(std::remove_if(lines.begin(), lines.end(), match), lines.end());
+  return lines;
+}
+bool IsLoad(const std::wstring& l) { return l.rfind(L"load ", 0) == 0; }
+// A load line with its parts and fraction replaced.
+std::wstring Parts(const std::wstring& l, const std::wstring& partsAndFraction) {
+  const size_t cut = l.rfind(L' ', l.rfind(L' ') - 1);
+  return l.substr(0, cut + 1) + partsAndFraction;
+}
+
+TEST_F(TieDocuments, EveryWritingOperationMarksAndSurvivesTheSave) {
+  ASSERT_EQ(Child(L"build small " + Quoted(L"base.km6")), L"saved\n");
+  const Lines base = Dump(L"base.km6");
+  const std::wstring bjoerk = L"\u00C4rztin Bj\u00F6rk", chen = L"Dr. Chen \u9648";
+  const Lines ties = {
+      L"tie [102,11,11,1,1] [103,12,12,2,2] who1 do1 repeat1 spec1",
+      L"tie [103,12,12,2,2] [103,13,14,3,3] who1 do1 repeat1 spec2",
+      L"tie [105,11,16,2,1] [105,12,17,1,3] who2(Innere) do2 repeat3 spec3",
+      L"tie [101,13,11,3,3] [102,13,11,1,2] who3(" + bjoerk + L") do1 repeat1 spec4",
+  };
+  ASSERT_EQ(base.size(), 4u + 20u);  // two weekend shares of each of 10 doctors
+  EXPECT_EQ(Lines(base.begin(), base.begin() + 4), ties);
+  EXPECT_EQ(base[4], L"load " + bjoerk + L" weekend0 3 0.7500");
+  EXPECT_EQ(base[5], L"load " + bjoerk + L" weekend1 1 0.5000");
+  EXPECT_EQ(base[23], L"load " + chen + L" weekend1 0 0.0000");
+  const std::wstring added = L"tie [104,13,13,3,3] [104,13,15,1,2] who1 do2 repeat3 spec1";
+  Lines withAdded = base;
+  withAdded.insert(withAdded.begin() + 4, added);
+  auto line = [&](size_t n) { return [&, n](const std::wstring& l) { return l == base[n]; }; };
+  auto weekend1 = [](const std::wstring& who) {
+    return [who](const std::wstring& l) { return l.rfind(L"load " + who + L" weekend1 ", 0) == 0; };
+  };
+  struct Row {
+    const wchar_t* op;
+    Lines after;
+    const wchar_t* note = nullptr;
+  };
+  const Row rows[] = {
+      {L"add_tie2", withAdded},
+      {L"add_tie2_again", withAdded, L"This tie is already defined"},
+      {L"del_tie", Drop(base, line(0))},
+      {L"del_all_ties", Drop(base, [&](const std::wstring& l) { return !IsLoad(l); })},
+      {L"del_all_group", Drop(base, line(2))},
+      {L"repair_ties", Drop(base, [&](const std::wstring& l) { return !IsLoad(l) && l != ties[3]; })},
+      {L"put_load", Edit(Edit(Edit(base, weekend1(chen), [](std::wstring l) { return Parts(l, L"6 0.7500"); }),
+                              weekend1(bjoerk), [](std::wstring l) { return Parts(l, L"1 0.1250"); }),
+                         weekend1(L"Dr. \u0141ukasz Wi\u015Bniewski"), [](std::wstring l) { return Parts(l, L"1 0.1250"); })},
+      {L"auto_load", Edit(base, IsLoad, [](std::wstring l) { return Parts(l, L"10 0.1000"); })},
+      {L"clear_load", Drop(base, IsLoad)},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(Narrow(r.op));
+    const std::wstring name = std::wstring(r.op) + L".km6";
+    ASSERT_TRUE(CopyFileW(Path(L"base.km6").c_str(), Path(name.c_str()).c_str(), FALSE));
+    std::wstring want = L"mark 1\nsaved\n";
+    if (r.note) want += std::wstring(L"note: ") + r.note + L"\n";
+    EXPECT_EQ(Child(std::wstring(L"op ") + r.op + L" " + Quoted(name)), want);
+    EXPECT_EQ(Dump(name), r.after);
+  }
 }
 
 }  // namespace

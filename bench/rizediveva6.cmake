@@ -16,3 +16,12 @@ if(TARGET rizediveva6 AND TARGET bench_sqlite3)
     target_link_libraries(bench_doc_${b} PRIVATE rizediveva6 bench_sqlite3)
   endforeach()
 endif()
+
+# The roster's duty index against SQLite, on documents of the roster
+# fixture builder.
+if(TARGET kalmora_all AND TARGET bench_sqlite3)
+  add_executable(bench_roster ${CMAKE_CURRENT_LIST_DIR}/bench_roster.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp)
+  target_include_directories(bench_roster PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_roster PRIVATE kalmora_all bench_sqlite3)
+endif()

@@ -38,6 +38,9 @@ class kalmora_DB {
   static bool is_init();
   static const saved_result* save_kalmora();
   static const saved_result* save_kalmora(const wchar_t* fileName);
+  // Writes "<document>.stat": one line per doctor with the doctor's total
+  // row; an error of it is shown as a note and not passed on.
+  static void save_stats();
   // The document's file name (file_def and memory documents); false otherwise.
   static bool get_file(const wchar_t** fileName);
   static void set_as_mod();

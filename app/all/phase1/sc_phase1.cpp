@@ -1,15 +1,21 @@
 // The duty index: rebuild, keys and lookups.
 #include "phase1/sc_phase1.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 
 #include "SYSTEM/myKWI/myKWI.h"
 #include "kalmoradb/kalmora_DB.h"
+#include "SYSTEM/timepack/mytime.h"
 #include "kalmoradb/load_db.h"
+#include "kalmoradb/locations.h"
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/sc_assign.h"
+#include "kalmoradb/sc_include.h"
+#include "kalmoradb/staff_db.h"
+#include "kalmoradb/tasks.h"
 #include "unit.h"
 
 namespace all {
@@ -19,6 +25,8 @@ using rizediveva6::KeyRef;
 using rizediveva6::List;
 using rizediveva6::ListBuilder;
 using rizediveva6::myKWI;
+using rizediveva6::mytime;
+using rizediveva6::SList;
 namespace K = Qel::RunTime::Kernel;
 
 const tav::ClassInfo sc_phase1::classInfo{L"qel6pack/all/phase1/sc_phase1", TAV_CLASS_VERSION};
@@ -261,6 +269,201 @@ void sc_phase1::show_how_many() {
   wchar_t text[48];
   swprintf(text, 48, L"Number of duties = %u", how_many());
   myKWI::note(text);
+}
+
+// --- slot-periods, descriptions, listings ---
+
+namespace {
+
+// The texts joined by single spaces, on the collected heap (rows outlive
+// the walk's backtracking).
+const wchar_t* Join(std::initializer_list<const wchar_t*> parts) {
+  size_t n = 0;
+  for (const wchar_t* p : parts) n += wcslen(p) + 1;
+  wchar_t* out = K::Memory::AllocHeapString(static_cast<uint32_t>(n));
+  wchar_t* at = out;
+  bool first = true;
+  for (const wchar_t* p : parts) {
+    if (!first) *at++ = L' ';
+    first = false;
+    const size_t len = wcslen(p);
+    memcpy(at, p, len * sizeof(wchar_t));
+    at += len;
+  }
+  *at = 0;
+  return out;
+}
+
+// The numbers of a store's list that the filter admits (at most 10).
+struct admitted {
+  uint32_t number[kMax];
+  uint32_t count = 0;
+};
+
+// The numbers a list walk yields, range-checked, that `allow` admits.
+template <class Entry, class Walk, class Allow>
+admitted Admitted(Walk walk, T::RIntegralDomain& domain, Allow allow) {
+  admitted a;
+  walk([&](Entry e) {
+    rizediveva6::CheckRange(domain, e.number);
+    if (allow(e.number) && a.count < kMax) a.number[a.count++] = e.number;
+    K::Fail();
+  });
+  return a;
+}
+
+admitted AdmittedTasks() {
+  return Admitted<task_entry>(tasks::nd_tasks, domains::task_dom, sc_include::allow_task);
+}
+
+admitted AdmittedLocations() {
+  return Admitted<where_entry>(locations::nd_locs, domains::where_dom, sc_include::allow_where);
+}
+
+const wchar_t* DayName(uint32_t day) {
+  const wchar_t* name;
+  return mytime::dayno_dayname(day, &name) ? name : L"";
+}
+
+// The row of a stored duty with its person text; the day name from the
+// day number or, with byDate, from the date.
+duty_row RowOf(const DutyTerm* duty, const wchar_t* person, bool byDate) {
+  const sp at = SpOf(duty->dat->at);
+  const dt date = kalmora_DB::sp_dt(at);
+  const wchar_t* parts[6] = {
+      Join({mytime::dt_str(date)}),
+      Join({byDate ? mytime::dt_dayname(date) : DayName(at.day)}),
+      Join({kalmora_DB::get_slot_name(at.slot)}),
+      Join({locations::get_where_name(duty->dat->where)}),
+      Join({tasks::get_task_name(duty->dat->task)}),
+      Join({person}),
+  };
+  ListBuilder<const wchar_t*> row(true);
+  for (const wchar_t* p : parts) row.Add(p);
+  return duty_row{Join({parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]}), row.Finish()};
+}
+
+}  // namespace
+
+namespace {
+
+// "T,L]" after a slot-period's key prefix; false for another text.
+bool TaskAndLocation(const wchar_t* text, uint32_t* task, uint32_t* where) {
+  uint32_t* parts[2] = {task, where};
+  for (int i = 0; i < 2; ++i) {
+    uint32_t v = 0;
+    const wchar_t* start = text;
+    for (; *text >= L'0' && *text <= L'9' && v <= kMax; ++text) v = v * 10 + (*text - L'0');
+    if (text == start || *text++ != (i == 0 ? L',' : L']')) return false;
+    *parts[i] = v;
+  }
+  return *text == 0;
+}
+
+}  // namespace
+
+// The keys of one slot-period lie together in the key tree (the tree's
+// order keeps each "[P,S,D," prefix contiguous): one search, a walk over
+// the prefix, then the Part's order of task and location list positions.
+const duty_terms* sc_phase1::duties_to_be_done_on_sp(const sp& s) {
+  const admitted taskNumbers = AdmittedTasks();
+  const admitted whereNumbers = AdmittedLocations();
+  bool taskShown[kMax + 1] = {}, whereShown[kMax + 1] = {};
+  for (uint32_t i = 0; i < taskNumbers.count; ++i) taskShown[taskNumbers.number[i]] = true;
+  for (uint32_t i = 0; i < whereNumbers.count; ++i) whereShown[whereNumbers.number[i]] = true;
+
+  wchar_t prefix[24];
+  const size_t length =
+      static_cast<size_t>(swprintf(prefix, 24, L"[%u,%u,%u,", s.period + 100, s.slot + 10, s.day + 10));
+  struct hit {
+    uint32_t task, where;
+    chain_ref ref;
+  } hits[kMax * kMax];
+  uint32_t n = 0;
+  bt* keys = key_tree();
+  chain_ref ref;
+  const wchar_t* at;
+  keys->kee_search(prefix, &ref);  // not a key: the cursor stops on the first greater one
+  for (bool more = keys->kee_current(&at, &ref); more && wcsncmp(at, prefix, length) == 0;
+       more = keys->kee_next(&ref) && keys->kee_current(&at, &ref)) {
+    uint32_t task, where;
+    if (!TaskAndLocation(at + length, &task, &where) || task > kMax || where > kMax) continue;
+    if (taskShown[task] && whereShown[where] && n < kMax * kMax) hits[n++] = hit{task, where, ref};
+  }
+  std::sort(hits, hits + n, [](const hit& a, const hit& b) {
+    return a.task != b.task ? a.task < b.task : a.where < b.where;
+  });
+  ListBuilder<const DutyTerm*> out;
+  for (uint32_t i = 0; i < n; ++i) out.Add(get_duty_by_ref(hits[i].ref));
+  return out.Finish();
+}
+
+bool sc_phase1::duties_to_be_done_on_dt(const dt& date, uint32_t slot, const duty_terms** out) {
+  sp at;
+  if (!kalmora_DB::dt_sp(date, &at)) return false;
+  at.slot = slot;
+  *out = duties_to_be_done_on_sp(at);
+  return true;
+}
+
+const wchar_t* sc_phase1::key_desc(const wchar_t* key) {
+  const DutyTerm* duty;
+  if (!get_duty_by_key(key, &duty)) return L"Unknown??";
+  const sp at = SpOf(duty->dat->at);
+  return Join({tasks::get_task_name(duty->dat->task), locations::get_where_name(duty->dat->where), DayName(at.day),
+               kalmora_DB::get_slot_name(at.slot), mytime::dt_str(kalmora_DB::sp_dt(at))});
+}
+
+bool sc_phase1::done_by(uint32_t mode, const wchar_t* key, const wchar_t** text) {
+  chain_ref doctor;
+  if (sc_assign::is_assigned(key, &doctor)) {
+    if (mode == kUnassignedDuty) return false;
+    *text = Join({L"", staff_db::get_personref(doctor)->dat->name});
+    return true;
+  }
+  if (mode == kAssignedDuty) return false;
+  *text = L"unassigned";
+  return true;
+}
+
+bool sc_phase1::nd_duty_desc(uint32_t mode, tav::Each<duty_row> k) {
+  return nd_duty_ref([&](dated_duty e) {
+    const wchar_t* person;
+    if (!done_by(mode, get_dtbd_key(DutyDatOf(e.duty->dat)).text, &person)) K::Fail();
+    k(RowOf(e.duty, person, false));
+  });
+}
+
+bool sc_phase1::nd_duty_desc_by_person(const wchar_t* name, tav::Each<duty_row> k) {
+  return nd_duty_ref([&](dated_duty e) {
+    chain_ref doctor;
+    if (!sc_assign::is_assigned(get_dtbd_key(DutyDatOf(e.duty->dat)).text, &doctor)) K::Fail();
+    const wchar_t* person = staff_db::get_personref(doctor)->dat->name;
+    if (wcscmp(person, name) != 0) K::Fail();
+    k(RowOf(e.duty, Join({L"", person}), true));
+  });
+}
+
+const List<const SList*>* sc_phase1::the_duties_to_be_done(const SList* query) {
+  ListBuilder<const SList*> rows(true);
+  auto collect = [&](duty_row r) {
+    rows.Add(r.row);
+    K::Fail();
+  };
+  uint32_t n = 0;
+  for (const SList* l = query; !l->Empty(); l = l->tail) ++n;
+  if (n == 1 && wcscmp(query->head, L"assigned") == 0) {
+    nd_duty_desc(kAssignedDuty, collect);
+  } else if (n == 2 && wcscmp(query->head, L"assigned") == 0) {
+    nd_duty_desc_by_person(query->tail->head, collect);
+  } else if (n == 1 && wcscmp(query->head, L"unassigned") == 0) {
+    nd_duty_desc(kUnassignedDuty, collect);
+  } else {
+    ListBuilder<const wchar_t*> error(true);
+    error.Add(L"Error 855");
+    rows.Add(error.Finish());
+  }
+  return rows.Finish();
 }
 
 }  // namespace all

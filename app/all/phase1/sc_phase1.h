@@ -38,6 +38,17 @@ struct dated_duty {
   const wchar_t* dateKey;
 };
 
+// A listing row: the one-line text and its six parts (date, day name, slot,
+// location, task, person text).
+struct duty_row {
+  const wchar_t* line;
+  const rizediveva6::SList* row;
+};
+using duty_terms = rizediveva6::List<const DutyTerm*>;
+
+// Listing modes: every duty, those with a doctor, those without.
+enum : uint32_t { kEveryDuty = 71, kAssignedDuty = 72, kUnassignedDuty = 73 };
+
 class sc_phase1 {
  public:
   static const tav::ClassInfo classInfo;
@@ -75,6 +86,23 @@ class sc_phase1 {
   static bool prev_key(const wchar_t* key, const wchar_t** out);
   static uint32_t how_many();
   static void show_how_many();
+
+  // The stored duties of a slot-period that the display filter shows, by
+  // task then location list order; a task or location number above 10: 302.
+  static const duty_terms* duties_to_be_done_on_sp(const sp& s);
+  // The same for a date and slot; false before the start week.
+  static bool duties_to_be_done_on_dt(const dt& date, uint32_t slot, const duty_terms** out);
+  // Task, location, day name, slot name and date text; "Unknown??".
+  static const wchar_t* key_desc(const wchar_t* key);
+  // The person text of a duty for a listing mode; false: the duty is left out.
+  static bool done_by(uint32_t mode, const wchar_t* key, const wchar_t** text);
+  // Rows in date-key order (collected on the heap).
+  static bool nd_duty_desc(uint32_t mode, tav::Each<duty_row> k);
+  static bool nd_duty_desc_by_person(const wchar_t* name, tav::Each<duty_row> k);
+  // ["assigned"], ["assigned", name], ["unassigned"]; any other query gives
+  // the one row ["Error 855"].
+  static const rizediveva6::List<const rizediveva6::SList*>* the_duties_to_be_done(
+      const rizediveva6::SList* query);
 
   // The trees; 329 while no document is open.
   static rizediveva6::bt* key_tree();

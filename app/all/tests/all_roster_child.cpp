@@ -6,6 +6,7 @@
 //   all_roster_child.exe dump <file>           prints the header, holidays, weekend
 //   all_roster_child.exe lists <file>          prints the lists, doctors and changes
 //   all_roster_child.exe ties <file>           prints the ties and the loadings
+//   all_roster_child.exe index <file>          prints the stored duty count and keys
 //   all_roster_child.exe refs <file>           prints the reference checker's lines
 //                                              (the document opened, no store)
 // Notes are recorded and printed as "note: <text>".  Exit code 0, or 2 with
@@ -24,6 +25,7 @@
 #include "dialog_recorder.h"
 #include "exception/exception.h"
 #include "kalmoradb/kalmora_DB.h"
+#include "phase1/sc_phase1.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/locations.h"
 #include "kalmoradb/load_db.h"
@@ -35,7 +37,6 @@
 #include "kalmoradb/tasks.h"
 #include "kalmoradb/ties.h"
 #include "kalmoradb/typical_db.h"
-#include "phase1/sc_phase1.h"
 #include "reference_check.h"
 #include "all_unit.h"
 #include "roster_fixture.h"
@@ -243,8 +244,23 @@ const std::map<std::wstring, std::function<void()>>& Operations() {
          load_db::auto_load(10);
        }},
       {L"clear_load", [] { load_db::clear_load(); }},
+      {L"sunday_duty", [] {
+         typical_db::add_tls(kSunday, rizediveva6::MakeList<tls>({tls{2, 1, 1}}));
+       }},
   };
   return ops;
+}
+
+// The stored index as it is (no rebuild): its count and its keys in order.
+void DumpIndex() {
+  Line(L"duties " + std::to_wstring(sc_phase1::how_many()));
+  rizediveva6::bt* keys = sc_phase1::key_tree();
+  chain_ref ref;
+  if (keys->kee_first(&ref))
+    keys->nd_kee1([&](rizediveva6::KeyRef e) {
+      Line(std::wstring(L"key ") + e.key);
+      K::Fail();
+    });
 }
 
 std::wstring Saved(const rizediveva6::saved_result* r) {
@@ -277,6 +293,9 @@ int Run(int argc, wchar_t** argv) {
     Line(std::wstring(L"mark ") + (doc->is_modified() ? L"1" : L"0"));
   } else if (mode == L"dump") {
     Dump();
+    return 0;
+  } else if (mode == L"index") {
+    DumpIndex();
     return 0;
   } else if (mode == L"lists") {
     DumpLists();

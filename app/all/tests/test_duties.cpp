@@ -2,23 +2,27 @@
 // plain calendar of the test's own, and the stored index on real document
 // files (rebuild, its errors, lookups, walks, saving).
 #include <algorithm>
+#include <cstdio>
+#include <tuple>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "SYSTEM/timepack/mytime.h"
 #include "all_test.h"
-#include "doc_test.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/sc_assign.h"
+#include "kalmoradb/sc_include.h"
+#include "kalmoradb/staff_db.h"
+#include "kalmoradb/stats_pack/totals.h"
+#include "roster_fixture.h"
 #include "phase1/sc_phase1.h"
+#include "roster_test.h"
 
 using namespace alltest;
 using rizediveva6::mytime;
-using rizediveva6::orvDB;
 using rizediveva6::time_convert;
-namespace rz = rizediveva6;
 
 namespace {
 
@@ -98,36 +102,23 @@ std::vector<duty_dat> Expected(const dt& start, uint32_t startDay, uint32_t week
 
 std::wstring KeyOf(const duty_dat& d) { return sc_phase1::get_dtbd_key(d).text; }
 
-class Duties : public rztest::Documents {
+class Duties : public Roster {
  protected:
-  static void SetUpTestSuite() {
-    Documents::SetUpTestSuite();
-    ASSERT_EQ(all::InitializeUnit(), 0);
-  }
   void TearDown() override {
-    kalmora_DB::uninit();
     sc_phase1::boo_must_regenerate = false;
-    mytime::set_start_day(0);
-    for (rz::document* d : open_)
-      RunTrapped([&] {
-        d->set_as_modified(false);
-        d->orv_close(rz::MakeList<const wchar_t*>({}), false);
-      });
-    Documents::TearDown();
+    Roster::TearDown();
   }
+  // A new document, or the stored one reopened; the model opened on it.
   rz::document* Open(const wchar_t* name, bool create) {
+    if (create) return New(name);
     rz::document* d = nullptr;
     Run([&] {
-      const wchar_t* path = tav::HeapCopy(Path(name).c_str());
-      d = orvDB::new_file_def(rz::make_file_def(path, create, rz::kBackupNone));
+      d = orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(Path(name).c_str()), false, rz::kBackupNone));
       kalmora_DB::init(d);
     });
     open_.push_back(d);
     return d;
   }
-  uint32_t Error(std::function<void()> body) { return ErrorNumber(RunTrapped([&] { body(); })); }
-
-  std::vector<rz::document*> open_;
 };
 
 // The small roster written straight into the chains: 2 weeks from Monday
@@ -473,4 +464,260 @@ TEST_F(Duties, SaveRebuildsARequestedIndexAndCloseDropsIt) {
   sc_phase1::must_regenerate(L"typical db");
   kalmora_DB::uninit();
   EXPECT_FALSE(sc_phase1::boo_must_regenerate);
+}
+
+// --- the small fixture roster: slot-periods, listings, totals, statistics ---
+
+namespace {
+
+// The small fixture (16 weeks from Monday 2026-10-05) with its index built
+// and two assignments.
+class FixtureRoster : public Duties {
+ protected:
+  void SetUp() override {
+    Duties::SetUp();
+    doc_ = Open(L"small.km6", true);
+    Run([&] {
+      WriteSpec(SmallSpec());
+      sc_phase1::generate();
+      const PersonTerm* p;
+      ASSERT_TRUE(staff_db::get_person(L"\u00C4rztin Bj\u00F6rk", &p));
+      bjork_ = p->ref;
+      ASSERT_TRUE(staff_db::get_person(L"Dr. Chen \u9648", &p));
+      chen_ = p->ref;
+      sc_assign::tree()->kee_insert(L"[101,11,11,1,1]", bjork_);  // Monday 2026-10-05 Früh
+      sc_assign::tree()->kee_insert(L"[101,12,16,3,2]", chen_);   // Saturday 2026-10-10 late
+      sc_assign::tree()->kee_insert(L"[104,11,11,1,1]", chen_);   // Monday 2026-10-26 Früh
+      sc_assign::tree()->kee_insert(L"[199,11,11,1,1]", chen_);   // no such duty
+    });
+  }
+  void TearDown() override {
+    sc_include::sdb_include = include_dom{include_kind::all, 0, nullptr};
+    Duties::TearDown();
+  }
+  rz::document* doc_ = nullptr;
+  chain_ref bjork_ = 0, chen_ = 0;
+};
+
+}  // namespace
+
+TEST_F(FixtureRoster, CountsAgree) {
+  Run([&] {
+    // 16 weeks x (5 x 4 weekday + 2 Saturday + 1 Sunday) duties, two
+    // removed and two added by the date changes.
+    EXPECT_EQ(sc_phase1::how_many(), 368u);
+    EXPECT_EQ(actual_dtbd::total_number(), 368u);
+    uint32_t walked = 0;
+    sc_phase1::nd_duty_ref([&](dated_duty) {
+      ++walked;
+      Qel::RunTime::Kernel::Fail();
+    });
+    EXPECT_EQ(walked, 368u);
+    const DutyTerm* d;
+    EXPECT_FALSE(sc_phase1::get_duty_by_key(L"[101,11,13,1,1]", &d));  // removed on 2026-10-07
+    ASSERT_TRUE(sc_phase1::get_duty_by_key(L"[101,13,16,3,3]", &d));   // added on 2026-10-10
+    EXPECT_EQ(d->dat->changed->functor, 2u);
+    ASSERT_TRUE(sc_phase1::get_duty_by_key(L"[112,11,14,3,1]", &d));   // added on 2026-12-24
+    EXPECT_FALSE(sc_phase1::get_duty_by_key(L"[105,12,11,2,2]", &d));  // removed on 2026-11-02
+    // The week order: slot outermost, then day, then period; each list the
+    // slot-period's own duties, as one slot-period alone derives them.
+    std::vector<sp> order;
+    uint32_t total = 0;
+    actual_dtbd::nd_dats_to_be_done_week([&](sp_duties l) {
+      order.push_back(l.at);
+      total += l.count;
+      Qel::RunTime::Kernel::Fail();
+    });
+    ASSERT_EQ(order.size(), 16u * 3 * 7);
+    EXPECT_EQ(total, 368u);
+    EXPECT_TRUE((order[0] == sp{1, 1, 1} && order[1] == sp{1, 2, 1} && order[16] == sp{2, 1, 1} &&
+                 order[16 * 7] == sp{1, 1, 2}));
+    std::vector<std::wstring> alone;
+    actual_dtbd::nd_dats_in_sp(sp{6, 1, 3}, [&](duty_dat x) {
+      alone.push_back(KeyOf(x));
+      Qel::RunTime::Kernel::Fail();
+    });
+    EXPECT_EQ(alone, std::vector<std::wstring>{L"[101,13,16,3,3]"});
+  });
+}
+
+TEST_F(FixtureRoster, SlotPeriodUnderEachFilter) {
+  // Monday of week 1, night: Station at Haus B and Visite at Haus C.
+  struct Row {
+    include_dom filter;
+    std::vector<std::wstring> keys;
+  };
+  const Row rows[] = {
+      {{include_kind::all, 0, nullptr}, {L"[101,13,11,1,2]", L"[101,13,11,3,3]"}},
+      {{include_kind::task, 3, nullptr}, {L"[101,13,11,3,3]"}},
+      {{include_kind::task, 2, nullptr}, {}},
+      {{include_kind::where, 2, nullptr}, {L"[101,13,11,1,2]"}},
+      {{include_kind::person, 0, L"Dr. Chen \u9648"}, {L"[101,13,11,1,2]", L"[101,13,11,3,3]"}},
+      {{include_kind::group, 0, L"Innere"}, {L"[101,13,11,1,2]", L"[101,13,11,3,3]"}},
+  };
+  for (const Row& r : rows) {
+    sc_include::sdb_include = r.filter;
+    Run([&] {
+      std::vector<std::wstring> keys;
+      for (const duty_terms* l = sc_phase1::duties_to_be_done_on_sp(sp{1, 1, 3}); !l->Empty(); l = l->tail)
+        keys.push_back(KeyOf(DutyDatOf(l->head->dat)));
+      EXPECT_EQ(keys, r.keys) << static_cast<int>(r.filter.kind);
+      const duty_terms* byDate;
+      ASSERT_TRUE(sc_phase1::duties_to_be_done_on_dt(dt{2026, 10, 5}, 3, &byDate));
+      size_t n = 0;
+      for (; !byDate->Empty(); byDate = byDate->tail) ++n;
+      EXPECT_EQ(n, keys.size());
+    });
+  }
+  sc_include::sdb_include = include_dom{include_kind::all, 0, nullptr};
+  Run([&] {
+    EXPECT_TRUE(sc_phase1::duties_to_be_done_on_sp(sp{7, 2, 1})->Empty());  // a Sunday Früh
+    const duty_terms* byDate;
+    EXPECT_FALSE(sc_phase1::duties_to_be_done_on_dt(dt{2026, 10, 4}, 1, &byDate));  // before the start
+  });
+}
+
+TEST_F(FixtureRoster, DescriptionsAndListings) {
+  Run([&] {
+    const std::wstring monday = mytime::dt_str(dt{2026, 10, 5});
+    const std::wstring saturday = mytime::dt_str(dt{2026, 10, 10});
+    const std::wstring monday4 = mytime::dt_str(dt{2026, 10, 26});
+    EXPECT_EQ(std::wstring(sc_phase1::key_desc(L"[101,11,11,1,1]")),
+              L"Station Haus A Monday Fr\u00FCh " + monday);
+    EXPECT_STREQ(sc_phase1::key_desc(L"[101,11,13,1,1]"), L"Unknown??");
+
+    auto rows = [&](std::initializer_list<const wchar_t*> query) {
+      std::vector<std::vector<std::wstring>> out;
+      for (auto* l = sc_phase1::the_duties_to_be_done(rz::MakeList<const wchar_t*>(query)); !l->Empty(); l = l->tail)
+        out.push_back(Names(l->head));
+      return out;
+    };
+    using Rows = std::vector<std::vector<std::wstring>>;
+    EXPECT_EQ(rows({L"assigned"}),
+              (Rows{{monday, L"Monday", L"Fr\u00FCh", L"Haus A", L"Station", L" \u00C4rztin Bj\u00F6rk"},
+                    {saturday, L"Saturday", L"late", L"Haus B", L"Visite", L" Dr. Chen \u9648"},
+                    {monday4, L"Monday", L"Fr\u00FCh", L"Haus A", L"Station", L" Dr. Chen \u9648"}}));
+    EXPECT_EQ(rows({L"assigned", L"Dr. Chen \u9648"}),
+              (Rows{{saturday, L"Saturday", L"late", L"Haus B", L"Visite", L" Dr. Chen \u9648"},
+                    {monday4, L"Monday", L"Fr\u00FCh", L"Haus A", L"Station", L" Dr. Chen \u9648"}}));
+    EXPECT_TRUE(rows({L"assigned", L"Dr. Chen"}).empty());  // names compare whole
+    const Rows open = rows({L"unassigned"});
+    EXPECT_EQ(open.size(), 365u);
+    for (const auto& r : open) EXPECT_EQ(r[5], L"unassigned");
+    for (auto query : {std::initializer_list<const wchar_t*>{}, {L"Assigned"}, {L"assigned", L"a", L"b"},
+                       {L"unassigned", L"x"}})
+      EXPECT_EQ(rows(query), (Rows{{L"Error 855"}}));
+    // The one-line text of a row.
+    std::vector<std::wstring> lines;
+    sc_phase1::nd_duty_desc(kEveryDuty, [&](duty_row r) {
+      lines.push_back(r.line);
+      Qel::RunTime::Kernel::Fail();
+    });
+    ASSERT_EQ(lines.size(), 368u);
+    EXPECT_EQ(lines[0], monday + L" Monday Fr\u00FCh Haus A Station  \u00C4rztin Bj\u00F6rk");
+  });
+}
+
+TEST_F(FixtureRoster, Totals) {
+  Run([&] {
+    totals* t = totals::new_();
+    t->calculate_total_to_be_done(kToBeDone, stat_type::pc_of_required, do_what_stat::do_totals);
+    EXPECT_EQ(t->get_tot_to_be_done(kToBeDone, what_stat{stat_kind::total}), 368u);
+    // Weekend day-slots: Saturday and Sunday Früh, Sunday night (16 Saturday duties).
+    t->calculate_total_to_be_done(kToBeDone, stat_type::pc_of_required, do_what_stat::do_weekend);
+    EXPECT_EQ(t->get_tot_to_be_done(kToBeDone, what_stat{stat_kind::weekend, 1}), 16u);
+    EXPECT_EQ(t->get_tot_to_be_done(kToBeDone, what_stat{stat_kind::weekend, 0}), 352u);
+    // Holidays: Friday 25 Dec, Saturday 26 Dec, Friday 1 Jan.
+    t->calculate_total_to_be_done(kToBeDone, stat_type::pc_of_required, do_what_stat::do_holidays);
+    EXPECT_EQ(t->get_tot_to_be_done(kToBeDone, what_stat{stat_kind::holiday, 1}), 10u);
+    // A doctor's assigned duties; the assignment without a duty is skipped.
+    t->calculate_total_to_be_done(are_assigned(chen_), stat_type::pc_of_required, do_what_stat::do_totals);
+    const stat_row chen = t->get_stat_dom(chen_, what_stat{stat_kind::total});
+    EXPECT_EQ(chen.first, 368u);
+    EXPECT_EQ(chen.second, 2u);
+    EXPECT_EQ(t->get_stat_dom(bjork_, what_stat{stat_kind::total}).second, 0u);  // never counted
+    // The rows of each family, in order.
+    t->calculate_total_to_be_done(are_assigned(chen_), stat_type::pc_of_required, do_what_stat::do_days);
+    t->calculate_total_to_be_done(kToBeDone, stat_type::pc_of_required, do_what_stat::do_days);
+    std::vector<std::pair<uint32_t, uint32_t>> days;
+    for (auto* l = t->get_data(do_what_stat::do_days, chen_); !l->Empty(); l = l->tail)
+      days.push_back({l->head.first, l->head.second});
+    // Weekdays 16 x 4, one removed on a Monday and a Wednesday, one added on a Thursday.
+    EXPECT_EQ(days, (std::vector<std::pair<uint32_t, uint32_t>>{
+                        {63, 1}, {64, 0}, {63, 0}, {65, 0}, {64, 0}, {33, 1}, {16, 0}}));
+    struct Family {
+      do_what_stat family;
+      std::vector<what_stat> kinds;
+    };
+    const Family families[] = {
+        {do_what_stat::do_totals, {{stat_kind::total}}},
+        {do_what_stat::do_weekend, {{stat_kind::weekend, 1}, {stat_kind::weekend, 0}}},
+        {do_what_stat::do_holidays, {{stat_kind::holiday, 1}, {stat_kind::holiday, 0}}},
+        {do_what_stat::do_slots, {{stat_kind::slot, 1}, {stat_kind::slot, 2}, {stat_kind::slot, 3}}},
+        {do_what_stat::do_tasks, {{stat_kind::task, 1}, {stat_kind::task, 2}, {stat_kind::task, 3}}},
+        {do_what_stat::do_wheres, {{stat_kind::where, 1}, {stat_kind::where, 2}, {stat_kind::where, 3}}},
+    };
+    for (const Family& f : families) {
+      std::vector<what_stat> kinds;
+      for (auto* l = t->get_data(f.family, bjork_); !l->Empty(); l = l->tail) kinds.push_back(l->head.kind);
+      EXPECT_TRUE(kinds == f.kinds) << static_cast<int>(f.family);
+    }
+    std::vector<what_stat> daySlots;
+    for (auto* l = t->get_data(do_what_stat::do_day_slots, bjork_); !l->Empty(); l = l->tail)
+      daySlots.push_back(l->head.kind);
+    ASSERT_EQ(daySlots.size(), 21u);
+    EXPECT_TRUE((daySlots[0] == what_stat{stat_kind::day_slot, 1, 3}));
+    EXPECT_TRUE((daySlots[20] == what_stat{stat_kind::day_slot, 7, 1}));
+  });
+}
+
+TEST_F(FixtureRoster, StatisticsFileOnSave) {
+  Run([&] { EXPECT_EQ(kalmora_DB::save_kalmora()->Kind(), rz::Saved::saved); });
+  std::vector<std::string> lines;
+  {
+    FILE* f = _wfopen(Path(L"small.stat").c_str(), L"rb");
+    ASSERT_NE(f, nullptr);
+    char buf[512];
+    while (fgets(buf, sizeof buf, f)) lines.push_back(buf);
+    fclose(f);
+  }
+  ASSERT_EQ(lines.size(), 10u);
+  const std::string chen = "ndb_p_stat_dom(p_stat_dom(" + std::to_string(chen_) + ",stat_dom(total";
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(chen, 0) == 0; }),
+            1)
+      << lines[0];
+  for (const std::string& l : lines) EXPECT_NE(l.find(",368,"), std::string::npos) << l;
+  // Saving under another name writes no statistics.
+  Run([&] { EXPECT_EQ(kalmora_DB::save_kalmora(Path(L"other.km6").c_str())->Kind(), rz::Saved::saved); });
+  EXPECT_EQ(GetFileAttributesW(Path(L"other.stat").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Duties, StatisticsFileThatCannotBeWrittenLeavesTheSaveAlone) {
+  rz::document* doc = Open(L"blocked.km6", true);
+  ASSERT_TRUE(CreateDirectoryW(Path(L"blocked.stat").c_str(), nullptr));
+  Run([&] {
+    WriteSmallRoster();
+    EXPECT_EQ(kalmora_DB::save_kalmora()->Kind(), rz::Saved::saved);
+  });
+  EXPECT_EQ(rec().Texts(L"note").size(), 1u);
+  EXPECT_FALSE(doc->is_modified());
+  RemoveDirectoryW(Path(L"blocked.stat").c_str());
+  // The saved document holds the rebuilt index.
+  kalmora_DB::uninit();
+  RunTrapped([&] { doc->orv_close(rz::MakeList<const wchar_t*>({}), false); });
+  open_.clear();
+  Open(L"blocked.km6", false);
+  Run([] { EXPECT_EQ(sc_phase1::how_many(), 22u); });
+}
+
+TEST_F(Duties, TypicalWeekEditedAndSavedReachesAFreshProcess) {
+  const std::wstring file = L"\"" + Path(L"fresh.km6") + L"\"";
+  ASSERT_EQ(RosterChild(L"build small " + file).first, 0u);
+  auto [code, out] = RosterChild(L"op sunday_duty " + file);
+  ASSERT_EQ(code, 0u) << out;
+  std::tie(code, out) = RosterChild(L"index " + file);
+  ASSERT_EQ(code, 0u) << out;
+  EXPECT_NE(out.find(L"duties 368\n"), std::wstring::npos) << out;
+  EXPECT_NE(out.find(L"key [101,11,17,2,1]\n"), std::wstring::npos);   // the new Sunday duty
+  EXPECT_EQ(out.find(L"key [101,12,17,1,3]\n"), std::wstring::npos);   // the old one
 }

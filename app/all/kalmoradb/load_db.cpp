@@ -9,9 +9,8 @@
 #include "SYSTEM/myKWI/myKWI.h"
 #include "SYSTEM/orv_list/orv_list.h"
 #include "kalmoradb/kalmora_DB.h"
-#include "kalmoradb/sc_stat_weekend.h"
 #include "kalmoradb/staff_db.h"
-#include "phase1/sc_phase1.h"
+#include "kalmoradb/stats_pack/totals.h"
 #include "qel6kwi.h"
 #include "qel6kwi_exchange.h"
 #include "unit.h"
@@ -139,13 +138,10 @@ void load_db::drop_weekend_tots() {
 
 void load_db::weekend_totals(uint32_t* w0, uint32_t* w1) {
   if (!has_weekend_tots) {
-    uint32_t counts[2] = {0, 0};
-    sc_phase1::nd_duty_ref([&](dated_duty d) {
-      ++counts[sc_stat_weekend::sp_is_weekend(SpOf(d.duty->dat->at)) ? 1 : 0];
-      tav::K::Fail();
-    });
-    weekend_tots[0] = counts[0];
-    weekend_tots[1] = counts[1];
+    totals* t = totals::new_();
+    t->calculate_total_to_be_done(kToBeDone, stat_type::pc_of_required, do_what_stat::do_weekend);
+    weekend_tots[0] = t->get_tot_to_be_done(kToBeDone, what_stat{stat_kind::weekend, 0});
+    weekend_tots[1] = t->get_tot_to_be_done(kToBeDone, what_stat{stat_kind::weekend, 1});
     has_weekend_tots = true;
   }
   *w0 = weekend_tots[0];

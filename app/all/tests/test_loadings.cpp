@@ -1,7 +1,8 @@
 // The loadings in process on real document files: normalised fractions,
 // the computed total share over a roster of 30 weekday and 10 weekend
 // duties, its rounding and ranges, the per-document cache of the weekend
-// counts, auto_load, repair, the clipboard copy and the store closed.
+// counts, auto_load, repair, the clipboard copy and the store closed; the
+// excess-duty enumeration over a consistent roster.
 #include <windows.h>
 
 #include <cmath>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "kalmoradb/load_db.h"
+#include "kalmoradb/sc_adjust.h"
+#include "kalmoradb/sc_assign.h"
 #include "kalmoradb/sc_stat_weekend.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/typical_db.h"
@@ -279,6 +282,30 @@ TEST_F(Loadings, AClosedStoreNotesThenRaises329) {
   EXPECT_EQ(Error([] { load_db::get_load_total(Weekday()); }), 329u);
   EXPECT_EQ(rec().Texts(L"note"), (std::vector<std::wstring>{L"loadings not initialised", L"loadings not initialised",
                                                                L"Staff_db not initialised"}));
+}
+
+TEST_F(Loadings, AConsistentRosterHasNoDoctorAboveItsCounts) {
+  Open(Counted({L"A", L"B"}));
+  const chain_ref a = Ref(L"A");
+  // A holds every duty of the first two weeks, weekend ones included.
+  Run([&] {
+    sc_phase1::nd_duty_ref([&](dated_duty d) {
+      if (d.duty->dat->at->period <= 2) sc_assign::tree()->kee_insert(sc_phase1::get_dtbd_key(DutyDatOf(d.duty->dat)).text, a);
+      tav::K::Fail();
+    });
+  });
+  for (const what_stat& kind : {what_stat{stat_kind::weekend, 0}, what_stat{stat_kind::weekend, 1}, what_stat{stat_kind::total}}) {
+    size_t yielded = 0;
+    Run([&] {
+      EXPECT_FALSE(sc_adjust::nd_adjust_duties(kind, [&](adjust_pair) { ++yielded; tav::K::Fail(); }));
+    });
+    EXPECT_EQ(yielded, 0u);
+    EXPECT_TRUE(sc_adjust::ndb_adjust.empty());
+  }
+  // The enumeration's own totals object counted A's weekend duties.
+  ASSERT_NE(sc_adjust::xtotals, nullptr);
+  EXPECT_EQ(sc_adjust::xtotals->get_stat_dom(a, what_stat{stat_kind::weekend, 1}).second, 4u);
+  EXPECT_EQ(sc_adjust::xtotals->get_stat_dom(a, what_stat{stat_kind::weekend, 1}).first, 10u);
 }
 
 std::wstring Clipboard() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "SYSTEM/stringDB/stringdb.h"
 #include "SYSTEM/timepack/mytime.h"
 #include "all_test.h"
 #include "kalmoradb/kalmora_DB.h"
@@ -575,6 +576,16 @@ TEST_F(FixtureRoster, SlotPeriodUnderEachFilter) {
     const duty_terms* byDate;
     EXPECT_FALSE(sc_phase1::duties_to_be_done_on_dt(dt{2026, 10, 4}, 1, &byDate));  // before the start
   });
+}
+
+TEST_F(FixtureRoster, StoredTaskListOfElevenIsARangeError) {
+  Run([] {
+    for (int i = 4; i <= 11; ++i) {
+      const std::wstring name = L"task " + std::to_wstring(i);
+      rz::string_brush_db::add_namez(kalmora_DB::db(), L"tasks", rz::make_str_br(name.c_str(), rz::brush{1, 0}));
+    }
+  });
+  EXPECT_TRUE(IsRangeError(RunTrapped([] { sc_phase1::duties_to_be_done_on_sp(sp{1, 1, 1}); })));
 }
 
 TEST_F(FixtureRoster, DescriptionsAndListings) {

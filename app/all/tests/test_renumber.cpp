@@ -17,25 +17,8 @@ using namespace alltest;
 
 namespace {
 
-std::vector<std::wstring> LinesOf(const std::wstring& text) {
-  std::vector<std::wstring> out;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = text.find(L'\n', at);
-    out.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return out;
-}
-
-class ListDocuments : public rztest::Documents {
+class ListDocuments : public ChildDocuments {
  protected:
-  std::wstring Quoted(const std::wstring& name) { return L"\"" + Path(name.c_str()) + L"\""; }
-  std::wstring Child(const std::wstring& args) {
-    auto [code, text] = RosterChild(args);
-    EXPECT_EQ(code, 0u) << Narrow(text);
-    return text;
-  }
   // The small roster with assignments and locks, saved as `name`.
   void BuildAssigned(const std::wstring& name) {
     EXPECT_EQ(Child(L"build small " + Quoted(name)), L"saved\n");
@@ -57,7 +40,7 @@ TEST_F(ListDocuments, StoredNumbersKeepNamingWhatTheyNamed) {
   const std::vector<std::wstring> before = Refs(L"base.km6");
   // The fixture puts something under each name that an edit removes.
   for (const wchar_t* part : {L"L=Haus A|", L"T=Notaufnahme|", L"S=late|", L"weekend S=Fr\u00FCh|", L"assign_bt",
-                              L"lock_bt", L"change "})
+                              L"lock_bt", L"change ", L"tie "})
     EXPECT_NE(Without(before, part).size(), before.size()) << Narrow(part);
   for (const std::wstring& l : before) EXPECT_EQ(l.find(L"?"), std::wstring::npos) << Narrow(l);
   struct Row {
@@ -90,7 +73,7 @@ TEST_F(ListDocuments, TheSmallRostersListsReopenAsWritten) {
             L"Dr. \u00C9milie Faure(Innere;) Dr. Jos\u00E9 N\u00FA\u00F1ez(Chirurgie;) Dr. Chen \u9648(Innere;)\n"
             L"changes 2026-10-7/111 2026-10-10/333 2026-11-2/222 2026-12-24/311\n");
   const std::vector<std::wstring> refs = Refs(L"s.km6");
-  EXPECT_EQ(refs.size(), 7u + 4u + 3u);  // typical duties, changes, weekend entries
+  EXPECT_EQ(refs.size(), 7u + 4u + 3u + 4u);  // typical duties, changes, weekend entries, ties
 }
 
 TEST_F(ListDocuments, EveryWritingOperationMarksAndSurvivesTheSave) {

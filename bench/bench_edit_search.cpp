@@ -2,9 +2,9 @@
 // (line by line, exact and ignoring case) and through the regular-expression
 // layer over the joined text; a regular-expression Change All of 10,000
 // matches in 20,000 lines (550 k characters); and the layer alone scanning and
-// rebuilding the same text.  Scintilla (bench_scintilla.h) searches and
-// changes the same texts in this process, and its figures are printed
-// beside ours.
+// rebuilding the same text; a pattern that backtracks at every start of a
+// million characters.  Scintilla (bench_scintilla.h) searches and changes the
+// same texts in this process, and its figures are printed beside ours.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -222,6 +222,27 @@ void ChangeAllTenThousand() {
               alone, layer);
 }
 
+// A pattern that backtracks at every start, over a million characters of
+// 20-character words without a match: one call of the layer each way, ended by its
+// budget.
+void BacktrackingEverywhere() {
+  std::wstring text;
+  while (text.size() < (1u << 20)) text += std::wstring(20, L'a') + L' ';
+  const int len = static_cast<int>(text.size());
+  QEL_buffer_info* rec = nullptr;
+  QEL_re_compile_pattern_case(L"(a|a)*b", &rec, 0);
+  int s = 0, n = 0, forward = 0, backward = 0;
+  double t0 = bench::Now();
+  forward = QEL_re_search_range_n(rec, text.c_str(), len, &s, &n, 0, len);
+  double t1 = bench::Now();
+  backward = QEL_re_search_range_n(rec, text.c_str(), len, &s, &n, len, -len);
+  double t2 = bench::Now();
+  QEL_re_free(rec);
+  std::printf("(a|a)*b over %d characters of 20-character words: forward %.0f ms (%s), backward %.0f ms (%s)\n",
+              len, (t1 - t0) * 1000, forward > 0 ? "found" : "not found", (t2 - t1) * 1000,
+              backward > 0 ? "found" : "not found");
+}
+
 EditorRecord* Editor(const std::wstring& text) {
   RecordParams p{};
   p.windowType = 2;
@@ -300,6 +321,7 @@ void InTheEditor() {
 int main() {
   SearchTenMegabytes();
   ChangeAllTenThousand();
+  BacktrackingEverywhere();
   InTheEditor();
   return 0;
 }

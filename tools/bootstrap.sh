@@ -20,6 +20,7 @@ packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w
           dpkg-dev make autoconf automake libtool python3-pil
           cups printer-driver-cups-pdf poppler-utils xclip libwmf-bin tidy)
 packages+=(unixodbc libsqliteodbc)  # the ODBC binding's tests: unixODBC and the SQLite driver
+packages+=(icoutils llvm lld)  # the resource library's tests: icotool, wrestool, llvm-rc, llvm-cvtres, llvm-readobj, lld-link
 
 # Benchmarks compare with these; `bootstrap.sh bench` installs them too.
 bench_packages=(libz-mingw-w64-dev ncompress swi-prolog-nox)

@@ -70,6 +70,13 @@ QEL_EDIT_API int32_t edit_SetSelection(LONG_PTR window, uint32_t from, uint32_t 
 QEL_EDIT_API void edit_GetSelection(LONG_PTR window, uint32_t* from, uint32_t* to);
 QEL_EDIT_API void edit_SelectCurLine(LONG_PTR window);
 QEL_EDIT_API int32_t edit_SelectWord(LONG_PTR window);  // 0 when no word at the caret
+// The positions [start, end) of the word at (line, column): 6909 for a line
+// outside 1 .. line count, 6908 unformable; fails when there is no word.
+QEL_EDIT_API void edit_BoundWord(LONG_PTR window, uint32_t line, uint32_t column, uint32_t* start,
+                                 uint32_t* end);
+// The word at the caret, and the word just before a "::" in front of it
+// (empty without one); fails when there is no word at the caret.
+QEL_EDIT_API void edit_GetWordWithClass(LONG_PTR window, u16** classPart, u16** word);
 // Position under a point (6903 above the text, 6908 unformable) and the
 // position of a line's first non-blank (6908).
 QEL_EDIT_API uint32_t edit_GetPointPos(LONG_PTR window, QEL_KWI::pnt_struct* point, int32_t* column,

@@ -595,13 +595,18 @@ void TypeChar(EditorRecord* ed, wchar_t ch, bool insert, bool record) {
 // ---------------------------------------------------------------------------
 // Words.
 
-bool SelectWordAt(EditorRecord* ed, int32_t line, int32_t col) {
+bool WordAt(EditorRecord* ed, int32_t line, int32_t col, int32_t* start, int32_t* end) {
   uint8_t* mark = K::Memory::MarkGStack();
   LineText t = ReadLineText(ed, line);
-  int32_t start, end;
-  const bool found = TokenBounds(t.text, col, &start, &end);
+  MaskMarkup(ed, &t);
+  const bool found = TokenBounds(t.text, col, start, end);
   K::Memory::ReleaseGStack(mark);
-  if (!found) return false;
+  return found;
+}
+
+bool SelectWordAt(EditorRecord* ed, int32_t line, int32_t col) {
+  int32_t start, end;
+  if (!WordAt(ed, line, col, &start, &end)) return false;
   const Selection before = ed->selection;
   const int32_t lb = ed->CurrentLine(), cb = ed->caretCol;
   ed->selection = {1, start, line, end, line};

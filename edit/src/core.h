@@ -32,6 +32,9 @@ void VerticalScroll(EditorRecord* ed, int32_t code, int32_t position);
 void HorizontalScroll(EditorRecord* ed, int32_t code, int32_t position);
 
 
+// The token at (line, col) of the line's visible text as columns
+// [start, end); false when the column lies behind the last token.
+bool WordAt(EditorRecord* ed, int32_t line, int32_t col, int32_t* start, int32_t* end);
 // Selects the token at (line, col), caret at its end, with a selection-
 // change entry; false when there is none.
 bool SelectWordAt(EditorRecord* ed, int32_t line, int32_t col);

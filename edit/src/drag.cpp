@@ -75,6 +75,11 @@ void MoveDrop(EditorRecord* ed, const Selection& dragged, int32_t line, int32_t 
     to = ed->store.PositionOf(r.l2, r.c2) - (FieldTest(ed, r.l2, r.c2, true) == 2 ? 1 : 0);
     drop = ed->store.PositionOf(line, col);
     if (!from || !to || !drop) return;
+    // A drop onto the dragged text, its ends included, moves nothing; any
+    // other drop point is still in the text once the selection is out.
+    if (drop >= from && drop <= to) return;
+  } else if (DropInsideSelection(dragged, line, col)) {
+    return;
   }
   ed->selection = dragged;
   ed->selection.active = 1;

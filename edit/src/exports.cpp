@@ -8,6 +8,7 @@
 
 #include "core.h"
 #include "lineops.h"
+#include "paintruns.h"
 #include "qel6edit.h"
 #include "qel6kernel.h"
 #include "settings.h"
@@ -35,6 +36,20 @@ wchar_t* StoreForm(EditorRecord* ed, const u16* text) {
   if (n > 0x7FFFFFF0u / sizeof(wchar_t)) Raise(err_storeFull);
   auto* out = reinterpret_cast<wchar_t*>(K::Memory::AllocGStack(static_cast<uint32_t>(n * sizeof(wchar_t))));
   ToStoreText(text, out, ed->hyperMode);
+  return out;
+}
+
+// Columns [from, to) of a line's visible text, terminated, on the global stack.
+u16* LinePiece(EditorRecord* ed, int32_t line, int32_t from, int32_t to) {
+  const auto n = static_cast<uint32_t>(to - from);
+  auto* out = reinterpret_cast<u16*>(K::Memory::AllocGStack((n + 1) * static_cast<uint32_t>(sizeof(u16))));
+  out[n] = 0;
+  if (n == 0) return out;
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, line);
+  MaskMarkup(ed, &t);
+  wmemcpy(out, t.text + from - 1, n);
+  K::Memory::ReleaseGStack(mark);
   return out;
 }
 
@@ -276,6 +291,34 @@ int32_t edit_SelectWord(LONG_PTR window) {
   const bool found = SelectWordAt(ed, ed->CurrentLine(), ed->caretCol);
   PlaceCaret(ed);
   return found;
+}
+
+void edit_BoundWord(LONG_PTR window, uint32_t line, uint32_t column, uint32_t* start, uint32_t* end) {
+  EditorRecord* ed = EditorData(window);
+  if (line < 1 || line > static_cast<uint32_t>(ed->LineCount())) Raise(err_line);
+  const auto n = static_cast<int32_t>(line);
+  int32_t c1, c2;
+  if (column > INT32_MAX || !WordAt(ed, n, static_cast<int32_t>(column), &c1, &c2)) K::Fail();
+  const uint32_t p1 = ed->store.PositionOf(n, c1), p2 = ed->store.PositionOf(n, c2);
+  if (!p1 || !p2) Raise(err_unformable);
+  *start = p1;
+  *end = p2;
+}
+
+void edit_GetWordWithClass(LONG_PTR window, u16** classPart, u16** word) {
+  EditorRecord* ed = EditorData(window);
+  const int32_t line = ed->CurrentLine();
+  int32_t w1, w2, c1 = 0, c2 = 0;
+  uint8_t* mark = K::Memory::MarkGStack();
+  LineText t = ReadLineText(ed, line);
+  MaskMarkup(ed, &t);
+  const bool found = TokenBounds(t.text, ed->caretCol, &w1, &w2);
+  // "::" at columns w1 - 2 and w1 - 1, and text before them.
+  if (found && w1 > 3 && t.text[w1 - 3] == L':' && t.text[w1 - 2] == L':') TokenBounds(t.text, w1 - 3, &c1, &c2);
+  K::Memory::ReleaseGStack(mark);
+  if (!found) K::Fail();
+  *word = LinePiece(ed, line, w1, w2);
+  *classPart = LinePiece(ed, line, c1, c2);
 }
 
 void edit_SelectCurLine(LONG_PTR window) {

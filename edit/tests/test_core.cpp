@@ -410,3 +410,15 @@ TEST_F(Core, DropPointsInsideTheSelectionIncludeItsEnds) {
       {1, 2, true}, {2, 3, true}, {1, 9, true}, {1, 1, false}, {2, 4, false}, {3, 1, false}};
   for (auto& c : cases) EXPECT_EQ(DropInsideSelection(s, c.line, c.col), c.inside) << c.line << "," << c.col;
 }
+
+// A move dropped onto its own text, called without the mouse's check,
+// changes nothing and records nothing.
+TEST_F(Core, MoveDropOntoItsOwnTextChangesNothing) {
+  const Selection dragged{1, 2, 1, 4, 1};  // "bc" of "abcdef"
+  for (int32_t col : {2, 3, 4}) {
+    EditorRecord* ed = Make(L"abcdef");
+    ASSERT_EQ(K::RunTrapped([&] { MoveDrop(ed, dragged, 1, col, true); }), 0u);
+    EXPECT_EQ(Text(ed), L"abcdef") << col;
+    EXPECT_EQ(ed->undoRing.undoCount, 0) << col;
+  }
+}

@@ -147,4 +147,91 @@ TEST(Exports, ReadOnlyRefusesChanges) {
   EXPECT_TRUE(events.empty());
 }
 
+// The token at a line and column as text positions: a word whole, a blank
+// or other character alone, nothing behind the last token; lines outside
+// the text raise 6909.  Hyper markup is not counted in the columns.
+TEST(Exports, BoundWord) {
+  struct Case {
+    uint32_t line, column;
+    uint32_t error;      // 0: none
+    bool found;
+    uint32_t start, end;
+  } cases[] = {
+      {1, 6, 0, true, 5, 10},     // "Shape"
+      {1, 5, 0, true, 5, 10},     // its first character
+      {1, 4, 0, true, 4, 5},      // a blank alone
+      {1, 11, 0, true, 11, 12},   // ':' alone
+      {2, 2, 0, true, 21, 24},    // "pad" after a tab (line 2 starts at 20)
+      {1, 19, 0, false, 0, 0},    // behind the last token
+      {1, 0, 0, false, 0, 0},
+      {1, 0x80000000u, 0, false, 0, 0},
+      {0, 1, 6909, false, 0, 0},
+      {4, 1, 6909, false, 0, 0},
+  };
+  std::vector<std::wstring> events;
+  WithEditor(L"int Shape::area(x)\n\tpad\n::top", false, 0, &events, [&](LONG_PTR w, EditorRecord*) {
+    for (const Case& c : cases) {
+      uint32_t start = 0, end = 0;
+      bool found = false;
+      EXPECT_EQ(K::RunTrapped([&] { found = K::Succeeds([&] { edit_BoundWord(w, c.line, c.column, &start, &end); }); }),
+                c.error)
+          << c.line << ":" << c.column;
+      EXPECT_EQ(found, c.found) << c.line << ":" << c.column;
+      if (c.found) {
+        EXPECT_EQ(start, c.start) << c.line << ":" << c.column;
+        EXPECT_EQ(end, c.end) << c.line << ":" << c.column;
+      }
+    }
+  });
+  // "x" then a field "ab" holding "d1", then " yy": visible "xab yy".
+  WithEditor(L"x\x0b" L"ab\x0e" L"d1\x0f yy", true, 0, &events, [&](LONG_PTR w, EditorRecord*) {
+    uint32_t start = 0, end = 0;
+    EXPECT_EQ(K::RunTrapped([&] { edit_BoundWord(w, 1, 5, &start, &end); }), 0u);
+    EXPECT_EQ(start, 10u);  // raw positions: the markup lies before "yy"
+    EXPECT_EQ(end, 12u);
+  });
+}
+
+// The word at the caret, with the word ending just before a "::" in front
+// of it when text stands before the "::".
+TEST(Exports, GetWordWithClass) {
+  struct Case {
+    int32_t line, col;
+    bool found;
+    const wchar_t *classPart, *word;
+  } cases[] = {
+      {1, 13, true, L"Shape", L"area"},
+      {1, 12, true, L"Shape", L"area"},  // on the word's first character
+      {1, 6, true, L"", L"Shape"},
+      {2, 1, true, L"", L":"},             // ':' is a token of its own
+      {2, 4, true, L"", L"top"},           // "::" at the line's start
+      {3, 5, true, L" ", L"b"},            // a blank before the "::" is its token
+      {1, 19, false, nullptr, nullptr},
+  };
+  std::vector<std::wstring> events;
+  WithEditor(L"int Shape::area(x)\n::top\na ::b", false, 0, &events, [&](LONG_PTR w, EditorRecord* ed) {
+    for (const Case& c : cases) {
+      MoveCaretTo(ed, c.line, c.col);
+      std::wstring classPart, word;
+      bool found = false;
+      uint8_t* mark = K::Memory::MarkGStack();
+      EXPECT_EQ(K::RunTrapped([&] {
+                  found = K::Succeeds([&] {
+                    u16 *cp = nullptr, *wd = nullptr;
+                    edit_GetWordWithClass(w, &cp, &wd);
+                    classPart = cp;
+                    word = wd;
+                  });
+                }),
+                0u);
+      K::Memory::ReleaseGStack(mark);
+      EXPECT_EQ(found, c.found) << c.line << ":" << c.col;
+      if (c.found) {
+        EXPECT_EQ(classPart, c.classPart) << c.line << ":" << c.col;
+        EXPECT_EQ(word, c.word) << c.line << ":" << c.col;
+      }
+    }
+  });
+}
+
 }  // namespace

@@ -311,6 +311,31 @@ TEST_F(Wrap, DragMovesAndCopiesByTextPosition) {
   }
 }
 
+// A move whose drop point lies on the dragged text (its ends included,
+// with a column behind the line taken as the line's end) is refused before
+// anything is taken out: text, selection and undo ring stay as they were.
+TEST_F(Wrap, MoveDropOntoItsOwnTextChangesNothing) {
+  struct Case {
+    const wchar_t* text;
+    Selection dragged;
+    int32_t dropCol;
+  } cases[] = {
+      {L" ", {1, 1, 1, 2, 1}, 6},       // behind the line: its end, the selection's end
+      {L"ab cd", {1, 1, 1, 3, 1}, 3},   // at the selection's end
+      {L"ab cd", {1, 3, 1, 1, 1}, 1},   // at its start, ends in either order
+      {L"ab cd", {1, 1, 1, 4, 1}, 2},   // inside it
+  };
+  for (const Case& c : cases) {
+    EditorRecord* ed = Make(c.text, 10);
+    ed->selection = c.dragged;
+    ASSERT_EQ(K::RunTrapped([&] { MoveDrop(ed, c.dragged, 1, c.dropCol, true); }), 0u);
+    EXPECT_EQ(Text(ed), c.text) << c.dropCol;
+    EXPECT_EQ(ed->undoRing.undoCount, 0) << c.dropCol;
+    EXPECT_EQ(ed->selection.anchorCol * 10 + ed->selection.caretCol, c.dragged.anchorCol * 10 + c.dragged.caretCol);
+    EXPECT_FALSE(ed->modified) << c.dropCol;
+  }
+}
+
 }  // namespace
 
 namespace {

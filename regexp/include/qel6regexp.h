@@ -9,7 +9,9 @@
 // A compiled-pattern record (QEL_buffer_info) is created by the first compile
 // into a null record pointer and reused by later compiles.  A search sees the
 // whole text: \b, ^ and look-behinds see what precedes the start.  Searching
-// is bounded: a pattern that backtracks too much gives "not found".
+// is bounded: every search call has one budget (0.4 s, and 10 million
+// backtracking steps at any one start); a call that exhausts it gives "not
+// found", whatever the pattern and the length of the text.
 // Replacement templates take \0 (the whole match) to \9 (group 9) and \\ for
 // one backslash; any other backslash is kept as written.
 //
@@ -56,7 +58,7 @@ QEL_REGEXP_API int QEL_re_compile_pattern_case(const wchar_t* pattern, QEL_buffe
 // starts start, start + 1, ... start + range when range >= 0, else start,
 // start - 1, ... start + range (the range is cut at the text's ends).
 // 1: found, with the match's start and length; 0: not found (also when the
-// search limit was hit); -1: bad arguments or no compiled pattern.
+// call's budget ran out); -1: bad arguments or no compiled pattern.
 QEL_REGEXP_API int QEL_re_search_range_noCompile(QEL_buffer_info* record, const wchar_t* text,
                                                  int* matchStart, int* matchLength, int start,
                                                  int range);

@@ -13,8 +13,6 @@ using namespace qel_regexp;
 
 namespace {
 
-// Backtracking steps per start position; a pattern that needs more is "not found".
-constexpr uint32_t MatchLimit = 10'000'000;
 constexpr uint32_t HeapLimitKiB = 64 * 1024;
 constexpr PCRE2_SIZE JitStackStart = 32 * 1024, JitStackMax = 4 * 1024 * 1024;
 constexpr uint32_t BaseOptions = PCRE2_UCP | PCRE2_MULTILINE | PCRE2_USE_OFFSET_LIMIT;
@@ -32,7 +30,6 @@ QEL_buffer_info* NewRecord() {
     free(r);
     return nullptr;
   }
-  pcre2_set_match_limit(mc, MatchLimit);
   pcre2_set_heap_limit(mc, HeapLimitKiB);
   pcre2_jit_stack_assign(mc, nullptr, js);
   r->matchContext = mc;
@@ -55,10 +52,11 @@ bool SamePattern(const QEL_buffer_info* r, const wchar_t* pattern, size_t n, uin
          wmemcmp(r->pattern, pattern, n) == 0;
 }
 
-// Starts tried one by one backward give the same match as a forward scan
-// unless the pattern depends on where the scan began (\G) or steers it (verbs).
+// Starts tried in runs, or one by one backward, give the same match as one
+// scan unless the pattern depends on where the scan began (\G) or steers it
+// (verbs).
 uint32_t FlagsOf(const wchar_t* pattern) {
-  return wcsstr(pattern, L"\\G") || wcsstr(pattern, L"(*") ? ExactBackward : 0;
+  return wcsstr(pattern, L"\\G") || wcsstr(pattern, L"(*") ? StartBound : 0;
 }
 
 int Compile(QEL_buffer_info* r, const wchar_t* pattern, size_t n, uint32_t options) {

@@ -10,7 +10,7 @@
 namespace qel_regexp {
 
 // Record flags.
-constexpr uint32_t ExactBackward = 1;  // the pattern holds \G or a verb: try starts one by one
+constexpr uint32_t StartBound = 1;  // the pattern holds \G or a verb: where a scan begins matters
 
 inline pcre2_code* Code(const QEL_buffer_info* r) { return static_cast<pcre2_code*>(r->code); }
 inline pcre2_match_data* MatchData(const QEL_buffer_info* r) {

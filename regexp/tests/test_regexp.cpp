@@ -1,7 +1,7 @@
 // The regular-expression layer through its DLL: searches as tables of
 // (pattern, text, start, range) -> (result, start, length), the backward
 // search against start-by-start tries, replacement templates, bad patterns
-// and the backtracking limit.
+// and the budget of a call.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -183,6 +183,60 @@ TEST(Search, BacktrackingIsBounded) {
     EXPECT_EQ(QEL_re_search_range_n(rec.r, c.text.data(), len, &s, &n, len, -len), 0) << c.pattern;
     EXPECT_LT(GetTickCount64() - t0, 10'000u) << c.pattern;
   }
+}
+
+// One budget for a whole call: a pattern that backtracks a lot at every
+// start of a long text ends as "not found" within the second, both ways;
+// also one with a verb, whose forward search is one scan.
+TEST(Search, OneBudgetForTheWholeCall) {
+  std::wstring text;
+  while (text.size() < (1u << 20)) text += std::wstring(20, L'a') + L' ';
+  const int len = static_cast<int>(text.size());
+  for (const wchar_t* pattern : {L"(a|a)*b", L"(a|a)*b(*COMMIT)"}) {
+    Record rec;
+    ASSERT_EQ(rec.Compile(pattern), 1);
+    for (int backward : {0, 1}) {
+      int s = 0, n = 0;
+      ULONGLONG t0 = GetTickCount64();
+      int rc = backward ? QEL_re_search_range_n(rec.r, text.data(), len, &s, &n, len, -len)
+                        : QEL_re_search_range_n(rec.r, text.data(), len, &s, &n, 0, len);
+      EXPECT_EQ(rc, 0) << pattern << " " << backward;
+      EXPECT_EQ(rec.r->matched, 0u);
+      EXPECT_LT(GetTickCount64() - t0, 1000u) << pattern << " " << backward;
+    }
+  }
+}
+
+// Starts that need more steps than a run begins with are tried again with
+// more: the first match behind them is found, forward and backward.
+TEST(Search, CostlyStartsBeforeAMatch) {
+  std::wstring text;
+  for (int i = 0; i < 300; ++i) text += L"aaaaaaaaaa ";
+  text += L"xb";
+  const int len = static_cast<int>(text.size());
+  Record rec;
+  ASSERT_EQ(rec.Compile(L"(a|a)*b"), 1);
+  int s = 0, n = 0;
+  ASSERT_EQ(QEL_re_search_range_n(rec.r, text.data(), len, &s, &n, 0, len), 1);
+  EXPECT_EQ(s, len - 1);
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(QEL_re_search_range_n(rec.r, text.data(), len, &s, &n, len - 2, -(len - 2)), 0);
+  ASSERT_EQ(QEL_re_search_range_n(rec.r, text.data(), len, &s, &n, len, -len), 1);
+  EXPECT_EQ(s, len - 1);
+}
+
+// \G holds only where the search began, however long the range: "ab"
+// stands at every multiple of 1024 behind the start.
+TEST(Search, StartAnchorHoldsOnlyAtTheStart) {
+  std::wstring text;
+  for (int i = 0; i < 256; ++i) text += L"ab" + std::wstring(1022, L'x');
+  const int len = static_cast<int>(text.size());
+  Record rec;
+  ASSERT_EQ(rec.Compile(L"\\Gab"), 1);
+  int s = 0, n = 0;
+  EXPECT_EQ(QEL_re_search_range_n(rec.r, text.data(), len, &s, &n, 1, len - 1), 0);
+  ASSERT_EQ(QEL_re_search_range_n(rec.r, text.data(), len, &s, &n, 4096, len - 4096), 1);
+  EXPECT_EQ(s, 4096);
 }
 
 struct ReplaceCase {

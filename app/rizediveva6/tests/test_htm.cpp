@@ -43,11 +43,22 @@ const tav::StringList* List(std::initializer_list<const wchar_t*> items) {
   return MakeStringList(items);
 }
 
-cell_def Def(cell_def::Kind kind) {
+cell_def Def(cell_def::Kind kind, const wchar_t* text = L"", const wchar_t* name = L"",
+             const wchar_t* attribute = L"", bool flag = false) {
   cell_def d{};
   d.kind = kind;
-  d.text = d.name = d.attribute = L"";
+  d.text = text, d.name = name, d.attribute = attribute, d.flag = flag;
   d.options = d.selected = EmptyStringList();
+  return d;
+}
+cell_def Options(cell_def d, const tav::StringList* options, const tav::StringList* selected,
+                 uint32_t size = 0) {
+  d.options = options, d.selected = selected, d.size = size;
+  return d;
+}
+cell_def Table(int32_t padding, int32_t spacing, int32_t border, int32_t width) {
+  cell_def d = Def(cell_def::tablex);
+  d.table[0] = padding, d.table[1] = spacing, d.table[2] = border, d.table[3] = width;
   return d;
 }
 cell Cell(cell_def d, alignm a = alignm::left, const wchar_t* id = L"id1") {
@@ -143,31 +154,17 @@ TEST_F(Pages, EveryTemplateLine) {
 }
 
 TEST_F(Pages, CellsOfEveryKind) {
-  cell_def listbox = Def(cell_def::listbox);
-  listbox.name = L"lb";
-  listbox.options = List({L"a", L"b"});
-  listbox.selected = List({L"b"});
-  cell_def listbox5 = listbox;
-  listbox5.attribute = L"multiple";
-  cell_def check = Def(cell_def::checkbox);
-  check.name = L"c";
-  check.flag = true;
-  cell_def input = Def(cell_def::input_cell);
-  input.name = L"in";
-  cell_def edit = Def(cell_def::edit_box);
-  edit.text = L"body";
-  cell_def hidden = Def(cell_def::hidden);
-  hidden.name = L"h";
-  cell_def table = Def(cell_def::tablex);
-  for (int i = 0; i < 4; ++i) table.table[i] = i;
-  cell_def select = Def(cell_def::select);
-  select.name = L"s";
-  select.size = 2;
-  select.options = List({L"a", L"b"});
-  select.attribute = L"a";
-  cell_def link = Def(cell_def::a);
-  link.text = L"x.html";
-  link.attribute = L"X";
+  const cell_def listbox = Options(Def(cell_def::listbox, L"", L"lb"), List({L"a", L"b"}), List({L"b"}));
+  const cell_def listbox5 =
+      Options(Def(cell_def::listbox, L"", L"lb", L"multiple"), List({L"a", L"b"}), List({L"b"}));
+  const cell_def check = Def(cell_def::checkbox, L"", L"c", L"", true);
+  const cell_def input = Def(cell_def::input_cell, L"", L"in");
+  const cell_def edit = Def(cell_def::edit_box, L"body");
+  const cell_def hidden = Def(cell_def::hidden, L"", L"h");
+  const cell_def table = Table(0, 1, 2, 3);
+  const cell_def select =
+      Options(Def(cell_def::select, L"", L"s", L"a"), List({L"a", L"b"}), EmptyStringList(), 2);
+  const cell_def link = Def(cell_def::a, L"x.html", L"", L"X");
   const std::wstring right = L"<td valign=\"top\" align=\"right\" width=\"22 %\">";
   const std::wstring plain = L"<td valign=\"top\">";
   struct Case {
@@ -430,42 +427,22 @@ TEST_F(Pages, PagesLikeTheProgramsForTidy) {
   htm::write_form_fieldset(L"Legend & more");
   htm::write_table(2, 2, 1, 100);
   htm::write_tbody();
-  cell_def listbox = Def(cell_def::listbox);
-  listbox.name = L"lb";
-  listbox.options = List({L"a & b", L"<c>"});
-  listbox.selected = List({L"<c>"});
-  cell_def multi = listbox;
-  multi.attribute = L"multiple";
-  cell_def check = Def(cell_def::checkbox);
-  check.name = L"c";
-  check.flag = true;
-  cell_def radio = Def(cell_def::radio);
-  radio.name = L"r";
-  cell_def edit = Def(cell_def::edit_box);
-  edit.text = L"text & <more>";
-  cell_def input = Def(cell_def::input_cell);
-  input.name = L"i";
-  cell_def submit = Def(cell_def::submit);
-  submit.text = L"Send";
-  cell_def hidden = Def(cell_def::hidden);
-  hidden.name = L"h";
-  cell_def table = Def(cell_def::tablex);
-  table.table[0] = table.table[1] = 1, table.table[2] = 0, table.table[3] = 50;
-  cell_def select = Def(cell_def::select);
-  select.name = L"s";
-  select.size = 1;
-  select.options = List({L"x", L"y"});
-  select.attribute = L"y";
-  cell_def button = Def(cell_def::button);
-  button.text = L"Press";
-  cell_def script = Def(cell_def::scripted_button);
-  script.name = L"sb";
-  script.attribute = L"alert('x')";
-  cell_def link = Def(cell_def::a);
-  link.text = L"x.html";
-  link.attribute = L"X & Y";
-  cell_def item = Def(cell_def::list_item);
-  item.text = L"item";
+  const cell_def listbox =
+      Options(Def(cell_def::listbox, L"", L"lb"), List({L"a & b", L"<c>"}), List({L"<c>"}));
+  const cell_def multi = Options(Def(cell_def::listbox, L"", L"lb", L"multiple"),
+                                 List({L"a & b", L"<c>"}), List({L"<c>"}));
+  const cell_def check = Def(cell_def::checkbox, L"", L"c", L"", true);
+  const cell_def radio = Def(cell_def::radio, L"", L"r");
+  const cell_def edit = Def(cell_def::edit_box, L"text & <more>");
+  const cell_def input = Def(cell_def::input_cell, L"", L"i");
+  const cell_def submit = Def(cell_def::submit, L"Send");
+  const cell_def hidden = Def(cell_def::hidden, L"", L"h");
+  const cell_def table = Table(1, 1, 0, 50);
+  const cell_def select = Options(Def(cell_def::select, L"", L"s", L"y"), List({L"x", L"y"}), EmptyStringList(), 1);
+  const cell_def button = Def(cell_def::button, L"Press");
+  const cell_def script = Def(cell_def::scripted_button, L"", L"sb", L"alert('x')");
+  const cell_def link = Def(cell_def::a, L"x.html", L"", L"X & Y");
+  const cell_def item = Def(cell_def::list_item, L"item");
   const cell rows[][4] = {
       {Label(L"Name & title", false, alignm::right), Cell(input), Cell(check), Cell(radio, alignm::centre)},
       {Label(L"italic", true, alignm::left), Cell(listbox), Cell(multi), Cell(edit)},

@@ -131,8 +131,9 @@ dt mytime::now_dt() {
   int32_t y, mo, d, h, mi;
   double s;
   gmtTime::new_()->getgmtdateandtime(&y, &mo, &d, &h, &mi, &s);
-  CheckRange(domains::year, y);
-  return dt{static_cast<uint32_t>(y), static_cast<uint32_t>(mo), static_cast<uint32_t>(d)};
+  const dt today{static_cast<uint32_t>(y), static_cast<uint32_t>(mo), static_cast<uint32_t>(d)};
+  time_convert::CheckDate(today);
+  return today;
 }
 
 void mytime::days_diff(const dt& first, const dt& second, int32_t* days, int32_t* absDays) {

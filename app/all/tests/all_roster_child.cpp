@@ -1,0 +1,153 @@
+// A child process of the roster model tests, working on one document file
+// through the program's own classes:
+//   all_roster_child.exe build <spec> <file>   writes the spec into a new file
+//   all_roster_child.exe op <operation> <file> runs one writing operation,
+//                                              prints the modified mark, saves
+//   all_roster_child.exe dump <file>           prints the header, holidays, weekend
+// Notes are recorded and printed as "note: <text>".  Exit code 0, or 2 with
+// "error N" when an operation raises.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "dialog_recorder.h"
+#include "exception/exception.h"
+#include "kalmoradb/kalmora_DB.h"
+#include "kalmoradb/sc_holidays.h"
+#include "all_unit.h"
+#include "roster_fixture.h"
+
+using namespace all;
+using namespace alltest;
+namespace K = Qel::RunTime::Kernel;
+using rizediveva6::time_convert;
+
+namespace {
+
+std::wstring out;
+
+void Line(const std::wstring& l) { out += l + L"\n"; }
+
+std::wstring Date(const dt& d) {
+  return std::to_wstring(d.year) + L"-" + std::to_wstring(d.month) + L"-" + std::to_wstring(d.day);
+}
+
+void Dump() {
+  const tv start = kalmora_DB::get_start_date();
+  const SYSTEMTIME r = time_convert::Local(start);
+  wchar_t clock[16];
+  swprintf(clock, 16, L"%02u:%02u:%02u", r.wHour, r.wMinute, r.wSecond);
+  Line(L"start " + Date(time_convert::tv_date(start)) + L" " + clock);
+  Line(L"duration " + std::to_wstring(kalmora_DB::get_weeks_duration()));
+  Line(L"start_day " + std::to_wstring(kalmora_DB::get_start_day()));
+  std::wstring slots = L"slots";
+  for (const SList* l = kalmora_DB::list_slots(); !l->Empty(); l = l->tail) slots += std::wstring(L" ") + l->head;
+  Line(slots);
+  Line(std::wstring(L"desc ") + kalmora_DB::get_desc());
+  std::wstring hols = L"holidays";
+  sc_holidays::nd_holidays([&](dt d) {
+    hols += L" " + Date(d);
+    K::Fail();
+  });
+  Line(hols);
+  std::wstring weekend = L"weekend";
+  sc_stat_weekend::nd_weekend_sd([&](weekend_entry e) {
+    weekend += L" " + std::to_wstring(e.slot) + L"," + std::to_wstring(e.day);
+    K::Fail();
+  });
+  Line(weekend);
+}
+
+// The writing operations, each on a document built from the small spec.
+const std::map<std::wstring, std::function<void()>>& Operations() {
+  static const std::map<std::wstring, std::function<void()>> ops = {
+      {L"put_start_date", [] { kalmora_DB::put_start_date(time_convert::date_tv(dt{2026, 10, 14})); }},
+      {L"put_weeks_duration", [] { kalmora_DB::put_weeks_duration(20); }},
+      {L"put_list_slots", [] { kalmora_DB::put_list_slots(rizediveva6::MakeList<const wchar_t*>({L"am", L"pm"})); }},
+      {L"put_list_slots_11", [] {
+         kalmora_DB::put_list_slots(rizediveva6::MakeList<const wchar_t*>(
+             {L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10", L"11"}));
+       }},
+      {L"move_up", [] { kalmora_DB::move_up(L"late"); }},
+      {L"move_down", [] { kalmora_DB::move_down(L"Fr\u00FCh"); }},
+      {L"set_start_day", [] { kalmora_DB::set_start_day(1); }},
+      {L"set_desc", [] { kalmora_DB::set_desc(L"Neu"); }},
+      {L"add_holiday", [] { sc_holidays::add_holiday(dt{2026, 12, 24}); }},
+      {L"add_holiday_again", [] { sc_holidays::add_holiday(dt{2026, 12, 26}); }},
+      {L"del_holiday", [] { sc_holidays::del_holiday(dt{2026, 12, 26}); }},
+      {L"clear_hols", [] { sc_holidays::clear_hols(); }},
+      {L"add_sd", [] { sc_stat_weekend::add_sd({10, 1}); }},
+      {L"add_sd_again", [] { sc_stat_weekend::add_sd({1, 7}); }},
+      {L"del_sd", [] { sc_stat_weekend::del_sd({1, 7}); }},
+      {L"clear_sd", [] { sc_stat_weekend::clear_sd(); }},
+      {L"set_default_weekend", [] { sc_stat_weekend::set_default_weekend(); }},
+  };
+  return ops;
+}
+
+std::wstring Saved(const rizediveva6::saved_result* r) {
+  return r->Kind() == rizediveva6::Saved::saved ? L"saved" : L"result " + std::to_wstring(static_cast<int>(r->Kind()));
+}
+
+int Run(int argc, wchar_t** argv) {
+  const std::wstring_view mode = argv[1];
+  const bool create = mode == L"build" || mode == L"build_empty";
+  const wchar_t* file = argv[argc - 1];
+  rizediveva6::document* doc = rizediveva6::orvDB::new_file_def(
+      rizediveva6::make_file_def(file, create, rizediveva6::kBackupNone));
+  kalmora_DB::init(doc);
+  if (mode == L"build") {
+    static RosterSpec spec;  // outside the frames an error unwinds
+    if (argc < 4 || !SpecNamed(argv[2], &spec)) return 3;
+    WriteSpec(spec);
+  } else if (mode == L"build_empty") {
+    kalmora_DB::set_as_mod();
+  } else if (mode == L"op") {
+    auto op = Operations().find(argv[2]);
+    if (op == Operations().end()) return 3;
+    op->second();
+    Line(std::wstring(L"mark ") + (doc->is_modified() ? L"1" : L"0"));
+  } else if (mode == L"dump") {
+    Dump();
+    return 0;
+  } else {
+    return 3;
+  }
+  Line(Saved(kalmora_DB::save_kalmora()));
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3 || all::InitializeUnit()) return 3;
+  _setmode(_fileno(stdout), _O_BINARY);
+  K::Control::TPrologThreadData::SetPrologExceptionPredicate(&tav::runtime_exception::raiser, 4096, nullptr, nullptr);
+  tav::exception::setexceptionstate(tav::exceptionState::New());
+  rztest::DialogRecorder recorder;
+  volatile int rc = 0;
+  const uint32_t code = K::RunTrapped([&] { rc = Run(argc, argv); });
+  for (const auto& shown : recorder.shown())
+    if (shown.kind == L"note") Line(L"note: " + shown.text);
+  if (code) {
+    uint32_t number = code;
+    if (code >= 65536)
+      tav::exception::getdescriptor_nd(code, [&](const tav::TraceEntry* e) {
+        const tav::ValueTerm* v = tav::exception::trygetextrainfo(e, L"error code");
+        if (v && v->Kind() == tav::ValueKind::unsigned_) number = v->As<uint32_t>();
+      });
+    Line(L"error " + std::to_wstring(number));
+    rc = 2;
+  }
+  const int n = WideCharToMultiByte(CP_UTF8, 0, out.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string bytes(n > 0 ? n - 1 : 0, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, out.c_str(), -1, bytes.data(), n, nullptr, nullptr);
+  fwrite(bytes.data(), 1, bytes.size(), stdout);
+  return rc;
+}

@@ -1,0 +1,78 @@
+// The fixture specs and their writer.
+#include "roster_fixture.h"
+
+#include "SYSTEM/orv_list/orv_list.h"
+#include "kalmoradb/kalmora_DB.h"
+#include "kalmoradb/sc_holidays.h"
+
+namespace alltest {
+
+using namespace all;
+
+RosterSpec SmallSpec() {
+  RosterSpec s;
+  s.start = dt{2026, 10, 5};
+  s.startDay = 0;
+  s.weeks = 16;
+  s.slots = {L"Fr\u00FCh", L"late", L"night"};
+  s.desc = L"Kleiner Dienstplan \u00E4\u00F6\u00FC";
+  s.tasks = {L"Station", L"Notaufnahme"};
+  s.locations = {L"Haus A", L"Haus B"};
+  s.doctors = {
+      {L"\u00C4rztin Bj\u00F6rk", {L"Innere"}},
+      {L"Dr. \u0141ukasz Wi\u015Bniewski", {L"Chirurgie"}},
+      {L"Dr. Zo\u00EB \U0001D4D0lt", {L"Innere", L"Chirurgie"}},  // a surrogate pair
+      {L"Dr. Muster-Lang", {L"Innere"}},                            // first 12 characters
+      {L"Dr. Muster-Langenfeld", {L"Chirurgie"}},                    // shared with this one
+      {L"Dr. Sophie Bauer", {L"Innere"}},                            // two alike first letters
+      {L"Dr. Stefan Braun", {L"Chirurgie"}},
+      {L"Dr. \u00C9milie Faure", {L"Innere"}},
+      {L"Dr. Jos\u00E9 N\u00FA\u00F1ez", {L"Chirurgie"}},
+      {L"Dr. Chen \u9648", {L"Innere"}},
+  };
+  s.holidays = {{2026, 12, 25}, {2026, 12, 26}, {2027, 1, 1}};
+  s.weekend = {{1, 6}, {1, 7}, {3, 7}};
+  return s;
+}
+
+RosterSpec LargeSpec(uint32_t weeks) {
+  RosterSpec s;
+  s.start = dt{2027, 1, 6};  // a Wednesday: the roster starts on Monday 2027-01-04
+  s.startDay = 0;
+  s.weeks = weeks;
+  s.slots = {L"day", L"evening", L"night"};
+  s.tasks = {L"ward", L"emergency", L"theatre"};
+  s.locations = {L"north", L"south"};
+  for (int i = 1; i <= 60; ++i)
+    s.doctors.push_back({L"Doctor " + std::to_wstring(i), {i % 2 ? L"odd" : L"even"}});
+  for (uint32_t year = 2027; year <= 2028; ++year)
+    for (dt d : {dt{year, 1, 1}, dt{year, 5, 1}, dt{year, 12, 25}, dt{year, 12, 26}})
+      if (year == 2027 || weeks > 52) s.holidays.push_back(d);
+  for (uint32_t slot = 1; slot <= 3; ++slot) {
+    s.weekend.push_back({slot, 6});
+    s.weekend.push_back({slot, 7});
+  }
+  return s;
+}
+
+bool SpecNamed(const std::wstring& name, RosterSpec* spec) {
+  if (name == L"small") *spec = SmallSpec();
+  else if (name == L"large52") *spec = LargeSpec(52);
+  else if (name == L"large104") *spec = LargeSpec(104);
+  else return false;
+  return true;
+}
+
+void WriteSpec(const RosterSpec& spec) {
+  kalmora_DB::set_start_day(spec.startDay);
+  kalmora_DB::put_start_date(rizediveva6::time_convert::date_tv(spec.start));
+  kalmora_DB::put_weeks_duration(spec.weeks);
+  rizediveva6::ListBuilder<const wchar_t*> slots;
+  for (const std::wstring& s : spec.slots) slots.Add(s.c_str());
+  kalmora_DB::put_list_slots(slots.Finish());
+  if (!spec.desc.empty()) kalmora_DB::set_desc(spec.desc.c_str());
+  for (const dt& d : spec.holidays) sc_holidays::add_holiday(d);
+  for (const weekend_entry& e : spec.weekend) sc_stat_weekend::add_sd(e);
+}
+
+}  // namespace alltest

@@ -1,0 +1,44 @@
+// The shared roster fixture: a spec of a roster document and the builder
+// that writes it through the program's own classes (a new document file,
+// kalmora_DB::init, the stores' operations, save_kalmora).  Tests run the
+// builder in a child process (all_roster_child.exe build ...) and reopen
+// the file in a fresh one.  Each store writes its part of the spec once it
+// exists: here the header, the holidays and the weekend slots.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "kalmoradb/sc_stat_weekend.h"
+
+namespace alltest {
+
+struct DoctorSpec {
+  std::wstring name;
+  std::vector<std::wstring> groups;
+};
+
+struct RosterSpec {
+  all::dt start;                 // any day of the first week
+  uint32_t startDay = 0;         // 0 Monday, 1 Sunday
+  uint32_t weeks = 10;
+  std::vector<std::wstring> slots;
+  std::wstring desc;             // empty: none stored
+  std::vector<std::wstring> tasks, locations;
+  std::vector<DoctorSpec> doctors;
+  std::vector<all::dt> holidays;  // in the order added
+  std::vector<all::weekend_entry> weekend;  // in the order added
+};
+
+// The small hand-checked roster: 16 weeks from Monday 2026-10-05, over the
+// October clock changes and the year end.
+RosterSpec SmallSpec();
+// A large roster of 52 or 104 weeks with 60 doctors.
+RosterSpec LargeSpec(uint32_t weeks);
+// The spec of a name ("small", "large52", "large104"); false for another.
+bool SpecNamed(const std::wstring& name, RosterSpec* spec);
+
+// Writes the spec into the open document (kalmora_DB initialised on it).
+void WriteSpec(const RosterSpec& spec);
+
+}  // namespace alltest

@@ -8,6 +8,7 @@
 #include "kalmoradb/groups.h"
 #include "kalmoradb/load_db.h"
 #include "kalmoradb/lock_ass.h"
+#include "kalmoradb/renumber.h"
 #include "kalmoradb/locations.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/sc_holidays.h"
@@ -213,18 +214,24 @@ void kalmora_DB::put_list_slots(const SList* names) {
   }
   set_as_mod();
   sc_phase1::must_regenerate(L"new slots");
+  const SList* before = get_list_slots();
   simple_string_db::clear_chain(db(), kSlots);
   simple_string_db::add_namelist(db(), kSlots, names);
+  renumber::apply(list_kind::slot, number_map::lists(before, get_list_slots()));
 }
 
 void kalmora_DB::move_up(const wchar_t* name) {
   set_as_mod();
+  const SList* before = get_list_slots();
   simple_string_db::move_up(db(), kSlots, name);
+  renumber::apply(list_kind::slot, number_map::lists(before, get_list_slots()));
 }
 
 void kalmora_DB::move_down(const wchar_t* name) {
   set_as_mod();
+  const SList* before = get_list_slots();
   simple_string_db::move_down(db(), kSlots, name);
+  renumber::apply(list_kind::slot, number_map::lists(before, get_list_slots()));
 }
 
 const SList* kalmora_DB::list_slots() { return simple_string_db::list_names(db(), kSlots); }

@@ -10,7 +10,9 @@
 //    that fails or raises part-way closes what it opened, forgets the
 //    facts and passes the failure on.
 //  - Header chains hold one term once written (start date, duration, start
-//    day, description); "slots" holds at most 10 names.
+//    day, description); "slots" holds at most 10 names.  A change of the
+//    slot list renumbers the stored slot numbers (renumber), so each keeps
+//    naming its slot.
 //  - Every writing operation marks the document modified before it writes;
 //    the modified mark is cleared only by a save whose result is `saved`.
 //  - The cached week offset belongs to the stored start date: dropped when

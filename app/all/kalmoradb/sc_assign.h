@@ -7,6 +7,9 @@
 //  - A duty has at most one doctor.
 //  - Removals collect the entries first and delete after the walk, so a
 //    deletion never moves the cursor of the walk that found it.
+//  - A re-keying deletes every moved or dropped entry before it inserts
+//    the moved ones under their new keys, so keys that trade places never
+//    collide.
 #pragma once
 
 #include "SYSTEM/mychaindb/bt.h"
@@ -14,6 +17,9 @@
 #include "kalmoradb/store_state.h"
 
 namespace all {
+
+// The new key of an entry of a duty-key tree; null drops the entry.
+using key_map = const wchar_t* (*)(const wchar_t* key, const void* context);
 
 class sc_assign {
  public:
@@ -30,6 +36,9 @@ class sc_assign {
   // Deletes every assignment of the doctor, locked ones too.
   static void repair_after_person_deleted(chain_ref doctor);
 
+  // Every assignment re-keyed by f (null: the entry is dropped).
+  static void rekey(key_map f, const void* context);
+
   // The tree; 329 while no document is open.
   static rizediveva6::bt* tree();
 };
@@ -37,5 +46,8 @@ class sc_assign {
 // Every entry (key, reference) of a tree in key order, copied to the heap
 // before the caller acts on any.
 const rizediveva6::List<rizediveva6::KeyRef>* all_entries(rizediveva6::bt* tree);
+
+// Re-keys every entry of a duty-key tree by f.
+void rekey_tree(rizediveva6::bt* tree, key_map f, const void* context);
 
 }  // namespace all

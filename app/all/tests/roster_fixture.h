@@ -3,7 +3,8 @@
 // kalmora_DB::init, the stores' operations, save_kalmora).  Tests run the
 // builder in a child process (all_roster_child.exe build ...) and reopen
 // the file in a fresh one.  Each store writes its part of the spec once it
-// exists: here the header, the holidays and the weekend slots.
+// exists: the header, the holidays, the weekend slots, the groups, the
+// doctors, the tasks, the locations, the typical week and the date changes.
 #pragma once
 
 #include <string>
@@ -18,14 +19,30 @@ struct DoctorSpec {
   std::vector<std::wstring> groups;
 };
 
+// A duty by names: task, location, slot.
+struct DutySpec {
+  std::wstring task, where, slot;
+};
+struct TypicalSpec {
+  uint32_t dayKind;  // 1001 Sunday, 1002 weekday, 1003 Saturday
+  DutySpec duty;
+};
+struct ChangeSpec {
+  all::dt date;
+  uint32_t day;  // 1..7
+  DutySpec duty;
+};
+
 struct RosterSpec {
   all::dt start;                 // any day of the first week
   uint32_t startDay = 0;         // 0 Monday, 1 Sunday
   uint32_t weeks = 10;
   std::vector<std::wstring> slots;
   std::wstring desc;             // empty: none stored
-  std::vector<std::wstring> tasks, locations;
+  std::vector<std::wstring> tasks, locations, groups;
   std::vector<DoctorSpec> doctors;
+  std::vector<TypicalSpec> typical;  // per day kind in this order
+  std::vector<ChangeSpec> changes;   // toggled in this order
   std::vector<all::dt> holidays;  // in the order added
   std::vector<all::weekend_entry> weekend;  // in the order added
 };
@@ -37,6 +54,9 @@ RosterSpec SmallSpec();
 RosterSpec LargeSpec(uint32_t weeks);
 // The spec of a name ("small", "large52", "large104"); false for another.
 bool SpecNamed(const std::wstring& name, RosterSpec* spec);
+
+// The tls of a duty by names, through the document's lists.
+all::tls DutyOf(const DutySpec& d);
 
 // Writes the spec into the open document (kalmora_DB initialised on it).
 void WriteSpec(const RosterSpec& spec);

@@ -1,8 +1,16 @@
-// The message seam's defaults on a real task window (Xvfb): close_app
-// destroys the task window and so ends the program's message loop.
+// The message seam's defaults on real windows (Xvfb): the toolkit's note
+// and error boxes, the message window, and close_app ending the message
+// loop.
+#include <string>
+#include <vector>
+
+#include "KWI/kwi_orvdb/kwiorvdb.h"
 #include "SYSTEM/myKWI/myKWI.h"
-#include "rz_test.h"
+#include "doc_test.h"
+#include "kwi/kwimessage/kwimessage.h"
+#include "qel6edit.h"
 #include "testlib.h"
+#include "toolkit_test.h"
 
 namespace rztest {
 namespace {
@@ -37,6 +45,36 @@ TEST_F(Gui, CloseAppEndsTheMessageLoop) {
   EXPECT_TRUE(called);
   EXPECT_TRUE(destroyed);
   EXPECT_TRUE(afterClose);
+}
+
+// The message window's text, line breaks as "\n".
+std::wstring MessageText(LONG_PTR w) {
+  std::wstring text, raw = reinterpret_cast<const wchar_t*>(QEL_EDIT::edit_GetText_0(w));
+  for (wchar_t c : raw)
+    if (c != L'\r') text += c;
+  return text;
+}
+
+TEST_F(Gui, BoxesAndMessageLines) {
+  std::vector<testbox::Seen> boxes;
+  std::wstring text;
+  tktest::RunInTask([&](LONG_PTR) {
+    testbox::Script s({{L"Note", [](HWND d) { testbox::Press(d, IDOK); }},
+                       {L"Error", [](HWND d) { testbox::Press(d, IDOK); }}});
+    myKWI::note(L"");
+    myKWI::error(L"kee insert error 94");
+    s.Finish();
+    boxes = s.Boxes();
+    const LONG_PTR w = tav::kwiMessage::create(100);
+    myKWI::message_write({L"\n OPEN ", L"x"});
+    text = MessageText(w);
+  });
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].title, L"Note");
+  EXPECT_EQ(boxes[0].text, L"");
+  EXPECT_EQ(boxes[1].title, L"Error");
+  EXPECT_EQ(boxes[1].text, L"kee insert error 94");
+  EXPECT_EQ(text, L"\n OPEN x");
 }
 
 }  // namespace

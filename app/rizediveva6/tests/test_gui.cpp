@@ -1,6 +1,6 @@
 // The message seam's defaults on real windows (Xvfb): the toolkit's note
-// and error boxes, the message window, and close_app ending the message
-// loop.
+// and error boxes, the message window, the save question and the file
+// dialog of the document object, and close_app ending the message loop.
 #include <string>
 #include <vector>
 
@@ -75,6 +75,64 @@ TEST_F(Gui, BoxesAndMessageLines) {
   EXPECT_EQ(boxes[1].title, L"Error");
   EXPECT_EQ(boxes[1].text, L"kee insert error 94");
   EXPECT_EQ(text, L"\n OPEN x");
+}
+
+class GuiDocument : public Documents {};
+
+// The save question answered by each button and by the close box, then the
+// "Save file as" dialog with a typed name and cancelled.
+TEST_F(GuiDocument, SaveQuestionAndFileDialog) {
+  delete recorder_;  // the toolkit's own dialogs
+  recorder_ = nullptr;
+  const std::wstring file = Path(L"gui.km6"), typed = Path(L"typed.km6");
+  MakeDocument(file, {L"ann"});
+  struct Case {
+    std::function<void(HWND)> act;
+    const wchar_t* want;
+  };
+  // The layer's buttons report with their own window.
+  const auto Click = [](int id) { return [id](HWND d) { tktest::Click(d, id); }; };
+  const Case cases[] = {{Click(10001), L"forget"},
+                        {Click(2), L"cancelled"},
+                        {[](HWND d) { testbox::CloseBox(d); }, L"cancelled"},
+                        {Click(1), L"saved"}};
+  std::vector<std::wstring> results, questions;
+  std::wstring cancelled, chosen, name;
+  tktest::RunInTask([&](LONG_PTR) {
+    kwiORVDB* d = kwiORVDB::new_file_def_kwi(make_file_def(file.c_str(), false, kBackupNone));
+    AddName(d->orv_get_chaindb(), L"bob");
+    for (const Case& c : cases) {
+      d->set_as_modified(true);
+      testbox::Script s({{nullptr, c.act}});
+      const saved_result* r = d->orv_save(MakeList<const wchar_t*>({L"Roster", L"*.km6"}));
+      s.Finish();
+      for (const testbox::Seen& seen : s.Boxes()) questions.push_back(seen.text);
+      results.push_back(r->Kind() == Saved::saved ? L"saved" : r->Kind() == Saved::not_saved_forget ? L"forget"
+                                                                                                     : L"cancelled");
+    }
+    d->set_as_modified(true);
+    {
+      testbox::Script s({{L"Save file as", [](HWND b) { testbox::Press(b, IDCANCEL); }}});
+      cancelled = d->orv_save_as(MakeList<const wchar_t*>({L"Roster", L"*.km6"}))->Kind() == Saved::not_saved_cancelled
+                      ? L"cancelled" : L"?";
+    }
+    {
+      testbox::Script s({{L"Save file as", [&](HWND b) {
+                            SetDlgItemTextW(b, 0x47C, typed.c_str());
+                            testbox::Press(b, IDOK);
+                          }}});
+      const saved_result* r = d->orv_save_as(MakeList<const wchar_t*>({L"Roster", L"*.km6"}));
+      chosen = r->Kind() == Saved::saved ? r->text : L"?";
+    }
+    name = d->get_file_name()->Name();
+    d->orv_close(MakeList<const wchar_t*>({L"Roster", L"*.km6"}), false);
+  });
+  EXPECT_EQ(results, (std::vector<std::wstring>{L"forget", L"cancelled", L"cancelled", L"saved"}));
+  EXPECT_EQ(questions, std::vector<std::wstring>(4, L"Save " + file + L" ?"));
+  EXPECT_EQ(cancelled, L"cancelled");
+  EXPECT_EQ(chosen, typed);
+  EXPECT_EQ(name, typed);
+  EXPECT_EQ(Checked(typed), "exit 0\nchain names\n  ann\n  bob\ntree bt_names\n  ann\n  bob\n");
 }
 
 }  // namespace

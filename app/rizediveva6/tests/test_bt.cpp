@@ -6,6 +6,7 @@
 #include "SYSTEM/mychaindb/sc_build_nth.h"
 #include "doc_test.h"
 #include "qel6run_lib.h"
+#include "stream/stream.h"
 
 namespace rztest {
 namespace {
@@ -276,6 +277,10 @@ TEST_F(VolatileTrees, OwnDatabaseGoesWithTheTree) {
     t->beet_delete();
     EXPECT_EQ(t->get_db(), nullptr);
   });
+  // An object without a tree answers get_bt with the error box and 0.
+  bt* bare = NewObject<bt>();
+  EXPECT_EQ(bare->get_bt(), 0);
+  EXPECT_EQ(rec().Texts(L"error"), std::vector<std::wstring>{L"OBJECT database_object get_bt Error 701"});
   // Its memory database is gone.
   EXPECT_EQ(ErrorNumber(RunTrapped([] { chainDB::db_delete(L"rz-names", place::in_memory); })), 1318u);
 }

@@ -434,9 +434,12 @@ TEST_F(Utilities, UnwiredSeamRefusesClearly) {
     exception::clear(code);
   }
   myKWI::set_dialogs(previous);
-  // The toolkit's boxes are not wired yet; closing goes to the GUI layer.
-  EXPECT_EQ(myKWI::toolkit_dialogs().note, nullptr);
-  EXPECT_NE(myKWI::toolkit_dialogs().close_app, nullptr);
+  // Every default is wired.
+  const Dialogs d = myKWI::toolkit_dialogs();
+  for (const void* entry : {reinterpret_cast<const void*>(d.note), reinterpret_cast<const void*>(d.error),
+                            reinterpret_cast<const void*>(d.message_write), reinterpret_cast<const void*>(d.close_app),
+                            reinterpret_cast<const void*>(d.getfilename), reinterpret_cast<const void*>(d.ask)})
+    EXPECT_NE(entry, nullptr);
 }
 
 }  // namespace

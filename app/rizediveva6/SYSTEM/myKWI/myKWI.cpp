@@ -2,6 +2,9 @@
 #include "SYSTEM/myKWI/myKWI.h"
 
 #include "exception/exception.h"
+#include "kwi/kwi.h"
+#include "kwi/kwicommondialogs.h"
+#include "kwi/kwimessage/kwimessage.h"
 #include "qel6kwi.h"
 
 namespace rizediveva6 {
@@ -12,10 +15,49 @@ const ClassInfo myKWI::classInfo{L"qel6pack/myKWI/myKWI", TAV_CLASS_VERSION};
 
 namespace {
 
-// The window toolkit's common dialogs and message window are not part of the
-// build yet: their entries stay empty and refuse (see Need).  Closing the
-// program goes to the GUI layer itself.
+// The defaults: the window toolkit's boxes and message window, and the GUI
+// layer's task window.  String lists share the GUI layer's slist layout.
+void Note(const wchar_t* text) { kwiCommonDialogs::note(text); }
+void ErrorBox(const wchar_t* text) { kwiCommonDialogs::error(text); }
+void WriteMessage(const wchar_t* text) {
+  T::TEllipsisArgs<1> one;
+  one.SetTerm(0, D(tav::domains::string), text);
+  kwiMessage::write(one);
+  kwi::processevents();
+}
 void CloseTaskWindow() { QEL_KWI::win_Destroy(QEL_KWI::kwi_GetTaskWin()); }
+
+QEL_KWI::slist_struct* Slist(const StringList* l) {
+  return const_cast<QEL_KWI::slist_struct*>(reinterpret_cast<const QEL_KWI::slist_struct*>(l));
+}
+static_assert(sizeof(QEL_KWI::slist_struct) == sizeof(StringList));
+
+bool GetFileName(const FileDialogRequest& r, const wchar_t** chosen, const StringList** selected) {
+  // The flags as the GUI layer's integer list.
+  QEL_KWI::ilist_struct* flags = nullptr;
+  auto* nil = static_cast<QEL_KWI::ilist_struct*>(GStackAlloc(sizeof(uint64_t)));
+  nil->functor = 2;
+  flags = nil;
+  for (uint32_t i = r.flagCount; i-- > 0;) {
+    auto* cell = static_cast<QEL_KWI::ilist_struct*>(GStackAlloc(sizeof(QEL_KWI::ilist_struct)));
+    *cell = QEL_KWI::ilist_struct{1, r.flags[i], flags};
+    flags = cell;
+  }
+  QEL_KWI::slist_struct* names = nullptr;
+  const wchar_t* name =
+      kwiCommonDialogs::getfilename(r.initialName, Slist(r.filters), r.title, flags, r.startFolder, &names);
+  if (!name) return false;
+  *chosen = name;
+  *selected = names ? reinterpret_cast<const StringList*>(names) : EmptyStringList();
+  return true;
+}
+
+bool Ask(const wchar_t* question, const StringList* buttons, uint32_t* answer) {
+  int32_t pressed = 0;
+  if (!kwiCommonDialogs::ask(question, Slist(buttons), &pressed)) return false;
+  *answer = static_cast<uint32_t>(pressed);
+  return true;
+}
 
 Dialogs xtable = myKWI::toolkit_dialogs();
 
@@ -32,9 +74,7 @@ F Need(F entry, const wchar_t* operation) {
 }  // namespace
 
 Dialogs myKWI::toolkit_dialogs() {
-  Dialogs d{};
-  d.close_app = &CloseTaskWindow;
-  return d;
+  return Dialogs{&Note, &ErrorBox, &WriteMessage, &CloseTaskWindow, &GetFileName, &Ask};
 }
 const Dialogs& myKWI::dialogs() { return xtable; }
 Dialogs myKWI::set_dialogs(const Dialogs& table) {

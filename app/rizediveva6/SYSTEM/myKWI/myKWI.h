@@ -5,9 +5,9 @@
 // Invariants:
 //  - Every operation goes through one table of function pointers (the seam);
 //    nothing else in the library calls the window toolkit's boxes.
-//  - The table's defaults forward to the window toolkit.  Until they are
-//    wired an entry is null and its operation raises the class library's
-//    "unsupported predicate" error naming it: never a crash.
+//  - The table's defaults forward to the window toolkit (closing: to the GUI
+//    layer).  A null entry raises the class library's "unsupported
+//    predicate" error naming its operation: never a crash.
 //  - Tests replace the table (set_dialogs) with a recorder and put the
 //    previous one back.
 #pragma once

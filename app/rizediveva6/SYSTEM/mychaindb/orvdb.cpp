@@ -126,15 +126,16 @@ namespace {
 // locked or unreadable) is not the content's fault.
 bool RefusesContent(uint32_t number) { return number == 1317 || number == 1326 || number == 1111; }
 
-// Opens the file database (plainly, or in spite of its mark), copies it into
-// a memory database of the same name and closes it on every way out; the
+// Opens the file database `from` (plainly, or in spite of its mark), copies
+// it into the memory database `name` and closes it on every way out; the
 // memory database opened.  `opened` (with the name) goes to the message
 // window once the file is open; null for none.  0 or the trace of the error,
 // which the caller owns.
-uint32_t Load(const wchar_t* name, bool invalidOk, const wchar_t* opened, chainDB** memory) {
+uint32_t Load(const wchar_t* from, const wchar_t* name, bool invalidOk, const wchar_t* opened,
+              chainDB** memory) {
   chainDB* volatile file = nullptr;
   uint32_t code = K::RunTrapped([&] {
-    file = invalidOk ? chainDB::db_openinvalid(name, place::in_file) : chainDB::db_open(name, place::in_file);
+    file = invalidOk ? chainDB::db_openinvalid(from, place::in_file) : chainDB::db_open(from, place::in_file);
   });
   if (code) return code;
   volatile bool copied = false;
@@ -198,7 +199,7 @@ orvDB* orvDB::new_file_def(const file_def* fd) {
 // open; any other error ends in state 100 with its text.
 void orvDB::OpenFile(const wchar_t* name) {
   chainDB* memory = nullptr;
-  const uint32_t code = Load(name, false, L"\n OPEN ", &memory);
+  const uint32_t code = Load(name, name, false, L"\n OPEN ", &memory);
   if (!code) {
     xdb = memory;
     memoryName = HeapCopy(name);
@@ -220,11 +221,16 @@ void orvDB::OpenFile(const wchar_t* name) {
   Repair(name, false);
 }
 
-// The repair open (rule 3): the damaged bytes are kept first, then the file
-// is opened in spite of its mark and loaded.
+// The repair open (rule 3): the damaged bytes are kept in Name.damaged,
+// and the repair works on a copy of its own, so the document file stays as
+// it is until a save.
 void orvDB::Repair(const wchar_t* name, bool quiet) {
   const wchar_t* kept = string::concat(name, L".damaged");
-  const uint32_t copying = TrapAndForget([&] { file::copy(name, kept); });
+  const wchar_t* work = string::concat(name, L".repairing");
+  const uint32_t copying = TrapAndForget([&] {
+    file::copy(name, kept);
+    file::copy(name, work);
+  });
   if (!quiet) {
     Tm::TEllipsisArgs<1> a;
     a.SetTerm(0, D(tav::domains::string), name);
@@ -232,9 +238,12 @@ void orvDB::Repair(const wchar_t* name, bool quiet) {
                         : string::concat(string::format(L"% is invalid", a), L"\nIts bytes are kept in ", kept));
   }
   chainDB* memory = nullptr;
-  if (!copying && !TrapAndForget([&] {
-        if (Load(name, true, quiet ? nullptr : L"\n OPEN INVALID", &memory)) RaiseRangeError();
-      })) {
+  const uint32_t loading = copying ? copying : Load(work, name, true, quiet ? nullptr : L"\n OPEN INVALID", &memory);
+  if (!copying && loading >= 65536) exception::clear(loading);
+  TrapAndForget([&] {
+    if (file::existfile(work)) file::delete_(work);
+  });
+  if (!loading) {
     xdb = memory;
     memoryName = HeapCopy(name);
     sdb_state = kStateOpened;

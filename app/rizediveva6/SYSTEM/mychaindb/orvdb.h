@@ -12,7 +12,8 @@
 //  - The modified flag is cleared only after the copy to the file returned;
 //    a save that raises leaves flag and file as they were.  A copy that does
 //    not adopt the new name leaves the flag.
-//  - A repair open first keeps the damaged file's bytes in Name + ".damaged".
+//  - A repair open keeps the damaged file's bytes in Name + ".damaged" and
+//    repairs a working copy: no open changes the document file.
 //  - Facts hold heap data only: file_def is copied to the heap when stored.
 //  - Texts to the user go through myKWI.
 #pragma once

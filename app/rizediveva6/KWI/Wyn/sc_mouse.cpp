@@ -2,7 +2,7 @@
 #include "KWI/Wyn/sc_mouse.h"
 
 #include "KWI/Wyn/checked.h"
-#include "KWI/Wyn/toolkit_calls.h"
+#include "kwi/kwi.h"
 
 namespace rizediveva6 {
 
@@ -37,9 +37,9 @@ int32_t Area(int32_t w, int32_t h) { return Abs(C::Mul(w, h)); }
 
 void SetCursor(LONG_PTR window, int32_t cursor) {
   if (cursor == sc_mouse::xcursor) return;
-  toolkit::cursorset(window, cursor);
+  tav::kwi::cursorset(window, cursor);
   sc_mouse::xcursor = cursor;
-  toolkit::processevents();
+  tav::kwi::processevents();
 }
 
 // The cursor a hot spot asks for at p: true and *cursor (0 keeps the cursor)

@@ -6,7 +6,7 @@
 #include <shellapi.h>
 
 #include "KWI/Wyn/checked.h"
-#include "KWI/Wyn/toolkit_calls.h"
+#include "kwi/kwi.h"
 #include "qel6run_lib.h"
 #include "SYSTEM/orv_math/orv_math.h"
 #include "unit.h"
@@ -146,11 +146,11 @@ bool wyn::wdrawtextinrect(wyndow t, rect_struct r, const wchar_t* text, int32_t 
 }
 
 bool wyn::wdrawtext(wyndow t, uint32_t x, uint32_t y, const wchar_t* text) {
-  return Dispatch(t, [&](LONG_PTR w) { toolkit::drawtext(w, C::U2I(x), C::U2I(y), text); });
+  return Dispatch(t, [&](LONG_PTR w) { tav::kwi::drawtext(w, C::U2I(x), C::U2I(y), text); });
 }
 
 bool wyn::wpict_draw(wyndow t, picture p, pnt_struct at, uint32_t rasterOp) {
-  return Dispatch(t, [&](LONG_PTR w) { toolkit::pictdraw(w, p, &at, C::U2I(rasterOp)); });
+  return Dispatch(t, [&](LONG_PTR w) { tav::kwi::pictdraw(w, p, &at, C::U2I(rasterOp)); });
 }
 
 bool wyn::wsetbrush(wyndow t, brush_struct b) {

@@ -1,7 +1,11 @@
 // Drag feedback on a real window (Xvfb): kinds chosen at the grab, new
 // positions, and the screen restored from the saved pictures.
 #include "KWI/Wyn/wyn.h"
+#include "KWI/drag/drag_line.h"
 #include "KWI/drag/drag_rct.h"
+#include "KWI/drag/drag_string.h"
+#include "KWI/drag/o_drag_pic.h"
+#include "KWI/drag/o_drag_stretch_rct.h"
 #include "wyn_test.h"
 
 namespace rztest {
@@ -149,6 +153,153 @@ TEST_F(Drag, BadStateDrawsNothing) {
     EXPECT_FALSE(d->drag_it({170, 130}, &kind));
     EXPECT_FALSE(d->drag_it({10, 10}, &kind));
     EXPECT_EQ(WindowPixels(w, {0, 0, 300, 200}), before);
+  });
+}
+
+constexpr rect_struct kArea{0, 0, 300, 200};
+
+// The differing pixels of two pictures lie inside r; how many differ.
+int DiffersOnlyInside(const Pixels& before, const Pixels& after, rect_struct r) {
+  int differing = 0;
+  for (int y = 0; y < before.h; ++y)
+    for (int x = 0; x < before.w; ++x)
+      if (after.at(x, y) != before.at(x, y)) {
+        ++differing;
+        EXPECT_TRUE(x >= r.left && x < r.right && y >= r.top && y < r.bottom) << x << "," << y;
+        if (::testing::Test::HasFailure()) return differing;
+      }
+  return differing;
+}
+
+TEST_F(Drag, StretchBandLeavesNothingBehind) {
+  InTask([](HWND task) {
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    Paint(w);
+    const Pixels before = WindowPixels(w, kArea);
+    o_drag_stretch_rct* band = o_drag_stretch_rct::new_(w, {50, 40});
+    for (pnt_struct p : {pnt_struct{120, 90}, pnt_struct{200, 150}, pnt_struct{90, 70}}) band->mousemove(p);
+    const Pixels after = WindowPixels(w, kArea);
+    EXPECT_GT(DiffersOnlyInside(before, after, {50, 40, 90, 70}), 0);
+    EXPECT_EQ(after.at(60, 50), before.at(60, 50) ^ 0xC0C0C0u);
+    band->mousemove({50, 40});  // an empty band: the screen as it was
+    EXPECT_EQ(WindowPixels(w, kArea), before);
+    EXPECT_EQ(Rect(band->mouseup({70, 60})), (std::vector<int>{50, 40, 70, 60}));
+    // Left of and above the anchor: the anchor follows the mouse.
+    band->mousemove({30, 45});
+    band->mousemove({60, 20});
+    EXPECT_EQ(Rect(band->mouseup({80, 50})), (std::vector<int>{30, 20, 80, 50}));
+    EXPECT_EQ(Rect(o_drag_stretch_rct::new_(w, {50, 40})->mouseup({10, 5})), (std::vector<int>{50, 40, 10, 5}));
+  });
+}
+
+TEST_F(Drag, FixedHeightBandSpansItsRows) {
+  InTask([](HWND task) {
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    Paint(w);
+    const Pixels before = WindowPixels(w, kArea);
+    o_drag_stretch_rct* band = o_drag_stretch_rct::new_(w, {50, 10});
+    band->set_type({rct_type::horz_fixed_ht, 100, 120});
+    for (pnt_struct p : {pnt_struct{150, 180}, pnt_struct{200, 30}, pnt_struct{120, 60}}) band->mousemove(p);
+    const Pixels after = WindowPixels(w, kArea);
+    EXPECT_GT(DiffersOnlyInside(before, after, {50, 100, 121, 121}), 0);
+    EXPECT_EQ(after.at(80, 100), before.at(80, 100) ^ 0xFFFFFFu);  // inverted outline
+    EXPECT_EQ(after.at(80, 110), before.at(80, 110));             // inside untouched
+    EXPECT_EQ(Rect(band->mouseup({130, 5})), (std::vector<int>{50, 100, 130, 120}));
+  });
+}
+
+TEST_F(Drag, PictureFollowsTheMouseOverTheSavedScreen) {
+  InTask([](HWND task) {
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    const rect_struct box{20, 120, 60, 140};
+    struct Case {
+      direct d;
+      pnt_struct last, corner;  // the last mouse point and where the picture lands
+    } cases[] = {{kAny, {200, 60}, {190, 55}},
+                 {{direct::horz_only, {grainy::smooth, 0}}, {200, 60}, {190, 120}},
+                 {kVertSmooth, {200, 60}, {20, 55}}};
+    for (const Case& c : cases) {
+      Paint(w);
+      const Pixels before = WindowPixels(w, kArea);
+      o_drag_pic* pic = o_drag_pic::new_(w, {30, 125}, box, c.d);
+      EXPECT_EQ((std::vector<int>{pic->get_offset().x, pic->get_offset().y}), (std::vector<int>{10, 5}));
+      for (pnt_struct p : {pnt_struct{100, 100}, pnt_struct{150, 30}, c.last}) pic->pic_mousemove(w, p);
+      const rect_struct drawn{c.corner.x, c.corner.y, c.corner.x + 41, c.corner.y + 21};
+      const Pixels after = WindowPixels(w, kArea);
+      DiffersOnlyInside(before, after, drawn);
+      if (c.d.alt != direct::horz_only)  // a copy: the box's pixels at the corner
+        for (int y = 0; y <= 20; ++y)
+          for (int x = 0; x <= 40; ++x)
+            ASSERT_EQ(after.at(c.corner.x + x, c.corner.y + y), before.at(box.left + x, box.top + y));
+      pic->delete_();
+      EXPECT_EQ(WindowPixels(w, kArea), after);  // delete draws nothing
+    }
+    EXPECT_TRUE(IsRangeError(RunTrapped([&] { o_drag_pic::new_(w, {0, 0}, {50, 0, 44, 10}, kAny); })));
+  });
+}
+
+TEST_F(Drag, LinesFromTheMouseToFixedPoints) {
+  InTask([](HWND task) {
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    Paint(w);
+    const Pixels before = WindowPixels(w, kArea);
+    // One line from the last mouse point to the start.
+    drag_line* line = drag_line::new_(w, {40, 40});
+    line->line_drag_mousemove({250, 60});
+    line->line_drag_mousemove({150, 170});
+    EXPECT_GT(DiffersOnlyInside(before, WindowPixels(w, kArea), {40, 40, 151, 171}), 0);
+    pnt_struct start;
+    const pntlist* points;
+    line->line_drag_mouseup(&start, &points);
+    EXPECT_EQ((std::vector<int>{start.x, start.y, points->head.x, points->head.y}), (std::vector<int>{40, 40, 40, 40}));
+    line->line_drag_mousemove({40, 40});  // to the start: the line goes
+    EXPECT_EQ(WindowPixels(w, kArea), before);
+    // The same point twice: the two lines cancel.
+    drag_line* twice = drag_line::new_(w, {10, 10}, MakeList<pnt_struct>({{200, 150}, {200, 150}}));
+    twice->line_drag_mousemove({100, 20});
+    EXPECT_EQ(WindowPixels(w, kArea), before);
+    // Fixed points other than the start: nothing before the first move; new
+    // fixed points: the old lines go, the new ones follow.
+    drag_line* reset = drag_line::new_(w, {10, 10}, MakeList<pnt_struct>({{250, 20}}));
+    reset->line_drag_mousemove({100, 100});
+    reset->line_drag_reset_pnts(MakeList<pnt_struct>({{20, 180}, {280, 180}}));
+    EXPECT_GT(DiffersOnlyInside(before, WindowPixels(w, kArea), {20, 100, 281, 181}), 0);
+    reset->line_drag_mousemove({20, 180});
+    reset->line_drag_reset_pnts(MakeList<pnt_struct>({{20, 180}}));
+    EXPECT_EQ(WindowPixels(w, kArea), before);
+  });
+}
+
+TEST_F(Drag, MarkerAndText) {
+  InTask([](HWND task) {
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    Paint(w);
+    const Pixels before = WindowPixels(w, kArea);
+    drag_vlittle* marker = drag_vlittle::new_(w);
+    marker->mousemove({100, 20}, {100, 80});
+    const Pixels once = WindowPixels(w, kArea);
+    EXPECT_EQ(DiffersOnlyInside(before, once, {100, 20, 101, 80}), 60);
+    marker->mousemove({100, 20}, {100, 80});
+    EXPECT_EQ(WindowPixels(w, kArea), once);
+    marker->mousemove({0, 0}, {0, 0});
+    EXPECT_EQ(WindowPixels(w, kArea), before);
+
+    drag_string* text = drag_string::new_(w, L"Dragged", 0x00FFFF);
+    int tw = 0, th = 0;
+    win_GetTextExtent(w, L"Dragged", -1, &tw, &th);
+    EXPECT_EQ(Rect(text->xrct), (std::vector<int>{0, 0, tw, th}));
+    const Pixels pic = Decode(text->xpic);
+    EXPECT_EQ((std::vector<int>{pic.w, pic.h}), (std::vector<int>{tw, th}));
+    for (pnt_struct p : {pnt_struct{50, 50}, pnt_struct{200, 120}, pnt_struct{120, 90}}) text->mousemove(p);
+    const Pixels after = WindowPixels(w, kArea);
+    DiffersOnlyInside(before, after, {120, 90, 120 + tw, 90 + th});
+    for (int y = 0; y < th; ++y)
+      for (int x = 0; x < tw; ++x) ASSERT_EQ(after.at(120 + x, 90 + y), pic.at(x, y));
+    const drag_support::SavedScreen::Cell* saved = text->db_background2.first;
+    ASSERT_TRUE(saved && !saved->next);
+    const Pixels piece = Decode(saved->pict);
+    EXPECT_EQ((std::vector<int>{saved->corner.x, saved->corner.y, piece.w, piece.h}),
+              (std::vector<int>{120 - tw, 90 - th, 2 * tw, 2 * th}));
   });
 }
 

@@ -2,6 +2,9 @@
 // and invalid targets, the compositions' pixels, the printer font, colour
 // parts and counts.
 #include "KWI/Wyn/wyn.h"
+
+#include <string>
+
 #include "wyn_test.h"
 
 namespace rztest {
@@ -259,6 +262,78 @@ TEST_F(Wyn, ColourPartsRandomColoursAndCounts) {
   EXPECT_EQ(wyn::count(Nil<int32_t>()), 0u);
   EXPECT_EQ(wyn::count(MakeList<const wchar_t*>({L"a", L"b", L"c"})), 3u);
   EXPECT_EQ(wyn::xcount, 3u);
+}
+
+TEST_F(Wyn, RadioGroupChecksTheNthButton) {
+  InTask([](HWND task) {
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    std::vector<ilist_struct> none{{ListNil, 0, nullptr}};
+    for (int id = 0; id < 4; ++id) {
+      rect_struct r{10, 10 + 25 * id, 100, 30 + 25 * id};
+      win_CreateControl(wt_radiobutton, &r, L"r", w, none.data(), 301 + id);
+    }
+    const auto checked = [&] {
+      std::vector<int> on;
+      for (int id = 301; id <= 304; ++id) on.push_back(IsDlgButtonChecked(task, id) == BST_CHECKED);
+      return on;
+    };
+    CheckDlgButton(task, 304, BST_CHECKED);
+    wyn::check_nth_radio(w, 302, MakeList<int32_t>({301, 302, 303}));
+    EXPECT_EQ(checked(), (std::vector<int>{0, 1, 0, 1}));  // 304 is not in the group
+    wyn::check_nth_radio(w, 303, MakeList<int32_t>({301, 302, 303}));
+    EXPECT_EQ(checked(), (std::vector<int>{0, 0, 1, 1}));
+    // A missing control: no change, no error.
+    EXPECT_EQ(RunTrapped([&] { wyn::check_nth_radio(w, 301, MakeList<int32_t>({301, 999})); }), 0u);
+    EXPECT_EQ(RunTrapped([&] { wyn::check_nth_radio(w, 999, MakeList<int32_t>({301, 302})); }), 0u);
+    EXPECT_EQ(checked(), (std::vector<int>{0, 0, 1, 1}));
+  });
+}
+
+// The folder of this test program, with a backslash at its end.
+std::wstring OwnFolder() {
+  wchar_t self[MAX_PATH];
+  std::wstring dir(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+  return dir.erase(dir.find_last_of(L'\\') + 1);
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::string text;
+  if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    fclose(f);
+  }
+  return text;
+}
+
+// The association lives in the prefix's classes root (Wine's shell does not
+// read the user's classes) and is removed at the end.
+TEST_F(Wyn, OpenAFileStartsTheAssociatedProgramShown) {
+  const std::wstring dir = OwnFolder(), out = dir + L"rz_open_stub.txt", doc = dir + L"sample file.kwyntest";
+  DeleteFileW(out.c_str());
+  FILE* f = _wfopen(doc.c_str(), L"wb");
+  ASSERT_TRUE(f);
+  fclose(f);
+  const std::wstring command = L"\"" + dir + L"rz_open_stub.exe\" \"%1\"";
+  HKEY ext, open;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L".kwyntest", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &ext, nullptr), ERROR_SUCCESS);
+  RegSetValueExW(ext, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"kwyntestfile"), 26);
+  RegCloseKey(ext);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"kwyntestfile\\shell\\open\\command", 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, &open, nullptr), ERROR_SUCCESS);
+  RegSetValueExW(open, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(open);
+  wyn::open_a_file(doc.c_str());
+  for (int i = 0; i < 200 && GetFileAttributesW(out.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+  const std::string written = ReadAll(out);
+  DeleteFileW(out.c_str());
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L".kwyntest");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"kwyntestfile");
+  DeleteFileW(doc.c_str());
+  EXPECT_NE(written.find("sample file.kwyntest\"\n"), std::string::npos) << written;
+  EXPECT_NE(written.find("\n1\n"), std::string::npos) << written;  // SW_SHOWNORMAL
 }
 
 }  // namespace

@@ -16,3 +16,9 @@ if(TARGET rizediveva6 AND TARGET bench_sqlite3)
     target_link_libraries(bench_doc_${b} PRIVATE rizediveva6 bench_sqlite3)
   endforeach()
 endif()
+
+# The drawing package against the GUI layer and raw GDI.
+if(TARGET rizediveva6)
+  add_executable(bench_wyn ${CMAKE_CURRENT_LIST_DIR}/bench_wyn.cpp)
+  target_link_libraries(bench_wyn PRIVATE rizediveva6 gdi32 user32)
+endif()

@@ -303,8 +303,8 @@ int32_t wyn::random_grey_color() {
 
 void wyn::check_nth_radio(LONG_PTR dialog, uint32_t id, const List<int32_t>* ids) {
   TrapAndForget([&] {
-    winlist_struct* volatile group = nullptr;
-    winlist_struct** tail = const_cast<winlist_struct**>(&group);
+    winlist_struct* group = nullptr;
+    winlist_struct** tail = &group;
     for (; !ids->Empty(); ids = ids->tail) {
       auto* cell = static_cast<winlist_struct*>(tav::GStackAlloc(sizeof(winlist_struct)));
       *cell = {ListCons, win_GetCtlHandle(dialog, ids->head), nullptr};

@@ -25,7 +25,7 @@ constexpr int kFades = 50;
 constexpr int kMoves = 2000;
 
 struct Figures {
-  double layerFade, wynText, layerText, wynLine, layerLine, wynFade, rawFade, dragMove, rawMove;
+  double copyPicture, drawPicture, layerFade, wynText, layerText, wynLine, layerLine, wynFade, rawFade, dragMove, rawMove;
 } g;
 
 void TextsAndLines(LONG_PTR w) {
@@ -96,6 +96,21 @@ void Moves(LONG_PTR w, HDC dc) {
   }
   GetPixel(dc, 0, 0);
   g.dragMove = (bench::Now() - s) / kMoves;
+  // The layer's picture calls alone: a copy of the union and its draw back.
+  rect_struct u{100, 100, 339, 169};
+  pnt_struct corner{100, 100};
+  picture piece = pict_GetFromWin(w, &u);
+  s = bench::Now();
+  for (int i = 0; i < kMoves; ++i) {
+    pict_GetFromWin(w, &u);
+    K::Memory::ReleaseGStack(mark);
+  }
+  GetPixel(dc, 0, 0);
+  g.copyPicture = (bench::Now() - s) / kMoves;
+  s = bench::Now();
+  for (int i = 0; i < kMoves; ++i) pict_DrawEx_0(w, piece, &corner, 12, 1);
+  GetPixel(dc, 0, 0);
+  g.drawPicture = (bench::Now() - s) / kMoves;
   // Raw: restore the saved piece, save the union, draw the rectangle.
   HDC mem = CreateCompatibleDC(dc);
   HBITMAP saved = CreateCompatibleBitmap(dc, 300, 200);
@@ -152,6 +167,10 @@ void Run(LONG_PTR task) {
          g.layerFade / g.rawFade, "(bound)");
   printf("  %-34s %10.6f %10.6f %7.2f %s\n", "drag move 200 x 40 (peer: BitBlt)", g.dragMove, g.rawMove,
          g.dragMove / g.rawMove, "<= 1.5");
+  printf("  %-34s %10.6f %10.6f %7.2f %s\n", "  of it pict_GetFromWin 239 x 69", g.copyPicture, g.rawMove,
+         g.copyPicture / g.rawMove, "");
+  printf("  %-34s %10.6f %10.6f %7.2f %s\n", "  of it pict_DrawEx_0 239 x 69", g.drawPicture, g.rawMove,
+         g.drawPicture / g.rawMove, "");
   DestroyWindow(hw);
 }
 

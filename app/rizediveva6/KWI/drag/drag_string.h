@@ -1,6 +1,6 @@
 // drag_string: a text rendered once into a picture on a coloured
 // background that follows the mouse; the screen under it is saved and put
-// back at the next move.
+// back at the next move.  drag_vlittle: an inverted marker segment.
 //
 // Invariants:
 //  - xrct is (0, 0, text width, text height) as measured on the window, and

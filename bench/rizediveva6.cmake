@@ -27,3 +27,9 @@ if(TARGET kalmora_all AND TARGET bench_sqlite3)
   target_include_directories(bench_roster PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
   target_link_libraries(bench_roster PRIVATE kalmora_all bench_sqlite3)
 endif()
+
+# The drawing package against the GUI layer and raw GDI.
+if(TARGET rizediveva6)
+  add_executable(bench_wyn ${CMAKE_CURRENT_LIST_DIR}/bench_wyn.cpp)
+  target_link_libraries(bench_wyn PRIVATE rizediveva6 gdi32 user32)
+endif()

@@ -8,6 +8,7 @@
 
 #include "checks.h"
 #include "gui.h"
+#include "print_checks.h"
 
 #include <commdlg.h>
 #include <winspool.h>
@@ -121,28 +122,6 @@ TEST(PrintConfig, FixtureRoundTripsAndBrokenFieldsAreRefused) {
     EXPECT_EQ(print_StartJob(L"nowhere"), 0);
     EXPECT_EQ(raises.Take(), std::vector<int>{6182});
   });
-}
-
-// The test command adds the queue KwiPDF before Wine starts.
-bool HasPdfQueue() {
-  wchar_t name[256];
-  DWORD n = 256;
-  return GetDefaultPrinterW(name, &n) && wcscmp(name, L"KwiPDF") == 0;
-}
-
-// The PDF cups-pdf wrote for `title`, waited for.
-std::wstring WaitForPdf(const std::wstring& title) {
-  for (int i = 0; i < 600; ++i, Sleep(100)) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((L"Z:\\root\\PDF\\" + title + L"*.pdf").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      FindClose(h);
-      std::wstring path = L"Z:\\root\\PDF\\" + std::wstring(fd.cFileName);
-      Sleep(500);  // written whole
-      return path;
-    }
-  }
-  return L"";
 }
 
 TEST(Printing, TwoPagesThroughCupsPdf) {
@@ -318,26 +297,6 @@ picture TwoColours() {
   }
   return pict_Close(pw);
 }
-
-// The pixels of a binary PPM (P6, 8 bits), red in the high byte.
-struct Ppm {
-  int width = 0, height = 0;
-  std::string bytes;
-  size_t at = 0;
-  explicit Ppm(const std::string& file) {
-    int max = 0, used = 0;
-    if (sscanf(file.c_str(), "P6 %d %d %d%n", &width, &height, &max, &used) == 3 && max == 255) {
-      at = static_cast<size_t>(used) + 1;
-      bytes = file;
-    }
-    if (bytes.size() < at + size_t(width) * height * 3) width = height = 0;
-  }
-  uint32_t At(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFF;
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + at + (size_t(y) * width + x) * 3;
-    return uint32_t(p[0]) << 16 | p[1] << 8 | p[2];
-  }
-};
 
 // Red, blue or something else, with room for the PDF's image compression.
 const char* Hue(uint32_t rgb) {

@@ -95,16 +95,6 @@ class Documents : public Rz {
     uint32_t code = RunTrapped(body);
     ASSERT_EQ(code, 0u) << ErrorText(code);
   }
-  // The run-time error number of a trace (its "error code"); 0 when none.
-  static uint32_t ErrorNumber(uint32_t code) {
-    uint32_t n = 0;
-    if (code < 65536) return code;
-    exception::getdescriptor_nd(code, [&](const TraceEntry* e) {
-      const ValueTerm* v = exception::trygetextrainfo(e, L"error code");
-      if (v && v->Kind() == ValueKind::unsigned_) n = v->As<uint32_t>();
-    });
-    return n;
-  }
   static std::string ErrorText(uint32_t code) { return "error " + std::to_string(ErrorNumber(code)); }
 
   static std::vector<uint8_t> Bytes(const std::wstring& path) {

@@ -384,6 +384,28 @@ bool kalmora_DB::week_no_period(uint32_t week, uint32_t* period) {
   return sp_calendar::week_no_period(get_weeks_offset(), week, period);
 }
 
+void kalmora_DB::duty_desc1(const DutyDatTerm* duty, const wchar_t** description, const wchar_t** location) {
+  const wchar_t* volatile text = L"no desc?";
+  const wchar_t* volatile where = L"No desc??";
+  K::RunTrapped([&] {
+    const wchar_t* place = locations::get_where_name(duty->where);
+    const wchar_t* parts[] = {mytime::dt_str(sp_dt(SpOf(duty->at))), get_slot_name(duty->at->slot), place,
+                              tasks::get_task_name(duty->task)};
+    size_t n = 0;
+    for (const wchar_t* p : parts) n += wcslen(p) + 1;
+    wchar_t* out = K::Memory::AllocHeapString(static_cast<uint32_t>(n));
+    out[0] = 0;
+    for (size_t i = 0; i < 4; ++i) {
+      if (i) wcscat(out, L" ");
+      wcscat(out, parts[i]);
+    }
+    text = out;
+    where = K::Memory::CopyStringToHeap(place);
+  });
+  *description = text;
+  *location = where;
+}
+
 dt kalmora_DB::sp_dt(const sp& s) { return sp_calendar::sp_dt(get_weeks_offset(), s); }
 
 bool kalmora_DB::dt_sp(const dt& d, sp* out) { return sp_calendar::dt_sp(get_weeks_offset(), d, out); }

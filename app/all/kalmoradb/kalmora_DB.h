@@ -67,6 +67,9 @@ class kalmora_DB {
   static void set_start_day(uint32_t startDay);
   static const wchar_t* get_desc();
   static void set_desc(const wchar_t* text);
+  // A duty's "date slot location task" and its location name; "no desc?" and
+  // "No desc??" when a step raises.
+  static void duty_desc1(const DutyDatTerm* duty, const wchar_t** description, const wchar_t** location);
 
   // --- slot-period arithmetic ---
   static uint32_t get_weeks_offset();

@@ -596,6 +596,19 @@ TEST_F(FixtureRoster, DescriptionsAndListings) {
     EXPECT_EQ(std::wstring(sc_phase1::key_desc(L"[101,11,11,1,1]")),
               L"Station Haus A Monday Fr\u00FCh " + monday);
     EXPECT_STREQ(sc_phase1::key_desc(L"[101,11,13,1,1]"), L"Unknown??");
+    const DutyTerm* d;
+    ASSERT_TRUE(sc_phase1::get_duty_by_key(L"[101,11,11,1,1]", &d));
+    const wchar_t *text, *where;
+    kalmora_DB::duty_desc1(d->dat, &text, &where);
+    EXPECT_EQ(std::wstring(text), monday + L" Fr\u00FCh Haus A Station");
+    EXPECT_STREQ(where, L"Haus A");
+    // A slot-period the calendar cannot place (period 105) gives the fallbacks.
+    SpTerm beyond{1, 1, 105, 1};
+    DutyDatTerm outside = *d->dat;
+    outside.at = &beyond;
+    kalmora_DB::duty_desc1(&outside, &text, &where);
+    EXPECT_STREQ(text, L"no desc?");
+    EXPECT_STREQ(where, L"No desc??");
 
     auto rows = [&](std::initializer_list<const wchar_t*> query) {
       std::vector<std::vector<std::wstring>> out;

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -41,29 +42,28 @@ inline std::wstring BoxText(HWND box) {
   return L"";
 }
 
-// A visible dialog of this process titled `title` (any title when null),
-// other than `skip`.
-inline HWND FindBox(const wchar_t* title, HWND skip = nullptr) {
-  struct Look {
-    const wchar_t* title;
-    HWND skip;
-    HWND found;
-  } look{title, skip, nullptr};
+// The visible dialogs of this process, in the system's order.
+inline std::vector<HWND> VisibleBoxes() {
+  std::vector<HWND> boxes;
   EnumWindows(
       [](HWND w, LPARAM p) -> BOOL {
-        auto* l = reinterpret_cast<Look*>(p);
         DWORD pid = 0;
         GetWindowThreadProcessId(w, &pid);
         wchar_t cls[16] = {};
         GetClassNameW(w, cls, 16);
-        if (w == l->skip || pid != GetCurrentProcessId() || wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w))
-          return TRUE;
-        if (l->title && WindowText(w) != l->title) return TRUE;
-        l->found = w;
-        return FALSE;
+        if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(w))
+          reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+        return TRUE;
       },
-      reinterpret_cast<LPARAM>(&look));
-  return look.found;
+      reinterpret_cast<LPARAM>(&boxes));
+  return boxes;
+}
+
+// A visible dialog of this process titled `title` (any title when null).
+inline HWND FindBox(const wchar_t* title) {
+  for (HWND w : VisibleBoxes())
+    if (!title || WindowText(w) == title) return w;
+  return nullptr;
 }
 
 // Clicks button `id` of dialog `d`.
@@ -95,11 +95,17 @@ class Script {
           std::lock_guard<std::mutex> g(m_);
           seen_.push_back({WindowText(d), BoxText(d)});
         }
+        const std::vector<HWND> before = VisibleBoxes();
         s.act(d);
-        // The next step waits for this box to go or for another box to show,
+        // The next step waits for this box to go or for a new box to show,
         // so that a closing box is not answered twice.
+        auto newBox = [&] {
+          for (HWND w : VisibleBoxes())
+            if (std::find(before.begin(), before.end(), w) == before.end()) return true;
+          return false;
+        };
         for (int i = 0; !stop_ && i < 500; ++i, Sleep(10))
-          if (!IsWindow(d) || !IsWindowVisible(d) || FindBox(nullptr, d)) break;
+          if (!IsWindow(d) || !IsWindowVisible(d) || newBox()) break;
       }
     });
   }

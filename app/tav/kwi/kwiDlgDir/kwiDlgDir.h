@@ -1,4 +1,4 @@
-// kwiDlgDir: the folder picker's network lookup.  Servers and the shares of
+// kwiDlgDir: the modal folder picker and its network lookup.  Servers and the shares of
 // a server come from "net view", run hidden from a one-line batch file in
 // the temporary folder while a modal wait dialog runs; the lookup waits for
 // the command's end notice (or Cancel) and parses the whole output.  One
@@ -16,6 +16,14 @@ namespace tav {
 class kwiDlgDir {
  public:
   static const ClassInfo classInfo;
+
+  // The folder picker: code 1 and the chosen folder on OK, else 0 and the
+  // full start folder.  Switch 1 hides the Subdirectory field.
+  static int32_t getDirectoryName(LONG_PTR parent, const wchar_t* title, int32_t subdirSwitch,
+                                  const wchar_t* start, const wchar_t** newPath);
+  static int32_t getDirectoryName(LONG_PTR parent, const wchar_t* title, const wchar_t* start,
+                                  const wchar_t** newPath);
+  static int32_t getDirectoryName(LONG_PTR parent, const wchar_t* start, const wchar_t** newPath);
 
   // Server paths ("\\NAME"), empty when nothing could be retrieved.
   static QEL_KWI::slist_struct* get_list_net_servers(LONG_PTR dialog);

@@ -42,6 +42,13 @@ export DISPLAY=:$n
 bash "$top/kwi/tests/cups_queue.sh" start || true
 cups_started=1
 
+# N: for the folder picker's tests: a folder of the build tree linked into
+# the prefix and typed "network", written before the run's wineserver starts.
+mkdir -p "$BUILD/netdrive/beta" "$BUILD/netdrive/alpha"
+mkdir -p "$WINEPREFIX/dosdevices"
+ln -sfn "$BUILD/netdrive" "$WINEPREFIX/dosdevices/n:"
+"$top/tools/wine-run" reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f </dev/null >/dev/null 2>&1 || true
+
 # One wineserver for the whole run, started fresh so that its desktop process
 # knows this run's display.  Its service processes are started here with their
 # output on /dev/null: started by a test, they would hold the test's output

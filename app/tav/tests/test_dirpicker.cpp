@@ -149,4 +149,28 @@ TEST_F(DirPicker, SwitchOneHidesTheSubdirectoryField) {
   EXPECT_FALSE(field);
 }
 
+// The test command maps N: to a folder of the build tree typed "network".
+TEST_F(DirPicker, AMappedNetworkDriveIsListedAndOpensItsFolders) {
+  std::vector<std::wstring> rows;
+  int found = -1;
+  Pick(L"Pick network", 0, L"C:\\", [&](HWND d) {
+    HWND combo = GetDlgItem(d, 514);
+    found = static_cast<int>(SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(L"N: ")));
+    SendMessageW(combo, CB_SETCURSEL, found, 0);
+    SendMessageW(d, WM_COMMAND, MAKEWPARAM(514, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    Sleep(200);
+    HWND list = GetDlgItem(d, 511);
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      wchar_t b[MAX_PATH] = {};
+      SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(b));
+      rows.push_back(b);
+    }
+    Click(d, 2);
+  });
+  ASSERT_GE(found, 0);
+  EXPECT_EQ(rows, (std::vector<std::wstring>{L"N:", L"alpha", L"beta"}));
+}
+
 }  // namespace

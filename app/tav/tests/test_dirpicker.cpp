@@ -47,6 +47,18 @@ int Row(HWND d, const wchar_t* text) {
                                        reinterpret_cast<LPARAM>(text)));
 }
 
+// The texts of a list box's rows.
+std::vector<std::wstring> Rows(HWND list) {
+  std::vector<std::wstring> rows;
+  const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    wchar_t b[MAX_PATH] = {};
+    SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(b));
+    rows.push_back(b);
+  }
+  return rows;
+}
+
 struct Answer {
   int32_t code = -1;
   std::wstring path;
@@ -92,12 +104,7 @@ TEST_F(DirPicker, EnterSpaceAndOkInTheListOpenRowsAndTheSubdirectoryFollows) {
   std::vector<std::wstring> rows;
   Answer a = Pick(L"Pick more", 0, f.Data().c_str(), [&](HWND d) {
     HWND list = GetDlgItem(d, 511);
-    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-      wchar_t b[MAX_PATH] = {};
-      SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(b));
-      rows.push_back(b);
-    }
+    rows = Rows(list);
     // Selecting a row only shows its path.
     SendMessageW(list, LB_SETCURSEL, Row(d, L"beta"), 0);
     SendMessageW(d, WM_COMMAND, MAKEWPARAM(511, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
@@ -161,12 +168,7 @@ TEST_F(DirPicker, AMappedNetworkDriveIsListedAndOpensItsFolders) {
     SendMessageW(d, WM_COMMAND, MAKEWPARAM(514, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
     Sleep(200);
     HWND list = GetDlgItem(d, 511);
-    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-      wchar_t b[MAX_PATH] = {};
-      SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(b));
-      rows.push_back(b);
-    }
+    rows = Rows(list);
     Click(d, 2);
   });
   ASSERT_GE(found, 0);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "kwi/kwiDlgDir/kwiDlgDir.h"
+#include "kwi/kwiDlgDir/kwiDlgDir_lists.h"
 
 #include <algorithm>
 
@@ -74,9 +75,7 @@ std::wstring Join(const std::vector<std::wstring>& levels, size_t count) {
 std::vector<std::wstring> SubFolders(LONG_PTR dialog, const std::wstring& folder) {
   std::vector<std::wstring> names;
   if (IsUnc(folder) && folder.find(L'\\', 2) == std::wstring::npos) {
-    for (const slist_struct* l = kwiDlgDir::get_list_net_resources(dialog, folder.c_str());
-         l && l->functor == ListCons; l = l->next)
-      names.push_back(l->value);
+    names = dlgdir::Strings(kwiDlgDir::get_list_net_resources(dialog, folder.c_str()));
   } else {
     WIN32_FIND_DATAW d;
     HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &d);
@@ -140,22 +139,10 @@ int32_t DriveIndex(const std::vector<std::wstring>& entries, const std::wstring&
 
 LONG_PTR Ctl(LONG_PTR dialog, int32_t id) { return win_GetCtlHandle(dialog, id); }
 
-slist_struct* List(const std::vector<std::wstring>& items) {
-  auto* end = static_cast<slist_struct*>(GStackAlloc(sizeof(slist_struct)));
-  *end = {ListNil, nullptr, nullptr};
-  slist_struct* l = end;
-  for (auto it = items.rbegin(); it != items.rend(); ++it) {
-    auto* c = static_cast<slist_struct*>(GStackAlloc(sizeof(slist_struct)));
-    *c = {ListCons, K::Memory::CopyStringToGStack(it->c_str()), l};
-    l = c;
-  }
-  return l;
-}
-
 void Fill(LONG_PTR box, const std::vector<std::wstring>& items, int32_t select) {
   lbox_Suspend(box);
   lbox_Clear(box);
-  if (!items.empty()) lbox_Add_3(box, List(items));
+  if (!items.empty()) lbox_Add_3(box, dlgdir::StringList(items));
   lbox_Resume(box);
   if (select >= 0 && select < static_cast<int32_t>(items.size())) lbox_SetSel(box, select, 1);
 }
@@ -197,15 +184,20 @@ const wchar_t* RowText(LONG_PTR list, int32_t row) {
   return t ? t : L"";
 }
 
-void SendActivated(LONG_PTR dialog) {
-  static controlinfo activated{ci_activated, 0, 0};
+// Sends the dialog a control event of one of its controls.
+void SendControl(LONG_PTR dialog, int32_t id, int32_t type, controlinfo* info) {
   event_struct e{};
   e.kind = e_control;
-  e.w[0] = kList;
-  e.w[1] = wt_listbox;
-  e.w[2] = Ctl(dialog, kList);
-  e.w[3] = reinterpret_cast<LONG_PTR>(&activated);
+  e.w[0] = id;
+  e.w[1] = type;
+  e.w[2] = Ctl(dialog, id);
+  e.w[3] = reinterpret_cast<LONG_PTR>(info);
   win_SendEvent(dialog, &e);
+}
+
+void SendActivated(LONG_PTR dialog) {
+  static controlinfo activated{ci_activated, 0, 0};
+  SendControl(dialog, kList, wt_listbox, &activated);
 }
 
 LONG_PTR ListKeys(LONG_PTR list, event_struct* e) {
@@ -299,17 +291,9 @@ void OnControl(LONG_PTR dialog, int32_t id, const controlinfo* info) {
       win_Check(Ctl(dialog, kDrivesRadio), 0);
       slist_struct* servers = kwiDlgDir::get_list_net_servers(dialog);
       kwiDlgDir::give_warning_on_empty(servers);
-      std::vector<std::wstring> names;
-      for (const slist_struct* l = servers; l && l->functor == ListCons; l = l->next) names.push_back(l->value);
-      Fill(Ctl(dialog, kDrives), names, 0);
+      Fill(Ctl(dialog, kDrives), dlgdir::Strings(servers), 0);
       static controlinfo changed{ci_selchanged, 0, 0};
-      event_struct e{};
-      e.kind = e_control;
-      e.w[0] = kDrives;
-      e.w[1] = wt_listbutton;
-      e.w[2] = Ctl(dialog, kDrives);
-      e.w[3] = reinterpret_cast<LONG_PTR>(&changed);
-      win_SendEvent(dialog, &e);
+      SendControl(dialog, kDrives, wt_listbutton, &changed);
       return;
     }
     case kDrives: {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "kwi/kwiDlgDir/kwiDlgDir.h"
+#include "kwi/kwiDlgDir/kwiDlgDir_lists.h"
 
 #include <algorithm>
 
@@ -181,11 +182,15 @@ std::vector<std::wstring> Retrieve(LONG_PTR parent, const std::wstring& argument
   return entries;
 }
 
-slist_struct* ToList(const std::vector<std::wstring>& entries) {
+}  // namespace
+
+namespace dlgdir {
+
+slist_struct* StringList(const std::vector<std::wstring>& items) {
   auto* end = static_cast<slist_struct*>(GStackAlloc(sizeof(slist_struct)));
   *end = {ListNil, nullptr, nullptr};
   slist_struct* list = end;
-  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+  for (auto it = items.rbegin(); it != items.rend(); ++it) {
     auto* cell = static_cast<slist_struct*>(GStackAlloc(sizeof(slist_struct)));
     *cell = {ListCons, K::Memory::CopyStringToGStack(it->c_str()), list};
     list = cell;
@@ -193,7 +198,13 @@ slist_struct* ToList(const std::vector<std::wstring>& entries) {
   return list;
 }
 
-}  // namespace
+std::vector<std::wstring> Strings(const slist_struct* list) {
+  std::vector<std::wstring> items;
+  for (const slist_struct* l = list; l && l->functor == ListCons; l = l->next) items.push_back(l->value);
+  return items;
+}
+
+}  // namespace dlgdir
 
 bool kwiDlgDir::ParseNetView(const std::wstring& text, size_t width, std::vector<std::wstring>* out) {
   size_t at = text.find(L"----------------");
@@ -215,11 +226,11 @@ bool kwiDlgDir::ParseNetView(const std::wstring& text, size_t width, std::vector
 }
 
 slist_struct* kwiDlgDir::get_list_net_servers(LONG_PTR dialog) {
-  return ToList(Retrieve(dialog, L"", 18));
+  return dlgdir::StringList(Retrieve(dialog, L"", 18));
 }
 
 slist_struct* kwiDlgDir::get_list_net_resources(LONG_PTR dialog, const wchar_t* server) {
-  return ToList(Retrieve(dialog, L"\"" + std::wstring(server) + L"\"", 12));
+  return dlgdir::StringList(Retrieve(dialog, L"\"" + std::wstring(server) + L"\"", 12));
 }
 
 void kwiDlgDir::give_warning_on_empty(const slist_struct* list) {

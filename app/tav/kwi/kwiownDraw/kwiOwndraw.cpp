@@ -145,12 +145,17 @@ void Call(const OdCallback* f, A... args) {
     reinterpret_cast<F>(f->function)(args...);
 }
 
-void DrawRaised(LONG_PTR w, rect_struct* r, const OdCallback* f) {
-  const int32_t R = r->right, B = r->bottom;
+// The button's light-grey face from (0, 0), then its content at `offset`.
+void ButtonFace(LONG_PTR w, rect_struct* r, int32_t offset, const OdCallback* f) {
   Pen(w, 1, 0, kBlack);
   Brush(w, 2, kLightGrey);
-  Rect(w, 0, 0, R, B);
-  Call<ButFunc>(f, w, int32_t{0}, int32_t{0}, r);
+  Rect(w, 0, 0, r->right, r->bottom);
+  Call<ButFunc>(f, w, offset, offset, r);
+}
+
+void DrawRaised(LONG_PTR w, rect_struct* r, const OdCallback* f) {
+  const int32_t R = r->right, B = r->bottom;
+  ButtonFace(w, r, 0, f);
   Pen(w, 4, 0, kWhite);
   Polyline(w, {{Minus(R, 3), 3}, {3, 3}, {3, Minus(B, 3)}});
   Pen(w, 4, 0, kDarkGrey);
@@ -167,10 +172,7 @@ void DrawRaised(LONG_PTR w, rect_struct* r, const OdCallback* f) {
 
 void DrawPushed(LONG_PTR w, rect_struct* r, const OdCallback* f) {
   const int32_t R = r->right, B = r->bottom;
-  Pen(w, 1, 0, kBlack);
-  Brush(w, 2, kLightGrey);
-  Rect(w, 0, 0, R, B);
-  Call<ButFunc>(f, w, int32_t{6}, int32_t{6}, r);
+  ButtonFace(w, r, 6, f);
   Pen(w, 4, 0, kBlack);
   Polyline(w, {{Minus(R, 3), 3}, {3, 3}, {3, Minus(B, 3)}});
   Pen(w, 2, 0, kBlack);

@@ -368,8 +368,7 @@ int main(int argc, char** argv) {
   // "typing" or "windows": only that group of window cases, no store cases.
   if (argc > 1) {
     g_only = argv[1];
-    bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit", Run);
-    return 0;
+    return bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit", Run) ? 0 : 1;
   }
   auto* s = new TextStore();  // zeroed: an empty store
   struct Size { const char* name; int32_t lines; size_t width; };
@@ -414,6 +413,5 @@ int main(int argc, char** argv) {
   s->FreeAll();
   delete s;
 
-  bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit", Run);
-  return 0;
+  return bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit", Run) ? 0 : 1;
 }

@@ -155,7 +155,7 @@ void Cases() {
 int main(int argc, char**) {
   if (argc > 1) g_wrap = 0;
   std::printf("word-wrapping editor windows (800x600, painted)\n");
-  bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit_wrap", [](LONG_PTR task) {
+  const bool ran = bench::RunInTask(&g_hidden, &g_nomenu, L"bench_edit_wrap", [](LONG_PTR task) {
     g_task = task;
     // Shown and as large as the editors, so that their paints draw: the
     // children of a hidden window get no paint at all.
@@ -172,5 +172,5 @@ int main(int argc, char**) {
     if (sci::Available()) delete PeerEditor("warm");
     Cases();
   });
-  return 0;
+  return ran ? 0 : 1;
 }

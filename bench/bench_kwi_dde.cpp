@@ -167,6 +167,5 @@ void Run(LONG_PTR) {
 int main() {
   ilist_struct nil{ListNil, 0, nullptr};
   menu_struct nomenu{3, 0};
-  bench::RunInTask(&nil, &nomenu, L"bench_kwi_dde", Run);
-  return 0;
+  return bench::RunInTask(&nil, &nomenu, L"bench_kwi_dde", Run) ? 0 : 1;
 }

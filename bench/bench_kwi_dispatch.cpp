@@ -91,6 +91,6 @@ static void Run(HWND task) {
 int main() {
   ilist_struct flags[2] = {{ListCons, 11, &flags[1]}, {ListNil, 0, nullptr}};  // invisible
   menu_struct nomenu{3, 0};
-  bench::RunInTask(flags, &nomenu, L"bench", [](LONG_PTR task) { Run(reinterpret_cast<HWND>(task)); });
-  return 0;
+  const bool ran = bench::RunInTask(flags, &nomenu, L"bench", [](LONG_PTR task) { Run(reinterpret_cast<HWND>(task)); });
+  return ran ? 0 : 1;
 }

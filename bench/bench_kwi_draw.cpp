@@ -143,6 +143,5 @@ int main() {
   flags[0].next = &flags[1];
   flags[1].next = &flags[2];
   menu_struct nomenu{3, 0};
-  bench::RunInTask(flags, &nomenu, L"bench_kwi_draw", Run);
-  return 0;
+  return bench::RunInTask(flags, &nomenu, L"bench_kwi_draw", Run) ? 0 : 1;
 }

@@ -74,6 +74,6 @@ void ClipboardFigures() {
 int main() {
   ilist_struct nil{ListNil, 0, nullptr};
   menu_struct nomenu{3, 0};
-  bench::RunInTask(&nil, &nomenu, L"bench_kwi_exchange", [](LONG_PTR) { ClipboardFigures(); });
-  return 0;
+  const bool ran = bench::RunInTask(&nil, &nomenu, L"bench_kwi_exchange", [](LONG_PTR) { ClipboardFigures(); });
+  return ran ? 0 : 1;
 }

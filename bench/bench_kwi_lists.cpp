@@ -157,6 +157,5 @@ int main() {
                       reinterpret_cast<LONG_PTR>(&nil)}};
   menu_item_list_struct items{ListCons, &first, &nil};
   menu_struct menu{2, reinterpret_cast<uintptr_t>(&items)};
-  bench::RunInTask(flags, &menu, L"bench", Run);
-  return 0;
+  return bench::RunInTask(flags, &menu, L"bench", Run) ? 0 : 1;
 }

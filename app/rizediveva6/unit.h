@@ -15,10 +15,15 @@ namespace domains {
 // timepack: year 1950..2050, month 1..12, day 1..31, hour 0..23,
 // minute 0..59, day_no 1..7, start_day_dom 0..1.
 extern T::RIntegralDomain year, month, day, hour, minute, day_no, start_day_dom;
+// mychaindb: a B+tree's key length and order, 1..2147483647.
+extern T::RIntegralDomain bt_size;
 }  // namespace domains
 
 // Raises the runtime's range error 302 when v lies outside the unsigned domain.
 void CheckRange(T::RIntegralDomain& domain, int64_t v);
+
+// Raises the runtime's range error 302 (a value no unsigned domain holds).
+[[noreturn]] void RaiseRangeError();
 
 // Runs body under a trap; an error it raises is handled here (its trace is
 // forgotten).  The error code, or 0 when body returned.
@@ -28,6 +33,11 @@ uint32_t TrapAndForget(F body) {
   if (code >= 65536) tav::exception::clear(code);
   return code;
 }
+
+// The text of an error handled by the caller (the run-time error's message,
+// else the newest trace entry's description) and its number; the trace is
+// forgotten.
+const wchar_t* HandledErrorText(uint32_t traceId, uint32_t* number = nullptr);
 
 int InitializeUnit();
 

@@ -364,6 +364,29 @@ bool Insert(BTree* t, uint32_t ref, const uint8_t* e, int depth, bool allFull, u
   return true;
 }
 
+// Inserts entry e (1333 for a key a tree without duplicates holds, before
+// any write), growing a new root when the old one splits.
+void InsertEntry(BTree* t, const uint8_t* e) {
+  uint8_t* up = Memory::AllocGStack(t->entrySize);
+  if (!t->root) {
+    uint8_t* rootNode = Scratch(t);
+    uint32_t r = NewNode(t);
+    Put32(rootNode + 4, 1);
+    memcpy(Entry(t, rootNode, 0), e, t->entrySize);
+    WriteNode(t, r, rootNode);
+    t->root = r;
+  } else if (Insert(t, t->root, e, 0, true, up)) {
+    uint8_t* rootNode = Scratch(t);
+    uint32_t r = NewNode(t);
+    Put32(rootNode, t->root);
+    Put32(rootNode + 4, 1);
+    memcpy(Entry(t, rootNode, 0), up, t->entrySize);
+    WriteNode(t, r, rootNode);
+    t->root = r;
+  }
+  ++t->keyCount;
+}
+
 // --- Delete ---
 
 uint32_t ChildAt(const BTree* t, uint8_t* p, int32_t s) { return s < 0 ? Left(p) : RightOf(Entry(t, p, s)); }
@@ -567,7 +590,32 @@ uint32_t CopyNodes(BTree* from, BTree* to, uint32_t ref, int depth, uint64_t* bu
   return p;
 }
 
-void CopyTrees(FILEDESCR* from, FILEDESCR* to) {
+// A repairing copy's tree: the entries of the source's nodes, in their
+// order, inserted anew when they name a reference that was kept; a key met
+// again in a tree without duplicates is dropped.
+void RebuildNodes(BTree* from, BTree* to, uint32_t ref, int depth, uint64_t* budget, const RefSet& live) {
+  if (!ref) return;
+  if (depth >= kMaxLevels || !(*budget)--) Raise(1319);
+  uint8_t* mark = Memory::MarkGStack();
+  uint8_t* node = Load(from, ref);
+  RebuildNodes(from, to, Left(node), depth + 1, budget, live);
+  uint32_t keyBytes = from->keyBytes < to->keyBytes ? from->keyBytes : to->keyBytes;
+  for (uint32_t i = 0; i < Count(node); ++i) {
+    uint8_t* e = Entry(from, node, i);
+    if (live.Has(Ref{RefOf(e)})) {
+      uint8_t* o = Memory::AllocGStack(to->entrySize);
+      memset(o, 0, to->entrySize);
+      Put32(o, RefOf(e));
+      memcpy(o + 8, e + 8, keyBytes);
+      uint32_t code = Qel::RunTime::Kernel::RunTrapped([&] { InsertEntry(to, o); });
+      if (code && code != 1333) Qel::RunTime::Kernel::Errors::Qel_ErrorExit(code);
+    }
+    RebuildNodes(from, to, RightOf(e), depth + 1, budget, live);
+  }
+  Memory::ReleaseGStack(mark);
+}
+
+void CopyTrees(FILEDESCR* from, FILEDESCR* to, const RefSet* live) {
   // Open copies that changed are written back to the source first.
   if (from->btreeState) {
     TreeState* s = State(from);
@@ -589,8 +637,17 @@ void CopyTrees(FILEDESCR* from, FILEDESCR* to) {
     dst->buffered = 0;
     Layout(dst);
     dst->nodeSize = 8 + 2 * dst->order * dst->entrySize;
-    uint64_t budget = uint64_t{src->nodeCount} + 1;
-    dst->root = CopyNodes(src, dst, src->root, 0, &budget);
+    if (live) {
+      // The node walk of a damaged tree is bounded by the database's size.
+      uint64_t budget = V(from->endOfFile) / src->nodeSize + 1;
+      dst->root = dst->keyCount = dst->nodeCount = 0;
+      dst->buffer = static_cast<uint8_t*>(Memory::AllocAtomicHeap(dst->nodeSize));
+      RebuildNodes(src, dst, src->root, 0, &budget, *live);
+      to->changing = false;
+    } else {
+      uint64_t budget = uint64_t{src->nodeCount} + 1;
+      dst->root = CopyNodes(src, dst, src->root, 0, &budget);
+    }
     uint8_t b[kBtreeDescriptorBytes];
     Encode(dst, b);
     uint32_t p = V(Allocate(to, kBtreeDescriptorBytes));
@@ -742,25 +799,7 @@ void KeyInsert(FILEDESCR* d, int32_t selector, const void* key, int32_t ref) {
   BTree* t = Selector(d, selector);
   BeginTreeChange(d);
   uint8_t* mark = Memory::MarkGStack();
-  uint8_t* e = MakeEntry(t, key, ref);
-  uint8_t* up = Memory::AllocGStack(t->entrySize);
-  if (!t->root) {
-    uint8_t* rootNode = Scratch(t);
-    uint32_t r = NewNode(t);
-    Put32(rootNode + 4, 1);
-    memcpy(Entry(t, rootNode, 0), e, t->entrySize);
-    WriteNode(t, r, rootNode);
-    t->root = r;
-  } else if (Insert(t, t->root, e, 0, true, up)) {
-    uint8_t* rootNode = Scratch(t);
-    uint32_t r = NewNode(t);
-    Put32(rootNode, t->root);
-    Put32(rootNode + 4, 1);
-    memcpy(Entry(t, rootNode, 0), up, t->entrySize);
-    WriteNode(t, r, rootNode);
-    t->root = r;
-  }
-  ++t->keyCount;
+  InsertEntry(t, MakeEntry(t, key, ref));
   ShareChange(t);
   Memory::ReleaseGStack(mark);
   EndChange(d);

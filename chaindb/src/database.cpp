@@ -1,6 +1,9 @@
 // Databases as a whole.  A file database's open either hands out a checked
 // descriptor or closes the file; a Copy to a file writes a temporary file
-// beside the target and renames it over the target only once it is whole.
+// beside the target and renames it over the target only once it is whole
+// and synced; a failed Copy removes it.  A Copy of a database opened
+// invalid is a repair: the new database is consistent (links, reference
+// table, counts, trees) and holds every chain a reader of the source walks.
 #include "database.h"
 
 #include <cstring>
@@ -15,7 +18,7 @@ namespace Memory = Qel::RunTime::Kernel::Memory;
 namespace Errors = Qel::RunTime::Kernel::Errors;
 using Qel::RunTime::Kernel::RunTrapped;
 
-void (*g_copyTrees)(FILEDESCR* from, FILEDESCR* to) = nullptr;
+void (*g_copyTrees)(FILEDESCR* from, FILEDESCR* to, const RefSet* live) = nullptr;
 
 namespace {
 
@@ -158,6 +161,20 @@ void CheckRefState(FILEDESCR* d) {
 
 }  // namespace
 
+void RefSet::Add(Ref r) {
+  uint64_t i = Index(r);
+  if (i >= size) {
+    uint64_t grown = size ? size : 8 * kRefSlots;
+    while (grown <= i) grown *= 2;
+    auto* more = static_cast<uint8_t*>(Memory::AllocAtomicHeap(static_cast<uint32_t>(grown / 8)));
+    memset(more, 0, grown / 8);
+    if (size) memcpy(more, bits, size / 8);
+    bits = more;
+    size = grown;
+  }
+  bits[i >> 3] |= static_cast<uint8_t>(1u << (i & 7));
+}
+
 uint8_t InternalPlace(uint8_t place) {
   if (place == 1) return kPlaceMemory;
   if (place == 2) return kPlaceFile;
@@ -258,6 +275,7 @@ FILEDESCR* OpenDb(FileName name, uint8_t place, OpenKind kind) {
   d->denyMode = 3;
   d->accessOpen = 1;
   d->fileName = CopyName(name);
+  d->openedInvalid = kind == OpenKind::Invalid;
   d->fileHandle = FileOpen(name, kind == OpenKind::Read ? kOpenRead : kOpenReadWrite, kAttrNormal,
                            kOpenExisting);
   OnError(
@@ -318,37 +336,169 @@ void GarbageCollectDb(FILEDESCR* d) {
 
 namespace {
 
-// Copies every record of every chain, checking links as it goes.
-void CopyChains(FILEDESCR* s, FILEDESCR* t) {
+// Copies record r (its head read into `head`, links as they are to be
+// written) into a new block of the target; returns the block.
+Pos CopyRecord(FILEDESCR* s, FILEDESCR* t, Ref r, const uint32_t head[3]) {
+  uint8_t* m = Memory::MarkGStack();
+  uint8_t* image = RecordImage(s, r);
+  Pos p = Allocate(t, head[0]);
+  WriteRecord(t, p, head, image, head[0] - 12);
+  Memory::ReleaseGStack(m);
+  return p;
+}
+
+// The chains in name order, as node offsets of the chain-name tree (on the
+// global stack).
+uint32_t ChainNodes(FILEDESCR* s, uint32_t** nodes) {
   uint8_t* names = s->chainNames.table;
   uint32_t maxNodes = (Get32(names + 4) - kTreeHead) / 13 + 1;
+  *nodes = reinterpret_cast<uint32_t*>(Memory::AllocGStack(4 * maxNodes));
+  return TreeInOrder(names, *nodes, maxNodes);
+}
+
+// Copies every record of every chain, checking links as it goes.
+void CopyChains(FILEDESCR* s, FILEDESCR* t) {
   uint8_t* mark = Memory::MarkGStack();
-  auto* nodes = reinterpret_cast<uint32_t*>(Memory::AllocGStack(4 * maxNodes));
-  uint32_t count = TreeInOrder(names, nodes, maxNodes);
+  uint32_t* nodes;
+  uint32_t count = ChainNodes(s, &nodes);
   uint64_t budget = uint64_t{s->termCount} + 1;
   for (uint32_t i = 0; i < count; ++i) {
-    uint32_t index = NodeValue(names, nodes[i]);
+    uint32_t index = NodeValue(s->chainNames.table, nodes[i]);
     if (index >= TableCount(s->chains.table)) Raise(1334);
     uint8_t* entry = TableEntry(s->chains.table, index);
     Ref r{Get32(entry)}, prev = kNoRef;
     Ref last{Get32(entry + 4)};
     while (r != kNoRef) {
       if (!budget--) Raise(1334);
-      uint8_t* m = Memory::MarkGStack();
       uint32_t head[3];
       RecordHead(s, r, head);
       if (Ref{head[1]} != prev) Raise(1334);
-      uint8_t* image = RecordImage(s, r);
-      Pos p = Allocate(t, head[0]);
-      WriteRecord(t, p, head, image, head[0] - 12);
-      SetRef(t, r, p);
-      Memory::ReleaseGStack(m);
+      SetRef(t, r, CopyRecord(s, t, r, head));
       prev = r;
       r = Ref{head[2]};
     }
     if (prev != last) Raise(1334);
   }
   Memory::ReleaseGStack(mark);
+}
+
+// The chain table of a repaired copy: names of chains that came out empty
+// go, every unnamed entry but 0 is on the free list.
+void RebuildFreeChains(FILEDESCR* t, const void* const* empty, uint32_t emptyCount) {
+  for (uint32_t i = 0; i < emptyCount; ++i)
+    TreeDelete(t, &t->chainNames.table, empty[i], TableCount(t->chains.table));
+  uint32_t count = TableCount(t->chains.table);
+  uint8_t* named = Memory::AllocGStack(count + 1);
+  memset(named, 0, count + 1);
+  uint32_t* nodes;
+  uint32_t names = ChainNodes(t, &nodes);
+  for (uint32_t i = 0; i < names; ++i) named[NodeValue(t->chainNames.table, nodes[i])] = 1;
+  uint32_t head = 0;
+  for (uint32_t index = count; index-- > 0;) {
+    if (named[index]) continue;
+    Put32(TableEntry(t->chains.table, index), head);
+    Put32(TableEntry(t->chains.table, index) + 4, 0);
+    if (index) head = index;
+  }
+  t->freeChainHead = head;
+}
+
+// A new reference for a record copied again: past the counter, skipping
+// references past it that records already hold.
+Ref FreshRef(FILEDESCR* t, Pos p, const RefSet& live) {
+  while (t->refPaged && t->refSlot + 1 < kRefSlots && live.Has(MakeRef(t->refBlock, t->refSlot + 1))) ++t->refSlot;
+  return NewRef(t, p);
+}
+
+// A repairing copy of the chains: forward links alone are followed; each
+// record gets its true previous link, each chain its true ends.  A record
+// reached again (by a second chain that leads into the first, or a second
+// name of one chain) is copied again under a new reference past the
+// counter, so every chain holds what a reader of the source walks; a
+// chain that comes out empty loses its name.  The references given a
+// record are collected in `live`.
+void RepairChains(FILEDESCR* s, FILEDESCR* t, RefSet* live) {
+  uint8_t* mark = Memory::MarkGStack();
+  uint32_t* nodes;
+  uint32_t count = ChainNodes(s, &nodes);
+  uint8_t* taken = Memory::AllocGStack(TableCount(s->chains.table) + 1);
+  memset(taken, 0, TableCount(s->chains.table) + 1);
+  auto** empty = reinterpret_cast<const void**>(Memory::AllocGStack(8 * (count + 1)));
+  uint32_t emptyCount = 0, copied = 0;
+  // A chain longer than the source has references runs in a cycle.
+  uint64_t refs = (uint64_t{s->refBlock} + 1) * kRefSlots;
+  t->freeRefHead = kNoRef;  // new references go past the counter
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t index = NodeValue(s->chainNames.table, nodes[i]);
+    if (index >= TableCount(s->chains.table)) Raise(1334);
+    uint32_t to = index;
+    if (taken[index]) {
+      // The copy's name tree is still the source's, node for node.
+      to = TableAppend(&t->chains.table);
+      Put32(t->chainNames.table + nodes[i] + 8, to);
+    }
+    taken[index] = 1;
+    Ref r{Get32(TableEntry(s->chains.table, index))}, first = kNoRef, prev = kNoRef;
+    Pos prevPos = kNoPos;
+    for (uint64_t left = refs; r != kNoRef;) {
+      if (!left--) Raise(1334);
+      uint32_t head[3];
+      RecordHead(s, r, head);
+      Ref next{head[2]};
+      head[1] = V(prev);
+      Pos p = CopyRecord(s, t, r, head);
+      Ref own = r;
+      if (live->Has(r))
+        own = FreshRef(t, p, *live);
+      else
+        SetRef(t, r, p);
+      live->Add(own);
+      ++copied;
+      if (prev == kNoRef) {
+        first = own;
+      } else if (own != r) {
+        uint8_t link[4];
+        Put32(link, V(own));
+        WriteAt(t, prevPos + 8, link, 4);
+      }
+      prev = own;
+      prevPos = p;
+      r = next;
+    }
+    Put32(TableEntry(t->chains.table, to), V(first));
+    Put32(TableEntry(t->chains.table, to) + 4, V(prev));
+    if (first == kNoRef) empty[emptyCount++] = NodeName(s->chainNames.table, nodes[i]);
+  }
+  RebuildFreeChains(t, empty, emptyCount);
+  t->termCount = copied;
+  Memory::ReleaseGStack(mark);
+}
+
+// A repairing copy's reference table: the counter covers every reference
+// given a record; every other reference is free (on the free list, or 0
+// without reuse), slots past the counter are 0.
+void RebuildFreeRefs(FILEDESCR* t, const RefSet& live) {
+  for (uint32_t slot = kRefSlots - 1; t->refPaged && slot > t->refSlot; --slot)
+    if (live.Has(MakeRef(t->refBlock, slot))) {
+      t->refSlot = slot;
+      break;
+    }
+  Ref head = kNoRef;
+  uint32_t lastSlot = t->refPaged ? kRefSlots - 1 : TableCount(t->refs.table) - 1;
+  for (int64_t b = t->refBlock; b >= 0; --b) {
+    for (int64_t slot = lastSlot; slot >= 0; --slot) {
+      Ref r = MakeRef(static_cast<uint32_t>(b), static_cast<uint32_t>(slot));
+      if (r == kNoRef || live.Has(r)) continue;
+      bool unused = t->refPaged && b == t->refBlock && slot > t->refSlot;
+      if (unused || t->noRefReuse) {
+        SetRef(t, r, kNoPos);
+        continue;
+      }
+      SetRef(t, r, Pos{V(head)});
+      head = r;
+    }
+  }
+  t->freeRefHead = head;
 }
 
 void CopyRefBlocks(FILEDESCR* s, FILEDESCR* t) {
@@ -404,7 +554,7 @@ FILEDESCR* CloneDescriptor(FILEDESCR* s, FileName name, uint8_t where) {
   t->blockCache = nullptr;
   t->blockCacheCapacity = 0;
   t->cachedRef = kNoRef;
-  t->changing = t->damaged = false;
+  t->changing = t->damaged = t->openedInvalid = false;
   t->btreeState = nullptr;
   t->pendingCount = 0;
   t->denyMode = 3;
@@ -439,19 +589,29 @@ void CopyDb(FILEDESCR* s, FileName name, uint8_t place) {
   if (s->damaged || s->changing) Raise(1317);
   FILEDESCR* t = CloneDescriptor(s, name, where);
   if (where == kPlaceFile) t->drive = DriveOf(name);
+  // A database opened invalid is copied as a repair.
+  RefSet live{};
+  RefSet* repair = s->openedInvalid ? &live : nullptr;
   FileName temp = where == kPlaceFile ? TempName(name) : name;
   OnError(
       [&] {
         if (where == kPlaceFile) {
-          t->fileHandle = FileOpen(temp, kOpenCopy, kAttrNormal, 0);
-          CacheOpen(t);
+          // A leftover of a Copy that was killed goes first; the new file
+          // is made by the first sync of the image held until then.
+          FileDelete(temp);
+          CacheHoldNew(t, temp);
           WriteHeaderAndLockArea(t);
         } else {
           ArenaCreate(t);
         }
         CopyRefBlocks(s, t);
-        CopyChains(s, t);
-        if (g_copyTrees) g_copyTrees(s, t);
+        if (repair) {
+          RepairChains(s, t, repair);
+          RebuildFreeRefs(t, live);
+        } else {
+          CopyChains(s, t);
+        }
+        if (g_copyTrees) g_copyTrees(s, t, repair);
         if (where == kPlaceFile) {
           Flush(t);
           CacheClose(t);

@@ -22,8 +22,9 @@ void ReadDatabase(FILEDESCR* d, bool invalidOk);
 // The internal place of the program's place byte; 1315 for others.
 uint8_t InternalPlace(uint8_t place);
 
-// Hooks of the B+tree part: copying trees into a new database and
-// releasing a memory database's nodes.
-extern void (*g_copyTrees)(FILEDESCR* from, FILEDESCR* to);
+// Hooks of the B+tree part: copying trees into a new database (a repairing
+// Copy passes the references it kept: entries naming others are dropped)
+// and releasing a memory database's nodes.
+extern void (*g_copyTrees)(FILEDESCR* from, FILEDESCR* to, const RefSet* live);
 
 }  // namespace chainDB::detail

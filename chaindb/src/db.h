@@ -11,6 +11,8 @@
 //    flush writes the tables, syncs, then writes the clean header and syncs.
 //  - `changing` is set while a change is half done; an error that leaves it
 //    set marks the descriptor damaged: it is never flushed as clean again.
+//  - A descriptor opened invalid never clears the update mark: its flush
+//    writes the tables and a marked header only.
 #pragma once
 
 #include <windows.h>
@@ -110,6 +112,7 @@ struct FILEDESCR {
   bool wide;
   bool changing;   // a change is half done
   bool damaged;    // an error interrupted a change
+  bool openedInvalid;  // opened by OpenInvalid: the file may be inconsistent
   Arena arena;
   Pos cursor;      // sequential cursor of a memory database
   void* btreeState;  // open counts, updated bytes and selectors of this process
@@ -182,6 +185,10 @@ void CacheClose(FILEDESCR* d);
 void CacheRead(FILEDESCR* d, uint32_t p, void* buffer, uint32_t n);
 // Writes to the file (also without a cache) and updates the kept pages.
 void CacheWriteAt(FILEDESCR* d, uint32_t p, const void* buffer, uint32_t n);
+// A cache holding every write of a file not yet created (named `name`).
+void CacheHoldNew(FILEDESCR* d, FileName name);
+// Creates a held file and writes its image; then it is an ordinary cache.
+void CacheWriteBack(FILEDESCR* d);
 
 // --- store.cpp: primitives, allocator, update mark, flush ---
 void ReadAt(FILEDESCR* d, Pos p, void* buffer, uint32_t n);
@@ -201,11 +208,23 @@ inline void EndChange(FILEDESCR* d) { d->changing = false; }
 void MarkUpdate(FILEDESCR* d);
 uint32_t MarkOffset(const FILEDESCR* d);
 void FlushTables(FILEDESCR* d);
+// Writes held bytes back, then syncs the file.
+void Sync(FILEDESCR* d);
 // Writes the changed descriptors of open B+trees (set by the B+tree part).
 extern void (*g_flushTrees)(FILEDESCR* d);
 void Flush(FILEDESCR* d);
 void CollectGarbage(FILEDESCR* d);
 [[noreturn]] void RaiseTooLarge();
+
+// The references a repairing Copy gave a record (one bit each, by block
+// and slot); a plain Copy has none.
+struct RefSet {
+  uint8_t* bits;  // collected
+  uint64_t size;  // bits
+  static uint64_t Index(Ref r) { return uint64_t{RefBlockOf(r)} * kRefSlots + RefSlotOf(r); }
+  bool Has(Ref r) const { return Index(r) < size && (bits[Index(r) >> 3] >> (Index(r) & 7) & 1); }
+  void Add(Ref r);  // grows as needed
+};
 
 // --- refs.cpp ---
 Ref NewRef(FILEDESCR* d, Pos p);

@@ -1,7 +1,8 @@
 // The read cache of a database file that this process holds alone (no
 // other process can write it): pages read from the file are kept, so that
-// reading a record costs no system call.  Writes are not held back: every
-// write reaches the file when it is made, as without the cache.
+// reading a record costs no system call.  Writes reach the file when they
+// are made, except in a held file (a Copy's new file): its whole image is
+// built in memory and written by the first sync.
 //
 // Invariants:
 //  - A kept page holds the file's bytes with every successful write since
@@ -9,9 +10,15 @@
 //  - A page is never read past the file's known size: a short read raises
 //    1111 as a direct read would; bytes past a page's known part are read
 //    from the file directly.
+//  - A held file's image is the whole file (bytes never written are zero,
+//    as in a file that grew past them); it keeps no pages.  The file is
+//    created only when the image is written back: by the first sync, or
+//    once the image would pass kMaxHeld.
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <unordered_map>
+#include <vector>
 
 #include "db.h"
 #include "qel6kernel.h"
@@ -28,9 +35,16 @@ struct Page {
   uint8_t bytes[kPage];
 };
 
+constexpr uint64_t kMaxHeld = uint64_t{64} << 20;
+constexpr uint32_t kWriteBackChunk = 1u << 20;
+
 struct FileCache {
   std::unordered_map<uint32_t, Page*> pages;
   uint64_t size = 0;  // the file's size as far as written or read
+  bool holding = false;
+  std::vector<uint8_t> image;  // a held file's bytes
+  std::vector<uint8_t> name;   // a held file's name, terminator included
+  bool wideName = false;
 };
 
 FileCache* Cache(FILEDESCR* d) { return static_cast<FileCache*>(d->fileCache); }
@@ -57,7 +71,44 @@ void ApplyToPages(FileCache* c, uint32_t p, const uint8_t* b, uint32_t n) {
   }
 }
 
+void HeldWrite(FileCache* c, uint32_t p, const void* buffer, uint32_t n) {
+  uint64_t end = uint64_t{p} + n;
+  if (end > c->image.size()) c->image.resize(end, 0);
+  memcpy(c->image.data() + p, buffer, n);
+  if (end > c->size) c->size = end;
+}
+
+void HeldRead(FileCache* c, uint32_t p, void* buffer, uint32_t n) {
+  if (uint64_t{p} + n > c->image.size()) Raise(1111);
+  memcpy(buffer, c->image.data() + p, n);
+}
+
 }  // namespace
+
+void CacheHoldNew(FILEDESCR* d, FileName name) {
+  auto* c = new FileCache;
+  c->holding = true;
+  c->wideName = name.wide;
+  size_t bytes = name.wide ? 2 * (wcslen(static_cast<const wchar_t*>(name.text)) + 1)
+                           : strlen(static_cast<const char*>(name.text)) + 1;
+  auto* first = static_cast<const uint8_t*>(name.text);
+  c->name.assign(first, first + bytes);
+  d->fileCache = c;
+}
+
+void CacheWriteBack(FILEDESCR* d) {
+  FileCache* c = Cache(d);
+  if (!c || !c->holding) return;
+  // Opened for reading too: a repairing Copy reads back tree nodes it wrote.
+  if (!d->fileHandle)
+    d->fileHandle = FileOpen({c->name.data(), c->wideName}, kOpenCopy | 2, kAttrNormal, kCreateAlways);
+  for (uint64_t at = 0; at < c->image.size(); at += kWriteBackChunk) {
+    uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kWriteBackChunk, c->image.size() - at));
+    FileWriteAt(d->fileHandle, static_cast<uint32_t>(at), c->image.data() + at, n);
+  }
+  c->holding = false;
+  std::vector<uint8_t>().swap(c->image);
+}
 
 void CacheOpen(FILEDESCR* d) {
   if (d->fileCache) return;
@@ -79,6 +130,8 @@ void CacheClose(FILEDESCR* d) {
 void CacheWriteAt(FILEDESCR* d, uint32_t p, const void* buffer, uint32_t n) {
   FileCache* c = Cache(d);
   if (!c) return FileWriteAt(d->fileHandle, p, buffer, n);
+  if (c->holding && uint64_t{p} + n <= kMaxHeld) return HeldWrite(c, p, buffer, n);
+  CacheWriteBack(d);
   uint32_t code = Qel::RunTime::Kernel::RunTrapped([&] { FileWriteAt(d->fileHandle, p, buffer, n); });
   if (code) {
     DropPages(c);
@@ -90,6 +143,7 @@ void CacheWriteAt(FILEDESCR* d, uint32_t p, const void* buffer, uint32_t n) {
 
 void CacheRead(FILEDESCR* d, uint32_t p, void* buffer, uint32_t n) {
   FileCache* c = Cache(d);
+  if (c->holding) return HeldRead(c, p, buffer, n);
   auto* out = static_cast<uint8_t*>(buffer);
   uint64_t end = uint64_t{p} + n;
   for (uint64_t at = p; at < end;) {

@@ -292,9 +292,14 @@ void MarkUpdate(FILEDESCR* d) {
     EncodeHeader(d, header);
     d->updateMark = 0;
     CacheWriteAt(d, 0, header, HeaderSize(d));
-    FileFlush(d->fileHandle);
+    Sync(d);
   }
   d->updateMark = 1;
+}
+
+void Sync(FILEDESCR* d) {
+  CacheWriteBack(d);
+  FileFlush(d->fileHandle);
 }
 
 uint32_t MarkOffset(const FILEDESCR* d) { return d->wide ? 64 : 56; }
@@ -346,7 +351,7 @@ void WriteMarkedHeader(FILEDESCR* d, const Stamp& stamp) {
   d->headerStamp = before;
   d->updateMark = mark;
   CacheWriteAt(d, 0, header, HeaderSize(d));
-  FileFlush(d->fileHandle);
+  Sync(d);
 }
 
 }  // namespace
@@ -364,7 +369,7 @@ void FlushTables(FILEDESCR* d) {
     // Tables that moved: a marked header naming the new blocks goes to disk
     // before the old blocks are given back, so the header on disk always
     // names whole tables.
-    FileFlush(d->fileHandle);
+    Sync(d);
     WriteMarkedHeader(d, d->headerStamp);
     while (d->pendingCount) {
       uint32_t i = d->pendingCount - 1;
@@ -388,15 +393,21 @@ void Flush(FILEDESCR* d) {
   if (d->damaged || d->changing) Raise(1317);
   if (!d->updateMark) return;
   FlushTables(d);
-  FileFlush(d->fileHandle);
+  Sync(d);
   // The new header still marked, synced; then the mark byte alone, so that
   // no torn header write can leave a clean mark over old fields.
   Stamp next = d->headerStamp;
   next.Next();
   WriteMarkedHeader(d, next);
+  if (d->openedInvalid) {
+    // What was written through an invalid open is no sounder than the file
+    // it was read from: only a Copy makes a clean file of it.
+    d->headerStamp = next;
+    return;
+  }
   uint8_t clear = 0;
   CacheWriteAt(d, MarkOffset(d), &clear, 1);
-  FileFlush(d->fileHandle);
+  Sync(d);
   d->updateMark = 0;
   d->headerStamp = next;
 }

@@ -1,5 +1,7 @@
 // Faults of the file layer for tests: the N-th I/O call (read, write or
-// flush of a file, rename) fails, transfers half, or ends the process.
+// flush of a file, rename) fails, transfers half, or ends the process; the
+// process also ends at an open, close or delete of a file when that call
+// is the N-th.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +22,9 @@ struct FaultPlan {
 // Installs the counting wrappers (once) and sets the plan.
 void SetFaults(Fault kind, uint64_t at);
 FaultPlan& Faults();
+// The kind of each call counted since the plan was set: 'o'pen, 'c'lose,
+// 'd'elete, 'r'ead, 'w'rite, 'f'lush, 'm'ove.
+const std::vector<char>& CallKinds();
 void ClearFaults();
 // A workload's base, built before the calls that count: HoldFaults stops
 // counting, ArmFaults starts it from 0 and marks the write log's start.

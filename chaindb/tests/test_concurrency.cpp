@@ -6,6 +6,7 @@
 #include <random>
 
 #include "cdb_test.h"
+#include "child_process.h"
 
 using namespace cdbtest;
 using namespace chainDB;
@@ -14,35 +15,18 @@ namespace {
 
 const uint8_t kRW = 2, kRD = 1, kDenyNone = 1, kReadWrite = 2;
 
-struct Child {
-  PROCESS_INFORMATION pi{};
-  HANDLE out = nullptr;
-  std::string text;
-};
+using testchild::Child;
 
 // `dieAt` >= 0: the peer ends itself inside transaction dieAt, holding its
 // locks, after its reads and before any write.
 Child Spawn(const char* role, const std::wstring& path, int id, int dieAt = -1) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::string spec = std::string(role) + "|" + std::to_string(id) + "|" + std::to_string(dieAt) + "|" +
                      std::string(path.begin(), path.end());
   SetEnvironmentVariableA("CDB_PEER", spec.c_str());
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE readEnd, writeEnd;
-  CreatePipe(&readEnd, &writeEnd, &sa, 0);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  Child c;
-  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=Peer.Run --watchdog=300";
-  CreateProcessW(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &c.pi);
+  std::wstring exe = testchild::ThisProgram();
+  Child c = testchild::Start(exe, L"\"" + exe + L"\" --gtest_filter=Peer.Run --watchdog=300");
   SetEnvironmentVariableA("CDB_PEER", nullptr);
-  CloseHandle(writeEnd);
-  c.out = readEnd;
+  EXPECT_TRUE(c.Started()) << "peer " << id << " not started: " << c.error;
   return c;
 }
 
@@ -52,26 +36,10 @@ void Collect(std::vector<Child>& children, const std::function<void()>& tick = [
   for (bool alive = true; alive;) {
     tick();
     alive = false;
-    for (auto& c : children) {
-      DWORD avail = 0, n = 0;
-      char buffer[4096];
-      while (PeekNamedPipe(c.out, nullptr, 0, nullptr, &avail, nullptr) && avail &&
-             ReadFile(c.out, buffer, sizeof buffer, &n, nullptr) && n)
-        c.text.append(buffer, n);
-      if (WaitForSingleObject(c.pi.hProcess, 0) == WAIT_TIMEOUT) alive = true;
-    }
+    for (auto& c : children) alive |= testchild::Poll(c);
     Sleep(5);
   }
-  for (auto& c : children) {
-    DWORD avail = 0, n = 0;
-    char buffer[4096];
-    while (PeekNamedPipe(c.out, nullptr, 0, nullptr, &avail, nullptr) && avail &&
-           ReadFile(c.out, buffer, sizeof buffer, &n, nullptr) && n)
-      c.text.append(buffer, n);
-    CloseHandle(c.out);
-    CloseHandle(c.pi.hProcess);
-    CloseHandle(c.pi.hThread);
-  }
+  for (auto& c : children) testchild::Close(c);
 }
 
 int Count(const std::string& text, const char* word) {

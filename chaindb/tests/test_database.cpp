@@ -98,6 +98,56 @@ TEST_F(Database, LoadAndCopyKeepReferencesAfterGarbageCollection) {
   QEL_DB_Delete((dir_ + L"loaded").c_str(), &kMem);
 }
 
+// A Copy holds its new file's writes up to 64 MiB: a larger document is
+// written past that as it goes, and so is its repairing copy, whose tree
+// is built anew in the file.
+TEST_F(Database, CopiesLargerThanTheHeldWritesAreWhole) {
+  std::wstring saved = dir_ + L"big.km6", repaired = dir_ + L"repaired.km6", memory = dir_ + L"big";
+  const int kTerms = 90;  // 800 KB each
+  std::wstring text(400000, L'x');
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] {
+              QEL_DB_Create(&h, memory.c_str(), &kMem);
+              int32_t s;
+              QEL_DB_BtCreate6(h, L"index", &s, 10, 2, false);
+              for (int i = 0; i < kTerms; ++i) {
+                text[0] = static_cast<wchar_t>(L'A' + i % 26);
+                TRef r = QEL_DB_ChainInsertz(Str(), h, L"c", reinterpret_cast<term>(text.c_str()));
+                QEL_DB_KeyInsert(h, s, (L"k" + std::to_wstring(i)).c_str(), r);
+              }
+              QEL_DB_BtClose(h, s);
+              QEL_DB_Copy(h, saved.c_str(), &kFile);
+              QEL_DB_Close(h);
+              QEL_DB_Delete(memory.c_str(), &kMem);
+              QEL_DB_OpenInvalid(&h, saved.c_str(), &kFile);
+              QEL_DB_Copy(h, repaired.c_str(), &kFile);
+              QEL_DB_Close(h);
+            }),
+            0u);
+  for (const std::wstring& file : {saved, repaired}) {
+    EXPECT_EQ(Verified(file), "");
+    uint32_t st[6], terms[4];
+    std::wstring last;
+    EXPECT_EQ(ErrorOf([&] {
+                QEL_DB_Open(&h, file.c_str(), &kFile);
+                QEL_DB_Statistics(h, terms, terms + 1, terms + 2, terms + 3);
+                int32_t s;
+                QEL_DB_BtOpen(h, L"index", &s);
+                QEL_DB_BtStatistics(h, s, st, st + 1, st + 2, st + 3, st + 4, st + 5);
+                TRef r = 0;
+                QEL_DB_KeySearch_o(h, s, (L"k" + std::to_wstring(kTerms - 1)).c_str(), &r);
+                last = TextOf(QEL_DB_RefTerm(Str(), h, r));
+                QEL_DB_Close(h);
+              }),
+              0u);
+    EXPECT_GT(ReadBytes(file).size(), size_t{64} << 20);
+    EXPECT_EQ(terms[0], uint32_t{kTerms});
+    EXPECT_EQ(st[0], uint32_t{kTerms});
+    text[0] = static_cast<wchar_t>(L'A' + (kTerms - 1) % 26);
+    EXPECT_TRUE(last == text);
+  }
+}
+
 // A save that fails half-way leaves the old document whole and no
 // temporary file behind.
 TEST_F(Database, FailedCopyLeavesTheTargetUntouched) {

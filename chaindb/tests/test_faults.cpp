@@ -5,7 +5,9 @@
 // opens it.
 #include <cstdio>
 #include <random>
+#include <set>
 
+#include "child_process.h"
 #include "db.h"
 #include "faults.h"
 #include "workload.h"
@@ -25,6 +27,66 @@ std::string Summary(const std::map<std::wstring, std::vector<std::wstring>>& tex
   std::string s;
   for (auto& [name, entries] : texts) s += Narrow(name) + ":" + std::to_string(entries.size()) + " ";
   return s;
+}
+
+// A repaired copy holds every chain as it was read; a tree holds only
+// entries that were read (the copy's tree is in order where a torn node
+// was read out of order, and it drops entries whose references lead to no
+// record of a chain).
+bool HoldsWhatWasRead(const std::map<std::wstring, std::vector<std::wstring>>& copy,
+                      const std::map<std::wstring, std::vector<std::wstring>>& read) {
+  for (auto& [name, entries] : read) {
+    auto it = copy.find(name);
+    const std::vector<std::wstring> none;
+    const std::vector<std::wstring>& kept = it == copy.end() ? none : it->second;
+    if (name.rfind(L"<tree> ", 0) != 0) {
+      if (kept != entries) return false;
+      continue;
+    }
+    std::set<std::wstring> wasRead(entries.begin(), entries.end());
+    for (const std::wstring& e : kept)
+      if (!wasRead.count(e)) return false;
+  }
+  for (auto& [name, entries] : copy)
+    if (!read.count(name)) return false;
+  return true;
+}
+
+// A file refused with 1317: OpenInvalid takes it, and closing that handle
+// leaves the mark (Open still refuses the file); a Copy of what OpenInvalid
+// reads is a sound file with those contents.
+void CheckInvalidOpen(Db& db, const std::wstring& path, const std::string& where) {
+  ASSERT_EQ(ErrorOf([&] { db.OpenInvalid(path, kFile); }), 0u) << where << "\n" << Verified(path);
+  std::map<std::wstring, std::vector<std::wstring>> read, copy;
+  uint32_t readCode = ErrorOf([&] { read = ReadAll(db); });
+  std::wstring repaired = path + L".repaired";
+  DeleteFileW(repaired.c_str());
+  uint32_t copied = ErrorOf([&] { db.Copy(repaired, kFile); });
+  EXPECT_EQ(ErrorOf([&] { db.Close(); }), 0u) << where;
+  std::vector<uint8_t> bytes = ReadBytes(path);
+  size_t mark = db.wide ? 64 : 56;
+  EXPECT_TRUE(bytes.size() > mark && bytes[mark] == 1) << where << ": closed after OpenInvalid without its mark";
+  Db again = db;
+  EXPECT_EQ(ErrorOf([&] {
+              again.Open(path, kFile);
+              again.Close();
+            }),
+            1317u)
+      << where;
+  if (readCode == 0) {
+    EXPECT_EQ(copied, 0u) << where << ": the Copy of a file OpenInvalid read whole: " << Narrow(LastError());
+  }
+  if (copied != 0) return;
+  EXPECT_EQ(Verified(repaired), "") << where << ": the Copy of a file opened invalid";
+  uint32_t reopened = ErrorOf([&] { again.Open(repaired, kFile); });
+  ASSERT_EQ(reopened, 0u) << where;
+  // Terms are copied as they are: a term the source could not read stays so.
+  uint32_t copyRead = ErrorOf([&] { copy = ReadAll(again); });
+  EXPECT_EQ(ErrorOf([&] { again.Close(); }), 0u) << where;
+  if (readCode == 0) {
+    EXPECT_EQ(copyRead, 0u) << where << ": " << Narrow(LastError());
+    EXPECT_TRUE(HoldsWhatWasRead(copy, read)) << where << ": the Copy holds other contents: " << Summary(copy);
+  }
 }
 
 // Reopens the file the way a fresh process would, exclusively and (with
@@ -72,15 +134,7 @@ void CheckReopened(const std::wstring& path, const std::vector<Model>& models, i
     EXPECT_EQ(ErrorOf(beginShared), 1317u) << where;
     ErrorOf([&] { shared.Close(); });
   }
-  uint32_t invalid = ErrorOf([&] { db.OpenInvalid(path, kFile); });
-  EXPECT_EQ(invalid, 0u) << where << "\n" << Verified(path);
-  if (invalid == 0) {
-    ErrorOf([&] { ReadAll(db); });
-    if (db.wide)
-      Abandon(db.h);
-    else
-      ErrorOf([&] { db.Close(); });
-  }
+  CheckInvalidOpen(db, path, where);
 }
 
 // This run's share of the kill points: CDB_SHARD="i/n" takes the points
@@ -161,16 +215,25 @@ TEST_P(FaultSweep, EveryFailedOrShortTransferKeepsTheRule) {
   EXPECT_GT(fired, 100);
 }
 
+// The kill point and the file of a child run (CDB_CHILD "N|path"); false
+// outside one.
+bool ChildRun(uint64_t* at, std::wstring* path) {
+  char spec[600], file[512];
+  unsigned long long n = 0;
+  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec) || sscanf(spec, "%llu|%511[^\n]", &n, file) != 2)
+    return false;
+  *at = n;
+  *path = std::wstring(file, file + strlen(file));
+  return true;
+}
+
 // The child side of the kill sweep: runs the workload and reports each
 // commit on its standard output as soon as the call returns.
 TEST(FaultChild, Run) {
-  char spec[600];
-  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec)) GTEST_SKIP();
+  uint64_t at = 0;
+  std::wstring wpath;
+  if (!ChildRun(&at, &wpath)) GTEST_SKIP();
   ASSERT_EQ(LinkUnit(), 0);
-  unsigned long long at = 0;
-  char path[512];
-  ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
-  std::wstring wpath(path, path + strlen(path));
   char kind[16] = "0";
   GetEnvironmentVariableA("CDB_WORKLOAD", kind, sizeof kind);
   Scenario run = Scenario::Decode(kind);
@@ -232,14 +295,18 @@ TEST(FaultChild, Check) {
   char path[512];
   ASSERT_EQ(sscanf(spec, "%d|%511[^\n]", &last, path), 2);
   std::wstring file(path, path + strlen(path));
-  std::vector<Model> models = WorkloadModels();
+  char kind[16] = "0";
+  GetEnvironmentVariableA("CDB_WORKLOAD", kind, sizeof kind);
+  Scenario run = Scenario::Decode(kind);
+  if (!run.wide) chainDB8::QEL_DB8_SetCodePage(1252);
+  std::vector<Model> models = WorkloadModels(run.w);
   if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
     // No file: killed before the create, or after a finished round removed
     // its file for the next one.
     EXPECT_TRUE(last == -1 || last == static_cast<int>(models.size()) - 1) << "last commit " << last;
     return;
   }
-  CheckReopened(file, models, last, "kill -9 after commit " + std::to_string(last));
+  CheckReopened(file, models, last, "kill -9 after commit " + std::to_string(last), run.wide);
 }
 
 // Runs the child test `test` killed at call `at`; returns the last commit
@@ -248,75 +315,32 @@ TEST(FaultChild, Check) {
 // and the commits count from the child's last "start".
 int RunChild(uint64_t at, const std::wstring& path, const wchar_t* test = L"FaultChild.Run", Scenario run = {},
              uint32_t killAfterMs = 0) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring exe = testchild::ThisProgram();
   std::string spec = std::to_string(at) + "|" + std::string(path.begin(), path.end());
   SetEnvironmentVariableA("CDB_CHILD", spec.c_str());
   if (killAfterMs) SetEnvironmentVariableA("CDB_ENDLESS", std::string(path.begin(), path.end()).c_str());
   SetEnvironmentVariableA("CDB_WORKLOAD", run.Encode().c_str());
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE readEnd, writeEnd;
-  CreatePipe(&readEnd, &writeEnd, &sa, 0);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + test + L" --watchdog=60";
+  std::wstring cmd = L"\"" + exe + L"\" --gtest_filter=" + test + L" --watchdog=60";
   // Under load Wine now and then fails to start a process (1359).  When the
   // child's file is still absent the child never ran, and starting it again
   // repeats no kill point.
-  BOOL ok = FALSE;
-  DWORD error = 0;
-  for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
-    ok = CreateProcessW(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    error = ok ? 0 : GetLastError();
-    if (!ok && (error != ERROR_INTERNAL_ERROR || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES))
-      break;
-    if (!ok) {
-      printf("child start failed (1359), started again\n");
-      Sleep(200);
-    }
+  testchild::Child c;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    c = testchild::Start(exe, cmd);
+    if (c.error != ERROR_INTERNAL_ERROR || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) break;
+    printf("child start failed (1359), started again\n");
+    Sleep(200);
   }
   SetEnvironmentVariableA("CDB_CHILD", nullptr);
   SetEnvironmentVariableA("CDB_ENDLESS", nullptr);
-  CloseHandle(writeEnd);
-  if (!ok) {
-    ADD_FAILURE() << "CreateProcess failed at call " << at << ": " << error;
-    CloseHandle(readEnd);
+  if (!c.Started()) {
+    ADD_FAILURE() << "CreateProcess failed at call " << at << ": " << c.error;
     return -2;
   }
-  // Read until the child ends; a child that hangs is ended after a minute.
-  std::string out;
-  char buffer[4096];
-  ULONGLONG started = GetTickCount64(), deadline = started + 90000;
-  for (;;) {
-    DWORD avail = 0, n = 0;
-    if (killAfterMs && GetTickCount64() >= started + killAfterMs) {
-      TerminateProcess(pi.hProcess, 9);
-      killAfterMs = 0;
-    }
-    bool alive = WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT;
-    if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail) {
-      if (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr)) out.append(buffer, n);
-      continue;
-    }
-    if (!alive) break;
-    if (GetTickCount64() > deadline) {
-      TerminateProcess(pi.hProcess, 124);
-      out += "\nhung\n";
-      break;
-    }
-    Sleep(2);
-  }
-  CloseHandle(readEnd);
-  if (out.find("hung") != std::string::npos) ADD_FAILURE() << "child hung at call " << at;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  // A child that hangs is ended after a minute and a half.
+  testchild::Wait(c, 90000, killAfterMs);
+  if (c.hung) ADD_FAILURE() << "child hung at call " << at;
+  const std::string& out = c.text;
   int last = -1;
   size_t from = out.rfind("start");
   for (size_t at = out.find("commit ", from == std::string::npos ? 0 : from); at != std::string::npos;
@@ -518,22 +542,25 @@ void BuildDocument(FILEDESCR*** h, const wchar_t* name, int terms) {
   QEL_DB_BtClose(*h, s);
 }
 
-// The child side of the save sweep: a Copy over the document file, ended at
-// call N.
-TEST(FaultChild, Save) {
-  char spec[600];
-  if (!GetEnvironmentVariableA("CDB_CHILD", spec, sizeof spec)) GTEST_SKIP();
-  ASSERT_EQ(LinkUnit(), 0);
-  unsigned long long at = 0;
-  char path[512];
-  ASSERT_EQ(sscanf(spec, "%llu|%511[^\n]", &at, path), 2);
-  std::wstring target(path, path + strlen(path));
-  FILEDESCR** h = nullptr;
-  ASSERT_EQ(ErrorOf([&] { BuildDocument(&h, L"save-source", 60); }), 0u);
+// A Copy over `target` that ends the process at call `at`; "commit 1"
+// when it got through.
+void CopyEndedAt(FILEDESCR** h, const std::wstring& target, uint64_t at) {
   SetFaults(Fault::Kill, at);
   ErrorOf([&] { QEL_DB_Copy(h, target.c_str(), &kFile); });
   printf("commit 1\n");
   fflush(stdout);
+}
+
+// The child side of the save sweep: a Copy over the document file, ended at
+// call N.
+TEST(FaultChild, Save) {
+  uint64_t at = 0;
+  std::wstring target;
+  if (!ChildRun(&at, &target)) GTEST_SKIP();
+  ASSERT_EQ(LinkUnit(), 0);
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] { BuildDocument(&h, L"save-source", 60); }), 0u);
+  CopyEndedAt(h, target, at);
 }
 
 // A save killed at each of its I/O calls (the temporary file's writes and
@@ -568,12 +595,19 @@ TEST(SaveSweep, ChildKilledAtEveryCallOfACopyLeavesOldOrNew) {
               QEL_DB_Close(h);
             }),
             0u);
-  ASSERT_GT(calls, 10u);
-  int olds = 0, news = 0;
+  printf("a save makes %llu I/O calls\n", static_cast<unsigned long long>(calls));
+  std::wstring temp = target + L"~cdb";
+  int olds = 0, news = 0, leftovers = 0;
   for (uint64_t n = 1; n <= calls + 1; ++n) {
     WriteBytes(target, old);
+    // Each save starts beside the temporary file the previous kill left.
     RunChild(n, target, L"FaultChild.Save");
     std::string where = "save killed at call " + std::to_string(n);
+    bool leftover = GetFileAttributesW(temp.c_str()) != INVALID_FILE_ATTRIBUTES;
+    leftovers += leftover;
+    if (n == calls + 1) {
+      EXPECT_FALSE(leftover) << "a finished save left its temporary file";
+    }
     std::vector<uint8_t> now = ReadBytes(target);
     if (now == old) {
       ++olds;
@@ -599,6 +633,59 @@ TEST(SaveSweep, ChildKilledAtEveryCallOfACopyLeavesOldOrNew) {
   }
   EXPECT_GT(olds, 0);
   EXPECT_GT(news, 0);
+  printf("%d of %llu kills left a temporary file\n", leftovers, static_cast<unsigned long long>(calls));
+}
+
+// The child side of the next test: a Copy of the file database CDB_SOURCE
+// over the document, ended at call N ("commit 0" once the source is open).
+TEST(FaultChild, CopyFromFile) {
+  uint64_t at = 0;
+  std::wstring target;
+  char source[512];
+  if (!ChildRun(&at, &target) || !GetEnvironmentVariableA("CDB_SOURCE", source, sizeof source)) GTEST_SKIP();
+  ASSERT_EQ(LinkUnit(), 0);
+  std::wstring from(source, source + strlen(source));
+  FILEDESCR** h = nullptr;
+  ASSERT_EQ(ErrorOf([&] { QEL_DB_Open(&h, from.c_str(), &kFile); }), 0u);
+  printf("commit 0\n");
+  fflush(stdout);
+  CopyEndedAt(h, target, at);
+}
+
+// A Copy removes the temporary file a killed Copy left beside its target
+// before it makes its own, which it makes only once it has the whole
+// image: killed while it reads its source, it leaves none.
+TEST(SaveSweep, CopyKilledWhileReadingItsSourceLeavesNoTemporaryFile) {
+  ASSERT_EQ(LinkUnit(), 0);
+  std::wstring dir = Scratch(L"leftover");
+  std::wstring source = dir + L"source.km6", target = dir + L"doc.km6", temp = target + L"~cdb";
+  FILEDESCR** h = nullptr;
+  std::vector<char> kinds;
+  ASSERT_EQ(ErrorOf([&] {
+              BuildDocument(&h, L"leftover-source", 400);
+              QEL_DB_Copy(h, source.c_str(), &kFile);
+              QEL_DB_Close(h);
+              QEL_DB_Delete(L"leftover-source", &kMem);
+              QEL_DB_Open(&h, source.c_str(), &kFile);
+              SetFaults(Fault::None, 0);
+              QEL_DB_Copy(h, (dir + L"probe.km6").c_str(), &kFile);
+              kinds = CallKinds();
+              ClearFaults();
+              QEL_DB_Close(h);
+            }),
+            0u);
+  SetEnvironmentVariableA("CDB_SOURCE", std::string(source.begin(), source.end()).c_str());
+  int reads = 0;
+  for (uint64_t n = 1; n <= kinds.size(); ++n) {
+    if (kinds[n - 1] != 'r') continue;
+    ++reads;
+    WriteBytes(temp, std::vector<uint8_t>(5000, 0xEE));
+    // 0: the source opened, the Copy killed.
+    EXPECT_EQ(RunChild(n, target, L"FaultChild.CopyFromFile"), 0) << "call " << n;
+    EXPECT_EQ(GetFileAttributesW(temp.c_str()), INVALID_FILE_ATTRIBUTES) << "killed at call " << n << " (a read)";
+  }
+  SetEnvironmentVariableA("CDB_SOURCE", nullptr);
+  EXPECT_GT(reads, 0) << std::string(kinds.begin(), kinds.end());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The file layout: the empty files built byte by byte from the documented
 // table, header checks at open, and damaged tables refused with 1326/1111.
 #include "cdb_test.h"
+#include "workload.h"
 
 using namespace cdbtest;
 using namespace chainDB;
@@ -162,10 +163,38 @@ TEST_F(Layout, MarkedFileIsRefusedByOpenAndOpenReadAndTakenByOpenInvalid) {
   EXPECT_EQ(ErrorOf([&] { QEL_DB_Open(&h, copy.c_str(), &kFile); }), 1317u);
   EXPECT_EQ(ErrorOf([&] { QEL_DB_OpenRead(&h, copy.c_str(), &kFile); }), 1317u);
   ASSERT_EQ(ErrorOf([&] { QEL_DB_OpenInvalid(&h, copy.c_str(), &kFile); }), 0u);
-  // Its close flushes and clears the mark.
-  QEL_DB_Close(h);
-  EXPECT_EQ(ReadBytes(copy)[64], 0);
-  EXPECT_EQ(ErrorOf([&] { QEL_DB_Open(&h, copy.c_str(), &kFile); QEL_DB_Close(h); }), 0u);
+  // Neither Flush nor Close takes the mark away, also after a change made
+  // through the invalid open; a Copy is the way to a clean file.
+  std::wstring repaired = path + L".repaired";
+  std::map<std::wstring, std::vector<std::wstring>> read, got;
+  ASSERT_EQ(ErrorOf([&] {
+              QEL_DB_Flush(h);
+              QEL_DB_ChainInsertz(Str(), h, L"a", reinterpret_cast<term>(L"y"));
+              QEL_DB_Flush(h);
+              read = ReadAll(h);
+              QEL_DB_Copy(h, repaired.c_str(), &kFile);
+              QEL_DB_Close(h);
+            }),
+            0u);
+  EXPECT_EQ(ReadBytes(copy)[64], 1);
+  EXPECT_EQ(ErrorOf([&] { QEL_DB_Open(&h, copy.c_str(), &kFile); }), 1317u);
+  EXPECT_EQ(Verified(repaired), "");
+  EXPECT_EQ(ErrorOf([&] {
+              QEL_DB_Open(&h, repaired.c_str(), &kFile);
+              got = ReadAll(h);
+              QEL_DB_Close(h);
+            }),
+            0u);
+  EXPECT_EQ(got, read);
+  EXPECT_EQ(got[L"a"].back(), L"y");
+  // A clean file opened invalid and left unchanged stays clean.
+  ASSERT_EQ(ErrorOf([&] {
+              QEL_DB_OpenInvalid(&h, repaired.c_str(), &kFile);
+              QEL_DB_Close(h);
+              QEL_DB_Open(&h, repaired.c_str(), &kFile);
+              QEL_DB_Close(h);
+            }),
+            0u);
 }
 
 TEST_F(Layout, ZeroEndOfFileIsTakenFromTheFileSize) {

@@ -49,6 +49,9 @@ void Db::OpenShare(const std::wstring& path) {
   QEL_DB8_OpenShare(&sel, path.c_str(), &access, &deny);
 }
 void Db::Close() { wide ? QEL_DB_Close(h) : QEL_DB8_Close(&sel); }
+void Db::Copy(const std::wstring& path, uint8_t place) {
+  wide ? QEL_DB_Copy(h, path.c_str(), &place) : QEL_DB8_Copy(&sel, path.c_str(), &place);
+}
 void Db::Flush() { wide ? QEL_DB_Flush(h) : QEL_DB8_Flush(&sel); }
 void Db::Begin(uint8_t mode) { wide ? QEL_DB_BeginTransaction(h, &mode) : QEL_DB8_BeginTransaction(&sel, &mode); }
 void Db::End() { wide ? QEL_DB_EndTransaction(h) : QEL_DB8_EndTransaction(&sel); }

@@ -33,6 +33,7 @@ struct Db {
   void OpenShare(const std::wstring& path);  // read and write, deny none
   void Close();
   void Flush();
+  void Copy(const std::wstring& path, uint8_t place);
   void Begin(uint8_t mode);  // 1 read, 2 read-write
   void End();
   void SetRetry(int32_t delay, int32_t count);

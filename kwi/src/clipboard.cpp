@@ -1,8 +1,11 @@
 // The clipboard: text, HTML, registered binary formats, pictures and
 // metafiles.  Every call opens the clipboard with the layer's hidden owner
-// window and closes it on every path.  Data of other programs is read only
-// within its global block (GlobalSize): texts without terminator stop at the
-// block's end, size words and DIB headers are checked.
+// window and closes it on every path; a read runs its copy under a trap, so
+// that an allocation that raises still finds the data unlocked and the
+// clipboard closed before the error goes on.  A clipboard that cannot be
+// opened raises 6450 (an HTML write then does nothing).  Data of other
+// programs is read only within its global block (GlobalSize): texts without
+// terminator stop at the block's end, size words and DIB headers are checked.
 #include <cstdio>
 #include <cstring>
 
@@ -45,12 +48,21 @@ static HWND SharedOwner() {
   return owner;
 }
 
+// The locked data of a format and its size; null when absent.
+struct ClipData {
+  HANDLE handle;
+  const uint8_t* data;
+  size_t size;
+};
+
 // An open clipboard; Close() on every path.  Without the shared owner a
-// hidden window is made for the call.
+// hidden window is made for the call.  At most one format's data is locked
+// at a time; Close unlocks it.
 struct Clip {
   HWND owner = nullptr;
   bool own = false;
   bool open = false;
+  HANDLE volatile locked = nullptr;  // read after a trap resumes
   bool Open() {
     owner = SharedOwner();
     if (!owner) {
@@ -61,7 +73,22 @@ struct Clip {
     open = OpenClipboard(owner) != 0;
     return open;
   }
+  ClipData Lock(UINT format) {
+    Unlock();
+    ClipData d{GetClipboardData(format), nullptr, 0};
+    if (d.handle) {
+      d.data = static_cast<const uint8_t*>(GlobalLock(d.handle));
+      if (d.data) locked = d.handle;
+      d.size = d.data ? GlobalSize(d.handle) : 0;
+    }
+    return d;
+  }
+  void Unlock() {
+    if (locked) GlobalUnlock(locked);
+    locked = nullptr;
+  }
   void Close() {
+    Unlock();
     if (open) CloseClipboard();
     if (own) DestroyWindow(owner);
     open = own = false;
@@ -84,8 +111,9 @@ static HGLOBAL Block(const void* data, size_t n) {
 }
 
 // Empties the clipboard and puts the blocks; the clipboard takes the blocks
-// it accepted, the others are freed.  Raises 6002 or 6450 after closing.
-static void PutBlocks(const UINT* formats, HGLOBAL* blocks, int n) {
+// it accepted, the others are freed.  Raises 6002 or 6450 after closing; a
+// clipboard that cannot be opened is no error when `quietWhenBusy`.
+static void PutBlocks(const UINT* formats, HGLOBAL* blocks, int n, bool quietWhenBusy = false) {
   for (int i = 0; i < n; ++i)
     if (!blocks[i]) {
       for (int k = 0; k < n; ++k)
@@ -93,43 +121,46 @@ static void PutBlocks(const UINT* formats, HGLOBAL* blocks, int n) {
       return RaiseMayReturn(6002);
     }
   Clip c;
-  bool ok = c.Open() && EmptyClipboard();
+  const bool opened = c.Open();
+  bool ok = opened && EmptyClipboard();
   for (int i = 0; i < n; ++i) {
     if (ok && SetClipboardData(formats[i], blocks[i])) continue;
     ok = false;
     GlobalFree(blocks[i]);
   }
   c.Close();
-  if (!ok) RaiseMayReturn(6450);
+  if (!ok && (opened || !quietWhenBusy)) RaiseMayReturn(6450);
+}
+
+// Runs read(clip) with the clipboard open.  The data is unlocked and the
+// clipboard closed on every way out; an error raised inside (a full global
+// stack, an exhausted heap) goes on after that.  A clipboard that cannot be
+// opened raises 6450 and gives false.
+template <class Read>
+static bool ReadClipboard(Read&& read) {
+  Clip c;
+  if (!c.Open()) {
+    c.Close();
+    RaiseMayReturn(6450);
+    return false;
+  }
+  uint32_t code = K::RunTrapped([&] { read(c); });
+  c.Close();
+  if (code) K::Errors::Qel_ErrorExit(code);
+  return true;
 }
 
 static bool Available(UINT format) { return IsClipboardFormatAvailable(format) != 0; }
 
-// The locked data of a format and its size; null when absent.
-struct ClipData {
-  HANDLE handle;
-  const uint8_t* data;
-  size_t size;
-};
-static ClipData Data(UINT format) {
-  ClipData d{GetClipboardData(format), nullptr, 0};
-  if (d.handle) {
-    d.data = static_cast<const uint8_t*>(GlobalLock(d.handle));
-    d.size = d.data ? GlobalSize(d.handle) : 0;
-  }
-  return d;
-}
-static void Release(const ClipData& d) {
-  if (d.data) GlobalUnlock(d.handle);
-}
-
 static UINT Registered(const wchar_t* name) { return RegisterClipboardFormatW(name ? name : L""); }
 
+// The clipboard's text as a new string on the global stack: the Unicode
+// text, else the ANSI text converted; null when there is neither or the
+// clipboard could not be opened (6450).
 static wchar_t* ClipboardText() {
-  Clip c;
   wchar_t* out = nullptr;
-  if (c.Open()) {
-    if (ClipData d = Data(CF_UNICODETEXT); d.data) {
+  ReadClipboard([&](Clip& c) {
+    if (ClipData d = c.Lock(CF_UNICODETEXT); d.data) {
       auto* s = reinterpret_cast<const wchar_t*>(d.data);
       size_t n = wcsnlen(s, d.size / sizeof(wchar_t));
       if (n < 0x7FFFFFF0) {
@@ -137,18 +168,15 @@ static wchar_t* ClipboardText() {
         memcpy(out, s, n * sizeof(wchar_t));
         out[n] = 0;
       }
-      Release(d);
-    } else if (ClipData a = Data(CF_TEXT); a.data) {
+    } else if (ClipData a = c.Lock(CF_TEXT); a.data) {
       auto* s = reinterpret_cast<const char*>(a.data);
       int n = static_cast<int>(std::min<size_t>(strnlen(s, a.size), 0x3FFFFFF0));
       int w = n ? MultiByteToWideChar(CP_ACP, 0, s, n, nullptr, 0) : 0;
       out = K::Memory::AllocGStackString(static_cast<uint32_t>(w) + 1);
       if (w) MultiByteToWideChar(CP_ACP, 0, s, n, out, w);
       out[w] = 0;
-      Release(a);
     }
-  }
-  c.Close();
+  });
   return out;
 }
 
@@ -245,7 +273,7 @@ void cb_PutHtmlString(const u16* text, const u16* html) {
   if (!text) text = L"";
   HGLOBAL blocks[] = {Block(text, (wcslen(text) + 1) * sizeof(wchar_t)), HtmlClipboardBlock(html)};
   UINT formats[] = {CF_UNICODETEXT, Registered(L"HTML Format")};
-  PutBlocks(formats, blocks, 2);
+  PutBlocks(formats, blocks, 2, true);
 }
 
 void cb_PutBin(const u16* formatName, uint8_t* binary) {
@@ -306,60 +334,53 @@ int cb_GetSize() {
 
 uint8_t* cb_GetBin(const u16* formatName) {
   UINT format = Registered(formatName);
-  Clip c;
   uint8_t* out = nullptr;
-  if (c.Open()) {
-    ClipData d = Data(format);
+  const bool read = ReadClipboard([&](Clip& c) {
+    ClipData d = c.Lock(format);
     uint32_t size = 0;
     if (d.data && d.size >= 4) memcpy(&size, d.data, 4);
     if (size >= 4 && size <= d.size) {
       out = K::Memory::AllocGStack(size);
       memcpy(out, d.data, size);
     }
-    Release(d);
-  }
-  c.Close();
+  });
+  if (!read) return nullptr;
   if (!out) RaiseMayReturn(6454);
   return out ? out + 4 : nullptr;
 }
 
 picture cb_GetPicture() {
-  Clip c;
   picture p = nullptr;
-  if (c.Open()) {
-    ClipData d = Data(CF_DIB);
+  const bool read = ReadClipboard([&](Clip& c) {
+    ClipData d = c.Lock(CF_DIB);
     DibInfo info;
     if (d.data && ReadDib(d.data, d.size, &info)) {
       // The DIB's own extent: header, masks, table and bits (the block may be larger).
       uint64_t n = info.bitsOffset + info.dataBytes;
-      if (info.compression == BI_RLE8 || info.compression == BI_RLE4) n = d.size;
       p = NewPicture(n);
       if (p) memcpy(PictureDib(p), d.data, static_cast<size_t>(n));
     }
-    Release(d);
-  }
-  c.Close();
+  });
+  if (!read) return nullptr;
   if (!p) RaiseMayReturn(6455);
   return p;
 }
 
 metafile cb_GetMetafile() {
-  Clip c;
   mf_record r{};
-  if (c.Open()) {
-    if (ClipData d = Data(CF_METAFILEPICT); d.data) {
+  const bool read = ReadClipboard([&](Clip& c) {
+    if (ClipData d = c.Lock(CF_METAFILEPICT); d.data) {
       if (d.size >= sizeof(METAFILEPICT)) {
         METAFILEPICT mp;
         memcpy(&mp, d.data, sizeof mp);
         r.rect = {0, 0, static_cast<int32_t>(mp.xExt), static_cast<int32_t>(mp.yExt)};
         r.wmf = CopyMetaFileW(mp.hMF, nullptr);
       }
-      Release(d);
     } else if (HANDLE e = GetClipboardData(CF_ENHMETAFILE)) {
       r.emf = CopyEnhMetaFileW(static_cast<HENHMETAFILE>(e), nullptr);
     }
-  }
-  c.Close();
+  });
+  if (!read) return nullptr;
   if (!r.wmf && !r.emf) {
     RaiseMayReturn(6456);
     return nullptr;

@@ -3,7 +3,8 @@
 // language binary the address 4 bytes on.  Every picture that enters from
 // outside (files, binaries, resources) is checked before a byte of it is
 // read: known header, planes 1, known depth, width > 0, height not 0, and
-// colour table and bits inside the block, summed in 64 bits.  Open pictures
+// colour table and bits inside the block, summed in 64 bits (run-length
+// bits: 0 < biSizeImage <= the bytes after the table).  Open pictures
 // are off-screen drawing windows whose memory contexts sit in four slots of
 // the GUI state.
 #include <climits>
@@ -60,12 +61,12 @@ bool ReadDib(const uint8_t* dib, uint64_t size, DibInfo* d) {
   if (d->bitsOffset > size) return false;
   d->rowBytes = DibRowBytes(d->width, d->bits);
   uint64_t rows = static_cast<uint64_t>(d->height < 0 ? -static_cast<int64_t>(d->height) : d->height);
-  if (d->compression == BI_RLE8 || d->compression == BI_RLE4) {
-    if (__builtin_mul_overflow(d->rowBytes, rows, &d->imageBytes)) return false;
-    d->dataBytes = size - d->bitsOffset;
-    return true;
-  }
   if (__builtin_mul_overflow(d->rowBytes, rows, &d->imageBytes)) return false;
+  if (d->compression == BI_RLE8 || d->compression == BI_RLE4) {
+    // GDI reads biSizeImage bytes of run-length data: they must be there.
+    d->dataBytes = ReadU32(dib + 20);
+    return d->dataBytes > 0 && d->dataBytes <= size - d->bitsOffset;
+  }
   d->dataBytes = d->imageBytes;
   return d->imageBytes <= size - d->bitsOffset;
 }
@@ -106,10 +107,11 @@ picture NewPictureFor(int32_t width, int32_t height, int bits) {
   return p;
 }
 
+// The depth of a new picture: 1, 4, 8 or 24 bits (every depth above 8 gives 24).
 static int HeaderDepth(int bits) {
-  for (int d : {1, 4, 8, 16, 24})
+  for (int d : {1, 4, 8})
     if (bits <= d) return d;
-  return 32;
+  return 24;
 }
 
 picture BitmapToPicture(HBITMAP bmp, HPALETTE palette) {

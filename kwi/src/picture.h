@@ -21,7 +21,7 @@ struct DibInfo {
   uint64_t bitsOffset;    // header + masks + colour table
   uint64_t rowBytes;
   uint64_t imageBytes;    // rows x row bytes (expanded, for run-length data)
-  uint64_t dataBytes;     // bytes of bits in the block
+  uint64_t dataBytes;     // bytes of bits in the block (run-length data: biSizeImage)
 };
 
 uint64_t DibRowBytes(int64_t width, int bits);

@@ -4,7 +4,8 @@
 // id}; an entry with id 0 is free.  The first block lives from start-up to
 // shut-down (GUI state word 17); more blocks are linked in behind it when
 // every entry is taken.  Ids are the layer's own: one more than the largest
-// live id, at least 900, and compared whole.
+// live id, at least 900, and compared whole.  A timer set without a window
+// gets a system id of the system's choosing, kept in its entry.
 #include "kwi.h"
 
 #include <cstdlib>
@@ -89,10 +90,15 @@ void timer_Kill(LONG_PTR id) {
     RaiseMayReturn(6120);
     return;
   }
-  HWND w = e->window;
+  const TimerEntry timer = *e;
   *e = {};
-  // The system stopped the timers of a destroyed window already.
-  if (IsWindow(w) && !KillTimer(w, static_cast<UINT_PTR>(id))) RaiseMayReturn(6120);
+  // A timer without a window is known to the system by the id it gave; the
+  // system stopped the timers of a destroyed window already.
+  if (!timer.window) {
+    if (!KillTimer(nullptr, timer.system)) RaiseMayReturn(6120);
+  } else if (IsWindow(timer.window) && !KillTimer(timer.window, static_cast<UINT_PTR>(id))) {
+    RaiseMayReturn(6120);
+  }
 }
 
 void kwi_Alarm(int kind) {

@@ -3,6 +3,10 @@
 //                                     number, or the name of a registered format)
 //                                     to FILE, whole
 //   kwi_clip_helper empty             empties the clipboard
+//   kwi_clip_helper open              opens and closes the clipboard
+//   kwi_clip_helper hold HELD FREE    opens the clipboard, sets the event HELD
+//                                     and keeps it open until the event FREE
+//                                     is set (10 s at most)
 // Ends with 0 when done, 1 otherwise.
 #include <windows.h>
 #include <shellapi.h>
@@ -33,10 +37,21 @@ static int Get(const wchar_t* format, const wchar_t* file) {
   return result;
 }
 
+static int Hold(const wchar_t* held, const wchar_t* free) {
+  HANDLE h = OpenEventW(EVENT_MODIFY_STATE, FALSE, held), f = OpenEventW(SYNCHRONIZE, FALSE, free);
+  if (!h || !f || !OpenClipboard(nullptr)) return 1;
+  SetEvent(h);
+  WaitForSingleObject(f, 10000);
+  CloseClipboard();
+  return 0;
+}
+
 int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argc == 4 && wcscmp(argv[1], L"get") == 0) return Get(argv[2], argv[3]);
+  if (argc == 4 && wcscmp(argv[1], L"hold") == 0) return Hold(argv[2], argv[3]);
+  if (argc == 2 && wcscmp(argv[1], L"open") == 0) return OpenClipboard(nullptr) && CloseClipboard() ? 0 : 1;
   if (argc == 2 && wcscmp(argv[1], L"empty") == 0) {
     if (!OpenClipboard(nullptr)) return 1;
     BOOL ok = EmptyClipboard();

@@ -7,6 +7,7 @@
 
 #include "checks.h"
 #include "gui.h"
+#include "unix_program.h"
 
 using namespace QEL_KWI;
 using namespace kwitest;
@@ -47,41 +48,12 @@ Pixels Decode(picture p) {
   return out;
 }
 
-// Unix path of a Windows path (for the Unix program).
-std::string UnixPath(const std::wstring& path) {
-  using Fn = char* (*)(const wchar_t*);
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-  if (!fn) return Narrow(path);
-  char* u = fn(path.c_str());
-  std::string s = u ? u : "";
-  HeapFree(GetProcessHeap(), 0, u);
-  return s;
-}
+using testing_unix::UnixPath;
 
-// The Unix folder of this source (the build runs on the Unix side).
-std::string SourceDir() {
-  std::string f = __FILE__;
-  return f.substr(0, f.find_last_of('/') + 1);
-}
-
-// Runs the Pillow helper through Wine's support for Unix programs and waits
-// for the file that it writes last (the exit code of a Unix program is not
-// visible here).
+// Runs the Pillow helper (beside this source) and waits for the file that it
+// writes last.
 bool Pillow(const std::string& args, const std::wstring& last) {
-  DeleteFileW(last.c_str());
-  std::string helper = SourceDir() + "pillow_helper.py";
-  std::string cmd = "/usr/bin/python3 " + helper + " " + args;
-  std::wstring line(cmd.begin(), cmd.end());
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return false;
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  for (int i = 0; i < 600; ++i, Sleep(50))
-    if (GetFileAttributesW(last.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  return false;
+  return testing_unix::RunUnixProgram("/usr/bin/python3 " KWI_TESTS_DIR "/pillow_helper.py " + args, last);
 }
 
 // Pillow's pixels of a file, turned.
@@ -280,11 +252,14 @@ constexpr uint32_t White = 0xFFFFFF, Black = 0, Red = 0xFF0000, Cyan = 0x00FFFF;
 
 TEST(Drawing, PixelsReadBack) {
   std::vector<PictureCase> cases = {
-      {"fresh picture is white at the screen depth", [](LONG_PTR) {},
+      {"fresh picture is white, 24 bits from the 32-bit screen", [](LONG_PTR) {},
        [](const Pixels& p) {
+         HDC screen = GetDC(nullptr);
+         EXPECT_EQ(GetDeviceCaps(screen, BITSPIXEL), 32);
+         ReleaseDC(nullptr, screen);
          EXPECT_EQ(p.w, 40);
          EXPECT_EQ(p.h, 30);
-         EXPECT_EQ(p.bits, 32);
+         EXPECT_EQ(p.bits, 24);
          EXPECT_EQ(std::count(p.rgb.begin(), p.rgb.end(), White), 40 * 30);
        }},
       {"pen style 9 draws solid and reads back 0",
@@ -470,6 +445,7 @@ TEST(Drawing, UpdateEventDrawsOnTheHeldContext) {
     EXPECT_TRUE(held);
     picture p = pict_GetFromWin(L(w), &r);
     ASSERT_TRUE(p);
+    EXPECT_EQ(Decode(p).bits, 24);
     inside = Decode(p).at(30, 30);
     DestroyWindow(w);
   });
@@ -625,7 +601,7 @@ TEST(Pictures, BadInputGives6101) {
   EXPECT_TRUE(pict_Load(file("good.bmp", bmp(good)).c_str()));
   // A binary whose size word claims more than its DIB holds, and endless
   // run-length data, stay inside their blocks.
-  std::vector<uint8_t> endless = InfoHeader(4, 4, 8, BI_RLE8, 256);
+  std::vector<uint8_t> endless = InfoHeader(4, 4, 8, BI_RLE8, 256, 10000);
   endless.resize(40 + 1024);
   for (int i = 0; i < 5000; ++i) endless.insert(endless.end(), {255, 7});
   picture rle = PictureOf(endless);
@@ -633,6 +609,37 @@ TEST(Pictures, BadInputGives6101) {
   EXPECT_EQ(turned.w, 4);
   EXPECT_EQ(pict_FromBin(PictureOf(truncated) + 4), nullptr);
   EXPECT_EQ(raises.Take(), std::vector<int>{6101});
+}
+
+// An RLE8 picture of 5,164 bytes (header, table, 4,100 bytes of single-pixel
+// runs without an end) whose block ends at an inaccessible page and whose
+// header claims 1 MiB of run-length data: refused before GDI reads a byte
+// past the block.
+TEST(Pictures, RunLengthSizeBeyondTheBlockIs6101) {
+  std::vector<uint8_t> dib = InfoHeader(1024, 1024, 8, BI_RLE8, 256, 1u << 20);
+  dib.resize(40 + 1024);
+  for (int i = 0; i < 2050; ++i) dib.insert(dib.end(), {1, 7});
+  ASSERT_EQ(dib.size(), 5164u);
+  const size_t page = 4096, block = 4 + dib.size();
+  auto* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 3 * page, MEM_RESERVE, PAGE_NOACCESS));
+  ASSERT_TRUE(pages && VirtualAlloc(pages, 2 * page, MEM_COMMIT, PAGE_READWRITE));
+  uint8_t* at = pages + 2 * page - block;  // the block's last byte is the page's last
+  uint32_t sizeWord = static_cast<uint32_t>(block);
+  memcpy(at, &sizeWord, 4);
+  memcpy(at + 4, dib.data(), dib.size());
+  RaiseLog raises;
+  EXPECT_EQ(pict_FromBin(at + 4), nullptr);
+  EXPECT_EQ(pict_ToBmpHandle(at), nullptr);
+  EXPECT_EQ(raises.Take(), (std::vector<int>{6101, 6101}));
+  // Sizes up to the bytes there are taken, and drawn.
+  for (uint32_t size : {4100u, 4099u}) {
+    memcpy(at + 4 + 20, &size, 4);
+    HBITMAP b = pict_ToBmpHandle(pict_FromBin(at + 4));
+    EXPECT_TRUE(b) << size;
+    DeleteObject(b);
+  }
+  EXPECT_EQ(raises.Take(), std::vector<int>{});
+  VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 TEST(Pictures, IconFileGivesItsFirstImage) {

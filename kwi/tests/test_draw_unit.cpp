@@ -25,6 +25,13 @@ std::vector<uint8_t> Header(uint32_t size, int32_t w, int32_t h, uint16_t planes
   return v;
 }
 
+// A 2 x 2 RLE8 header whose biSizeImage is `sizeImage`.
+std::vector<uint8_t> Rle8(uint32_t sizeImage) {
+  std::vector<uint8_t> v = Header(40, 2, 2, 1, 8, BI_RLE8, 1);
+  memcpy(v.data() + 20, &sizeImage, 4);
+  return v;
+}
+
 TEST(Dib, HeaderChecks) {
   struct Case {
     const char* what;
@@ -49,6 +56,10 @@ TEST(Dib, HeaderChecks) {
       {"unknown header size", Header(44, 2, 2, 1, 24, BI_RGB, 0), 64, false, 0},
       {"JPEG inside", Header(40, 2, 2, 1, 24, BI_JPEG, 0), 64, false, 0},
       {"RLE8 at 4 bits", Header(40, 2, 2, 1, 4, BI_RLE8, 0), 200, false, 0},
+      {"RLE8 data all there", Rle8(10), 4 + 10, true, 44},
+      {"RLE8 data one byte short", Rle8(10), 4 + 9, false, 0},
+      {"RLE8 without a data size", Rle8(0), 4 + 10, false, 0},
+      {"RLE8 data size 4 GiB - 1", Rle8(0xFFFFFFFFu), 4 + 10, false, 0},
       {"huge", Header(40, 0x7FFFFFFF, 0x7FFFFFFF, 1, 32, BI_RGB, 0), 64, false, 0},
   };
   for (auto& c : cases) {

@@ -295,7 +295,13 @@ TEST(Clipboard, TextHtmlBinariesAndPictures) {
     const uint8_t junk[20] = {40, 0, 0, 0, 0xFF, 0xFF, 0, 0};
     PutRaw(CF_DIB, junk, sizeof junk);
     EXPECT_EQ(cb_GetPicture(), nullptr);
-    EXPECT_EQ(raises.Take(), (std::vector<int>{6454, 6455}));
+    // Run-length data of 4,100 bytes whose header claims 1 MiB.
+    BITMAPINFOHEADER rle{sizeof rle, 1024, 1024, 1, 8, BI_RLE8, 1u << 20, 0, 0, 256, 0};
+    std::vector<uint8_t> dib(40 + 1024 + 4100, 1);
+    memcpy(dib.data(), &rle, sizeof rle);
+    PutRaw(CF_DIB, dib.data(), dib.size());
+    EXPECT_EQ(cb_GetPicture(), nullptr);
+    EXPECT_EQ(raises.Take(), (std::vector<int>{6454, 6455, 6455}));
 
     picture pic = RedDiagonal(7, 5);
     cb_PutPicture(pic);
@@ -327,19 +333,27 @@ std::wstring Beside(const wchar_t* file) {
 // thread's messages: its exit code, or -1 when it is still running after
 // `ms`.  Other programs must not wait for the thread that put the data (an
 // owner window on this thread makes the first reader wait five seconds).
-int ClipHelper(const std::wstring& args, DWORD ms = 3000) {
+int WaitHelper(HANDLE process, DWORD ms) {
+  if (!process) return -2;
+  DWORD code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  else TerminateProcess(process, 9);
+  CloseHandle(process);
+  return static_cast<int>(code);
+}
+
+// Starts kwi_clip_helper with `args`: its process, or null.
+HANDLE StartClipHelper(const std::wstring& args) {
   std::wstring line = L"\"" + Beside(L"kwi_clip_helper.exe") + L"\" " + args;
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -2;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
   CloseHandle(pi.hThread);
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-  else TerminateProcess(pi.hProcess, 9);
-  CloseHandle(pi.hProcess);
-  return static_cast<int>(code);
+  return pi.hProcess;
 }
+
+int ClipHelper(const std::wstring& args, DWORD ms = 3000) { return WaitHelper(StartClipHelper(args), ms); }
 
 TEST(ClipboardPeers, XclipBothWays) {
   std::wstring dir = TempDir(L"kwi_exchange_tests");
@@ -409,6 +423,77 @@ TEST(ClipboardPeers, SecondProgramReadsAndEmpties) {
   EXPECT_EQ(std::string(a.begin(), a.end()).c_str(), ansi.substr(0, ansi.size() - 1));
   EXPECT_EQ(emptied, 0);
   EXPECT_FALSE(stillThere);
+}
+
+// A clipboard that another program holds open is busy, not empty: reads and
+// writes raise 6450, an HTML write does nothing, and what was there stays.
+TEST(ClipboardPeers, BusyClipboardIs6450) {
+  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, L"KwiClipHeld");
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"KwiClipFree");
+  bool holding = false;
+  std::vector<int> reads, html, write;
+  std::wstring busyText = L"?", after;
+  RunInTask([&](HWND) {
+    cb_PutString(L"before");
+    HANDLE helper = StartClipHelper(L"hold KwiClipHeld KwiClipFree");
+    holding = WaitForSingleObject(held, 5000) == WAIT_OBJECT_0;
+    {
+      RaiseLog raises;
+      busyText = cb_GetString();
+      cb_GetSize();
+      cb_GetBin(L"KwiRoster");
+      cb_GetPicture();
+      cb_GetMetafile();
+      reads = raises.Take();
+      cb_PutHtmlString(L"plain", L"<b>html</b>");
+      html = raises.Take();
+      cb_PutString(L"written");
+      write = raises.Take();
+    }
+    SetEvent(release);
+    WaitHelper(helper, 5000);
+    after = cb_GetString();
+  });
+  CloseHandle(held);
+  CloseHandle(release);
+  ASSERT_TRUE(holding);
+  EXPECT_EQ(reads, std::vector<int>(5, 6450));
+  EXPECT_EQ(busyText, L"");
+  EXPECT_EQ(html, std::vector<int>{});
+  EXPECT_EQ(write, std::vector<int>{6450});
+  EXPECT_EQ(after, L"before");
+}
+
+// A read whose copy raises (51 M characters do not fit the global stack:
+// 201) leaves the clipboard closed and the data unlocked: the error comes
+// through and another program gets the clipboard at once.
+TEST(ClipboardPeers, ARaisingCopyLeavesTheClipboardFree) {
+  uint32_t code = 0;
+  UINT locks = 99;
+  int opened = -1;
+  RunInTask([&](HWND) {
+    const size_t n = 51000000;
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, (n + 1) * sizeof(wchar_t));
+    ASSERT_TRUE(g);
+    auto* text = static_cast<wchar_t*>(GlobalLock(g));
+    std::fill(text, text + n, L'x');
+    text[n] = 0;
+    GlobalUnlock(g);
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, g);
+    CloseClipboard();
+    code = K::RunTrapped([] { cb_GetString(); });
+    opened = ClipHelper(L"open");
+    if (OpenClipboard(nullptr)) {
+      if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) locks = GlobalFlags(h) & GMEM_LOCKCOUNT;
+      EmptyClipboard();
+      CloseClipboard();
+    }
+  });
+  EXPECT_EQ(code, 201u);
+  EXPECT_EQ(opened, 0);
+  EXPECT_EQ(locks, 0u);
 }
 
 // ---------------------------------------------------------------------------

@@ -115,6 +115,41 @@ TEST(Timers, TheTableGrowsByABlockAndIdsStayWhole) {
   EXPECT_EQ(againErrors, Codes({6120}));
 }
 
+// A timer without a window (argument checks off) has a system id that is not
+// its own: killing it stops its WM_TIMER messages to the thread.
+TEST(Timers, ATimerWithoutAWindowIsKilledByItsSystemId) {
+  LONG_PTR id = 0;
+  UINT_PTR system = 0;
+  int before = 0, after = 0;
+  std::vector<int> errors;
+  RunInTask([&](HWND) {
+    auto ticks = [&](DWORD ms) {
+      int n = 0;
+      for (DWORD end = GetTickCount() + ms; GetTickCount() < end; Sleep(5)) {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
+          if (!m.hwnd && m.wParam == system) ++n;
+      }
+      return n;
+    };
+    kwi_ArgValidation(0);
+    id = timer_Set(0, 10);
+    kwi_ArgValidation(1);
+    if (D::TimerEntry* e = &reinterpret_cast<D::TimerBlock*>(D::g_state[D::sw_timers])->entries[0]; e->id == id)
+      system = e->system;
+    before = ticks(200);
+    RecordingRaises r;
+    errors = r.Of([&] { timer_Kill(id); });
+    ticks(50);  // a tick already queued
+    after = ticks(200);
+  });
+  EXPECT_EQ(id, 900);
+  EXPECT_NE(system, 0u);
+  EXPECT_GE(before, 2);
+  EXPECT_EQ(errors, Codes({}));
+  EXPECT_EQ(after, 0);
+}
+
 TEST(Timers, ErrorsAndTheAlarm) {
   RecordingRaises r;
   HWND raw = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);

@@ -9,11 +9,13 @@
 
 #include "dbhooks.h"
 #include "dbinternal.h"
+#include "../src/levels.h"
 
 namespace Qel::RunTime::Terms {
 
 using namespace Kernel;
 using namespace DBInternal::detail;
+using RunTime::detail::LevelStack;
 
 namespace {
 
@@ -143,8 +145,6 @@ struct Emitter {
   bool CP() const { return codePage != kNoCodePage; }
 };
 
-void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e);
-
 // A pointer slot at image offset `slot` to the block placed next (`header`
 // bytes into it), and its table entry.
 void EmitSlot(uint64_t slot, uint32_t header, Emitter& e) {
@@ -154,13 +154,6 @@ void EmitSlot(uint64_t slot, uint32_t header, Emitter& e) {
     Put32(e.table + 4 * e.count, static_cast<uint32_t>(slot));
   }
   ++e.count;
-}
-
-// A pointer slot at image offset `slot` to the block of (d, t) placed next.
-void EmitPointed(const IDomainDefinition* d, uint32_t k, const uint8_t* t, uint64_t slot,
-                 Emitter& e) {
-  EmitSlot(slot, k == kBinary ? 4 : 0, e);
-  EmitBlock(d, k, t, e);
 }
 
 void EmitScalar(uint32_t k, const IDomainDefinition* d, const uint8_t* value, uint8_t* at,
@@ -184,71 +177,74 @@ uint32_t CodePageLength(const wchar_t* s, uint32_t cp) {
   return static_cast<uint32_t>(n);
 }
 
-void EmitCompound(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e) {
-  ArgPlace small[kSmallArgs];
-  for (;;) {
-    if (!e.CP()) e.pos = Align4(e.pos);
-    uint32_t n = MemNumber(k, t);
-    if (n < 1 || n > FunctorCountOf(d))
-      Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, d->QualifiedName());
-    const RFunctor& f = FunctorAt(d, k, n);
-    ArgPlace* places = Places(f, small);
-    uint32_t size;
-    int last = LayOut(f, k, e.CP(), places, &size);
-    uint64_t start = e.pos;
-    bool emptyList = k == kList && f.argCount == 0 && e.CP();
-    if (emptyList) size = 1;
-    e.pos += size;
-    if (e.out) {
-      uint8_t* b = e.out + start;
-      memset(b, 0, size);
-      if (emptyList) b[0] = static_cast<uint8_t>(n);
-      else if (HasWord(k)) Put32(b, n);
-      for (uint32_t i = 0; i < f.argCount; ++i)
-        if (places[i].scalar)
-          EmitScalar(places[i].kind, places[i].d, t + places[i].mem, b + places[i].img,
-                     places[i].packed, e);
-    }
-    // Boxed arguments follow in order; a last one of this same domain
-    // continues the loop (list spines need no recursion).
-    const uint8_t* next = nullptr;
-    for (int i = 0; i <= last; ++i) {
-      const ArgPlace& a = places[i];
-      if (a.scalar) continue;
-      const uint8_t* arg = LoadPtr(t + a.mem);
-      if (i == last && a.d == d && a.kind == k) {
-        EmitSlot(start + a.img, 0, e);
-        next = arg;
-      } else {
-        EmitPointed(a.d, a.kind, arg, start + a.img, e);
-      }
-    }
-    if (!next) return;
-    t = next;
+// A compound whose boxed arguments are being emitted: its layout (`count`
+// places from `places` in the place stack), the next argument to look at.
+struct EmitLevel {
+  const uint8_t* t;
+  uint64_t start;
+  uint32_t places, count;
+  int last, i;
+};
+
+// Lays out and writes the block of compound (d, k, t) with its scalars; a
+// level for its boxed arguments when it has any.
+void EnterCompound(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e,
+                   LevelStack<EmitLevel>& levels, LevelStack<ArgPlace>& places) {
+  if (!e.CP()) e.pos = Align4(e.pos);
+  uint32_t n = MemNumber(k, t);
+  if (n < 1 || n > FunctorCountOf(d))
+    Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, d->QualifiedName());
+  const RFunctor& f = FunctorAt(d, k, n);
+  if (f.argCount > kMaxArgs)
+    Errors::InternalError(L"A functor with %u arguments", static_cast<unsigned>(f.argCount));
+  uint32_t first = places.PushN(f.argCount);
+  ArgPlace* p = &places.At(first);
+  uint32_t size;
+  int last = LayOut(f, k, e.CP(), p, &size);
+  uint64_t start = e.pos;
+  bool emptyList = k == kList && f.argCount == 0 && e.CP();
+  if (emptyList) size = 1;
+  e.pos += size;
+  if (e.out) {
+    uint8_t* b = e.out + start;
+    memset(b, 0, size);
+    if (emptyList) b[0] = static_cast<uint8_t>(n);
+    else if (HasWord(k)) Put32(b, n);
+    for (uint32_t i = 0; i < f.argCount; ++i)
+      if (p[i].scalar) EmitScalar(p[i].kind, p[i].d, t + p[i].mem, b + p[i].img, p[i].packed, e);
   }
+  if (last < 0) places.Pop(f.argCount);
+  else levels.Push() = {t, start, first, f.argCount, last, 0};
 }
 
-void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e) {
-  if (IsCompoundKind(k)) return EmitCompound(d, k, t, e);
-  if (uint32_t base = BaseOf(k)) {
-    const RRefCell* c = Deref(t);
-    if ((c->tag & 0xFF) != 1) Raise(328);
-    if (!e.CP()) e.pos = Align4(e.pos);
-    uint64_t start = e.pos;
-    uint32_t size = base == kReal ? 12 : 8;
-    e.pos += size;
-    if (e.out) {
-      memset(e.out + start, 0, size);
-      Put32(e.out + start, 1);
+// The next boxed argument of the innermost pending compound, its slot
+// emitted: false when none is left.  A level goes with its last boxed
+// argument, so a spine of last arguments needs one level.
+bool NextBoxed(LevelStack<EmitLevel>& levels, LevelStack<ArgPlace>& places, Emitter& e,
+               const IDomainDefinition*& d, uint32_t& k, const uint8_t*& t) {
+  while (!levels.Empty()) {
+    EmitLevel& top = levels.Top();
+    while (top.i <= top.last) {
+      ArgPlace a = places.At(top.places + static_cast<uint32_t>(top.i++));
+      if (a.scalar) continue;
+      EmitSlot(top.start + a.img, a.kind == kBinary ? 4 : 0, e);
+      d = a.d;
+      k = a.kind;
+      t = LoadPtr(top.t + a.mem);
+      if (top.i > top.last) {
+        places.Pop(top.count);
+        levels.Pop();
+      }
+      return true;
     }
-    if (ValueInCell(base)) {
-      if (e.out && !IsPointerValue(base)) memcpy(e.out + start + 4, &c->value, size - 4);
-      return;
-    }
-    EmitPointed(d, base == kRefCompound ? kCompound : base, reinterpret_cast<const uint8_t*>(c->value),
-                start + 4, e);
-    return;
+    places.Pop(top.count);
+    levels.Pop();
   }
+  return false;
+}
+
+// A block that holds no pointer of its own: texts, binaries, scalars.
+void EmitLeaf(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e) {
   switch (k) {
     case kString:
     case kSymbol: {
@@ -289,6 +285,42 @@ void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter
       }
       e.pos += n;
     }
+  }
+}
+
+// The block of (d, k, t) and every block it points to, depth first: each
+// block, then the blocks of its boxed arguments in order.  Pending levels
+// are kept in explicit stacks, so any depth needs no more machine stack.
+void EmitBlock(const IDomainDefinition* d, uint32_t k, const uint8_t* t, Emitter& e) {
+  LevelStack<EmitLevel> levels;
+  LevelStack<ArgPlace> places;
+  for (;;) {
+    if (IsCompoundKind(k)) {
+      EnterCompound(d, k, t, e, levels, places);
+    } else if (uint32_t base = BaseOf(k)) {
+      const RRefCell* c = Deref(t);
+      if ((c->tag & 0xFF) != 1) Raise(328);
+      if (!e.CP()) e.pos = Align4(e.pos);
+      uint64_t start = e.pos;
+      uint32_t size = base == kReal ? 12 : 8;
+      e.pos += size;
+      if (e.out) {
+        memset(e.out + start, 0, size);
+        Put32(e.out + start, 1);
+      }
+      if (ValueInCell(base)) {
+        if (e.out && !IsPointerValue(base)) memcpy(e.out + start + 4, &c->value, size - 4);
+      } else {
+        // The bound value's block follows the cell.
+        EmitSlot(start + 4, base == kBinary ? 4 : 0, e);
+        k = base;
+        t = reinterpret_cast<const uint8_t*>(c->value);
+        continue;
+      }
+    } else {
+      EmitLeaf(d, k, t, e);
+    }
+    if (!NextBoxed(levels, places, e, d, k, t)) return;
   }
 }
 

@@ -1,9 +1,13 @@
 // The compound kinds: compound (9), single compound (11), predicate value
 // (15), fact databases (12, 13) and lists (10), with their reference
-// variants.  A term points at its block; lists walk their spine in loops and
-// text nesting is bounded by the machine stack's floor.
+// variants.  A term points at its block.  Lists walk their spine in loops;
+// comparing, sizing, copying and writing recurse into arguments while the
+// machine stack has room and go on with an explicit stack past that, so any
+// depth is taken; the readers and the other recursive walks stop at the
+// machine stack's floor.
 #include "domains.h"
 #include "dbhooks.h"
+#include "levels.h"
 #include "refcells.h"
 
 #include <cwchar>
@@ -29,26 +33,310 @@ static void ForEachArg(const RFunctor& f, F&& fn) {
 // table is a table of fact descriptors.
 enum class Layout { Word, Single, List, Facts };
 
+// --- Walks over nested terms -----------------------------------------------------------------
+//
+// Comparing, sizing, copying and writing recurse through the domain classes
+// while the machine stack has room (NearStackEnd); from there these walks
+// take the subterm, keeping its pending levels in an explicit stack (a few in
+// the frame, then on the collected heap): a term nested as deep as memory
+// allows needs no more machine stack.  Every kind without blocks is a leaf,
+// handled by its own class.  The last argument of a block replaces its
+// parent's level, so a list's spine needs one level whatever its length.
+
+// What a walk sees of a domain: a leaf, or blocks of a layout, a reference
+// cell in front when `ref`.
+struct NodeKind {
+  bool node;
+  Layout layout;
+  bool ref;
+};
+
+// The method tables of the kinds with blocks, entered with the class table
+// into a small open-addressed hash: most arguments are leaves, told so by
+// one probe that meets an empty slot.
+struct NodeClass {
+  uintptr_t table;
+  NodeKind kind;
+};
+constexpr uint32_t kNodeSlots = 64;
+static NodeClass g_nodeClasses[kNodeSlots];
+
+static uint32_t NodeSlot(uintptr_t table) {
+  return static_cast<uint32_t>((uint64_t{table} * 0x9E3779B97F4A7C15ull) >> 58);
+}
+
+static NodeKind NodeOf(const IDomainDefinition* d) {
+  uintptr_t v = *reinterpret_cast<const uintptr_t*>(d);
+  for (uint32_t i = NodeSlot(v);; i = (i + 1) % kNodeSlots) {
+    const NodeClass& c = g_nodeClasses[i];
+    if (c.table == v) return c.kind;
+    if (!c.table) return {false, Layout::Word, false};
+  }
+}
+
+static uint32_t NumberOf(Layout l, term t) {
+  if (l == Layout::Single) return 1;
+  uint64_t w;
+  memcpy(&w, t, 8);
+  return l == Layout::List ? static_cast<uint32_t>(w & 0xFF) : static_cast<uint32_t>(w);
+}
+
+// Functor n (from 1) of a domain's table; fact descriptors are longer entries.
+static const RFunctor& EntryOf(const IDomainDefinition* d, Layout l, uint32_t n) {
+  size_t stride = l == Layout::Facts ? sizeof(DBInternal::RFactDescriptor) : sizeof(RFunctor);
+  auto* table = reinterpret_cast<const uint8_t*>(reinterpret_cast<const RCompoundDomain*>(d)->functors);
+  return *reinterpret_cast<const RFunctor*>(table + stride * (n - 1));
+}
+
+// The functor of a block; an internal error for a number outside the table.
+static const RFunctor& FunctorOf(const IDomainDefinition* d, Layout l, term t) {
+  uint32_t n = NumberOf(l, t);
+  if (n < 1 || n > reinterpret_cast<const RCompoundDomain*>(d)->functorCount)
+    Errors::InternalError(L"Functor %u out of range in the domain '%s'", n, d->QualifiedName());
+  return EntryOf(d, l, n);
+}
+
+// Whether a list's tails are blocks of the list domain itself rather than
+// reference cells (a reference list's tails are cells of its own domain).
+static bool PlainTail(const IDomainDefinition* list, const RFunctor& cons) {
+  auto* own = reinterpret_cast<const RDomainRecord*>(list);
+  return cons.args[1].domain == own && own->kind == BuildDomainClassTable()[kList];
+}
+
+// A block whose arguments are being visited: the next one is `i`, at
+// offset `pos` after the previous one.
+struct ArgLevel {
+  const RFunctor* f;
+  term a, b;       // the block (and the other side's, when comparing)
+  uint8_t* copy;   // the copy's block, when copying
+  uint32_t i, pos;
+};
+
+// The next argument of the top level: its domain and its terms; the level
+// goes when this is its last argument.  False when the stack is empty.
+static bool NextArg(LevelStack<ArgLevel>& stack, const IDomainDefinition*& d, term& a, term& b,
+                    uint8_t*& slot, bool boxedOnly) {
+  while (!stack.Empty()) {
+    ArgLevel& top = stack.Top();
+    const RFunctor& f = *top.f;
+    while (top.i < f.argCount) {
+      top.pos += f.args[top.i].offset;
+      d = Dom(f.args[top.i].domain);
+      ++top.i;
+      if (boxedOnly && d->IsScalar()) continue;
+      a = ArgTerm(d, top.a, top.pos);
+      if (top.b) b = ArgTerm(d, top.b, top.pos);
+      slot = top.copy ? top.copy + top.pos : nullptr;
+      if (top.i == f.argCount) stack.Pop();
+      return true;
+    }
+    stack.Pop();
+  }
+  return false;
+}
+
+[[gnu::cold, gnu::noinline]] static int CompareWalk(const IDomainDefinition* d, NodeKind k, term a, term b) {
+  LevelStack<ArgLevel> stack;
+  uint8_t* slot;
+  for (;;) {
+    if (!k.node) {
+      if (int r = d->CompareTerms(a, b)) return r;
+    } else {
+      if (k.ref) {
+        const RRefCell *x = Deref(a), *y = Deref(b);
+        if (!IsBound(x) || !IsBound(y)) Raise(328);
+        a = reinterpret_cast<term>(x->value);
+        b = reinterpret_cast<term>(y->value);
+      }
+      uint32_t n = NumberOf(k.layout, a), m = NumberOf(k.layout, b);
+      if (n != m) return n < m ? -1 : 1;
+      const RFunctor& f = FunctorOf(d, k.layout, a);
+      if (f.argCount) stack.Push() = {&f, a, b, nullptr, 0, 0};
+    }
+    if (!NextArg(stack, d, a, b, slot, false)) return 0;
+    k = NodeOf(d);
+  }
+}
+
+[[gnu::cold, gnu::noinline]] static uint32_t SizeWalk(const IDomainDefinition* d, NodeKind k, term t, bool aligned) {
+  LevelStack<ArgLevel> stack;
+  uint64_t n = 0;
+  term unused;
+  uint8_t* slot;
+  for (;;) {
+    if (!k.node) {
+      n += aligned ? d->AlignedSizeOfTerm(t) : d->SizeOfTermAt(t);
+    } else {
+      bool bound = true;
+      if (k.ref) {
+        const RRefCell* c = Deref(t);
+        n += 16;
+        bound = IsBound(c);
+        t = reinterpret_cast<term>(c->value);
+      }
+      if (bound) {
+        const RFunctor& f = FunctorOf(d, k.layout, t);
+        n += aligned ? Align8(f.blockSize) : f.blockSize;
+        if (f.argCount) stack.Push() = {&f, t, nullptr, nullptr, 0, 0};
+      }
+    }
+    if (n > 0x7FFFFFF0ull) CheckedSize(n);  // 206 now: shared subterms may count without end
+    if (!NextArg(stack, d, t, unused, slot, true)) return CheckedSize(n);
+    k = NodeOf(d);
+  }
+}
+
+// The copy is laid out as the size walk counts it: each block, then its
+// boxed arguments in order, each 8-aligned.
+[[gnu::cold, gnu::noinline]] static term CopyWalk(const IDomainDefinition* d, NodeKind k, uint8_t* target, term t,
+                     bool boundRequired, uint32_t* used) {
+  LevelStack<ArgLevel> stack;
+  uint32_t at = 0;
+  term first = nullptr, unused;
+  uint8_t* slot = nullptr;
+  for (;;) {
+    term copy = target + at;
+    if (!k.node) {
+      uint32_t n;
+      copy = d->CopyTerm(target + at, t, boundRequired, &n);
+      at += n;
+    } else {
+      bool bound = true;
+      if (k.ref) {
+        const RRefCell* c = Deref(t);
+        auto* cell = reinterpret_cast<RRefCell*>(target + at);
+        at += 16;
+        bound = IsBound(c);
+        if (!bound && boundRequired) Raise(328);
+        if (bound) *cell = *c;
+        else cell->tag = cell->value = 0;
+        if (slot) memcpy(slot, &copy, 8);
+        else first = copy;
+        slot = reinterpret_cast<uint8_t*>(&cell->value);
+        t = reinterpret_cast<term>(c->value);
+        copy = target + at;
+      }
+      if (bound) {
+        const RFunctor& f = FunctorOf(d, k.layout, t);
+        memcpy(target + at, t, f.blockSize);
+        at += Align8(f.blockSize);
+        if (f.argCount) stack.Push() = {&f, t, nullptr, const_cast<uint8_t*>(copy), 0, 0};
+      } else {
+        copy = nullptr;
+      }
+    }
+    if (copy) {
+      if (slot) memcpy(slot, &copy, 8);
+      else first = copy;
+    }
+    if (!NextArg(stack, d, t, unused, slot, true)) break;
+    k = NodeOf(d);
+  }
+  *used = at;
+  return first;
+}
+
+// A list being written: its cons cell whose head was written last.
+struct WriteLevel {
+  const IDomainDefinition* d;  // the list domain, or null for a compound
+  const RFunctor* f;
+  term t;
+  uint32_t i, pos;
+};
+
+// The next cons or [] after a cons; null for an unbound reference tail.
+static term NextCons(const IDomainDefinition* list, const RFunctor& cons, term t) {
+  term next;
+  memcpy(&next, t + cons.args[0].offset + cons.args[1].offset, 8);
+  if (PlainTail(list, cons)) return next;
+  const RRefCell* c = Deref(next);
+  return IsBound(c) ? reinterpret_cast<term>(c->value) : nullptr;
+}
+
+[[gnu::cold, gnu::noinline]] static void WriteWalk(RStreamCursor* out, const IDomainDefinition* d, NodeKind k, term t, bool quoted) {
+  LevelStack<WriteLevel> stack;
+  for (;;) {
+    // Enter the term t of domain d.
+    if (!k.node) {
+      if (quoted) d->WriteForConsultToStream(out, t);
+      else d->WriteToStream(out, t);
+    } else {
+      bool bound = true;
+      if (k.ref) {
+        const RRefCell* c = Deref(t);
+        bound = IsBound(c);
+        t = reinterpret_cast<term>(c->value);
+        if (!bound) out->Write(L'_');
+      }
+      if (bound && k.layout == Layout::List) {
+        out->Write(L'[');
+        if (NumberOf(Layout::List, t) == 1) {
+          const RFunctor& cons = FunctorOf(d, Layout::List, t);
+          stack.Push() = {d, &cons, t, 0, 0};
+          const IDomainDefinition* head = Dom(cons.args[0].domain);
+          d = head;
+          t = ArgTerm(head, t, cons.args[0].offset);
+          k = NodeOf(d);
+          continue;
+        }
+        out->Write(L']');
+      } else if (bound) {
+        const RFunctor& f = FunctorOf(d, k.layout, t);
+        out->Write(f.name);
+        out->Write(L'(');
+        stack.Push() = {nullptr, &f, t, 0, 0};
+      }
+    }
+    // Leave: close what is complete, then enter the next argument or element.
+    for (;;) {
+      if (stack.Empty()) return;
+      WriteLevel& top = stack.Top();
+      const RFunctor& f = *top.f;
+      if (top.d) {  // a list: the element after top.t
+        term next = NextCons(top.d, f, top.t);
+        if (next && NumberOf(Layout::List, next) == 1) {
+          out->Write(L',');
+          top.t = next;
+          d = Dom(f.args[0].domain);
+          t = ArgTerm(d, next, f.args[0].offset);
+          break;
+        }
+        if (!next) {
+          out->Write(L'|');
+          out->Write(L'_');
+        }
+        out->Write(L']');
+        stack.Pop();
+        continue;
+      }
+      if (top.i == f.argCount) {
+        out->Write(L')');
+        stack.Pop();
+        continue;
+      }
+      if (top.i) out->Write(L',');
+      top.pos += f.args[top.i].offset;
+      d = Dom(f.args[top.i].domain);
+      t = ArgTerm(d, top.t, top.pos);
+      ++top.i;
+      break;
+    }
+    k = NodeOf(d);
+  }
+}
+
 template <Layout L>
 class TCompound : public TDomainDefinition {
  public:
   const RCompoundDomain& C() const { return *reinterpret_cast<const RCompoundDomain*>(this); }
-  uint32_t Number(term t) const {
-    if (L == Layout::Single) return 1;
-    uint64_t w;
-    memcpy(&w, t, 8);
-    return L == Layout::List ? static_cast<uint32_t>(w & 0xFF) : static_cast<uint32_t>(w);
-  }
+  uint32_t Number(term t) const { return NumberOf(L, t); }
   const RFunctor& F(term t) const { return *TCompound::FunctorEntry(Number(t)); }
-  // Functor n (from 1) of the table; fact descriptors are longer entries.
-  const RFunctor& Entry(uint32_t n) const {
-    constexpr size_t stride = L == Layout::Facts ? sizeof(DBInternal::RFactDescriptor) : sizeof(RFunctor);
-    return *reinterpret_cast<const RFunctor*>(reinterpret_cast<const uint8_t*>(C().functors) +
-                                              stride * (n - 1));
-  }
+  const RFunctor& Entry(uint32_t n) const { return EntryOf(this, L, n); }
 
+  static constexpr NodeKind kSelf{true, L, false};
   uint32_t SizeOfTerm(term t) const override { return F(t).blockSize; }
   uint32_t SizeOfTermAt(term t) const override {
+    if (NearStackEnd()) return SizeWalk(this, kSelf, t, false);
     const RFunctor& f = F(t);
     uint64_t n = f.blockSize;
     ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
@@ -57,6 +345,7 @@ class TCompound : public TDomainDefinition {
     return CheckedSize(n);
   }
   uint32_t AlignedSizeOfTerm(term t) const override {
+    if (NearStackEnd()) return SizeWalk(this, kSelf, t, true);
     const RFunctor& f = F(t);
     uint64_t n = Align8(f.blockSize);
     ForEachArg(f, [&](const IDomainDefinition* d, uint32_t pos) {
@@ -80,6 +369,7 @@ class TCompound : public TDomainDefinition {
   }
 
   term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
+    if (NearStackEnd()) return CopyWalk(this, kSelf, target, t, boundRequired, used);
     const RFunctor& f = F(t);
     memcpy(target, t, f.blockSize);
     uint32_t at = Align8(f.blockSize);
@@ -95,6 +385,7 @@ class TCompound : public TDomainDefinition {
   }
   term CopyTermFromGStack(term t) const override {
     if (!InGStack(t)) return t;
+    CheckWalkDepth(this, t);
     const RFunctor& f = F(t);
     auto* h = static_cast<uint8_t*>(Memory::AllocHeap(Align8(f.blockSize)));
     memcpy(h, t, f.blockSize);
@@ -106,6 +397,7 @@ class TCompound : public TDomainDefinition {
     return h;
   }
   int CompareTerms(term a, term b) const override {
+    if (NearStackEnd()) return CompareWalk(this, kSelf, a, b);
     uint32_t x = Number(a), y = Number(b);
     if (x != y) return x < y ? -1 : 1;
     int r = 0;
@@ -119,6 +411,7 @@ class TCompound : public TDomainDefinition {
     return r;
   }
   bool Validate(term t) const override {
+    if (BelowReaderStackFloor()) return false;  // too deep to follow
     if (!Readable(t, L == Layout::Single ? 1 : 8)) return false;
     uint32_t n = Number(t);
     if (n < 1 || n > C().functorCount) return false;
@@ -132,6 +425,7 @@ class TCompound : public TDomainDefinition {
   }
   bool IsGround(term t) const override {
     if (!R().reference) return true;
+    CheckWalkDepth(this, t);
     bool ground = true;
     ForEachArg(F(t), [&](const IDomainDefinition* d, uint32_t pos) {
       if (ground && !d->IsScalar()) ground = d->IsGround(ArgTerm(d, t, pos));
@@ -141,6 +435,7 @@ class TCompound : public TDomainDefinition {
 
   // --- Text forms ---
   void WriteTerm(RStreamCursor* out, term t, bool quoted) const {
+    if (NearStackEnd()) return WriteWalk(out, this, kSelf, t, quoted);
     const RFunctor& f = F(t);
     out->Write(f.name);
     out->Write(L'(');
@@ -260,8 +555,7 @@ class TList : public TCompound<Layout::List> {
   };
   Cons Shape() const {
     const RFunctor& cons = C().functors[0];
-    // A reference list's tails are cells of the reference list domain.
-    bool plain = cons.args[1].domain == &R() && R().kind == BuildDomainClassTable()[kList];
+    bool plain = PlainTail(this, cons);
     Cons s{Dom(cons.args[0].domain), cons.args[0].offset,
            cons.args[0].offset + cons.args[1].offset, plain, cons.blockSize,
            C().functorCount > 1 ? C().functors[1].blockSize : 8};
@@ -275,6 +569,7 @@ class TList : public TCompound<Layout::List> {
   const IDomainDefinition* TailDomain() const { return Dom(C().functors[0].args[1].domain); }
 
   uint32_t SizeOfTermAt(term t) const override {
+    if (NearStackEnd()) return SizeWalk(this, kSelf, t, false);
     Cons s = Shape();
     uint64_t n = 0;
     for (;; t = Tail(t, s.tailPos)) {
@@ -285,6 +580,7 @@ class TList : public TCompound<Layout::List> {
     }
   }
   uint32_t AlignedSizeOfTerm(term t) const override {
+    if (NearStackEnd()) return SizeWalk(this, kSelf, t, true);
     Cons s = Shape();
     uint64_t n = 0;
     for (;; t = Tail(t, s.tailPos)) {
@@ -296,6 +592,7 @@ class TList : public TCompound<Layout::List> {
     }
   }
   term CopyTerm(uint8_t* target, term t, bool boundRequired, uint32_t* used) const override {
+    if (NearStackEnd()) return CopyWalk(this, kSelf, target, t, boundRequired, used);
     Cons s = Shape();
     uint32_t at = 0;
     uint8_t* tailSlot = nullptr;
@@ -328,6 +625,7 @@ class TList : public TCompound<Layout::List> {
     return target;
   }
   term CopyTermFromGStack(term t) const override {
+    CheckWalkDepth(this, t);
     Cons s = Shape();
     term first = nullptr;
     uint8_t* tailSlot = nullptr;
@@ -358,6 +656,7 @@ class TList : public TCompound<Layout::List> {
     return first;
   }
   int CompareTerms(term a, term b) const override {
+    if (NearStackEnd()) return CompareWalk(this, kSelf, a, b);
     Cons s = Shape();
     for (;; a = Tail(a, s.tailPos), b = Tail(b, s.tailPos)) {
       uint32_t x = Number(a), y = Number(b);
@@ -369,6 +668,7 @@ class TList : public TCompound<Layout::List> {
     }
   }
   bool Validate(term t) const override {
+    if (BelowReaderStackFloor()) return false;  // too deep to follow
     Cons s = Shape();
     for (;; t = Tail(t, s.tailPos)) {
       if (!Readable(t, 8)) return false;
@@ -382,6 +682,7 @@ class TList : public TCompound<Layout::List> {
   }
   bool IsGround(term t) const override {
     if (!R().reference) return true;
+    CheckWalkDepth(this, t);
     Cons s = Shape();
     for (;; t = Tail(t, s.tailPos)) {
       if (Number(t) != 1) return true;
@@ -399,6 +700,7 @@ class TList : public TCompound<Layout::List> {
     return IsBound(c) ? reinterpret_cast<term>(c->value) : nullptr;
   }
   void WriteList(RStreamCursor* out, term t, bool quoted) const {
+    if (NearStackEnd()) return WriteWalk(out, this, kSelf, t, quoted);
     Cons s = Shape();
     out->Write(L'[');
     for (bool first = true; t && Number(t) == 1; t = NextOf(t, s), first = false) {
@@ -571,6 +873,19 @@ void FillCompoundAndListClasses(uintptr_t* t) {
   t[kPredicateValue] = TableOf<TPredicateValue>();
   t[kRefCompound] = TableOf<TRef<TCompound<Layout::Word>, false>>();
   t[kRefList] = TableOf<TRef<TList, false>>();
+  const NodeClass nodes[] = {{t[kCompound], {true, Layout::Word, false}},
+                             {t[kList], {true, Layout::List, false}},
+                             {t[kSingleCompound], {true, Layout::Single, false}},
+                             {t[kPredicateValue], {true, Layout::Single, false}},
+                             {t[kClassFacts], {true, Layout::Facts, false}},
+                             {t[kObjectFacts], {true, Layout::Facts, false}},
+                             {t[kRefCompound], {true, Layout::Word, true}},
+                             {t[kRefList], {true, Layout::List, true}}};
+  for (const NodeClass& c : nodes) {
+    uint32_t i = NodeSlot(c.table);
+    while (g_nodeClasses[i].table) i = (i + 1) % kNodeSlots;
+    g_nodeClasses[i] = c;
+  }
 }
 
 }  // namespace Qel::RunTime::Terms

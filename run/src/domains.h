@@ -80,37 +80,6 @@ class TDomainDefinition : public IDomainDefinition {
   term NewValueTerm(const void* value) const;
 };
 
-class TIntegralDomainDefinition : public TDomainDefinition {
- public:
-  const RIntegralDomain& I() const { return *reinterpret_cast<const RIntegralDomain*>(this); }
-  bool Signed() const;
-  virtual uint32_t Word30() const;                  // 58
-  virtual uint32_t DeclaredBits() const;            // 59
-  virtual uint32_t StorageBits() const;             // 60
-  virtual int64_t LowBound() const;                 // 61
-  virtual int64_t HighBound() const;                // 62
-  virtual bool IsInRange(int64_t v) const;          // 63
-  virtual void CheckRange(int64_t v) const;         // 64
-  virtual void Check_II_Range(int32_t v) const;     // 65
-  virtual void Check_IU_Range(uint32_t v) const;    // 66
-  virtual void Check_UI_Range(int32_t v) const;     // 67
-  virtual void Check_UU_Range(uint32_t v) const;    // 68
-  [[noreturn]] void RangeError(const char* value) const;
-};
-
-class TRealDomainDefinition : public TDomainDefinition {
- public:
-  const RRealDomain& D() const { return *reinterpret_cast<const RRealDomain*>(this); }
-  virtual uint32_t Word38() const;                  // 58
-  virtual double LowBound() const;                  // 59
-  virtual double HighBound() const;                 // 60
-  virtual bool IsInRange(double v) const;           // 61
-  virtual void CheckRealRange(double v) const;      // 62
-  virtual uint32_t Digits() const;                  // 63
-  virtual uint32_t Word34() const;                  // 64
-};
-
-class TSymbolDomainDefinition;
 
 // --- Helpers of the domain classes ---------------------------------------------------------
 
@@ -133,6 +102,13 @@ inline void WriteNumber(RStreamCursor* out, const char* format, unsigned long lo
 }
 
 inline bool IsBound(const RRefCell* c) { return (c->tag & 0xFF) == 1; }
+
+// A recursive walk that reaches the machine stack's floor: 301, the term is
+// nested deeper than the walk can follow, and nothing has been changed.
+inline void CheckWalkDepth(const IDomainDefinition* d, term t) {
+  if (BelowReaderStackFloor())
+    Raise(301, d->QualifiedName(), Errors::PrepareBinaryForErrorMessage(t, 20));
+}
 
 // A scalar kind: the value cell is the term's whole memory.
 template <class Base>
@@ -164,15 +140,10 @@ uintptr_t TableOf() {
 }
 
 // Each family of kinds enters its classes, the reference variants of its
-// kinds included, into the table of kind codes.
+// kinds included, into the table of kind codes (classtable.cpp calls them).
 void FillCharAndBinaryClasses(uintptr_t* t);
 void FillNumericAndPointerClasses(uintptr_t* t);
 void FillTextClasses(uintptr_t* t);
 void FillCompoundAndListClasses(uintptr_t* t);
 
 }  // namespace Qel::RunTime::Terms
-
-namespace Qel::RunTime::detail {
-// Text of a double with the given significant digits (8-bit, for messages).
-void RealText(double v, int digits, char* out, size_t size);
-}

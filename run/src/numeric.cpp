@@ -1,7 +1,8 @@
 // The numeric and pointer kinds: integral (2, 3), 64-bit integral (4, 5),
 // real (6) and pointer-like (14, 17, 33), with their reference variants.
 // Their terms point at the value cell; parsing checks width, then range.
-#include "domains.h"
+#include "numeric.h"
+#include "decimal.h"
 #include "refcells.h"
 
 #include <cerrno>
@@ -296,15 +297,26 @@ class TReal : public TScalarOf<TRealDomainDefinition> {
     RealText(v, D().digits > 15 ? 16 : static_cast<int>(D().digits), text, sizeof text);
     out->WriteAscii(text);
   }
+  // Decimal numbers are read here, correctly rounded; the words of NaN and
+  // the infinities and hexadecimal forms by the C library.
   term Finish(const wchar_t* text, const wchar_t** end, bool stream) const {
-    errno = 0;
-    wchar_t* stop;
-    double v = wcstod(text, &stop);
+    double v;
+    const wchar_t* stop = text;
+    switch (ReadDecimal(text, &stop, &v)) {
+      case DecimalResult::kOverflow: Raise(316);
+      case DecimalResult::kValue: break;
+      case DecimalResult::kNotDecimal: {
+        errno = 0;
+        wchar_t* after;
+        v = wcstod(text, &after);
+        if (errno == ERANGE && std::isinf(v)) Raise(316);
+        stop = after;
+      }
+    }
     if (stop == text) {
       if (stream) Raise(322, QualifiedName(), text);
       Invalid(this, text);
     }
-    if (errno == ERANGE && std::isinf(v)) Raise(316);
     CheckRealRange(v);
     if (end) *end = stop;
     return NewValueTerm(&v);

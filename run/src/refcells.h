@@ -5,8 +5,6 @@
 
 #include "domains.h"
 
-#include <type_traits>
-
 namespace Qel::RunTime::Terms {
 
 template <class Base, bool ScalarBase>
@@ -94,10 +92,7 @@ class TRef : public Base {
     cell->tag = 1;
     cell->value = 0;
     if (ScalarBase) {
-      if constexpr (std::is_base_of_v<TIntegralDomainDefinition, Base>) {
-        uint32_t bits = this->I().storageBits;
-        if (bits != 8 && bits != 16 && bits != 32) Raise(318);
-      }
+      if constexpr (requires(const Base& b) { b.Largest(); }) this->Largest();  // 318: width
       memcpy(&cell->value, t, Base::ValueSize());
     } else {
       cell->value = reinterpret_cast<uint64_t>(t);

@@ -32,17 +32,38 @@ inline uint32_t CheckedSize(uint64_t n) {
   return static_cast<uint32_t>(n);
 }
 
+// This thread's machine stack, from the thread block (what
+// GetCurrentThreadStackLimits reports, read in one instruction each: the
+// walks ask at every level): DeallocationStack (x64 offset 0x1478), the low
+// end, and StackBase (offset 8), the high end.
+template <uint32_t Offset>
+inline uintptr_t ThreadBlockWord() {
+  uintptr_t v;
+  asm("movq %%gs:%c1, %0" : "=r"(v) : "i"(Offset));
+  return v;
+}
+inline uintptr_t StackLow() { return ThreadBlockWord<0x1478>(); }
+inline uintptr_t StackHigh() { return ThreadBlockWord<0x08>(); }
+// The stack pointer (no frame pointer needed for it).
+inline uintptr_t StackPointer() {
+  uintptr_t sp;
+  asm("mov %%rsp, %0" : "=r"(sp));
+  return sp;
+}
+
 // The lowest frame address a recursive reader may go down to: below it the
 // reader raises its error, leaving room for the raise and the exception
 // predicate (96 KB, or half of a smaller stack).
 inline uintptr_t ReaderStackFloor() {
-  ULONG_PTR low = 0, high = 0;
-  GetCurrentThreadStackLimits(&low, &high);
-  ULONG_PTR room = (high - low) / 2 < 96 * 1024 ? (high - low) / 2 : 96 * 1024;
-  return low + room;
+  uintptr_t low = StackLow(), size = StackHigh() - low;
+  return low + (size / 2 < 96 * 1024 ? size / 2 : 96 * 1024);
 }
-inline bool BelowReaderStackFloor() {
-  return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) < ReaderStackFloor();
+inline bool BelowReaderStackFloor() { return StackPointer() < ReaderStackFloor(); }
+
+// Whether the machine stack is within 128 KB of its end (or the stack is that
+// small): the recursive term walks go on with explicit stacks from there.
+inline bool NearStackEnd() {
+  return __builtin_expect(StackPointer() < StackLow() + 128 * 1024, 0);
 }
 
 constexpr uint32_t Align8(uint64_t n) { return static_cast<uint32_t>((n + 7) & ~uint64_t{7}); }

@@ -1,5 +1,5 @@
 // The exported term operations: thin entries over the domain's slots.
-#include "domains.h"
+#include "numeric.h"
 #include "streams.h"
 
 namespace Qel::RunTime::Terms {

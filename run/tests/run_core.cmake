@@ -6,6 +6,7 @@ endforeach()
 kalmora_add_test(run_core_tests
   ${CMAKE_CURRENT_LIST_DIR}/example_unit.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_terms.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_deep.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_units.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_facts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/thunk_cells.S

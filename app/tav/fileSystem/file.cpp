@@ -1,5 +1,7 @@
 // file: every handle an operation opens is closed on every way out; whole
-// files are written to a new file beside the target that then replaces it.
+// files are written to a new file beside the target, forced to the disk,
+// that then replaces it with a write-through move: the target holds its old
+// bytes or the new ones, also after a power cut.
 #include "fileSystem/file.h"
 
 #include <shellapi.h>
@@ -104,9 +106,10 @@ const wchar_t* NewFileBeside(const wchar_t* full, HANDLE* handle) {
   }
 }
 
-// Puts `temp` in the place of `target`; the temporary file goes on failure.
+// Puts `temp` (synced) in the place of `target`; the temporary file goes
+// on failure.
 void ReplaceWith(const wchar_t* temp, const wchar_t* target) {
-  if (!MoveFileExW(temp, target, MOVEFILE_REPLACE_EXISTING)) {
+  if (!MoveFileExW(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DWORD error = GetLastError();
     DeleteFileW(temp);
     SetLastError(error);
@@ -124,6 +127,7 @@ void WriteWhole(const wchar_t* fileName, Write&& write) {
   fs::Finally(
       [&] {
         write(h);
+        if (!FlushFileBuffers(h)) fs::Raise(&file::classInfo, L"FlushFileBuffers");
         ok = true;
       },
       [&] {
@@ -435,6 +439,7 @@ void file::save(const wchar_t* fileName, const FactDB* db, bool isUnicodeFile) {
       [&] {
         s = isUnicodeFile ? outputStream_file::create(temp) : outputStream_file::create8(temp);
         s->save(db);
+        s->flush();
         outputStream_file* done = s;
         s = nullptr;
         done->close();

@@ -1,12 +1,14 @@
 // Helpers of the file-system tests: a per-test folder under the temporary
 // directory (removed with everything in it), whole files read and written
-// with plain system calls, and the run-time error number of a trace.
+// with plain system calls, the run-time error number of a trace, and the
+// output of the child program running a file scenario.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "child_process.h"
 #include "tav_test.h"
 
 namespace tavtest {
@@ -46,39 +48,11 @@ inline std::string RunChild(const char* scenario,
                             std::initializer_list<std::pair<const wchar_t*, std::wstring>> vars) {
   SetEnvironmentVariableA("TAV_CHILD", scenario);
   for (auto& v : vars) SetEnvironmentVariableW(v.first, v.second.c_str());
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  path = path.substr(0, path.rfind(L'\\') + 1) + L"tav_child.exe";
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE readEnd, writeEnd;
-  CreatePipe(&readEnd, &writeEnd, &sa, 0);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  wchar_t line[] = L"tav_child.exe";
-  BOOL ok = CreateProcessW(path.c_str(), line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(writeEnd);
-  std::string out;
-  if (ok) {
-    char buf[4096];
-    DWORD n;
-    while (ReadFile(readEnd, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
-    WaitForSingleObject(pi.hProcess, 60000);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-  } else {
-    out = "<no child>";
-  }
-  CloseHandle(readEnd);
+  testchild::Child c = testchild::Start(testchild::Beside(L"tav_child.exe"), L"tav_child.exe");
+  testchild::Wait(c, 60000);
   for (auto& v : vars) SetEnvironmentVariableW(v.first, nullptr);
   SetEnvironmentVariableA("TAV_CHILD", nullptr);
-  return out;
+  return c.Started() ? c.text : "<no child>";
 }
 
 inline std::string Utf8(const std::wstring& w) {

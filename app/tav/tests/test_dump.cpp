@@ -5,6 +5,7 @@
 #include "application/Exe/mainExe.h"
 #include "binary/binary.h"
 #include "exception/exceptionDump.h"
+#include "child_process.h"
 #include "string/string_stream.h"
 #include "tav_test.h"
 
@@ -139,53 +140,15 @@ TEST_F(Dump, CommandLineRule) {
 
 // --- Child processes ---
 
-struct Child {
-  DWORD exitCode = 0;
-  std::string out;
-};
+using testchild::Child;
 
-std::wstring ChildPath() {
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  return path.substr(0, path.rfind(L'\\') + 1) + L"tav_child.exe";
-}
-
-// Runs the child with `scenario` and the command line `line`; its standard
-// output is a pipe read here.
+// Runs tav_child with `scenario` and the command line `line`, reading its
+// standard output.
 Child RunChild(const char* scenario, const std::wstring& line) {
   SetEnvironmentVariableA("TAV_CHILD", scenario);
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE readEnd, writeEnd;
-  CreatePipe(&readEnd, &writeEnd, &sa, 0);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring path = ChildPath();
-  std::vector<wchar_t> cmd(line.begin(), line.end());
-  cmd.push_back(0);
-  Child c;
-  BOOL ok = CreateProcessW(path.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                           &si, &pi);
-  CloseHandle(writeEnd);
-  if (!ok) {
-    CloseHandle(readEnd);
-    c.exitCode = 0xFFFFFFFF;
-    return c;
-  }
-  char buf[4096];
-  DWORD n;
-  while (ReadFile(readEnd, buf, sizeof buf, &n, nullptr) && n) c.out.append(buf, n);
-  CloseHandle(readEnd);
-  WaitForSingleObject(pi.hProcess, 60000);
-  GetExitCodeProcess(pi.hProcess, &c.exitCode);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  Child c = testchild::Start(testchild::Beside(L"tav_child.exe"), line);
+  testchild::Wait(c, 60000);
+  if (!c.Started()) c.exitCode = 0xFFFFFFFF;
   return c;
 }
 
@@ -207,21 +170,21 @@ size_t Count(const std::wstring& s, const std::wstring& part) {
 TEST(ProgramObject, FailingAndRaisingRunPredicates) {
   Child failing = RunChild("fail", L"tav_child.exe");
   EXPECT_EQ(failing.exitCode, 0u);
-  EXPECT_EQ(failing.out, "|restored");
+  EXPECT_EQ(failing.text, "|restored");
 
   Child raising = RunChild("raise", L"tav_child.exe");
   EXPECT_EQ(raising.exitCode, 0u);
-  std::wstring dump = Masked(Utf16(raising.out));
+  std::wstring dump = Masked(Utf16(raising.text));
   EXPECT_EQ(Count(dump, L"Dump: "), 1u) << Narrow(dump);
   EXPECT_EQ(Count(dump, L"\nException: "), 1u);
   EXPECT_NE(dump.find(L"Exception: childerror (tav/tests/child)"), std::wstring::npos);
   EXPECT_NE(dump.find(L"    Name = abc"), std::wstring::npos);
   EXPECT_NE(dump.find(L"File: t.pro(12,3)"), std::wstring::npos);
-  EXPECT_EQ(raising.out.substr(raising.out.rfind('|')), "|restored");
+  EXPECT_EQ(raising.text.substr(raising.text.rfind('|')), "|restored");
 
   Child chain = RunChild("chaindb", L"tav_child.exe");
   EXPECT_EQ(chain.exitCode, 0u);
-  dump = Utf16(chain.out);
+  dump = Utf16(chain.text);
   EXPECT_NE(dump.find(L"Exception: chaindb_invaliddb (com/corvane/exception/runtime_exception)"),
             std::wstring::npos)
       << Narrow(dump);
@@ -231,26 +194,26 @@ TEST(ProgramObject, FailingAndRaisingRunPredicates) {
 TEST(ProgramObject, AStreamThatRaisesWhileDumping) {
   Child c = RunChild("streamraise", L"tav_child.exe");
   // The dump's error went on to the goal's trap: its identifier is the exit code.
-  EXPECT_EQ(c.exitCode, 65537u) << c.out;
+  EXPECT_EQ(c.exitCode, 65537u) << c.text;
 }
 
 TEST(ProgramObject, WithoutAStreamTheDumpGoesToAMessageBox) {
   Child c = RunChild("nostream", L"tav_child.exe");
   EXPECT_EQ(c.exitCode, 0u);
-  ASSERT_EQ(c.out.rfind("box:", 0), 0u) << c.out;
-  EXPECT_NE(c.out.find("Dump: "), std::string::npos) << c.out;
-  EXPECT_NE(c.out.find("Exception: childerror (tav/tests/child)"), std::string::npos);
+  ASSERT_EQ(c.text.rfind("box:", 0), 0u) << c.text;
+  EXPECT_NE(c.text.find("Dump: "), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find("Exception: childerror (tav/tests/child)"), std::string::npos);
 }
 
 TEST(ProgramObject, CommandLineFileNameAndInstance) {
-  std::wstring path = ChildPath();
+  std::wstring path = testchild::Beside(L"tav_child.exe");
   std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
   for (int i = 0; i < 5; ++i) {
     const CommandLine& k = kCommandLines[i];
     Child c = RunChild("cmdline", k.line);
     EXPECT_EQ(c.exitCode, 0u);
     std::wstring expected = L"[" + std::wstring(k.rest) + L"]|" + folder + L"|tav_child.exe|same";
-    EXPECT_EQ(Utf16(c.out + "|"), expected) << Narrow(k.line);
+    EXPECT_EQ(Utf16(c.text + "|"), expected) << Narrow(k.line);
   }
 }
 

@@ -7,7 +7,10 @@
 
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "binary/binary.h"
 #include "fileSystem/directory.h"
@@ -196,6 +199,113 @@ TEST_F(Files, WholeFiles) {
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(Extra(e, L"File name"), big);
   }
+}
+
+// The system calls that finish a whole-file write, seen through this
+// program's import table: each sync with the size of the file synced, each
+// move with its flags; either may be made to fail.
+struct FinishCalls {
+  static inline std::vector<std::string> calls;
+  static inline bool failFlush = false, failMove = false;
+  static inline BOOL(WINAPI* realFlush)(HANDLE);
+  static inline BOOL(WINAPI* realMove)(LPCWSTR, LPCWSTR, DWORD);
+
+  static BOOL WINAPI Flush(HANDLE h) {
+    LARGE_INTEGER size{};
+    GetFileSizeEx(h, &size);
+    calls.push_back("flush " + std::to_string(size.QuadPart));
+    if (failFlush) {
+      SetLastError(ERROR_DISK_FULL);
+      return FALSE;
+    }
+    return realFlush(h);
+  }
+  static BOOL WINAPI Move(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    calls.push_back("move " + std::to_string(flags));
+    if (failMove) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
+    return realMove(from, to, flags);
+  }
+
+  // Replaces the import of `name` from kernel32; returns the old address.
+  static void* Patch(const char* name, void* with) {
+    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleW(nullptr));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+      if (lstrcmpiA(reinterpret_cast<char*>(base + d->Name), "kernel32.dll") != 0) continue;
+      auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+      auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+      for (; names->u1.AddressOfData; ++names, ++slots) {
+        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+        auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+        if (strcmp(reinterpret_cast<char*>(byName->Name), name) != 0) continue;
+        DWORD old;
+        VirtualProtect(&slots->u1.Function, sizeof(void*), PAGE_READWRITE, &old);
+        void* was = reinterpret_cast<void*>(slots->u1.Function);
+        slots->u1.Function = reinterpret_cast<ULONG_PTR>(with);
+        VirtualProtect(&slots->u1.Function, sizeof(void*), old, &old);
+        return was;
+      }
+    }
+    return nullptr;
+  }
+  FinishCalls() {
+    calls.clear();
+    failFlush = failMove = false;
+    realFlush = reinterpret_cast<decltype(realFlush)>(Patch("FlushFileBuffers", reinterpret_cast<void*>(&Flush)));
+    realMove = reinterpret_cast<decltype(realMove)>(Patch("MoveFileExW", reinterpret_cast<void*>(&Move)));
+  }
+  ~FinishCalls() {
+    Patch("FlushFileBuffers", reinterpret_cast<void*>(realFlush));
+    Patch("MoveFileExW", reinterpret_cast<void*>(realMove));
+  }
+};
+
+// Every whole-file writer syncs the new file whole before the write-through
+// move; a failed sync or move raises and leaves the old bytes.
+TEST_F(Files, WholeFileWritesSyncBeforeTheWriteThroughReplace) {
+  std::wstring f = F(L"whole.txt");
+  FactDB db{D(items), nullptr};
+  Tm::DBInternal::RetractAllinFactClass(D(items), 0);
+  auto* fact = static_cast<Item*>(GStackAlloc(sizeof(Item)));
+  *fact = Item{1, L"one"};
+  Tm::DBInternal::TDBClassInternalDomainDefinition::AssertZClass(D(items), reinterpret_cast<term>(fact));
+  struct Writer {
+    const char* name;
+    std::function<void()> write;
+  };
+  const Writer writers[] = {
+      {"writebinary", [&] { file::writebinary(f.c_str(), binary::createfrompointer("xyz", 3)); }},
+      {"writebinary at", [&] { file::writebinary(f.c_str(), 2, binary::createfrompointer("q", 1)); }},
+      {"writestring", [&] { file::writestring(f.c_str(), L"a\nb"); }},
+      {"writestring ansi", [&] { file::writestring(f.c_str(), L"a\nb", false); }},
+      {"save", [&] { file::save(f.c_str(), &db, true); }},
+  };
+  const std::string moved = "move " + std::to_string(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  for (const Writer& w : writers) {
+    SCOPED_TRACE(w.name);
+    Put(f, "old");
+    {
+      FinishCalls seen;
+      ASSERT_EQ(RunTrapped(w.write), 0u);
+      std::string now = Bytes(f);
+      EXPECT_EQ(seen.calls, (std::vector<std::string>{"flush " + std::to_string(now.size()), moved}));
+    }
+    for (bool flushFails : {true, false}) {
+      Put(f, "old");
+      FinishCalls seen;
+      (flushFails ? seen.failFlush : seen.failMove) = true;
+      uint32_t id = RunTrapped(w.write);
+      EXPECT_EQ(Api(id), flushFails ? L"FlushFileBuffers" : L"MoveFileEx");
+      EXPECT_EQ(Bytes(f), "old");
+      EXPECT_EQ(Listing(), std::vector<std::wstring>{L"whole.txt"});  // the temporary file removed
+      if (flushFails) EXPECT_EQ(seen.calls.size(), 1u) << "moved after a failed sync";
+    }
+  }
+  Tm::DBInternal::RetractAllinFactClass(D(items), 0);
 }
 
 TEST_F(Files, SaveThenConsultInBothEncodings) {

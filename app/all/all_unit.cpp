@@ -1,0 +1,171 @@
+// The roster model's static records.  Records are never const: linking
+// writes their first words.  A class joins the unit by adding its
+// descriptor to `unit`; the shared record types hang off kalmora_DB.
+#include "all_unit.h"
+
+#include "kalmoradb/roster_types.h"
+#include "qel6decl.h"
+#include "unit.h"
+
+namespace all {
+namespace decl = Qel::RunTime::Decl;
+using namespace Qel::RunTime::Terms;
+using Qel::RunTime::RScopeClassDescriptor;
+namespace rz = rizediveva6::domains;
+namespace tv = tav::domains;
+
+namespace classes {
+extern RScopeClassDescriptor kalmora_DB;
+}
+#define AT(name, prev) {L## #name, QEL_HERE, prev, &classes::kalmora_DB}
+
+namespace domains {
+// --- scalars ---
+RIntegralDomain period_no = decl::Unsigned(AT(period_no, nullptr), 1, 104);
+RIntegralDomain slot_dom = decl::Unsigned(AT(slot_dom, &period_no.head), 1, 10);
+RIntegralDomain where_dom = decl::Unsigned(AT(where_dom, &slot_dom.head), 1, 10);
+RIntegralDomain task_dom = decl::Unsigned(AT(task_dom, &where_dom.head), 1, 10);
+RIntegralDomain which_day_dom = decl::Unsigned(AT(which_day_dom, &task_dom.head), 1001, 1003);
+RIntegralDomain chain_ref = decl::Integer(AT(chain_ref, &which_day_dom.head));
+
+// --- dates, slot-periods, day-slots, typical duties ---
+decl::Arguments dtArgs{{QEL_ARG(DtTerm, year, rz::year), QEL_ARG(DtTerm, month, rz::month),
+                        QEL_ARG(DtTerm, day, rz::day)}};
+RFunctor dtFunctors[] = {decl::Functor<DtTerm>(L"dt", dtArgs)};
+RCompoundDomain dt = decl::Compound(AT(dt, &chain_ref.head), dtFunctors);
+
+decl::Arguments spArgs{{QEL_ARG(SpTerm, day, rz::day_no), QEL_ARG(SpTerm, period, period_no),
+                        QEL_ARG(SpTerm, slot, slot_dom)}};
+RFunctor spFunctors[] = {decl::Functor<SpTerm>(L"sp", spArgs)};
+RCompoundDomain sp = decl::Compound(AT(sp, &dt.head), spFunctors);
+
+decl::Arguments sdArgs{{QEL_ARG(SdTerm, day, rz::day_no), QEL_ARG(SdTerm, slot, slot_dom)}};
+RFunctor sdFunctors[] = {decl::Functor<SdTerm>(L"sd", sdArgs)};
+RCompoundDomain sd = decl::Compound(AT(sd, &sp.head), sdFunctors);
+
+// The weekend entry is stored as an sd term with the slot in the first field:
+// the same bytes, typed so that slots 8..10 pass.
+decl::Arguments weekendSdArgs{{QEL_ARG(WeekendSdTerm, slot, slot_dom),
+                               QEL_ARG(WeekendSdTerm, day, rz::day_no)}};
+RFunctor weekendSdFunctors[] = {decl::Functor<WeekendSdTerm>(L"sd", weekendSdArgs)};
+RCompoundDomain weekend_sd = decl::Compound(AT(weekend_sd, &sd.head), weekendSdFunctors);
+
+decl::Arguments tlsArgs{{QEL_ARG(TlsTerm, task, task_dom), QEL_ARG(TlsTerm, where, where_dom),
+                         QEL_ARG(TlsTerm, slot, slot_dom)}};
+RFunctor tlsFunctors[] = {decl::Functor<TlsTerm>(L"tls", tlsArgs)};
+RCompoundDomain tls = decl::Compound(AT(tls, &weekend_sd.head), tlsFunctors);
+
+// --- concrete duties ---
+decl::Arguments dutyDatArgs{{QEL_ARG(DutyDatTerm, at, sp), QEL_ARG(DutyDatTerm, where, where_dom),
+                             QEL_ARG(DutyDatTerm, task, task_dom),
+                             QEL_ARG(DutyDatTerm, changed, tv::boolean)}};
+RFunctor dutyDatFunctors[] = {decl::Functor<DutyDatTerm>(L"duty_to_be_done_dat", dutyDatArgs)};
+RCompoundDomain duty_to_be_done_dat = decl::Compound(AT(duty_to_be_done_dat, &tls.head), dutyDatFunctors);
+
+decl::Arguments dutyArgs{{QEL_ARG(DutyTerm, ref, chain_ref),
+                          QEL_ARG(DutyTerm, dat, duty_to_be_done_dat)}};
+RFunctor dutyFunctors[] = {decl::Functor<DutyTerm>(L"duty_to_be_done", dutyArgs)};
+RCompoundDomain duty_to_be_done = decl::Compound(AT(duty_to_be_done, &duty_to_be_done_dat.head), dutyFunctors);
+
+// --- doctors ---
+RFunctor deletedFunctors[] = {decl::Constant(L"deleted"), decl::Constant(L"exists")};
+RCompoundDomain deleted_or_not = decl::Compound(AT(deleted_or_not, &duty_to_be_done.head), deletedFunctors);
+
+decl::Arguments personDatArgs{{QEL_ARG(PersonDatTerm, name, tv::string),
+                               QEL_ARG(PersonDatTerm, groups, tv::string_list),
+                               QEL_ARG(PersonDatTerm, colour, tv::integer),
+                               QEL_ARG(PersonDatTerm, letter, tv::char_),
+                               QEL_ARG(PersonDatTerm, deleted, deleted_or_not)}};
+RFunctor personDatFunctors[] = {decl::Functor<PersonDatTerm>(L"person_dat", personDatArgs)};
+RCompoundDomain person_dat = decl::Compound(AT(person_dat, &deleted_or_not.head), personDatFunctors);
+
+decl::Arguments personArgs{{QEL_ARG(PersonTerm, ref, chain_ref), QEL_ARG(PersonTerm, dat, person_dat)}};
+RFunctor personFunctors[] = {decl::Functor<PersonTerm>(L"person", personArgs)};
+RCompoundDomain person = decl::Compound(AT(person, &person_dat.head), personFunctors);
+
+// --- date changes ---
+decl::Arguments dtDutyArgs{{QEL_ARG(DtDutyTerm, date, dt), QEL_ARG(DtDutyTerm, day, rz::day_no),
+                            QEL_ARG(DtDutyTerm, duty, tls)}};
+RFunctor dtDutyFunctors[] = {decl::Functor<DtDutyTerm>(L"dt_duty", dtDutyArgs)};
+RCompoundDomain dt_duty = decl::Compound(AT(dt_duty, &person.head), dtDutyFunctors);
+
+// --- statistic kinds, loadings ---
+struct Stat1 { uint64_t functor; uint32_t a; };
+struct Stat1i { uint64_t functor; int32_t a; };
+decl::Arguments statDayArgs{{QEL_ARG(Stat1, a, rz::day_no)}};
+decl::Arguments statIntArgs{{QEL_ARG(Stat1i, a, tv::integer)}};
+decl::Arguments statSlotArgs{{QEL_ARG(Stat1, a, slot_dom)}};
+decl::Arguments statDaySlotArgs{{QEL_ARG(WhatStatTerm, a, rz::day_no), QEL_ARG(WhatStatTerm, b, slot_dom)}};
+decl::Arguments statUnsignedArgs{{QEL_ARG(Stat1, a, tv::unsigned_)}};
+RFunctor whatStatFunctors[] = {
+    decl::Constant(L"total"),
+    decl::Functor<Stat1>(L"day", statDayArgs),
+    decl::Functor<Stat1i>(L"weekend", statIntArgs),
+    decl::Functor<Stat1>(L"slot", statSlotArgs),
+    decl::Functor<WhatStatTerm>(L"day_slot", statDaySlotArgs),
+    decl::Functor<Stat1>(L"task", statUnsignedArgs),
+    decl::Functor<Stat1>(L"where", statUnsignedArgs),
+    decl::Functor<Stat1i>(L"holiday", statIntArgs)};
+RCompoundDomain what_stat = decl::Compound(AT(what_stat, &dt_duty.head), whatStatFunctors);
+
+decl::Arguments loadingArgs{{QEL_ARG(LoadingTerm, kind, what_stat), QEL_ARG(LoadingTerm, name, tv::string),
+                             QEL_ARG(LoadingTerm, fraction, tv::real),
+                             QEL_ARG(LoadingTerm, parts, tv::unsigned_)}};
+RFunctor loadingFunctors[] = {decl::Functor<LoadingTerm>(L"p_loading", loadingArgs),
+                              decl::Functor<LoadingTerm>(L"g_loading", loadingArgs)};
+RCompoundDomain loading = decl::Compound(AT(loading, &what_stat.head), loadingFunctors);
+
+decl::Arguments statDomArgs{{QEL_ARG(StatDomTerm, kind, what_stat), QEL_ARG(StatDomTerm, first, tv::unsigned_),
+                             QEL_ARG(StatDomTerm, second, tv::unsigned_)}};
+RFunctor statDomFunctors[] = {decl::Functor<StatDomTerm>(L"stat_dom", statDomArgs)};
+RCompoundDomain stat_dom = decl::Compound(AT(stat_dom, &loading.head), statDomFunctors);
+
+// --- ties ---
+decl::Arguments whichTieArgs{{QEL_ARG(WhichTieTerm, name, tv::string)}};
+RFunctor whichTieFunctors[] = {decl::Constant(L"global_tie"),
+                               decl::Functor<WhichTieTerm>(L"group_tie", whichTieArgs),
+                               decl::Functor<WhichTieTerm>(L"person_tie", whichTieArgs)};
+RCompoundDomain which_tie = decl::Compound(AT(which_tie, &stat_dom.head), whichTieFunctors);
+RFunctor tieDoFunctors[] = {decl::Constant(L"must_do"), decl::Constant(L"must_not_do")};
+RCompoundDomain tie_do = decl::Compound(AT(tie_do, &which_tie.head), tieDoFunctors);
+RFunctor repeaterFunctors[] = {decl::Constant(L"repeat_week"), decl::Constant(L"repeat_day"),
+                               decl::Constant(L"no_repeat")};
+RCompoundDomain repeater = decl::Compound(AT(repeater, &tie_do.head), repeaterFunctors);
+RFunctor specSlotFunctors[] = {decl::Constant(L"tlsd_spec"), decl::Constant(L"just_slot_day"),
+                               decl::Constant(L"just_day"), decl::Constant(L"just_week")};
+RCompoundDomain spec_slot = decl::Compound(AT(spec_slot, &repeater.head), specSlotFunctors);
+
+decl::Arguments rpntArgs{{QEL_ARG(RpntTerm, x, tv::real), QEL_ARG(RpntTerm, y, tv::real)}};
+RFunctor rpntFunctors[] = {decl::Functor<RpntTerm>(L"rpnt", rpntArgs)};
+RCompoundDomain rpnt = decl::Compound(AT(rpnt, &spec_slot.head), rpntFunctors);
+decl::Arguments rpnt2Args{{QEL_ARG(Rpnt2Term, from, rpnt), QEL_ARG(Rpnt2Term, to, rpnt)}};
+RFunctor rpnt2Functors[] = {decl::Functor<Rpnt2Term>(L"rpnt2", rpnt2Args)};
+RCompoundDomain rpnt2 = decl::Compound(AT(rpnt2, &rpnt.head), rpnt2Functors);
+
+decl::Arguments tieDatArgs{{QEL_ARG(TieDatTerm, who, which_tie), QEL_ARG(TieDatTerm, first, tv::string),
+                            QEL_ARG(TieDatTerm, second, tv::string), QEL_ARG(TieDatTerm, drawn, rpnt2),
+                            QEL_ARG(TieDatTerm, tieDo, tie_do), QEL_ARG(TieDatTerm, repeat, repeater),
+                            QEL_ARG(TieDatTerm, spec, spec_slot)}};
+RFunctor tieDatFunctors[] = {decl::Functor<TieDatTerm>(L"tie_dat", tieDatArgs)};
+RCompoundDomain tie_dat = decl::Compound(AT(tie_dat, &rpnt2.head), tieDatFunctors);
+decl::Arguments tieDomArgs{{QEL_ARG(TieDomTerm, ref, chain_ref), QEL_ARG(TieDomTerm, dat, tie_dat)}};
+RFunctor tieDomFunctors[] = {decl::Functor<TieDomTerm>(L"tie_dom", tieDomArgs)};
+RCompoundDomain tie_dom = decl::Compound(AT(tie_dom, &tie_dat.head), tieDomFunctors);
+}  // namespace domains
+
+namespace classes {
+RScopeClassDescriptor kalmora_DB = decl::Class(L"kalmora_DB", QEL_HERE, &domains::tie_dom.head);
+decl::UnitTable unit{&kalmora_DB};
+}  // namespace classes
+
+int InitializeUnit() {
+  static int result = [] {
+    int r = rizediveva6::InitializeUnit();
+    if (r) return r;
+    return Qel::RunTime::RunUnitInitialization(
+        nullptr, reinterpret_cast<void*>(&InitializeUnit), classes::unit.Table(), nullptr);
+  }();
+  return result;
+}
+
+}  // namespace all

@@ -105,11 +105,10 @@ LONG_PTR WaitEvents(LONG_PTR dialog, event_struct* e) {
       if (e->w[0] == g_lookup.timer && g_lookup.process == 0) win_Destroy(dialog);
       return 0;
     case e_control:
-      if (e->w[0] != kCancel) break;
+    case e_closerequest:  // the close box cancels like Cancel
+      if (e->kind == e_control && e->w[0] != kCancel) break;
       g_lookup.process = 0;  // the command is left to run
       win_Destroy(dialog);
-      return 0;
-    case e_closerequest:
       return 0;
     case e_destroy:
       g_lookup.dialog = 0;

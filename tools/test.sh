@@ -36,6 +36,13 @@ cups_dir=$(mktemp -d "${TMPDIR:-/tmp}/kalmora-cups.XXXXXX")
 bash "$top/kwi/tests/cups_queue.sh" start "$cups_dir" || true
 export CUPS_SERVER=$cups_dir/cups.sock
 
+# N: for the folder picker's tests: a folder of the build tree linked into
+# the prefix and typed "network", written before the run's wineserver starts.
+mkdir -p "$BUILD/netdrive/beta" "$BUILD/netdrive/alpha"
+mkdir -p "$WINEPREFIX/dosdevices"
+ln -sfn "$BUILD/netdrive" "$WINEPREFIX/dosdevices/n:"
+"$top/tools/wine-run" reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f </dev/null >/dev/null 2>&1 || true
+
 # One wineserver for the whole run, started fresh so that its desktop process
 # knows this run's display.
 session_wineserver

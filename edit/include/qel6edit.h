@@ -206,6 +206,9 @@ QEL_EDIT_API void edit_SearchAgain(LONG_PTR window);
 QEL_EDIT_API void edit_ReplaceDlg(LONG_PTR window);
 QEL_EDIT_API void edit_GotoLineDlg(LONG_PTR window);
 QEL_EDIT_API void edit_GotoPosDlg(LONG_PTR window);
+// The font chooser started from the window's font; the chosen font becomes
+// the window's (the editor measures it anew).  Fails when cancelled.
+QEL_EDIT_API void edit_SetFontDlg(LONG_PTR window);
 
 // The text, after trimming trailing blanks and expanding tabs in the editor
 // itself when asked (6910 for those in a read-only editor).

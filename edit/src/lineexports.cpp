@@ -42,6 +42,14 @@ void edit_GotoPosDlg(LONG_PTR window) {
   DialogCommand(window, EditorData(window), cmd_goToPosition);
 }
 
+void edit_SetFontDlg(LONG_PTR window) {
+  EditorData(window);
+  u16* face = nullptr;
+  int size = 0;
+  uint8_t* font = QEL_KWI::dlg_ChooseFont(QEL_KWI::win_GetFont(window), &face, &size);
+  QEL_KWI::win_SetFont(window, font);
+}
+
 wchar_t* edit_GetTextOpt(LONG_PTR window, int32_t expandTabs, int32_t trim) {
   EditorRecord* ed = (expandTabs || trim) ? Writable(window) : EditorData(window);
   if (trim) TrimTrailingSpaces(ed);

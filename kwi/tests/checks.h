@@ -1,7 +1,7 @@
 // Helpers of the drawing and exchange tests (and the editor's clipboard
 // test): raised codes, the language's success test, files in a temporary
-// folder of the test program, shell commands, dialogs answered from another
-// thread.
+// folder of the test program, shell commands; dialogs are answered by the
+// shared answerer (testing/answer.h).
 #pragma once
 
 #include <atomic>
@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "answer.h"
 #include "testlib.h"
 
 namespace kwitest {
@@ -96,28 +97,7 @@ inline std::string ShellOutput(const std::string& command, const std::wstring& o
   return std::string(b.begin(), b.end());
 }
 
-// Acts on the first dialog titled `title` once it shows (after `settleMs`),
-// from another thread; waits for that thread when it goes.
-struct Answer {
-  std::atomic<bool> stop{false};
-  std::thread t;
-  Answer(const wchar_t* title, std::function<void(HWND)> act, DWORD settleMs = 50) {
-    t = std::thread([this, title, act, settleMs] {
-      for (int i = 0; i < 1000 && !stop; ++i, Sleep(10))
-        if (HWND d = FindWindowW(L"#32770", title)) {
-          Sleep(settleMs);
-          act(d);
-          return;
-        }
-    });
-  }
-  ~Answer() {
-    stop = true;
-    t.join();
-  }
-};
-
-// Clicks button `id` of dialog `d`.
-inline void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+using testbox::Answer;
+using testbox::Press;
 
 }  // namespace kwitest

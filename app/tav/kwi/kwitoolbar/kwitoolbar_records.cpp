@@ -3,8 +3,12 @@
 // toolbar under construction (window 0) to its window, list controls, the
 // task window's edge margins, fonts and colours.  Coordinate sums raise the
 // runtime's overflow error; list-button Ids above 2147483647 its range error.
+#include <windows.h>
+
+#include <cstdint>
 #include <cwchar>
 
+#include "application/Exe/mainExe.h"
 #include "exception/exception.h"
 #include "kwi/kwidomains.h"
 #include "kwi/kwitoolbar/kwitoolbar_internal.h"
@@ -69,7 +73,24 @@ int32_t SignedId(uint32_t id) {
 
 namespace {
 
+// The size a bitmap resource of the program loads with: read from its
+// header; false when it has none that holds one (the load then raises).
+bool ResourceBitmapSize(uint32_t id, int32_t* width, int32_t* height) {
+  HMODULE module = mainExe::getcurrenthinstance();
+  HRSRC r = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(2));  // RT_BITMAP
+  if (!r || SizeofResource(module, r) < sizeof(BITMAPINFOHEADER)) return false;
+  const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, r)));
+  if (!header || header->biSize < sizeof(BITMAPINFOHEADER) || header->biWidth <= 0 ||
+      header->biHeight == 0 || header->biHeight == INT32_MIN)
+    return false;
+  *width = header->biWidth;
+  *height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+  return true;
+}
+
 void picturegetsize(const BitmapIdTerm& source, int32_t* width, int32_t* height) {
+  if (source.functor == 1 && ResourceBitmapSize(static_cast<uint32_t>(source.payload), width, height))
+    return;
   picture p = kwi::pictload(&source, 0, 0, 0);
   int size = 0;
   int w = 0, h = 0;
@@ -106,9 +127,15 @@ void getcontrolsize(LONG_PTR win, const control& c, int32_t* width, int32_t* hei
 
 }  // namespace
 
+// The measuring window is made only for a list with text fields, the only
+// entries measured in a window's font.
 void getmaxcontrolsize(LONG_PTR parent, control_list controls, int32_t* width, int32_t* height) {
-  const volatile LONG_PTR measure = win_Create(wt_child, kd::Rect(0, 0, 0, 0), L"", kd::NoMenu(),
-                                               parent, kd::Ints({}), NoEventHandler(), 0);
+  bool texts = false;
+  for (uint32_t i = 0; i < controls.count; ++i) texts |= controls.items[i].kind == ControlKind::tb_text;
+  const volatile LONG_PTR measure =
+      texts ? win_Create(wt_child, kd::Rect(0, 0, 0, 0), L"", kd::NoMenu(), parent, kd::Ints({}),
+                         NoEventHandler(), 0)
+            : 0;
   volatile int32_t w = 0, h = 0;
   const uint32_t code = K::RunTrapped([&] {
     for (uint32_t i = 0; i < controls.count; ++i) {
@@ -118,7 +145,7 @@ void getmaxcontrolsize(LONG_PTR parent, control_list controls, int32_t* width, i
       if (ch > h) h = ch;
     }
   });
-  win_Destroy(measure);
+  if (measure) win_Destroy(measure);
   if (code) K::Errors::Qel_ErrorExit(code);
   *width = w;
   *height = h;

@@ -884,7 +884,7 @@ bool WriteCornerBmp(const wchar_t* path) {
 }
 
 TEST_F(Toolbar, AFailedCreationLeavesNothingBehind) {
-  uint32_t range = 0, missingRes = 0, missingFile = 0;
+  uint32_t range = 0, overflow = 0, missingRes = 0, missingFile = 0;
   std::wstring rangeName;
   int childrenBefore = -1, childrenAfter = -2;
   size_t zeroRecords = 9, nextCtrls = 9, nextLbuts = 9;
@@ -897,6 +897,9 @@ TEST_F(Toolbar, AFailedCreationLeavesNothingBehind) {
     });
     auto entries = Entries();
     if (!entries.empty()) rangeName = entries.front()->exception->name;
+    overflow = RunTrapped([&] {  // after the records are stored under window 0
+      kwiToolbar::create(tbar::tb_inside({INT32_MAX - 5, 0}), task, Controls{Button(1), Button(2)});
+    });
     missingRes = RunTrapped([&] {
       kwiToolbar::create(tbar::tb_top(), task, Controls{tb_ctrl(1, ControlStyle::pushb, resid(999), L"", 1, 1)});
     });
@@ -914,6 +917,7 @@ TEST_F(Toolbar, AFailedCreationLeavesNothingBehind) {
   });
   EXPECT_NE(range, 0u);
   EXPECT_EQ(rangeName, L"norangenumber");
+  EXPECT_NE(overflow, 0u);
   EXPECT_NE(missingRes, 0u);
   EXPECT_NE(missingFile, 0u);
   EXPECT_EQ(zeroRecords, 0u);

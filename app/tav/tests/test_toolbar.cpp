@@ -791,6 +791,38 @@ TEST_F(Toolbar, TooltipsFollowTheirDelaysSizeAndColours) {
   EXPECT_TRUE(statusShown);
 }
 
+TEST_F(Toolbar, ATooltipAtTheScreensCornerIsMovedOntoTheScreen) {
+  RECT shown{};
+  int screenW = 0, screenH = 0;
+  RunInTask([&](LONG_PTR task) {
+    Foreground(task);
+    screenW = GetSystemMetrics(SM_CXSCREEN);
+    screenH = GetSystemMetrics(SM_CYSCREEN);
+    RECT outer;
+    GetWindowRect(H(task), &outer);
+    POINT origin{0, 0};
+    ClientToScreen(H(task), &origin);
+    // The task window's client area ends 4 pixels inside the screen's corner.
+    SetWindowPos(H(task), nullptr, screenW - 504 - (origin.x - outer.left),
+                 screenH - 304 - (origin.y - outer.top), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Pump(100);
+    LONG_PTR w = kwiToolbar::create(tbar::tb_inside({470, 270}), task,
+                                    Controls{Button(1, L"A rather long tooltip text")});
+    Tip tip{H(facts().tooltip_win.First([&](const TipWinRec& t) { return t.parent == task; })->tip)};
+    const rect_struct r = facts().ctrl.First([&](const CtrlRec& c) { return c.win == w; })->rect;
+    MoveTo(H(task), 100, 100);
+    MoveTo(H(w), r.left + 8, r.top + 8);
+    PumpUntil([&] { return tip.visible(); }, 3000);
+    GetClientRect(tip.tip, &shown);
+    MapWindowPoints(tip.tip, nullptr, reinterpret_cast<POINT*>(&shown), 2);
+    MoveTo(H(task), 100, 100);
+    kwiToolbar::remove(w);
+  });
+  EXPECT_GT(shown.right - shown.left, 20);
+  EXPECT_EQ(shown.right, screenW);
+  EXPECT_EQ(shown.bottom, screenH);
+}
+
 TEST_F(Toolbar, HoverShowsAFrameAndStatusTextButNotOnADisabledButton) {
   uint32_t enabledLeft = 0, disabledLeft = 0, afterLeave = 0;
   int statusDark = 0, restoredDark = -1;

@@ -322,10 +322,7 @@ void kwiToolbar::setvalue(LONG_PTR parent, uint32_t id, const tbar::value& v) {
         r.selection = v.state;
       });
       const LONG_PTR ctl = win_GetCtlHandle(now->win, SignedId(id));
-      lbox_Suspend(ctl);
-      lbox_SetSel(ctl, v.state, 1);
-      lbox_Resume(ctl);
-      SetListState(ctl, v.enabled);
+      ShowListValue(ctl, nullptr, v.state, v.enabled);
       return;
     }
     case tbar::ValueKind::none: return;

@@ -31,8 +31,9 @@ void set_ctrl_to_tb_win1(LONG_PTR win);
 void split_control_text(const wchar_t* text, const wchar_t** tooltip, const wchar_t** status);
 void create_listcontrols(LONG_PTR win);
 void toolbar_retract_controls(LONG_PTR win);
-// Enables (1) or disables (0) a list control; any other value leaves it.
-void SetListState(LONG_PTR ctl, int32_t enabled);
+// Fills a list control with the items (none: keeps its own), selects the
+// entry, and enables (1) or disables (0) it; any other value leaves it.
+void ShowListValue(LONG_PTR ctl, const slist_struct* items, int32_t selection, int32_t enabled);
 void remove_kwitbarattr(const style& s, LONG_PTR parent);
 void tbar_invalidate(LONG_PTR win, const style& s, int32_t parentBottom, int32_t parentRight,
                      const rect_struct& oldRect);

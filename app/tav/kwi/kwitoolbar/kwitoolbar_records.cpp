@@ -439,7 +439,11 @@ int32_t get_flag(int32_t enabled) { return enabled == 1 ? 13 : enabled == 0 ? 12
 
 }  // namespace
 
-void SetListState(LONG_PTR ctl, int32_t enabled) {
+void ShowListValue(LONG_PTR ctl, const slist_struct* items, int32_t selection, int32_t enabled) {
+  lbox_Suspend(ctl);
+  if (items) lbox_Add_1(ctl, -1, const_cast<slist_struct*>(items));
+  lbox_SetSel(ctl, selection, 1);
+  lbox_Resume(ctl);
   if (const int32_t flag = get_flag(enabled)) win_SetState(ctl, kd::Ints({flag}));
 }
 
@@ -453,11 +457,7 @@ void create_listcontrols(LONG_PTR win) {
                           kd::Rect(l.rect.left, AddChecked(l.rect.top, 1), l.rect.right,
                                    AddChecked(l.rect.top, 121)),
                           L"", win, kd::Ints({}), id);
-    lbox_Suspend(ctl);
-    lbox_Add_1(ctl, -1, const_cast<slist_struct*>(l.items));
-    lbox_SetSel(ctl, l.selection, 1);
-    lbox_Resume(ctl);
-    SetListState(ctl, l.enabled);
+    ShowListValue(ctl, l.items, l.selection, l.enabled);
   }
 }
 

@@ -1,11 +1,13 @@
 # The maker's library's benchmarks: the page writer against Python, the time
-# helpers against the C runtime.
+# helpers against the C runtime, the options file against configparser.
 if(TARGET rizediveva6)
-  foreach(b html time)
+  foreach(b html time options)
     add_executable(bench_doc_${b} ${CMAKE_CURRENT_LIST_DIR}/bench_doc_${b}.cpp)
     target_link_libraries(bench_doc_${b} PRIVATE rizediveva6)
   endforeach()
-  target_compile_definitions(bench_doc_html PRIVATE RZ_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
+  foreach(b html options)
+    target_compile_definitions(bench_doc_${b} PRIVATE RZ_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
+  endforeach()
 endif()
 
 # The document store against SQLite (the amalgamation of the chain
@@ -15,4 +17,13 @@ if(TARGET rizediveva6 AND TARGET bench_sqlite3)
     add_executable(bench_doc_${b} ${CMAKE_CURRENT_LIST_DIR}/bench_doc_${b}.cpp)
     target_link_libraries(bench_doc_${b} PRIVATE rizediveva6 bench_sqlite3)
   endforeach()
+endif()
+
+# The roster's duty index against SQLite, on documents of the roster
+# fixture builder.
+if(TARGET kalmora_all AND TARGET bench_sqlite3)
+  add_executable(bench_roster ${CMAKE_CURRENT_LIST_DIR}/bench_roster.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp)
+  target_include_directories(bench_roster PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_roster PRIVATE kalmora_all bench_sqlite3)
 endif()

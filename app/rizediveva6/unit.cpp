@@ -14,6 +14,7 @@ using Qel::RunTime::RScopeClassDescriptor;
 
 namespace classes {
 extern RScopeClassDescriptor time_convert, mytime, string_brush_db, bt_class, orvDB;
+extern RScopeClassDescriptor options_db, remember_files, stop;
 }
 
 namespace domains {
@@ -94,7 +95,8 @@ RScopeClassDescriptor string_brush_db =
     decl::Class(L"string_brush_db", QEL_HERE, &domains::str_brs.head);
 RScopeClassDescriptor bt_class = decl::Class(L"bt_class", QEL_HERE, &domains::bt_size.head);
 RScopeClassDescriptor orvDB = decl::Class(L"orvDB", QEL_HERE, &domains::closed_result.head);
-decl::UnitTable unit{&time_convert, &mytime, &string_brush_db, &bt_class, &orvDB};
+decl::UnitTable unit{&time_convert, &mytime, &string_brush_db, &bt_class, &orvDB,
+                      &options_db, &remember_files, &stop};
 }  // namespace classes
 
 void CheckRange(RIntegralDomain& domain, int64_t v) {

@@ -34,6 +34,11 @@ uint32_t TrapAndForget(F body) {
   return code;
 }
 
+// The text of an error handled by the caller (the run-time error's message,
+// else the newest trace entry's description) and its number; the trace is
+// forgotten.
+const wchar_t* HandledErrorText(uint32_t traceId, uint32_t* number = nullptr);
+
 int InitializeUnit();
 
 }  // namespace rizediveva6

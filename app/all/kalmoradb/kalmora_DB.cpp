@@ -2,23 +2,29 @@
 // over the header.
 #include "kalmoradb/kalmora_DB.h"
 
+#include <cwchar>
+
 #include "SYSTEM/myKWI/myKWI.h"
 #include "SYSTEM/stringDB/stringdb.h"
 #include "SYSTEM/timepack/mytime.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/load_db.h"
 #include "kalmoradb/lock_ass.h"
+#include "kalmoradb/renumber.h"
 #include "kalmoradb/locations.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/sc_holidays.h"
 #include "kalmoradb/sc_mod_date.h"
 #include "kalmoradb/sc_stat_weekend.h"
+#include "kalmoradb/stats_pack/totals.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/tasks.h"
 #include "kalmoradb/ties.h"
 #include "kalmoradb/typical_db.h"
 #include "phase1/sc_phase1.h"
 #include "rulesPack/sc_rules.h"
+#include "fileSystem/fileName.h"
+#include "fileSystem/fileStream.h"
 #include "unit.h"
 
 namespace all {
@@ -131,6 +137,8 @@ tav::chainDB* kalmora_DB::db() {
 
 const saved_result* kalmora_DB::save_kalmora() {
   if (!boo_init) return rizediveva6::make_saved(rizediveva6::Saved::no_need_to_save);
+  sc_phase1::generate();
+  save_stats();
   const saved_result* r =
       xorvdb->orv_save(rizediveva6::MakeList<const wchar_t*>({L"Kalmora6 file", L"*.km6"}));
   if (r->Kind() == rizediveva6::Saved::saved) set_as_not_mod();
@@ -139,7 +147,54 @@ const saved_result* kalmora_DB::save_kalmora() {
 
 const saved_result* kalmora_DB::save_kalmora(const wchar_t* fileName) {
   if (!boo_init) return rizediveva6::make_saved(rizediveva6::Saved::no_need_to_save);
+  sc_phase1::generate();
   return xorvdb->orv_quiet_save_as(false, fileName);
+}
+
+namespace {
+
+// ndb_p_stat_dom(p_stat_dom(Ref, stat_dom(...))) of every doctor whose total
+// row is one record, on the heap.
+const List<const wchar_t*>* StatLines() {
+  totals* t = totals::new_();
+  t->calculate_total_to_be_done(kToBeDone, stat_type::pc_of_required, do_what_stat::do_totals);
+  ListBuilder<const wchar_t*> lines(true);
+  staff_db::nd_person([&](const PersonTerm* p) {
+    const List<stat_row>* rows = t->get_data(do_what_stat::do_totals, p->ref);
+    if (rows->Empty() || !rows->tail->Empty()) K::Fail();
+    const stat_row& r = rows->head;
+    const StatDomTerm row{1, MakeWhatStat(r.kind.kind, r.kind.a, r.kind.b), r.first, r.second};
+    wchar_t ref[16];
+    swprintf(ref, 16, L"%d", p->ref);
+    const wchar_t* text = T::ToString(tav::D(domains::stat_dom), reinterpret_cast<T::term>(&row));
+    lines.Add(tav::HeapCopy(tav::string::concat(tav::string::concat(L"ndb_p_stat_dom(p_stat_dom(", ref, L","),
+                                                text, L"))\n")));
+    K::Fail();
+  });
+  return lines.Finish();
+}
+
+void WriteStats(const wchar_t* document) {
+  const wchar_t* name =
+      tav::string::concat(tav::fileName::getpath(document), tav::fileName::getname(document), L".stat");
+  const List<const wchar_t*>* lines = StatLines();
+  tav::outputStream_file* out = tav::outputStream_file::create8(name);
+  for (const List<const wchar_t*>* l = lines; !l->Empty(); l = l->tail) {
+    T::TEllipsisArgs<1> a;
+    a.SetTerm(0, tav::D(tav::domains::string), l->head);
+    out->write(a);
+  }
+  out->flush();
+  out->close();
+}
+
+}  // namespace
+
+void kalmora_DB::save_stats() {
+  const wchar_t* document;
+  if (!boo_init || !get_file(&document)) return;
+  const uint32_t code = K::RunTrapped([&] { WriteStats(document); });
+  if (code) myKWI::note(rizediveva6::HandledErrorText(code));
 }
 
 bool kalmora_DB::get_file(const wchar_t** fileName) {
@@ -213,18 +268,24 @@ void kalmora_DB::put_list_slots(const SList* names) {
   }
   set_as_mod();
   sc_phase1::must_regenerate(L"new slots");
+  const SList* before = get_list_slots();
   simple_string_db::clear_chain(db(), kSlots);
   simple_string_db::add_namelist(db(), kSlots, names);
+  renumber::apply(list_kind::slot, number_map::lists(before, get_list_slots()));
 }
 
 void kalmora_DB::move_up(const wchar_t* name) {
   set_as_mod();
+  const SList* before = get_list_slots();
   simple_string_db::move_up(db(), kSlots, name);
+  renumber::apply(list_kind::slot, number_map::lists(before, get_list_slots()));
 }
 
 void kalmora_DB::move_down(const wchar_t* name) {
   set_as_mod();
+  const SList* before = get_list_slots();
   simple_string_db::move_down(db(), kSlots, name);
+  renumber::apply(list_kind::slot, number_map::lists(before, get_list_slots()));
 }
 
 const SList* kalmora_DB::list_slots() { return simple_string_db::list_names(db(), kSlots); }

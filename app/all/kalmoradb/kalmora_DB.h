@@ -10,7 +10,9 @@
 //    that fails or raises part-way closes what it opened, forgets the
 //    facts and passes the failure on.
 //  - Header chains hold one term once written (start date, duration, start
-//    day, description); "slots" holds at most 10 names.
+//    day, description); "slots" holds at most 10 names.  A change of the
+//    slot list renumbers the stored slot numbers (renumber), so each keeps
+//    naming its slot.
 //  - Every writing operation marks the document modified before it writes;
 //    the modified mark is cleared only by a save whose result is `saved`.
 //  - The cached week offset belongs to the stored start date: dropped when
@@ -36,6 +38,9 @@ class kalmora_DB {
   static bool is_init();
   static const saved_result* save_kalmora();
   static const saved_result* save_kalmora(const wchar_t* fileName);
+  // Writes "<document>.stat": one line per doctor with the doctor's total
+  // row; an error of it is shown as a note and not passed on.
+  static void save_stats();
   // The document's file name (file_def and memory documents); false otherwise.
   static bool get_file(const wchar_t** fileName);
   static void set_as_mod();

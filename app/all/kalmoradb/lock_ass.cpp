@@ -30,6 +30,8 @@ bt* lock_ass::tree() {
   return xdb_bt;
 }
 
+void lock_ass::rekey(key_map f, const void* context) { rekey_tree(tree(), f, context); }
+
 void lock_ass::repair() {
   bt* t = tree();
   for (const List<KeyRef>* e = all_entries(t); !e->Empty(); e = e->tail) {

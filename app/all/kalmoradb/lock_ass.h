@@ -8,6 +8,7 @@
 #pragma once
 
 #include "SYSTEM/mychaindb/bt.h"
+#include "kalmoradb/sc_assign.h"
 #include "kalmoradb/store_state.h"
 
 namespace all {
@@ -21,6 +22,8 @@ class lock_ass {
   static void init(tav::chainDB* db);
   static void uninit();
   static void repair();
+  // Every lock re-keyed by f (null: the lock is dropped).
+  static void rekey(key_map f, const void* context);
 
   // The tree; 329 while no document is open.
   static rizediveva6::bt* tree();

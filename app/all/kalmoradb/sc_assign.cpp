@@ -44,6 +44,34 @@ void sc_assign::repair_after_person_deleted(chain_ref doctor) {
     if (e->head.ref == doctor) t->kee_delete(e->head.key);
 }
 
+bool sc_assign::tie_start(const TieDomTerm* tie, const wchar_t** key, chain_ref* doctor) {
+  for (const wchar_t* end : {tie->dat->first, tie->dat->second})
+    if (is_assigned(end, doctor)) {
+      *key = end;
+      return true;
+    }
+  return false;
+}
+
+void sc_assign::fix_after_add_tie(const TieDomTerm* tie) {
+  const wchar_t* key;
+  chain_ref doctor;
+  tie_start(tie, &key, &doctor);
+}
+
+void sc_assign::rekey(key_map f, const void* context) { rekey_tree(tree(), f, context); }
+
+void rekey_tree(bt* tree, key_map f, const void* context) {
+  ListBuilder<KeyRef> moved(true);
+  for (const List<KeyRef>* e = all_entries(tree); !e->Empty(); e = e->tail) {
+    const wchar_t* key = f(e->head.key, context);
+    if (key && wcscmp(key, e->head.key) == 0) continue;
+    tree->kee_delete(e->head.key, e->head.ref);
+    if (key) moved.Add(KeyRef{tav::HeapCopy(key), e->head.ref});
+  }
+  for (const List<KeyRef>* e = moved.Finish(); !e->Empty(); e = e->tail) tree->kee_insert(e->head.key, e->head.ref);
+}
+
 const List<KeyRef>* all_entries(bt* tree) {
   ListBuilder<KeyRef> entries(true);  // heap cells: they outlive each solution
   int32_t first;

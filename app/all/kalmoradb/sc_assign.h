@@ -7,6 +7,9 @@
 //  - A duty has at most one doctor.
 //  - Removals collect the entries first and delete after the walk, so a
 //    deletion never moves the cursor of the walk that found it.
+//  - A re-keying deletes every moved or dropped entry before it inserts
+//    the moved ones under their new keys, so keys that trade places never
+//    collide.
 #pragma once
 
 #include "SYSTEM/mychaindb/bt.h"
@@ -14,6 +17,9 @@
 #include "kalmoradb/store_state.h"
 
 namespace all {
+
+// The new key of an entry of a duty-key tree; null drops the entry.
+using key_map = const wchar_t* (*)(const wchar_t* key, const void* context);
 
 class sc_assign {
  public:
@@ -29,6 +35,15 @@ class sc_assign {
   static void must_be_repaired();
   // Deletes every assignment of the doctor, locked ones too.
   static void repair_after_person_deleted(chain_ref doctor);
+  // The end a new tie is applied from: its first end when that has a
+  // doctor, else its second end when that has one; false for neither.
+  static bool tie_start(const TieDomTerm* tie, const wchar_t** key, chain_ref* doctor);
+  // Applies a newly stored tie from its start end; propagation along the
+  // tie joins here, until then an assigned end is left as it is.
+  static void fix_after_add_tie(const TieDomTerm* tie);
+
+  // Every assignment re-keyed by f (null: the entry is dropped).
+  static void rekey(key_map f, const void* context);
 
   // The tree; 329 while no document is open.
   static rizediveva6::bt* tree();
@@ -37,5 +52,8 @@ class sc_assign {
 // Every entry (key, reference) of a tree in key order, copied to the heap
 // before the caller acts on any.
 const rizediveva6::List<rizediveva6::KeyRef>* all_entries(rizediveva6::bt* tree);
+
+// Re-keys every entry of a duty-key tree by f.
+void rekey_tree(rizediveva6::bt* tree, key_map f, const void* context);
 
 }  // namespace all

@@ -4,6 +4,11 @@
 //   all_roster_child.exe op <operation> <file> runs one writing operation,
 //                                              prints the modified mark, saves
 //   all_roster_child.exe dump <file>           prints the header, holidays, weekend
+//   all_roster_child.exe lists <file>          prints the lists, doctors and changes
+//   all_roster_child.exe ties <file>           prints the ties and the loadings
+//   all_roster_child.exe index <file>          prints the stored duty count and keys
+//   all_roster_child.exe refs <file>           prints the reference checker's lines
+//                                              (the document opened, no store)
 // Notes are recorded and printed as "note: <text>".  Exit code 0, or 2 with
 // "error N" when an operation raises.
 #include <fcntl.h>
@@ -15,11 +20,24 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dialog_recorder.h"
 #include "exception/exception.h"
 #include "kalmoradb/kalmora_DB.h"
+#include "phase1/sc_phase1.h"
+#include "kalmoradb/groups.h"
+#include "kalmoradb/locations.h"
+#include "kalmoradb/load_db.h"
+#include "kalmoradb/lock_ass.h"
+#include "kalmoradb/sc_assign.h"
 #include "kalmoradb/sc_holidays.h"
+#include "kalmoradb/sc_mod_date.h"
+#include "kalmoradb/staff_db.h"
+#include "kalmoradb/tasks.h"
+#include "kalmoradb/ties.h"
+#include "kalmoradb/typical_db.h"
+#include "reference_check.h"
 #include "all_unit.h"
 #include "roster_fixture.h"
 
@@ -64,6 +82,89 @@ void Dump() {
   Line(weekend);
 }
 
+// The lists: tasks, locations, groups, doctors with their groups, changes.
+void DumpLists() {
+  auto names = [](const wchar_t* what, const SList* l) {
+    std::wstring text = what;
+    for (; !l->Empty(); l = l->tail) text += std::wstring(L" ") + l->head;
+    Line(text);
+  };
+  names(L"tasks", tasks::list_tasks());
+  names(L"locations", locations::list_locs());
+  names(L"groups", groups::list_groups());
+  std::wstring people = L"doctors";
+  staff_db::nd_person([&](const PersonTerm* p) {
+    people += std::wstring(L" ") + p->dat->name + L"(";
+    for (const SList* g = rizediveva6::AsSList(p->dat->groups); !g->Empty(); g = g->tail) people += std::wstring(g->head) + L";";
+    people += L")";
+    K::Fail();
+  });
+  Line(people);
+  std::wstring changes = L"changes";
+  sc_mod_date::nd_dt_duties([&](dt_duty_ref e) {
+    changes += L" " + Date(e.entry.date) + L"/" + std::to_wstring(e.entry.duty.task) + std::to_wstring(e.entry.duty.where) +
+               std::to_wstring(e.entry.duty.slot);
+    K::Fail();
+  });
+  Line(changes);
+}
+
+// The ties in chain order, then the loadings in chain order.
+void DumpTies() {
+  ties::nd_tie_for_drawing([&](const TieDomTerm* t) {
+    const tie_value v = TieValueOf(t->dat);
+    Line(L"tie " + std::wstring(v.first) + L" " + v.second + L" who" + std::to_wstring(static_cast<int>(v.who)) +
+         (v.name ? L"(" + std::wstring(v.name) + L")" : L"") + L" do" + std::to_wstring(static_cast<int>(v.tieDo)) +
+         L" repeat" + std::to_wstring(static_cast<int>(v.repeat)) + L" spec" +
+         std::to_wstring(static_cast<int>(v.spec)));
+    K::Fail();
+  });
+  kalmora_DB::db()->chain_terms(tav::D(all::domains::loading), L"loading_chain", [&](tav::RefTerm rt) {
+    auto* l = reinterpret_cast<const LoadingTerm*>(rt.t);
+    wchar_t fraction[32];
+    swprintf(fraction, 32, L"%.4f", l->fraction);
+    Line(L"load " + std::wstring(l->name) + L" weekend" + std::to_wstring(l->kind->a) + L" " +
+         std::to_wstring(l->parts) + L" " + fraction);
+    K::Fail();
+  });
+}
+
+chain_ref DoctorRef(const wchar_t* name) {
+  const PersonTerm* p;
+  return staff_db::get_person(name, &p) ? p->ref : 0;
+}
+
+const TieDatTerm* NewTie() {
+  return MakeTieDat(tie_value{which_kind::global_tie, nullptr, L"[104,13,13,3,3]", L"[104,13,15,1,2]",
+                              tie_kind::must_not_do, repeat_kind::no_repeat, spec_kind::tlsd_spec});
+}
+
+// Assignments and locks of the small spec's typical weekdays in weeks 1
+// and 2, the doctors in turn; every third one locked.
+void PutAssignments() {
+  const SList* staff = staff_db::list_staff();
+  std::vector<chain_ref> doctors;
+  for (const SList* l = staff; !l->Empty(); l = l->tail) {
+    const PersonTerm* p;
+    if (staff_db::get_person(l->head, &p)) doctors.push_back(p->ref);
+  }
+  size_t n = 0;
+  typical_db::nd_tls([&](day_tls d) {
+    if (d.day_kind != kWeekday) K::Fail();
+    for (uint32_t period = 1; period <= 2; ++period)
+      for (uint32_t day = 1; day <= 5; ++day) {
+        wchar_t key[32];
+        swprintf(key, 32, L"[%u,%u,%u,%u,%u]", period + 100, d.duty.slot + 10, day + 10, d.duty.task, d.duty.where);
+        const chain_ref who = doctors[n % doctors.size()];
+        sc_assign::tree()->kee_insert(key, who);
+        if (n % 3 == 0) lock_ass::tree()->kee_insert(key, who);
+        ++n;
+      }
+    K::Fail();
+  });
+  kalmora_DB::set_as_mod();  // the trees are saved with the document
+}
+
 // The writing operations, each on a document built from the small spec.
 const std::map<std::wstring, std::function<void()>>& Operations() {
   static const std::map<std::wstring, std::function<void()>> ops = {
@@ -87,8 +188,79 @@ const std::map<std::wstring, std::function<void()>>& Operations() {
       {L"del_sd", [] { sc_stat_weekend::del_sd({1, 7}); }},
       {L"clear_sd", [] { sc_stat_weekend::clear_sd(); }},
       {L"set_default_weekend", [] { sc_stat_weekend::set_default_weekend(); }},
+      {L"assign", [] { PutAssignments(); }},
+      // The list edits that renumber.
+      {L"del_loc_1", [] { locations::add_loc(1, L""); }},
+      {L"del_task_2", [] { tasks::add_task(2, L" "); }},
+      {L"slot_in_front", [] {
+         kalmora_DB::put_list_slots(rizediveva6::MakeList<const wchar_t*>({L"neu", L"Fr\u00FCh", L"late", L"night"}));
+       }},
+      {L"del_middle_slot", [] {
+         kalmora_DB::put_list_slots(rizediveva6::MakeList<const wchar_t*>({L"Fr\u00FCh", L"night"}));
+       }},
+      {L"move_night_up", [] { kalmora_DB::move_up(L"night"); }},
+      {L"clear_tasks", [] { tasks::clear(); }},
+      // The lists' other writing operations.
+      {L"add_task", [] { tasks::add_task(L"Dienst"); }},
+      {L"rename_task", [] { tasks::add_task(1, L"Stationsdienst"); }},
+      {L"add_loc", [] { locations::add_loc(L"Haus D"); }},
+      {L"rename_loc", [] { locations::add_loc(3, L"Haus Z"); }},
+      {L"clear_locs", [] { locations::clear(); }},
+      {L"add_group", [] { groups::add_group(L"P\u00E4diatrie"); }},
+      {L"rename_group", [] { groups::add_group(2, L"Chirurgie II"); }},
+      {L"del_group", [] { groups::del_group(L"Innere"); }},
+      {L"set_color", [] { groups::set_color(L"Innere", 0x123456); }},
+      {L"clear_groups", [] { groups::clear(); }},
+      {L"add_name", [] { staff_db::add_name(L"Dr. Neu"); }},
+      {L"del_person", [] { staff_db::del_person(L"Dr. Sophie Bauer"); }},
+      {L"clear_staff", [] { staff_db::clear(); }},
+      {L"randomize_colors", [] { staff_db::randomize_colors(); }},
+      {L"repair_after_group_change", [] { groups::del_group(L"Innere"); staff_db::repair_after_group_change(); }},
+      {L"add_tls", [] { typical_db::add_tls(kSunday, rizediveva6::Nil<tls>()); }},
+      {L"add_or_remove", [] { sc_mod_date::add_or_remove(dt_duty{{2026, 10, 7}, 3, {1, 1, 1}}); }},
+      {L"clear_mod", [] { sc_mod_date::clear(); }},
+      // Ties and loadings.
+      {L"add_tie2", [] { ties::add_tie2(NewTie()); }},
+      {L"add_tie2_again", [] { ties::add_tie2(NewTie()); ties::add_tie2(NewTie()); }},
+      {L"del_tie", [] { ties::del_tie(ties::all_ties()->head->ref); }},
+      {L"del_all_ties", [] { ties::del_all(); }},
+      {L"del_all_group", [] {
+         ties::del_all(MakeTieDat(tie_value{which_kind::group_tie, L"Innere", L"", L"", tie_kind::must_do,
+                                            repeat_kind::no_repeat, spec_kind::tlsd_spec})->who);
+       }},
+      {L"repair_ties", [] {
+         kalmora_DB::put_weeks_duration(2);
+         sc_phase1::generate();
+         ties::repair();
+       }},
+      {L"put_load", [] { load_db::put_load(MakeWhatStat(stat_kind::weekend, 1), DoctorRef(L"Dr. Chen \u9648"), 6); }},
+      {L"auto_load", [] {
+         load_db::clear_load();
+         staff_db::nd_person([](const PersonTerm* p) {
+           load_db::get_load(MakeWhatStat(stat_kind::weekend, 0), p->dat->name);
+           load_db::get_load(MakeWhatStat(stat_kind::weekend, 1), p->dat->name);
+           K::Fail();
+         });
+         load_db::auto_load(10);
+       }},
+      {L"clear_load", [] { load_db::clear_load(); }},
+      {L"sunday_duty", [] {
+         typical_db::add_tls(kSunday, rizediveva6::MakeList<tls>({tls{2, 1, 1}}));
+       }},
   };
   return ops;
+}
+
+// The stored index as it is (no rebuild): its count and its keys in order.
+void DumpIndex() {
+  Line(L"duties " + std::to_wstring(sc_phase1::how_many()));
+  rizediveva6::bt* keys = sc_phase1::key_tree();
+  chain_ref ref;
+  if (keys->kee_first(&ref))
+    keys->nd_kee1([&](rizediveva6::KeyRef e) {
+      Line(std::wstring(L"key ") + e.key);
+      K::Fail();
+    });
 }
 
 std::wstring Saved(const rizediveva6::saved_result* r) {
@@ -99,6 +271,12 @@ int Run(int argc, wchar_t** argv) {
   const std::wstring_view mode = argv[1];
   const bool create = mode == L"build" || mode == L"build_empty";
   const wchar_t* file = argv[argc - 1];
+  if (mode == L"refs") {
+    rizediveva6::document* doc = rizediveva6::orvDB::new_file_def(
+        rizediveva6::make_file_def(file, false, rizediveva6::kBackupNone));
+    for (const std::wstring& l : NamedReferences(doc->orv_get_chaindb())) Line(l);
+    return 0;
+  }
   rizediveva6::document* doc = rizediveva6::orvDB::new_file_def(
       rizediveva6::make_file_def(file, create, rizediveva6::kBackupNone));
   kalmora_DB::init(doc);
@@ -115,6 +293,15 @@ int Run(int argc, wchar_t** argv) {
     Line(std::wstring(L"mark ") + (doc->is_modified() ? L"1" : L"0"));
   } else if (mode == L"dump") {
     Dump();
+    return 0;
+  } else if (mode == L"index") {
+    DumpIndex();
+    return 0;
+  } else if (mode == L"lists") {
+    DumpLists();
+    return 0;
+  } else if (mode == L"ties") {
+    DumpTies();
     return 0;
   } else {
     return 3;

@@ -3,7 +3,15 @@
 
 #include "SYSTEM/orv_list/orv_list.h"
 #include "kalmoradb/kalmora_DB.h"
+#include "kalmoradb/load_db.h"
+#include "kalmoradb/groups.h"
+#include "kalmoradb/locations.h"
 #include "kalmoradb/sc_holidays.h"
+#include "kalmoradb/sc_mod_date.h"
+#include "kalmoradb/staff_db.h"
+#include "kalmoradb/tasks.h"
+#include "kalmoradb/typical_db.h"
+#include "phase1/sc_phase1.h"
 
 namespace alltest {
 
@@ -16,8 +24,9 @@ RosterSpec SmallSpec() {
   s.weeks = 16;
   s.slots = {L"Fr\u00FCh", L"late", L"night"};
   s.desc = L"Kleiner Dienstplan \u00E4\u00F6\u00FC";
-  s.tasks = {L"Station", L"Notaufnahme"};
-  s.locations = {L"Haus A", L"Haus B"};
+  s.tasks = {L"Station", L"Notaufnahme", L"Visite"};
+  s.locations = {L"Haus A", L"Haus B", L"Haus C"};
+  s.groups = {L"Innere", L"Chirurgie"};
   s.doctors = {
       {L"\u00C4rztin Bj\u00F6rk", {L"Innere"}},
       {L"Dr. \u0141ukasz Wi\u015Bniewski", {L"Chirurgie"}},
@@ -32,6 +41,35 @@ RosterSpec SmallSpec() {
   };
   s.holidays = {{2026, 12, 25}, {2026, 12, 26}, {2027, 1, 1}};
   s.weekend = {{1, 6}, {1, 7}, {3, 7}};
+  s.typical = {
+      {kWeekday, {L"Station", L"Haus A", L"Fr\u00FCh"}},
+      {kWeekday, {L"Notaufnahme", L"Haus B", L"late"}},
+      {kWeekday, {L"Visite", L"Haus C", L"night"}},
+      {kWeekday, {L"Station", L"Haus B", L"night"}},
+      {kSaturday, {L"Notaufnahme", L"Haus A", L"Fr\u00FCh"}},
+      {kSaturday, {L"Visite", L"Haus B", L"late"}},
+      {kSunday, {L"Station", L"Haus C", L"late"}},
+  };
+  s.changes = {
+      {{2026, 10, 7}, 3, {L"Station", L"Haus A", L"Fr\u00FCh"}},  // a typical duty dropped
+      {{2026, 10, 10}, 6, {L"Visite", L"Haus C", L"night"}},       // a duty added
+      {{2026, 11, 2}, 1, {L"Notaufnahme", L"Haus B", L"late"}},
+      {{2026, 12, 24}, 4, {L"Visite", L"Haus A", L"Fr\u00FCh"}},
+  };
+  const DutySpec stationA{L"Station", L"Haus A", L"Fr\u00FCh"}, notB{L"Notaufnahme", L"Haus B", L"late"},
+      visiteC{L"Visite", L"Haus C", L"night"}, stationB{L"Station", L"Haus B", L"night"},
+      notSatA{L"Notaufnahme", L"Haus A", L"Fr\u00FCh"}, stationSunC{L"Station", L"Haus C", L"late"};
+  s.ties = {
+      {which_kind::global_tie, L"", {2, 1, stationA}, {3, 2, notB}, tie_kind::must_do, repeat_kind::repeat_week,
+       spec_kind::tlsd_spec},
+      {which_kind::global_tie, L"", {3, 2, notB}, {3, 4, visiteC}, tie_kind::must_do, repeat_kind::repeat_week,
+       spec_kind::just_slot_day},
+      {which_kind::group_tie, L"Innere", {5, 6, notSatA}, {5, 7, stationSunC}, tie_kind::must_not_do,
+       repeat_kind::no_repeat, spec_kind::just_day},
+      {which_kind::person_tie, L"\u00C4rztin Bj\u00F6rk", {1, 1, visiteC}, {2, 1, stationB}, tie_kind::must_do,
+       repeat_kind::repeat_week, spec_kind::just_week},
+  };
+  s.loads = {{L"\u00C4rztin Bj\u00F6rk", 3, 1}, {L"Dr. \u0141ukasz Wi\u015Bniewski", 1, 1}};
   return s;
 }
 
@@ -43,6 +81,7 @@ RosterSpec LargeSpec(uint32_t weeks) {
   s.slots = {L"day", L"evening", L"night"};
   s.tasks = {L"ward", L"emergency", L"theatre"};
   s.locations = {L"north", L"south"};
+  s.groups = {L"odd", L"even"};
   for (int i = 1; i <= 60; ++i)
     s.doctors.push_back({L"Doctor " + std::to_wstring(i), {i % 2 ? L"odd" : L"even"}});
   for (uint32_t year = 2027; year <= 2028; ++year)
@@ -52,7 +91,18 @@ RosterSpec LargeSpec(uint32_t weeks) {
     s.weekend.push_back({slot, 6});
     s.weekend.push_back({slot, 7});
   }
+  for (const std::wstring& task : s.tasks)
+    for (const std::wstring& where : s.locations)
+      for (const std::wstring& slot : s.slots) s.typical.push_back({kWeekday, {task, where, slot}});
+  for (const std::wstring& slot : s.slots) {
+    s.typical.push_back({kSaturday, {L"emergency", L"north", slot}});
+    s.typical.push_back({kSunday, {L"emergency", L"south", slot}});
+  }
   return s;
+}
+
+tls DutyOf(const DutySpec& d) {
+  return typical_db::slist_tls(rizediveva6::MakeList<const wchar_t*>({d.task.c_str(), d.where.c_str(), d.slot.c_str()}));
 }
 
 bool SpecNamed(const std::wstring& name, RosterSpec* spec) {
@@ -61,6 +111,11 @@ bool SpecNamed(const std::wstring& name, RosterSpec* spec) {
   else if (name == L"large104") *spec = LargeSpec(104);
   else return false;
   return true;
+}
+
+std::wstring KeyOf(const TieEndSpec& e) {
+  const tls d = DutyOf(e.duty);
+  return sc_phase1::get_dtbd_key(duty_dat{sp{e.day, e.period, d.slot}, d.where, d.task, false}).text;
 }
 
 void WriteSpec(const RosterSpec& spec) {
@@ -73,6 +128,39 @@ void WriteSpec(const RosterSpec& spec) {
   if (!spec.desc.empty()) kalmora_DB::set_desc(spec.desc.c_str());
   for (const dt& d : spec.holidays) sc_holidays::add_holiday(d);
   for (const weekend_entry& e : spec.weekend) sc_stat_weekend::add_sd(e);
+  for (const std::wstring& g : spec.groups) groups::add_group(g.c_str());
+  for (const DoctorSpec& d : spec.doctors) {
+    staff_db::add_name(d.name.c_str());
+    const PersonTerm* p;
+    if (!staff_db::get_person(d.name.c_str(), &p)) continue;
+    rizediveva6::ListBuilder<const wchar_t*> own;
+    for (const std::wstring& g : d.groups) own.Add(g.c_str());
+    const PersonDatTerm* dat = p->dat;
+    staff_db::replace_person(MakePerson(p->ref, dat->name, own.Finish(), dat->colour, dat->letter));
+  }
+  for (const std::wstring& t : spec.tasks) tasks::add_task(t.c_str());
+  for (const std::wstring& l : spec.locations) locations::add_loc(l.c_str());
+  for (uint32_t kind : {kSaturday, kSunday, kWeekday}) {
+    rizediveva6::ListBuilder<tls> duties;
+    for (const TypicalSpec& t : spec.typical)
+      if (t.dayKind == kind) duties.Add(DutyOf(t.duty));
+    typical_db::add_tls(kind, duties.Finish());
+  }
+  for (const ChangeSpec& c : spec.changes) sc_mod_date::add_or_remove(dt_duty{c.date, c.day, DutyOf(c.duty)});
+  sc_phase1::generate();
+  for (const TieSpec& t : spec.ties) {
+    const std::wstring first = KeyOf(t.first), second = KeyOf(t.second);
+    ties::add_tie2(MakeTieDat(tie_value{t.who, t.name.c_str(), first.c_str(), second.c_str(), t.tieDo, t.repeat, t.spec}));
+  }
+  if (spec.loads.empty()) return;
+  for (const DoctorSpec& d : spec.doctors)
+    for (int32_t w : {0, 1}) load_db::get_load(MakeWhatStat(stat_kind::weekend, w), d.name.c_str());
+  for (const LoadSpec& l : spec.loads) {
+    const PersonTerm* p;
+    if (!staff_db::get_person(l.doctor.c_str(), &p)) continue;
+    load_db::put_load(MakeWhatStat(stat_kind::weekend, 0), p->ref, l.weekday);
+    load_db::put_load(MakeWhatStat(stat_kind::weekend, 1), p->ref, l.weekend);
+  }
 }
 
 }  // namespace alltest

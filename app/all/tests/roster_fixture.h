@@ -3,13 +3,15 @@
 // kalmora_DB::init, the stores' operations, save_kalmora).  Tests run the
 // builder in a child process (all_roster_child.exe build ...) and reopen
 // the file in a fresh one.  Each store writes its part of the spec once it
-// exists: here the header, the holidays and the weekend slots.
+// exists: the header, the holidays, the weekend slots, the groups, the
+// doctors, the tasks, the locations, the typical week and the date changes.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "kalmoradb/sc_stat_weekend.h"
+#include "kalmoradb/ties.h"
 
 namespace alltest {
 
@@ -18,16 +20,55 @@ struct DoctorSpec {
   std::vector<std::wstring> groups;
 };
 
+// A duty by names: task, location, slot.
+struct DutySpec {
+  std::wstring task, where, slot;
+};
+struct TypicalSpec {
+  uint32_t dayKind;  // 1001 Sunday, 1002 weekday, 1003 Saturday
+  DutySpec duty;
+};
+struct ChangeSpec {
+  all::dt date;
+  uint32_t day;  // 1..7
+  DutySpec duty;
+};
+
+// One end of a tie: a duty of one day of one week.
+struct TieEndSpec {
+  uint32_t period, day;
+  DutySpec duty;
+};
+struct TieSpec {
+  all::which_kind who;
+  std::wstring name;  // group or doctor
+  TieEndSpec first, second;
+  all::tie_kind tieDo;
+  all::repeat_kind repeat;
+  all::spec_kind spec;
+};
+// A doctor's parts of weekend(0) and weekend(1).
+struct LoadSpec {
+  std::wstring doctor;
+  uint32_t weekday, weekend;
+};
+
 struct RosterSpec {
   all::dt start;                 // any day of the first week
   uint32_t startDay = 0;         // 0 Monday, 1 Sunday
   uint32_t weeks = 10;
   std::vector<std::wstring> slots;
   std::wstring desc;             // empty: none stored
-  std::vector<std::wstring> tasks, locations;
+  std::vector<std::wstring> tasks, locations, groups;
   std::vector<DoctorSpec> doctors;
+  std::vector<TypicalSpec> typical;  // per day kind in this order
+  std::vector<ChangeSpec> changes;   // toggled in this order
   std::vector<all::dt> holidays;  // in the order added
   std::vector<all::weekend_entry> weekend;  // in the order added
+  std::vector<TieSpec> ties;                // in the order added
+  // Every doctor's two weekend shares are read (zero shares), then these
+  // parts set in this order.
+  std::vector<LoadSpec> loads;
 };
 
 // The small hand-checked roster: 16 weeks from Monday 2026-10-05, over the
@@ -37,6 +78,12 @@ RosterSpec SmallSpec();
 RosterSpec LargeSpec(uint32_t weeks);
 // The spec of a name ("small", "large52", "large104"); false for another.
 bool SpecNamed(const std::wstring& name, RosterSpec* spec);
+
+// The tls of a duty by names, through the document's lists.
+all::tls DutyOf(const DutySpec& d);
+
+// The duty key of a tie end.
+std::wstring KeyOf(const TieEndSpec& e);
 
 // Writes the spec into the open document (kalmora_DB initialised on it).
 void WriteSpec(const RosterSpec& spec);

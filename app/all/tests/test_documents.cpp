@@ -21,13 +21,13 @@ const std::wstring kSmall =
     L"holidays 2026-12-25 2026-12-26 2027-1-1\n"
     L"weekend 3,7 1,7 1,6\n";
 
-// kSmall with the line that starts with `key` replaced.
-std::wstring With(const std::wstring& key, const std::wstring& line) {
+// The text (kSmall) with the line that starts with `key` replaced.
+std::wstring With(const std::wstring& key, const std::wstring& line, const std::wstring& text = kSmall) {
   std::wstring out;
   size_t at = 0;
-  while (at < kSmall.size()) {
-    size_t end = kSmall.find(L'\n', at);
-    std::wstring l = kSmall.substr(at, end - at);
+  while (at < text.size()) {
+    size_t end = text.find(L'\n', at);
+    std::wstring l = text.substr(at, end - at);
     out += (l.rfind(key + L" ", 0) == 0 || l == key ? line : l) + L"\n";
     at = end + 1;
   }
@@ -84,10 +84,12 @@ TEST_F(FixtureDocuments, EveryWritingOperationMarksAndSurvivesTheSave) {
   const Row rows[] = {
       {L"put_start_date", true, With(L"start", L"start 2026-10-12 00:00:01")},
       {L"put_weeks_duration", true, With(L"duration", L"duration 20")},
-      {L"put_list_slots", true, With(L"slots", L"slots am pm")},
+      // Slots renamed in place keep their weekend entries; night's goes.
+      {L"put_list_slots", true, With(L"weekend", L"weekend 1,7 1,6", With(L"slots", L"slots am pm"))},
       {L"put_list_slots_11", false, kSmall, L"Error 73 in kalmora_db - more than 10 slots"},
-      {L"move_up", true, With(L"slots", L"slots late Fr\u00FCh night")},
-      {L"move_down", true, With(L"slots", L"slots late Fr\u00FCh night")},
+      // Fr\u00FCh's weekend entries follow it to slot 2.
+      {L"move_up", true, With(L"weekend", L"weekend 3,7 2,7 2,6", With(L"slots", L"slots late Fr\u00FCh night"))},
+      {L"move_down", true, With(L"weekend", L"weekend 3,7 2,7 2,6", With(L"slots", L"slots late Fr\u00FCh night"))},
       {L"set_start_day", true, With(L"start_day", L"start_day 1")},
       {L"set_desc", true, With(L"desc", L"desc Neu")},
       {L"add_holiday", true, With(L"holidays", L"holidays 2026-12-25 2026-12-26 2027-1-1 2026-12-24")},

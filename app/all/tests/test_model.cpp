@@ -9,6 +9,7 @@
 #include "SYSTEM/timepack/mytime.h"
 #include "all_test.h"
 #include "doc_test.h"
+#include "roster_test.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/load_db.h"
@@ -33,12 +34,6 @@ namespace rz = rizediveva6;
 
 namespace {
 
-std::vector<std::wstring> Names(const SList* l) {
-  std::vector<std::wstring> v;
-  for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-  return v;
-}
-
 // Every store's open mark, in the document's order.
 std::vector<bool> OpenMarks() {
   return {staff_db::state.boo_init,   groups::state.boo_init,    tasks::state.boo_init,
@@ -47,39 +42,6 @@ std::vector<bool> OpenMarks() {
           ties::state.boo_init,       load_db::state.boo_init,   sc_stat_weekend::state.boo_init,
           sc_holidays::state.boo_init, lock_ass::state.boo_init};
 }
-
-class Roster : public rztest::Documents {
- protected:
-  static void SetUpTestSuite() {
-    Documents::SetUpTestSuite();
-    ASSERT_EQ(all::InitializeUnit(), 0);
-  }
-  void TearDown() override {
-    kalmora_DB::uninit();
-    mytime::set_start_day(0);
-    for (rz::document* d : open_)
-      RunTrapped([&] {
-        d->set_as_modified(false);
-        d->orv_close(rz::MakeList<const wchar_t*>({}), false);
-      });
-    Documents::TearDown();
-  }
-  // A new document file, the model opened on it.
-  rz::document* New(const wchar_t* name = L"r.km6") {
-    rz::document* d = nullptr;
-    Run([&] {
-      // The document keeps the name's text: a heap copy outlives the path.
-      d = orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(Path(name).c_str()), true, rz::kBackupNone));
-      kalmora_DB::init(d);
-    });
-    open_.push_back(d);
-    return d;
-  }
-  // Runs body; the run-time error number it raised (0: none).
-  uint32_t Error(std::function<void()> body) { return ErrorNumber(RunTrapped([&] { body(); })); }
-
-  std::vector<rz::document*> open_;
-};
 
 TEST_F(Roster, NewDocumentHeaderDefaults) {
   rz::document* d = New();
@@ -420,7 +382,7 @@ TEST_F(Roster, RebuildRequests) {
     Run(r.op);
     EXPECT_EQ(sc_phase1::boo_must_regenerate, r.raises);
   }
-  // The request survives closing the document and needs none open.
+  // A request needs no open document.
   kalmora_DB::uninit();
   sc_phase1::boo_must_regenerate = false;
   sc_phase1::must_regenerate(L"typical db");

@@ -8,7 +8,9 @@
 #pragma once
 
 #include "core/core.h"
+#include "kwi/kwiDde.h"
 #include "kwi/kwidomains.h"
+#include "kwi/kwiownerdraw.h"
 #include "qel6kwi.h"
 
 namespace tav {
@@ -98,16 +100,6 @@ class kwi {
   static LONG_PTR winctlgetnexttabstop(LONG_PTR dialog, LONG_PTR control);
   static LONG_PTR winctlgetprevtabstop(LONG_PTR dialog, LONG_PTR control);
   static bool trysetfocusonfirstcontrol(LONG_PTR dialog);
-};
-
-class kwiDde {
- public:
-  static const ClassInfo classInfo;
-};
-
-class kwiOwnerDraw {
- public:
-  static const ClassInfo classInfo;
 };
 
 // A handler closure that handles nothing.

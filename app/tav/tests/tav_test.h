@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,18 @@ inline std::vector<std::wstring> Names(const TraceEntry* e) {
   std::vector<std::wstring> names;
   for (const NamedValueList* l = e->extraInfo; !l->Empty(); l = l->tail) names.push_back(l->head->name);
   return names;
+}
+
+// Dates and times ("dddd/dd/dd dd:dd:dd") become "<when>".
+inline std::wstring Masked(std::wstring s) {
+  const wchar_t* shape = L"dddd/dd/dd dd:dd:dd";
+  for (size_t i = 0; i + 19 <= s.size(); ++i) {
+    bool match = true;
+    for (size_t k = 0; k < 19 && match; ++k)
+      match = shape[k] == L'd' ? iswdigit(s[i + k]) != 0 : s[i + k] == shape[k];
+    if (match) s.replace(i, 19, L"<when>");
+  }
+  return s;
 }
 
 inline std::string Narrow(const std::wstring& w) {

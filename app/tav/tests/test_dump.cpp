@@ -20,18 +20,6 @@ const ExceptionDescriptor failure{&testClass, L"failure", L"Something failed"};
 
 using Dump = Library;
 
-// Dates and times ("dddd/dd/dd dd:dd:dd") become "<when>".
-std::wstring Masked(std::wstring s) {
-  const wchar_t* shape = L"dddd/dd/dd dd:dd:dd";
-  for (size_t i = 0; i + 19 <= s.size(); ++i) {
-    bool match = true;
-    for (size_t k = 0; k < 19 && match; ++k)
-      match = shape[k] == L'd' ? iswdigit(s[i + k]) != 0 : s[i + k] == shape[k];
-    if (match) s.replace(i, 19, L"<when>");
-  }
-  return s;
-}
-
 std::wstring DumpText(int64_t traceId = -1) {
   outputStream_string* out = outputStream_string::New();
   if (traceId >= 0)

@@ -1,7 +1,7 @@
 // Helpers of the window-toolkit tests: a task window started by kwi::init
 // that runs a test body inside its message loop, an error handler that
 // records what reaches it (no "Program Error" box unless a test installs
-// that one), pumping, window texts and a masked exception dump.
+// that one), pumping, window texts and the clipboard's text.
 #pragma once
 
 #include <windows.h>
@@ -107,18 +107,6 @@ inline std::wstring CtlText(HWND dialog, int id) { return Text(GetDlgItem(dialog
 // CR LF as LF.
 inline std::wstring Lf(std::wstring s) {
   for (size_t i; (i = s.find(L"\r\n")) != std::wstring::npos;) s.erase(i, 1);
-  return s;
-}
-
-// Dates and times ("dddd/dd/dd dd:dd:dd") masked.
-inline std::wstring Masked(std::wstring s) {
-  const wchar_t* shape = L"dddd/dd/dd dd:dd:dd";
-  for (size_t i = 0; i + 19 <= s.size(); ++i) {
-    bool match = true;
-    for (size_t k = 0; k < 19 && match; ++k)
-      match = shape[k] == L'd' ? iswdigit(s[i + k]) != 0 : s[i + k] == shape[k];
-    if (match) s.replace(i, 19, L"<when>");
-  }
   return s;
 }
 

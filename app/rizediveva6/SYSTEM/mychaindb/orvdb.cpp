@@ -109,14 +109,17 @@ uint32_t ErrorNumber(uint32_t traceId, const wchar_t** text) {
   return number;
 }
 
-// The text of an error that is handled here; its trace is forgotten.
-const wchar_t* HandledErrorText(uint32_t traceId, uint32_t* number = nullptr) {
+}  // namespace
+
+const wchar_t* HandledErrorText(uint32_t traceId, uint32_t* number) {
   const wchar_t* text;
   const uint32_t n = ErrorNumber(traceId, &text);
   if (number) *number = n;
   if (traceId >= 65536) exception::clear(traceId);
   return text;
 }
+
+namespace {
 
 // The database's refusals of a file's content (update mark, damaged
 // structure, short file): a repair open may help.  Anything else (the file

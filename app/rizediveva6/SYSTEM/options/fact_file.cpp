@@ -1,0 +1,215 @@
+// The 8-bit fact-database files beside the program: the writer (string
+// stream, code page with escapes, write beside and replace) and the reader
+// (the file's bytes read once, decoded as the 8-bit file stream decodes them
+// and consulted from a string stream under a trap; a damaged file set
+// aside).  The file stream's set-up costs several times the parse of a
+// small file: the bytes are needed whole anyway, as the last text read.
+#include "SYSTEM/options/fact_file.h"
+
+#include <windows.h>
+
+#include "SYSTEM/myKWI/myKWI.h"
+#include "application/Exe/mainExe.h"
+#include "exception/exception.h"
+#include "string/string_stream.h"
+#include "unit.h"
+
+namespace rizediveva6 {
+
+namespace K = Qel::RunTime::Kernel;
+
+const wchar_t* ProgramFolder() {
+  // The program file does not move while it runs: asked once.
+  static const std::wstring folder = [] {
+    const wchar_t* path;
+    const wchar_t* name;
+    tav::mainExe::getfilename(&path, &name);
+    return std::wstring(path);
+  }();
+  return folder.c_str();
+}
+
+namespace {
+
+// Code pages whose conversions take no flags and no default-character report.
+bool PlainConversion(UINT cp) {
+  return cp == CP_UTF8 || cp == CP_UTF7 || cp == 42 || (cp >= 50220 && cp <= 50229) ||
+         (cp >= 57002 && cp <= 57011);
+}
+
+// Appends the bytes of units [at, at + n) when the code page gives them back
+// unchanged; false otherwise.
+bool AppendExact(UINT cp, bool plain, const wchar_t* at, int n, std::string& out) {
+  char bytes[16];
+  BOOL usedDefault = FALSE;
+  int k = WideCharToMultiByte(cp, plain ? 0 : WC_NO_BEST_FIT_CHARS, at, n, bytes, sizeof bytes,
+                              nullptr, plain ? nullptr : &usedDefault);
+  if (k <= 0 || usedDefault) return false;
+  wchar_t back[8];
+  int m = MultiByteToWideChar(cp, 0, bytes, k, back, 8);
+  if (m != n || wmemcmp(back, at, n) != 0) return false;
+  out.append(bytes, k);
+  return true;
+}
+
+void AppendEscape(wchar_t unit, std::string& out) {
+  static const char hex[] = "0123456789ABCDEF";
+  char e[6] = {'\\', 'u', hex[unit >> 12 & 15], hex[unit >> 8 & 15], hex[unit >> 4 & 15],
+               hex[unit & 15]};
+  out.append(e, 6);
+}
+
+// The saved text of the database (may raise).
+const wchar_t* SavedText(const tav::FactDB* db) {
+  tav::outputStream_string* s = tav::outputStream_string::New();
+  s->save(db);
+  return s->getstring();
+}
+
+// The file's bytes, at most kMaxFileBytes (*whole: all of them).
+constexpr size_t kMaxFileBytes = 64u << 20;
+std::string WholeFile(HANDLE h, bool* whole) {
+  std::string bytes;
+  char block[16384];
+  DWORD n;
+  while (bytes.size() < kMaxFileBytes && ReadFile(h, block, sizeof block, &n, nullptr) && n)
+    bytes.append(block, n);
+  *whole = bytes.size() < kMaxFileBytes;
+  return bytes;
+}
+
+// The text the 8-bit file stream reads from the bytes: converted from the
+// ANSI code page, CR LF pairs made LF.
+std::wstring Decode8(const std::string& bytes) {
+  std::wstring text;
+  if (bytes.empty()) return text;
+  const UINT cp = GetACP();
+  const int size = static_cast<int>(bytes.size());
+  text.resize(MultiByteToWideChar(cp, 0, bytes.data(), size, nullptr, 0));
+  text.resize(MultiByteToWideChar(cp, 0, bytes.data(), size, text.data(),
+                                  static_cast<int>(text.size())));
+  size_t out = 0;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] != L'\r' || i + 1 == text.size() || text[i + 1] != L'\n') text[out++] = text[i];
+  text.resize(out);
+  return text;
+}
+
+}  // namespace
+
+std::string Encode8(const wchar_t* text) {
+  const UINT cp = GetACP();
+  const bool plain = PlainConversion(cp);
+  std::string out;
+  out.reserve(wcslen(text) + 64);
+  for (const wchar_t* p = text; *p;) {
+    wchar_t c = *p;
+    if (c == L'\n') {
+      out.append("\r\n", 2);
+      ++p;
+    } else if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++p;
+    } else {
+      int n = IS_HIGH_SURROGATE(c) && IS_LOW_SURROGATE(p[1]) ? 2 : 1;
+      if (!AppendExact(cp, plain, p, n, out))
+        for (int i = 0; i < n; ++i) AppendEscape(p[i], out);
+      p += n;
+    }
+  }
+  return out;
+}
+
+std::string FileBytes(const tav::FactDB* db) { return Encode8(SavedText(db)); }
+
+WriteFailure ReplaceFile(const wchar_t* target, const std::string& bytes) {
+  std::wstring temp = std::wstring(target) + L".new";
+  HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {L"CreateFile", GetLastError()};
+  const wchar_t* api = nullptr;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD n = 0;
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+    if (!WriteFile(h, bytes.data() + done, chunk, &n, nullptr) || n == 0) {
+      api = L"WriteFile";
+      break;
+    }
+    done += n;
+  }
+  if (!api && !FlushFileBuffers(h)) api = L"FlushFileBuffers";
+  uint32_t code = api ? GetLastError() : 0;
+  CloseHandle(h);
+  if (!api && !MoveFileExW(temp.c_str(), target,
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    api = L"MoveFileEx";
+    code = GetLastError();
+  }
+  if (api) DeleteFileW(temp.c_str());
+  return {api, code};
+}
+
+WriteFailure SaveFactFile(FactFile& file, const wchar_t* target) {
+  std::string bytes = FileBytes(file.db);
+  if (bytes == file.last) return {};
+  WriteFailure f = ReplaceFile(target, bytes);
+  if (!f.Failed()) file.last.swap(bytes);
+  return f;
+}
+
+ReadOutcome ReadFactFile(FactFile& file, const wchar_t* target, bool replace, uint32_t* code) {
+  *code = 0;
+  HANDLE h = CreateFileW(target, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *code = GetLastError();
+    return *code == ERROR_FILE_NOT_FOUND || *code == ERROR_PATH_NOT_FOUND
+               ? ReadOutcome::absent
+               : ReadOutcome::unreadable;
+  }
+  // The bytes as read stand for the text last read: a save of the same
+  // bytes writes nothing.
+  bool whole = false;
+  std::string bytes = WholeFile(h, &whole);
+  CloseHandle(h);
+  std::wstring text = Decode8(bytes);
+  const tav::FactDB* db = file.db;
+  uint32_t error = TrapAndForget([&] {
+    if (replace) Qel::RunTime::Terms::DBInternal::RetractAllinDBClass(db->definition);
+    tav::inputStream_string::New(text.c_str())->consult(db);
+  });
+  // A zero byte ends the text early, and an oversized file is not read to
+  // its end: what was read stays, the file counts as damaged.
+  if (!error && whole && text.find(L'\0') == std::wstring::npos) {
+    file.last.swap(bytes);
+    return ReadOutcome::read;
+  }
+  file.last.clear();
+  std::wstring aside = std::wstring(target) + L".damaged";
+  if (MoveFileExW(target, aside.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return ReadOutcome::damaged;
+  *code = GetLastError();
+  return ReadOutcome::damagedInPlace;
+}
+
+void NoteOnce(bool* shown, const wchar_t* text) {
+  if (*shown) return;
+  *shown = true;
+  myKWI::note(text);
+}
+
+const wchar_t* SystemMessage(uint32_t code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring s = n ? std::wstring(text, n) : L"error " + std::to_wstring(code);
+  if (text) LocalFree(text);
+  while (!s.empty() && (s.back() == L'\n' || s.back() == L'\r' || s.back() == L' ' ||
+                        s.back() == L'.'))
+    s.pop_back();
+  return tav::HeapCopy(s.c_str());
+}
+
+}  // namespace rizediveva6

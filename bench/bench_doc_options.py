@@ -1,0 +1,61 @@
+"""Reads and writes the 50 settings that bench_doc_options.cpp keeps, with
+configparser: a read of the file, and a changed-value write to a new file
+beside it with flush, os.fsync and os.replace.  Writes seconds per read and
+per write (best of three runs) to the file named by the first argument."""
+import configparser
+import os
+import sys
+import tempfile
+import time
+
+folder = tempfile.mkdtemp()
+target = os.path.join(folder, "opt.ini")
+
+
+def store(boundary):
+    c = configparser.ConfigParser()
+    c["fixed"] = {"days": "7", "shortest": "30", "font": "00" * 92,
+                  "base": "C:\\roster\\base", "publish": "C:\\roster\\pub",
+                  "boundary": str(boundary)}
+    k = {}
+    for i in range(44):
+        kind = i % 9
+        k["s%d" % i] = ["text %d" % i, str(-i), str(2 ** 63 + i), str(i / 3), "1,2,300,%d" % i,
+                        str(133000000000000000 + i), "a,b,c%d" % i, "10,20,%d" % i,
+                        "true"][kind]
+    c["keyed"] = k
+    return c
+
+
+def save(c):
+    with open(target + ".new", "w", encoding="cp1252") as f:
+        c.write(f)
+        f.flush()
+        os.fsync(f.fileno())
+    os.replace(target + ".new", target)
+
+
+def read():
+    c = configparser.ConfigParser()
+    c.read(target, encoding="cp1252")
+    return c
+
+
+def best(f, n):
+    b = 1e9
+    for _ in range(3):
+        start = time.perf_counter()
+        for i in range(n):
+            f(i)
+        b = min(b, (time.perf_counter() - start) / n)
+    return b
+
+
+c = store(0)
+save(c)
+per_read = best(lambda i: read(), 300)
+per_save = best(lambda i: (c["fixed"].__setitem__("boundary", str(i)), save(c)), 300)
+with open(sys.argv[1], "w") as out:
+    out.write("%.9f %.9f\n" % (per_read, per_save))
+os.remove(target)
+os.rmdir(folder)

@@ -7,6 +7,7 @@
 
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/lock_ass.h"
+#include "kalmoradb/roster_types.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/sc_include.h"
 #include "kalmoradb/sc_mod_date.h"
@@ -196,6 +197,20 @@ const wchar_t* MapKey(const wchar_t* key, const void* context) {
   return out;
 }
 
+// Both end keys of every tie renumbered; a tie with a gone end goes.
+void RewriteTies(const KeyContext& context) {
+  RewriteChain(L"tie_chain", tav::D(domains::tie_dom), [&](T::term t) -> T::term {
+    auto* tie = reinterpret_cast<const TieDomTerm*>(t);
+    const wchar_t* first = MapKey(tie->dat->first, &context);
+    const wchar_t* second = MapKey(tie->dat->second, &context);
+    if (!first || !second) return nullptr;
+    TieDatTerm dat = *tie->dat;
+    dat.first = first;
+    dat.second = second;
+    return reinterpret_cast<T::term>(OnStack(TieDomTerm{tie->functor, tie->ref, OnStack(dat)}));
+  });
+}
+
 }  // namespace
 
 void renumber::apply(list_kind kind, const number_map& map) {
@@ -208,6 +223,7 @@ void renumber::apply(list_kind kind, const number_map& map) {
   const KeyContext context{kind, &map};
   sc_assign::rekey(MapKey, &context);
   lock_ass::rekey(MapKey, &context);
+  RewriteTies(context);
   sc_phase1::must_regenerate(L"renumbered");
 }
 

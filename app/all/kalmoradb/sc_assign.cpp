@@ -44,6 +44,21 @@ void sc_assign::repair_after_person_deleted(chain_ref doctor) {
     if (e->head.ref == doctor) t->kee_delete(e->head.key);
 }
 
+bool sc_assign::tie_start(const TieDomTerm* tie, const wchar_t** key, chain_ref* doctor) {
+  for (const wchar_t* end : {tie->dat->first, tie->dat->second})
+    if (is_assigned(end, doctor)) {
+      *key = end;
+      return true;
+    }
+  return false;
+}
+
+void sc_assign::fix_after_add_tie(const TieDomTerm* tie) {
+  const wchar_t* key;
+  chain_ref doctor;
+  tie_start(tie, &key, &doctor);
+}
+
 void sc_assign::rekey(key_map f, const void* context) { rekey_tree(tree(), f, context); }
 
 void rekey_tree(bt* tree, key_map f, const void* context) {

@@ -35,6 +35,12 @@ class sc_assign {
   static void must_be_repaired();
   // Deletes every assignment of the doctor, locked ones too.
   static void repair_after_person_deleted(chain_ref doctor);
+  // The end a new tie is applied from: its first end when that has a
+  // doctor, else its second end when that has one; false for neither.
+  static bool tie_start(const TieDomTerm* tie, const wchar_t** key, chain_ref* doctor);
+  // Applies a newly stored tie from its start end; propagation along the
+  // tie joins here, until then an assigned end is left as it is.
+  static void fix_after_add_tie(const TieDomTerm* tie);
 
   // Every assignment re-keyed by f (null: the entry is dropped).
   static void rekey(key_map f, const void* context);

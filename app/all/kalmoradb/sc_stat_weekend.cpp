@@ -2,6 +2,7 @@
 #include "kalmoradb/sc_stat_weekend.h"
 
 #include "kalmoradb/kalmora_DB.h"
+#include "kalmoradb/load_db.h"
 #include "kalmoradb/sc_holidays.h"
 
 namespace all {
@@ -54,6 +55,7 @@ void sc_stat_weekend::add_sd(const weekend_entry& e) {
   if (Find(e, &ref)) return;
   MakeWeekendSd(e.slot, e.day);  // range checks before the mark
   kalmora_DB::set_as_mod();
+  load_db::drop_weekend_tots();
   InsertFront(e);
 }
 
@@ -61,6 +63,7 @@ bool sc_stat_weekend::del_sd(const weekend_entry& e) {
   int32_t ref;
   if (!Find(e, &ref)) return false;
   kalmora_DB::set_as_mod();
+  load_db::drop_weekend_tots();
   state.db()->term_delete(kChain, ref);
   return true;
 }
@@ -68,12 +71,14 @@ bool sc_stat_weekend::del_sd(const weekend_entry& e) {
 void sc_stat_weekend::clear_sd() {
   tav::chainDB* db = state.db();
   kalmora_DB::set_as_mod();
+  load_db::drop_weekend_tots();
   db->chain_delete(kChain);
 }
 
 void sc_stat_weekend::set_default_weekend() {
   tav::chainDB* db = state.db();
   kalmora_DB::set_as_mod();
+  load_db::drop_weekend_tots();
   db->chain_delete(kChain);
   kalmora_DB::nd_slots([&](std::pair<uint32_t, const wchar_t*> slot) {
     InsertFront(weekend_entry{slot.first, 1});

@@ -8,7 +8,8 @@
 //  - Every change marks the document modified before it writes; an add of
 //    a present entry changes nothing.
 //  - Holidays count as weekend (xdb_hols_as_weekends, true from the start).
-//  - No operation asks the duty index to rebuild.
+//  - No operation asks the duty index to rebuild; every change drops the
+//    loadings' cached weekend counts.
 #pragma once
 
 #include "kalmoradb/roster_types.h"

@@ -9,6 +9,7 @@
 #include "SYSTEM/myKWI/myKWI.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "SYSTEM/timepack/mytime.h"
+#include "kalmoradb/load_db.h"
 #include "kalmoradb/locations.h"
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/sc_assign.h"
@@ -181,6 +182,7 @@ void sc_phase1::generate() {
     dates->kee_insert(p.duties[i].dateKey->text, ref);
   }
   boo_must_regenerate = false;
+  load_db::drop_weekend_tots();
   sc_assign::must_be_repaired();
   lock_ass::repair();
 }

@@ -5,6 +5,7 @@
 //                                              prints the modified mark, saves
 //   all_roster_child.exe dump <file>           prints the header, holidays, weekend
 //   all_roster_child.exe lists <file>          prints the lists, doctors and changes
+//   all_roster_child.exe ties <file>           prints the ties and the loadings
 //   all_roster_child.exe index <file>          prints the stored duty count and keys
 //   all_roster_child.exe refs <file>           prints the reference checker's lines
 //                                              (the document opened, no store)
@@ -27,12 +28,14 @@
 #include "phase1/sc_phase1.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/locations.h"
+#include "kalmoradb/load_db.h"
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/sc_holidays.h"
 #include "kalmoradb/sc_mod_date.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/tasks.h"
+#include "kalmoradb/ties.h"
 #include "kalmoradb/typical_db.h"
 #include "reference_check.h"
 #include "all_unit.h"
@@ -104,6 +107,36 @@ void DumpLists() {
     K::Fail();
   });
   Line(changes);
+}
+
+// The ties in chain order, then the loadings in chain order.
+void DumpTies() {
+  ties::nd_tie_for_drawing([&](const TieDomTerm* t) {
+    const tie_value v = TieValueOf(t->dat);
+    Line(L"tie " + std::wstring(v.first) + L" " + v.second + L" who" + std::to_wstring(static_cast<int>(v.who)) +
+         (v.name ? L"(" + std::wstring(v.name) + L")" : L"") + L" do" + std::to_wstring(static_cast<int>(v.tieDo)) +
+         L" repeat" + std::to_wstring(static_cast<int>(v.repeat)) + L" spec" +
+         std::to_wstring(static_cast<int>(v.spec)));
+    K::Fail();
+  });
+  kalmora_DB::db()->chain_terms(tav::D(all::domains::loading), L"loading_chain", [&](tav::RefTerm rt) {
+    auto* l = reinterpret_cast<const LoadingTerm*>(rt.t);
+    wchar_t fraction[32];
+    swprintf(fraction, 32, L"%.4f", l->fraction);
+    Line(L"load " + std::wstring(l->name) + L" weekend" + std::to_wstring(l->kind->a) + L" " +
+         std::to_wstring(l->parts) + L" " + fraction);
+    K::Fail();
+  });
+}
+
+chain_ref DoctorRef(const wchar_t* name) {
+  const PersonTerm* p;
+  return staff_db::get_person(name, &p) ? p->ref : 0;
+}
+
+const TieDatTerm* NewTie() {
+  return MakeTieDat(tie_value{which_kind::global_tie, nullptr, L"[104,13,13,3,3]", L"[104,13,15,1,2]",
+                              tie_kind::must_not_do, repeat_kind::no_repeat, spec_kind::tlsd_spec});
 }
 
 // Assignments and locks of the small spec's typical weekdays in weeks 1
@@ -186,6 +219,31 @@ const std::map<std::wstring, std::function<void()>>& Operations() {
       {L"add_tls", [] { typical_db::add_tls(kSunday, rizediveva6::Nil<tls>()); }},
       {L"add_or_remove", [] { sc_mod_date::add_or_remove(dt_duty{{2026, 10, 7}, 3, {1, 1, 1}}); }},
       {L"clear_mod", [] { sc_mod_date::clear(); }},
+      // Ties and loadings.
+      {L"add_tie2", [] { ties::add_tie2(NewTie()); }},
+      {L"add_tie2_again", [] { ties::add_tie2(NewTie()); ties::add_tie2(NewTie()); }},
+      {L"del_tie", [] { ties::del_tie(ties::all_ties()->head->ref); }},
+      {L"del_all_ties", [] { ties::del_all(); }},
+      {L"del_all_group", [] {
+         ties::del_all(MakeTieDat(tie_value{which_kind::group_tie, L"Innere", L"", L"", tie_kind::must_do,
+                                            repeat_kind::no_repeat, spec_kind::tlsd_spec})->who);
+       }},
+      {L"repair_ties", [] {
+         kalmora_DB::put_weeks_duration(2);
+         sc_phase1::generate();
+         ties::repair();
+       }},
+      {L"put_load", [] { load_db::put_load(MakeWhatStat(stat_kind::weekend, 1), DoctorRef(L"Dr. Chen \u9648"), 6); }},
+      {L"auto_load", [] {
+         load_db::clear_load();
+         staff_db::nd_person([](const PersonTerm* p) {
+           load_db::get_load(MakeWhatStat(stat_kind::weekend, 0), p->dat->name);
+           load_db::get_load(MakeWhatStat(stat_kind::weekend, 1), p->dat->name);
+           K::Fail();
+         });
+         load_db::auto_load(10);
+       }},
+      {L"clear_load", [] { load_db::clear_load(); }},
       {L"sunday_duty", [] {
          typical_db::add_tls(kSunday, rizediveva6::MakeList<tls>({tls{2, 1, 1}}));
        }},
@@ -241,6 +299,9 @@ int Run(int argc, wchar_t** argv) {
     return 0;
   } else if (mode == L"lists") {
     DumpLists();
+    return 0;
+  } else if (mode == L"ties") {
+    DumpTies();
     return 0;
   } else {
     return 3;

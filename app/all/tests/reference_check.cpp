@@ -60,6 +60,14 @@ std::wstring Doctor(tav::chainDB* db, int32_t ref) {
   return ok ? name : L"?doctor " + std::to_wstring(ref);
 }
 
+// A duty key by the names its numbers name.
+std::wstring End(const Lists& lists, const std::wstring& key) {
+  unsigned period, slot, day, task, where;
+  if (swscanf(key.c_str(), L"[%u,%u,%u,%u,%u]", &period, &slot, &day, &task, &where) != 5) return L"bad key " + key;
+  return L"p" + std::to_wstring(period - 100) + L" d" + std::to_wstring(day - 10) + L" " +
+         lists.Duty(task, where, slot - 10);
+}
+
 void Tree(tav::chainDB* db, const Lists& lists, const wchar_t* tree, Names* out) {
   rizediveva6::bt* t = rizediveva6::bt::new_(db, tree, 20, 4, 0);
   std::vector<std::pair<std::wstring, int32_t>> entries;
@@ -70,13 +78,7 @@ void Tree(tav::chainDB* db, const Lists& lists, const wchar_t* tree, Names* out)
       K::Fail();
     });
   for (const auto& [key, ref] : entries) {
-    unsigned period, slot, day, task, where;
-    if (swscanf(key.c_str(), L"[%u,%u,%u,%u,%u]", &period, &slot, &day, &task, &where) != 5) {
-      out->push_back(std::wstring(tree) + L" bad key " + key);
-      continue;
-    }
-    out->push_back(std::wstring(tree) + L" p" + std::to_wstring(period - 100) + L" d" + std::to_wstring(day - 10) +
-                   L" " + lists.Duty(task, where, slot - 10) + L" " + Doctor(db, ref));
+    out->push_back(std::wstring(tree) + L" " + End(lists, key) + L" " + Doctor(db, ref));
   }
 }
 
@@ -103,6 +105,11 @@ std::vector<std::wstring> NamedReferences(tav::chainDB* db) {
   db->chain_terms(tav::D(domains::weekend_sd), L"weekend_Chain", [&](tav::RefTerm rt) {
     auto* e = reinterpret_cast<const WeekendSdTerm*>(rt.t);
     out.push_back(L"weekend S=" + NameOf(lists.slots, e->slot) + L"| d" + std::to_wstring(e->day));
+    K::Fail();
+  });
+  db->chain_terms(tav::D(domains::tie_dom), L"tie_chain", [&](tav::RefTerm rt) {
+    auto* t = reinterpret_cast<const TieDomTerm*>(rt.t);
+    out.push_back(L"tie " + End(lists, t->dat->first) + L" ~ " + End(lists, t->dat->second));
     K::Fail();
   });
   Tree(db, lists, L"assign_bt", &out);

@@ -1,10 +1,11 @@
 // The reference checker: reads every chain and tree of a roster document
-// that holds task, location, slot or doctor numbers, straight from the
-// chain database (no store of the model), and writes each stored record by
-// the names its numbers name: "T=<task>|L=<location>|S=<slot>|", a doctor
-// by name.  A number that names nothing shows as "?<n>".  Comparing the
-// lines of a document before and after an edit tells whether every stored
-// number still names what it named.
+// that holds task, location, slot or doctor numbers (tie end keys too),
+// straight from the chain database (no store of the model), and writes
+// each stored record by the names its numbers name:
+// "T=<task>|L=<location>|S=<slot>|", a doctor by name.  A number that
+// names nothing shows as "?<n>".  Comparing the lines of a document before
+// and after an edit tells whether every stored number still names what it
+// named.
 #pragma once
 
 #include <string>

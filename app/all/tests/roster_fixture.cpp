@@ -3,6 +3,7 @@
 
 #include "SYSTEM/orv_list/orv_list.h"
 #include "kalmoradb/kalmora_DB.h"
+#include "kalmoradb/load_db.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/locations.h"
 #include "kalmoradb/sc_holidays.h"
@@ -10,6 +11,7 @@
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/tasks.h"
 #include "kalmoradb/typical_db.h"
+#include "phase1/sc_phase1.h"
 
 namespace alltest {
 
@@ -54,6 +56,20 @@ RosterSpec SmallSpec() {
       {{2026, 11, 2}, 1, {L"Notaufnahme", L"Haus B", L"late"}},
       {{2026, 12, 24}, 4, {L"Visite", L"Haus A", L"Fr\u00FCh"}},
   };
+  const DutySpec stationA{L"Station", L"Haus A", L"Fr\u00FCh"}, notB{L"Notaufnahme", L"Haus B", L"late"},
+      visiteC{L"Visite", L"Haus C", L"night"}, stationB{L"Station", L"Haus B", L"night"},
+      notSatA{L"Notaufnahme", L"Haus A", L"Fr\u00FCh"}, stationSunC{L"Station", L"Haus C", L"late"};
+  s.ties = {
+      {which_kind::global_tie, L"", {2, 1, stationA}, {3, 2, notB}, tie_kind::must_do, repeat_kind::repeat_week,
+       spec_kind::tlsd_spec},
+      {which_kind::global_tie, L"", {3, 2, notB}, {3, 4, visiteC}, tie_kind::must_do, repeat_kind::repeat_week,
+       spec_kind::just_slot_day},
+      {which_kind::group_tie, L"Innere", {5, 6, notSatA}, {5, 7, stationSunC}, tie_kind::must_not_do,
+       repeat_kind::no_repeat, spec_kind::just_day},
+      {which_kind::person_tie, L"\u00C4rztin Bj\u00F6rk", {1, 1, visiteC}, {2, 1, stationB}, tie_kind::must_do,
+       repeat_kind::repeat_week, spec_kind::just_week},
+  };
+  s.loads = {{L"\u00C4rztin Bj\u00F6rk", 3, 1}, {L"Dr. \u0141ukasz Wi\u015Bniewski", 1, 1}};
   return s;
 }
 
@@ -97,6 +113,11 @@ bool SpecNamed(const std::wstring& name, RosterSpec* spec) {
   return true;
 }
 
+std::wstring KeyOf(const TieEndSpec& e) {
+  const tls d = DutyOf(e.duty);
+  return sc_phase1::get_dtbd_key(duty_dat{sp{e.day, e.period, d.slot}, d.where, d.task, false}).text;
+}
+
 void WriteSpec(const RosterSpec& spec) {
   kalmora_DB::set_start_day(spec.startDay);
   kalmora_DB::put_start_date(rizediveva6::time_convert::date_tv(spec.start));
@@ -126,6 +147,20 @@ void WriteSpec(const RosterSpec& spec) {
     typical_db::add_tls(kind, duties.Finish());
   }
   for (const ChangeSpec& c : spec.changes) sc_mod_date::add_or_remove(dt_duty{c.date, c.day, DutyOf(c.duty)});
+  sc_phase1::generate();
+  for (const TieSpec& t : spec.ties) {
+    const std::wstring first = KeyOf(t.first), second = KeyOf(t.second);
+    ties::add_tie2(MakeTieDat(tie_value{t.who, t.name.c_str(), first.c_str(), second.c_str(), t.tieDo, t.repeat, t.spec}));
+  }
+  if (spec.loads.empty()) return;
+  for (const DoctorSpec& d : spec.doctors)
+    for (int32_t w : {0, 1}) load_db::get_load(MakeWhatStat(stat_kind::weekend, w), d.name.c_str());
+  for (const LoadSpec& l : spec.loads) {
+    const PersonTerm* p;
+    if (!staff_db::get_person(l.doctor.c_str(), &p)) continue;
+    load_db::put_load(MakeWhatStat(stat_kind::weekend, 0), p->ref, l.weekday);
+    load_db::put_load(MakeWhatStat(stat_kind::weekend, 1), p->ref, l.weekend);
+  }
 }
 
 }  // namespace alltest

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kalmoradb/sc_stat_weekend.h"
+#include "kalmoradb/ties.h"
 
 namespace alltest {
 
@@ -33,6 +34,25 @@ struct ChangeSpec {
   DutySpec duty;
 };
 
+// One end of a tie: a duty of one day of one week.
+struct TieEndSpec {
+  uint32_t period, day;
+  DutySpec duty;
+};
+struct TieSpec {
+  all::which_kind who;
+  std::wstring name;  // group or doctor
+  TieEndSpec first, second;
+  all::tie_kind tieDo;
+  all::repeat_kind repeat;
+  all::spec_kind spec;
+};
+// A doctor's parts of weekend(0) and weekend(1).
+struct LoadSpec {
+  std::wstring doctor;
+  uint32_t weekday, weekend;
+};
+
 struct RosterSpec {
   all::dt start;                 // any day of the first week
   uint32_t startDay = 0;         // 0 Monday, 1 Sunday
@@ -45,6 +65,10 @@ struct RosterSpec {
   std::vector<ChangeSpec> changes;   // toggled in this order
   std::vector<all::dt> holidays;  // in the order added
   std::vector<all::weekend_entry> weekend;  // in the order added
+  std::vector<TieSpec> ties;                // in the order added
+  // Every doctor's two weekend shares are read (zero shares), then these
+  // parts set in this order.
+  std::vector<LoadSpec> loads;
 };
 
 // The small hand-checked roster: 16 weeks from Monday 2026-10-05, over the
@@ -57,6 +81,9 @@ bool SpecNamed(const std::wstring& name, RosterSpec* spec);
 
 // The tls of a duty by names, through the document's lists.
 all::tls DutyOf(const DutySpec& d);
+
+// The duty key of a tie end.
+std::wstring KeyOf(const TieEndSpec& e);
 
 // Writes the spec into the open document (kalmora_DB initialised on it).
 void WriteSpec(const RosterSpec& spec);

@@ -165,13 +165,14 @@ const wchar_t* WhoText(const WhichTieTerm* w) {
 
 // Deletes each tie nd_tie yields whose end (first or second) names no duty.
 void RepairEnd(bool first) {
-  for (const List<stored_tie>* l = ties::xdb_active ? AllStored() : rizediveva6::Nil<stored_tie>(); !l->Empty();
-       l = l->tail) {
+  ties::nd_tie([&](stored_tie s) {
     const DutyTerm* duty;
-    if (DutyOfKey(first ? l->head.tie->dat->first : l->head.tie->dat->second, &duty)) continue;
-    kalmora_DB::set_as_mod();
-    ties::state.db()->term_delete(kChain, l->head.ref);
-  }
+    if (!DutyOfKey(first ? s.tie->dat->first : s.tie->dat->second, &duty)) {
+      kalmora_DB::set_as_mod();
+      ties::state.db()->term_delete(kChain, s.ref);
+    }
+    tav::K::Fail();
+  });
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 //
 // Invariants:
 //  - A stored tie's reference field holds its own chain reference.
-//  - No two stored ties have the same which_tie and the same pair of end
-//    keys in either order; no tie joins two duties of one slot-period.
+//  - add_tie2 stores no tie with the which_tie and the pair of end keys
+//    (in either order) of a stored one, nor one whose ends are duties of
+//    one slot-period.
 //  - Every writing operation marks the document modified first.
 //  - xdb_active (true at start) and xwalk survive closing the document;
 //    while the switch is off the readers that honour it see no tie.

@@ -1,5 +1,6 @@
-// The in-process fixture of the roster model's tests: real document files
-// in a temporary folder, the model opened on a new one, notes recorded.
+// The fixtures of the roster model's tests: real document files in a
+// temporary folder, the model opened on a new one in process with notes
+// recorded, or worked on by the child process.
 #pragma once
 
 #include <functional>
@@ -53,6 +54,30 @@ class Roster : public rztest::Documents {
   uint32_t Error(std::function<void()> body) { return ErrorNumber(RunTrapped([&] { body(); })); }
 
   std::vector<rz::document*> open_;
+};
+
+// The lines of a child's output.
+inline std::vector<std::wstring> LinesOf(const std::wstring& text) {
+  std::vector<std::wstring> out;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t end = text.find(L'\n', at);
+    out.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return out;
+}
+
+// Documents in the temporary folder worked on by all_roster_child.exe.
+class ChildDocuments : public rztest::Documents {
+ protected:
+  std::wstring Quoted(const std::wstring& name) { return L"\"" + Path(name.c_str()) + L"\""; }
+  // The child's output; its exit code is expected to be 0.
+  std::wstring Child(const std::wstring& args) {
+    auto [code, text] = RosterChild(args);
+    EXPECT_EQ(code, 0u) << Narrow(text);
+    return text;
+  }
 };
 
 }  // namespace alltest

@@ -17,25 +17,8 @@ using namespace alltest;
 
 namespace {
 
-std::vector<std::wstring> LinesOf(const std::wstring& text) {
-  std::vector<std::wstring> out;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t end = text.find(L'\n', at);
-    out.push_back(text.substr(at, end - at));
-    at = end + 1;
-  }
-  return out;
-}
-
-class ListDocuments : public rztest::Documents {
+class ListDocuments : public ChildDocuments {
  protected:
-  std::wstring Quoted(const std::wstring& name) { return L"\"" + Path(name.c_str()) + L"\""; }
-  std::wstring Child(const std::wstring& args) {
-    auto [code, text] = RosterChild(args);
-    EXPECT_EQ(code, 0u) << Narrow(text);
-    return text;
-  }
   // The small roster with assignments and locks, saved as `name`.
   void BuildAssigned(const std::wstring& name) {
     EXPECT_EQ(Child(L"build small " + Quoted(name)), L"saved\n");

@@ -337,21 +337,8 @@ TEST_F(Ties, AClosedStoreNotesThenRaises329) {
 
 // --- writing operations in a child, read back by a fresh one ---
 
-std::vector<std::wstring> LinesOf(const std::wstring& text) {
-  std::vector<std::wstring> out;
-  for (size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1)
-    out.push_back(text.substr(at, end - at));
-  return out;
-}
-
-class TieDocuments : public rztest::Documents {
+class TieDocuments : public ChildDocuments {
  protected:
-  std::wstring Quoted(const std::wstring& name) { return L"\"" + Path(name.c_str()) + L"\""; }
-  std::wstring Child(const std::wstring& args) {
-    auto [code, text] = RosterChild(args);
-    EXPECT_EQ(code, 0u) << Narrow(text);
-    return text;
-  }
   std::vector<std::wstring> Dump(const std::wstring& name) { return LinesOf(Child(L"ties " + Quoted(name))); }
 };
 

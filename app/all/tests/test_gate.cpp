@@ -9,6 +9,7 @@
 
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/lock_ass.h"
+#include "kalmoradb/renumber.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/ties.h"
@@ -653,6 +654,25 @@ TEST_P(Gate, ADoctorReferenceThatIsNoDoctorRaises1319) {
   EXPECT_EQ(Error([&] { sc_assign::assign_person(test_ass::test_and_make, key.c_str(), 987654); }), 1319u);
   EXPECT_EQ(Error([&] { sc_assign::assign_person(test_ass::make_ass_only, key.c_str(), 987654); }), 1319u);
   Run([&] { EXPECT_EQ(Holder(key), L""); });
+}
+
+TEST_P(Gate, RulesFollowTheRenumberingOfTasksAndTheirDutyKeys) {
+  Run([&] {
+    Rule(who_kind::person_rule, L"Ann", rule_kind::r_what, kWard);
+    Rule(who_kind::person_rule, L"Ann", rule_kind::r_what, kClinic);
+    Rule(who_kind::person_rule, L"Ann", rule_kind::r_slot, kLate);
+    Rule(who_kind::person_rule, L"Ann", rule_kind::r_dtbd, 0, Key(1, kMon, kClinic, kEarly));
+    Rule(who_kind::person_rule, L"Ann", rule_kind::r_dtbd, 0, Key(1, kMon, kWard, kEarly));
+    renumber::apply(list_kind::task, number_map::after_delete(kWard));
+    std::vector<std::wstring> rules;
+    sc_rules::nd_which_rule([&](stored_rule s) {
+      const RuleTypeTerm* t = s.rule->rule->type;
+      rules.push_back(std::to_wstring(t->functor) + L":" +
+                      (t->Kind() == rule_kind::r_dtbd ? std::wstring(t->key) : std::to_wstring(t->number)));
+      tav::K::Fail();
+    });
+    EXPECT_EQ(rules, (std::vector<std::wstring>{L"6:[101,11,11,1,1]", L"1:2", L"5:1"}));
+  });
 }
 
 }  // namespace

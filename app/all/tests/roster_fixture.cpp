@@ -126,9 +126,19 @@ RosterSpec GateSpec() {
   return s;
 }
 
+RosterSpec GateFullSpec() {
+  RosterSpec s = GateSpec();
+  const DutySpec ward{L"Ward", L"Main", L"early"}, clinic{L"Clinic", L"Main", L"early"};
+  s.rules = {{who_kind::person_rule, L"Ann", rule_kind::r_slot, 2, {}},
+             {who_kind::group_rule, L"South", rule_kind::r_dtbd, 0, {1, 1, ward}, false, can_do_kind::i_can_do}};
+  s.assignments = {{{1, 1, ward}, L"Ann", true}, {{2, 2, clinic}, L"Bob"}, {{1, 3, ward}, L"Dee"}};
+  return s;
+}
+
 bool SpecNamed(const std::wstring& name, RosterSpec* spec) {
   if (name == L"small") *spec = SmallSpec();
   else if (name == L"gate") *spec = GateSpec();
+  else if (name == L"gate_full") *spec = GateFullSpec();
   else if (name == L"large52") *spec = LargeSpec(52);
   else if (name == L"large104") *spec = LargeSpec(104);
   else return false;

@@ -97,9 +97,12 @@ RosterSpec SmallSpec();
 // 2027-01-04, slots early and late, tasks Ward and Clinic at Main, doctors
 // Ann (North), Bob (South), Cy (South, North) and Dee (no group).
 RosterSpec GateSpec();
+// The same with two rules (Ann's late slot; South's dated duty, not in
+// force, can-do) and three assignments, the first locked.
+RosterSpec GateFullSpec();
 // A large roster of 52 or 104 weeks with 60 doctors.
 RosterSpec LargeSpec(uint32_t weeks);
-// The spec of a name ("small", "gate", "large52", "large104"); false for another.
+// The spec of a name ("small", "gate", "gate_full", "large52", "large104"); false for another.
 bool SpecNamed(const std::wstring& name, RosterSpec* spec);
 
 // The tls of a duty by names, through the document's lists.

@@ -675,4 +675,26 @@ TEST_P(Gate, RulesFollowTheRenumberingOfTasksAndTheirDutyKeys) {
   });
 }
 
+// --- saved and read back by a fresh process ---
+
+class GateDocuments : public ChildDocuments {};
+
+TEST_F(GateDocuments, AssignmentsLocksAndRulesSurviveTheSave) {
+  ASSERT_EQ(Child(L"build gate_full " + Quoted(L"g.km6")), L"saved\n");
+  const std::wstring stored =
+      L"ass [101,11,11,1,1] Ann\n"
+      L"ass [101,11,13,1,1] Dee\n"
+      L"ass [102,11,12,2,1] Bob\n"
+      L"lock [101,11,11,1,1] Ann\n"
+      L"rule who1(South) force1 type6([101,11,11,1,1]) can2\n"
+      L"rule who2(Ann) force2 type1(2) can1\n";
+  EXPECT_EQ(Child(L"gate " + Quoted(L"g.km6")), stored);
+  EXPECT_EQ(Child(L"op clear_assignments " + Quoted(L"g.km6")), L"mark 1\nsaved\n");
+  EXPECT_EQ(Child(L"gate " + Quoted(L"g.km6")),
+            L"ass [101,11,11,1,1] Ann\n"
+            L"lock [101,11,11,1,1] Ann\n"
+            L"rule who1(South) force1 type6([101,11,11,1,1]) can2\n"
+            L"rule who2(Ann) force2 type1(2) can1\n");
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "commandtree/comtree.h"
@@ -83,7 +84,20 @@ struct Index {
 };
 Index index;
 uint64_t deletions = 0;                // deletions made by this class
-std::vector<std::wstring> removedKeys;  // xkeys_removed, oldest first
+// xkeys_removed, oldest first, and the same keys for membership.
+struct RemovedKeys {
+  std::vector<std::wstring> order;
+  std::unordered_set<std::wstring> met;
+  void clear() {
+    order.clear();
+    met.clear();
+  }
+  void emplace_back(const wchar_t* key) {
+    order.emplace_back(key);
+    met.emplace(key);
+  }
+};
+RemovedKeys removedKeys;
 std::vector<dt> ndb_dts;
 
 Index& Built() {
@@ -195,6 +209,13 @@ bool Prevents(const TieDomTerm* tie, const wchar_t* key, uint32_t period, chain_
   return false;
 }
 
+const TieDatTerm* TiePreventing(const wchar_t* key, uint32_t period, chain_ref doctor) {
+  const PersonTerm* person = staff_db::get_personref(doctor);
+  for (const List<const TieDomTerm*>* l = ties::all_ties(); !l->Empty(); l = l->tail)
+    if (Prevents(l->head, key, period, doctor, person)) return l->head->dat;
+  return nullptr;
+}
+
 void RemoveAsses(const SList* keys, chain_ref doctor) {
   removedKeys.clear();
   for (; !keys->Empty(); keys = keys->tail) sc_assign::try_remove_one(keys->head, doctor);
@@ -227,11 +248,7 @@ void AssignTiesAfterAdd(const wchar_t* key, chain_ref doctor) {
 
 // --- Removal ---------------------------------------------------------------------------------
 
-bool Met(const wchar_t* key) {
-  for (const std::wstring& k : removedKeys)
-    if (k == key) return true;
-  return false;
-}
+bool Met(const wchar_t* key) { return removedKeys.met.count(key) != 0; }
 
 void DeleteTiedAsses(uint32_t depth, const wchar_t* key) {
   const DutyTerm* duty;
@@ -255,7 +272,7 @@ void P2Remove(uint32_t depth, const wchar_t* key) {
 
 const SList* RemovedList() {
   const SList* out = rizediveva6::Nil<const wchar_t*>();
-  for (const std::wstring& k : removedKeys) out = rizediveva6::Cons<const wchar_t*>(tav::HeapCopy(k.c_str()), out);
+  for (const std::wstring& k : removedKeys.order) out = rizediveva6::Cons<const wchar_t*>(tav::HeapCopy(k.c_str()), out);
   return out;
 }
 
@@ -362,7 +379,7 @@ const ReasonTerm* sc_assign::assign_person(test_ass mode, const wchar_t* key, ch
     if (is_assigned(key, &holder)) return CantAssign(assign_reason_kind::duty_is_already_assigned, holder);
     const ReasonTerm* busy = person_is_busy_sp(doctor, SpOf(duty->dat->at), rizediveva6::Nil<const wchar_t*>());
     if (busy->Kind() != reason_kind::can_do_it) return busy;
-    if (const TieDatTerm* tie = a_tie_prevents(key, doctor)) return TiePrevents(tie);
+    if (const TieDatTerm* tie = TiePreventing(key, duty->dat->at->period, doctor)) return TiePrevents(tie);
     const PgTerm who{static_cast<uint64_t>(pg_kind::p), {doctor}};
     const ReasonTerm* rule = sc_rules::rule_allows_it(duty->dat, &who);
     if (rule->Kind() == reason_kind::cant_rule_reason) return rule;
@@ -379,12 +396,7 @@ const ReasonTerm* sc_assign::assign_person(test_ass mode, const wchar_t* key, ch
 
 const TieDatTerm* sc_assign::a_tie_prevents(const wchar_t* key, chain_ref doctor) {
   const DutyTerm* duty;
-  if (!NamesDuty(key, &duty)) return nullptr;
-  const uint32_t period = duty->dat->at->period;
-  const PersonTerm* person = staff_db::get_personref(doctor);
-  for (const List<const TieDomTerm*>* l = ties::all_ties(); !l->Empty(); l = l->tail)
-    if (Prevents(l->head, key, period, doctor, person)) return l->head->dat;
-  return nullptr;
+  return NamesDuty(key, &duty) ? TiePreventing(key, duty->dat->at->period, doctor) : nullptr;
 }
 
 bool sc_assign::tie_start(const TieDomTerm* tie, const wchar_t** key, chain_ref* doctor) {

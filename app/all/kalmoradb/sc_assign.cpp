@@ -333,6 +333,8 @@ bool sc_assign::nd_assignments(tav::Each<KeyRef> k) {
   return false;
 }
 
+bool sc_assign::nd_random_assignments(tav::Each<KeyRef> k) { return tree()->nd_random_key(k); }
+
 uint32_t sc_assign::number_assigned() {
   if (Indexed()) return static_cast<uint32_t>(Built().byKey.size());
   uint32_t count = 0;

@@ -300,6 +300,17 @@ TEST_P(Gate, BusyTestsAndPerDoctorLists) {
                        std::to_wstring(l->head->duty->task) + std::to_wstring(l->head->duty->slot));
     EXPECT_EQ(duties, (std::vector<std::wstring>{L"4/1/12", L"5/2/12", L"11/1/11"}));
     EXPECT_TRUE(sc_assign::person_dates_on_duty(L"Nobody")->Empty());
+    std::vector<std::wstring> inOrder, random;
+    sc_assign::nd_assignments([&](rz::KeyRef e) {
+      inOrder.push_back(e.key);
+      tav::K::Fail();
+    });
+    sc_assign::nd_random_assignments([&](rz::KeyRef e) {
+      random.push_back(e.key);
+      tav::K::Fail();
+    });
+    std::sort(random.begin(), random.end());
+    EXPECT_EQ(random, inOrder);  // the keys sort alike under both orders here
     EXPECT_TRUE(sc_assign::person_slots_on_duty(L"Dee")->Empty());
     EXPECT_EQ(sc_assign::number_assigned(), 6u);
   });

@@ -410,10 +410,16 @@ bool sc_assign::tie_start(const TieDomTerm* tie, const wchar_t** key, chain_ref*
   return false;
 }
 
+// From the first end when it is assigned and names a duty, else from the
+// second end on the same terms.
 void sc_assign::fix_after_add_tie(const TieDomTerm* tie) {
-  const wchar_t* key;
-  chain_ref doctor;
-  if (tie_start(tie, &key, &doctor)) AssignTiesAfterAdd(key, doctor);
+  const DutyTerm* duty;
+  for (const wchar_t* end : {tie->dat->first, tie->dat->second}) {
+    chain_ref doctor;
+    if (!is_assigned(end, &doctor) || !NamesDuty(end, &duty)) continue;
+    AssignTiesAfterAdd(end, doctor);
+    return;
+  }
 }
 
 // --- Busy tests and per-doctor lists -------------------------------------------------------------

@@ -415,6 +415,19 @@ TEST_P(Gate, AssigningFollowsMustDoTiesAndTakesAwayMustNotDoEnds) {
   });
 }
 
+TEST_P(Gate, PropagationPastTheRosterStoresNothing) {
+  const std::wstring a = Key(1, kMon, kWard, kEarly), b = Key(2, kMon, kWard, kLate);
+  Run([&] {
+    Tie(which_kind::global_tie, nullptr, a, b, tie_kind::must_do);  // one week on
+    EXPECT_EQ(Verdict(sc_assign::assign_person(test_ass::test_and_make, Key(2, kMon, kWard, kEarly).c_str(),
+                                               Ref(L"Ann"))),
+              L"can_do_it");
+    // The week-3 end names no duty: refused before anything is stored.
+    EXPECT_EQ(sc_assign::number_assigned(), 1u);
+    EXPECT_EQ(Holder(Key(3, kMon, kWard, kLate)), L"");
+  });
+}
+
 TEST_P(Gate, ANewTieIsAppliedFromItsFirstAssignedEnd) {
   const std::wstring a = Key(1, kMon, kWard, kEarly), b = Key(1, kTue, kWard, kEarly), c = Key(1, 3, kWard, kEarly),
                      d = Key(1, 4, kWard, kEarly);

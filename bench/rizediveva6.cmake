@@ -25,7 +25,14 @@ if(TARGET kalmora_all AND TARGET bench_sqlite3)
   add_executable(bench_roster ${CMAKE_CURRENT_LIST_DIR}/bench_roster.cpp
                  ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp)
   target_include_directories(bench_roster PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
-  target_link_libraries(bench_roster PRIVATE kalmora_all bench_sqlite3)
+  target_link_libraries(bench_roster PRIVATE kalmora_all all_comtree_recorder bench_sqlite3)
+endif()
+
+# The assignment gate's clears, repairs and checks over 10,000 assignments.
+if(TARGET kalmora_all)
+  add_executable(bench_gate ${CMAKE_CURRENT_LIST_DIR}/bench_gate.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp)
+  target_include_directories(bench_gate PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_gate PRIVATE kalmora_all all_comtree_recorder)
 endif()
 
 # The drawing package against the GUI layer and raw GDI.

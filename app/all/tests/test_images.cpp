@@ -9,6 +9,7 @@
 
 #include "all_test.h"
 #include "kalmoradb/roster_types.h"
+#include "rulesPack/sc_rules.h"
 #include "qel6run_db.h"
 
 using namespace alltest;
@@ -211,6 +212,42 @@ TEST_F(Images, EachStoredRecordIsTheHandLaidImageAndReadsBack) {
       cases.push_back({"day_slot", D(all::domains::what_stat), MakeWhatStat(stat_kind::day_slot, 7, 10),
                        h.Bytes()});
     }
+    // which_rule(name, rule(inForce, type, canDo)); `type` writes the type's block.
+    auto ruleImage = [](uint32_t who, const std::wstring& name, uint32_t inForce,
+                        const std::function<void(HandImage&)>& type, uint32_t canDo) {
+      HandImage h;
+      h.U32(who);
+      size_t nameSlot = h.Slot(), rule = h.Slot();
+      h.Point(nameSlot), h.Wide(name);
+      h.Point(rule), h.U32(1);
+      size_t inForceSlot = h.Slot(), typeSlot = h.Slot(), canDoSlot = h.Slot();
+      h.Point(inForceSlot), h.U32(inForce);
+      h.Point(typeSlot), type(h);
+      h.Point(canDoSlot), h.U32(canDo);
+      return h.Bytes();
+    };
+    // person_rule("Ann", rule(true, r_slot(2), i_cant_do))
+    cases.push_back({"person_rule", D(all::domains::which_rule),
+                     MakeWhichRule(rule_value{who_kind::person_rule, L"Ann", true, rule_kind::r_slot, 2, nullptr,
+                                              can_do_kind::i_cant_do}),
+                     ruleImage(2, L"Ann", 2, [](HandImage& h) { h.U32(1), h.U32(2); }, 1)});
+    // group_rule("Nörd", rule(false, r_dtbd("[104,12,17,2,10]"), i_can_do))
+    const wchar_t* key = L"[104,12,17,2,10]";
+    cases.push_back({"group_rule", D(all::domains::which_rule),
+                     MakeWhichRule(rule_value{who_kind::group_rule, L"N\u00F6rd", false, rule_kind::r_dtbd, 0, key,
+                                              can_do_kind::i_can_do}),
+                     ruleImage(1, L"N\u00F6rd", 1,
+                               [&](HandImage& h) {
+                                 h.U32(6);
+                                 size_t keySlot = h.Slot();
+                                 h.Point(keySlot), h.Wide(key);
+                               },
+                               2)});
+    // r_period(104): alternative 3
+    cases.push_back({"week rule", D(all::domains::which_rule),
+                     MakeWhichRule(rule_value{who_kind::group_rule, L"", true, rule_kind::r_period, 104, nullptr,
+                                              can_do_kind::i_cant_do}),
+                     ruleImage(1, L"", 2, [](HandImage& h) { h.U32(3), h.U32(104); }, 1)});
     for (uint64_t n : {kDeleted, kExists}) {
       HandImage h;  // deleted: alternative 1, exists: 2
       h.U32(static_cast<uint32_t>(n));

@@ -304,6 +304,17 @@ TEST_F(Trees, ParentsOfItemsInTheControl) {
     for (const Case& c : {Case{2, {L"r", L"a", L"x", L"tail"}}, Case{4, {L"r", L"b", L"tail"}},
                           Case{11, {L"top", L"tail"}}, Case{0, {L"tail"}}, Case{99, {L"tail"}}})
       EXPECT_EQ(V(treeview_tools::get_parents(w, c.id, S({L"tail"}))), c.want) << c.id;
+
+    // "a" given an image the class does not know: its fields cannot be read,
+    // so the walk up from "x" stops there with what it has.
+    const HWND native = kwiTreeView::getnativewindow(w);
+    TVITEMW a{};
+    a.mask = TVIF_IMAGE;
+    a.hItem = TreeView_GetChild(native, TreeView_GetRoot(native));
+    a.iImage = 57;
+    ASSERT_TRUE(SendMessageW(native, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&a)));
+    EXPECT_EQ(V(treeview_tools::get_parents(w, 2, S({L"tail"}))), (std::vector<std::wstring>{L"x", L"tail"}));
+    EXPECT_EQ(V(treeview_tools::get_parents(w, 4, S({}))), (std::vector<std::wstring>{L"r", L"b"}));
   });
 }
 

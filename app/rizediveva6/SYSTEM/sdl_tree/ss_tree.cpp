@@ -92,7 +92,6 @@ const STree* NullSTree() { return reinterpret_cast<const STree*>(&kNullSTreeWord
 
 ss_tree* ss_tree::new_stree(const STree* tree) {
   ss_tree* s = tav::NewObject<ss_tree>();
-  s->tree = NullSTree();
   s->tree = CopyToHeap(tree);
   return s;
 }

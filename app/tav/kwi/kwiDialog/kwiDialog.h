@@ -264,6 +264,8 @@ bool RemoveIgnoreEvent(Window w);
 void AddTitle(const wchar_t* title);
 const wchar_t* FirstTitle();
 bool RemoveTitle(const wchar_t* title);
+// Every entry of the window, in each per-window collection (clean-up).
+void RemoveWindow(Window w);
 // validate_flag
 void SetValidating();
 bool Validating();

@@ -255,6 +255,12 @@ bool RemoveTitle(const wchar_t* title) {
       [&](const Cell* c) { return wcscmp(static_cast<const wchar_t*>(c->term), title) == 0; });
 }
 
+void RemoveWindow(Window w) {
+  for (Chain* c : {&g_modeless, &g_modal, &g_userHandler, &g_field, &g_val, &g_result,
+                   &g_firstItem, &g_okButton, &g_ignoreEvent})
+    c->RemoveAll(OfWindow(w));
+}
+
 // validate_flag
 void SetValidating() { g_validating = true; }
 bool Validating() { return g_validating; }

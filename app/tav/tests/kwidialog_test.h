@@ -44,12 +44,17 @@ inline const Tagged* Decimals(uint32_t d) {
   return Make(PropInt{np_decimals, static_cast<int32_t>(d), 0});
 }
 
-inline const PropList* Props(std::initializer_list<const Tagged*> items) {
-  std::vector<const Tagged*> v(items);
-  const PropList* l = reinterpret_cast<const PropList*>(Make(Tagged{2}));
-  for (size_t i = v.size(); i-- > 0;)
-    l = reinterpret_cast<const PropList*>(Make(PropList{1, v[i], l}));
+// A list term of the given elements, on the global stack.
+template <class L, class E>
+const L* ListOf(std::initializer_list<E> items) {
+  std::vector<E> v(items);
+  const L* l = reinterpret_cast<const L*>(Make(Tagged{2}));
+  for (size_t i = v.size(); i-- > 0;) l = reinterpret_cast<const L*>(Make(L{1, v[i], l}));
   return l;
+}
+
+inline const PropList* Props(std::initializer_list<const Tagged*> items) {
+  return ListOf<PropList>(items);
 }
 
 inline const IntList* Ints(std::initializer_list<int64_t> v) {
@@ -92,11 +97,7 @@ inline const Field* Df(int32_t id, const Tagged* item, const Tagged* prompt = nu
       Make(Field{1, id, item, prompt ? prompt : Make(Tagged{pr_nopr})}));
 }
 inline const FieldList* FieldsOf(std::initializer_list<const Field*> items) {
-  std::vector<const Field*> v(items);
-  const FieldList* l = reinterpret_cast<const FieldList*>(Make(Tagged{2}));
-  for (size_t i = v.size(); i-- > 0;)
-    l = reinterpret_cast<const FieldList*>(Make(FieldList{1, v[i], l}));
-  return l;
+  return ListOf<FieldList>(items);
 }
 
 // --- Held values ---

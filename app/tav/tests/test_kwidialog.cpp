@@ -16,9 +16,10 @@ namespace {
 
 using KwiDialog = Library;
 
+// The newest trace entry, null when there is none.
 const TraceEntry* Newest() {
-  std::vector<const TraceEntry*> all = Entries();
-  return all.empty() ? nullptr : all.front();
+  const std::vector<const TraceEntry*> all = Entries();
+  return all.empty() ? nullptr : all[0];
 }
 
 // --- Types and store ---------------------------------------------------------------
@@ -56,6 +57,8 @@ TEST_F(KwiDialog, StoredTermsOutliveTheCallersGlobalStack) {
     st::AddVal(w, 3, Held(L"kept"));
     tav::K::Memory::ReleaseGStack(mark);
     (void)Held(L"overwritten");  // reuses the released stack
+    tav::K::Memory::GarbageCollector();
+    (void)tav::K::Memory::AllocHeap(64);
     text = HeldText(w, 3);
     st::RemoveWindow(w);
   });

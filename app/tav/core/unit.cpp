@@ -23,6 +23,7 @@ extern RScopeClassDescriptor core, memory, bit, programControl, exception, binar
     inputStream_string, outputStream_string, inputStream_binary, outputStream_binary;
 extern RScopeClassDescriptor math, inputStream_file, outputStream_file, fileSystem_api, file,
     directory;
+extern RScopeClassDescriptor kwiDialog;
 }
 
 namespace domains {
@@ -253,7 +254,8 @@ decl::UnitTable unit{&core,   &memory,           &bit,
                      &stream, &inputStream_string, &outputStream_string,
                      &inputStream_binary, &outputStream_binary,
                      &math, &inputStream_file, &outputStream_file,
-                     &fileSystem_api, &file, &directory};
+                     &fileSystem_api, &file, &directory,
+                     &kwiDialog};
 }  // namespace classes
 
 const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }

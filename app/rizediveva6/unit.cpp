@@ -15,6 +15,7 @@ using Qel::RunTime::RScopeClassDescriptor;
 namespace classes {
 extern RScopeClassDescriptor time_convert, mytime, string_brush_db, bt_class, orvDB;
 extern RScopeClassDescriptor options_db, remember_files, stop;
+extern RScopeClassDescriptor libox;
 }
 
 namespace domains {
@@ -86,6 +87,31 @@ RFunctor closedFunctors[] = {decl::Functor<ClosedSaved>(L"closed", closedArgs),
                              decl::Constant(L"already_closed")};
 RCompoundDomain closed_result =
     decl::Compound({L"closed_result", QEL_HERE, &saved_result.head, &classes::orvDB}, closedFunctors);
+
+// orvtoolkwi: the list box line in its stored alternatives.
+struct LineStored {
+  uint64_t functor;
+  int32_t ref;
+  const tav::StringList* cells;
+  int32_t colour;
+  int32_t second;
+};
+struct LineNo {
+  uint64_t functor;
+  const tav::StringList* cells;
+  int32_t colour;
+  int32_t second;
+};
+decl::Arguments lineArgs{{QEL_ARG(LineStored, ref, tav::domains::integer),
+                          QEL_ARG(LineStored, cells, tav::domains::string_list),
+                          QEL_ARG(LineStored, colour, tav::domains::integer),
+                          QEL_ARG(LineStored, second, tav::domains::integer)}};
+decl::Arguments lineNoArgs{{QEL_ARG(LineNo, cells, tav::domains::string_list),
+                            QEL_ARG(LineNo, colour, tav::domains::integer),
+                            QEL_ARG(LineNo, second, tav::domains::integer)}};
+RFunctor lineFunctors[] = {decl::Functor<LineStored>(L"line", lineArgs),
+                           decl::Functor<LineNo>(L"line_no", lineNoArgs)};
+RCompoundDomain line = decl::Compound({L"line", QEL_HERE, nullptr, &classes::libox}, lineFunctors);
 }  // namespace domains
 
 namespace classes {
@@ -95,8 +121,9 @@ RScopeClassDescriptor string_brush_db =
     decl::Class(L"string_brush_db", QEL_HERE, &domains::str_brs.head);
 RScopeClassDescriptor bt_class = decl::Class(L"bt_class", QEL_HERE, &domains::bt_size.head);
 RScopeClassDescriptor orvDB = decl::Class(L"orvDB", QEL_HERE, &domains::closed_result.head);
+RScopeClassDescriptor libox = decl::Class(L"libox", QEL_HERE, &domains::line.head);
 decl::UnitTable unit{&time_convert, &mytime, &string_brush_db, &bt_class, &orvDB,
-                      &options_db, &remember_files, &stop};
+                      &options_db, &remember_files, &stop, &libox};
 }  // namespace classes
 
 void CheckRange(RIntegralDomain& domain, int64_t v) {

@@ -151,7 +151,9 @@ TEST_F(Columns, HitTests) {
                                              {61, true, 2}, {260, true, 3}, {261, false, 0}, {900, false, 0}}) {
       uint32_t position = 99;
       EXPECT_EQ(c->pnt_col(pnt_struct{p.x, 500}, &position), p.found) << p.x;
-      if (p.found) EXPECT_EQ(position, p.position) << p.x;
+      if (p.found) {
+        EXPECT_EQ(position, p.position) << p.x;
+      }
     }
     col_at at;
     ASSERT_TRUE(c->pnt_col(true, pnt_struct{61, 21}, &at));  // a shared edge: the first column

@@ -83,6 +83,96 @@ TEST_F(ListWindows, HeaderDrawing) {
   });
 }
 
+// Header drags through the input queue: the task's handler drives the
+// header as the list box's handler does.
+class HeaderDrags : public ListWindows {
+ protected:
+  static LONG_PTR Drive(column* c, event_struct* e) {
+    if (!c) Qel::RunTime::Kernel::Fail();
+    const pnt_struct p = *reinterpret_cast<const pnt_struct*>(e->w[0]);
+    uint32_t ref;
+    const bool dragging = c->is_dragging_col(&ref);
+    bool done = false;
+    if (e->kind == e_mousedown && !dragging) done = c->try_drag_col(p);
+    else if (e->kind == e_mousemove && dragging) done = c->try_drag_col(p);
+    else if (e->kind == e_mouseup && dragging) done = c->drop_col(p);
+    if (!done) Qel::RunTime::Kernel::Fail();
+    return 0;
+  }
+  // Press at `from`, move in steps to `to` and release there (client points).
+  static void Drag(HWND task, POINT from, POINT to, column* c) {
+    auto at = [&](POINT p) {
+      ClientToScreen(task, &p);
+      SetCursorPos(p.x, p.y);
+      kwitest::PumpUntil([] { return false; }, 60);
+    };
+    auto button = [&](DWORD flag) {
+      INPUT in{};
+      in.type = INPUT_MOUSE;
+      in.mi.dwFlags = flag;
+      SendInput(1, &in, sizeof in);
+      kwitest::PumpUntil([] { return false; }, 60);
+    };
+    at(from);
+    button(MOUSEEVENTF_LEFTDOWN);
+    for (int i = 1; i <= 4; ++i) at({from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4});
+    button(MOUSEEVENTF_LEFTUP);
+    uint32_t ref;
+    kwitest::PumpUntil([&] { return !c->is_dragging_col(&ref); }, 1000);
+  }
+};
+
+TEST_F(HeaderDrags, EdgesAndTitles) {
+  column* c = nullptr;
+  kwitest::TaskOptions options;
+  options.menu = 0;
+  options.events = [&](HWND, event_struct* e) -> LONG_PTR {
+    if (e->kind != e_mousedown && e->kind != e_mousemove && e->kind != e_mouseup) Qel::RunTime::Kernel::Fail();
+    return Drive(c, e);
+  };
+  std::vector<uint32_t> afterEdge, afterLeft;
+  std::vector<std::wstring> moved, prevented;
+  auto bounds = [&] {
+    std::vector<uint32_t> v;
+    for (const List<uint32_t>* l = c->get_boundaries(Screen(0)); !l->Empty(); l = l->tail) v.push_back(l->head);
+    return v;
+  };
+  auto order = [&] {
+    std::vector<std::wstring> v;
+    for (uint32_t n = 1; n <= 3; ++n) {
+      col_info i;
+      if (c->nth_col(n, &i)) v.push_back(i.name);
+    }
+    return v;
+  };
+  kwitest::RunInTask([&](HWND task) {
+    SetForegroundWindow(task);
+    ASSERT_EQ(RunTrapped([&] {
+      column* made = column::new_column(Screen(reinterpret_cast<LONG_PTR>(task)), L"rz-gui-drag");
+      made->set_title_tb(TitleTb(21, 40));
+      made->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
+      made->set_col_widths(true, MakeList<uint32_t>({40, 100, 100, 100}));
+      made->col_draw_titles(WNull());  // [41, 141, 241, 341]
+      c = made;
+    }), 0u);
+    Drag(task, {139, 30}, {50, 30}, c);  // the right edge of a, left of its left edge + 20
+    ASSERT_EQ(RunTrapped([&] { c->col_draw_titles(WNull()); }), 0u);
+    afterEdge = bounds();
+    Drag(task, {63, 30}, {100, 30}, c);  // the left edge of b
+    afterLeft = bounds();
+    Drag(task, {200, 30}, {100, 30}, c);  // c dropped on b
+    moved = order();
+    c->prevent_col_reorder(true);
+    Drag(task, {200, 30}, {40 + 30, 30}, c);
+    prevented = order();
+    c = nullptr;
+  }, options);
+  EXPECT_EQ(afterEdge, (std::vector<uint32_t>{41, 61, 150, 250}));
+  EXPECT_EQ(afterLeft, afterEdge);
+  EXPECT_EQ(moved, (std::vector<std::wstring>{L"a", L"c", L"b"}));
+  EXPECT_EQ(prevented, moved);
+}
+
 TEST_F(ListWindows, ListLeftToTheCollectorDeletesItsDatabase) {
   ASSERT_EQ(RunTrapped([] { libox::new_(L"rz-gui-left", WNull())->lbox_add_slist(MakeList<const wchar_t*>({L"a"})); }), 0u);
   EXPECT_EQ(RunTrapped([] { Qel::RunTime::Kernel::Memory::FinalizeAll(); }), 0u);

@@ -383,6 +383,13 @@ void column::reorder_cols(const drag_obj_dom& kind, uint32_t ref, pnt_struct p) 
   }
 }
 
+// Each step of an edge drag starts from the edges at the press, so that the
+// repair of one step's drawing does not add to the next step's shift.
+void column::restore_drag_start() {
+  xdb_boundaries_.clear();
+  for (uint32_t v : dragStart_) xdb_boundaries_.push_back(v);
+}
+
 bool column::is_dragging_col(uint32_t* ref) {
   if (!drag_) return false;
   *ref = dragRef_;
@@ -393,6 +400,7 @@ bool column::try_drag_col(pnt_struct p) {
   if (drag_) {
     drag_obj_dom kind;
     if (!drag_->drag_it(p, &kind) || kind.alt == drag_obj_dom::move) return false;
+    restore_drag_start();
     reorder_cols(kind, dragRef_, p);
     col_draw_titles(xwyn_);
     return true;
@@ -402,6 +410,8 @@ bool column::try_drag_col(pnt_struct p) {
   const direct horizontal{direct::horz_only, {grainy::smooth, 0}};
   drag_ = drag_rct::new_drag_rct(xwyn_.window, on.info.titleRect, p, horizontal, allow_stetch::stretch_only);
   dragRef_ = on.info.ref;
+  dragStart_.clear();
+  for (uint32_t v : xdb_boundaries_) dragStart_.push_back(v);
   return true;
 }
 
@@ -413,6 +423,7 @@ bool column::drop_col(pnt_struct p) {
   rect_struct final, start;
   drag_obj_dom kind;
   if (!d->drop_it(p, &final, &kind, &start)) return false;
+  if (kind.alt != drag_obj_dom::move) restore_drag_start();
   reorder_cols(kind, dragRef_, p);
   win_Invalidate_0(xwyn_.window);
   return true;

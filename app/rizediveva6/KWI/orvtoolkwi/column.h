@@ -10,6 +10,7 @@
 //  - Boundaries are never negative: an operation that would make one
 //    negative raises the range error 302 and changes nothing.
 //  - Titles and colours follow the reference, widths follow the position.
+//  - Every step of an edge drag applies to the boundaries of the press.
 //  - The saved layout is read at creation and by set_col_widths(false, ..)
 //    and written only by save_col_widths; a saved list holding a negative
 //    value is ignored.
@@ -111,6 +112,7 @@ class column {
   bool position_of(uint32_t ref, uint32_t* position);
   void set_boundaries(const HeapArray<int64_t>& values);
   bool load_saved();
+  void restore_drag_start();
 
   wyndow xwyn_{wyndow::wnull, 0};
   title_tb x_title_tb_{title_tb::tnull, 0, 0};
@@ -124,6 +126,7 @@ class column {
   bool boo_show_title_ = false;
   drag_rct* drag_ = nullptr;  // db_drag_col with dragRef_
   uint32_t dragRef_ = 0;
+  HeapArray<uint32_t> dragStart_;  // the boundaries at the press
   bool boo_prevent_reorder_ = false;
 };
 

@@ -1,7 +1,9 @@
 // The list box on real windows and picture targets (Xvfb): its scroll bar,
 // the header drawing, and the database left to the collector.
 #include "KWI/orvtoolkwi/libox.h"
+#include "checks.h"
 #include "dialog_recorder.h"
+#include "print_checks.h"
 #include "wyn_test.h"
 
 namespace rztest {
@@ -171,6 +173,51 @@ TEST_F(HeaderDrags, EdgesAndTitles) {
   EXPECT_EQ(afterLeft, afterEdge);
   EXPECT_EQ(moved, (std::vector<std::wstring>{L"a", L"c", L"b"}));
   EXPECT_EQ(prevented, moved);
+}
+
+// The band (21, 40) on a printer page, rasterised at the printer's
+// resolution: the title's outer ring on device rows 63 and 120.
+TEST_F(ListWindows, HeaderOnAPrintJob) {
+  ASSERT_TRUE(kwitest::HasPdfQueue()) << "the CUPS queue KwiPDF";
+  const std::wstring title = L"LiboxJob" + std::to_wstring(GetTickCount());
+  HDC printer = CreateDCW(nullptr, L"KwiPDF", nullptr, nullptr);
+  ASSERT_TRUE(printer);
+  const int dpi = GetDeviceCaps(printer, LOGPIXELSY), ox = GetDeviceCaps(printer, PHYSICALOFFSETX),
+            oy = GetDeviceCaps(printer, PHYSICALOFFSETY);
+  DeleteDC(printer);
+  InTask([&](HWND) {
+    const LONG_PTR w = print_StartJob(title.c_str());
+    ASSERT_NE(w, 0);
+    ASSERT_EQ(print_StartPage(w), 1);
+    ASSERT_EQ(RunTrapped([&] {
+      column* c = column::new_column(Prnt(w), L"rz-gui-print");
+      c->set_title_tb(TitleTb(21, 40));
+      c->add_col(L"Printed");
+      c->set_col_widths(true, MakeList<uint32_t>({100, 200}));  // [101, 301] at the drawing
+      c->col_draw_titles(Prnt(w));
+    }), 0u);
+    print_EndPage(w);
+    print_EndJob(w);
+  });
+  const std::wstring pdf = kwitest::WaitForPdf(title);
+  ASSERT_FALSE(pdf.empty());
+  const std::wstring dir = kwitest::TempDir(L"rizediveva6_libox_print");
+  kwitest::Ppm page(kwitest::ShellOutput("pdftoppm -r " + std::to_string(dpi) + " -singlefile '" +
+                                         kwitest::UnixName(pdf) + "'", dir + L"page.ppm"));
+  ASSERT_GT(page.width, 0);
+  const int x = ox + 320;  // left of the centred text, inside the title (303 to 903)
+  auto white = [&](int y) {
+    const uint32_t c = page.At(x, oy + y);
+    return (c >> 16 & 0xFF) > 240 && (c >> 8 & 0xFF) > 240 && (c & 0xFF) > 240;
+  };
+  int first = -1, last = -1;
+  for (int y = 0; y < 400; ++y)
+    if (!white(y)) {
+      if (first < 0) first = y;
+      last = y;
+    }
+  EXPECT_EQ(first, 63);
+  EXPECT_EQ(last, 120);
 }
 
 TEST_F(ListWindows, ListLeftToTheCollectorDeletesItsDatabase) {

@@ -4,8 +4,11 @@
 #include "KWI/orvtoolkwi/column.h"
 #include "SYSTEM/options/options_db.h"
 #include "dialog_recorder.h"
+#include "options_child.h"
 #include "rz_test.h"
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace rztest {
@@ -268,6 +271,46 @@ TEST_F(Columns, SavedLayout) {
     EXPECT_EQ(Screen(fallback), (Ints{11, 21, 21}));
     options_db::remove(name);
   });
+}
+
+// The child of the fresh-process test: "save" writes a layout, "read" prints
+// what a new list of that name finds.
+class ColumnChild : public Rz {};
+TEST_F(ColumnChild, Run) {
+  wchar_t scenario[16] = {};
+  if (!GetEnvironmentVariableW(kScenarioVariable, scenario, 16)) GTEST_SKIP() << "parent run";
+  ASSERT_EQ(RunTrapped([&] {
+    options_db::read_opt();  // as the program does at its start
+    column* c = column::new_column(WNull(), L"rz-col-fresh");
+    if (std::wstring(scenario) == L"save") {
+      c->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
+      c->set_col_widths(true, MakeList<uint32_t>({40, 20, 110, 90}));
+      c->col_draw_titles(WNull());
+      c->save_col_widths();
+    }
+    std::string line = "@";
+    for (const List<uint32_t>* l = c->get_boundaries(rizediveva6::Screen(0)); !l->Empty(); l = l->tail)
+      line += " " + std::to_string(l->head);
+    printf("%s\n", line.c_str());
+    fflush(stdout);
+  }), 0u);
+}
+
+class FreshProcess : public TempFolder {
+ protected:
+  void SetUp() override {
+    TempFolder::SetUp();
+    ASSERT_EQ(rizediveva6::InitializeUnit(), 0);
+  }
+};
+
+TEST_F(FreshProcess, SavedLayoutIsFoundByANewProcess) {
+  const ChildRun before = RunChild(folder_, L"read", L"", L"ColumnChild.Run");
+  const ChildRun saved = RunChild(folder_, L"save", L"", L"ColumnChild.Run");
+  const ChildRun after = RunChild(folder_, L"read", L"", L"ColumnChild.Run");
+  EXPECT_EQ(before.lines, std::vector<std::string>{"0 200"});
+  EXPECT_EQ(saved.lines, std::vector<std::string>{"41 61 171 261"});
+  EXPECT_EQ(after.lines, std::vector<std::string>{"41 61 171 261"});
 }
 
 }  // namespace

@@ -288,6 +288,13 @@ TEST_F(Lists, DatabaseLifetime) {
     l = Filled({{L"a"}}, L"rz-life");
     libox* twin = Filled({{L"b"}}, L"rz-life");  // two lists of one name
     EXPECT_EQ(All(twin), (Rows{{L"b"}}));
+    twin->lbox_clear();
+    EXPECT_EQ(All(l), (Rows{{L"a"}}));
+    line a;
+    ASSERT_TRUE(l->nth_line(1, &a));
+    EXPECT_EQ(Vec(a.cells), (Row{L"a"}));
+    twin->delete_db();
+    EXPECT_EQ(All(l), (Rows{{L"a"}}));
     EXPECT_EQ(l->get_vscroll(), 0);
     EXPECT_EQ(libox::new_(L"rz-life-print", Prnt(0))->get_vscroll(), 0);
     EXPECT_EQ(std::wstring(libox::classInfo.name), L"qel6pack/OrvTool/libox_class");

@@ -431,14 +431,21 @@ void libox::set_data_props(const List<data_prop>* props) {
 
 void libox::set_allow_multiselect(bool on) { sdb_allow_multiselect_ = on; }
 
-void libox::set_callback_dbl(lbox_callback cb) {
-  db_cb_dbl_ = cb;
-  has_cb_dbl_ = true;
+void libox::set_color_sel(color_callback cb) { db_color_sel_ = {true, cb}; }
+void libox::set_callback_sel(lbox_callback cb) { db_cb_sel_ = {true, cb}; }
+void libox::set_callback_dbl(lbox_callback cb) { db_cb_dbl_ = {true, cb}; }
+void libox::set_callback_scroll(lbox_scroll_callback cb) { db_cb_scroll_ = {true, cb}; }
+
+void libox::set_sendback(edit_sendback cb, const List<uint32_t>* editable) {
+  ListBuilder<uint32_t> copy(true);
+  for (; !editable->Empty(); editable = editable->tail) copy.Add(editable->head);
+  editable_ = copy.Finish();
+  db_sendback_ = {true, cb};
 }
 
 void libox::use_dbl_callback_for_postevent() {
-  if (!has_cb_dbl_) return;
-  db_cb_dbl_.code(db_cb_dbl_.object, 9001, 9001, LineNo(Nil<const wchar_t*>()));
+  if (!db_cb_dbl_.present) return;
+  db_cb_dbl_.value.code(db_cb_dbl_.value.object, 9001, 9001, LineNo(Nil<const wchar_t*>()));
 }
 
 void libox::set_top(uint32_t y) { xtopp_ = y; }

@@ -58,6 +58,25 @@ struct lbox_callback {
   void* object;
 };
 
+struct color_callback {
+  void (*code)(void* object, int32_t colour, uint32_t row);
+  void* object;
+};
+struct lbox_scroll_callback {
+  void (*code)(void* object, uint32_t position);
+  void* object;
+};
+struct edit_sendback {
+  void (*code)(void* object, const wchar_t* text, uint32_t row, uint32_t column);
+  void* object;
+};
+// A determ fact: absent until set.
+template <class T>
+struct Maybe {
+  bool present;
+  T value;
+};
+
 // One solution of nd_selected: 0, the cells, the position from 0, the colour.
 struct selected_line {
   uint32_t zero;
@@ -110,7 +129,11 @@ class libox : public column {
   virtual void set_selected_props(const List<selected_prop>* props);
   virtual void set_data_props(const List<data_prop>* props);
   virtual void set_allow_multiselect(bool on);
+  virtual void set_color_sel(color_callback cb);
+  virtual void set_callback_sel(lbox_callback cb);
   virtual void set_callback_dbl(lbox_callback cb);
+  virtual void set_callback_scroll(lbox_scroll_callback cb);
+  virtual void set_sendback(edit_sendback cb, const List<uint32_t>* editable);
   virtual bool nth_line(uint32_t row, line* out);
   virtual void set_top(uint32_t y);
   virtual uint32_t get_bot();
@@ -166,8 +189,12 @@ class libox : public column {
   uint8_t* xdb_font_ = nullptr;
   LONG_PTR db_vscroll_ = 0;
   bool sdb_allow_multiselect_ = false;
-  bool has_cb_dbl_ = false;
-  lbox_callback db_cb_dbl_{};
+  Maybe<color_callback> db_color_sel_{};
+  Maybe<lbox_callback> db_cb_sel_{};
+  Maybe<lbox_callback> db_cb_dbl_{};
+  Maybe<lbox_scroll_callback> db_cb_scroll_{};
+  Maybe<edit_sendback> db_sendback_{};
+  const List<uint32_t>* editable_ = nullptr;  // with db_sendback_
   tav::chainDB* xchaindb_ = nullptr;
   wyndow thiswyn_{wyndow::wnull, 0};
   const wchar_t* xdbname_ = nullptr;

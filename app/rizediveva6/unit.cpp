@@ -3,6 +3,7 @@
 // `unit`.
 #include "unit.h"
 
+#include "KWI/orvtoolkwi/libox.h"
 #include "SYSTEM/mychaindb/orvdb.h"
 #include "SYSTEM/stringDB/stringdb.h"
 #include "qel6decl.h"
@@ -89,28 +90,17 @@ RCompoundDomain closed_result =
     decl::Compound({L"closed_result", QEL_HERE, &saved_result.head, &classes::orvDB}, closedFunctors);
 
 // orvtoolkwi: the list box line in its stored alternatives.
-struct LineStored {
-  uint64_t functor;
-  int32_t ref;
-  const tav::StringList* cells;
-  int32_t colour;
-  int32_t second;
-};
-struct LineNo {
-  uint64_t functor;
-  const tav::StringList* cells;
-  int32_t colour;
-  int32_t second;
-};
-decl::Arguments lineArgs{{QEL_ARG(LineStored, ref, tav::domains::integer),
-                          QEL_ARG(LineStored, cells, tav::domains::string_list),
-                          QEL_ARG(LineStored, colour, tav::domains::integer),
-                          QEL_ARG(LineStored, second, tav::domains::integer)}};
-decl::Arguments lineNoArgs{{QEL_ARG(LineNo, cells, tav::domains::string_list),
-                            QEL_ARG(LineNo, colour, tav::domains::integer),
-                            QEL_ARG(LineNo, second, tav::domains::integer)}};
-RFunctor lineFunctors[] = {decl::Functor<LineStored>(L"line", lineArgs),
-                           decl::Functor<LineNo>(L"line_no", lineNoArgs)};
+using ::rizediveva6::line_image;
+using ::rizediveva6::line_no_image;
+decl::Arguments lineArgs{{QEL_ARG(line_image, ref, tav::domains::integer),
+                          QEL_ARG(line_image, cells, tav::domains::string_list),
+                          QEL_ARG(line_image, colour, tav::domains::integer),
+                          QEL_ARG(line_image, second, tav::domains::integer)}};
+decl::Arguments lineNoArgs{{QEL_ARG(line_no_image, cells, tav::domains::string_list),
+                            QEL_ARG(line_no_image, colour, tav::domains::integer),
+                            QEL_ARG(line_no_image, second, tav::domains::integer)}};
+RFunctor lineFunctors[] = {decl::Functor<line_image>(L"line", lineArgs),
+                           decl::Functor<line_no_image>(L"line_no", lineNoArgs)};
 RCompoundDomain line = decl::Compound({L"line", QEL_HERE, nullptr, &classes::libox}, lineFunctors);
 }  // namespace domains
 

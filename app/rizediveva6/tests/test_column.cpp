@@ -4,6 +4,7 @@
 #include "KWI/orvtoolkwi/column.h"
 #include "SYSTEM/options/options_db.h"
 #include "dialog_recorder.h"
+#include "list_test.h"
 #include "options_child.h"
 #include "rz_test.h"
 
@@ -16,23 +17,10 @@ namespace {
 
 using Ints = std::vector<uint32_t>;
 
-class Columns : public Rz {
+class Columns : public Trapping {
  protected:
-  template <class F>
-  void Run(F body) {
-    const uint32_t code = RunTrapped(body);
-    ASSERT_EQ(code, 0u) << Narrow(HandledErrorText(code));
-  }
-  static const List<uint32_t>* U(const Ints& v) {
-    ListBuilder<uint32_t> b;
-    for (uint32_t x : v) b.Add(x);
-    return b.Finish();
-  }
-  static Ints Vec(const List<uint32_t>* l) {
-    Ints v;
-    for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-    return v;
-  }
+  static const List<uint32_t>* U(const Ints& v) { return L(v); }
+  static Ints Vec(const List<uint32_t>* l) { return All(l); }
   static Ints Bounds(column* c) { return Vec(c->get_boundaries(WNull())); }
   static Ints Screen(column* c) { return Vec(c->get_boundaries(rizediveva6::Screen(0))); }
   // A header with the band (21, 40) and columns a, b, c.

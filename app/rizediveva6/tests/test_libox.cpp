@@ -2,6 +2,7 @@
 // a window, and the life of its private database.
 #include "KWI/orvtoolkwi/libox.h"
 #include "dialog_recorder.h"
+#include "list_test.h"
 #include "rz_test.h"
 
 #include <string>
@@ -16,13 +17,8 @@ using tav::place;
 using Row = std::vector<std::wstring>;
 using Rows = std::vector<Row>;
 
-class Lists : public Rz {
+class Lists : public Trapping {
  protected:
-  template <class F>
-  void Run(F body) {
-    const uint32_t code = RunTrapped(body);
-    ASSERT_EQ(code, 0u) << Narrow(HandledErrorText(code));
-  }
   static const SList* Cells(const Row& r) {
     ListBuilder<const wchar_t*> b;
     for (const std::wstring& s : r) b.Add(tav::HeapCopy(s.c_str()));
@@ -38,22 +34,18 @@ class Lists : public Rz {
     for (; !l->Empty(); l = l->tail) r.push_back(l->head);
     return r;
   }
-  static Rows All(libox* l) {
+  static Rows Shown(libox* l) {
     Rows rows;
     for (const List<const SList*>* r = l->lbox_getall(); !r->Empty(); r = r->tail) rows.push_back(Vec(r->head));
     return rows;
   }
   template <class T>
   static std::vector<T> Vec(const List<T>* l) {
-    std::vector<T> v;
-    for (; !l->Empty(); l = l->tail) v.push_back(l->head);
-    return v;
+    return rztest::All(l);
   }
   template <class T>
   static const List<T>* L(std::initializer_list<T> items) {
-    ListBuilder<T> b;
-    for (const T& v : items) b.Add(v);
-    return b.Finish();
+    return rztest::L(std::vector<T>(items));
   }
   // A fresh list on no window with these lines.
   libox* Filled(const Rows& rows, const wchar_t* name = L"rz-libox") {
@@ -110,7 +102,7 @@ TEST_F(Lists, DisplayOrderBySortColumn) {
         l->allow_order(L<uint32_t>({k.column}));
         l->build_index(k.column);
       }
-      EXPECT_EQ(All(l), k.shown);
+      EXPECT_EQ(Shown(l), k.shown);
       EXPECT_EQ(l->display_order().size(), k.lines.size());
       l->delete_db();
     });
@@ -123,7 +115,7 @@ TEST_F(Lists, KeysCompareAsTheTreeDoes) {
     libox* l = Filled({{L"zz"}, {L"Zoë"}, {L"Ärzte"}, {L"apple"}});
     l->allow_order(L<uint32_t>({1}));
     l->build_index(1);
-    EXPECT_EQ(All(l), (Rows{{L"apple"}, {L"Ärzte"}, {L"Zoë"}, {L"zz"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"apple"}, {L"Ärzte"}, {L"Zoë"}, {L"zz"}}));
   });
 }
 
@@ -131,32 +123,32 @@ TEST_F(Lists, IndexAsLastBuiltAndRebuildOnChange) {
   Run([&] {
     libox* l = Filled({{L"b"}, {L"a"}});
     l->build_index(2);  // not allowed: adding order, no index
-    EXPECT_EQ(All(l), (Rows{{L"b"}, {L"a"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"b"}, {L"a"}}));
     l->lbox_add(Lines({{L"0"}}));
-    EXPECT_EQ(All(l).size(), 3u);  // without an index every add shows
+    EXPECT_EQ(Shown(l).size(), 3u);  // without an index every add shows
 
     l->allow_order(L<uint32_t>({1}));
     l->build_index(1);
-    EXPECT_EQ(All(l), (Rows{{L"0"}, {L"a"}, {L"b"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"0"}, {L"a"}, {L"b"}}));
     l->lbox_add(Lines({{L"00"}}));
-    EXPECT_EQ(All(l), (Rows{{L"0"}, {L"a"}, {L"b"}}));  // the index as last built
+    EXPECT_EQ(Shown(l), (Rows{{L"0"}, {L"a"}, {L"b"}}));  // the index as last built
     l->build_index();
-    EXPECT_EQ(All(l), (Rows{{L"0"}, {L"00"}, {L"a"}, {L"b"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"0"}, {L"00"}, {L"a"}, {L"b"}}));
 
     line first;
     ASSERT_TRUE(l->nth_line(1, &first));
     first.cells = Cells({L"zzz"});
     l->replace_line(first);
     l->build_index();
-    EXPECT_EQ(All(l), (Rows{{L"00"}, {L"a"}, {L"b"}, {L"zzz"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"00"}, {L"a"}, {L"b"}, {L"zzz"}}));
 
     l->lbox_clear();  // drops the index and the display order, keeps the column
-    EXPECT_EQ(All(l), Rows{});
+    EXPECT_EQ(Shown(l), Rows{});
     line none;
     EXPECT_FALSE(l->nth_line(1, &none));
     l->lbox_add(Lines({{L"y"}, {L"x"}}));
     l->build_index();
-    EXPECT_EQ(All(l), (Rows{{L"x"}, {L"y"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"x"}, {L"y"}}));
   });
 }
 
@@ -174,19 +166,19 @@ TEST_F(Lists, LinesAndCells) {
 
     // A stored line added again stores nothing; add_lines refills.
     l->add_line(second);
-    EXPECT_EQ(All(l).size(), 2u);
+    EXPECT_EQ(Shown(l).size(), 2u);
     l->lbox_add_lines(L<line>({LineNo(Cells({L"n"}), 0xFF, 7), second}));
-    EXPECT_EQ(All(l), (Rows{{L"n"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"n"}}));
     line n;
     ASSERT_TRUE(l->nth_line(1, &n));
     EXPECT_EQ(n.colour, 0xFF);
     EXPECT_EQ(n.second, 7);
     l->lbox_add_slist(L<const wchar_t*>({L"s1", L"s2"}));
-    EXPECT_EQ(All(l), (Rows{{L"n"}, {L"s1"}, {L"s2"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"n"}, {L"s1"}, {L"s2"}}));
 
     // A line without a reference is not replaced.
     l->replace_line(LineNo(Cells({L"q"})));
-    EXPECT_EQ(All(l), (Rows{{L"n"}, {L"s1"}, {L"s2"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"n"}, {L"s1"}, {L"s2"}}));
 
     const wchar_t* text = nullptr;
     const SList* cells = Cells({L"c1", L"c2"});
@@ -256,7 +248,7 @@ TEST_F(Lists, Colours) {
     EXPECT_EQ(Vec(l->lbox_getall_colors()), (std::vector<int32_t>{5, 6}));
     l->set_selected(2);
     EXPECT_EQ(Vec(l->lbox_getsel_color()), (std::vector<int32_t>{6}));
-    EXPECT_EQ(All(l), (Rows{{L"a"}, {L"b"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"a"}, {L"b"}}));
   });
 }
 
@@ -287,14 +279,14 @@ TEST_F(Lists, DatabaseLifetime) {
   Run([&] {
     l = Filled({{L"a"}}, L"rz-life");
     libox* twin = Filled({{L"b"}}, L"rz-life");  // two lists of one name
-    EXPECT_EQ(All(twin), (Rows{{L"b"}}));
+    EXPECT_EQ(Shown(twin), (Rows{{L"b"}}));
     twin->lbox_clear();
-    EXPECT_EQ(All(l), (Rows{{L"a"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"a"}}));
     line a;
     ASSERT_TRUE(l->nth_line(1, &a));
     EXPECT_EQ(Vec(a.cells), (Row{L"a"}));
     twin->delete_db();
-    EXPECT_EQ(All(l), (Rows{{L"a"}}));
+    EXPECT_EQ(Shown(l), (Rows{{L"a"}}));
     EXPECT_EQ(l->get_vscroll(), 0);
     EXPECT_EQ(libox::new_(L"rz-life-print", Prnt(0))->get_vscroll(), 0);
     EXPECT_EQ(std::wstring(libox::classInfo.name), L"qel6pack/OrvTool/libox_class");

@@ -30,32 +30,17 @@ constexpr int kScrollBarWidthAttr = 204;
 constexpr int kArial = 4;
 const wchar_t kNoText[] = L"zzzz";
 
-// The stored images of the two alternatives.
-struct StoredLine {
-  uint64_t functor;
-  int32_t ref;
-  const tav::StringList* cells;
-  int32_t colour;
-  int32_t second;
-};
-struct NewLine {
-  uint64_t functor;
-  const tav::StringList* cells;
-  int32_t colour;
-  int32_t second;
-};
-
 const IDomainDefinition* LineDomain() { return tav::D(domains::line); }
 
 line FromTerm(term t) {
-  const auto* s = reinterpret_cast<const StoredLine*>(t);
+  const auto* s = reinterpret_cast<const line_image*>(t);
   if ((s->functor & 0xFF) == line::stored) return {line::stored, s->ref, AsSList(s->cells), s->colour, s->second};
-  const auto* n = reinterpret_cast<const NewLine*>(t);
+  const auto* n = reinterpret_cast<const line_no_image*>(t);
   return {line::line_no, 0, AsSList(n->cells), n->colour, n->second};
 }
 
 term StoredTerm(const line& l, int32_t ref) {
-  auto* s = static_cast<StoredLine*>(tav::GStackAlloc(sizeof(StoredLine)));
+  auto* s = static_cast<line_image*>(tav::GStackAlloc(sizeof(line_image)));
   *s = {line::stored, ref, AsStringList(l.cells), l.colour, l.second};
   return reinterpret_cast<term>(s);
 }
@@ -153,7 +138,7 @@ line libox::read(int32_t ref) const { return FromTerm(db()->ref_term(LineDomain(
 
 void libox::add_line(const line& l) {
   if (l.alt != line::line_no) return;
-  auto* n = static_cast<NewLine*>(tav::GStackAlloc(sizeof(NewLine)));
+  auto* n = static_cast<line_no_image*>(tav::GStackAlloc(sizeof(line_no_image)));
   *n = {line::line_no, AsStringList(l.cells), l.colour, l.second};
   int32_t ref;
   db()->chain_insertz(LineDomain(), kChain, reinterpret_cast<term>(n), &ref);

@@ -38,6 +38,21 @@ inline line LineNo(const SList* cells, int32_t colour = 0, int32_t second = 0) {
   return {line::line_no, 0, cells, colour, second};
 }
 
+// The stored images of the two alternatives of `line` (domains::line).
+struct line_image {
+  uint64_t functor;
+  int32_t ref;
+  const tav::StringList* cells;
+  int32_t colour;
+  int32_t second;
+};
+struct line_no_image {
+  uint64_t functor;
+  const tav::StringList* cells;
+  int32_t colour;
+  int32_t second;
+};
+
 enum class data_prop : uint32_t { selected_has_checkbox = 1, has_color_box, has_cell_boundaries };
 struct selected_prop {
   enum Kind : uint32_t {

@@ -199,6 +199,20 @@ TEST_F(Lists, LinesAndCells) {
   EXPECT_EQ(dialogs_.shown(), (std::vector<DialogRecorder::Shown>{{L"note", L"Error 866 in libox"}}));
 }
 
+TEST_F(Lists, WidenColumnsGivesEveryColumnTheDefaultWidth) {
+  Run([&] {
+    libox* l = Filled({});
+    l->add_cols(L<const wchar_t*>({L"a", L"b"}));
+    l->widen_cols();
+    std::vector<uint32_t> b = Vec(l->get_boundaries(rizediveva6::Screen(0)));
+    ASSERT_EQ(b.size(), 49u);
+    EXPECT_EQ(b[0], 51u);
+    EXPECT_EQ(b[47], 2401u);
+    l->col_draw_titles(WNull());
+    EXPECT_EQ(Vec(l->get_boundaries(rizediveva6::Screen(0))), (std::vector<uint32_t>{51, 101, 151}));
+  });
+}
+
 TEST_F(Lists, SelectionAndDisabledRows) {
   Run([&] {
     libox* l = Filled({{L"a"}, {L"b"}, {L"c"}, {L"d"}});

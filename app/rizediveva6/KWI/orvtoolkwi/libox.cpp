@@ -433,6 +433,13 @@ void libox::use_dbl_callback_for_postevent() {
   db_cb_dbl_.value.code(db_cb_dbl_.value.object, 9001, 9001, LineNo(Nil<const wchar_t*>()));
 }
 
+void libox::widen_cols() {
+  constexpr int kWidths = 48;
+  const List<uint32_t>* widths = Nil<uint32_t>();
+  for (int i = 0; i < kWidths; ++i) widths = Cons<uint32_t>(xcol_width_, widths);
+  set_col_widths(true, widths);
+}
+
 void libox::set_top(uint32_t y) { xtopp_ = y; }
 uint32_t libox::get_top() { return xtopp_; }
 uint32_t libox::get_bot() { return xbott_; }

@@ -171,6 +171,8 @@ class libox : public column {
   line modify_line_if_has_checkbox(uint32_t row, const line& l);
   static const wchar_t* combine_slists(const List<const SList*>* rows);
   void use_dbl_callback_for_postevent();
+  // Every column at the default width: 48 widths of xcol_width, given ones.
+  void widen_cols();
   bool is_selected(uint32_t row) const { return selected_.has(row); }
   bool is_disabled(uint32_t row) const { return disabled_.has(row); }
   const HeapArray<uint32_t>& selected_rows() const { return selected_.entries(); }
@@ -216,6 +218,7 @@ class libox : public column {
   bt* db_bt_class_ = nullptr;
   uint32_t x_colno_for_index_ = 1;
   HeapArray<uint32_t> boo_allow_order_;
+  uint32_t xcol_width_ = 50;
   uint32_t xtopp_ = 0;
   uint32_t xbott_ = 0;
   HeapArray<int32_t> chain_;   // references in chain order

@@ -252,6 +252,32 @@ TEST_F(Lists, SelectionAndDisabledRows) {
   });
 }
 
+TEST_F(Lists, SelectionAllowedByColumn) {
+  Run([&] {
+    libox* l = Filled({});
+    l->add_cols(L<const wchar_t*>({L"a", L"b", L"c", L"d"}));
+    l->set_col_widths(true, L<uint32_t>({10, 100, 100, 100, 100}));  // edges 11, 111, 211, 311, 411
+    const pnt_struct inCol[] = {{5, 50}, {50, 50}, {150, 50}, {250, 50}, {350, 50}, {450, 50}};  // 0..4, none
+    const selected_prop allowed23{selected_prop::selection_allowed, 2, 3};
+    const selected_prop allowed11{selected_prop::selection_allowed, 1, 1};
+    const selected_prop bold{selected_prop::selected_is_bold, 0, 0};
+    struct Case {
+      const char* what;
+      std::vector<selected_prop> props;
+      std::vector<bool> allowed;  // per point
+    };
+    for (const Case& k : std::vector<Case>{
+             {"no property", {}, {false, false, false, false, false, false}},
+             {"columns 2 to 3", {bold, allowed23}, {false, false, true, true, false, false}},
+             {"only the first range counts", {allowed23, allowed11}, {false, false, true, true, false, false}},
+         }) {
+      SCOPED_TRACE(k.what);
+      l->set_selected_props(rztest::L(k.props));
+      for (size_t i = 0; i < k.allowed.size(); ++i) EXPECT_EQ(l->allow_select_by_column(inCol[i]), k.allowed[i]) << i;
+    }
+  });
+}
+
 TEST_F(Lists, Colours) {
   Run([&] {
     libox* l = Filled({{L"a"}, {L"b"}});

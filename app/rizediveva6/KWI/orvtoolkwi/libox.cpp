@@ -378,6 +378,17 @@ const List<int32_t>* libox::lbox_getsel_color() {
   return colours.Finish();
 }
 
+bool libox::allow_select_by_column(pnt_struct p) {
+  if (!sdb_selected_props_) return false;
+  for (const List<selected_prop>* l = sdb_selected_props_; !l->Empty(); l = l->tail) {
+    if (l->head.alt != selected_prop::selection_allowed) continue;
+    uint32_t col;
+    if (!pnt_col(p, &col)) return false;
+    return l->head.lo <= int64_t(col) && int64_t(col) <= l->head.hi;
+  }
+  return false;
+}
+
 // --- colours ---
 
 bool libox::lbox_setcolorline(uint32_t row, int32_t colour) {

@@ -171,6 +171,9 @@ class libox : public column {
   line modify_line_if_has_checkbox(uint32_t row, const line& l);
   static const wchar_t* combine_slists(const List<const SList*>* rows);
   void use_dbl_callback_for_postevent();
+  // Whether a click at p may select: the column under p lies in the range of
+  // the first selection_allowed property.
+  bool allow_select_by_column(pnt_struct p);
   // Every column at the default width: 48 widths of xcol_width, given ones.
   void widen_cols();
   bool is_selected(uint32_t row) const { return selected_.has(row); }

@@ -235,52 +235,45 @@ TEST_F(Columns, EdgeMoves) {
   Run([&] { EXPECT_EQ(Screen(c), (Ints{0, 200})); });
 }
 
-TEST_F(Columns, SavedLayout) {
-  const wchar_t* name = L"rz-col-saved";
-  Run([&] {
-    column* c = Abc(name);
-    c->set_col_widths(true, U({40, 20, 110, 90}));
-    c->col_draw_titles(WNull());
-    c->save_col_widths();
-    column* again = Abc(name);
-    EXPECT_EQ(Screen(again), (Ints{41, 61, 171, 261}));
-    again->set_col_widths(true, U({10, 10}));
-    EXPECT_EQ(Screen(again), (Ints{11, 21, 21}));
-    again->set_col_widths(false, U({10, 10}));
-    EXPECT_EQ(Screen(again), (Ints{41, 61, 171, 261}));
-
-    // A saved list with a negative value is ignored.
-    ListBuilder<int32_t> bad;
-    for (int32_t v : {10, -5, 40}) bad.Add(v);
-    options_db::various_ilist(name, reinterpret_cast<const IntList*>(bad.Finish()));
-    EXPECT_EQ(Screen(Abc(name)), (Ints{0, 200}));
-    column* fallback = Abc(name);
-    fallback->set_col_widths(false, U({10, 10}));
-    EXPECT_EQ(Screen(fallback), (Ints{11, 21, 21}));
-    options_db::remove(name);
-  });
-}
-
-// The child of the fresh-process test: "save" writes a layout, "read" prints
-// what a new list of that name finds.
+// The child of the saved-layout tests, run in a folder of its own (the
+// options file lies beside the program): "save" writes a layout, "read"
+// prints what a new list of that name finds, "widths" what set_col_widths
+// gives with the given widths and then with the saved ones, "negative"
+// saves a list with a negative value and prints what a new list finds and
+// what set_col_widths(false, ..) takes.
 class ColumnChild : public Rz {};
 TEST_F(ColumnChild, Run) {
   wchar_t scenario[16] = {};
   if (!GetEnvironmentVariableW(kScenarioVariable, scenario, 16)) GTEST_SKIP() << "parent run";
   ASSERT_EQ(RunTrapped([&] {
     options_db::read_opt();  // as the program does at its start
-    column* c = column::new_column(WNull(), L"rz-col-fresh");
-    if (std::wstring(scenario) == L"save") {
+    const std::wstring what = scenario;
+    const wchar_t* name = L"rz-col-fresh";
+    auto say = [](column* c) {
+      std::string line = "@";
+      for (const List<uint32_t>* l = c->get_boundaries(rizediveva6::Screen(0)); !l->Empty(); l = l->tail)
+        line += " " + std::to_string(l->head);
+      printf("%s\n", line.c_str());
+      fflush(stdout);
+    };
+    if (what == L"negative")
+      options_db::various_ilist(name, reinterpret_cast<const IntList*>(MakeList<int32_t>({10, -5, 40})));
+    column* c = column::new_column(WNull(), name);
+    if (what == L"save") {
       c->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
       c->set_col_widths(true, MakeList<uint32_t>({40, 20, 110, 90}));
       c->col_draw_titles(WNull());
       c->save_col_widths();
     }
-    std::string line = "@";
-    for (const List<uint32_t>* l = c->get_boundaries(rizediveva6::Screen(0)); !l->Empty(); l = l->tail)
-      line += " " + std::to_string(l->head);
-    printf("%s\n", line.c_str());
-    fflush(stdout);
+    say(c);
+    if (what == L"widths" || what == L"negative") {
+      if (what == L"widths") {
+        c->set_col_widths(true, MakeList<uint32_t>({10, 10}));
+        say(c);
+      }
+      c->set_col_widths(false, MakeList<uint32_t>({10, 10}));
+      say(c);
+    }
   }), 0u);
 }
 
@@ -292,13 +285,18 @@ class FreshProcess : public TempFolder {
   }
 };
 
-TEST_F(FreshProcess, SavedLayoutIsFoundByANewProcess) {
+TEST_F(FreshProcess, SavedLayout) {
   const ChildRun before = RunChild(folder_, L"read", L"", L"ColumnChild.Run");
   const ChildRun saved = RunChild(folder_, L"save", L"", L"ColumnChild.Run");
   const ChildRun after = RunChild(folder_, L"read", L"", L"ColumnChild.Run");
+  const ChildRun widths = RunChild(folder_, L"widths", L"", L"ColumnChild.Run");
   EXPECT_EQ(before.lines, std::vector<std::string>{"0 200"});
   EXPECT_EQ(saved.lines, std::vector<std::string>{"41 61 171 261"});
   EXPECT_EQ(after.lines, std::vector<std::string>{"41 61 171 261"});
+  EXPECT_EQ(widths.lines, (std::vector<std::string>{"41 61 171 261", "11 21 21", "41 61 171 261"}));
+  // A saved list with a negative value is ignored.
+  const ChildRun negative = RunChild(folder_, L"negative", L"", L"ColumnChild.Run");
+  EXPECT_EQ(negative.lines, (std::vector<std::string>{"0 200", "11 21 21"}));
 }
 
 }  // namespace

@@ -223,6 +223,10 @@ TEST_F(Lists, SelectionAndDisabledRows) {
 
     l->lbox_setsel(4, false);
     EXPECT_TRUE(l->selected_rows().empty());
+    l->set_selecteds(L<uint32_t>({4000000000u, 3}));  // a row far past the end is kept, not allocated for
+    EXPECT_TRUE(l->is_selected(4000000000u));
+    EXPECT_FALSE(l->is_selected(4000000001u));
+    EXPECT_EQ(Vec(l->lbox_getsel().positions), (std::vector<uint32_t>{2}));
     l->lbox_setsels(L<bool>({false, true, true}));
     EXPECT_EQ(Vec(l->lbox_getsel().positions), (std::vector<uint32_t>{1, 2}));
     l->set_selecteds(L<uint32_t>({4, 1}));

@@ -64,17 +64,19 @@ libox* Allocate() {
 
 void RowSet::add(uint32_t row) {
   if (has(row)) return;
-  if (row >= flags_.size()) {
-    flags_.reserve(row + 1);
-    while (flags_.size() <= row) flags_.push_back(0);
+  if (row < kDense) {
+    if (row >= flags_.size()) {
+      flags_.reserve(row + 1);
+      while (flags_.size() <= row) flags_.push_back(0);
+    }
+    flags_[row] = 1;
   }
-  flags_[row] = 1;
   entries_.push_back(row);
 }
 
 bool RowSet::remove(uint32_t row) {
   if (!has(row)) return false;
-  flags_[row] = 0;
+  if (row < kDense) flags_[row] = 0;
   for (uint32_t i = 0; i < entries_.size(); ++i)
     if (entries_[i] == row) {
       entries_.erase(i);
@@ -84,7 +86,8 @@ bool RowSet::remove(uint32_t row) {
 }
 
 void RowSet::clear() {
-  for (uint32_t row : entries_) flags_[row] = 0;
+  for (uint32_t row : entries_)
+    if (row < kDense) flags_[row] = 0;
   entries_.clear();
 }
 

@@ -104,10 +104,17 @@ struct selection {
   const List<uint32_t>* positions;
 };
 
-// Row numbers in entry order with a flag per row.
+// Row numbers in entry order with a flag per row; rows from kDense on (no
+// list holds that many lines) are found by a scan of the entries instead.
 class RowSet {
  public:
-  bool has(uint32_t row) const { return row < flags_.size() && flags_[row]; }
+  static constexpr uint32_t kDense = 1u << 22;
+  bool has(uint32_t row) const {
+    if (row < kDense) return row < flags_.size() && flags_[row];
+    for (uint32_t r : entries_)
+      if (r == row) return true;
+    return false;
+  }
   void add(uint32_t row);
   bool remove(uint32_t row);
   void clear();

@@ -40,3 +40,9 @@ if(TARGET rizediveva6)
   add_executable(bench_wyn ${CMAKE_CURRENT_LIST_DIR}/bench_wyn.cpp)
   target_link_libraries(bench_wyn PRIVATE rizediveva6 gdi32 user32)
 endif()
+
+# The list box's line store against a report-mode ListView.
+if(TARGET rizediveva6)
+  add_executable(bench_libox_store ${CMAKE_CURRENT_LIST_DIR}/bench_libox_store.cpp)
+  target_link_libraries(bench_libox_store PRIVATE rizediveva6 comctl32 user32)
+endif()

@@ -3,6 +3,7 @@
 // `unit`.
 #include "unit.h"
 
+#include "KWI/orvtoolkwi/libox.h"
 #include "SYSTEM/mychaindb/orvdb.h"
 #include "SYSTEM/stringDB/stringdb.h"
 #include "qel6decl.h"
@@ -15,6 +16,7 @@ using Qel::RunTime::RScopeClassDescriptor;
 namespace classes {
 extern RScopeClassDescriptor time_convert, mytime, string_brush_db, bt_class, orvDB;
 extern RScopeClassDescriptor options_db, remember_files, stop;
+extern RScopeClassDescriptor libox;
 }
 
 namespace domains {
@@ -86,6 +88,20 @@ RFunctor closedFunctors[] = {decl::Functor<ClosedSaved>(L"closed", closedArgs),
                              decl::Constant(L"already_closed")};
 RCompoundDomain closed_result =
     decl::Compound({L"closed_result", QEL_HERE, &saved_result.head, &classes::orvDB}, closedFunctors);
+
+// orvtoolkwi: the list box line in its stored alternatives.
+using ::rizediveva6::line_image;
+using ::rizediveva6::line_no_image;
+decl::Arguments lineArgs{{QEL_ARG(line_image, ref, tav::domains::integer),
+                          QEL_ARG(line_image, cells, tav::domains::string_list),
+                          QEL_ARG(line_image, colour, tav::domains::integer),
+                          QEL_ARG(line_image, second, tav::domains::integer)}};
+decl::Arguments lineNoArgs{{QEL_ARG(line_no_image, cells, tav::domains::string_list),
+                            QEL_ARG(line_no_image, colour, tav::domains::integer),
+                            QEL_ARG(line_no_image, second, tav::domains::integer)}};
+RFunctor lineFunctors[] = {decl::Functor<line_image>(L"line", lineArgs),
+                           decl::Functor<line_no_image>(L"line_no", lineNoArgs)};
+RCompoundDomain line = decl::Compound({L"line", QEL_HERE, nullptr, &classes::libox}, lineFunctors);
 }  // namespace domains
 
 namespace classes {
@@ -95,8 +111,9 @@ RScopeClassDescriptor string_brush_db =
     decl::Class(L"string_brush_db", QEL_HERE, &domains::str_brs.head);
 RScopeClassDescriptor bt_class = decl::Class(L"bt_class", QEL_HERE, &domains::bt_size.head);
 RScopeClassDescriptor orvDB = decl::Class(L"orvDB", QEL_HERE, &domains::closed_result.head);
+RScopeClassDescriptor libox = decl::Class(L"libox", QEL_HERE, &domains::line.head);
 decl::UnitTable unit{&time_convert, &mytime, &string_brush_db, &bt_class, &orvDB,
-                      &options_db, &remember_files, &stop};
+                      &options_db, &remember_files, &stop, &libox};
 }  // namespace classes
 
 void CheckRange(RIntegralDomain& domain, int64_t v) {

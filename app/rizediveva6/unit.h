@@ -17,6 +17,8 @@ namespace domains {
 extern T::RIntegralDomain year, month, day, hour, minute, day_no, start_day_dom;
 // mychaindb: a B+tree's key length and order, 1..2147483647.
 extern T::RIntegralDomain bt_size;
+// orvtoolkwi: the list box line, line(Ref, Cells, Colour, Second) | line_no(Cells, Colour, Second).
+extern T::RCompoundDomain line;
 }  // namespace domains
 
 // Raises the runtime's range error 302 when v lies outside the unsigned domain.

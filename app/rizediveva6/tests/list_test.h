@@ -22,6 +22,23 @@ std::vector<T> All(const List<T>* l) {
   for (; !l->Empty(); l = l->tail) v.push_back(l->head);
   return v;
 }
+template <class T>
+const List<T>* L(const std::vector<T>& items) {
+  ListBuilder<T> b;
+  for (const T& v : items) b.Add(v);
+  return b.Finish();
+}
+
+// A fixture whose Run fails the test, with the error's text, when the body raises.
+class Trapping : public Rz {
+ protected:
+  template <class F>
+  void Run(F body) {
+    const uint32_t code = RunTrapped(body);
+    ASSERT_EQ(code, 0u) << Narrow(HandledErrorText(code));
+  }
+};
+
 // Every solution of a nondeterministic predicate that takes a continuation.
 template <class T, class F>
 std::vector<T> Solutions(F nd) {

@@ -38,7 +38,7 @@ inline void PlaceProgram(const std::wstring& folder) {
 // Starts prog.exe in `folder` on `scenario` with `directory` (or the folder)
 // as its current directory; the DLLs come from this program's folder.
 inline testchild::Child StartChild(const std::wstring& folder, const std::wstring& scenario,
-                                   const std::wstring& directory) {
+                                   const std::wstring& directory, const wchar_t* child = L"OptionsChild.Run") {
   PlaceProgram(folder);
   SetEnvironmentVariableW(kScenarioVariable, scenario.c_str());
   std::vector<wchar_t> oldPath(32768);
@@ -48,7 +48,7 @@ inline testchild::Child StartChild(const std::wstring& folder, const std::wstrin
   GetCurrentDirectoryW(MAX_PATH, cwd);
   SetCurrentDirectoryW(directory.empty() ? folder.c_str() : directory.c_str());
   testchild::Child c = testchild::Start(folder + L"\\" + kProgram,
-                                        L"prog.exe --gtest_filter=OptionsChild.Run --watchdog=90");
+                                        std::wstring(L"prog.exe --gtest_filter=") + child + L" --watchdog=90");
   SetCurrentDirectoryW(cwd);
   SetEnvironmentVariableW(L"PATH", had ? oldPath.data() : nullptr);
   SetEnvironmentVariableW(kScenarioVariable, nullptr);
@@ -56,9 +56,9 @@ inline testchild::Child StartChild(const std::wstring& folder, const std::wstrin
 }
 
 inline ChildRun RunChild(const std::wstring& folder, const std::wstring& scenario,
-                         const std::wstring& directory = L"") {
+                         const std::wstring& directory = L"", const wchar_t* child = L"OptionsChild.Run") {
   ChildRun run;
-  testchild::Child c = StartChild(folder, scenario, directory);
+  testchild::Child c = StartChild(folder, scenario, directory, child);
   if (!c.Started()) {
     run.lines.push_back("<no child>");
     return run;

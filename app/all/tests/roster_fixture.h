@@ -76,7 +76,11 @@ struct RosterSpec {
 RosterSpec SmallSpec();
 // A large roster of 52 or 104 weeks with 60 doctors.
 RosterSpec LargeSpec(uint32_t weeks);
-// The spec of a name ("small", "large52", "large104"); false for another.
+// Two weeks from Monday 2026-10-05, one task and location, two slots,
+// three doctors (A in P1, B in P1 and P2, C in P2), a holiday on the
+// first Wednesday, the day slots of Saturday and Sunday as weekend.
+RosterSpec TwoWeekSpec();
+// The spec of a name ("small", "large52", "large104", "two"); false for another.
 bool SpecNamed(const std::wstring& name, RosterSpec* spec);
 
 // The tls of a duty by names, through the document's lists.

@@ -214,11 +214,8 @@ void PutTwoWeekRoster() {
   };
   for (const Share& s : {Share{1, L"A", 0, 0.5}, Share{1, L"B", 0, 0.25}, Share{1, L"C", 0, 0.25}, Share{1, L"A", 1, 0.2},
                          Share{1, L"B", 1, 0.4}, Share{1, L"C", 1, 0.4}, Share{2, L"P1", 0, 0.5}, Share{2, L"P2", 0, 0.5},
-                         Share{2, L"P1", 1, 0.3}, Share{2, L"P2", 1, 0.7}}) {
-    int32_t ref;
-    const LoadingTerm* l = OnStack(LoadingTerm{s.functor, MakeWhatStat(stat_kind::weekend, s.weekend), s.name, s.fraction, 0});
-    kalmora_DB::db()->chain_insertz(tav::D(all::domains::loading), L"loading_chain", reinterpret_cast<T::term>(l), &ref);
-  }
+                         Share{2, L"P1", 1, 0.3}, Share{2, L"P2", 1, 0.7}})
+    PutShare(s.functor, MakeWhatStat(stat_kind::weekend, s.weekend), s.name, s.fraction);
   kalmora_DB::set_as_mod();
 }
 

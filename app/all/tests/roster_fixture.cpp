@@ -139,6 +139,12 @@ std::wstring KeyOf(const TieEndSpec& e) {
   return sc_phase1::get_dtbd_key(duty_dat{sp{e.day, e.period, d.slot}, d.where, d.task, false}).text;
 }
 
+void PutShare(uint64_t functor, const WhatStatTerm* kind, const wchar_t* name, double fraction) {
+  int32_t ref;
+  const LoadingTerm* l = OnStack(LoadingTerm{functor, kind, name, fraction, 0});
+  kalmora_DB::db()->chain_insertz(tav::D(domains::loading), L"loading_chain", reinterpret_cast<T::term>(l), &ref);
+}
+
 void WriteSpec(const RosterSpec& spec) {
   kalmora_DB::set_start_day(spec.startDay);
   kalmora_DB::put_start_date(rizediveva6::time_convert::date_tv(spec.start));

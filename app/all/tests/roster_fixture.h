@@ -89,6 +89,10 @@ all::tls DutyOf(const DutySpec& d);
 // The duty key of a tie end.
 std::wstring KeyOf(const TieEndSpec& e);
 
+// Appends a loading to the open document as it is: functor 1 a doctor's
+// share, 2 a practice's.
+void PutShare(uint64_t functor, const all::WhatStatTerm* kind, const wchar_t* name, double fraction);
+
 // Writes the spec into the open document (kalmora_DB initialised on it).
 void WriteSpec(const RosterSpec& spec);
 

@@ -25,5 +25,5 @@ if(TARGET kalmora_all AND TARGET bench_sqlite3)
   add_executable(bench_roster ${CMAKE_CURRENT_LIST_DIR}/bench_roster.cpp
                  ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp)
   target_include_directories(bench_roster PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
-  target_link_libraries(bench_roster PRIVATE kalmora_all bench_sqlite3)
+  target_link_libraries(bench_roster PRIVATE kalmora_all all_comtree_recorder bench_sqlite3)
 endif()

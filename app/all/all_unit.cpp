@@ -5,6 +5,7 @@
 
 #include "kalmoradb/roster_types.h"
 #include "qel6decl.h"
+#include "rulesPack/sc_rules.h"
 #include "unit.h"
 
 namespace all {
@@ -151,10 +152,70 @@ RCompoundDomain tie_dat = decl::Compound(AT(tie_dat, &rpnt2.head), tieDatFunctor
 decl::Arguments tieDomArgs{{QEL_ARG(TieDomTerm, ref, chain_ref), QEL_ARG(TieDomTerm, dat, tie_dat)}};
 RFunctor tieDomFunctors[] = {decl::Functor<TieDomTerm>(L"tie_dom", tieDomArgs)};
 RCompoundDomain tie_dom = decl::Compound(AT(tie_dom, &tie_dat.head), tieDomFunctors);
+
+// --- can't-do rules, assignment verdicts and modes ---
+RFunctor canDoFunctors[] = {decl::Constant(L"i_cant_do"), decl::Constant(L"i_can_do")};
+RCompoundDomain can_do_dom = decl::Compound(AT(can_do_dom, &tie_dom.head), canDoFunctors);
+struct RuleNumber { uint64_t functor; uint32_t n; };
+struct RuleKey { uint64_t functor; const wchar_t* key; };
+decl::Arguments ruleSlotArgs{{QEL_ARG(RuleNumber, n, slot_dom)}};
+decl::Arguments ruleDayArgs{{QEL_ARG(RuleNumber, n, rz::day_no)}};
+decl::Arguments rulePeriodArgs{{QEL_ARG(RuleNumber, n, period_no)}};
+decl::Arguments ruleWhereArgs{{QEL_ARG(RuleNumber, n, where_dom)}};
+decl::Arguments ruleWhatArgs{{QEL_ARG(RuleNumber, n, task_dom)}};
+decl::Arguments ruleKeyArgs{{QEL_ARG(RuleKey, key, tv::string)}};
+RFunctor ruleTypeFunctors[] = {
+    decl::Functor<RuleNumber>(L"r_slot", ruleSlotArgs), decl::Functor<RuleNumber>(L"r_day", ruleDayArgs),
+    decl::Functor<RuleNumber>(L"r_period", rulePeriodArgs), decl::Functor<RuleNumber>(L"r_where", ruleWhereArgs),
+    decl::Functor<RuleNumber>(L"r_what", ruleWhatArgs), decl::Functor<RuleKey>(L"r_dtbd", ruleKeyArgs)};
+RCompoundDomain rule_type = decl::Compound(AT(rule_type, &can_do_dom.head), ruleTypeFunctors);
+decl::Arguments ruleArgs{{QEL_ARG(RuleTerm, inForce, tv::boolean), QEL_ARG(RuleTerm, type, rule_type),
+                          QEL_ARG(RuleTerm, canDo, can_do_dom)}};
+RFunctor ruleFunctors[] = {decl::Functor<RuleTerm>(L"rule", ruleArgs)};
+RCompoundDomain rule = decl::Compound(AT(rule, &rule_type.head), ruleFunctors);
+decl::Arguments whichRuleArgs{{QEL_ARG(WhichRuleTerm, name, tv::string), QEL_ARG(WhichRuleTerm, rule, rule)}};
+RFunctor whichRuleFunctors[] = {decl::Functor<WhichRuleTerm>(L"group_rule", whichRuleArgs),
+                                decl::Functor<WhichRuleTerm>(L"person_rule", whichRuleArgs)};
+RCompoundDomain which_rule = decl::Compound(AT(which_rule, &rule.head), whichRuleFunctors);
+struct PgRef { uint64_t functor; int32_t ref; };
+struct PgName { uint64_t functor; const wchar_t* name; };
+decl::Arguments pgRefArgs{{QEL_ARG(PgRef, ref, chain_ref)}};
+decl::Arguments pgNameArgs{{QEL_ARG(PgName, name, tv::string)}};
+RFunctor pgFunctors[] = {decl::Functor<PgRef>(L"p", pgRefArgs), decl::Functor<PgName>(L"g", pgNameArgs)};
+RCompoundDomain pg = decl::Compound(AT(pg, &which_rule.head), pgFunctors);
+struct CantDoIt { uint64_t functor; const wchar_t* text; uint32_t colour; };
+struct TieRule { uint64_t functor; const DutyDatTerm* duty; };
+decl::Arguments cantDoItArgs{{QEL_ARG(CantDoIt, text, tv::string), QEL_ARG(CantDoIt, colour, tv::unsigned_)}};
+decl::Arguments tieRuleArgs{{QEL_ARG(TieRule, duty, duty_to_be_done_dat)}};
+RFunctor ruleReasonFunctors[] = {decl::Functor<CantDoIt>(L"cant_do_it", cantDoItArgs),
+                                 decl::Functor<TieRule>(L"tie_prevents_rule", tieRuleArgs)};
+RCompoundDomain rule_reason = decl::Compound(AT(rule_reason, &pg.head), ruleReasonFunctors);
+struct TieAssign { uint64_t functor; const TieDatTerm* tie; };
+decl::Arguments tieAssignArgs{{QEL_ARG(TieAssign, tie, tie_dat)}};
+RFunctor assignReasonFunctors[] = {decl::Functor<PgRef>(L"is_busy", pgRefArgs),
+                                   decl::Functor<TieAssign>(L"tie_prevents_assign", tieAssignArgs),
+                                   decl::Functor<PgRef>(L"duty_is_already_assigned", pgRefArgs)};
+RCompoundDomain assign_reason = decl::Compound(AT(assign_reason, &rule_reason.head), assignReasonFunctors);
+struct ReasonRule { uint64_t functor; const RuleReasonTerm* r; };
+struct ReasonAssign { uint64_t functor; const AssignReasonTerm* r; };
+decl::Arguments reasonRuleArgs{{QEL_ARG(ReasonRule, r, rule_reason)}};
+decl::Arguments reasonAssignArgs{{QEL_ARG(ReasonAssign, r, assign_reason)}};
+RFunctor reasonFunctors[] = {decl::Constant(L"can_do_it"), decl::Functor<ReasonRule>(L"cant_rule_reason", reasonRuleArgs),
+                             decl::Functor<ReasonAssign>(L"cant_assign_reason", reasonAssignArgs),
+                             decl::Functor<PgName>(L"unknown", pgNameArgs)};
+RCompoundDomain reason = decl::Compound(AT(reason, &assign_reason.head), reasonFunctors);
+RFunctor testAssFunctors[] = {decl::Constant(L"test_ass_only"), decl::Constant(L"make_ass_only"),
+                              decl::Constant(L"test_and_make")};
+RCompoundDomain test_ass = decl::Compound(AT(test_ass, &reason.head), testAssFunctors);
+decl::Arguments clearPeriodArgs{{QEL_ARG(RuleNumber, n, tv::unsigned_)}};
+RFunctor clearFunctors[] = {decl::Constant(L"clear_all"), decl::Functor<RuleNumber>(L"clear_week", clearPeriodArgs),
+                            decl::Functor<RuleNumber>(L"clear_month", clearPeriodArgs),
+                            decl::Functor<PgName>(L"clear_day", pgNameArgs)};
+RCompoundDomain clear_dom = decl::Compound(AT(clear_dom, &test_ass.head), clearFunctors);
 }  // namespace domains
 
 namespace classes {
-RScopeClassDescriptor kalmora_DB = decl::Class(L"kalmora_DB", QEL_HERE, &domains::tie_dom.head);
+RScopeClassDescriptor kalmora_DB = decl::Class(L"kalmora_DB", QEL_HERE, &domains::clear_dom.head);
 decl::UnitTable unit{&kalmora_DB};
 }  // namespace classes
 

@@ -3,8 +3,10 @@
 //
 // Invariants:
 //  - init opens or creates the tree once per document; uninit forgets it.
-//  - repair drops exactly the locks whose duty has no doctor, collecting
-//    them before deleting any; it does not mark the document modified.
+//  - lock stores only an assigned, unlocked duty; lock and unlock mark the
+//    document modified; repair and clear do not.
+//  - repair drops exactly the locks whose duty has no doctor; it and the
+//    bulk codes collect the entries before changing any.
 #pragma once
 
 #include "SYSTEM/mychaindb/bt.h"
@@ -12,6 +14,9 @@
 #include "kalmoradb/store_state.h"
 
 namespace all {
+
+// Bulk codes of lock_set.
+enum : int32_t { kLockWeek = 101, kLockAll = 102, kUnlockWeek = 103, kUnlockAll = 104 };
 
 class lock_ass {
  public:
@@ -21,6 +26,17 @@ class lock_ass {
 
   static void init(tav::chainDB* db);
   static void uninit();
+  // False when the duty is already locked or has no doctor.
+  static bool lock(const DutyDatTerm* duty);
+  // False when the duty is not locked.
+  static bool unlock(const DutyDatTerm* duty);
+  static bool is_locked(const DutyDatTerm* duty);
+  static bool is_locked_key(const wchar_t* key);
+  // Bulk lock (101 a week, 102 all) or unlock (103 a week, 104 all) of one
+  // doctor's assignments, or of everyone's; other codes do nothing.
+  static void lock_set(const wchar_t* name, int32_t code, uint32_t period);
+  static void lock_set(int32_t code, uint32_t period);
+  static void clear();
   static void repair();
   // Every lock re-keyed by f (null: the lock is dropped).
   static void rekey(key_map f, const void* context);

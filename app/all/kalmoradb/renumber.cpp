@@ -211,6 +211,29 @@ void RewriteTies(const KeyContext& context) {
   });
 }
 
+// Whether a rule type's number is one of the renumbered list.
+bool Renumbers(list_kind kind, rule_kind type) {
+  return (kind == list_kind::task && type == rule_kind::r_what) ||
+         (kind == list_kind::where && type == rule_kind::r_where) ||
+         (kind == list_kind::slot && type == rule_kind::r_slot);
+}
+
+// Every can't-do rule over a renumbered number or duty key rewritten; a rule
+// over a gone one goes.
+void RewriteRules(const KeyContext& context) {
+  RewriteChain(L"rule_chain", tav::D(domains::which_rule), [&](T::term t) -> T::term {
+    auto* w = reinterpret_cast<const WhichRuleTerm*>(t);
+    RuleTypeTerm type = *w->rule->type;
+    if (type.Kind() == rule_kind::r_dtbd) type.key = MapKey(type.key, &context);
+    else if (Renumbers(context.kind, type.Kind())) type.number = (*context.map)(type.number);
+    else return t;
+    if (type.Kind() == rule_kind::r_dtbd ? !type.key : !type.number) return nullptr;
+    RuleTerm rule = *w->rule;
+    rule.type = OnStack(type);
+    return reinterpret_cast<T::term>(OnStack(WhichRuleTerm{w->functor, w->name, OnStack(rule)}));
+  });
+}
+
 }  // namespace
 
 void renumber::apply(list_kind kind, const number_map& map) {
@@ -224,6 +247,7 @@ void renumber::apply(list_kind kind, const number_map& map) {
   sc_assign::rekey(MapKey, &context);
   lock_ass::rekey(MapKey, &context);
   RewriteTies(context);
+  RewriteRules(context);
   sc_phase1::must_regenerate(L"renumbered");
 }
 

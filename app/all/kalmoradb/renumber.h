@@ -8,7 +8,8 @@
 //  - apply with a map that moves nothing changes nothing.  Otherwise it
 //    rewrites the typical duties, the date changes, (slots) the weekend
 //    entries, the display filter and the keys of the assignments and locks
-//    (through sc_assign and lock_ass) and the tie end keys; records of a
+//    (through sc_assign and lock_ass), the tie end keys and the can't-do
+//    rules' numbers and duty keys; records of a
 //    gone number are deleted with their entry (a tie with either end), and
 //    a filter on a gone number becomes include_all.
 //    Then it marks the document modified and asks for a rebuild.

@@ -1,9 +1,205 @@
-// sc_rules's class state.
+// The can't-do rule store over "rule_chain", the check of one candidate
+// assignment and the texts of a rule.
 #include "rulesPack/sc_rules.h"
+
+#include <cwchar>
+
+#include "SYSTEM/timepack/mytime.h"
+#include "SYSTEM/timepack/time_convert.h"
+#include "kalmoradb/kalmora_DB.h"
+#include "kalmoradb/locations.h"
+#include "kalmoradb/staff_db.h"
+#include "kalmoradb/tasks.h"
+#include "phase1/sc_phase1.h"
+#include "string/string.h"
 
 namespace all {
 
+using rizediveva6::mytime;
+using rizediveva6::time_convert;
+
 const tav::ClassInfo sc_rules::classInfo{L"qel6pack/all/rulesPack/sc_rules", TAV_CLASS_VERSION};
-store_state sc_rules::state{L"sc_rules", L"sc_rules not initialised"};
+store_state sc_rules::state{L"sc_rules", L"rules not initialised"};
+
+namespace {
+
+constexpr const wchar_t* kChain = L"rule_chain";
+constexpr uint64_t kTrue = 2;
+
+const IDomainDefinition* WhichRule() { return tav::D(domains::which_rule); }
+
+const ReasonTerm* Reason(reason_kind kind) {
+  auto* r = static_cast<ReasonTerm*>(tav::GStackAlloc(sizeof(ReasonTerm)));
+  r->functor = static_cast<uint64_t>(kind);
+  r->text = nullptr;
+  return r;
+}
+
+bool Forbids(const RuleTerm* r) {
+  return r->inForce->functor == kTrue && r->canDo->functor == static_cast<uint64_t>(can_do_kind::i_cant_do);
+}
+
+uint32_t DayNumber(const DutyDatTerm* duty) {
+  uint32_t day = 0;
+  const wchar_t* name;
+  time_convert::date_weekno_dayno(kalmora_DB::sp_dt(SpOf(duty->at)), &day, &name);
+  return day;
+}
+
+bool SameDuty(const DutyDatTerm* a, const DutyDatTerm* b) {
+  return SpOf(a->at) == SpOf(b->at) && a->where == b->where && a->task == b->task &&
+         a->changed->functor == b->changed->functor;
+}
+
+bool TypeMatches(const RuleTypeTerm* t, const DutyDatTerm* duty) {
+  switch (t->Kind()) {
+    case rule_kind::r_slot: return t->number == duty->at->slot;
+    case rule_kind::r_day: return t->number == DayNumber(duty);
+    case rule_kind::r_period: return t->number == duty->at->period;
+    case rule_kind::r_where: return t->number == duty->where;
+    case rule_kind::r_what: return t->number == duty->task;
+    case rule_kind::r_dtbd: {
+      const DutyTerm* found;
+      return sc_phase1::get_duty_by_key(t->key, &found) && SameDuty(found->dat, duty);
+    }
+  }
+  return false;
+}
+
+// The first stored rule of that kind and name forbidding the duty.
+bool FirstForbidding(who_kind kind, const wchar_t* name, const DutyDatTerm* duty, const wchar_t** desc) {
+  const wchar_t* found = nullptr;
+  sc_rules::nd_which_rule([&](stored_rule s) {
+    if (s.rule->Kind() != kind || wcscmp(s.rule->name, name) != 0) tav::K::Fail();
+    const wchar_t* d;
+    if (!sc_rules::rule_exists(duty, s.rule->rule, &d)) tav::K::Fail();
+    found = tav::HeapCopy(d);
+  });
+  if (!found) return false;
+  *desc = found;
+  return true;
+}
+
+bool CheckPg(const DutyDatTerm* duty, const PgTerm* who, const wchar_t** desc, uint32_t* colour) {
+  if (who->functor == static_cast<uint64_t>(pg_kind::g)) {
+    *colour = kGroupRuleColour;
+    return FirstForbidding(who_kind::group_rule, who->group, duty, desc);
+  }
+  *colour = kOwnRuleColour;
+  sc_rules::state.is_initialised();
+  const PersonTerm* doctor = staff_db::get_personref(who->doctor);
+  if (FirstForbidding(who_kind::person_rule, doctor->dat->name, duty, desc)) return true;
+  sc_rules::state.is_initialised();
+  doctor = staff_db::get_personref(who->doctor);
+  for (const tav::StringList* g = doctor->dat->groups; !g->Empty(); g = g->tail) {
+    const wchar_t* d;
+    if (!FirstForbidding(who_kind::group_rule, g->head, duty, &d)) continue;
+    *desc = tav::string::concat(d, L" [", g->head, L"]");
+    *colour = kGroupRuleColour;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const ReasonTerm* CanDoIt() { return Reason(reason_kind::can_do_it); }
+
+const ReasonTerm* CantRule(const wchar_t* text, uint32_t colour) {
+  auto* rr = static_cast<RuleReasonTerm*>(tav::GStackAlloc(sizeof(RuleReasonTerm)));
+  rr->functor = static_cast<uint64_t>(rule_reason_kind::cant_do_it);
+  rr->text = text;
+  rr->colour = colour;
+  auto* r = const_cast<ReasonTerm*>(Reason(reason_kind::cant_rule_reason));
+  r->rule = rr;
+  return r;
+}
+
+namespace {
+const ReasonTerm* Assign(assign_reason_kind kind, const TieDatTerm* tie, chain_ref ref) {
+  auto* ar = static_cast<AssignReasonTerm*>(tav::GStackAlloc(sizeof(AssignReasonTerm)));
+  ar->functor = static_cast<uint64_t>(kind);
+  if (tie) ar->tie = tie;
+  else {
+    ar->tie = nullptr;
+    ar->ref = ref;
+  }
+  auto* r = const_cast<ReasonTerm*>(Reason(reason_kind::cant_assign_reason));
+  r->assign = ar;
+  return r;
+}
+}  // namespace
+
+const ReasonTerm* CantAssign(assign_reason_kind kind, chain_ref ref) { return Assign(kind, nullptr, ref); }
+const ReasonTerm* TiePrevents(const TieDatTerm* tie) {
+  return Assign(assign_reason_kind::tie_prevents_assign, tie, 0);
+}
+
+const ReasonTerm* Unknown() {
+  auto* r = const_cast<ReasonTerm*>(Reason(reason_kind::unknown));
+  r->text = L"Unknown reason why can't assign";
+  return r;
+}
+
+const WhichRuleTerm* MakeWhichRule(const rule_value& v) {
+  RuleTypeTerm type{};
+  type.functor = static_cast<uint64_t>(v.kind);
+  if (v.kind == rule_kind::r_dtbd) type.key = v.key;
+  else type.number = v.number;
+  const RuleTerm rule{1, OnStack(tav::BooleanTerm{v.inForce ? kTrue : 1}), OnStack(type),
+                      tav::Constant(static_cast<uint64_t>(v.canDo))};
+  return OnStack(WhichRuleTerm{static_cast<uint64_t>(v.who), v.name, OnStack(rule)});
+}
+
+bool sc_rules::nd_which_rule(tav::Each<stored_rule> k) {
+  state.is_initialised();
+  return state.db()->chain_terms(WhichRule(), kChain, [&](tav::RefTerm rt) {
+    k(stored_rule{reinterpret_cast<const WhichRuleTerm*>(rt.t), rt.ref});
+  });
+}
+
+const ReasonTerm* sc_rules::rule_allows_it(const DutyDatTerm* duty, const PgTerm* who) {
+  const wchar_t* desc;
+  uint32_t colour;
+  if (!CheckPg(duty, who, &desc, &colour)) return CanDoIt();
+  const wchar_t* name = who->functor == static_cast<uint64_t>(pg_kind::g) ? who->group : staff_db::ref_name(who->doctor);
+  return CantRule(tav::string::concat(name, L" can't do ", desc), colour);
+}
+
+bool sc_rules::rule_exists(const DutyDatTerm* duty, const RuleTerm* rule, const wchar_t** desc) {
+  if (!Forbids(rule) || !TypeMatches(rule->type, duty)) return false;
+  const wchar_t* verb;
+  rule_desc(rule, desc, &verb);
+  return true;
+}
+
+void sc_rules::rule_desc(const RuleTerm* rule, const wchar_t** desc, const wchar_t** verb) {
+  const wchar_t* text;
+  if (rule->canDo->functor == static_cast<uint64_t>(can_do_kind::i_cant_do) && rule_type_desc(rule->type, &text)) {
+    *desc = tav::string::concat(text, L" ");
+    *verb = L"can't do";
+    return;
+  }
+  *desc = L"No desc";
+  *verb = L"??";
+}
+
+bool sc_rules::rule_type_desc(const RuleTypeTerm* type, const wchar_t** text) {
+  switch (type->Kind()) {
+    case rule_kind::r_slot: *text = kalmora_DB::get_slot_name(type->number); return true;
+    case rule_kind::r_day: return mytime::dayno_dayname(type->number, text);
+    case rule_kind::r_period:
+    {
+      wchar_t number[12];
+      swprintf(number, 12, L"%u", type->number);
+      *text = tav::string::concat(L"Week  ", number);
+      return true;
+    }
+    case rule_kind::r_where: *text = locations::get_where_name(type->number); return true;
+    case rule_kind::r_what: *text = tasks::get_task_name(type->number); return true;
+    case rule_kind::r_dtbd: *text = sc_phase1::key_desc(type->key); return true;
+  }
+  return false;
+}
 
 }  // namespace all

@@ -131,6 +131,23 @@ void DumpTies() {
   });
 }
 
+// Assignments and locks in key order, then the can't-do rules in chain order.
+void DumpGate() {
+  for (rizediveva6::bt* t : {sc_assign::tree(), lock_ass::tree()})
+    for (const rizediveva6::List<rizediveva6::KeyRef>* e = all_entries(t); !e->Empty(); e = e->tail)
+      Line(std::wstring(t == sc_assign::tree() ? L"ass " : L"lock ") + e->head.key + L" " +
+           staff_db::ref_name(e->head.ref));
+  sc_rules::nd_which_rule([&](stored_rule s) {
+    const RuleTerm* r = s.rule->rule;
+    const RuleTypeTerm* t = r->type;
+    Line(L"rule who" + std::to_wstring(s.rule->functor) + L"(" + s.rule->name + L") force" +
+         std::to_wstring(r->inForce->functor) + L" type" + std::to_wstring(t->functor) + L"(" +
+         (t->Kind() == rule_kind::r_dtbd ? std::wstring(t->key) : std::to_wstring(t->number)) + L") can" +
+         std::to_wstring(r->canDo->functor));
+    K::Fail();
+  });
+}
+
 chain_ref DoctorRef(const wchar_t* name) {
   const PersonTerm* p;
   return staff_db::get_person(name, &p) ? p->ref : 0;
@@ -301,6 +318,7 @@ const std::map<std::wstring, std::function<void()>>& Operations() {
          load_db::auto_load(10);
        }},
       {L"clear_load", [] { load_db::clear_load(); }},
+      {L"clear_assignments", [] { sc_assign::clear_assignments(clear_dom{clear_kind::clear_all, 0}); }},
       {L"sunday_duty", [] {
          typical_db::add_tls(kSunday, rizediveva6::MakeList<tls>({tls{2, 1, 1}}));
        }},
@@ -359,6 +377,9 @@ int Run(int argc, wchar_t** argv) {
     return 0;
   } else if (mode == L"ties") {
     DumpTies();
+    return 0;
+  } else if (mode == L"gate") {
+    DumpGate();
     return 0;
   } else {
     return 3;

@@ -6,6 +6,8 @@
 #include "kalmoradb/load_db.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/locations.h"
+#include "kalmoradb/lock_ass.h"
+#include "kalmoradb/sc_assign.h"
 #include "kalmoradb/sc_holidays.h"
 #include "kalmoradb/sc_mod_date.h"
 #include "kalmoradb/staff_db.h"
@@ -125,8 +127,38 @@ tls DutyOf(const DutySpec& d) {
   return typical_db::slist_tls(rizediveva6::MakeList<const wchar_t*>({d.task.c_str(), d.where.c_str(), d.slot.c_str()}));
 }
 
+RosterSpec GateSpec() {
+  RosterSpec s;
+  s.start = dt{2027, 1, 4};
+  s.startDay = 0;
+  s.weeks = 2;
+  s.slots = {L"early", L"late"};
+  s.tasks = {L"Ward", L"Clinic"};
+  s.locations = {L"Main"};
+  s.groups = {L"North", L"South"};
+  s.doctors = {{L"Ann", {L"North"}}, {L"Bob", {L"South"}}, {L"Cy", {L"South", L"North"}}, {L"Dee", {}}};
+  s.typical = {
+      {kWeekday, {L"Ward", L"Main", L"early"}},
+      {kWeekday, {L"Clinic", L"Main", L"early"}},
+      {kWeekday, {L"Ward", L"Main", L"late"}},
+      {kSaturday, {L"Ward", L"Main", L"early"}},
+  };
+  return s;
+}
+
+RosterSpec GateFullSpec() {
+  RosterSpec s = GateSpec();
+  const DutySpec ward{L"Ward", L"Main", L"early"}, clinic{L"Clinic", L"Main", L"early"};
+  s.rules = {{who_kind::person_rule, L"Ann", rule_kind::r_slot, 2, {}},
+             {who_kind::group_rule, L"South", rule_kind::r_dtbd, 0, {1, 1, ward}, false, can_do_kind::i_can_do}};
+  s.assignments = {{{1, 1, ward}, L"Ann", true}, {{2, 2, clinic}, L"Bob"}, {{1, 3, ward}, L"Dee"}};
+  return s;
+}
+
 bool SpecNamed(const std::wstring& name, RosterSpec* spec) {
   if (name == L"small") *spec = SmallSpec();
+  else if (name == L"gate") *spec = GateSpec();
+  else if (name == L"gate_full") *spec = GateFullSpec();
   else if (name == L"large52") *spec = LargeSpec(52);
   else if (name == L"large104") *spec = LargeSpec(104);
   else if (name == L"two") *spec = TwoWeekSpec();
@@ -143,6 +175,16 @@ void PutShare(uint64_t functor, const WhatStatTerm* kind, const wchar_t* name, d
   int32_t ref;
   const LoadingTerm* l = OnStack(LoadingTerm{functor, kind, name, fraction, 0});
   kalmora_DB::db()->chain_insertz(tav::D(domains::loading), L"loading_chain", reinterpret_cast<T::term>(l), &ref);
+}
+
+const WhichRuleTerm* RuleOf(const RuleSpec& r) {
+  const wchar_t* key = r.kind == rule_kind::r_dtbd ? tav::HeapCopy(KeyOf(r.duty).c_str()) : nullptr;
+  return MakeWhichRule(rule_value{r.who, tav::HeapCopy(r.name.c_str()), r.inForce, r.kind, r.number, key, r.canDo});
+}
+
+void AddRule(const WhichRuleTerm* rule) {
+  int32_t ref;
+  kalmora_DB::db()->chain_inserta(tav::D(domains::which_rule), L"rule_chain", reinterpret_cast<T::term>(rule), &ref);
 }
 
 void WriteSpec(const RosterSpec& spec) {
@@ -178,6 +220,16 @@ void WriteSpec(const RosterSpec& spec) {
   for (const TieSpec& t : spec.ties) {
     const std::wstring first = KeyOf(t.first), second = KeyOf(t.second);
     ties::add_tie2(MakeTieDat(tie_value{t.who, t.name.c_str(), first.c_str(), second.c_str(), t.tieDo, t.repeat, t.spec}));
+  }
+  for (const RuleSpec& r : spec.rules) AddRule(RuleOf(r));
+  for (const AssignSpec& a : spec.assignments) {
+    const PersonTerm* p;
+    if (staff_db::get_person(a.doctor.c_str(), &p))
+      sc_assign::assign_person(test_ass::make_ass_only, KeyOf(a.duty).c_str(), p->ref);
+  }
+  for (const AssignSpec& a : spec.assignments) {
+    const DutyTerm* duty;
+    if (a.locked && sc_phase1::get_duty_by_key(KeyOf(a.duty).c_str(), &duty)) lock_ass::lock(duty->dat);
   }
   if (spec.loads.empty()) return;
   for (const DoctorSpec& d : spec.doctors)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kalmoradb/sc_stat_weekend.h"
+#include "rulesPack/sc_rules.h"
 #include "kalmoradb/ties.h"
 
 namespace alltest {
@@ -47,6 +48,22 @@ struct TieSpec {
   all::repeat_kind repeat;
   all::spec_kind spec;
 };
+// A can't-do rule of a group or a doctor; an r_dtbd rule names its duty.
+struct RuleSpec {
+  all::who_kind who;
+  std::wstring name;
+  all::rule_kind kind;
+  uint32_t number;   // every kind but r_dtbd
+  TieEndSpec duty;   // r_dtbd
+  bool inForce = true;
+  all::can_do_kind canDo = all::can_do_kind::i_cant_do;
+};
+// An assignment by names, stored without checks, and whether it is locked.
+struct AssignSpec {
+  TieEndSpec duty;
+  std::wstring doctor;
+  bool locked = false;
+};
 // A doctor's parts of weekend(0) and weekend(1).
 struct LoadSpec {
   std::wstring doctor;
@@ -69,18 +86,28 @@ struct RosterSpec {
   // Every doctor's two weekend shares are read (zero shares), then these
   // parts set in this order.
   std::vector<LoadSpec> loads;
+  std::vector<RuleSpec> rules;          // in the order added: the last is first in the chain
+  std::vector<AssignSpec> assignments;  // stored in this order, then locked
 };
 
 // The small hand-checked roster: 16 weeks from Monday 2026-10-05, over the
 // October clock changes and the year end.
 RosterSpec SmallSpec();
+// The hand-checked roster of the assignment checks: 2 weeks from Monday
+// 2027-01-04, slots early and late, tasks Ward and Clinic at Main, doctors
+// Ann (North), Bob (South), Cy (South, North) and Dee (no group).
+RosterSpec GateSpec();
+// The same with two rules (Ann's late slot; South's dated duty, not in
+// force, can-do) and three assignments, the first locked.
+RosterSpec GateFullSpec();
 // A large roster of 52 or 104 weeks with 60 doctors.
 RosterSpec LargeSpec(uint32_t weeks);
 // Two weeks from Monday 2026-10-05, one task and location, two slots,
 // three doctors (A in P1, B in P1 and P2, C in P2), a holiday on the
 // first Wednesday, the day slots of Saturday and Sunday as weekend.
 RosterSpec TwoWeekSpec();
-// The spec of a name ("small", "large52", "large104", "two"); false for another.
+// The spec of a name ("small", "gate", "gate_full", "large52", "large104",
+// "two"); false for another.
 bool SpecNamed(const std::wstring& name, RosterSpec* spec);
 
 // The tls of a duty by names, through the document's lists.
@@ -88,6 +115,10 @@ all::tls DutyOf(const DutySpec& d);
 
 // The duty key of a tie end.
 std::wstring KeyOf(const TieEndSpec& e);
+// A rule's term on the global stack, its key through the document's lists.
+const all::WhichRuleTerm* RuleOf(const RuleSpec& r);
+// Inserts a rule at the front of "rule_chain" as the rule editing does.
+void AddRule(const all::WhichRuleTerm* rule);
 
 // Appends a loading to the open document as it is: functor 1 a doctor's
 // share, 2 a practice's.

@@ -9,6 +9,7 @@
 
 #include "all_test.h"
 #include "kalmoradb/roster_types.h"
+#include "rulesPack/sc_rules.h"
 #include "qel6run_db.h"
 
 using namespace alltest;
@@ -209,6 +210,56 @@ TEST_F(Images, EachStoredRecordIsTheHandLaidImageAndReadsBack) {
       HandImage h;  // what_stat day_slot(7, 10): alternative 5
       h.U32(5), h.U32(7), h.U32(10);
       cases.push_back({"day_slot", D(all::domains::what_stat), MakeWhatStat(stat_kind::day_slot, 7, 10),
+                       h.Bytes()});
+    }
+    {
+      // person_rule("Ann", rule(true, r_slot(2), i_cant_do))
+      HandImage h;
+      h.U32(2);
+      size_t name = h.Slot(), rule = h.Slot();
+      h.Point(name), h.Wide(L"Ann");
+      h.Point(rule), h.U32(1);
+      size_t inForce = h.Slot(), type = h.Slot(), canDo = h.Slot();
+      h.Point(inForce), h.U32(2);
+      h.Point(type), h.U32(1), h.U32(2);
+      h.Point(canDo), h.U32(1);
+      cases.push_back({"person_rule", D(all::domains::which_rule),
+                       MakeWhichRule(rule_value{who_kind::person_rule, L"Ann", true, rule_kind::r_slot, 2, nullptr,
+                                                can_do_kind::i_cant_do}),
+                       h.Bytes()});
+    }
+    {
+      // group_rule("Nörd", rule(false, r_dtbd("[104,12,17,2,10]"), i_can_do))
+      const wchar_t* key = L"[104,12,17,2,10]";
+      HandImage h;
+      h.U32(1);
+      size_t name = h.Slot(), rule = h.Slot();
+      h.Point(name), h.Wide(L"N\u00F6rd");
+      h.Point(rule), h.U32(1);
+      size_t inForce = h.Slot(), type = h.Slot(), canDo = h.Slot();
+      h.Point(inForce), h.U32(1);
+      h.Point(type), h.U32(6);
+      size_t keySlot = h.Slot();
+      h.Point(keySlot), h.Wide(key);
+      h.Point(canDo), h.U32(2);
+      cases.push_back({"group_rule", D(all::domains::which_rule),
+                       MakeWhichRule(rule_value{who_kind::group_rule, L"N\u00F6rd", false, rule_kind::r_dtbd, 0, key,
+                                                can_do_kind::i_can_do}),
+                       h.Bytes()});
+    }
+    {
+      HandImage h;  // r_period(104): alternative 3
+      h.U32(1);
+      size_t name = h.Slot(), rule = h.Slot();
+      h.Point(name), h.Wide(L"");
+      h.Point(rule), h.U32(1);
+      size_t inForce = h.Slot(), type = h.Slot(), canDo = h.Slot();
+      h.Point(inForce), h.U32(2);
+      h.Point(type), h.U32(3), h.U32(104);
+      h.Point(canDo), h.U32(1);
+      cases.push_back({"week rule", D(all::domains::which_rule),
+                       MakeWhichRule(rule_value{who_kind::group_rule, L"", true, rule_kind::r_period, 104, nullptr,
+                                                can_do_kind::i_cant_do}),
                        h.Bytes()});
     }
     for (uint64_t n : {kDeleted, kExists}) {

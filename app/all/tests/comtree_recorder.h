@@ -1,0 +1,20 @@
+// The recorder of the command tree's operations that test programs link in
+// place of the command tree: every call is appended to one process-wide
+// list.  One object file per operation, so that a test program that defines
+// some operations itself links only the others from the library.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace alltest {
+
+struct ComtreeCall {
+  std::wstring op;    // the operation's name
+  int32_t colour;     // update_cs_help's colour, else 0
+  std::wstring text;  // its text, suffix or verdict kind; keys joined by " "
+};
+
+std::vector<ComtreeCall>& ComtreeCalls();
+
+}  // namespace alltest

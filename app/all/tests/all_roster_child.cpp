@@ -39,6 +39,7 @@
 #include "kalmoradb/ties.h"
 #include "kalmoradb/typical_db.h"
 #include "reference_check.h"
+#include "rulesPack/sc_rules.h"
 #include "all_unit.h"
 #include "roster_fixture.h"
 #include "roster_generator.h"
@@ -184,11 +185,25 @@ void PutAssignments() {
   kalmora_DB::set_as_mod();  // the trees are saved with the document
 }
 
+// A rule stored as the editing stores it.
+void Rule(who_kind who, const wchar_t* name, rule_kind kind, uint32_t number, const wchar_t* key = nullptr,
+          bool inForce = true, can_do_kind canDo = can_do_kind::i_cant_do) {
+  AddRule(MakeWhichRule(rule_value{who, name, inForce, kind, number, key, canDo}));
+}
+
 // One stored case of each violation the validator judges (the small spec):
 // a doctor twice in one slot-period, a key that names no duty, a reference
-// that names no doctor, a broken weekly must_do tie and a broken weekly
-// must_not_do tie.
+// that names no doctor, a broken weekly must_do tie, a broken weekly
+// must_not_do tie, and duties held against a doctor's own week rule, a
+// group's slot rule and a doctor's dated-duty rule; the rules that must not
+// count: another name's case, not in force, can-do.
 void PutViolations() {
+  Rule(who_kind::person_rule, L"Dr. Sophie Bauer", rule_kind::r_period, 2);
+  Rule(who_kind::group_rule, L"Innere", rule_kind::r_slot, 3);
+  Rule(who_kind::person_rule, L"Dr. Chen \u9648", rule_kind::r_dtbd, 0, L"[103,12,12,2,2]");
+  Rule(who_kind::person_rule, L"dr. stefan braun", rule_kind::r_slot, 3);
+  Rule(who_kind::person_rule, L"Dr. Stefan Braun", rule_kind::r_slot, 3, nullptr, false);
+  Rule(who_kind::person_rule, L"Dr. Stefan Braun", rule_kind::r_slot, 3, nullptr, true, can_do_kind::i_can_do);
   ties::add_tie2(MakeTieDat(tie_value{which_kind::global_tie, nullptr, L"[101,11,12,1,1]", L"[101,13,13,3,3]",
                                       tie_kind::must_not_do, repeat_kind::repeat_week, spec_kind::tlsd_spec}));
   const chain_ref a = DoctorRef(L"Dr. Stefan Braun"), b = DoctorRef(L"Dr. Sophie Bauer"),
@@ -215,14 +230,17 @@ void MoveLocks() {
   kalmora_DB::set_as_mod();
 }
 
-// The two-week spec's assignments and shares: A on the first five day
-// duties (the Wednesday a holiday), B on the first weekend's day duties.
+// The two-week spec's assignments, shares and rules: A on the first five
+// day duties (the Wednesday a holiday), B on the first weekend's day
+// duties; nobody may do a duty of week 2.
 void PutTwoWeekRoster() {
   const chain_ref a = DoctorRef(L"A"), b = DoctorRef(L"B");
   for (const wchar_t* key : {L"[101,11,11,1,1]", L"[101,11,12,1,1]", L"[101,11,13,1,1]", L"[101,11,14,1,1]",
                              L"[101,11,15,1,1]"})
     sc_assign::tree()->kee_insert(key, a);
   for (const wchar_t* key : {L"[101,11,16,1,1]", L"[101,11,17,1,1]"}) sc_assign::tree()->kee_insert(key, b);
+  for (const wchar_t* name : {L"A", L"B"}) Rule(who_kind::person_rule, name, rule_kind::r_period, 2);
+  Rule(who_kind::group_rule, L"P2", rule_kind::r_period, 2);  // C's only group
   struct Share {
     uint64_t functor;  // 1 a doctor's, 2 a practice's
     const wchar_t* name;

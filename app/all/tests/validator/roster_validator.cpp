@@ -18,6 +18,7 @@
 #include "SYSTEM/mychaindb/bt.h"
 #include "exception/exception.h"
 #include "kalmoradb/roster_types.h"
+#include "rulesPack/sc_rules.h"
 
 namespace rostercheck {
 
@@ -66,12 +67,41 @@ struct Tie {
   uint64_t tieDo, repeat;  // must_do 1, must_not_do 2; repeat_week 1
 };
 
+// A can't-do rule that forbids something: in force and i_cant_do.
+struct Rule {
+  bool group;  // a group's rule, else a doctor's
+  std::wstring name;
+  uint64_t type;  // r_slot 1, r_day 2, r_period 3, r_where 4, r_what 5, r_dtbd 6
+  uint32_t number;
+  std::wstring key;
+  bool Forbids(const Key& k) const {
+    switch (type) {
+      case 1: return number == k.slot;
+      case 2: return number == k.day;
+      case 3: return number == k.period;
+      case 4: return number == k.where;
+      case 5: return number == k.task;
+      case 6: {
+        Key at;
+        return ParseKey(key, &at) && at == k;  // equal keys name equal duties
+      }
+    }
+    return false;
+  }
+  std::wstring Text() const {
+    static const wchar_t* const kinds[] = {L"?", L"slot", L"day", L"week", L"location", L"task", L"duty"};
+    return std::wstring(group ? L"group " : L"person ") + name + L" " + kinds[type <= 6 ? type : 0] + L" " +
+           (type == 6 ? key : std::to_wstring(number));
+  }
+};
+
 struct Roster {
   std::map<chain_ref, Doctor> doctors;   // every record of the doctor chain
   std::set<Key> duties;                  // the duty index
   std::map<Key, uint32_t> category;      // duty -> 0 / 1
   std::vector<std::pair<std::wstring, chain_ref>> assignments, locks;  // raw keys
   std::vector<Tie> ties;
+  std::vector<Rule> rules;  // in chain order, only those that forbid
   // Loadings: weekend category -> name -> fraction, doctors and groups.
   std::map<std::wstring, double> doctorShare[2], groupShare[2];
 };
@@ -136,6 +166,19 @@ void ReadTies(tav::chainDB* db, Roster* r) {
   });
 }
 
+void ReadRules(tav::chainDB* db, Roster* r) {
+  db->chain_terms(tav::D(all::domains::which_rule), L"rule_chain", [&](tav::RefTerm rt) {
+    auto* w = reinterpret_cast<const all::WhichRuleTerm*>(rt.t);
+    const all::RuleTerm* rule = w->rule;
+    if (rule->inForce->functor == 2 && rule->canDo->functor == 1) {
+      const uint64_t type = rule->type->functor;
+      r->rules.push_back(Rule{w->functor == 1, w->name, type, type == 6 ? 0 : rule->type->number,
+                              type == 6 && rule->type->key ? rule->type->key : L""});
+    }
+    K::Fail();
+  });
+}
+
 void ReadLoadings(tav::chainDB* db, Roster* r) {
   db->chain_terms(tav::D(all::domains::loading), L"loading_chain", [&](tav::RefTerm rt) {
     auto* l = reinterpret_cast<const all::LoadingTerm*>(rt.t);
@@ -152,6 +195,7 @@ Roster Read(tav::chainDB* db) {
   r.assignments = TreeEntries(db, L"assign_bt", 20);
   r.locks = TreeEntries(db, L"lock_bt", 20);
   ReadTies(db, &r);
+  ReadRules(db, &r);
   ReadLoadings(db, &r);
   return r;
 }
@@ -187,6 +231,24 @@ class Judge_ {
         for (const std::wstring& k : keys) line += L" " + k;
         out->push_back(line);
       }
+  }
+
+  // The first rule that forbids the duty to the doctor: the doctor's own
+  // (exact name), then those of the doctor's groups in the doctor's order.
+  const Rule* Forbidding(const Key& k, chain_ref doctor) const {
+    auto d = r_.doctors.find(doctor);
+    if (d == r_.doctors.end()) return nullptr;
+    for (const Rule& rule : r_.rules)
+      if (!rule.group && rule.name == d->second.name && rule.Forbids(k)) return &rule;
+    for (const std::wstring& g : d->second.groups)
+      for (const Rule& rule : r_.rules)
+        if (rule.group && rule.name == g && rule.Forbids(k)) return &rule;
+    return nullptr;
+  }
+
+  void Rules(std::vector<std::wstring>* out) const {
+    for (const auto& [k, ref] : held_)
+      if (const Rule* rule = Forbidding(k, ref)) out->push_back(L"rule " + Name(ref) + L" " + KeyText(k) + L": " + rule->Text());
   }
 
   bool Applies(const Tie& t, chain_ref doctor) const {
@@ -268,7 +330,7 @@ class Judge_ {
     for (const Key& k : r_.duties) {
       if (held_.count(k)) continue;
       for (const auto& [ref, d] : r_.doctors)
-        if (!d.deleted && !busy.count({ref, k.period, k.slot, k.day})) {
+        if (!d.deleted && !busy.count({ref, k.period, k.slot, k.day}) && !Forbidding(k, ref)) {
           ++f.placeable;
           break;
         }
@@ -307,6 +369,7 @@ Report Judge(tav::chainDB* db, const Report* earlier) {
   Report out;
   judge.Assignments(&out.violations);
   judge.Ties(&out.violations);
+  judge.Rules(&out.violations);
   if (earlier) judge.Locks(earlier->locks, &out.violations);
   out.locks = now.locks;
   std::sort(out.violations.begin(), out.violations.end());

@@ -6,6 +6,10 @@
 //  - Reading never writes: the documents are only enumerated.
 //  - Violation lines are stable texts (keys, doctor names, tie references),
 //    so the lines of two documents compare as sets.
+//  - Only in-force can't-do rules forbid; a doctor's rule by the exact
+//    name, a group's rule through the doctor's groups; a dated-duty rule
+//    forbids the one duty its key names.  A duty is placeable when some
+//    doctor is free in its slot-period and no rule forbids it to them.
 //  - A duty's weekend category is 1 when its day-slot is in the weekend set,
 //    else 0 (as the statistics and the loadings count it: holidays apart).
 #pragma once

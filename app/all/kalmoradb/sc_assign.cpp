@@ -316,6 +316,8 @@ bool sc_assign::nd_assignments(tav::Each<KeyRef> k) {
   return false;
 }
 
+const List<KeyRef>* sc_assign::entries_of(chain_ref doctor) { return DoctorEntries(doctor); }
+
 uint32_t sc_assign::number_assigned() {
   if (Indexed()) return static_cast<uint32_t>(Built().byKey.size());
   uint32_t count = 0;

@@ -56,6 +56,8 @@ class sc_assign {
   static bool is_assigned(const wchar_t* key, chain_ref* doctor);
   // Every entry in key order.
   static bool nd_assignments(tav::Each<rizediveva6::KeyRef> k);
+  // The doctor's entries in key order (through the index), on the heap.
+  static const rizediveva6::List<rizediveva6::KeyRef>* entries_of(chain_ref doctor);
   static uint32_t number_assigned();
   static bool dtbd_key_tlsd(const wchar_t* key, tlsd* duty, uint32_t* period);
   static void must_be_repaired();

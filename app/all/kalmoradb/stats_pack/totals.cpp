@@ -93,21 +93,29 @@ what_stat KindOf(do_what_stat family, const DutyTerm* duty) {
   return what_stat{stat_kind::total};
 }
 
-// A practice's assignments are those of doctors whose only group it is.
-bool Counts(const pg& who, chain_ref doctor) {
-  if (!who.group) return doctor == who.doctor;
-  const rizediveva6::SList* groups = rizediveva6::AsSList(staff_db::get_personref(doctor)->dat->groups);
-  return !groups->Empty() && groups->tail->Empty() && wcscmp(groups->head, who.group) == 0;
+void CountEntries(const List<KeyRef>* entries, do_what_stat family, tally* t) {
+  for (const List<KeyRef>* e = entries; !e->Empty(); e = e->tail) {
+    const DutyTerm* duty;
+    if (sc_phase1::get_duty_by_key(e->head.key, &duty)) t->Add(KindOf(family, duty));
+  }
 }
 
-// Counts the assigned duties, all or one doctor's or practice's; an
+// The only group of a doctor is the practice.
+bool OnlyGroup(const PersonTerm* p, const wchar_t* group) {
+  const rizediveva6::SList* groups = rizediveva6::AsSList(p->dat->groups);
+  return !groups->Empty() && groups->tail->Empty() && wcscmp(groups->head, group) == 0;
+}
+
+// Counts the assigned duties, all, one doctor's or one practice's (those of
+// the doctors whose only group it is), through the assignments' index; an
 // assignment whose key finds no duty is skipped.
 void CountAssigned(const whose& who, do_what_stat family, tally* t) {
-  for (const List<KeyRef>* e = all_entries(sc_assign::tree()); !e->Empty(); e = e->tail) {
-    const DutyTerm* duty;
-    if (!sc_phase1::get_duty_by_key(e->head.key, &duty)) continue;
-    if (!who.assigned || Counts(who.who, e->head.ref)) t->Add(KindOf(family, duty));
-  }
+  if (!who.assigned) return CountEntries(all_entries(sc_assign::tree()), family, t);
+  if (!who.who.group) return CountEntries(sc_assign::entries_of(who.who.doctor), family, t);
+  staff_db::nd_person([&](const PersonTerm* p) {
+    if (OnlyGroup(p, who.who.group)) CountEntries(sc_assign::entries_of(p->ref), family, t);
+    K::Fail();
+  });
 }
 
 // Replaces the counts of (who, family) by the tally.

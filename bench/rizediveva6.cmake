@@ -26,4 +26,9 @@ if(TARGET kalmora_all AND TARGET bench_sqlite3)
                  ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp)
   target_include_directories(bench_roster PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
   target_link_libraries(bench_roster PRIVATE kalmora_all all_comtree_recorder bench_sqlite3)
+  # The statistics recount against SQLite's GROUP BY, on a generated roster.
+  add_executable(bench_totals ${CMAKE_CURRENT_LIST_DIR}/bench_totals.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp)
+  target_include_directories(bench_totals PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_totals PRIVATE kalmora_all all_comtree_recorder bench_sqlite3)
 endif()

@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cwchar>
+#include <map>
 #include <new>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -31,23 +33,26 @@ const tav::ClassInfo totals::classInfo{L"qel6pack/all/kalmoradb/stats_pack/total
 
 namespace {
 
-// A pg held by the store: the group name copied.
-struct held_pg {
-  chain_ref doctor;
-  bool isGroup;
-  std::wstring group;
-  bool Is(const pg& p) const { return p.group ? isGroup && group == p.group : !isGroup && doctor == p.doctor; }
-};
-held_pg Hold(const pg& p) { return held_pg{p.doctor, p.group != nullptr, p.group ? p.group : L""}; }
-
-// ndb_tot_to_be_done(whose, kind, family, count)
-struct count_fact {
+// The whose of a count as a key: the group name copied.
+struct whose_key {
   bool assigned;
-  held_pg who;
-  what_stat kind;
+  bool isGroup;
+  chain_ref doctor;
+  std::wstring group;
+  auto operator<=>(const whose_key&) const = default;
+};
+whose_key KeyOf(const whose& w) {
+  if (!w.assigned) return whose_key{false, false, 0, L""};
+  return whose_key{true, w.who.group != nullptr, w.who.group ? 0 : w.who.doctor, w.who.group ? w.who.group : L""};
+}
+using kind_key = std::tuple<uint64_t, uint32_t, uint32_t>;
+kind_key KeyOf(const what_stat& k) { return {static_cast<uint64_t>(k.kind), k.a, k.b}; }
+
+// ndb_tot_to_be_done(whose, kind, family, count), keyed by whose then
+// kind: one count per (whose, kind).
+struct count_fact {
   do_what_stat family;
   uint32_t count;
-  bool Of(const whose& w) const { return assigned == w.assigned && (!assigned || who.Is(w.who)); }
 };
 // ndb_tot_compared(total, p(doctor), count), in the order made.
 struct compared_fact {
@@ -56,7 +61,7 @@ struct compared_fact {
   uint32_t count;
 };
 // Static storage: lives for the run, holds no collected pointers.
-std::vector<count_fact> f_stat;
+std::map<whose_key, std::map<kind_key, count_fact>> f_stat;
 std::vector<compared_fact> f_compared;
 
 // The counts of one calculation, by kind (a family has at most 70 kinds).
@@ -120,9 +125,9 @@ void CountAssigned(const whose& who, do_what_stat family, tally* t) {
 
 // Replaces the counts of (who, family) by the tally.
 void Replace(const whose& who, do_what_stat family, const tally& t) {
-  std::erase_if(f_stat, [&](const count_fact& f) { return f.Of(who) && f.family == family; });
-  for (uint32_t i = 0; i < t.size; ++i)
-    f_stat.push_back(count_fact{who.assigned, Hold(who.who), t.kind[i], family, t.count[i]});
+  auto& counts = f_stat[KeyOf(who)];
+  std::erase_if(counts, [&](const auto& c) { return c.second.family == family; });
+  for (uint32_t i = 0; i < t.size; ++i) counts[KeyOf(t.kind[i])] = count_fact{family, t.count[i]};
 }
 
 void CountRequired(do_what_stat family) {
@@ -142,12 +147,12 @@ void CountAssignedOf(const whose& who, do_what_stat family) {
 
 // The first count of (who, kind); false when there is none.
 bool FirstCount(const whose& who, const what_stat& kind, uint32_t* count) {
-  for (const count_fact& f : f_stat)
-    if (f.Of(who) && f.kind == kind) {
-      *count = f.count;
-      return true;
-    }
-  return false;
+  auto w = f_stat.find(KeyOf(who));
+  if (w == f_stat.end()) return false;
+  auto k = w->second.find(KeyOf(kind));
+  if (k == w->second.end()) return false;
+  *count = k->second.count;
+  return true;
 }
 
 // A doctor's total loading, gathered before any compared count is made:

@@ -75,6 +75,17 @@ RosterSpec SmallSpec() {
   return s;
 }
 
+void AddFullTypicalWeek(const std::wstring& weekendTask, const std::wstring& saturdayWhere,
+                        const std::wstring& sundayWhere, RosterSpec* s) {
+  for (const std::wstring& task : s->tasks)
+    for (const std::wstring& where : s->locations)
+      for (const std::wstring& slot : s->slots) s->typical.push_back({kWeekday, {task, where, slot}});
+  for (const std::wstring& slot : s->slots) {
+    s->typical.push_back({kSaturday, {weekendTask, saturdayWhere, slot}});
+    s->typical.push_back({kSunday, {weekendTask, sundayWhere, slot}});
+  }
+}
+
 RosterSpec LargeSpec(uint32_t weeks) {
   RosterSpec s;
   s.start = dt{2027, 1, 6};  // a Wednesday: the roster starts on Monday 2027-01-04
@@ -93,13 +104,7 @@ RosterSpec LargeSpec(uint32_t weeks) {
     s.weekend.push_back({slot, 6});
     s.weekend.push_back({slot, 7});
   }
-  for (const std::wstring& task : s.tasks)
-    for (const std::wstring& where : s.locations)
-      for (const std::wstring& slot : s.slots) s.typical.push_back({kWeekday, {task, where, slot}});
-  for (const std::wstring& slot : s.slots) {
-    s.typical.push_back({kSaturday, {L"emergency", L"north", slot}});
-    s.typical.push_back({kSunday, {L"emergency", L"south", slot}});
-  }
+  AddFullTypicalWeek(L"emergency", L"north", L"south", &s);
   return s;
 }
 

@@ -100,6 +100,10 @@ RosterSpec GateSpec();
 // The same with two rules (Ann's late slot; South's dated duty, not in
 // force, can-do) and three assignments, the first locked.
 RosterSpec GateFullSpec();
+// Every task at every location in every slot on weekdays; one task per
+// slot on Saturdays and on Sundays, each at its location.
+void AddFullTypicalWeek(const std::wstring& weekendTask, const std::wstring& saturdayWhere,
+                        const std::wstring& sundayWhere, RosterSpec* s);
 // A large roster of 52 or 104 weeks with 60 doctors.
 RosterSpec LargeSpec(uint32_t weeks);
 // Two weeks from Monday 2026-10-05, one task and location, two slots,

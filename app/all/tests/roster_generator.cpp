@@ -87,13 +87,7 @@ RosterSpec GeneratedSpec(uint32_t seed, uint32_t weeks) {
     s.holidays.push_back(dt{year, month, Between(rng, 1, 28)});
   }
   s.weekend = {{1, 6}, {2, 6}, {3, 6}, {1, 7}, {2, 7}, {3, 7}, {3, 5}};
-  for (const std::wstring& task : s.tasks)
-    for (const std::wstring& where : s.locations)
-      for (const std::wstring& slot : s.slots) s.typical.push_back({kWeekday, {task, where, slot}});
-  for (const std::wstring& slot : s.slots) {
-    s.typical.push_back({kSaturday, {L"Notaufnahme", L"Nord", slot}});
-    s.typical.push_back({kSunday, {L"Notaufnahme", L"S\u00FCd", slot}});
-  }
+  AddFullTypicalWeek(L"Notaufnahme", L"Nord", L"S\u00FCd", &s);
   // Date changes: duties dropped from or added to single days.
   for (uint32_t i = 0; i < 12; ++i) {
     const uint32_t week = Between(rng, 1, weeks), day = Between(rng, 1, 7);

@@ -1,7 +1,8 @@
 // A child process of the roster model tests, working on one document file
 // through the program's own classes:
 //   all_roster_child.exe build <spec> <file>   writes the spec into a new file
-//                                              (a fixture spec, or gen<seed>w<weeks>)
+//                                              (a fixture spec, or gen<seed>w<weeks>[p<percent>],
+//                                              printing the duties taken)
 //   all_roster_child.exe op <operation> <file> runs one writing operation,
 //                                              prints the modified mark, saves
 //   all_roster_child.exe dump <file>           prints the header, holidays, weekend
@@ -375,8 +376,11 @@ int Run(int argc, wchar_t** argv) {
   kalmora_DB::init(doc);
   if (mode == L"build") {
     static RosterSpec spec;  // outside the frames an error unwinds
-    if (argc < 4 || (!SpecNamed(argv[2], &spec) && !GeneratedSpecNamed(argv[2], &spec))) return 3;
+    GeneratedRun run;
+    const bool generated = argc >= 4 && GeneratedSpecNamed(argv[2], &spec, &run);
+    if (argc < 4 || (!generated && !SpecNamed(argv[2], &spec))) return 3;
     WriteSpec(spec);
+    if (generated) Line(L"taken " + std::to_wstring(PreAssign(run)));
   } else if (mode == L"build_empty") {
     kalmora_DB::set_as_mod();
   } else if (mode == L"op") {

@@ -4,6 +4,11 @@
 #include <cwchar>
 #include <random>
 
+#include "kalmoradb/lock_ass.h"
+#include "kalmoradb/sc_assign.h"
+#include "kalmoradb/staff_db.h"
+#include "phase1/sc_phase1.h"
+
 namespace alltest {
 
 using namespace all;
@@ -61,6 +66,29 @@ void AddTies(std::mt19937& rng, RosterSpec* s) {
   }
 }
 
+// 0-3 rules for each doctor and practice, the types in turn.
+void AddRules(std::mt19937& rng, RosterSpec* s) {
+  uint32_t n = 0;
+  auto add = [&](who_kind who, const std::wstring& name) {
+    for (uint32_t i = Between(rng, 0, 3); i > 0; --i, ++n) {
+      RuleSpec r{who, name, static_cast<rule_kind>(n % 6 + 1), 0, {}};
+      switch (r.kind) {
+        case rule_kind::r_slot: r.number = Between(rng, 1, 3); break;
+        case rule_kind::r_day: r.number = Between(rng, 1, 7); break;
+        case rule_kind::r_period: r.number = Between(rng, 1, s->weeks); break;
+        case rule_kind::r_where: r.number = Between(rng, 1, 2); break;
+        case rule_kind::r_what: r.number = Between(rng, 1, 3); break;
+        case rule_kind::r_dtbd: r.duty = AnyEnd(rng, *s); break;
+      }
+      r.inForce = Between(rng, 0, 7) != 0;
+      r.canDo = Between(rng, 0, 7) != 0 ? can_do_kind::i_cant_do : can_do_kind::i_can_do;
+      s->rules.push_back(r);
+    }
+  };
+  for (const DoctorSpec& d : s->doctors) add(who_kind::person_rule, d.name);
+  for (const std::wstring& g : s->groups) add(who_kind::group_rule, g);
+}
+
 }  // namespace
 
 RosterSpec GeneratedSpec(uint32_t seed, uint32_t weeks) {
@@ -105,17 +133,46 @@ RosterSpec GeneratedSpec(uint32_t seed, uint32_t weeks) {
     s.changes.push_back({date, day, AnyDuty(rng, s)});
   }
   AddTies(rng, &s);
+  AddRules(rng, &s);
   for (const DoctorSpec& d : s.doctors) s.loads.push_back({d.name, Between(rng, 0, 10), Between(rng, 0, 10)});
   s.loads[0].weekday = s.loads[0].weekend = 0;
   return s;
 }
 
-bool GeneratedSpecNamed(const std::wstring& name, RosterSpec* spec) {
-  unsigned seed, weeks;
+bool GeneratedSpecNamed(const std::wstring& name, RosterSpec* spec, GeneratedRun* run) {
+  unsigned seed, weeks, percent = 0;
   wchar_t rest;
-  if (swscanf(name.c_str(), L"gen%uw%u%lc", &seed, &weeks, &rest) != 2 || (weeks != 52 && weeks != 104)) return false;
+  const int n = swscanf(name.c_str(), L"gen%uw%up%u%lc", &seed, &weeks, &percent, &rest);
+  if ((n != 2 && n != 3) || (weeks != 52 && weeks != 104) || percent > 100) return false;
   *spec = GeneratedSpec(seed, weeks);
+  *run = GeneratedRun{seed, percent};
   return true;
+}
+
+uint32_t PreAssign(const GeneratedRun& run) {
+  std::mt19937 rng(run.seed ^ 0x5EEDu);
+  static std::vector<chain_ref> doctors;  // static: an error never skips its destructor
+  static std::vector<std::wstring> keys;
+  doctors.clear();
+  keys.clear();
+  staff_db::nd_person([&](const PersonTerm* p) {
+    doctors.push_back(p->ref);
+    tav::K::Fail();
+  });
+  sc_phase1::nd_duty_ref([&](dated_duty e) {
+    keys.push_back(sc_phase1::get_dtbd_key(DutyDatOf(e.duty->dat)).text);
+    tav::K::Fail();
+  });
+  uint32_t taken = 0;
+  for (const std::wstring& key : keys) {
+    if (Between(rng, 1, 100) > run.percent) continue;
+    const chain_ref doctor = Pick(rng, doctors);
+    if (sc_assign::assign_person(test_ass::test_and_make, key.c_str(), doctor)->Kind() != reason_kind::can_do_it) continue;
+    ++taken;
+    const DutyTerm* duty;
+    if (Between(rng, 1, 50) == 1 && sc_phase1::get_duty_by_key(key.c_str(), &duty)) lock_ass::lock(duty->dat);
+  }
+  return taken;
 }
 
 }  // namespace alltest

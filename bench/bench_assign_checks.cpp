@@ -15,16 +15,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "SYSTEM/myKWI/myKWI.h"
-#include "SYSTEM/mychaindb/orvdb.h"
-#include "all_unit.h"
 #include "bench_util.h"
-#include "exception/exception.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/ties.h"
 #include "phase1/sc_phase1.h"
+#include "roster_bench.h"
 #include "roster_generator.h"
 #include "rulesPack/sc_rules.h"
 
@@ -153,14 +150,6 @@ void ReadModel(Model* m) {
   });
 }
 
-void Quiet() {
-  rz::Dialogs d{};
-  d.note = [](const wchar_t*) {};
-  d.error = [](const wchar_t*) {};
-  d.message_write = [](const wchar_t*) {};
-  rz::myKWI::set_dialogs(d);
-}
-
 struct Candidate {
   std::wstring text;
   Key key;
@@ -169,9 +158,7 @@ struct Candidate {
 
 void Measure(const std::wstring& dir) {
   const std::wstring path = dir + L"bench-assign.km6";
-  DeleteFileW(path.c_str());
-  rz::document* doc = rz::orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(path.c_str()), true, rz::kBackupNone));
-  kalmora_DB::init(doc);
+  rz::document* doc = rosterbench::NewDocument(path);
   alltest::RosterSpec spec;
   alltest::GeneratedRun run;
   alltest::GeneratedSpecNamed(L"gen7w52p30", &spec, &run);
@@ -221,25 +208,9 @@ void Measure(const std::wstring& dir) {
   const double ratio = ours / theirs;
   printf("  gate %12.0f checks/s   plain model %12.0f checks/s   %6.3fx (goal >= 0.5)%s\n", ours, theirs, ratio,
          ratio >= 0.5 ? "" : "  below goal");
-  kalmora_DB::uninit();
-  doc->set_as_modified(false);
-  doc->orv_close(rz::Nil<const wchar_t*>(), false);
-  DeleteFileW(path.c_str());
+  rosterbench::DropDocument(doc, path);
 }
 
 }  // namespace
 
-int main() {
-  if (all::InitializeUnit() != 0) return 1;
-  K::Control::TPrologThreadData::SetPrologExceptionPredicate(&tav::runtime_exception::raiser, 4096, nullptr, nullptr);
-  tav::exception::setexceptionstate(tav::exceptionState::New());
-  Quiet();
-  wchar_t tmp[MAX_PATH];
-  GetTempPathW(MAX_PATH, tmp);
-  const uint32_t code = K::RunTrapped([&] { Measure(tmp); });
-  if (code) {
-    printf("error %u\n", code);
-    return 1;
-  }
-  return 0;
-}
+int main() { return rosterbench::Main(Measure); }

@@ -12,11 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "SYSTEM/myKWI/myKWI.h"
-#include "SYSTEM/mychaindb/orvdb.h"
-#include "all_unit.h"
 #include "bench_util.h"
-#include "exception/exception.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/sc_assign.h"
@@ -24,6 +20,7 @@
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/stats_pack/totals.h"
 #include "phase1/sc_phase1.h"
+#include "roster_bench.h"
 #include "roster_generator.h"
 
 using namespace all;
@@ -46,14 +43,6 @@ struct Held {
   chain_ref doctor;
   std::wstring practice;  // empty: the doctor is not in exactly one group
 };
-
-void Quiet() {
-  rz::Dialogs d{};
-  d.note = [](const wchar_t*) {};
-  d.error = [](const wchar_t*) {};
-  d.message_write = [](const wchar_t*) {};
-  rz::myKWI::set_dialogs(d);
-}
 
 void Exec(sqlite3* db, const char* sql) {
   char* error = nullptr;
@@ -160,9 +149,7 @@ double Rate(int runs, F body) {
 
 void Measure(const std::wstring& dir) {
   const std::wstring path = dir + L"bench-totals.km6";
-  DeleteFileW(path.c_str());
-  rz::document* doc = rz::orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(path.c_str()), true, rz::kBackupNone));
-  kalmora_DB::init(doc);
+  rz::document* doc = rosterbench::NewDocument(path);
   alltest::WriteSpec(alltest::GeneratedSpec(7, 104));
 
   static std::vector<chain_ref> doctors;
@@ -209,25 +196,9 @@ void Measure(const std::wstring& dir) {
   const double ratio = ourRate / theirRate;
   printf("  recount %12.2f /s   SQLite %12.2f /s   %6.2fx (goal >= 1.0)%s\n", ourRate, theirRate, ratio,
          ratio >= 1.0 ? "" : "  below goal");
-  kalmora_DB::uninit();
-  doc->set_as_modified(false);
-  doc->orv_close(rz::Nil<const wchar_t*>(), false);
-  DeleteFileW(path.c_str());
+  rosterbench::DropDocument(doc, path);
 }
 
 }  // namespace
 
-int main() {
-  if (all::InitializeUnit() != 0) return 1;
-  K::Control::TPrologThreadData::SetPrologExceptionPredicate(&tav::runtime_exception::raiser, 4096, nullptr, nullptr);
-  tav::exception::setexceptionstate(tav::exceptionState::New());
-  Quiet();
-  wchar_t tmp[MAX_PATH];
-  GetTempPathW(MAX_PATH, tmp);
-  const uint32_t code = K::RunTrapped([&] { Measure(tmp); });
-  if (code) {
-    printf("error %u\n", code);
-    return 1;
-  }
-  return 0;
-}
+int main() { return rosterbench::Main(Measure); }

@@ -334,6 +334,10 @@ bool sc_assign::nd_assignments(tav::Each<KeyRef> k) {
 }
 
 bool sc_assign::nd_random_assignments(tav::Each<KeyRef> k) { return tree()->nd_random_key(k); }
+
+void sc_assign::list() {
+  nd_assignments([](KeyRef) { tav::K::Fail(); });
+}
 const List<KeyRef>* sc_assign::entries_of(chain_ref doctor) { return DoctorEntries(doctor); }
 
 uint32_t sc_assign::number_assigned() {

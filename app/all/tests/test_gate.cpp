@@ -578,6 +578,13 @@ TEST_P(Gate, ClearsKeepLockedAssignmentsAndMarkOnlyWhenTheyRemove) {
     std::vector<std::wstring> left;
     bool marks;
   };
+  // The walk and the undo hooks change nothing.
+  EXPECT_FALSE(Marks([] {
+    sc_assign::list();
+    sc_assign::create_undo();
+    sc_assign::undo();
+  }));
+  Run([&] { EXPECT_EQ(sc_assign::number_assigned(), 5u); });
   const Row rows[] = {
       {"nobody", L"Nobody", {clear_kind::clear_all, 0}, {a1, b1, c1, a2, b2}, false},
       {"a month: nothing", nullptr, {clear_kind::clear_month, 1}, {a1, b1, c1, a2, b2}, false},

@@ -334,6 +334,7 @@ bool sc_assign::nd_assignments(tav::Each<KeyRef> k) {
 }
 
 bool sc_assign::nd_random_assignments(tav::Each<KeyRef> k) { return tree()->nd_random_key(k); }
+const List<KeyRef>* sc_assign::entries_of(chain_ref doctor) { return DoctorEntries(doctor); }
 
 uint32_t sc_assign::number_assigned() {
   if (Indexed()) return static_cast<uint32_t>(Built().byKey.size());

@@ -58,6 +58,8 @@ class sc_assign {
   static bool nd_assignments(tav::Each<rizediveva6::KeyRef> k);
   // Every entry in the tree's random order.
   static bool nd_random_assignments(tav::Each<rizediveva6::KeyRef> k);
+  // The doctor's entries in key order (through the index), on the heap.
+  static const rizediveva6::List<rizediveva6::KeyRef>* entries_of(chain_ref doctor);
   static uint32_t number_assigned();
   static bool dtbd_key_tlsd(const wchar_t* key, tlsd* duty, uint32_t* period);
   static void must_be_repaired();

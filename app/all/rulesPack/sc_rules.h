@@ -117,6 +117,10 @@ struct rule_value {
 };
 const WhichRuleTerm* MakeWhichRule(const rule_value& v);
 
+// The toggle's answer: rule_added | rule_removed | rule_added_failed (the
+// calendar's, when it could not build a rule).
+enum class rule_added : uint64_t { rule_added = 1, rule_removed, rule_added_failed };
+
 // One stored rule with its chain reference.
 struct stored_rule {
   const WhichRuleTerm* rule;
@@ -140,6 +144,31 @@ class sc_rules {
   static void rule_desc(const RuleTerm* rule, const wchar_t** desc, const wchar_t** verb);
   // False when the type has no text (a day number without a name).
   static bool rule_type_desc(const RuleTypeTerm* type, const wchar_t** text);
+
+  // Editing.  Each change marks the document modified; a closed store
+  // raises 329 (repair shows "rules not initialised" first).
+  // Removes an equal stored rule, else adds the rule at the front and
+  // removes the assignments a doctor's new rule forbids.
+  static rule_added remove_or_add_rule(const WhichRuleTerm* rule);
+  // Deletes the first equal stored rule; false when there is none.
+  static bool remove_rule(const WhichRuleTerm* rule);
+  static bool rule_exists(const WhichRuleTerm* rule);
+  // Every rule of the doctor of that exact name; group rules stay.
+  static void delete_all_rules_for_person(const wchar_t* name);
+  // A reference that is no stored term: the chain database's error.
+  static void del_rule_ref(chain_ref ref);
+  static void clear();
+  // Deletes the dated-duty rules whose key names no duty: group rules
+  // first, then doctors' rules.
+  static void repair();
+  // "<verb> <description>" and "<name> <verb> <description>".
+  static void which_rule_desc(const WhichRuleTerm* rule, const wchar_t** shortText, const wchar_t** longText);
+};
+
+// The package's control class: its class id only.
+class all_rules_control {
+ public:
+  static const tav::ClassInfo classInfo;
 };
 
 }  // namespace all

@@ -1,6 +1,7 @@
 // A child process of the roster model tests, working on one document file
 // through the program's own classes:
 //   all_roster_child.exe build <spec> <file>   writes the spec into a new file
+//                                              (a fixture spec, or gen<seed>w<weeks>)
 //   all_roster_child.exe op <operation> <file> runs one writing operation,
 //                                              prints the modified mark, saves
 //   all_roster_child.exe dump <file>           prints the header, holidays, weekend
@@ -38,8 +39,10 @@
 #include "kalmoradb/ties.h"
 #include "kalmoradb/typical_db.h"
 #include "reference_check.h"
+#include "rulesPack/sc_rules.h"
 #include "all_unit.h"
 #include "roster_fixture.h"
+#include "roster_generator.h"
 
 using namespace all;
 using namespace alltest;
@@ -182,6 +185,75 @@ void PutAssignments() {
   kalmora_DB::set_as_mod();  // the trees are saved with the document
 }
 
+// A rule stored as the editing stores it.
+void Rule(who_kind who, const wchar_t* name, rule_kind kind, uint32_t number, const wchar_t* key = nullptr,
+          bool inForce = true, can_do_kind canDo = can_do_kind::i_cant_do) {
+  AddRule(MakeWhichRule(rule_value{who, name, inForce, kind, number, key, canDo}));
+}
+
+// One stored case of each violation the validator judges (the small spec):
+// a doctor twice in one slot-period, a key that names no duty, a reference
+// that names no doctor, a broken weekly must_do tie, a broken weekly
+// must_not_do tie, and duties held against a doctor's own week rule, a
+// group's slot rule and a doctor's dated-duty rule; the rules that must not
+// count: another name's case, not in force, can-do.
+void PutViolations() {
+  Rule(who_kind::person_rule, L"Dr. Sophie Bauer", rule_kind::r_period, 2);
+  Rule(who_kind::group_rule, L"Innere", rule_kind::r_slot, 3);
+  Rule(who_kind::person_rule, L"Dr. Chen \u9648", rule_kind::r_dtbd, 0, L"[103,12,12,2,2]");
+  Rule(who_kind::person_rule, L"dr. stefan braun", rule_kind::r_slot, 3);
+  Rule(who_kind::person_rule, L"Dr. Stefan Braun", rule_kind::r_slot, 3, nullptr, false);
+  Rule(who_kind::person_rule, L"Dr. Stefan Braun", rule_kind::r_slot, 3, nullptr, true, can_do_kind::i_can_do);
+  ties::add_tie2(MakeTieDat(tie_value{which_kind::global_tie, nullptr, L"[101,11,12,1,1]", L"[101,13,13,3,3]",
+                                      tie_kind::must_not_do, repeat_kind::repeat_week, spec_kind::tlsd_spec}));
+  const chain_ref a = DoctorRef(L"Dr. Stefan Braun"), b = DoctorRef(L"Dr. Sophie Bauer"),
+                  c = DoctorRef(L"Dr. Chen \u9648");
+  rizediveva6::bt* t = sc_assign::tree();
+  for (auto [key, who] : std::initializer_list<std::pair<const wchar_t*, chain_ref>>{
+           {L"[101,13,11,3,3]", a}, {L"[101,13,11,1,2]", a}, {L"[101,11,11,9,9]", b}, {L"[101,12,11,2,2]", 999999},
+           {L"[102,11,11,1,1]", b}, {L"[103,12,12,2,2]", c}, {L"[101,11,12,1,1]", c}, {L"[101,13,13,3,3]", c}})
+    t->kee_insert(key, who);
+  kalmora_DB::set_as_mod();
+}
+
+// After PutAssignments: the first lock dropped, the second lock's duty
+// given to another doctor; prints both keys.
+void MoveLocks() {
+  const auto* locks = all_entries(lock_ass::tree());
+  const rizediveva6::KeyRef gone = locks->head, moved = locks->tail->head;
+  Line(std::wstring(L"gone ") + gone.key);
+  Line(std::wstring(L"moved ") + moved.key);
+  lock_ass::tree()->kee_delete(gone.key);
+  sc_assign::tree()->kee_delete(moved.key);
+  sc_assign::tree()->kee_insert(moved.key, moved.ref == DoctorRef(L"Dr. Stefan Braun") ? DoctorRef(L"Dr. Sophie Bauer")
+                                                                                       : DoctorRef(L"Dr. Stefan Braun"));
+  kalmora_DB::set_as_mod();
+}
+
+// The two-week spec's assignments, shares and rules: A on the first five
+// day duties (the Wednesday a holiday), B on the first weekend's day
+// duties; nobody may do a duty of week 2.
+void PutTwoWeekRoster() {
+  const chain_ref a = DoctorRef(L"A"), b = DoctorRef(L"B");
+  for (const wchar_t* key : {L"[101,11,11,1,1]", L"[101,11,12,1,1]", L"[101,11,13,1,1]", L"[101,11,14,1,1]",
+                             L"[101,11,15,1,1]"})
+    sc_assign::tree()->kee_insert(key, a);
+  for (const wchar_t* key : {L"[101,11,16,1,1]", L"[101,11,17,1,1]"}) sc_assign::tree()->kee_insert(key, b);
+  for (const wchar_t* name : {L"A", L"B"}) Rule(who_kind::person_rule, name, rule_kind::r_period, 2);
+  Rule(who_kind::group_rule, L"P2", rule_kind::r_period, 2);  // C's only group
+  struct Share {
+    uint64_t functor;  // 1 a doctor's, 2 a practice's
+    const wchar_t* name;
+    uint32_t weekend;
+    double fraction;
+  };
+  for (const Share& s : {Share{1, L"A", 0, 0.5}, Share{1, L"B", 0, 0.25}, Share{1, L"C", 0, 0.25}, Share{1, L"A", 1, 0.2},
+                         Share{1, L"B", 1, 0.4}, Share{1, L"C", 1, 0.4}, Share{2, L"P1", 0, 0.5}, Share{2, L"P2", 0, 0.5},
+                         Share{2, L"P1", 1, 0.3}, Share{2, L"P2", 1, 0.7}})
+    PutShare(s.functor, MakeWhatStat(stat_kind::weekend, s.weekend), s.name, s.fraction);
+  kalmora_DB::set_as_mod();
+}
+
 // The writing operations, each on a document built from the small spec.
 const std::map<std::wstring, std::function<void()>>& Operations() {
   static const std::map<std::wstring, std::function<void()>> ops = {
@@ -206,6 +278,9 @@ const std::map<std::wstring, std::function<void()>>& Operations() {
       {L"clear_sd", [] { sc_stat_weekend::clear_sd(); }},
       {L"set_default_weekend", [] { sc_stat_weekend::set_default_weekend(); }},
       {L"assign", [] { PutAssignments(); }},
+      {L"violations", [] { PutViolations(); }},
+      {L"move_locks", [] { MoveLocks(); }},
+      {L"two_week_roster", [] { PutTwoWeekRoster(); }},
       // The list edits that renumber.
       {L"del_loc_1", [] { locations::add_loc(1, L""); }},
       {L"del_task_2", [] { tasks::add_task(2, L" "); }},
@@ -300,7 +375,7 @@ int Run(int argc, wchar_t** argv) {
   kalmora_DB::init(doc);
   if (mode == L"build") {
     static RosterSpec spec;  // outside the frames an error unwinds
-    if (argc < 4 || !SpecNamed(argv[2], &spec)) return 3;
+    if (argc < 4 || (!SpecNamed(argv[2], &spec) && !GeneratedSpecNamed(argv[2], &spec))) return 3;
     WriteSpec(spec);
   } else if (mode == L"build_empty") {
     kalmora_DB::set_as_mod();

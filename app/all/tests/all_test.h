@@ -29,9 +29,9 @@ uint32_t CodeOf(F body) {
   return Qel::RunTime::Kernel::RunTrapped(body);
 }
 
-// Runs all_roster_child.exe with the arguments; its exit code and its
-// output (UTF-8) as a wide text.
-inline std::pair<DWORD, std::wstring> RosterChild(const std::wstring& args) {
+// Runs a program beside the tests with the arguments; its exit code and
+// its output (UTF-8) as a wide text.
+inline std::pair<DWORD, std::wstring> RunBeside(const wchar_t* program, const std::wstring& args) {
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE read, write;
   CreatePipe(&read, &write, &sa, 0);
@@ -42,7 +42,7 @@ inline std::pair<DWORD, std::wstring> RosterChild(const std::wstring& args) {
   si.hStdOutput = write;
   si.hStdError = write;
   PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"all_roster_child.exe " + args;
+  std::wstring cmd = program + (L" " + args);
   if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
     CloseHandle(read);
     CloseHandle(write);
@@ -63,6 +63,11 @@ inline std::pair<DWORD, std::wstring> RosterChild(const std::wstring& args) {
   text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
                                   static_cast<int>(text.size())));
   return {exitCode, text};
+}
+
+// Runs all_roster_child.exe with the arguments.
+inline std::pair<DWORD, std::wstring> RosterChild(const std::wstring& args) {
+  return RunBeside(L"all_roster_child.exe", args);
 }
 
 }  // namespace alltest

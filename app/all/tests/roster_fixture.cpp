@@ -103,6 +103,26 @@ RosterSpec LargeSpec(uint32_t weeks) {
   return s;
 }
 
+RosterSpec TwoWeekSpec() {
+  RosterSpec s;
+  s.start = dt{2026, 10, 5};
+  s.weeks = 2;
+  s.slots = {L"day", L"night"};
+  s.tasks = {L"ward"};
+  s.locations = {L"north"};
+  s.groups = {L"P1", L"P2"};
+  s.doctors = {{L"A", {L"P1"}}, {L"B", {L"P1", L"P2"}}, {L"C", {L"P2"}}};
+  s.holidays = {{2026, 10, 7}};
+  s.weekend = {{1, 6}, {1, 7}};
+  s.typical = {
+      {kWeekday, {L"ward", L"north", L"day"}},
+      {kWeekday, {L"ward", L"north", L"night"}},
+      {kSaturday, {L"ward", L"north", L"day"}},
+      {kSunday, {L"ward", L"north", L"day"}},
+  };
+  return s;
+}
+
 tls DutyOf(const DutySpec& d) {
   return typical_db::slist_tls(rizediveva6::MakeList<const wchar_t*>({d.task.c_str(), d.where.c_str(), d.slot.c_str()}));
 }
@@ -141,6 +161,7 @@ bool SpecNamed(const std::wstring& name, RosterSpec* spec) {
   else if (name == L"gate_full") *spec = GateFullSpec();
   else if (name == L"large52") *spec = LargeSpec(52);
   else if (name == L"large104") *spec = LargeSpec(104);
+  else if (name == L"two") *spec = TwoWeekSpec();
   else return false;
   return true;
 }
@@ -148,6 +169,12 @@ bool SpecNamed(const std::wstring& name, RosterSpec* spec) {
 std::wstring KeyOf(const TieEndSpec& e) {
   const tls d = DutyOf(e.duty);
   return sc_phase1::get_dtbd_key(duty_dat{sp{e.day, e.period, d.slot}, d.where, d.task, false}).text;
+}
+
+void PutShare(uint64_t functor, const WhatStatTerm* kind, const wchar_t* name, double fraction) {
+  int32_t ref;
+  const LoadingTerm* l = OnStack(LoadingTerm{functor, kind, name, fraction, 0});
+  kalmora_DB::db()->chain_insertz(tav::D(domains::loading), L"loading_chain", reinterpret_cast<T::term>(l), &ref);
 }
 
 const WhichRuleTerm* RuleOf(const RuleSpec& r) {

@@ -102,7 +102,12 @@ RosterSpec GateSpec();
 RosterSpec GateFullSpec();
 // A large roster of 52 or 104 weeks with 60 doctors.
 RosterSpec LargeSpec(uint32_t weeks);
-// The spec of a name ("small", "gate", "gate_full", "large52", "large104"); false for another.
+// Two weeks from Monday 2026-10-05, one task and location, two slots,
+// three doctors (A in P1, B in P1 and P2, C in P2), a holiday on the
+// first Wednesday, the day slots of Saturday and Sunday as weekend.
+RosterSpec TwoWeekSpec();
+// The spec of a name ("small", "gate", "gate_full", "large52", "large104",
+// "two"); false for another.
 bool SpecNamed(const std::wstring& name, RosterSpec* spec);
 
 // The tls of a duty by names, through the document's lists.
@@ -114,6 +119,10 @@ std::wstring KeyOf(const TieEndSpec& e);
 const all::WhichRuleTerm* RuleOf(const RuleSpec& r);
 // Inserts a rule at the front of "rule_chain" as the rule editing does.
 void AddRule(const all::WhichRuleTerm* rule);
+
+// Appends a loading to the open document as it is: functor 1 a doctor's
+// share, 2 a practice's.
+void PutShare(uint64_t functor, const all::WhatStatTerm* kind, const wchar_t* name, double fraction);
 
 // Writes the spec into the open document (kalmora_DB initialised on it).
 void WriteSpec(const RosterSpec& spec);

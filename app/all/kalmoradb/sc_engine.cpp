@@ -47,21 +47,6 @@ bool IsWeekendCategory(const what_stat& c) { return c.kind == stat_kind::weekend
 
 }  // namespace
 
-template <class T>
-void heap_array<T>::push(const T& v) {
-  if (size == capacity) {
-    const uint64_t grown = capacity ? uint64_t(capacity) * 2 : 64;
-    const uint64_t bytes = grown * sizeof(T);
-    if (bytes > UINT32_MAX) tav::RaiseIntegerOverflow();
-    T* bigger = static_cast<T*>(atomic ? K::Memory::AllocAtomicHeap(uint32_t(bytes))
-                                       : K::Memory::AllocHeap(uint32_t(bytes)));
-    if (size) memcpy(bigger, items, size * sizeof(T));
-    items = bigger;
-    capacity = uint32_t(grown);
-  }
-  items[size++] = v;
-}
-
 // --- Creation and the run -------------------------------------------------------------------------
 
 sc_engine* sc_engine::new_windowless() {
@@ -71,6 +56,8 @@ sc_engine* sc_engine::new_windowless() {
   LARGE_INTEGER f;
   QueryPerformanceFrequency(&f);
   e->xfrequency = f.QuadPart;
+  e->xlast_events = Now();
+  if (kalmora_DB::is_init()) e->xdb = kalmora_DB::db();
   return e;
 }
 
@@ -90,6 +77,7 @@ totals* sc_engine::get_xtotals() const {
 void sc_engine::fill_empties(bool force) {
   xdb = kalmora_DB::db();
   xlast_events = Now();
+  uint8_t* mark = K::Memory::MarkGStack();
   const uint32_t error = K::RunTrapped([&] {
     int64_t start = Now();
     rapid_regular_fill();
@@ -109,6 +97,7 @@ void sc_engine::fill_empties(bool force) {
       figures.force_seconds = double(Now() - start) / double(xfrequency);
     }
   });
+  if (!error) K::Memory::ReleaseGStack(mark);
   end_path();
   if (error) K::Errors::Qel_ErrorExit(error);
 }
@@ -136,6 +125,8 @@ bool sc_engine::events_round() {
   const int64_t now = Now();
   if (double(now - xlast_events) < kEventInterval * double(xfrequency)) return !boo_stop_generating;
   ++figures.event_rounds;
+  // Dispatched input may run commands that change the stores.
+  if (HIWORD(GetQueueStatus(QS_ALLINPUT))) ++xepoch;
   if (stop* window = db_stop) {
     if (!window->can_continue()) {
       db_stop = nullptr;
@@ -184,6 +175,7 @@ void sc_engine::index_unass(uint32_t at) {
 void sc_engine::f_store_all_unsassigned_duties() {
   if (boo_stop_generating) return;
   ndb_unass.clear();
+  ++xepoch;
   xcount_unassigned = 0;
   xweeks = kalmora_DB::get_weeks_duration();
   const uint64_t heads = uint64_t(xweeks) * 14;
@@ -200,7 +192,7 @@ void sc_engine::f_store_all_unsassigned_duties() {
     if (!sc_assign::is_assigned(key.text, &holder)) {
       ++xcount_unassigned;
       const uint32_t weekend = sc_stat_weekend::sp_is_weekend(data.at) == 1 ? 1 : 0;
-      ndb_unass.push(unass_entry{weekend, data.at.period, data.at.day, key, kNone});
+      ndb_unass.push(unass_entry{weekend, data.at.period, data.at.day, key, kNone, 0, 0});
       index_unass(ndb_unass.size - 1);
     }
     K::Fail();
@@ -264,8 +256,10 @@ void sc_engine::make_quotas(do_what_stat doWhat, const what_stat& category) {
     const PersonTerm* p;
     if (l.weekend != category.a || !staff_db::get_person(l.name, &p)) continue;
     const chain_ref doctor = p->ref;
+    uint8_t* mark = K::Memory::MarkGStack();
     t->calculate_total_to_be_done(are_assigned(pg(doctor)), stat_type::pc_of_required, doWhat);
     const stat_row row = t->get_stat_dom(pg(doctor), category);
+    K::Memory::ReleaseGStack(mark);
     ndb_already_assigned.push(already_entry{l.name, doctor, total, row.second});
   }
   ndb_to_be_assigned.clear();
@@ -286,6 +280,7 @@ void sc_engine::rapid_regular_fill() {
   actual_dtbd::nd_dats_to_be_done_week([&](const sp_duties& s) {
     for (uint32_t i = 0; i < s.count; ++i) {
       // Tested before each duty: the pass ends once a fifth is assigned.
+      uint8_t* mark = K::Memory::MarkGStack();
       if (double(sc_assign::number_assigned()) / double(total) >= 0.2) return;
       const duty_key key = sc_phase1::get_dtbd_key(s.first[i]);
       xtotals = totals::new_();
@@ -293,6 +288,7 @@ void sc_engine::rapid_regular_fill() {
       chain_ref holder;
       if (!sc_assign::is_assigned(key.text, &holder) && try_ass(key.text))
         comtree::drew_few_assigns(rizediveva6::MakeList<const wchar_t*>({key.text}));
+      K::Memory::ReleaseGStack(mark);
     }
     K::Fail();
   });
@@ -357,23 +353,36 @@ void sc_engine::build_random() {
 
 void sc_engine::assign_one() {
   if (boo_stop_generating) return;
+  uint8_t* mark = K::Memory::MarkGStack();
   xassigned = sc_assign::number_assigned();
   build_random();
+  sweep_positions();
+  K::Memory::ReleaseGStack(mark);
+}
+
+void sc_engine::sweep_positions() {
   const uint32_t weeks = kalmora_DB::get_weeks_duration();
   for (uint32_t d = 0; d < 7; ++d)
     for (uint32_t p = 1; p <= weeks; ++p) {
       owed_entry owed;
       // With nobody owed anything the rest of the sweep has no candidate.
       if (!get_to_be_assigned(&owed)) return;
-      duty_key key;
-      if (!get_unass(owed.weekend, p, ndb[d], &key)) continue;
+      const uint32_t* head = chain_head(owed.weekend, p, ndb[d]);
+      if (!head || *head == kNone) continue;
       if (!events_round()) return;
       ++figures.candidates;
       if (!doctor_reads(owed.doctor)) {
         ++ndb_to_be_assigned.head;  // a doctor deleted meanwhile: the candidate is dropped
         continue;
       }
-      try_assign(owed.weekend, owed.doctor, key);
+      unass_entry& entry = ndb_unass.items[*head];
+      if (entry.refused_epoch == xepoch && entry.refused_by == owed.doctor) continue;
+      const duty_key key = entry.key;
+      const uint32_t at = *head;
+      if (!try_assign(owed.weekend, owed.doctor, key) && !boo_stop_generating) {
+        ndb_unass.items[at].refused_by = owed.doctor;
+        ndb_unass.items[at].refused_epoch = xepoch;
+      }
       if (boo_stop_generating) return;
     }
 }
@@ -382,6 +391,7 @@ bool sc_engine::try_assign(uint32_t weekend, chain_ref doctor, const duty_key& k
   if (sc_assign::assign_person(test_ass::test_and_make, key.text, doctor)->Kind() != reason_kind::can_do_it)
     return false;
   // The candidate came from the heads of both lists.
+  ++xepoch;
   ++ndb_to_be_assigned.head;
   sp at;
   if (sc_phase1::dtbd_key_sp(key.text, &at)) pop_unass(weekend, at.period, at.day);
@@ -402,6 +412,7 @@ void sc_engine::force_last_ones() {
       const duty_key key = sc_phase1::get_dtbd_key(s.first[i]);
       chain_ref holder;
       if (sc_assign::is_assigned(key.text, &holder)) continue;
+      uint8_t* mark = K::Memory::MarkGStack();
       // The order is drawn whole before the first doctor, so ending at the
       // first taker draws as trying every doctor would.
       staff_db::nd_random_person([&](const PersonTerm* p) {
@@ -409,6 +420,7 @@ void sc_engine::force_last_ones() {
           K::Fail();
         sc_assign::assign_person(test_ass::make_ass_only, key.text, p->ref);
       });
+      K::Memory::ReleaseGStack(mark);
     }
     K::Fail();
   });

@@ -11,6 +11,10 @@
 //    unassigned duties are also chained per (category, week, day) in list
 //    order, so the first entry of a triple is the head of its chain; the
 //    owed duties are served from their head.
+//  - A refused offer is remembered on its duty with the store epoch; the
+//    epoch moves on with every accepted assignment, every collection and
+//    every event round that had input to dispatch, so a remembered refusal
+//    is what the gate would answer again.
 //  - Events are processed at most once per 10 ms of run time.  After each
 //    round the engine checks the progress window (its failure sets the
 //    stop flag) and that the document it started on is still the open one.
@@ -20,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "kalmoradb/stats_pack/totals.h"
 #include "phase1/sc_phase1.h"
@@ -38,6 +43,10 @@ struct unass_entry {
   uint32_t weekend, period, day;
   duty_key key;
   uint32_t next;  // the next entry of the same (category, week, day); kNone at the end
+  // The doctor the gate last refused this duty to, and the store epoch of
+  // that answer: while nothing changed, the same offer gets the same answer.
+  chain_ref refused_by;
+  uint32_t refused_epoch;
 };
 struct engine_loading {
   uint32_t weekend;
@@ -71,6 +80,21 @@ struct heap_array {
   void clear() { head = size = 0; }
   bool empty() const { return head == size; }
 };
+
+template <class T>
+void heap_array<T>::push(const T& v) {
+  if (size == capacity) {
+    const uint64_t grown = capacity ? uint64_t(capacity) * 2 : 64;
+    const uint64_t bytes = grown * sizeof(T);
+    if (bytes > UINT32_MAX) tav::RaiseIntegerOverflow();
+    T* bigger = static_cast<T*>(atomic ? tav::K::Memory::AllocAtomicHeap(uint32_t(bytes))
+                                       : tav::K::Memory::AllocHeap(uint32_t(bytes)));
+    if (size) memcpy(bigger, items, size * sizeof(T));
+    items = bigger;
+    capacity = uint32_t(grown);
+  }
+  items[size++] = v;
+}
 
 class sc_engine {
  public:
@@ -138,6 +162,8 @@ class sc_engine {
   void index_unass(uint32_t at);
   uint32_t* chain_head(uint32_t weekend, uint32_t period, uint32_t day) const;
   void pop_unass(uint32_t weekend, uint32_t period, uint32_t day);
+  // One sweep over the (day, week) positions in the drawn day order.
+  void sweep_positions();
 
   tav::chainDB* xdb = nullptr;  // the document the run started on
   uint32_t xweeks = 0;
@@ -145,6 +171,7 @@ class sc_engine {
   uint32_t* xtails = nullptr;
   int64_t xlast_events = 0;   // performance counter of the last round
   int64_t xfrequency = 1;
+  uint32_t xepoch = 1;
 };
 
 }  // namespace all

@@ -141,10 +141,16 @@ bool sc_engine::events_round() {
   return !boo_stop_generating;
 }
 
-bool sc_engine::doctor_reads(chain_ref doctor) const {
+bool sc_engine::doctor_reads(chain_ref doctor) {
+  // Doctors go only through commands run by an event round, which moves
+  // the epoch on.
+  if (doctor == xread_doctor && xepoch == xread_epoch) return true;
   const PersonTerm* p = nullptr;
   const uint32_t error = K::RunTrapped([&] { p = staff_db::get_personref(doctor); });
-  return !error && p && p->dat->deleted->functor == kExists;
+  if (error || !p || p->dat->deleted->functor != kExists) return false;
+  xread_doctor = doctor;
+  xread_epoch = xepoch;
+  return true;
 }
 
 // --- Candidate lists ------------------------------------------------------------------------------
@@ -277,14 +283,20 @@ void sc_engine::make_quotas(do_what_stat doWhat, const what_stat& category) {
 void sc_engine::rapid_regular_fill() {
   const uint32_t total = actual_dtbd::total_number();
   if (total <= 1) return;
+  // The roster's assigned count, counted once: the gate stores only keys
+  // that name duties, so each new entry adds one.
+  xtotals = totals::new_();
+  xtotals->calculate_total_to_be_done(kToBeDone, stat_type::pc_of_assigned, do_what_stat::do_totals);
+  const uint32_t counted = xtotals->get_tot_to_be_done(kToBeDone, what_stat{stat_kind::total});
+  const uint32_t entries = sc_assign::number_assigned();
   actual_dtbd::nd_dats_to_be_done_week([&](const sp_duties& s) {
     for (uint32_t i = 0; i < s.count; ++i) {
-      // Tested before each duty: the pass ends once a fifth is assigned.
       uint8_t* mark = K::Memory::MarkGStack();
-      if (double(sc_assign::number_assigned()) / double(total) >= 0.2) return;
+      const uint32_t assigned = sc_assign::number_assigned();
+      // Tested before each duty: the pass ends once a fifth is assigned.
+      if (double(assigned) / double(total) >= 0.2) return;
+      xrapid_first = counted + (assigned - entries);
       const duty_key key = sc_phase1::get_dtbd_key(s.first[i]);
-      xtotals = totals::new_();
-      xtotals->calculate_total_to_be_done(kToBeDone, stat_type::pc_of_assigned, do_what_stat::do_totals);
       chain_ref holder;
       if (!sc_assign::is_assigned(key.text, &holder) && try_ass(key.text))
         comtree::drew_few_assigns(rizediveva6::MakeList<const wchar_t*>({key.text}));
@@ -294,13 +306,23 @@ void sc_engine::rapid_regular_fill() {
   });
 }
 
-bool sc_engine::try_ass(const wchar_t* key) {
+bool sc_engine::holds_fewer(chain_ref doctor, uint32_t first) {
+  // The doctor's roster duties are among their entries: fewer entries
+  // settle it without counting.
+  uint32_t raw = 0;
+  for (const rizediveva6::List<rizediveva6::KeyRef>* e = sc_assign::entries_of(doctor); !e->Empty() && raw < first;
+       e = e->tail)
+    ++raw;
+  if (raw < first) return true;
   totals* t = get_xtotals();
+  t->calculate_total_to_be_done(are_assigned(pg(doctor)), stat_type::pc_of_assigned, do_what_stat::do_totals);
+  return t->get_stat_dom(pg(doctor), what_stat{stat_kind::total}).second < first;
+}
+
+bool sc_engine::try_ass(const wchar_t* key) {
   return staff_db::nd_random_person([&](const PersonTerm* p) {
     const chain_ref doctor = p->ref;
-    t->calculate_total_to_be_done(are_assigned(pg(doctor)), stat_type::pc_of_assigned, do_what_stat::do_totals);
-    const stat_row row = t->get_stat_dom(pg(doctor), what_stat{stat_kind::total});
-    if (row.second < row.first &&
+    if (holds_fewer(doctor, xrapid_first) &&
         sc_assign::assign_person(test_ass::test_and_make, key, doctor)->Kind() == reason_kind::can_do_it)
       return;
     K::Fail();
@@ -371,12 +393,12 @@ void sc_engine::sweep_positions() {
       if (!head || *head == kNone) continue;
       if (!events_round()) return;
       ++figures.candidates;
+      unass_entry& entry = ndb_unass.items[*head];
+      if (entry.refused_epoch == xepoch && entry.refused_by == owed.doctor) continue;
       if (!doctor_reads(owed.doctor)) {
         ++ndb_to_be_assigned.head;  // a doctor deleted meanwhile: the candidate is dropped
         continue;
       }
-      unass_entry& entry = ndb_unass.items[*head];
-      if (entry.refused_epoch == xepoch && entry.refused_by == owed.doctor) continue;
       const duty_key key = entry.key;
       const uint32_t at = *head;
       if (!try_assign(owed.weekend, owed.doctor, key) && !boo_stop_generating) {

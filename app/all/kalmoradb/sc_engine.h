@@ -157,7 +157,10 @@ class sc_engine {
   // Processes events when 10 ms have passed since the last round; false
   // when the run must stop.
   bool events_round();
-  bool doctor_reads(chain_ref doctor) const;
+  bool doctor_reads(chain_ref doctor);
+  // Whether the doctor holds fewer of the roster's assigned duties than
+  // `first` (the rapid pass's test).
+  bool holds_fewer(chain_ref doctor, uint32_t first);
   void end_path();
   void index_unass(uint32_t at);
   uint32_t* chain_head(uint32_t weekend, uint32_t period, uint32_t day) const;
@@ -172,6 +175,9 @@ class sc_engine {
   int64_t xlast_events = 0;   // performance counter of the last round
   int64_t xfrequency = 1;
   uint32_t xepoch = 1;
+  uint32_t xrapid_first = 0;  // the roster's assigned duties before the current duty
+  chain_ref xread_doctor = 0;  // the doctor last found readable, in epoch xread_epoch
+  uint32_t xread_epoch = 0;
 };
 
 }  // namespace all

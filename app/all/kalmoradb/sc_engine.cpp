@@ -91,7 +91,7 @@ void sc_engine::fill_empties(bool force) {
     calc_tots_and_fill();
     calc_tots_and_fill();
     figures.main_seconds = double(Now() - start) / double(xfrequency);
-    if (force) {
+    if (force && !boo_stop_generating) {
       start = Now();
       force_last_ones();
       figures.force_seconds = double(Now() - start) / double(xfrequency);

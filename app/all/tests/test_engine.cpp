@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -376,6 +377,105 @@ TEST_F(GeneratedRuns, OneSeedGivesOneRosterAlsoWithWalkingChecks) {
   ASSERT_FALSE(rosters[0].empty());
   EXPECT_EQ(rosters[0], rosters[1]);
   EXPECT_EQ(rosters[0], rosters[2]);
+}
+
+
+// --- Real windows: Stop, and commands run by the engine's event rounds ----------------------------
+
+class LiveRuns : public GeneratedRuns {
+ protected:
+  // A registered engine run as the command tree runs it, with the validator
+  // before and after.
+  sc_engine* RunEngine(bool force) {
+    ComtreeCalls().clear();
+    QelMath::RandomInit(99);
+    sc_engine* e = nullptr;
+    Run([&] {
+      e = sc_engine::new_engine();
+      RegisteredEngine() = e;
+      e->fill_empties(force);
+    });
+    return e;
+  }
+};
+
+// Clicks the Stop button of the progress window with the mouse.
+void ClickStop(HWND box) {
+  HWND button = GetDlgItem(box, rizediveva6::stop::kStopButton);
+  RECT r;
+  GetWindowRect(button, &r);
+  SetForegroundWindow(box);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
+TEST_F(LiveRuns, StopEndsTheRunAtTheNextEventRound) {
+  Build(RunCase{3, 52, 10, true});
+  const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
+  testbox::Answer click(nullptr, [](HWND box) { ClickStop(box); }, 300);
+  sc_engine* e = RunEngine(true);
+  click.Finish();
+  const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
+  EXPECT_TRUE(rostercheck::Introduced(after, &before).empty());
+  EXPECT_EQ(ProgressText(), L"<no window>");
+  EXPECT_EQ(Calls(L"retract_engine").size(), 1u);
+  EXPECT_EQ(Calls(L"refresh").size(), 1u);
+  EXPECT_EQ(RegisteredEngine(), nullptr);
+  // Stopped in the main pass: no force pass, duties left to place.
+  EXPECT_GT(e->figures.candidates, 0u);
+  EXPECT_EQ(e->figures.force_seconds, 0.0);
+  EXPECT_GT(after.figures.placeable, 100u);
+  std::printf("stopped after %llu candidates; %ls\n", (unsigned long long)e->figures.candidates,
+              rostercheck::Summary(after).c_str());
+}
+
+// A command run from a timer message during the run's event processing.
+std::function<void()>* g_command = nullptr;
+void CALLBACK RunCommand(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (g_command) EXPECT_EQ(RunTrapped([] { (*g_command)(); }), 0u);
+}
+
+TEST_F(LiveRuns, CommandsDuringARunStopItCleanly) {
+  const struct {
+    const wchar_t* name;
+    std::function<void()> command;
+  } cases[] = {
+      {L"new run", [] { comtree::run_engine(engine_mode::run); }},
+      {L"close", [] { kalmora_DB::uninit(); }},
+      {L"delete doctor", [] { staff_db::del_person(L"Doctor 20"); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.name));
+    Build(RunCase{5, 52, 10, true}, true, (std::wstring(c.name).substr(0, 3) + L".km6").c_str());
+    const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
+    tav::chainDB* db = kalmora_DB::db();
+    std::function<void()> command = c.command;
+    g_command = &command;
+    SetTimer(nullptr, 0, 150, &RunCommand);
+    sc_engine* e = RunEngine(true);
+    g_command = nullptr;
+    // A stopped run ends without its force pass; a deleted doctor stops nothing.
+    if (std::wstring(c.name) == L"delete doctor") EXPECT_GT(e->figures.force_seconds, 0.0);
+    else EXPECT_EQ(e->figures.force_seconds, 0.0);
+    EXPECT_EQ(ProgressText(), L"<no window>");
+    EXPECT_EQ(RegisteredEngine(), nullptr);
+    if (std::wstring(c.name) == L"close") {
+      EXPECT_FALSE(kalmora_DB::is_init());
+      continue;
+    }
+    EXPECT_EQ(kalmora_DB::db(), db);
+    const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
+    for (const std::wstring& v : rostercheck::Introduced(after, &before))
+      // The deleted doctor's assignments and locks go with them.
+      if (std::wstring(c.name) != L"delete doctor" || v.find(L"lock") == std::wstring::npos) ADD_FAILURE() << Narrow(v);
+    if (std::wstring(c.name) == L"new run") EXPECT_EQ(Calls(L"run_engine").size(), 1u);
+    kalmora_DB::uninit();
+  }
 }
 
 }  // namespace

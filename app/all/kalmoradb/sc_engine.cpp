@@ -121,9 +121,10 @@ void sc_engine::stop_generating() {
   comtree::refresh();
 }
 
-bool sc_engine::events_round() {
+bool sc_engine::events_round(bool* ran) {
   const int64_t now = Now();
   if (double(now - xlast_events) < kEventInterval * double(xfrequency)) return !boo_stop_generating;
+  if (ran) *ran = true;
   ++figures.event_rounds;
   // Dispatched input may run commands that change the stores.
   if (HIWORD(GetQueueStatus(QS_ALLINPUT))) ++xepoch;
@@ -419,10 +420,14 @@ bool sc_engine::try_assign(uint32_t weekend, chain_ref doctor, const duty_key& k
   if (sc_phase1::dtbd_key_sp(key.text, &at)) pop_unass(weekend, at.period, at.day);
   comtree::drew_few_assigns(rizediveva6::MakeList<const wchar_t*>({key.text}));
   ++xassigned;
-  if (!events_round() || !db_stop) return true;
-  wchar_t text[64];
-  swprintf(text, 64, L"Assigned %u out of %u", xassigned, xcount_unassigned);
-  db_stop->set_text(text);
+  bool ran = false;
+  if (!events_round(&ran) || !db_stop) return true;
+  // The text shows at event rounds only, so it is written only then.
+  if (ran) {
+    wchar_t text[64];
+    swprintf(text, 64, L"Assigned %u out of %u", xassigned, xcount_unassigned);
+    db_stop->set_text(text);
+  }
   reset_unassigned_count(xassigned, xcount_unassigned);
   return true;
 }

@@ -15,7 +15,8 @@
 //    epoch moves on with every accepted assignment, every collection and
 //    every event round that had input to dispatch, so a remembered refusal
 //    is what the gate would answer again.
-//  - Events are processed at most once per 10 ms of run time.  After each
+//  - Events are processed at most once per 10 ms of run time; the progress
+//    text of an assignment is written only when a round follows it.  After each
 //    round the engine checks the progress window (its failure sets the
 //    stop flag) and that the document it started on is still the open one.
 //  - Once the stop flag is set every pass ends at its next check; the end
@@ -154,9 +155,9 @@ class sc_engine {
 
  private:
   sc_engine() = default;
-  // Processes events when 10 ms have passed since the last round; false
-  // when the run must stop.
-  bool events_round();
+  // Processes events when 10 ms have passed since the last round (and
+  // then sets *ran); false when the run must stop.
+  bool events_round(bool* ran = nullptr);
   bool doctor_reads(chain_ref doctor);
   // Whether the doctor holds fewer of the roster's assigned duties than
   // `first` (the rapid pass's test).

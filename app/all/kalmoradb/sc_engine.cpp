@@ -146,9 +146,13 @@ bool sc_engine::doctor_reads(chain_ref doctor) {
   // Doctors go only through commands run by an event round, which moves
   // the epoch on.
   if (doctor == xread_doctor && xepoch == xread_epoch) return true;
-  const PersonTerm* p = nullptr;
-  const uint32_t error = K::RunTrapped([&] { p = staff_db::get_personref(doctor); });
-  if (error || !p || p->dat->deleted->functor != kExists) return false;
+  // Looked up in the chain: a deleted doctor's reference is never read.
+  bool found = false;
+  staff_db::nd_person([&](const PersonTerm* p) {
+    if (p->ref != doctor) K::Fail();
+    found = p->dat->deleted->functor == kExists;
+  });
+  if (!found) return false;
   xread_doctor = doctor;
   xread_epoch = xepoch;
   return true;

@@ -1,11 +1,11 @@
 // The rostering engine: quotas, sweep counts and day orders worked out by
 // hand on a one-week roster, the owed queue's head, progress texts and
 // repaints, the note for missing loadings, and whole runs on generated
-// rosters judged by the validator against the document before the run.
+// rosters judged by the validator against the document before the run, and
+// Stop clicked on the real progress window mid-run.
 #include <windows.h>
 
 #include <algorithm>
-#include <functional>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -399,24 +399,10 @@ class LiveRuns : public GeneratedRuns {
   }
 };
 
-// Clicks the Stop button of the progress window with the mouse.
-void ClickStop(HWND box) {
-  HWND button = GetDlgItem(box, rizediveva6::stop::kStopButton);
-  RECT r;
-  GetWindowRect(button, &r);
-  SetForegroundWindow(box);
-  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  INPUT in[2] = {};
-  in[0].type = in[1].type = INPUT_MOUSE;
-  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, in, sizeof(INPUT));
-}
-
 TEST_F(LiveRuns, StopEndsTheRunAtTheNextEventRound) {
   Build(RunCase{3, 52, 10, true});
   const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
-  testbox::Answer click(nullptr, [](HWND box) { ClickStop(box); }, 300);
+  testbox::Answer click(nullptr, [](HWND box) { testbox::ClickButton(box, rizediveva6::stop::kStopButton); }, 300);
   sc_engine* e = RunEngine(true);
   click.Finish();
   const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
@@ -431,51 +417,6 @@ TEST_F(LiveRuns, StopEndsTheRunAtTheNextEventRound) {
   EXPECT_GT(after.figures.placeable, 100u);
   std::printf("stopped after %llu candidates; %ls\n", (unsigned long long)e->figures.candidates,
               rostercheck::Summary(after).c_str());
-}
-
-// A command run from a timer message during the run's event processing.
-std::function<void()>* g_command = nullptr;
-void CALLBACK RunCommand(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  if (g_command) EXPECT_EQ(RunTrapped([] { (*g_command)(); }), 0u);
-}
-
-TEST_F(LiveRuns, CommandsDuringARunStopItCleanly) {
-  const struct {
-    const wchar_t* name;
-    std::function<void()> command;
-  } cases[] = {
-      {L"new run", [] { comtree::run_engine(engine_mode::run); }},
-      {L"close", [] { kalmora_DB::uninit(); }},
-      {L"delete doctor", [] { staff_db::del_person(L"Doctor 20"); }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(Narrow(c.name));
-    Build(RunCase{5, 52, 10, true}, true, (std::wstring(c.name).substr(0, 3) + L".km6").c_str());
-    const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
-    tav::chainDB* db = kalmora_DB::db();
-    std::function<void()> command = c.command;
-    g_command = &command;
-    SetTimer(nullptr, 0, 150, &RunCommand);
-    sc_engine* e = RunEngine(true);
-    g_command = nullptr;
-    // A stopped run ends without its force pass; a deleted doctor stops nothing.
-    if (std::wstring(c.name) == L"delete doctor") EXPECT_GT(e->figures.force_seconds, 0.0);
-    else EXPECT_EQ(e->figures.force_seconds, 0.0);
-    EXPECT_EQ(ProgressText(), L"<no window>");
-    EXPECT_EQ(RegisteredEngine(), nullptr);
-    if (std::wstring(c.name) == L"close") {
-      EXPECT_FALSE(kalmora_DB::is_init());
-      continue;
-    }
-    EXPECT_EQ(kalmora_DB::db(), db);
-    const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
-    for (const std::wstring& v : rostercheck::Introduced(after, &before))
-      // The deleted doctor's assignments and locks go with them.
-      if (std::wstring(c.name) != L"delete doctor" || v.find(L"lock") == std::wstring::npos) ADD_FAILURE() << Narrow(v);
-    if (std::wstring(c.name) == L"new run") EXPECT_EQ(Calls(L"run_engine").size(), 1u);
-    kalmora_DB::uninit();
-  }
 }
 
 }  // namespace

@@ -59,3 +59,13 @@ if(TARGET rizediveva6)
   add_executable(bench_libox_store ${CMAKE_CURRENT_LIST_DIR}/bench_libox_store.cpp)
   target_link_libraries(bench_libox_store PRIVATE rizediveva6 comctl32 user32)
 endif()
+
+# The rostering engine on generated rosters, judged by the validator.
+if(TARGET kalmora_all)
+  add_executable(bench_engine ${CMAKE_CURRENT_LIST_DIR}/bench_engine.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/validator/roster_validator.cpp)
+  target_include_directories(bench_engine PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests
+                             ${CMAKE_SOURCE_DIR}/app/all/tests/validator)
+  target_link_libraries(bench_engine PRIVATE kalmora_all all_comtree_recorder kalmora_all all_comtree_recorder)
+endif()

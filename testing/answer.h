@@ -69,6 +69,20 @@ inline HWND FindBox(const wchar_t* title) {
 // Clicks button `id` of dialog `d`.
 inline void Press(HWND d, int id) { PostMessageW(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
+// A left click at the centre of button `id` of dialog `d`, through the
+// input queue.
+inline void ClickButton(HWND d, int id) {
+  RECT r;
+  GetWindowRect(GetDlgItem(d, id), &r);
+  SetForegroundWindow(d);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  INPUT in[2] = {};
+  in[0].type = in[1].type = INPUT_MOUSE;
+  in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
 // Closes a box the way its close box does.
 inline void CloseBox(HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); }
 

@@ -8,4 +8,9 @@ std::vector<ComtreeCall>& ComtreeCalls() {
   return calls;
 }
 
+all::sc_engine*& RegisteredEngine() {
+  static all::sc_engine* engine = nullptr;
+  return engine;
+}
+
 }  // namespace alltest

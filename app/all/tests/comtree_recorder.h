@@ -1,11 +1,17 @@
 // The recorder of the command tree's operations that test programs link in
 // place of the command tree: every call is appended to one process-wide
-// list.  One object file per operation, so that a test program that defines
-// some operations itself links only the others from the library.
+// list; run_engine also creates, registers and runs an engine, and
+// retract_engine stops the registered one.  One object file per operation,
+// so that a test program that defines some operations itself links only the
+// others from the library.
 #pragma once
 
 #include <string>
 #include <vector>
+
+namespace all {
+class sc_engine;
+}
 
 namespace alltest {
 
@@ -16,5 +22,8 @@ struct ComtreeCall {
 };
 
 std::vector<ComtreeCall>& ComtreeCalls();
+
+// The engine the recorder's run_engine registered (collected; null: none).
+all::sc_engine*& RegisteredEngine();
 
 }  // namespace alltest

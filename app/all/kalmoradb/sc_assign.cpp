@@ -338,6 +338,7 @@ bool sc_assign::nd_random_assignments(tav::Each<KeyRef> k) { return tree()->nd_r
 void sc_assign::list() {
   nd_assignments([](KeyRef) { tav::K::Fail(); });
 }
+
 const List<KeyRef>* sc_assign::entries_of(chain_ref doctor) { return DoctorEntries(doctor); }
 
 uint32_t sc_assign::number_assigned() {

@@ -1,6 +1,6 @@
 // A child process of the roster model tests, working on one document file
 // through the program's own classes:
-//   all_roster_child.exe build <spec> <file>   writes the spec into a new file
+//   all_roster_child.exe build <spec> <file>   writes the roster spec into a new file
 //                                              (a fixture spec, or gen<seed>w<weeks>[p<percent>],
 //                                              printing the duties taken)
 //   all_roster_child.exe op <operation> <file> runs one writing operation,

@@ -2,7 +2,7 @@
 // that writes it through the program's own classes (a new document file,
 // kalmora_DB::init, the stores' operations, save_kalmora).  Tests run the
 // builder in a child process (all_roster_child.exe build ...) and reopen
-// the file in a fresh one.  Each store writes its part of the spec once it
+// the file in a fresh one.  Each store writes its part of the roster spec once it
 // exists: the header, the holidays, the weekend slots, the groups, the
 // doctors, the tasks, the locations, the typical week and the date changes.
 #pragma once
@@ -110,7 +110,7 @@ RosterSpec LargeSpec(uint32_t weeks);
 // three doctors (A in P1, B in P1 and P2, C in P2), a holiday on the
 // first Wednesday, the day slots of Saturday and Sunday as weekend.
 RosterSpec TwoWeekSpec();
-// The spec of a name ("small", "gate", "gate_full", "large52", "large104",
+// The roster spec of a name ("small", "gate", "gate_full", "large52", "large104",
 // "two"); false for another.
 bool SpecNamed(const std::wstring& name, RosterSpec* spec);
 
@@ -128,7 +128,7 @@ void AddRule(const all::WhichRuleTerm* rule);
 // share, 2 a practice's.
 void PutShare(uint64_t functor, const all::WhatStatTerm* kind, const wchar_t* name, double fraction);
 
-// Writes the spec into the open document (kalmora_DB initialised on it).
+// Writes the roster spec into the open document (kalmora_DB initialised on it).
 void WriteSpec(const RosterSpec& spec);
 
 }  // namespace alltest

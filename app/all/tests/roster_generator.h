@@ -20,7 +20,7 @@ namespace alltest {
 
 RosterSpec GeneratedSpec(uint32_t seed, uint32_t weeks);
 
-// The part of a generated roster written after the spec.
+// The part of a generated roster written after the roster spec.
 struct GeneratedRun {
   uint32_t seed = 0;
   uint32_t percent = 0;  // of the duties offered to a doctor through the gate
@@ -30,7 +30,7 @@ struct GeneratedRun {
 // percent 0 to 100); false for another name.
 bool GeneratedSpecNamed(const std::wstring& name, RosterSpec* spec, GeneratedRun* run);
 
-// In the open document written from the spec: each duty, with the run's
+// In the open document written from the roster spec: each duty, with the run's
 // chance, offered to a random doctor through the gate's checks (a refusal
 // leaves it free); 2 % of those taken locked.  Returns the number taken.
 uint32_t PreAssign(const GeneratedRun& run);

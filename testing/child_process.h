@@ -40,8 +40,9 @@ inline std::wstring Beside(const wchar_t* name) {
 }
 
 // Starts `exe` with the command line `line`; the child inherits the
-// environment.
-inline Child Start(const std::wstring& exe, const std::wstring& line) {
+// environment.  With `withErrors` its standard error goes into the same
+// pipe as its output.
+inline Child Start(const std::wstring& exe, const std::wstring& line, bool withErrors = false) {
   Child c;
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
   HANDLE writeEnd = nullptr;
@@ -55,7 +56,7 @@ inline Child Start(const std::wstring& exe, const std::wstring& line) {
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdOutput = writeEnd;
-  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  si.hStdError = withErrors ? writeEnd : GetStdHandle(STD_ERROR_HANDLE);
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   std::wstring cmd = line;
   if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &c.pi)) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "SYSTEM/orv_list/orv_list.h"
+#include "child_process.h"
 #include "chainDB/chainDb.h"
 #include "dialog_recorder.h"
 #include "list_test.h"
@@ -20,36 +21,14 @@ namespace rztest {
 using tav::chainDB;
 
 
-// What a fresh process reads with a plain db_open: exit code and text.
+// What a fresh process reads with a plain db_open: exit code (999 when it
+// could not start) and text.
 inline std::pair<DWORD, std::string> Child(const std::wstring& file) {
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE read, write;
-  CreatePipe(&read, &write, &sa, 0);
-  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = write;
-  si.hStdError = write;
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"rz_doc_child.exe \"" + file + L"\"";
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-    CloseHandle(read);
-    CloseHandle(write);
-    return {999, "not started"};
-  }
-  CloseHandle(write);
-  std::string out;
-  char buf[4096];
-  DWORD n;
-  while (ReadFile(read, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
-  CloseHandle(read);
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  DWORD exitCode = 0;
-  GetExitCodeProcess(pi.hProcess, &exitCode);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  return {exitCode, out};
+  testchild::Child c =
+      testchild::Start(testchild::Beside(L"rz_doc_child.exe"), L"rz_doc_child.exe \"" + file + L"\"", true);
+  if (!c.Started()) return {999, "not started"};
+  testchild::Wait(c, 600000);
+  return {c.exitCode, c.text};
 }
 // The fresh process's view and the verifier's report, as one text.
 inline std::string Checked(const std::wstring& file) {

@@ -382,9 +382,21 @@ void sc_engine::assign_one() {
   if (boo_stop_generating) return;
   uint8_t* mark = K::Memory::MarkGStack();
   xassigned = sc_assign::number_assigned();
+  const uint64_t accepted = xaccepted;
   build_random();
   sweep_positions();
+  // A sweep that assigned nothing offered the head doctor every position
+  // the next one would, and would be refused the same: that doctor's owed
+  // duties go, so the doctors behind are served.
+  if (accepted == xaccepted && !boo_stop_generating) drop_head_doctor();
   K::Memory::ReleaseGStack(mark);
+}
+
+void sc_engine::drop_head_doctor() {
+  owed_entry head;
+  if (!get_to_be_assigned(&head)) return;
+  heap_array<owed_entry>& q = ndb_to_be_assigned;
+  while (!q.empty() && q.items[q.head].doctor == head.doctor && q.items[q.head].weekend == head.weekend) ++q.head;
 }
 
 void sc_engine::sweep_positions() {
@@ -419,6 +431,7 @@ bool sc_engine::try_assign(uint32_t weekend, chain_ref doctor, const duty_key& k
     return false;
   // The candidate came from the heads of both lists.
   ++xepoch;
+  ++xaccepted;
   ++ndb_to_be_assigned.head;
   sp at;
   if (sc_phase1::dtbd_key_sp(key.text, &at)) pop_unass(weekend, at.period, at.day);

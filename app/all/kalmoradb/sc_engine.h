@@ -10,7 +10,9 @@
 //  - The three candidate lists are always emptied together.  The
 //    unassigned duties are also chained per (category, week, day) in list
 //    order, so the first entry of a triple is the head of its chain; the
-//    owed duties are served from their head.
+//    owed duties are served from their head.  A sweep that assigns nothing
+//    drops the head doctor's owed duties: the next sweep would be refused
+//    the same.
 //  - A refused offer is remembered on its duty with the store epoch; the
 //    epoch moves on with every accepted assignment, every collection and
 //    every event round that had input to dispatch, so a remembered refusal
@@ -168,6 +170,8 @@ class sc_engine {
   void pop_unass(uint32_t weekend, uint32_t period, uint32_t day);
   // One sweep over the (day, week) positions in the drawn day order.
   void sweep_positions();
+  // Removes the owed duties of the doctor at the queue's head.
+  void drop_head_doctor();
 
   tav::chainDB* xdb = nullptr;  // the document the run started on
   uint32_t xweeks = 0;
@@ -176,6 +180,7 @@ class sc_engine {
   int64_t xlast_events = 0;   // performance counter of the last round
   int64_t xfrequency = 1;
   uint32_t xepoch = 1;
+  uint64_t xaccepted = 0;  // candidates accepted in this run
   uint32_t xrapid_first = 0;  // the roster's assigned duties before the current duty
   chain_ref xread_doctor = 0;  // the doctor last found readable, in epoch xread_epoch
   uint32_t xread_epoch = 0;

@@ -4,7 +4,8 @@
 # any other display is no obstacle) and exports DISPLAY; session_wineserver
 # starts a fresh wineserver that knows that display, with Wine's service
 # processes started here and their output on /dev/null (started by a test,
-# they would hold the test's output pipe open); session_stop stops both,
+# they would hold the test's output pipe open), and Wine managing its own
+# windows (Xvfb has no window manager); session_stop stops both,
 # whatever state the run is in.  Needs $top and WINEPREFIX.
 session_xvfb_pid=
 session_dfile=
@@ -41,4 +42,7 @@ session_wineserver() {
   wineserver -w 2>/dev/null || true
   wineserver -p 2>/dev/null || true
   "$top/tools/wine-run" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # Xvfb runs no window manager: windows Wine leaves to one wait up to two
+  # seconds for it each time they are hidden.  Wine manages them itself.
+  "$top/tools/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
 }

@@ -312,6 +312,8 @@ void sc_engine::rapid_regular_fill() {
 }
 
 bool sc_engine::holds_fewer(chain_ref doctor, uint32_t first) {
+  // Nobody holds fewer than none.
+  if (first == 0) return false;
   // The doctor's roster duties are among their entries: fewer entries
   // settle it without counting.
   uint32_t raw = 0;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -372,6 +373,24 @@ TEST_F(GeneratedRuns, ANormalRunFillsMostOfTheRoster) {
   }
 }
 
+// The run's document, saved and closed, is judged alike by the validator
+// in a fresh process.
+TEST_F(GeneratedRuns, AFreshProcessReadsTheSameRosterBack) {
+  const RunCase c{7, 26, 10, false};
+  Build(c, true, L"fresh.km6");
+  const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
+  const rostercheck::Report after = Fill(c, before);
+  Run([&] { open_.back()->orv_save(rz::MakeList<const wchar_t*>({})); });
+  kalmora_DB::uninit();
+  Run([&] { open_.back()->orv_close(rz::MakeList<const wchar_t*>({}), false); });
+  open_.pop_back();
+  auto [code, text] = RunBeside(L"roster_check.exe", L"\"" + Path(L"fresh.km6") + L"\"");
+  EXPECT_EQ(code, 0u) << Narrow(text);
+  const std::vector<std::wstring> lines = LinesOf(text);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), rostercheck::Summary(after));
+}
+
 TEST_F(GeneratedRuns, ForceWithoutTiesLeavesNoPlaceableDuty) {
   const RunCase c{11, 52, 10, true};
   Build(c, false);
@@ -435,6 +454,110 @@ TEST_F(LiveRuns, StopEndsTheRunAtTheNextEventRound) {
   EXPECT_GT(after.figures.placeable, 100u);
   std::printf("stopped after %llu candidates; %ls\n", (unsigned long long)e->figures.candidates,
               rostercheck::Summary(after).c_str());
+}
+
+// A command posted before the run reaches a window of the test at the
+// engine's first event round, as a menu command of the program would.
+class PostedCommand {
+ public:
+  explicit PostedCommand(std::function<void()> body) : body_(std::move(body)) {
+    static const wchar_t* kClass = L"engine_test_command";
+    static bool registered = false;
+    if (!registered) {
+      WNDCLASSW c{};
+      c.lpfnWndProc = &Proc;
+      c.hInstance = GetModuleHandleW(nullptr);
+      c.lpszClassName = kClass;
+      registered = RegisterClassW(&c) != 0;
+    }
+    window_ = CreateWindowW(kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    PostMessageW(window_, WM_APP, 0, 0);
+  }
+  ~PostedCommand() { DestroyWindow(window_); }
+  bool ran() const { return ran_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m != WM_APP) return DefWindowProcW(w, m, wp, lp);
+    auto* self = reinterpret_cast<PostedCommand*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    if (self && !self->ran_) {
+      self->ran_ = true;
+      self->body_();
+    }
+    return 0;
+  }
+  std::function<void()> body_;
+  HWND window_ = nullptr;
+  bool ran_ = false;
+};
+
+// A second run started from the first one's event round stops the first:
+// its force pass never runs, and the roster stays valid.
+TEST_F(LiveRuns, ANewRunStartedDuringARunStopsIt) {
+  Build(RunCase{3, 26, 10, true});
+  const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
+  sc_engine* inner = nullptr;
+  PostedCommand command([&] {
+    comtree::run_engine(engine_mode::run);
+    inner = RegisteredEngine();
+  });
+  sc_engine* outer = RunEngine(true);
+  ASSERT_TRUE(command.ran());
+  EXPECT_EQ(outer->figures.force_seconds, 0.0);
+  EXPECT_EQ(RegisteredEngine(), nullptr);
+  EXPECT_EQ(inner, nullptr);  // the inner run retracted itself at its end
+  EXPECT_EQ(Calls(L"run_engine"), std::vector<std::wstring>{L"run"});
+  EXPECT_EQ(ProgressText(), L"<no window>");
+  const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
+  for (const std::wstring& v : rostercheck::Introduced(after, &before)) ADD_FAILURE() << Narrow(v);
+  EXPECT_GT(after.figures.FillRate(2), before.figures.FillRate(2));
+}
+
+// The document closed unsaved during a run: the run ends without an error
+// and the file keeps what was saved before it.
+TEST_F(LiveRuns, ClosingTheDocumentDuringARunEndsItQuietly) {
+  Build(RunCase{3, 26, 10, false}, true, L"closed.km6");
+  Run([&] { open_.back()->orv_save(rz::MakeList<const wchar_t*>({})); });
+  const std::vector<uint8_t> saved = Bytes(Path(L"closed.km6"));
+  ASSERT_FALSE(saved.empty());
+  PostedCommand command([&] {
+    kalmora_DB::uninit();
+    open_.back()->set_as_modified(false);
+    open_.back()->orv_close(rz::MakeList<const wchar_t*>({}), false);
+  });
+  sc_engine* e = RunEngine(false);
+  open_.pop_back();
+  ASSERT_TRUE(command.ran());
+  EXPECT_FALSE(kalmora_DB::is_init());
+  EXPECT_EQ(Calls(L"retract_engine").size(), 1u);
+  EXPECT_EQ(ProgressText(), L"<no window>");
+  EXPECT_EQ(e->figures.force_seconds, 0.0);
+  EXPECT_TRUE(Bytes(Path(L"closed.km6")) == saved);
+}
+
+// A doctor deleted during a run gets nothing after it: every assignment
+// names a doctor that exists, and the validator finds no violation.
+TEST_F(LiveRuns, ADoctorDeletedDuringARunIsNoLongerOffered) {
+  Build(RunCase{5, 26, 0, false});
+  std::wstring gone;
+  Run([&] {
+    staff_db::nd_person([&](const PersonTerm* p) {
+      if (gone.empty() && p->dat->name[0]) gone = p->dat->name;
+      tav::K::Fail();
+    });
+  });
+  ASSERT_FALSE(gone.empty());
+  const chain_ref goneRef = Ref(gone.c_str());
+  const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
+  PostedCommand command([&] { EXPECT_TRUE(staff_db::del_person(gone.c_str())); });
+  RunEngine(false);
+  ASSERT_TRUE(command.ran());
+  for (const std::wstring& a : Assignments())
+    EXPECT_NE(a.substr(a.rfind(L' ') + 1), std::to_wstring(goneRef)) << Narrow(a);
+  const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
+  for (const std::wstring& v : rostercheck::Introduced(after, &before)) ADD_FAILURE() << Narrow(v);
+  EXPECT_GT(after.figures.FillRate(2), 50.0);
 }
 
 }  // namespace

@@ -68,4 +68,5 @@ if(TARGET kalmora_all)
   target_include_directories(bench_engine PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests
                              ${CMAKE_SOURCE_DIR}/app/all/tests/validator)
   target_link_libraries(bench_engine PRIVATE kalmora_all all_comtree_recorder kalmora_all all_comtree_recorder)
+  target_compile_definitions(bench_engine PRIVATE ENGINE_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
 endif()

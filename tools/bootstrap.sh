@@ -23,7 +23,7 @@ packages+=(unixodbc libsqliteodbc)  # the ODBC binding's tests: unixODBC and the
 packages+=(icoutils llvm lld)  # the resource library's tests: icotool, wrestool, llvm-rc, llvm-cvtres, llvm-readobj, lld-link
 
 # Benchmarks compare with these; `bootstrap.sh bench` installs them too.
-bench_packages=(libz-mingw-w64-dev ncompress swi-prolog-nox)
+bench_packages=(libz-mingw-w64-dev ncompress swi-prolog-nox python3-pulp coinor-cbc)
 [ "${1:-}" = bench ] && packages+=("${bench_packages[@]}")
 
 missing=()

@@ -344,6 +344,53 @@ class Judge_ {
     return it == shares.end() ? 0.0 : it->second;
   }
 
+ public:
+  // See Instance() in the header.
+  std::string Instance() const {
+    std::string out;
+    char line[128];
+    std::vector<chain_ref> doctors;
+    for (const auto& [ref, d] : r_.doctors)
+      if (!d.deleted) {
+        doctors.push_back(ref);
+        snprintf(line, sizeof line, "doctor %d %.9g %.9g\n", int(ref), Fraction(r_.doctorShare[0], d.name),
+                 Fraction(r_.doctorShare[1], d.name));
+        out += line;
+      }
+    std::map<Key, uint32_t> index;
+    for (const Key& k : r_.duties) {
+      const uint32_t i = uint32_t(index.size());
+      index[k] = i;
+      snprintf(line, sizeof line, "duty %u %u %u %u %u ", i, r_.category.at(k), k.period, k.slot, k.day);
+      out += line;
+      std::string allowed;
+      for (chain_ref d : doctors)
+        if (!Forbidding(k, d)) allowed += (allowed.empty() ? "" : ",") + std::to_string(d);
+      out += (allowed.empty() ? "-" : allowed) + "\n";
+    }
+    for (const auto& [k, ref] : held_) out += "held " + std::to_string(index.at(k)) + " " + std::to_string(ref) + "\n";
+    for (const Tie& t : r_.ties) {
+      if (t.repeat != 1 || !t.keysOk || t.tieDo < 1 || t.tieDo > 2) continue;
+      std::string applies;
+      if (t.who == 1) applies = "*";
+      for (chain_ref d : doctors)
+        if (t.who != 1 && Applies(t, d)) applies += (applies.empty() ? "" : ",") + std::to_string(d);
+      if (applies.empty()) continue;
+      const int64_t shift = int64_t(t.second.period) - int64_t(t.first.period);
+      for (const Key& k : r_.duties) {
+        if (!k.SamePattern(t.first) || int64_t(k.period) + shift < 1) continue;
+        Key other = t.second;
+        other.period = uint32_t(int64_t(k.period) + shift);
+        auto o = index.find(other);
+        if (o == index.end() || other == k) continue;
+        snprintf(line, sizeof line, "tie %u %u %u ", unsigned(t.tieDo), index.at(k), o->second);
+        out += line + applies + "\n";
+      }
+    }
+    return out;
+  }
+
+ private:
   const Roster& r_;
   std::map<Key, chain_ref> held_;  // assignments whose key names a duty
 };
@@ -375,6 +422,11 @@ Report Judge(tav::chainDB* db, const Report* earlier) {
   std::sort(out.violations.begin(), out.violations.end());
   out.figures = judge.Count();
   return out;
+}
+
+std::string Instance(tav::chainDB* db) {
+  const Roster r = Read(db);
+  return Judge_(r).Instance();
 }
 
 std::vector<std::wstring> Introduced(const Report& now, const Report* before) {

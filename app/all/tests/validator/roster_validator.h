@@ -65,6 +65,15 @@ std::vector<std::wstring> Introduced(const Report& now, const Report* before);
 // "violations N, fill rate X %, max deviation Y, sum deviation Z, placeable P"
 std::wstring Summary(const Report& r);
 
+// The roster as an assignment problem, one record a line, for an exact
+// solver: "doctor REF SHARE0 SHARE1" per doctor, "duty I CATEGORY PERIOD
+// SLOT DAY ALLOWED" per duty (the doctors no rule forbids it to, joined by
+// commas, "-" for none), "held I REF" per assignment kept as it stands,
+// "tie DO I J APPLIES" per pair of duties a weekly tie joins (DO 1 must_do,
+// 2 must_not_do; the doctors it applies to, "*" for all).  Runs under the
+// caller's trap.
+std::string Instance(tav::chainDB* db);
+
 // The error number of a trapped code (the "error code" of its descriptor).
 uint32_t ErrorNumber(uint32_t code);
 

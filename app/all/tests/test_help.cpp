@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/tasks.h"
 #include "roster_test.h"
+#include "unix_program.h"
 
 namespace alltest {
 namespace {
@@ -118,6 +121,68 @@ TEST_F(Help, CallsTheViewerWithTheProgramFolder) {
   EXPECT_EQ(calls[0].command, 0u);
   EXPECT_EQ(calls[0].data, 0u);
   EXPECT_EQ(calls[1].address, std::wstring(folder) + L"kalmora6.chm::/Contact.html");
+}
+
+// Every fixed item of the command tree, with and without a document, and
+// the items of the variable sub-trees that are not roster data.
+const char* const kTreeItems[] = {
+    "C-tree", "C-tree/New rota", "C-tree/Open file", "C-tree/List files", "C-tree/Import KM5 file", "C-tree/Help",
+    "C-tree/Close", "C-tree/Input Data", "C-tree/Input Data/Calendar definition",
+    "C-tree/Input Data/Practices and groups", "C-tree/Input Data/Doctors", "C-tree/Input Data/Locations",
+    "C-tree/Input Data/Tasks", "C-tree/Input Data/Duties to do - typical week",
+    "C-tree/Input Data/Duties to do - typical week/Saturday", "C-tree/Input Data/Duties to do - typical week/Sunday",
+    "C-tree/Input Data/Duties to do - typical week/Weekday", "C-tree/Input Data/Duties to do - modified",
+    "C-tree/Input Data/Duties to do - modified/All duties",
+    "C-tree/Input Data/Duties to do - modified/List modified duties",
+    "C-tree/Input Data/Duties to do - modified/Tasks", "C-tree/Input Data/Duties to do - modified/Locations",
+    "C-tree/Input Data/Define weekend duties", "C-tree/Input Data/List weekend duties",
+    "C-tree/Input Data/Define holidays", "C-tree/Input Data/List holidays", "C-tree/Rules", "C-tree/Rules/Can't dos",
+    "C-tree/Rules/Can't dos/Doctors", "C-tree/Rules/Can't dos/Practices and groups",
+    "C-tree/Rules/Can't dos/List Can't Dos", "C-tree/Rules/Ties", "C-tree/Rules/Ties/Global ties",
+    "C-tree/Rules/Ties/Doctor ties", "C-tree/Rules/Ties/Practice and group ties", "C-tree/Rules/Ties/List ties",
+    "C-tree/Rules/Loadings", "C-tree/Rules/Loadings/Weekdays", "C-tree/Rules/Loadings/Weekends",
+    "C-tree/Rules/Loadings/Totals (calculated)", "C-tree/Roster", "C-tree/Roster/Generator",
+    "C-tree/Roster/Display & edit", "C-tree/Roster/Display & edit/All duties", "C-tree/Roster/Display & edit/Doctors",
+    "C-tree/Roster/Display & edit/Practices and groups", "C-tree/Roster/Display & edit/Tasks",
+    "C-tree/Roster/Display & edit/Locations", "C-tree/Roster/List of assignments",
+    "C-tree/Roster/List of unassigned duties", "C-tree/Results Statistics", "C-tree/Results Statistics/Totals",
+    "C-tree/Results Statistics/Days", "C-tree/Results Statistics/Weekends", "C-tree/Results Statistics/Slots",
+    "C-tree/Results Statistics/Day-slots", "C-tree/Results Statistics/Tasks", "C-tree/Results Statistics/Locations",
+    "C-tree/Results Statistics/Holidays"};
+
+// The names chmls lists in the compiled help file beside the tests.
+std::vector<std::string> HelpFileNames() {
+  wchar_t dir[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, dir);
+  const std::wstring chm = std::wstring(dir) + L"\\kalmora6.chm", out = std::wstring(dir) + L"\\kalmora6.chm.list";
+  const std::string unixOut = testing_unix::UnixPath(out);
+  if (!testing_unix::RunUnixProgram("/bin/sh -c \"chmls list '" + testing_unix::UnixPath(chm) + "' > '" + unixOut +
+                                        ".part' 2>/dev/null; mv '" + unixOut + ".part' '" + unixOut + "'\"",
+                                    out))
+    return {};
+  std::ifstream in(unixOut);
+  std::vector<std::string> names;
+  for (std::string line; std::getline(in, line);) {
+    const size_t slash = line.find(" /");
+    if (slash != std::string::npos) names.push_back(line.substr(slash + 2));
+  }
+  DeleteFileW(out.c_str());
+  return names;
+}
+
+TEST_F(Help, TheHelpFileHoldsEveryItemsTopic) {
+  const std::vector<std::string> names = HelpFileNames();
+  ASSERT_FALSE(names.empty());
+  for (const char* item : kTreeItems) {
+    std::vector<std::wstring> captions;
+    std::stringstream in(item);
+    for (std::string c; std::getline(in, c, '/');) captions.push_back(std::wstring(c.begin(), c.end()));
+    const std::wstring address = Address(captions, L"");
+    const std::wstring topic = address.substr(std::wstring(L"kalmora6.chm::/").size());
+    EXPECT_NE(std::find(names.begin(), names.end(), Narrow(topic)), names.end()) << item;
+  }
+  for (const char* page : {"Help.html", "Contact.html"})
+    EXPECT_NE(std::find(names.begin(), names.end(), page), names.end()) << page;
 }
 
 // Wine's help control is there and exports the call (not made: the viewer

@@ -345,7 +345,22 @@ bool RosterIsEmpty() {
   return empty;
 }
 
+// The read phase with its errors passed on.
+void Read(const wchar_t* fileName, km5_contents& contents) {
+  if (km5::InitializeUnit()) Qel::RunTime::Kernel::Errors::InternalError(L"The import's unit cannot be linked");
+  read_place at{tav::HeapCopy(fileName)};
+  const uint32_t code = ReadFile(fileName, contents, at);
+  if (code) PassOn(code, at);
+}
+
 }  // namespace
+
+uint32_t km5::read_records(const wchar_t* fileName) {
+  km5_contents c;
+  Read(fileName, c);
+  return c.doctors.size() + c.locations.size() + c.tasks.size() + c.typical[0].size() + c.typical[1].size() +
+         c.typical[2].size() + (c.hasWeeks ? 1 : 0) + (c.hasStart ? 1 : 0);
+}
 
 void importKM5File::import() {
   tav::kwi::processevents();
@@ -360,12 +375,9 @@ void importKM5File::import() {
 }
 
 void importKM5File::imp(const wchar_t* fileName) {
-  if (km5::InitializeUnit()) Qel::RunTime::Kernel::Errors::InternalError(L"The import's unit cannot be linked");
   if (!RosterIsEmpty()) return;
   km5_contents contents;
-  read_place at{tav::HeapCopy(fileName)};
-  const uint32_t code = ReadFile(fileName, contents, at);
-  if (code) PassOn(code, at);
+  Read(fileName, contents);
   WriteRoster(contents);
 }
 

@@ -32,4 +32,8 @@ extern T::RCompoundDomain person1, dt1, task_loc_slot;
 // Links these domains (once, after the roster model's unit); 0 when done.
 int InitializeUnit();
 
+// The import's read phase alone (open, decode and check every record,
+// close), raising as the import does: the number of records taken.
+uint32_t read_records(const wchar_t* fileName);
+
 }  // namespace all::km5

@@ -35,8 +35,9 @@ std::wstring Wide(const std::string& s) {
 }
 
 // The roster's contents as one text: doctors with every field, practices,
-// tasks, locations, duration, start and the typical weeks.
-std::wstring Snapshot() {
+// tasks, locations, duration, start, the typical weeks, and the document
+// database's stored terms, bytes and chains.
+std::wstring Snapshot(bool withDatabase = true) {
   std::wstring s;
   uint32_t code = RunTrapped([&] {
     staff_db::nd_person([&](const PersonTerm* p) {
@@ -58,6 +59,19 @@ std::wstring Snapshot() {
            std::to_wstring(d.duty.where) + L"," + std::to_wstring(d.duty.slot) + L"\n";
       K::Fail();
     });
+  });
+  // Last: reading the header may write its defaults.
+  code = code ? code : RunTrapped([&] {
+    if (!withDatabase) return;
+    tav::chainDB* db = kalmora_DB::db();
+    uint32_t terms = 0, memory = 0, inUse = 0, freeSpace = 0;
+    db->db_statistics(&terms, &memory, &inUse, &freeSpace);
+    s += L"database " + std::to_wstring(terms) + L" terms " + std::to_wstring(inUse) + L" bytes:";
+    db->db_chains([&](const wchar_t* chain) {
+      s += std::wstring(L" ") + chain;
+      K::Fail();
+    });
+    s += L"\n";
   });
   return code ? L"error " + std::to_wstring(ErrorNumber(code)) : s;
 }
@@ -141,7 +155,7 @@ TEST_F(Import, SmallRosterImportsEveryRecord) {
   const ByteVec before = Bytes(file);
   ASSERT_EQ(Imp(file), 0u);
   EXPECT_EQ(Bytes(file), before);
-  EXPECT_EQ(Snapshot(), Expected(r, L"weeks 8\nstart 2026-3-2\n"
+  EXPECT_EQ(Snapshot(false), Expected(r, L"weeks 8\nstart 2026-3-2\n"
                                     L"tls 1003 1,1,1\ntls 1001 2,2,1\ntls 1002 1,2,1\ntls 1002 2,1,1\ntls 1002 2,2,1\n"));
   EXPECT_TRUE(rec().Texts(L"note").empty());
 }
@@ -349,10 +363,17 @@ TEST_F(Import, FolderLockedAndReadOnlyFiles) {
   RemoveDirectoryW(folder.c_str());
 
   const std::wstring file = Write(L"locked.km5", FileOf(SmallRoster()).Build());
-  HANDLE lock = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  testchild::Child holder =
+      testchild::Start(testchild::Beside(L"km5_lock_holder.exe"), L"km5_lock_holder.exe \"" + file + L"\"");
+  ASSERT_TRUE(holder.Started());
+  const ULONGLONG end = GetTickCount64() + 20000;
+  while (holder.text.find('\n') == std::string::npos && GetTickCount64() < end) {
+    testchild::Poll(holder);
+    Sleep(5);
+  }
+  ASSERT_EQ(holder.text.substr(0, 6), "locked");
   code = Imp(file);
-  CloseHandle(lock);
+  testchild::Wait(holder, 20000, 1);
   EXPECT_NE(code, 0u);
   EXPECT_TRUE(NamesFile(code, file));
   EXPECT_EQ(Snapshot(), empty);
@@ -403,7 +424,7 @@ TEST_F(Import, BigRosterReopensAsItsSpec) {
   const Km5Roster r = BigRoster();
   New(L"imported.km6");
   ASSERT_EQ(Imp(Write(L"big.km5", FileOf(r).Build())), 0u);
-  const std::wstring imported = Snapshot();
+  const std::wstring imported = Snapshot(false);
   // Doctors, practices, tasks, locations with every field; the repeated
   // name keeps the first record's details and gives add_name's note.
   std::wstring header = L"weeks 52\nstart 2026-1-5\n";  // the Monday
@@ -442,7 +463,7 @@ TEST_F(Import, BigRosterReopensAsItsSpec) {
     }
     kalmora_DB::save_kalmora();
   });
-  EXPECT_EQ(Snapshot(), imported);
+  EXPECT_EQ(Snapshot(false), imported);
   kalmora_DB::uninit();
   for (const wchar_t* mode : {L"dump", L"lists", L"index"}) {
     SCOPED_TRACE(Narrow(mode));

@@ -3,7 +3,7 @@
 // write phase runs only on a complete, checked read.
 //
 // Invariants:
-//  - Selector 1 is held only inside read_file and freed on every way out.
+//  - Selector 1 is held only inside ReadFile and freed on every way out.
 //  - Every error of the read phase reaches the caller with the file's name
 //    in its trace.
 //  - The previous version's record domains are this class's: person1,
@@ -13,6 +13,7 @@
 #include <cwchar>
 
 #include "KWI/orvtoolkwi/heap_array.h"
+#include "all_unit.h"
 #include "SYSTEM/myKWI/myKWI.h"
 #include "SYSTEM/orv_list/orv_list.h"
 #include "exception/exception.h"
@@ -26,7 +27,6 @@
 #include "kalmoradb/typical_db.h"
 #include "kwi/kwi.h"
 #include "qel6chaindb.h"
-#include "all_unit.h"
 #include "qel6decl.h"
 #include "unit.h"
 

@@ -70,3 +70,13 @@ if(TARGET kalmora_all)
   target_link_libraries(bench_engine PRIVATE kalmora_all all_comtree_recorder kalmora_all all_comtree_recorder)
   target_compile_definitions(bench_engine PRIVATE ENGINE_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
 endif()
+
+# The import's read phase of a previous-version file against SQLite reading
+# the same rows; the whole import beside it.
+if(TARGET kalmora_all AND TARGET bench_sqlite3)
+  add_executable(bench_import_km5 ${CMAKE_CURRENT_LIST_DIR}/bench_import_km5.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/km5_writer.cpp)
+  target_include_directories(bench_import_km5 PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_import_km5 PRIVATE kalmora_all all_comtree_recorder kalmora_all all_comtree_recorder
+                        bench_sqlite3)
+endif()

@@ -20,6 +20,7 @@ packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w
           dpkg-dev make autoconf automake libtool python3-pil
           cups printer-driver-cups-pdf poppler-utils xclip libwmf-bin tidy)
 packages+=(unixodbc libsqliteodbc)  # the ODBC binding's tests: unixODBC and the SQLite driver
+packages+=(fp-utils)  # the help file: chmcmd compiles it, chmls lists it in the tests
 packages+=(icoutils llvm lld)  # the resource library's tests: icotool, wrestool, llvm-rc, llvm-cvtres, llvm-readobj, lld-link
 
 # Benchmarks compare with these; `bootstrap.sh bench` installs them too.

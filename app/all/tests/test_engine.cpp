@@ -314,6 +314,8 @@ class GeneratedRuns : public Roster, public ::testing::WithParamInterface<RunCas
       tav::K::Memory::ReleaseGStack(mark);
     }
   }
+  // Random gate operations on a generated roster (below).
+  void Sweep(const RunCase& c, const wchar_t* file);
   // Runs the engine from a fixed seed; the validator's report after it.
   rostercheck::Report Fill(const RunCase& c, const rostercheck::Report& before, bool walks = false) {
     sc_assign::boo_walks = walks;
@@ -416,6 +418,107 @@ TEST_F(GeneratedRuns, OneSeedGivesOneRosterAlsoWithWalkingChecks) {
   EXPECT_EQ(rosters[0], rosters[2]);
 }
 
+
+// --- Random sweeps of the gate's operations -----------------------------------------------------
+
+// An answer of the gate as text: kind, reason and what it names.
+std::wstring AnswerText(const ReasonTerm* r) {
+  std::wstring out = std::to_wstring(uint64_t(r->Kind()));
+  if (r->Kind() == reason_kind::cant_assign_reason) {
+    out += L"." + std::to_wstring(r->assign->functor);
+    if (r->assign->functor != uint64_t(assign_reason_kind::tie_prevents_assign))
+      out += L" " + std::to_wstring(r->assign->ref);
+  } else if (r->Kind() == reason_kind::cant_rule_reason) {
+    out += L"." + std::to_wstring(r->rule->functor);
+    if (r->rule->functor == uint64_t(rule_reason_kind::cant_do_it)) out += std::wstring(L" ") + r->rule->text;
+  }
+  return out;
+}
+
+// Random assignments, removals and clears on generated rosters; every
+// query is answered alike by the gate's index and by its plain walks, and
+// the validator finds nothing introduced and every lock in place.
+TEST_F(GeneratedRuns, GateSweepsAnswerAsTheWalksAndKeepTheRosterValid) {
+  const wchar_t* files[] = {L"s1.km6", L"s2.km6", L"s3.km6"};
+  int file = 0;
+  for (const RunCase& c : {RunCase{3, 52, 10, false}, RunCase{5, 52, 30, false}, RunCase{8, 104, 10, false}})
+    Sweep(c, files[file++]);
+}
+
+void GeneratedRuns::Sweep(const RunCase& c, const wchar_t* file) {
+  Build(c, true, file);
+  const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
+  std::vector<std::wstring> keys;
+  std::vector<chain_ref> doctors;
+  std::vector<std::wstring> names;
+  Run([&] {
+    sc_phase1::nd_duty_ref([&](const dated_duty& d) {
+      keys.push_back(sc_phase1::get_dtbd_key(DutyDatOf(d.duty->dat)).text);
+      tav::K::Fail();
+    });
+    staff_db::nd_person([&](const PersonTerm* p) {
+      doctors.push_back(p->ref);
+      names.push_back(p->dat->name);
+      tav::K::Fail();
+    });
+  });
+  ASSERT_FALSE(keys.empty());
+  ASSERT_FALSE(doctors.empty());
+  QelMath::RandomInit(c.seed * 17 + 1);
+  auto pick = [](size_t n) { return size_t(QelMath::Random_1(int32_t(n))); };
+  // Each query in both modes; the answers as texts.
+  auto both = [](auto query) {
+    sc_assign::boo_walks = false;
+    const std::wstring indexed = query();
+    sc_assign::boo_walks = true;
+    const std::wstring walked = query();
+    sc_assign::boo_walks = false;
+    return std::make_pair(indexed, walked);
+  };
+  uint32_t made = 0, removed = 0, differing = 0;
+  for (int step = 0; step < 1500; ++step) {
+    const std::wstring& key = keys[pick(keys.size())];
+    const chain_ref doctor = doctors[pick(doctors.size())];
+    const int op = int(pick(10));
+    uint8_t* mark = tav::K::Memory::MarkGStack();
+    Run([&] {
+      const auto answer = both([&] { return AnswerText(sc_assign::assign_person(test_ass::test_ass_only, key.c_str(), doctor)); });
+      const auto busy = both([&] {
+        return AnswerText(sc_assign::person_is_busy_dtbd_key(doctor, key.c_str(), rizediveva6::Nil<const wchar_t*>()));
+      });
+      const auto tie = both([&] { return std::wstring(sc_assign::a_tie_prevents(key.c_str(), doctor) ? L"tie" : L"none"); });
+      const auto held = both([&] {
+        chain_ref who = 0;
+        return sc_assign::is_assigned(key.c_str(), &who) ? std::to_wstring(who) : std::wstring(L"free");
+      });
+      for (const auto* pair : {&answer, &busy, &tie, &held})
+        if (pair->first != pair->second && ++differing <= 10)
+          ADD_FAILURE() << "step " << step << " " << Narrow(key) << " doctor " << doctor << ": index "
+                        << Narrow(pair->first) << ", walks " << Narrow(pair->second);
+      if (op < 5) {
+        if (sc_assign::assign_person(test_ass::test_and_make, key.c_str(), doctor)->Kind() == reason_kind::can_do_it)
+          ++made;
+      } else if (op < 8) {
+        chain_ref who;
+        if (sc_assign::is_assigned(key.c_str(), &who))
+          for (const rizediveva6::SList* k = sc_assign::p_remove_assignment(uint32_t(pick(4)), key.c_str()); !k->Empty();
+               k = k->tail)
+            ++removed;
+      } else if (op == 8) {
+        sc_assign::clear_assignments(names[pick(names.size())].c_str(),
+                                     clear_dom{clear_kind::clear_week, uint32_t(1 + pick(c.weeks))});
+      }
+    });
+    tav::K::Memory::ReleaseGStack(mark);
+  }
+  EXPECT_GT(made, 0u);
+  EXPECT_GT(removed, 0u);
+  const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
+  for (const std::wstring& v : rostercheck::Introduced(after, &before)) ADD_FAILURE() << Narrow(v);
+  std::printf("sweep seed %u, %u weeks: %u made, %u removed; %ls\n", c.seed, c.weeks, made, removed,
+              rostercheck::Summary(after).c_str());
+  kalmora_DB::uninit();
+}
 
 // --- Real windows: Stop, and commands run by the engine's event rounds ----------------------------
 

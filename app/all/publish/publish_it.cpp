@@ -112,6 +112,7 @@ struct Doctor {
   chain_ref ref;
   const wchar_t* name;
   const SList* groups;
+  const List<const RuleTerm*>* rules;  // the stored rules of the doctor and the doctor's practices
   const wchar_t* file;  // null: no page (in no practice)
   bool written;
 };
@@ -167,13 +168,36 @@ class FileNames {
 const List<Doctor*>* ReadDoctors() {
   ListBuilder<Doctor*> b(true);
   staff_db::nd_person([&](const PersonTerm* p) {
-    b.Add(OnHeap(Doctor{p->ref, tav::HeapCopy(p->dat->name), HeapCopyList(p->dat->groups), nullptr, false}));
+    b.Add(OnHeap(Doctor{p->ref, tav::HeapCopy(p->dat->name), HeapCopyList(p->dat->groups), nullptr, nullptr, false}));
     K::Fail();
   });
   return b.Finish();
 }
 
 bool InPractice(const Doctor* d, const Practice* p) { return groups::member(p->name, d->groups); }
+
+// Every stored can't-do rule, on the heap.
+const List<const WhichRuleTerm*>* ReadRules() {
+  ListBuilder<const WhichRuleTerm*> b(true);
+  sc_rules::nd_which_rule([&](stored_rule s) {
+    b.Add(reinterpret_cast<const WhichRuleTerm*>(Qel::RunTime::Terms::CopyTermFromGStack(
+        tav::D(domains::which_rule), reinterpret_cast<Qel::RunTime::Terms::term>(s.rule))));
+    K::Fail();
+  });
+  return b.Finish();
+}
+
+// The rules that the rule check reads for the doctor: the doctor's own and
+// those of the doctor's practices.
+const List<const RuleTerm*>* RulesOf(const List<const WhichRuleTerm*>* rules, const Doctor* d) {
+  ListBuilder<const RuleTerm*> b(true);
+  for (; !rules->Empty(); rules = rules->tail) {
+    const WhichRuleTerm* r = rules->head;
+    const bool own = r->Kind() == who_kind::person_rule && wcscmp(r->name, d->name) == 0;
+    if (own || (r->Kind() == who_kind::group_rule && groups::member(r->name, d->groups))) b.Add(r->rule);
+  }
+  return b.Finish();
+}
 
 Plan MakePlan() {
   FileNames names;
@@ -182,6 +206,8 @@ Plan MakePlan() {
   for (const SList* g = groups::list_groups(); !g->Empty(); g = g->tail)
     practices.Add(OnHeap(Practice{tav::HeapCopy(g->head), names.Take(g->head)}));
   Plan plan{practices.Finish(), ReadDoctors()};
+  const List<const WhichRuleTerm*>* rules = ReadRules();
+  for (const List<Doctor*>* d = plan.doctors; !d->Empty(); d = d->tail) d->head->rules = RulesOf(rules, d->head);
   for (const List<Practice*>* p = plan.practices; !p->Empty(); p = p->tail)
     for (const List<Doctor*>* d = plan.doctors; !d->Empty(); d = d->tail)
       if (!d->head->file && InPractice(d->head, p->head)) d->head->file = names.Take(d->head->name);
@@ -317,22 +343,35 @@ bool BusyText(const Doctor* d, const sp& at, const wchar_t** text) {
   return true;
 }
 
+// Whether one of the doctor's rules forbids the duty: the rule check's
+// verdict without reading the rule store again.
+bool Forbidden(const Doctor* d, const DutyDatTerm* duty) {
+  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail) {
+    const wchar_t* desc;
+    if (sc_rules::rule_exists(duty, r->head, &desc)) return true;
+  }
+  return false;
+}
+
 // Dots when some task at some location is allowed, else the first can't-do
 // message, else dots.
 const wchar_t* RuleText(const Roster& r, const Doctor* d, const sp& at) {
   const SpTerm spt{1, at.day, at.period, at.slot};
+  for (uint32_t task = 1; task <= r.tasks.count; ++task)
+    for (uint32_t where = 1; where <= r.locs.count; ++where) {
+      const DutyDatTerm duty{1, &spt, where, task, &kFalse};
+      if (!Forbidden(d, &duty)) return kDots;
+    }
   const PgTerm who{static_cast<uint64_t>(pg_kind::p), {d->ref}};
-  const wchar_t* first = nullptr;
   for (uint32_t task = 1; task <= r.tasks.count; ++task)
     for (uint32_t where = 1; where <= r.locs.count; ++where) {
       const DutyDatTerm duty{1, &spt, where, task, &kFalse};
       const ReasonTerm* v = sc_rules::rule_allows_it(&duty, &who);
-      if (v->Kind() == reason_kind::can_do_it) return kDots;
-      if (!first && v->Kind() == reason_kind::cant_rule_reason &&
+      if (v->Kind() == reason_kind::cant_rule_reason &&
           v->rule->functor == static_cast<uint64_t>(rule_reason_kind::cant_do_it))
-        first = v->rule->text;
+        return v->rule->text;
     }
-  return first ? first : kDots;
+  return kDots;
 }
 
 const wchar_t* DayText(const Roster& r, const Doctor* d, const sp& at) {
@@ -422,6 +461,10 @@ const wchar_t* publish_it::page_href(const wchar_t* pageName) {
 
 void publish_it::do_publish() {
   if (!kalmora_DB::is_init()) return rizediveva6::myKWI::note(L"No roster open");
+  rizediveva6::wyn::open_a_file(write_pages());
+}
+
+const wchar_t* publish_it::write_pages() {
   const Plan plan = MakePlan();
   const Roster roster{kalmora_DB::get_weeks_duration(), NumberedOf(kalmora_DB::get_list_slots()),
                       NumberedOf(tasks::list_tasks()), NumberedOf(locations::list_locs())};
@@ -436,7 +479,7 @@ void publish_it::do_publish() {
         DoctorPage(roster, d->head);
         d->head->written = true;
       }
-  rizediveva6::wyn::open_a_file(FolderFile(L"kalmora6"));
+  return FolderFile(L"kalmora6");
 }
 
 }  // namespace all

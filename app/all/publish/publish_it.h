@@ -27,6 +27,8 @@ class publish_it {
   // Writes every page and has the shell open the frameset; with no roster
   // open, the note "No roster open" and nothing else.
   static void do_publish();
+  // The pages alone, with a roster open; the frameset's file name.
+  static const wchar_t* write_pages();
 
   // The file name (without ".html") of a page named `name`, before clashes
   // are resolved: the name itself when safe, else with each unsafe character

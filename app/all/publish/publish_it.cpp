@@ -108,11 +108,28 @@ wchar_t* NewText(size_t units) {
 
 // --- the page plan ---
 
+template <class T>
+uint32_t Count(const List<T>* l) {
+  uint32_t n = 0;
+  for (; !l->Empty(); l = l->tail) ++n;
+  return n;
+}
+
+// A can't-do message of a doctor and the set of the doctor's rules (bits in
+// rule order) that forbade the duty it was made for: the same set gives the
+// same message.
+struct Message {
+  uint64_t forbidding;
+  const wchar_t* text;
+};
+
 struct Doctor {
   chain_ref ref;
   const wchar_t* name;
   const SList* groups;
   const List<const RuleTerm*>* rules;  // the stored rules of the doctor and the doctor's practices
+  uint32_t ruleCount;
+  const List<const struct Message*>* messages;  // can't-do messages met so far
   const wchar_t* file;  // null: no page (in no practice)
   bool written;
 };
@@ -168,7 +185,7 @@ class FileNames {
 const List<Doctor*>* ReadDoctors() {
   ListBuilder<Doctor*> b(true);
   staff_db::nd_person([&](const PersonTerm* p) {
-    b.Add(OnHeap(Doctor{p->ref, tav::HeapCopy(p->dat->name), HeapCopyList(p->dat->groups), nullptr, nullptr, false}));
+    b.Add(OnHeap(Doctor{p->ref, tav::HeapCopy(p->dat->name), HeapCopyList(p->dat->groups), nullptr, 0, nullptr, nullptr, false}));
     K::Fail();
   });
   return b.Finish();
@@ -207,7 +224,11 @@ Plan MakePlan() {
     practices.Add(OnHeap(Practice{tav::HeapCopy(g->head), names.Take(g->head)}));
   Plan plan{practices.Finish(), ReadDoctors()};
   const List<const WhichRuleTerm*>* rules = ReadRules();
-  for (const List<Doctor*>* d = plan.doctors; !d->Empty(); d = d->tail) d->head->rules = RulesOf(rules, d->head);
+  for (const List<Doctor*>* d = plan.doctors; !d->Empty(); d = d->tail) {
+    d->head->rules = RulesOf(rules, d->head);
+    d->head->ruleCount = Count(d->head->rules);
+    d->head->messages = rizediveva6::Nil<const Message*>();
+  }
   for (const List<Practice*>* p = plan.practices; !p->Empty(); p = p->tail)
     for (const List<Doctor*>* d = plan.doctors; !d->Empty(); d = d->tail)
       if (!d->head->file && InPractice(d->head, p->head)) d->head->file = names.Take(d->head->name);
@@ -287,11 +308,6 @@ struct Roster {
   Numbered slots, tasks, locs;
 };
 
-uint32_t Count(const SList* l) {
-  uint32_t n = 0;
-  for (; !l->Empty(); l = l->tail) ++n;
-  return n;
-}
 Numbered NumberedOf(const SList* names) { return Numbered{Count(names), names}; }
 
 cell Label(const wchar_t* text, const wchar_t* cls) {
@@ -343,43 +359,63 @@ bool BusyText(const Doctor* d, const sp& at, const wchar_t** text) {
   return true;
 }
 
-// Whether one of the doctor's rules forbids the duty: the rule check's
-// verdict without reading the rule store again.
-bool Forbidden(const Doctor* d, const DutyDatTerm* duty) {
-  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail) {
+// The doctor's rules that forbid the duty, as bits in rule order (0: the
+// rule check allows it); `all` false stops at the first.
+uint64_t Forbidding(const Doctor* d, const DutyDatTerm* duty, bool all) {
+  uint64_t bits = 0;
+  uint32_t i = 0;
+  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail, ++i) {
     const wchar_t* desc;
-    if (sc_rules::rule_exists(duty, r->head, &desc)) return true;
+    if (!sc_rules::rule_exists(duty, r->head, &desc)) continue;
+    bits |= uint64_t{1} << (i < 63 ? i : 63);
+    if (!all) break;
   }
-  return false;
+  return bits;
 }
 
-// Dots when some task at some location is allowed, else the first can't-do
-// message, else dots.
-const wchar_t* RuleText(const Roster& r, const Doctor* d, const sp& at) {
-  const SpTerm spt{1, at.day, at.period, at.slot};
-  for (uint32_t task = 1; task <= r.tasks.count; ++task)
-    for (uint32_t where = 1; where <= r.locs.count; ++where) {
-      const DutyDatTerm duty{1, &spt, where, task, &kFalse};
-      if (!Forbidden(d, &duty)) return kDots;
-    }
+// The rule check's message for a forbidden duty; kept per set of forbidding
+// rules while a doctor has no more than 63 rules.
+const wchar_t* MessageFor(Doctor* d, const DutyDatTerm* duty, uint64_t forbidding) {
+  const bool kept = d->ruleCount <= 63;
+  if (kept)
+    for (const List<const Message*>* m = d->messages; !m->Empty(); m = m->tail)
+      if (m->head->forbidding == forbidding) return m->head->text;
   const PgTerm who{static_cast<uint64_t>(pg_kind::p), {d->ref}};
+  const ReasonTerm* v = sc_rules::rule_allows_it(duty, &who);
+  if (v->Kind() != reason_kind::cant_rule_reason ||
+      v->rule->functor != static_cast<uint64_t>(rule_reason_kind::cant_do_it))
+    return kDots;
+  const wchar_t* text = tav::HeapCopy(v->rule->text);
+  if (kept) {
+    auto* cell = static_cast<List<const Message*>*>(K::Memory::AllocHeap(sizeof(List<const Message*>)));
+    *cell = List<const Message*>{1, OnHeap(Message{forbidding, text}), d->messages};
+    d->messages = cell;
+  }
+  return text;
+}
+
+// Dots when some task at some location is allowed, else the can't-do
+// message of the first pair, else dots.
+const wchar_t* RuleText(const Roster& r, Doctor* d, const sp& at) {
+  const SpTerm spt{1, at.day, at.period, at.slot};
+  if (r.tasks.count == 0 || r.locs.count == 0) return kDots;
+  const DutyDatTerm first{1, &spt, 1, 1, &kFalse};
+  const uint64_t forbidding = Forbidding(d, &first, true);
+  if (!forbidding) return kDots;
   for (uint32_t task = 1; task <= r.tasks.count; ++task)
     for (uint32_t where = 1; where <= r.locs.count; ++where) {
       const DutyDatTerm duty{1, &spt, where, task, &kFalse};
-      const ReasonTerm* v = sc_rules::rule_allows_it(&duty, &who);
-      if (v->Kind() == reason_kind::cant_rule_reason &&
-          v->rule->functor == static_cast<uint64_t>(rule_reason_kind::cant_do_it))
-        return v->rule->text;
+      if (!Forbidding(d, &duty, false)) return kDots;
     }
-  return kDots;
+  return MessageFor(d, &first, forbidding);
 }
 
-const wchar_t* DayText(const Roster& r, const Doctor* d, const sp& at) {
+const wchar_t* DayText(const Roster& r, Doctor* d, const sp& at) {
   const wchar_t* text;
   return BusyText(d, at, &text) ? text : RuleText(r, d, at);
 }
 
-void SlotRow(const Roster& r, const Doctor* d, uint32_t week, uint32_t slot, const wchar_t* slotName) {
+void SlotRow(const Roster& r, Doctor* d, uint32_t week, uint32_t slot, const wchar_t* slotName) {
   uint8_t* mark = K::Memory::MarkGStack();
   cell row[9] = {Label(rizediveva6::mytime::dt_str(kalmora_DB::sp_dt(sp{1, week, slot})), L"mon"),
                  Label(slotName, L"slotname")};
@@ -390,7 +426,7 @@ void SlotRow(const Roster& r, const Doctor* d, uint32_t week, uint32_t slot, con
   K::Memory::ReleaseGStack(mark);
 }
 
-void DoctorPage(const Roster& r, const Doctor* d) {
+void DoctorPage(const Roster& r, Doctor* d) {
   htm::clear();
   htm::start_page(L"Roster", L"");
   htm::write_big_str(d->name);

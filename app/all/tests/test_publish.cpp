@@ -84,13 +84,15 @@ Lines DoctorPage(const DoctorPageSpec& p) {
 const std::vector<std::string> kMonday{"Mon", "Tue", "Wed", "Thur", "Fri", "Sat", "Sun"};
 const std::vector<std::string> kSunday{"Sun", "Mon", "Tue", "Wed", "Thur", "Fri", "Sat"};
 
-// The gate roster with a duty of Bob on day 3 of week 2 (early), Ann barred
-// from the late slot and Cy from Ward only.
+// The gate roster with a duty of Bob on day 3 of week 2 (early); Ann barred
+// from the late slot and from Sundays, Cy from Ward only, North from week 1.
 RosterSpec GoldenSpec() {
   RosterSpec s = GateSpec();
   const DutySpec clinic{L"Clinic", L"Main", L"early"};
   s.rules = {{all::who_kind::person_rule, L"Ann", all::rule_kind::r_slot, 2, {}},
-             {all::who_kind::person_rule, L"Cy", all::rule_kind::r_what, 1, {}}};
+             {all::who_kind::person_rule, L"Ann", all::rule_kind::r_day, 7, {}},
+             {all::who_kind::person_rule, L"Cy", all::rule_kind::r_what, 1, {}},
+             {all::who_kind::group_rule, L"North", all::rule_kind::r_period, 1, {}}};
   s.assignments = {{{2, 3, clinic}, L"Bob"}};
   return s;
 }
@@ -125,14 +127,20 @@ TEST_F(Publish, EveryPageOfASmallRosterHasItsExactBytesAndTheShellOpensTheFrames
   Add(&expected["South.html"],
       {Big("South"), A("Bob.html", "nroster", "Bob"), A("Cy.html", "nroster", "Cy"), "</BODY>", "</HTML>"});
   const std::vector<std::string> dates{"4/1/2027", "11/1/2027"}, slots{"early", "late"};
-  expected["Ann.html"] = DoctorPage({"Ann", kMonday, dates, slots, [](int, int slot, int) {
-                                       return slot == 2 ? std::string("Ann can't do late ") : kDots;
+  // A cell whose every task is barred shows the rule check's message for the
+  // first task: the doctor's own rules (newest first) before the practices'.
+  expected["Ann.html"] = DoctorPage({"Ann", kMonday, dates, slots, [](int week, int slot, int day) {
+                                       if (day == 7) return std::string("Ann can't do Sunday ");
+                                       if (slot == 2) return std::string("Ann can't do late ");
+                                       return week == 1 ? std::string("Ann can't do Week  1  [North]") : kDots;
                                      }});
   expected["Bob.html"] = DoctorPage({"Bob", kMonday, dates, slots, [](int week, int slot, int day) {
                                        return week == 2 && slot == 1 && day == 3 ? std::string("Clinic Main") : kDots;
                                      }});
-  // Cy may still do Clinic: every cell is dots.
-  expected["Cy.html"] = DoctorPage({"Cy", kMonday, dates, slots, [](int, int, int) { return kDots; }});
+  // Cy may still do Clinic but in week 1, when North may do nothing.
+  expected["Cy.html"] = DoctorPage({"Cy", kMonday, dates, slots, [](int week, int, int) {
+                                      return week == 1 ? std::string("Cy can't do Ward ") : kDots;
+                                    }});
 
   std::vector<std::string> names;
   for (auto& [name, lines] : expected) {

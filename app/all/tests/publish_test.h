@@ -209,6 +209,16 @@ class PublishTest : public Roster {
   bool Exists(const std::string& name) const {
     return GetFileAttributesW((WebFolder() + L"\\" + Wide(name)).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
+  // Copies the pages to "all_publish_pages\<name>" beside the program, for
+  // tidy's look after the run.
+  void KeepPages(const wchar_t* name) const {
+    const std::wstring kept = std::wstring(L"all_publish_pages\\") + name;
+    CreateDirectoryW(L"all_publish_pages", nullptr);
+    CreateDirectoryW(kept.c_str(), nullptr);
+    ClearFolder(kept);
+    for (const std::string& f : FilesInFolder())
+      CopyFileW((WebFolder() + L"\\" + Wide(f)).c_str(), (kept + L"\\" + Wide(f)).c_str(), FALSE);
+  }
   static void ClearFolder(const std::wstring& folder) {
     for (const std::string& f : EntriesOf(folder)) {
       const std::wstring p = folder + L"\\" + Wide(f);

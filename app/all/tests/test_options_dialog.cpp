@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "SYSTEM/options/options_db.h"
+#include "all_test.h"
+#include "binary/binary.h"
 #include "comtree_recorder.h"
 #include "dlgs/ExportTessaro.h"
 #include "dlgs/Options.h"
@@ -47,6 +49,53 @@ std::string Quoted(const std::wstring& path) {
   return q;
 }
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// --- the options as a fresh process reads them ---
+
+constexpr const wchar_t* kPrintOptions = L"ALL_PUBLISH_PRINT_OPTIONS";
+
+std::string FontHex(const uint8_t* font) {
+  std::string hex;
+  char b[3];
+  for (uint32_t i = 0; i < tav::binary::getsize(font); ++i) snprintf(b, 3, "%02x", font[i]), hex += b;
+  return hex;
+}
+
+// The fresh process's "@ " lines: simple, Tessaro folder, web-page folder, font.
+std::vector<std::string> FreshOptions() {
+  SetEnvironmentVariableW(kPrintOptions, L"1");
+  testchild::Child c = testchild::Start(testchild::ThisProgram(),
+                                        L"all_publish_tests.exe --gtest_filter=OptionsChild.Print --watchdog=60");
+  SetEnvironmentVariableW(kPrintOptions, nullptr);
+  testchild::Wait(c, 90000);
+  std::vector<std::string> lines;
+  size_t at = 0;
+  while ((at = c.text.find("@ ", at)) != std::string::npos) {
+    const size_t end = c.text.find_first_of("\r\n", at);
+    lines.push_back(c.text.substr(at + 2, end - at - 2));
+    at = end;
+  }
+  return lines;
+}
+
+using OptionsChild = Model;
+
+TEST_F(OptionsChild, Print) {
+  wchar_t v[4];
+  if (!GetEnvironmentVariableW(kPrintOptions, v, 4)) GTEST_SKIP() << "parent run";
+  namespace O = rizediveva6;
+  EXPECT_EQ(RunTrapped([] {
+              O::options_db::read_opt();
+              int32_t simple = -1;
+              const wchar_t* tessaro = L"(none)";
+              O::options_db::various_i(L"simple", &simple);
+              O::options_db::various_s(L"Tessaro folder", &tessaro);
+              printf("@ simple %d\n@ tessaro %s\n@ publish %s\n@ font %s\n", simple, Utf8(tessaro).c_str(),
+                     Utf8(O::options_db::publish_folder()).c_str(), FontHex(O::options_db::opt_font()).c_str());
+              fflush(stdout);
+            }),
+            0u);
+}
 
 void ShowOptions(std::vector<testbox::Step> steps, std::vector<testbox::Seen>* seen = nullptr) {
   tktest::RunInTask([&](LONG_PTR task) {
@@ -158,6 +207,10 @@ TEST_F(OptionsDialog, EveryControlStoresItsEffectAtOnce) {
   const std::string file = OptionsText();
   EXPECT_TRUE(Has(file, "ndb_various(s(\"Tessaro folder\",\"" + Quoted(tessaro) + "\")).")) << file;
   EXPECT_TRUE(Has(file, "db_publish_folder(\"" + Quoted(newWeb) + "\").")) << file;
+  std::string font;
+  Run([&] { font = FontHex(rizediveva6::options_db::opt_font()); });
+  EXPECT_EQ(FreshOptions(), (std::vector<std::string>{"simple 0", "tessaro " + Utf8(tessaro),
+                                                     "publish " + Utf8(newWeb), "font " + font}));
   // The web-page folder was made, and "Publish" wrote the pages into it.
   EXPECT_EQ(ReadBytes(newWeb + L"\\kalmora6.html").substr(0, 16), "\r\n\r\n\r\n<HTML>\r\n<H");
   Run([&] { EXPECT_EQ(std::wstring(kalmora_DB::get_desc()), L"Winter roster\nsecond line"); });

@@ -15,6 +15,7 @@
 
 #include "SYSTEM/options/options_db.h"
 #include "publish/publish_it.h"
+#include "registry_value.h"
 #include "roster_fixture.h"
 #include "roster_test.h"
 
@@ -110,58 +111,29 @@ inline std::wstring Crc32Hex(const std::wstring& text) {
 // Wine's browser bridge pointed at a stub that logs the address it gets.
 class Browser {
  public:
-  Browser() {
-    DeleteFileW(Log().c_str());
-    html_ = Set(HKEY_CLASSES_ROOT, L".html", nullptr, L"htmlfile");
-    browsers_ = Set(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", L"Browsers", Widened(ALL_BROWSER_STUB));
+  Browser()
+      : html_(rztest::Set(HKEY_CLASSES_ROOT, L".html", nullptr, L"htmlfile")),
+        browsers_(rztest::Set(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", L"Browsers",
+                              std::wstring(ALL_BROWSER_STUB, ALL_BROWSER_STUB + strlen(ALL_BROWSER_STUB)))) {
+    DeleteFileW(rztest::WindowsPath(ALL_BROWSER_LOG).c_str());
   }
   ~Browser() {
-    Restore(html_);
-    Restore(browsers_);
-    DeleteFileW(Log().c_str());
+    rztest::Restore(html_);
+    rztest::Restore(browsers_);
+    DeleteFileW(rztest::WindowsPath(ALL_BROWSER_LOG).c_str());
   }
   // The log once it has `lines` lines, or after `ms`.
   std::string Opened(size_t lines, DWORD ms = 30000) {
     std::string text;
     for (DWORD waited = 0; waited <= ms; waited += 100, Sleep(100)) {
-      text = ReadBytes(Log());
+      text = ReadBytes(rztest::WindowsPath(ALL_BROWSER_LOG));
       if (lines && static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
     }
     return text;
   }
 
  private:
-  struct Saved {
-    HKEY root;
-    const wchar_t* key;
-    const wchar_t* name;
-    bool present;
-    std::wstring text;
-  };
-  static std::wstring Widened(const char* s) { return std::wstring(s, s + strlen(s)); }
-  static std::wstring UnixToWindows(const char* path) {
-    std::wstring w = L"Z:";
-    for (const char* c = path; *c; ++c) w += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    return w;
-  }
-  static std::wstring Log() { return UnixToWindows(ALL_BROWSER_LOG); }
-  static Saved Set(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& text) {
-    Saved old{root, key, name, false, {}};
-    wchar_t buffer[1024];
-    DWORD bytes = sizeof buffer;
-    if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) == ERROR_SUCCESS)
-      old.present = true, old.text = buffer;
-    RegSetKeyValueW(root, key, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    return old;
-  }
-  static void Restore(const Saved& v) {
-    if (v.present)
-      RegSetKeyValueW(v.root, v.key, v.name, REG_SZ, v.text.c_str(),
-                      static_cast<DWORD>((v.text.size() + 1) * sizeof(wchar_t)));
-    else
-      RegDeleteKeyValueW(v.root, v.key, v.name);
-  }
-  Saved html_, browsers_;
+  rztest::SavedValue html_, browsers_;
 };
 
 class PublishTest : public Roster {

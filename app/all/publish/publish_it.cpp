@@ -1,7 +1,8 @@
 // publish_it: the page plan (names and their file names), the page bodies
-// and the writing of each page file.  The plan lives on the collected heap;
-// each roster row's temporaries on the global stack die when the row is
-// written.
+// and the writing of each page file.  The plan, with the rules' kept
+// verdicts and the doctors' kept messages, lives on the collected heap for
+// one run (the stores do not change during it); each roster row's
+// temporaries on the global stack die when the row is written.
 #include "publish/publish_it.h"
 
 #include <windows.h>

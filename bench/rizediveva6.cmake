@@ -80,3 +80,12 @@ if(TARGET kalmora_all AND TARGET bench_sqlite3)
   target_link_libraries(bench_import_km5 PRIVATE kalmora_all all_comtree_recorder kalmora_all all_comtree_recorder
                         bench_sqlite3)
 endif()
+
+# Publishing a generated roster's pages against Python writing the same bytes.
+if(TARGET kalmora_all)
+  add_executable(bench_publish ${CMAKE_CURRENT_LIST_DIR}/bench_publish.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp)
+  target_include_directories(bench_publish PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_publish PRIVATE kalmora_all all_comtree_recorder)
+  target_compile_definitions(bench_publish PRIVATE KT_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
+endif()

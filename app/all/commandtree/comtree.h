@@ -30,6 +30,10 @@ class comtree {
   // The help line of an assignment verdict.
   static void update_cs_help(int32_t colour, const wchar_t* suffix, const ReasonTerm* verdict);
   static void update_stats_if_showing();
+  // Switches the continuous statistics pane; the new state (1 on, 0 off).
+  static int32_t toggle_show_stats_continuously();
+  // Shows or hides the title pane; the new state (1 shown, 0 hidden).
+  static int32_t toggle_show_title();
 };
 
 }  // namespace all

@@ -8,6 +8,11 @@ std::vector<ComtreeCall>& ComtreeCalls() {
   return calls;
 }
 
+int32_t& ComtreeToggle(const std::wstring& op) {
+  static std::map<std::wstring, int32_t> states;
+  return states[op];
+}
+
 all::sc_engine*& RegisteredEngine() {
   static all::sc_engine* engine = nullptr;
   return engine;

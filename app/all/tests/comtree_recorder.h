@@ -6,6 +6,8 @@
 // others from the library.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,10 @@ struct ComtreeCall {
 };
 
 std::vector<ComtreeCall>& ComtreeCalls();
+
+// The state a toggle answers: each call flips it and answers the new one;
+// tests set it to script the answer.
+int32_t& ComtreeToggle(const std::wstring& op);
 
 // The engine the recorder's run_engine registered (collected; null: none).
 all::sc_engine*& RegisteredEngine();

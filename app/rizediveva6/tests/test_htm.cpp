@@ -14,6 +14,7 @@
 #include "fileSystem/directory.h"
 #include "fileSystem/file.h"
 #include "fileSystem/fileStream.h"
+#include "registry_value.h"
 #include "rz_test.h"
 
 using namespace rztest;
@@ -271,40 +272,6 @@ TEST_F(Pages, LargeArgumentsAndPages) {
   EXPECT_EQ(TPrologThreadData::GetGStackTop(), top);
   htm::clear();
   EXPECT_EQ(Lines().size(), 0u);
-}
-
-// A registry value of the test's prefix, kept to be put back.
-struct SavedValue {
-  HKEY root;
-  const wchar_t* key;
-  const wchar_t* name;
-  bool present;
-  std::wstring text;
-};
-SavedValue Set(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& text) {
-  SavedValue old{root, key, name, false, {}};
-  wchar_t buffer[1024];
-  DWORD bytes = sizeof buffer;
-  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) ==
-      ERROR_SUCCESS)
-    old.present = true, old.text = buffer;
-  RegSetKeyValueW(root, key, name, REG_SZ, text.c_str(),
-                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-  return old;
-}
-void Restore(const SavedValue& v) {
-  if (v.present)
-    RegSetKeyValueW(v.root, v.key, v.name, REG_SZ, v.text.c_str(),
-                    static_cast<DWORD>((v.text.size() + 1) * sizeof(wchar_t)));
-  else if (v.name)
-    RegDeleteKeyValueW(v.root, v.key, v.name);
-  else
-    RegDeleteKeyW(v.root, v.key);  // made for the test
-}
-std::wstring WindowsPath(const char* unixPath) {
-  std::wstring w = L"Z:";
-  for (const char* c = unixPath; *c; ++c) w += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-  return w;
 }
 
 TEST_F(Pages, BuildPageTwiceLeavesOneFileWithTheSecondPage) {

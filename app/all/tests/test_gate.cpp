@@ -240,6 +240,7 @@ TEST_P(Gate, RuleTextsColoursAndTypes) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     Run([&] {
+      sc_rules::stored_changed();
       kalmora_DB::db()->chain_delete(L"rule_chain");
       for (const Stored& s : r.rules) Rule(s.who, s.name, s.kind, s.number, s.key, s.inForce, s.canDo);
       PgTerm who{};

@@ -6,6 +6,8 @@
 //  - Every change marks the document modified before it writes.
 //  - Reads check that the store is open ("holidays not initialised") and
 //    then raise 329 from the closed store.
+//  - is_holiday reads the dates from memory, read again after any write,
+//    init or uninit.
 #pragma once
 
 #include "kalmoradb/roster_types.h"
@@ -18,8 +20,8 @@ class sc_holidays {
   static const tav::ClassInfo classInfo;
   static store_state state;
 
-  static void init(tav::chainDB* db) { state.init(db); }
-  static void uninit() { state.uninit(); }
+  static void init(tav::chainDB* db);
+  static void uninit();
   // 1 when the date is a holiday, else 0.
   static uint32_t is_holiday(const dt& d);
   static void add_holiday(const dt& d);

@@ -85,6 +85,10 @@ struct memo_rule {
   rule_kind kind;
   uint32_t number;
   std::wstring key;  // r_dtbd
+  // The description of a slot, location or task rule whose name was
+  // found, kept while no store was written since (kalmora_DB::marks).
+  std::wstring desc;
+  uint64_t descMarks = ~uint64_t{0};
 };
 struct NameHash {
   using is_transparent = void;
@@ -121,19 +125,29 @@ const RuleMemo& Memo() {
 
 // The first stored rule of that kind and name forbidding the duty.
 bool FirstForbidding(who_kind kind, const wchar_t* name, const DutyDatTerm* duty, const wchar_t** desc) {
-  const rules_by_name& rules = kind == who_kind::group_rule ? Memo().group : Memo().person;
+  Memo();
+  rules_by_name& rules = kind == who_kind::group_rule ? memo.group : memo.person;
   auto it = rules.find(std::wstring_view(name));
   if (it == rules.end()) return false;
-  for (const memo_rule& m : it->second) {
+  for (memo_rule& m : it->second) {
     RuleTypeTerm type{};
     type.functor = static_cast<uint64_t>(m.kind);
     if (m.kind == rule_kind::r_dtbd) type.key = m.key.c_str();
     else type.number = m.number;
     if (!TypeMatches(&type, duty)) continue;
+    const bool named = m.kind == rule_kind::r_slot || m.kind == rule_kind::r_where || m.kind == rule_kind::r_what;
+    if (named && m.descMarks == kalmora_DB::marks()) {
+      *desc = tav::HeapCopy(m.desc.c_str());
+      return true;
+    }
     const RuleTerm rule{1, &kTrueTerm, &type, &kCantDo};
     const wchar_t* verb;
     sc_rules::rule_desc(&rule, desc, &verb);
     *desc = tav::HeapCopy(*desc);
+    if (named && wcsncmp(*desc, L"unknown ", 8) != 0) {  // a missing name notes each time
+      m.desc = *desc;
+      m.descMarks = kalmora_DB::marks();
+    }
     return true;
   }
   return false;

@@ -16,6 +16,7 @@
 #include "kalmoradb/sc_stat_weekend.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/stats_pack/totals.h"
+#include "kalmoradb/tasks.h"
 #include "kalmoradb/ties.h"
 #include "kalmoradb/typical_db.h"
 #include "comtree_recorder.h"
@@ -746,6 +747,8 @@ TEST_P(Gate, EveryChangeIsSeenByTheNextCheck) {
       {"own rule toggled off", [&] { toggle(who_kind::person_rule, L"Ann", rule_kind::r_slot, kEarly); }, L"can_do_it"},
       {"group rule added", [&] { toggle(who_kind::group_rule, L"North", rule_kind::r_what, kWard); },
        L"rule Ann can't do Ward  [North]|8F8FBC"},
+      {"the task renamed", [] { tasks::add_task(kWard, L"Wards"); }, L"rule Ann can't do Wards  [North]|8F8FBC"},
+      {"the name back", [] { tasks::add_task(kWard, L"Ward"); }, L"rule Ann can't do Ward  [North]|8F8FBC"},
       {"doctor leaves the group", [&] { groups(L"Ann", {L"South"}); }, L"can_do_it"},
       {"doctor back in the group", [&] { groups(L"Ann", {L"North"}); }, L"rule Ann can't do Ward  [North]|8F8FBC"},
       {"rules cleared", [] { sc_rules::clear(); }, L"can_do_it"},

@@ -236,14 +236,22 @@ const DutyTerm* MemoDuty(chain_ref ref) {
   return it == memo.byRef.end() ? nullptr : &x_memo_duties[it->second].term;
 }
 
+// The duties of every period chain; a chain whose terms do not read as
+// duties is left out (the trees' references into it are read on use, as
+// before there was a memo).
 void ReadStoredDuties(tav::chainDB* db) {
   x_stored.clear();
-  for (const List<const wchar_t*>* l = PeriodChains(db); !l->Empty(); l = l->tail)
-    db->chain_terms(tav::D(domains::duty_to_be_done), l->head, [&](tav::RefTerm rt) {
-      const auto* t = reinterpret_cast<const DutyTerm*>(rt.t);
-      x_stored.push_back(stored_duty{rt.ref, t->ref, DutyDatOf(t->dat)});
-      K::Fail();
+  for (const List<const wchar_t*>* l = PeriodChains(db); !l->Empty(); l = l->tail) {
+    const size_t before = x_stored.size();
+    const uint32_t code = K::RunTrapped([&] {
+      db->chain_terms(tav::D(domains::duty_to_be_done), l->head, [&](tav::RefTerm rt) {
+        const auto* t = reinterpret_cast<const DutyTerm*>(rt.t);
+        x_stored.push_back(stored_duty{rt.ref, t->ref, DutyDatOf(t->dat)});
+        K::Fail();
+      });
     });
+    if (code != 0) x_stored.resize(before);
+  }
   const uint64_t bytes = (x_stored.size() + 1) * sizeof(memo_duty);
   if (bytes > 0x7FFFFFFF) rizediveva6::RaiseRangeError();
   auto* duties = static_cast<memo_duty*>(K::Memory::AllocHeap(static_cast<uint32_t>(bytes)));

@@ -8,7 +8,10 @@
 namespace all {
 
 const tav::ClassInfo sc_holidays::classInfo{L"qel6pack/all/kalmoradb/sc_holidays", TAV_CLASS_VERSION};
-store_state sc_holidays::state{L"sc_holidays", L"holidays not initialised"};
+namespace {
+void DropMemo();
+}  // namespace
+store_state sc_holidays::state{L"sc_holidays", L"holidays not initialised", DropMemo};
 
 namespace {
 
@@ -34,16 +37,6 @@ void DropMemo() {
 }
 
 }  // namespace
-
-void sc_holidays::init(tav::chainDB* db) {
-  DropMemo();
-  state.init(db);
-}
-
-void sc_holidays::uninit() {
-  DropMemo();
-  state.uninit();
-}
 
 uint32_t sc_holidays::is_holiday(const dt& d) {
   state.is_initialised();

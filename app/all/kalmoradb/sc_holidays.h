@@ -20,8 +20,8 @@ class sc_holidays {
   static const tav::ClassInfo classInfo;
   static store_state state;
 
-  static void init(tav::chainDB* db);
-  static void uninit();
+  static void init(tav::chainDB* db) { state.init(db); }
+  static void uninit() { state.uninit(); }
   // 1 when the date is a holiday, else 0.
   static uint32_t is_holiday(const dt& d);
   static void add_holiday(const dt& d);

@@ -11,7 +11,10 @@ namespace all {
 
 const tav::ClassInfo sc_stat_weekend::classInfo{L"qel6pack/all/kalmoradb/sc_stat_weekend",
                                                 TAV_CLASS_VERSION};
-store_state sc_stat_weekend::state{L"sc_stat_weekend", L"stat_weekend not initialised"};
+namespace {
+void DropMemo();
+}  // namespace
+store_state sc_stat_weekend::state{L"sc_stat_weekend", L"stat_weekend not initialised", DropMemo};
 bool sc_stat_weekend::xdb_hols_as_weekends = true;
 
 namespace {
@@ -61,16 +64,6 @@ void InsertFront(const weekend_entry& e) {
 }
 
 }  // namespace
-
-void sc_stat_weekend::init(tav::chainDB* db) {
-  DropMemo();
-  state.init(db);
-}
-
-void sc_stat_weekend::uninit() {
-  DropMemo();
-  state.uninit();
-}
 
 void sc_stat_weekend::stored_changed() { DropMemo(); }
 

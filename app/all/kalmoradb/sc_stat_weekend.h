@@ -31,8 +31,8 @@ class sc_stat_weekend {
   static store_state state;
   static bool xdb_hols_as_weekends;
 
-  static void init(tav::chainDB* db);
-  static void uninit();
+  static void init(tav::chainDB* db) { state.init(db); }
+  static void uninit() { state.uninit(); }
   // Drops the entries held in memory; every write of the chain calls it
   // before it writes.
   static void stored_changed();

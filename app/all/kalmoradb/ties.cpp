@@ -22,7 +22,10 @@ using rizediveva6::myKWI;
 using rizediveva6::SList;
 
 const tav::ClassInfo ties::classInfo{L"qel6pack/all/kalmoradb/ties", TAV_CLASS_VERSION};
-store_state ties::state{L"ties", L"ties not initialised"};
+namespace {
+void DropMemo();
+}  // namespace
+store_state ties::state{L"ties", L"ties not initialised", DropMemo};
 bool ties::xdb_active = true;
 const SList* ties::xwalk = rizediveva6::Nil<const wchar_t*>();
 
@@ -240,16 +243,6 @@ const List<const TieDomTerm*>* ties::all_ties() {
   if (!xdb_active) return rizediveva6::Nil<const TieDomTerm*>();
   AllStored();
   return x_all;
-}
-
-void ties::init(tav::chainDB* db) {
-  DropMemo();
-  state.init(db);
-}
-
-void ties::uninit() {
-  DropMemo();
-  state.uninit();
 }
 
 void ties::stored_changed() { DropMemo(); }

@@ -66,8 +66,8 @@ class ties {
   static bool xdb_active;
   static const rizediveva6::SList* xwalk;
 
-  static void init(tav::chainDB* db);
-  static void uninit();
+  static void init(tav::chainDB* db) { state.init(db); }
+  static void uninit() { state.uninit(); }
   // Drops what is held in memory of the stored ties; every write of the
   // chain calls it before it writes.
   static void stored_changed();

@@ -24,7 +24,10 @@ using rizediveva6::mytime;
 using rizediveva6::time_convert;
 
 const tav::ClassInfo sc_rules::classInfo{L"qel6pack/all/rulesPack/sc_rules", TAV_CLASS_VERSION};
-store_state sc_rules::state{L"sc_rules", L"rules not initialised"};
+namespace {
+void DropMemo();
+}  // namespace
+store_state sc_rules::state{L"sc_rules", L"rules not initialised", DropMemo};
 
 namespace {
 
@@ -106,6 +109,8 @@ struct RuleMemo {
 };
 RuleMemo memo;
 
+void DropMemo() { memo.Drop(); }
+
 const RuleMemo& Memo() {
   if (!memo.built) {
     memo.Drop();
@@ -114,7 +119,7 @@ const RuleMemo& Memo() {
       if (Forbids(r)) {
         const bool dated = r->type->Kind() == rule_kind::r_dtbd;
         (s.rule->Kind() == who_kind::group_rule ? memo.group : memo.person)[s.rule->name].push_back(
-            memo_rule{r->type->Kind(), dated ? 0 : r->type->number, dated ? r->type->key : L""});
+            memo_rule{r->type->Kind(), dated ? 0 : r->type->number, dated ? r->type->key : L"", L"", ~uint64_t{0}});
       }
       tav::K::Fail();
     });
@@ -222,17 +227,7 @@ const WhichRuleTerm* MakeWhichRule(const rule_value& v) {
   return OnStack(WhichRuleTerm{static_cast<uint64_t>(v.who), v.name, OnStack(rule)});
 }
 
-void sc_rules::init(tav::chainDB* db) {
-  memo.Drop();
-  state.init(db);
-}
-
-void sc_rules::uninit() {
-  memo.Drop();
-  state.uninit();
-}
-
-void sc_rules::stored_changed() { memo.Drop(); }
+void sc_rules::stored_changed() { DropMemo(); }
 
 bool sc_rules::nd_which_rule(tav::Each<stored_rule> k) {
   state.is_initialised();

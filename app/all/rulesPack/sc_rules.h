@@ -134,8 +134,8 @@ class sc_rules {
   static const tav::ClassInfo classInfo;
   static store_state state;
 
-  static void init(tav::chainDB* db);
-  static void uninit();
+  static void init(tav::chainDB* db) { state.init(db); }
+  static void uninit() { state.uninit(); }
   // Drops what is held in memory of the stored rules; every write of the
   // chain calls it before it writes.
   static void stored_changed();

@@ -206,10 +206,17 @@ bool kalmora_DB::get_file(const wchar_t** fileName) {
   return true;
 }
 
+namespace {
+uint64_t x_marks = 0;  // set_as_mod calls in this run
+}  // namespace
+
 void kalmora_DB::set_as_mod() {
   if (!xorvdb) K::Errors::RunTimeError(329, L"xorvdb", L"kalmora_DB");
+  ++x_marks;
   xorvdb->set_as_modified(true);
 }
+
+uint64_t kalmora_DB::marks() { return x_marks; }
 
 void kalmora_DB::set_as_not_mod() {
   if (!xorvdb) K::Errors::RunTimeError(329, L"xorvdb", L"kalmora_DB");

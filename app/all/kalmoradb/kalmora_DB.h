@@ -44,6 +44,10 @@ class kalmora_DB {
   // The document's file name (file_def and memory documents); false otherwise.
   static bool get_file(const wchar_t** fileName);
   static void set_as_mod();
+  // How often set_as_mod was called in this run: every write of a store
+  // marks first, so a text drawn from several stores stays valid while the
+  // count is unchanged.
+  static uint64_t marks();
   static void set_as_not_mod();
   static tav::chainDB* db();
 

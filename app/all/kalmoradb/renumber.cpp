@@ -12,6 +12,7 @@
 #include "kalmoradb/sc_include.h"
 #include "kalmoradb/sc_mod_date.h"
 #include "kalmoradb/sc_stat_weekend.h"
+#include "kalmoradb/ties.h"
 #include "kalmoradb/typical_db.h"
 #include "phase1/sc_phase1.h"
 
@@ -148,6 +149,7 @@ void RewriteDateChanges(list_kind kind, const number_map& map) {
 }
 
 void RewriteWeekend(const number_map& map) {
+  sc_stat_weekend::stored_changed();
   RewriteChain(L"weekend_Chain", tav::D(domains::weekend_sd), [&](T::term t) -> T::term {
     auto* e = reinterpret_cast<const WeekendSdTerm*>(t);
     const uint32_t slot = map(e->slot);
@@ -199,6 +201,7 @@ const wchar_t* MapKey(const wchar_t* key, const void* context) {
 
 // Both end keys of every tie renumbered; a tie with a gone end goes.
 void RewriteTies(const KeyContext& context) {
+  ties::stored_changed();
   RewriteChain(L"tie_chain", tav::D(domains::tie_dom), [&](T::term t) -> T::term {
     auto* tie = reinterpret_cast<const TieDomTerm*>(t);
     const wchar_t* first = MapKey(tie->dat->first, &context);
@@ -221,6 +224,7 @@ bool Renumbers(list_kind kind, rule_kind type) {
 // Every can't-do rule over a renumbered number or duty key rewritten; a rule
 // over a gone one goes.
 void RewriteRules(const KeyContext& context) {
+  sc_rules::stored_changed();
   RewriteChain(L"rule_chain", tav::D(domains::which_rule), [&](T::term t) -> T::term {
     auto* w = reinterpret_cast<const WhichRuleTerm*>(t);
     RuleTypeTerm type = *w->rule->type;

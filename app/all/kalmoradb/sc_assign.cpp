@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -50,9 +51,16 @@ struct Entry {
   chain_ref duty;
 };
 
+// Keys hashed as views: a look-up copies no text.
+struct KeyHash {
+  using is_transparent = void;
+  size_t operator()(std::wstring_view v) const { return std::hash<std::wstring_view>{}(v); }
+};
+
 struct Index {
   bool built = false;
-  std::unordered_map<std::wstring, Entry> byKey;
+  uint32_t odd = 0;  // keys of another form than the duty index writes
+  std::unordered_map<std::wstring, Entry, KeyHash, std::equal_to<>> byKey;
   std::unordered_map<chain_ref, KeySet> byDoctor;
   std::unordered_map<uint64_t, KeySet> bySp;
 
@@ -61,6 +69,7 @@ struct Index {
   }
   void Drop() {
     built = false;
+    odd = 0;
     byKey.clear();
     byDoctor.clear();
     bySp.clear();
@@ -69,6 +78,8 @@ struct Index {
     Entry e{doctor, false, sp{}, 0};
     const DutyTerm* duty;
     if (sc_phase1::get_duty_by_key(key, &duty)) e = Entry{doctor, true, SpOf(duty->dat->at), duty->ref};
+    duty_dat parsed;
+    if (!byKey.count(key) && !sc_phase1::parse_key(key, &parsed)) ++odd;
     byKey[key] = e;
     byDoctor[doctor].insert(key);
     if (e.hasDuty) bySp[SpSlot(doctor, e.at)].insert(key);
@@ -77,6 +88,8 @@ struct Index {
     auto it = byKey.find(key);
     if (it == byKey.end()) return;
     const Entry e = it->second;
+    duty_dat parsed;
+    if (!sc_phase1::parse_key(key, &parsed)) --odd;
     byDoctor[e.doctor].erase(key);
     if (e.hasDuty) bySp[SpSlot(e.doctor, e.at)].erase(key);
     byKey.erase(it);
@@ -126,6 +139,18 @@ void Delete(const wchar_t* key, chain_ref doctor) {
 }
 
 bool NamesDuty(const wchar_t* key, const DutyTerm** duty) { return sc_phase1::get_duty_by_key(key, duty); }
+
+// The doctor holding a key, for the gate: from the index when the key and
+// every indexed key have the duty index's form (equal texts, then, are the
+// tree's equal keys), else from the tree.
+bool Holder(const wchar_t* key, chain_ref* doctor) {
+  duty_dat parsed;
+  if (!Indexed() || Built().odd != 0 || !sc_phase1::parse_key(key, &parsed)) return sc_assign::is_assigned(key, doctor);
+  auto it = index.byKey.find(std::wstring_view(key));
+  if (it == index.byKey.end()) return false;
+  *doctor = it->second.doctor;
+  return true;
+}
 
 bool InList(const wchar_t* key, const SList* keys) {
   for (; !keys->Empty(); keys = keys->tail)
@@ -209,8 +234,48 @@ bool Prevents(const TieDomTerm* tie, const wchar_t* key, uint32_t period, chain_
   return false;
 }
 
+// Whether the weekly tie forbids the candidate: nd_tie_other_end_key and
+// Prevents on plain values, for a candidate key of the duty index's form.
+bool WeeklyPrevents(const weekly_tie& w, const duty_dat& k, uint32_t period, chain_ref doctor,
+                    const PersonTerm* person) {
+  auto samePattern = [&](const duty_dat& end) {
+    return k.at.period == period && end.at.slot == k.at.slot && end.at.day == k.at.day && end.task == k.task &&
+           end.where == k.where;
+  };
+  const int64_t shift = int64_t(w.second.at.period) - int64_t(w.first.at.period);
+  duty_dat ends[2];
+  uint32_t n = 0;
+  auto add = [&](duty_dat end, int64_t by) {
+    const int64_t q = int64_t(period) + by;
+    if (q <= 0 || q > 104) return;
+    end.at.period = uint32_t(q);
+    ends[n++] = end;
+  };
+  if (samePattern(w.first)) add(w.second, shift);
+  if (samePattern(w.second)) add(w.first, -shift);
+  if (n == 0) return false;
+  const bool applies = Applies(w.tie, person);
+  const bool mustDo = IsKind(w.tie->dat->tieDo, tie_kind::must_do);
+  for (uint32_t i = 0; i < n; ++i) {
+    chain_ref holder;
+    if (!Holder(sc_phase1::get_dtbd_key(ends[i]).text, &holder)) continue;
+    if (mustDo && holder != doctor && (applies || AppliesToRef(w.tie, holder))) return true;
+    if (!mustDo && applies && holder == doctor) return true;
+  }
+  return false;
+}
+
 const TieDatTerm* TiePreventing(const wchar_t* key, uint32_t period, chain_ref doctor) {
   const PersonTerm* person = staff_db::get_personref(doctor);
+  const weekly_tie* weekly;
+  uint32_t count;
+  duty_dat k;
+  if (Indexed() && ties::weekly_ties(&weekly, &count) && sc_phase1::parse_key(key, &k)) {
+    // Ties of other kinds and those whose ends name no duty have no other end.
+    for (uint32_t i = 0; i < count; ++i)
+      if (WeeklyPrevents(weekly[i], k, period, doctor, person)) return weekly[i].tie->dat;
+    return nullptr;
+  }
   for (const List<const TieDomTerm*>* l = ties::all_ties(); !l->Empty(); l = l->tail)
     if (Prevents(l->head, key, period, doctor, person)) return l->head->dat;
   return nullptr;
@@ -384,7 +449,7 @@ const ReasonTerm* sc_assign::assign_person(test_ass mode, const wchar_t* key, ch
   if (!NamesDuty(key, &duty)) return Unknown();
   if (mode != test_ass::make_ass_only) {
     chain_ref holder;
-    if (is_assigned(key, &holder)) return CantAssign(assign_reason_kind::duty_is_already_assigned, holder);
+    if (Holder(key, &holder)) return CantAssign(assign_reason_kind::duty_is_already_assigned, holder);
     const ReasonTerm* busy = person_is_busy_sp(doctor, SpOf(duty->dat->at), rizediveva6::Nil<const wchar_t*>());
     if (busy->Kind() != reason_kind::can_do_it) return busy;
     if (const TieDatTerm* tie = TiePreventing(key, duty->dat->at->period, doctor)) return TiePrevents(tie);
@@ -437,6 +502,13 @@ const ReasonTerm* sc_assign::person_is_busy_dtbd_key(chain_ref doctor, const wch
 }
 
 const ReasonTerm* sc_assign::person_is_busy_sp(chain_ref doctor, const sp& at, const SList* exclusion) {
+  if (Indexed()) {
+    auto it = Built().bySp.find(Index::SpSlot(doctor, at));
+    if (it != index.bySp.end())
+      for (const std::wstring& k : it->second)
+        if (!InList(k.c_str(), exclusion)) return CantAssign(assign_reason_kind::is_busy, index.byKey[k].duty);
+    return CanDoIt();
+  }
   const List<chain_ref>* duties = DutiesInSp(doctor, at, exclusion);
   if (duties->Empty()) return CanDoIt();
   return CantAssign(assign_reason_kind::is_busy, duties->head);

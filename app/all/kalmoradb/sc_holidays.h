@@ -6,6 +6,8 @@
 //  - Every change marks the document modified before it writes.
 //  - Reads check that the store is open ("holidays not initialised") and
 //    then raise 329 from the closed store.
+//  - is_holiday reads the dates from memory, read again after any write,
+//    init or uninit.
 #pragma once
 
 #include "kalmoradb/roster_types.h"

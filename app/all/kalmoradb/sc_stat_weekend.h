@@ -10,6 +10,8 @@
 //  - Holidays count as weekend (xdb_hols_as_weekends, true from the start).
 //  - No operation asks the duty index to rebuild; every change drops the
 //    loadings' cached weekend counts.
+//  - sp_is_weekend reads the entries from memory, read again after any
+//    write, stored_changed, init or uninit.
 #pragma once
 
 #include "kalmoradb/roster_types.h"
@@ -31,6 +33,9 @@ class sc_stat_weekend {
 
   static void init(tav::chainDB* db) { state.init(db); }
   static void uninit() { state.uninit(); }
+  // Drops the entries held in memory; every write of the chain calls it
+  // before it writes.
+  static void stored_changed();
   // 0 or 1; the week plays no part.
   static uint32_t sp_is_weekend(const sp& s);
   static uint32_t sp_is_holiday(const sp& s);

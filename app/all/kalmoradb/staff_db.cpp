@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <unordered_map>
 #include <utility>
 
 #include "KWI/Wyn/wyn.h"
@@ -40,6 +41,17 @@ const IDomainDefinition* PersonDat() { return tav::D(domains::person_dat); }
 bt* Index() {
   if (!staff_db::xbt) tav::K::Errors::RunTimeError(329, L"xbt", L"staff_db");
   return staff_db::xbt;
+}
+
+// The records read by reference, held in memory: heap copies kept alive by
+// x_people and found through x_by_ref, dropped before every write of the
+// chain and at init and uninit.
+std::unordered_map<chain_ref, const PersonTerm*> x_by_ref;
+const List<const PersonTerm*>* x_people = nullptr;
+
+void DropMemo() {
+  x_by_ref.clear();
+  x_people = nullptr;
 }
 
 const SList* GroupsOf(const PersonTerm* p) { return rizediveva6::AsSList(p->dat->groups); }
@@ -136,7 +148,10 @@ bool FindRef(const wchar_t* name, chain_ref* found) {
   });
 }
 
-void Rewrite(chain_ref ref, const PersonTerm* p) { staff_db::state.db()->term_replace(Person(), ref, reinterpret_cast<T::term>(p)); }
+void Rewrite(chain_ref ref, const PersonTerm* p) {
+  DropMemo();
+  staff_db::state.db()->term_replace(Person(), ref, reinterpret_cast<T::term>(p));
+}
 
 // Removes the doctors' assignments, then the locks left without one.
 void ForgetDuties(const List<Stored>* people) {
@@ -155,6 +170,7 @@ const PersonTerm* MakePerson(chain_ref ref, const wchar_t* name, const SList* gr
 
 void staff_db::init(tav::chainDB* db) {
   if (state.boo_init) return;
+  DropMemo();
   state.xdb = db;
   xbt = bt::new_volatile(L"names", kKeyLength, 4, 1);
   rebuild_bt();
@@ -162,6 +178,7 @@ void staff_db::init(tav::chainDB* db) {
 }
 
 void staff_db::uninit() {
+  DropMemo();
   state.uninit();
   xbt = nullptr;
 }
@@ -179,6 +196,7 @@ void staff_db::rebuild_bt() {
 void staff_db::clear() {
   kalmora_DB::set_as_mod();
   ForgetDuties(AllStored());
+  DropMemo();
   rizediveva6::TrapAndForget([] { state.db()->chain_delete(kChain); });
   rebuild_bt();
 }
@@ -199,6 +217,7 @@ void staff_db::add_name(const wchar_t* name) {
   tav::chainDB* db = state.db();
   const PersonTerm* fresh = MakePerson(0, name, none, colour, name[0]);
   int32_t ref;
+  DropMemo();
   db->chain_insertz(PersonDat(), kChain, reinterpret_cast<T::term>(fresh->dat), &ref);
   Rewrite(ref, MakePerson(ref, name, none, colour, name[0]));
   Index()->kee_insert(KeyOf(name), ref);
@@ -209,6 +228,7 @@ bool staff_db::del_person(const wchar_t* name) {
   if (!FindRef(name, &ref)) return false;
   kalmora_DB::set_as_mod();
   sc_assign::repair_after_person_deleted(ref);
+  DropMemo();
   state.db()->term_delete(kChain, ref);
   lock_ass::repair();
   rebuild_bt();
@@ -231,8 +251,17 @@ bool staff_db::get_person(const wchar_t* name, const PersonTerm** person) {
 }
 
 const PersonTerm* staff_db::get_personref(chain_ref ref) {
-  return reinterpret_cast<const PersonTerm*>(state.db()->ref_term(Person(), ref));
+  auto it = x_by_ref.find(ref);
+  if (it != x_by_ref.end()) return it->second;
+  const auto* p = reinterpret_cast<const PersonTerm*>(T::CopyTermFromGStack(Person(), state.db()->ref_term(Person(), ref)));
+  auto* cell = static_cast<List<const PersonTerm*>*>(tav::K::Memory::AllocHeap(sizeof(List<const PersonTerm*>)));
+  *cell = List<const PersonTerm*>{1, p, x_people ? x_people : rizediveva6::Nil<const PersonTerm*>()};
+  x_people = cell;
+  x_by_ref.emplace(ref, p);
+  return p;
 }
+
+void staff_db::stored_changed() { DropMemo(); }
 
 const wchar_t* staff_db::ref_name(chain_ref ref) { return get_personref(ref)->dat->name; }
 

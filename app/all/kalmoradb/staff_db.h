@@ -35,7 +35,12 @@ class staff_db {
   static bool del_person(const wchar_t* name);
   static void replace_person(const PersonTerm* person);
   static bool get_person(const wchar_t* name, const PersonTerm** person);
+  // The record at a reference, read once and held in memory (a heap copy,
+  // never changed) until the chain changes.
   static const PersonTerm* get_personref(chain_ref ref);
+  // Drops the records held in memory; every write of the chain calls it
+  // before it writes.
+  static void stored_changed();
   static const wchar_t* ref_name(chain_ref ref);
   static bool get_person_char(wchar_t letter, const PersonTerm** person);
   // Every record in chain order, `deleted` ones too.

@@ -3,6 +3,7 @@
 #include "kalmoradb/ties.h"
 
 #include <cwchar>
+#include <vector>
 
 #include "SYSTEM/myKWI/myKWI.h"
 #include "SYSTEM/timepack/mytime.h"
@@ -21,7 +22,10 @@ using rizediveva6::myKWI;
 using rizediveva6::SList;
 
 const tav::ClassInfo ties::classInfo{L"qel6pack/all/kalmoradb/ties", TAV_CLASS_VERSION};
-store_state ties::state{L"ties", L"ties not initialised"};
+namespace {
+void DropMemo();
+}  // namespace
+store_state ties::state{L"ties", L"ties not initialised", DropMemo};
 bool ties::xdb_active = true;
 const SList* ties::xwalk = rizediveva6::Nil<const wchar_t*>();
 
@@ -66,14 +70,38 @@ const TieDomTerm* HeapTie(const TieDomTerm* t) {
   return tie;
 }
 
+// The stored ties held in memory: read in one walk of the chain at the
+// first read after a change, dropped before every write of the chain (this
+// class, renumbering and anyone else through stored_changed) and at init
+// and uninit.  The weekly ties with their ends' duties follow the duty
+// index as well.
+const List<stored_tie>* x_stored = nullptr;  // null: not read
+const List<const TieDomTerm*>* x_all = nullptr;
+std::vector<weekly_tie> x_weekly;
+bool x_weekly_plain = false;
+bool x_weekly_built = false;
+uint64_t x_weekly_generation = 0;
+
+void DropMemo() {
+  x_stored = nullptr;
+  x_all = nullptr;
+  x_weekly.clear();
+  x_weekly_built = false;
+}
+
 // Every stored tie in chain order, whatever the switch says.
 const List<stored_tie>* AllStored() {
+  if (x_stored) return x_stored;
   ListBuilder<stored_tie> out(true);
+  ListBuilder<const TieDomTerm*> all(true);
   ties::state.db()->chain_terms(TieDom(), kChain, [&](tav::RefTerm rt) {
-    out.Add(stored_tie{HeapTie(reinterpret_cast<const TieDomTerm*>(rt.t)), rt.ref});
+    const TieDomTerm* tie = HeapTie(reinterpret_cast<const TieDomTerm*>(rt.t));
+    out.Add(stored_tie{tie, rt.ref});
+    all.Add(tie);
     tav::K::Fail();
   });
-  return out.Finish();
+  x_all = all.Finish();
+  return x_stored = out.Finish();
 }
 
 bool Matches(const TieDatTerm* s, const TieDatTerm* t) {
@@ -169,6 +197,7 @@ void RepairEnd(bool first) {
     const DutyTerm* duty;
     if (!DutyOfKey(first ? s.tie->dat->first : s.tie->dat->second, &duty)) {
       kalmora_DB::set_as_mod();
+      DropMemo();
       ties::state.db()->term_delete(kChain, s.ref);
     }
     tav::K::Fail();
@@ -211,12 +240,35 @@ bool ties::nd_tie(tav::Each<stored_tie> k) {
 }
 
 const List<const TieDomTerm*>* ties::all_ties() {
-  ListBuilder<const TieDomTerm*> out(true);  // cells outlive each solution
-  nd_tie([&](stored_tie s) {
-    out.Add(s.tie);
-    tav::K::Fail();
-  });
-  return out.Finish();
+  if (!xdb_active) return rizediveva6::Nil<const TieDomTerm*>();
+  AllStored();
+  return x_all;
+}
+
+void ties::stored_changed() { DropMemo(); }
+
+bool ties::weekly_ties(const weekly_tie** out, uint32_t* count) {
+  if (x_weekly_built && x_weekly_generation != sc_phase1::generation()) x_weekly_built = false;
+  if (!x_weekly_built) {
+    x_weekly.clear();
+    x_weekly_plain = true;
+    for (const List<stored_tie>* l = AllStored(); !l->Empty(); l = l->tail) {
+      const TieDatTerm* t = l->head.tie->dat;
+      if (t->repeat->functor != static_cast<uint64_t>(repeat_kind::repeat_week)) continue;
+      const DutyTerm *first, *second;
+      if (!DutyOfKey(t->first, &first) || !DutyOfKey(t->second, &second)) continue;
+      weekly_tie w{l->head.tie, DutyDatOf(first->dat), DutyDatOf(second->dat)};
+      duty_dat parsed;
+      if (!sc_phase1::parse_key(t->first, &parsed) || !sc_phase1::parse_key(t->second, &parsed)) x_weekly_plain = false;
+      x_weekly.push_back(w);
+    }
+    x_weekly_generation = sc_phase1::generation();
+    x_weekly_built = true;
+  }
+  static const weekly_tie* none = nullptr;
+  *out = xdb_active && !x_weekly.empty() ? x_weekly.data() : none;
+  *count = xdb_active ? static_cast<uint32_t>(x_weekly.size()) : 0;
+  return x_weekly_plain;
 }
 
 bool ties::nd_tie_for_drawing(tav::Each<const TieDomTerm*> k) {
@@ -245,6 +297,7 @@ void ties::add_tie2(const TieDatTerm* t) {
     }
   kalmora_DB::set_as_mod();
   int32_t ref;
+  DropMemo();
   state.db()->chain_insertz(TieDat(), kChain, reinterpret_cast<T::term>(t), &ref);
   const TieDomTerm* stored = OnStack(TieDomTerm{1, ref, t});
   state.db()->term_replace(TieDom(), ref, reinterpret_cast<T::term>(stored));
@@ -253,18 +306,23 @@ void ties::add_tie2(const TieDatTerm* t) {
 
 void ties::del_tie(chain_ref ref) {
   kalmora_DB::set_as_mod();
+  DropMemo();
   state.db()->term_delete(kChain, ref);
 }
 
 void ties::del_all() {
   kalmora_DB::set_as_mod();
+  DropMemo();
   state.db()->chain_delete(kChain);
 }
 
 void ties::del_all(const WhichTieTerm* who) {
   kalmora_DB::set_as_mod();
   nd_tie([&](stored_tie s) {
-    if (SameWho(s.tie->dat->who, who)) state.db()->term_delete(kChain, s.ref);
+    if (SameWho(s.tie->dat->who, who)) {
+      DropMemo();
+      state.db()->term_delete(kChain, s.ref);
+    }
     tav::K::Fail();
   });
 }

@@ -12,6 +12,9 @@
 //  - An end key that names no duty of the index gives no other end, no
 //    description (seven "?") and no walk step; the tie stays until repair.
 //  - Other ends lie in periods 1..104: a shift outside gives nothing.
+//  - The readers read the stored ties from memory (heap copies, never
+//    changed), read again after any write, stored_changed, init or uninit;
+//    the weekly ties' end duties also after the duty index changes.
 #pragma once
 
 #include "SYSTEM/orv_list/orv_list.h"
@@ -44,6 +47,12 @@ struct tlsd {
   bool operator==(const tlsd& o) const = default;
 };
 
+// A weekly tie with the duties its end keys name.
+struct weekly_tie {
+  const TieDomTerm* tie;  // on the collected heap, held by the store too
+  duty_dat first, second;
+};
+
 // One stored tie with the reference it was read at.
 struct stored_tie {
   const TieDomTerm* tie;  // on the collected heap
@@ -59,6 +68,13 @@ class ties {
 
   static void init(tav::chainDB* db) { state.init(db); }
   static void uninit() { state.uninit(); }
+  // Drops what is held in memory of the stored ties; every write of the
+  // chain calls it before it writes.
+  static void stored_changed();
+  // The ties nd_tie yields that repeat weekly and whose two end keys name
+  // duties exactly, in chain order, with those duties.  False when an end
+  // key has another form than the duty index writes (then compare texts).
+  static bool weekly_ties(const weekly_tie** ties, uint32_t* count);
 
   // Every stored tie in chain order; none while the switch is off.
   static bool nd_tie(tav::Each<stored_tie> k);

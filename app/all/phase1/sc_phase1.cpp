@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "SYSTEM/myKWI/myKWI.h"
 #include "kalmoradb/kalmora_DB.h"
@@ -129,6 +132,212 @@ chain_ref Store(tav::chainDB* db, const duty_dat& d) {
   return ref;
 }
 
+
+// --- The index held in memory ---------------------------------------------------------------
+//
+// A copy of the stored duties, their keys and the date order, made in one
+// pass over the period chains and both trees at the first query after a
+// change, and dropped before a rebuild writes and at init and uninit.
+// Duties whose key has the form the rebuild writes are found by the key's
+// position in slot-period order; any other stored key goes to a map, and a
+// key found in neither is searched in the tree (its comparison may equal
+// texts that differ).
+
+constexpr uint32_t kOrdinals = kMaxPeriods * kDays * kMax * kMax * kMax;
+
+// One stored duty on the collected heap.
+struct memo_duty {
+  DutyTerm term;
+  DutyDatTerm dat;
+  SpTerm at;
+  tav::BooleanTerm changed;
+};
+
+// One entry of the key tree: its reference and the duty stored there (null:
+// none in a period chain, read on use).
+struct memo_key {
+  chain_ref ref;
+  const DutyTerm* duty;
+};
+
+// Reads "[n" of one key part: digits without a leading zero within lo..hi.
+bool KeyPart(const wchar_t*& at, wchar_t lead, uint32_t lo, uint32_t hi, uint32_t* out) {
+  if (*at++ != lead || *at < L'1' || *at > L'9') return false;
+  uint32_t v = 0;
+  for (; *at >= L'0' && *at <= L'9'; ++at)
+    if ((v = v * 10 + (*at - L'0')) > hi) return false;
+  if (v < lo) return false;
+  *out = v;
+  return true;
+}
+
+// The position of a key of the rebuild's form in slot-period order, then
+// task, then location; false for any other text.
+bool Ordinal(const wchar_t* key, uint32_t* out) {
+  uint32_t p, s, d, t, w;
+  const wchar_t* at = key;
+  if (!KeyPart(at, L'[', 101, 100 + kMaxPeriods, &p) || !KeyPart(at, L',', 11, 10 + kMax, &s) ||
+      !KeyPart(at, L',', 11, 10 + kDays, &d) || !KeyPart(at, L',', 1, kMax, &t) || !KeyPart(at, L',', 1, kMax, &w) ||
+      at[0] != L']' || at[1] != 0)
+    return false;
+  *out = ((((p - 101) * kDays + d - 11) * kMax + s - 11) * kMax + t - 1) * kMax + w - 1;
+  return true;
+}
+
+// The first ordinal of a slot-period; false outside the index's ranges.
+bool SpOrdinal(const sp& s, uint32_t* out) {
+  if (s.period < 1 || s.period > kMaxPeriods || s.day < 1 || s.day > kDays || s.slot < 1 || s.slot > kMax)
+    return false;
+  *out = (((s.period - 1) * kDays + s.day - 1) * kMax + s.slot - 1) * kMax * kMax;
+  return true;
+}
+
+struct DutyMemo {
+  bool built = false;
+  std::vector<uint32_t> byOrdinal;  // key entry + 1, 0 for none
+  std::unordered_map<std::wstring, uint32_t> otherKeys;  // key entry + 1
+  std::unordered_map<chain_ref, uint32_t> byRef;  // stored duty number
+  void Drop() {
+    built = false;
+    byOrdinal.clear();
+    byOrdinal.shrink_to_fit();
+    otherKeys.clear();
+    byRef.clear();
+  }
+};
+DutyMemo memo;
+// Collected blocks, reached from here only while the memo is built.
+memo_duty* x_memo_duties = nullptr;
+memo_key* x_memo_keys = nullptr;
+dated_duty* x_memo_dates = nullptr;
+uint32_t x_memo_date_count = 0;
+uint64_t x_generation = 0;  // memo drops
+
+// Scratch of a build: static, so that a raise skips no destructor.
+struct stored_duty {
+  chain_ref ref, own;
+  duty_dat dat;
+};
+std::vector<stored_duty> x_stored;
+std::vector<KeyRef> x_entries;
+
+void DropMemo() {
+  ++x_generation;
+  memo.Drop();
+  x_memo_duties = nullptr;
+  x_memo_keys = nullptr;
+  x_memo_dates = nullptr;
+  x_memo_date_count = 0;
+}
+
+// The cached duty at a reference; null when no period chain holds it.
+const DutyTerm* MemoDuty(chain_ref ref) {
+  auto it = memo.byRef.find(ref);
+  return it == memo.byRef.end() ? nullptr : &x_memo_duties[it->second].term;
+}
+
+// The duties of every period chain; a chain whose terms do not read as
+// duties is left out (the trees' references into it are read on use, as
+// before there was a memo).
+void ReadStoredDuties(tav::chainDB* db) {
+  x_stored.clear();
+  for (const List<const wchar_t*>* l = PeriodChains(db); !l->Empty(); l = l->tail) {
+    const size_t before = x_stored.size();
+    const uint32_t code = K::RunTrapped([&] {
+      db->chain_terms(tav::D(domains::duty_to_be_done), l->head, [&](tav::RefTerm rt) {
+        const auto* t = reinterpret_cast<const DutyTerm*>(rt.t);
+        x_stored.push_back(stored_duty{rt.ref, t->ref, DutyDatOf(t->dat)});
+        K::Fail();
+      });
+    });
+    if (code != 0) x_stored.resize(before);
+  }
+  const uint64_t bytes = (x_stored.size() + 1) * sizeof(memo_duty);
+  if (bytes > 0x7FFFFFFF) rizediveva6::RaiseRangeError();
+  auto* duties = static_cast<memo_duty*>(K::Memory::AllocHeap(static_cast<uint32_t>(bytes)));
+  for (uint32_t i = 0; i < x_stored.size(); ++i) {
+    const stored_duty& s = x_stored[i];
+    memo_duty& m = duties[i];
+    m.at = SpTerm{1, s.dat.at.day, s.dat.at.period, s.dat.at.slot};
+    m.changed = s.dat.changed ? kTrue : kFalse;
+    m.dat = DutyDatTerm{1, &m.at, s.dat.where, s.dat.task, &m.changed};
+    m.term = DutyTerm{1, s.own, &m.dat};
+    memo.byRef.emplace(s.ref, i);  // a reference is stored once
+  }
+  x_memo_duties = duties;
+  x_stored.clear();
+}
+
+// Every entry of a tree in key order into x_entries (keys on the heap).
+void ReadTree(bt* tree) {
+  x_entries.clear();
+  chain_ref first;
+  if (tree->kee_first(&first))
+    tree->nd_kee1([&](KeyRef e) {
+      x_entries.push_back(KeyRef{tav::HeapCopy(e.key), e.ref});
+      K::Fail();
+    });
+}
+
+void ReadKeys(bt* keys) {
+  ReadTree(keys);
+  auto* entries = static_cast<memo_key*>(K::Memory::AllocHeap(static_cast<uint32_t>((x_entries.size() + 1) * sizeof(memo_key))));
+  memo.byOrdinal.assign(kOrdinals, 0);
+  for (uint32_t i = 0; i < x_entries.size(); ++i) {
+    entries[i] = memo_key{x_entries[i].ref, MemoDuty(x_entries[i].ref)};
+    uint32_t ordinal;
+    if (Ordinal(x_entries[i].key, &ordinal)) memo.byOrdinal[ordinal] = i + 1;
+    else memo.otherKeys.emplace(x_entries[i].key, i + 1);
+  }
+  x_memo_keys = entries;
+  x_entries.clear();
+}
+
+void ReadDates(bt* dates) {
+  ReadTree(dates);
+  const uint64_t bytes = (x_entries.size() + 1) * sizeof(dated_duty);
+  if (bytes > 0x7FFFFFFF) rizediveva6::RaiseRangeError();
+  auto* walk = static_cast<dated_duty*>(K::Memory::AllocHeap(static_cast<uint32_t>(bytes)));
+  const wchar_t* last = nullptr;
+  for (uint32_t i = 0; i < x_entries.size(); ++i) {
+    const wchar_t* key = x_entries[i].key;
+    if (last && wcscmp(last, key) == 0) key = last;  // one text per date
+    walk[i] = dated_duty{x_entries[i].ref, MemoDuty(x_entries[i].ref), last = key};
+  }
+  x_memo_dates = walk;
+  x_memo_date_count = static_cast<uint32_t>(x_entries.size());
+  x_entries.clear();
+}
+
+// The memo of the open document, built when missing (329 while closed).
+const DutyMemo& Memo() {
+  bt* keys = sc_phase1::key_tree();
+  bt* dates = sc_phase1::date_tree();
+  if (!memo.built) {
+    DropMemo();
+    ReadStoredDuties(sc_phase1::state.db());
+    ReadKeys(keys);
+    ReadDates(dates);
+    memo.built = true;
+  }
+  return memo;
+}
+
+// The key entry of a key; null when the key is in neither table.
+const memo_key* MemoKey(const wchar_t* key) {
+  const DutyMemo& m = Memo();
+  uint32_t ordinal, entry = 0;
+  if (Ordinal(key, &ordinal)) {
+    entry = m.byOrdinal[ordinal];
+  } else if (!m.otherKeys.empty()) {
+    auto it = m.otherKeys.find(key);
+    if (it != m.otherKeys.end()) entry = it->second;
+  }
+  return entry ? &x_memo_keys[entry - 1] : nullptr;
+}
+
+const DutyTerm* DutyAt(const memo_key& k) { return k.duty ? k.duty : sc_phase1::get_duty_by_ref(k.ref); }
+
 }  // namespace
 
 duty_dat DutyDatOf(const DutyDatTerm* t) {
@@ -142,10 +351,12 @@ void sc_phase1::init(tav::chainDB* db) {
   state.init(db);
   x_bt_duty_date = dates;
   xdb_bt = keys;
+  DropMemo();
 }
 
 void sc_phase1::uninit() {
   state.uninit();
+  DropMemo();
   x_bt_duty_date = nullptr;
   xdb_bt = nullptr;
   boo_must_regenerate = false;
@@ -174,6 +385,7 @@ void sc_phase1::generate() {
   bt* dates = date_tree();
 
   kalmora_DB::set_as_mod();
+  DropMemo();
   Clear(db, keys);
   dates->beet_clear();
   for (uint32_t i = 0; i < p.count; ++i) {
@@ -189,9 +401,30 @@ void sc_phase1::generate() {
 
 duty_key sc_phase1::get_dtbd_key(const duty_dat& d) {
   duty_key k;
-  swprintf(k.text, 24, L"[%u,%u,%u,%u,%u]", d.at.period + 100, d.at.slot + 10, d.at.day + 10, d.task, d.where);
+  wchar_t* at = k.text;
+  const uint32_t parts[5] = {d.at.period + 100, d.at.slot + 10, d.at.day + 10, d.task, d.where};
+  for (uint32_t i = 0; i < 5; ++i) {
+    *at++ = i == 0 ? L'[' : L',';
+    wchar_t digits[10];
+    uint32_t n = 0;
+    for (uint32_t v = parts[i]; n == 0 || v; v /= 10) digits[n++] = static_cast<wchar_t>(L'0' + v % 10);
+    while (n) *at++ = digits[--n];
+  }
+  *at++ = L']';
+  *at = 0;
   return k;
 }
+
+bool sc_phase1::parse_key(const wchar_t* key, duty_dat* out) {
+  uint32_t ordinal;
+  if (!Ordinal(key, &ordinal)) return false;
+  const uint32_t where = ordinal % kMax + 1, task = ordinal / kMax % kMax + 1, slot = ordinal / (kMax * kMax) % kMax + 1;
+  const uint32_t days = ordinal / (kMax * kMax * kMax);
+  *out = duty_dat{sp{days % kDays + 1, days / kDays + 1, slot}, where, task, false};
+  return true;
+}
+
+uint64_t sc_phase1::generation() { return x_generation; }
 
 duty_key sc_phase1::get_key_by_sp(const sp& s, uint32_t where, uint32_t task) {
   return get_dtbd_key(duty_dat{s, where, task, false});
@@ -204,6 +437,10 @@ date_key sc_phase1::get_date_key(const dt& d) {
 }
 
 bool sc_phase1::get_duty_by_key(const wchar_t* key, const DutyTerm** duty) {
+  if (const memo_key* k = MemoKey(key)) {
+    *duty = DutyAt(*k);
+    return true;
+  }
   chain_ref ref;
   if (!key_tree()->kee_search(key, &ref)) return false;
   *duty = get_duty_by_ref(ref);
@@ -211,6 +448,8 @@ bool sc_phase1::get_duty_by_key(const wchar_t* key, const DutyTerm** duty) {
 }
 
 const DutyTerm* sc_phase1::get_duty_by_ref(chain_ref ref) {
+  Memo();
+  if (const DutyTerm* d = MemoDuty(ref)) return d;
   return reinterpret_cast<const DutyTerm*>(state.db()->ref_term(tav::D(domains::duty_to_be_done), ref));
 }
 
@@ -231,10 +470,15 @@ bool sc_phase1::dtbd_key_dt(const wchar_t* key, dt* out) {
 dt sc_phase1::dtbd_dt(const DutyTerm* duty) { return kalmora_DB::sp_dt(SpOf(duty->dat->at)); }
 
 bool sc_phase1::nd_duty_ref(tav::Each<dated_duty> k) {
-  bt* dates = date_tree();
-  chain_ref first;
-  if (!dates->kee_first(&first)) return false;
-  return dates->nd_kee1([&](KeyRef e) { k(dated_duty{e.ref, get_duty_by_ref(e.ref), e.key}); });
+  Memo();
+  dated_duty* const walk = x_memo_dates;  // stays whole if k changes the index
+  const uint32_t count = x_memo_date_count;
+  for (uint32_t i = 0; i < count; ++i) {
+    dated_duty e = walk[i];
+    if (!e.duty) e.duty = get_duty_by_ref(e.ref);
+    if (tav::TrySolution(k, e)) return true;
+  }
+  return false;
 }
 
 namespace {
@@ -362,15 +606,26 @@ bool TaskAndLocation(const wchar_t* text, uint32_t* task, uint32_t* where) {
 
 }  // namespace
 
-// The keys of one slot-period lie together in the key tree (the tree's
-// order keeps each "[P,S,D," prefix contiguous): one search, a walk over
-// the prefix, then the Part's order of task and location list positions.
+// A slot-period's duties by task then location number: read from the
+// memo's slot-period order, or, when the tree holds keys of another form,
+// by one search and a walk over the "[P,S,D," prefix (the tree's order
+// keeps each prefix contiguous), sorted.
 const duty_terms* sc_phase1::duties_to_be_done_on_sp(const sp& s) {
   const admitted taskNumbers = AdmittedTasks();
   const admitted whereNumbers = AdmittedLocations();
   bool taskShown[kMax + 1] = {}, whereShown[kMax + 1] = {};
   for (uint32_t i = 0; i < taskNumbers.count; ++i) taskShown[taskNumbers.number[i]] = true;
   for (uint32_t i = 0; i < whereNumbers.count; ++i) whereShown[whereNumbers.number[i]] = true;
+  ListBuilder<const DutyTerm*> out;
+  if (Memo().otherKeys.empty()) {  // every key in the table, by task then location
+    uint32_t base;
+    if (!SpOrdinal(s, &base)) return out.Finish();
+    for (uint32_t task = 1; task <= kMax; ++task)
+      for (uint32_t where = 1; taskShown[task] && where <= kMax; ++where)
+        if (const uint32_t entry = memo.byOrdinal[base + (task - 1) * kMax + where - 1]; entry && whereShown[where])
+          out.Add(DutyAt(x_memo_keys[entry - 1]));
+    return out.Finish();
+  }
 
   wchar_t prefix[24];
   const size_t length =
@@ -393,7 +648,6 @@ const duty_terms* sc_phase1::duties_to_be_done_on_sp(const sp& s) {
   std::sort(hits, hits + n, [](const hit& a, const hit& b) {
     return a.task != b.task ? a.task < b.task : a.where < b.where;
   });
-  ListBuilder<const DutyTerm*> out;
   for (uint32_t i = 0; i < n; ++i) out.Add(get_duty_by_ref(hits[i].ref));
   return out.Finish();
 }

@@ -14,6 +14,9 @@
 //  - Every chain whose name reads as an integer is a period chain; a
 //    rebuild deletes them all before it stores.
 //  - Duty keys depend only on period, slot, day, task and location.
+//  - Lookups, slot-period lists and the date walk read a copy of the index
+//    in memory, made at the first query after init or a rebuild; a rebuild
+//    drops it before it writes.
 #pragma once
 
 #include "SYSTEM/mychaindb/bt.h"
@@ -69,6 +72,12 @@ class sc_phase1 {
   static void generate();
 
   static duty_key get_dtbd_key(const duty_dat& d);
+  // The values of a key exactly of the form get_dtbd_key writes, within the
+  // index's ranges (the changed flag false); false for any other text.
+  static bool parse_key(const wchar_t* key, duty_dat* out);
+  // Changes whenever what the index holds in memory is dropped: a cache
+  // derived from the index is stale when its generation differs.
+  static uint64_t generation();
   static duty_key get_key_by_sp(const sp& s, uint32_t where, uint32_t task);
   static date_key get_date_key(const dt& d);
 

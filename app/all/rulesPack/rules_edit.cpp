@@ -56,6 +56,7 @@ bool FindEqual(const WhichRuleTerm* rule, chain_ref* ref) {
 std::vector<chain_ref> x_doomed;
 
 void DeleteCollected() {
+  sc_rules::stored_changed();
   for (chain_ref ref : x_doomed) sc_rules::state.db()->term_delete(kChain, ref);
 }
 
@@ -78,6 +79,7 @@ bool sc_rules::rule_exists(const WhichRuleTerm* rule) {
 bool sc_rules::remove_rule(const WhichRuleTerm* rule) {
   chain_ref ref;
   if (!FindEqual(rule, &ref)) return false;
+  stored_changed();
   state.db()->term_delete(kChain, ref);
   kalmora_DB::set_as_mod();
   return true;
@@ -86,6 +88,7 @@ bool sc_rules::remove_rule(const WhichRuleTerm* rule) {
 rule_added sc_rules::remove_or_add_rule(const WhichRuleTerm* rule) {
   if (remove_rule(rule)) return rule_added::rule_removed;
   int32_t ref;
+  stored_changed();
   state.db()->chain_inserta(WhichRule(), kChain, reinterpret_cast<T::term>(rule), &ref);
   TryAdjustDuties(rule);
   kalmora_DB::set_as_mod();
@@ -105,6 +108,7 @@ void sc_rules::delete_all_rules_for_person(const wchar_t* name) {
 }
 
 void sc_rules::del_rule_ref(chain_ref ref) {
+  stored_changed();
   state.db()->term_delete(kChain, ref);
   kalmora_DB::set_as_mod();
 }
@@ -112,6 +116,7 @@ void sc_rules::del_rule_ref(chain_ref ref) {
 void sc_rules::clear() {
   tav::chainDB* db = state.db();
   kalmora_DB::set_as_mod();
+  stored_changed();
   db->chain_delete(kChain);
 }
 
@@ -126,6 +131,7 @@ void sc_rules::repair() {
       tav::K::Fail();
     });
     for (chain_ref ref : x_doomed) {
+      stored_changed();
       state.db()->term_delete(kChain, ref);
       kalmora_DB::set_as_mod();
     }

@@ -3,6 +3,10 @@
 #include "rulesPack/sc_rules.h"
 
 #include <cwchar>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "SYSTEM/timepack/mytime.h"
 #include "SYSTEM/timepack/time_convert.h"
@@ -12,6 +16,7 @@
 #include "kalmoradb/tasks.h"
 #include "phase1/sc_phase1.h"
 #include "string/string.h"
+#include "time/calendar.h"
 
 namespace all {
 
@@ -19,12 +24,17 @@ using rizediveva6::mytime;
 using rizediveva6::time_convert;
 
 const tav::ClassInfo sc_rules::classInfo{L"qel6pack/all/rulesPack/sc_rules", TAV_CLASS_VERSION};
-store_state sc_rules::state{L"sc_rules", L"rules not initialised"};
+namespace {
+void DropMemo();
+}  // namespace
+store_state sc_rules::state{L"sc_rules", L"rules not initialised", DropMemo};
 
 namespace {
 
 constexpr const wchar_t* kChain = L"rule_chain";
 constexpr uint64_t kTrue = 2;
+const tav::BooleanTerm kTrueTerm{kTrue};
+const tav::ConstantTerm kCantDo{static_cast<uint64_t>(can_do_kind::i_cant_do)};
 
 const IDomainDefinition* WhichRule() { return tav::D(domains::which_rule); }
 
@@ -39,11 +49,11 @@ bool Forbids(const RuleTerm* r) {
   return r->inForce->functor == kTrue && r->canDo->functor == static_cast<uint64_t>(can_do_kind::i_cant_do);
 }
 
+// The program's day number of the duty's date, from the calendar alone.
 uint32_t DayNumber(const DutyDatTerm* duty) {
-  uint32_t day = 0;
-  const wchar_t* name;
-  time_convert::date_weekno_dayno(kalmora_DB::sp_dt(SpOf(duty->at)), &day, &name);
-  return day;
+  const dt date = kalmora_DB::sp_dt(SpOf(duty->at));
+  const int64_t days = tav::cal::DaysFromCivil(date.year, static_cast<int32_t>(date.month), static_cast<int32_t>(date.day));
+  return time_convert::DayNo(static_cast<int32_t>(((days + 1) % 7 + 7) % 7));  // day 0 a Monday; Sunday 0
 }
 
 bool SameDuty(const DutyDatTerm* a, const DutyDatTerm* b) {
@@ -66,18 +76,86 @@ bool TypeMatches(const RuleTypeTerm* t, const DutyDatTerm* duty) {
   return false;
 }
 
+// --- The forbidding rules held in memory ---------------------------------------------------
+//
+// The rules in force that forbid, as plain values in chain order per kind
+// and name, read in one walk of the chain at the first check after a
+// change; every write of the chain drops them first (this class, the rule
+// editing, renumbering and anyone else through stored_changed), and so do
+// init and uninit.
+
+struct memo_rule {
+  rule_kind kind;
+  uint32_t number;
+  std::wstring key;  // r_dtbd
+  // The description of a slot, location or task rule whose name was
+  // found, kept while no store was written since (kalmora_DB::marks).
+  std::wstring desc;
+  uint64_t descMarks = ~uint64_t{0};
+};
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::wstring_view v) const { return std::hash<std::wstring_view>{}(v); }
+};
+using rules_by_name = std::unordered_map<std::wstring, std::vector<memo_rule>, NameHash, std::equal_to<>>;
+struct RuleMemo {
+  bool built = false;
+  rules_by_name person, group;
+  void Drop() {
+    built = false;
+    person.clear();
+    group.clear();
+  }
+};
+RuleMemo memo;
+
+void DropMemo() { memo.Drop(); }
+
+const RuleMemo& Memo() {
+  if (!memo.built) {
+    memo.Drop();
+    sc_rules::nd_which_rule([&](stored_rule s) {
+      const RuleTerm* r = s.rule->rule;
+      if (Forbids(r)) {
+        const bool dated = r->type->Kind() == rule_kind::r_dtbd;
+        (s.rule->Kind() == who_kind::group_rule ? memo.group : memo.person)[s.rule->name].push_back(
+            memo_rule{r->type->Kind(), dated ? 0 : r->type->number, dated ? r->type->key : L"", L"", ~uint64_t{0}});
+      }
+      tav::K::Fail();
+    });
+    memo.built = true;
+  }
+  return memo;
+}
+
 // The first stored rule of that kind and name forbidding the duty.
 bool FirstForbidding(who_kind kind, const wchar_t* name, const DutyDatTerm* duty, const wchar_t** desc) {
-  const wchar_t* found = nullptr;
-  sc_rules::nd_which_rule([&](stored_rule s) {
-    if (s.rule->Kind() != kind || wcscmp(s.rule->name, name) != 0) tav::K::Fail();
-    const wchar_t* d;
-    if (!sc_rules::rule_exists(duty, s.rule->rule, &d)) tav::K::Fail();
-    found = tav::HeapCopy(d);
-  });
-  if (!found) return false;
-  *desc = found;
-  return true;
+  Memo();
+  rules_by_name& rules = kind == who_kind::group_rule ? memo.group : memo.person;
+  auto it = rules.find(std::wstring_view(name));
+  if (it == rules.end()) return false;
+  for (memo_rule& m : it->second) {
+    RuleTypeTerm type{};
+    type.functor = static_cast<uint64_t>(m.kind);
+    if (m.kind == rule_kind::r_dtbd) type.key = m.key.c_str();
+    else type.number = m.number;
+    if (!TypeMatches(&type, duty)) continue;
+    const bool named = m.kind == rule_kind::r_slot || m.kind == rule_kind::r_where || m.kind == rule_kind::r_what;
+    if (named && m.descMarks == kalmora_DB::marks()) {
+      *desc = tav::HeapCopy(m.desc.c_str());
+      return true;
+    }
+    const RuleTerm rule{1, &kTrueTerm, &type, &kCantDo};
+    const wchar_t* verb;
+    sc_rules::rule_desc(&rule, desc, &verb);
+    *desc = tav::HeapCopy(*desc);
+    if (named && wcsncmp(*desc, L"unknown ", 8) != 0) {  // a missing name notes each time
+      m.desc = *desc;
+      m.descMarks = kalmora_DB::marks();
+    }
+    return true;
+  }
+  return false;
 }
 
 bool CheckPg(const DutyDatTerm* duty, const PgTerm* who, const wchar_t** desc, uint32_t* colour) {
@@ -89,8 +167,6 @@ bool CheckPg(const DutyDatTerm* duty, const PgTerm* who, const wchar_t** desc, u
   sc_rules::state.is_initialised();
   const PersonTerm* doctor = staff_db::get_personref(who->doctor);
   if (FirstForbidding(who_kind::person_rule, doctor->dat->name, duty, desc)) return true;
-  sc_rules::state.is_initialised();
-  doctor = staff_db::get_personref(who->doctor);
   for (const tav::StringList* g = doctor->dat->groups; !g->Empty(); g = g->tail) {
     const wchar_t* d;
     if (!FirstForbidding(who_kind::group_rule, g->head, duty, &d)) continue;
@@ -150,6 +226,8 @@ const WhichRuleTerm* MakeWhichRule(const rule_value& v) {
                       tav::Constant(static_cast<uint64_t>(v.canDo))};
   return OnStack(WhichRuleTerm{static_cast<uint64_t>(v.who), v.name, OnStack(rule)});
 }
+
+void sc_rules::stored_changed() { DropMemo(); }
 
 bool sc_rules::nd_which_rule(tav::Each<stored_rule> k) {
   state.is_initialised();

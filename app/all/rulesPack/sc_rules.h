@@ -12,6 +12,8 @@
 //    the doctor's order) the group's rules in chain order.
 //  - Every read of a closed store shows "rules not initialised" and raises
 //    329; nothing is read or changed.
+//  - The checks read the forbidding rules from memory, read again after
+//    stored_changed, init or uninit.
 #pragma once
 
 #include "kalmoradb/roster_types.h"
@@ -134,6 +136,9 @@ class sc_rules {
 
   static void init(tav::chainDB* db) { state.init(db); }
   static void uninit() { state.uninit(); }
+  // Drops what is held in memory of the stored rules; every write of the
+  // chain calls it before it writes.
+  static void stored_changed();
 
   // Every stored rule in chain order (newest first).
   static bool nd_which_rule(tav::Each<stored_rule> k);

@@ -189,6 +189,7 @@ const WhichRuleTerm* RuleOf(const RuleSpec& r) {
 
 void AddRule(const WhichRuleTerm* rule) {
   int32_t ref;
+  sc_rules::stored_changed();
   kalmora_DB::db()->chain_inserta(tav::D(domains::which_rule), L"rule_chain", reinterpret_cast<T::term>(rule), &ref);
 }
 

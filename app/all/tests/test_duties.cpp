@@ -278,8 +278,14 @@ TEST_F(Duties, RebuildOfTheSmallRoster) {
     for (const wchar_t* junk : {L"0", L"105", L"-3", L"7"})
       kalmora_DB::db()->chain_insertz(tav::D(tav::domains::string), junk, reinterpret_cast<T::term>(L"x"), &ref);
     kalmora_DB::db()->chain_insertz(tav::D(tav::domains::string), L"12a", reinterpret_cast<T::term>(L"x"), &ref);
-    sc_phase1::generate();
   });
+  // Before the rebuild a lookup reads past the junk chains.
+  EXPECT_EQ(Error([] {
+    const DutyTerm* d;
+    sc_phase1::must_regenerate(L"junk");
+    sc_phase1::get_duty_by_key(L"[101,11,11,1,1]", &d);
+  }), 0u);
+  Run([&] { sc_phase1::generate(); });
   EXPECT_FALSE(sc_phase1::boo_must_regenerate);
   EXPECT_TRUE(doc->is_modified());
   Run([&] {

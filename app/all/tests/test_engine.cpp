@@ -540,9 +540,10 @@ class LiveRuns : public GeneratedRuns {
 };
 
 TEST_F(LiveRuns, StopEndsTheRunAtTheNextEventRound) {
-  Build(RunCase{3, 52, 10, true});
+  // A 104-week roster and a short settle: the click lands in the main pass.
+  Build(RunCase{3, 104, 10, true});
   const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
-  testbox::Answer click(nullptr, [](HWND box) { testbox::ClickButton(box, rizediveva6::stop::kStopButton); }, 300);
+  testbox::Answer click(nullptr, [](HWND box) { testbox::ClickButton(box, rizediveva6::stop::kStopButton); }, 60);
   sc_engine* e = RunEngine(true);
   click.Finish();
   const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);

@@ -3,6 +3,7 @@
 // mode, the can't-do rule texts, busy tests and per-doctor lists, ties on
 // assigning and removing, locks, clears and repairs, the store closed.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,8 +12,13 @@
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/renumber.h"
 #include "kalmoradb/sc_assign.h"
+#include "kalmoradb/sc_holidays.h"
+#include "kalmoradb/sc_stat_weekend.h"
 #include "kalmoradb/staff_db.h"
+#include "kalmoradb/stats_pack/totals.h"
+#include "kalmoradb/tasks.h"
 #include "kalmoradb/ties.h"
+#include "kalmoradb/typical_db.h"
 #include "comtree_recorder.h"
 #include "phase1/sc_phase1.h"
 #include "roster_fixture.h"
@@ -240,6 +246,7 @@ TEST_P(Gate, RuleTextsColoursAndTypes) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     Run([&] {
+      sc_rules::stored_changed();
       kalmora_DB::db()->chain_delete(L"rule_chain");
       for (const Stored& s : r.rules) Rule(s.who, s.name, s.kind, s.number, s.key, s.inForce, s.canDo);
       PgTerm who{};
@@ -707,6 +714,133 @@ TEST_P(Gate, RulesFollowTheRenumberingOfTasksAndTheirDutyKeys) {
       tav::K::Fail();
     });
     EXPECT_EQ(rules, (std::vector<std::wstring>{L"6:[101,11,11,1,1]", L"1:2", L"5:1"}));
+  });
+}
+
+// --- what the stores hold in memory follows every change ---
+
+// Each step changes one store and the next check must see it: rule edits,
+// a doctor's groups, ties, a renumbering, then the document closed unsaved
+// and reopened.
+TEST_P(Gate, EveryChangeIsSeenByTheNextCheck) {
+  const std::wstring wardMon1 = Key(1, kMon, kWard, kEarly), wardMon2 = Key(2, kMon, kWard, kEarly);
+  Run([] { kalmora_DB::save_kalmora(); });
+  auto verdict = [&] { return Verdict(sc_assign::assign_person(test_ass::test_ass_only, wardMon1.c_str(), Ref(L"Ann"))); };
+  auto toggle = [](who_kind who, const wchar_t* name, rule_kind kind, uint32_t number) {
+    return sc_rules::remove_or_add_rule(MakeWhichRule(rule_value{who, name, true, kind, number, nullptr, can_do_kind::i_cant_do}));
+  };
+  auto groups = [](const wchar_t* name, std::initializer_list<const wchar_t*> names) {
+    const PersonTerm* p = nullptr;
+    ASSERT_TRUE(staff_db::get_person(name, &p));
+    staff_db::replace_person(MakePerson(p->ref, p->dat->name, rz::MakeList<const wchar_t*>(names), p->dat->colour,
+                                        p->dat->letter, p->dat->deleted->functor));
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    std::wstring verdict;
+  };
+  const Step steps[] = {
+      {"nothing yet", [] {}, L"can_do_it"},
+      {"own rule added", [&] { toggle(who_kind::person_rule, L"Ann", rule_kind::r_slot, kEarly); },
+       L"rule Ann can't do early |0000FF"},
+      {"own rule toggled off", [&] { toggle(who_kind::person_rule, L"Ann", rule_kind::r_slot, kEarly); }, L"can_do_it"},
+      {"group rule added", [&] { toggle(who_kind::group_rule, L"North", rule_kind::r_what, kWard); },
+       L"rule Ann can't do Ward  [North]|8F8FBC"},
+      {"the task renamed", [] { tasks::add_task(kWard, L"Wards"); }, L"rule Ann can't do Wards  [North]|8F8FBC"},
+      {"the name back", [] { tasks::add_task(kWard, L"Ward"); }, L"rule Ann can't do Ward  [North]|8F8FBC"},
+      {"doctor leaves the group", [&] { groups(L"Ann", {L"South"}); }, L"can_do_it"},
+      {"doctor back in the group", [&] { groups(L"Ann", {L"North"}); }, L"rule Ann can't do Ward  [North]|8F8FBC"},
+      {"rules cleared", [] { sc_rules::clear(); }, L"can_do_it"},
+      {"tie added", [&] {
+         Make(wardMon2, L"Ann");
+         Tie(which_kind::global_tie, nullptr, wardMon1, wardMon2, tie_kind::must_not_do);
+       }, L"tie " + wardMon1 + L"~" + wardMon2},
+      {"ties deleted", [] { ties::del_all(); }, L"can_do_it"},
+      {"rule of the doctor deleted with the doctor's rules", [&] {
+         toggle(who_kind::person_rule, L"Ann", rule_kind::r_what, kWard);
+         sc_rules::delete_all_rules_for_person(L"Ann");
+       }, L"can_do_it"},
+      {"a rule added, the document closed unsaved and reopened", [&] {
+         toggle(who_kind::person_rule, L"Ann", rule_kind::r_slot, kEarly);
+         EXPECT_EQ(verdict(), L"rule Ann can't do early |0000FF");
+         kalmora_DB::uninit();
+         doc_->set_as_modified(false);
+         doc_->orv_close(rz::MakeList<const wchar_t*>({}), false);
+         open_.clear();
+         doc_ = orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(Path(L"r.km6").c_str()), false, rz::kBackupNone));
+         open_.push_back(doc_);
+         kalmora_DB::init(doc_);
+       }, L"can_do_it"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    Run([&] {
+      step.change();
+      EXPECT_EQ(verdict(), step.verdict);
+    });
+  }
+}
+
+// A renumbering rewrites the stored rules; the next check reads them again.
+TEST_P(Gate, ARenumberedRuleIsSeenByTheNextCheck) {
+  Run([&] {
+    const PgTerm ann{static_cast<uint64_t>(pg_kind::p), {Ref(L"Ann")}};
+    const DutyTerm* ward = Duty(Key(1, kMon, kWard, kEarly));
+    Rule(who_kind::person_rule, L"Ann", rule_kind::r_what, kClinic);
+    EXPECT_EQ(Verdict(sc_rules::rule_allows_it(ward->dat, &ann)), L"can_do_it");
+    renumber::apply(list_kind::task, number_map::after_delete(kWard));  // Clinic becomes task 1
+    EXPECT_EQ(Verdict(sc_rules::rule_allows_it(ward->dat, &ann)).substr(0, 17), L"rule Ann can't do");
+  });
+}
+
+// The duty index, the weekend and the holidays as the next query sees them
+// right after a rebuild or a change, also through the totals.
+TEST_P(Gate, IndexWeekendAndHolidaysAreSeenRightAfterTheirChanges) {
+  Run([&] {
+    const std::wstring sunday = Key(1, 7, kClinic, kLate);
+    const DutyTerm* d;
+    auto count = [] {
+      uint32_t n = 0;
+      sc_phase1::nd_duty_ref([&](dated_duty) {
+        ++n;
+        tav::K::Fail();
+      });
+      return n;
+    };
+    const uint32_t before = count();
+    EXPECT_FALSE(sc_phase1::get_duty_by_key(sunday.c_str(), &d));
+    typical_db::add_tls(kSunday, rz::MakeList<tls>({tls{kClinic, 1, kLate}}));
+    sc_phase1::must_regenerate(L"typical week");
+    sc_phase1::generate();
+    ASSERT_TRUE(sc_phase1::get_duty_by_key(sunday.c_str(), &d));
+    EXPECT_EQ(SpOf(d->dat->at), (sp{7, 1, kLate}));
+    EXPECT_EQ(count(), before + 2);
+    EXPECT_EQ(sc_phase1::duties_to_be_done_on_sp(sp{7, 1, kLate})->head->ref, d->ref);
+
+    totals* t = totals::new_();
+    auto weekendDuties = [&] {
+      t->calculate_total_to_be_done(kToBeDone, stat_type::pc_of_required, do_what_stat::do_weekend);
+      return t->get_tot_to_be_done(kToBeDone, what_stat{stat_kind::weekend, 1});
+    };
+    const uint32_t weekend = weekendDuties();
+    EXPECT_EQ(sc_stat_weekend::sp_is_weekend(sp{kTue, 1, kEarly}), 0u);
+    sc_stat_weekend::add_sd(weekend_entry{kEarly, kTue});
+    EXPECT_EQ(sc_stat_weekend::sp_is_weekend(sp{kTue, 1, kEarly}), 1u);
+    EXPECT_EQ(weekendDuties(), weekend + 4);  // ward and clinic, both weeks
+    sc_stat_weekend::del_sd(weekend_entry{kEarly, kTue});
+    EXPECT_EQ(sc_stat_weekend::sp_is_weekend(sp{kTue, 1, kEarly}), 0u);
+    EXPECT_EQ(weekendDuties(), weekend);
+
+    const dt tuesday = kalmora_DB::sp_dt(sp{kTue, 1, kEarly});
+    EXPECT_EQ(sc_holidays::is_holiday(tuesday), 0u);
+    sc_holidays::add_holiday(tuesday);
+    EXPECT_EQ(sc_holidays::is_holiday(tuesday), 1u);
+    sc_holidays::del_holiday(tuesday);
+    EXPECT_EQ(sc_holidays::is_holiday(tuesday), 0u);
+    sc_holidays::add_holiday(tuesday);
+    sc_holidays::clear_hols();
+    EXPECT_EQ(sc_holidays::is_holiday(tuesday), 0u);
   });
 }
 

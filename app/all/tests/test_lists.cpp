@@ -589,6 +589,7 @@ TEST_F(Lists, DoctorsWrittenByAnotherProgram) {
   std::vector<chain_ref> refs;
   Run([&] {
     tav::chainDB* db = kalmora_DB::db();
+    staff_db::stored_changed();
     for (const Raw& r : raw) {
       int32_t ref;
       db->chain_insertz(tav::D(all::domains::person_dat), L"people",

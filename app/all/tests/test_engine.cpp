@@ -517,7 +517,16 @@ void GeneratedRuns::Sweep(const RunCase& c, const wchar_t* file) {
   for (const std::wstring& v : rostercheck::Introduced(after, &before)) ADD_FAILURE() << Narrow(v);
   std::printf("sweep seed %u, %u weeks: %u made, %u removed; %ls\n", c.seed, c.weeks, made, removed,
               rostercheck::Summary(after).c_str());
+  // Saved and closed, the roster reads back alike in a fresh process.
+  Run([&] { open_.back()->orv_save(rz::MakeList<const wchar_t*>({})); });
   kalmora_DB::uninit();
+  Run([&] { open_.back()->orv_close(rz::MakeList<const wchar_t*>({}), false); });
+  open_.pop_back();
+  auto [code, text] = RunBeside(L"roster_check.exe", L"\"" + Path(file) + L"\"");
+  EXPECT_EQ(code, 0u) << Narrow(text);
+  const std::vector<std::wstring> lines = LinesOf(text);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), rostercheck::Summary(after));
 }
 
 // --- Real windows: Stop, and commands run by the engine's event rounds ----------------------------

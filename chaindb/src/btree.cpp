@@ -13,6 +13,8 @@
 
 #include <cstring>
 
+#include "collate.h"
+
 #include "database.h"
 #include "qel6kernel.h"
 
@@ -215,11 +217,8 @@ void FreeNode(BTree* t, uint32_t ref) {
 // --- Keys ---
 
 int CompareKeys(const BTree* t, const uint8_t* a, const uint8_t* b) {
-  if (t->db->wide ? wcscmp(reinterpret_cast<const wchar_t*>(a), reinterpret_cast<const wchar_t*>(b)) == 0
-                  : strcmp(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b)) == 0)
-    return 0;
-  return t->db->wide ? lstrcmpW(reinterpret_cast<const wchar_t*>(a), reinterpret_cast<const wchar_t*>(b))
-                     : lstrcmpA(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b));
+  return t->db->wide ? CompareW(reinterpret_cast<const wchar_t*>(a), reinterpret_cast<const wchar_t*>(b))
+                     : CompareA(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b));
 }
 
 // Compares entry e with the sought entry s: by key, then (pairs) by signed

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "collate.h"
 #include "db.h"
 #include "qel6kernel.h"
 
@@ -66,13 +67,8 @@ uint32_t NameBytes(const FILEDESCR* d, const void* name) {
 }
 
 int CompareNames(const FILEDESCR* d, const void* a, const void* b) {
-  // Equal code units compare equal under the system comparison too, and
-  // skipping the call saves most of a look-up.
-  if (d->wide ? wcscmp(static_cast<const wchar_t*>(a), static_cast<const wchar_t*>(b)) == 0
-              : strcmp(static_cast<const char*>(a), static_cast<const char*>(b)) == 0)
-    return 0;
-  return d->wide ? lstrcmpW(static_cast<const wchar_t*>(a), static_cast<const wchar_t*>(b))
-                 : lstrcmpA(static_cast<const char*>(a), static_cast<const char*>(b));
+  return d->wide ? CompareW(static_cast<const wchar_t*>(a), static_cast<const wchar_t*>(b))
+                 : CompareA(static_cast<const char*>(a), static_cast<const char*>(b));
 }
 
 uint8_t* NewTree() {

@@ -6,6 +6,7 @@
 
 #include "btree.h"
 #include "cdb_test.h"
+#include "collate.h"
 
 using namespace cdbtest;
 using namespace chainDB;
@@ -307,6 +308,32 @@ TEST_F(Trees, CopyBetweenPlacesKeepsEveryEntry) {
   h_ = f;
   path_ = dir_ + L"copysrc";
   Finish();
+}
+
+// The key order answers as the system's comparison, sign for sign: keys of
+// the plain characters (duty keys, dates, numbers) taken by the fast path,
+// and mixed ones, letters, case and other marks left to the system.
+TEST(KeyOrder, AnswersAsTheSystemComparison) {
+  EXPECT_TRUE(detail::PlainOrderInUse());
+  std::vector<std::wstring> keys = {L"", L"1", L"10", L"2", L"[101,11,13,1,1]", L"[101,11,13,1,10]",
+                                    L"[101,11,13,1,2]", L"[101,11,13,1]", L"[101,11,13,1,1",
+                                    L"[1,2]", L"[12]", L"1.5", L"1,5", L"15", L"a", L"A", L"B", L"b1",
+                                    L"-1", L"1-", L"co-op", L"coop", L"x y", L"\u00e9", L"e", L"[]", L"]["};
+  std::mt19937 rng(7);
+  const std::wstring alphabet = L"0123456789[],.-aZ ";
+  for (int i = 0; i < 3000; ++i) {
+    std::wstring k;
+    for (int n = 1 + int(rng() % 8); n > 0; --n) k += alphabet[rng() % alphabet.size()];
+    keys.push_back(k);
+  }
+  int differing = 0;
+  for (size_t i = 0; i < keys.size(); i += 7)
+    for (size_t j = 0; j < keys.size(); j += 5) {
+      const int system = lstrcmpW(keys[i].c_str(), keys[j].c_str());
+      const int ours = detail::CompareW(keys[i].c_str(), keys[j].c_str());
+      if (((system < 0) != (ours < 0) || (system > 0) != (ours > 0)) && ++differing <= 10)
+        ADD_FAILURE() << "keys " << i << " and " << j << ": system " << system << ", ours " << ours;
+    }
 }
 
 }  // namespace

@@ -179,7 +179,8 @@ TEST_F(KwiDialogLife, AFailedCreationLeavesNothingForTheNextDialog) {
   Modal good;
   std::wstring title, edit;
   RunInTask([&](LONG_PTR) {
-    User stale;
+    User stale;  // were it taken by the next dialog, it would close that dialog
+    stale.step = [](LONG_PTR d) { PressCancel(d); };
     missing = Raised([&] {
       const ValList* v = nullptr;
       int32_t code = 0;

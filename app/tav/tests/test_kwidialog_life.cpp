@@ -376,6 +376,42 @@ TEST_F(KwiDialogLife, TheFrameFitsTheDialogAndClosesWithIt) {
   EXPECT_EQ(leftTop, 0u);
 }
 
+// A list with a top window: its fields are written, and its user handler
+// gets the creation event, once its controls exist.
+TEST_F(KwiDialogLife, ATopWindowListIsFilledOnceItsControlsExist) {
+  std::wstring edit, values;
+  int creates = -1, destroys = -1;
+  int32_t code = -1;
+  uint32_t after = 1, pending = 1;
+  RunInTask([&](LONG_PTR task) {
+    User u;
+    auto* wd = Make(QEL_KWI::wdef{wt_toplevel, kd::Rect(50, 50, 350, 250), L"Top", 0});
+    auto* head = static_cast<windef*>(tav::GStackAlloc(sizeof(windef)));
+    *head = windef{wd_topwin,
+                   {reinterpret_cast<LONG_PTR>(wd), reinterpret_cast<LONG_PTR>(kd::NoMenu()),
+                    reinterpret_cast<LONG_PTR>(kd::Ints({4, 9}))}};
+    const ValList* v = nullptr;
+    const LONG_PTR w = kwiDialog::create(
+        task, kd::Windefs({head, kd::Ctl(wt_edit, kd::Rect(5, 5, 120, 17), L"", kEdit, kd::Ints({}))}),
+        FieldsOf({Df(kEdit, EditStr(L"top", Props({})))}), &u, 0, &v, &code);
+    values = ListText(v);
+    edit = CtlText(H(w), kEdit);
+    creates = u.Count(e_create);
+    pending = st::CountEntries(0);
+    DestroyWindow(H(w));
+    Pump(50);
+    after = st::CountEntries(w);
+    destroys = u.destroys;
+  });
+  EXPECT_EQ(edit, L"top");
+  EXPECT_EQ(values, L"[]");
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(creates, 1);
+  EXPECT_EQ(destroys, 1);
+  EXPECT_EQ(pending, 0u);
+  EXPECT_EQ(after, 0u);
+}
+
 TEST_F(KwiDialogLife, AnOrdinaryParentGetsNoCloseRequest) {
   int closes = 0;
   RunInTask(

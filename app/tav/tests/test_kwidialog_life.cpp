@@ -313,6 +313,10 @@ TEST_F(KwiDialogLife, WritesAreShieldedAndDestructionReachesTheUserOnce) {
     held = HeldText(d, kStr) == L"editstr(\"" + CtlText(H(d), kStr) + L"\")" ? CtlText(H(d), kStr) : HeldText(d, kStr);
     win_Destroy(d);
   });
+  // The user hears of its dialog's creation after the fields are written,
+  // and of none of the writes' control events before it.
+  const auto created = std::find(u.kinds.begin(), u.kinds.end(), uint32_t{e_create});
+  EXPECT_EQ(std::count(u.kinds.begin(), created, uint32_t{e_control}), 0);
   EXPECT_EQ(controlsDuringWrites, 0);
   EXPECT_GT(controlsAfter, 0);
   // The held value follows the control once the write is over.

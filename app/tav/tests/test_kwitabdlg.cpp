@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "exception/exception.h"
+#include "kwi/kwiDialog/kwiDialog.h"
 #include "kwi/kwitabdlg/kwitabdlg.h"
 #include "toolkit_test.h"
 
@@ -254,6 +255,69 @@ TEST_F(Registered, CreateShowsOnlyTheInitialSheetOnceThePostedEventIsHandled) {
     EXPECT_EQ(ids, (std::vector<int32_t>{222, 221}));
     EXPECT_EQ(kwiTabDlg::getsheetid(L(d), 212), 2);
   });
+}
+
+// A sheet read from a dialog resource creates only the resource's controls,
+// where the same definitions given as a list would stand.
+TEST_F(Registered, AResourceSheetCreatesItsControlsWhereTheirDefinitionsSay) {
+  RECT fromRes[2]{}, fromList[2]{};
+  int children = 0;
+  RunRegistered([&](LONG_PTR task) {
+    HWND r = MakeDialog(task, NoEventHandler());
+    kwiTabDlg::create(L(r), kTab, win_GetFont(L(r)), style::top, 0,
+                      Sheets({Sheet(1, Text(L"Res"), Res(kResDialog))}), 1);
+    HWND l = MakeDialog(task, NoEventHandler());
+    kwiTabDlg::create(L(l), kTab, win_GetFont(L(l)), style::top, 0,
+                      Sheets({Sheet(1, Text(L"Res"),
+                                    Dyn(kd::Windefs({kd::Ctl(wt_pushbutton, kd::Rect(10, 10, 60, 24), L"Res one", 301, kd::Ints({})),
+                                                     kd::Ctl(wt_edit, kd::Rect(10, 30, 70, 42), L"", 302, kd::Ints({}))})))}),
+                      1);
+    for (int i = 0; i < 2; ++i) {
+      fromRes[i] = ClientInParent(Ctl(r, 301 + i));
+      fromList[i] = ClientInParent(Ctl(l, 301 + i));
+    }
+    for (HWND c = GetWindow(r, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++children;
+  });
+  EXPECT_EQ(children, 3);  // the tab control and the resource's two controls
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(fromRes[i].left, fromList[i].left) << i;
+    EXPECT_EQ(fromRes[i].top, fromList[i].top) << i;
+    EXPECT_EQ(fromRes[i].right, fromList[i].right) << i;
+    EXPECT_EQ(fromRes[i].bottom, fromList[i].bottom) << i;
+  }
+  EXPECT_GT(fromRes[0].left, 0);
+  EXPECT_GT(fromRes[1].top, fromRes[0].bottom);
+}
+
+// A sheet's field list fills its controls through the data-entry dialog
+// class, and the dialog's handler sees none of the changes.
+TEST_F(Registered, ASheetsFieldsFillItsControlsUnseenByTheDialog) {
+  std::vector<LONG_PTR> controlEvents;
+  std::wstring text, held;
+  Closure handler([&](HWND, event_struct* e) -> LONG_PTR {
+    if (e->kind == e_control) controlEvents.push_back(e->w[0]);
+    Fail();
+  });
+  RunRegistered([&](LONG_PTR task) {
+    HWND d = MakeDialog(task, &handler);
+    auto* props = G(dlg::PropList{2, nullptr, nullptr});
+    auto* item = G(dlg::KEditStr{dlg::k_editstr, L"filled", props});
+    auto* field = G(dlg::Field{1, 202, reinterpret_cast<const dlg::Tagged*>(item),
+                               G(dlg::Tagged{dlg::pr_nopr})});
+    auto* fields = G(kwiTabDlg::field_list{1, field, NoFields()});
+    kwiTabDlg::create(L(d), kTab, win_GetFont(L(d)), style::top, 0,
+                      Sheets({G(Info{1, 1, Text(L"First"), Dyn(kd::Windefs({Button(201, 10), Edit(202, 30)})), fields}),
+                              Sheet(2, Text(L"Second"), Dyn(kd::Windefs({Button(211, 10)})))}),
+                      1);
+    Pump(50);
+    text = testbox::WindowText(Ctl(d, 202));
+    const dlg::Tagged* v = dlgstore::FirstVal(L(d), 202);
+    held = v ? T::ToString(D(domains::item_val), reinterpret_cast<term>(v)) : L"(none)";
+    dlgstore::RemoveWindow(L(d));
+  });
+  EXPECT_EQ(text, L"filled");
+  EXPECT_EQ(held, L"editstr(\"filled\")");
+  EXPECT_TRUE(std::find(controlEvents.begin(), controlEvents.end(), 202) == controlEvents.end());
 }
 
 TEST_F(Registered, DefinitionFlagsDecideTheCreatedAndRememberedState) {

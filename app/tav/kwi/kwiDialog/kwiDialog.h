@@ -179,6 +179,12 @@ struct Enable {
   int32_t id;
   int32_t flag;
 };
+struct EnableList {
+  uint64_t functor;
+  const Enable* head;
+  const EnableList* tail;
+  bool Empty() const { return (functor & 0xFF) == 2; }
+};
 
 // The three list items keep their item list in the first argument.
 static_assert(offsetof(KListBox, items) == offsetof(KListButton, items) &&
@@ -266,6 +272,35 @@ const wchar_t* FirstTitle();
 bool RemoveTitle(const wchar_t* title);
 // Every entry of the window, in each per-window collection (clean-up).
 void RemoveWindow(Window w);
+// Per-window removals of the writers and of initialisation.
+void RemoveVals(Window w, int32_t id);
+void RemoveAllVals(Window w);
+void RemoveFieldsOf(Window w, int32_t id);
+void RemoveAllFields(Window w);
+void RemoveFirstItemMarkers(Window w);
+void RemoveUserHandlers(Window w);
+// Each user handler of the window, oldest first (a snapshot: handlers may
+// change the store).
+const QEL_KWI::PROLOG_EHANDLER_STRUCT* const* UserHandlers(Window w, uint32_t* count);
+
+// Hand-over entries of one creation request.  The Add functions give the
+// cell they appended; Take moves the oldest hand-over entry of its kind to
+// `w` and records `w` as its taker; Withdraw unlinks a cell that has not
+// been taken or removed, so a request that ends without its creation event
+// leaves nothing under 0.
+struct Cell;
+Cell* AddPendingUserHandler(const QEL_KWI::PROLOG_EHANDLER_STRUCT* h);
+Cell* AddPendingModal(const dlg::FieldList* fields);
+Cell* AddPendingModeless(const dlg::FieldList* fields, int32_t kind);
+Cell* AddPendingTitle(const wchar_t* title);
+const QEL_KWI::PROLOG_EHANDLER_STRUCT* TakeUserHandler(Window w);
+bool TakeModal(Window w);
+bool TakeModeless(Window w, const dlg::FieldList** fields, int32_t* kind);
+void Withdraw(Cell* c);
+Window TakerOf(const Cell* c);
+// Entries of all kinds held for the window (0: the hand-over entries); the
+// title collection counts under 0.
+uint32_t CountEntries(Window w);
 // validate_flag
 void SetValidating();
 bool Validating();
@@ -278,6 +313,7 @@ struct Cell {
   int32_t number;
   bool removed;  // unlinked; a walk standing on it goes on through `next`
   Cell* next;
+  Window taker;  // a hand-over entry: the window that took it
 };
 Cell* FieldCells();
 Cell* ValCells();
@@ -287,7 +323,143 @@ Cell* ValCells();
 class kwiDialog {
  public:
   static const ClassInfo classInfo;
+  static const ExceptionDescriptor unregisteredidentifier;
   using Window = LONG_PTR;
+  using Handler = QEL_KWI::PROLOG_EHANDLER_STRUCT;
+
+  // --- Creation (the modal creators return the null window) ---
+  static Window createModal(Window parent, uint32_t resourceId, const wchar_t* title,
+                            const dlg::FieldList* fields, const Handler* handler, LONG_PTR data,
+                            const dlg::ValList** values, int32_t* code);
+  static Window createModeless(Window parent, uint32_t resourceId, const wchar_t* title,
+                               const dlg::FieldList* fields, const Handler* handler, LONG_PTR data);
+  static Window createAsWindow(Window parent, QEL_KWI::windef_list_struct* list,
+                               const wchar_t* title, const dlg::FieldList* fields,
+                               const Handler* handler, LONG_PTR data, Window* dialog);
+  static Window create(Window parent, QEL_KWI::windef_list_struct* list,
+                       const dlg::FieldList* fields, const Handler* handler, LONG_PTR data,
+                       const dlg::ValList** values, int32_t* code);
+
+  // --- Operations on an open dialog ---
+  static void setFields(Window dialog, const dlg::FieldList* fields);
+  static void setValues(Window dialog, const dlg::ValList* values);
+  static void setState(Window dialog, const dlg::EnableList* states);
+  static const dlg::ValList* getValues(Window dialog);
+  static const dlg::Tagged* getValue(Window dialog, int32_t id);
+  static void setControlTitle(Window dialog, int32_t id, const wchar_t* title);
+  // False (fails) when a field does not pass.
+  static bool checkEditProperties(Window dialog);
+  static bool checkEditProperties(Window dialog, int32_t id);
+  static void _classinfo(const wchar_t** name, const wchar_t** version);
+  static void _unregisteredidentifier(const ClassInfo** info, const wchar_t** name,
+                                      const wchar_t** description);
+  static LONG_PTR _nohandler(Window window, QEL_KWI::event_struct* e);
+
+  // --- Typed accessors: vlget over a value list, get over the held value,
+  // set through setValues.  Optional numbers are dint/dlong/dreal terms.
+  static int32_t vlgetcheck(int32_t id, const dlg::ValList* values);
+  static int32_t vlgetradiobutton(int32_t id, const dlg::ValList* values);
+  static const wchar_t* vlgetstr(int32_t id, const dlg::ValList* values);
+  static const dlg::Tagged* vlgetint(int32_t id, const dlg::ValList* values);
+  static const dlg::Tagged* vlgetlong(int32_t id, const dlg::ValList* values);
+  static const dlg::Tagged* vlgetreal(int32_t id, const dlg::ValList* values);
+  static void vlgetlistbox(int32_t id, const dlg::ValList* values, const StringList** items,
+                           const dlg::IntList** selection);
+  static void vlgetlistbutton(int32_t id, const dlg::ValList* values, const wchar_t** text,
+                              int32_t* index);
+  static const wchar_t* vlgetlistedit(int32_t id, const dlg::ValList* values);
+  static int32_t vlgetscrollbar(int32_t id, const dlg::ValList* values);
+  static void vlgetcustom(int32_t id, const dlg::ValList* values, const wchar_t** text,
+                          int32_t* value);
+  static const wchar_t* vlgetdatafield(int32_t id, const dlg::ValList* values);
+  static const StringList* vlgetalllist(int32_t id, const dlg::ValList* values);
+  static int32_t getcheck(Window dialog, int32_t id);
+  static int32_t getradiobutton(Window dialog, int32_t id);
+  static const wchar_t* getstr(Window dialog, int32_t id);
+  static const dlg::Tagged* getint(Window dialog, int32_t id);
+  static const dlg::Tagged* getlong(Window dialog, int32_t id);
+  static const dlg::Tagged* getreal(Window dialog, int32_t id);
+  static void getlistbox(Window dialog, int32_t id, const StringList** items,
+                         const dlg::IntList** selection);
+  static void getlistbutton(Window dialog, int32_t id, const wchar_t** text, int32_t* index);
+  static const wchar_t* getlistedit(Window dialog, int32_t id);
+  static int32_t getscrollbar(Window dialog, int32_t id);
+  static void getcustom(Window dialog, int32_t id, const wchar_t** text, int32_t* value);
+  static const wchar_t* getdatafield(Window dialog, int32_t id);
+  static void setcheck(Window dialog, int32_t id, int32_t state);
+  static void setradiobutton(Window dialog, int32_t id, int32_t chosen);
+  static void setstr(Window dialog, int32_t id, const wchar_t* text);
+  static void setint(Window dialog, int32_t id, const dlg::Tagged* value);
+  static void setlong(Window dialog, int32_t id, const dlg::Tagged* value);
+  static void setreal(Window dialog, int32_t id, const dlg::Tagged* value);
+  static void setlistbox(Window dialog, int32_t id, const dlg::IntList* selection);
+  static void setlistbutton(Window dialog, int32_t id, int32_t index);
+  static void setlistedit(Window dialog, int32_t id, const wchar_t* text);
+  static void setscrollbar(Window dialog, int32_t id, int32_t position);
+  static void setcustom(Window dialog, int32_t id, const wchar_t* text, int32_t value);
+  static void setdatafield(Window dialog, int32_t id, const wchar_t* text);
+
+  // --- Lifecycle ---
+  static bool is_modal_dlg(const QEL_KWI::windef_list_struct* list);
+  static bool is_modeless_dlg(const QEL_KWI::windef_list_struct* list);
+  static Window dialog_create1(Window parent, QEL_KWI::windef_list_struct* list, LONG_PTR data);
+  // False (fails) when no hand-over entry or no user handler is there.
+  static bool run_create(Window dialog, LONG_PTR data);
+  static void run_safe_create(Window dialog, LONG_PTR data);
+  static void init_fields(Window dialog, const dlg::FieldList* fields);
+  static void init_field(Window dialog, int32_t id, const dlg::Tagged* item);
+  static void get_modal_results(Window dialog, const dlg::ValList** values, int32_t* code);
+  static void clean_up(Window dialog);
+
+  // --- Window definitions and geometry ---
+  static QEL_KWI::windef_list_struct* getdlgwindef(QEL_KWI::windef_list_struct* list);
+  static QEL_KWI::ilist_struct* getWindowStyleFlags(const QEL_KWI::windef_list_struct* list);
+  static QEL_KWI::rect_struct* gettoplevelrect(const QEL_KWI::windef_list_struct* list);
+  static QEL_KWI::wdef* setmodeless(const QEL_KWI::wdef* d);
+  static QEL_KWI::windef_list_struct* getChildDlgWinDefList(
+      const QEL_KWI::windef_list_struct* list);
+  static void resizetoplevelwindow(Window top, Window dialog, QEL_KWI::ilist_struct* flags);
+  static void destroyinternaltoplevel(Window dialog);
+  static void set_dialog_title(Window dialog);
+
+  // --- Event handling: the class's handler closures ---
+  static Handler* dialogHandler();  // {_dialog_event_handler, no object}
+  static Handler* windowHandler();  // {_windlg_eh, no object}
+  static LONG_PTR _dialog_event_handler(Window window, QEL_KWI::event_struct* e);
+  static LONG_PTR _int_dialog_event(Window window, QEL_KWI::event_struct* e);
+  static LONG_PTR _windlg_eh(Window window, QEL_KWI::event_struct* e);
+  // False (fails) when the window has neither modal nor modeless information.
+  static bool dialog_callback2(Window window, QEL_KWI::event_struct* e);
+  static void modal_dialog_event(Window window, QEL_KWI::event_struct* e);
+  static void modeless_dialog_event(Window window, QEL_KWI::event_struct* e);
+  // The callbacks answer 0 (close) or 1 (stay open); false while events are ignored.
+  static bool modal_dialog_callback(Window window, int32_t id, int32_t type,
+                                    const QEL_KWI::controlinfo* info, int32_t* result);
+  static bool modeless_dialog_callback(Window window, int32_t id, int32_t type,
+                                       const QEL_KWI::controlinfo* info, int32_t* result);
+  static int32_t modal_dlg_ok(Window window);
+  static bool modeless_dlg_ok(Window window);  // false: validation failed
+  static void user_dialog_control(Window window, int32_t id, int32_t type,
+                                  const QEL_KWI::controlinfo* info);
+  // Null (fails) when the control has no item.
+  static const dlg::Tagged* get_item(Window window, int32_t id, int32_t type);
+  static bool call_field(Window window, int32_t id, const dlg::Tagged* item,
+                         const QEL_KWI::controlinfo* info);
+
+  // --- Writing values and control state ---
+  static void set_field_values(Window dialog, const dlg::FieldList* fields);
+  static void init_val(Window dialog, const dlg::Val* v);
+  static void set_field_vals(Window dialog, const dlg::ValList* values);
+  static const dlg::IntList* get_check_types();
+  static int32_t get_enable_flag(int32_t flag);
+  static int32_t get_show_flag(int32_t flag);
+  static void change_state_edit(Window dialog, Window control);
+  static int32_t toggle_state(Window control, int32_t current);
+  static void click_chk_box(Window dialog, int32_t id, int32_t current);
+  static void click_radio_button(Window dialog, int32_t clicked, const dlg::IntList* group);
+  static void read_current_values(Window dialog);
+  static const dlg::ValList* get_dlg_values(Window dialog);
+  static const dlg::Val* format_item(Window dialog, const dlg::Val* v);
 
   // --- Reading controls into held values ---
   static void read_current1(Window dialog, const dlg::FieldList* fields);
@@ -360,6 +532,18 @@ class kwiDialog {
   static const dlg::ValList* get_modal_results1(int32_t result, Window dialog);
   // The held values of the window formatted, after the `alllist` entries.
   static const dlg::ValList* get_results(Window dialog);
+
+ private:
+  static Window createFromResource(Window parent, uint32_t resourceId, int32_t type,
+                                   const wchar_t* title, const dlg::FieldList* fields,
+                                   const Handler* handler, LONG_PTR data,
+                                   const dlg::ValList** values, int32_t* code);
+  static LONG_PTR modal_create_event(Window window, QEL_KWI::event_struct* e);
+  static void show_default(Window window, int32_t id);
+  static const dlg::Tagged* vlget(int32_t id, const dlg::ValList* values, dlg::Kind kind,
+                                  uint64_t also = 0);
+  static const dlg::Tagged* get(Window dialog, int32_t id, dlg::Kind kind);
+  static void set(Window dialog, int32_t id, const dlg::Tagged* value);
 };
 
 // --- Template bodies ---

@@ -175,8 +175,6 @@ QEL_LIST(enable_list, enable, const Enable*, KD_WHERE(enable_list, &enable.head)
 #undef KD_WHERE
 }  // namespace domains
 
-const ClassInfo kwiDialog::classInfo{L"com/corvane/kwi/kwiDialog", TAV_CLASS_VERSION};
-
 namespace classes {
 RScopeClassDescriptor kwiDialog = decl::Class(L"kwiDialog", QEL_HERE, &domains::enable_list.head);
 }

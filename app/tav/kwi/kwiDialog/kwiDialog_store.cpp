@@ -27,20 +27,27 @@ struct Chain {
     (tail ? tail->next : head) = c;
     tail = c;
   }
-  void Add(Window w, const void* term, int32_t number, bool atFront = false) {
+  Cell* Add(Window w, const void* term, int32_t number, bool atFront = false) {
     auto* c = static_cast<Cell*>(K::Memory::AllocHeap(sizeof(Cell)));
-    *c = Cell{w, term, number, false, nullptr};
+    *c = Cell{w, term, number, false, nullptr, 0};
     Link(c, atFront);
+    return c;
   }
-  void Unlink(Cell* c) {
+  bool Unlink(Cell* c) {
     Cell* previous = nullptr;
     for (Cell* p = head; p; previous = p, p = p->next) {
       if (p != c) continue;
       (previous ? previous->next : head) = c->next;
       if (tail == c) tail = previous;
       c->removed = true;
-      return;
+      return true;
     }
+    return false;
+  }
+  uint32_t Count(Window w) const {
+    uint32_t n = 0;
+    for (Cell* c = head; c; c = c->next) n += !c->removed && c->window == w;
+    return n;
   }
   template <class P>
   Cell* Find(P&& match) const {
@@ -134,11 +141,15 @@ bool Modal(Window w, const FieldList** fields) {
 void RemoveModal(Window w) { g_modal.RemoveAll(OfWindow(w)); }
 
 // 3 dialog_user_back_func
+const QEL_KWI::PROLOG_EHANDLER_STRUCT* CopyHandler(const QEL_KWI::PROLOG_EHANDLER_STRUCT* h);
 void AddUserHandler(Window w, const QEL_KWI::PROLOG_EHANDLER_STRUCT* h) {
+  g_userHandler.Add(w, CopyHandler(h), 0);
+}
+const QEL_KWI::PROLOG_EHANDLER_STRUCT* CopyHandler(const QEL_KWI::PROLOG_EHANDLER_STRUCT* h) {
   auto* copy = static_cast<QEL_KWI::PROLOG_EHANDLER_STRUCT*>(
       K::Memory::AllocHeap(sizeof(QEL_KWI::PROLOG_EHANDLER_STRUCT)));
   *copy = *h;
-  g_userHandler.Add(w, copy, 0);
+  return copy;
 }
 const QEL_KWI::PROLOG_EHANDLER_STRUCT* UserHandler(Window w) {
   const Cell* c = g_userHandler.Find(OfWindow(w));
@@ -259,6 +270,81 @@ void RemoveWindow(Window w) {
   for (Chain* c : {&g_modeless, &g_modal, &g_userHandler, &g_field, &g_val, &g_result,
                    &g_firstItem, &g_okButton, &g_ignoreEvent})
     c->RemoveAll(OfWindow(w));
+}
+
+void RemoveVals(Window w, int32_t id) {
+  g_val.RemoveAll([&](const Cell* c) { return c->window == w && ValOf(c)->id == id; });
+}
+void RemoveAllVals(Window w) { g_val.RemoveAll(OfWindow(w)); }
+void RemoveFieldsOf(Window w, int32_t id) {
+  g_field.RemoveAll([&](const Cell* c) { return c->window == w && FieldOf(c)->id == id; });
+}
+void RemoveAllFields(Window w) { g_field.RemoveAll(OfWindow(w)); }
+void RemoveFirstItemMarkers(Window w) { g_firstItem.RemoveAll(OfWindow(w)); }
+void RemoveUserHandlers(Window w) { g_userHandler.RemoveAll(OfWindow(w)); }
+
+const QEL_KWI::PROLOG_EHANDLER_STRUCT* const* UserHandlers(Window w, uint32_t* count) {
+  *count = g_userHandler.Count(w);
+  auto* all = static_cast<const QEL_KWI::PROLOG_EHANDLER_STRUCT**>(
+      GStackAlloc(static_cast<uint32_t>(sizeof(void*)) * (*count + 1)));
+  uint32_t i = 0;
+  for (Cell* c = g_userHandler.head; c; c = c->next)
+    if (!c->removed && c->window == w)
+      all[i++] = static_cast<const QEL_KWI::PROLOG_EHANDLER_STRUCT*>(c->term);
+  return all;
+}
+
+// Hand-over entries.
+Cell* AddPendingUserHandler(const QEL_KWI::PROLOG_EHANDLER_STRUCT* h) {
+  return g_userHandler.Add(0, CopyHandler(h), 0);
+}
+Cell* AddPendingModal(const FieldList* fields) { return g_modal.Add(0, KeepFields(fields), 0); }
+Cell* AddPendingModeless(const FieldList* fields, int32_t kind) {
+  return g_modeless.Add(0, KeepFields(fields), kind);
+}
+Cell* AddPendingTitle(const wchar_t* title) { return g_title.Add(0, HeapCopy(title), 0, true); }
+
+namespace {
+// Moves the oldest entry under 0 of `chain` (matching `also`) to `w`.
+template <class P>
+Cell* Take(Chain& chain, Window w, P&& also) {
+  Cell* c = chain.Find([&](const Cell* c) { return c->window == 0 && also(c); });
+  if (!c) return nullptr;
+  chain.Unlink(c);
+  c->taker = w;
+  chain.Add(w, c->term, c->number);
+  return c;
+}
+auto Any() {
+  return [](const Cell*) { return true; };
+}
+}  // namespace
+
+const QEL_KWI::PROLOG_EHANDLER_STRUCT* TakeUserHandler(Window w) {
+  Cell* c = Take(g_userHandler, w, Any());
+  return c ? static_cast<const QEL_KWI::PROLOG_EHANDLER_STRUCT*>(c->term) : nullptr;
+}
+bool TakeModal(Window w) { return Take(g_modal, w, Any()) != nullptr; }
+bool TakeModeless(Window w, const FieldList** fields, int32_t* kind) {
+  Cell* c = Take(g_modeless, w, Any());
+  if (!c) return false;
+  *fields = static_cast<const FieldList*>(c->term);
+  *kind = c->number;
+  return true;
+}
+void Withdraw(Cell* c) {
+  if (!c || c->removed) return;
+  for (Chain* chain : {&g_modeless, &g_modal, &g_userHandler, &g_title})
+    if (chain->Unlink(c)) return;
+}
+Window TakerOf(const Cell* c) { return c ? c->taker : 0; }
+
+uint32_t CountEntries(Window w) {
+  uint32_t n = w == 0 ? g_title.Count(0) : 0;
+  for (Chain* c : {&g_modeless, &g_modal, &g_userHandler, &g_field, &g_val, &g_result,
+                   &g_firstItem, &g_okButton, &g_ignoreEvent})
+    n += c->Count(w);
+  return n;
 }
 
 // validate_flag

@@ -63,3 +63,31 @@ inline const PropList* PropsOf(const Tagged* item) {
 inline uint32_t Length(const wchar_t* s) { return static_cast<uint32_t>(wcslen(s)); }
 
 }  // namespace tav::dlgterms
+
+namespace tav::dlgterms {
+
+// Calls a handler closure; false when it fails (errors pass).
+bool CallHandler(const QEL_KWI::PROLOG_EHANDLER_STRUCT* h, LONG_PTR window,
+                 QEL_KWI::event_struct* e, LONG_PTR* result);
+
+// Runs body and then `after`, also when body raises (the error then passes on).
+template <class Body, class After>
+void Finally(Body&& body, After&& after) {
+  const uint32_t code = K::RunTrapped(body);
+  after();
+  if (code) K::Errors::Qel_ErrorExit(code);
+}
+
+// Runs body with the window's events shielded; a body that runs inside
+// another shield of the window runs directly.
+template <class Body>
+void Shielded(LONG_PTR window, Body&& body) {
+  if (dlgstore::IgnoresEvents(window)) return body();
+  dlgstore::AddIgnoreEvent(window);
+  Finally(body, [&] {
+    while (dlgstore::RemoveIgnoreEvent(window)) {
+    }
+  });
+}
+
+}  // namespace tav::dlgterms

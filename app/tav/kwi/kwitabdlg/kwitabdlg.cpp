@@ -7,6 +7,8 @@
 // class error may cross.
 #include "kwi/kwitabdlg/kwitabdlg.h"
 
+#include "kwi/kwiDialog/kwiDialog.h"
+
 #include <algorithm>
 #include <string>
 
@@ -440,7 +442,8 @@ void ShowSheet(LONG_PTR tab, int32_t sheetId, int32_t show) {
       if (show == 1) {
         const ControlFlags* f = FindFlags(tab, sheetId, id);
         if (!f) continue;
-        win_SetState(control, FlagTerm(f->flags));
+        // A definition that fixed both visibility and enabling leaves nothing to apply.
+        if (!f->flags.empty()) win_SetState(control, FlagTerm(f->flags));
         if (win_GetType(control) != wt_groupbox) win_BringToTop(control);
       } else if (show == 0) {
         RememberState(tab, sheetId, id, win_GetState(control));
@@ -624,10 +627,11 @@ windef_list_struct* ScanWindefs(LONG_PTR tab, int32_t sheetId, int32_t dx, int32
   return out;
 }
 
-void SetDlgFields(LONG_PTR, const kwiTabDlg::field_list* fields) {
+// A sheet's field list goes to the data-entry dialog class; an empty one calls nothing.
+static_assert(sizeof(kwiTabDlg::field_list) == sizeof(dlg::FieldList));
+void SetDlgFields(LONG_PTR dialog, const kwiTabDlg::field_list* fields) {
   if (!fields || fields->functor != ListCons) return;
-  // Field values need the data-entry dialog class, which this library does not hold yet.
-  RaiseInternal(L"kwiTabDlg::set_dlg_fields", L"set_dlg_fields");
+  kwiDialog::setFields(dialog, reinterpret_cast<const dlg::FieldList*>(fields));
 }
 
 void CreateSheets(LONG_PTR tab, int32_t dx, int32_t dy, const rect_struct& first, style s,

@@ -14,6 +14,7 @@
 #include "kalmoradb/staff_db.h"
 #include "kwi/kwi.h"
 #include "liboxes/stats_tab.h"
+#include "SYSTEM/options/options_db.h"
 
 using namespace alltest;
 
@@ -335,6 +336,34 @@ TEST_F(StatsTable, RecalculateAfterAnAssignmentChangesThatDoctorsCells) {
     std::vector<V> want = before;
     want[2] = {L"C", L"0", L"2"};
     EXPECT_EQ(Rows(t), want);
+  });
+}
+
+// The first k boundaries of a table's columns.
+std::vector<uint32_t> Bounds(S* t, size_t k) {
+  std::vector<uint32_t> out;
+  for (auto* l = t->get_boundaries(rizediveva6::Screen(t->get_wyndow().window)); !l->Empty() && out.size() < k;
+       l = l->tail)
+    out.push_back(l->head);
+  return out;
+}
+
+TEST_F(StatsTable, TasksLocationsAndHolidaysShareTheirSavedWidths) {
+  InTask([&](HWND task) {
+    Run([] {
+      static const rizediveva6::IntList end{2, 0, nullptr}, c3{1, 300, &end}, c2{1, 90, &c3}, c1{1, 1, &c2};
+      rizediveva6::options_db::various_ilist(L"stat_task", &c1);
+      rizediveva6::options_db::various_ilist(L"stat_day", &end);
+    });
+    for (const wchar_t* item : {L"Tasks", L"Locations", L"Holidays"})
+      EXPECT_EQ(Bounds(Table(task, {item}), 3), (std::vector<uint32_t>{1, 90, 300})) << Narrow(item);
+    // A table under another name keeps its own: the saved empty list of
+    // "stat_day" is its own choice, the totals table has its defaults.
+    EXPECT_EQ(Bounds(Table(task, {L"Totals"}), 3), (std::vector<uint32_t>{101, 201, 301}));
+    // The widths stay through recalculations.
+    S* t = Table(task, {L"Holidays"});
+    Command(t, S::kNumbers);
+    EXPECT_EQ(Bounds(t, 3), (std::vector<uint32_t>{1, 90, 300}));
   });
 }
 

@@ -65,6 +65,18 @@ class CalendarDialog : public DialogRoster {
   static std::wstring Start() {
     return rizediveva6::mytime::tv_format(kalmora_DB::get_start_date(), L"dd MMM yyyy");
   }
+  // The start-date edit with the keyboard focus.
+  static HWND FocusStartDate(HWND d) {
+    HWND edit = GetDlgItem(d, C::kStartDate);
+    SetForegroundWindow(d);
+    SetFocus(edit);
+    return edit;
+  }
+  // A key pressed and released through the input queue.
+  static void Key(WORD vk) {
+    kwitest::SendKey(vk, false);
+    kwitest::SendKey(vk, true);
+  }
   void Select(HWND d, const wchar_t* name) {
     SendMessageW(GetDlgItem(d, C::kSlots), LB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
   }
@@ -188,14 +200,11 @@ TEST_F(CalendarDialog, KeysInTheStartDateEditMoveTheStoredStartByCalendarWeeks) 
     C* dialog = nullptr;
     HWND d = Shown(task, &dialog);
     ASSERT_TRUE(d);
-    HWND edit = GetDlgItem(d, C::kStartDate);
-    SetForegroundWindow(d);
-    SetFocus(edit);
+    HWND edit = FocusStartDate(d);
     for (const Row& r : rows) {
       SCOPED_TRACE(r.vk);
       doc_->set_as_modified(false);
-      kwitest::SendKey(r.vk, false);
-      kwitest::SendKey(r.vk, true);
+      Key(r.vk);
       EXPECT_TRUE(kwitest::PumpUntil([&] { return CtlText(d, C::kStartDate) == r.start; }));
       EXPECT_EQ(Start(), r.start);
       EXPECT_EQ(CtlText(d, C::kEndDate), r.end);
@@ -206,8 +215,7 @@ TEST_F(CalendarDialog, KeysInTheStartDateEditMoveTheStoredStartByCalendarWeeks) 
     doc_->set_as_modified(false);
     SetFocus(edit);
     SendMessageW(edit, EM_SETSEL, 0, -1);
-    kwitest::SendKey('X', false);
-    kwitest::SendKey('X', true);
+    Key('X');
     EXPECT_TRUE(kwitest::PumpUntil([&] { return CtlText(d, C::kStartDate) == L"x"; }));
     EXPECT_EQ(Start(), L"07 Sep 2026");
     EXPECT_FALSE(doc_->is_modified());
@@ -216,26 +224,35 @@ TEST_F(CalendarDialog, KeysInTheStartDateEditMoveTheStoredStartByCalendarWeeks) 
 }
 
 TEST_F(CalendarDialog, KeysStopAtTheYearsOfTheRoster) {
-  RosterSpec spec = TwoWeekSpec();
-  spec.start = dt{2050, 12, 12};
-  Open(spec);
-  InTask([&](HWND task) {
-    C* dialog = nullptr;
-    HWND d = Shown(task, &dialog);
-    ASSERT_TRUE(d);
-    HWND edit = GetDlgItem(d, C::kStartDate);
-    SetForegroundWindow(d);
-    SetFocus(edit);
-    // Page Up from 12 December 2050 would leave 2050: nothing changes.
-    kwitest::SendKey(VK_PRIOR, false);
-    kwitest::SendKey(VK_PRIOR, true);
-    kwitest::PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(CtlText(d, C::kStartDate), L"12 Dec 2050");
-    EXPECT_EQ(Start(), L"12 Dec 2050");
-    EXPECT_FALSE(doc_->is_modified());
-    EXPECT_TRUE(testbox::VisibleBoxes().size() == 1u);  // the dialog alone, no error box
-    Run([&] { dialog->closeit(); });
-  });
+  struct Row {
+    dt start;
+    WORD vk;
+    const wchar_t* shown;
+  };
+  // Four weeks on from December 2050 or back from January 1950 would leave
+  // the years: nothing changes and no box shows.
+  const Row rows[] = {{{2050, 12, 12}, VK_PRIOR, L"12 Dec 2050"}, {{1950, 1, 16}, VK_NEXT, L"16 Jan 1950"}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(Narrow(r.shown));
+    RosterSpec spec = TwoWeekSpec();
+    spec.start = r.start;
+    Roster::TearDown();
+    Roster::SetUp();
+    Open(spec);
+    InTask([&](HWND task) {
+      C* dialog = nullptr;
+      HWND d = Shown(task, &dialog);
+      ASSERT_TRUE(d);
+      FocusStartDate(d);
+      Key(r.vk);
+      kwitest::PumpUntil([] { return false; }, 300);
+      EXPECT_EQ(CtlText(d, C::kStartDate), r.shown);
+      EXPECT_EQ(Start(), r.shown);
+      EXPECT_FALSE(doc_->is_modified());
+      EXPECT_EQ(testbox::VisibleBoxes().size(), 1u);  // the dialog alone, no error box
+      Run([&] { dialog->closeit(); });
+    });
+  }
 }
 
 TEST_F(CalendarDialog, SlotButtonsStoreTheListAndDescribeIt) {
@@ -360,10 +377,8 @@ TEST_F(CalendarDialog, AFreshProcessReadsWhatTheControlsStored) {
     Click(d, C::kExample);
     Select(d, L"night");
     Click(d, C::kUp);
-    SetForegroundWindow(d);
-    SetFocus(GetDlgItem(d, C::kStartDate));
-    kwitest::SendKey(VK_PRIOR, false);
-    kwitest::SendKey(VK_PRIOR, true);
+    FocusStartDate(d);
+    Key(VK_PRIOR);
     EXPECT_TRUE(kwitest::PumpUntil([&] { return CtlText(d, C::kStartDate) == L"02 Nov 2026"; }));
     Run([&] { dialog->closeit(); });
   });

@@ -15,6 +15,8 @@
 #include "kwi/kwi.h"
 #include "liboxes/stats_tab.h"
 #include "SYSTEM/options/options_db.h"
+#include "SYSTEM/stringDB/stringdb.h"
+#include "kalmoradb/kalmora_DB.h"
 
 using namespace alltest;
 
@@ -364,6 +366,29 @@ TEST_F(StatsTable, TasksLocationsAndHolidaysShareTheirSavedWidths) {
     S* t = Table(task, {L"Holidays"});
     Command(t, S::kNumbers);
     EXPECT_EQ(Bounds(t, 3), (std::vector<uint32_t>{1, 90, 300}));
+  });
+}
+
+// Slot names written as a document of another program may hold them.
+void StoreSlots(const rizediveva6::SList* names) {
+  rizediveva6::simple_string_db::clear_chain(kalmora_DB::db(), L"slots");
+  rizediveva6::simple_string_db::add_namelist(kalmora_DB::db(), L"slots", names);
+}
+
+TEST_F(StatsTable, MoreThanTenSlotsRaiseTheRangeErrorAndTheTableStaysUsable) {
+  InTask([&](HWND task) {
+    S* t = Table(task, {L"Slots"});
+    Command(t, S::kNumbers);
+    const std::vector<V> before = Rows(t);
+    Run([] {
+      StoreSlots(rizediveva6::MakeList<const wchar_t*>(
+          {L"day", L"night", L"s3", L"s4", L"s5", L"s6", L"s7", L"s8", L"s9", L"s10", L"s11"}));
+    });
+    EXPECT_EQ(Error([&] { t->recalculate(); }), 302u);
+    Run([] { StoreSlots(rizediveva6::MakeList<const wchar_t*>({L"day", L"night"})); });
+    Run([&] { t->recalculate(); });
+    EXPECT_EQ(Rows(t), before);
+    EXPECT_EQ(Titles(t), (V{L"Doctor", L"day", L"night"}));
   });
 }
 

@@ -13,6 +13,8 @@
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/staff_db.h"
 #include "kwi/kwi.h"
+#include "checks.h"
+#include "print_checks.h"
 #include "liboxes/stats_tab.h"
 #include "SYSTEM/options/options_db.h"
 #include "SYSTEM/stringDB/stringdb.h"
@@ -417,6 +419,38 @@ TEST_F(StatsTable, CopyPutsTheRowsOnTheClipboard) {
     EXPECT_EQ(text, L"A\t1\t2\t\nB\t1\t1\t\nC\t0\t1\t\n\ntotal to do\t4\t20\t\n");
     EXPECT_EQ(rec().Texts(L"note"), V{L"You may now paste to (eg) Excel"});
   });
+}
+
+TEST_F(StatsTable, PrintWritesTheTitleAndTheDoctorsNames) {
+  ASSERT_TRUE(kwitest::HasPdfQueue()) << "the CUPS queue KwiPDF";
+  // Earlier jobs of this title go first: the job is found by its title
+  // (cups-pdf writes blanks as "_").
+  WIN32_FIND_DATAW fd;
+  for (HANDLE h; (h = FindFirstFileW(L"Z:\\root\\PDF\\Print_Statistics*.pdf", &fd)) != INVALID_HANDLE_VALUE;) {
+    FindClose(h);
+    ASSERT_TRUE(DeleteFileW((std::wstring(L"Z:\\root\\PDF\\") + fd.cFileName).c_str()));
+  }
+  InTask([&](HWND task) {
+    S* t = Table(task, {L"Totals"});
+    // The font dialog: a face the printer driver draws.
+    testbox::Answer font(nullptr, [](HWND d) {
+      constexpr int kFaces = 0x470;
+      HWND faces = GetDlgItem(d, kFaces);
+      for (const wchar_t* face : {L"Liberation Sans", L"DejaVu Sans", L"Arial"})
+        if (SendMessageW(faces, CB_SELECTSTRING, WPARAM(-1), LPARAM(face)) != CB_ERR) break;
+      SendMessageW(d, WM_COMMAND, MAKEWPARAM(kFaces, CBN_SELCHANGE), LPARAM(faces));
+      Sleep(100);
+      kwitest::Press(d, IDOK);
+    });
+    Command(t, S::kPrint);
+  });
+  const std::wstring pdf = kwitest::WaitForPdf(L"Print_Statistics");
+  ASSERT_FALSE(pdf.empty());
+  const std::string text = kwitest::ShellOutput("pdftotext '" + kwitest::UnixName(pdf) + "' -",
+                                                kwitest::TempDir(L"all_dialogs_tests") + L"job.txt");
+  for (const char* name : {"Doctor", "total to do", "12.500 %"}) EXPECT_NE(text.find(name), std::string::npos) << name;
+  // The names as rows: A, B and C each on a line of their own.
+  for (const char* row : {"\nA\n", "\nB\n", "\nC\n"}) EXPECT_NE(text.find(row), std::string::npos) << row << text;
 }
 
 }  // namespace

@@ -403,6 +403,11 @@ TEST_F(StatsTable, ARosterWithoutDoctorsShowsTheEmptyRowOnly) {
   InTask([&](HWND task) {
     S* t = Table(task, {L"Totals"});
     EXPECT_EQ(Rows(t), std::vector<V>{{}});
+    // Removing the view takes its scroll bar away.
+    const HWND bar = reinterpret_cast<HWND>(t->get_vscroll());
+    EXPECT_TRUE(IsWindow(bar));
+    Run([&] { t->destroy_scroll2(); });
+    EXPECT_FALSE(IsWindow(bar));
   });
 }
 

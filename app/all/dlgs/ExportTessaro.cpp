@@ -1,7 +1,7 @@
 // exportTessaro: the window definition and the event handler.
 #include "dlgs/ExportTessaro.h"
 
-#include "dlgs/dlg_def.h"
+#include "dlgs/dlg_tools.h"
 #include "qel6kernel.h"
 #include "qel6kwi_win.h"
 #include "stream/stream.h"
@@ -16,7 +16,7 @@ const tav::ClassInfo exportTessaro::classInfo{L"qel6pack/all/dlgs/exportTessaro"
 namespace {
 
 windef_list_struct* Definition() {
-  static windef_list_struct* d = MakeDefinition(
+  static windef_list_struct* d = BuildWindef(
       {wt_modal, L"Export Tessaro", {50, 40, 275, 256}, L"MS Sans Serif", 10, {kTitleBar, kCloseBox}},
       {{1, wt_pushbutton, L"&OK", {32, 184, 76, 196}, {kDefault, kGroup, kTabStop}},
        {2, wt_pushbutton, L"Cancel", {88, 184, 132, 196}, {kGroup, kTabStop}},

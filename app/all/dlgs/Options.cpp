@@ -6,7 +6,7 @@
 #include "SYSTEM/options/options_db.h"
 #include "commandtree/comtree.h"
 #include "dlgs/ExportTessaro.h"
-#include "dlgs/dlg_def.h"
+#include "dlgs/dlg_tools.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kwi/kwiDlgDir/kwiDlgDir.h"
 #include "kwi/kwicommondialogs.h"
@@ -30,7 +30,7 @@ constexpr const wchar_t* kSimpleKey = L"simple";
 constexpr const wchar_t* kTessaroKey = L"Tessaro folder";
 
 windef_list_struct* Definition() {
-  static windef_list_struct* d = MakeDefinition(
+  static windef_list_struct* d = BuildWindef(
       {wt_modal, L"Options", {50, 40, 325, 336}, L"MS Sans Serif", 10, {kTitleBar, kCloseBox}},
       {{options::kClose, wt_pushbutton, L"Close", {12, 278, 56, 290}, {kDefault, kGroup, kTabStop}},
        {options::kSetFont, wt_pushbutton, L"Set font", {46, 18, 94, 30}, {kGroup, kTabStop}},

@@ -43,6 +43,17 @@ template <size_t N>
 QEL_KWI::windef_list_struct* BuildWindef(const dlg_form& form, const std::array<dlg_ctl, N>& ctls) {
   return BuildWindef(form, ctls.data(), N);
 }
+inline QEL_KWI::windef_list_struct* BuildWindef(const dlg_form& form, std::initializer_list<dlg_ctl> ctls) {
+  return BuildWindef(form, ctls.begin(), ctls.size());
+}
+
+namespace dlgs {
+// Style flag numbers of the definitions.
+enum Flag : int32_t {
+  kCloseBox = 4, kTitleBar = 9, kDisabled = 12, kDefault = 23, kGroup = 25, kTabStop = 26,
+  kMultiLine = 28, kLeftText = 31, kCentredText = 32, kAutoHScroll = 46, kWantReturn = 49,
+};
+}  // namespace dlgs
 
 // Marks control `id` of `dialog` and clears the other controls of `group`
 // (up to eight).

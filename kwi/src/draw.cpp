@@ -34,8 +34,6 @@ bool IsItemWindow(HWND w) {
   return w && StateReady() && g_state[sw_itemWin] == reinterpret_cast<LONG_PTR>(w);
 }
 
-bool Drawable(HWND w) { return TypeAllows(w, WindowType(w), 2); }
-
 void DeliverState(HWND w, uintptr_t alt, LONG_PTR value) {
   uint8_t* mark = K::Memory::MarkGStack();
   auto* info = GNew<stateinfo>();
@@ -185,7 +183,7 @@ static HBRUSH MakeBrush(const brush_struct* b) {
 
 // Tool setters and getters may act on drawable windows and on the owner-drawn
 // item's window.
-static bool ToolWindow(HWND w) { return CheckValid(Drawable(w) || IsItemWindow(w), 6001); }
+static bool ToolWindow(HWND w) { return CheckValid(IsItemWindow(w) || Drawable(w), 6001); }
 
 // Puts a new pen or brush in place: selected at once into a held context
 // (the owner-drawn item keeps the first object it displaced for the end of

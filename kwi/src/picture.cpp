@@ -199,7 +199,7 @@ static DWORD RasterOp(int mode) {
 
 static void DrawPicture(LONG_PTR window, picture p, RECT dest, RECT src, int mode, int usePalette) {
   HWND w = Hwnd(window);
-  if (!CheckValid(Drawable(w) || IsItemWindow(w), 6001)) return;
+  if (!CheckValid(IsItemWindow(w) || Drawable(w), 6001)) return;
   DibInfo d;
   if (!CheckPicture(p, &d, 6101)) return;
   DrawScope s;

@@ -132,7 +132,10 @@ SubclassRecord* FindSubclassByReplaced(HWND w) {
   return nullptr;
 }
 
-void RemoveSubclass(SubclassRecord* s) { RemoveRecord(sw_subclasses, s); }
+void RemoveSubclass(SubclassRecord* s) {
+  RemoveRecord(sw_subclasses, s);
+  ClearDrawingCache();
+}
 
 static void FreeChain(StateWord word, size_t nextOffset) {
   uint8_t* p = reinterpret_cast<uint8_t*>(g_state[word]);
@@ -324,6 +327,7 @@ void win_SetSubClassHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler, in
   SubclassRecord* last = reinterpret_cast<SubclassRecord*>(g_state[sw_subclasses]);
   while (last->next) last = last->next;
   last->next = s;
+  ClearDrawingCache();
   s->previous = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(s->replaced, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProc)));
   if (useTools) SetDefaultTools(&s->rec);
@@ -334,13 +338,23 @@ void win_SetSubClassHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler, in
 namespace QEL_KWI::detail {
 
 // One-entry cache of the paint context: the window being painted and its
-// context, until the paint ends or another window is looked up.
+// context, until the paint ends or another window is looked up; with it,
+// once asked, whether that window may be drawn on (its type and subclass
+// do not change while it paints).
 static HWND g_cachedWindow;
 static HDC g_cachedDC;
+static int g_cachedDrawable = -1;  // -1: not asked yet
 
 void ClearDrawingCache() {
   g_cachedWindow = nullptr;
   g_cachedDC = nullptr;
+  g_cachedDrawable = -1;
+}
+
+bool Drawable(HWND w) {
+  if (!w || w != g_cachedWindow) return TypeAllows(w, WindowType(w), 2);
+  if (g_cachedDrawable < 0) g_cachedDrawable = TypeAllows(w, WindowType(w), 2) ? 1 : 0;
+  return g_cachedDrawable == 1;
 }
 
 HDC DrawingContext(HWND w, bool* release) {

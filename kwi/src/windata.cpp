@@ -96,6 +96,7 @@ static void RemoveRecord(StateWord word, T* item) {
       p->next = item->next;
       item->rec.w[rw_fn] = item->rec.w[rw_obj] = 0;
       K::Memory::ReleaseHeap(item);
+      ClearDrawingCache();
       return;
     }
 }
@@ -132,10 +133,7 @@ SubclassRecord* FindSubclassByReplaced(HWND w) {
   return nullptr;
 }
 
-void RemoveSubclass(SubclassRecord* s) {
-  RemoveRecord(sw_subclasses, s);
-  ClearDrawingCache();
-}
+void RemoveSubclass(SubclassRecord* s) { RemoveRecord(sw_subclasses, s); }
 
 static void FreeChain(StateWord word, size_t nextOffset) {
   uint8_t* p = reinterpret_cast<uint8_t*>(g_state[word]);
@@ -247,12 +245,23 @@ void CleanUpRecord(HWND w, _win_data* r) {
   s[rw_font] = s[rw_brush] = s[rw_pen] = s[rw_gdi] = s[rw_cursor] = s[rw_menu] = 0;
 }
 
+// One-entry cache of the paint context: the window being painted, its record
+// and its context, until the paint ends, a record goes or another window is
+// looked up; with it, once asked, whether that window may be drawn on (its
+// type and subclass do not change while it paints).
+static HWND g_cachedWindow;
+static HDC g_cachedDC;
+static _win_data* g_cachedRecord;
+static DWORD g_cachedThread;
+static int g_cachedDrawable = -1;  // -1: not asked yet
+
 }  // namespace detail
 
 using namespace detail;
 
 _win_data* XZEV_GetWinData(HWND w) {
   if (!w) return Scratch();
+  if (w == g_cachedWindow && GetCurrentThreadId() == g_cachedThread) return g_cachedRecord;
   wchar_t name[ClassNameUnits + 1];
   if (GetClassNameW(w, name, ClassNameUnits) && (IsOwnClass(name) || FindClass(name))) {
     if (GetWindowThreadProcessId(w, nullptr) != GetCurrentThreadId()) return Scratch();
@@ -337,17 +346,10 @@ void win_SetSubClassHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler, in
 
 namespace QEL_KWI::detail {
 
-// One-entry cache of the paint context: the window being painted and its
-// context, until the paint ends or another window is looked up; with it,
-// once asked, whether that window may be drawn on (its type and subclass
-// do not change while it paints).
-static HWND g_cachedWindow;
-static HDC g_cachedDC;
-static int g_cachedDrawable = -1;  // -1: not asked yet
-
 void ClearDrawingCache() {
   g_cachedWindow = nullptr;
   g_cachedDC = nullptr;
+  g_cachedRecord = nullptr;
   g_cachedDrawable = -1;
 }
 
@@ -367,6 +369,8 @@ HDC DrawingContext(HWND w, bool* release) {
     if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == g_app) {
       g_cachedWindow = w;
       g_cachedDC = dc;
+      g_cachedRecord = r;
+      g_cachedThread = GetCurrentThreadId();
     }
     return dc;
   }

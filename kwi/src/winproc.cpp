@@ -53,6 +53,7 @@ static void DestroyRecord(HWND w) {
   CleanUpRecord(w, r);
   SetWindowLongPtrW(w, 0, 0);
   FreeRecord(r);
+  ClearDrawingCache();
 }
 
 static void DeliverDestroy(HWND w) {

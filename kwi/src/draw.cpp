@@ -190,7 +190,6 @@ static bool ToolWindow(HWND w) { return CheckValid(IsItemWindow(w) || Drawable(w
 // the item), kept by the record otherwise.
 static void PlaceObject(HWND w, HGDIOBJ made, int recordWord, int itemWord, int itemOldWord) {
   if (!made) return;
-  _win_data* r = XZEV_GetWinData(w);
   bool release = false;
   HDC dc = DrawingContext(w, &release);
   if (!dc) {
@@ -198,6 +197,7 @@ static void PlaceObject(HWND w, HGDIOBJ made, int recordWord, int itemWord, int 
     return;
   }
   if (release) {
+    _win_data* r = XZEV_GetWinData(w);
     if (r->w[recordWord]) DeleteObject(reinterpret_cast<HGDIOBJ>(r->w[recordWord]));
     r->w[recordWord] = reinterpret_cast<LONG_PTR>(made);
     ReleaseDC(w == GetDesktopWindow() ? nullptr : w, dc);
@@ -210,6 +210,7 @@ static void PlaceObject(HWND w, HGDIOBJ made, int recordWord, int itemWord, int 
     g_state[itemWord] = reinterpret_cast<LONG_PTR>(made);
     return;
   }
+  _win_data* r = XZEV_GetWinData(w);
   HGDIOBJ previous = reinterpret_cast<HGDIOBJ>(r->w[recordWord]);
   if (previous) DeleteObject(previous);
   if (displaced && displaced != previous) DeleteObject(displaced);

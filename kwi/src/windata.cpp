@@ -363,6 +363,10 @@ HDC DrawingContext(HWND w, bool* release) {
   *release = false;
   if (w && w == g_cachedWindow) return g_cachedDC;
   ClearDrawingCache();
+  // The owner-drawn item's context first: the item window is never the
+  // window a paint holds a context for, and it needs no record lookup.
+  if (w && StateReady() && g_state[sw_itemWin] == reinterpret_cast<LONG_PTR>(w))
+    return reinterpret_cast<HDC>(g_state[sw_itemDC]);
   _win_data* r = XZEV_GetWinData(w);
   if (w && r->w[rw_paintWin] == reinterpret_cast<LONG_PTR>(w) && r->w[rw_paintDC]) {
     HDC dc = reinterpret_cast<HDC>(r->w[rw_paintDC]);
@@ -376,7 +380,6 @@ HDC DrawingContext(HWND w, bool* release) {
   }
   if (StateReady()) {
     const LONG_PTR lw = reinterpret_cast<LONG_PTR>(w);
-    if (w && g_state[sw_itemWin] == lw) return reinterpret_cast<HDC>(g_state[sw_itemDC]);
     if (w && g_state[34] == lw) return reinterpret_cast<HDC>(g_state[35]);
     for (int i = 0; i < 4; ++i) {
       if (w && g_state[30 + i] == lw) return reinterpret_cast<HDC>(g_state[26 + i]);

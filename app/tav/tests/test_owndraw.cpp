@@ -3,9 +3,9 @@
 // boxes and menu items, and the refused control kinds.
 #include <map>
 #include <string>
-#include <vector>
 
 #include "kwi/kwiownDraw/kwiOwndraw.h"
+#include "pixels.h"
 #include "toolkit_test.h"
 
 using namespace tktest;
@@ -162,40 +162,6 @@ LONG_PTR ButtonEvents(HWND task, event_struct* e) {
   return 1;
 }
 
-// The control's client area copied into a 32-bit DIB: colour at (x, y).
-struct Pixels {
-  int width = 0, height = 0;
-  std::vector<uint32_t> bits;
-  uint32_t at(int x, int y) const {
-    const uint32_t p = bits[static_cast<size_t>(y) * width + x];
-    return ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);  // as a COLORREF
-  }
-};
-
-Pixels Copy(HWND w) {
-  RECT r{};
-  GetClientRect(w, &r);
-  Pixels px;
-  px.width = r.right;
-  px.height = r.bottom;
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), px.width, -px.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC dc = GetDC(w);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, px.width, px.height, dc, 0, 0, SRCCOPY);
-  GdiFlush();
-  const auto* p = static_cast<const uint32_t*>(bits);
-  px.bits.assign(p, p + static_cast<size_t>(px.width) * px.height);
-  SelectObject(mem, old);
-  DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(w, dc);
-  return px;
-}
-
 }  // namespace
 
 TEST_F(OwnerDraw, AButtonIsDrawnRaisedAndPushedWhilePressed) {
@@ -211,9 +177,9 @@ TEST_F(OwnerDraw, AButtonIsDrawnRaisedAndPushedWhilePressed) {
         InvalidateRect(b, nullptr, TRUE);
         UpdateWindow(b);
         Pump(50);
-        const Pixels raised = Copy(b);
-        const int midX = raised.width / 2, midY = raised.height / 2;
-        const int right = raised.width - 1, bottom = raised.height - 1;
+        const kwitest::Pixels raised = kwitest::ClientPixels(b);
+        const int midX = raised.w / 2, midY = raised.h / 2;
+        const int right = raised.w - 1, bottom = raised.h - 1;
         struct Spot {
           const char* what;
           int x, y;
@@ -230,7 +196,7 @@ TEST_F(OwnerDraw, AButtonIsDrawnRaisedAndPushedWhilePressed) {
         SetFocus(b);
         SendMessageW(b, BM_SETSTATE, TRUE, 0);
         Pump(50);
-        const Pixels pushed = Copy(b);
+        const kwitest::Pixels pushed = kwitest::ClientPixels(b);
         EXPECT_EQ(pushed.at(midX, 3), kBlack) << "pushed top";
         EXPECT_EQ(pushed.at(3, midY), kBlack) << "pushed left";
         EXPECT_EQ(pushed.at(midX, bottom - 1), kBlack) << "pushed bottom line";

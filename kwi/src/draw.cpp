@@ -34,8 +34,6 @@ bool IsItemWindow(HWND w) {
   return w && StateReady() && g_state[sw_itemWin] == reinterpret_cast<LONG_PTR>(w);
 }
 
-bool Drawable(HWND w) { return TypeAllows(w, WindowType(w), 2); }
-
 void DeliverState(HWND w, uintptr_t alt, LONG_PTR value) {
   uint8_t* mark = K::Memory::MarkGStack();
   auto* info = GNew<stateinfo>();
@@ -185,14 +183,13 @@ static HBRUSH MakeBrush(const brush_struct* b) {
 
 // Tool setters and getters may act on drawable windows and on the owner-drawn
 // item's window.
-static bool ToolWindow(HWND w) { return CheckValid(Drawable(w) || IsItemWindow(w), 6001); }
+static bool ToolWindow(HWND w) { return CheckValid(IsItemWindow(w) || Drawable(w), 6001); }
 
 // Puts a new pen or brush in place: selected at once into a held context
 // (the owner-drawn item keeps the first object it displaced for the end of
 // the item), kept by the record otherwise.
 static void PlaceObject(HWND w, HGDIOBJ made, int recordWord, int itemWord, int itemOldWord) {
   if (!made) return;
-  _win_data* r = XZEV_GetWinData(w);
   bool release = false;
   HDC dc = DrawingContext(w, &release);
   if (!dc) {
@@ -200,6 +197,7 @@ static void PlaceObject(HWND w, HGDIOBJ made, int recordWord, int itemWord, int 
     return;
   }
   if (release) {
+    _win_data* r = XZEV_GetWinData(w);
     if (r->w[recordWord]) DeleteObject(reinterpret_cast<HGDIOBJ>(r->w[recordWord]));
     r->w[recordWord] = reinterpret_cast<LONG_PTR>(made);
     ReleaseDC(w == GetDesktopWindow() ? nullptr : w, dc);
@@ -212,6 +210,7 @@ static void PlaceObject(HWND w, HGDIOBJ made, int recordWord, int itemWord, int 
     g_state[itemWord] = reinterpret_cast<LONG_PTR>(made);
     return;
   }
+  _win_data* r = XZEV_GetWinData(w);
   HGDIOBJ previous = reinterpret_cast<HGDIOBJ>(r->w[recordWord]);
   if (previous) DeleteObject(previous);
   if (displaced && displaced != previous) DeleteObject(displaced);

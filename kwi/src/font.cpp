@@ -192,7 +192,7 @@ void win_GetTextExtent(LONG_PTR window, const u16* text, int length, int* width,
   *width = *height = 0;
   HWND w = Hwnd(window);
   int type = WindowType(w);
-  if (!CheckValid((Drawable(w) || IsItemWindow(w)) && type != wt_metafile, 6001)) return;
+  if (!CheckValid((IsItemWindow(w) || Drawable(w)) && type != wt_metafile, 6001)) return;
   DrawScope s;
   if (!OpenContext(w, dt_text, &s)) return;
   SIZE z;

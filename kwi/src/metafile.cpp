@@ -130,7 +130,7 @@ void mf_Destroy(metafile m) {
 
 void mf_Play_1(LONG_PTR window, metafile m, rect_struct* rect) {
   HWND w = Hwnd(window);
-  if (!CheckValid(Drawable(w) || IsItemWindow(w), 6001)) return;
+  if (!CheckValid(IsItemWindow(w) || Drawable(w), 6001)) return;
   mf_record* r = Lock(m);
   if (!r) return RaiseMayReturn(6351);
   mf_record rec = *r;

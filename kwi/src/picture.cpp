@@ -121,7 +121,9 @@ picture BitmapToPicture(HBITMAP bmp, HPALETTE palette) {
   if (!p) return nullptr;
   DibInfo d;
   ReadDib(PictureDib(p), PictureDibSize(p), &d);
-  HDC dc = GetDC(nullptr);
+  // A palette is realized on the screen; plain colours need only a memory
+  // context, far cheaper to get than the screen's.
+  HDC dc = palette ? GetDC(nullptr) : CreateCompatibleDC(nullptr);
   HPALETTE old = nullptr;
   if (palette) {
     old = SelectPalette(dc, palette, FALSE);
@@ -133,8 +135,10 @@ picture BitmapToPicture(HBITMAP bmp, HPALETTE palette) {
   if (palette) {
     SelectPalette(dc, old, FALSE);
     DeleteObject(palette);
+    ReleaseDC(nullptr, dc);
+  } else {
+    DeleteDC(dc);
   }
-  ReleaseDC(nullptr, dc);
   return lines ? p : nullptr;
 }
 
@@ -199,7 +203,7 @@ static DWORD RasterOp(int mode) {
 
 static void DrawPicture(LONG_PTR window, picture p, RECT dest, RECT src, int mode, int usePalette) {
   HWND w = Hwnd(window);
-  if (!CheckValid(Drawable(w) || IsItemWindow(w), 6001)) return;
+  if (!CheckValid(IsItemWindow(w) || Drawable(w), 6001)) return;
   DibInfo d;
   if (!CheckPicture(p, &d, 6101)) return;
   DrawScope s;

@@ -96,6 +96,7 @@ static void RemoveRecord(StateWord word, T* item) {
       p->next = item->next;
       item->rec.w[rw_fn] = item->rec.w[rw_obj] = 0;
       K::Memory::ReleaseHeap(item);
+      ClearDrawingCache();
       return;
     }
 }
@@ -244,12 +245,23 @@ void CleanUpRecord(HWND w, _win_data* r) {
   s[rw_font] = s[rw_brush] = s[rw_pen] = s[rw_gdi] = s[rw_cursor] = s[rw_menu] = 0;
 }
 
+// One-entry cache of the paint context: the window being painted, its record
+// and its context, until the paint ends, a record goes or another window is
+// looked up; with it, once asked, whether that window may be drawn on (its
+// type and subclass do not change while it paints).
+static HWND g_cachedWindow;
+static HDC g_cachedDC;
+static _win_data* g_cachedRecord;
+static DWORD g_cachedThread;
+static int g_cachedDrawable = -1;  // -1: not asked yet
+
 }  // namespace detail
 
 using namespace detail;
 
 _win_data* XZEV_GetWinData(HWND w) {
   if (!w) return Scratch();
+  if (w == g_cachedWindow && GetCurrentThreadId() == g_cachedThread) return g_cachedRecord;
   wchar_t name[ClassNameUnits + 1];
   if (GetClassNameW(w, name, ClassNameUnits) && (IsOwnClass(name) || FindClass(name))) {
     if (GetWindowThreadProcessId(w, nullptr) != GetCurrentThreadId()) return Scratch();
@@ -324,6 +336,7 @@ void win_SetSubClassHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler, in
   SubclassRecord* last = reinterpret_cast<SubclassRecord*>(g_state[sw_subclasses]);
   while (last->next) last = last->next;
   last->next = s;
+  ClearDrawingCache();
   s->previous = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(s->replaced, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProc)));
   if (useTools) SetDefaultTools(&s->rec);
@@ -333,32 +346,40 @@ void win_SetSubClassHandler(LONG_PTR window, PROLOG_EHANDLER_STRUCT* handler, in
 
 namespace QEL_KWI::detail {
 
-// One-entry cache of the paint context: the window being painted and its
-// context, until the paint ends or another window is looked up.
-static HWND g_cachedWindow;
-static HDC g_cachedDC;
-
 void ClearDrawingCache() {
   g_cachedWindow = nullptr;
   g_cachedDC = nullptr;
+  g_cachedRecord = nullptr;
+  g_cachedDrawable = -1;
+}
+
+bool Drawable(HWND w) {
+  if (!w || w != g_cachedWindow) return TypeAllows(w, WindowType(w), 2);
+  if (g_cachedDrawable < 0) g_cachedDrawable = TypeAllows(w, WindowType(w), 2) ? 1 : 0;
+  return g_cachedDrawable == 1;
 }
 
 HDC DrawingContext(HWND w, bool* release) {
   *release = false;
   if (w && w == g_cachedWindow) return g_cachedDC;
   ClearDrawingCache();
+  // The owner-drawn item's context first: the item window is never the
+  // window a paint holds a context for, and it needs no record lookup.
+  if (w && StateReady() && g_state[sw_itemWin] == reinterpret_cast<LONG_PTR>(w))
+    return reinterpret_cast<HDC>(g_state[sw_itemDC]);
   _win_data* r = XZEV_GetWinData(w);
   if (w && r->w[rw_paintWin] == reinterpret_cast<LONG_PTR>(w) && r->w[rw_paintDC]) {
     HDC dc = reinterpret_cast<HDC>(r->w[rw_paintDC]);
     if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == g_app) {
       g_cachedWindow = w;
       g_cachedDC = dc;
+      g_cachedRecord = r;
+      g_cachedThread = GetCurrentThreadId();
     }
     return dc;
   }
   if (StateReady()) {
     const LONG_PTR lw = reinterpret_cast<LONG_PTR>(w);
-    if (w && g_state[sw_itemWin] == lw) return reinterpret_cast<HDC>(g_state[sw_itemDC]);
     if (w && g_state[34] == lw) return reinterpret_cast<HDC>(g_state[35]);
     for (int i = 0; i < 4; ++i) {
       if (w && g_state[30 + i] == lw) return reinterpret_cast<HDC>(g_state[26 + i]);

@@ -603,7 +603,7 @@ void win_Clear_0(LONG_PTR window, LONG_PTR colour) {
 
 void win_Clear_1(LONG_PTR window, rect_struct* rect, LONG_PTR colour) {
   HWND w = Hwnd(window);
-  if (!CheckValid(Drawable(w) || IsItemWindow(w), 6001)) return;
+  if (!CheckValid(IsItemWindow(w) || Drawable(w), 6001)) return;
   uint8_t* mark = K::Memory::MarkGStack();
   pen_struct* oldPen = win_GetPen(window);
   brush_struct* oldBrush = win_GetBrush(window);

@@ -53,6 +53,7 @@ static void DestroyRecord(HWND w) {
   CleanUpRecord(w, r);
   SetWindowLongPtrW(w, 0, 0);
   FreeRecord(r);
+  ClearDrawingCache();
 }
 
 static void DeliverDestroy(HWND w) {
@@ -491,8 +492,11 @@ static LRESULT UserClassProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(w, m, wp, lp);
 }
 
-static INT_PTR DialogAnswer(HWND w, LRESULT answer) {
-  SetWindowLongPtrW(w, DWLP_MSGRESULT, answer);
+// A handled message's answer, kept where the dialog manager returns it from.
+// No control reads the answer to an owner-drawn item's draw: TRUE alone
+// reports it drawn and spares a store into the window for every item.
+static INT_PTR DialogAnswer(HWND w, UINT m, LRESULT answer) {
+  if (m != WM_DRAWITEM) SetWindowLongPtrW(w, DWLP_MSGRESULT, answer);
   return TRUE;
 }
 
@@ -567,7 +571,7 @@ static INT_PTR DialogProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
       g_state[sw_inErase] = 1;
       DeliverSimple(w, e_erasebackground, 0, &failed);
       g_state[sw_inErase] = saved;
-      return failed ? 0 : DialogAnswer(w, 1);
+      return failed ? 0 : DialogAnswer(w, m, 1);
     }
     case WM_COMMAND:
       Dispatch(w, m, wp, lp, nullptr, lp ? 2 : 1);
@@ -575,7 +579,7 @@ static INT_PTR DialogProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     default:
       break;
   }
-  if (CommonMessage(w, m, wp, lp, false, false, &ans)) return DialogAnswer(w, ans);
+  if (CommonMessage(w, m, wp, lp, false, false, &ans)) return DialogAnswer(w, m, ans);
   return 0;
 }
 

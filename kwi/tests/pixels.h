@@ -1,5 +1,6 @@
 // The pixels of a picture handle (a packed DIB of 1, 4, 8, 24 or 32 bits),
-// for the tests that draw into pictures and windows.
+// for the tests that draw into pictures and windows, and a window's client
+// area read the same way.
 #pragma once
 
 #include <windows.h>
@@ -44,6 +45,32 @@ inline Pixels Decode(QEL_KWI::picture p) {
       out.rgb.push_back(px[2] << 16 | px[1] << 8 | px[0]);
     }
   }
+  return out;
+}
+
+// A window's client area copied into a 32-bit memory DIB.
+inline Pixels ClientPixels(HWND window) {
+  RECT r{};
+  GetClientRect(window, &r);
+  Pixels out;
+  out.w = r.right;
+  out.h = r.bottom;
+  out.bits = 32;
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), out.w, -out.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC dc = GetDC(window);
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, dib);
+  BitBlt(mem, 0, 0, out.w, out.h, dc, 0, 0, SRCCOPY);
+  GdiFlush();
+  const auto* px = static_cast<const uint32_t*>(bits);
+  for (size_t i = 0; i < static_cast<size_t>(out.w) * out.h; ++i) out.rgb.push_back(px[i] & 0xFFFFFF);
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(window, dc);
   return out;
 }
 

@@ -3,6 +3,7 @@
 // apply on OK only, each to its own scheme and kind; the default boxes and
 // the colour chooser; the swatch's pixels.
 #include "kwi/kwieditor/kwieditor.h"
+#include "pixels.h"
 #include "toolkit_test.h"
 
 using namespace tktest;
@@ -195,27 +196,8 @@ TEST_F(EditorOptionsTest, ACancelledColourChoiceChangesNothing) {
   EXPECT_TRUE(Same(Settings(4, 0), {kwiEditor::kDefaultColour, 0x00AA00, 0}));
 }
 
-// The swatch's client area copied into a 32-bit memory bitmap; the pixel at
-// (x, y) as 0xRRGGBB.
-uint32_t PixelOf(HWND w, int x, int y) {
-  RECT r;
-  GetClientRect(w, &r);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC screen = GetDC(w);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
-  GdiFlush();
-  const uint32_t pixel = static_cast<const uint32_t*>(bits)[y * r.right + x] & 0xFFFFFF;
-  SelectObject(mem, old);
-  DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(w, screen);
-  return pixel;
-}
+// The swatch's pixel at (x, y) as 0xRRGGBB.
+uint32_t PixelOf(HWND w, int x, int y) { return kwitest::ClientPixels(w).at(x, y); }
 
 // The chooser starts from the current colour; its OK stores that colour
 // explicitly and the swatch shows it.

@@ -7,6 +7,7 @@
 #include "exception/exception.h"
 #include "kwi/kwiDialog/kwiDialog.h"
 #include "kwi/kwitabdlg/kwitabdlg.h"
+#include "pixels.h"
 #include "toolkit_test.h"
 
 using namespace tktest;
@@ -652,31 +653,11 @@ struct Shot {
 Shot Capture(HWND w) {
   RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   Pump(60);
+  const kwitest::Pixels p = kwitest::ClientPixels(w);
   Shot s;
-  RECT r;
-  GetClientRect(w, &r);
-  s.width = r.right;
-  s.height = r.bottom;
-  s.px.resize(static_cast<size_t>(s.width) * s.height);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = s.width;
-  bi.bmiHeader.biHeight = -s.height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC screen = GetDC(w);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, s.width, s.height, screen, 0, 0, SRCCOPY);
-  GdiFlush();
-  memcpy(s.px.data(), bits, s.px.size() * 4);
-  SelectObject(mem, old);
-  DeleteObject(dib);
-  DeleteDC(mem);
-  ReleaseDC(w, screen);
+  s.width = p.w;
+  s.height = p.h;
+  s.px = p.rgb;
   return s;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kwi/kwiownDraw/kwiOwndraw.h"
+#include "pixels.h"
 #include "toolkit_test.h"
 
 using namespace tktest;
@@ -147,3 +148,60 @@ TEST_F(OwnerDraw, BadKindsRowsAndIdsRaiseBeforeAnythingIsCreated) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr uint32_t kButtonId = 50;
+
+// The task window's handler: the owner-drawn push button to drawbutton.
+LONG_PTR ButtonEvents(HWND task, event_struct* e) {
+  if (e->kind != e_ownerdraw || e->w[1] != static_cast<LONG_PTR>(kButtonId)) Fail();
+  kwiOwndraw::drawbutton(reinterpret_cast<ilist_struct*>(e->w[3]), reinterpret_cast<ilist_struct*>(e->w[4]),
+                         reinterpret_cast<rect_struct*>(e->w[6]), e->w[5], nullptr);
+  (void)task;
+  return 1;
+}
+
+}  // namespace
+
+TEST_F(OwnerDraw, AButtonIsDrawnRaisedAndPushedWhilePressed) {
+  constexpr uint32_t kBlack = 0x000000, kDarkGrey = 0x808080, kLightGrey = 0xC0C0C0, kWhite = 0xFFFFFF;
+  RunInTask(
+      [&](LONG_PTR task) {
+        const uint32_t code = RunTrapped([&] {
+          kwiOwndraw::createcontrol(wt_pushbutton, kButtonId, kd::Rect(10, 10, 90, 50), L"", task);
+        });
+        ASSERT_EQ(code, 0u);
+        HWND b = GetDlgItem(reinterpret_cast<HWND>(task), static_cast<int>(kButtonId));
+        ASSERT_NE(b, nullptr);
+        InvalidateRect(b, nullptr, TRUE);
+        UpdateWindow(b);
+        Pump(50);
+        const kwitest::Pixels raised = kwitest::ClientPixels(b);
+        const int midX = raised.w / 2, midY = raised.h / 2;
+        const int right = raised.w - 1, bottom = raised.h - 1;
+        struct Spot {
+          const char* what;
+          int x, y;
+          uint32_t colour;
+        };
+        for (const Spot& s : {Spot{"frame", 0, midY, kBlack}, Spot{"frame", midX, 0, kBlack},
+                              Spot{"lit top", midX, 3, kWhite}, Spot{"lit left", 3, midY, kWhite},
+                              Spot{"shaded bottom", midX, bottom - 3, kDarkGrey},
+                              Spot{"shaded right", right - 3, midY, kDarkGrey},
+                              Spot{"face", midX, midY, kLightGrey}}) {
+          EXPECT_EQ(raised.at(s.x, s.y), s.colour) << "raised " << s.what;
+        }
+        // Pressed with the focus: the pushed look, a dark top-left edge.
+        SetFocus(b);
+        SendMessageW(b, BM_SETSTATE, TRUE, 0);
+        Pump(50);
+        const kwitest::Pixels pushed = kwitest::ClientPixels(b);
+        EXPECT_EQ(pushed.at(midX, 3), kBlack) << "pushed top";
+        EXPECT_EQ(pushed.at(3, midY), kBlack) << "pushed left";
+        EXPECT_EQ(pushed.at(midX, bottom - 1), kBlack) << "pushed bottom line";
+        EXPECT_EQ(pushed.at(midX, midY), kLightGrey) << "pushed face";
+        SendMessageW(b, BM_SETSTATE, FALSE, 0);
+      },
+      ButtonEvents);
+}

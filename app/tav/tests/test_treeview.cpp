@@ -5,6 +5,7 @@
 // windows.h first: commctrl.h needs its types.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -766,3 +767,70 @@ TEST_F(TreeView, LabelEditsEndWithACopiedTextOrCancelled) {
 }
 
 }  // namespace
+
+namespace {
+
+SIZE WindowSize(HWND w) {
+  RECT r{};
+  GetWindowRect(w, &r);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+SIZE ClientSize(HWND w) {
+  RECT r{};
+  GetClientRect(w, &r);
+  return {r.right, r.bottom};
+}
+
+std::vector<int>& SubclassKinds() {
+  static std::vector<int> k;
+  return k;
+}
+
+// Takes every size event itself; everything else goes on to the control.
+LONG_PTR KeepSize(LONG_PTR, event_struct* e) {
+  SubclassKinds().push_back(static_cast<int>(e->kind));
+  if (e->kind != e_size) K::Fail();
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(TreeView, SortChildrenOrdersOneLevelByText) {
+  InTask([&](LONG_PTR task) {
+    LONG_PTR w = NewTree(task);
+    kwiTreeView::insert_tree_list(
+        w, 0, Last(), List({Tree(1, L"c", {Tree(10, L"z"), Tree(11, L"y")}), Tree(2, L"a"), Tree(3, L"b")}));
+    kwiTreeView::sort_children(w, 0);
+    EXPECT_EQ(Describe(kwiTreeView::get_all(w)), L"2:a 3:b 1:c[10:z 11:y]");
+    kwiTreeView::sort_children(w, 1);
+    EXPECT_EQ(Describe(kwiTreeView::get_all(w)), L"2:a 3:b 1:c[11:y 10:z]");
+    EXPECT_EQ(Raise([&] { kwiTreeView::sort_children(w, 99); }).name, L"badidentifierexception");
+  });
+}
+
+TEST_F(TreeView, SizeAndFocusOfTheWindowReachTheControlUnlessASubclassHandlerTakesThem) {
+  InTask([&](LONG_PTR task) {
+    LONG_PTR w = NewTree(task);
+    HWND bound = reinterpret_cast<HWND>(w);
+    MoveWindow(bound, 0, 0, 300, 150, TRUE);
+    const SIZE filled = ClientSize(bound);
+    EXPECT_GT(filled.cx, 280);
+    EXPECT_EQ(WindowSize(Native(w)).cx, filled.cx);
+    EXPECT_EQ(WindowSize(Native(w)).cy, filled.cy);
+    SetFocus(bound);
+    EXPECT_EQ(GetFocus(), Native(w));
+
+    SubclassKinds().clear();
+    static PROLOG_EHANDLER_STRUCT handler{reinterpret_cast<void*>(&KeepSize), nullptr};
+    kwiTreeView::set_subclasshandler(w, &handler);
+    EXPECT_EQ(kwiTreeView::trygetsubclasshandler(w)->function, handler.function);
+    MoveWindow(bound, 0, 0, 200, 100, TRUE);
+    EXPECT_EQ(WindowSize(Native(w)).cx, filled.cx) << "the handler answered the size event";
+    SetFocus(GetParent(bound));
+    SetFocus(bound);
+    EXPECT_EQ(GetFocus(), Native(w)) << "a failing handler leaves the event to the control";
+    EXPECT_NE(std::find(SubclassKinds().begin(), SubclassKinds().end(), static_cast<int>(e_size)),
+              SubclassKinds().end());
+  });
+}

@@ -17,6 +17,7 @@
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/tasks.h"
 #include "kwi/kwi.h"
+#include "mycal/dyn_menu.h"
 #include "phase1/sc_phase1.h"
 #include "stream/stream.h"
 
@@ -74,35 +75,6 @@ rect_struct Circle(rect_struct r) {
   const int32_t radius = std::min(a, b);
   const int32_t cx = r.left + 2 * a, cy = r.top + 2 * b;
   return {cx - radius, cy - radius, cx + radius, cy + radius};
-}
-
-// A txt item of a dynamic menu.  Menu terms live on the collected heap: the
-// walks that build them backtrack over the global stack.
-menu_item* Item(uint32_t id, const wchar_t* text, menu_item_list_struct* sub) {
-  static menu_accelerator none{1, 0, 0};
-  auto* it = static_cast<menu_item*>(K::Memory::AllocHeap(sizeof(menu_item)));
-  *it = {1, {static_cast<LONG_PTR>(id), reinterpret_cast<LONG_PTR>(text), reinterpret_cast<LONG_PTR>(&none), 1, 0,
-             reinterpret_cast<LONG_PTR>(sub)}};
-  return it;
-}
-
-menu_item_list_struct* Cons(menu_item* it, menu_item_list_struct* tail) {
-  auto* c = static_cast<menu_item_list_struct*>(K::Memory::AllocHeap(sizeof(menu_item_list_struct)));
-  *c = {ListCons, it, tail};
-  return c;
-}
-
-menu_item_list_struct* Nil() {
-  auto* c = static_cast<menu_item_list_struct*>(K::Memory::AllocHeap(sizeof(menu_item_list_struct)));
-  *c = {ListNil, nullptr, nullptr};
-  return c;
-}
-
-// Builds a list from items in order.
-menu_item_list_struct* ListOf(HeapArray<menu_item*>& items) {
-  menu_item_list_struct* l = Nil();
-  for (uint32_t i = items.size(); i > 0; --i) l = Cons(items[i - 1], l);
-  return l;
 }
 
 LONG_PTR OnEvent(void* self, LONG_PTR window, event_struct* e) {
@@ -458,6 +430,7 @@ bool draw_dtbd::del_dtbd() {
 }
 
 void draw_dtbd::popup_menu(LONG_PTR window, pnt_struct p) {
+  using namespace dyn_menu;
   HeapArray<menu_item*> locs, taskItems;
   tasks::nd_tasks([&](task_entry task) {
     locs.clear();
@@ -468,14 +441,12 @@ void draw_dtbd::popup_menu(LONG_PTR window, pnt_struct p) {
     taskItems.push_back(Item(0, task.name, ListOf(locs)));
     K::Fail();
   });
-  static menu_item separator{3, {}};
   HeapArray<menu_item*> top;
   top.push_back(Item(0, L"make duty here", ListOf(taskItems)));
-  top.push_back(&separator);
+  top.push_back(Separator());
   top.push_back(Item(kRemoveDuty, L"Remove duty [DEL]", nullptr));
   top.push_back(Item(kRemoveAll, L"Remove all modifications", nullptr));
-  menu_struct menu{2, reinterpret_cast<uintptr_t>(ListOf(top))};
-  menu_PopUp(window, &menu, &p, 0);
+  menu_PopUp(window, Menu(top), &p, 0);
 }
 
 bool draw_dtbd::_dtbd_eh(LONG_PTR window, const event_struct* e) {

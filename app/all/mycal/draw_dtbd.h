@@ -70,15 +70,14 @@ class draw_dtbd {
   const dtbd_rec* duty_at(pnt_struct p) const;
   // The live record of a duty; null: none.
   const dtbd_rec* record_of(const duty_dat& d) const;
-  // Redraws the recorded duties that match selects, in record order, with
-  // the flag false.
+  // Redraws the recorded duties that match selects, in record order.
   template <class F>
-  void drew_recorded(showing_extras showing, rule_added mode, F match) {
+  void drew_recorded(showing_extras showing, rule_added mode, bool flag, F match) {
     rizediveva6::HeapArray<duty_dat> few;
     for (const dtbd_rec& r : ndb_dtbd_)
       if (r.live && match(r.duty)) few.push_back(r.duty);
     held_context held(get_wyn());
-    Qel::RunTime::Kernel::RunTrapped([&] { drew_few_dtbd(showing, few.begin(), few.size(), mode, false); });
+    Qel::RunTime::Kernel::RunTrapped([&] { drew_few_dtbd(showing, few.begin(), few.size(), mode, flag); });
     held.release();
   }
   showing_extras showing() const { return xshowing_extras_; }

@@ -43,7 +43,7 @@ void draw_hols::drew_hols() {
 void draw_hols::delete_pic2() { dtbd.full_draw(); }
 
 void draw_hols::drew_one_hol(const duty_dat& duty) {
-  dtbd.drew_recorded(Showing(showing_kind::show_holidays), rule_added::rule_removed, [&](const duty_dat& d) {
+  dtbd.drew_recorded(Showing(showing_kind::show_holidays), rule_added::rule_removed, false, [&](const duty_dat& d) {
     return d.at.day == duty.at.day && d.at.period == duty.at.period;
   });
   comtree::update_stats_if_showing();

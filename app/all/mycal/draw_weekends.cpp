@@ -43,7 +43,7 @@ void draw_weekends::drew_all_weekends() {
 void draw_weekends::delete_pic2() { dtbd.full_draw(); }
 
 void draw_weekends::drew_one_weekend(const duty_dat& duty) {
-  dtbd.drew_recorded(Showing(showing_kind::show_weekends), rule_added::rule_removed, [&](const duty_dat& d) {
+  dtbd.drew_recorded(Showing(showing_kind::show_weekends), rule_added::rule_removed, false, [&](const duty_dat& d) {
     return d.where == duty.where && d.task == duty.task && d.at.day == duty.at.day && d.at.slot == duty.at.slot;
   });
 }

@@ -17,6 +17,7 @@
 #include "kalmoradb/sc_holidays.h"
 #include "kalmoradb/sc_include.h"
 #include "kalmoradb/sc_mod_date.h"
+#include "mycal/draw_cant_dos.h"
 #include "mycal/draw_hols.h"
 #include "mycal/draw_weekends.h"
 #include "phase1/sc_phase1.h"
@@ -30,6 +31,7 @@ namespace {
 
 using namespace QEL_KWI;
 using all::calendarWIN;
+using all::draw_cant_dos;
 using all::draw_dtbd;
 using all::draw_hols;
 using all::draw_weekends;
@@ -722,6 +724,107 @@ TEST_F(Calendar, WeekendAndHolidayTogglesByClicks) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), L"holidays 2026-12-25 2026-12-26 2027-1-1 2026-10-7"), lines.end())
       << Narrow(dump);
   EXPECT_NE(std::find(lines.begin(), lines.end(), L"weekend 10,3"), lines.end()) << Narrow(dump);
+}
+
+// Can't-do rules of the doctor in view: a left click toggles "can't do this
+// duty" (crossed in the rule's colour), the pop-up menu's items say CAN or
+// Can't and toggle their rule, DEL removes the doctor's duty and task
+// rules; a group's rule from the menu; nobody in view stores nothing.
+TEST_F(Calendar, CantDoRulesByClicksMenuAndDel) {
+  Open(CalendarSpec());
+  const std::wstring doctor = L"Dr. Sophie Bauer";
+  std::wstring gate;
+  auto exists = [&](const wchar_t* who, all::who_kind kind, all::rule_kind type, uint32_t number,
+                    const wchar_t* key = nullptr) {
+    return all::sc_rules::rule_exists(
+        all::MakeWhichRule({kind, who, true, type, number, key, all::can_do_kind::i_cant_do}));
+  };
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    all::sc_include::sdb_include = {all::include_kind::person, 0, doctor.c_str()};
+    draw_cant_dos* layer = nullptr;
+    Run([&] { layer = draw_cant_dos::new_cant_dos(pane); });
+    g_layer = [=](LONG_PTR w, event_struct* e) { return layer->_cant_do_eh(w, e); };
+    win_Invalidate_0(pane);
+    Pump();
+    const all::duty_dat duty{{1, 1, 1}, 1, 1, false};  // Monday, week 1: Station at Haus A
+    const all::dtbd_rec* r = layer->dtbd.record_of(duty);
+    ASSERT_NE(r, nullptr);
+    const rect_struct cell = r->rect;
+    const std::wstring key = all::sc_phase1::get_dtbd_key(duty).text;
+    const all::who_kind person = all::who_kind::person_rule;
+    Click(pane, Centre(cell), 0);
+    EXPECT_TRUE(exists(doctor.c_str(), person, all::rule_kind::r_dtbd, 0, key.c_str()));
+    const Pixels crossed = rztest::WindowPixels(pane, cell);
+    EXPECT_EQ(crossed.at(4, 4), 0xFF0000u) << "the diagonal in the doctor's rule colour";
+    Pump(GetDoubleClickTime() + 100);  // a second click, not a double click
+    Click(pane, Centre(cell), 0);
+    EXPECT_FALSE(exists(doctor.c_str(), person, all::rule_kind::r_dtbd, 0, key.c_str()));
+
+    // The menu: the fifth item (any Station) chosen by keys from a helper thread.
+    EXPECT_EQ(std::wstring(draw_cant_dos::item_text(draw_cant_dos::kAnyTask, duty)), L"Can't do any Station");
+    std::thread answer([] {
+      Sleep(500);
+      for (WORD vk : {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) {
+        Key(vk);
+        Sleep(100);
+      }
+      INPUT up{};
+      up.type = INPUT_MOUSE;
+      up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+      SendInput(1, &up, sizeof up);
+    });
+    Mouse(pane, Centre(cell), {MOUSEEVENTF_RIGHTDOWN});
+    Pump(1500);
+    answer.join();
+    Pump();
+    EXPECT_TRUE(exists(doctor.c_str(), person, all::rule_kind::r_what, 1));
+    struct Text {
+      uint32_t id;
+      const wchar_t* text;
+    } texts[] = {{draw_cant_dos::kThisDuty, L"Can't do this duty"}, {draw_cant_dos::kAnySlot, L"Can't do any Fr\u00FCh"},
+                 {draw_cant_dos::kAnyDay, L"Can't do any Monday"},  {draw_cant_dos::kThisWeek, L"Can't do this week"},
+                 {draw_cant_dos::kAnyTask, L"CAN do any Station"},  {draw_cant_dos::kAnyWhere, L"Can't do any Haus A"}};
+    for (const Text& t : texts) EXPECT_EQ(std::wstring(draw_cant_dos::item_text(t.id, duty)), t.text) << t.id;
+
+    // DEL removes the duty rule and the task rule; the week rule stays.
+    Pump(GetDoubleClickTime() + 100);
+    Click(pane, Centre(cell), 0);
+    Move(pane, Centre(cell));
+    event_struct week{e_menu, {draw_cant_dos::kThisWeek, 0}};
+    EXPECT_TRUE(layer->_cant_do_eh(pane, &week));
+    win_SetFocus(pane);
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_FALSE(exists(doctor.c_str(), person, all::rule_kind::r_dtbd, 0, key.c_str()));
+    EXPECT_FALSE(exists(doctor.c_str(), person, all::rule_kind::r_what, 1));
+    EXPECT_TRUE(exists(doctor.c_str(), person, all::rule_kind::r_period, 1));
+
+    // A group in view: its rule from the menu; DEL removes nothing.
+    all::sc_include::sdb_include = {all::include_kind::group, 0, L"Innere"};
+    event_struct slot{e_menu, {draw_cant_dos::kAnySlot, 0}};
+    EXPECT_TRUE(layer->_cant_do_eh(pane, &slot));
+    event_struct del{e_char, {127, 0}};
+    EXPECT_TRUE(layer->_cant_do_eh(pane, &del));
+    EXPECT_TRUE(exists(L"Innere", all::who_kind::group_rule, all::rule_kind::r_slot, 1));
+    // Nobody in view: nothing stored, every item "Can't"; no duty under the
+    // point: not handled.
+    all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
+    event_struct any{e_menu, {draw_cant_dos::kAnyWhere, 0}};
+    EXPECT_TRUE(layer->_cant_do_eh(pane, &any));
+    EXPECT_EQ(std::wstring(draw_cant_dos::item_text(draw_cant_dos::kThisWeek, duty)), L"Can't do this week");
+    Move(pane, {1, 1});
+    for (event_struct e : {event_struct{e_char, {127, 0}}, event_struct{e_menu, {draw_cant_dos::kThisDuty, 0}}})
+      EXPECT_FALSE(layer->_cant_do_eh(pane, &e)) << e.kind;
+    gate = SavedThenRead(L"gate");
+  });
+  std::vector<std::wstring> rules;
+  for (const std::wstring& l : LinesOf(gate))
+    if (l.rfind(L"rule ", 0) == 0) rules.push_back(l);
+  EXPECT_EQ(rules, (std::vector<std::wstring>{L"rule who1(Innere) force2 type1(1) can1",
+                                               L"rule who2(Dr. Sophie Bauer) force2 type3(1) can1"}))
+      << Narrow(gate);
 }
 
 }  // namespace

@@ -68,4 +68,9 @@ if(TARGET kalmora_all)
   target_include_directories(bench_engine PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests
                              ${CMAKE_SOURCE_DIR}/app/all/tests/validator)
   target_link_libraries(bench_engine PRIVATE kalmora_all all_comtree_recorder kalmora_all all_comtree_recorder)
+  # The calendar's duties layer against raw GDI painting the same cells.
+  add_executable(bench_calendar ${CMAKE_CURRENT_LIST_DIR}/bench_calendar.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/mycal/mycal.rc)
+  target_include_directories(bench_calendar PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_calendar PRIVATE kalmora_all all_comtree_recorder gdi32 user32)
 endif()

@@ -24,7 +24,6 @@ const wchar_t* calendarWIN::db_date_format = nullptr;
 
 namespace {
 
-constexpr uint32_t kSpCells = 104 * 7 * 10;
 constexpr int32_t kGreyPen = 0x808080;
 
 ilist_struct kEnd{ListNil, 0, nullptr};
@@ -32,17 +31,6 @@ ilist_struct kCentred{ListCons, 2, &kEnd};
 ilist_struct kLeftTop{ListCons, 5, &kEnd};
 
 ilist_struct* Flags(int32_t code) { return code == 2 ? &kCentred : &kLeftTop; }
-
-// Index of a slot-period in the table; false outside the ranges.
-bool SpIndex(const sp& at, uint32_t* index) {
-  if (at.day < 1 || at.day > 7 || at.period < 1 || at.period > 104 || at.slot < 1 || at.slot > 10) return false;
-  *index = ((at.period - 1) * 7 + (at.day - 1)) * 10 + (at.slot - 1);
-  return true;
-}
-
-bool Inside(rect_struct r, pnt_struct p) {
-  return r.left <= p.x && p.x <= r.right && r.top <= p.y && p.y <= r.bottom;
-}
 
 bool IsScreen(wyndow t) { return t.alt == wyndow::screen; }
 
@@ -209,7 +197,7 @@ const slot_rct* calendarWIN::slot_of(const sp& at) const {
 
 const slot_rct* calendarWIN::slot_at(pnt_struct p) const {
   for (const slot_rct& r : ndb_slot_rct_)
-    if (Inside(r.rect, p)) return &r;
+    if (PointIn(r.rect, p)) return &r;
   return nullptr;
 }
 

@@ -113,6 +113,19 @@ class calendarWIN {
   rizediveva6::o_scroll* xhscroll_down_ = nullptr;
 };
 
+// Slot-periods 1..7 x 1..104 x 1..10 as table indexes.
+constexpr uint32_t kSpCells = 104 * 7 * 10;
+// The index of a slot-period; false outside the ranges.
+inline bool SpIndex(const sp& at, uint32_t* index) {
+  if (at.day < 1 || at.day > 7 || at.period < 1 || at.period > 104 || at.slot < 1 || at.slot > 10) return false;
+  *index = ((at.period - 1) * 7 + (at.day - 1)) * 10 + (at.slot - 1);
+  return true;
+}
+// Edges included.
+inline bool PointIn(rect_struct r, pnt_struct p) {
+  return r.left <= p.x && p.x <= r.right && r.top <= p.y && p.y <= r.bottom;
+}
+
 // The point of a mouse event.
 inline pnt_struct EventPoint(const event_struct* e) { return *reinterpret_cast<const pnt_struct*>(e->w[0]); }
 

@@ -21,11 +21,6 @@ const tav::ClassInfo draw_cant_dos::classInfo{L"qel6pack/all/mycal/draw_cant_dos
 
 namespace {
 
-LONG_PTR OnEvent(void* self, LONG_PTR window, event_struct* e) {
-  if (!static_cast<draw_cant_dos*>(self)->_cant_do_eh(window, e)) K::Fail();
-  return 0;
-}
-
 // The doctor (person_rule) or group (group_rule) in view; false: neither.
 bool Owner(who_kind* who, const wchar_t** name) {
   if (sc_include::person_showing(name)) {
@@ -84,7 +79,7 @@ draw_cant_dos* draw_cant_dos::new_cant_dos(LONG_PTR window) {
 }
 
 PROLOG_EHANDLER_STRUCT* draw_cant_dos::closure() {
-  closure_ = {reinterpret_cast<void*>(&OnEvent), this};
+  closure_ = {reinterpret_cast<void*>(&LayerEvents<draw_cant_dos, &draw_cant_dos::_cant_do_eh>), this};
   return &closure_;
 }
 
@@ -147,8 +142,8 @@ bool draw_cant_dos::popup_cantdo_menu(LONG_PTR window, pnt_struct p) {
 }
 
 bool draw_cant_dos::_cant_do_eh(LONG_PTR window, const event_struct* e) {
-  volatile int result = -1;  // -1: on to the base rows, 0: not handled, 1: handled
-  K::RunTrapped([&] {
+  return dtbd.handle_rows(window, e, [&] {
+    int result = -1;
     switch (e->kind) {
       case e_update: drew_cant_dos(rule_added::rule_added_failed); result = 1; break;
       case e_mousemove: xpnt_ = EventPoint(e); break;
@@ -196,9 +191,8 @@ bool draw_cant_dos::_cant_do_eh(LONG_PTR window, const event_struct* e) {
         break;
       default: break;
     }
+    return result;
   });
-  if (result >= 0) return result == 1;
-  return dtbd._dtbd_eh(window, e);
 }
 
 }  // namespace all

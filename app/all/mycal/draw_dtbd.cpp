@@ -35,23 +35,12 @@ const tav::ClassInfo draw_dtbd::classInfo{L"qel6pack/all/mycal/draw_dtbd", TAV_C
 
 namespace {
 
-constexpr uint32_t kSpCells = 104 * 7 * 10;
 constexpr uint32_t kRemoveDuty = 8114, kRemoveAll = 8115;
 const tav::BooleanTerm kFalseTerm{1}, kTrueTerm{2};
 
 ilist_struct kEnd{ListNil, 0, nullptr};
 ilist_struct kWrap{ListCons, 13, &kEnd};
 ilist_struct kCentredWrap{ListCons, 2, &kWrap};
-
-bool SpIndex(const sp& at, uint32_t* index) {
-  if (at.day < 1 || at.day > 7 || at.period < 1 || at.period > 104 || at.slot < 1 || at.slot > 10) return false;
-  *index = ((at.period - 1) * 7 + (at.day - 1)) * 10 + (at.slot - 1);
-  return true;
-}
-
-bool Inside(rect_struct r, pnt_struct p) {
-  return r.left <= p.x && p.x <= r.right && r.top <= p.y && p.y <= r.bottom;
-}
 
 // nd_sp order: period, slot, day.
 bool SpBefore(const sp& a, const sp& b) {
@@ -77,11 +66,6 @@ rect_struct Circle(rect_struct r) {
   return {cx - radius, cy - radius, cx + radius, cy + radius};
 }
 
-LONG_PTR OnEvent(void* self, LONG_PTR window, event_struct* e) {
-  if (!static_cast<draw_dtbd*>(self)->_dtbd_eh(window, e)) K::Fail();
-  return 0;
-}
-
 void SetCursor(wyndow t, int32_t cursor) {
   if (t.alt != wyndow::screen) return;
   K::RunTrapped([&] { tav::kwi::cursorset(t.window, cursor); });
@@ -102,7 +86,7 @@ void draw_dtbd::new_dtbd_init(LONG_PTR window) {
 }
 
 PROLOG_EHANDLER_STRUCT* draw_dtbd::closure() {
-  closure_ = {reinterpret_cast<void*>(&OnEvent), this};
+  closure_ = {reinterpret_cast<void*>(&LayerEvents<draw_dtbd, &draw_dtbd::_dtbd_eh>), this};
   return &closure_;
 }
 
@@ -127,7 +111,7 @@ void draw_dtbd::clear_dtbd_rcts() {
 
 const dtbd_rec* draw_dtbd::duty_at(pnt_struct p) const {
   for (const dtbd_rec& r : ndb_dtbd_)
-    if (r.live && Inside(r.rect, p)) return &r;
+    if (r.live && PointIn(r.rect, p)) return &r;
   return nullptr;
 }
 

@@ -42,6 +42,13 @@ struct dtbd_rec {
   int32_t next;  // the next record of the same slot-period, index + 1 (0: none)
 };
 
+// A layer's window handler over its ordered rows: fails for "not handled".
+template <class L, bool (L::*Handler)(LONG_PTR, const event_struct*)>
+LONG_PTR LayerEvents(void* self, LONG_PTR window, event_struct* e) {
+  if (!(static_cast<L*>(self)->*Handler)(window, e)) Qel::RunTime::Kernel::Fail();
+  return 0;
+}
+
 class draw_dtbd {
  public:
   static const tav::ClassInfo classInfo;
@@ -79,6 +86,16 @@ class draw_dtbd {
     held_context held(get_wyn());
     Qel::RunTime::Kernel::RunTrapped([&] { drew_few_dtbd(showing, few.begin(), few.size(), mode, flag); });
     held.release();
+  }
+  // A derived layer's handler: its own rows (rows() gives -1 for "on to
+  // this layer's rows", 0 for not handled, 1 for handled) trapped, then the
+  // event handed on as they say.
+  template <class Rows>
+  bool handle_rows(LONG_PTR window, const event_struct* e, Rows rows) {
+    volatile int result = -1;
+    Qel::RunTime::Kernel::RunTrapped([&] { result = rows(); });
+    if (result >= 0) return result == 1;
+    return _dtbd_eh(window, e);
   }
   showing_extras showing() const { return xshowing_extras_; }
   pnt_struct point() const { return xpnt_; }

@@ -2,6 +2,7 @@
 #include "mycal/draw_hols.h"
 
 #include "commandtree/comtree.h"
+#include "mycal/toggle_rows.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/sc_holidays.h"
 #include "phase1/sc_phase1.h"
@@ -14,15 +15,6 @@ namespace K = Qel::RunTime::Kernel;
 
 const tav::ClassInfo draw_hols::classInfo{L"qel6pack/all/mycal/draw_hols", TAV_CLASS_VERSION};
 
-namespace {
-
-LONG_PTR OnEvent(void* self, LONG_PTR window, event_struct* e) {
-  if (!static_cast<draw_hols*>(self)->_hols_eh(window, e)) K::Fail();
-  return 0;
-}
-
-}  // namespace
-
 draw_hols* draw_hols::new_hols(LONG_PTR window) {
   draw_hols* h = tav::NewObject<draw_hols>();
   h->dtbd.full_draw();
@@ -32,7 +24,7 @@ draw_hols* draw_hols::new_hols(LONG_PTR window) {
 }
 
 PROLOG_EHANDLER_STRUCT* draw_hols::closure() {
-  closure_ = {reinterpret_cast<void*>(&OnEvent), this};
+  closure_ = {reinterpret_cast<void*>(&LayerEvents<draw_hols, &draw_hols::_hols_eh>), this};
   return &closure_;
 }
 
@@ -65,33 +57,16 @@ bool draw_hols::toggle(bool removeOnly) {
 }
 
 bool draw_hols::_hols_eh(LONG_PTR window, const event_struct* e) {
-  volatile int result = -1;  // -1: on to the base rows, 0: not handled, 1: handled
-  K::RunTrapped([&] {
-    switch (e->kind) {
-      case e_update: drew_hols(); result = 1; break;
-      case e_char:
-        if (e->w[0] == 27) {
+  return dtbd.handle_rows(window, e, [&] {
+    return ToggleRows(
+        e, &xpnt_, [&] { drew_hols(); },
+        [&] {
           dtbd.move_start_time_to_zero();
           dtbd.full_draw();
           drew_hols();
-          result = 1;
-        } else if (e->w[0] == 127) {
-          result = toggle(true) ? 1 : 0;
-        }
-        break;
-      case e_mousemove: xpnt_ = EventPoint(e); break;
-      case e_mousedown:
-        if (e->w[2] == 1) result = 1;
-        else if (e->w[2] == 0) result = toggle(false) ? 1 : 0;
-        break;
-      case e_control:
-        if (e->w[0] == 981 || e->w[0] == 982) delete_pic2();
-        break;
-      default: break;
-    }
+        },
+        [&](bool removeOnly) { return toggle(removeOnly); }, [&] { delete_pic2(); });
   });
-  if (result >= 0) return result == 1;
-  return dtbd._dtbd_eh(window, e);
 }
 
 }  // namespace all

@@ -2,6 +2,7 @@
 #include "mycal/draw_weekends.h"
 
 #include "commandtree/comtree.h"
+#include "mycal/toggle_rows.h"
 #include "kalmoradb/sc_stat_weekend.h"
 #include "phase1/sc_phase1.h"
 #include "stream/stream.h"
@@ -9,18 +10,8 @@
 namespace all {
 
 using namespace QEL_KWI;
-namespace K = Qel::RunTime::Kernel;
 
 const tav::ClassInfo draw_weekends::classInfo{L"qel6pack/all/mycal/draw_weekends", TAV_CLASS_VERSION};
-
-namespace {
-
-LONG_PTR OnEvent(void* self, LONG_PTR window, event_struct* e) {
-  if (!static_cast<draw_weekends*>(self)->_we_eh(window, e)) K::Fail();
-  return 0;
-}
-
-}  // namespace
 
 draw_weekends* draw_weekends::new_weekend(LONG_PTR window) {
   draw_weekends* w = tav::NewObject<draw_weekends>();
@@ -31,7 +22,7 @@ draw_weekends* draw_weekends::new_weekend(LONG_PTR window) {
 }
 
 PROLOG_EHANDLER_STRUCT* draw_weekends::closure() {
-  closure_ = {reinterpret_cast<void*>(&OnEvent), this};
+  closure_ = {reinterpret_cast<void*>(&LayerEvents<draw_weekends, &draw_weekends::_we_eh>), this};
   return &closure_;
 }
 
@@ -63,33 +54,16 @@ bool draw_weekends::toggle(bool removeOnly) {
 }
 
 bool draw_weekends::_we_eh(LONG_PTR window, const event_struct* e) {
-  volatile int result = -1;  // -1: on to the base rows, 0: not handled, 1: handled
-  K::RunTrapped([&] {
-    switch (e->kind) {
-      case e_update: drew_all_weekends(); result = 1; break;
-      case e_char:
-        if (e->w[0] == 27) {
+  return dtbd.handle_rows(window, e, [&] {
+    return ToggleRows(
+        e, &xpnt_, [&] { drew_all_weekends(); },
+        [&] {
           dtbd.full_draw();
           dtbd.move_start_time_to_zero();
           drew_all_weekends();
-          result = 1;
-        } else if (e->w[0] == 127) {
-          result = toggle(true) ? 1 : 0;
-        }
-        break;
-      case e_mousemove: xpnt_ = EventPoint(e); break;
-      case e_mousedown:
-        if (e->w[2] == 1) result = 1;
-        else if (e->w[2] == 0) result = toggle(false) ? 1 : 0;
-        break;
-      case e_control:
-        if (e->w[0] == 981 || e->w[0] == 982) delete_pic2();
-        break;
-      default: break;
-    }
+        },
+        [&](bool removeOnly) { return toggle(removeOnly); }, [&] { delete_pic2(); });
   });
-  if (result >= 0) return result == 1;
-  return dtbd._dtbd_eh(window, e);
 }
 
 }  // namespace all

@@ -188,6 +188,27 @@ void Key(WORD vk) {
 
 void Pump(DWORD ms = 300) { kwitest::PumpUntil([] { return false; }, ms); }
 
+// A right press at p opens the layer's pop-up menu, whose own loop a helper
+// thread answers with the keys; the button is released after the choice
+// (Wine closes a menu on a release over none of its items).
+void ChooseFromMenu(LONG_PTR w, pnt_struct p, std::vector<WORD> keys) {
+  std::thread answer([keys] {
+    Sleep(500);
+    for (WORD vk : keys) {
+      Key(vk);
+      Sleep(120);
+    }
+    INPUT up{};
+    up.type = INPUT_MOUSE;
+    up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(1, &up, sizeof up);
+  });
+  Mouse(w, p, {MOUSEEVENTF_RIGHTDOWN});
+  Pump(1500);
+  answer.join();
+  Pump();
+}
+
 // --- Grid ---------------------------------------------------------------------------
 
 // Every view draws exactly its rows: Down rows of Across weeks while the
@@ -591,25 +612,8 @@ TEST_F(Calendar, OneOffDutyFromTheMenuAndDel) {
     ASSERT_NE(cell, nullptr);
     const all::dt date = cell->date;
     win_SetFocus(pane);
-    // The menu runs its own loop: a helper thread answers it with keys,
     // make duty here > Station > Haus A (id 101).
-    // The button is released after the choice (Wine closes a menu on a
-    // release over none of its items).
-    std::thread answer([] {
-      Sleep(500);
-      for (WORD vk : {VK_DOWN, VK_RIGHT, VK_RIGHT, VK_RETURN}) {
-        Key(vk);
-        Sleep(150);
-      }
-      INPUT up{};
-      up.type = INPUT_MOUSE;
-      up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-      SendInput(1, &up, sizeof up);
-    });
-    Mouse(pane, Centre(cell->rect), {MOUSEEVENTF_RIGHTDOWN});
-    Pump(1500);
-    answer.join();
-    Pump();
+    ChooseFromMenu(pane, Centre(cell->rect), {VK_DOWN, VK_RIGHT, VK_RIGHT, VK_RETURN});
     const all::dtbd_rec* made = layer->record_of({{3, 2, 2}, 1, 1, true});
     ASSERT_NE(made, nullptr) << "the one-off duty is drawn";
     EXPECT_TRUE(all::sc_mod_date::is_modified(date, all::tls{1, 1, 2}));
@@ -764,21 +768,7 @@ TEST_F(Calendar, CantDoRulesByClicksMenuAndDel) {
 
     // The menu: the fifth item (any Station) chosen by keys from a helper thread.
     EXPECT_EQ(std::wstring(draw_cant_dos::item_text(draw_cant_dos::kAnyTask, duty)), L"Can't do any Station");
-    std::thread answer([] {
-      Sleep(500);
-      for (WORD vk : {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN}) {
-        Key(vk);
-        Sleep(100);
-      }
-      INPUT up{};
-      up.type = INPUT_MOUSE;
-      up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-      SendInput(1, &up, sizeof up);
-    });
-    Mouse(pane, Centre(cell), {MOUSEEVENTF_RIGHTDOWN});
-    Pump(1500);
-    answer.join();
-    Pump();
+    ChooseFromMenu(pane, Centre(cell), {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
     EXPECT_TRUE(exists(doctor.c_str(), person, all::rule_kind::r_what, 1));
     struct Text {
       uint32_t id;

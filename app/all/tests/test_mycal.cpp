@@ -127,6 +127,16 @@ class Calendar : public Roster {
     });
     open_.push_back(d);
   }
+  // The layer made on the pane, given the pane's events, painted once.
+  template <class L>
+  L* Show(LONG_PTR pane, L* (*make)(LONG_PTR), bool (L::*handler)(LONG_PTR, const event_struct*)) {
+    L* layer = nullptr;
+    Run([&] { layer = make(pane); });
+    g_layer = [=](LONG_PTR w, event_struct* e) { return (layer->*handler)(w, e); };
+    win_Invalidate_0(pane);
+    kwitest::PumpUntil([] { return false; }, 300);
+    return layer;
+  }
   static void SetBars(calendarWIN& c, int across, int down) {
     const controlinfo a{ci_scroll, 5, across}, d{ci_scroll, 5, down};
     c.across_bar()->scroll_it(&a);
@@ -601,11 +611,7 @@ TEST_F(Calendar, OneOffDutyFromTheMenuAndDel) {
   rztest::InTask([&](HWND task) {
     SetForegroundWindow(task);
     const LONG_PTR pane = MakePane(task, 1000, 600);
-    draw_dtbd* layer = nullptr;
-    Run([&] { layer = draw_dtbd::new_dtbd(pane); });
-    g_layer = [=](LONG_PTR w, event_struct* e) { return layer->_dtbd_eh(w, e); };
-    win_Invalidate_0(pane);
-    Pump();
+    draw_dtbd* layer = Show(pane, &draw_dtbd::new_dtbd, &draw_dtbd::_dtbd_eh);
     ASSERT_TRUE(layer->cal.just_drawn());
     // Wednesday of week 2, slot "late": a cell without a one-off duty.
     const slot_rct* cell = layer->cal.slot_of({3, 2, 2});
@@ -673,11 +679,7 @@ TEST_F(Calendar, WeekendAndHolidayTogglesByClicks) {
   rztest::InTask([&](HWND task) {
     SetForegroundWindow(task);
     const LONG_PTR pane = MakePane(task, 1000, 900);
-    draw_weekends* we = nullptr;
-    Run([&] { we = draw_weekends::new_weekend(pane); });
-    g_layer = [=](LONG_PTR w, event_struct* e) { return we->_we_eh(w, e); };
-    win_Invalidate_0(pane);
-    Pump();
+    draw_weekends* we = Show(pane, &draw_weekends::new_weekend, &draw_weekends::_we_eh);
     const all::dtbd_rec* r = we->dtbd.record_of({{3, 2, 10}, 1, 1, false});
     ASSERT_NE(r, nullptr);
     Click(pane, Centre(r->rect), 0);
@@ -711,11 +713,7 @@ TEST_F(Calendar, WeekendAndHolidayTogglesByClicks) {
 
     // Holidays: a click on Wednesday of week 1 makes it one; a second click
     // removes it.
-    draw_hols* hols = nullptr;
-    Run([&] { hols = draw_hols::new_hols(pane); });
-    g_layer = [=](LONG_PTR w, event_struct* e) { return hols->_hols_eh(w, e); };
-    win_Invalidate_0(pane);
-    Pump();
+    draw_hols* hols = Show(pane, &draw_hols::new_hols, &draw_hols::_hols_eh);
     const all::dtbd_rec* h = hols->dtbd.record_of({{3, 1, 1}, 1, 1, false});
     ASSERT_NE(h, nullptr);
     Click(pane, Centre(h->rect), 0);
@@ -747,11 +745,7 @@ TEST_F(Calendar, CantDoRulesByClicksMenuAndDel) {
     SetForegroundWindow(task);
     const LONG_PTR pane = MakePane(task, 1000, 600);
     all::sc_include::sdb_include = {all::include_kind::person, 0, doctor.c_str()};
-    draw_cant_dos* layer = nullptr;
-    Run([&] { layer = draw_cant_dos::new_cant_dos(pane); });
-    g_layer = [=](LONG_PTR w, event_struct* e) { return layer->_cant_do_eh(w, e); };
-    win_Invalidate_0(pane);
-    Pump();
+    draw_cant_dos* layer = Show(pane, &draw_cant_dos::new_cant_dos, &draw_cant_dos::_cant_do_eh);
     const all::duty_dat duty{{1, 1, 1}, 1, 1, false};  // Monday, week 1: Station at Haus A
     const all::dtbd_rec* r = layer->dtbd.record_of(duty);
     ASSERT_NE(r, nullptr);

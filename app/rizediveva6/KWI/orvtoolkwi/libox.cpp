@@ -104,7 +104,7 @@ void libox::init_libox(const wchar_t* name, wyndow target) {
   xchaindb_ = chainDB::db_create(name, place::in_memory);
   xdbname_ = tav::HeapCopy(name);
   thiswyn_ = target;
-  xdb_font_ = font_Create(kArial, nullptr, 9);
+  xdb_font_ = heap_font(font_Create(kArial, nullptr, 9));
   if (target.alt == wyndow::screen) {
     rect_struct r = *win_GetClientRect(target.window);
     r.left = checked::Sub(r.right, static_cast<int32_t>(kwi_GetAttrVal(kScrollBarWidthAttr)));
@@ -299,9 +299,9 @@ const wchar_t* libox::combine_slists(const List<const SList*>* rows) {
   wchar_t* p = text;
   for (; !rows->Empty(); rows = rows->tail) {
     for (const SList* c = rows->head; !c->Empty(); c = c->tail) {
-      const size_t len = wcslen(c->head);
-      wmemcpy(p, c->head, len);
-      p += len;
+      // A TAB or line break inside a cell would split the spreadsheet row.
+      for (const wchar_t* ch = c->head; *ch; ++ch)
+        *p++ = *ch == L'\t' || *ch == L'\r' || *ch == L'\n' ? L' ' : *ch;
       *p++ = L'\t';
     }
     *p++ = L'\n';

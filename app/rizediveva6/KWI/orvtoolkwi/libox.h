@@ -17,6 +17,12 @@
 //    per-row flag for constant-time membership.
 //  - After delete_db the database is gone: operations on the line store
 //    raise 329.
+//  - A screen pass paints from line sdb_offset + 1 of the display order to
+//    the first row past the client bottom and reads no other line; it
+//    rewrites the drawn rows, the counters and xbott.  Printing leaves them
+//    as the last screen pass left them.
+//  - The scroll bar's range is 0..sdb_number_of_lines and its position the
+//    offset; the bar is set only when one of them changed.
 #pragma once
 
 #include "KWI/orvtoolkwi/column.h"
@@ -81,6 +87,10 @@ struct lbox_scroll_callback {
   void (*code)(void* object, uint32_t position);
   void* object;
 };
+struct but_callback {
+  void (*code)(void* object, uint32_t row, uint32_t column);
+  void* object;
+};
 struct edit_sendback {
   void (*code)(void* object, const wchar_t* text, uint32_t row, uint32_t column);
   void* object;
@@ -104,6 +114,19 @@ struct selection {
   const List<uint32_t>* positions;
 };
 
+// One row of the last drawing pass: its number, line and rectangle (the
+// line's cells are heap copies: the pass releases its terms).
+struct drawn_row {
+  uint32_t row;
+  line l;
+  rect_struct r;
+};
+// A button cell: row and column as painted.
+struct button_cell {
+  int32_t row, column;
+  but_callback cb;
+};
+
 // Row numbers in entry order with a flag per row; rows from kDense on (no
 // list holds that many lines) are found by a scan of the entries instead.
 class RowSet {
@@ -125,6 +148,8 @@ class RowSet {
   HeapArray<uint8_t> flags_;
 };
 
+class o_edit_li;
+
 class libox : public column {
  public:
   static const tav::ClassInfo classInfo;
@@ -133,6 +158,15 @@ class libox : public column {
 
   static libox* new_(const wchar_t* name, wyndow target);
 
+  // The list window's event handler: the answer when handled, fails when
+  // not (the GUI layer then runs its default processing).
+  virtual LONG_PTR _lbox_eh(LONG_PTR w, QEL_KWI::event_struct* e);
+  virtual void move_scroll_on_resize();
+  virtual void move_scroll_on_resize_bound();
+  virtual void destroy_scroll();
+  // False when the font dialog is cancelled (no job started).
+  virtual bool lbox_print(const wchar_t* title);
+  virtual void lbox_draw();
   virtual void lbox_add(const List<const SList*>* rows);
   virtual void lbox_add_slist(const SList* cells);
   virtual void lbox_add_lines(const List<line>* lines);
@@ -148,9 +182,12 @@ class libox : public column {
   virtual void lbox_enable(const List<int32_t>* marks);
   virtual const List<const SList*>* lbox_getall();
   virtual uint32_t lbox_num_rows();
+  virtual void lbox_setfont(uint8_t* font, bool redraw);
   virtual void set_selected_props(const List<selected_prop>* props);
   virtual void set_data_props(const List<data_prop>* props);
   virtual void set_allow_multiselect(bool on);
+  // The menu belongs to the owner, who keeps it alive.
+  virtual void set_menu(QEL_KWI::menu_struct* menu);
   virtual void set_color_sel(color_callback cb);
   virtual void set_callback_sel(lbox_callback cb);
   virtual void set_callback_dbl(lbox_callback cb);
@@ -160,13 +197,32 @@ class libox : public column {
   virtual void set_top(uint32_t y);
   virtual uint32_t get_bot();
   virtual uint32_t get_top();
+  virtual void set_row_height(uint32_t height);
+  virtual bool grab_a_line(pnt_struct p);
+  virtual uint32_t get_nth_y(uint32_t row);
+  virtual void make_button(int32_t row, int32_t column, but_callback cb);
+  virtual void remove_all_buttons();
   virtual void build_index(uint32_t col);
   virtual void build_index();
   virtual void allow_order(const List<uint32_t>* cols);
+  virtual bool pnt_row(pnt_struct p, uint32_t* row, rect_struct* r, line* l);
+  virtual bool y_row(uint32_t y, uint32_t* row, rect_struct* r);
+  // Every drawn row: its number, line, top and bottom.
+  struct row_tb {
+    uint32_t row;
+    line l;
+    uint32_t top, bottom;
+  };
+  virtual bool nd_row_tb(tav::Each<row_tb> k);
   virtual bool nd_selected(tav::Each<selected_line> k);
+  virtual void mousemove_to_highlight(uint32_t y);
+  virtual void swap_selection();
   virtual void set_selected(uint32_t row);
   virtual void set_selecteds(const List<uint32_t>* rows);
+  virtual uint32_t get_row_height(wyndow target);
   virtual wyndow get_wyndow();
+  virtual void allow_highlight(bool on);
+  virtual void to_exel_cb();
   virtual void delete_db();
 
   // Internal predicates, public for the later parts of the list box.
@@ -176,6 +232,8 @@ class libox : public column {
   bool col_str(uint32_t col, const SList* cells, const wchar_t** text);
   bool row_col_str(uint32_t row, uint32_t col, const wchar_t** text);
   line modify_line_if_has_checkbox(uint32_t row, const line& l);
+  // Every cell followed by TAB, every line by LF; a TAB, CR or LF inside a
+  // cell becomes a space.
   static const wchar_t* combine_slists(const List<const SList*>* rows);
   void use_dbl_callback_for_postevent();
   // Whether a click at p may select: the column under p lies in the range of
@@ -193,6 +251,41 @@ class libox : public column {
   // The scroll-bar control; 0 when the list is not on a screen window.
   LONG_PTR get_vscroll() const;
 
+  // A font binary copied from the global stack to the collected heap.
+  static uint8_t* heap_font(const uint8_t* font);
+  // Drawing (the pass, its entry points and rows).
+  void lbox_drawit(wyndow target);
+  void try_lbox_draw();
+  uint32_t get_far_right_mod();
+  rect_struct size_scroll2();
+  void remove_selected_if_disabled();
+  const HeapArray<drawn_row>& drawn_rows() const { return ndb_line_rct_; }
+  uint32_t sdb_count() const { return sdb_count_; }
+  uint32_t number_of_lines() const { return sdb_number_of_lines_; }
+  // Hover, buttons.
+  void redraw_last_already();
+  bool ndb_button(int32_t row, int32_t column, but_callback* cb) const;
+  // Selection by click.
+  bool do_select(pnt_struct p, uint32_t button, uint32_t shiftCtlAlt);
+  void do_select_nth(uint32_t row);
+  void build_selected(uint32_t from, uint32_t to, const HeapArray<uint32_t>& old);
+  // The scroll bar: one code applied to the offset (false for the codes it
+  // does not take), the bar brought in line, the cursor.
+  bool v_scroll(uint32_t code, uint32_t pos);
+  void update_scroll();
+  void my_cursor_set(LONG_PTR w, int32_t cursor);
+  uint32_t offset() const { return sdb_offset_; }
+  QEL_KWI::menu_struct* menu() const { return db_menu_; }
+  // The closure that installs _lbox_eh with this list (win_SetHandler).
+  QEL_KWI::PROLOG_EHANDLER_STRUCT* event_handler();
+  // The cell editor: open on the cell under p (false when none can open),
+  // commit (its row, 0 when none was open), Enter/Down (+1) and Up (-1).
+  bool make_o_edit(pnt_struct p);
+  uint32_t try_save_editor();
+  bool kdown(int32_t delta);
+  o_edit_li* editor() const { return db_edit_; }
+  uint32_t col_width() const { return xcol_width_; }
+
  protected:
   void init_libox(const wchar_t* name, wyndow target);
 
@@ -207,6 +300,27 @@ class libox : public column {
   void del_index();
   void clear_selection() { selected_.clear(); }
   bool setall_colors(const List<int32_t>* colours);
+  // Drawing steps (libox_draw.cpp).
+  struct row_geometry;
+  bool my_draw_text(wyndow t, const line& l, uint32_t top, uint32_t bottom, uint32_t row);
+  bool paint_row(wyndow t, const line& l, uint32_t top, uint32_t bottom, uint32_t row, int32_t background,
+                 bool disabled);
+  void set_selected_attributes(wyndow t);
+  bool draw_slist(wyndow t, uint32_t top, uint32_t bottom, uint32_t row, const SList* cells,
+                  const List<uint32_t>* bounds, bool perimeter, bool disabled);
+  void reset_font(wyndow t);
+  uint32_t paint_rows(wyndow t, uint32_t base, const row_geometry& g, bool record);
+  void print_pages(LONG_PTR printer, uint8_t* font);
+  bool find_drawn(uint32_t row, const drawn_row** found) const;
+  // Event rules (libox_events.cpp).
+  bool on_mouseup(pnt_struct p);
+  bool on_left_press(pnt_struct p);
+  bool on_colour_box(pnt_struct p, uint32_t mods);
+  bool on_select(pnt_struct p, uint32_t button, uint32_t mods);
+  bool call_sel(pnt_struct p);
+  bool on_mousemove(LONG_PTR w, pnt_struct p);
+  bool on_char(LONG_PTR w, QEL_KWI::event_struct* e);
+  bool on_scroll(const QEL_KWI::event_struct* e);
 
   RowSet selected_;   // ndb_selected
   RowSet disabled_;   // ndb_disabled
@@ -234,6 +348,17 @@ class libox : public column {
   HeapArray<int32_t> chain_;   // references in chain order
   HeapArray<int32_t> sorted_;  // references in index order, as last built
   bool changed_ = true;        // something changed since the last build
+  HeapArray<drawn_row> ndb_line_rct_;
+  HeapArray<button_cell> ndb_button_;
+  QEL_KWI::menu_struct* db_menu_ = nullptr;
+  uint32_t sdb_count_ = 0;
+  int32_t sdb_cursor_ = 1;
+  uint32_t sdb_offset_ = 0;
+  Maybe<int32_t> db_row_height_{};
+  Maybe<uint32_t> already_{};
+  bool boo_allow_highlight_ = false;
+  o_edit_li* db_edit_ = nullptr;
+  pnt_struct xpnt_{0, 0};
 };
 
 }  // namespace rizediveva6

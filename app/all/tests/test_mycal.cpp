@@ -6,19 +6,23 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <set>
 #include <thread>
 
 #include "SYSTEM/options/options_db.h"
 #include "SYSTEM/timepack/mytime.h"
+#include "answer.h"
 #include "comtree_recorder.h"
+#include "dlgs/Tie_definition.h"
 #include "gui.h"
 #include "kalmoradb/sc_holidays.h"
 #include "kalmoradb/sc_include.h"
 #include "kalmoradb/sc_mod_date.h"
 #include "mycal/draw_cant_dos.h"
 #include "mycal/draw_hols.h"
+#include "mycal/draw_ties.h"
 #include "mycal/draw_weekends.h"
 #include "phase1/sc_phase1.h"
 #include "pixels.h"
@@ -34,6 +38,7 @@ using all::calendarWIN;
 using all::draw_cant_dos;
 using all::draw_dtbd;
 using all::draw_hols;
+using all::draw_ties;
 using all::draw_weekends;
 using all::rule_added;
 using all::showing_kind;
@@ -95,6 +100,7 @@ class Calendar : public Roster {
     Roster::TearDown();
   }
   void Open(const RosterSpec& spec) {
+    DeleteFileW(Path(L"r.km6").c_str());  // a folder left by an ended run may hold one
     New();
     Run([&] { WriteSpec(spec); });
   }
@@ -809,6 +815,103 @@ TEST_F(Calendar, CantDoRulesByClicksMenuAndDel) {
   EXPECT_EQ(rules, (std::vector<std::wstring>{L"rule who1(Innere) force2 type1(1) can1",
                                                L"rule who2(Dr. Sophie Bauer) force2 type3(1) can1"}))
       << Narrow(gate);
+}
+
+// Ties: a line dragged from duty A to duty B proposes B first, A second,
+// must_do, every week, these duties, global; the dialog's OK stores it and
+// it is drawn with "S" at A; a stored tie with ends outside its duties is
+// drawn inside them; "Delete all ties" from the pop-up menu deletes the
+// global ties.
+TEST_F(Calendar, TieDrawnFromDutyToDutyAndDeletedFromTheMenu) {
+  Open(CalendarSpec());
+  const all::duty_dat a{{1, 1, 1}, 1, 1, false}, b{{3, 1, 2}, 2, 2, false};  // Station A early, Notaufnahme B late
+  const std::wstring keyA = all::sc_phase1::get_dtbd_key(a).text, keyB = all::sc_phase1::get_dtbd_key(b).text;
+  const all::duty_dat c{{2, 1, 3}, 3, 3, false};  // Visite C night
+  const std::wstring keyC = all::sc_phase1::get_dtbd_key(c).text;
+  Run([&] {
+    // Stored ends past the duty (x 5, y -3) and not finite.
+    auto* t = static_cast<all::TieDatTerm*>(K::Memory::AllocHeap(sizeof(all::TieDatTerm)));
+    *t = *all::MakeTieDat({all::which_kind::global_tie, nullptr, tav::HeapCopy(keyC.c_str()),
+                           tav::HeapCopy(keyA.c_str()), all::tie_kind::must_not_do, all::repeat_kind::no_repeat,
+                           all::spec_kind::tlsd_spec});
+    static const all::RpntTerm from{1, 5.0, -3.0}, to{1, std::nan(""), 0.5};
+    static const all::Rpnt2Term ends{1, &from, &to};
+    t->drawn = &ends;
+    all::ties::add_tie2(t);
+  });
+  std::wstring dump;
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_ties* layer = Show(pane, &draw_ties::new_ties, &draw_ties::_ties_eh);
+    EXPECT_TRUE(layer->ties().empty()) << "nothing before a selection";
+    Run([&] { layer->drew_ties(L"Doctor ties", rizediveva6::Nil<const wchar_t*>()); });
+    EXPECT_TRUE(layer->ties().empty());
+    Run([&] { layer->drew_ties(L"Global ties", rizediveva6::Nil<const wchar_t*>()); });
+    ASSERT_EQ(layer->ties().size(), 1u);
+    const all::dtbd_rec* ra = layer->dtbd.record_of(a);
+    const all::dtbd_rec* rb = layer->dtbd.record_of(b);
+    const all::dtbd_rec* rc = layer->dtbd.record_of(c);
+    ASSERT_TRUE(ra && rb && rc);
+    // The clamped end: the right edge of C's duty; the label at A's left edge.
+    EXPECT_EQ(layer->ties()[0].label.left, ra->rect.left);
+    EXPECT_EQ(layer->ties()[0].label.bottom, all::RoundHalfAway(ra->rect.top + (ra->rect.bottom - ra->rect.top) * 0.5));
+
+    // The drag: press on A, moves, release on B; the dialog answered OK.
+    testbox::Script answer({{nullptr, [](HWND d) { testbox::ClickButton(d, all::tie_definition::kOk); }}});
+    const pnt_struct from = Centre(ra->rect), to = Centre(rb->rect);
+    Mouse(pane, from, {MOUSEEVENTF_LEFTDOWN});
+    EXPECT_TRUE(layer->dragging());
+    for (int i = 1; i <= 4; ++i)
+      Move(pane, {from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4});
+    Mouse(pane, to, {MOUSEEVENTF_LEFTUP});
+    answer.Finish();
+    Pump();
+    EXPECT_FALSE(layer->dragging());
+    ASSERT_EQ(answer.Boxes().size(), 1u);
+    std::vector<all::tie_value> stored;
+    for (const auto* l = all::ties::all_ties(); !l->Empty(); l = l->tail) stored.push_back(all::TieValueOf(l->head->dat));
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(std::wstring(stored[1].first), keyB);
+    EXPECT_EQ(std::wstring(stored[1].second), keyA);
+    EXPECT_EQ(stored[1].who, all::which_kind::global_tie);
+    EXPECT_EQ(stored[1].tieDo, all::tie_kind::must_do);
+    EXPECT_EQ(stored[1].repeat, all::repeat_kind::repeat_week);
+    EXPECT_EQ(stored[1].spec, all::spec_kind::tlsd_spec);
+    ASSERT_EQ(layer->ties().size(), 2u) << "drawn after the invalidation";
+    // "S" in blue at A, where the new tie's second end lies.
+    const rect_struct label = layer->ties()[1].label;
+    const Pixels px = rztest::WindowPixels(pane, label);
+    EXPECT_NE(std::find(px.rgb.begin(), px.rgb.end(), 0x0000FFu), px.rgb.end());
+    // A release without a press is not handled; a move over a label is kept.
+    event_struct up{e_mouseup, {}};
+    pnt_struct p = Centre(rb->rect);
+    up.w[0] = reinterpret_cast<LONG_PTR>(&p);
+    EXPECT_FALSE(layer->_ties_eh(pane, &up));
+    dump = SavedThenRead(L"ties");
+  });
+  std::vector<std::wstring> ties;
+  for (const std::wstring& l : LinesOf(dump))
+    if (l.rfind(L"tie ", 0) == 0) ties.push_back(l);
+  EXPECT_EQ(ties, (std::vector<std::wstring>{L"tie " + keyC + L" " + keyA + L" who1 do2 repeat3 spec1",
+                                              L"tie " + keyB + L" " + keyA + L" who1 do1 repeat1 spec1"}))
+      << Narrow(dump);
+
+  // "Delete all ties" from the layer's pop-up menu (resource 10109).
+  Reopen();
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_ties* layer = Show(pane, &draw_ties::new_ties, &draw_ties::_ties_eh);
+    Run([&] { layer->drew_ties(L"Global ties", rizediveva6::Nil<const wchar_t*>()); });
+    const all::dtbd_rec* rb = layer->dtbd.record_of(b);
+    ASSERT_NE(rb, nullptr);
+    ChooseFromMenu(pane, Centre(rb->rect), {VK_DOWN, VK_RETURN});
+    EXPECT_TRUE(all::ties::all_ties()->Empty());
+    EXPECT_TRUE(layer->ties().empty());
+    dump = SavedThenRead(L"ties");
+  });
+  EXPECT_EQ(dump.find(L"tie "), std::wstring::npos) << Narrow(dump);
 }
 
 }  // namespace

@@ -1,0 +1,918 @@
+// The calendar window and its duty, weekend and holiday layers on real
+// windows (Xvfb): grid geometry per view, the saved view, the week
+// controls, pixels on a memory picture and on the window, and the
+// planner's clicks, keys and menu by SendInput, every change read back
+// from the saved document by a fresh process.
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "SYSTEM/options/options_db.h"
+#include "SYSTEM/timepack/mytime.h"
+#include "answer.h"
+#include "comtree_recorder.h"
+#include "dlgs/Tie_definition.h"
+#include "gui.h"
+#include "kalmoradb/sc_holidays.h"
+#include "kalmoradb/sc_include.h"
+#include "kalmoradb/sc_mod_date.h"
+#include "mycal/draw_cant_dos.h"
+#include "mycal/draw_hols.h"
+#include "mycal/draw_ties.h"
+#include "mycal/draw_weekends.h"
+#include "phase1/sc_phase1.h"
+#include "pixels.h"
+#include "roster_fixture.h"
+#include "roster_test.h"
+#include "wyn_test.h"
+
+namespace alltest {
+namespace {
+
+using namespace QEL_KWI;
+using all::calendarWIN;
+using all::draw_cant_dos;
+using all::draw_dtbd;
+using all::draw_hols;
+using all::draw_ties;
+using all::draw_weekends;
+using all::rule_added;
+using all::showing_kind;
+using all::slot_rct;
+using kwitest::Pixels;
+using rizediveva6::options_db;
+using rizediveva6::time_convert;
+namespace K = Qel::RunTime::Kernel;
+
+LONG_PTR L(HWND w) { return reinterpret_cast<LONG_PTR>(w); }
+
+// The handler of the data pane: every event goes to the layer's handler.
+std::function<bool(LONG_PTR, event_struct*)> g_layer;
+LONG_PTR PaneEvents(HWND w, event_struct* e) {
+  if (!g_layer || !g_layer(L(w), e)) kwitest::Fail();
+  return 0;
+}
+
+// A child window of the task as the data pane, w x h pixels at (0, 0); the
+// task covers the screen, so that the pane is visible.
+LONG_PTR MakePane(HWND task, int w, int h) {
+  static kwitest::Closure closure(PaneEvents);
+  static kwitest::Terms terms;
+  MoveWindow(task, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), TRUE);
+  rect_struct r{0, 0, w, h};
+  return win_Create(wt_child, &r, L"", terms.NoMenu(), L(task), terms.Flags({}), &closure, 0);
+}
+
+// A 24-week roster (enough rows for a 20-row view) with one date change
+// (a one-off duty on Tuesday of week 1) and the small roster's lists.
+RosterSpec CalendarSpec(uint32_t slots = 3) {
+  RosterSpec s = SmallSpec();
+  s.weeks = 24;
+  s.ties.clear();
+  s.loads.clear();
+  if (slots == 10) {
+    s.slots.clear();
+    for (uint32_t k = 1; k <= 10; ++k) s.slots.push_back(L"S" + std::to_wstring(k));
+    s.typical.clear();
+    s.weekend.clear();
+    for (uint32_t kind : {all::kWeekday, all::kSaturday, all::kSunday})
+      for (const std::wstring& slot : s.slots) s.typical.push_back({kind, {L"Station", L"Haus A", slot}});
+  }
+  s.changes = {{{2026, 10, 6}, 2, {L"Visite", L"Haus B", s.slots[0]}}};
+  return s;
+}
+
+class Calendar : public Roster {
+ protected:
+  void SetUp() override {
+    Roster::SetUp();
+    ComtreeCalls().clear();
+    all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
+    options_db::various_i(L"simple", 1);
+    View(1, 2, 0);
+  }
+  void TearDown() override {
+    g_layer = nullptr;
+    Roster::TearDown();
+  }
+  void Open(const RosterSpec& spec) {
+    DeleteFileW(Path(L"r.km6").c_str());  // a folder left by an ended run may hold one
+    New();
+    Run([&] { WriteSpec(spec); });
+  }
+  // The saved view; start 0: the roster's start.
+  void View(int across, int down, uint64_t start) {
+    options_db::various_i(L"weeksacross", across);
+    options_db::various_i(L"weeksdown", down);
+    options_db::various_u64(L"weekstart", start ? start : 1);
+  }
+  // Saves the open document and closes the model; the fresh process's
+  // view of a part of it ("dump", "lists").
+  std::wstring SavedThenRead(const std::wstring& part) {
+    Run([] {
+      kalmora_DB::save_kalmora();
+      kalmora_DB::uninit();
+    });
+    for (rizediveva6::document* d : open_) RunTrapped([&] { d->orv_close(rizediveva6::MakeList<const wchar_t*>({}), false); });
+    open_.clear();
+    auto [code, text] = RosterChild(part + L" \"" + Path(L"r.km6") + L"\"");
+    EXPECT_EQ(code, 0u) << Narrow(text);
+    return text;
+  }
+  // The saved document opened again in process.
+  void Reopen() {
+    rizediveva6::document* d = nullptr;
+    Run([&] {
+      d = rizediveva6::orvDB::new_file_def(
+          rizediveva6::make_file_def(tav::HeapCopy(Path(L"r.km6").c_str()), false, rizediveva6::kBackupNone));
+      kalmora_DB::init(d);
+    });
+    open_.push_back(d);
+  }
+  // The layer made on the pane, given the pane's events, painted once.
+  template <class L>
+  L* Show(LONG_PTR pane, L* (*make)(LONG_PTR), bool (L::*handler)(LONG_PTR, const event_struct*)) {
+    L* layer = nullptr;
+    Run([&] { layer = make(pane); });
+    g_layer = [=](LONG_PTR w, event_struct* e) { return (layer->*handler)(w, e); };
+    win_Invalidate_0(pane);
+    kwitest::PumpUntil([] { return false; }, 300);
+    return layer;
+  }
+  static void SetBars(calendarWIN& c, int across, int down) {
+    const controlinfo a{ci_scroll, 5, across}, d{ci_scroll, 5, down};
+    c.across_bar()->scroll_it(&a);
+    c.down_bar()->scroll_it(&d);
+    c.cal_full_draw();
+  }
+};
+
+std::vector<const slot_rct*> Kept(const calendarWIN& c) {
+  std::vector<const slot_rct*> out;
+  for (const slot_rct& r : c.slot_rcts()) out.push_back(&r);
+  return out;
+}
+
+std::set<int> RowTops(const calendarWIN& c) {
+  std::set<int> tops;
+  for (const slot_rct& r : c.slot_rcts())
+    if (r.at.slot == 1) tops.insert(r.rect.top);
+  return tops;
+}
+
+// Colours equal within the gradient's rounding (3 per channel).
+bool Near(uint32_t a, uint32_t b) {
+  for (int shift : {0, 8, 16})
+    if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 3) return false;
+  return true;
+}
+
+pnt_struct Centre(rect_struct r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+// Mouse input at a point of the window: the pointer moved there, then the
+// flags' button events, messages pumped after each.
+void Mouse(LONG_PTR w, pnt_struct p, std::initializer_list<DWORD> flags) {
+  POINT s{p.x, p.y};
+  ClientToScreen(reinterpret_cast<HWND>(w), &s);
+  SetCursorPos(s.x, s.y);
+  kwitest::PumpUntil([] { return false; }, 80);
+  for (DWORD f : flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = f;
+    SendInput(1, &in, sizeof in);
+    kwitest::PumpUntil([] { return false; }, 80);
+  }
+}
+
+// A real click (button 0 left, 1 right) at a point of the window.
+void Click(LONG_PTR w, pnt_struct p, int button) {
+  if (button) Mouse(w, p, {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP});
+  else Mouse(w, p, {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+}
+
+void Move(LONG_PTR w, pnt_struct p) { Mouse(w, p, {}); }
+
+void Key(WORD vk) {
+  kwitest::SendKey(vk, false);
+  kwitest::SendKey(vk, true);
+}
+
+void Pump(DWORD ms = 300) { kwitest::PumpUntil([] { return false; }, ms); }
+
+// A right press at p opens the layer's pop-up menu, whose own loop a helper
+// thread answers with the keys; the button is released after the choice
+// (Wine closes a menu on a release over none of its items).
+void ChooseFromMenu(LONG_PTR w, pnt_struct p, std::vector<WORD> keys) {
+  std::thread answer([keys] {
+    Sleep(500);
+    for (WORD vk : keys) {
+      Key(vk);
+      Sleep(120);
+    }
+    INPUT up{};
+    up.type = INPUT_MOUSE;
+    up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(1, &up, sizeof up);
+  });
+  Mouse(w, p, {MOUSEEVENTF_RIGHTDOWN});
+  Pump(1500);
+  answer.join();
+  Pump();
+}
+
+// --- Grid ---------------------------------------------------------------------------
+
+// Every view draws exactly its rows: Down rows of Across weeks while the
+// roster lasts and a row starts inside the window; a slot rectangle for
+// every slot of every roster day drawn.
+TEST_F(Calendar, GridDrawsTheRowsOfTheViewAndKeepsTheirSlots) {
+  struct Case {
+    int across, down, height;
+    size_t rows;
+  } cases[] = {{1, 2, 600, 2}, {2, 4, 600, 4}, {5, 20, 600, 5}, {1, 20, 1200, 20}, {2, 4, 1200, 4},
+               {1, 20, 200, 0 /* as many as start inside */}};
+  Open(CalendarSpec());
+  rztest::InTask([&](HWND task) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(c.across) + "x" + std::to_string(c.down) + " in " + std::to_string(c.height));
+      const LONG_PTR pane = MakePane(task, 900, c.height);
+      calendarWIN* cal = nullptr;
+      Run([&] {
+        cal = calendarWIN::new_calendarwin(pane);
+        SetBars(*cal, c.across, c.down);
+        cal->drew_cal();
+      });
+      ASSERT_TRUE(cal->just_drawn());
+      RECT client;
+      GetClientRect(reinterpret_cast<HWND>(pane), &client);
+      const std::set<int> tops = RowTops(*cal);
+      const int lineH = tops.empty() ? 0 : *tops.begin();
+      const int rowH = all::RoundHalfAway((0.99 * client.bottom - lineH) / c.down);
+      size_t rows = c.rows;
+      if (c.height == 200) rows = (client.bottom - lineH + rowH + 1) / (rowH + 2);
+      ASSERT_EQ(tops.size(), rows);
+      int r = 0;
+      for (int top : tops) {
+        EXPECT_EQ(top, all::RoundHalfAway(r * 2.0 + r * rowH + lineH)) << "row " << r;
+        EXPECT_LT(top, client.bottom);
+        ++r;
+      }
+      // Each roster day of the drawn rows has all its slots once.
+      std::map<std::tuple<uint32_t, uint32_t>, std::set<uint32_t>> days;
+      for (const slot_rct* s : Kept(*cal)) days[{s->at.period, s->at.day}].insert(s->at.slot);
+      const size_t weeks = rows * c.across;  // also days after the roster's end, inside its 104 weeks
+      EXPECT_EQ(days.size(), weeks * 7);
+      for (const auto& [day, slots] : days) EXPECT_EQ(slots.size(), 3u);
+      // Labels: the date and day name in slot 1 only.
+      for (const slot_rct* s : Kept(*cal)) {
+        const std::wstring text = s->text;
+        if (s->at.slot != 1) EXPECT_EQ(text, L"");
+        else EXPECT_NE(text.find(rizediveva6::mytime::dt_dayname(s->date)), std::wstring::npos) << Narrow(text);
+      }
+      win_Destroy(pane);
+    }
+  });
+}
+
+// The date picture: the longest that fits the column, chosen again at every
+// full draw, so narrowing falls back and widening brings it back.
+TEST_F(Calendar, DatePictureFollowsTheColumnWidth) {
+  Open(CalendarSpec());
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 1200, 500);
+    calendarWIN* cal = nullptr;
+    Run([&] { cal = calendarWIN::new_calendarwin(pane); });
+    struct Case {
+      int width, across;
+      const wchar_t* picture;  // null: none fits ("d")
+    } cases[] = {{1200, 1, L"dd MMM yyyy"}, {200, 5, nullptr}, {1200, 1, L"dd MMM yyyy"}};
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.width);
+      MoveWindow(reinterpret_cast<HWND>(pane), 0, 0, c.width, 500, FALSE);
+      Run([&] {
+        SetBars(*cal, c.across, 2);
+        cal->drew_cal();
+      });
+      EXPECT_EQ(calendarWIN::db_date_format ? std::wstring(calendarWIN::db_date_format) : L"",
+                c.picture ? std::wstring(c.picture) : L"");
+      const slot_rct& first = cal->slot_rcts()[0];
+      const std::wstring date = rizediveva6::mytime::tv_format(time_convert::date_tv(first.date),
+                                                               c.picture ? c.picture : L"d");
+      EXPECT_EQ(std::wstring(first.text).substr(0, date.size() + 1), date + L" ");
+    }
+  });
+}
+
+// The view is saved at every full draw and read at creation; any damaged
+// value gives all three defaults.
+TEST_F(Calendar, SavedViewIsRestoredAndDamagedValuesGiveDefaults) {
+  Open(CalendarSpec());
+  const uint64_t rosterStart = kalmora_DB::get_start_date();
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 800, 500);
+    uint64_t shown = 0;
+    Run([&] {
+      calendarWIN* cal = calendarWIN::new_calendarwin(pane);
+      SetBars(*cal, 3, 4);
+      cal->move_start_time(1);
+      cal->drew_cal();
+      shown = cal->start_display();
+    });
+    int32_t across = 0, down = 0;
+    uint64_t start = 0;
+    ASSERT_TRUE(options_db::various_i(L"weeksacross", &across) && options_db::various_i(L"weeksdown", &down) &&
+                options_db::various_u64(L"weekstart", &start));
+    EXPECT_EQ(across, 3);
+    EXPECT_EQ(down, 4);
+    EXPECT_EQ(start, shown);
+    EXPECT_EQ(time_convert::tv_week_no(start), time_convert::tv_week_no(rosterStart) + 1);
+    calendarWIN* again = nullptr;
+    Run([&] { again = calendarWIN::new_calendarwin(pane); });
+    EXPECT_EQ(again->weeks_across(), 3u);
+    EXPECT_EQ(again->weeks_down(), 4u);
+    EXPECT_EQ(again->start_display(), shown);
+
+    struct Damaged {
+      const char* what;
+      int across, down;
+      uint64_t start;
+    } damaged[] = {{"across 0", 0, 4, shown},  {"across 6", 6, 4, shown},
+                   {"down 0", 3, 0, shown},    {"down 21", 3, 21, shown},
+                   {"start past every date", 3, 4, ~uint64_t{0}}};
+    for (const Damaged& d : damaged) {
+      SCOPED_TRACE(d.what);
+      View(d.across, d.down, d.start);
+      calendarWIN* c = nullptr;
+      ASSERT_EQ(Error([&] {
+                  c = calendarWIN::new_calendarwin(pane);
+                  c->drew_cal();
+                }),
+                0u);
+      EXPECT_EQ(c->weeks_across(), 1u);
+      EXPECT_EQ(c->weeks_down(), 2u);
+      EXPECT_EQ(c->start_display(), rosterStart);
+      EXPECT_FALSE(c->slot_rcts().empty());
+    }
+  });
+}
+
+// The week controls, Escape, scrolling and resizing forget the kept
+// rectangles; the controls move the start by a week, Escape back to the
+// roster's first day; a start moved far outside the roster draws nothing.
+TEST_F(Calendar, WeekControlsEscapeScrollAndSizeForgetTheRectangles) {
+  Open(CalendarSpec());
+  const uint64_t rosterStart = kalmora_DB::get_start_date();
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 800, 500);
+    draw_dtbd* layer = nullptr;
+    Run([&] { layer = draw_dtbd::new_dtbd(pane); });
+    g_layer = [=](LONG_PTR w, event_struct* e) { return layer->_dtbd_eh(w, e); };
+    auto send = [&](event_struct e) {
+      layer->_dtbd_eh(pane, &e);
+      return layer->cal.slot_rcts().size();
+    };
+    auto draw = [&] {
+      Run([&] { layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed); });
+      return layer->cal.slot_rcts().size();
+    };
+    ASSERT_GT(draw(), 0u);
+    const uint32_t week0 = time_convert::tv_week_no(layer->cal.start_display());
+    const struct Step {
+      const char* what;
+      event_struct event;
+      int weekMove;  // the start's week after the event, from the roster's first
+    } steps[] = {{"981", {e_control, {981}}, 1},
+                 {"982", {e_control, {982}}, 0},
+                 {"982 before the roster", {e_control, {982}}, -1},
+                 {"Escape", {e_char, {27, 0}}, 0},
+                 {"vertical scroll", {e_vscroll, {5, 3}}, 0},
+                 {"horizontal scroll", {e_hscroll, {5, 2}}, 0},
+                 {"size", {e_size, {800, 500}}, 0}};
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.what);
+      ASSERT_GT(draw(), 0u);
+      EXPECT_EQ(send(s.event), 0u);
+      EXPECT_FALSE(layer->cal.just_drawn());
+      EXPECT_EQ(int(time_convert::tv_week_no(layer->cal.start_display())) - int(week0), s.weekMove);
+    }
+    draw();
+    EXPECT_EQ(layer->cal.weeks_down(), 3u);
+    EXPECT_EQ(layer->cal.weeks_across(), 2u);
+    // Far after and far before the roster: drawn, nothing kept, no error.
+    for (int move : {30, -60}) {
+      Run([&] {
+        for (int i = 0; i < std::abs(move); ++i) layer->cal.move_start_time(move > 0 ? 1 : -1);
+      });
+      EXPECT_EQ(draw(), 0u);
+    }
+    Run([&] { layer->move_start_time_to_zero(); });
+    EXPECT_EQ(layer->cal.start_display(), time_convert::date_tv(kalmora_DB::sp_dt(all::sp{1, 1, 1})));
+    EXPECT_EQ(time_convert::tv_week_no(layer->cal.start_display()), time_convert::tv_week_no(rosterStart));
+  });
+}
+
+// --- Duties -------------------------------------------------------------------------
+
+// One column per duty of a slot cell, widths rounded, the filter leaving
+// hidden duties' columns empty; a record per drawn duty, reused by repaints.
+TEST_F(Calendar, DutyColumnsAndRecords) {
+  RosterSpec spec = CalendarSpec();
+  for (const wchar_t* where : {L"Haus B", L"Haus C"})
+    spec.typical.push_back({all::kWeekday, {L"Station", where, L"Fr\u00FCh"}});
+  Open(spec);
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_dtbd* layer = nullptr;
+    Run([&] {
+      layer = draw_dtbd::new_dtbd(pane);
+      layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
+    });
+    // Monday of week 1, slot "Früh": Station at Haus A, B and C.
+    const slot_rct* cell = layer->cal.slot_of({1, 1, 1});
+    ASSERT_NE(cell, nullptr);
+    std::vector<const all::dtbd_rec*> inCell;
+    layer->ndd_dtbd([&](const all::dtbd_rec* r) {
+      if (r->duty.at == all::sp{1, 1, 1}) inCell.push_back(r);
+      K::Fail();
+    });
+    ASSERT_EQ(inCell.size(), 3u);
+    const int w = all::RoundHalfAway((cell->rect.right - cell->rect.left) / 3.0);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(inCell[k]->rect.left, cell->rect.left + k * w);
+      EXPECT_EQ(inCell[k]->rect.right, cell->rect.left + (k + 1) * w - 1);
+      EXPECT_EQ(inCell[k]->duty.where, uint32_t(k + 1));
+      EXPECT_EQ(std::wstring(inCell[k]->key), std::wstring(all::sc_phase1::get_dtbd_key(inCell[k]->duty).text));
+    }
+    // The one-off duty carries its flag; hit tests find each column.
+    const all::dtbd_rec* oneOff = nullptr;
+    layer->ndd_dtbd([&](const all::dtbd_rec* r) {
+      if (r->modified) oneOff = r;
+      K::Fail();
+    });
+    ASSERT_NE(oneOff, nullptr);
+    EXPECT_EQ(oneOff->duty.at, (all::sp{2, 1, 1}));
+    for (const all::dtbd_rec* r : inCell) EXPECT_EQ(layer->duty_at(Centre(r->rect)), r);
+    uint32_t period = 0;
+    EXPECT_TRUE(layer->pnt_period(Centre(oneOff->rect), &period));
+    EXPECT_EQ(period, 1u);
+    EXPECT_FALSE(layer->pnt_period({1, 1}, &period));
+
+    // A location filter hides Haus B: its column stays empty, the others keep
+    // their places.
+    all::sc_include::sdb_include = {all::include_kind::where, 2, nullptr};
+    Run([&] {
+      layer->full_draw();
+      layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
+    });
+    std::vector<int> lefts;
+    layer->ndd_dtbd([&](const all::dtbd_rec* r) {
+      if (r->duty.at == all::sp{1, 1, 1}) lefts.push_back(r->rect.left);
+      K::Fail();
+    });
+    EXPECT_EQ(lefts, (std::vector<int>{cell->rect.left + w}));
+    all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
+  });
+}
+
+// Pixels: the same drawing on a memory picture and on the window; header,
+// slot cells, duty columns plain and faded, the one-off marker, holiday
+// and weekend circles at their centres.
+TEST_F(Calendar, PixelsOfTheGridAndTheDuties) {
+  Open(CalendarSpec());
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 900, 500);
+    Run([&] { draw_dtbd::new_dtbd(pane); });  // the scroll bars take their room
+    RECT client;
+    GetClientRect(reinterpret_cast<HWND>(pane), &client);
+    const int W = client.right, H = client.bottom;
+    rect_struct all{0, 0, W, H};
+    for (int simple : {1, 0}) {
+      SCOPED_TRACE(simple);
+      options_db::various_i(L"simple", simple);
+      for (showing_kind showing : {showing_kind::show_no_extras, showing_kind::show_holidays,
+                                   showing_kind::show_weekends}) {
+        draw_dtbd* layer = nullptr;
+        Run([&] {
+          layer = draw_dtbd::new_dtbd(pane);
+          layer->drew_dtbd(all::Showing(showing), rule_added::rule_added_failed);
+        });
+        const Pixels window = rztest::WindowPixels(pane, all);
+        Pixels picture;
+        picture = rztest::DrawOnPicture(W, H, [&](LONG_PTR p) {
+          Run([&] {
+            layer->set_thiswyn_dtbd(rizediveva6::Screen(p));
+            layer->full_draw();
+            layer->drew_dtbd(all::Showing(showing), rule_added::rule_added_failed);
+          });
+        });
+        size_t differ = 0, firstAt = 0;
+        for (size_t i = 0; i < window.rgb.size() && i < picture.rgb.size(); ++i)
+          if (window.rgb[i] != picture.rgb[i] && !differ++) firstAt = i;
+        EXPECT_EQ(differ, 0u) << "first at " << firstAt % W << "," << firstAt / W << " window " << std::hex
+                              << window.rgb[firstAt] << " picture " << picture.rgb[firstAt];
+        // Header: Saturday's and Sunday's cells yellow at their left edge
+        // when faded, Monday's grey; white when plain.
+        const slot_rct* mon = layer->cal.slot_of({1, 1, 1});
+        const slot_rct* sat = layer->cal.slot_of({6, 1, 1});
+        ASSERT_TRUE(mon && sat);
+        const int y = mon->rect.top / 2;
+        EXPECT_PRED2(Near, picture.at(sat->rect.left + 1, y), simple ? 0xFFFFFFu : 0xFFFF00u);
+        EXPECT_PRED2(Near, picture.at(mon->rect.left + 1, y), simple ? 0xFFFFFFu : 0xC0C0C0u);
+        // Duty columns: white inside when plain, grey 170 at the left when faded.
+        const all::dtbd_rec* first = layer->record_of({{1, 1, 1}, 1, 1, false});
+        ASSERT_NE(first, nullptr);
+        EXPECT_PRED2(Near, picture.at(first->rect.left + 1, first->rect.bottom - 2), simple ? 0xFFFFFFu : 0xAAAAAAu);
+        // The one-off duty's red corner.
+        const all::dtbd_rec* oneOff = layer->record_of({{2, 1, 1}, 2, 3, true});
+        ASSERT_NE(oneOff, nullptr);
+        EXPECT_EQ(picture.at(oneOff->rect.left + 2, oneOff->rect.top + 2), 0xFF0000u);
+        // The circles: cyan on holidays, yellow on weekend slots, nothing else.
+        layer->ndd_dtbd([&](const all::dtbd_rec* r) {
+          const rect_struct c = r->rect;
+          const int a = all::RoundHalfAway((c.right - c.left) * 0.25), b = all::RoundHalfAway((c.bottom - c.top) * 0.25);
+          const uint32_t centre = picture.at(c.left + 2 * a, c.top + 2 * b);
+          const bool hol = all::sc_stat_weekend::sp_is_holiday(r->duty.at) == 1;
+          const bool we = all::sc_stat_weekend::sp_is_weekend(r->duty.at) == 1;
+          if (showing == showing_kind::show_holidays && hol) EXPECT_EQ(centre, 0x00FFFFu);
+          else if (showing == showing_kind::show_weekends && we) EXPECT_EQ(centre, 0xFFFF00u);
+          else EXPECT_TRUE(centre != 0x00FFFFu && centre != 0xFFFF00u);
+          K::Fail();
+        });
+      }
+    }
+    // Slot cells without duties: black, with the date in white in slot 1.
+    options_db::various_i(L"simple", 1);
+    calendarWIN* grid = nullptr;
+    Run([&] {
+      grid = calendarWIN::new_calendarwin(pane);
+      grid->drew_cal();
+    });
+    const Pixels px = rztest::WindowPixels(pane, all);
+    const slot_rct* late = grid->slot_of({1, 1, 2});
+    const slot_rct* early = grid->slot_of({1, 1, 1});
+    ASSERT_TRUE(late && early);
+    EXPECT_EQ(px.at(Centre(late->rect).x, Centre(late->rect).y), 0x000000u);
+    EXPECT_EQ(px.at(late->rect.left, late->rect.top + 1), 0x808080u);
+    bool white = false;
+    for (int x = early->rect.left + 1; x < early->rect.right; ++x)
+      for (int yy = early->rect.top + 1; yy < early->rect.bottom; ++yy) white = white || px.at(x, yy) == 0xFFFFFFu;
+    EXPECT_TRUE(white);
+  });
+}
+
+// With a doctor's filter the rules layer crosses the duties a rule of the
+// doctor forbids, in the rule's colour.
+TEST_F(Calendar, RuleCrossInTheRulesColour) {
+  RosterSpec spec = CalendarSpec();
+  const std::wstring doctor = spec.doctors[0].name;
+  RuleSpec rule{all::who_kind::person_rule, doctor, all::rule_kind::r_slot, 2, {}};
+  spec.rules = {rule};
+  Open(spec);
+  all::sc_include::sdb_include = {all::include_kind::person, 0, doctor.c_str()};
+  rztest::InTask([&](HWND) {
+    const int W = 900, H = 500;
+    draw_dtbd* layer = nullptr;
+    const Pixels px = rztest::DrawOnPicture(W, H, [&](LONG_PTR p) {
+      Run([&] {
+        layer = draw_dtbd::new_dtbd(p);
+        layer->drew_dtbd(all::Showing(showing_kind::show_rules), rule_added::rule_added_failed);
+      });
+    });
+    ASSERT_EQ(layer->showing().kind, showing_kind::show_pg_rules);
+    int crossed = 0, plain = 0;
+    layer->ndd_dtbd([&](const all::dtbd_rec* r) {
+      const rect_struct c = r->rect;
+      const uint32_t at = px.at(c.left + 3, c.top + 3);  // on the diagonal
+      if (r->modified) {
+        // the one-off marker's corner
+      } else if (r->duty.at.slot == 2) {
+        EXPECT_EQ(at, 0xFF0000u) << "own rule's colour, red";
+        ++crossed;
+      } else {
+        EXPECT_NE(at, 0xFF0000u);
+        ++plain;
+      }
+      K::Fail();
+    });
+    EXPECT_GT(crossed, 0);
+    EXPECT_GT(plain, 0);
+  });
+  all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
+}
+
+// --- Input --------------------------------------------------------------------------
+
+// A one-off duty made from the pop-up menu (right click, keys through the
+// menu), removed by DEL under the mouse; "Remove all modifications";
+// hover texts on the help line.  The saved document holds exactly the
+// expected date changes.
+TEST_F(Calendar, OneOffDutyFromTheMenuAndDel) {
+  Open(CalendarSpec());
+  std::wstring lists;
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_dtbd* layer = Show(pane, &draw_dtbd::new_dtbd, &draw_dtbd::_dtbd_eh);
+    ASSERT_TRUE(layer->cal.just_drawn());
+    // Wednesday of week 2, slot "late": a cell without a one-off duty.
+    const slot_rct* cell = layer->cal.slot_of({3, 2, 2});
+    ASSERT_NE(cell, nullptr);
+    const all::dt date = cell->date;
+    win_SetFocus(pane);
+    // make duty here > Station > Haus A (id 101).
+    ChooseFromMenu(pane, Centre(cell->rect), {VK_DOWN, VK_RIGHT, VK_RIGHT, VK_RETURN});
+    const all::dtbd_rec* made = layer->record_of({{3, 2, 2}, 1, 1, true});
+    ASSERT_NE(made, nullptr) << "the one-off duty is drawn";
+    EXPECT_TRUE(all::sc_mod_date::is_modified(date, all::tls{1, 1, 2}));
+    // Hover over the fixture's one-off duty shows its description; DEL
+    // removes it.
+    const all::dtbd_rec* fixture = layer->record_of({{2, 1, 1}, 2, 3, true});
+    ASSERT_NE(fixture, nullptr);
+    ComtreeCalls().clear();
+    Move(pane, Centre(fixture->rect));
+    Pump();
+    ASSERT_FALSE(ComtreeCalls().empty());
+    EXPECT_EQ(ComtreeCalls().back().op, L"update_cs_help");
+    EXPECT_NE(ComtreeCalls().back().text.find(L"Visite"), std::wstring::npos) << Narrow(ComtreeCalls().back().text);
+    win_SetFocus(pane);
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_EQ(layer->record_of({{2, 1, 1}, 2, 3, true}), nullptr);
+    // Keys and menu ids with no duty or slot under the point change nothing.
+    event_struct move{e_mousemove, {}};
+    pnt_struct nowhere{1, 1};
+    move.w[0] = reinterpret_cast<LONG_PTR>(&nowhere);
+    layer->_dtbd_eh(pane, &move);
+    for (event_struct e : {event_struct{e_char, {127, 0}}, event_struct{e_menu, {8114, 0}},
+                           event_struct{e_menu, {101, 0}}, event_struct{e_menu, {100, 0}},
+                           event_struct{e_menu, {2000, 0}}, event_struct{e_menu, {5000, 0}},
+                           event_struct{e_menu, {5007, 0}}})
+      EXPECT_FALSE(layer->_dtbd_eh(pane, &e)) << e.kind << " " << e.w[0];
+    lists = SavedThenRead(L"lists");
+  });
+  const std::vector<std::wstring> lines = LinesOf(lists);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"changes 2026-10-14/112"), lines.end()) << Narrow(lists);
+
+  // "Remove all modifications" drops every change.
+  Reopen();
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_dtbd* layer = nullptr;
+    Run([&] {
+      layer = draw_dtbd::new_dtbd(pane);
+      layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
+    });
+    event_struct clear{e_menu, {8115, 0}};
+    EXPECT_TRUE(layer->_dtbd_eh(pane, &clear));
+    EXPECT_FALSE(layer->cal.just_drawn() && layer->record_of({{3, 2, 2}, 1, 1, true}));
+    lists = SavedThenRead(L"lists");
+  });
+  const std::vector<std::wstring> cleared = LinesOf(lists);
+  EXPECT_NE(std::find(cleared.begin(), cleared.end(), L"changes"), cleared.end()) << Narrow(lists);
+}
+
+// Weekend toggles: a left click on a slot-10 duty adds its weekday and
+// slot, shown in every week; DEL removes it again.  Holiday toggles add
+// and remove a date and repaint only that date.
+TEST_F(Calendar, WeekendAndHolidayTogglesByClicks) {
+  Open(CalendarSpec(10));
+  std::wstring dump;
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 900);
+    draw_weekends* we = Show(pane, &draw_weekends::new_weekend, &draw_weekends::_we_eh);
+    const all::dtbd_rec* r = we->dtbd.record_of({{3, 2, 10}, 1, 1, false});
+    ASSERT_NE(r, nullptr);
+    Click(pane, Centre(r->rect), 0);
+    Pump();
+    EXPECT_EQ(all::sc_stat_weekend::sp_is_weekend({3, 1, 10}), 1u);
+    // Shown in both weeks of the view.
+    const Pixels px = rztest::WindowPixels(pane, {0, 0, 1000, 900});
+    for (uint32_t period : {1u, 2u}) {
+      const all::dtbd_rec* d = we->dtbd.record_of({{3, period, 10}, 1, 1, false});
+      ASSERT_NE(d, nullptr);
+      const rect_struct c = d->rect;
+      const int a = all::RoundHalfAway((c.right - c.left) * 0.25), b = all::RoundHalfAway((c.bottom - c.top) * 0.25);
+      EXPECT_EQ(px.at(c.left + 2 * a, c.top + 2 * b), 0xFFFF00u) << "week " << period;
+    }
+    // DEL over the duty removes the day-slot; DEL again fails (not a weekend
+    // one); a right click is swallowed; a second left click adds it again.
+    win_SetFocus(pane);
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_EQ(all::sc_stat_weekend::sp_is_weekend({3, 1, 10}), 0u);
+    event_struct del{e_char, {127, 0}};
+    EXPECT_FALSE(we->_we_eh(pane, &del));
+    event_struct right{e_mousedown, {0, 0, 1}};
+    pnt_struct p = Centre(r->rect);
+    right.w[0] = reinterpret_cast<LONG_PTR>(&p);
+    EXPECT_TRUE(we->_we_eh(pane, &right));
+    EXPECT_EQ(all::sc_stat_weekend::sp_is_weekend({3, 1, 10}), 0u);
+    Click(pane, Centre(r->rect), 0);
+    Pump();
+    EXPECT_EQ(all::sc_stat_weekend::sp_is_weekend({3, 1, 10}), 1u);
+
+    // Holidays: a click on Wednesday of week 1 makes it one; a second click
+    // removes it.
+    draw_hols* hols = Show(pane, &draw_hols::new_hols, &draw_hols::_hols_eh);
+    const all::dtbd_rec* h = hols->dtbd.record_of({{3, 1, 1}, 1, 1, false});
+    ASSERT_NE(h, nullptr);
+    Click(pane, Centre(h->rect), 0);
+    Pump();
+    EXPECT_EQ(all::sc_stat_weekend::sp_is_holiday({3, 1, 1}), 1u);
+    EXPECT_EQ(ComtreeCalls().back().op, L"update_stats_if_showing");
+    dump = SavedThenRead(L"dump");
+  });
+  const std::vector<std::wstring> lines = LinesOf(dump);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"holidays 2026-12-25 2026-12-26 2027-1-1 2026-10-7"), lines.end())
+      << Narrow(dump);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), L"weekend 10,3"), lines.end()) << Narrow(dump);
+}
+
+// Can't-do rules of the doctor in view: a left click toggles "can't do this
+// duty" (crossed in the rule's colour), the pop-up menu's items say CAN or
+// Can't and toggle their rule, DEL removes the doctor's duty and task
+// rules; a group's rule from the menu; nobody in view stores nothing.
+TEST_F(Calendar, CantDoRulesByClicksMenuAndDel) {
+  Open(CalendarSpec());
+  const std::wstring doctor = L"Dr. Sophie Bauer";
+  std::wstring gate;
+  auto exists = [&](const wchar_t* who, all::who_kind kind, all::rule_kind type, uint32_t number,
+                    const wchar_t* key = nullptr) {
+    return all::sc_rules::rule_exists(
+        all::MakeWhichRule({kind, who, true, type, number, key, all::can_do_kind::i_cant_do}));
+  };
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    all::sc_include::sdb_include = {all::include_kind::person, 0, doctor.c_str()};
+    draw_cant_dos* layer = Show(pane, &draw_cant_dos::new_cant_dos, &draw_cant_dos::_cant_do_eh);
+    const all::duty_dat duty{{1, 1, 1}, 1, 1, false};  // Monday, week 1: Station at Haus A
+    const all::dtbd_rec* r = layer->dtbd.record_of(duty);
+    ASSERT_NE(r, nullptr);
+    const rect_struct cell = r->rect;
+    const std::wstring key = all::sc_phase1::get_dtbd_key(duty).text;
+    const all::who_kind person = all::who_kind::person_rule;
+    Click(pane, Centre(cell), 0);
+    EXPECT_TRUE(exists(doctor.c_str(), person, all::rule_kind::r_dtbd, 0, key.c_str()));
+    const Pixels crossed = rztest::WindowPixels(pane, cell);
+    EXPECT_EQ(crossed.at(4, 4), 0xFF0000u) << "the diagonal in the doctor's rule colour";
+    Pump(GetDoubleClickTime() + 100);  // a second click, not a double click
+    Click(pane, Centre(cell), 0);
+    EXPECT_FALSE(exists(doctor.c_str(), person, all::rule_kind::r_dtbd, 0, key.c_str()));
+
+    // The menu: the fifth item (any Station) chosen by keys from a helper thread.
+    EXPECT_EQ(std::wstring(draw_cant_dos::item_text(draw_cant_dos::kAnyTask, duty)), L"Can't do any Station");
+    ChooseFromMenu(pane, Centre(cell), {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+    EXPECT_TRUE(exists(doctor.c_str(), person, all::rule_kind::r_what, 1));
+    struct Text {
+      uint32_t id;
+      const wchar_t* text;
+    } texts[] = {{draw_cant_dos::kThisDuty, L"Can't do this duty"}, {draw_cant_dos::kAnySlot, L"Can't do any Fr\u00FCh"},
+                 {draw_cant_dos::kAnyDay, L"Can't do any Monday"},  {draw_cant_dos::kThisWeek, L"Can't do this week"},
+                 {draw_cant_dos::kAnyTask, L"CAN do any Station"},  {draw_cant_dos::kAnyWhere, L"Can't do any Haus A"}};
+    for (const Text& t : texts) EXPECT_EQ(std::wstring(draw_cant_dos::item_text(t.id, duty)), t.text) << t.id;
+
+    // DEL removes the duty rule and the task rule; the week rule stays.
+    Pump(GetDoubleClickTime() + 100);
+    Click(pane, Centre(cell), 0);
+    Move(pane, Centre(cell));
+    event_struct week{e_menu, {draw_cant_dos::kThisWeek, 0}};
+    EXPECT_TRUE(layer->_cant_do_eh(pane, &week));
+    win_SetFocus(pane);
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_FALSE(exists(doctor.c_str(), person, all::rule_kind::r_dtbd, 0, key.c_str()));
+    EXPECT_FALSE(exists(doctor.c_str(), person, all::rule_kind::r_what, 1));
+    EXPECT_TRUE(exists(doctor.c_str(), person, all::rule_kind::r_period, 1));
+
+    // A group in view: its rule from the menu; DEL removes nothing.
+    all::sc_include::sdb_include = {all::include_kind::group, 0, L"Innere"};
+    event_struct slot{e_menu, {draw_cant_dos::kAnySlot, 0}};
+    EXPECT_TRUE(layer->_cant_do_eh(pane, &slot));
+    event_struct del{e_char, {127, 0}};
+    EXPECT_TRUE(layer->_cant_do_eh(pane, &del));
+    EXPECT_TRUE(exists(L"Innere", all::who_kind::group_rule, all::rule_kind::r_slot, 1));
+    // Nobody in view: nothing stored, every item "Can't"; no duty under the
+    // point: not handled.
+    all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
+    event_struct any{e_menu, {draw_cant_dos::kAnyWhere, 0}};
+    EXPECT_TRUE(layer->_cant_do_eh(pane, &any));
+    EXPECT_EQ(std::wstring(draw_cant_dos::item_text(draw_cant_dos::kThisWeek, duty)), L"Can't do this week");
+    Move(pane, {1, 1});
+    for (event_struct e : {event_struct{e_char, {127, 0}}, event_struct{e_menu, {draw_cant_dos::kThisDuty, 0}}})
+      EXPECT_FALSE(layer->_cant_do_eh(pane, &e)) << e.kind;
+    gate = SavedThenRead(L"gate");
+  });
+  std::vector<std::wstring> rules;
+  for (const std::wstring& l : LinesOf(gate))
+    if (l.rfind(L"rule ", 0) == 0) rules.push_back(l);
+  EXPECT_EQ(rules, (std::vector<std::wstring>{L"rule who1(Innere) force2 type1(1) can1",
+                                               L"rule who2(Dr. Sophie Bauer) force2 type3(1) can1"}))
+      << Narrow(gate);
+}
+
+// Ties: a line dragged from duty A to duty B proposes B first, A second,
+// must_do, every week, these duties, global; the dialog's OK stores it and
+// it is drawn with "S" at A; a stored tie with ends outside its duties is
+// drawn inside them; "Delete all ties" from the pop-up menu deletes the
+// global ties.
+TEST_F(Calendar, TieDrawnFromDutyToDutyAndDeletedFromTheMenu) {
+  Open(CalendarSpec());
+  const all::duty_dat a{{1, 1, 1}, 1, 1, false}, b{{3, 1, 2}, 2, 2, false};  // Station A early, Notaufnahme B late
+  const std::wstring keyA = all::sc_phase1::get_dtbd_key(a).text, keyB = all::sc_phase1::get_dtbd_key(b).text;
+  const all::duty_dat c{{2, 1, 3}, 3, 3, false};  // Visite C night
+  const std::wstring keyC = all::sc_phase1::get_dtbd_key(c).text;
+  Run([&] {
+    // Stored ends past the duty (x 5, y -3) and not finite.
+    auto* t = static_cast<all::TieDatTerm*>(K::Memory::AllocHeap(sizeof(all::TieDatTerm)));
+    *t = *all::MakeTieDat({all::which_kind::global_tie, nullptr, tav::HeapCopy(keyC.c_str()),
+                           tav::HeapCopy(keyA.c_str()), all::tie_kind::must_not_do, all::repeat_kind::no_repeat,
+                           all::spec_kind::tlsd_spec});
+    static const all::RpntTerm from{1, 5.0, -3.0}, to{1, std::nan(""), 0.5};
+    static const all::Rpnt2Term ends{1, &from, &to};
+    t->drawn = &ends;
+    all::ties::add_tie2(t);
+  });
+  std::wstring dump;
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_ties* layer = Show(pane, &draw_ties::new_ties, &draw_ties::_ties_eh);
+    EXPECT_TRUE(layer->ties().empty()) << "nothing before a selection";
+    Run([&] { layer->drew_ties(L"Doctor ties", rizediveva6::Nil<const wchar_t*>()); });
+    EXPECT_TRUE(layer->ties().empty());
+    Run([&] { layer->drew_ties(L"Global ties", rizediveva6::Nil<const wchar_t*>()); });
+    ASSERT_EQ(layer->ties().size(), 1u);
+    const all::dtbd_rec* ra = layer->dtbd.record_of(a);
+    const all::dtbd_rec* rb = layer->dtbd.record_of(b);
+    const all::dtbd_rec* rc = layer->dtbd.record_of(c);
+    ASSERT_TRUE(ra && rb && rc);
+    // The clamped end: the right edge of C's duty; the label at A's left edge.
+    EXPECT_EQ(layer->ties()[0].label.left, ra->rect.left);
+    EXPECT_EQ(layer->ties()[0].label.bottom, all::RoundHalfAway(ra->rect.top + (ra->rect.bottom - ra->rect.top) * 0.5));
+
+    // The drag: press on A, moves, release on B; the dialog answered OK.
+    testbox::Script answer({{nullptr, [](HWND d) { testbox::ClickButton(d, all::tie_definition::kOk); }}});
+    const pnt_struct from = Centre(ra->rect), to = Centre(rb->rect);
+    Mouse(pane, from, {MOUSEEVENTF_LEFTDOWN});
+    EXPECT_TRUE(layer->dragging());
+    for (int i = 1; i <= 4; ++i)
+      Move(pane, {from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4});
+    Mouse(pane, to, {MOUSEEVENTF_LEFTUP});
+    answer.Finish();
+    Pump();
+    EXPECT_FALSE(layer->dragging());
+    ASSERT_EQ(answer.Boxes().size(), 1u);
+    std::vector<all::tie_value> stored;
+    for (const auto* l = all::ties::all_ties(); !l->Empty(); l = l->tail) stored.push_back(all::TieValueOf(l->head->dat));
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(std::wstring(stored[1].first), keyB);
+    EXPECT_EQ(std::wstring(stored[1].second), keyA);
+    EXPECT_EQ(stored[1].who, all::which_kind::global_tie);
+    EXPECT_EQ(stored[1].tieDo, all::tie_kind::must_do);
+    EXPECT_EQ(stored[1].repeat, all::repeat_kind::repeat_week);
+    EXPECT_EQ(stored[1].spec, all::spec_kind::tlsd_spec);
+    ASSERT_EQ(layer->ties().size(), 2u) << "drawn after the invalidation";
+    // "S" in blue at A, where the new tie's second end lies.
+    const rect_struct label = layer->ties()[1].label;
+    const Pixels px = rztest::WindowPixels(pane, label);
+    EXPECT_NE(std::find(px.rgb.begin(), px.rgb.end(), 0x0000FFu), px.rgb.end());
+    // A release without a press is not handled; a move over a label is kept.
+    event_struct up{e_mouseup, {}};
+    pnt_struct p = Centre(rb->rect);
+    up.w[0] = reinterpret_cast<LONG_PTR>(&p);
+    EXPECT_FALSE(layer->_ties_eh(pane, &up));
+    dump = SavedThenRead(L"ties");
+  });
+  std::vector<std::wstring> ties;
+  for (const std::wstring& l : LinesOf(dump))
+    if (l.rfind(L"tie ", 0) == 0) ties.push_back(l);
+  EXPECT_EQ(ties, (std::vector<std::wstring>{L"tie " + keyC + L" " + keyA + L" who1 do2 repeat3 spec1",
+                                              L"tie " + keyB + L" " + keyA + L" who1 do1 repeat1 spec1"}))
+      << Narrow(dump);
+
+  // "Delete all ties" from the layer's pop-up menu (resource 10109).
+  Reopen();
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_ties* layer = Show(pane, &draw_ties::new_ties, &draw_ties::_ties_eh);
+    Run([&] { layer->drew_ties(L"Global ties", rizediveva6::Nil<const wchar_t*>()); });
+    const all::dtbd_rec* rb = layer->dtbd.record_of(b);
+    ASSERT_NE(rb, nullptr);
+    ChooseFromMenu(pane, Centre(rb->rect), {VK_DOWN, VK_RETURN});
+    EXPECT_TRUE(all::ties::all_ties()->Empty());
+    EXPECT_TRUE(layer->ties().empty());
+    dump = SavedThenRead(L"ties");
+  });
+  EXPECT_EQ(dump.find(L"tie "), std::wstring::npos) << Narrow(dump);
+}
+
+}  // namespace
+}  // namespace alltest

@@ -61,7 +61,9 @@ inline void ExpectControls(HWND d, const std::vector<CtlPin>& pins) {
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(c, GWL_STYLE));
     EXPECT_EQ(style & p.mask, p.style) << std::hex << style;
     EXPECT_TRUE(style & WS_VISIBLE);
-    if (p.text) EXPECT_EQ(TextOf(c), p.text);
+    if (p.text) {
+      EXPECT_EQ(TextOf(c), p.text);
+    }
     // The dialog manager maps the origin and the size, as a template holds them.
     RECT origin{p.dlgUnits.left, p.dlgUnits.top, p.dlgUnits.left, p.dlgUnits.top};
     RECT size{0, 0, p.dlgUnits.right - p.dlgUnits.left, p.dlgUnits.bottom - p.dlgUnits.top};

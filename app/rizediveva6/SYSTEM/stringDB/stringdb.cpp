@@ -31,14 +31,17 @@ const str_br* make_str_br(const wchar_t* name, brush b) {
 namespace {
 
 // What is known of one list's chain, per (database, chain, domain): its
-// references in order, valid while chainDB::writes() equals the stamp; the
-// list's own writes bring them up to date and restamp them.
+// references in order and, once a lookup by name needed them, each entry's
+// name.  Each part is valid while chainDB::writes() equals its stamp; the
+// list's own writes bring the valid parts up to date and restamp them.
 struct ListCache {
   const chainDB* db;
   const IDomainDefinition* d;
   std::wstring chain;
-  uint64_t stamp = 0;  // 0: never valid
+  uint64_t refsStamp = 0, namesStamp = 0;  // 0: never valid
   std::vector<int32_t> refs;
+  std::vector<std::wstring> names;
+  std::vector<uint8_t> named;  // 0: the entry has no name
 };
 
 // Per thread; entries no write has left valid are dropped when it grows.
@@ -49,7 +52,7 @@ ListCache& CacheOf(const chainDB* db, const IDomainDefinition* d, const wchar_t*
     if (c.db == db && c.d == d && c.chain == chain) return c;
   if (caches.size() >= 16) {
     const uint64_t now = chainDB::writes();
-    std::erase_if(caches, [&](const ListCache& c) { return c.stamp != now; });
+    std::erase_if(caches, [&](const ListCache& c) { return c.refsStamp != now && c.namesStamp != now; });
   }
   ListCache& c = caches.emplace_back();
   c.db = db;
@@ -90,12 +93,16 @@ class Chain {
       return true;
     });
   }
-  // The first entry named `name` in positions from..to (a walk).
+  // The first entry named `name` in positions from..to.
   bool Named(const wchar_t* name, int32_t from, int32_t to, Hit* hit) const {
-    return name && First([&](int32_t position, term t) {
-      const wchar_t* n = nameOf_(t);
-      return position >= from && position <= to && n && wcscmp(n, name) == 0;
-    }, hit);
+    if (!name) return false;
+    const ListCache& c = Names();
+    const size_t length = wcslen(name);
+    for (int32_t i = std::max(from, 1); i <= to && i <= int32_t(c.refs.size()); ++i) {
+      const std::wstring& n = c.names[i - 1];
+      if (c.named[i - 1] && n.size() == length && wmemcmp(n.data(), name, length) == 0) return At(i, hit);
+    }
+    return false;
   }
   bool Named(const wchar_t* name, Hit* hit) const { return Named(name, 1, INT32_MAX, hit); }
   bool At(int32_t n, Hit* hit) const {
@@ -124,17 +131,43 @@ class Chain {
     Change([&] {
       if (atFront) db_->chain_inserta(d_, name_, t, &ref);
       else db_->chain_insertz(d_, name_, t, &ref);
-    }, [&](ListCache& c) { c.refs.insert(atFront ? c.refs.begin() : c.refs.end(), ref); });
+    }, [&](ListCache& c) {
+      const size_t at = atFront ? 0 : c.refs.size();
+      c.refs.insert(c.refs.begin() + at, ref);
+      return at;
+    }, [&](ListCache& c, size_t at) { InsertName(c, at, t); });
   }
   void Delete(const Hit& hit) const {
+    const size_t at = size_t(hit.position - 1);
     Change([&] { db_->term_delete(name_, hit.ref); },
-           [&](ListCache& c) { c.refs.erase(c.refs.begin() + (hit.position - 1)); });
+           [&](ListCache& c) {
+             c.refs.erase(c.refs.begin() + at);
+             return at;
+           },
+           [&](ListCache& c, size_t) {
+             c.names.erase(c.names.begin() + at);
+             c.named.erase(c.named.begin() + at);
+           });
   }
   void Replace(const Hit& hit, term t) const {
-    Change([&] { db_->term_replace(d_, hit.ref, t); }, [](ListCache&) {});
+    const size_t at = size_t(hit.position - 1);
+    Change([&] { db_->term_replace(d_, hit.ref, t); }, [&](ListCache&) { return at; },
+           [&](ListCache& c, size_t) {
+             c.names.erase(c.names.begin() + at);
+             c.named.erase(c.named.begin() + at);
+             InsertName(c, at, t);
+           });
   }
   void Clear() const {
-    Change([&] { db_->chain_delete(name_); }, [](ListCache& c) { c.refs.clear(); });
+    Change([&] { db_->chain_delete(name_); },
+           [](ListCache& c) {
+             c.refs.clear();
+             return size_t(0);
+           },
+           [](ListCache& c, size_t) {
+             c.names.clear();
+             c.named.clear();
+           });
   }
   bool Any() const { return Count() > 0; }
 
@@ -148,7 +181,11 @@ class Chain {
     Change([&] {
       db_->term_replace(d_, other.ref, entry.t);
       db_->term_replace(d_, entry.ref, other.t);
-    }, [](ListCache&) {});
+    }, [&](ListCache&) { return size_t(0); },
+           [&](ListCache& c, size_t) {
+             std::swap(c.names[entry.position - 1], c.names[other.position - 1]);
+             std::swap(c.named[entry.position - 1], c.named[other.position - 1]);
+           });
     return true;
   }
   // Moves the first entry named `name` that has a neighbour that way.
@@ -171,25 +208,53 @@ class Chain {
   ListCache& Refs() const {
     ListCache& c = CacheOf(db_, d_, name_);
     const uint64_t now = chainDB::writes();
-    if (c.stamp == now) return c;
-    c.stamp = 0;
+    if (c.refsStamp == now) return c;
+    c.refsStamp = c.namesStamp = 0;
     c.refs.clear();
     int32_t ref;
     for (bool more = db_->chain_first(name_, &ref); more; more = db_->chain_next(ref, &ref)) c.refs.push_back(ref);
-    c.stamp = now;
+    c.refsStamp = now;
     return c;
   }
-  // Runs `write`, then, when the references were valid before it, brings
-  // them up to date with `update` and restamps them.  A write that raises
-  // leaves them stale.
-  template <class W, class U>
-  void Change(W write, U update) const {
+  // The cache with valid references and names, rebuilt by a walk when stale;
+  // a term of another domain raises before anything is stamped.
+  ListCache& Names() const {
     ListCache& c = CacheOf(db_, d_, name_);
-    const bool valid = c.stamp == chainDB::writes();
+    const uint64_t now = chainDB::writes();
+    if (c.namesStamp == now) return c;
+    c.refsStamp = c.namesStamp = 0;
+    c.refs.clear();
+    c.names.clear();
+    c.named.clear();
+    Walk([&](int32_t, term t, int32_t ref) {
+      c.refs.push_back(ref);
+      InsertName(c, c.names.size(), t);
+      return false;
+    });
+    c.refsStamp = c.namesStamp = now;
+    return c;
+  }
+  void InsertName(ListCache& c, size_t at, term t) const {
+    const wchar_t* n = nameOf_(t);
+    c.names.insert(c.names.begin() + at, n ? std::wstring(n) : std::wstring());
+    c.named.insert(c.named.begin() + at, n != nullptr);
+  }
+  // Runs `write`, then brings the parts of the cache that were valid before
+  // it up to date: `refs` changes the references and gives the place of the
+  // change, `names` the names.  A write that raises leaves the cache stale.
+  template <class W, class R, class N>
+  void Change(W write, R refs, N names) const {
+    ListCache& c = CacheOf(db_, d_, name_);
+    const uint64_t before = chainDB::writes();
+    const bool refsValid = c.refsStamp == before, namesValid = c.namesStamp == before;
     write();
-    if (!valid) return;
-    update(c);
-    c.stamp = chainDB::writes();
+    const uint64_t now = chainDB::writes();
+    if (!refsValid) return;
+    const size_t at = refs(c);
+    c.refsStamp = now;
+    if (!namesValid) return;
+    names(c, at);
+    c.namesStamp = now;
   }
 
   chainDB* db_;

@@ -5,9 +5,9 @@
 //
 // Invariants:
 //  - Scans by content walk the chain with chain_terms from the first term
-//    and number the terms as they pass; lookups by name are such scans.
-//    Positions and counts answer from the chain's references as last read,
-//    kept per thread for each (database, chain, domain) while
+//    and number the terms as they pass.  Positions, counts and lookups by
+//    name answer from the chain's references and names as last read, kept
+//    per thread for each (database, chain, domain) while
 //    chainDB::writes() stands; the lists' own writes update them in step,
 //    any other write through chainDB makes them be read again.  Nothing
 //    else may change a document's chains.

@@ -107,14 +107,15 @@ void SetParamRows(SQLHDBC dbc, SQLHSTMT stmt, uint64_t rows);
 uint64_t ParamRows(SQLHSTMT stmt);
 
 // Values.  Records live on the caller's global stack, as the strings and
-// binaries they point to do.
-data_struct* NewValue();
-// A string copied to the global stack, at most `maxChars` characters.
-wchar_t* CopyText(const wchar_t* text, size_t maxChars);
+// binaries they point to do (a text in the record's own block).
+// A zeroed record of `kind` with `extra` bytes behind it.
+data_struct* NewValue(uint32_t kind, uint32_t extra);
 // A binary on the global stack: u32 length + 4, then the bytes.
 const uint8_t* MakeBinary(const uint8_t* bytes, uint32_t length);
-// The getter's text of a date, time or timestamp element.
-wchar_t* FormatTemporal(uint32_t type, const uint8_t* element);
+// The getter's text of a date, time or timestamp element, into `text`
+// (kTemporalChars characters).
+constexpr uint32_t kTemporalChars = 40;  // "-32768-65535-65535 65535:65535:65535"
+void FormatTemporal(uint32_t type, const uint8_t* element, wchar_t* text);
 
 // The kernel's services.
 [[noreturn]] void Raise(uint32_t code);

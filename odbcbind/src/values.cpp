@@ -16,19 +16,11 @@ namespace odbcbind {
 
 namespace kernel = Qel::RunTime::Kernel;
 
-data_struct* NewValue() {
-  auto* v = reinterpret_cast<data_struct*>(kernel::Memory::AllocGStack(sizeof(data_struct)));
+data_struct* NewValue(uint32_t kind, uint32_t extra) {
+  auto* v = reinterpret_cast<data_struct*>(kernel::Memory::AllocGStack(uint32_t(sizeof(data_struct) + extra)));
   memset(v, 0, sizeof *v);
+  v->kind = kind;
   return v;
-}
-
-wchar_t* CopyText(const wchar_t* text, size_t maxChars) {
-  size_t n = 0;
-  while (n < maxChars && text[n]) ++n;
-  auto* out = reinterpret_cast<wchar_t*>(kernel::Memory::AllocGStack(uint32_t((n + 1) * sizeof(wchar_t))));
-  wmemcpy(out, text, n);
-  out[n] = 0;
-  return out;
 }
 
 const uint8_t* MakeBinary(const uint8_t* bytes, uint32_t length) {
@@ -64,9 +56,7 @@ uint16_t U16(const uint8_t* p) {
 
 // Date "%-2d-%-2d-%-4d" (month, day, year), time "%-2d:%-2d:%-2d", timestamp
 // both with a space between; the fraction is not shown.
-wchar_t* FormatTemporal(uint32_t type, const uint8_t* element) {
-  constexpr uint32_t kLongest = 40;  // "-32768-65535-65535 65535:65535:65535"
-  wchar_t* text = reinterpret_cast<wchar_t*>(kernel::Memory::AllocGStack(kLongest * sizeof(wchar_t)));
+void FormatTemporal(uint32_t type, const uint8_t* element, wchar_t* text) {
   wchar_t* p = text;
   if (type == odbcDate || type == odbcTimestamp) {
     p = PutNumber(p, U16(element + 2), 2);
@@ -85,7 +75,6 @@ wchar_t* FormatTemporal(uint32_t type, const uint8_t* element) {
     p = PutNumber(p, U16(t + 4), 2);
   }
   *p = 0;
-  return text;
 }
 
 namespace {
@@ -190,20 +179,48 @@ Ham* HamRow(void* address, uint32_t row, const wchar_t* name) {
   return ham;
 }
 
-// The value of one element (indicator not null) of binding type `type`.
-void ReadElement(data_struct* v, uint32_t type, const uint8_t* element, uint32_t size, SQLLEN indicator) {
+// The value of one element (indicator not null) of binding type `type`: one
+// block with the record first and its text behind it (a binary has its own).
+data_struct* ReadElement(uint32_t type, const uint8_t* element, uint32_t size, SQLLEN indicator) {
   switch (type) {
-    case odbcString: case odbcNumeric: case odbcLongText:
-      v->value.text = CopyText(reinterpret_cast<const wchar_t*>(element), size / sizeof(wchar_t));
-      break;
-    case odbcBit: case odbcTinyInt: v->value.integer = element[0]; break;
-    case odbcShort: case odbcLong: memcpy(&v->value.integer, element, 4); break;
-    case odbcFloat: case odbcDouble: memcpy(&v->value.real, element, 8); break;
-    case odbcDate: case odbcTime: case odbcTimestamp: v->value.text = FormatTemporal(type, element); break;
-    case odbcBinary: {
+    case odbcString: case odbcNumeric: case odbcLongText: {
+      const auto* text = reinterpret_cast<const wchar_t*>(element);
+      size_t n = 0;
+      while (n < size / sizeof(wchar_t) && text[n]) ++n;
+      data_struct* v = NewValue(type, uint32_t((n + 1) * sizeof(wchar_t)));
+      auto* out = reinterpret_cast<wchar_t*>(v + 1);
+      wmemcpy(out, text, n);
+      out[n] = 0;
+      v->value.text = out;
+      return v;
+    }
+    case odbcBit: case odbcTinyInt: {
+      data_struct* v = NewValue(type, 0);
+      v->value.integer = element[0];
+      return v;
+    }
+    case odbcShort: case odbcLong: {
+      data_struct* v = NewValue(type, 0);
+      memcpy(&v->value.integer, element, 4);
+      return v;
+    }
+    case odbcFloat: case odbcDouble: {
+      data_struct* v = NewValue(type, 0);
+      memcpy(&v->value.real, element, 8);
+      return v;
+    }
+    case odbcDate: case odbcTime: case odbcTimestamp: {
+      data_struct* v = NewValue(type, kTemporalChars * sizeof(wchar_t));
+      auto* out = reinterpret_cast<wchar_t*>(v + 1);
+      FormatTemporal(type, element, out);
+      v->value.text = out;
+      return v;
+    }
+    default: {  // odbcBinary
       uint32_t n = indicator >= 0 && uint64_t(indicator) < size ? uint32_t(indicator) : size;
+      data_struct* v = NewValue(type, 0);
       v->value.binary = MakeBinary(element, n);
-      break;
+      return v;
     }
   }
 }
@@ -218,16 +235,10 @@ extern "C" {
 
 void odbcGetHamArray(void* address, uint16_t row, data_struct** value) {
   Ham* ham = HamRow(address, row, kGetHam);
-  data_struct* v = NewValue();
   SQLLEN indicator = ham->Indicators()[row - 1];
   uint32_t type = ham->header.type & 0xFF;
-  if (indicator == SQL_NULL_DATA) {
-    v->kind = odbcNull;
-  } else {
-    v->kind = type;
-    ReadElement(v, type, ham->Element(row), ham->header.elementSize, indicator);
-  }
-  *value = v;
+  *value = indicator == SQL_NULL_DATA ? NewValue(odbcNull, 0)
+                                      : ReadElement(type, ham->Element(row), ham->header.elementSize, indicator);
   RecordSuccess(kGetHam);
 }
 
@@ -336,18 +347,16 @@ void odbcGetData(odbcHandle env, odbcHandle dbc, odbcHandle stmt, uint32_t colum
   SQLLEN length = 0;
   Check(odbc->SQLGetData(stmt, SQLUSMALLINT(column), info.cType, buffer, SQLLEN(size), &length), L"SQLGetData",
         env, dbc, stmt);
-  data_struct* v = NewValue();
+  data_struct* v;
   if (length == SQL_NULL_DATA) {
-    v->kind = odbcNull;
+    v = NewValue(odbcNull, 0);
+  } else if (type == odbcShort) {
+    int16_t s;
+    memcpy(&s, buffer, 2);
+    v = NewValue(type, 0);
+    v->value.integer = s;
   } else {
-    v->kind = type;
-    if (type == odbcShort) {
-      int16_t s;
-      memcpy(&s, buffer, 2);
-      v->value.integer = s;
-    } else {
-      ReadElement(v, type, buffer, size, length);
-    }
+    v = ReadElement(type, buffer, size, length);
   }
   if (buffer != scratch) kernel::Memory::ReleaseHeap(buffer);
   *value = v;

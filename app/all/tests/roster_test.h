@@ -23,6 +23,20 @@ inline std::vector<std::wstring> Names(const SList* l) {
   return v;
 }
 
+// Storage the collector scans: objects held only here stay alive.
+template <class T>
+struct ScannedAllocator {
+  using value_type = T;
+  ScannedAllocator() = default;
+  template <class U>
+  ScannedAllocator(const ScannedAllocator<U>&) {}
+  T* allocate(size_t n) {
+    return static_cast<T*>(Qel::RunTime::Kernel::Memory::AllocUncollectableHeap(uint32_t(n * sizeof(T))));
+  }
+  void deallocate(T* p, size_t) { Qel::RunTime::Kernel::Memory::ReleaseHeap(p); }
+  bool operator==(const ScannedAllocator&) const { return true; }
+};
+
 class Roster : public rztest::Documents {
  protected:
   static void SetUpTestSuite() {
@@ -53,7 +67,8 @@ class Roster : public rztest::Documents {
   // Runs body; the run-time error number it raised (0: none).
   uint32_t Error(std::function<void()> body) { return ErrorNumber(RunTrapped([&] { body(); })); }
 
-  std::vector<rz::document*> open_;
+  // Collected objects: after kalmora_DB::uninit nothing else holds them.
+  std::vector<rz::document*, ScannedAllocator<rz::document*>> open_;
 };
 
 // The lines of a child's output.

@@ -1,7 +1,10 @@
 // String lists on memory and file databases: positions, names, moves, the
-// entries without name or id, and the stored image of a str_br entry.
+// entries without name or id, answers after every kind of write, and the
+// stored image of a str_br entry.
 #include <windows.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -252,6 +255,158 @@ TEST_P(StringLists, StringListEntriesWithoutNameOrId) {
   });
 }
 
+// Lookups answer from what the list knows of its chain; after every kind of
+// write (the list's own and the database's, on this handle or another) the
+// answers must be those of a walk of the chain.
+class ListAnswers : public StringLists {
+ protected:
+  void Fill(const Names& names) {
+    Run([&] {
+      string_brush_db::clear_chain(db_, L"tasks");
+      for (const std::wstring& n : names) string_brush_db::add_namez(db_, L"tasks", make_str_br(HeapCopy(n.c_str()), {1, 2}));
+    });
+  }
+  // Asks every question once, so that the answers are known before a write.
+  void Ask() {
+    Run([&] {
+      const str_br* e;
+      string_brush_db::count(db_, L"tasks");
+      string_brush_db::nth_name(db_, L"tasks", 1, &e);
+      string_brush_db::exist_name(db_, L"tasks", L"A");
+    });
+  }
+  // The walk gives `want`, and count, nth_name and exist_name agree with it.
+  void Expect(const Names& want, const std::string& step) {
+    EXPECT_EQ(Brushes(), want) << step;
+    Run([&] {
+      EXPECT_EQ(string_brush_db::count(db_, L"tasks"), int32_t(want.size())) << step;
+      EXPECT_EQ(string_brush_db::one_exists(db_, L"tasks"), !want.empty()) << step;
+      for (size_t i = 0; i < want.size(); ++i) {
+        const str_br* e = nullptr;
+        ASSERT_TRUE(string_brush_db::nth_name(db_, L"tasks", int32_t(i + 1), &e)) << step;
+        EXPECT_EQ(std::wstring(e->name), want[i]) << step << " at " << i + 1;
+      }
+      const str_br* e = nullptr;
+      EXPECT_FALSE(string_brush_db::nth_name(db_, L"tasks", int32_t(want.size() + 1), &e)) << step;
+      for (const wchar_t* n : {L"A", L"B", L"C", L"D", L"E"}) {
+        const bool there = std::find(want.begin(), want.end(), n) != want.end();
+        EXPECT_EQ(string_brush_db::exist_name(db_, L"tasks", n), there) << step << " " << Narrow(n);
+      }
+    });
+  }
+
+ public:
+  // For the write table's entries.
+  using StringLists::db_;
+  int32_t RefAt(int32_t n) {
+    int32_t ref = 0;
+    Run([&] {
+      db_->chain_first(L"tasks", &ref);
+      for (int32_t i = 1; i < n; ++i) db_->chain_next(ref, &ref);
+    });
+    return ref;
+  }
+  term E() { return reinterpret_cast<term>(make_str_br(L"E", {5, 5})); }
+  const IDomainDefinition* Brush() { return D(rizediveva6::domains::str_br); }
+};
+
+TEST_P(ListAnswers, EveryWriteIsSeenByTheNextLookup) {
+  struct Case {
+    const char* step;
+    std::function<void(ListAnswers&)> write;
+    Names want;
+  };
+  using T = ListAnswers;
+  const Case cases[] = {
+      {"add_namea", [](T& t) { string_brush_db::add_namea(t.db_, L"tasks", make_str_br(L"E", {0, 0})); },
+       {L"E", L"A", L"B", L"C", L"D"}},
+      {"add_namez", [](T& t) { string_brush_db::add_namez(t.db_, L"tasks", make_str_br(L"E", {0, 0})); },
+       {L"A", L"B", L"C", L"D", L"E"}},
+      {"del_name", [](T& t) { string_brush_db::del_name(t.db_, L"tasks", L"B"); }, {L"A", L"C", L"D"}},
+      {"del_nth", [](T& t) { string_brush_db::del_nth(t.db_, L"tasks", 4); }, {L"A", L"B", L"C"}},
+      {"del_nth first", [](T& t) { string_brush_db::del_nth(t.db_, L"tasks", 1); }, {L"B", L"C", L"D"}},
+      {"replace_nth", [](T& t) { string_brush_db::replace_nth(t.db_, L"tasks", 2, make_str_br(L"E", {0, 0})); },
+       {L"A", L"E", L"C", L"D"}},
+      {"replace_nth_str", [](T& t) { string_brush_db::replace_nth_str(t.db_, L"tasks", 3, L"E"); },
+       {L"A", L"B", L"E", L"D"}},
+      {"replace_name_brush", [](T& t) { string_brush_db::replace_name_brush(t.db_, L"tasks", L"C", {7, 7}); },
+       {L"A", L"B", L"C", L"D"}},
+      {"move_up", [](T& t) { string_brush_db::move_up(t.db_, L"tasks", L"C"); }, {L"A", L"C", L"B", L"D"}},
+      {"move_down", [](T& t) { string_brush_db::move_down(t.db_, L"tasks", L"A"); }, {L"B", L"A", L"C", L"D"}},
+      {"clear_chain", [](T& t) { string_brush_db::clear_chain(t.db_, L"tasks"); }, {}},
+      {"chain_inserta", [](T& t) { int32_t r; t.db_->chain_inserta(t.Brush(), L"tasks", t.E(), &r); },
+       {L"E", L"A", L"B", L"C", L"D"}},
+      {"chain_insertafter", [](T& t) { int32_t r; t.db_->chain_insertafter(t.Brush(), L"tasks", t.RefAt(2), t.E(), &r); },
+       {L"A", L"B", L"E", L"C", L"D"}},
+      {"term_replace", [](T& t) { t.db_->term_replace(t.Brush(), t.RefAt(1), t.E()); }, {L"E", L"B", L"C", L"D"}},
+      {"term_delete", [](T& t) { t.db_->term_delete(L"tasks", t.RefAt(4)); }, {L"A", L"B", L"C"}},
+      {"chain_delete", [](T& t) { t.db_->chain_delete(L"tasks"); }, {}},
+  };
+  for (const Case& c : cases) {
+    Fill({L"A", L"B", L"C", L"D"});
+    Ask();
+    Run([&] { c.write(*this); });
+    Expect(c.want, c.step);
+    Reopen();
+    Expect(c.want, std::string(c.step) + " reopened");
+  }
+  // Several writes in a row, each answered before the next.
+  Fill({L"A", L"B", L"C", L"D"});
+  Ask();
+  Run([&] {
+    string_brush_db::move_down(db_, L"tasks", L"B");
+    string_brush_db::del_name(db_, L"tasks", L"A");
+    string_brush_db::add_namea(db_, L"tasks", make_str_br(L"E", {0, 0}));
+    string_brush_db::replace_nth_str(db_, L"tasks", 4, L"A");
+  });
+  Expect({L"E", L"C", L"B", L"A"}, "in a row");
+}
+
+// The entries of a database closed and made again under the same name are
+// that database's own, whatever was asked of the one before.
+TEST_P(ListAnswers, ADatabaseMadeAgainShowsItsOwnEntries) {
+  Fill({L"A", L"B", L"C"});
+  Ask();
+  Run([&] {
+    db_->db_close();
+    chainDB::db_delete(name_.c_str(), GetParam());
+    db_ = chainDB::db_create(name_.c_str(), GetParam());
+    string_brush_db::add_namez(db_, L"tasks", make_str_br(L"D", {0, 0}));
+  });
+  Expect({L"D"}, "made again");
+  Reopen();
+  Expect({L"D"}, "made again, reopened");
+}
+
+// Entries without a name take their place in positions and never match.
+TEST_P(StringLists, StringListAnswersFollowWrites) {
+  Run([&] {
+    string_db::add_namez(db_, L"lists", S({L"X", L"1"}));
+    string_db::add_namez(db_, L"lists", Nil<const wchar_t*>());
+    string_db::add_namez(db_, L"lists", S({L"Y"}));
+    EXPECT_TRUE(string_db::exist_name(db_, L"lists", L"Y"));
+    EXPECT_TRUE(string_db::move_up(db_, L"lists", S({L"Y"})));
+    EXPECT_TRUE(string_db::del_name(db_, L"lists", L"X"));
+    EXPECT_FALSE(string_db::exist_name(db_, L"lists", L"X"));
+    EXPECT_EQ(string_db::count(db_, L"lists"), 2);
+    const SList* e = nullptr;
+    EXPECT_TRUE(string_db::nth_namez(db_, L"lists", 1, &e));
+    EXPECT_EQ(V(e), (Names{L"Y"}));
+    EXPECT_FALSE(string_db::nth_namez(db_, L"lists", 2, &e));
+    simple_string_db::add_namez(db_, L"locs", L"p");
+    simple_string_db::add_namea(db_, L"locs", L"q");
+    EXPECT_TRUE(simple_string_db::exist_name(db_, L"locs", L"p"));
+    EXPECT_TRUE(simple_string_db::replace_nth(db_, L"locs", 2, L"r"));
+    EXPECT_FALSE(simple_string_db::exist_name(db_, L"locs", L"p"));
+    EXPECT_TRUE(simple_string_db::exist_name(db_, L"locs", L"r"));
+  });
+  Reopen();
+  Run([&] {
+    EXPECT_EQ(V(simple_string_db::list_names(db_, L"locs")), (Names{L"q", L"r"}));
+    EXPECT_TRUE(string_db::exist_name(db_, L"lists", L"Y"));
+  });
+}
+
 TEST_P(StringLists, TermsOfAnotherDomainGiveTheImageError) {
   Run([&] { simple_string_db::add_namez(db_, L"mixed", L"not a brush entry"); });
   Reopen();
@@ -260,6 +415,8 @@ TEST_P(StringLists, TermsOfAnotherDomainGiveTheImageError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, StringLists, ::testing::Values(place::in_memory, place::in_file),
+                         [](const auto& info) { return info.param == place::in_memory ? "memory" : "file"; });
+INSTANTIATE_TEST_SUITE_P(Places, ListAnswers, ::testing::Values(place::in_memory, place::in_file),
                          [](const auto& info) { return info.param == place::in_memory ? "memory" : "file"; });
 
 class StoredImage : public Rz {};

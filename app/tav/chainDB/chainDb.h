@@ -7,6 +7,11 @@
 // Errors of the library pass through unchanged.  The handle is never changed
 // after construction: db_close empties the library's cell, so later calls
 // raise 1304 and a second db_close does nothing.
+// A process-wide count (in memory only) advances before every call that may
+// change what any database holds or which databases are open: opens,
+// creates, loads, copies, deletes, closes, transaction ends and starts,
+// inserts, replaces, deletes of terms, chains, keys and trees, and garbage
+// collection.  While it stands, no database changed through these objects.
 #pragma once
 
 #include "core/core.h"
@@ -40,6 +45,8 @@ class chainDB {
   static const wchar_t* str_ref(int32_t ref);
   static bool str_ref(const wchar_t* text, int32_t ref);
   static bool str_ref(const wchar_t* text, int32_t* ref);
+  // The count of possible changes so far (never 0).
+  static uint64_t writes();
 
   // The 41 methods, in slot order.
   virtual void bt_close(int32_t selector);

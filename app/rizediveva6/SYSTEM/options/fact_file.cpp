@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <vector>
+
 #include "SYSTEM/myKWI/myKWI.h"
 #include "application/Exe/mainExe.h"
 #include "exception/exception.h"
@@ -122,9 +125,42 @@ std::string Encode8(const wchar_t* text) {
 
 std::string FileBytes(const tav::FactDB* db) { return Encode8(SavedText(db)); }
 
+namespace {
+
+// The native form of `path` ("\\??\\C:\\...", "\\??\\UNC\\server\\..."), empty
+// when it has no full form.
+std::wstring NativePath(const wchar_t* path) {
+  const DWORD n = GetFullPathNameW(path, 0, nullptr, nullptr);
+  if (n == 0) return {};
+  std::wstring full(n, L'\0');
+  const DWORD written = GetFullPathNameW(path, n, full.data(), nullptr);
+  if (written == 0 || written >= n) return {};
+  full.resize(written);
+  if (full.compare(0, 4, L"\\\\?\\") == 0) return L"\\??\\" + full.substr(4);
+  if (full.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + full.substr(2);
+  return L"\\??\\" + full;
+}
+
+// Moves the open file `h` over `target` (one call on the handle: no second
+// open of the file, as a move by names needs).
+bool RenameOver(HANDLE h, const wchar_t* target) {
+  const std::wstring native = NativePath(target);
+  if (native.empty()) return false;
+  const size_t bytes = native.size() * sizeof(wchar_t);
+  std::vector<uint8_t> block(sizeof(FILE_RENAME_INFO) + bytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = DWORD(bytes);
+  memcpy(info->FileName, native.data(), bytes + sizeof(wchar_t));
+  return SetFileInformationByHandle(h, FileRenameInfo, info, DWORD(block.size()));
+}
+
+}  // namespace
+
 WriteFailure ReplaceFile(const wchar_t* target, const std::string& bytes) {
   std::wstring temp = std::wstring(target) + L".new";
-  HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return {L"CreateFile", GetLastError()};
   const wchar_t* api = nullptr;
@@ -139,13 +175,9 @@ WriteFailure ReplaceFile(const wchar_t* target, const std::string& bytes) {
     done += n;
   }
   if (!api && !FlushFileBuffers(h)) api = L"FlushFileBuffers";
+  if (!api && !RenameOver(h, target)) api = L"SetFileInformationByHandle";
   uint32_t code = api ? GetLastError() : 0;
   CloseHandle(h);
-  if (!api && !MoveFileExW(temp.c_str(), target,
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    api = L"MoveFileEx";
-    code = GetLastError();
-  }
   if (api) DeleteFileW(temp.c_str());
   return {api, code};
 }

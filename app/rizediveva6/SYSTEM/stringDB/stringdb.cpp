@@ -1,7 +1,10 @@
 // String lists: see the header.
 #include "SYSTEM/stringDB/stringdb.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "unit.h"
 
@@ -27,7 +30,38 @@ const str_br* make_str_br(const wchar_t* name, brush b) {
 
 namespace {
 
-bool Same(const wchar_t* a, const wchar_t* b) { return a && b && wcscmp(a, b) == 0; }
+// What is known of one list's chain, per (database, chain, domain): its
+// references in order and, once a lookup by name needed them, each entry's
+// name.  Each part is valid while chainDB::writes() equals its stamp; the
+// list's own writes bring the valid parts up to date and restamp them.
+struct ListCache {
+  const chainDB* db;
+  const IDomainDefinition* d;
+  std::wstring chain;
+  uint64_t refsStamp = 0, namesStamp = 0;  // 0: never valid
+  std::vector<int32_t> refs;
+  std::vector<std::wstring> names;
+  std::vector<uint8_t> named;  // 0: the entry has no name
+};
+
+// Per thread; entries no write has left valid are dropped when it grows.
+thread_local std::vector<ListCache> caches;
+
+ListCache& CacheOf(const chainDB* db, const IDomainDefinition* d, const wchar_t* chain) {
+  for (ListCache& c : caches)
+    if (c.db == db && c.d == d && c.chain == chain) return c;
+  if (caches.size() >= 16) {
+    const uint64_t now = chainDB::writes();
+    std::erase_if(caches, [&](const ListCache& c) { return c.refsStamp != now && c.namesStamp != now; });
+  }
+  ListCache& c = caches.emplace_back();
+  c.db = db;
+  c.d = d;
+  c.chain = chain;
+  return c;
+}
+
+using NameOfTerm = const wchar_t* (*)(term);
 
 // One list's chain: scans numbered from 1, lookups, rewrites.
 class Chain {
@@ -35,9 +69,11 @@ class Chain {
   struct Hit {
     int32_t ref;
     term t;
+    int32_t position;
   };
 
-  Chain(chainDB* db, const wchar_t* name, const IDomainDefinition* d) : db_(db), name_(name), d_(d) {}
+  Chain(chainDB* db, const wchar_t* name, const IDomainDefinition* d, NameOfTerm nameOf)
+      : db_(db), name_(name), d_(d), nameOf_(nameOf) {}
 
   // visit(position, term, ref) for each term in chain order until it returns
   // true; true when it did.
@@ -48,28 +84,35 @@ class Chain {
       if (!visit(++position, rt.t, rt.ref)) K::Fail();
     });
   }
+  // The first entry that `match` accepts (a walk).
   template <class P>
   bool First(P match, Hit* hit) const {
     return Walk([&](int32_t position, term t, int32_t ref) {
       if (!match(position, t)) return false;
-      *hit = Hit{ref, t};
+      *hit = Hit{ref, t, position};
       return true;
     });
   }
-  // Positions and counts walk the references only: no term is decoded.
+  // The first entry named `name` in positions from..to.
+  bool Named(const wchar_t* name, int32_t from, int32_t to, Hit* hit) const {
+    if (!name) return false;
+    const ListCache& c = Names();
+    const size_t length = wcslen(name);
+    for (int32_t i = std::max(from, 1); i <= to && i <= int32_t(c.refs.size()); ++i) {
+      const std::wstring& n = c.names[i - 1];
+      if (c.named[i - 1] && n.size() == length && wmemcmp(n.data(), name, length) == 0) return At(i, hit);
+    }
+    return false;
+  }
+  bool Named(const wchar_t* name, Hit* hit) const { return Named(name, 1, INT32_MAX, hit); }
   bool At(int32_t n, Hit* hit) const {
-    int32_t ref;
-    if (n < 1 || !db_->chain_first(name_, &ref)) return false;
-    for (int32_t position = 1; position < n; ++position)
-      if (!db_->chain_next(ref, &ref)) return false;
-    *hit = Hit{ref, db_->ref_term(d_, ref)};
+    const ListCache& c = Refs();
+    if (n < 1 || n > int32_t(c.refs.size())) return false;
+    const int32_t ref = c.refs[n - 1];
+    *hit = Hit{ref, db_->ref_term(d_, ref), n};
     return true;
   }
-  int32_t Count() const {
-    int32_t n = 0, ref;
-    for (bool more = db_->chain_first(name_, &ref); more; more = db_->chain_next(ref, &ref)) ++n;
-    return n;
-  }
+  int32_t Count() const { return int32_t(Refs().refs.size()); }
   // Heap copies of the terms that `keep` accepts, mapped by `map`, in order.
   template <class R, class Keep, class Map>
   const List<R>* Collect(Keep keep, Map map) const {
@@ -85,81 +128,165 @@ class Chain {
   }
   void Insert(term t, bool atFront) const {
     int32_t ref;
-    if (atFront) db_->chain_inserta(d_, name_, t, &ref);
-    else db_->chain_insertz(d_, name_, t, &ref);
+    Change([&] {
+      if (atFront) db_->chain_inserta(d_, name_, t, &ref);
+      else db_->chain_insertz(d_, name_, t, &ref);
+    }, [&](ListCache& c) {
+      const size_t at = atFront ? 0 : c.refs.size();
+      c.refs.insert(c.refs.begin() + at, ref);
+      return at;
+    }, [&](ListCache& c, size_t at) { InsertName(c, at, t); });
   }
-  void Delete(const Hit& hit) const { db_->term_delete(name_, hit.ref); }
-  void Replace(const Hit& hit, term t) const { db_->term_replace(d_, hit.ref, t); }
-  void Clear() const { db_->chain_delete(name_); }
-  bool Any() const {
-    int32_t ref;
-    return db_->chain_first(name_, &ref);
+  void Delete(const Hit& hit) const {
+    const size_t at = size_t(hit.position - 1);
+    Change([&] { db_->term_delete(name_, hit.ref); },
+           [&](ListCache& c) {
+             c.refs.erase(c.refs.begin() + at);
+             return at;
+           },
+           [&](ListCache& c, size_t) {
+             c.names.erase(c.names.begin() + at);
+             c.named.erase(c.named.begin() + at);
+           });
   }
+  void Replace(const Hit& hit, term t) const {
+    const size_t at = size_t(hit.position - 1);
+    Change([&] { db_->term_replace(d_, hit.ref, t); }, [&](ListCache&) { return at; },
+           [&](ListCache& c, size_t) {
+             c.names.erase(c.names.begin() + at);
+             c.named.erase(c.named.begin() + at);
+             InsertName(c, at, t);
+           });
+  }
+  void Clear() const {
+    Change([&] { db_->chain_delete(name_); },
+           [](ListCache& c) {
+             c.refs.clear();
+             return size_t(0);
+           },
+           [](ListCache& c, size_t) {
+             c.names.clear();
+             c.named.clear();
+           });
+  }
+  bool Any() const { return Count() > 0; }
 
-  // Swaps the first entry that `match` accepts with its neighbour (the one
-  // before it for up, after it for down); false, changing nothing, when no
-  // entry has such a neighbour.  The two terms trade places by replacement,
-  // so every other entry keeps its place and its reference.
-  template <class M>
-  bool Move(M match, bool up) const {
-    int32_t previous = 0, entry = 0, other = 0;
-    term moving = nullptr;
-    const bool found = Walk([&](int32_t position, term t, int32_t ref) {
-      const int32_t before = previous;
-      previous = ref;
-      if (!match(t)) return false;
-      if (up && position < 2) return false;
-      if (!up && !db_->chain_next(ref, &other)) return false;
-      if (up) other = before;
-      entry = ref;
-      moving = t;
-      return true;
-    });
-    if (!found) return false;
-    const term neighbour = db_->ref_term(d_, other);
-    db_->term_replace(d_, other, moving);
-    db_->term_replace(d_, entry, neighbour);
+  // Swaps the entry at `position` with its neighbour (the one before it for
+  // up, after it for down); false, changing nothing, when it has none.  The
+  // two terms trade places by replacement, so every other entry keeps its
+  // place and its reference.
+  bool Swap(int32_t position, bool up) const {
+    Hit entry, other;
+    if (!At(position, &entry) || !At(up ? position - 1 : position + 1, &other)) return false;
+    Change([&] {
+      db_->term_replace(d_, other.ref, entry.t);
+      db_->term_replace(d_, entry.ref, other.t);
+    }, [&](ListCache&) { return size_t(0); },
+           [&](ListCache& c, size_t) {
+             std::swap(c.names[entry.position - 1], c.names[other.position - 1]);
+             std::swap(c.named[entry.position - 1], c.named[other.position - 1]);
+           });
     return true;
+  }
+  // Moves the first entry named `name` that has a neighbour that way.
+  bool MoveNamed(const wchar_t* name, bool up) const {
+    Hit hit;
+    return Named(name, up ? 2 : 1, up ? INT32_MAX : Count() - 1, &hit) && Swap(hit.position, up);
+  }
+  // Moves the first entry that `match` accepts and that has a neighbour that way.
+  template <class M>
+  bool MoveFirst(M match, bool up) const {
+    const int32_t last = up ? INT32_MAX : Count() - 1;
+    Hit hit;
+    return First([&](int32_t position, term t) { return position >= (up ? 2 : 1) && position <= last && match(t); },
+                 &hit) &&
+           Swap(hit.position, up);
   }
 
  private:
+  // The cache with valid references, rebuilt from the chain when stale.
+  ListCache& Refs() const {
+    ListCache& c = CacheOf(db_, d_, name_);
+    const uint64_t now = chainDB::writes();
+    if (c.refsStamp == now) return c;
+    c.refsStamp = c.namesStamp = 0;
+    c.refs.clear();
+    int32_t ref;
+    for (bool more = db_->chain_first(name_, &ref); more; more = db_->chain_next(ref, &ref)) c.refs.push_back(ref);
+    c.refsStamp = now;
+    return c;
+  }
+  // The cache with valid references and names, rebuilt by a walk when stale;
+  // a term of another domain raises before anything is stamped.
+  ListCache& Names() const {
+    ListCache& c = CacheOf(db_, d_, name_);
+    const uint64_t now = chainDB::writes();
+    if (c.namesStamp == now) return c;
+    c.refsStamp = c.namesStamp = 0;
+    c.refs.clear();
+    c.names.clear();
+    c.named.clear();
+    Walk([&](int32_t, term t, int32_t ref) {
+      c.refs.push_back(ref);
+      InsertName(c, c.names.size(), t);
+      return false;
+    });
+    c.refsStamp = c.namesStamp = now;
+    return c;
+  }
+  void InsertName(ListCache& c, size_t at, term t) const {
+    const wchar_t* n = nameOf_(t);
+    c.names.insert(c.names.begin() + at, n ? std::wstring(n) : std::wstring());
+    c.named.insert(c.named.begin() + at, n != nullptr);
+  }
+  // Runs `write`, then brings the parts of the cache that were valid before
+  // it up to date: `refs` changes the references and gives the place of the
+  // change, `names` the names.  A write that raises leaves the cache stale.
+  template <class W, class R, class N>
+  void Change(W write, R refs, N names) const {
+    ListCache& c = CacheOf(db_, d_, name_);
+    const uint64_t before = chainDB::writes();
+    const bool refsValid = c.refsStamp == before, namesValid = c.namesStamp == before;
+    write();
+    const uint64_t now = chainDB::writes();
+    if (!refsValid) return;
+    const size_t at = refs(c);
+    c.refsStamp = now;
+    if (!namesValid) return;
+    names(c, at);
+    c.namesStamp = now;
+  }
+
   chainDB* db_;
   const wchar_t* name_;
   const IDomainDefinition* d_;
+  NameOfTerm nameOf_;
 };
 
 // --- entries of the three kinds ---
 
-Chain Brushes(chainDB* db, const wchar_t* chain) { return Chain(db, chain, D(domains::str_br)); }
 const str_br* AsStrBr(term t) { return reinterpret_cast<const str_br*>(t); }
-auto BrushNamed(const wchar_t* name) {
-  return [name](int32_t, term t) { return Same(AsStrBr(t)->name, name); };
-}
+const wchar_t* BrushName(term t) { return AsStrBr(t)->name; }
+Chain Brushes(chainDB* db, const wchar_t* chain) { return Chain(db, chain, D(domains::str_br), BrushName); }
 
-Chain Strings(chainDB* db, const wchar_t* chain) { return Chain(db, chain, D(tav::domains::string)); }
 const wchar_t* AsString(term t) { return reinterpret_cast<const wchar_t*>(t); }
-auto StringNamed(const wchar_t* name) {
-  return [name](int32_t, term t) { return Same(AsString(t), name); };
-}
+Chain Strings(chainDB* db, const wchar_t* chain) { return Chain(db, chain, D(tav::domains::string), AsString); }
 
-Chain Lists(chainDB* db, const wchar_t* chain) { return Chain(db, chain, D(tav::domains::string_list)); }
 const SList* AsList(term t) { return reinterpret_cast<const SList*>(t); }
 // The entry's name (first string) or id (second string); null when it has none.
 const wchar_t* NameOf(const SList* e) { return e->Empty() ? nullptr : e->head; }
 const wchar_t* IdOf(const SList* e) { return e->Empty() || e->tail->Empty() ? nullptr : e->tail->head; }
-auto ListNamed(const wchar_t* name) {
-  return [name](int32_t, term t) { return Same(NameOf(AsList(t)), name); };
-}
+const wchar_t* ListName(term t) { return NameOf(AsList(t)); }
+Chain Lists(chainDB* db, const wchar_t* chain) { return Chain(db, chain, D(tav::domains::string_list), ListName); }
 bool SameEntry(const SList* a, const SList* b) {
   for (; !a->Empty() && !b->Empty(); a = a->tail, b = b->tail)
     if (wcscmp(a->head, b->head) != 0) return false;
   return a->Empty() && b->Empty();
 }
 
-template <class P>
-bool DeleteFirst(const Chain& c, P match) {
+bool DeleteNamed(const Chain& c, const wchar_t* name) {
   Chain::Hit hit;
-  if (!c.First(match, &hit)) return false;
+  if (!c.Named(name, &hit)) return false;
   c.Delete(hit);
   return true;
 }
@@ -169,10 +296,9 @@ bool DeleteAt(const Chain& c, int32_t n) {
   c.Delete(hit);
   return true;
 }
-template <class P>
-bool Exists(const Chain& c, P match) {
+bool ExistsNamed(const Chain& c, const wchar_t* name) {
   Chain::Hit hit;
-  return c.First(match, &hit);
+  return c.Named(name, &hit);
 }
 term Term(const void* p) { return reinterpret_cast<term>(p); }
 
@@ -183,7 +309,7 @@ term Term(const void* p) { return reinterpret_cast<term>(p); }
 void string_brush_db::clear_chain(DB db, const wchar_t* chain) { Brushes(db, chain).Clear(); }
 bool string_brush_db::one_exists(DB db, const wchar_t* chain) { return Brushes(db, chain).Any(); }
 bool string_brush_db::exist_name(DB db, const wchar_t* chain, const wchar_t* name) {
-  return Exists(Brushes(db, chain), BrushNamed(name));
+  return ExistsNamed(Brushes(db, chain), name);
 }
 void string_brush_db::add_namea(DB db, const wchar_t* chain, const str_br* entry) {
   Brushes(db, chain).Insert(Term(entry), true);
@@ -192,7 +318,7 @@ void string_brush_db::add_namez(DB db, const wchar_t* chain, const str_br* entry
   Brushes(db, chain).Insert(Term(entry), false);
 }
 bool string_brush_db::del_name(DB db, const wchar_t* chain, const wchar_t* name) {
-  return DeleteFirst(Brushes(db, chain), BrushNamed(name));
+  return DeleteNamed(Brushes(db, chain), name);
 }
 bool string_brush_db::del_nth(DB db, const wchar_t* chain, int32_t n) {
   return DeleteAt(Brushes(db, chain), n);
@@ -230,7 +356,7 @@ bool string_brush_db::replace_nth(DB db, const wchar_t* chain, int32_t n, const 
 bool string_brush_db::replace_name_brush(DB db, const wchar_t* chain, const wchar_t* name, brush b) {
   Chain c = Brushes(db, chain);
   Chain::Hit hit;
-  if (!c.First(BrushNamed(name), &hit)) return false;
+  if (!c.Named(name, &hit)) return false;
   c.Replace(hit, Term(make_str_br(AsStrBr(hit.t)->name, b)));
   return true;
 }
@@ -242,10 +368,10 @@ bool string_brush_db::replace_nth_str(DB db, const wchar_t* chain, int32_t n, co
   return true;
 }
 bool string_brush_db::move_up(DB db, const wchar_t* chain, const wchar_t* name) {
-  return Brushes(db, chain).Move([&](term t) { return BrushNamed(name)(0, t); }, true);
+  return Brushes(db, chain).MoveNamed(name, true);
 }
 bool string_brush_db::move_down(DB db, const wchar_t* chain, const wchar_t* name) {
-  return Brushes(db, chain).Move([&](term t) { return BrushNamed(name)(0, t); }, false);
+  return Brushes(db, chain).MoveNamed(name, false);
 }
 
 // --- simple_string_db ---
@@ -253,7 +379,7 @@ bool string_brush_db::move_down(DB db, const wchar_t* chain, const wchar_t* name
 void simple_string_db::clear_chain(DB db, const wchar_t* chain) { Strings(db, chain).Clear(); }
 bool simple_string_db::one_exists(DB db, const wchar_t* chain) { return Strings(db, chain).Any(); }
 bool simple_string_db::exist_name(DB db, const wchar_t* chain, const wchar_t* name) {
-  return Exists(Strings(db, chain), StringNamed(name));
+  return ExistsNamed(Strings(db, chain), name);
 }
 void simple_string_db::add_namea(DB db, const wchar_t* chain, const wchar_t* name) {
   Strings(db, chain).Insert(Term(name), true);
@@ -266,7 +392,7 @@ void simple_string_db::add_namelist(DB db, const wchar_t* chain, const SList* na
   for (; !names->Empty(); names = names->tail) c.Insert(Term(names->head), false);
 }
 bool simple_string_db::del_name(DB db, const wchar_t* chain, const wchar_t* name) {
-  return DeleteFirst(Strings(db, chain), StringNamed(name));
+  return DeleteNamed(Strings(db, chain), name);
 }
 bool simple_string_db::del_nth(DB db, const wchar_t* chain, int32_t n) {
   return DeleteAt(Strings(db, chain), n);
@@ -292,10 +418,10 @@ bool simple_string_db::replace_nth(DB db, const wchar_t* chain, int32_t n, const
   return true;
 }
 bool simple_string_db::move_up(DB db, const wchar_t* chain, const wchar_t* name) {
-  return Strings(db, chain).Move([&](term t) { return Same(AsString(t), name); }, true);
+  return Strings(db, chain).MoveNamed(name, true);
 }
 bool simple_string_db::move_down(DB db, const wchar_t* chain, const wchar_t* name) {
-  return Strings(db, chain).Move([&](term t) { return Same(AsString(t), name); }, false);
+  return Strings(db, chain).MoveNamed(name, false);
 }
 
 // --- string_db ---
@@ -307,16 +433,16 @@ void string_db::add_namez(DB db, const wchar_t* chain, const SList* entry) {
   Lists(db, chain).Insert(Term(entry), false);
 }
 bool string_db::exist_name(DB db, const wchar_t* chain, const wchar_t* name) {
-  return Exists(Lists(db, chain), ListNamed(name));
+  return ExistsNamed(Lists(db, chain), name);
 }
 bool string_db::del_name(DB db, const wchar_t* chain, const wchar_t* name) {
-  return DeleteFirst(Lists(db, chain), ListNamed(name));
+  return DeleteNamed(Lists(db, chain), name);
 }
 bool string_db::move_up(DB db, const wchar_t* chain, const SList* entry) {
-  return Lists(db, chain).Move([&](term t) { return SameEntry(AsList(t), entry); }, true);
+  return Lists(db, chain).MoveFirst([&](term t) { return SameEntry(AsList(t), entry); }, true);
 }
 bool string_db::move_down(DB db, const wchar_t* chain, const SList* entry) {
-  return Lists(db, chain).Move([&](term t) { return SameEntry(AsList(t), entry); }, false);
+  return Lists(db, chain).MoveFirst([&](term t) { return SameEntry(AsList(t), entry); }, false);
 }
 bool string_db::nd_list_name(DB db, const wchar_t* chain, Each<NamedEntry> k) {
   return Lists(db, chain).Walk([&](int32_t position, term t, int32_t) {

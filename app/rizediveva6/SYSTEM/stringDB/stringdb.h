@@ -5,8 +5,12 @@
 //
 // Invariants:
 //  - Scans by content walk the chain with chain_terms from the first term
-//    and number the terms as they pass; positions and counts walk the
-//    references alone.  Counters are locals of each call.
+//    and number the terms as they pass.  Positions, counts and lookups by
+//    name answer from the chain's references and names as last read, kept
+//    per thread for each (database, chain, domain) while
+//    chainDB::writes() stands; the lists' own writes update them in step,
+//    any other write through chainDB makes them be read again.  Nothing
+//    else may change a document's chains.
 //  - Lookups by name or position stop at the first match; out-of-range
 //    positions and absent names give false or failure and change nothing.
 //  - A move swaps the contents of the two neighbours (term_replace); the

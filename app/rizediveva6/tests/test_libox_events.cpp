@@ -1,19 +1,17 @@
 // The list box's event handler on a real window (Xvfb) driven through the
 // input queue with an owner that logs its call-backs, the in-place cell
-// editor, and the number prompts answered from a helper thread.
+// editor.
 #include <windows.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "KWI/orvtoolkwi/getdata.h"
 #include "KWI/orvtoolkwi/libox.h"
 #include "KWI/orvtoolkwi/o_edit_li.h"
 #include "answer.h"
 #include "checks.h"
 #include "dialog_recorder.h"
-#include "toolkit_test.h"
 #include "wyn_test.h"
 
 namespace rztest {
@@ -306,55 +304,6 @@ TEST_F(ListEvents, KeysMoveTheSelection) {
     EXPECT_EQ(Selected(l), std::vector<uint32_t>{1});
     RunTrapped([&] { l->destroy_scroll(); });
   });
-}
-
-// The whole-number prompt: the default shown, blanks after the number
-// accepted, a text that is not a number noted and asked again, Cancel.
-TEST(NumberPrompts, GetInt) {
-  DialogRecorder notes;
-  std::vector<std::wstring> shown;
-  int32_t value = 0;
-  bool answered = false, cancelled = true;
-  // Each prompt is a new box: a step acts on a box it has not seen.
-  std::vector<HWND> seen;
-  auto answer = [&](const wchar_t* text) {
-    return testbox::Step{L"Loading", [&shown, &seen, text](HWND d) {
-                           for (int i = 0; i < 200 && std::find(seen.begin(), seen.end(), d) != seen.end(); ++i) {
-                             Sleep(10);
-                             for (HWND b : testbox::VisibleBoxes())
-                               if (std::find(seen.begin(), seen.end(), b) == seen.end()) d = b;
-                           }
-                           seen.push_back(d);
-                           Sleep(50);
-                           shown.push_back(testbox::WindowText(GetDlgItem(d, 10001)));
-                           if (!text) return testbox::Press(d, IDCANCEL);
-                           SetWindowTextW(GetDlgItem(d, 10001), text);
-                           testbox::Press(d, IDOK);
-                         }};
-  };
-  tktest::RunInTask([&](LONG_PTR) {
-    {
-      testbox::Script script({answer(L"12 x"), answer(L"7")});
-      ASSERT_EQ(RunTrapped([&] {
-        answered = getdata::get_int(L"Loading", L"Enter parts value (whole number)", 10, &value);
-      }), 0u);
-    }
-    EXPECT_TRUE(answered);
-    EXPECT_EQ(value, 7);
-    {
-      testbox::Script script({answer(L"12 ")});
-      ASSERT_EQ(RunTrapped([&] { getdata::get_int(L"Loading", L"parts", 10, &value); }), 0u);
-    }
-    EXPECT_EQ(value, 12);
-    {
-      testbox::Script script({answer(nullptr)});
-      ASSERT_EQ(RunTrapped([&] { cancelled = !getdata::get_int(L"Loading", L"parts", 10, &value); }), 0u);
-    }
-  });
-  EXPECT_TRUE(cancelled);
-  EXPECT_EQ(shown, (std::vector<std::wstring>{L"10", L"12 x", L"10", L"10"}));
-  ASSERT_EQ(notes.shown().size(), 1u);
-  EXPECT_EQ(notes.shown()[0].text, L"\"12 x\" is not a whole number");
 }
 
 }  // namespace

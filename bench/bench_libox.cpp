@@ -41,6 +41,17 @@ void Settle(HWND w) {
 
 // --- ours ---
 
+void AddLines(libox* l, int n) {
+  for (int i = 0; i < n; ++i) {
+    uint8_t* mark = K::Memory::MarkGStack();
+    ListBuilder<const wchar_t*> cells;
+    std::wstring texts[3] = {Cell(i, 0), Cell(i, 1), Cell(i, 2)};
+    for (const auto& s : texts) cells.Add(s.c_str());
+    l->lbox_add(Cons<const SList*>(cells.Finish(), Nil<const SList*>()));
+    K::Memory::ReleaseGStack(mark);
+  }
+}
+
 Times Ours(HWND task, int n) {
   Times t;
   const uint32_t code = K::RunTrapped([&] {
@@ -49,14 +60,7 @@ Times Ours(HWND task, int n) {
     l->set_title_tb(TitleTb(0, 20));
     l->add_cols(AsSList(tav::MakeStringList({L"a", L"b", L"c"})));
     l->set_col_widths(true, MakeList<uint32_t>({0, 250, 250, 250}));
-    for (int i = 0; i < n; ++i) {
-      uint8_t* mark = K::Memory::MarkGStack();
-      ListBuilder<const wchar_t*> cells;
-      std::wstring texts[3] = {Cell(i, 0), Cell(i, 1), Cell(i, 2)};
-      for (const auto& s : texts) cells.Add(s.c_str());
-      l->lbox_add(Cons<const SList*>(cells.Finish(), Nil<const SList*>()));
-      K::Memory::ReleaseGStack(mark);
-    }
+    AddLines(l, n);
     l->lbox_draw();
     Settle(task);
     t.fill = bench::Now() - start;
@@ -208,14 +212,7 @@ double OursCopy() {
   const Dialogs before = myKWI::set_dialogs(quiet);
   K::RunTrapped([&] {
     libox* l = libox::new_(L"bench-libox-copy", WNull());
-    for (int i = 0; i < kCopyLines; ++i) {
-      uint8_t* mark = K::Memory::MarkGStack();
-      ListBuilder<const wchar_t*> cells;
-      std::wstring texts[3] = {Cell(i, 0), Cell(i, 1), Cell(i, 2)};
-      for (const auto& s : texts) cells.Add(s.c_str());
-      l->lbox_add(Cons<const SList*>(cells.Finish(), Nil<const SList*>()));
-      K::Memory::ReleaseGStack(mark);
-    }
+    AddLines(l, kCopyLines);
     const double s = bench::Now();
     l->to_exel_cb();
     t = bench::Now() - s;

@@ -382,6 +382,52 @@ TEST_F(StatsTable, TasksLocationsAndHolidaysShareTheirSavedWidths) {
   });
 }
 
+// Presses at `from`, moves in steps to `to` and releases there (points of
+// the table's window), through the input queue.
+void DragOn(HWND w, POINT from, POINT to) {
+  auto at = [&](POINT p) {
+    ClientToScreen(w, &p);
+    SetCursorPos(p.x, p.y);
+    kwitest::PumpUntil([] { return false; }, 60);
+  };
+  auto button = [](DWORD flag) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flag;
+    SendInput(1, &in, sizeof in);
+    kwitest::PumpUntil([] { return false; }, 60);
+  };
+  at(from);
+  button(MOUSEEVENTF_LEFTDOWN);
+  for (int i = 1; i <= 4; ++i) at({from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4});
+  button(MOUSEEVENTF_LEFTUP);
+}
+
+TEST_F(StatsTable, ADraggedBoundaryIsKeptWhenTheTableIsReopened) {
+  std::vector<uint32_t> opened, dragged, reopened, other;
+  InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    S* t = Table(task, {L"Slots"});
+    opened = Bounds(t, 3);
+    ASSERT_EQ(opened.size(), 3u);
+    // The right edge of the names' column, in the title band, 60 to the right.
+    const int edge = static_cast<int>(opened[1]) - 1;
+    const HWND pane = reinterpret_cast<HWND>(t->get_wyndow().window);
+    DragOn(pane, {edge, 30}, {edge + 60, 30});
+    dragged = Bounds(t, 3);
+    // The view closes: the table saves its widths, its pane goes.
+    Run([&] { t->destroy_scroll2(); });
+    DestroyWindow(pane);
+    reopened = Bounds(Table(task, {L"Slots"}), 3);
+    other = Bounds(Table(task, {L"Totals"}), 3);
+  });
+  EXPECT_EQ(opened, (std::vector<uint32_t>{21, 121, 221}));
+  // The boundary follows the pointer (pressed a pixel left of it), the next ones move with it.
+  EXPECT_EQ(dragged, (std::vector<uint32_t>{21, 180, 280}));
+  EXPECT_EQ(reopened, dragged);
+  EXPECT_EQ(other, (std::vector<uint32_t>{101, 201, 301}));
+}
+
 // Slot names written as a document of another program may hold them.
 void StoreSlots(const rizediveva6::SList* names) {
   rizediveva6::simple_string_db::clear_chain(kalmora_DB::db(), L"slots");

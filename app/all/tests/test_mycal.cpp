@@ -361,6 +361,68 @@ TEST_F(Calendar, SavedViewIsRestoredAndDamagedValuesGiveDefaults) {
   });
 }
 
+// Started by the test below as a fresh process (this program again): a
+// calendar made on the document named by the environment, its view printed
+// as "view <across> <down> <start>".  The saved view is left as it is.
+class FreshView : public Roster {};
+
+TEST_F(FreshView, DISABLED_PrintsTheViewOfANewCalendar) {
+  wchar_t file[MAX_PATH];
+  ASSERT_GT(GetEnvironmentVariableW(L"MYCAL_VIEW_DOC", file, MAX_PATH), 0u);
+  rizediveva6::document* d = nullptr;
+  Run([&] {
+    options_db::read_opt();  // as the program does at its start
+    d = rizediveva6::orvDB::new_file_def(rizediveva6::make_file_def(tav::HeapCopy(file), false, rizediveva6::kBackupNone));
+    all::kalmora_DB::init(d);
+  });
+  open_.push_back(d);
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 800, 500);
+    Run([&] {
+      calendarWIN* c = calendarWIN::new_calendarwin(pane);
+      printf("view %u %u %llu\n", c->weeks_across(), c->weeks_down(),
+             static_cast<unsigned long long>(c->start_display()));
+      fflush(stdout);
+    });
+  });
+}
+
+TEST_F(Calendar, AFreshProcessOpensTheSavedViewOrTheDefaults) {
+  Open(CalendarSpec());
+  const uint64_t rosterStart = kalmora_DB::get_start_date();
+  uint64_t shown = 0;
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 800, 500);
+    Run([&] {
+      calendarWIN* cal = calendarWIN::new_calendarwin(pane);
+      SetBars(*cal, 3, 4);
+      cal->move_start_time(1);
+      cal->drew_cal();
+      shown = cal->start_display();
+    });
+  });
+  Run([] {
+    kalmora_DB::save_kalmora();
+    kalmora_DB::uninit();
+  });
+  for (rizediveva6::document* d : open_) RunTrapped([&] { d->orv_close(rizediveva6::MakeList<const wchar_t*>({}), false); });
+  open_.clear();
+  SetEnvironmentVariableW(L"MYCAL_VIEW_DOC", Path(L"r.km6").c_str());
+  auto viewOfAFreshProcess = [] {
+    auto [code, text] = RunBeside(L"mycal_tests.exe", L"--gtest_also_run_disabled_tests "
+                                                      L"--gtest_filter=FreshView.DISABLED_PrintsTheViewOfANewCalendar");
+    EXPECT_EQ(code, 0u) << Narrow(text);
+    for (std::wstring l : LinesOf(text))
+      if (l.rfind(L"view ", 0) == 0) return l.substr(0, l.find_last_not_of(L"\r") + 1);
+    return L"no view in: " + text;
+  };
+  EXPECT_EQ(viewOfAFreshProcess(), L"view 3 4 " + std::to_wstring(shown));
+  EXPECT_NE(shown, rosterStart);
+  View(6, 4, shown);  // damaged: all three defaults
+  EXPECT_EQ(viewOfAFreshProcess(), L"view 1 2 " + std::to_wstring(rosterStart));
+  SetEnvironmentVariableW(L"MYCAL_VIEW_DOC", nullptr);
+}
+
 // The week controls, Escape, scrolling and resizing forget the kept
 // rectangles; the controls move the start by a week, Escape back to the
 // roster's first day; a start moved far outside the roster draws nothing.

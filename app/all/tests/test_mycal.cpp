@@ -14,6 +14,7 @@
 #include "SYSTEM/options/options_db.h"
 #include "SYSTEM/timepack/mytime.h"
 #include "answer.h"
+#include "checks.h"
 #include "comtree_recorder.h"
 #include "dlgs/Tie_definition.h"
 #include "gui.h"
@@ -26,6 +27,7 @@
 #include "mycal/draw_weekends.h"
 #include "phase1/sc_phase1.h"
 #include "pixels.h"
+#include "print_checks.h"
 #include "roster_fixture.h"
 #include "roster_test.h"
 #include "wyn_test.h"
@@ -421,6 +423,56 @@ TEST_F(Calendar, AFreshProcessOpensTheSavedViewOrTheDefaults) {
   View(6, 4, shown);  // damaged: all three defaults
   EXPECT_EQ(viewOfAFreshProcess(), L"view 1 2 " + std::to_wstring(rosterStart));
   SetEnvironmentVariableW(L"MYCAL_VIEW_DOC", nullptr);
+}
+
+// The grid and the duties drawn on a job of the CUPS PDF queue: every row of
+// a 2 x 4 view on the page (a page is far taller than the window), with its
+// slot labels, and the day names; the screen's rectangles come back after.
+TEST_F(Calendar, PrintedGridHoldsEveryRowOfTheView) {
+  ASSERT_TRUE(kwitest::HasPdfQueue()) << "the CUPS queue KwiPDF";
+  Open(CalendarSpec());
+  const std::wstring title = L"CalendarJob" + std::to_wstring(GetTickCount());
+  std::set<int> printedRows;
+  size_t onScreen = 0, afterPrint = 0;
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 800, 500);
+    draw_dtbd* layer = Show(pane, &draw_dtbd::new_dtbd, &draw_dtbd::_dtbd_eh);
+    Run([&] {
+      SetBars(layer->cal, 2, 4);
+      layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
+    });
+    onScreen = layer->cal.slot_rcts().size();
+    const LONG_PTR job = print_StartJob(title.c_str());
+    ASSERT_NE(job, 0);
+    ASSERT_EQ(print_StartPage(job), 1);
+    Run([&] {
+      layer->set_thiswyn_dtbd(rizediveva6::Prnt(job));
+      layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
+      printedRows = RowTops(layer->cal);
+    });
+    print_EndPage(job);
+    print_EndJob(job);
+    Run([&] {
+      layer->set_thiswyn_dtbd(rizediveva6::Screen(pane));
+      layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
+      afterPrint = layer->cal.slot_rcts().size();
+    });
+  });
+  EXPECT_EQ(printedRows.size(), 4u);
+  EXPECT_GT(onScreen, 0u);
+  EXPECT_EQ(afterPrint, onScreen);
+  const std::wstring pdf = kwitest::WaitForPdf(title);
+  ASSERT_FALSE(pdf.empty());
+  const std::string text =
+      kwitest::ShellOutput("pdftotext '" + kwitest::UnixName(pdf) + "' -", kwitest::TempDir(L"mycal_tests") + L"job.txt");
+  for (const char* day : {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"})
+    EXPECT_NE(text.find(day), std::string::npos) << day;
+  // Each row of the view labels its slots.
+  for (const char* slot : {"Fr\xC3\xBCh", "late", "night"}) {
+    size_t rows = 0;
+    for (size_t at = text.find(slot); at != std::string::npos; at = text.find(slot, at + 1)) ++rows;
+    EXPECT_GE(rows, 4u) << slot << "\n" << text;
+  }
 }
 
 // The week controls, Escape, scrolling and resizing forget the kept

@@ -433,6 +433,7 @@ TEST_F(Calendar, PrintedGridHoldsEveryRowOfTheView) {
   Open(CalendarSpec());
   const std::wstring title = L"CalendarJob" + std::to_wstring(GetTickCount());
   std::set<int> printedRows;
+  std::vector<rect_struct> printedDuties;
   size_t onScreen = 0, afterPrint = 0;
   rztest::InTask([&](HWND task) {
     const LONG_PTR pane = MakePane(task, 800, 500);
@@ -449,6 +450,10 @@ TEST_F(Calendar, PrintedGridHoldsEveryRowOfTheView) {
       layer->set_thiswyn_dtbd(rizediveva6::Prnt(job));
       layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
       printedRows = RowTops(layer->cal);
+      layer->ndd_dtbd([&](const all::dtbd_rec* r) {
+        printedDuties.push_back(r->rect);
+        K::Fail();
+      });
     });
     print_EndPage(job);
     print_EndJob(job);
@@ -473,6 +478,28 @@ TEST_F(Calendar, PrintedGridHoldsEveryRowOfTheView) {
     for (size_t at = text.find(slot); at != std::string::npos; at = text.find(slot, at + 1)) ++rows;
     EXPECT_GE(rows, 4u) << slot << "\n" << text;
   }
+  // On paper a duty's cell is white with black text (black with white on screen).
+  ASSERT_FALSE(printedDuties.empty());
+  HDC printer = CreateDCW(nullptr, L"KwiPDF", nullptr, nullptr);
+  ASSERT_TRUE(printer);
+  const int dpi = GetDeviceCaps(printer, LOGPIXELSY), ox = GetDeviceCaps(printer, PHYSICALOFFSETX),
+            oy = GetDeviceCaps(printer, PHYSICALOFFSETY);
+  DeleteDC(printer);
+  kwitest::Ppm page(kwitest::ShellOutput("pdftoppm -r " + std::to_string(dpi) + " -singlefile '" +
+                                         kwitest::UnixName(pdf) + "'", kwitest::TempDir(L"mycal_tests") + L"page.ppm"));
+  ASSERT_GT(page.width, 0);
+  const rect_struct cell = printedDuties.front();
+  size_t white = 0, dark = 0, all = 0;
+  for (int y = cell.top + 2; y < cell.bottom - 2; ++y)
+    for (int x = cell.left + 2; x < cell.right - 2; ++x, ++all) {
+      const uint32_t c = page.At(ox + x, oy + y);
+      const int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
+      if (r > 240 && g > 240 && b > 240) ++white;
+      if (r < 80 && g < 80 && b < 80) ++dark;
+    }
+  ASSERT_GT(all, 0u);
+  EXPECT_GT(white * 2, all) << white << " of " << all;
+  EXPECT_GT(dark, 0u);
 }
 
 // The week controls, Escape, scrolling and resizing forget the kept

@@ -151,6 +151,19 @@ class Calendar : public Roster {
     c.down_bar()->scroll_it(&d);
     c.cal_full_draw();
   }
+  // A calendar on the pane set to 3 x 4 weeks from the roster's second
+  // week and drawn (which saves that view); its start.
+  uint64_t ShowThreeByFourAWeekOn(LONG_PTR pane) {
+    uint64_t shown = 0;
+    Run([&] {
+      calendarWIN* cal = calendarWIN::new_calendarwin(pane);
+      SetBars(*cal, 3, 4);
+      cal->move_start_time(1);
+      cal->drew_cal();
+      shown = cal->start_display();
+    });
+    return shown;
+  }
 };
 
 std::vector<const slot_rct*> Kept(const calendarWIN& c) {
@@ -317,14 +330,7 @@ TEST_F(Calendar, SavedViewIsRestoredAndDamagedValuesGiveDefaults) {
   const uint64_t rosterStart = kalmora_DB::get_start_date();
   rztest::InTask([&](HWND task) {
     const LONG_PTR pane = MakePane(task, 800, 500);
-    uint64_t shown = 0;
-    Run([&] {
-      calendarWIN* cal = calendarWIN::new_calendarwin(pane);
-      SetBars(*cal, 3, 4);
-      cal->move_start_time(1);
-      cal->drew_cal();
-      shown = cal->start_display();
-    });
+    const uint64_t shown = ShowThreeByFourAWeekOn(pane);
     int32_t across = 0, down = 0;
     uint64_t start = 0;
     ASSERT_TRUE(options_db::various_i(L"weeksacross", &across) && options_db::various_i(L"weeksdown", &down) &&
@@ -394,14 +400,7 @@ TEST_F(Calendar, AFreshProcessOpensTheSavedViewOrTheDefaults) {
   const uint64_t rosterStart = kalmora_DB::get_start_date();
   uint64_t shown = 0;
   rztest::InTask([&](HWND task) {
-    const LONG_PTR pane = MakePane(task, 800, 500);
-    Run([&] {
-      calendarWIN* cal = calendarWIN::new_calendarwin(pane);
-      SetBars(*cal, 3, 4);
-      cal->move_start_time(1);
-      cal->drew_cal();
-      shown = cal->start_display();
-    });
+    shown = ShowThreeByFourAWeekOn(MakePane(task, 800, 500));
   });
   Run([] {
     kalmora_DB::save_kalmora();

@@ -383,27 +383,6 @@ TEST_F(StatsTable, TasksLocationsAndHolidaysShareTheirSavedWidths) {
   });
 }
 
-// Presses at `from`, moves in steps to `to` and releases there (points of
-// the table's window), through the input queue.
-void DragOn(HWND w, POINT from, POINT to) {
-  auto at = [&](POINT p) {
-    ClientToScreen(w, &p);
-    SetCursorPos(p.x, p.y);
-    kwitest::PumpUntil([] { return false; }, 60);
-  };
-  auto button = [](DWORD flag) {
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = flag;
-    SendInput(1, &in, sizeof in);
-    kwitest::PumpUntil([] { return false; }, 60);
-  };
-  at(from);
-  button(MOUSEEVENTF_LEFTDOWN);
-  for (int i = 1; i <= 4; ++i) at({from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4});
-  button(MOUSEEVENTF_LEFTUP);
-}
-
 TEST_F(StatsTable, ADraggedBoundaryIsKeptWhenTheTableIsReopened) {
   std::vector<uint32_t> opened, dragged, reopened, other;
   InTask([&](HWND task) {
@@ -414,7 +393,7 @@ TEST_F(StatsTable, ADraggedBoundaryIsKeptWhenTheTableIsReopened) {
     // The right edge of the names' column, in the title band, 60 to the right.
     const int edge = static_cast<int>(opened[1]) - 1;
     const HWND pane = reinterpret_cast<HWND>(t->get_wyndow().window);
-    DragOn(pane, {edge, 30}, {edge + 60, 30});
+    kwitest::DragMouse(pane, {edge, 30}, {edge + 60, 30});
     dragged = Bounds(t, 3);
     // The view closes: the table saves its widths, its pane goes.
     Run([&] { t->destroy_scroll2(); });

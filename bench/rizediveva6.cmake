@@ -31,6 +31,12 @@ if(TARGET kalmora_all AND TARGET bench_sqlite3)
                  ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp)
   target_include_directories(bench_totals PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
   target_link_libraries(bench_totals PRIVATE kalmora_all all_comtree_recorder bench_sqlite3)
+  # The statistics table's recalculation against SQLite's GROUP BY and snprintf.
+  add_executable(bench_stats_tab ${CMAKE_CURRENT_LIST_DIR}/bench_stats_tab.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/liboxes/liboxes.rc)
+  target_include_directories(bench_stats_tab PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_stats_tab PRIVATE kalmora_all all_comtree_recorder bench_sqlite3)
 endif()
 
 # The assignment gate's checks against a plain C++ model of them.

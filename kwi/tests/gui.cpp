@@ -94,6 +94,25 @@ void SendKey(WORD vk, bool up) {
   SendInput(1, &in, sizeof in);
 }
 
+void DragMouse(HWND w, POINT from, POINT to) {
+  auto at = [&](POINT p) {
+    ClientToScreen(w, &p);
+    SetCursorPos(p.x, p.y);
+    PumpUntil([] { return false; }, 60);
+  };
+  auto button = [](DWORD flag) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flag;
+    SendInput(1, &in, sizeof in);
+    PumpUntil([] { return false; }, 60);
+  };
+  at(from);
+  button(MOUSEEVENTF_LEFTDOWN);
+  for (int i = 1; i <= 4; ++i) at({from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4});
+  button(MOUSEEVENTF_LEFTUP);
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
   DWORD start = GetTickCount();
   while (!done()) {

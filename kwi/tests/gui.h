@@ -34,6 +34,10 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms = 2000);
 
 // A key pressed (up false) or released with SendInput.
 void SendKey(WORD vk, bool up);
+// A left-button drag through the input queue: pressed at `from`, moved in
+// four steps to `to` and released there (client points of w), messages
+// pumped after each step.
+void DragMouse(HWND w, POINT from, POINT to);
 
 // Saves the screen rectangle as a 24-bit PNG.
 bool SaveScreenPng(const RECT& r, const wchar_t* path, bool* varied);

@@ -14,6 +14,7 @@
 #include "SYSTEM/options/options_db.h"
 #include "SYSTEM/timepack/mytime.h"
 #include "answer.h"
+#include "checks.h"
 #include "comtree_recorder.h"
 #include "dlgs/Tie_definition.h"
 #include "gui.h"
@@ -26,6 +27,7 @@
 #include "mycal/draw_weekends.h"
 #include "phase1/sc_phase1.h"
 #include "pixels.h"
+#include "print_checks.h"
 #include "roster_fixture.h"
 #include "roster_test.h"
 #include "wyn_test.h"
@@ -148,6 +150,19 @@ class Calendar : public Roster {
     c.across_bar()->scroll_it(&a);
     c.down_bar()->scroll_it(&d);
     c.cal_full_draw();
+  }
+  // A calendar on the pane set to 3 x 4 weeks from the roster's second
+  // week and drawn (which saves that view); its start.
+  uint64_t ShowThreeByFourAWeekOn(LONG_PTR pane) {
+    uint64_t shown = 0;
+    Run([&] {
+      calendarWIN* cal = calendarWIN::new_calendarwin(pane);
+      SetBars(*cal, 3, 4);
+      cal->move_start_time(1);
+      cal->drew_cal();
+      shown = cal->start_display();
+    });
+    return shown;
   }
 };
 
@@ -315,14 +330,7 @@ TEST_F(Calendar, SavedViewIsRestoredAndDamagedValuesGiveDefaults) {
   const uint64_t rosterStart = kalmora_DB::get_start_date();
   rztest::InTask([&](HWND task) {
     const LONG_PTR pane = MakePane(task, 800, 500);
-    uint64_t shown = 0;
-    Run([&] {
-      calendarWIN* cal = calendarWIN::new_calendarwin(pane);
-      SetBars(*cal, 3, 4);
-      cal->move_start_time(1);
-      cal->drew_cal();
-      shown = cal->start_display();
-    });
+    const uint64_t shown = ShowThreeByFourAWeekOn(pane);
     int32_t across = 0, down = 0;
     uint64_t start = 0;
     ASSERT_TRUE(options_db::various_i(L"weeksacross", &across) && options_db::various_i(L"weeksdown", &down) &&
@@ -359,6 +367,138 @@ TEST_F(Calendar, SavedViewIsRestoredAndDamagedValuesGiveDefaults) {
       EXPECT_FALSE(c->slot_rcts().empty());
     }
   });
+}
+
+// Started by the test below as a fresh process (this program again): a
+// calendar made on the document named by the environment, its view printed
+// as "view <across> <down> <start>".  The saved view is left as it is.
+class FreshView : public Roster {};
+
+TEST_F(FreshView, DISABLED_PrintsTheViewOfANewCalendar) {
+  wchar_t file[MAX_PATH];
+  ASSERT_GT(GetEnvironmentVariableW(L"MYCAL_VIEW_DOC", file, MAX_PATH), 0u);
+  rizediveva6::document* d = nullptr;
+  Run([&] {
+    options_db::read_opt();  // as the program does at its start
+    d = rizediveva6::orvDB::new_file_def(rizediveva6::make_file_def(tav::HeapCopy(file), false, rizediveva6::kBackupNone));
+    all::kalmora_DB::init(d);
+  });
+  open_.push_back(d);
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 800, 500);
+    Run([&] {
+      calendarWIN* c = calendarWIN::new_calendarwin(pane);
+      printf("view %u %u %llu\n", c->weeks_across(), c->weeks_down(),
+             static_cast<unsigned long long>(c->start_display()));
+      fflush(stdout);
+    });
+  });
+}
+
+TEST_F(Calendar, AFreshProcessOpensTheSavedViewOrTheDefaults) {
+  Open(CalendarSpec());
+  const uint64_t rosterStart = kalmora_DB::get_start_date();
+  uint64_t shown = 0;
+  rztest::InTask([&](HWND task) {
+    shown = ShowThreeByFourAWeekOn(MakePane(task, 800, 500));
+  });
+  Run([] {
+    kalmora_DB::save_kalmora();
+    kalmora_DB::uninit();
+  });
+  for (rizediveva6::document* d : open_) RunTrapped([&] { d->orv_close(rizediveva6::MakeList<const wchar_t*>({}), false); });
+  open_.clear();
+  SetEnvironmentVariableW(L"MYCAL_VIEW_DOC", Path(L"r.km6").c_str());
+  auto viewOfAFreshProcess = [] {
+    auto [code, text] = RunBeside(L"mycal_tests.exe", L"--gtest_also_run_disabled_tests "
+                                                      L"--gtest_filter=FreshView.DISABLED_PrintsTheViewOfANewCalendar");
+    EXPECT_EQ(code, 0u) << Narrow(text);
+    for (std::wstring l : LinesOf(text))
+      if (l.rfind(L"view ", 0) == 0) return l.substr(0, l.find_last_not_of(L"\r") + 1);
+    return L"no view in: " + text;
+  };
+  EXPECT_EQ(viewOfAFreshProcess(), L"view 3 4 " + std::to_wstring(shown));
+  EXPECT_NE(shown, rosterStart);
+  View(6, 4, shown);  // damaged: all three defaults
+  EXPECT_EQ(viewOfAFreshProcess(), L"view 1 2 " + std::to_wstring(rosterStart));
+  SetEnvironmentVariableW(L"MYCAL_VIEW_DOC", nullptr);
+}
+
+// The grid and the duties drawn on a job of the CUPS PDF queue: every row of
+// a 2 x 4 view on the page (a page is far taller than the window), with its
+// slot labels, and the day names; the screen's rectangles come back after.
+TEST_F(Calendar, PrintedGridHoldsEveryRowOfTheView) {
+  ASSERT_TRUE(kwitest::HasPdfQueue()) << "the CUPS queue KwiPDF";
+  Open(CalendarSpec());
+  const std::wstring title = L"CalendarJob" + std::to_wstring(GetTickCount());
+  std::set<int> printedRows;
+  std::vector<rect_struct> printedDuties;
+  size_t onScreen = 0, afterPrint = 0;
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 800, 500);
+    draw_dtbd* layer = Show(pane, &draw_dtbd::new_dtbd, &draw_dtbd::_dtbd_eh);
+    Run([&] {
+      SetBars(layer->cal, 2, 4);
+      layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
+    });
+    onScreen = layer->cal.slot_rcts().size();
+    const LONG_PTR job = print_StartJob(title.c_str());
+    ASSERT_NE(job, 0);
+    ASSERT_EQ(print_StartPage(job), 1);
+    Run([&] {
+      layer->set_thiswyn_dtbd(rizediveva6::Prnt(job));
+      layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
+      printedRows = RowTops(layer->cal);
+      layer->ndd_dtbd([&](const all::dtbd_rec* r) {
+        printedDuties.push_back(r->rect);
+        K::Fail();
+      });
+    });
+    print_EndPage(job);
+    print_EndJob(job);
+    Run([&] {
+      layer->set_thiswyn_dtbd(rizediveva6::Screen(pane));
+      layer->drew_dtbd(all::Showing(showing_kind::show_no_extras), rule_added::rule_added_failed);
+      afterPrint = layer->cal.slot_rcts().size();
+    });
+  });
+  EXPECT_EQ(printedRows.size(), 4u);
+  EXPECT_GT(onScreen, 0u);
+  EXPECT_EQ(afterPrint, onScreen);
+  const std::wstring pdf = kwitest::WaitForPdf(title);
+  ASSERT_FALSE(pdf.empty());
+  const std::string text =
+      kwitest::ShellOutput("pdftotext '" + kwitest::UnixName(pdf) + "' -", kwitest::TempDir(L"mycal_tests") + L"job.txt");
+  for (const char* day : {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"})
+    EXPECT_NE(text.find(day), std::string::npos) << day;
+  // Each row of the view labels its slots.
+  for (const char* slot : {"Fr\xC3\xBCh", "late", "night"}) {
+    size_t rows = 0;
+    for (size_t at = text.find(slot); at != std::string::npos; at = text.find(slot, at + 1)) ++rows;
+    EXPECT_GE(rows, 4u) << slot << "\n" << text;
+  }
+  // On paper a duty's cell is white with black text (black with white on screen).
+  ASSERT_FALSE(printedDuties.empty());
+  HDC printer = CreateDCW(nullptr, L"KwiPDF", nullptr, nullptr);
+  ASSERT_TRUE(printer);
+  const int dpi = GetDeviceCaps(printer, LOGPIXELSY), ox = GetDeviceCaps(printer, PHYSICALOFFSETX),
+            oy = GetDeviceCaps(printer, PHYSICALOFFSETY);
+  DeleteDC(printer);
+  kwitest::Ppm page(kwitest::ShellOutput("pdftoppm -r " + std::to_string(dpi) + " -singlefile '" +
+                                         kwitest::UnixName(pdf) + "'", kwitest::TempDir(L"mycal_tests") + L"page.ppm"));
+  ASSERT_GT(page.width, 0);
+  const rect_struct cell = printedDuties.front();
+  size_t white = 0, dark = 0, all = 0;
+  for (int y = cell.top + 2; y < cell.bottom - 2; ++y)
+    for (int x = cell.left + 2; x < cell.right - 2; ++x, ++all) {
+      const uint32_t c = page.At(ox + x, oy + y);
+      const int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
+      if (r > 240 && g > 240 && b > 240) ++white;
+      if (r < 80 && g < 80 && b < 80) ++dark;
+    }
+  ASSERT_GT(all, 0u);
+  EXPECT_GT(white * 2, all) << white << " of " << all;
+  EXPECT_GT(dark, 0u);
 }
 
 // The week controls, Escape, scrolling and resizing forget the kept

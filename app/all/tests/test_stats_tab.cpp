@@ -19,6 +19,7 @@
 #include "SYSTEM/options/options_db.h"
 #include "SYSTEM/stringDB/stringdb.h"
 #include "kalmoradb/kalmora_DB.h"
+#include "roster_generator.h"
 
 using namespace alltest;
 
@@ -380,6 +381,96 @@ TEST_F(StatsTable, TasksLocationsAndHolidaysShareTheirSavedWidths) {
     Command(t, S::kNumbers);
     EXPECT_EQ(Bounds(t, 3), (std::vector<uint32_t>{1, 90, 300}));
   });
+}
+
+TEST_F(StatsTable, ADraggedBoundaryIsKeptWhenTheTableIsReopened) {
+  std::vector<uint32_t> opened, dragged, reopened, other;
+  InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    S* t = Table(task, {L"Slots"});
+    opened = Bounds(t, 3);
+    ASSERT_EQ(opened.size(), 3u);
+    // The right edge of the names' column, in the title band, 60 to the right.
+    const int edge = static_cast<int>(opened[1]) - 1;
+    const HWND pane = reinterpret_cast<HWND>(t->get_wyndow().window);
+    kwitest::DragMouse(pane, {edge, 30}, {edge + 60, 30});
+    dragged = Bounds(t, 3);
+    // The view closes: the table saves its widths, its pane goes.
+    Run([&] { t->destroy_scroll2(); });
+    DestroyWindow(pane);
+    reopened = Bounds(Table(task, {L"Slots"}), 3);
+    other = Bounds(Table(task, {L"Totals"}), 3);
+  });
+  EXPECT_EQ(opened, (std::vector<uint32_t>{21, 121, 221}));
+  // The boundary follows the pointer (pressed a pixel left of it), the next ones move with it.
+  EXPECT_EQ(dragged, (std::vector<uint32_t>{21, 180, 280}));
+  EXPECT_EQ(reopened, dragged);
+  EXPECT_EQ(other, (std::vector<uint32_t>{101, 201, 301}));
+}
+
+// roster_check's counts of one kind of row ("doctor" or "practice"): name
+// -> {weekday duties, weekend duties} held.
+using Held = std::map<std::wstring, std::pair<uint32_t, uint32_t>>;
+Held CheckedCounts(const std::vector<std::wstring>& lines, const std::wstring& kind) {
+  Held out;
+  for (const std::wstring& l : lines) {
+    if (l.rfind(kind + L" ", 0) != 0) continue;
+    const size_t at = l.rfind(L" weekend");
+    uint32_t category, assigned;
+    if (at == std::wstring::npos || swscanf(l.c_str() + at, L" weekend%u assigned %u", &category, &assigned) != 2)
+      continue;
+    auto& counts = out[l.substr(kind.size() + 1, at - kind.size() - 1)];
+    (category ? counts.second : counts.first) = assigned;
+  }
+  return out;
+}
+
+// The same counts from the weekends table's rows (numbers; cells Weekends,
+// Weekdays), up to the empty row.
+Held TableCounts(const std::vector<V>& rows) {
+  Held out;
+  for (const V& r : rows) {
+    if (r.empty()) break;
+    EXPECT_EQ(r.size(), 3u);
+    if (r.size() == 3) out[r[0]] = {std::stoul(r[2]), std::stoul(r[1])};
+  }
+  return out;
+}
+
+TEST_F(StatsTable, AGeneratedYearAgreesWithTheRosterChecksCounts) {
+  Roster::TearDown();
+  Roster::SetUp();
+  Open(GeneratedSpec(11, 52));
+  Run([] { EXPECT_GT(PreAssign(GeneratedRun{11, 60}), 100u); });
+  Run([&] { doc_->orv_save(rz::MakeList<const wchar_t*>({})); });
+  std::vector<V> doctors, practices;
+  InTask([&](HWND task) {
+    S* t = Table(task, {L"Weekends", L"Number assigned"});
+    doctors = Rows(t);
+    Command(t, S::kGroups);
+    practices = Rows(t);
+  });
+  kalmora_DB::uninit();
+  Run([&] { doc_->orv_close(rz::MakeList<const wchar_t*>({}), false); });
+  open_.pop_back();
+
+  auto [code, text] = RunBeside(L"roster_check.exe", L"--figures \"" + Path(L"r.km6") + L"\"");
+  EXPECT_EQ(code, 0u) << Narrow(text);
+  const std::vector<std::wstring> lines = LinesOf(text);
+  const Held checkedDoctors = CheckedCounts(lines, L"doctor");
+  EXPECT_EQ(checkedDoctors.size(), 60u);
+  EXPECT_EQ(TableCounts(doctors), checkedDoctors);
+  // The checker lists the practices that count a doctor or have a share.
+  const Held tablePractices = TableCounts(practices);
+  for (const auto& [name, counts] : CheckedCounts(lines, L"practice")) {
+    ASSERT_TRUE(tablePractices.count(name)) << Narrow(name);
+    EXPECT_EQ(tablePractices.at(name), counts) << Narrow(name);
+  }
+  // The bottom row: the duties of each category.
+  uint32_t duties[2] = {0, 0};
+  for (const std::wstring& l : lines) swscanf(l.c_str(), L"weekend%*u duties %u", &duties[l.rfind(L"weekend1", 0) == 0]);
+  ASSERT_FALSE(doctors.empty());
+  EXPECT_EQ(doctors.back(), (V{L"total to do", std::to_wstring(duties[1]), std::to_wstring(duties[0])}));
 }
 
 // Slot names written as a document of another program may hold them.

@@ -103,22 +103,7 @@ class HeaderDrags : public ListWindows {
   }
   // Press at `from`, move in steps to `to` and release there (client points).
   static void Drag(HWND task, POINT from, POINT to, column* c) {
-    auto at = [&](POINT p) {
-      ClientToScreen(task, &p);
-      SetCursorPos(p.x, p.y);
-      kwitest::PumpUntil([] { return false; }, 60);
-    };
-    auto button = [&](DWORD flag) {
-      INPUT in{};
-      in.type = INPUT_MOUSE;
-      in.mi.dwFlags = flag;
-      SendInput(1, &in, sizeof in);
-      kwitest::PumpUntil([] { return false; }, 60);
-    };
-    at(from);
-    button(MOUSEEVENTF_LEFTDOWN);
-    for (int i = 1; i <= 4; ++i) at({from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4});
-    button(MOUSEEVENTF_LEFTUP);
+    kwitest::DragMouse(task, from, to);
     uint32_t ref;
     kwitest::PumpUntil([&] { return !c->is_dragging_col(&ref); }, 1000);
   }

@@ -20,6 +20,11 @@
 #include "kalmoradb/sc_holidays.h"
 #include "kalmoradb/sc_include.h"
 #include "kalmoradb/sc_mod_date.h"
+#include "SYSTEM/myKWI/myKWI.h"
+#include "kalmoradb/lock_ass.h"
+#include "kalmoradb/sc_assign.h"
+#include "kalmoradb/staff_db.h"
+#include "mycal/draw_assign.h"
 #include "mycal/draw_cant_dos.h"
 #include "mycal/draw_hols.h"
 #include "mycal/draw_ties.h"
@@ -913,6 +918,205 @@ TEST_F(Calendar, TieDrawnFromDutyToDutyAndDeletedFromTheMenu) {
   });
   EXPECT_EQ(dump.find(L"tie "), std::wstring::npos) << Narrow(dump);
 }
+
+// --- Assignments ----------------------------------------------------------------------
+
+namespace assigns {
+
+using all::draw_assign;
+
+// A character typed as itself (upper and lower case differ).
+void Type(wchar_t c) {
+  INPUT in[2]{};
+  for (int i = 0; i < 2; ++i) {
+    in[i].type = INPUT_KEYBOARD;
+    in[i].ki.wScan = c;
+    in[i].ki.dwFlags = KEYEVENTF_UNICODE | (i ? KEYEVENTF_KEYUP : 0);
+  }
+  SendInput(2, in, sizeof in[0]);
+  Pump(200);
+}
+
+// Shift held around a left click.
+void ShiftClick(LONG_PTR w, pnt_struct p) {
+  Pump(600);  // no double click with an earlier one
+  kwitest::SendKey(VK_SHIFT, false);
+  Click(w, p, 0);
+  kwitest::SendKey(VK_SHIFT, true);
+  win_SetFocus(w);
+  Pump(100);
+}
+
+// A stored colour (0x00BBGGRR) as a pixel (0xRRGGBB).
+uint32_t PixelOf(int32_t colour) {
+  const uint32_t c = static_cast<uint32_t>(colour);
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+// The spec's doctor number i given the letter and colour; read back.
+const PersonTerm* Lettered(const RosterSpec& spec, size_t i, wchar_t letter, int32_t colour) {
+  const PersonTerm* p = nullptr;
+  EXPECT_TRUE(all::staff_db::get_person(spec.doctors[i].name.c_str(), &p));
+  all::staff_db::replace_person(all::MakePerson(p->ref, p->dat->name, rizediveva6::AsSList(p->dat->groups), colour, letter));
+  EXPECT_TRUE(all::staff_db::get_person(spec.doctors[i].name.c_str(), &p));
+  return p;
+}
+
+// Questions answered from a script, in order; each one asked is recorded.
+struct Answers {
+  static std::vector<uint32_t>& script() {
+    static std::vector<uint32_t> s;
+    return s;
+  }
+  static std::vector<std::wstring>& asked() {
+    static std::vector<std::wstring> a;
+    return a;
+  }
+  explicit Answers(std::vector<uint32_t> s) {
+    script() = std::move(s);
+    asked().clear();
+    rizediveva6::Dialogs d = rizediveva6::myKWI::dialogs();
+    d.ask = [](const wchar_t* q, const tav::StringList* buttons, uint32_t* answer) {
+      asked().push_back(q);
+      std::wstring b;
+      for (auto* l = rizediveva6::AsSList(buttons); !l->Empty(); l = l->tail) b += std::wstring(l->head) + L"|";
+      EXPECT_EQ(b, L"&Yes|&Cancel|");
+      if (script().empty()) return false;
+      *answer = script().front();
+      script().erase(script().begin());
+      return true;
+    };
+    old_ = rizediveva6::myKWI::set_dialogs(d);
+  }
+  ~Answers() { rizediveva6::myKWI::set_dialogs(old_); }
+  rizediveva6::Dialogs old_;
+};
+
+class Assign : public Calendar {
+ protected:
+  void TearDown() override {
+    AssignLayer() = {};
+    Calendar::TearDown();
+  }
+  draw_assign* ShowAssign(LONG_PTR pane) {
+    draw_assign* layer = Show(pane, &draw_assign::new_assign, &draw_assign::_assign_eh);
+    AssignLayer().days = [layer](const rizediveva6::SList* keys) { layer->drew_days_assigns(keys); };
+    AssignLayer().whole = [layer] {
+      layer->delete_pic2();
+      layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+    };
+    return layer;
+  }
+  static const all::dtbd_rec* Duty(draw_assign* layer, all::duty_dat d) {
+    const all::dtbd_rec* r = layer->dtbd.record_of(d);
+    EXPECT_NE(r, nullptr);
+    return r;
+  }
+  void Menu(draw_assign* layer, LONG_PTR pane, uint32_t id) {
+    event_struct e{e_menu, {static_cast<LONG_PTR>(id)}};
+    Run([&] { layer->_assign_eh(pane, &e); });
+  }
+  static std::wstring Help() {
+    for (auto it = ComtreeCalls().rbegin(); it != ComtreeCalls().rend(); ++it)
+      if (it->op == L"update_cs_help") return it->text;
+    return L"";
+  }
+};
+
+// The box of a column as drawn: lower 60 %, inset a tenth each side.
+rect_struct BoxOf(rect_struct c) {
+  const double w = c.right - c.left, h = c.bottom - c.top;
+  return {c.left + all::RoundHalfAway(0.1 * w), c.top + all::RoundHalfAway(0.4 * h),
+          c.left + all::RoundHalfAway(0.9 * w), c.bottom - 1};
+}
+
+// Hot keys: the box at once in the doctor's colour (window and picture),
+// "already assigned" over an assigned duty, letters nobody has and another
+// case change nothing; Shift-click locks (square corner) and unlocks; DEL
+// refuses a locked assignment and keeps its box live, removes an unlocked
+// one.  A fresh process reads exactly the expected assignments and locks.
+TEST_F(Assign, HotKeysLockToggleAndDel) {
+  RosterSpec spec = CalendarSpec();
+  Open(spec);
+  const PersonTerm *first = nullptr, *second = nullptr;
+  Run([&] {
+    first = Lettered(spec, 0, L'K', 0x3080E0);
+    second = Lettered(spec, 1, L'M', 0x20A040);
+  });
+  const wchar_t letter = first->dat->letter, other = second->dat->letter;
+  const uint32_t colour = PixelOf(first->dat->colour);
+  std::wstring key;
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_assign* layer = ShowAssign(pane);
+    win_SetFocus(pane);
+    const all::dtbd_rec* duty = Duty(layer, {{1, 1, 1}, 1, 1, false});
+    ASSERT_NE(duty, nullptr);
+    key = duty->key;
+    const rect_struct column = duty->rect, box = BoxOf(column);
+    const pnt_struct inside{(box.left + box.right) / 2, box.bottom - 2};
+    Move(pane, Centre(column));
+    // Nobody's letters and the other case: nothing.
+    for (wchar_t c : {L'~', static_cast<wchar_t>(letter - L'A' + L'a')}) {
+      Type(c);
+      EXPECT_TRUE(layer->assignments().empty()) << char(c);
+    }
+    Type(letter);
+    ASSERT_EQ(layer->assignments().size(), 1u);
+    EXPECT_EQ(std::wstring(layer->assignments()[0].key), key);
+    EXPECT_EQ(layer->assignments()[0].cell.top, box.top);
+    EXPECT_EQ(Help(), L"#1");  // can_do_it
+    rect_struct all{0, 0, 1000, 600};
+    Pixels px = rztest::WindowPixels(pane, all);
+    EXPECT_EQ(px.at(inside.x, inside.y), colour);
+    EXPECT_NE(px.at(box.left, box.top), colour) << "rounded corner";
+    // The same on a picture.
+    const Pixels picture = rztest::DrawOnPicture(1000, 600, [&](LONG_PTR p) {
+      Run([&] {
+        draw_assign* onPicture = draw_assign::new_assign(p);
+        onPicture->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+      });
+    });
+    EXPECT_EQ(picture.at(inside.x, inside.y), colour);
+    // Another doctor's letter over the assigned duty: refused, shown.
+    Type(other);
+    EXPECT_EQ(Help(), L"#3");  // cant_assign_reason (already assigned)
+    chain_ref holder = 0;
+    EXPECT_TRUE(all::sc_assign::is_assigned(key.c_str(), &holder));
+    EXPECT_EQ(holder, first->ref);
+    // Shift-click locks: square corner in the doctor's colour.
+    ShiftClick(pane, inside);
+    EXPECT_TRUE(all::lock_ass::is_locked_key(key.c_str()));
+    px = rztest::WindowPixels(pane, all);
+    EXPECT_EQ(px.at(box.left, box.top), colour);
+    // DEL on the locked assignment: refused, the box still answers.
+    Move(pane, inside);
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_TRUE(all::sc_assign::is_assigned(key.c_str(), &holder));
+    EXPECT_EQ(Help(), L"Cannot delete a locked assignment");
+    EXPECT_NE(layer->assignment_at(inside), nullptr);
+    // Unlock, then DEL removes it and its box.
+    ShiftClick(pane, inside);
+    EXPECT_FALSE(all::lock_ass::is_locked_key(key.c_str()));
+    Move(pane, inside);
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_FALSE(all::sc_assign::is_assigned(key.c_str(), &holder));
+    EXPECT_EQ(layer->assignment_at(inside), nullptr);
+    px = rztest::WindowPixels(pane, all);
+    EXPECT_NE(px.at(inside.x, inside.y), colour);
+    // Assigned again and locked for the saved document.
+    Move(pane, Centre(column));
+    Type(letter);
+    ShiftClick(pane, inside);
+  });
+  const std::wstring name = all::staff_db::ref_name(first->ref);
+  EXPECT_EQ(SavedThenRead(L"gate"), L"ass " + key + L" " + name + L"\nlock " + key + L" " + name + L"\n");
+}
+
+}  // namespace assigns
 
 }  // namespace
 }  // namespace alltest

@@ -1116,6 +1116,96 @@ TEST_F(Assign, HotKeysLockToggleAndDel) {
   EXPECT_EQ(SavedThenRead(L"gate"), L"ass " + key + L" " + name + L"\nlock " + key + L" " + name + L"\n");
 }
 
+// The menu's clears and bulk locks, pointer on and off a duty, "&Yes" and
+// "&Cancel", for everyone and for the one doctor shown: the week is found
+// before anything is asked, the bulk codes for everything need no week,
+// locks survive clears, and a clear that removed something marks the
+// document.
+TEST_F(Assign, ClearsAndBulkLocksFromTheMenu) {
+  RosterSpec spec = CalendarSpec();
+  Open(spec);
+  const PersonTerm *first = nullptr, *second = nullptr;
+  std::vector<std::wstring> keys;  // Monday..Friday "Früh" of weeks 1 and 2, doctors in turn
+  Run([&] {
+    first = Lettered(spec, 0, L'K', 0x3080E0);
+    second = Lettered(spec, 1, L'M', 0x20A040);
+    for (uint32_t week : {1u, 2u})
+      for (uint32_t day = 1; day <= 5; ++day) {
+        const std::wstring key = all::sc_phase1::get_dtbd_key({{day, week, 1}, 1, 1, false}).text;
+        all::sc_assign::assign_person(all::test_ass::make_ass_only, key.c_str(), day % 2 ? first->ref : second->ref);
+        keys.push_back(key);
+      }
+  });
+  // Assigned and locked keys as "a" / "L" per key.
+  auto state = [&] {
+    std::wstring s;
+    for (const std::wstring& k : keys) {
+      chain_ref d;
+      s += all::lock_ass::is_locked_key(k.c_str()) ? L'L' : all::sc_assign::is_assigned(k.c_str(), &d) ? L'a' : L'-';
+    }
+    return s;
+  };
+  ASSERT_EQ(state(), L"aaaaaaaaaa");
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_assign* layer = ShowAssign(pane);
+    const pnt_struct off{2, 2};
+    const pnt_struct week1 = Centre(Duty(layer, {{1, 1, 1}, 1, 1, false})->rect);
+    const pnt_struct week2Tue = Centre(Duty(layer, {{2, 2, 1}, 1, 1, false})->rect);
+    struct Step {
+      const char* what;
+      pnt_struct at;
+      uint32_t id;
+      std::vector<uint32_t> answers;
+      const wchar_t* person;  // the filter's doctor (null: everyone)
+      size_t asked;
+      const wchar_t* after;
+      bool marks;
+    } steps[] = {
+        {"lock all, off a duty", off, draw_assign::kLockAll, {}, nullptr, 0, L"LLLLLLLLLL", true},
+        {"unlock all, off a duty", off, draw_assign::kUnlockAll, {}, nullptr, 0, L"aaaaaaaaaa", true},
+        {"lock week 2 under the pointer", week2Tue, draw_assign::kLockWeek, {}, nullptr, 0, L"aaaaaLLLLL", true},
+        {"clear this week off a duty: nothing asked", off, draw_assign::kClearWeek, {0}, nullptr, 0, L"aaaaaLLLLL", false},
+        {"clear this week, cancelled", week1, draw_assign::kClearWeek, {1}, nullptr, 1, L"aaaaaLLLLL", false},
+        {"clear this week for the one doctor", week1, draw_assign::kClearWeek, {0}, spec.doctors[0].name.c_str(), 1,
+         L"-a-a-LLLLL", true},
+        {"clear all for the one doctor, cancelled: one question", off, draw_assign::kClearAll, {1, 0},
+         spec.doctors[1].name.c_str(), 1, L"-a-a-LLLLL", false},
+        {"unlock week 2", week2Tue, draw_assign::kUnlockWeek, {}, nullptr, 0, L"-a-a-aaaaa", true},
+        {"lock this assignment", week2Tue, draw_assign::kLockThis, {}, nullptr, 0, L"-a-a-aLaaa", true},
+        {"clear all, cancelled", off, draw_assign::kClearAll, {1}, nullptr, 1, L"-a-a-aLaaa", false},
+        {"clear all, yes: the lock stays", off, draw_assign::kClearAll, {0}, nullptr, 1, L"------L---", true},
+    };
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.what);
+      all::sc_include::sdb_include = s.person ? all::include_dom{all::include_kind::person, 0, s.person}
+                                              : all::include_dom{all::include_kind::all, 0, nullptr};
+      Run([] { kalmora_DB::save_kalmora(); });
+      ASSERT_FALSE(open_.back()->is_modified());
+      Move(pane, s.at);
+      Answers answers(s.answers);
+      Menu(layer, pane, s.id);
+      EXPECT_EQ(Answers::asked().size(), s.asked);
+      if (s.asked && s.person) EXPECT_NE(Answers::asked()[0].find(s.person), std::wstring::npos);
+      EXPECT_EQ(state(), s.after);
+      EXPECT_EQ(open_.back()->is_modified(), s.marks);
+      // The boxes equal the stores.
+      size_t boxes = 0;
+      for (const std::wstring& k : keys) {
+        chain_ref d;
+        const bool assigned = all::sc_assign::is_assigned(k.c_str(), &d);
+        bool drawn = false;
+        for (const all::assigned_rec& r : layer->assignments()) drawn = drawn || k == r.key;
+        if (!s.person) EXPECT_EQ(drawn, assigned) << Narrow(k);
+        boxes += drawn;
+      }
+    }
+    all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
+  });
+  EXPECT_NE(SavedThenRead(L"gate").find(L"lock " + keys[6]), std::wstring::npos);
+}
+
 }  // namespace assigns
 
 }  // namespace

@@ -1187,7 +1187,9 @@ TEST_F(Assign, ClearsAndBulkLocksFromTheMenu) {
       Answers answers(s.answers);
       Menu(layer, pane, s.id);
       EXPECT_EQ(Answers::asked().size(), s.asked);
-      if (s.asked && s.person) EXPECT_NE(Answers::asked()[0].find(s.person), std::wstring::npos);
+      if (s.asked && s.person) {
+        EXPECT_NE(Answers::asked()[0].find(s.person), std::wstring::npos);
+      }
       EXPECT_EQ(state(), s.after);
       EXPECT_EQ(open_.back()->is_modified(), s.marks);
       // The boxes equal the stores.
@@ -1197,13 +1199,122 @@ TEST_F(Assign, ClearsAndBulkLocksFromTheMenu) {
         const bool assigned = all::sc_assign::is_assigned(k.c_str(), &d);
         bool drawn = false;
         for (const all::assigned_rec& r : layer->assignments()) drawn = drawn || k == r.key;
-        if (!s.person) EXPECT_EQ(drawn, assigned) << Narrow(k);
+        if (!s.person) {
+  EXPECT_EQ(drawn, assigned) << Narrow(k);
+}
         boxes += drawn;
       }
     }
     all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
   });
   EXPECT_NE(SavedThenRead(L"gate").find(L"lock " + keys[6]), std::wstring::npos);
+}
+
+// Filters: one doctor's boxes solid and the others hatched in their own
+// colours, a group's doctors only; an assignment whose doctor is gone is
+// not drawn and "Consistency check" removes it; "Run engine" from the real
+// pop-up menu repaints the days it fills, and at its end the layer's boxes
+// equal a fresh full draw's.
+TEST_F(Assign, FiltersConsistencyCheckAndEngineRun) {
+  RosterSpec spec = CalendarSpec();
+  Open(spec);
+  const PersonTerm *first = nullptr, *second = nullptr;
+  std::wstring mon, tue, wed;
+  Run([&] {
+    first = Lettered(spec, 0, L'K', 0x3080E0);   // Innere
+    second = Lettered(spec, 1, L'M', 0x20A040);  // Chirurgie
+    mon = all::sc_phase1::get_dtbd_key({{1, 1, 1}, 1, 1, false}).text;
+    tue = all::sc_phase1::get_dtbd_key({{2, 1, 1}, 1, 1, false}).text;
+    wed = all::sc_phase1::get_dtbd_key({{3, 1, 1}, 1, 1, false}).text;
+    all::sc_assign::assign_person(all::test_ass::make_ass_only, mon.c_str(), first->ref);
+    all::sc_assign::assign_person(all::test_ass::make_ass_only, tue.c_str(), second->ref);
+    all::sc_assign::tree()->kee_insert(wed.c_str(), 987654);  // a doctor that does not exist
+  });
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    rect_struct all{0, 0, 1000, 600};
+    draw_assign* layer = ShowAssign(pane);
+    const rect_struct monBox = BoxOf(Duty(layer, {{1, 1, 1}, 1, 1, false})->rect);
+    const rect_struct tueBox = BoxOf(Duty(layer, {{2, 1, 1}, 1, 1, false})->rect);
+    const rect_struct wedBox = BoxOf(Duty(layer, {{3, 1, 1}, 1, 1, false})->rect);
+    EXPECT_EQ(layer->assignment_at(Centre(wedBox)), nullptr) << "the gone doctor's box";
+    // Colours among the lower band of a box (below the name).
+    auto colours = [](const Pixels& px, rect_struct b) {
+      std::set<uint32_t> c;
+      for (int x = b.left + 16; x < b.right - 16; ++x)
+        for (int y = b.bottom - 6; y < b.bottom - 1; ++y) c.insert(px.at(x, y));
+      return c;
+    };
+    struct Filter {
+      const char* what;
+      all::include_dom include;
+      bool monSolid, tueDrawn, tueSolid;
+    } filters[] = {{"everyone", {all::include_kind::all, 0, nullptr}, true, true, true},
+                   {"the first doctor", {all::include_kind::person, 0, spec.doctors[0].name.c_str()}, true, true, false},
+                   {"group Innere", {all::include_kind::group, 0, L"Innere"}, true, false, false}};
+    for (const Filter& f : filters) {
+      SCOPED_TRACE(f.what);
+      all::sc_include::sdb_include = f.include;
+      Run([&] { layer->delete_pic2(); layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>()); });
+      const Pixels px = rztest::WindowPixels(pane, all);
+      const std::set<uint32_t> m = colours(px, monBox), t = colours(px, tueBox);
+      EXPECT_EQ(m, (std::set<uint32_t>{PixelOf(first->dat->colour)}));
+      EXPECT_EQ(layer->assignment_at(Centre(tueBox)) != nullptr, f.tueDrawn);
+      if (f.tueDrawn && f.tueSolid) {
+  EXPECT_EQ(t, (std::set<uint32_t>{PixelOf(second->dat->colour)}));
+}
+      if (f.tueDrawn && !f.tueSolid) {
+        EXPECT_TRUE(t.count(PixelOf(second->dat->colour))) << "hatch lines";
+        EXPECT_GT(t.size(), 1u) << "background between them";
+      }
+      if (!f.tueDrawn) {
+  EXPECT_FALSE(t.count(PixelOf(second->dat->colour)));
+}
+    }
+    all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
+    // Consistency check: the stray assignment goes, the layer is repainted.
+    ComtreeCalls().clear();
+    Menu(layer, pane, draw_assign::kConsistency);
+    chain_ref d;
+    EXPECT_FALSE(all::sc_assign::is_assigned(wed.c_str(), &d));
+    EXPECT_TRUE(all::sc_assign::is_assigned(mon.c_str(), &d));
+    ASSERT_FALSE(ComtreeCalls().empty());
+    EXPECT_EQ(ComtreeCalls().back().op, L"update_any_liboxes");
+    // "Run engine" from the real menu.
+    win_SetFocus(pane);
+    ComtreeCalls().clear();
+    ChooseFromMenu(pane, Centre(wedBox), {VK_DOWN, VK_RETURN});
+    Pump(500);
+    size_t runs = 0, days = 0;
+    for (const ComtreeCall& c : ComtreeCalls()) {
+      runs += c.op == L"run_engine" && c.text == L"run";
+      days += c.op == L"drew_few_assigns";
+    }
+    EXPECT_EQ(runs, 1u);
+    EXPECT_GT(days, 0u);
+    EXPECT_GT(all::sc_assign::number_assigned(), 2u);
+    // The records equal a fresh layer's.
+    draw_assign* again = nullptr;
+    Run([&] {
+      again = draw_assign::new_assign(pane);
+      again->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+    });
+    std::set<std::wstring> drawn, fresh;
+    for (const all::assigned_rec& r : layer->assignments())
+      drawn.insert(std::wstring(r.key) + L"@" + std::to_wstring(r.cell.left) + L"," + std::to_wstring(r.cell.top));
+    for (const all::assigned_rec& r : again->assignments())
+      fresh.insert(std::wstring(r.key) + L"@" + std::to_wstring(r.cell.left) + L"," + std::to_wstring(r.cell.top));
+    EXPECT_EQ(drawn, fresh);
+    size_t shownAssigned = 0;
+    layer->dtbd.ndd_dtbd([&](const all::dtbd_rec* r) {
+      chain_ref d;
+      shownAssigned += all::sc_assign::is_assigned(r->key, &d);
+      K::Fail();
+    });
+    EXPECT_EQ(drawn.size(), shownAssigned);
+    EXPECT_GT(shownAssigned, 2u);
+  });
 }
 
 }  // namespace assigns

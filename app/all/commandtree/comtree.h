@@ -30,6 +30,9 @@ class comtree {
   // The help line of an assignment verdict.
   static void update_cs_help(int32_t colour, const wchar_t* suffix, const ReasonTerm* verdict);
   static void update_stats_if_showing();
+  // Refreshes the open list the values name; any other values repaint the
+  // calendar's assignment layer in full.
+  static void update_any_liboxes(int32_t flag, int32_t selector);
   // Switches the continuous statistics pane; the new state (1 on, 0 off).
   static int32_t toggle_show_stats_continuously();
   // Shows or hides the title pane; the new state (1 shown, 0 hidden).

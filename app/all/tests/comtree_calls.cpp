@@ -18,4 +18,9 @@ all::sc_engine*& RegisteredEngine() {
   return engine;
 }
 
+AssignLayerHooks& AssignLayer() {
+  static AssignLayerHooks hooks;
+  return hooks;
+}
+
 }  // namespace alltest

@@ -7,9 +7,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "SYSTEM/orv_list/orv_list.h"
 
 namespace all {
 class sc_engine;
@@ -31,5 +34,14 @@ int32_t& ComtreeToggle(const std::wstring& op);
 
 // The engine the recorder's run_engine registered (collected; null: none).
 all::sc_engine*& RegisteredEngine();
+
+// The calendar's assignment layer a test registers as the command tree's
+// own: drew_few_assigns hands its keys to days, update_any_liboxes calls
+// whole (empty: no layer).
+struct AssignLayerHooks {
+  std::function<void(const rizediveva6::SList* keys)> days;
+  std::function<void()> whole;
+};
+AssignLayerHooks& AssignLayer();
 
 }  // namespace alltest

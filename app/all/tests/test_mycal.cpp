@@ -21,6 +21,11 @@
 #include "kalmoradb/sc_holidays.h"
 #include "kalmoradb/sc_include.h"
 #include "kalmoradb/sc_mod_date.h"
+#include "SYSTEM/myKWI/myKWI.h"
+#include "kalmoradb/lock_ass.h"
+#include "kalmoradb/sc_assign.h"
+#include "kalmoradb/staff_db.h"
+#include "mycal/draw_assign.h"
 #include "mycal/draw_cant_dos.h"
 #include "mycal/draw_hols.h"
 #include "mycal/draw_ties.h"
@@ -1053,6 +1058,406 @@ TEST_F(Calendar, TieDrawnFromDutyToDutyAndDeletedFromTheMenu) {
   });
   EXPECT_EQ(dump.find(L"tie "), std::wstring::npos) << Narrow(dump);
 }
+
+// --- Assignments ----------------------------------------------------------------------
+
+namespace assigns {
+
+using all::draw_assign;
+
+// A character typed as itself (upper and lower case differ).
+void Type(wchar_t c) {
+  INPUT in[2]{};
+  for (int i = 0; i < 2; ++i) {
+    in[i].type = INPUT_KEYBOARD;
+    in[i].ki.wScan = c;
+    in[i].ki.dwFlags = KEYEVENTF_UNICODE | (i ? KEYEVENTF_KEYUP : 0);
+  }
+  SendInput(2, in, sizeof in[0]);
+  Pump(200);
+}
+
+// Shift held around a left click.
+void ShiftClick(LONG_PTR w, pnt_struct p) {
+  Pump(600);  // no double click with an earlier one
+  kwitest::SendKey(VK_SHIFT, false);
+  Click(w, p, 0);
+  kwitest::SendKey(VK_SHIFT, true);
+  win_SetFocus(w);
+  Pump(100);
+}
+
+// A stored colour (0x00BBGGRR) as a pixel (0xRRGGBB).
+uint32_t PixelOf(int32_t colour) {
+  const uint32_t c = static_cast<uint32_t>(colour);
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+// The spec's doctor number i given the letter and colour; read back.
+const PersonTerm* Lettered(const RosterSpec& spec, size_t i, wchar_t letter, int32_t colour) {
+  const PersonTerm* p = nullptr;
+  EXPECT_TRUE(all::staff_db::get_person(spec.doctors[i].name.c_str(), &p));
+  all::staff_db::replace_person(all::MakePerson(p->ref, p->dat->name, rizediveva6::AsSList(p->dat->groups), colour, letter));
+  EXPECT_TRUE(all::staff_db::get_person(spec.doctors[i].name.c_str(), &p));
+  return p;
+}
+
+// Questions answered from a script, in order; each one asked is recorded.
+struct Answers {
+  static std::vector<uint32_t>& script() {
+    static std::vector<uint32_t> s;
+    return s;
+  }
+  static std::vector<std::wstring>& asked() {
+    static std::vector<std::wstring> a;
+    return a;
+  }
+  explicit Answers(std::vector<uint32_t> s) {
+    script() = std::move(s);
+    asked().clear();
+    rizediveva6::Dialogs d = rizediveva6::myKWI::dialogs();
+    d.ask = [](const wchar_t* q, const tav::StringList* buttons, uint32_t* answer) {
+      asked().push_back(q);
+      std::wstring b;
+      for (auto* l = rizediveva6::AsSList(buttons); !l->Empty(); l = l->tail) b += std::wstring(l->head) + L"|";
+      EXPECT_EQ(b, L"&Yes|&Cancel|");
+      if (script().empty()) return false;
+      *answer = script().front();
+      script().erase(script().begin());
+      return true;
+    };
+    old_ = rizediveva6::myKWI::set_dialogs(d);
+  }
+  ~Answers() { rizediveva6::myKWI::set_dialogs(old_); }
+  rizediveva6::Dialogs old_;
+};
+
+class Assign : public Calendar {
+ protected:
+  void TearDown() override {
+    AssignLayer() = {};
+    Calendar::TearDown();
+  }
+  draw_assign* ShowAssign(LONG_PTR pane) {
+    draw_assign* layer = Show(pane, &draw_assign::new_assign, &draw_assign::_assign_eh);
+    AssignLayer().days = [layer](const rizediveva6::SList* keys) { layer->drew_days_assigns(keys); };
+    AssignLayer().whole = [layer] {
+      layer->delete_pic2();
+      layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+    };
+    return layer;
+  }
+  static const all::dtbd_rec* Duty(draw_assign* layer, all::duty_dat d) {
+    const all::dtbd_rec* r = layer->dtbd.record_of(d);
+    EXPECT_NE(r, nullptr);
+    return r;
+  }
+  void Menu(draw_assign* layer, LONG_PTR pane, uint32_t id) {
+    event_struct e{e_menu, {static_cast<LONG_PTR>(id)}};
+    Run([&] { layer->_assign_eh(pane, &e); });
+  }
+  static std::wstring Help() {
+    for (auto it = ComtreeCalls().rbegin(); it != ComtreeCalls().rend(); ++it)
+      if (it->op == L"update_cs_help") return it->text;
+    return L"";
+  }
+};
+
+// The box of a column as drawn: lower 60 %, inset a tenth each side.
+rect_struct BoxOf(rect_struct c) {
+  const double w = c.right - c.left, h = c.bottom - c.top;
+  return {c.left + all::RoundHalfAway(0.1 * w), c.top + all::RoundHalfAway(0.4 * h),
+          c.left + all::RoundHalfAway(0.9 * w), c.bottom - 1};
+}
+
+// Hot keys: the box at once in the doctor's colour (window and picture),
+// "already assigned" over an assigned duty, letters nobody has and another
+// case change nothing; Shift-click locks (square corner) and unlocks; DEL
+// refuses a locked assignment and keeps its box live, removes an unlocked
+// one.  A fresh process reads exactly the expected assignments and locks.
+TEST_F(Assign, HotKeysLockToggleAndDel) {
+  RosterSpec spec = CalendarSpec();
+  Open(spec);
+  const PersonTerm *first = nullptr, *second = nullptr;
+  Run([&] {
+    first = Lettered(spec, 0, L'K', 0x3080E0);
+    second = Lettered(spec, 1, L'M', 0x20A040);
+  });
+  const wchar_t letter = first->dat->letter, other = second->dat->letter;
+  const uint32_t colour = PixelOf(first->dat->colour);
+  std::wstring key;
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_assign* layer = ShowAssign(pane);
+    win_SetFocus(pane);
+    const all::dtbd_rec* duty = Duty(layer, {{1, 1, 1}, 1, 1, false});
+    ASSERT_NE(duty, nullptr);
+    key = duty->key;
+    const rect_struct column = duty->rect, box = BoxOf(column);
+    const pnt_struct inside{(box.left + box.right) / 2, box.bottom - 2};
+    Move(pane, Centre(column));
+    // Nobody's letters and the other case: nothing.
+    for (wchar_t c : {L'~', static_cast<wchar_t>(letter - L'A' + L'a')}) {
+      Type(c);
+      EXPECT_TRUE(layer->assignments().empty()) << char(c);
+    }
+    Type(letter);
+    ASSERT_EQ(layer->assignments().size(), 1u);
+    EXPECT_EQ(std::wstring(layer->assignments()[0].key), key);
+    EXPECT_EQ(layer->assignments()[0].cell.top, box.top);
+    EXPECT_EQ(Help(), L"#1");  // can_do_it
+    rect_struct all{0, 0, 1000, 600};
+    Pixels px = rztest::WindowPixels(pane, all);
+    EXPECT_EQ(px.at(inside.x, inside.y), colour);
+    EXPECT_NE(px.at(box.left, box.top), colour) << "rounded corner";
+    // The same on a picture.
+    const Pixels picture = rztest::DrawOnPicture(1000, 600, [&](LONG_PTR p) {
+      Run([&] {
+        draw_assign* onPicture = draw_assign::new_assign(p);
+        onPicture->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+      });
+    });
+    EXPECT_EQ(picture.at(inside.x, inside.y), colour);
+    // Another doctor's letter over the assigned duty: refused, shown.
+    Type(other);
+    EXPECT_EQ(Help(), L"#3");  // cant_assign_reason (already assigned)
+    chain_ref holder = 0;
+    EXPECT_TRUE(all::sc_assign::is_assigned(key.c_str(), &holder));
+    EXPECT_EQ(holder, first->ref);
+    // Shift-click locks: square corner in the doctor's colour.
+    ShiftClick(pane, inside);
+    EXPECT_TRUE(all::lock_ass::is_locked_key(key.c_str()));
+    px = rztest::WindowPixels(pane, all);
+    EXPECT_EQ(px.at(box.left, box.top), colour);
+    // DEL on the locked assignment: refused, the box still answers.
+    Move(pane, inside);
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_TRUE(all::sc_assign::is_assigned(key.c_str(), &holder));
+    EXPECT_EQ(Help(), L"Cannot delete a locked assignment");
+    EXPECT_NE(layer->assignment_at(inside), nullptr);
+    // Unlock, then DEL removes it and its box.
+    ShiftClick(pane, inside);
+    EXPECT_FALSE(all::lock_ass::is_locked_key(key.c_str()));
+    Move(pane, inside);
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_FALSE(all::sc_assign::is_assigned(key.c_str(), &holder));
+    EXPECT_EQ(layer->assignment_at(inside), nullptr);
+    px = rztest::WindowPixels(pane, all);
+    EXPECT_NE(px.at(inside.x, inside.y), colour);
+    // Assigned again and locked for the saved document.
+    Move(pane, Centre(column));
+    Type(letter);
+    ShiftClick(pane, inside);
+  });
+  const std::wstring name = all::staff_db::ref_name(first->ref);
+  EXPECT_EQ(SavedThenRead(L"gate"), L"ass " + key + L" " + name + L"\nlock " + key + L" " + name + L"\n");
+}
+
+// The menu's clears and bulk locks, pointer on and off a duty, "&Yes" and
+// "&Cancel", for everyone and for the one doctor shown: the week is found
+// before anything is asked, the bulk codes for everything need no week,
+// locks survive clears, and a clear that removed something marks the
+// document.
+TEST_F(Assign, ClearsAndBulkLocksFromTheMenu) {
+  RosterSpec spec = CalendarSpec();
+  Open(spec);
+  const PersonTerm *first = nullptr, *second = nullptr;
+  std::vector<std::wstring> keys;  // Monday..Friday "Früh" of weeks 1 and 2, doctors in turn
+  Run([&] {
+    first = Lettered(spec, 0, L'K', 0x3080E0);
+    second = Lettered(spec, 1, L'M', 0x20A040);
+    for (uint32_t week : {1u, 2u})
+      for (uint32_t day = 1; day <= 5; ++day) {
+        const std::wstring key = all::sc_phase1::get_dtbd_key({{day, week, 1}, 1, 1, false}).text;
+        all::sc_assign::assign_person(all::test_ass::make_ass_only, key.c_str(), day % 2 ? first->ref : second->ref);
+        keys.push_back(key);
+      }
+  });
+  // Assigned and locked keys as "a" / "L" per key.
+  auto state = [&] {
+    std::wstring s;
+    for (const std::wstring& k : keys) {
+      chain_ref d;
+      s += all::lock_ass::is_locked_key(k.c_str()) ? L'L' : all::sc_assign::is_assigned(k.c_str(), &d) ? L'a' : L'-';
+    }
+    return s;
+  };
+  ASSERT_EQ(state(), L"aaaaaaaaaa");
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_assign* layer = ShowAssign(pane);
+    const pnt_struct off{2, 2};
+    const pnt_struct week1 = Centre(Duty(layer, {{1, 1, 1}, 1, 1, false})->rect);
+    const pnt_struct week2Tue = Centre(Duty(layer, {{2, 2, 1}, 1, 1, false})->rect);
+    struct Step {
+      const char* what;
+      pnt_struct at;
+      uint32_t id;
+      std::vector<uint32_t> answers;
+      const wchar_t* person;  // the filter's doctor (null: everyone)
+      size_t asked;
+      const wchar_t* after;
+      bool marks;
+    } steps[] = {
+        {"lock all, off a duty", off, draw_assign::kLockAll, {}, nullptr, 0, L"LLLLLLLLLL", true},
+        {"unlock all, off a duty", off, draw_assign::kUnlockAll, {}, nullptr, 0, L"aaaaaaaaaa", true},
+        {"lock week 2 under the pointer", week2Tue, draw_assign::kLockWeek, {}, nullptr, 0, L"aaaaaLLLLL", true},
+        {"clear this week off a duty: nothing asked", off, draw_assign::kClearWeek, {0}, nullptr, 0, L"aaaaaLLLLL", false},
+        {"clear this week, cancelled", week1, draw_assign::kClearWeek, {1}, nullptr, 1, L"aaaaaLLLLL", false},
+        {"clear this week for the one doctor", week1, draw_assign::kClearWeek, {0}, spec.doctors[0].name.c_str(), 1,
+         L"-a-a-LLLLL", true},
+        {"clear all for the one doctor, cancelled: one question", off, draw_assign::kClearAll, {1, 0},
+         spec.doctors[1].name.c_str(), 1, L"-a-a-LLLLL", false},
+        {"unlock week 2", week2Tue, draw_assign::kUnlockWeek, {}, nullptr, 0, L"-a-a-aaaaa", true},
+        {"lock this assignment", week2Tue, draw_assign::kLockThis, {}, nullptr, 0, L"-a-a-aLaaa", true},
+        {"clear all, cancelled", off, draw_assign::kClearAll, {1}, nullptr, 1, L"-a-a-aLaaa", false},
+        {"clear all, yes: the lock stays", off, draw_assign::kClearAll, {0}, nullptr, 1, L"------L---", true},
+    };
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.what);
+      all::sc_include::sdb_include = s.person ? all::include_dom{all::include_kind::person, 0, s.person}
+                                              : all::include_dom{all::include_kind::all, 0, nullptr};
+      Run([] { kalmora_DB::save_kalmora(); });
+      ASSERT_FALSE(open_.back()->is_modified());
+      Move(pane, s.at);
+      Answers answers(s.answers);
+      Menu(layer, pane, s.id);
+      EXPECT_EQ(Answers::asked().size(), s.asked);
+      if (s.asked && s.person) {
+        EXPECT_NE(Answers::asked()[0].find(s.person), std::wstring::npos);
+      }
+      EXPECT_EQ(state(), s.after);
+      EXPECT_EQ(open_.back()->is_modified(), s.marks);
+      // The boxes equal the stores.
+      size_t boxes = 0;
+      for (const std::wstring& k : keys) {
+        chain_ref d;
+        const bool assigned = all::sc_assign::is_assigned(k.c_str(), &d);
+        bool drawn = false;
+        for (const all::assigned_rec& r : layer->assignments()) drawn = drawn || k == r.key;
+        if (!s.person) {
+  EXPECT_EQ(drawn, assigned) << Narrow(k);
+}
+        boxes += drawn;
+      }
+    }
+    all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
+  });
+  EXPECT_NE(SavedThenRead(L"gate").find(L"lock " + keys[6]), std::wstring::npos);
+}
+
+// Filters: one doctor's boxes solid and the others hatched in their own
+// colours, a group's doctors only; an assignment whose doctor is gone is
+// not drawn and "Consistency check" removes it; "Run engine" from the real
+// pop-up menu repaints the days it fills, and at its end the layer's boxes
+// equal a fresh full draw's.
+TEST_F(Assign, FiltersConsistencyCheckAndEngineRun) {
+  RosterSpec spec = CalendarSpec();
+  Open(spec);
+  const PersonTerm *first = nullptr, *second = nullptr;
+  std::wstring mon, tue, wed;
+  Run([&] {
+    first = Lettered(spec, 0, L'K', 0x3080E0);   // Innere
+    second = Lettered(spec, 1, L'M', 0x20A040);  // Chirurgie
+    mon = all::sc_phase1::get_dtbd_key({{1, 1, 1}, 1, 1, false}).text;
+    tue = all::sc_phase1::get_dtbd_key({{2, 1, 1}, 1, 1, false}).text;
+    wed = all::sc_phase1::get_dtbd_key({{3, 1, 1}, 1, 1, false}).text;
+    all::sc_assign::assign_person(all::test_ass::make_ass_only, mon.c_str(), first->ref);
+    all::sc_assign::assign_person(all::test_ass::make_ass_only, tue.c_str(), second->ref);
+    all::sc_assign::tree()->kee_insert(wed.c_str(), 987654);  // a doctor that does not exist
+  });
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    rect_struct all{0, 0, 1000, 600};
+    draw_assign* layer = ShowAssign(pane);
+    const rect_struct monBox = BoxOf(Duty(layer, {{1, 1, 1}, 1, 1, false})->rect);
+    const rect_struct tueBox = BoxOf(Duty(layer, {{2, 1, 1}, 1, 1, false})->rect);
+    const rect_struct wedBox = BoxOf(Duty(layer, {{3, 1, 1}, 1, 1, false})->rect);
+    EXPECT_EQ(layer->assignment_at(Centre(wedBox)), nullptr) << "the gone doctor's box";
+    // Colours among the lower band of a box (below the name).
+    auto colours = [](const Pixels& px, rect_struct b) {
+      std::set<uint32_t> c;
+      for (int x = b.left + 16; x < b.right - 16; ++x)
+        for (int y = b.bottom - 6; y < b.bottom - 1; ++y) c.insert(px.at(x, y));
+      return c;
+    };
+    struct Filter {
+      const char* what;
+      all::include_dom include;
+      bool monSolid, tueDrawn, tueSolid;
+    } filters[] = {{"everyone", {all::include_kind::all, 0, nullptr}, true, true, true},
+                   {"the first doctor", {all::include_kind::person, 0, spec.doctors[0].name.c_str()}, true, true, false},
+                   {"group Innere", {all::include_kind::group, 0, L"Innere"}, true, false, false}};
+    for (const Filter& f : filters) {
+      SCOPED_TRACE(f.what);
+      all::sc_include::sdb_include = f.include;
+      Run([&] { layer->delete_pic2(); layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>()); });
+      const Pixels px = rztest::WindowPixels(pane, all);
+      const std::set<uint32_t> m = colours(px, monBox), t = colours(px, tueBox);
+      EXPECT_EQ(m, (std::set<uint32_t>{PixelOf(first->dat->colour)}));
+      EXPECT_EQ(layer->assignment_at(Centre(tueBox)) != nullptr, f.tueDrawn);
+      if (f.tueDrawn && f.tueSolid) {
+  EXPECT_EQ(t, (std::set<uint32_t>{PixelOf(second->dat->colour)}));
+}
+      if (f.tueDrawn && !f.tueSolid) {
+        EXPECT_TRUE(t.count(PixelOf(second->dat->colour))) << "hatch lines";
+        EXPECT_GT(t.size(), 1u) << "background between them";
+      }
+      if (!f.tueDrawn) {
+  EXPECT_FALSE(t.count(PixelOf(second->dat->colour)));
+}
+    }
+    all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
+    // Consistency check: the stray assignment goes, the layer is repainted.
+    ComtreeCalls().clear();
+    Menu(layer, pane, draw_assign::kConsistency);
+    chain_ref d;
+    EXPECT_FALSE(all::sc_assign::is_assigned(wed.c_str(), &d));
+    EXPECT_TRUE(all::sc_assign::is_assigned(mon.c_str(), &d));
+    ASSERT_FALSE(ComtreeCalls().empty());
+    EXPECT_EQ(ComtreeCalls().back().op, L"update_any_liboxes");
+    // "Run engine" from the real menu.
+    win_SetFocus(pane);
+    ComtreeCalls().clear();
+    ChooseFromMenu(pane, Centre(wedBox), {VK_DOWN, VK_RETURN});
+    Pump(500);
+    size_t runs = 0, days = 0;
+    for (const ComtreeCall& c : ComtreeCalls()) {
+      runs += c.op == L"run_engine" && c.text == L"run";
+      days += c.op == L"drew_few_assigns";
+    }
+    EXPECT_EQ(runs, 1u);
+    EXPECT_GT(days, 0u);
+    EXPECT_GT(all::sc_assign::number_assigned(), 2u);
+    // The records equal a fresh layer's.
+    draw_assign* again = nullptr;
+    Run([&] {
+      again = draw_assign::new_assign(pane);
+      again->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+    });
+    std::set<std::wstring> drawn, fresh;
+    for (const all::assigned_rec& r : layer->assignments())
+      drawn.insert(std::wstring(r.key) + L"@" + std::to_wstring(r.cell.left) + L"," + std::to_wstring(r.cell.top));
+    for (const all::assigned_rec& r : again->assignments())
+      fresh.insert(std::wstring(r.key) + L"@" + std::to_wstring(r.cell.left) + L"," + std::to_wstring(r.cell.top));
+    EXPECT_EQ(drawn, fresh);
+    size_t shownAssigned = 0;
+    layer->dtbd.ndd_dtbd([&](const all::dtbd_rec* r) {
+      chain_ref d;
+      shownAssigned += all::sc_assign::is_assigned(r->key, &d);
+      K::Fail();
+    });
+    EXPECT_EQ(drawn.size(), shownAssigned);
+    EXPECT_GT(shownAssigned, 2u);
+  });
+}
+
+}  // namespace assigns
 
 }  // namespace
 }  // namespace alltest

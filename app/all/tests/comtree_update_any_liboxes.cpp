@@ -1,0 +1,12 @@
+// Recorder: update_any_liboxes with its values; no list is open in a test,
+// so a registered assignment layer is repainted in full.
+#include <string>
+
+#include "commandtree/comtree.h"
+#include "comtree_recorder.h"
+
+void all::comtree::update_any_liboxes(int32_t flag, int32_t selector) {
+  alltest::ComtreeCalls().push_back(
+      {L"update_any_liboxes", 0, std::to_wstring(flag) + L" " + std::to_wstring(selector)});
+  if (alltest::AssignLayer().whole) alltest::AssignLayer().whole();
+}

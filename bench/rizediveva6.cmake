@@ -58,6 +58,9 @@ endif()
 if(TARGET rizediveva6)
   add_executable(bench_libox_store ${CMAKE_CURRENT_LIST_DIR}/bench_libox_store.cpp)
   target_link_libraries(bench_libox_store PRIVATE rizediveva6 comctl32 user32)
+  # The list drawn on a window against an owner-drawn LISTBOX and a ListView.
+  add_executable(bench_libox ${CMAKE_CURRENT_LIST_DIR}/bench_libox.cpp)
+  target_link_libraries(bench_libox PRIVATE rizediveva6 comctl32 user32)
 endif()
 
 # The rostering engine on generated rosters, judged by the validator.

@@ -346,11 +346,11 @@ TEST_F(DrawnLists, ThumbDragPastSixteenBits) {
         Sleep(80);
       };
       SetCursorPos(x, from);
-      Sleep(80);
+      Sleep(300);
       button(MOUSEEVENTF_LEFTDOWN);
       for (int i = 1; i <= 8; ++i) {
         SetCursorPos(x, from + (to - from) * i / 8);
-        Sleep(60);
+        Sleep(150);
       }
       button(MOUSEEVENTF_LEFTUP);
       done = true;

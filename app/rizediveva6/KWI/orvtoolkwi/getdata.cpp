@@ -2,11 +2,11 @@
 #include "KWI/orvtoolkwi/getdata.h"
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "SYSTEM/myKWI/myKWI.h"
 #include "kwi/kwicommondialogs.h"
-#include "string/string.h"
 #include "unit.h"
 
 namespace rizediveva6 {
@@ -37,24 +37,22 @@ bool Ask(const wchar_t* title, const wchar_t* prompt, const wchar_t* text, const
   }
 }
 
-// The plain text form of a value ("%").
-template <class V>
-const wchar_t* Plain(const T::IDomainDefinition* domain, V v) {
-  T::TEllipsisArgs<1> a;
-  a.SetValue(0, domain, v);
-  return tav::string::format(L"%", a);
+// The default's plain text.
+const wchar_t* Plain(double v) {
+  wchar_t text[40];
+  swprintf(text, 40, L"%.15g", v);
+  return tav::HeapCopy(text);
 }
 
 }  // namespace
 
 bool getdata::get_int(const wchar_t* title, const wchar_t* prompt, int32_t defaultValue, int32_t* value) {
-  const T::IDomainDefinition* d = tav::D(tav::domains::integer);
-  return Ask(title, prompt, Plain(d, defaultValue), d, L"is not a whole number", value);
+  return Ask(title, prompt, tav::HeapCopy(std::to_wstring(defaultValue).c_str()), tav::D(tav::domains::integer),
+             L"is not a whole number", value);
 }
 
 bool getdata::get_real(const wchar_t* title, const wchar_t* prompt, double defaultValue, double* value) {
-  const T::IDomainDefinition* d = tav::D(tav::domains::real);
-  return Ask(title, prompt, Plain(d, defaultValue), d, L"is not a number", value);
+  return Ask(title, prompt, Plain(defaultValue), tav::D(tav::domains::real), L"is not a number", value);
 }
 
 }  // namespace rizediveva6

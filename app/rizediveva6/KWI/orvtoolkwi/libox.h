@@ -309,6 +309,7 @@ class libox : public column {
   bool draw_slist(wyndow t, uint32_t top, uint32_t bottom, uint32_t row, const SList* cells,
                   const List<uint32_t>* bounds, bool perimeter, bool disabled);
   void reset_font(wyndow t);
+  void fill_row(wyndow t, rect_struct r, uint32_t colour);
   uint32_t paint_rows(wyndow t, uint32_t base, const row_geometry& g, bool record);
   void print_pages(LONG_PTR printer, uint8_t* font);
   bool find_drawn(uint32_t row, const drawn_row** found) const;

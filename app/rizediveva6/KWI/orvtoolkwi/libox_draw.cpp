@@ -351,17 +351,22 @@ void libox::try_lbox_draw() {
 
 void libox::allow_highlight(bool on) { boo_allow_highlight_ = on; }
 
+// A row's rectangle in one colour, then the pass's pen and font.
+void libox::fill_row(wyndow t, rect_struct r, uint32_t colour) {
+  wyn::wsetbrush(t, Solid(colour));
+  wyn::wsetpen(t, Pen(colour));
+  wyn::wdrawrect(t, r);
+  wyn::wsetpen(t, Pen(kBlack));
+  reset_font(t);
+}
+
 void libox::redraw_last_already() {
   if (!already_.present) return;
   already_.present = false;
   const drawn_row* d;
   if (!find_drawn(already_.value, &d)) return;
   const wyndow t = thiswyn_;
-  wyn::wsetbrush(t, Solid(kWhite));
-  wyn::wsetpen(t, Pen(kWhite));
-  wyn::wdrawrect(t, d->r);
-  wyn::wsetpen(t, Pen(kBlack));
-  reset_font(t);
+  fill_row(t, d->r, kWhite);
   my_draw_text(t, d->l, d->r.top, d->r.bottom, d->row);
 }
 
@@ -377,11 +382,7 @@ void libox::mousemove_to_highlight(uint32_t y) {
   redraw_last_already();
   already_ = {true, hit->row};
   const wyndow t = thiswyn_;
-  wyn::wsetbrush(t, Solid(kHover));
-  wyn::wsetpen(t, Pen(kHover));
-  wyn::wdrawrect(t, hit->r);
-  wyn::wsetpen(t, Pen(kBlack));
-  reset_font(t);
+  fill_row(t, hit->r, kHover);
   if (selected_.has(hit->row)) set_selected_attributes(t);
   paint_row(t, modify_line_if_has_checkbox(hit->row, hit->l), hit->r.top, hit->r.bottom, hit->row, kHover,
             disabled_.has(hit->row));

@@ -111,7 +111,7 @@ bool libox::on_mouseup(pnt_struct p) {
   drop_col(p);
   if (!pnt_col(p, &col)) return false;
   build_index(col);
-  use_dbl_callback_for_postevent();
+  Call([&] { use_dbl_callback_for_postevent(); });
   lbox_draw();
   return true;
 }

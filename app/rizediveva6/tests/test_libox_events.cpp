@@ -1,0 +1,310 @@
+// The list box's event handler on a real window (Xvfb) driven through the
+// input queue with an owner that logs its call-backs, the in-place cell
+// editor.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "KWI/orvtoolkwi/libox.h"
+#include "KWI/orvtoolkwi/o_edit_li.h"
+#include "answer.h"
+#include "checks.h"
+#include "dialog_recorder.h"
+#include "wyn_test.h"
+
+namespace rztest {
+namespace {
+
+using Row = std::vector<std::wstring>;
+
+libox* g_list = nullptr;
+std::vector<std::string> g_log;
+
+LONG_PTR Drive(HWND w, event_struct* e) {
+  if (!g_list) Qel::RunTime::Kernel::Fail();
+  return g_list->_lbox_eh(reinterpret_cast<LONG_PTR>(w), e);
+}
+
+void Log(const std::string& s) { g_log.push_back(s); }
+void OnSel(void*, uint32_t col, uint32_t row, const line&) { Log("sel " + std::to_string(col) + " " + std::to_string(row)); }
+void OnDbl(void*, uint32_t col, uint32_t row, const line& l) {
+  Log("dbl " + std::to_string(col) + " " + std::to_string(row) + (l.alt == line::line_no && l.cells->Empty() ? " empty" : ""));
+}
+void OnButton(void*, uint32_t row, uint32_t col) { Log("button " + std::to_string(row) + " " + std::to_string(col)); }
+void OnSendBack(void*, const wchar_t* text, uint32_t row, uint32_t col) {
+  std::string t;
+  for (const wchar_t* c = text; *c; ++c) t += *c < 128 ? char(*c) : '?';
+  Log("send " + t + " " + std::to_string(row) + " " + std::to_string(col));
+}
+
+class ListEvents : public Rz {
+ protected:
+  void SetUp() override {
+    Rz::SetUp();
+    g_log.clear();
+  }
+  void TearDown() override {
+    g_list = nullptr;
+    Rz::TearDown();
+  }
+  // Columns at [26, 126, 226, 326], band (0, 20), rows of 16 (row n spans
+  // 20 + 16n to 36 + 16n), call-backs logged; the task runs its handler.
+  static libox* Make(HWND task, int lines) {
+    libox* l = nullptr;
+    EXPECT_EQ(RunTrapped([&] {
+      l = libox::new_(L"rz-events", Screen(reinterpret_cast<LONG_PTR>(task)));
+      l->set_title_tb(TitleTb(0, 20));
+      l->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
+      l->set_col_widths(true, MakeList<uint32_t>({25, 100, 100, 100}));
+      l->set_row_height(16);
+      ListBuilder<const SList*> rows(true);
+      for (int i = 1; i <= lines; ++i) {
+        ListBuilder<const wchar_t*> cells(true);
+        cells.Add(tav::HeapCopy((L"r" + std::to_wstring(i)).c_str()));
+        cells.Add(L"b");
+        cells.Add(L"c");
+        rows.Add(cells.Finish());
+      }
+      l->lbox_add(rows.Finish());
+      l->set_callback_sel({&OnSel, nullptr});
+      l->set_callback_dbl({&OnDbl, nullptr});
+      l->lbox_draw();
+    }), 0u);
+    g_list = l;
+    kwitest::PumpUntil([] { return false; }, 150);
+    return l;
+  }
+  static void Run(const std::function<void(HWND)>& body) {
+    InTask([&](HWND task) {
+      SetForegroundWindow(task);
+      body(task);
+    }, Drive);
+  }
+  static void Pump(DWORD ms = 80) { kwitest::PumpUntil([] { return false; }, ms); }
+  static void MoveTo(HWND task, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(task, &p);
+    SetCursorPos(p.x, p.y);
+    Pump();
+  }
+  static void Mouse(DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof in);
+    Pump();
+  }
+  // A press and release at (x, y) with `keys` held (VK codes).
+  static void Click(HWND task, int x, int y, std::vector<WORD> keys = {}, bool right = false) {
+    MoveTo(task, x, y);
+    for (WORD k : keys) kwitest::SendKey(k, false);
+    Mouse(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+    Mouse(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+    for (WORD k : keys) kwitest::SendKey(k, true);
+    Pump();
+  }
+  static void Type(const std::wstring& text) {
+    for (wchar_t c : text) {
+      INPUT in[2] = {};
+      in[0].type = in[1].type = INPUT_KEYBOARD;
+      in[0].ki.wScan = in[1].ki.wScan = c;
+      in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+      in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+      SendInput(2, in, sizeof(INPUT));
+      Pump(30);
+    }
+  }
+  static void Key(WORD vk) {
+    kwitest::SendKey(vk, false);
+    kwitest::SendKey(vk, true);
+    Pump(120);
+  }
+  // A character event handed to the list's handler: whether it handled it.
+  static bool Char(HWND task, libox* l, LONG_PTR code) {
+    event_struct e{};
+    e.kind = e_char;
+    e.w[0] = code;
+    bool handled = false;
+    RunTrapped([&] { handled = Qel::RunTime::Kernel::Succeeds([&] { l->_lbox_eh(reinterpret_cast<LONG_PTR>(task), &e); }); });
+    Pump();
+    return handled;
+  }
+  static std::vector<uint32_t> Selected(libox* l) {
+    return std::vector<uint32_t>(l->selected_rows().begin(), l->selected_rows().end());
+  }
+};
+
+// One table of presses: the selection after each and what the owner heard.
+TEST_F(ListEvents, Presses) {
+  Run([&](HWND task) {
+    libox* l = Make(task, 6);
+    ASSERT_EQ(RunTrapped([&] {
+      l->set_selected_props(MakeList<selected_prop>({{selected_prop::selection_allowed, 1, 3}}));
+      l->make_button(2, 3, {&OnButton, nullptr});
+      l->lbox_draw();
+    }), 0u);
+    struct Case {
+      const char* what;
+      int x, y;
+      std::vector<WORD> keys;
+      bool right, multi;
+      std::vector<uint32_t> selected;
+      std::vector<std::string> log;
+    };
+    const std::vector<Case> cases = {
+        {"plain on row 3", 60, 76, {}, false, false, {3}, {"sel 1 3"}},
+        {"ctrl, single", 60, 92, {VK_CONTROL}, false, false, {3}, {"sel 1 4"}},
+        {"ctrl, multiple", 60, 92, {VK_CONTROL}, false, true, {3, 4}, {"sel 1 4"}},
+        {"ctrl again", 60, 92, {VK_CONTROL}, false, true, {3}, {"sel 1 4"}},
+        {"shift", 60, 108, {VK_SHIFT}, false, true, {3}, {"sel 1 5"}},
+        {"right, no menu", 60, 108, {}, true, true, {3}, {"sel 1 5"}},
+        {"button cell", 260, 60, {}, false, true, {3}, {"button 2 3"}},
+        {"column 4 not allowed", 400, 44, {}, false, true, {3}, {}},
+        {"below the rows", 60, 300, {}, false, true, {3}, {}},
+    };
+    for (const Case& c : cases) {
+      Pump(GetDoubleClickTime() + 50);  // no two presses make a double click
+      g_log.clear();
+      l->set_allow_multiselect(c.multi);
+      Click(task, c.x, c.y, c.keys, c.right);
+      EXPECT_EQ(Selected(l), c.selected) << c.what;
+      EXPECT_EQ(g_log, c.log) << c.what;
+    }
+    // A double click on row 1.
+    g_log.clear();
+    MoveTo(task, 160, 44);
+    for (int i = 0; i < 2; ++i) {
+      Mouse(MOUSEEVENTF_LEFTDOWN);
+      Mouse(MOUSEEVENTF_LEFTUP);
+    }
+    EXPECT_NE(std::find(g_log.begin(), g_log.end(), "dbl 2 1"), g_log.end());
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
+// "+" and "-" only with the mouse last seen inside the title band.
+TEST_F(ListEvents, PlusAndMinusWidenInTheBand) {
+  Run([&](HWND task) {
+    libox* l = Make(task, 3);
+    auto send = [&](LONG_PTR code) { return Char(task, l, code); };
+    auto move = [&](int y) {
+      event_struct e{};
+      e.kind = e_mousemove;
+      pnt_struct p{60, y};
+      e.w[0] = reinterpret_cast<LONG_PTR>(&p);
+      RunTrapped([&] { Qel::RunTime::Kernel::Succeeds([&] { l->_lbox_eh(reinterpret_cast<LONG_PTR>(task), &e); }); });
+    };
+    move(60);  // over the rows
+    EXPECT_FALSE(send('+'));
+    EXPECT_EQ(l->col_width(), 50u);
+    move(10);  // in the band
+    EXPECT_TRUE(send('+'));
+    EXPECT_EQ(l->col_width(), 53u);
+    std::vector<uint32_t> widths;
+    for (int i = 0; i < 17; ++i) {
+      EXPECT_TRUE(send('-'));
+      widths.push_back(l->col_width());
+    }
+    EXPECT_EQ(std::vector<uint32_t>(widths.end() - 3, widths.end()), (std::vector<uint32_t>{8, 5, 5}));
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
+// The cell editor over column b (x 126-226): its rectangle, Enter with the
+// send-back and the next row's editor, Enter on the last visible row
+// scrolling, Up on row 1, and closing with an editor open.
+TEST_F(ListEvents, CellEditor) {
+  Run([&](HWND task) {
+    RECT client;
+    GetClientRect(task, &client);
+    libox* l = Make(task, 200);
+    ASSERT_EQ(RunTrapped([&] { l->set_sendback({&OnSendBack, nullptr}, MakeList<uint32_t>({2})); }), 0u);
+    auto editorRect = [&] {
+      RECT r{};
+      if (!l->editor() || !l->editor()->window()) return r;
+      const HWND e = reinterpret_cast<HWND>(l->editor()->window());
+      GetWindowRect(e, &r);
+      MapWindowPoints(nullptr, task, reinterpret_cast<POINT*>(&r), 2);
+      return r;
+    };
+    // A press on a non-editable cell opens nothing.
+    Click(task, 60, 44);
+    EXPECT_EQ(l->editor(), nullptr);
+    Click(task, 160, 44);  // row 1, column b
+    ASSERT_NE(l->editor(), nullptr);
+    g_log.clear();
+    RECT r = editorRect();
+    EXPECT_EQ(r.left, 126 - 1);
+    EXPECT_EQ(r.top, 36 - 2);
+    EXPECT_EQ(r.right, 226 + 1);
+    EXPECT_EQ(r.bottom, 52 + 2);
+    SendMessageW(reinterpret_cast<HWND>(l->editor()->window()), EM_SETSEL, 0, -1);
+    Type(L"Z\u00fcrich");
+    Key(VK_RETURN);
+    EXPECT_EQ(g_log, std::vector<std::string>{"send Z?rich 1 2"});
+    ASSERT_NE(l->editor(), nullptr);
+    EXPECT_EQ(l->editor()->row(), 2u);
+    // Enter on the last drawn row: the list scrolls and the editor opens on
+    // the next line, at that row's drawn place.
+    const uint32_t last = l->drawn_rows()[l->drawn_rows().size() - 1].row;
+    ASSERT_EQ(RunTrapped([&] { l->try_save_editor(); }), 0u);
+    Click(task, 160, int(l->get_nth_y(last)));
+    ASSERT_NE(l->editor(), nullptr);
+    ASSERT_EQ(l->editor()->row(), last);
+    g_log.clear();
+    Key(VK_RETURN);
+    ASSERT_NE(l->editor(), nullptr);
+    EXPECT_EQ(l->editor()->row(), last + 1);
+    EXPECT_EQ(l->offset(), 1u);
+    EXPECT_EQ(editorRect().top, int(l->get_nth_y(last + 1)) - 8 - 2);
+    // Up on the first line commits and opens nothing.
+    ASSERT_EQ(RunTrapped([&] {
+      l->try_save_editor();
+      l->v_scroll(6, 0);
+      l->lbox_draw();
+    }), 0u);
+    Click(task, 160, 44);
+    g_log.clear();
+    EXPECT_FALSE(Char(task, l, 301));  // Up
+    EXPECT_EQ(g_log, std::vector<std::string>{"send b 1 2"});
+    EXPECT_EQ(l->editor(), nullptr);
+    // A press on another editable cell commits and opens there.
+    Click(task, 160, 60);
+    g_log.clear();
+    Click(task, 160, 92);
+    EXPECT_EQ(g_log, std::vector<std::string>{"send b 2 2"});
+    ASSERT_NE(l->editor(), nullptr);
+    EXPECT_EQ(l->editor()->row(), 4u);
+    // Closing with an editor open: no send-back, the control gone.
+    const HWND edit = reinterpret_cast<HWND>(l->editor()->window());
+    g_log.clear();
+    ASSERT_EQ(RunTrapped([&] { l->destroy_scroll(); }), 0u);
+    EXPECT_TRUE(g_log.empty());
+    EXPECT_FALSE(IsWindow(edit));
+    g_list = nullptr;
+  });
+}
+
+// Without a send-back Enter and Up move the first selected row within 1..N.
+TEST_F(ListEvents, KeysMoveTheSelection) {
+  Run([&](HWND task) {
+    libox* l = Make(task, 3);
+    Key(VK_RETURN);  // nothing selected: nothing to do
+    EXPECT_TRUE(Selected(l).empty());
+    ASSERT_EQ(RunTrapped([&] { l->set_selected(2); }), 0u);
+    Key(VK_RETURN);
+    EXPECT_EQ(Selected(l), std::vector<uint32_t>{3});
+    Key(VK_DOWN);
+    EXPECT_EQ(Selected(l), std::vector<uint32_t>{3});
+    Key(VK_UP);
+    Key(VK_UP);
+    Key(VK_UP);
+    EXPECT_EQ(Selected(l), std::vector<uint32_t>{1});
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
+}  // namespace
+}  // namespace rztest

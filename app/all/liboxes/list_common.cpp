@@ -24,6 +24,8 @@ T* HeapBlock() {
   return static_cast<T*>(K::Memory::AllocHeap(sizeof(T)));
 }
 
+}  // namespace
+
 menu_item_list_struct* HeapItems(const menu_item_list_struct* l) {
   auto* first = HeapBlock<menu_item_list_struct>();
   menu_item_list_struct* cell = first;
@@ -47,8 +49,6 @@ menu_item_list_struct* HeapItems(const menu_item_list_struct* l) {
   cell->next = nullptr;
   return first;
 }
-
-}  // namespace
 
 void SetLayout(rizediveva6::libox* l) {
   l->set_title_tb(rizediveva6::TitleTb(21, 40));

@@ -35,6 +35,8 @@ T* NewObject() {
 
 // Title band 21..40, first row at 41, left margin 10.
 void SetLayout(rizediveva6::libox* l);
+// A menu's items copied whole to the collected heap.
+QEL_KWI::menu_item_list_struct* HeapItems(const QEL_KWI::menu_item_list_struct* l);
 // The menu resource `id` on the collected heap.
 QEL_KWI::menu_struct* LoadMenu(uint32_t id);
 // `n` as decimal text on the collected heap.

@@ -26,6 +26,7 @@ using rizediveva6::libox;
 
 Rows RowsOf(libox* l) {
   Rows rows;
+  if (!l) return rows;
   rizediveva6::line ln;
   for (uint32_t r = 1; l->nth_line(r, &ln); ++r) rows.push_back(Names(ln.cells));
   return rows;
@@ -37,7 +38,9 @@ std::vector<int32_t> ColoursOf(libox* l) {
   return out;
 }
 V TitlesOf(libox* l) {
-  V out;
+  V out{L""};
+  if (!l) return out;
+  out.clear();
   rizediveva6::col_info c;
   for (uint32_t n = 1; l->nth_col(n, &c); ++n) out.push_back(c.name);
   return out;

@@ -26,17 +26,20 @@ class Prompter {
   Prompter(std::vector<const wchar_t*> texts, std::vector<std::wstring>* shown) : texts_(std::move(texts)) {
     t_ = std::thread([this, shown] {
       size_t next = 0;
-      std::vector<HWND> done;
       for (int i = 0; i < 1500 && next < texts_.size(); ++i, Sleep(10)) {
+        // A handled box is marked on the window: a new box may reuse its handle.
         HWND d = testbox::FindBox(L"Loading");
-        if (!d || std::find(done.begin(), done.end(), d) != done.end()) continue;
+        if (!d || GetPropW(d, L"answered")) continue;
         Sleep(50);
-        done.push_back(d);
+        SetPropW(d, L"answered", reinterpret_cast<HANDLE>(1));
         shown->push_back(testbox::WindowText(GetDlgItem(d, 10001)));
         const wchar_t* text = texts_[next++];
         if (text) SetWindowTextW(GetDlgItem(d, 10001), text);
         testbox::Press(d, text ? IDOK : IDCANCEL);
       }
+      // Given up: cancel what is left, so that the test fails instead of hanging.
+      if (next < texts_.size())
+        for (HWND d : testbox::VisibleBoxes()) testbox::Press(d, IDCANCEL);
     });
   }
   ~Prompter() { t_.join(); }

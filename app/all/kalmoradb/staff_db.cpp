@@ -226,13 +226,17 @@ void staff_db::add_name(const wchar_t* name) {
 bool staff_db::del_person(const wchar_t* name) {
   chain_ref ref;
   if (!FindRef(name, &ref)) return false;
+  del_person(ref);
+  return true;
+}
+
+void staff_db::del_person(chain_ref ref) {
   kalmora_DB::set_as_mod();
   sc_assign::repair_after_person_deleted(ref);
   DropMemo();
   state.db()->term_delete(kChain, ref);
   lock_ass::repair();
   rebuild_bt();
-  return true;
 }
 
 void staff_db::replace_person(const PersonTerm* person) {

@@ -33,6 +33,8 @@ class staff_db {
   static void add_name(const wchar_t* name);
   // False when no doctor has the name.
   static bool del_person(const wchar_t* name);
+  // The record at `ref`, which must be a doctor's.
+  static void del_person(chain_ref ref);
   static void replace_person(const PersonTerm* person);
   static bool get_person(const wchar_t* name, const PersonTerm** person);
   // The record at a reference, read once and held in memory (a heap copy,

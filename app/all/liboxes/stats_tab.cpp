@@ -13,6 +13,7 @@
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/tasks.h"
 #include "kwi/kwi.h"
+#include "liboxes/list_common.h"
 #include "qel6run_fmt.h"
 #include "string/string.h"
 #include "unit.h"
@@ -109,26 +110,6 @@ int32_t AsInteger(uint32_t v) {
 enum : LONG_PTR { kTxtId = 0, kTxtText, kTxtAccel, kTxtEnabled, kTxtChecked, kTxtSub };
 constexpr uintptr_t kItemTxt = 1;
 constexpr uintptr_t kDynMenu = 2;
-
-// A copy of the menu list on the collected heap (sub-menus shared).
-menu_item_list_struct* HeapMenu(const menu_item_list_struct* l) {
-  auto* first = static_cast<menu_item_list_struct*>(K::Memory::AllocHeap(sizeof(menu_item_list_struct)));
-  menu_item_list_struct* cell = first;
-  for (; l->functor == ListCons; l = l->next) {
-    auto* item = static_cast<menu_item*>(K::Memory::AllocHeap(sizeof(menu_item)));
-    *item = *l->value;
-    if (item->functor == kItemTxt)
-      item->w[kTxtText] = reinterpret_cast<LONG_PTR>(tav::HeapCopy(reinterpret_cast<const wchar_t*>(item->w[kTxtText])));
-    cell->functor = ListCons;
-    cell->value = item;
-    cell->next = static_cast<menu_item_list_struct*>(K::Memory::AllocHeap(sizeof(menu_item_list_struct)));
-    cell = cell->next;
-  }
-  cell->functor = ListNil;
-  cell->value = nullptr;
-  cell->next = nullptr;
-  return first;
-}
 
 }  // namespace
 
@@ -249,7 +230,7 @@ const List<line>* stats_tab::make_lines() {
 
 void stats_tab::build_menu() {
   menu_struct* m = tav::kwi::menugetres(kMenu);
-  menu_item_list_struct* items = HeapMenu(reinterpret_cast<const menu_item_list_struct*>(m->value));
+  menu_item_list_struct* items = lists::HeapItems(reinterpret_cast<const menu_item_list_struct*>(m->value));
   const bool comparable =
       xdb_do_what_stat_ == do_what_stat::do_totals || xdb_do_what_stat_ == do_what_stat::do_weekend;
   for (menu_item_list_struct* l = items; l->functor == ListCons; l = l->next) {

@@ -1,0 +1,92 @@
+// list_common: the shared steps of the list views; menus are copied item
+// by item, recursing into sub-menus, so no part stays on the global stack.
+#include "liboxes/list_common.h"
+
+#include <cwchar>
+
+#include "SYSTEM/options/options_db.h"
+#include "kwi/kwi.h"
+
+namespace all::lists {
+
+namespace K = Qel::RunTime::Kernel;
+using namespace QEL_KWI;
+using rizediveva6::line;
+using rizediveva6::SList;
+
+namespace {
+
+enum : uintptr_t { kTxt = 1, kOwnerDraw = 2, kDynMenu = 2 };
+enum : int { kTxtText = 1, kTxtSub = 5, kOwnerDrawSub = 4 };
+
+template <class T>
+T* HeapBlock() {
+  return static_cast<T*>(K::Memory::AllocHeap(sizeof(T)));
+}
+
+}  // namespace
+
+menu_item_list_struct* HeapItems(const menu_item_list_struct* l) {
+  auto* first = HeapBlock<menu_item_list_struct>();
+  menu_item_list_struct* cell = first;
+  for (; l && l->functor == ListCons; l = l->next) {
+    auto* item = HeapBlock<menu_item>();
+    *item = *l->value;
+    if (item->functor == kTxt) {
+      item->w[kTxtText] = reinterpret_cast<LONG_PTR>(tav::HeapCopy(reinterpret_cast<const wchar_t*>(item->w[kTxtText])));
+      item->w[kTxtSub] = reinterpret_cast<LONG_PTR>(HeapItems(reinterpret_cast<const menu_item_list_struct*>(item->w[kTxtSub])));
+    } else if (item->functor == kOwnerDraw) {
+      item->w[kOwnerDrawSub] =
+          reinterpret_cast<LONG_PTR>(HeapItems(reinterpret_cast<const menu_item_list_struct*>(item->w[kOwnerDrawSub])));
+    }
+    cell->functor = ListCons;
+    cell->value = item;
+    cell->next = HeapBlock<menu_item_list_struct>();
+    cell = cell->next;
+  }
+  cell->functor = ListNil;
+  cell->value = nullptr;
+  cell->next = nullptr;
+  return first;
+}
+
+void SetLayout(rizediveva6::libox* l) {
+  l->set_title_tb(rizediveva6::TitleTb(21, 40));
+  l->set_top(41);
+  l->set_left(10);
+}
+
+menu_struct* LoadMenu(uint32_t id) {
+  const menu_struct* m = tav::kwi::menugetres(id);
+  auto* out = HeapBlock<menu_struct>();
+  *out = menu_struct{kDynMenu, reinterpret_cast<uintptr_t>(HeapItems(reinterpret_cast<const menu_item_list_struct*>(m->value)))};
+  return out;
+}
+
+const wchar_t* Decimal(uint32_t n) {
+  wchar_t buf[16];
+  swprintf(buf, 16, L"%u", n);
+  return tav::HeapCopy(buf);
+}
+
+void Refill(rizediveva6::libox* l, const rizediveva6::List<line>* rows) {
+  l->lbox_setfont(rizediveva6::libox::heap_font(rizediveva6::options_db::opt_font()), false);
+  l->lbox_clear();
+  l->lbox_add_lines(rows);
+  l->lbox_draw();
+}
+
+const SList* HeapCells(std::initializer_list<const wchar_t*> texts) {
+  rizediveva6::ListBuilder<const wchar_t*> b(true);
+  for (const wchar_t* t : texts) b.Add(tav::HeapCopy(t));
+  return b.Finish();
+}
+
+line InputRow(uint32_t emptyCells) {
+  rizediveva6::ListBuilder<const wchar_t*> b(true);
+  b.Add(L"new->");
+  for (uint32_t i = 0; i < emptyCells; ++i) b.Add(L"");
+  return rizediveva6::LineNo(b.Finish(), 0, 0);
+}
+
+}  // namespace all::lists

@@ -1,0 +1,52 @@
+// list_common: what the roster's list views share: the object allocation
+// on the collected heap, the layout of the title band and rows, the pop-up
+// menu copied off the global stack, row texts and the refill of the rows.
+//
+// Invariants:
+//  - Every list object and everything it keeps (menus, cells) lives on the
+//    collected heap; a menu loaded from the resources is copied whole,
+//    sub-menus and texts included.
+//  - Row numbers are decimal without leading zeros or blanks.
+#pragma once
+
+#include <cstring>
+#include <initializer_list>
+#include <new>
+
+#include "KWI/orvtoolkwi/libox.h"
+#include "qel6kwi.h"
+#include "unit.h"
+
+namespace all::lists {
+
+// A new object of a list class; its finaliser drops the list box's
+// database (T::list_box() names the list box, null before it exists).
+template <class T>
+T* NewObject() {
+  static const Qel::RunTime::Objects::RClassDescriptorInfo info{sizeof(T), 1};
+  void* block = Qel::RunTime::Objects::AllocateObject(&info, [](void* b) {
+    rizediveva6::TrapAndForget([&] {
+      if (rizediveva6::libox* l = static_cast<T*>(b)->list_box()) l->delete_db();
+    });
+  });
+  memset(block, 0, sizeof(T));
+  return new (block) T();
+}
+
+// Title band 21..40, first row at 41, left margin 10.
+void SetLayout(rizediveva6::libox* l);
+// A menu's items copied whole to the collected heap.
+QEL_KWI::menu_item_list_struct* HeapItems(const QEL_KWI::menu_item_list_struct* l);
+// The menu resource `id` on the collected heap.
+QEL_KWI::menu_struct* LoadMenu(uint32_t id);
+// `n` as decimal text on the collected heap.
+const wchar_t* Decimal(uint32_t n);
+// The list font option, then clear, the rows, draw.
+void Refill(rizediveva6::libox* l, const rizediveva6::List<rizediveva6::line>* rows);
+// A row's cells on the collected heap, texts copied (rows are collected
+// across walks that backtrack).
+const rizediveva6::SList* HeapCells(std::initializer_list<const wchar_t*> texts);
+// The "new->" row after `cells` empty texts.
+rizediveva6::line InputRow(uint32_t emptyCells);
+
+}  // namespace all::lists

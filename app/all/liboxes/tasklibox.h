@@ -1,0 +1,35 @@
+// tasklibox: the list view of the roster's tasks: a row number and the
+// name per task, then the "new->" row; typing a name stores it through
+// tasks::add_task.
+//
+// Invariants:
+//  - The rows are those of the store at the last update_libox.
+//  - Only column 3 edits reach the store.
+#pragma once
+
+#include "KWI/orvtoolkwi/libox.h"
+
+namespace all {
+
+class tasklibox : public rizediveva6::libox {
+ public:
+  static const tav::ClassInfo classInfo;
+  static constexpr uint32_t kMenu = 10140;
+
+  static tasklibox* new_(LONG_PTR window);
+
+  virtual void update_libox();
+  virtual void destroy_scroll2();
+  // False for an id other than print (10102) and copy (10101).
+  virtual bool popup_callback(uint32_t id);
+
+  rizediveva6::libox* list_box() { return this; }
+
+ private:
+  static void _es_edit(void* self, const wchar_t* text, uint32_t row, uint32_t column);
+  const rizediveva6::List<rizediveva6::line>* make_lines_x();
+
+  uint32_t xcount_ = 0;
+};
+
+}  // namespace all

@@ -1093,7 +1093,7 @@ uint32_t PixelOf(int32_t colour) {
   return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
-// The spec's doctor number i given the letter and colour; read back.
+// Doctor i of the fixture given the letter and colour; read back.
 const PersonTerm* Lettered(const RosterSpec& spec, size_t i, wchar_t letter, int32_t colour) {
   const PersonTerm* p = nullptr;
   EXPECT_TRUE(all::staff_db::get_person(spec.doctors[i].name.c_str(), &p));

@@ -1,6 +1,7 @@
 // The list box's line store, order, selection and properties: see the header.
 #include "KWI/orvtoolkwi/libox.h"
 
+#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -290,24 +291,65 @@ line libox::modify_line_if_has_checkbox(uint32_t row, const line& l) {
   return out;
 }
 
-const wchar_t* libox::combine_slists(const List<const SList*>* rows) {
-  uint64_t n = 0;
-  for (const List<const SList*>* r = rows; !r->Empty(); r = r->tail, ++n)
-    for (const SList* c = r->head; !c->Empty(); c = c->tail) n += wcslen(c->head) + 1;
-  if (n >= UINT32_MAX / sizeof(wchar_t)) RaiseRangeError();
-  auto* text = static_cast<wchar_t*>(K::Memory::AllocHeap(static_cast<uint32_t>((n + 1) * sizeof(wchar_t))));
-  wchar_t* p = text;
-  for (; !rows->Empty(); rows = rows->tail) {
-    for (const SList* c = rows->head; !c->Empty(); c = c->tail) {
-      // A TAB or line break inside a cell would split the spreadsheet row.
-      for (const wchar_t* ch = c->head; *ch; ++ch)
-        *p++ = *ch == L'\t' || *ch == L'\r' || *ch == L'\n' ? L' ' : *ch;
-      *p++ = L'\t';
+namespace {
+
+// Tab-separated text grown in one pass on the collected heap (it holds no
+// pointers): every cell followed by TAB, every row by LF, a TAB, CR or LF
+// inside a cell written as a space.
+class Sheet {
+ public:
+  void add_row(const SList* cells) {
+    for (; !cells->Empty(); cells = cells->tail) {
+      const wchar_t* cell = cells->head;
+      const size_t n = wcslen(cell);
+      reserve(n + 2);
+      for (size_t i = 0; i < n; ++i) {
+        const wchar_t ch = cell[i];
+        text_[size_++] = ch == L'\t' || ch == L'\r' || ch == L'\n' ? L' ' : ch;
+      }
+      text_[size_++] = L'\t';
     }
-    *p++ = L'\n';
+    reserve(2);
+    text_[size_++] = L'\n';
   }
-  *p = 0;
-  return text;
+  const wchar_t* finish() {
+    reserve(1);
+    text_[size_] = 0;
+    return text_;
+  }
+
+ private:
+  void reserve(uint64_t more) {
+    if (size_ + more <= capacity_) return;
+    uint64_t grown = capacity_ ? capacity_ * 2 : 4096;
+    if (grown < size_ + more) grown = size_ + more;
+    if (grown >= UINT32_MAX / sizeof(wchar_t)) RaiseRangeError();
+    auto* block = static_cast<wchar_t*>(K::Memory::AllocAtomicHeap(static_cast<uint32_t>(grown * sizeof(wchar_t))));
+    if (size_) std::memcpy(block, text_, size_ * sizeof(wchar_t));
+    text_ = block;
+    capacity_ = grown;
+  }
+
+  wchar_t* text_ = nullptr;
+  uint64_t size_ = 0, capacity_ = 0;
+};
+
+}  // namespace
+
+const wchar_t* libox::combine_slists(const List<const SList*>* rows) {
+  Sheet sheet;
+  for (; !rows->Empty(); rows = rows->tail) sheet.add_row(rows->head);
+  return sheet.finish();
+}
+
+const wchar_t* libox::sheet_text() {
+  Sheet sheet;
+  for (int32_t ref : *display()) {
+    uint8_t* mark = K::Memory::MarkGStack();
+    sheet.add_row(read(ref).cells);
+    K::Memory::ReleaseGStack(mark);
+  }
+  return sheet.finish();
 }
 
 // --- selection ---

@@ -19,15 +19,11 @@ namespace {
 
 constexpr const wchar_t* kClass = L"cust_lbox";
 
-LONG_PTR HandlesNothing(LONG_PTR, event_struct*) { K::Fail(); }
-
 // The list control's class, once per process.
 void RegisterListClass() {
   static bool registered = false;
   if (registered) return;
-  auto* h = static_cast<PROLOG_EHANDLER_STRUCT*>(K::Memory::AllocHeap(sizeof(PROLOG_EHANDLER_STRUCT)));
-  *h = {reinterpret_cast<void*>(&HandlesNothing), nullptr};
-  class_Create(kClass, h);
+  class_Create(kClass, tav::NoEventHandler());
   registered = true;
 }
 

@@ -1,6 +1,8 @@
 // The list box's line store, order, selection and properties: see the header.
 #include "KWI/orvtoolkwi/libox.h"
 
+#include <windows.h>
+
 #include <cstring>
 #include <cwchar>
 #include <new>
@@ -293,9 +295,10 @@ line libox::modify_line_if_has_checkbox(uint32_t row, const line& l) {
 
 namespace {
 
-// Tab-separated text grown in one pass on the collected heap (it holds no
-// pointers): every cell followed by TAB, every row by LF, a TAB, CR or LF
-// inside a cell written as a space.
+// Tab-separated text grown in one pass in plain memory (it holds no
+// pointers, and large texts then cost the collector nothing): every cell
+// followed by TAB, every row by LF, a TAB, CR or LF inside a cell written as
+// a space.  The owner releases the memory on every way out.
 class Sheet {
  public:
   void add_row(const SList* cells) {
@@ -312,21 +315,27 @@ class Sheet {
     reserve(2);
     text_[size_++] = L'\n';
   }
-  const wchar_t* finish() {
+  const wchar_t* text() {
     reserve(1);
     text_[size_] = 0;
     return text_;
+  }
+  void release() {
+    if (text_) HeapFree(GetProcessHeap(), 0, text_);
+    text_ = nullptr;
+    size_ = capacity_ = 0;
   }
 
  private:
   void reserve(uint64_t more) {
     if (size_ + more <= capacity_) return;
-    uint64_t grown = capacity_ ? capacity_ * 2 : 4096;
+    uint64_t grown = capacity_ ? capacity_ * 2 : 65536;
     if (grown < size_ + more) grown = size_ + more;
     if (grown >= UINT32_MAX / sizeof(wchar_t)) RaiseRangeError();
-    auto* block = static_cast<wchar_t*>(K::Memory::AllocAtomicHeap(static_cast<uint32_t>(grown * sizeof(wchar_t))));
-    if (size_) std::memcpy(block, text_, size_ * sizeof(wchar_t));
-    text_ = block;
+    const size_t bytes = size_t(grown * sizeof(wchar_t));
+    void* block = text_ ? HeapReAlloc(GetProcessHeap(), 0, text_, bytes) : HeapAlloc(GetProcessHeap(), 0, bytes);
+    if (!block) RaiseRangeError();
+    text_ = static_cast<wchar_t*>(block);
     capacity_ = grown;
   }
 
@@ -334,22 +343,35 @@ class Sheet {
   uint64_t size_ = 0, capacity_ = 0;
 };
 
+// Fills a sheet and hands its text to use; the sheet's memory is released
+// also when either raises, and the error goes on.
+template <class Fill, class Use>
+void WithSheet(Fill fill, Use use) {
+  Sheet sheet;
+  uint32_t code = K::RunTrapped([&] { fill(sheet); });
+  if (!code) code = K::RunTrapped([&] { use(sheet.text()); });
+  sheet.release();
+  if (code) K::Errors::Qel_ErrorExit(code);
+}
+
 }  // namespace
 
 const wchar_t* libox::combine_slists(const List<const SList*>* rows) {
-  Sheet sheet;
-  for (; !rows->Empty(); rows = rows->tail) sheet.add_row(rows->head);
-  return sheet.finish();
+  const wchar_t* volatile out = nullptr;
+  WithSheet([&](Sheet& sheet) {
+    for (const List<const SList*>* r = rows; !r->Empty(); r = r->tail) sheet.add_row(r->head);
+  }, [&](const wchar_t* text) { out = tav::HeapCopy(text); });
+  return out;
 }
 
-const wchar_t* libox::sheet_text() {
-  Sheet sheet;
-  for (int32_t ref : *display()) {
-    uint8_t* mark = K::Memory::MarkGStack();
-    sheet.add_row(read(ref).cells);
-    K::Memory::ReleaseGStack(mark);
-  }
-  return sheet.finish();
+void libox::put_sheet() {
+  WithSheet([&](Sheet& sheet) {
+    for (int32_t ref : *display()) {
+      uint8_t* mark = K::Memory::MarkGStack();
+      sheet.add_row(read(ref).cells);
+      K::Memory::ReleaseGStack(mark);
+    }
+  }, [](const wchar_t* text) { cb_PutString(text); });
 }
 
 // --- selection ---

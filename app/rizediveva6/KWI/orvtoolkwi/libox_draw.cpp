@@ -465,7 +465,7 @@ bool libox::lbox_print(const wchar_t* title) {
 }
 
 void libox::to_exel_cb() {
-  cb_PutString(sheet_text());
+  put_sheet();
   myKWI::note(L"You may now paste to (eg) Excel");
 }
 

@@ -290,6 +290,20 @@ TEST_F(ListEvents, CellEditor) {
   });
 }
 
+// An editor left to the collector destroys the window it still has.
+TEST_F(ListEvents, CollectedEditorDestroysItsWindow) {
+  Run([&](HWND task) {
+    HWND edit = nullptr;
+    ASSERT_EQ(RunTrapped([&] {
+      edit = reinterpret_cast<HWND>(
+          o_edit_li::new_(reinterpret_cast<LONG_PTR>(task), 1, 2, {30, 38, 92, 58}, L"left")->window());
+    }), 0u);
+    ASSERT_TRUE(IsWindow(edit));
+    EXPECT_EQ(RunTrapped([] { Qel::RunTime::Kernel::Memory::FinalizeAll(); }), 0u);
+    EXPECT_FALSE(IsWindow(edit));
+  });
+}
+
 // Without a send-back Enter and Up move the first selected row within 1..N.
 TEST_F(ListEvents, KeysMoveTheSelection) {
   Run([&](HWND task) {

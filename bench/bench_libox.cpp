@@ -19,6 +19,7 @@
 #include "SYSTEM/myKWI/myKWI.h"
 #include "bench_task.h"
 #include "bench_util.h"
+#include "libox_peer.h"
 #include "unit.h"
 
 using namespace QEL_KWI;
@@ -108,20 +109,7 @@ LRESULT CALLBACK Parent(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 HWND NewParent() {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSW c{};
-    c.lpfnWndProc = Parent;
-    c.hInstance = GetModuleHandleW(nullptr);
-    c.lpszClassName = L"bench_libox_parent";
-    RegisterClassW(&c);
-    registered = true;
-  }
-  RECT r{0, 0, kW, kH};
-  AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-  HWND p = CreateWindowW(L"bench_libox_parent", L"peer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, r.right - r.left,
-                         r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  return p;
+  return bench::NewPeerParent(L"bench_libox_parent", Parent, kW, kH);
 }
 
 void Fill(int n) {

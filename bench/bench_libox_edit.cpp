@@ -20,6 +20,7 @@
 #include "KWI/orvtoolkwi/o_edit_li.h"
 #include "bench_task.h"
 #include "bench_util.h"
+#include "libox_peer.h"
 #include "kwi/kwi.h"
 #include "unit.h"
 
@@ -216,20 +217,7 @@ LRESULT CALLBACK PeerParent(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 HWND NewParent() {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSW c{};
-    c.lpfnWndProc = PeerParent;
-    c.hInstance = GetModuleHandleW(nullptr);
-    c.lpszClassName = L"bench_libox_edit_parent";
-    c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-    RegisterClassW(&c);
-    registered = true;
-  }
-  RECT r{0, 0, kW, kH};
-  AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-  HWND p = CreateWindowW(L"bench_libox_edit_parent", L"peer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                         r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND p = bench::NewPeerParent(L"bench_libox_edit_parent", PeerParent, kW, kH);
   SetForegroundWindow(p);
   return p;
 }

@@ -13,6 +13,7 @@
 #include "answer.h"
 #include "checks.h"
 #include "dialog_recorder.h"
+#include "list_print_test.h"
 #include "print_checks.h"
 #include "wyn_test.h"
 
@@ -66,18 +67,6 @@ std::wstring NewPdf(const wchar_t* title, const std::set<std::wstring>& before) 
   return L"";
 }
 
-// The font dialog's answer: a face Wine's printer driver draws, 12 points.
-void ChooseSans(HWND dialog) {
-  constexpr int kFaces = 0x470, kSizes = 0x472;
-  const HWND faces = GetDlgItem(dialog, kFaces), sizes = GetDlgItem(dialog, kSizes);
-  for (const wchar_t* face : {L"Arial", L"Liberation Sans", L"DejaVu Sans", L"Tahoma"})
-    if (SendMessageW(faces, CB_SELECTSTRING, WPARAM(-1), LPARAM(face)) != CB_ERR) break;
-  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kFaces, CBN_SELCHANGE), LPARAM(faces));
-  Sleep(100);
-  SendMessageW(sizes, CB_SELECTSTRING, WPARAM(-1), LPARAM(L"12"));
-  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kSizes, CBN_SELCHANGE), LPARAM(sizes));
-  Sleep(100);
-}
 
 const List<const SList*>* Rows(const std::vector<std::vector<std::wstring>>& rows) {
   ListBuilder<const SList*> out(true);
@@ -89,12 +78,6 @@ const List<const SList*>* Rows(const std::vector<std::vector<std::wstring>>& row
   return out.Finish();
 }
 
-std::string Utf8(const std::wstring& w) {
-  std::string s(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), int(s.size()), nullptr, nullptr);
-  s.pop_back();
-  return s;
-}
 
 // The table: its list follows the dialog's size, "to clipboard" puts the
 // rows, "Print" prints them as the job "ORV", a row of eleven cells shows

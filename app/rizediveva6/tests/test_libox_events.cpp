@@ -58,26 +58,31 @@ class ListEvents : public Rz {
     libox* l = nullptr;
     EXPECT_EQ(RunTrapped([&] {
       l = libox::new_(L"rz-events", Screen(reinterpret_cast<LONG_PTR>(task)));
-      l->set_title_tb(TitleTb(0, 20));
-      l->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
-      l->set_col_widths(true, MakeList<uint32_t>({25, 100, 100, 100}));
-      l->set_row_height(16);
-      ListBuilder<const SList*> rows(true);
-      for (int i = 1; i <= lines; ++i) {
-        ListBuilder<const wchar_t*> cells(true);
-        cells.Add(tav::HeapCopy((L"r" + std::to_wstring(i)).c_str()));
-        cells.Add(L"b");
-        cells.Add(L"c");
-        rows.Add(cells.Finish());
-      }
-      l->lbox_add(rows.Finish());
-      l->set_callback_sel({&OnSel, nullptr});
-      l->set_callback_dbl({&OnDbl, nullptr});
-      l->lbox_draw();
+      Fill(l, lines, [](int) { return std::wstring(L"b"); });
     }), 0u);
     g_list = l;
     kwitest::PumpUntil([] { return false; }, 150);
     return l;
+  }
+  // The columns, band and rows of 16; lines r1..rN with cellB(n) in column
+  // b and "c"; the call-backs; drawn.
+  static void Fill(libox* l, int lines, const std::function<std::wstring(int)>& cellB) {
+    l->set_title_tb(TitleTb(0, 20));
+    l->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
+    l->set_col_widths(true, MakeList<uint32_t>({25, 100, 100, 100}));
+    l->set_row_height(16);
+    ListBuilder<const SList*> rows(true);
+    for (int i = 1; i <= lines; ++i) {
+      ListBuilder<const wchar_t*> cells(true);
+      cells.Add(tav::HeapCopy((L"r" + std::to_wstring(i)).c_str()));
+      cells.Add(tav::HeapCopy(cellB(i).c_str()));
+      cells.Add(L"c");
+      rows.Add(cells.Finish());
+    }
+    l->lbox_add(rows.Finish());
+    l->set_callback_sel({&OnSel, nullptr});
+    l->set_callback_dbl({&OnDbl, nullptr});
+    l->lbox_draw();
   }
   static void Run(const std::function<void(HWND)>& body) {
     InTask([&](HWND task) {
@@ -367,23 +372,8 @@ class PaneEvents : public ListEvents {
       *paneOut = reinterpret_cast<HWND>(pane);
       l = libox::new_(L"rz-pane", Screen(pane));
       win_SetHandler(pane, l->event_handler());
-      l->set_title_tb(TitleTb(0, 20));
-      l->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
-      l->set_col_widths(true, MakeList<uint32_t>({25, 100, 100, 100}));
-      l->set_row_height(16);
       l->allow_order(MakeList<uint32_t>({1, 2, 3}));
-      ListBuilder<const SList*> rows(true);
-      for (int i = 1; i <= lines; ++i) {
-        ListBuilder<const wchar_t*> cells(true);
-        cells.Add(tav::HeapCopy((L"r" + std::to_wstring(i)).c_str()));
-        cells.Add(tav::HeapCopy(std::wstring(1, wchar_t(L'a' + lines - i)).c_str()));
-        cells.Add(L"c");
-        rows.Add(cells.Finish());
-      }
-      l->lbox_add(rows.Finish());
-      l->set_callback_sel({&OnSel, nullptr});
-      l->set_callback_dbl({&OnDbl, nullptr});
-      l->lbox_draw();
+      Fill(l, lines, [lines](int i) { return std::wstring(1, wchar_t(L'a' + lines - i)); });
     }), 0u);
     Pump(150);
     return l;

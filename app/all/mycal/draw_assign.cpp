@@ -395,10 +395,16 @@ void draw_assign::print() {
   repaint_all();
 }
 
+// The run's end draws the whole layer afresh: a day painted while the
+// progress window covered it kept the cover's pixels.
 void draw_assign::run_engine(engine_mode mode) {
   running_ = true;
   const uint32_t error = K::RunTrapped([&] { comtree::run_engine(mode); });
   running_ = false;
+  for (uint32_t index : pending_) isPending_[index] = 0;
+  pending_.clear();
+  repaint_all();
+  if (thiswyn_.alt == wyndow::screen) ValidateRect(reinterpret_cast<HWND>(thiswin_), nullptr);
   if (error) K::Errors::Qel_ErrorExit(error);
 }
 

@@ -16,7 +16,7 @@
 //    and every way out of it ends the drag object and releases the capture.
 //  - During an engine run started here a day's repaint keeps its records
 //    and invalidates its cells; the next paint draws each such day once, and
-//    the run's end draws what is left.
+//    the run's end draws the whole layer afresh.
 //  - A clear or removal that removed something marks the document.
 //  - drew_all_assign and drew_days_assigns never fail and never raise.
 #pragma once

@@ -1966,8 +1966,13 @@ TEST_F(Assign, EngineRunsPaintDaysInBatchesAndTakeInput) {
       });
       for (const all::assigned_rec& r : layer->assignments())
         fresh.insert(std::wstring(r.key) + L"@" + std::to_wstring(r.cell.left) + L"," + std::to_wstring(r.cell.top));
-      EXPECT_EQ(drawn, fresh);
-      EXPECT_TRUE(shown == rztest::WindowPixels(pane, all));
+      std::vector<std::wstring> onlyDrawn, onlyFresh;
+      std::set_difference(drawn.begin(), drawn.end(), fresh.begin(), fresh.end(), std::back_inserter(onlyDrawn));
+      std::set_difference(fresh.begin(), fresh.end(), drawn.begin(), drawn.end(), std::back_inserter(onlyFresh));
+      EXPECT_EQ(onlyDrawn, std::vector<std::wstring>{});
+      EXPECT_EQ(onlyFresh, std::vector<std::wstring>{});
+      const Pixels full = rztest::WindowPixels(pane, all);
+      EXPECT_TRUE(shown == full) << DiffBox(shown, full);
       const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
       for (const std::wstring& v : rostercheck::Introduced(after, &before)) ADD_FAILURE() << Narrow(v);
       EXPECT_EQ(after.locks, before.locks);

@@ -359,23 +359,34 @@ void MeasureDrags(all::draw_assign* layer, const AssignScene& scene) {
   std::vector<size_t> unlocked;
   for (size_t i = 0; i < scene.boxes.size(); ++i)
     if (!scene.boxes[i].locked) unlocked.push_back(i);
-  if (unlocked.size() < 2 || duties.size() < 20) return;
-  const all::assigned_rec from = layer->assignments()[static_cast<uint32_t>(unlocked[0])];
-  all::assigned_rec with = layer->assignments()[static_cast<uint32_t>(unlocked[1])];
+  if (unlocked.size() < 2 || duties.size() < 20) {
+    std::printf("  drag round trip: not measured (%zu unlocked boxes, %zu duties)\n", unlocked.size(), duties.size());
+    return;
+  }
+  // The first unlocked box whose doctor may take a free duty of another day.
+  size_t free = duties.size(), fromBox = unlocked[0];
+  for (size_t b = 0; b < unlocked.size() && free == duties.size(); ++b) {
+    const all::assigned_rec& a = layer->assignments()[static_cast<uint32_t>(unlocked[b])];
+    for (size_t i = 0; i < duties.size() && free == duties.size(); ++i) {
+      all::chain_ref holder;
+      const bool otherDay = duties[i].duty.at.day != a.duty.at.day || duties[i].duty.at.period != a.duty.at.period;
+      if (otherDay && !all::sc_assign::is_assigned(duties[i].key.c_str(), &holder) &&
+          all::sc_assign::assign_person(all::test_ass::test_ass_only, duties[i].key.c_str(), a.doctor)->Kind() ==
+              all::reason_kind::can_do_it)
+        free = i, fromBox = unlocked[b];
+    }
+  }
+  if (free == duties.size()) {
+    std::printf("  drag round trip: not measured (no free duty another doctor may take)\n");
+    return;
+  }
+  const all::assigned_rec from = layer->assignments()[static_cast<uint32_t>(fromBox)];
+  all::assigned_rec with = from;
   for (size_t i : unlocked)
     if (layer->assignments()[static_cast<uint32_t>(i)].doctor != from.doctor) {
       with = layer->assignments()[static_cast<uint32_t>(i)];
       break;
     }
-  size_t free = duties.size();
-  for (size_t i = 0; i < duties.size() && free == duties.size(); ++i) {
-    all::chain_ref holder;
-    const bool otherDay = duties[i].duty.at.day != from.duty.at.day || duties[i].duty.at.period != from.duty.at.period;
-    if (otherDay && !all::sc_assign::is_assigned(duties[i].key.c_str(), &holder) &&
-        all::sc_assign::assign_person(all::test_ass::test_ass_only, duties[i].key.c_str(), from.doctor)->Kind() ==
-            all::reason_kind::can_do_it)
-      free = i;
-  }
   if (free == duties.size()) return;
   std::vector<POINT> moves;
   for (size_t i = 0; moves.size() < 20; i += duties.size() / 20) moves.push_back(CentreOf(duties[i].r));
@@ -396,7 +407,6 @@ void MeasureDrags(all::draw_assign* layer, const AssignScene& scene) {
     layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
     Drain();
   };
-  const size_t fromBox = unlocked[0];
   all::chain_ref holder = 0;
   const double move = Timed([&] {
     PostDrag(w, a, moves, b);
@@ -426,6 +436,23 @@ void MeasureDrags(all::draw_assign* layer, const AssignScene& scene) {
     });
   });
   undo();
+  const double snapshot = Timed([] { all::all_entries(all::sc_assign::tree()); });
+  const double moveOnly = Timed([&] {
+    PostMessageW(w, WM_MOUSEMOVE, 0, MAKELPARAM(a.x, a.y));
+    for (POINT p : moves) PostMessageW(w, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+    Drain();
+  });
+  rizediveva6::drag_rct* feedback = rizediveva6::drag_rct::new_drag_rct(
+      reinterpret_cast<LONG_PTR>(w), from.cell, {a.x, a.y}, {rizediveva6::direct::any_direc, {rizediveva6::grainy::smooth, 0}},
+      rizediveva6::allow_stetch::whole_rct_only);
+  const double outline = Timed([&] {
+    rizediveva6::drag_obj_dom kind;
+    for (POINT p : moves) feedback->drag_it({p.x, p.y}, &kind);
+  });
+  layer->delete_pic2();
+  layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+  std::printf("  (inside: gate snapshot %.4f s, 20 hover moves %.4f s, 20 outline moves %.4f s)\n", snapshot, moveOnly,
+              outline);
   std::printf("  drag round trip, 20 moves (%s, %s):\n", moved ? "moved" : "NOT MOVED",
               swapped ? "swapped" : "NOT SWAPPED");
   Row("move", move, rawMove, 1.25);
@@ -512,7 +539,11 @@ void MeasureAssignments(LONG_PTR pane, const std::wstring& dir) {
     Row("full draw", fullDraw, peer, 1.25);
     Row("repaint", repaint, peer, 1.1);
     Row("a day", day, rawDay, 1.1);
-    if (across == 2) MeasureDrags(layer, scene);
+    if (across == 2) {
+      g_assign = layer;
+      MeasureDrags(layer, scene);
+      g_assign = nullptr;
+    }
   }
   rosterbench::DropDocument(d, path);
 }

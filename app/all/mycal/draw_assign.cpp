@@ -304,12 +304,9 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
       if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { keep_cell(one, r->rect, &look, &cell); });
     }
     const uint32_t index = (period - 1) * 7 + day - 1;
-    rect_struct box;
-    if (isPending_[index] || !day_box(period, day, &box)) return;
+    if (isPending_[index]) return;
     isPending_[index] = 1;
     pending_.push_back(index);
-    const RECT r{box.left, box.top, box.right, box.bottom};
-    InvalidateRect(reinterpret_cast<HWND>(thiswin_), &r, FALSE);
     return;
   }
   held_context held(thiswyn_);
@@ -341,35 +338,71 @@ void draw_assign::drew_days_assigns(const SList* keys) {
       done.push_back(index);
       repaint_day(at.period, at.day, !running_ || thiswyn_.alt != wyndow::screen);
     }
+    if (running_) invalidate_pending(false);
   });
   comtree::update_stats_if_showing();
 }
 
+// The days waiting since the last flush invalidated, at most every
+// kFlushMs during a run (now: at once): a paint draws what the run changed
+// meanwhile, each day once.
+void draw_assign::invalidate_pending(bool now) {
+  const ULONGLONG tick = GetTickCount64();
+  if (!now && tick - lastFlush_ < kFlushMs) return;
+  lastFlush_ = tick;
+  for (uint32_t i = flushed_; i < pending_.size(); ++i) {
+    rect_struct box;
+    if (!day_box(pending_[i] / 7 + 1, pending_[i] % 7 + 1, &box)) continue;
+    const RECT r{box.left, box.top, box.right, box.bottom};
+    InvalidateRect(reinterpret_cast<HWND>(thiswin_), &r, FALSE);
+  }
+  flushed_ = pending_.size();
+}
+
+// The invalidated days drawn and forgotten; those not yet invalidated wait.
 void draw_assign::draw_pending() {
-  for (uint32_t index : pending_) {
+  HeapArray<uint32_t> waiting;
+  for (uint32_t i = 0; i < pending_.size(); ++i) {
+    const uint32_t index = pending_[i];
+    if (i >= flushed_) {
+      waiting.push_back(index);
+      continue;
+    }
     isPending_[index] = 0;
     K::RunTrapped([&] { repaint_day(index / 7 + 1, index % 7 + 1, true); });
     ++daysPainted_;
   }
+  forget_pending();
+  for (uint32_t index : waiting) {
+    isPending_[index] = 1;
+    pending_.push_back(index);
+  }
+}
+
+void draw_assign::forget_pending() {
+  for (uint32_t index : pending_) isPending_[index] = 0;
   pending_.clear();
+  flushed_ = 0;
 }
 
 void draw_assign::paint(LONG_PTR window, const event_struct* e) {
   (void)e;
-  if (!pending_.empty()) {
+  if (flushed_) {
     HeapArray<rect_struct> boxes;
-    for (uint32_t index : pending_) {
+    for (uint32_t i = 0; i < flushed_; ++i) {
       rect_struct box;
-      if (day_box(index / 7 + 1, index % 7 + 1, &box)) boxes.push_back(box);
+      if (day_box(pending_[i] / 7 + 1, pending_[i] % 7 + 1, &box)) boxes.push_back(box);
     }
     if (PaintInside(window, boxes)) {
       draw_pending();
       return;
     }
   }
-  for (uint32_t index : pending_) isPending_[index] = 0;
-  pending_.clear();
+  const bool run = running_;
+  if (!run) forget_pending();
   drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+  // The full draw read every day: those waiting are drawn too.
+  if (run) forget_pending();
 }
 
 void draw_assign::repaint_all() {
@@ -401,8 +434,7 @@ void draw_assign::run_engine(engine_mode mode) {
   running_ = true;
   const uint32_t error = K::RunTrapped([&] { comtree::run_engine(mode); });
   running_ = false;
-  for (uint32_t index : pending_) isPending_[index] = 0;
-  pending_.clear();
+  forget_pending();
   repaint_all();
   if (thiswyn_.alt == wyndow::screen) ValidateRect(reinterpret_cast<HWND>(thiswin_), nullptr);
   if (error) K::Errors::Qel_ErrorExit(error);

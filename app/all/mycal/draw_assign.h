@@ -15,8 +15,9 @@
 //  - At most one drag; while it lasts the window holds the mouse capture,
 //    and every way out of it ends the drag object and releases the capture.
 //  - During an engine run started here a day's repaint keeps its records
-//    and invalidates its cells; the next paint draws each such day once, and
-//    the run's end draws the whole layer afresh.
+//    and marks the day; the marked days' cells are invalidated at most every
+//    100 ms, the next paint draws each such day once, and the run's end
+//    draws the whole layer afresh.
 //  - A clear or removal that removed something marks the document.
 //  - drew_all_assign and drew_days_assigns never fail and never raise.
 #pragma once
@@ -99,6 +100,8 @@ class draw_assign {
   bool day_box(uint32_t period, uint32_t day, rect_struct* box) const;
   void paint(LONG_PTR window, const event_struct* e);
   void draw_pending();
+  void invalidate_pending(bool now);
+  void forget_pending();
   void run_engine(engine_mode mode);
   void print();
   bool assign_at(chain_ref doctor, pnt_struct p);
@@ -134,6 +137,9 @@ class draw_assign {
   bool running_ = false;
   rizediveva6::HeapArray<uint32_t> pending_;
   rizediveva6::HeapArray<uint8_t> isPending_;
+  uint32_t flushed_ = 0;  // pending_'s first entries, invalidated
+  ULONGLONG lastFlush_ = 0;
+  static constexpr ULONGLONG kFlushMs = 100;
   uint32_t daysPainted_ = 0;
   QEL_KWI::PROLOG_EHANDLER_STRUCT closure_{};
 };

@@ -1152,6 +1152,14 @@ class Assign : public Calendar {
     };
     return layer;
   }
+  // A 1000 x 600 pane of the task in front, the layer shown and focused.
+  draw_assign* ShowFocused(HWND task, LONG_PTR* pane) {
+    SetForegroundWindow(task);
+    *pane = MakePane(task, 1000, 600);
+    draw_assign* layer = ShowAssign(*pane);
+    win_SetFocus(*pane);
+    return layer;
+  }
   static const all::dtbd_rec* Duty(draw_assign* layer, all::duty_dat d) {
     const all::dtbd_rec* r = layer->dtbd.record_of(d);
     EXPECT_NE(r, nullptr);
@@ -1632,10 +1640,8 @@ TEST_F(Assign, DragMovesCopiesSwapsAndRefusesWhole) {
       {"Escape", L"MonLate", L"FriLate", {}, true, L"Can do it", 1, L""},
   };
   rztest::InTask([&](HWND task) {
-    SetForegroundWindow(task);
-    const LONG_PTR pane = MakePane(task, 1000, 600);
-    draw_assign* layer = ShowAssign(pane);
-    win_SetFocus(pane);
+    LONG_PTR pane = 0;
+    draw_assign* layer = ShowFocused(task, &pane);
     const rect_struct all{0, 0, 1000, 600};
     for (const Row& row : rows) {
       SCOPED_TRACE(row.what);
@@ -1751,10 +1757,8 @@ TEST_F(Assign, PrintFromTheMenu) {
   std::set<std::string> rowDates;
   std::wstring pdf;
   rztest::InTask([&](HWND task) {
-    SetForegroundWindow(task);
-    const LONG_PTR pane = MakePane(task, 1000, 600);
-    draw_assign* layer = ShowAssign(pane);
-    win_SetFocus(pane);
+    LONG_PTR pane = 0;
+    draw_assign* layer = ShowFocused(task, &pane);
     const rect_struct all{0, 0, 1000, 600};
     // The first day of each row of the view, as its columns label it.
     for (const slot_rct& r : layer->dtbd.cal.slot_rcts())

@@ -103,6 +103,7 @@ if(TARGET kalmora_all)
   target_compile_definitions(bench_publish PRIVATE KT_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
   # The calendar's duties layer against raw GDI painting the same cells.
   add_executable(bench_calendar ${CMAKE_CURRENT_LIST_DIR}/bench_calendar.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp
                  ${CMAKE_SOURCE_DIR}/app/all/mycal/mycal.rc)
   target_include_directories(bench_calendar PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
   target_link_libraries(bench_calendar PRIVATE kalmora_all all_comtree_recorder gdi32 user32)

@@ -18,6 +18,7 @@
 #include "kalmoradb/tasks.h"
 #include "kwi/kwi.h"
 #include "mycal/dyn_menu.h"
+#include "mycal/layer_terms.h"
 #include "phase1/sc_phase1.h"
 #include "stream/stream.h"
 
@@ -36,11 +37,6 @@ const tav::ClassInfo draw_dtbd::classInfo{L"qel6pack/all/mycal/draw_dtbd", TAV_C
 namespace {
 
 constexpr uint32_t kRemoveDuty = 8114, kRemoveAll = 8115;
-const tav::BooleanTerm kFalseTerm{1}, kTrueTerm{2};
-
-ilist_struct kEnd{ListNil, 0, nullptr};
-ilist_struct kWrap{ListCons, 13, &kEnd};
-ilist_struct kCentredWrap{ListCons, 2, &kWrap};
 
 // nd_sp order: period, slot, day.
 bool SpBefore(const sp& a, const sp& b) {
@@ -123,6 +119,18 @@ const dtbd_rec* draw_dtbd::record_of(const duty_dat& d) const {
     if (r.live && r.duty == d) return &r;
   }
   return nullptr;
+}
+
+void draw_dtbd::duties_in_sp(const sp& at, HeapArray<duty_dat>* out) const {
+  uint32_t i;
+  if (!SpIndex(at, &i)) return;
+  // A chain's order depends on compaction: the record index is the
+  // insertion order.
+  uint32_t live[128], n = 0;
+  for (int32_t r = bySp_[i]; r && n < 128; r = ndb_dtbd_[static_cast<uint32_t>(r - 1)].next)
+    if (ndb_dtbd_[static_cast<uint32_t>(r - 1)].live) live[n++] = static_cast<uint32_t>(r - 1);
+  std::sort(live, live + n);
+  for (uint32_t k = 0; k < n; ++k) out->push_back(ndb_dtbd_[live[k]].duty);
 }
 
 void draw_dtbd::drop_record(int32_t index) {
@@ -240,7 +248,7 @@ void draw_dtbd::redraw_records(rule_added mode) {
     if (!r.live) continue;
     wyn::wsetforecolor(t, 0);
     background(mode, r.rect);
-    wyn::wdrawtextinrect(t, r.rect, r.label, -1, &kCentredWrap);
+    wyn::wdrawtextinrect(t, r.rect, r.label, -1, CentredWrap());
     wyn::wsetbrush(t, {2, 0xFFFFFF});
     if (r.modified) {
       wyn::wsetbrush(t, {2, 0x0000FF});
@@ -317,7 +325,7 @@ void draw_dtbd::draw_column(const duty_dat& d, const slot_rct& slot, uint32_t k,
   const rect_struct col{left, slot.rect.top, slot.rect.left + static_cast<int32_t>(k * w) - 1, slot.rect.bottom};
   background(mode, col);
   wyn::wsetforecolor(t, 0);
-  wyn::wdrawtextinrect(t, col, label, -1, &kCentredWrap);
+  wyn::wdrawtextinrect(t, col, label, -1, CentredWrap());
   if (d.changed) {
     wyn::wsetbrush(t, {2, 0x0000FF});
     wyn::wsetpen(t, {1, 0, 0x0000FF});
@@ -349,12 +357,11 @@ bool draw_dtbd::draw_extras(const duty_dat& d, rect_struct r, duty_dat* further)
   const wyndow t = get_wyn();
   switch (xshowing_extras_.kind) {
     case showing_kind::show_pg_rules: {
-      const SpTerm at{1, d.at.day, d.at.period, d.at.slot};
-      const DutyDatTerm dat{1, &at, d.where, d.task, d.changed ? &kTrueTerm : &kFalseTerm};
+      const duty_term term(d);
       PgTerm who{static_cast<uint64_t>(xshowing_extras_.who), {}};
       if (xshowing_extras_.who == pg_kind::p) who.doctor = xshowing_extras_.doctor;
       else who.group = xshowing_extras_.group;
-      const ReasonTerm* reason = sc_rules::rule_allows_it(&dat, &who);
+      const ReasonTerm* reason = sc_rules::rule_allows_it(&term.dat, &who);
       if (reason->Kind() != reason_kind::cant_rule_reason) return false;
       const bool tie = static_cast<rule_reason_kind>(reason->rule->functor) == rule_reason_kind::tie_prevents_rule;
       const uint32_t colour = tie ? 0x00A5FFu : reason->rule->colour;
@@ -363,7 +370,7 @@ bool draw_dtbd::draw_extras(const duty_dat& d, rect_struct r, duty_dat* further)
       wyn::wdrawline(t, {r.right - 2, r.top + 2}, {r.left + 2, r.bottom - 2});
       wyn::wsetforecolor(t, static_cast<int32_t>(colour));
       const wchar_t* text = tie ? L"Tie + Can't do combination prevents this" : reason->rule->text;
-      wyn::wdrawtextinrect(t, {r.left + 2, r.top + 8, r.right - 2, r.bottom}, text, -1, &kCentredWrap);
+      wyn::wdrawtextinrect(t, {r.left + 2, r.top + 8, r.right - 2, r.bottom}, text, -1, CentredWrap());
       wyn::wsetforecolor(t, 0);
       if (tie) *further = DutyDatOf(reason->rule->duty);
       return true;
@@ -467,10 +474,9 @@ bool draw_dtbd::_dtbd_eh(LONG_PTR window, const event_struct* e) {
         const dtbd_rec* r = duty_at(xpnt_);
         const wchar_t* text = L"";
         if (r) {
-          const SpTerm at{1, r->duty.at.day, r->duty.at.period, r->duty.at.slot};
-          const DutyDatTerm dat{1, &at, r->duty.where, r->duty.task, r->duty.changed ? &kTrueTerm : &kFalseTerm};
+          const duty_term t(r->duty);
           const wchar_t* where;
-          kalmora_DB::duty_desc1(&dat, &text, &where);
+          kalmora_DB::duty_desc1(&t.dat, &text, &where);
         }
         comtree::update_cs_help(0, text);
         handled = true;

@@ -77,6 +77,9 @@ class draw_dtbd {
   const dtbd_rec* duty_at(pnt_struct p) const;
   // The live record of a duty; null: none.
   const dtbd_rec* record_of(const duty_dat& d) const;
+  // The duties of the live records of a slot-period, in insertion order,
+  // added to out.
+  void duties_in_sp(const sp& at, rizediveva6::HeapArray<duty_dat>* out) const;
   // Redraws the recorded duties that match selects, in record order.
   template <class F>
   void drew_recorded(showing_extras showing, rule_added mode, bool flag, F match) {

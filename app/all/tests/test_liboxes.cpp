@@ -2,8 +2,11 @@
 // the rows read back after edits typed into the cell editor, group clicks,
 // checked deletions and the copy; every list's pop-up menu resource.
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "comtree_recorder.h"
+#include "comtree_standin.h"
 #include "dialog_test.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/locations.h"
@@ -73,6 +76,16 @@ std::wstring ClipboardText(HWND owner) {
   }
   CloseClipboard();
   return text;
+}
+
+// Rows as the copy gives them: each cell and a TAB, each row a line.
+std::wstring CopyOf(const Rows& rows) {
+  std::wstring out;
+  for (const V& r : rows) {
+    for (const std::wstring& c : r) out += c + L"\t";
+    out += L"\n";
+  }
+  return out;
 }
 
 RosterSpec ListSpec() {
@@ -338,6 +351,265 @@ TEST_F(Lists, DoctorsListWithoutGroupsHasFourColumns) {
     ASSERT_TRUE(t);
     EXPECT_EQ(TitlesOf(t), (V{L"", L"", L"char", L"Doctors"}));
     Run([&] { t->destroy_scroll2(); });
+  });
+}
+
+// The lists opened by the command tree stand-in's item commands in a task
+// window whose handler runs the first level of the pop-up commands; the
+// data pane is its child.
+class Roads : public Lists {
+ protected:
+  void InRoadTask(const std::function<void(HWND)>& body) {
+    kwitest::TaskOptions o;
+    o.menu = 0;
+    o.events = [](HWND w, QEL_KWI::event_struct* e) -> LONG_PTR {
+      if (TaskMenuCommand(w, e)) return 0;
+      Qel::RunTime::Kernel::Fail();
+    };
+    rec().Clear();
+    IssuedCommands().clear();
+    kwitest::RunInTask(
+        [&](HWND task) {
+          SetForegroundWindow(task);
+          StandinPane() = {Pane(task), tav::NoEventHandler()};
+          body(task);
+          Run([] { all::comtree::delete_liboxes(); });
+          StandinPane() = {};
+        },
+        o);
+    EXPECT_TRUE(kwitest::Reported().empty());
+    kwitest::Reported().clear();
+  }
+  void Issue(const wchar_t* item) {
+    Run([&] { all::comtree::issue_command(rizediveva6::MakeList<const wchar_t*>({L"", L"Input Data", item})); });
+  }
+  static libox* Open(const wchar_t* fact) {
+    void* v = OpenView(fact);
+    if (!v) return nullptr;
+    if (std::wstring(fact) == L"db_loclibox") return static_cast<all::loclibox*>(v)->list_box();
+    return static_cast<libox*>(v);
+  }
+  // A right press on a row opens the list's pop-up menu, whose own loop a
+  // helper thread answers with the keys; the button is released after.
+  void ChooseFromMenu(HWND task, libox* l, uint32_t row, std::vector<WORD> keys) {
+    std::vector<uint32_t> b;
+    Run([&] {
+      for (auto* x = l->get_boundaries(l->get_wyndow()); !x->Empty(); x = x->tail) b.push_back(x->head);
+    });
+    ASSERT_GE(b.size(), 3u);
+    POINT p{int(b[1] + b[2]) / 2, int(l->get_nth_y(row))};
+    ClientToScreen(task, &p);
+    SetCursorPos(p.x, p.y);
+    Pump();
+    std::thread answer([keys] {
+      Sleep(400);
+      for (WORD vk : keys) {
+        kwitest::SendKey(vk, false), kwitest::SendKey(vk, true);
+        Sleep(100);
+      }
+      INPUT up{};
+      up.type = INPUT_MOUSE;
+      up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+      SendInput(1, &up, sizeof up);
+    });
+    INPUT down{};
+    down.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    SendInput(1, &down, sizeof down);
+    Pump(1200);
+    answer.join();
+    Pump(200);
+  }
+  static std::vector<WORD> Keys(int downs, std::vector<WORD> more = {}) {
+    std::vector<WORD> k(size_t(downs), VK_DOWN);
+    k.insert(k.end(), more.begin(), more.end());
+    k.push_back(VK_RETURN);
+    return k;
+  }
+  static void Typed(HWND d, const wchar_t* text) {
+    SetDlgItemTextW(d, 10001, text);
+    Click(d, IDOK);
+  }
+};
+
+// Every item of the doctors' menu through the right button, the task
+// window's first level and the stand-in's request entries.
+TEST_F(Roads, EveryDoctorsMenuItemReachesItsAction) {
+  InRoadTask([&](HWND task) {
+    Issue(L"Doctors");
+    libox* l = Open(L"db_drlibox");
+    ASSERT_TRUE(l);
+    EXPECT_EQ(IssuedCommands(), (V{L"Input Data/Doctors"}));
+
+    // Add: the name question on the task window, the list made anew.
+    {
+      testbox::Script s({{L"Doctor", [](HWND d) { Typed(d, L"Eve"); }}});
+      ChooseFromMenu(task, l, 1, Keys(1));
+      s.Finish();
+      ASSERT_EQ(s.Boxes().size(), 1u);
+      EXPECT_EQ(s.Boxes()[0].text, L"Enter new doctor name");
+    }
+    // The new list is held by the registry alone: a collection keeps it.
+    Qel::RunTime::Kernel::Memory::GarbageCollector();
+    Pump();
+    libox* now = Open(L"db_drlibox");
+    ASSERT_TRUE(now);
+    EXPECT_NE(now, l) << "made anew";
+    l = now;
+    EXPECT_EQ(RowsOf(l).back(), (V{L"new->", L"", L""}));
+    EXPECT_EQ(RowsOf(l)[3][2], L"Eve");
+    EXPECT_EQ(IssuedCommands().size(), 2u);
+    // Add, cancelled: nothing stored, nothing issued.
+    doc_->set_as_modified(false);
+    {
+      testbox::Script s({{L"Doctor", [](HWND d) { Click(d, IDCANCEL); }}});
+      ChooseFromMenu(task, l, 1, Keys(1));
+      s.Finish();
+      EXPECT_EQ(s.Boxes().size(), 1u);
+    }
+    EXPECT_EQ(RowsOf(l).size(), 5u);
+    EXPECT_EQ(IssuedCommands().size(), 2u);
+    EXPECT_FALSE(doc_->is_modified());
+
+    // Delete selected (checked): Ann checked.
+    Run([&] { l->set_selecteds(rizediveva6::MakeList<uint32_t>({1})); });
+    ChooseFromMenu(task, l, 2, Keys(2));
+    EXPECT_EQ(RowsOf(l).size(), 4u);
+    EXPECT_EQ(RowsOf(l)[0][2], L"Bob");
+
+    // Add practice/group: one more column, no "X" in it.
+    {
+      testbox::Script s({{L"Practice", [](HWND d) { Typed(d, L"P3"); }}});
+      ChooseFromMenu(task, l, 1, Keys(3));
+      s.Finish();
+      ASSERT_EQ(s.Boxes().size(), 1u);
+      EXPECT_EQ(s.Boxes()[0].text, L"Enter new practice name");
+    }
+    l = Open(L"db_drlibox");
+    ASSERT_TRUE(l);
+    EXPECT_EQ(TitlesOf(l), (V{L"", L"", L"char", L"Doctors", L"P1", L"P2", L"P3"}));
+    for (const V& r : RowsOf(l))
+      if (r[0] != L"new->") EXPECT_EQ(r[5], L"");
+
+    // Randomize colours: stored colours change, the list is made anew.
+    const size_t issued = IssuedCommands().size();
+    std::vector<int32_t> before = ColoursOf(l);
+    ChooseFromMenu(task, l, 1, Keys(4));
+    EXPECT_EQ(IssuedCommands().size(), issued + 1);
+    l = Open(L"db_drlibox");
+    EXPECT_NE(ColoursOf(l), before);
+
+    // Excel: the rows on the clipboard.
+    rec().Clear();
+    ChooseFromMenu(task, l, 1, Keys(5, {VK_RIGHT, VK_DOWN}));
+    EXPECT_EQ(ClipboardText(task), CopyOf(RowsOf(l)));
+    EXPECT_EQ(rec().Texts(L"note"), V{L"You may now paste to (eg) Excel"});
+
+    // Printer: the font dialog shows; cancelled, nothing printed.
+    {
+      testbox::Script s({{nullptr, [](HWND d) { testbox::Press(d, IDCANCEL); }}});
+      ChooseFromMenu(task, l, 1, Keys(5, {VK_RIGHT}));
+      s.Finish();
+      EXPECT_EQ(s.Boxes().size(), 1u);
+    }
+    // The help items are nobody's: nothing stored, no request made.
+    doc_->set_as_modified(false);
+    ComtreeCalls().clear();
+    for (std::vector<WORD> keys : {Keys(6, {VK_RIGHT}), Keys(6, {VK_RIGHT, VK_DOWN})}) {
+      ChooseFromMenu(task, l, 1, keys);
+      EXPECT_EQ(Open(L"db_drlibox"), l);
+    }
+    EXPECT_TRUE(ComtreeCalls().empty());
+    EXPECT_FALSE(doc_->is_modified());
+  });
+}
+
+// The practices' menu (also the tasks' and locations'): every item through
+// the right button; "Delete selected practices" only in the practices list.
+TEST_F(Roads, EveryPracticesMenuItemReachesItsAction) {
+  InRoadTask([&](HWND task) {
+    Issue(L"Practices and groups");
+    libox* l = Open(L"db_praclibox");
+    ASSERT_TRUE(l);
+    {
+      testbox::Script s({{L"Practice", [](HWND d) { Typed(d, L"P3"); }}});
+      ChooseFromMenu(task, l, 1, Keys(1));
+      s.Finish();
+      ASSERT_EQ(s.Boxes().size(), 1u);
+      EXPECT_EQ(s.Boxes()[0].text, L"Enter new practice name");
+    }
+    l = Open(L"db_praclibox");
+    ASSERT_TRUE(l);
+    EXPECT_EQ(RowsOf(l), (Rows{{L"1", L"P1"}, {L"2", L"P2"}, {L"3", L"P3"}, {L"new->", L""}}));
+    Run([&] { l->set_selecteds(rizediveva6::MakeList<uint32_t>({2})); });
+    ChooseFromMenu(task, l, 1, Keys(2));
+    EXPECT_EQ(RowsOf(l), (Rows{{L"1", L"P1"}, {L"2", L"P3"}, {L"new->", L""}}));
+    ChooseFromMenu(task, l, 1, Keys(3, {VK_RIGHT, VK_DOWN}));
+    EXPECT_EQ(ClipboardText(task), CopyOf(RowsOf(l)));
+    {
+      testbox::Script s({{nullptr, [](HWND d) { testbox::Press(d, IDCANCEL); }}});
+      ChooseFromMenu(task, l, 1, Keys(3, {VK_RIGHT}));
+      s.Finish();
+      EXPECT_EQ(s.Boxes().size(), 1u);
+    }
+
+    // In the tasks list "Delete selected practices" reaches no one; "Add
+    // practice" adds a practice and makes the tasks list anew.
+    Issue(L"Tasks");
+    l = Open(L"db_tasklibox");
+    ASSERT_TRUE(l);
+    EXPECT_EQ(Open(L"db_praclibox"), nullptr);
+    Run([&] { l->set_selecteds(rizediveva6::MakeList<uint32_t>({1})); });
+    doc_->set_as_modified(false);
+    ComtreeCalls().clear();
+    ChooseFromMenu(task, l, 1, Keys(2));
+    EXPECT_EQ(RowsOf(l).size(), 4u);
+    EXPECT_FALSE(doc_->is_modified());
+    ASSERT_EQ(ComtreeCalls().size(), 1u);
+    EXPECT_EQ(ComtreeCalls()[0].op, L"calendar step");
+    {
+      testbox::Script s({{L"Practice", [](HWND d) { Typed(d, L"P4"); }}});
+      ChooseFromMenu(task, l, 1, Keys(1));
+      s.Finish();
+    }
+    EXPECT_NE(Open(L"db_tasklibox"), l);
+    EXPECT_EQ(IssuedCommands().back(), L"Input Data/Tasks");
+    V stored;
+    Run([&] { stored = Names(all::groups::list_groups()); });
+    EXPECT_EQ(stored, (V{L"P1", L"P3", L"P4"}));
+
+    // Locations: the copy through the menu shows the base's note alone.
+    Issue(L"Locations");
+    l = Open(L"db_loclibox");
+    ASSERT_TRUE(l);
+    rec().Clear();
+    ChooseFromMenu(task, l, 1, Keys(3, {VK_RIGHT, VK_DOWN}));
+    EXPECT_EQ(ClipboardText(task), L"1\tnorth\t\n2\tsouth\t\nnew->\t\t\n");
+    EXPECT_EQ(rec().Texts(L"note"), V{L"You may now paste to (eg) Excel"});
+  });
+}
+
+// A right press while a cell is edited ends the edit (the text is stored)
+// before the menu shows; the copy chosen from it holds the new row.
+TEST_F(Roads, ARightClickDuringACellEditEndsTheEditFirst) {
+  InRoadTask([&](HWND task) {
+    Issue(L"Tasks");
+    libox* l = Open(L"db_tasklibox");
+    ASSERT_TRUE(l);
+    ClickCell(task, l, 4, 3);
+    for (wchar_t ch : std::wstring(L"Night")) {
+      INPUT in[2] = {};
+      in[0].type = in[1].type = INPUT_KEYBOARD;
+      in[0].ki.wScan = in[1].ki.wScan = ch;
+      in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+      in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+      SendInput(2, in, sizeof(INPUT));
+    }
+    Pump(150);
+    ChooseFromMenu(task, l, 1, Keys(3, {VK_RIGHT, VK_DOWN}));
+    const Rows want{{L"1", L"A"}, {L"2", L"B"}, {L"3", L"C"}, {L"4", L"Night"}, {L"new->", L""}};
+    EXPECT_EQ(RowsOf(l), want);
+    EXPECT_EQ(ClipboardText(task), CopyOf(want));
   });
 }
 

@@ -121,6 +121,32 @@ class Lists : public DialogRoster {
     return pane;
   }
   static void Pump(DWORD ms = 80) { kwitest::PumpUntil([] { return false; }, ms); }
+  // Saves the open document and closes the model; the file is then read by
+  // fresh processes.
+  void SaveAndClose() {
+    bool saved = false;
+    Run([&] {
+      saved = all::kalmora_DB::save_kalmora()->Kind() == rizediveva6::Saved::saved;
+      all::kalmora_DB::uninit();
+    });
+    EXPECT_TRUE(saved);
+    for (rizediveva6::document* d : open_)
+      RunTrapped([&] { d->orv_close(rizediveva6::MakeList<const wchar_t*>({}), false); });
+    open_.clear();
+  }
+  // A fresh process's view of the saved document ("lists", "gate", "ties",
+  // "verdict <doctor> <key>").
+  std::wstring Fresh(const std::wstring& args) {
+    auto [code, text] = RosterChild(args + L" \"" + Path(L"r.km6") + L"\"");
+    EXPECT_EQ(code, 0u) << Narrow(text);
+    return text;
+  }
+  // The line of a fresh process's output that starts with `key` and a blank.
+  std::wstring FreshLine(const std::wstring& args, const std::wstring& key) {
+    for (const std::wstring& l : LinesOf(Fresh(args)))
+      if (l.rfind(key + L" ", 0) == 0) return l;
+    return L"";
+  }
   // A left press and release at the middle of a cell (task coordinates).
   void ClickCell(HWND task, libox* l, uint32_t row, uint32_t col) {
     // Column n lies between boundaries n and n + 1.
@@ -522,6 +548,65 @@ TEST_F(Roads, EveryDoctorsMenuItemReachesItsAction) {
     EXPECT_TRUE(ComtreeCalls().empty());
     EXPECT_FALSE(doc_->is_modified());
   });
+}
+
+// A practice renamed or deleted in the practices list takes its name with
+// it: the doctors' group lists, its slot rule and its tie follow the new
+// name, or lose the old one, in a fresh process; so does the gate.
+// Lists over a document each test opens itself.
+class OwnDocument : public Lists {
+ protected:
+  void SetUp() override { DialogRoster::SetUp(); }
+};
+
+TEST_F(OwnDocument, APracticeRenamedOrDeletedTakesItsNameFromDoctorsRulesAndTies) {
+  struct Case {
+    const char* what;
+    std::wstring typed;
+    std::wstring groups, doctors;
+    std::vector<std::wstring> rulesOf;  // the "(name)" of each rule, in chain order
+    std::wstring tieWho, verdict;
+  };
+  const Case cases[] = {
+      {"renamed", L"Main", L"groups Main P2", L"doctors A(Main;) B(Main;P2;) C(P2;Main;) D()", {L"(Main)", L"(D)"},
+       L"who2(Main)", L"rule "},
+      {"deleted", L" ", L"groups P2", L"doctors A() B(P2;) C(P2;) D()", {L"(D)"}, L"", L"can_do_it"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RosterSpec spec = TwoWeekSpec();
+    spec.doctors = {{L"A", {L"P1"}}, {L"B", {L"P1", L"P2"}}, {L"C", {L"P2", L"P1"}}, {L"D", {}}};
+    spec.rules = {{all::who_kind::person_rule, L"D", all::rule_kind::r_slot, 1, {}},
+                  {all::who_kind::group_rule, L"P1", all::rule_kind::r_slot, 2, {}}};
+    const DutySpec mondayDay{L"ward", L"north", L"day"}, tuesdayDay{L"ward", L"north", L"day"};
+    spec.ties = {{all::which_kind::group_tie, L"P1", {1, 1, mondayDay}, {1, 2, tuesdayDay}, all::tie_kind::must_do,
+                  all::repeat_kind::no_repeat, all::spec_kind::tlsd_spec}};
+    DeleteFileW(Path(L"r.km6").c_str());
+    Open(spec);
+    InTask([&](HWND task) {
+      SetForegroundWindow(task);
+      all::praclibox* t = nullptr;
+      Run([&] { t = all::praclibox::new_(Pane(task)); });
+      ASSERT_TRUE(t);
+      TypeInto(task, t, 1, 3, c.typed);
+      Run([&] { t->destroy_scroll2(); });
+    });
+    EXPECT_TRUE(doc_->is_modified());
+    SaveAndClose();
+    EXPECT_EQ(FreshLine(L"lists", L"groups"), c.groups);
+    EXPECT_EQ(FreshLine(L"lists", L"doctors"), c.doctors);
+    std::vector<std::wstring> rules;
+    for (const std::wstring& l : LinesOf(Fresh(L"gate")))
+      if (l.rfind(L"rule ", 0) == 0) rules.push_back(l.substr(l.find(L'('), l.find(L')') - l.find(L'(') + 1));
+    EXPECT_EQ(rules, c.rulesOf);
+    const std::wstring tie = FreshLine(L"ties", L"tie");
+    if (c.tieWho.empty()) EXPECT_EQ(tie, L"");
+    else EXPECT_NE(tie.find(c.tieWho), std::wstring::npos) << Narrow(tie);
+    // A's Monday night: the practice's night rule refuses it while it stands.
+    const std::wstring verdict = Fresh(L"verdict A [101,12,11,1,1]");
+    EXPECT_EQ(verdict.substr(0, c.verdict.size()), c.verdict) << Narrow(verdict);
+    if (c.verdict == L"rule ") EXPECT_NE(verdict.find(L"Main"), std::wstring::npos) << Narrow(verdict);
+  }
 }
 
 // The practices' menu (also the tasks' and locations'): every item through

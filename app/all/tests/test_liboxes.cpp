@@ -7,7 +7,10 @@
 
 #include "comtree_recorder.h"
 #include "comtree_standin.h"
+#include "checks.h"
 #include "dialog_test.h"
+#include "print_checks.h"
+#include "reference_check.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/locations.h"
 #include "kalmoradb/staff_db.h"
@@ -88,6 +91,11 @@ std::wstring CopyOf(const Rows& rows) {
   return out;
 }
 
+// The X side of the clipboard as UTF-8, read by xclip.
+std::string XClipboard() {
+  return kwitest::ShellOutput("xclip -o -selection clipboard -t UTF8_STRING", kwitest::TempDir(L"liboxes_tests") + L"clip.txt");
+}
+
 RosterSpec ListSpec() {
   RosterSpec s = TwoWeekSpec();
   s.tasks = {L"A", L"B", L"C"};
@@ -121,6 +129,14 @@ class Lists : public DialogRoster {
     return pane;
   }
   static void Pump(DWORD ms = 80) { kwitest::PumpUntil([] { return false; }, ms); }
+  // Closes a list as the command tree does: the pane gets its own handler
+  // back, so that another list can be made in it.
+  void Close(LONG_PTR pane, const std::function<void()>& destroy) {
+    Run([&] {
+      QEL_KWI::win_SetHandler(pane, tav::NoEventHandler());
+      destroy();
+    });
+  }
   // Saves the open document and closes the model; the file is then read by
   // fresh processes.
   void SaveAndClose() {
@@ -224,6 +240,7 @@ TEST_F(Lists, TasksListEditsStoreThroughTheCellEditorAndCopyGivesEveryRow) {
 
     Run([&] { EXPECT_TRUE(t->popup_callback(10101)); });
     EXPECT_EQ(ClipboardText(task), L"1\tA\t\n2\tB\t\n3\tC\t\nnew->\t\t\n");
+    EXPECT_EQ(XClipboard(), "1\tA\t\n2\tB\t\n3\tC\t\nnew->\t\t\n");
     EXPECT_EQ(rec().shown(), (std::vector<rztest::DialogRecorder::Shown>{
                                  {L"note", L"You may now paste to (eg) Excel"},
                                  {L"note", L"On clipboard - you may paste the table to MS Excel now"}}));
@@ -254,6 +271,8 @@ TEST_F(Lists, TasksListEditsStoreThroughTheCellEditorAndCopyGivesEveryRow) {
     EXPECT_EQ(stored, (V{L"Ward", L"C", L"D"}));
     Run([&] { t->destroy_scroll2(); });
   });
+  SaveAndClose();
+  EXPECT_EQ(FreshLine(L"lists", L"tasks"), L"tasks Ward C D");
 }
 
 TEST_F(Lists, LocationsListRowsAreWhiteAndCopyShowsOneNote) {
@@ -277,6 +296,8 @@ TEST_F(Lists, LocationsListRowsAreWhiteAndCopyShowsOneNote) {
     EXPECT_TRUE(doc_->is_modified());
     Run([&] { o->destroy_scroll2(); });
   });
+  SaveAndClose();
+  EXPECT_EQ(FreshLine(L"lists", L"locations"), L"locations south east");
 }
 
 TEST_F(Lists, PracticesListEditsAndDeletesCheckedGroups) {
@@ -302,6 +323,8 @@ TEST_F(Lists, PracticesListEditsAndDeletesCheckedGroups) {
     EXPECT_EQ(stored, (V{L"P2", L"P3"}));
     Run([&] { t->destroy_scroll2(); });
   });
+  SaveAndClose();
+  EXPECT_EQ(FreshLine(L"lists", L"groups"), L"groups P2 P3");
 }
 
 TEST_F(Lists, DoctorsListShowsGroupsTogglesThemByClickAndAddsInTheInputRow) {
@@ -362,8 +385,24 @@ TEST_F(Lists, DoctorsListShowsGroupsTogglesThemByClickAndAddsInTheInputRow) {
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ((V{rows[0][2], rows[1][2], rows[2][2]}), (V{L"Ann", L"Cy", L"Dee"}));
     EXPECT_EQ((V{rows[0][0], rows[1][0], rows[2][0]}), (V{L"1", L"2", L"3"}));
+
+    // The copy read by a spreadsheet's reader gives the rows, each with the
+    // empty field after its last TAB.
+    std::string want;
+    for (const V& r : rows) {
+      for (const std::wstring& c : r) want += Narrow(c) + ";";
+      want += "|";
+    }
+    Run([&] { EXPECT_TRUE(t->popup_callback(10101)); });
+    EXPECT_EQ(kwitest::ShellOutput("xclip -o -selection clipboard -t UTF8_STRING | python3 -c 'import csv,sys; "
+                                   "print(str().join(chr(59).join(r) + chr(124) "
+                                   "for r in csv.reader(sys.stdin, delimiter=chr(9))))'",
+                                   Path(L"csv.txt")),
+              want + "\n");
     Run([&] { t->destroy_scroll2(); });
   });
+  SaveAndClose();
+  EXPECT_EQ(FreshLine(L"lists", L"doctors"), L"doctors Ann(P1;) Cy() Dee()");
 }
 
 TEST_F(Lists, DoctorsListWithoutGroupsHasFourColumns) {
@@ -696,6 +735,197 @@ TEST_F(Roads, ARightClickDuringACellEditEndsTheEditFirst) {
     EXPECT_EQ(RowsOf(l), want);
     EXPECT_EQ(ClipboardText(task), CopyOf(want));
   });
+}
+
+// The doctors list printed through the run's CUPS PDF queue holds every
+// doctor's row; a font dialog left with Cancel starts no job.
+TEST_F(Lists, DoctorsListPrintsEveryRowAndCancelPrintsNothing) {
+  ASSERT_TRUE(kwitest::HasPdfQueue()) << "the CUPS queue KwiPDF";
+  auto jobs = [] {
+    int n = 0;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(L"Z:\\root\\PDF\\Print_list_of_doctors*.pdf", &fd);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    do ++n;
+    while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return n;
+  };
+  // Earlier jobs of this title go first.
+  WIN32_FIND_DATAW fd;
+  for (HANDLE h; (h = FindFirstFileW(L"Z:\\root\\PDF\\Print_list_of_doctors*.pdf", &fd)) != INVALID_HANDLE_VALUE;) {
+    FindClose(h);
+    ASSERT_TRUE(DeleteFileW((std::wstring(L"Z:\\root\\PDF\\") + fd.cFileName).c_str()));
+  }
+  Run([] {
+    for (const wchar_t* n : {L"Dora Lindqvist", L"Emil Okafor"}) all::staff_db::add_name(n);
+  });
+  Rows rows;
+  InTask([&](HWND task) {
+    all::drlibox* t = nullptr;
+    Run([&] { t = all::drlibox::new_(Pane(task)); });
+    ASSERT_TRUE(t);
+    rows = RowsOf(t);
+    {
+      testbox::Answer cancel(nullptr, [](HWND d) { testbox::Press(d, IDCANCEL); });
+      Run([&] { t->popup_callback(10102); });
+    }
+    Sleep(1500);
+    EXPECT_EQ(jobs(), 0);
+    {
+      testbox::Answer font(nullptr, [](HWND d) {
+        constexpr int kFaces = 0x470;
+        HWND faces = GetDlgItem(d, kFaces);
+        for (const wchar_t* face : {L"Liberation Sans", L"DejaVu Sans", L"Arial"})
+          if (SendMessageW(faces, CB_SELECTSTRING, WPARAM(-1), LPARAM(face)) != CB_ERR) break;
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(kFaces, CBN_SELCHANGE), LPARAM(faces));
+        Sleep(100);
+        testbox::Press(d, IDOK);
+      });
+      Run([&] { EXPECT_TRUE(t->popup_callback(10102)); });
+    }
+    Run([&] { t->destroy_scroll2(); });
+  });
+  const std::wstring pdf = kwitest::WaitForPdf(L"Print_list_of_doctors");
+  ASSERT_FALSE(pdf.empty());
+  const std::string text = kwitest::ShellOutput("pdftotext '" + kwitest::UnixName(pdf) + "' -", Path(L"job.txt"));
+  ASSERT_EQ(rows.size(), 6u);
+  for (size_t r = 0; r + 1 < rows.size(); ++r) EXPECT_NE(text.find(Narrow(rows[r][2])), std::string::npos) << r;
+  EXPECT_NE(text.find("Doctors"), std::string::npos);
+  EXPECT_EQ(jobs(), 1);
+}
+
+// Names typed into the "new->" rows: whatever they hold, the model stores
+// them or answers with its note; no error box, nothing else stored.  An
+// eleventh task or location is refused with the model's note.
+TEST_F(Lists, BadNamesGetTheModelsAnswer) {
+  struct Case {
+    const char* what;
+    std::wstring typed;
+    bool stored;          // the doctor and the task are added under the name
+    const wchar_t* note;  // the doctors list's note, if any
+  };
+  const Case cases[] = {
+      {"empty", L"", false, L"failed to add doctor"},
+      {"percent", L"%", true, nullptr},
+      {"quotes", L"\"O'Neil\"", true, nullptr},
+      {"non-ASCII", L"Zo\u00EB \u0141ukasz \u9648", true, nullptr},
+      {"surrogate pair", L"\U0001D4D0lt", true, nullptr},
+  };
+  InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = Pane(task);
+    all::drlibox* d = nullptr;
+    all::tasklibox* t = nullptr;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      rec().Clear();
+      Run([&] { d = all::drlibox::new_(pane); });
+      const size_t doctors = RowsOf(d).size();
+      TypeInto(task, d, uint32_t(doctors), 4, c.typed);
+      Rows rows = RowsOf(d);
+      EXPECT_EQ(rows.size(), doctors + (c.stored ? 1 : 0));
+      if (c.stored) EXPECT_EQ(rows[doctors - 1][2], c.typed);
+      EXPECT_EQ(rec().Texts(L"note"), c.note ? V{c.note} : V{});
+      Close(pane, [&] { d->destroy_scroll2(); });
+      Run([&] { t = all::tasklibox::new_(pane); });
+      const size_t tasks = RowsOf(t).size();
+      TypeInto(task, t, uint32_t(tasks), 3, c.typed);
+      rows = RowsOf(t);
+      EXPECT_EQ(rows.size(), tasks + (c.stored ? 1 : 0));
+      if (c.stored) EXPECT_EQ(rows[tasks - 1][1], c.typed);
+      Close(pane, [&] { t->destroy_scroll2(); });
+    }
+    // Names the cell editor cannot take (it stops at the cell's width; a TAB
+    // moves on), stored by the model: shown whole, a TAB a blank in the copy.
+    rec().Clear();
+    const std::wstring longName(1000, L'k');
+    Run([&] {
+      all::tasks::add_task(L"a\tb");
+      all::tasks::add_task(tav::HeapCopy(longName.c_str()));
+      t = all::tasklibox::new_(pane);
+      EXPECT_TRUE(t->popup_callback(10101));
+    });
+    EXPECT_EQ(RowsOf(t)[RowsOf(t).size() - 2][1], longName);
+    EXPECT_NE(ClipboardText(task).find(L"\ta b\t\n"), std::wstring::npos);
+    EXPECT_NE(ClipboardText(task).find(L"\t" + longName + L"\t\n"), std::wstring::npos);
+    // Tasks and locations stop at ten.
+    Run([&] {
+      for (size_t n = Names(all::tasks::list_tasks()).size(); n < 10; ++n)
+        all::tasks::add_task(tav::HeapCopy((L"t" + std::to_wstring(n)).c_str()));
+      t->update_libox();
+    });
+    rec().Clear();
+    doc_->set_as_modified(false);
+    TypeInto(task, t, 11, 3, L"Eleventh");
+    EXPECT_EQ(RowsOf(t).size(), 11u);
+    EXPECT_EQ(rec().Texts(L"note"), V{L"Error 58 in tasks - more than 10 tasks"});
+    EXPECT_FALSE(doc_->is_modified());
+    Close(pane, [&] { t->destroy_scroll2(); });
+    all::loclibox* o = nullptr;
+    Run([&] {
+      for (int i = 3; i <= 10; ++i) all::locations::add_loc(tav::HeapCopy((L"l" + std::to_wstring(i)).c_str()));
+      o = all::loclibox::new_(pane);
+    });
+    rec().Clear();
+    TypeInto(task, o->list_box(), 11, 3, L"Eleventh");
+    EXPECT_EQ(RowsOf(o->list_box()).size(), 11u);
+    EXPECT_EQ(rec().Texts(L"note"), V{L"Error 158 in locations - more than 10 locations"});
+    Close(pane, [&] { o->destroy_scroll2(); });
+  });
+}
+
+// Task 2 and location 1 blanked through the lists on the small roster with
+// assignments, locks, ties, rules, a typical week and date changes: in a
+// fresh process every stored number still names what it named and the
+// validator finds no violation introduced.
+TEST_F(OwnDocument, BlankingATaskAndALocationKeepsEveryReferenceAndIntroducesNoViolation) {
+  DeleteFileW(Path(L"r.km6").c_str());
+  auto build = RosterChild(L"build small \"" + Path(L"r.km6") + L"\"");
+  ASSERT_EQ(build.first, 0u) << Narrow(build.second);
+  auto assign = RosterChild(L"op assign \"" + Path(L"r.km6") + L"\"");
+  ASSERT_EQ(assign.first, 0u) << Narrow(assign.second);
+  ASSERT_TRUE(CopyFileW(Path(L"r.km6").c_str(), Path(L"before.km6").c_str(), FALSE));
+  const std::vector<std::wstring> before = LinesOf(Fresh(L"refs"));
+  Run([&] {
+    doc_ = rizediveva6::orvDB::new_file_def(
+        rizediveva6::make_file_def(tav::HeapCopy(Path(L"r.km6").c_str()), false, rizediveva6::kBackupNone));
+    all::kalmora_DB::init(doc_);
+  });
+  open_.push_back(doc_);
+  InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = Pane(task);
+    all::tasklibox* t = nullptr;
+    Run([&] { t = all::tasklibox::new_(pane); });
+    TypeInto(task, t, 2, 3, L" ");
+    EXPECT_EQ(RowsOf(t), (Rows{{L"1", L"Station"}, {L"2", L"Visite"}, {L"new->", L""}}));
+    Close(pane, [&] { t->destroy_scroll2(); });
+    all::loclibox* o = nullptr;
+    Run([&] { o = all::loclibox::new_(pane); });
+    TypeInto(task, o->list_box(), 1, 3, L"");
+    EXPECT_EQ(RowsOf(o->list_box()), (Rows{{L"1", L"Haus B"}, {L"2", L"Haus C"}, {L"new->", L""}}));
+    Close(pane, [&] { o->destroy_scroll2(); });
+  });
+  EXPECT_TRUE(doc_->is_modified());
+  SaveAndClose();
+  EXPECT_EQ(LinesOf(Fresh(L"refs")), Without(Without(before, L"T=Notaufnahme|"), L"L=Haus A|"));
+  // The validator's lines name duties by key, which the deletions renumber:
+  // the edited roster is judged against the same deletions made by the
+  // model's own operations, and has no more violations than before.
+  ASSERT_TRUE(CopyFileW(Path(L"before.km6").c_str(), Path(L"ops.km6").c_str(), FALSE));
+  for (const wchar_t* op : {L"del_task_2", L"del_loc_1"})
+    EXPECT_EQ(RosterChild(std::wstring(L"op ") + op + L" \"" + Path(L"ops.km6") + L"\"").first, 0u);
+  auto [code, text] = RunBeside(L"roster_check.exe", L"\"" + Path(L"r.km6") + L"\" \"" + Path(L"ops.km6") + L"\"");
+  EXPECT_EQ(code, 0u) << Narrow(text);
+  auto violations = [&](const wchar_t* file) {
+    const std::wstring out = RunBeside(L"roster_check.exe", L"\"" + Path(file) + L"\"").second;
+    const size_t at = out.rfind(L"violations ");
+    return at == std::wstring::npos ? -1 : std::stoi(out.substr(at + 11));
+  };
+  const int after = violations(L"r.km6"), earlier = violations(L"before.km6");
+  EXPECT_GE(after, 0);
+  EXPECT_LE(after, earlier);
 }
 
 }  // namespace

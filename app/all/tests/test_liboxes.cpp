@@ -1,6 +1,7 @@
 // The doctors, practices, tasks and locations list views on real windows:
 // the rows read back after edits typed into the cell editor, group clicks,
 // checked deletions and the copy; every list's pop-up menu resource.
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "kalmoradb/locations.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/tasks.h"
+#include "SYSTEM/options/options_db.h"
 #include "kwi/kwi.h"
 #include "liboxes/drlibox.h"
 #include "liboxes/list_common.h"
@@ -926,6 +928,102 @@ TEST_F(OwnDocument, BlankingATaskAndALocationKeepsEveryReferenceAndIntroducesNoV
   const int after = violations(L"r.km6"), earlier = violations(L"before.km6");
   EXPECT_GE(after, 0);
   EXPECT_LE(after, earlier);
+}
+
+// The four lists' window names and items; widths set on each list.
+struct WidthCase {
+  const wchar_t* key;
+  const wchar_t* item;
+  const wchar_t* fact;
+};
+const WidthCase kWidthCases[] = {
+    {L"drlibox", L"Doctors", L"db_drlibox"},
+    {L"groupt", L"Practices and groups", L"db_praclibox"},
+    {L"taskt", L"Tasks", L"db_tasklibox"},
+    {L"locat", L"Locations", L"db_loclibox"},
+};
+
+// The folder of this program, where "opt.cns" is kept.
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p(path, n);
+  return p.substr(0, p.rfind(L'\\') + 1);
+}
+
+std::wstring Joined(const rizediveva6::List<uint32_t>* l) {
+  std::wstring out;
+  for (; !l->Empty(); l = l->tail) out += (out.empty() ? L"" : L",") + std::to_wstring(l->head);
+  return out;
+}
+
+// Column widths set on each list stand in "opt.cns" under the list's
+// window name once delete_liboxes has closed it, and a fresh process opens
+// each list with them.
+TEST_F(Roads, WidthsAreKeptUnderEachListsNameAndUsedByAFreshProcess) {
+  std::vector<std::wstring> set;
+  InRoadTask([&](HWND) {
+    uint32_t step = 0;
+    for (const WidthCase& c : kWidthCases) {
+      Issue(c.item);
+      libox* l = Open(c.fact);
+      ASSERT_TRUE(l);
+      ++step;
+      Run([&] { l->set_col_widths(true, rizediveva6::MakeList<uint32_t>({30 + step, 25, 60 + step, 70, 80})); });
+      Run([] { all::comtree::delete_liboxes(); });
+      EXPECT_EQ(Open(c.fact), nullptr);
+      // The boundaries kept: the first where the widths put it.
+      Run([&] {
+        const rizediveva6::IntList* kept;
+        ASSERT_TRUE(rizediveva6::options_db::various_ilist(c.key, &kept));
+        std::wstring text;
+        for (; !kept->Empty(); kept = kept->tail) text += (text.empty() ? L"" : L",") + std::to_wstring(kept->head);
+        set.push_back(text);
+      });
+      EXPECT_EQ(set.back().substr(0, 3), std::to_wstring(31 + step) + L",");
+    }
+  });
+  std::string file;
+  {
+    std::ifstream in(kwitest::Narrow(ProgramFolder() + L"opt.cns"), std::ios::binary);
+    file.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  for (const WidthCase& c : kWidthCases) EXPECT_NE(file.find(kwitest::Narrow(c.key)), std::string::npos) << Narrow(c.key);
+  auto [code, text] = RunBeside(L"liboxes_tests.exe",
+                                L"--gtest_also_run_disabled_tests --gtest_filter=Roads.DISABLED_OpensEachListWithItsSavedWidths");
+  EXPECT_EQ(code, 0u) << Narrow(text);
+  // Each list shows the kept boundaries, fitted to its columns: the first
+  // four (every list has three columns or more) as kept.
+  auto firstFour = [](const std::wstring& list) {
+    size_t at = 0;
+    for (int i = 0; i < 4 && at != std::wstring::npos; ++i) at = list.find(L',', at + 1);
+    return list.substr(0, at);
+  };
+  ASSERT_EQ(set.size(), 4u);
+  for (size_t i = 0; i < set.size(); ++i) {
+    const std::wstring line = L"widths " + std::wstring(kWidthCases[i].key) + L" " + firstFour(set[i]);
+    const size_t at = text.find(line);
+    ASSERT_NE(at, std::wstring::npos) << Narrow(line) << Narrow(text);
+    EXPECT_TRUE(std::wstring(L",\r\n").find(text[at + line.size()]) != std::wstring::npos) << Narrow(line);
+  }
+  Run([] {
+    for (const WidthCase& c : kWidthCases) rizediveva6::options_db::remove(c.key);
+  });
+}
+
+// Run by the test above in a fresh process: the options read from the file,
+// each list opened, its boundaries printed.
+TEST_F(Roads, DISABLED_OpensEachListWithItsSavedWidths) {
+  Run([] { rizediveva6::options_db::read_opt(); });
+  InRoadTask([&](HWND) {
+    for (const WidthCase& c : kWidthCases) {
+      Issue(c.item);
+      libox* l = Open(c.fact);
+      ASSERT_TRUE(l);
+      Run([&] { printf("widths %ls %ls\n", c.key, Joined(l->get_boundaries(l->get_wyndow())).c_str()); });
+    }
+  });
+  fflush(stdout);
 }
 
 }  // namespace

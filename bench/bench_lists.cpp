@@ -36,19 +36,7 @@ namespace {
 
 constexpr int kWidth = 900, kHeight = 700, kRowHeight = 20;
 
-// The best of `runs` timings of body(), in milliseconds; the collected
-// stack is released after each.
-double BestMs(int runs, const std::function<void()>& body) {
-  double best = 1e30;
-  for (int r = 0; r < runs; ++r) {
-    uint8_t* mark = K::Memory::MarkGStack();
-    const double start = bench::Now();
-    body();
-    best = std::min(best, bench::Now() - start);
-    K::Memory::ReleaseGStack(mark);
-  }
-  return best * 1000.0;
-}
+double BestMs(int runs, const std::function<void()>& body) { return rosterbench::Best(runs, body) * 1000.0; }
 
 // --- the peer: an owner-drawn list box of the same rows ---
 

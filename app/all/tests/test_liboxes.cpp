@@ -185,11 +185,8 @@ class Lists : public DialogRoster {
     SendInput(1, &in, sizeof in);
     Pump(150);
   }
-  // Opens the cell editor on a cell, replaces its text and presses Enter.
-  void TypeInto(HWND task, libox* l, uint32_t row, uint32_t col, const std::wstring& text) {
-    ClickCell(task, l, row, col);
-    kwitest::SendKey(VK_END, false), kwitest::SendKey(VK_END, true);
-    for (int i = 0; i < 40; ++i) kwitest::SendKey(VK_BACK, false), kwitest::SendKey(VK_BACK, true);
+  // Types the text through the input queue, a character at a time.
+  static void TypeText(const std::wstring& text) {
     for (wchar_t ch : text) {
       INPUT in[2] = {};
       in[0].type = in[1].type = INPUT_KEYBOARD;
@@ -198,6 +195,13 @@ class Lists : public DialogRoster {
       in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
       SendInput(2, in, sizeof(INPUT));
     }
+  }
+  // Opens the cell editor on a cell, replaces its text and presses Enter.
+  void TypeInto(HWND task, libox* l, uint32_t row, uint32_t col, const std::wstring& text) {
+    ClickCell(task, l, row, col);
+    kwitest::SendKey(VK_END, false), kwitest::SendKey(VK_END, true);
+    for (int i = 0; i < 40; ++i) kwitest::SendKey(VK_BACK, false), kwitest::SendKey(VK_BACK, true);
+    TypeText(text);
     Pump(100);
     kwitest::SendKey(VK_RETURN, false), kwitest::SendKey(VK_RETURN, true);
     Pump(200);
@@ -493,6 +497,15 @@ class Roads : public Lists {
     k.push_back(VK_RETURN);
     return k;
   }
+  // Chooses an item that asks a name and answers the question; the boxes
+  // seen.
+  std::vector<testbox::Seen> ChooseAndName(HWND task, libox* l, std::vector<WORD> keys, const wchar_t* title,
+                                           const wchar_t* name) {
+    testbox::Script s({{title, [name](HWND d) { Typed(d, name); }}});
+    ChooseFromMenu(task, l, 1, keys);
+    s.Finish();
+    return s.Boxes();
+  }
   static void Typed(HWND d, const wchar_t* text) {
     SetDlgItemTextW(d, 10001, text);
     Click(d, IDOK);
@@ -510,11 +523,9 @@ TEST_F(Roads, EveryDoctorsMenuItemReachesItsAction) {
 
     // Add: the name question on the task window, the list made anew.
     {
-      testbox::Script s({{L"Doctor", [](HWND d) { Typed(d, L"Eve"); }}});
-      ChooseFromMenu(task, l, 1, Keys(1));
-      s.Finish();
-      ASSERT_EQ(s.Boxes().size(), 1u);
-      EXPECT_EQ(s.Boxes()[0].text, L"Enter new doctor name");
+      const std::vector<testbox::Seen> seen = ChooseAndName(task, l, Keys(1), L"Doctor", L"Eve");
+      ASSERT_EQ(seen.size(), 1u);
+      EXPECT_EQ(seen[0].text, L"Enter new doctor name");
     }
     // The new list is held by the registry alone: a collection keeps it.
     Qel::RunTime::Kernel::Memory::GarbageCollector();
@@ -546,11 +557,9 @@ TEST_F(Roads, EveryDoctorsMenuItemReachesItsAction) {
 
     // Add practice/group: one more column, no "X" in it.
     {
-      testbox::Script s({{L"Practice", [](HWND d) { Typed(d, L"P3"); }}});
-      ChooseFromMenu(task, l, 1, Keys(3));
-      s.Finish();
-      ASSERT_EQ(s.Boxes().size(), 1u);
-      EXPECT_EQ(s.Boxes()[0].text, L"Enter new practice name");
+      const std::vector<testbox::Seen> seen = ChooseAndName(task, l, Keys(3), L"Practice", L"P3");
+      ASSERT_EQ(seen.size(), 1u);
+      EXPECT_EQ(seen[0].text, L"Enter new practice name");
     }
     l = Open(L"db_drlibox");
     ASSERT_TRUE(l);
@@ -658,11 +667,9 @@ TEST_F(Roads, EveryPracticesMenuItemReachesItsAction) {
     libox* l = Open(L"db_praclibox");
     ASSERT_TRUE(l);
     {
-      testbox::Script s({{L"Practice", [](HWND d) { Typed(d, L"P3"); }}});
-      ChooseFromMenu(task, l, 1, Keys(1));
-      s.Finish();
-      ASSERT_EQ(s.Boxes().size(), 1u);
-      EXPECT_EQ(s.Boxes()[0].text, L"Enter new practice name");
+      const std::vector<testbox::Seen> seen = ChooseAndName(task, l, Keys(1), L"Practice", L"P3");
+      ASSERT_EQ(seen.size(), 1u);
+      EXPECT_EQ(seen[0].text, L"Enter new practice name");
     }
     l = Open(L"db_praclibox");
     ASSERT_TRUE(l);
@@ -693,11 +700,7 @@ TEST_F(Roads, EveryPracticesMenuItemReachesItsAction) {
     EXPECT_FALSE(doc_->is_modified());
     ASSERT_EQ(ComtreeCalls().size(), 1u);
     EXPECT_EQ(ComtreeCalls()[0].op, L"calendar step");
-    {
-      testbox::Script s({{L"Practice", [](HWND d) { Typed(d, L"P4"); }}});
-      ChooseFromMenu(task, l, 1, Keys(1));
-      s.Finish();
-    }
+    ChooseAndName(task, l, Keys(1), L"Practice", L"P4");
     EXPECT_NE(Open(L"db_tasklibox"), l);
     EXPECT_EQ(IssuedCommands().back(), L"Input Data/Tasks");
     V stored;
@@ -723,14 +726,7 @@ TEST_F(Roads, ARightClickDuringACellEditEndsTheEditFirst) {
     libox* l = Open(L"db_tasklibox");
     ASSERT_TRUE(l);
     ClickCell(task, l, 4, 3);
-    for (wchar_t ch : std::wstring(L"Night")) {
-      INPUT in[2] = {};
-      in[0].type = in[1].type = INPUT_KEYBOARD;
-      in[0].ki.wScan = in[1].ki.wScan = ch;
-      in[0].ki.dwFlags = KEYEVENTF_UNICODE;
-      in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-      SendInput(2, in, sizeof(INPUT));
-    }
+    TypeText(L"Night");
     Pump(150);
     ChooseFromMenu(task, l, 1, Keys(3, {VK_RIGHT, VK_DOWN}));
     const Rows want{{L"1", L"A"}, {L"2", L"B"}, {L"3", L"C"}, {L"4", L"Night"}, {L"new->", L""}};

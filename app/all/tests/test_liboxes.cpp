@@ -13,6 +13,7 @@
 #include "print_checks.h"
 #include "reference_check.h"
 #include "kalmoradb/groups.h"
+#include "kalmoradb/sc_assign.h"
 #include "kalmoradb/locations.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/tasks.h"
@@ -1020,6 +1021,84 @@ TEST_F(Roads, DISABLED_OpensEachListWithItsSavedWidths) {
     }
   });
   fflush(stdout);
+}
+
+// The doctors list's edge cases on one document, a step a row: a doctor
+// marked deleted takes no row and no number; a group clicked on goes first
+// in the doctor's list; the assignments the new group's rule refuses go,
+// the others stay.
+TEST_F(OwnDocument, DoctorsListEdgeCases) {
+  RosterSpec spec = TwoWeekSpec();
+  spec.doctors = {{L"A", {L"P1"}}, {L"B", {L"P1", L"P2"}}, {L"C", {L"P2"}}, {L"D", {}}};
+  spec.rules = {{all::who_kind::group_rule, L"P1", all::rule_kind::r_slot, 2, {}}};
+  const DutySpec day{L"ward", L"north", L"day"}, night{L"ward", L"north", L"night"};
+  spec.assignments = {{{1, 1, night}, L"C"}, {{1, 2, day}, L"C"}};
+  DeleteFileW(Path(L"r.km6").c_str());
+  Open(spec);
+  const std::wstring mondayNight = L"[101,12,11,1,1]", tuesdayDay = L"[101,11,12,1,1]";
+  Run([] {
+    const PersonTerm* b;
+    ASSERT_TRUE(all::staff_db::get_person(L"B", &b));
+    all::staff_db::replace_person(MakePerson(b->ref, b->dat->name, rizediveva6::AsSList(b->dat->groups), b->dat->colour,
+                                             b->dat->letter, all::kDeleted));
+  });
+  InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    all::drlibox* t = nullptr;
+    Run([&] { t = all::drlibox::new_(Pane(task)); });
+    ASSERT_TRUE(t);
+    struct Step {
+      const char* what;
+      std::function<void()> act;
+      std::function<void()> check;
+    };
+    auto groupsOf = [&](const wchar_t* name) {
+      V out;
+      Run([&] {
+        const PersonTerm* p;
+        ASSERT_TRUE(all::staff_db::get_person(name, &p));
+        out = Names(rizediveva6::AsSList(p->dat->groups));
+      });
+      return out;
+    };
+    auto assigned = [&](const std::wstring& key) {
+      bool yes = false;
+      Run([&] {
+        all::chain_ref who;
+        yes = all::sc_assign::is_assigned(key.c_str(), &who);
+      });
+      return yes;
+    };
+    const Step steps[] = {
+        {"a deleted doctor takes no number", [] {},
+         [&] {
+           Rows rows = RowsOf(t);
+           ASSERT_EQ(rows.size(), 4u);
+           EXPECT_EQ((V{rows[0][0], rows[0][2], rows[1][0], rows[1][2], rows[2][0], rows[2][2]}),
+                     (V{L"1", L"A", L"2", L"C", L"3", L"D"}));
+           EXPECT_EQ(t->input_line(), 4u);
+         }},
+        {"the clicked group goes first", [&] { ClickCell(task, t, 1, 6); },
+         [&] { EXPECT_EQ(groupsOf(L"A"), (V{L"P2", L"P1"})); }},
+        {"the new group's rule removes what it refuses",
+         [&] {
+           Pump(GetDoubleClickTime() + 50);
+           ClickCell(task, t, 2, 5);
+         },
+         [&] {
+           EXPECT_EQ(groupsOf(L"C"), (V{L"P1", L"P2"}));
+           EXPECT_FALSE(assigned(mondayNight));
+           EXPECT_TRUE(assigned(tuesdayDay));
+         }},
+    };
+    EXPECT_TRUE(assigned(mondayNight));
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.what);
+      step.act();
+      step.check();
+    }
+    Run([&] { t->destroy_scroll2(); });
+  });
 }
 
 }  // namespace

@@ -37,6 +37,12 @@ if(TARGET kalmora_all AND TARGET bench_sqlite3)
                  ${CMAKE_SOURCE_DIR}/app/all/liboxes/liboxes.rc)
   target_include_directories(bench_stats_tab PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
   target_link_libraries(bench_stats_tab PRIVATE kalmora_all all_comtree_recorder bench_sqlite3)
+  # The input lists against an owner-drawn LISTBOX and SetClipboardData.
+  add_executable(bench_lists ${CMAKE_CURRENT_LIST_DIR}/bench_lists.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/liboxes/liboxes.rc)
+  target_include_directories(bench_lists PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_lists PRIVATE kalmora_all all_comtree_recorder)
 endif()
 
 # The assignment gate's checks against a plain C++ model of them.

@@ -540,7 +540,7 @@ bool draw_assign::remove_drawn(const wchar_t* key) {
 void draw_assign::consistency_check() {
   sc_assign::must_be_repaired();
   sc_assign::repair_ass();
-  comtree::update_any_liboxes(1, 2);
+  comtree::update_any_liboxes(update_scope::calendar_only, {do_delete_selected::kind::dont_del, 0});
 }
 
 // --- Drag and drop --------------------------------------------------------------------

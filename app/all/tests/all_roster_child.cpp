@@ -9,6 +9,10 @@
 //   all_roster_child.exe lists <file>          prints the lists, doctors and changes
 //   all_roster_child.exe ties <file>           prints the ties and the loadings
 //   all_roster_child.exe index <file>          prints the stored duty count and keys
+//   all_roster_child.exe verdict <doctor> <key> <file>
+//                                              prints the gate's verdict on the doctor
+//                                              taking the duty: "can_do_it", "rule <text>"
+//                                              or "other"
 //   all_roster_child.exe refs <file>           prints the reference checker's lines
 //                                              (the document opened, no store)
 // Notes are recorded and printed as "note: <text>".  Exit code 0, or 2 with
@@ -402,6 +406,13 @@ int Run(int argc, wchar_t** argv) {
     return 0;
   } else if (mode == L"gate") {
     DumpGate();
+    return 0;
+  } else if (mode == L"verdict") {
+    if (argc < 5) return 3;
+    const ReasonTerm* r = sc_assign::assign_person(test_ass::test_ass_only, argv[3], DoctorRef(argv[2]));
+    Line(r->Kind() == reason_kind::can_do_it          ? L"can_do_it"
+         : r->Kind() == reason_kind::cant_rule_reason ? std::wstring(L"rule ") + r->rule->text
+                                                      : L"other");
     return 0;
   } else {
     return 3;

@@ -20,6 +20,8 @@ class comtree {
  public:
   // Repaints the calendar cells of the days of these duties.
   static void drew_few_assigns(const rizediveva6::SList* keys);
+  // Rebuilds the tree for the open document (or none), removing the open list.
+  static void initialize();
   static void refresh();
   static void retract_engine();
   static void run_engine(engine_mode mode);

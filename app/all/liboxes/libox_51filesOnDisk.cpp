@@ -110,7 +110,9 @@ bool FileRow(const wchar_t* file, uint32_t number, line* out) {
 }
 
 // One scan's walk over a folder tree.  Its state lives outside the frames
-// that an error may unwind.
+// that an error may unwind.  The "Stop" window is asked, and shows the
+// folder being walked, at most once per 10 ms of walking; the files found
+// join the recent files in one write when the walk ends.
 struct folder_walk {
   folder_walk(const bool* removedFlag, uint32_t scanKind, rizediveva6::stop* stopWindow)
       : removed(removedFlag), kind(scanKind), window(stopWindow) {}
@@ -122,8 +124,19 @@ struct folder_walk {
   bool polled = false;
   bool ended = false;
   uint32_t error = 0;  // of a call that raised; it ends the walk
-  std::vector<std::wstring> pending;  // folders still to walk, the next last
-  std::set<std::pair<uint32_t, uint64_t>> visited;  // volume serial, file index
+  // A folder to walk and its file index as its parent's listing gave it
+  // (the top folder's from its handle).
+  struct folder {
+    std::wstring path;
+    uint64_t index;
+  };
+  std::wstring current, shown;  // the folder walked, the one the window shows
+  std::vector<folder> pending;  // the next last
+  std::vector<std::wstring> found;
+  // File indexes of the folders walked.  Junctions and links are not
+  // followed, so the walk stays on the top folder's volume.
+  std::set<uint64_t> visited;
+  std::vector<uint8_t> buffer = std::vector<uint8_t>(64 * 1024);
 
   // Runs a call that may raise; an error ends the walk and is kept.
   template <class F>
@@ -133,13 +146,18 @@ struct folder_walk {
     return !error;
   }
 
-  // Asks the "Stop" window, at most once per 10 ms; false once the walk ends.
+  // Shows the current folder and asks the "Stop" window, at most once per
+  // 10 ms; false once the walk ends.
   bool go_on() {
     if (ended) return false;
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     if (polled && (now.QuadPart - lastPoll.QuadPart) * 100 < frequency.QuadPart) return true;
     polled = true;
+    if (current != shown) {
+      shown = current;
+      Call([&] { window->set_text(tav::HeapCopy(shown.c_str())); });
+    }
     volatile bool more = false;
     Call([&] { more = window->can_continue(); });
     ended = ended || !more || *removed;
@@ -147,53 +165,79 @@ struct folder_walk {
     return !ended;
   }
 
-  // False for a folder seen before in this walk.
-  bool first_visit(const wchar_t* folder) {
-    HANDLE h = CreateFileW(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return true;
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool known = GetFileInformationByHandle(h, &info);
-    CloseHandle(h);
-    if (!known) return true;
-    return visited.insert({info.dwVolumeSerialNumber, uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow}).second;
+  // One entry of a folder's listing.
+  void entry(const std::wstring& prefix, const FILE_ID_BOTH_DIR_INFO& e, std::vector<folder>* subfolders) {
+    const std::wstring name(e.FileName, e.FileNameLength / sizeof(wchar_t));
+    if (e.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (name != L"." && name != L".." && !(e.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        subfolders->push_back({prefix + name, uint64_t(e.FileId.QuadPart)});
+    } else if (go_on() && Wanted(kind, Extension(name.c_str()))) {
+      found.push_back(prefix + name);
+    }
   }
 
   // The files of one folder, then its subfolders queued in listing order;
   // a folder that cannot be listed is passed over.
-  void walk_one(const std::wstring& folder) {
-    if (!first_visit(folder.c_str())) return;
-    if (!Call([&] { window->set_text(tav::HeapCopy(folder.c_str())); })) return;
-    const std::wstring prefix = folder.empty() || folder.back() == L'\\' ? folder : folder + L'\\';
-    WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileExW((prefix + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                FIND_FIRST_EX_LARGE_FETCH);
+  static HANDLE Open(const std::wstring& path) {
+    return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  }
+
+  void walk_one(const folder& f) {
+    if (!visited.insert(f.index).second) return;
+    HANDLE h = Open(f.path);
     if (h == INVALID_HANDLE_VALUE) return;
-    std::vector<std::wstring> subfolders;
-    do {
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        const bool dots = wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0;
-        if (!dots && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) subfolders.push_back(prefix + data.cFileName);
-      } else {
-        if (!go_on()) break;
-        if (Wanted(kind, Extension(data.cFileName))) {
-          const wchar_t* file = tav::HeapCopy((prefix + data.cFileName).c_str());
-          if (!Call([&] { remember_files::add_file(file); })) break;
+    std::vector<folder> subfolders;
+    {
+      const std::wstring prefix = f.path.empty() || f.path.back() == L'\\' ? f.path : f.path + L'\\';
+      for (auto request = FileIdBothDirectoryRestartInfo;
+           !ended && GetFileInformationByHandleEx(h, request, buffer.data(), DWORD(buffer.size()));
+           request = FileIdBothDirectoryInfo) {
+        for (size_t at = 0;;) {
+          const auto& e = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+          entry(prefix, e, &subfolders);
+          if (!e.NextEntryOffset) break;
+          at += e.NextEntryOffset;
         }
       }
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
+    }
+    CloseHandle(h);
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) pending.push_back(std::move(*it));
   }
 
   void run(const wchar_t* top) {
     QueryPerformanceFrequency(&frequency);
-    pending.push_back(top);
-    while (!pending.empty() && go_on()) {
-      const std::wstring folder = std::move(pending.back());
+    HANDLE h = Open(top);
+    if (h == INVALID_HANDLE_VALUE) return;
+    BY_HANDLE_FILE_INFORMATION info{};
+    GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    pending.push_back({top, uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow});
+    while (!pending.empty()) {
+      const folder f = std::move(pending.back());
       pending.pop_back();
-      walk_one(folder);
+      current = f.path;
+      if (!go_on()) break;
+      walk_one(f);
     }
+  }
+
+  // The files found, as the recent files' other files after those held.
+  void remember() {
+    if (found.empty()) return;
+    std::set<std::wstring> held;
+    std::vector<std::wstring> files;
+    Call([&] {
+      for (const tav::StringList* l = remember_files::get_all_files(); !l->Empty(); l = l->tail) files.push_back(l->head);
+    });
+    for (const std::wstring& f : files) held.insert(f);
+    for (const std::wstring& f : found)
+      if (held.insert(f).second) files.push_back(f);
+    Call([&] {
+      ListBuilder<const wchar_t*> names(true);
+      for (const std::wstring& f : files) names.Add(tav::HeapCopy(f.c_str()));
+      remember_files::put_all_files_except_last(rizediveva6::AsStringList(names.Finish()));
+    });
   }
 };
 
@@ -249,6 +293,7 @@ void libox_51filesOnDisk::update_libox() {
 }
 
 void libox_51filesOnDisk::destroy_scroll2() {
+  if (removed_) return;
   removed_ = true;
   destroy_scroll();
 }
@@ -281,6 +326,7 @@ bool libox_51filesOnDisk::scan_folder(uint32_t kind, const wchar_t* folder, LONG
   rizediveva6::stop* window = db_stop;
   folder_walk walk(&removed_, kind, window);
   if (walk.Call([&] { window->show(parent); })) walk.run(folder);
+  walk.remember();
   db_stop = nullptr;
   K::RunTrapped([&] { window->del_win(); });
   if (walk.error) K::Errors::Qel_ErrorExit(walk.error);

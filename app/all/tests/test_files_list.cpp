@@ -331,76 +331,138 @@ TEST_F(ScannedTree, CancelledPickerScansNothing) {
   });
 }
 
-// Stop clicked through the input queue as the walk shows its first
-// subfolder: the root's documents alone are found and the window goes.
-TEST_F(ScannedTree, StopClickedAfterTheFirstFolderKeepsWhatWasFound) {
-  InList([&](HWND, LONG_PTR, libox_51filesOnDisk* l) {
-    int shown = 0;
-    StopHook hook([&](const std::wstring& folder) {
-      if (++shown != 2) return;
-      EXPECT_NE(folder, root_);
-      HWND stop = testbox::FindBox(L"stop");
-      ASSERT_TRUE(stop);
-      RECT r;
-      GetWindowRect(GetDlgItem(stop, rizediveva6::stop::kStopButton), &r);
-      SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-      INPUT in[2] = {};
-      in[0].type = in[1].type = INPUT_MOUSE;
-      in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-      in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-      SendInput(2, in, sizeof(INPUT));
-      Sleep(30);  // past the walk's interval between two questions
-    });
-    Scan(l, 10090, [&](HWND d) { PickFolder(d, root_); });
-    EXPECT_GE(shown, 2);
-    EXPECT_EQ(Sorted(Files(l)), Sorted({current_[0], current_[1]}));
-    EXPECT_FALSE(testbox::FindBox(L"stop"));
+// A tree whose walk outlasts the window's interval: "slow" holds two
+// documents and "big", a folder of 20,000 other files, with `below` under
+// it; the walk shows "big" at a question while it lists it.
+class SlowTree : public FilesList {
+ protected:
+  void SetUp() override {
+    FilesList::SetUp();
+    root_ = Folder(L"slow");
+    top_ = {Document(L"slow\\a.km6", L"A", 0), Document(L"slow\\B.KM6", L"B", 0)};
+    big_ = Path(L"slow\\big");
+    const std::string made = kwitest::ShellOutput(
+        "mkdir -p '" + Unix(big_) + "/below' && cd '" + Unix(big_) +
+            "' && seq 1 20000 | sed 's/^/f/' | xargs touch && echo made",
+        Path(L"made.txt"), 120);
+    made_.push_back(Path(L"made.txt"));
+    ASSERT_EQ(made, "made\n");
+  }
+  void TearDown() override {
+    kwitest::ShellOutput("rm -rf '" + Unix(big_) + "' && echo gone", Path(L"removed.txt"), 120);
+    made_.push_back(Path(L"removed.txt"));
+    FilesList::TearDown();
+  }
+  // Runs the documents scan from the root with `onText` hooked to the Stop
+  // window's texts; the pickers shown (a second one is cancelled).
+  size_t Scan(libox_51filesOnDisk* l, std::function<void(const std::wstring&)> onText) {
+    StopHook hook(std::move(onText));
+    testbox::Script s({{L"Select top folder", [&](HWND d) { PickFolder(d, root_); }},
+                       {L"Select top folder", [&](HWND d) { Click(d, 2); }}},
+                      100, 3000);
+    Run([&] { EXPECT_TRUE(l->popup_callback(10090)); });
+    s.Finish();
     EXPECT_EQ(libox_51filesOnDisk::db_stop, nullptr);
-  });
+    EXPECT_FALSE(testbox::FindBox(L"stop"));
+    return s.Boxes().size();
+  }
+  std::wstring root_, big_;
+  std::vector<std::wstring> top_;
+};
+
+// Stop clicked through the input queue as the window shows a folder: the
+// same question sees it, the documents found before stay, the window goes.
+TEST_F(SlowTree, StopClickedDuringTheWalkKeepsWhatWasFound) {
+  Document(L"slow\\big\\below\\c.km6", L"C", 0);
+  struct Case {
+    const char* what;
+    bool atRoot;  // stopped as the root is shown, else as "big" is
+    size_t rows;  // documents found
+  };
+  for (const Case c : {Case{"before any file", true, 0}, Case{"after the first folder", false, 2}}) {
+    SCOPED_TRACE(c.what);
+    Run([&] { remember_files::put_all_files_except_last(tav::EmptyStringList()); });
+    InList([&](HWND, LONG_PTR, libox_51filesOnDisk* l) {
+      std::vector<std::wstring> shown;
+      const size_t pickers = Scan(l, [&](const std::wstring& folder) {
+        shown.push_back(folder);
+        if ((folder == root_) != c.atRoot || shown.size() > 2) return;
+        HWND stop = testbox::FindBox(L"stop");
+        ASSERT_TRUE(stop);
+        RECT r;
+        GetWindowRect(GetDlgItem(stop, rizediveva6::stop::kStopButton), &r);
+        SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        INPUT in[2] = {};
+        in[0].type = in[1].type = INPUT_MOUSE;
+        in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, in, sizeof(INPUT));
+        Sleep(20);
+      });
+      EXPECT_EQ(pickers, 1u);
+      ASSERT_FALSE(shown.empty());
+      EXPECT_EQ(shown.back(), c.atRoot ? root_ : big_);
+      if (c.rows == 0) {
+        EXPECT_EQ(ListColours(l), (std::vector<std::pair<int32_t, int32_t>>{{0, kRed}}));
+      } else {
+        EXPECT_EQ(Sorted(Files(l)), Sorted(top_));
+      }
+    });
+  }
 }
 
-// During the walk: a folder removed, a second scan and the list's removal
-// posted as the command tree would run them.
-TEST_F(ScannedTree, CommandsDuringAScanNeitherScanAgainNorDrawIntoTheRemovedList) {
-  const std::wstring gone = Folder(L"tree\\gone");
-  Text(L"tree\\gone\\g.km6", "");
-  made_.erase(std::find(made_.begin(), made_.end(), Path(L"tree\\gone\\g.km6")));
+// During the walk: a queued folder removed and a second scan posted, then
+// also the list's removal, as the command tree would run them.
+TEST_F(SlowTree, CommandsDuringAScanNeitherScanAgainNorDrawIntoTheRemovedList) {
   constexpr LONG_PTR kSecondScan = 0x5101, kRemoveList = 0x5102;
-  libox_51filesOnDisk* list = nullptr;
-  LONG_PTR listPane = 0;
-  std::vector<std::wstring> pickers;
-  InList(
-      [&](HWND task, LONG_PTR pane, libox_51filesOnDisk* l) {
-        list = l;
-        listPane = pane;
-        int shown = 0;
-        StopHook hook([&](const std::wstring&) {
-          if (++shown != 2) return;
-          DeleteFileW(Path(L"tree\\gone\\g.km6").c_str());
-          RemoveDirectoryW(gone.c_str());
-          for (LONG_PTR what : {kSecondScan, kRemoveList}) PostMessageW(task, 0xC00F, what, 0);
-          Sleep(30);
+  for (const bool removeList : {false, true}) {
+    SCOPED_TRACE(removeList ? "list removed" : "list kept");
+    Run([&] { remember_files::put_all_files_except_last(tav::EmptyStringList()); });
+    const std::wstring gone = Path(L"slow\\gone");
+    CreateDirectoryW(gone.c_str(), nullptr);
+    Text(L"slow\\gone\\g.km6", "");
+    made_.pop_back();
+    libox_51filesOnDisk* list = nullptr;
+    LONG_PTR listPane = 0;
+    size_t pickers = 0;
+    InList(
+        [&](HWND task, LONG_PTR pane, libox_51filesOnDisk* l) {
+          list = l;
+          listPane = pane;
+          bool posted = false;
+          pickers = Scan(l, [&](const std::wstring& folder) {
+            if (folder == root_ || posted) return;
+            posted = true;
+            DeleteFileW((gone + L"\\g.km6").c_str());
+            RemoveDirectoryW(gone.c_str());
+            PostMessageW(task, 0xC00F, kSecondScan, 0);
+            if (removeList) PostMessageW(task, 0xC00F, kRemoveList, 0);
+          });
+          EXPECT_TRUE(posted);
+          // Kept, the list is refreshed with what exists; removed, the walk
+          // ended at that question and nothing was drawn (no error box).
+          if (removeList) {
+            std::vector<std::wstring> recent = Recent();
+            recent.erase(recent.begin());  // the fixture's missing last file
+            EXPECT_EQ(Sorted(recent), Sorted(top_));
+          } else {
+            EXPECT_EQ(Sorted(Files(l)), Sorted(top_));
+          }
+        },
+        [&](HWND, QEL_KWI::event_struct* e) -> LONG_PTR {
+          if (e->kind != QEL_KWI::e_user) K::Fail();
+          if (e->w[0] == kSecondScan) {
+            EXPECT_TRUE(list->popup_callback(10090));
+          }
+          if (e->w[0] == kRemoveList) {  // as the command tree removes a list
+            QEL_KWI::win_SetHandler(listPane, tav::NoEventHandler());
+            list->destroy_scroll2();
+          }
+          return 0;
         });
-        testbox::Script s({{L"Select top folder", [&](HWND d) { PickFolder(d, root_); }},
-                           {L"Select top folder", [&](HWND d) { Click(d, 2); }}},
-                          100, 3000);
-        Run([&] { EXPECT_TRUE(l->popup_callback(10090)); });
-        s.Finish();
-        for (const testbox::Seen& b : s.Boxes()) pickers.push_back(b.title);
-        EXPECT_EQ(libox_51filesOnDisk::db_stop, nullptr);
-        EXPECT_FALSE(testbox::FindBox(L"stop"));
-      },
-      [&](HWND, QEL_KWI::event_struct* e) -> LONG_PTR {
-        if (e->kind != QEL_KWI::e_user) K::Fail();
-        if (e->w[0] == kSecondScan) EXPECT_TRUE(list->popup_callback(10090));
-        if (e->w[0] == kRemoveList) {
-          list->destroy_scroll2();
-          DestroyWindow(reinterpret_cast<HWND>(listPane));
-        }
-        return 0;
-      });
-  EXPECT_EQ(pickers.size(), 1u);
-  EXPECT_FALSE(Exists(gone));
+    EXPECT_EQ(pickers, 1u);
+    EXPECT_FALSE(Exists(gone));
+  }
 }
 
 // The task window's "New": a new document for the import.

@@ -29,6 +29,9 @@ class comtree {
  public:
   // Repaints the calendar cells of the days of these duties.
   static void drew_few_assigns(const rizediveva6::SList* keys);
+  // Rebuilds the tree and its panes for the open document (or none),
+  // removing the open list.
+  static void initialize();
   static void refresh();
   static void retract_engine();
   static void run_engine(engine_mode mode);
@@ -47,8 +50,6 @@ class comtree {
   static void issue_command(const rizediveva6::SList* path);
   // Closes every open list view and gives the data panes their handlers back.
   static void delete_liboxes();
-  // Rebuilds the tree and its panes for the current document.
-  static void initialize();
   // Switches the continuous statistics pane; the new state (1 on, 0 off).
   static int32_t toggle_show_stats_continuously();
   // Shows or hides the title pane; the new state (1 shown, 0 hidden).

@@ -122,7 +122,8 @@ bool OpenContext(HWND w, unsigned tools, DrawScope* s) {
 
 bool BeginDraw(HWND w, unsigned tools, DrawScope* s) {
   if (Validating()) {
-    if (!IsWindow(w)) {
+    // The cached window exists: destroying it frees its record, which clears the cache.
+    if (!IsCachedWindow(w) && !IsWindow(w)) {
       RaiseMayReturn(6000);
       return false;
     }

@@ -245,9 +245,10 @@ void CleanUpRecord(HWND w, _win_data* r) {
   s[rw_font] = s[rw_brush] = s[rw_pen] = s[rw_gdi] = s[rw_cursor] = s[rw_menu] = 0;
 }
 
-// One-entry cache of the paint context: the window being painted, its record
-// and its context, until the paint ends, a record goes or another window is
-// looked up; with it, once asked, whether that window may be drawn on (its
+// One-entry cache of the paint context (or of a context held outside a
+// paint): the window being painted, its record and its context, until the
+// paint ends or the held context is released, a record goes or another
+// window is looked up; with it, once asked, whether that window may be drawn on (its
 // type and subclass do not change while it paints).
 static HWND g_cachedWindow;
 static HDC g_cachedDC;
@@ -353,6 +354,10 @@ void ClearDrawingCache() {
   g_cachedDrawable = -1;
 }
 
+bool IsCachedWindow(HWND w) {
+  return w && w == g_cachedWindow && GetCurrentThreadId() == g_cachedThread;
+}
+
 bool Drawable(HWND w) {
   if (!w || w != g_cachedWindow) return TypeAllows(w, WindowType(w), 2);
   if (g_cachedDrawable < 0) g_cachedDrawable = TypeAllows(w, WindowType(w), 2) ? 1 : 0;
@@ -390,7 +395,17 @@ HDC DrawingContext(HWND w, bool* release) {
     *release = true;
     return GetDC(nullptr);
   }
-  if (r->w[rw_keptDC]) return reinterpret_cast<HDC>(r->w[rw_keptDC]);
+  if (r->w[rw_keptDC]) {
+    // A held context is cached like a paint's until it is released.
+    HDC dc = reinterpret_cast<HDC>(r->w[rw_keptDC]);
+    if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == g_app) {
+      g_cachedWindow = w;
+      g_cachedDC = dc;
+      g_cachedRecord = r;
+      g_cachedThread = GetCurrentThreadId();
+    }
+    return dc;
+  }
   if (TypeAllows(w, WindowType(w), 2)) {
     *release = true;
     return GetDC(w);

@@ -658,6 +658,7 @@ void win_ReleaseNativeGraphicContext(LONG_PTR window, HDC dc, int flag) {
   HDC kept = reinterpret_cast<HDC>(r[rw_keptDC]);
   if (kept && r[rw_keptDC + 1]) ReleaseDC(w, kept);
   r[rw_keptDC] = r[rw_keptDC + 1] = 0;
+  ClearDrawingCache();
   if (flag && dc && dc != kept) ReleaseDC(w, dc);
 }
 

@@ -73,17 +73,6 @@ bool Simple() {
 
 int32_t RoundHalfAway(double v) { return rizediveva6::checked::R2I(std::round(v)); }
 
-held_context::held_context(wyndow t) {
-  if (t.alt == wyndow::wnull) return;
-  window_ = t.window;
-  dc_ = win_GetNativeGraphicContext(window_, &acquired_);
-}
-
-void held_context::release() {
-  if (acquired_) win_ReleaseNativeGraphicContext(window_, dc_, 1);
-  acquired_ = 0;
-}
-
 calendarWIN* calendarWIN::new_calendarwin(LONG_PTR window) {
   calendarWIN* c = tav::NewObject<calendarWIN>();
   c->new_calendarwin_init(window);

@@ -15,6 +15,7 @@
 #pragma once
 
 #include "KWI/Wyn/checked.h"
+#include "KWI/Wyn/held_context.h"
 #include "KWI/Wyn/o_scroll.h"
 #include "KWI/Wyn/wyn.h"
 #include "KWI/orvtoolkwi/heap_array.h"
@@ -37,17 +38,7 @@ struct slot_rct {
   const wchar_t* text;
 };
 
-// The held drawing context of a screen target for the length of one draw.
-class held_context {
- public:
-  explicit held_context(wyndow t);
-  void release();
-
- private:
-  LONG_PTR window_ = 0;
-  HDC dc_ = nullptr;
-  int acquired_ = 0;
-};
+using rizediveva6::held_context;
 
 class calendarWIN {
  public:

@@ -229,11 +229,16 @@ const List<line>* stats_tab::make_lines() {
 }
 
 void stats_tab::build_menu() {
-  menu_struct* m = tav::kwi::menugetres(kMenu);
-  menu_item_list_struct* items = lists::HeapItems(reinterpret_cast<const menu_item_list_struct*>(m->value));
+  // The resource is read and copied once; every build sets the states again.
+  if (!menu_) {
+    menu_struct* m = tav::kwi::menugetres(kMenu);
+    menu_ = lists::HeapItems(reinterpret_cast<const menu_item_list_struct*>(m->value));
+    installed_ = static_cast<menu_struct*>(K::Memory::AllocHeap(sizeof(menu_struct)));
+    *installed_ = menu_struct{kDynMenu, reinterpret_cast<uintptr_t>(menu_)};
+  }
   const bool comparable =
       xdb_do_what_stat_ == do_what_stat::do_totals || xdb_do_what_stat_ == do_what_stat::do_weekend;
-  for (menu_item_list_struct* l = items; l->functor == ListCons; l = l->next) {
+  for (menu_item_list_struct* l = menu_; l->functor == ListCons; l = l->next) {
     menu_item* it = l->value;
     if (it->functor != kItemTxt) continue;
     LONG_PTR& checked = it->w[kTxtChecked];
@@ -251,10 +256,7 @@ void stats_tab::build_menu() {
       default: break;
     }
   }
-  menu_ = items;
-  auto* menu = static_cast<menu_struct*>(K::Memory::AllocHeap(sizeof(menu_struct)));
-  *menu = menu_struct{kDynMenu, reinterpret_cast<uintptr_t>(items)};
-  set_menu(menu);
+  set_menu(installed_);
 }
 
 void stats_tab::fill() {

@@ -40,7 +40,8 @@ class stats_tab : public rizediveva6::libox {
   virtual void recalculate();
   virtual void re_draw();
 
-  // The pop-up menu as last built (items on the collected heap).
+  // The pop-up menu with the current states (items on the collected heap,
+  // copied from the resource once).
   const QEL_KWI::menu_item_list_struct* popup_menu() const { return menu_; }
 
   // The cells of one value, and its reference text for the bottom row
@@ -69,6 +70,7 @@ class stats_tab : public rizediveva6::libox {
   totals* xtotals_ = nullptr;
   const wchar_t* view_ = nullptr;  // the list box's name
   QEL_KWI::menu_item_list_struct* menu_ = nullptr;
+  QEL_KWI::menu_struct* installed_ = nullptr;  // the menu handed to the list box, over menu_
 };
 
 }  // namespace all

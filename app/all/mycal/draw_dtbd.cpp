@@ -217,10 +217,11 @@ void draw_dtbd::draw_duties(showing_extras showing, rule_added mode) {
     K::RunTrapped([&] {
       clear_dtbd_rcts();
       xshowing_extras_ = make_showing(showing);
+      // Only the slot-periods shown have a cell: the others would draw nothing.
       HeapArray<duty_dat> all;
-      all.reserve(actual_dtbd::total_number());
       actual_dtbd::nd_dats_to_be_done([&](sp_duties s) {
-        for (uint32_t i = 0; i < s.count; ++i) all.push_back(s.first[i]);
+        if (cal.slot_of(s.at))
+          for (uint32_t i = 0; i < s.count; ++i) all.push_back(s.first[i]);
         K::Fail();
       });
       if (!all.empty()) drew_few_dtbd(showing, all.begin(), all.size(), mode, false);
@@ -242,11 +243,14 @@ void draw_dtbd::redraw_records(rule_added mode) {
     tools_.fore(t, 0);
     background(mode, r.rect);
     wyn::wdrawtextinrect(t, r.rect, r.label, -1, &kCentredWrap);
-    tools_.brush(t, {2, 0xFFFFFF});
+    // Nothing draws with it before the next brush: the corner and the
+    // extras set their own, the next background too.
+    tools_.brush_later({2, 0xFFFFFF});
     if (r.modified) corner_mark(r.rect);
     duty_dat further;
     draw_extras(r.duty, r.rect, &further);
   }
+  tools_.flush(t);
 }
 
 void draw_dtbd::drew_few_dtbd(showing_extras showing, const duty_dat* duties, uint32_t count, rule_added mode,

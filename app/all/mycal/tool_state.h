@@ -8,6 +8,9 @@
 //    routine forgets at its start and after every call that may set tools
 //    itself (fades, other layers), so every drawing call sees exactly the
 //    tools it would see with every set made.
+//  - A brush asked for later (brush_later) is set by flush(), unless a
+//    brush() call comes first: only for a brush that no drawing uses before
+//    the next brush() or flush().
 #pragma once
 
 #include "KWI/Wyn/wyn.h"
@@ -24,7 +27,15 @@ class tool_state {
     pen_ = p;
     known_ |= kPen;
   }
+  void brush_later(QEL_KWI::brush_struct b) {
+    later_ = b;
+    known_ |= kLater;
+  }
+  void flush(rizediveva6::wyndow t) {
+    if (known_ & kLater) brush(t, later_);
+  }
   void brush(rizediveva6::wyndow t, QEL_KWI::brush_struct b) {
+    known_ &= ~kLater;
     if ((known_ & kBrush) && b.style == brush_.style && b.colour == brush_.colour) return;
     rizediveva6::wyn::wsetbrush(t, b);
     brush_ = b;
@@ -44,10 +55,10 @@ class tool_state {
   }
 
  private:
-  enum : uint32_t { kPen = 1, kBrush = 2, kFore = 4, kBackMode = 8 };
+  enum : uint32_t { kPen = 1, kBrush = 2, kFore = 4, kBackMode = 8, kLater = 16 };
   uint32_t known_ = 0;
   QEL_KWI::pen_struct pen_{};
-  QEL_KWI::brush_struct brush_{};
+  QEL_KWI::brush_struct brush_{}, later_{};
   int32_t fore_ = 0;
   int32_t backMode_ = 0;
 };

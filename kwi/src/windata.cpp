@@ -364,6 +364,17 @@ bool Drawable(HWND w) {
   return g_cachedDrawable == 1;
 }
 
+// Caches a paint's or a held context of one of the program's windows.
+static HDC Cache(HWND w, HDC dc, _win_data* r) {
+  if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == g_app) {
+    g_cachedWindow = w;
+    g_cachedDC = dc;
+    g_cachedRecord = r;
+    g_cachedThread = GetCurrentThreadId();
+  }
+  return dc;
+}
+
 HDC DrawingContext(HWND w, bool* release) {
   *release = false;
   if (w && w == g_cachedWindow) return g_cachedDC;
@@ -373,16 +384,8 @@ HDC DrawingContext(HWND w, bool* release) {
   if (w && StateReady() && g_state[sw_itemWin] == reinterpret_cast<LONG_PTR>(w))
     return reinterpret_cast<HDC>(g_state[sw_itemDC]);
   _win_data* r = XZEV_GetWinData(w);
-  if (w && r->w[rw_paintWin] == reinterpret_cast<LONG_PTR>(w) && r->w[rw_paintDC]) {
-    HDC dc = reinterpret_cast<HDC>(r->w[rw_paintDC]);
-    if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == g_app) {
-      g_cachedWindow = w;
-      g_cachedDC = dc;
-      g_cachedRecord = r;
-      g_cachedThread = GetCurrentThreadId();
-    }
-    return dc;
-  }
+  if (w && r->w[rw_paintWin] == reinterpret_cast<LONG_PTR>(w) && r->w[rw_paintDC])
+    return Cache(w, reinterpret_cast<HDC>(r->w[rw_paintDC]), r);
   if (StateReady()) {
     const LONG_PTR lw = reinterpret_cast<LONG_PTR>(w);
     if (w && g_state[34] == lw) return reinterpret_cast<HDC>(g_state[35]);
@@ -395,17 +398,8 @@ HDC DrawingContext(HWND w, bool* release) {
     *release = true;
     return GetDC(nullptr);
   }
-  if (r->w[rw_keptDC]) {
-    // A held context is cached like a paint's until it is released.
-    HDC dc = reinterpret_cast<HDC>(r->w[rw_keptDC]);
-    if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == g_app) {
-      g_cachedWindow = w;
-      g_cachedDC = dc;
-      g_cachedRecord = r;
-      g_cachedThread = GetCurrentThreadId();
-    }
-    return dc;
-  }
+  // A held context is cached like a paint's until it is released.
+  if (r->w[rw_keptDC]) return Cache(w, reinterpret_cast<HDC>(r->w[rw_keptDC]), r);
   if (TypeAllows(w, WindowType(w), 2)) {
     *release = true;
     return GetDC(w);

@@ -56,6 +56,8 @@ class stats_tab : public rizediveva6::libox {
 
  private:
   stats_tab() = default;
+  // The row cells of stat_edata alone.
+  static const rizediveva6::SList* row_cells_of(const stat_row& value, stat_type how, bool percent);
   void set_do_what_stat(const rizediveva6::SList* path);
   void make_cols();
   const rizediveva6::List<rizediveva6::line>* make_lines();

@@ -67,6 +67,10 @@ if(TARGET rizediveva6)
   # The list drawn on a window against an owner-drawn LISTBOX and a ListView.
   add_executable(bench_libox ${CMAKE_CURRENT_LIST_DIR}/bench_libox.cpp)
   target_link_libraries(bench_libox PRIVATE rizediveva6 comctl32 user32)
+  # The cell editor and click selection against a ListView's label edit and
+  # an owner-drawn LISTBOX.
+  add_executable(bench_libox_edit ${CMAKE_CURRENT_LIST_DIR}/bench_libox_edit.cpp)
+  target_link_libraries(bench_libox_edit PRIVATE rizediveva6 comctl32 user32)
 endif()
 
 # The rostering engine on generated rosters, judged by the validator.

@@ -531,7 +531,10 @@ bool CommonMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, bool cleanUp, bool as
       }
       auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
       g_state[sw_itemDC] = reinterpret_cast<LONG_PTR>(d->hDC);
-      g_state[sw_itemWin] = reinterpret_cast<LONG_PTR>(d->hwndItem);
+      // A menu item has no window of its own (hwndItem is the menu): drawing
+      // on the owner that gets the event reaches the item.
+      g_state[sw_itemWin] = d->CtlType == ODT_MENU ? reinterpret_cast<LONG_PTR>(w)
+                                                   : reinterpret_cast<LONG_PTR>(d->hwndItem);
       Dispatch(w, msg, wp, lp, nullptr, 1);
       RestoreItemTools();
       *answer = 1;

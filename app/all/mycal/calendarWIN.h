@@ -15,7 +15,6 @@
 #pragma once
 
 #include "KWI/Wyn/checked.h"
-#include "KWI/Wyn/held_context.h"
 #include "KWI/Wyn/o_scroll.h"
 #include "KWI/Wyn/wyn.h"
 #include "KWI/orvtoolkwi/heap_array.h"
@@ -38,7 +37,20 @@ struct slot_rct {
   const wchar_t* text;
 };
 
-using rizediveva6::held_context;
+// The held drawing context of a target for the length of one draw.
+class held_context {
+ public:
+  explicit held_context(wyndow t) {
+    if (t.alt != wyndow::wnull) h_ = rizediveva6::wyn::hold(t.window);
+  }
+  void release() {
+    rizediveva6::wyn::release(h_);
+    h_.acquired = 0;
+  }
+
+ private:
+  rizediveva6::wyn::held h_{0, nullptr, 0};
+};
 
 class calendarWIN {
  public:

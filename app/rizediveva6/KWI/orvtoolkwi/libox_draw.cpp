@@ -12,13 +12,11 @@
 //    larger of x 1000 and the target's client width.
 //  - Printing draws every line from the first, page by page, and leaves the
 //    screen pass's facts (rows, counters, xbott) as they were.
-//  - A draw outside a paint holds the window's context for the whole pass.
 #include <cmath>
 #include <cstring>
 #include <cwchar>
 
 #include "KWI/Wyn/checked.h"
-#include "KWI/Wyn/held_context.h"
 #include "KWI/drag/drag_in_taskwin.h"
 #include "KWI/orvtoolkwi/libox.h"
 #include "SYSTEM/myKWI/myKWI.h"
@@ -340,11 +338,8 @@ void libox::lbox_drawit(wyndow t) {
 void libox::lbox_draw() {
   build_index();
   uint8_t* mark = K::Memory::MarkGStack();
-  held_context held(thiswyn_);
-  const uint32_t error = K::RunTrapped([&] { lbox_drawit(thiswyn_); });
-  held.release();
+  wyn::with_held_context(thiswyn_, [&] { lbox_drawit(thiswyn_); });
   K::Memory::ReleaseGStack(mark);
-  if (error) K::Errors::Qel_ErrorExit(error);
   update_scroll();
 }
 
@@ -470,7 +465,7 @@ bool libox::lbox_print(const wchar_t* title) {
 }
 
 void libox::to_exel_cb() {
-  cb_PutString(combine_slists(lbox_getall()));
+  put_sheet();
   myKWI::note(L"You may now paste to (eg) Excel");
 }
 

@@ -378,6 +378,7 @@ void PaintWindow(HWND w, _win_data* r) {
   HDC dc = BeginPaint(w, &ps);
   r->w[rw_paintDC] = reinterpret_cast<LONG_PTR>(dc);
   r->w[rw_paintWin] = reinterpret_cast<LONG_PTR>(w);
+  ClearDrawingCache();  // a held context cached for the window gives way to the paint's
   ApplyMapping(dc, r);
   SetROP2(dc, static_cast<int>(r->w[rw_rop] + 1));
   SetBkMode(dc, r->w[rw_bkMode] == 1 ? TRANSPARENT : OPAQUE);

@@ -112,6 +112,7 @@ class draw_dtbd {
   void draw_column(const duty_dat& d, const slot_rct& slot, uint32_t k, uint32_t count, rule_added mode, bool flag,
                    duty_dat* further);
   void background(rule_added mode, rect_struct r);
+  void corner_mark(rect_struct r);
   bool draw_extras(const duty_dat& d, rect_struct r, duty_dat* further);
   void keep(const duty_dat& d, const wchar_t* label, rect_struct r, bool flag);
   void drop_record(int32_t index);
@@ -130,8 +131,11 @@ class draw_dtbd {
   showing_extras xshowing_extras_ = Showing(showing_kind::show_no_extras);
   bool boo_just_draw_rects_ = false;
   bool simple_ = false;
-  // Names read once per draw.
+  // Names read once per draw, the date text once per cell.
   rizediveva6::HeapArray<const wchar_t*> taskNames_, whereNames_;
+  const slot_rct* dateOf_ = nullptr;
+  const wchar_t* dateText_ = nullptr;
+  tool_state tools_;
   QEL_KWI::PROLOG_EHANDLER_STRUCT closure_{};
 };
 

@@ -379,6 +379,44 @@ TEST_F(Calendar, SavedViewIsRestoredAndDamagedValuesGiveDefaults) {
   });
 }
 
+// The size of a file; -1 when it cannot be read.
+int64_t FileSize(const wchar_t* path) {
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &a)) return -1;
+  return int64_t{a.nFileSizeHigh} << 32 | a.nFileSizeLow;
+}
+
+// Draws with an unchanged view leave the options file alone (here emptied
+// by the test behind the program's back); a moved view is written at its
+// next draw.
+TEST_F(Calendar, TheOptionsFileIsWrittenOnlyWhenTheViewChanged) {
+  Open(CalendarSpec());
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 800, 500);
+    ShowThreeByFourAWeekOn(pane);
+    const wchar_t* file = rizediveva6::OptionsFileName();
+    ASSERT_GT(FileSize(file), 0);
+    CloseHandle(CreateFileW(file, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr));
+    ASSERT_EQ(FileSize(file), 0);
+    calendarWIN* c = nullptr;
+    Run([&] {
+      c = calendarWIN::new_calendarwin(pane);
+      c->drew_cal();
+      c->cal_full_draw();
+      c->drew_cal();
+    });
+    EXPECT_EQ(FileSize(file), 0);
+    Run([&] {
+      c->move_start_time(1);
+      c->drew_cal();
+    });
+    EXPECT_GT(FileSize(file), 0);
+    uint64_t start = 0;
+    EXPECT_TRUE(options_db::various_u64(L"weekstart", &start));
+    EXPECT_EQ(start, c->start_display());
+  });
+}
+
 // Started by the test below as a fresh process (this program again): a
 // calendar made on the document named by the environment, its view printed
 // as "view <across> <down> <start>".  The saved view is left as it is.

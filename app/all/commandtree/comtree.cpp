@@ -7,6 +7,8 @@
 //    (boo_init); rebuilding is present only inside rebuild_and_draw_tree.
 //  - A rebuild empties the control before it inserts, so no item number
 //    is ever inserted twice.
+#include <windows.h>
+
 #include "commandtree/comtree.h"
 #include "commandtree/comtree_closures.h"
 
@@ -30,7 +32,10 @@ const tav::ClassInfo comtree::classInfo{L"qel6pack/all/commandtree/comtree", TAV
 
 // --- Facts ---------------------------------------------------------------------------
 
-void RaiseNoValue(const wchar_t* name, const wchar_t* section) { K::Errors::RunTimeError(329, name, section); }
+// The runtime's own message: "Single fact '%s' from internal database '%s' has no value".
+void RaiseNoValue(const wchar_t* name, const wchar_t* section) {
+  K::Errors::RunTimeErrorFromModule(GetModuleHandleW(L"qel6run.dll"), 329, name, section);
+}
 
 namespace {
 // ["C-tree", "Results Statistics", "Totals"]
@@ -133,11 +138,15 @@ const tav::TreeTerm* comtree::get_whole_tree() {
 void comtree::rebuild_and_draw_tree() {
   if (!db6.boo_init) return;
   db2.rebuilding = true;
+  // The items live on the collected heap: the walk's global-stack terms go
+  // when it ends, so rebuilds in one handler take no more room than one.
+  uint8_t* mark = K::Memory::MarkGStack();
   const uint32_t error = K::RunTrapped([] {
     const LONG_PTR tree = db6.xtreeviewwin.get();
     rizediveva6::treeview_tools::delete_tree_list(tree, tav::kwiTreeView::get_all(tree));
     InsertWholeTree();
   });
+  K::Memory::ReleaseGStack(mark);
   db2.rebuilding = false;
   if (error) K::Errors::Qel_ErrorExit(error);
 }

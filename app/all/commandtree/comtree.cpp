@@ -14,7 +14,6 @@
 
 #include "SYSTEM/options/options_db.h"
 #include "SYSTEM/orv_list/orv_list.h"
-#include "KWI/treeview_tools_pack/treeview_tools.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kwi/kwi.h"
 #include "kwi/kwidomains.h"
@@ -142,8 +141,8 @@ void comtree::rebuild_and_draw_tree() {
   // when it ends, so rebuilds in one handler take no more room than one.
   uint8_t* mark = K::Memory::MarkGStack();
   const uint32_t error = K::RunTrapped([] {
-    const LONG_PTR tree = db6.xtreeviewwin.get();
-    rizediveva6::treeview_tools::delete_tree_list(tree, tav::kwiTreeView::get_all(tree));
+    // Every item at once: the control's root (number 0) takes all of them.
+    tav::kwiTreeView::delete_item(db6.xtreeviewwin.get(), 0);
     InsertWholeTree();
   });
   K::Memory::ReleaseGStack(mark);

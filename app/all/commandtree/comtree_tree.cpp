@@ -243,41 +243,37 @@ bool comtree::nd_typ(Items k) { return YieldRows(kTypicalWeek, k); }
 bool comtree::nd_duties_to_do(bool roster, Items k) { return YieldRows(kDutiesToDo, k, roster); }
 bool comtree::nd_calendartrees(Items k) { return YieldRows(kCalendar, k); }
 
-bool comtree::nd_staff_assigned_tree(Items k) {
-  const rizediveva6::brush doctors{2, static_cast<int32_t>(kwi_ComposeRGB(100, 100, 255))};
+namespace {
+// One leaf per solution of a store's walk, yielded by `leaf`; true once the
+// caller's continuation ended the walk.
+template <class V, class Leaf>
+bool LeavesOf(bool (*walk)(tav::Each<V>), Leaf leaf) {
   volatile bool ended = false;
-  staff_db::nd_person([&](const PersonTerm* p) {
-    if (YieldPictured(k, p->dat->name, doctors)) ended = true;
+  walk([&](V v) {
+    if (leaf(v)) ended = true;
     else K::Fail();
   });
   return ended;
+}
+}  // namespace
+
+bool comtree::nd_staff_assigned_tree(Items k) {
+  const rizediveva6::brush doctors{2, static_cast<int32_t>(kwi_ComposeRGB(100, 100, 255))};
+  return LeavesOf(&staff_db::nd_person, [&](const PersonTerm* p) { return YieldPictured(k, p->dat->name, doctors); });
 }
 
 bool comtree::nd_group_assigned_tree(Items k) {
-  volatile bool ended = false;
-  groups::nd_groups([&](const rizediveva6::str_br* g) {
-    if (YieldPictured(k, g->name, *g->brush_)) ended = true;
-    else K::Fail();
-  });
-  return ended;
+  return LeavesOf(&groups::nd_groups,
+                  [&](const rizediveva6::str_br* g) { return YieldPictured(k, g->name, *g->brush_); });
 }
 
 bool comtree::nd_task_assigned_tree(Items k) {
-  volatile bool ended = false;
-  tasks::nd_tasks([&](task_entry t) {
-    if (YieldLeaf(k, t.name, &kForm.normal, &kForm.selected)) ended = true;
-    else K::Fail();
-  });
-  return ended;
+  return LeavesOf(&tasks::nd_tasks, [&](task_entry t) { return YieldLeaf(k, t.name, &kForm.normal, &kForm.selected); });
 }
 
 bool comtree::nd_loc_assigned_tree(Items k) {
-  volatile bool ended = false;
-  locations::nd_locs([&](where_entry l) {
-    if (YieldLeaf(k, l.name, &kForm.normal, &kForm.selected)) ended = true;
-    else K::Fail();
-  });
-  return ended;
+  return LeavesOf(&locations::nd_locs,
+                  [&](where_entry l) { return YieldLeaf(k, l.name, &kForm.normal, &kForm.selected); });
 }
 
 bool comtree::tasks_and_locs_are_defined_for_this() {

@@ -67,13 +67,15 @@ class Rules : public Roster {
                                              reinterpret_cast<LONG_PTR>(task), kd::Ints({}), tav::NoEventHandler(), 0);
       t = all::stats_tab::new_stats_tab(rizediveva6::Nil<const wchar_t*>(), w);
       all::comtree::db3.db_stats_tab.push_back({t, w});
+      QEL_KWI::kwi_ProcessEvents(1, 0);  // the table's own first drawing
       t->lbox_clear();
     });
     return t;
   }
   // Whether the table was filled again since it was emptied; empties it.
   static bool Recalculated(all::stats_tab* t) {
-    const bool filled = t->lbox_num_rows() > 0;
+    rizediveva6::line first;
+    const bool filled = t->nth_line(1, &first);
     t->lbox_clear();
     return filled;
   }

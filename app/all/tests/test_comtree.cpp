@@ -735,7 +735,17 @@ TEST_F(CommandTree, TheTimerTakesTheFocusFromTheTreeButLeavesACellEditorAlone) {
     tktest::PumpUntil([] { return GetFocus() == TopPane(); }, 3600);
     EXPECT_EQ(GetFocus(), TopPane());
 
-    // A doctors list in the top pane; its cell editor on the "new->" row.
+    // A window inside the top pane keeps the focus over a tick.
+    HWND inside = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 10, 10, 200, 24, TopPane(), nullptr,
+                                  nullptr, nullptr);
+    SetFocus(inside);
+    ComtreeCalls().clear();
+    tktest::Pump(3500);
+    EXPECT_EQ(GetFocus(), inside);
+    DestroyWindow(inside);
+
+    // A doctors list in the top pane (its handler takes the pane's events);
+    // its cell editor on the "new->" row.
     all::drlibox* list = nullptr;
     Run([&] {
       list = all::drlibox::new_(comtree::db6.xdata_wintop.get());

@@ -113,4 +113,9 @@ if(TARGET kalmora_all)
                  ${CMAKE_SOURCE_DIR}/app/all/mycal/mycal.rc)
   target_include_directories(bench_calendar PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
   target_link_libraries(bench_calendar PRIVATE kalmora_all all_comtree_recorder gdi32 user32)
+  # The command tree's whole-tree rebuild against raw tree-view inserts.
+  add_executable(bench_comtree ${CMAKE_CURRENT_LIST_DIR}/bench_comtree.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/commandtree/comtree.rc)
+  target_include_directories(bench_comtree PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_comtree PRIVATE "$<LINK_GROUP:RESCAN,kalmora_all,all_comtree_recorder>" comctl32)
 endif()

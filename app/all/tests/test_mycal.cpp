@@ -15,6 +15,7 @@
 #include "SYSTEM/timepack/mytime.h"
 #include "answer.h"
 #include "checks.h"
+#include "commandtree/comtree.h"
 #include "comtree_recorder.h"
 #include "dlgs/Tie_definition.h"
 #include "gui.h"
@@ -25,6 +26,8 @@
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/staff_db.h"
+#include "kwi/kwi.h"
+#include "liboxes/stats_tab.h"
 #include "mycal/draw_assign.h"
 #include "mycal/draw_cant_dos.h"
 #include "mycal/draw_hols.h"
@@ -79,6 +82,24 @@ LONG_PTR MakePane(HWND task, int w, int h) {
   return win_Create(wt_child, &r, L"", terms.NoMenu(), L(task), terms.Flags({}), &closure, 0);
 }
 
+// A hidden child window of the task (a statistics table's or the command
+// tree's title pane in tests of the layers).
+LONG_PTR MakeHiddenWindow(HWND task) {
+  static kwitest::Terms terms;
+  rect_struct r{0, 0, 300, 200};
+  const LONG_PTR w = win_Create(wt_child, &r, L"", terms.NoMenu(), L(task), terms.Flags({}), tav::NoEventHandler(), 0);
+  ShowWindow(reinterpret_cast<HWND>(w), SW_HIDE);
+  return w;
+}
+
+// The lines a list holds.
+uint32_t LineCount(rizediveva6::libox* l) {
+  uint32_t n = 0;
+  rizediveva6::line ln;
+  while (l->nth_line(n + 1, &ln)) ++n;
+  return n;
+}
+
 // A 24-week roster (enough rows for a 20-row view) with one date change
 // (a one-off duty on Tuesday of week 1) and the small roster's lists.
 RosterSpec CalendarSpec(uint32_t slots = 3) {
@@ -103,6 +124,7 @@ class Calendar : public Roster {
   void SetUp() override {
     Roster::SetUp();
     ComtreeCalls().clear();
+    all::comtree::db3.db_stats_tab.clear();
     all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
     options_db::various_i(L"simple", 1);
     View(1, 2, 0);
@@ -821,12 +843,11 @@ TEST_F(Calendar, OneOffDutyFromTheMenuAndDel) {
     // removes it.
     const all::dtbd_rec* fixture = layer->record_of({{2, 1, 1}, 2, 3, true});
     ASSERT_NE(fixture, nullptr);
-    ComtreeCalls().clear();
+    all::comtree::db3.xcs_help.set({1, L"", 0});
     Move(pane, Centre(fixture->rect));
     Pump();
-    ASSERT_FALSE(ComtreeCalls().empty());
-    EXPECT_EQ(ComtreeCalls().back().op, L"update_cs_help");
-    EXPECT_NE(ComtreeCalls().back().text.find(L"Visite"), std::wstring::npos) << Narrow(ComtreeCalls().back().text);
+    const std::wstring hover = all::comtree::db3.xcs_help.get().text;
+    EXPECT_NE(hover.find(L"Visite"), std::wstring::npos) << Narrow(hover);
     win_SetFocus(pane);
     Key(VK_DELETE);
     Pump();
@@ -910,10 +931,21 @@ TEST_F(Calendar, WeekendAndHolidayTogglesByClicks) {
     draw_hols* hols = Show(pane, &draw_hols::new_hols, &draw_hols::_hols_eh);
     const all::dtbd_rec* h = hols->dtbd.record_of({{3, 1, 1}, 1, 1, false});
     ASSERT_NE(h, nullptr);
+    // A statistics table on show, its rows emptied: the click has it
+    // recalculated.
+    all::stats_tab* table = nullptr;
+    Run([&] {
+      const LONG_PTR tableWindow = MakeHiddenWindow(task);
+      table = all::stats_tab::new_stats_tab(rizediveva6::Nil<const wchar_t*>(), tableWindow);
+      all::comtree::db3.db_stats_tab.push_back({table, tableWindow});
+      table->lbox_clear();
+    });
+    ASSERT_EQ(LineCount(table), 0u);
     Click(pane, Centre(h->rect), 0);
     Pump();
     EXPECT_EQ(all::sc_stat_weekend::sp_is_holiday({3, 1, 1}), 1u);
-    EXPECT_EQ(ComtreeCalls().back().op, L"update_stats_if_showing");
+    EXPECT_GT(LineCount(table), 0u);
+    all::comtree::db3.db_stats_tab.clear();
     dump = SavedThenRead(L"dump");
   });
   const std::vector<std::wstring> lines = LinesOf(dump);
@@ -1179,9 +1211,16 @@ class Assign : public Calendar {
  protected:
   void TearDown() override {
     AssignLayer() = {};
+    all::comtree::db6.boo_init = false;
+    all::comtree::db6.xtitle_win.retract();
+    all::comtree::db3.xcs_help.set({1, L"", 0});
     Calendar::TearDown();
   }
+  // The layer on the pane; the command tree's help line drawn on a hidden
+  // window of the task.
   draw_assign* ShowAssign(LONG_PTR pane) {
+    all::comtree::db6.xtitle_win.set(MakeHiddenWindow(GetParent(reinterpret_cast<HWND>(pane))));
+    all::comtree::db6.boo_init = true;
     draw_assign* layer = Show(pane, &draw_assign::new_assign, &draw_assign::_assign_eh);
     AssignLayer().days = [layer](const rizediveva6::SList* keys) { layer->drew_days_assigns(keys); };
     AssignLayer().whole = [layer] {
@@ -1207,11 +1246,7 @@ class Assign : public Calendar {
     event_struct e{e_menu, {static_cast<LONG_PTR>(id)}};
     Run([&] { layer->_assign_eh(pane, &e); });
   }
-  static std::wstring Help() {
-    for (auto it = ComtreeCalls().rbegin(); it != ComtreeCalls().rend(); ++it)
-      if (it->op == L"update_cs_help") return it->text;
-    return L"";
-  }
+  static std::wstring Help() { return all::comtree::db3.xcs_help.get().text; }
 };
 
 // The box of a column as drawn: lower 60 %, inset a tenth each side.
@@ -1257,7 +1292,7 @@ TEST_F(Assign, HotKeysLockToggleAndDel) {
     ASSERT_EQ(layer->assignments().size(), 1u);
     EXPECT_EQ(std::wstring(layer->assignments()[0].key), key);
     EXPECT_EQ(layer->assignments()[0].cell.top, box.top);
-    EXPECT_EQ(Help(), L"#1");  // can_do_it
+    EXPECT_EQ(Help(), L"Can do it ");
     rect_struct all{0, 0, 1000, 600};
     Pixels px = rztest::WindowPixels(pane, all);
     EXPECT_EQ(px.at(inside.x, inside.y), colour);
@@ -1272,7 +1307,7 @@ TEST_F(Assign, HotKeysLockToggleAndDel) {
     EXPECT_EQ(picture.at(inside.x, inside.y), colour);
     // Another doctor's letter over the assigned duty: refused, shown.
     Type(other);
-    EXPECT_EQ(Help(), L"#3");  // cant_assign_reason (already assigned)
+    EXPECT_EQ(Help(), L"Already assigned ");
     chain_ref holder = 0;
     EXPECT_TRUE(all::sc_assign::is_assigned(key.c_str(), &holder));
     EXPECT_EQ(holder, first->ref);

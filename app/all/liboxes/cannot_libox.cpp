@@ -68,16 +68,7 @@ const SList* DoctorNames() {
 cannot_libox* cannot_libox::new_cannot_libox(LONG_PTR window) {
   cannot_libox* t = lists::NewObject<cannot_libox>();
   t->init_libox(L"cannotlibox", rizediveva6::Screen(window));
-  lists::SetLayout(t);
-  t->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
-      {rizediveva6::selected_prop{rizediveva6::selected_prop::selected_is_bold, 0, 0}}));
-  QEL_KWI::win_SetHandler(window, t->event_handler());
-  t->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
-      {rizediveva6::selected_prop{rizediveva6::selected_prop::selection_allowed, 0, 3}}));
-  t->set_allow_multiselect(true);
-  t->set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
-  t->set_menu(lists::LoadMenu(kMenu));
-  t->set_callback_sel({&lists::DrawnSelection, static_cast<rizediveva6::libox*>(t)});
+  lists::RefListSetUp(t, window, kMenu);
   t->set_col_widths(false, rizediveva6::MakeList<uint32_t>({20, 20, 40, 40, 190, 190}));
   t->add_cols(rizediveva6::MakeList<const wchar_t*>({L"", L"", L"Group", L"Rule", L"Internal Ref"}));
   t->update_libox();

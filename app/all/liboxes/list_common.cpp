@@ -131,6 +131,19 @@ const rizediveva6::List<int32_t>* CheckedRefs(rizediveva6::libox* l, uint32_t ce
   return out.Finish();
 }
 
+void RefListSetUp(rizediveva6::libox* l, LONG_PTR window, uint32_t menu) {
+  SetLayout(l);
+  l->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
+      {rizediveva6::selected_prop{rizediveva6::selected_prop::selected_is_bold, 0, 0}}));
+  QEL_KWI::win_SetHandler(window, l->event_handler());
+  l->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
+      {rizediveva6::selected_prop{rizediveva6::selected_prop::selection_allowed, 0, 3}}));
+  l->set_allow_multiselect(true);
+  l->set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
+  l->set_menu(LoadMenu(menu));
+  l->set_callback_sel({&DrawnSelection, l});
+}
+
 void DrawnSelection(void* list, uint32_t column, uint32_t, const line&) {
   if (column <= 2) K::Fail();
   static_cast<rizediveva6::libox*>(list)->lbox_draw();

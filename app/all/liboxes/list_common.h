@@ -59,6 +59,11 @@ bool NthCell(const rizediveva6::SList* cells, uint32_t n, const wchar_t** text);
 // `stored`, each once, in row order.
 const rizediveva6::List<int32_t>* CheckedRefs(rizediveva6::libox* l, uint32_t cell,
                                               const rizediveva6::List<int32_t>* stored);
+// The set-up the ties and can't-do lists share after their base is built
+// in `window`: layout, bold then selectable columns 0..3, the handler,
+// multiple selection, the check column, the menu and the DrawnSelection
+// call-back.
+void RefListSetUp(rizediveva6::libox* l, LONG_PTR window, uint32_t menu);
 // Selection call-back of the lists whose base leaves the drawing to them:
 // draws the list and succeeds for a column above 2, fails for the others.
 void DrawnSelection(void* list, uint32_t column, uint32_t row, const rizediveva6::line& l);

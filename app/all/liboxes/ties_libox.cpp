@@ -46,16 +46,7 @@ ties_libox* ties_libox::new_ties_libox(LONG_PTR window) {
   ties::repair();
   ties_libox* t = lists::NewObject<ties_libox>();
   t->init_libox(L"tielibox", rizediveva6::Screen(window));
-  lists::SetLayout(t);
-  t->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
-      {rizediveva6::selected_prop{rizediveva6::selected_prop::selected_is_bold, 0, 0}}));
-  QEL_KWI::win_SetHandler(window, t->event_handler());
-  t->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
-      {rizediveva6::selected_prop{rizediveva6::selected_prop::selection_allowed, 0, 3}}));
-  t->set_allow_multiselect(true);
-  t->set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
-  t->set_menu(lists::LoadMenu(kMenu));
-  t->set_callback_sel({&lists::DrawnSelection, static_cast<rizediveva6::libox*>(t)});
+  lists::RefListSetUp(t, window, kMenu);
   t->set_col_widths(false, rizediveva6::MakeList<uint32_t>({20, 20, 200, 200, 190, 190}));
   t->add_cols(rizediveva6::MakeList<const wchar_t*>({L"", L"", L"", L"Applies to", L"Duty(1)", L"Duty(2)", L"Tie"}));
   t->lbox_add_lines(t->make_lines_x());

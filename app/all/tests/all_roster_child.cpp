@@ -117,6 +117,19 @@ void DumpLists() {
   Line(changes);
 }
 
+// The typical week: per day kind its duties in chain order.
+void DumpTypical() {
+  for (uint32_t kind : {kSunday, kWeekday, kSaturday}) {
+    std::wstring text = L"typical " + std::to_wstring(kind);
+    typical_db::nd_tls([&](day_tls d) {
+      if (d.day_kind == kind)
+        text += L" " + std::to_wstring(d.duty.task) + L"," + std::to_wstring(d.duty.where) + L"," + std::to_wstring(d.duty.slot);
+      K::Fail();
+    });
+    Line(text);
+  }
+}
+
 // The ties in chain order, then the loadings in chain order.
 void DumpTies() {
   ties::nd_tie_for_drawing([&](const TieDomTerm* t) {
@@ -400,6 +413,9 @@ int Run(int argc, wchar_t** argv) {
     return 0;
   } else if (mode == L"lists") {
     DumpLists();
+    return 0;
+  } else if (mode == L"typical") {
+    DumpTypical();
     return 0;
   } else if (mode == L"ties") {
     DumpTies();

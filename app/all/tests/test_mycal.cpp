@@ -1606,6 +1606,7 @@ struct DragSeen {
 };
 DragSeen DragWithMouse(LONG_PTR w, pnt_struct from, pnt_struct to, std::vector<WORD> mods, bool escape) {
   Pump(600);  // no double click with an earlier one
+  all::comtree::db3.xcs_help.set({1, L"", 0});
   Move(w, from);
   for (WORD vk : mods) kwitest::SendKey(vk, false);
   Mouse(w, from, {MOUSEEVENTF_LEFTDOWN});
@@ -1615,11 +1616,8 @@ DragSeen DragWithMouse(LONG_PTR w, pnt_struct from, pnt_struct to, std::vector<W
   Move(w, {(from.x + to.x) / 2, (from.y + to.y) / 2});
   Move(w, to);
   DragSeen seen{L"", cursor_Get(w)};
-  for (auto it = ComtreeCalls().rbegin(); it != ComtreeCalls().rend(); ++it)
-    if (it->op == L"update_cs_help" && it->colour == 255) {
-      seen.help = it->text;
-      break;
-    }
+  const all::cs_help_dom help = all::comtree::db3.xcs_help.get();
+  if (help.number == 255) seen.help = help.text;
   if (escape) Key(VK_ESCAPE);
   Mouse(w, to, {MOUSEEVENTF_LEFTUP});
   Pump(200);
@@ -2016,16 +2014,14 @@ TEST_F(Assign, EngineRunsPaintDaysInBatchesAndTakeInput) {
       input.Finish();
       Pump(500);
       EXPECT_TRUE(input.during()) << "the run ended before the input";
-      size_t runs = 0, requests = 0, dropHelp = 0, lockedHelp = 0;
+      // The help line is the command tree's own now (its texts are checked
+      // by the drag test); here the stores show that the input went through.
+      size_t runs = 0, requests = 0;
       for (const ComtreeCall& call : ComtreeCalls()) {
         runs += call.op == L"run_engine" && call.text == c.mode;
         requests += call.op == L"drew_few_assigns";
-        dropHelp += call.op == L"update_cs_help" && call.text == L"Drop now to delete";
-        lockedHelp += call.op == L"update_cs_help" && call.text == L"Cannot delete a locked assignment";
       }
       EXPECT_EQ(runs, 1u);
-      EXPECT_GT(dropHelp, 0u);
-      EXPECT_GT(lockedHelp, 0u);
       chain_ref holder;
       EXPECT_TRUE(all::sc_assign::is_assigned(lockedKey.c_str(), &holder));
       const uint32_t painted = layer->days_painted() - paintedBefore;

@@ -201,7 +201,7 @@ class CommandTree : public DialogRoster {
     ResetComtree();
     DialogRoster::TearDown();
   }
-  // Opens a new document of the spec, in a file of its own.
+  // Opens a new document made from the roster fixture description, in a file of its own.
   void Document(const RosterSpec& spec) {
     static int serial = 0;
     doc_ = New((L"r" + std::to_wstring(++serial) + L".km6").c_str());

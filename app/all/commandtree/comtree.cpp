@@ -82,7 +82,9 @@ void Button(LONG_PTR pane, const wchar_t* text, int32_t id, int32_t top, int32_t
 
 void InsertWholeTree() {
   static const tav::InsertPlace last{2, 0};
-  tav::kwiTreeView::insert_tree(comtree::db6.xtreeviewwin.get(), 0, &last, comtree::get_whole_tree());
+  const tav::TreeTerm* tree = comtree::get_whole_tree();
+  tav::kwiTreeView::insert_tree(comtree::db6.xtreeviewwin.get(), 0, &last, tree);
+  comtree::db6.inserted = tree;
 }
 
 }  // namespace

@@ -206,6 +206,9 @@ class comtree {
     single_fact<LONG_PTR> xdata_wintop{L"xdata_wintop", L"comtree$db6"};
     single_fact<LONG_PTR> xdata_winbot{L"xdata_winbot", L"comtree$db6"};
     bool boo_init = false;
+    // The tree last inserted into the control (collected); item numbers
+    // of messages name its items.
+    const tav::TreeTerm* inserted = nullptr;
   };
   static section1 db1;
   static section2 db2;
@@ -290,6 +293,8 @@ class comtree {
   static void issue_command(const rizediveva6::SList* path);
   // Switches the continuous statistics pane; the new state (1 on, 0 off).
   static int32_t toggle_show_stats_continuously();
+  // Ends the continuous statistics pane, if shown.
+  static void dont_show_stats_continuously();
   // Shows or hides the title pane; the new state (1 shown, 0 hidden).
   static int32_t toggle_show_title();
   static void focus_on_cal();
@@ -297,6 +302,9 @@ class comtree {
   static void try_show_titlewin_buttons();
   static void try_show_titlewin_buttons(bool show);
   static void delete_stat_liboxes();
+  // The date buttons' subclass handlers: the help line on a mouse move.
+  static LONG_PTR _advance_eh(LONG_PTR window, QEL_KWI::event_struct* e);
+  static LONG_PTR _retreat_eh(LONG_PTR window, QEL_KWI::event_struct* e);
 };
 
 // The task window's operations the command tree calls.
@@ -304,6 +312,8 @@ class taskWindow {
  public:
   static void set_title();
   static bool is_active();
+  // Closes the document with its questions; false when refused or failed.
+  static bool close_kalmora_file();
 };
 
 }  // namespace all

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
@@ -13,9 +14,12 @@
 
 #include "SYSTEM/options/options_db.h"
 #include "commandtree/comtree.h"
-#include "comtree_recorder.h"
 #include "dialog_test.h"
+#include "commandtree/comtree_registry.h"
+#include "helpinfo.h"
+#include "kalmoradb/groups.h"
 #include "kalmoradb/kalmora_DB.h"
+#include "kalmoradb/sc_engine.h"
 #include "kalmoradb/locations.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/tasks.h"
@@ -25,9 +29,12 @@
 #include "liboxes/loclibox.h"
 #include "liboxes/praclibox.h"
 #include "liboxes/tasklibox.h"
+#include "mycal/draw_assign.h"
+#include "mycal/draw_cant_dos.h"
 #include "mycal/draw_dtbd.h"
 #include "mycal/draw_hols.h"
 #include "phase1/sc_phase1.h"
+#include "roster_generator.h"
 #include "toolkit_test.h"
 
 using namespace alltest;
@@ -195,7 +202,6 @@ class CommandTree : public DialogRoster {
   void SetUp() override {
     DialogRoster::SetUp();
     ResetComtree();
-    ComtreeCalls().clear();
   }
   void TearDown() override {
     ResetComtree();
@@ -204,14 +210,29 @@ class CommandTree : public DialogRoster {
   // Opens a new document made from the roster fixture description, in a file of its own.
   void Document(const RosterSpec& spec) {
     static int serial = 0;
-    doc_ = New((L"r" + std::to_wstring(++serial) + L".km6").c_str());
+    name_ = L"r" + std::to_wstring(++serial) + L".km6";
+    doc_ = New(name_.c_str());
     Run([&] { WriteSpec(spec); });
     doc_->set_as_modified(false);
     rec().Clear();
   }
   // The command tree made in a task window with a 900 x 600 client area;
   // body runs inside its loop.
-  void InTree(const std::function<void(LONG_PTR task)>& body, PaneFlags flags = {}) {
+  // The document's file name.
+  std::wstring name_;
+  // Saves and closes the document; roster_check's verdict on it read by a
+  // fresh process.
+  std::pair<DWORD, std::wstring> SavedAndChecked() {
+    Run([&] { doc_->orv_save(rz::MakeList<const wchar_t*>({})); });
+    kalmora_DB::uninit();
+    Run([&] { open_.back()->orv_close(rz::MakeList<const wchar_t*>({}), false); });
+    open_.pop_back();
+    return RunBeside(L"roster_check.exe", L"\"" + Path(name_.c_str()) + L"\"");
+  }
+  // The command tree made in a task window with a 900 x 600 client area;
+  // body runs inside its loop; `events` sees the task window's other events.
+  void InTree(const std::function<void(LONG_PTR task)>& body, PaneFlags flags = {},
+              kwitest::Handler events = nullptr) {
     static bool registered = false;
     tktest::RunInTask([&](LONG_PTR task) {
       // The tree view's class is registered once per process; every later
@@ -224,7 +245,8 @@ class CommandTree : public DialogRoster {
       registered = true;
       tktest::SetClientSize(task, 900, 600);
       SetForegroundWindow(H(task));
-      comtree::db5.boo_showing_title = flags.title;
+      // Making the panes switches the title on.
+      comtree::db5.boo_showing_title = !flags.title;
       comtree::db5.boo_show_bot_stat_win = flags.stats;
       const uint32_t made = RunTrapped([] { comtree::make_treeandwindows(); });
       if (made) {
@@ -238,7 +260,7 @@ class CommandTree : public DialogRoster {
       }
       tktest::Pump(100);
       body(task);
-    });
+    }, events);
     EXPECT_TRUE(tktest::Reported().empty());
     ResetComtree();
   }
@@ -304,14 +326,14 @@ TEST_F(CommandTree, MakesTheTreeViewThreePanesAndOneTimerOnce) {
     Run([] { comtree::make_treeandwindows(); });
     EXPECT_EQ(children(), before);
     EXPECT_EQ(comtree::db6.xtreeviewwin.get(), tree);
-    ComtreeCalls().clear();
-    SetFocus(Tree());
-    tktest::PumpUntil([] {
-      if (GetFocus() == TopPane()) SetFocus(Tree());
+    // (The tree itself would select an item as it takes the focus, and the
+    // item's command moves the focus on.)
+    SetFocus(TitlePane());
+    int ticks = 0;
+    tktest::PumpUntil([&] {
+      if (GetFocus() == TopPane()) ++ticks, SetFocus(TitlePane());
       return false;
     }, 3500);
-    int ticks = 0;
-    for (const ComtreeCall& c : ComtreeCalls()) ticks += c.op == L"focus_on_cal";
     EXPECT_EQ(ticks, 1);
   });
 }
@@ -529,18 +551,17 @@ TEST_F(CommandTree, AConditionalRebuildAfterAForcedOneOnlySetsTheFont) {
     EXPECT_FALSE(comtree::db4.xdb_do_rebuild.get());
     const std::wstring before = ControlTree();
     Run([] { all::tasks::add_task(3, L"C"); });
-    ComtreeCalls().clear();
+    SetFocus(TitlePane());
     Run([] { comtree::rebuild_com_tree(false); });
     EXPECT_EQ(ControlTree(), before);
-    EXPECT_TRUE(ComtreeCalls().empty());
+    EXPECT_EQ(GetFocus(), TitlePane()) << "no rebuild, no focus moved";
     // Marked by the check, the next conditional request rebuilds.
     Run([] {
       comtree::check_if_need_to_rebuild();
       comtree::rebuild_com_tree(false);
     });
     EXPECT_NE(ControlTree().find(L"        C 116 B"), std::wstring::npos) << Narrow(ControlTree());
-    ASSERT_FALSE(ComtreeCalls().empty());
-    EXPECT_EQ(ComtreeCalls().back().op, L"focus_on_cal");
+    EXPECT_EQ(GetFocus(), TopPane());
   });
 }
 
@@ -664,23 +685,17 @@ TEST_F(CommandTree, TheTitleMenuHoldsNineCommandsAndEachChangesTheLayout) {
 
 TEST_F(CommandTree, TheSwitchesOfTheTitleMenuReachTheToggles) {
   InTree([&](LONG_PTR) {
-    ComtreeCalls().clear();
     ChooseInTitleMenu(2);
+    EXPECT_FALSE(comtree::db5.boo_showing_title);
     ChooseInTitleMenu(5);  // no document: not handled
-    V ops;
-    for (const ComtreeCall& c : ComtreeCalls())
-      if (c.op.rfind(L"toggle", 0) == 0) ops.push_back(c.op);
-    EXPECT_EQ(ops, (V{L"toggle_show_title"}));
+    EXPECT_FALSE(comtree::db5.boo_show_bot_stat_win);
   });
   Document(Example());
   InTree([&](LONG_PTR) {
-    ComtreeCalls().clear();
     ChooseInTitleMenu(5);
+    EXPECT_TRUE(comtree::db5.boo_show_bot_stat_win);
     ChooseInTitleMenu(6);
-    V ops;
-    for (const ComtreeCall& c : ComtreeCalls())
-      if (c.op.rfind(L"toggle", 0) == 0) ops.push_back(c.op);
-    EXPECT_EQ(ops, (V{L"toggle_show_stats_continuously", L"toggle_show_stats_continuously"}));
+    EXPECT_FALSE(comtree::db5.boo_show_bot_stat_win);
   });
 }
 
@@ -709,7 +724,7 @@ TEST_F(CommandTree, TheDateButtonsMoveAnOpenDutiesLayerByAWeek) {
     });
     tktest::Pump(100);
     const uint64_t start = layer->cal.start_display();
-    ComtreeCalls().clear();
+    Run([] { comtree::try_show_titlewin_buttons(false); });
     SendMessageW(GetDlgItem(TitlePane(), 981), BM_CLICK, 0, 0);
     tktest::Pump(100);
     const uint64_t later = layer->cal.start_display();
@@ -719,9 +734,9 @@ TEST_F(CommandTree, TheDateButtonsMoveAnOpenDutiesLayerByAWeek) {
     SendMessageW(GetDlgItem(TitlePane(), 982), BM_CLICK, 0, 0);
     tktest::Pump(100);
     EXPECT_EQ(start - layer->cal.start_display(), later - start);
-    ASSERT_FALSE(ComtreeCalls().empty());
-    EXPECT_EQ(ComtreeCalls()[0].op, L"try_show_titlewin_buttons");
-    EXPECT_EQ(ComtreeCalls()[0].text, L"1");
+    // The pane passed the click to the layer: both buttons shown.
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(TitlePane(), 981)));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(TitlePane(), 982)));
     comtree::db3.db_cal_dtbd.take();
   });
 }
@@ -739,7 +754,6 @@ TEST_F(CommandTree, TheTimerTakesTheFocusFromTheTreeButLeavesACellEditorAlone) {
     HWND inside = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 10, 10, 200, 24, TopPane(), nullptr,
                                   nullptr, nullptr);
     SetFocus(inside);
-    ComtreeCalls().clear();
     tktest::Pump(3500);
     EXPECT_EQ(GetFocus(), inside);
     DestroyWindow(inside);
@@ -1049,17 +1063,15 @@ TEST_F(CommandTree, DeleteCalKeepsTheLayerForStatisticsShownContinuously) {
       layer = all::draw_hols::new_hols(comtree::db6.xdata_wintop.get());
       comtree::db3.db_cal_hols.put_closing(layer, [](all::draw_hols*) {});
     });
-    ComtreeCalls().clear();
+    Run([] { comtree::try_show_titlewin_buttons(true); });
     comtree::db5.boo_show_bot_stat_win = true;
     Run([] { comtree::delete_cal(2); });
     EXPECT_EQ(comtree::db3.db_cal_hols.view, layer);
-    EXPECT_TRUE(ComtreeCalls().empty());
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(TitlePane(), 981))) << "untouched";
     comtree::db5.boo_show_bot_stat_win = false;
     Run([] { comtree::delete_cal(2); });
     EXPECT_FALSE(comtree::db3.db_cal_hols.present());
-    V calls;
-    for (const ComtreeCall& c : ComtreeCalls()) calls.push_back(c.op + L" " + c.text);
-    EXPECT_EQ(calls, (V{L"try_show_titlewin_buttons 0", L"try_show_titlewin_buttons "}));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(TitlePane(), 981))) << "no duties layer: hidden";
   }, PaneFlags{true, false});
 }
 
@@ -1087,7 +1099,7 @@ TEST_F(CommandTree, DeleteLiboxesClosesEveryViewInOrderWithItsExtraWork) {
     // A task added while the lists are open: the tasks list's closing
     // rebuilds the tree.
     Run([] { all::tasks::add_task(3, L"C"); });
-    ComtreeCalls().clear();
+    SetFocus(TitlePane());
     Run([] { comtree::delete_liboxes(); });
     EXPECT_FALSE(comtree::db3.db_drlibox.present());
     EXPECT_FALSE(comtree::db3.db_praclibox.present());
@@ -1096,15 +1108,712 @@ TEST_F(CommandTree, DeleteLiboxesClosesEveryViewInOrderWithItsExtraWork) {
     // Every list window is gone from the pane.
     EXPECT_EQ(GetWindow(TopPane(), GW_CHILD), nullptr);
     EXPECT_NE(ControlTree().find(L"        C 116 B"), std::wstring::npos) << Narrow(ControlTree());
-    V calls;
-    for (const ComtreeCall& c : ComtreeCalls()) calls.push_back(c.op);
-    EXPECT_EQ(calls, (V{L"focus_on_cal", L"delete_stat_liboxes"}));
-    // Nothing open: only the handlers and the rule repair.
-    ComtreeCalls().clear();
+    EXPECT_EQ(GetFocus(), TopPane()) << "the rebuild moved the focus";
+    // Nothing open: nothing rebuilt.
+    const tav::TreeTerm* inserted = comtree::db6.inserted;
     Run([] { comtree::delete_liboxes(); });
-    calls.clear();
-    for (const ComtreeCall& c : ComtreeCalls()) calls.push_back(c.op);
-    EXPECT_EQ(calls, (V{L"delete_stat_liboxes"}));
+    EXPECT_EQ(comtree::db6.inserted, inserted);
+  });
+}
+
+}  // namespace
+
+// The task window's operations that the command tree calls: the test's
+// task window is always active; a close goes through as scripted.
+namespace alltest::taskwin {
+bool closeGoesThrough = true;
+int closes = 0;
+}  // namespace alltest::taskwin
+
+void all::taskWindow::set_title() {}
+bool all::taskWindow::is_active() { return true; }
+bool all::taskWindow::close_kalmora_file() {
+  ++alltest::taskwin::closes;
+  if (!alltest::taskwin::closeGoesThrough) return false;
+  all::kalmora_DB::uninit();
+  return true;
+}
+
+namespace {
+
+// --- Items of the control --------------------------------------------------------------
+
+// The control's item at a text path (root first); null: none.
+HTREEITEM Item(const V& path) {
+  HWND tree = NativeTree();
+  HTREEITEM h = TreeView_GetRoot(tree);
+  for (size_t level = 0; level < path.size(); ++level) {
+    for (; h; h = TreeView_GetNextSibling(tree, h)) {
+      wchar_t text[256] = {};
+      TVITEMW item{};
+      item.mask = TVIF_TEXT;
+      item.hItem = h;
+      item.pszText = text;
+      item.cchTextMax = 256;
+      TreeView_GetItem(tree, &item);
+      if (path[level] == text) break;
+    }
+    if (!h) return nullptr;
+    if (level + 1 < path.size()) h = TreeView_GetChild(tree, h);
+  }
+  return h;
+}
+// Selects the item in the control as the planner does; the callback runs.
+void Select(const V& path) {
+  HTREEITEM h = Item(path);
+  ASSERT_TRUE(h) << Narrow(path.back());
+  SendMessageW(NativeTree(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(h));
+  tktest::Pump(30);
+}
+// A real double click (or right click) on the item, through the input queue.
+void ClickItem(const V& path, bool doubleClick, bool right = false) {
+  HTREEITEM h = Item(path);
+  ASSERT_TRUE(h) << Narrow(path.back());
+  TreeView_EnsureVisible(NativeTree(), h);
+  RECT r{};
+  TreeView_GetItemRect(NativeTree(), h, &r, TRUE);
+  POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ClientToScreen(NativeTree(), &p);
+  SetCursorPos(p.x, p.y);
+  tktest::Pump(50);
+  const DWORD down = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  const DWORD up = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  for (int i = 0; i < (doubleClick ? 2 : 1); ++i)
+    for (DWORD flag : {down, up}) {
+      INPUT in{};
+      in.type = INPUT_MOUSE;
+      in.mi.dwFlags = flag;
+      SendInput(1, &in, sizeof in);
+    }
+  tktest::Pump(300);
+}
+
+V PathOf(const rizediveva6::SList* p) {
+  V out;
+  for (; !p->Empty(); p = p->tail) out.push_back(p->head);
+  return out;
+}
+const rizediveva6::SList* MakePath(const V& texts) {
+  rizediveva6::ListBuilder<const wchar_t*> b(true);
+  for (const std::wstring& t : texts) b.Add(tav::HeapCopy(t.c_str()));
+  return b.Finish();
+}
+
+// The facts of the open-view registry that hold a view, in declaration order.
+V OpenFacts() {
+  const auto& d = comtree::db3;
+  const std::pair<const wchar_t*, bool> facts[] = {
+      {L"db_hol_libox", d.db_hol_libox.present()},   {L"db_we_libox", d.db_we_libox.present()},
+      {L"db_drlibox", d.db_drlibox.present()},       {L"db_praclibox", d.db_praclibox.present()},
+      {L"db_loclibox", d.db_loclibox.present()},     {L"db_list_51_files", d.db_list_51_files.present()},
+      {L"db_tasklibox", d.db_tasklibox.present()},   {L"db_loadlibox", d.db_loadlibox.present()},
+      {L"db_stats_tab", !d.db_stats_tab.empty()},    {L"db_duties_libox", d.db_duties_libox.present()},
+      {L"db_modates_libox", d.db_modates_libox.present()}, {L"db_cannot_libox", d.db_cannot_libox.present()},
+      {L"db_ties_libox", d.db_ties_libox.present()}, {L"db_cal_dtbd", d.db_cal_dtbd.present()},
+      {L"db_cal_assign", d.db_cal_assign.present()}, {L"db_cal_cant_do", d.db_cal_cant_do.present()},
+      {L"db_cal_ties", d.db_cal_ties.present()},     {L"db_cal_hols", d.db_cal_hols.present()},
+      {L"db_cal_we", d.db_cal_we.present()},         {L"db_typ", d.db_typ.present()},
+      {L"db_caldef_dlg", d.db_caldef_dlg.present()},
+  };
+  V out;
+  for (auto [name, held] : facts)
+    if (held) out.push_back(name);
+  return out;
+}
+// A switch's answer.
+int32_t Toggled(int32_t (*toggle)()) {
+  volatile int32_t state = -1;
+  EXPECT_EQ(RunTrapped([&] { state = toggle(); }), 0u);
+  return state;
+}
+std::wstring HelpText() { return comtree::db3.xcs_help.get().text; }
+std::wstring TitleText() { return comtree::db3.xtitle.get(); }
+bool Visible(HWND w) { return IsWindowVisible(w) != FALSE; }
+bool ButtonsShown() { return Visible(GetDlgItem(TitlePane(), 981)) && Visible(GetDlgItem(TitlePane(), 982)); }
+
+// A document of the example with a typical week (Saturday A at L).
+RosterSpec WithWeek() {
+  RosterSpec s = Example();
+  s.typical = {{1003, {L"A", L"L", s.slots[0]}}};
+  return s;
+}
+
+// --- Selection ------------------------------------------------------------------------
+
+struct SelectCase {
+  V path;          // below the root
+  const wchar_t* title;
+  const wchar_t* help;  // null: not checked
+  V facts;         // held after it
+  bool buttons;    // date buttons shown
+};
+
+TEST_F(CommandTree, SelectingEachKindOfItemRunsItsRule) {
+  const wchar_t* doctorsHelp =
+      L"Click next to 'new->' to add a doctor. Edit a doctor name - make it blank to delete a doctor. Check a "
+      L"practice/group column (s) to add to the group. ";
+  const SelectCase cases[] = {
+      {{}, L"", L"Double click to rebuild the C-tree (only if necessary)", {}, false},
+      {{L"Close"}, L"", L"Double click to close the file", {}, false},
+      {{L"Input Data", L"Doctors"}, L"List of Doctors", doctorsHelp, {L"db_drlibox"}, false},
+      {{L"Input Data", L"Practices and groups"}, L"List of Practices",
+       L"Click next to 'new->' to add a practice/group.\nRight Click for popup", {L"db_praclibox"}, false},
+      {{L"Input Data", L"Locations"}, L"List of Locations",
+       L"Click next to 'new->' to add a location. There must be at least one location.", {L"db_loclibox"}, false},
+      {{L"Input Data", L"Tasks"}, L"List of Tasks/duties", nullptr, {L"db_tasklibox"}, false},
+      {{L"Input Data", L"Duties to do - typical week", L"Sunday"}, L"Typical weekly duties (Sunday)",
+       L"Select the duties that are usually done each Sunday.\nHold the CTRL key to make multiple selections.",
+       {L"db_typ"}, false},
+      {{L"Input Data", L"Duties to do - modified", L"All duties"}, L"Specific duties - Add/remove one-off duties",
+       nullptr, {L"db_cal_dtbd"}, true},
+      {{L"Input Data", L"Duties to do - modified", L"List modified duties"}, L"Modified duties", nullptr,
+       {L"db_modates_libox"}, false},
+      {{L"Input Data", L"List weekend duties"}, L"Weekends", nullptr, {L"db_we_libox"}, false},
+      {{L"Input Data", L"Define weekend duties"}, L"Weekend duties", nullptr, {L"db_cal_we"}, true},
+      {{L"Input Data", L"List holidays"}, L"Holidays", nullptr, {L"db_hol_libox"}, false},
+      {{L"Input Data", L"Define holidays"}, L"Holidays", nullptr, {L"db_cal_hols"}, true},
+      {{L"Rules", L"Can't dos", L"Doctors", L"Ann"}, L"Can't do",
+       L"Left or right click in a duty to set a rule (e.g. 'can't do Tuesdays')", {L"db_cal_cant_do"}, true},
+      {{L"Rules", L"Can't dos", L"List Can't Dos"}, L"Can't do", L"Right click for a popup menu",
+       {L"db_cannot_libox"}, false},
+      {{L"Rules", L"Ties", L"Global ties"}, L"Ties", L"To make a tie, draw a line from one duty to another",
+       {L"db_cal_ties"}, true},
+      {{L"Rules", L"Ties", L"List ties"}, L"Ties", nullptr, {L"db_ties_libox"}, false},
+      {{L"Rules", L"Loadings", L"Weekdays"}, L"Weekday loadings", nullptr, {L"db_loadlibox"}, false},
+      {{L"Rules", L"Loadings", L"Totals (calculated)"}, L"Total loadings", nullptr, {L"db_loadlibox"}, false},
+      {{L"Roster", L"Display & edit", L"All duties"}, L"Roster",
+       L"Add, remove and drag assignments to duties to be done.", {L"db_cal_assign"}, true},
+      {{L"Roster", L"List of assignments"}, L"Assignments", L"Order by column by clicking on the title",
+       {L"db_duties_libox"}, false},
+      {{L"Roster", L"List of unassigned duties"}, L"Unassigned Duties", nullptr, {L"db_duties_libox"}, false},
+      {{L"Results Statistics", L"Days"}, L"Results Statistics", L"RIGHT CLICK for further options",
+       {L"db_stats_tab"}, false},
+      {{L"Roster"}, L"", L"", {}, false},  // rule D: nothing closed
+      {{L"Help"}, L"Help", L"Right click on a C-tree item for context-sensitive help", {L"db_stats_tab"}, false},
+  };
+  Document(WithWeek());
+  all::html_help_fn help = all::helpinfo::set_htmlhelp([](HWND, LPCWSTR, UINT, DWORD_PTR) -> HWND { return nullptr; });
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    for (const SelectCase& c : cases) {
+      V path{L"C-tree"};
+      path.insert(path.end(), c.path.begin(), c.path.end());
+      SCOPED_TRACE(Narrow(path.back()));
+      Select(path);
+      EXPECT_EQ(PathOf(comtree::db1.xdb_selected.get()), path);
+      EXPECT_EQ(TitleText(), c.title);
+      if (c.help) {
+        EXPECT_EQ(HelpText(), c.help);
+        EXPECT_EQ(comtree::db3.xcs_help.get().number, 0);
+      }
+      if (c.path == V{L"Roster"}) {
+        EXPECT_EQ(OpenFacts(), V{L"db_stats_tab"}) << "rule D closes nothing";
+        continue;
+      }
+      EXPECT_EQ(OpenFacts(), c.facts);
+      EXPECT_EQ(ButtonsShown(), c.buttons);
+      if (!c.facts.empty() && c.facts[0].find(L"libox") != std::wstring::npos) {
+        EXPECT_NE(GetWindow(TopPane(), GW_CHILD), nullptr) << "the list's window stands in the top pane";
+        int lo = -1, hi = -1;
+        GetScrollRange(TopPane(), SB_VERT, &lo, &hi);
+        EXPECT_EQ(hi, 0) << "scroll range reset";
+      }
+    }
+  });
+  all::helpinfo::set_htmlhelp(help);
+}
+
+TEST_F(CommandTree, TheLoadingsKindsAndTheSectionItemsKeepTheirOwnShape) {
+  Document(WithWeek());
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    const std::pair<const wchar_t*, all::what_stat> kinds[] = {
+        {L"Weekdays", {all::stat_kind::weekend, 0, 0}},
+        {L"Weekends", {all::stat_kind::weekend, 1, 0}},
+        {L"Totals (calculated)", {all::stat_kind::total, 0, 0}}};
+    for (auto [text, kind] : kinds) {
+      Select({L"C-tree", L"Rules", L"Loadings", text});
+      EXPECT_TRUE(comtree::db3.db_loadlibox.key == kind) << Narrow(text);
+    }
+    // "Can't dos" itself: title and help, the data pane as it was.
+    Select({L"C-tree", L"Rules", L"Can't dos"});
+    EXPECT_EQ(TitleText(), L"");
+    EXPECT_EQ(HelpText(), L"Left or right click in a duty to set a rule (e.g. 'can't do Tuesdays')");
+    EXPECT_EQ(OpenFacts(), V{L"db_loadlibox"});
+    // "Display & edit" and its group items: step 0 alone.
+    comtree::db3.xtitle.set(L"kept");
+    for (const V& p : {V{L"C-tree", L"Roster", L"Display & edit"}, V{L"C-tree", L"Roster", L"Display & edit", L"Tasks"},
+                       V{L"C-tree", L"Input Data", L"Duties to do - modified"}}) {
+      Select(p);
+      EXPECT_EQ(TitleText(), L"kept") << Narrow(p.back());
+      EXPECT_EQ(HelpText(), L"");
+      EXPECT_EQ(OpenFacts(), V{L"db_loadlibox"});
+    }
+  });
+}
+
+TEST_F(CommandTree, ALayerOfTheKindIsReusedForASecondDoctor) {
+  RosterSpec s = WithWeek();
+  s.doctors.push_back({L"Bob", {}});
+  Document(s);
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    Select({L"C-tree", L"Rules", L"Can't dos", L"Doctors", L"Ann"});
+    all::draw_cant_dos* layer = comtree::db3.db_cal_cant_do.view;
+    ASSERT_NE(layer, nullptr);
+    Select({L"C-tree", L"Rules", L"Can't dos", L"Doctors", L"Bob"});
+    EXPECT_EQ(comtree::db3.db_cal_cant_do.view, layer);
+    Select({L"C-tree", L"Roster", L"Display & edit", L"All duties"});
+    all::draw_assign* assign = comtree::db3.db_cal_assign.view;
+    EXPECT_FALSE(comtree::db3.db_cal_cant_do.present());
+    Select({L"C-tree", L"Roster", L"Display & edit", L"Doctors", L"Bob"});
+    EXPECT_EQ(comtree::db3.db_cal_assign.view, assign);
+  });
+}
+
+TEST_F(CommandTree, StatisticsShownContinuouslyStandInTheBottomPane) {
+  Document(WithWeek());
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    Select({L"C-tree", L"Roster", L"Display & edit", L"All duties"});
+    EXPECT_EQ(Toggled(&comtree::toggle_show_stats_continuously), 1);
+    EXPECT_EQ(OpenFacts(), (V{L"db_stats_tab", L"db_cal_assign"}));
+    EXPECT_EQ(comtree::db3.db_stats_tab[0].window, comtree::db6.xdata_winbot.get());
+    EXPECT_TRUE(Visible(BottomPane()));
+    EXPECT_EQ(TitleText(), L"Roster") << "the top pane's title stays";
+    // Another statistics item: the table replaced in the bottom pane.
+    Select({L"C-tree", L"Results Statistics", L"Days"});
+    EXPECT_EQ(PathOf(comtree::db1.xstat_command.get()), (V{L"C-tree", L"Results Statistics", L"Days"}));
+    EXPECT_EQ(comtree::db3.db_stats_tab.size(), 1u);
+    EXPECT_EQ(comtree::db3.db_stats_tab[0].window, comtree::db6.xdata_winbot.get());
+    EXPECT_TRUE(comtree::db3.db_cal_assign.present());
+    EXPECT_EQ(Toggled(&comtree::toggle_show_stats_continuously), 0);
+    EXPECT_FALSE(Visible(BottomPane()));
+    // Shown in the top pane when not continuous; xstat_command kept.
+    Select({L"C-tree", L"Results Statistics", L"Tasks"});
+    EXPECT_EQ(comtree::db3.db_stats_tab[0].window, comtree::db6.xdata_wintop.get());
+    EXPECT_EQ(PathOf(comtree::db1.xstat_command.get()), (V{L"C-tree", L"Results Statistics", L"Tasks"}));
+  });
+}
+
+TEST_F(CommandTree, RuleTenLetsPendingEventsRunAndTheDialogKeepsTheFocus) {
+  Document(WithWeek());
+  std::vector<std::wstring> seen;
+  InTree([&](LONG_PTR task) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    // An event posted before the command runs inside it, after the list is
+    // recorded and before its help line.  (Inside the tree's own
+    // notification the layer runs no events: the refresh issues it here.)
+    Select({L"C-tree", L"Input Data", L"Locations"});
+    QEL_KWI::event_struct e{QEL_KWI::e_user, {0x77, 0}};
+    QEL_KWI::win_PostEvent(task, &e);
+    Run([] { comtree::update_any_liboxes(all::update_scope::all_views, {all::do_delete_selected::kind::dont_del, 0}); });
+    ASSERT_EQ(seen.size(), 1u) << "taken inside the command";
+    EXPECT_EQ(seen[0].back(), L'|') << "before the help line";
+    EXPECT_EQ(HelpText(), L"Click next to 'new->' to add a location. There must be at least one location.");
+    Select({L"C-tree", L"Input Data", L"Calendar definition"});
+    EXPECT_EQ(OpenFacts(), V{L"db_caldef_dlg"});
+    EXPECT_EQ(HelpText(), L"");
+    EXPECT_EQ(TitleText(), L"Calendar definition");
+    HWND focus = GetFocus();
+    EXPECT_NE(focus, TopPane());
+    Run([] { comtree::focus_on_cal(); });
+    EXPECT_EQ(GetFocus(), focus) << "the dialog keeps the focus";
+    Run([] { comtree::delete_liboxes(); });
+  }, {}, [&](HWND, QEL_KWI::event_struct* e) -> LONG_PTR {
+    if (e->kind == QEL_KWI::e_user && e->w[0] == 0x77) {
+      seen.push_back((OpenFacts().empty() ? L"" : OpenFacts()[0]) + L"|" + HelpText());
+      return 0;
+    }
+    Qel::RunTime::Kernel::Fail();
+  });
+}
+
+TEST_F(CommandTree, AViewThatRaisesLeavesNoEntryAndASecondEntryRaises311) {
+  Document(WithWeek());
+  InTree([&](LONG_PTR) {
+    // No document: the list's constructor raises; nothing is recorded.
+    kalmora_DB::uninit();
+    const uint32_t code = RunTrapped([] { comtree::issue_command(MakePath({L"", L"Input Data", L"Doctors"})); });
+    EXPECT_NE(code, 0u);
+    if (code >= 65536) tav::exception::clear(code);
+    EXPECT_TRUE(OpenFacts().empty());
+    // A second view of a kind: the determ fact's error.
+    static int dummy = 0;
+    comtree::db3.db_drlibox.view = reinterpret_cast<all::drlibox*>(&dummy);
+    const uint32_t twice = RunTrapped([] {
+      all::registry::Record(comtree::db3.db_drlibox, L"db_drlibox", reinterpret_cast<all::drlibox*>(&dummy));
+    });
+    EXPECT_EQ(ErrorNumber(twice), 311u);
+    if (twice >= 65536) tav::exception::clear(twice);
+    comtree::db3.db_drlibox.take();
+  });
+}
+
+// --- Requests to the open view -----------------------------------------------------------
+
+struct RequestCase {
+  V item;                         // the view opened (below the root)
+  all::do_delete_selected selector;
+  const wchar_t* fact;            // whose view is refreshed (a new object); null: none
+};
+
+TEST_F(CommandTree, EachEntryOfTheOpenViewRequestsReachesItsViewOnly) {
+  using Sel = all::do_delete_selected::kind;
+  const all::do_delete_selected dont{Sel::dont_del, 0}, del{Sel::do_del, 0}, refused{Sel::men_item, 1};
+  const RequestCase cases[] = {
+      {{L"Roster", L"List of unassigned duties"}, dont, L"db_duties_libox"},
+      {{L"Input Data", L"Duties to do - modified", L"List modified duties"}, dont, L"db_modates_libox"},
+      {{L"Input Data", L"List holidays"}, dont, L"db_hol_libox"},
+      {{L"Input Data", L"List weekend duties"}, dont, L"db_we_libox"},
+      {{L"Input Data", L"Doctors"}, dont, L"db_drlibox"},
+      {{L"Input Data", L"Practices and groups"}, dont, L"db_praclibox"},
+      {{L"Input Data", L"Locations"}, dont, L"db_loclibox"},
+      {{L"Input Data", L"Tasks"}, dont, L"db_tasklibox"},
+      {{L"Rules", L"Ties", L"List ties"}, dont, L"db_ties_libox"},
+      {{L"Rules", L"Can't dos", L"List Can't Dos"}, dont, L"db_cannot_libox"},
+      {{L"Rules", L"Loadings", L"Weekends"}, dont, L"db_loadlibox"},
+      {{L"Rules", L"Loadings", L"Weekdays"}, dont, L"db_loadlibox"},
+      // No entry: left alone.
+      {{L"Rules", L"Loadings", L"Totals (calculated)"}, dont, nullptr},
+      {{L"Input Data", L"Duties to do - typical week", L"Saturday"}, dont, nullptr},
+      {{L"Results Statistics", L"Totals"}, dont, nullptr},
+      {{L"Input Data", L"Duties to do - modified", L"List modified duties"}, del, nullptr},
+      {{L"Input Data", L"Tasks"}, del, nullptr},
+      // A pop-up id no view handles: refused, left alone.
+      {{L"Input Data", L"Doctors"}, refused, nullptr},
+      {{L"Results Statistics", L"Totals"}, refused, nullptr},
+  };
+  Document(WithWeek());
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    for (const RequestCase& c : cases) {
+      V path{L"C-tree"};
+      path.insert(path.end(), c.item.begin(), c.item.end());
+      SCOPED_TRACE(Narrow(path.back() + L" " + std::to_wstring(int(c.selector.what))));
+      Select(path);
+      const V before = OpenFacts();
+      const all::what_stat kind = comtree::db3.db_loadlibox.key;
+      const auto views = comtree::db3;
+      const all::do_delete_selected selector = c.selector;
+      Run([&] { comtree::update_any_liboxes(all::update_scope::all_views, selector); });
+      EXPECT_EQ(OpenFacts(), before);
+      const bool refreshed = comtree::db3.db_duties_libox.view != views.db_duties_libox.view ||
+                             comtree::db3.db_modates_libox.view != views.db_modates_libox.view ||
+                             comtree::db3.db_hol_libox.view != views.db_hol_libox.view ||
+                             comtree::db3.db_we_libox.view != views.db_we_libox.view ||
+                             comtree::db3.db_drlibox.view != views.db_drlibox.view ||
+                             comtree::db3.db_praclibox.view != views.db_praclibox.view ||
+                             comtree::db3.db_loclibox.view != views.db_loclibox.view ||
+                             comtree::db3.db_tasklibox.view != views.db_tasklibox.view ||
+                             comtree::db3.db_ties_libox.view != views.db_ties_libox.view ||
+                             comtree::db3.db_cannot_libox.view != views.db_cannot_libox.view ||
+                             comtree::db3.db_loadlibox.view != views.db_loadlibox.view;
+      EXPECT_EQ(refreshed, c.fact != nullptr);
+      EXPECT_TRUE(comtree::db3.db_loadlibox.key == kind) << "the loadings keep their kind";
+      // calendar_only never reaches a list.
+      const auto again = comtree::db3;
+      Run([&] { comtree::update_any_liboxes(all::update_scope::calendar_only, selector); });
+      EXPECT_EQ(comtree::db3.db_drlibox.view, again.db_drlibox.view);
+      EXPECT_EQ(comtree::db3.db_duties_libox.view, again.db_duties_libox.view);
+    }
+    // The unassigned list refreshes as the list of assignments.
+    Select({L"C-tree", L"Roster", L"List of unassigned duties"});
+    Run([&] { comtree::update_any_liboxes(all::update_scope::all_views, dont); });
+    EXPECT_EQ(TitleText(), L"Assignments");
+  });
+}
+
+TEST_F(CommandTree, DeletionAndPopupIdsReachTheListAndANegativeIdRaisesOnlyWhenAnEntryApplies) {
+  RosterSpec s = WithWeek();
+  s.doctors.push_back({L"Bob", {}});
+  Document(s);
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    using Sel = all::do_delete_selected::kind;
+    // No view open: a negative id is never converted.
+    Run([] { comtree::update_any_liboxes(all::update_scope::all_views, {Sel::men_item, -5}); });
+    Select({L"C-tree", L"Input Data", L"Doctors"});
+    const uint32_t code =
+        RunTrapped([] { comtree::update_any_liboxes(all::update_scope::all_views, {Sel::men_item, -5}); });
+    EXPECT_NE(ErrorNumber(code), 0u);
+    if (code >= 65536) tav::exception::clear(code);
+    // do_del: the doctors list deletes its checked rows (none: both stay).
+    Run([] { comtree::update_any_liboxes(all::update_scope::all_views, {Sel::do_del, 0}); });
+    Run([] { EXPECT_EQ(PathOf(all::staff_db::list_staff()).size(), 2u); });
+    EXPECT_TRUE(comtree::db3.db_drlibox.present());
+  });
+}
+
+TEST_F(CommandTree, TheCalendarStepRedrawsTheAssignmentLayerAlone) {
+  Document(WithWeek());
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    // Nothing open: every request succeeds and does nothing.
+    using Sel = all::do_delete_selected::kind;
+    for (Sel k : {Sel::do_del, Sel::dont_del, Sel::men_item})
+      for (all::update_scope sc : {all::update_scope::all_views, all::update_scope::calendar_only})
+        Run([&] { comtree::update_any_liboxes(sc, {k, 3}); });
+    Select({L"C-tree", L"Roster", L"Display & edit", L"All duties"});
+    all::draw_assign* layer = comtree::db3.db_cal_assign.view;
+    tktest::Pump(100);
+    ValidateRect(TopPane(), nullptr);
+    Run([] { comtree::update_any_liboxes(all::update_scope::all_views, {Sel::dont_del, 0}); });
+    EXPECT_EQ(comtree::db3.db_cal_assign.view, layer) << "no list command: the layer stays";
+    EXPECT_EQ(TitleText(), L"Roster");
+  });
+}
+
+TEST_F(CommandTree, DeleteStatLiboxesInItsFourCases) {
+  Document(WithWeek());
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    auto remove = [] { return Succeeds([] { comtree::delete_stat_liboxes(); }); };
+    EXPECT_TRUE(remove()) << "nothing held";
+    Select({L"C-tree", L"Results Statistics", L"Totals"});
+    EXPECT_TRUE(remove()) << "top pane";
+    EXPECT_TRUE(comtree::db3.db_stats_tab.empty());
+    Run([] { comtree::toggle_show_stats_continuously(); });
+    ASSERT_EQ(comtree::db3.db_stats_tab.size(), 1u);
+    EXPECT_FALSE(remove()) << "bottom pane shown: stays";
+    EXPECT_EQ(comtree::db3.db_stats_tab.size(), 1u);
+    comtree::db5.boo_show_bot_stat_win = false;
+    EXPECT_TRUE(remove()) << "bottom pane hidden";
+    EXPECT_TRUE(comtree::db3.db_stats_tab.empty());
+  });
+}
+
+// --- The callback -------------------------------------------------------------------------
+
+TEST_F(CommandTree, NumbersNameTheItemsTheControlShowsAfterADoctorAndAPracticeWereAdded) {
+  RosterSpec s = WithWeek();
+  s.loads = {};
+  Document(s);
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    // Added through the lists' store operations while the lists are open;
+    // closing them rebuilds nothing.
+    Select({L"C-tree", L"Input Data", L"Practices and groups"});
+    Run([] { all::groups::add_group(L"P9"); });
+    Select({L"C-tree", L"Input Data", L"Doctors"});
+    Run([] { all::staff_db::add_name(L"Cy"); });
+    Select({L"C-tree", L"Input Data", L"List holidays"});
+    EXPECT_EQ(Item({L"C-tree", L"Rules", L"Can't dos", L"Doctors", L"Cy"}), nullptr) << "the tree is as before";
+    Select({L"C-tree", L"Rules", L"Can't dos", L"List Can't Dos"});
+    EXPECT_EQ(OpenFacts(), V{L"db_cannot_libox"});
+    EXPECT_EQ(TitleText(), L"Can't do");
+    Select({L"C-tree", L"Roster", L"Generator"});
+    EXPECT_EQ(PathOf(comtree::db1.xdb_selected.get()), (V{L"C-tree", L"Roster", L"Generator"}));
+    ClickItem({L"C-tree", L"Roster", L"Generator"}, true);
+    EXPECT_EQ(TitleText(), L"Run the Generator");
+    EXPECT_EQ(comtree::db4.db_engine, nullptr) << "the run ended";
+    // A right click opens the help topic of the item under the pointer.
+    std::vector<std::wstring> topics;
+    static std::vector<std::wstring>* seen = nullptr;
+    seen = &topics;
+    all::helpinfo::set_htmlhelp([](HWND, const wchar_t* file, UINT, DWORD_PTR) -> HWND {
+      seen->push_back(file ? file : L"");
+      return nullptr;
+    });
+    ClickItem({L"C-tree", L"Rules", L"Ties", L"List ties"}, false, true);
+    EXPECT_EQ(PathOf(comtree::db1.xdb_selected.get()), (V{L"C-tree", L"Roster", L"Generator"})) << "unchanged";
+    ASSERT_EQ(topics.size(), 1u);
+    EXPECT_NE(topics[0].find(L"kalmora6.chm"), std::wstring::npos) << Narrow(topics[0]);
+    all::helpinfo::set_htmlhelp(nullptr);
+  });
+}
+
+TEST_F(CommandTree, DoubleClicksRebuildReissueCloseAndPostTheDocumentCommands) {
+  Document(WithWeek());
+  std::vector<int64_t> menus;
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    // The root: rebuilt once, no command.
+    Select({L"C-tree"});
+    const tav::TreeTerm* before = comtree::db6.inserted;
+    ClickItem({L"C-tree"}, true);
+    EXPECT_NE(comtree::db6.inserted, before);
+    const tav::TreeTerm* once = comtree::db6.inserted;
+    // "List files": the command again, the arrow after.
+    Select({L"C-tree", L"Input Data", L"List holidays"});
+    comtree::db1.xdb_selected.set(MakePath({L"C-tree", L"List files"}));
+    ClickItem({L"C-tree", L"Input Data", L"List holidays"}, true);
+    EXPECT_EQ(comtree::db6.inserted, once) << "no rebuild pending";
+    EXPECT_EQ(OpenFacts(), V{L"db_list_51_files"});
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+    Run([] { comtree::delete_liboxes(); });
+    // "New rota" and "Open file" post their menu commands once.
+    for (const wchar_t* item : {L"New rota", L"Open file"}) {
+      comtree::db1.xdb_selected.set(MakePath({L"C-tree", item}));
+      Run([] {
+        const tav::TreeMessage m{tav::TreeMessageKind::dblclick, 0, 0};
+        comtree::_comm_cb(comtree::db6.xtreeviewwin.get(), &m);
+      });
+      EXPECT_TRUE(comtree::db4.xdb_do_rebuild.get());
+      tktest::Pump(100);
+    }
+    EXPECT_EQ(menus, (std::vector<int64_t>{10150, 10151}));
+    // "Close", refused: views closed, no rebuild, the command issued.
+    comtree::db4.xdb_do_rebuild.set(false);
+    Select({L"C-tree", L"Input Data", L"Doctors"});
+    comtree::db1.xdb_selected.set(MakePath({L"C-tree", L"Close"}));
+    taskwin::closeGoesThrough = false;
+    const tav::TreeTerm* kept = comtree::db6.inserted;
+    ClickItem({L"C-tree", L"Close"}, true);
+    EXPECT_EQ(taskwin::closes, 1);
+    EXPECT_EQ(comtree::db6.inserted, kept);
+    EXPECT_TRUE(OpenFacts().empty());
+    EXPECT_EQ(HelpText(), L"Double click to close the file");
+    // Went through: the start tree.
+    taskwin::closeGoesThrough = true;
+    comtree::db5.boo_show_bot_stat_win = true;
+    ClickItem({L"C-tree", L"Close"}, true);
+    EXPECT_EQ(taskwin::closes, 2);
+    EXPECT_FALSE(comtree::db5.boo_show_bot_stat_win);
+    EXPECT_NE(Item({L"C-tree", L"New rota"}), nullptr);
+  }, {}, [&](HWND, QEL_KWI::event_struct* e) -> LONG_PTR {
+    if (e->kind == QEL_KWI::e_menu) {
+      menus.push_back(e->w[0]);
+      return 0;
+    }
+    Qel::RunTime::Kernel::Fail();
+  });
+}
+
+TEST_F(CommandTree, MessagesDuringARebuildAndBadNumbers) {
+  Document(WithWeek());
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    Select({L"C-tree", L"Input Data", L"Tasks"});
+    comtree::db2.rebuilding = true;
+    Select({L"C-tree", L"Input Data", L"Doctors"});
+    comtree::db2.rebuilding = false;
+    EXPECT_EQ(PathOf(comtree::db1.xdb_selected.get()), (V{L"C-tree", L"Input Data", L"Tasks"}));
+    EXPECT_EQ(OpenFacts(), V{L"db_tasklibox"});
+    // A number that names nothing: the previous command again (a new list).
+    all::tasklibox* list = comtree::db3.db_tasklibox.view;
+    Run([] {
+      const tav::TreeMessage m{tav::TreeMessageKind::selected, 0, 99999};
+      comtree::_comm_cb(comtree::db6.xtreeviewwin.get(), &m);
+    });
+    EXPECT_NE(comtree::db3.db_tasklibox.view, list);
+    // Above 2,147,483,647: the range error.
+    const uint32_t code = RunTrapped([] {
+      const tav::TreeMessage m{tav::TreeMessageKind::selected, 0, 0x80000000LL};
+      comtree::_comm_cb(comtree::db6.xtreeviewwin.get(), &m);
+    });
+    EXPECT_NE(ErrorNumber(code), 0u);
+    if (code >= 65536) tav::exception::clear(code);
+    // Rule D for a path no rule knows.
+    Run([] { comtree::issue_command(MakePath({L"C-tree", L"Nothing"})); });
+    EXPECT_EQ(TitleText(), L"");
+  });
+}
+
+// --- Engine runs ------------------------------------------------------------------------
+
+// Events posted to the task window before a run, taken inside it.
+constexpr int64_t kDuringRun = 0x78, kInnerRun = 0x79, kDestroyTask = 0x7A;
+void PostUser(LONG_PTR task, int64_t what) {
+  QEL_KWI::event_struct e{QEL_KWI::e_user, {what, 0}};
+  QEL_KWI::win_PostEvent(task, &e);
+}
+
+TEST_F(CommandTree, AGeneratorRunHoldsTheEngineAndASecondRunReplacesIt) {
+  Document(GeneratedSpec(5, 52));
+  all::sc_engine* first = nullptr;
+  all::sc_engine* second = nullptr;
+  all::sc_engine* afterInner = reinterpret_cast<all::sc_engine*>(1);
+  InTree([&](LONG_PTR task) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    Select({L"C-tree", L"Roster", L"Display & edit", L"All duties"});
+    PostUser(task, kDuringRun);
+    const DWORD start = GetTickCount();
+    Run([] { comtree::run_engine(all::engine_mode::run); });
+    std::printf("two runs: %lu ms\n", GetTickCount() - start);
+    EXPECT_EQ(comtree::db4.db_engine, nullptr) << "gone after";
+    EXPECT_NE(first, nullptr) << "held during the run";
+    EXPECT_NE(second, nullptr);
+    EXPECT_NE(second, first) << "the second run holds its own";
+    EXPECT_EQ(afterInner, nullptr) << "the inner run ended first and removed its own";
+    EXPECT_TRUE(first->boo_stop_generating) << "the first was stopped";
+    EXPECT_TRUE(comtree::db3.db_cal_assign.present());
+  }, {}, [&](HWND, QEL_KWI::event_struct* e) -> LONG_PTR {
+    if (e->kind != QEL_KWI::e_user) Qel::RunTime::Kernel::Fail();
+    if (e->w[0] == kDuringRun) {
+      // Taken before the engine was made: again.
+      if (!comtree::db4.db_engine) return PostUser(QEL_KWI::kwi_GetTaskWin(), kDuringRun), 0;
+      first = comtree::db4.db_engine;
+      PostUser(QEL_KWI::kwi_GetTaskWin(), kInnerRun);
+      comtree::run_engine(all::engine_mode::run);
+      afterInner = comtree::db4.db_engine;
+    } else if (e->w[0] == kInnerRun) {
+      second = comtree::db4.db_engine;
+    } else {
+      Qel::RunTime::Kernel::Fail();
+    }
+    return 0;
+  });
+  auto [code, text] = SavedAndChecked();
+  EXPECT_EQ(code, 0u) << Narrow(text);
+}
+
+TEST_F(CommandTree, TheTaskWindowDestroyedUnderARunEndsTheRunAndTheLoopQuietly) {
+  Document(GeneratedSpec(6, 52));
+  bool returned = false;
+  InTree([&](LONG_PTR task) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    Select({L"C-tree", L"Roster", L"Display & edit", L"All duties"});
+    PostUser(task, kDestroyTask);
+    Run([] { comtree::run_engine(all::engine_mode::run); });
+    returned = true;
+    EXPECT_FALSE(IsWindow(H(task)));
+    EXPECT_EQ(comtree::db4.db_engine, nullptr);
+  }, {}, [&](HWND w, QEL_KWI::event_struct* e) -> LONG_PTR {
+    if (e->kind != QEL_KWI::e_user || e->w[0] != kDestroyTask) Qel::RunTime::Kernel::Fail();
+    if (!comtree::db4.db_engine) return PostUser(reinterpret_cast<LONG_PTR>(w), kDestroyTask), 0;
+    DestroyWindow(w);
+    return 0;
+  });
+  EXPECT_TRUE(returned);
+}
+
+// --- Switches and date buttons -------------------------------------------------------------
+
+TEST_F(CommandTree, TheTitleSwitchAndTheDateButtonsFollowTheirState) {
+  Document(WithWeek());
+  InTree([&](LONG_PTR) {
+    Run([] { comtree::rebuild_com_tree(true); });
+    EXPECT_TRUE(comtree::db5.boo_showing_title);
+    EXPECT_EQ(Toggled(&comtree::toggle_show_title), 0);
+    EXPECT_FALSE(Visible(TitlePane()));
+    comtree::db3.xtitle.set(L"Shown again");
+    EXPECT_EQ(Toggled(&comtree::toggle_show_title), 1);
+    EXPECT_TRUE(Visible(TitlePane()));
+    // Date buttons: shown exactly while a duties-to-do layer is open.
+    Select({L"C-tree", L"Input Data", L"Duties to do - modified", L"All duties"});
+    Run([] { comtree::try_show_titlewin_buttons(); });
+    EXPECT_TRUE(ButtonsShown());
+    Select({L"C-tree", L"Input Data", L"Tasks"});
+    EXPECT_FALSE(ButtonsShown());
+    Run([] { comtree::try_show_titlewin_buttons(); });
+    EXPECT_FALSE(ButtonsShown());
+    // The pointer over ">": the advance text in red; a click moves 7 days.
+    Select({L"C-tree", L"Input Data", L"Duties to do - modified", L"All duties"});
+    Run([] { comtree::try_show_titlewin_buttons(); });
+    all::draw_dtbd* layer = comtree::db3.db_cal_dtbd.view;
+    HWND next = GetDlgItem(TitlePane(), 981);
+    SendMessageW(next, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    EXPECT_EQ(HelpText(), L"click > to advance the display start date.\nPress ESC to reset the display start date and refresh");
+    EXPECT_EQ(comtree::db3.xcs_help.get().number, 255);
+    SendMessageW(GetDlgItem(TitlePane(), 982), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    EXPECT_EQ(HelpText(), L"click < to retreat the display start date.\nPress ESC to reset the display start date and refresh");
+    const uint64_t start = layer->cal.start_display();
+    SendMessageW(next, BM_CLICK, 0, 0);
+    tktest::Pump(100);
+    EXPECT_GT(layer->cal.start_display(), start);
+    Run([&] { layer->cal.move_start_time(-1); });
+    EXPECT_EQ(layer->cal.start_display(), start) << "one week later";
   });
 }
 

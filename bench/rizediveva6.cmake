@@ -118,4 +118,12 @@ if(TARGET kalmora_all)
                  ${CMAKE_SOURCE_DIR}/app/all/commandtree/comtree.rc)
   target_include_directories(bench_comtree PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
   target_link_libraries(bench_comtree PRIVATE "$<LINK_GROUP:RESCAN,kalmora_all,all_comtree_recorder>" comctl32)
+  # Selecting a command-tree item until its view is drawn, against the same
+  # view made and drawn directly in the same pane.
+  add_executable(bench_comtree_select ${CMAKE_CURRENT_LIST_DIR}/bench_comtree_select.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/commandtree/comtree.rc ${CMAKE_SOURCE_DIR}/app/all/liboxes/liboxes.rc
+                 ${CMAKE_SOURCE_DIR}/app/all/mycal/mycal.rc)
+  target_include_directories(bench_comtree_select PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_comtree_select PRIVATE "$<LINK_GROUP:RESCAN,kalmora_all,kalmora_comtree>" comctl32)
 endif()

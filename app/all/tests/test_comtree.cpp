@@ -1653,6 +1653,21 @@ TEST_F(CommandTree, DoubleClicksRebuildReissueCloseAndPostTheDocumentCommands) {
       tktest::Pump(100);
     }
     EXPECT_EQ(menus, (std::vector<int64_t>{10150, 10151}));
+    // "Import KM5 file": the New command taken before the file question;
+    // the question cancelled, the tree still rebuilt.
+    menus.clear();
+    rec().Clear();
+    comtree::db1.xdb_selected.set(MakePath({L"C-tree", L"Import KM5 file"}));
+    const tav::TreeTerm* beforeImport = comtree::db6.inserted;
+    Run([] {
+      const tav::TreeMessage m{tav::TreeMessageKind::dblclick, 0, 0};
+      comtree::_comm_cb(comtree::db6.xtreeviewwin.get(), &m);
+    });
+    EXPECT_EQ(menus, (std::vector<int64_t>{10150}));
+    ASSERT_EQ(rec().shown().size(), 1u);
+    EXPECT_EQ(rec().shown()[0].kind, L"getfilename");
+    EXPECT_NE(comtree::db6.inserted, beforeImport);
+    EXPECT_FALSE(comtree::db4.xdb_do_rebuild.get());
     // "Close", refused: views closed, no rebuild, the command issued.
     comtree::db4.xdb_do_rebuild.set(false);
     Select({L"C-tree", L"Input Data", L"Doctors"});
@@ -1732,6 +1747,9 @@ TEST_F(CommandTree, AGeneratorRunHoldsTheEngineAndASecondRunReplacesIt) {
     Run([] { comtree::run_engine(all::engine_mode::run); });
     std::printf("two runs: %lu ms\n", GetTickCount() - start);
     EXPECT_EQ(comtree::db4.db_engine, nullptr) << "gone after";
+    RECT dirty;
+    EXPECT_TRUE(GetUpdateRect(Tree(), &dirty, FALSE)) << "the tree pane invalidated at the run's end";
+    EXPECT_TRUE(GetUpdateRect(TopPane(), &dirty, FALSE)) << "the top pane invalidated at the run's end";
     EXPECT_NE(first, nullptr) << "held during the run";
     EXPECT_NE(second, nullptr);
     EXPECT_NE(second, first) << "the second run holds its own";

@@ -91,7 +91,9 @@ void try_remember(const saved_result* outcome) {
 }
 
 const wchar_t* backup_name(const wchar_t* fileName) {
-  return tav::string::concat(tav::fileName::getpath(fileName), tav::fileName::getname(fileName), L".km6 Back");
+  const wchar_t* nameWithExtension = nullptr;
+  const wchar_t* folder = tav::fileName::getpath(fileName, &nameWithExtension);
+  return tav::string::concat(folder, nameWithExtension, L".km6 Back");
 }
 
 // Save and Save as show the notes a close shows for outcomes 4 and 5; the

@@ -64,6 +64,7 @@ void ProgramTest::TearDown() {
 
 std::wstring ProgramTest::MakeRoster(const wchar_t* name, const alltest::RosterSpec& spec) {
   const std::wstring path = Path(name);
+  rztest::DialogRecorder quiet;  // the fixture's own messages are no boxes
   Run([&] {
     rizediveva6::document* doc = rizediveva6::orvDB::new_file_def(
         rizediveva6::make_file_def(tav::HeapCopy(path.c_str()), true, rizediveva6::kBackupNone));

@@ -1,7 +1,6 @@
-// The document commands as one table: each command that closes the
-// document, with every answer to the document's save question and to
-// "Close Kalmora6?"; the save outcomes the closes act on; the backup copy of
-// an open; a save target held by another process; Save as.
+// The document commands: the save outcomes a close acts on; the backup
+// copy of an open; a save target held by another process; Save as; Forget
+// changes and Exit; Options without a document.
 #include "KWI/kwi_orvdb/kwiorvdb.h"
 #include "kalmoradb/staff_db.h"
 #include "program_test.h"
@@ -12,95 +11,14 @@ namespace {
 using V = std::vector<std::wstring>;
 namespace rz = rizediveva6;
 
-enum class Cmd { exit, close_request, new_, open, tree_close };
-enum class Answer { save, forget, cancel_then_close, cancel_then_cancel };
-
-const char* Name(Cmd c) {
-  static const char* const names[] = {"Exit", "close request", "New", "Open", "tree Close"};
-  return names[static_cast<int>(c)];
-}
-const char* Name(Answer a) {
-  static const char* const names[] = {"Save", "Forget", "Cancel, Close", "Cancel, Cancel"};
-  return names[static_cast<int>(a)];
-}
-
 class DocCommands : public ProgramTest {
  protected:
-  // Runs a command on the task window, as its menu, its close box or the
-  // command tree gives it.
-  void Give(HWND task, Cmd c) {
-    switch (c) {
-      case Cmd::exit: return Command(task, IDM_FILE_EXIT);
-      case Cmd::close_request: SendMessageW(task, WM_CLOSE, 0, 0); return;
-      case Cmd::new_: return Command(task, IDM_FILE_NEW);
-      case Cmd::open: return Command(task, IDM_FILE_OPEN);
-      case Cmd::tree_close: Run([] { kalmora::taskWindow::close_kalmora_file(); }); return;
-    }
-  }
   static bool IsOpen() {
     bool open = false;
     Qel::RunTime::Kernel::RunTrapped([&] { open = all::kalmora_DB::is_init(); });
     return open;
   }
 };
-
-TEST_F(DocCommands, EveryCloseWithEveryAnswerToTheSaveQuestions) {
-  const std::wstring f = MakeRoster(L"roster f.km6", alltest::TwoWeekSpec());
-  const std::wstring g = MakeRoster(L"roster g.km6", alltest::GateSpec());
-  const V saveQuestion{L"Save " + f + L" ?"};
-  for (Cmd cmd : {Cmd::exit, Cmd::close_request, Cmd::new_, Cmd::open, Cmd::tree_close})
-    for (Answer answer : {Answer::save, Answer::forget, Answer::cancel_then_close, Answer::cancel_then_cancel}) {
-      SCOPED_TRACE(std::string(Name(cmd)) + " / " + Name(answer));
-      const bool closes = answer != Answer::cancel_then_cancel;
-      std::vector<Step> steps;
-      switch (answer) {
-        case Answer::save: steps = {PressIn(nullptr, kFirst)}; break;
-        case Answer::forget: steps = {PressIn(nullptr, kMiddle)}; break;
-        case Answer::cancel_then_close: steps = {PressIn(nullptr, kLast), PressIn(nullptr, kFirst)}; break;
-        case Answer::cancel_then_cancel: steps = {PressIn(nullptr, kLast), PressIn(nullptr, kLast)}; break;
-      }
-      V wantBoxes = saveQuestion;
-      if (answer == Answer::cancel_then_close || answer == Answer::cancel_then_cancel)
-        wantBoxes.push_back(L"Close Kalmora6?");
-      if (cmd == Cmd::open && closes) {
-        steps.push_back(ChooseFile(L"Select file", g));
-        wantBoxes.push_back(L"");
-      }
-      std::wstring wantCaption = L"Kalmora6 : [" + f + L"]";
-      if (closes) {
-        if (cmd == Cmd::new_) wantCaption = L"Kalmora6 : [kalmora]";
-        if (cmd == Cmd::open) wantCaption = L"Kalmora6 : [" + g + L"]";
-        if (cmd == Cmd::tree_close) wantCaption = L"Kalmora6";
-      }
-      const bool ends = closes && (cmd == Cmd::exit || cmd == Cmd::close_request);
-      const bool open = !closes || cmd == Cmd::new_ || cmd == Cmd::open;
-
-      std::vector<uint8_t> before, after;
-      std::vector<Seen> seen;
-      bool windowLeft = true, openLeft = false;
-      std::wstring caption;
-      RunProgram([&](HWND task) {
-        OpenThrough(task, f);
-        Change();
-        before = Bytes(f);
-        seen = Answered(steps, [&] { Give(task, cmd); });
-        windowLeft = IsWindow(task);
-        openLeft = IsOpen();
-        if (windowLeft) caption = Caption(task);
-        Run([] { all::kalmora_DB::uninit(); });
-      });
-      after = Bytes(f);
-      V boxes;
-      for (const Seen& s : seen) boxes.push_back(s.text);
-      EXPECT_EQ(boxes, wantBoxes);
-      EXPECT_EQ(windowLeft, !ends);
-      EXPECT_EQ(openLeft, open);
-      if (!ends) EXPECT_EQ(caption, wantCaption);
-      EXPECT_EQ(after != before, answer == Answer::save) << "the file is written only by Save";
-      if (cmd == Cmd::open && closes) EXPECT_EQ(LastFile(), g);
-      else if (answer == Answer::save) EXPECT_EQ(LastFile(), f);
-    }
-}
 
 // A document whose save answers a scripted outcome.
 class ScriptedDoc : public rz::kwiORVDB {

@@ -2,9 +2,6 @@
 // the list windows' pop-up commands routed to the open views, Add practice
 // and Add doctor, the accelerators, the Functions menu, the web page and
 // the about box.
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "kalmoradb/groups.h"
 #include "kalmoradb/locations.h"
@@ -13,7 +10,7 @@
 #include "kalmoradb/tasks.h"
 #include "kalmoradb/ties.h"
 #include "program_test.h"
-#include "registry_value.h"
+#include "publish_test.h"
 #include "rulesPack/sc_rules.h"
 #include "SYSTEM/my_html/htm.h"
 
@@ -300,49 +297,15 @@ TEST_F(TaskWindowTest, EachDeleteAllEmptiesItsStoreAsksNothingAndRefreshesWhatIt
   });
 }
 
-// The shell's browser pointed at a logging stub.
-class Browser {
- public:
-  Browser()
-      : html_(rztest::Set(HKEY_CLASSES_ROOT, L".html", nullptr, L"htmlfile")),
-        browsers_(rztest::Set(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", L"Browsers",
-                              std::wstring(PROGRAM_BROWSER_STUB, PROGRAM_BROWSER_STUB + strlen(PROGRAM_BROWSER_STUB)))) {
-    DeleteFileW(Log().c_str());
-  }
-  ~Browser() {
-    rztest::Restore(html_);
-    rztest::Restore(browsers_);
-    DeleteFileW(Log().c_str());
-  }
-  // The stub's log once it has `lines` lines, or after `ms`.
-  std::string Opened(size_t lines, DWORD ms = 30000) {
-    std::string text;
-    for (DWORD waited = 0; waited <= ms; waited += 100, Sleep(100)) {
-      std::ifstream in(std::filesystem::path(Log()), std::ios::binary);
-      text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      if (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
-    }
-    return text;
-  }
-
- private:
-  static std::wstring Log() { return rztest::WindowsPath(PROGRAM_BROWSER_LOG); }
-  rztest::SavedValue html_, browsers_;
-};
-
-std::string FileText(const std::wstring& path) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 TEST_F(TaskWindowTest, TheWebPageCommandAndTheAboutBox) {
-  Browser browser;
+  alltest::Browser browser;
   std::wstring page;
   Run([&] { page = rizediveva6::htm::www_file(); });
   DeleteFileW(page.c_str());
   RunProgram([&](HWND task) {
     Command(task, IDM_WWW);
     EXPECT_NE(browser.Opened(1), "");
-    std::string text = FileText(page);
+    std::string text = alltest::ReadBytes(page);
     std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
     EXPECT_NE(text.find("You are currently running build 1005"), std::string::npos) << text;
     EXPECT_NE(text.find("kalmoratessaro.example/latest.html"), std::string::npos) << text;

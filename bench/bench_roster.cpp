@@ -22,6 +22,7 @@
 #include "SYSTEM/mychaindb/orvdb.h"
 #include "all_unit.h"
 #include "bench_util.h"
+#include "roster_bench.h"
 #include "exception/exception.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "phase1/sc_phase1.h"
@@ -103,15 +104,7 @@ void CloseDocument(rz::document* d) {
 // Operations per second of `ops` operations done by body, best of `runs`.
 template <class F>
 double Rate(int runs, uint32_t ops, F body) {
-  double best = 1e30;
-  for (int r = 0; r < runs; ++r) {
-    uint8_t* mark = K::Memory::MarkGStack();
-    const double start = bench::Now();
-    body();
-    best = std::min(best, bench::Now() - start);
-    K::Memory::ReleaseGStack(mark);
-  }
-  return ops / best;
+  return ops / rosterbench::Best(runs, body);
 }
 
 struct Figure {

@@ -37,6 +37,12 @@ if(TARGET kalmora_all AND TARGET bench_sqlite3)
                  ${CMAKE_SOURCE_DIR}/app/all/liboxes/liboxes.rc)
   target_include_directories(bench_stats_tab PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
   target_link_libraries(bench_stats_tab PRIVATE kalmora_all all_comtree_recorder bench_sqlite3)
+  # The input lists against an owner-drawn LISTBOX and SetClipboardData.
+  add_executable(bench_lists ${CMAKE_CURRENT_LIST_DIR}/bench_lists.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/liboxes/liboxes.rc)
+  target_include_directories(bench_lists PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_lists PRIVATE kalmora_all all_comtree_recorder)
 endif()
 
 # The assignment gate's checks against a plain C++ model of them.
@@ -67,6 +73,10 @@ if(TARGET rizediveva6)
   # The list drawn on a window against an owner-drawn LISTBOX and a ListView.
   add_executable(bench_libox ${CMAKE_CURRENT_LIST_DIR}/bench_libox.cpp)
   target_link_libraries(bench_libox PRIVATE rizediveva6 comctl32 user32)
+  # The cell editor and click selection against a ListView's label edit and
+  # an owner-drawn LISTBOX.
+  add_executable(bench_libox_edit ${CMAKE_CURRENT_LIST_DIR}/bench_libox_edit.cpp)
+  target_link_libraries(bench_libox_edit PRIVATE rizediveva6 comctl32 user32)
 endif()
 
 # The rostering engine on generated rosters, judged by the validator.
@@ -99,7 +109,13 @@ if(TARGET kalmora_all)
   target_compile_definitions(bench_publish PRIVATE KT_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
   # The calendar's duties layer against raw GDI painting the same cells.
   add_executable(bench_calendar ${CMAKE_CURRENT_LIST_DIR}/bench_calendar.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/tests/roster_generator.cpp
                  ${CMAKE_SOURCE_DIR}/app/all/mycal/mycal.rc)
   target_include_directories(bench_calendar PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
   target_link_libraries(bench_calendar PRIVATE kalmora_all all_comtree_recorder gdi32 user32)
+  # The command tree's whole-tree rebuild against raw tree-view inserts.
+  add_executable(bench_comtree ${CMAKE_CURRENT_LIST_DIR}/bench_comtree.cpp ${CMAKE_SOURCE_DIR}/app/all/tests/roster_fixture.cpp
+                 ${CMAKE_SOURCE_DIR}/app/all/commandtree/comtree.rc)
+  target_include_directories(bench_comtree PRIVATE ${CMAKE_SOURCE_DIR}/app/all/tests)
+  target_link_libraries(bench_comtree PRIVATE "$<LINK_GROUP:RESCAN,kalmora_all,all_comtree_recorder>" comctl32)
 endif()

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "roster_bench.h"
 #include "kalmoradb/groups.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/sc_assign.h"
@@ -129,15 +130,7 @@ inline sqlite3* Load(const Roster& roster) {
 // released after each.
 template <class F>
 double Rate(int runs, F body) {
-  double best = 1e30;
-  for (int r = 0; r < runs; ++r) {
-    uint8_t* mark = K::Memory::MarkGStack();
-    const double start = bench::Now();
-    body();
-    best = std::min(best, bench::Now() - start);
-    K::Memory::ReleaseGStack(mark);
-  }
-  return 1.0 / best;
+  return 1.0 / rosterbench::Best(runs, body);
 }
 
 }  // namespace statsbench

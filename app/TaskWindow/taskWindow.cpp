@@ -52,9 +52,6 @@ decl::UnitTable unit{&taskWindowClass, &aboutDialogClass, &projectToolbarClass, 
 
 // --- First level: the list windows' pop-up commands ----------------------------------
 
-namespace scope = all::update_scope;
-namespace selector = all::do_delete_selected;
-
 const wchar_t* AskName(const wchar_t* title, const wchar_t* prompt) {
   return tav::kwiCommonDialogs::getstring(kwi_GetTaskWin(), title, prompt, L"");
 }
@@ -107,13 +104,14 @@ const PopupCommand kPopupCommands[] = {
     {10143, AddDoctor, Selector::dont_del},
 };
 
-int32_t SelectorValue(const PopupCommand& c) {
+all::do_delete_selected SelectorValue(const PopupCommand& c) {
+  using kind = all::do_delete_selected::kind;
   switch (c.selector) {
-    case Selector::do_del: return selector::do_del;
-    case Selector::dont_del: return selector::dont_del;
+    case Selector::do_del: return {kind::do_del, 0};
+    case Selector::dont_del: return {kind::dont_del, 0};
     case Selector::men_item: break;
   }
-  return selector::men_item(c.id);
+  return {kind::men_item, c.id};
 }
 
 // True when the command was routed to the open views.
@@ -121,7 +119,7 @@ bool RoutePopupCommand(int32_t id) {
   for (const PopupCommand& c : kPopupCommands) {
     if (c.id != id) continue;
     if (c.action && !c.action()) return false;
-    comtree::update_any_liboxes(scope::all_views, SelectorValue(c));
+    comtree::update_any_liboxes(all::update_scope::all_views, SelectorValue(c));
     return true;
   }
   return false;
@@ -236,3 +234,7 @@ LONG_PTR taskWindow::_eventhandler(void* self, LONG_PTR window, event_struct* ev
 }
 
 }  // namespace kalmora
+
+// The command tree reaches the task window through these two.
+void all::taskWindow::set_title() { kalmora::taskWindow::set_title(); }
+bool all::taskWindow::is_active() { return kalmora::taskWindow::is_active(); }

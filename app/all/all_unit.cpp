@@ -17,6 +17,7 @@ namespace tv = tav::domains;
 
 namespace classes {
 extern RScopeClassDescriptor kalmora_DB;
+extern RScopeClassDescriptor comtree;
 }
 #define AT(name, prev) {L## #name, QEL_HERE, prev, &classes::kalmora_DB}
 
@@ -216,7 +217,7 @@ RCompoundDomain clear_dom = decl::Compound(AT(clear_dom, &test_ass.head), clearF
 
 namespace classes {
 RScopeClassDescriptor kalmora_DB = decl::Class(L"kalmora_DB", QEL_HERE, &domains::clear_dom.head);
-decl::UnitTable unit{&kalmora_DB};
+decl::UnitTable unit{&kalmora_DB, &comtree};
 }  // namespace classes
 
 const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }

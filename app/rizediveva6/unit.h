@@ -36,6 +36,10 @@ uint32_t TrapAndForget(F body) {
   return code;
 }
 
+// The run-time error number an error code or trace carries (0 when it
+// carries none) and the text to show for it; the trace stays.
+uint32_t TraceErrorNumber(uint32_t traceId, const wchar_t** text);
+
 // The text of an error handled by the caller (the run-time error's message,
 // else the newest trace entry's description) and its number; the trace is
 // forgotten.

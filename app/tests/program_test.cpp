@@ -1,6 +1,8 @@
 // Helpers of the program's tests: see the header.
 #include "program_test.h"
 
+#include <commctrl.h>
+
 #include "SYSTEM/orv_list/remember_files.h"
 #include "kalmoradb/staff_db.h"
 
@@ -12,6 +14,7 @@ namespace {
 
 constexpr UINT kRunBody = WM_APP + 0x77;
 const std::function<void(HWND)>* g_body = nullptr;
+bool g_relearned = false;
 
 // Runs the pending body when its thread message is taken from the queue,
 // once the task window exists.
@@ -20,6 +23,11 @@ LRESULT CALLBACK TakeBody(int code, WPARAM removing, LPARAM message) {
   if (code == HC_ACTION && removing == PM_REMOVE && !m->hwnd && m->message == kRunBody && g_body) {
     m->message = WM_NULL;
     HWND task = reinterpret_cast<HWND>(QEL_KWI::kwi_GetTaskWin());
+    // Before the task window's first posted event builds the tree.
+    if (task && !g_relearned) {
+      g_relearned = true;
+      K::RunAtCallbackBoundary([] { alltest::RelearnTreeViewClass(); });
+    }
     if (!task || !IsWindowVisible(task)) {
       PostThreadMessageW(GetCurrentThreadId(), kRunBody, 0, 0);
     } else {
@@ -40,13 +48,71 @@ LRESULT CALLBACK TakeBody(int code, WPARAM removing, LPARAM message) {
 void RunProgram(const std::function<void(HWND task)>& body) {
   HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, TakeBody, nullptr, GetCurrentThreadId());
   g_body = &body;
+  g_relearned = false;
+  alltest::ResetComtree();
   PostThreadMessageW(GetCurrentThreadId(), kRunBody, 0, 0);
   kalmora::taskWindow::new_()->show();
   g_body = nullptr;
   UnhookWindowsHookEx(hook);
+  alltest::ResetComtree();
   MSG m;
   while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
   }
+}
+
+HWND TreeControl() {
+  using all::comtree;
+  if (!comtree::db6.xtreeviewwin.has()) return nullptr;
+  return tav::kwiTreeView::getnativewindow(comtree::db6.xtreeviewwin.get());
+}
+
+namespace {
+HTREEITEM Next(HWND tree, WPARAM how, HTREEITEM from) {
+  return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(from)));
+}
+}  // namespace
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+  wchar_t text[256] = {};
+  TVITEMW it{};
+  it.mask = TVIF_TEXT;
+  it.hItem = item;
+  it.pszText = text;
+  it.cchTextMax = 256;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+  return text;
+}
+
+void SetItemText(HWND tree, HTREEITEM item, const wchar_t* text) {
+  TVITEMW it{};
+  it.mask = TVIF_TEXT;
+  it.hItem = item;
+  it.pszText = const_cast<wchar_t*>(text);
+  SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+}
+
+HTREEITEM TreeRoot() {
+  HWND tree = TreeControl();
+  return tree ? Next(tree, TVGN_ROOT, nullptr) : nullptr;
+}
+
+std::vector<std::wstring> TreeRoots() {
+  std::vector<std::wstring> out;
+  HWND tree = TreeControl();
+  if (!tree) return out;
+  for (HTREEITEM item = Next(tree, TVGN_CHILD, TreeRoot()); item; item = Next(tree, TVGN_NEXT, item))
+    out.push_back(ItemText(tree, item));
+  return out;
+}
+
+int TreeCount() {
+  HWND tree = TreeControl();
+  return tree ? static_cast<int>(SendMessageW(tree, TVM_GETCOUNT, 0, 0)) : 0;
+}
+
+HWND TopPane() {
+  using all::comtree;
+  return comtree::db6.xdata_wintop.has() ? reinterpret_cast<HWND>(comtree::db6.xdata_wintop.get()) : nullptr;
 }
 
 void ProgramTest::SetUp() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "TaskWindow/taskwindow_ids.h"
 #include "answer.h"
 #include "comtree_recorder.h"
+#include "comtree_session.h"
 #include "gui.h"
 #include "roster_fixture.h"
 #include "roster_test.h"
@@ -33,6 +35,17 @@ void RunProgram(const std::function<void(HWND task)>& body);
 inline void Command(HWND task, int id) { SendMessageW(task, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 inline std::wstring Caption(HWND task) { return testbox::WindowText(task); }
 inline void Pump(DWORD ms = 100) { kwitest::PumpUntil([] { return false; }, ms); }
+
+// The command tree's control (null before the tree is made), its root item,
+// the texts of the items under the root and its number of items.
+HWND TreeControl();
+HTREEITEM TreeRoot();
+std::vector<std::wstring> TreeRoots();
+std::wstring ItemText(HWND tree, HTREEITEM item);
+void SetItemText(HWND tree, HTREEITEM item, const wchar_t* text);
+int TreeCount();
+// The command tree's top pane.
+HWND TopPane();
 
 // A click on a button of a box, sent as the button reports it (the GUI layer's
 // dialogs take a command without a control window for a menu command).

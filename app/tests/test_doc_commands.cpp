@@ -118,7 +118,8 @@ TEST_F(DocCommands, OpenWritesABackupBesideTheFileAndAFailedBackupDoesNotStopThe
     Run([] { all::kalmora_DB::uninit(); });
   });
   RemoveDirectoryW(backup.c_str());
-  ASSERT_EQ(seen.size(), 1u) << "only the file dialog";
+  ASSERT_EQ(seen.size(), 1u) << "only the file dialog; the last: " << testing::PrintToString(seen.back().title)
+                             << " " << testing::PrintToString(seen.back().text);
 }
 
 TEST_F(DocCommands, ASaveTargetHeldByAnotherProgramIsANoteAndExitLaterSaves) {

@@ -87,23 +87,29 @@ TEST_F(TaskWindowTest, StartsMaximisedWithStatusLineAndBuildsTheTreeLaterCaption
     EXPECT_TRUE(IsZoomed(task));
     EXPECT_EQ(Caption(task), L"Kalmora6");
     EXPECT_TRUE(kalmora::taskWindow::is_active() || GetForegroundWindow() != task);
-    // The tree is built once, by the posted event after the creation; the
-    // size and move events before it lay the panes out.
-    V calls = Calls();
-    ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.back(), L"make_treeandwindows");
-    calls.pop_back();
-    for (const std::wstring& c : calls) EXPECT_EQ(c, L"comtree_resize");
+    // The tree is built by the posted event after the creation: the start
+    // items, laid out in the maximised window.
+    const V start{L"New rota", L"Open file", L"List files", L"Import KM5 file", L"Help"};
+    EXPECT_EQ(TreeRoots(), start);
+    RECT maxed;
+    GetWindowRect(TreeControl(), &maxed);
     alltest::ComtreeCalls().clear();
     OpenThrough(task, file);
     EXPECT_EQ(Caption(task), L"Kalmora6 : [" + file + L"]");
-    EXPECT_EQ(Calls(), (V{L"retract_engine", L"delete_cal 1", L"delete_liboxes", L"initialize"}));
+    // A running engine is stopped first; the tree now shows the roster.
+    const V calls = Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front(), L"retract_engine");
+    EXPECT_NE(TreeRoots(), start);
+    EXPECT_GT(TreeCount(), static_cast<int>(start.size()));
     // A size change lays the panes out again.
-    alltest::ComtreeCalls().clear();
     ShowWindow(task, SW_RESTORE);
     Pump(200);
-    EXPECT_FALSE(Calls().empty());
-    for (const std::wstring& c : Calls()) EXPECT_EQ(c, L"comtree_resize");
+    RECT restored, client;
+    GetWindowRect(TreeControl(), &restored);
+    GetClientRect(task, &client);
+    EXPECT_LT(restored.bottom - restored.top, maxed.bottom - maxed.top);
+    EXPECT_LE(restored.bottom - restored.top, client.bottom);
   });
 }
 
@@ -116,9 +122,9 @@ TEST_F(TaskWindowTest, EveryPopupCommandRunsItsStoreStepAndReachesTheOpenViews) 
   std::vector<Row> rows;
   for (int id : {10094, 10095, 10096, 10097, 10098, 10099, 10100, 10090, 10091, 10092, 10102, 10101, 10138,
                  10137, 10136})
-    rows.push_back({id, L"update_any_liboxes 2 " + std::to_wstring(id)});
-  for (int id : {10104, 10108, 10130, 10133, 10145}) rows.push_back({id, L"update_any_liboxes 2 2"});
-  for (int id : {10144, 10105, 10134}) rows.push_back({id, L"update_any_liboxes 2 1"});
+    rows.push_back({id, L"update_any_liboxes 2 3 " + std::to_wstring(id)});
+  for (int id : {10104, 10108, 10130, 10133, 10145}) rows.push_back({id, L"update_any_liboxes 2 2 0"});
+  for (int id : {10144, 10105, 10134}) rows.push_back({id, L"update_any_liboxes 2 1 0"});
   RunProgram([&](HWND task) {
     OpenThrough(task, file);
     for (const Row& r : rows) {
@@ -181,7 +187,7 @@ TEST_F(TaskWindowTest, AddPracticeAndAddDoctorTakeANameAndCancelAddsNothing) {
     wantStaff.push_back(L"Dr. Neu");
     EXPECT_EQ(groups, wantGroups);
     EXPECT_EQ(staff, wantStaff);
-    EXPECT_EQ(Calls(), (V{L"update_any_liboxes 2 2", L"update_any_liboxes 2 2"}));
+    EXPECT_EQ(Calls(), (V{L"update_any_liboxes 2 2 0", L"update_any_liboxes 2 2 0"}));
     Run([] { EXPECT_TRUE(all::kalmora_DB::is_init()); });
   });
 }
@@ -190,7 +196,7 @@ TEST_F(TaskWindowTest, F7MakesANewDocumentAndCtrlF1DoesNothing) {
   RunProgram([&](HWND task) {
     SetForegroundWindow(task);
     Pump(200);
-    alltest::ComtreeCalls().clear();
+    const V start = TreeRoots();
     // Ctrl+F1: the help contents command, which nothing handles.
     kwitest::SendKey(VK_CONTROL, false);
     kwitest::SendKey(VK_F1, false);
@@ -198,16 +204,20 @@ TEST_F(TaskWindowTest, F7MakesANewDocumentAndCtrlF1DoesNothing) {
     kwitest::SendKey(VK_CONTROL, true);
     Pump(300);
     EXPECT_TRUE(testbox::VisibleBoxes().empty());
-    EXPECT_EQ(Calls(), V{});
+    EXPECT_EQ(TreeRoots(), start);
     EXPECT_EQ(Caption(task), L"Kalmora6");
     Run([] { EXPECT_FALSE(all::kalmora_DB::is_init()); });
 
+    alltest::ComtreeCalls().clear();
     kwitest::SendKey(VK_F7, false);
     kwitest::SendKey(VK_F7, true);
     Pump(300);
     Run([] { EXPECT_TRUE(all::kalmora_DB::is_init()); });
     EXPECT_EQ(Caption(task), L"Kalmora6 : [kalmora]");
-    EXPECT_EQ(Calls(), (V{L"retract_engine", L"delete_cal 1", L"delete_liboxes", L"initialize"}));
+    // A running engine is stopped first; the tree shows the new roster.
+    ASSERT_FALSE(Calls().empty());
+    EXPECT_EQ(Calls().front(), L"retract_engine");
+    EXPECT_NE(TreeRoots(), start);
     // Leave without the new document's save questions.
     Run([] { all::kalmora_DB::uninit(); });
   });
@@ -272,26 +282,28 @@ TEST_F(TaskWindowTest, EachDeleteAllEmptiesItsStoreAsksNothingAndRefreshesWhatIt
       int id;
       uint32_t Counts::*field;
       uint32_t left;
-      V calls;
+      bool rebuilds;  // the command tree built anew
     };
     const Row kRows[] = {
-        {IDM_DELETE_ALL_CANTDOS, &Counts::rules, 0, {}},
-        {IDM_DELETE_ALL_ASSIGNMENTS, &Counts::assignments, 1, {L"update_xdata"}},  // the locked one stays
-        {IDM_DELETE_ALL_DOCTORS, &Counts::doctors, 0, {L"rebuild_and_draw_tree"}},
-        {IDM_DELETE_ALL_PRACTICES, &Counts::groups, 0, {L"rebuild_and_draw_tree"}},
-        {IDM_DELETE_ALL_TASKS, &Counts::tasks, 0, {L"rebuild_and_draw_tree"}},
-        {IDM_DELETE_ALL_LOCATIONS, &Counts::locations, 0, {L"rebuild_and_draw_tree"}},
+        {IDM_DELETE_ALL_CANTDOS, &Counts::rules, 0, false},
+        {IDM_DELETE_ALL_ASSIGNMENTS, &Counts::assignments, 1, false},  // the locked one stays
+        {IDM_DELETE_ALL_DOCTORS, &Counts::doctors, 0, true},
+        {IDM_DELETE_ALL_PRACTICES, &Counts::groups, 0, true},
+        {IDM_DELETE_ALL_TASKS, &Counts::tasks, 0, true},
+        {IDM_DELETE_ALL_LOCATIONS, &Counts::locations, 0, true},
     };
+    // A rebuild inserts every item anew: the root's text, changed here, comes back.
+    const std::wstring rootText = ItemText(TreeControl(), TreeRoot());
     for (const Row& r : kRows) {
-      alltest::ComtreeCalls().clear();
       Counts before = counts();
+      SetItemText(TreeControl(), TreeRoot(), L"(marked)");
       EXPECT_TRUE(Unasked([&] { Command(task, r.id); }).empty()) << r.id;
       Counts after = counts();
       EXPECT_EQ(after.*r.field, r.left) << r.id;
       before.*r.field = r.left;
       if (r.id == IDM_DELETE_ALL_DOCTORS) before.assignments = after.assignments;
       EXPECT_EQ(after, before) << r.id << ": other stores changed";
-      EXPECT_EQ(Calls(), r.calls) << r.id;
+      EXPECT_EQ(ItemText(TreeControl(), TreeRoot()) == rootText, r.rebuilds) << r.id;
     }
     Run([] { all::kalmora_DB::set_as_not_mod(); });
   });

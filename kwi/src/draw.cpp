@@ -101,8 +101,13 @@ bool OpenContext(HWND w, unsigned tools, DrawScope* s) {
   s->acquired = release;
   if (!release) return true;  // a held context carries the tools already
   s->rec = XZEV_GetWinData(w);
+  ApplyTools(s, tools);
+  return true;
+}
+
+void ApplyTools(DrawScope* s, unsigned tools) {
   const LONG_PTR* r = s->rec->w;
-  if (!r[rw_valid]) return true;
+  if (!r[rw_valid]) return;
   ApplyMapping(s->dc, s->rec);
   if ((s->clip = MakeClip(s->rec))) SelectClipRgn(s->dc, s->clip);
   auto select = [&](int word, HGDIOBJ* old) {
@@ -117,12 +122,12 @@ bool OpenContext(HWND w, unsigned tools, DrawScope* s) {
     SetBkColor(s->dc, static_cast<COLORREF>(r[rw_bkColor]));
   }
   if (tools & dt_text) SetTextColor(s->dc, static_cast<COLORREF>(r[rw_textColor]));
-  return true;
 }
 
 bool BeginDraw(HWND w, unsigned tools, DrawScope* s) {
   if (Validating()) {
-    if (!IsWindow(w)) {
+    // The cached window exists: destroying it frees its record, which clears the cache.
+    if (!IsCachedWindow(w) && !IsWindow(w)) {
       RaiseMayReturn(6000);
       return false;
     }

@@ -378,6 +378,7 @@ void PaintWindow(HWND w, _win_data* r) {
   HDC dc = BeginPaint(w, &ps);
   r->w[rw_paintDC] = reinterpret_cast<LONG_PTR>(dc);
   r->w[rw_paintWin] = reinterpret_cast<LONG_PTR>(w);
+  ClearDrawingCache();  // a held context cached for the window gives way to the paint's
   ApplyMapping(dc, r);
   SetROP2(dc, static_cast<int>(r->w[rw_rop] + 1));
   SetBkMode(dc, r->w[rw_bkMode] == 1 ? TRANSPARENT : OPAQUE);
@@ -530,7 +531,10 @@ bool CommonMessage(HWND w, UINT msg, WPARAM wp, LPARAM lp, bool cleanUp, bool as
       }
       auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
       g_state[sw_itemDC] = reinterpret_cast<LONG_PTR>(d->hDC);
-      g_state[sw_itemWin] = reinterpret_cast<LONG_PTR>(d->hwndItem);
+      // A menu item has no window of its own (hwndItem is the menu): drawing
+      // on the owner that gets the event reaches the item.
+      g_state[sw_itemWin] = d->CtlType == ODT_MENU ? reinterpret_cast<LONG_PTR>(w)
+                                                   : reinterpret_cast<LONG_PTR>(d->hwndItem);
       Dispatch(w, msg, wp, lp, nullptr, 1);
       RestoreItemTools();
       *answer = 1;

@@ -83,6 +83,9 @@ struct DrawScope {
 bool BeginDraw(HWND w, unsigned tools, DrawScope* s);
 // Opens the scope without the preamble (tool setters, text extents).
 bool OpenContext(HWND w, unsigned tools, DrawScope* s);
+// Puts the record's mapping, clip and tools into the scope's acquired
+// context (the displaced objects and the clip kept in the scope).
+void ApplyTools(DrawScope* s, unsigned tools);
 void EndDraw(DrawScope* s);
 // The clip an acquired context gets: the paint rectangle and the record's
 // clip region combined; null when there is none.

@@ -156,6 +156,8 @@ void FreeLists();
 // release it.
 HDC DrawingContext(HWND w, bool* release);
 void ClearDrawingCache();
+// True for the window whose context the paint-context cache holds (this thread).
+bool IsCachedWindow(HWND w);
 // The window that owns boxes: the dialog or top-level window holding the
 // focus, else the task window.
 HWND FocusWindowForBoxes();

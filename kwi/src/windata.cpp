@@ -245,9 +245,10 @@ void CleanUpRecord(HWND w, _win_data* r) {
   s[rw_font] = s[rw_brush] = s[rw_pen] = s[rw_gdi] = s[rw_cursor] = s[rw_menu] = 0;
 }
 
-// One-entry cache of the paint context: the window being painted, its record
-// and its context, until the paint ends, a record goes or another window is
-// looked up; with it, once asked, whether that window may be drawn on (its
+// One-entry cache of the paint context (or of a context held outside a
+// paint): the window being painted, its record and its context, until the
+// paint ends or the held context is released, a record goes or another
+// window is looked up; with it, once asked, whether that window may be drawn on (its
 // type and subclass do not change while it paints).
 static HWND g_cachedWindow;
 static HDC g_cachedDC;
@@ -353,10 +354,25 @@ void ClearDrawingCache() {
   g_cachedDrawable = -1;
 }
 
+bool IsCachedWindow(HWND w) {
+  return w && w == g_cachedWindow && GetCurrentThreadId() == g_cachedThread;
+}
+
 bool Drawable(HWND w) {
   if (!w || w != g_cachedWindow) return TypeAllows(w, WindowType(w), 2);
   if (g_cachedDrawable < 0) g_cachedDrawable = TypeAllows(w, WindowType(w), 2) ? 1 : 0;
   return g_cachedDrawable == 1;
+}
+
+// Caches a paint's or a held context of one of the program's windows.
+static HDC Cache(HWND w, HDC dc, _win_data* r) {
+  if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == g_app) {
+    g_cachedWindow = w;
+    g_cachedDC = dc;
+    g_cachedRecord = r;
+    g_cachedThread = GetCurrentThreadId();
+  }
+  return dc;
 }
 
 HDC DrawingContext(HWND w, bool* release) {
@@ -368,16 +384,8 @@ HDC DrawingContext(HWND w, bool* release) {
   if (w && StateReady() && g_state[sw_itemWin] == reinterpret_cast<LONG_PTR>(w))
     return reinterpret_cast<HDC>(g_state[sw_itemDC]);
   _win_data* r = XZEV_GetWinData(w);
-  if (w && r->w[rw_paintWin] == reinterpret_cast<LONG_PTR>(w) && r->w[rw_paintDC]) {
-    HDC dc = reinterpret_cast<HDC>(r->w[rw_paintDC]);
-    if (reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(w, GWLP_HINSTANCE)) == g_app) {
-      g_cachedWindow = w;
-      g_cachedDC = dc;
-      g_cachedRecord = r;
-      g_cachedThread = GetCurrentThreadId();
-    }
-    return dc;
-  }
+  if (w && r->w[rw_paintWin] == reinterpret_cast<LONG_PTR>(w) && r->w[rw_paintDC])
+    return Cache(w, reinterpret_cast<HDC>(r->w[rw_paintDC]), r);
   if (StateReady()) {
     const LONG_PTR lw = reinterpret_cast<LONG_PTR>(w);
     if (w && g_state[34] == lw) return reinterpret_cast<HDC>(g_state[35]);
@@ -390,7 +398,8 @@ HDC DrawingContext(HWND w, bool* release) {
     *release = true;
     return GetDC(nullptr);
   }
-  if (r->w[rw_keptDC]) return reinterpret_cast<HDC>(r->w[rw_keptDC]);
+  // A held context is cached like a paint's until it is released.
+  if (r->w[rw_keptDC]) return Cache(w, reinterpret_cast<HDC>(r->w[rw_keptDC]), r);
   if (TypeAllows(w, WindowType(w), 2)) {
     *release = true;
     return GetDC(w);

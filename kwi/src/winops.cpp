@@ -642,8 +642,13 @@ HDC win_GetNativeGraphicContext(LONG_PTR window, int* acquired) {
   if (!CheckWindow(w)) return nullptr;
   bool release = false;
   HDC dc = DrawingContext(w, &release);
-  LONG_PTR* r = XZEV_GetWinData(w)->w;
+  _win_data* rec = XZEV_GetWinData(w);
+  LONG_PTR* r = rec->w;
   if (dc && release) {
+    // The held context starts with the window's tools, as every acquired one.
+    DrawScope s{w, rec, dc, true, nullptr, nullptr, nullptr, nullptr};
+    ApplyTools(&s, dt_pen | dt_brush | dt_text | dt_modes);
+    if (s.clip) DeleteObject(s.clip);  // the context holds its own copy
     r[rw_keptDC] = reinterpret_cast<LONG_PTR>(dc);
     r[rw_keptDC + 1] = 1;
   }
@@ -656,8 +661,16 @@ void win_ReleaseNativeGraphicContext(LONG_PTR window, HDC dc, int flag) {
   if (!CheckWindow(w)) return;
   LONG_PTR* r = XZEV_GetWinData(w)->w;
   HDC kept = reinterpret_cast<HDC>(r[rw_keptDC]);
-  if (kept && r[rw_keptDC + 1]) ReleaseDC(w, kept);
+  if (kept && r[rw_keptDC + 1]) {
+    // The window's tools stay the record's: the context gives them back.
+    SelectObject(kept, GetStockObject(BLACK_PEN));
+    SelectObject(kept, GetStockObject(WHITE_BRUSH));
+    SelectObject(kept, GetStockObject(SYSTEM_FONT));
+    SelectClipRgn(kept, nullptr);
+    ReleaseDC(w, kept);
+  }
   r[rw_keptDC] = r[rw_keptDC + 1] = 0;
+  ClearDrawingCache();
   if (flag && dc && dc != kept) ReleaseDC(w, dc);
 }
 

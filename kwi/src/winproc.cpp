@@ -68,12 +68,21 @@ static HMENU OwnMenu(HWND w) {
   return r->w[rw_noMenu] ? nullptr : reinterpret_cast<HMENU>(r->w[rw_menu]);
 }
 
+// Puts `m` in the task window's menu bar.  Setting and drawing the bar
+// changes the frame (the whole non-client area is computed and painted
+// again), so it is done only when the bar holds another menu; a change to
+// the items of the menu shown redraws the bar where it is made.
+static void ShowTaskMenu(HMENU m) {
+  if (GetMenu(g_task) == m) return;
+  SetMenu(g_task, m);
+  DrawMenuBar(g_task);
+}
+
 static void ActivateInner(HWND child) {
   if (g_activeInner && g_activeInner != child && IsWindow(g_activeInner))
     SendMessageW(g_activeInner, WM_NCACTIVATE, FALSE, 0);
   HMENU m = OwnMenu(child);
-  SetMenu(g_task, m ? m : OwnMenu(g_task));
-  DrawMenuBar(g_task);
+  ShowTaskMenu(m ? m : OwnMenu(g_task));
   g_activeInner = child;
   SendMessageW(child, WM_NCACTIVATE, TRUE, 0);
   SetFocus(child);
@@ -172,8 +181,7 @@ static LRESULT CommonProcBody(HWND w, UINT m, WPARAM wp, LPARAM lp) {
           if (ev == WM_CREATE) {
             ActivateInner(child);
           } else {
-            SetMenu(w, OwnMenu(w));
-            DrawMenuBar(w);
+            ShowTaskMenu(OwnMenu(w));
             SetFocus(w);
             g_activeInner = nullptr;
           }

@@ -420,6 +420,40 @@ TEST(Drawing, UpdateEventDrawsOnTheHeldContext) {
   EXPECT_EQ(inside, 0x00FF00u);
 }
 
+// A context held outside a paint draws with the window's tools (set before
+// it was taken and while it is held) and, once let go, drawing takes a fresh one.
+TEST(Drawing, AContextHeldOutsideAPaintHasTheWindowsToolsUntilItIsLetGo) {
+  uint32_t before = 0, held = 0, after = 0;
+  int acquired = 0;
+  RunInTask([&](HWND task) {
+    Terms t;
+    Closure none([](HWND, event_struct*) -> LONG_PTR { Fail(); });
+    rect_struct r{0, 0, 60, 60};
+    HWND w = reinterpret_cast<HWND>(win_Create(wt_child, &r, L"", t.NoMenu(), L(task), t.Flags({}), &none, 0));
+    UpdateWindow(w);
+    brush_struct green{2, 0x00FF00}, red{2, 0x0000FF}, blue{2, 0xFF0000};
+    win_SetBrush(L(w), &green);
+    HDC dc = win_GetNativeGraphicContext(L(w), &acquired);
+    rect_struct left{0, 0, 30, 60}, right{30, 0, 60, 60}, corner{0, 0, 30, 30};
+    draw_Rect(L(w), &left);
+    win_SetBrush(L(w), &red);
+    draw_Rect(L(w), &right);
+    win_ReleaseNativeGraphicContext(L(w), dc, 1);
+    win_SetBrush(L(w), &blue);
+    draw_Rect(L(w), &corner);
+    picture p = pict_GetFromWin(L(w), &r);
+    ASSERT_TRUE(p);
+    before = Decode(p).at(15, 45);
+    held = Decode(p).at(45, 30);
+    after = Decode(p).at(15, 15);
+    DestroyWindow(w);
+  });
+  EXPECT_EQ(acquired, 1);
+  EXPECT_EQ(before, 0x00FF00u);
+  EXPECT_EQ(held, 0xFF0000u);   // pixels read as 0xRRGGBB
+  EXPECT_EQ(after, 0x0000FFu);
+}
+
 // ---------------------------------------------------------------------------
 // Pictures and files.
 

@@ -382,6 +382,41 @@ TEST(Windows, InnerTopLevelWindowLendsItsMenuToTheTask) {
   EXPECT_TRUE(parent);
 }
 
+// A child window without a menu of its own leaves the task window's menu bar
+// and frame as they are: no frame change (WM_NCCALCSIZE) on its creation or
+// its end.
+WNDPROC g_taskProc;
+int g_frameChanges;
+LRESULT CALLBACK CountFrameChanges(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_NCCALCSIZE) ++g_frameChanges;
+  return CallWindowProcW(g_taskProc, w, m, wp, lp);
+}
+
+TEST(Windows, AChildWithoutAMenuLeavesTheTaskFrameAlone) {
+  HMENU before = nullptr, whileOpen = nullptr, after = nullptr;
+  int changes = -1;
+  RunInTask([&](HWND task) {
+    Terms t;
+    before = GetMenu(task);
+    Closure none([](HWND, event_struct*) -> LONG_PTR { return 0; });
+    rect_struct r = Rect(5, 5, 150, 100);
+    g_frameChanges = 0;
+    g_taskProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(task, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountFrameChanges)));
+    HWND child = reinterpret_cast<HWND>(
+        win_Create(wt_child, &r, L"", t.NoMenu(), reinterpret_cast<LONG_PTR>(task), t.Flags({}), &none, 0));
+    whileOpen = GetMenu(task);
+    DestroyWindow(child);
+    after = GetMenu(task);
+    SetWindowLongPtrW(task, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_taskProc));
+    changes = g_frameChanges;
+  });
+  EXPECT_TRUE(before);
+  EXPECT_EQ(whileOpen, before);
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(changes, 0);
+}
+
 TEST(Dialogs, ModalDialogFromAListCreatesTheDocumentedControls) {
   std::atomic<bool> stop{false};
   std::thread closer = CloseDialogLater(L"KwiModal", &stop);

@@ -5,6 +5,7 @@
 
 #include "KWI/Wyn/wyn.h"
 #include "kalmoradb/kalmora_DB.h"
+#include "kalmoradb/renumber.h"
 #include "unit.h"
 
 namespace all {
@@ -24,6 +25,14 @@ constexpr int32_t kSolid = 2;
 
 bool Exists(const wchar_t* name) { return string_brush_db::exist_name(groups::state.db(), kChain, name); }
 
+// The name at position row (from 1), on the heap; null past the ends.
+const wchar_t* NameAt(int32_t row) {
+  int32_t n = 1;
+  for (const SList* l = groups::list_groups(); !l->Empty(); l = l->tail, ++n)
+    if (n == row) return tav::HeapCopy(l->head);
+  return nullptr;
+}
+
 }  // namespace
 
 void groups::clear() {
@@ -40,15 +49,18 @@ bool groups::nd_groups(tav::Each<const rizediveva6::str_br*> k) {
 const SList* groups::list_groups() { return string_brush_db::list_names(state.db(), kChain); }
 
 void groups::add_group(int32_t row, const wchar_t* text) {
+  const wchar_t* old = NameAt(row);
   if (text[0] == 0 || wcscmp(text, L" ") == 0) {
     kalmora_DB::set_as_mod();
     string_brush_db::del_nth(state.db(), kChain, row);
+    if (old) renumber::group(old, nullptr);
     return;
   }
   if (Exists(text)) return;
-  if (row >= 1 && row <= string_brush_db::count(state.db(), kChain)) {
+  if (old) {
     kalmora_DB::set_as_mod();
     string_brush_db::replace_nth_str(state.db(), kChain, row, text);
+    renumber::group(old, text);
     return;
   }
   add_group(text);
@@ -62,8 +74,10 @@ void groups::add_group(const wchar_t* text) {
 }
 
 void groups::del_group(const wchar_t* name) {
+  const bool existed = Exists(name);
   kalmora_DB::set_as_mod();
   string_brush_db::del_name(state.db(), kChain, name);
+  if (existed) renumber::group(name, nullptr);
 }
 
 void groups::set_color(const wchar_t* name, int32_t colour) {

@@ -7,8 +7,9 @@
 //    that finds its name present changes and marks nothing.
 //  - A new group gets a solid brush (style 2) of a random colour; a rename
 //    keeps the brush.
-//  - Renaming or deleting a group does not touch the doctors
-//    (staff_db::repair_after_group_change does).
+//  - Renaming or deleting a group carries the new name into, or drops the
+//    old one from, the doctors' group lists, group rules and group ties
+//    (renumber::group).
 #pragma once
 
 #include "SYSTEM/stringDB/stringdb.h"

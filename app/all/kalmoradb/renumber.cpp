@@ -12,6 +12,7 @@
 #include "kalmoradb/sc_include.h"
 #include "kalmoradb/sc_mod_date.h"
 #include "kalmoradb/sc_stat_weekend.h"
+#include "kalmoradb/staff_db.h"
 #include "kalmoradb/ties.h"
 #include "kalmoradb/typical_db.h"
 #include "phase1/sc_phase1.h"
@@ -119,16 +120,22 @@ const List<int32_t>* Refs(tav::chainDB* db, const IDomainDefinition* d, const wc
   return refs.Finish();
 }
 
-// Each term of the chain rewritten in place by f (the replacement term, or
-// null to delete the term).
+// Each term of the chain rewritten in place by f (the replacement term,
+// the term itself to keep it unwritten, or null to delete it); whether any
+// term changed.
 template <class F>
-void RewriteChain(const wchar_t* chain, const IDomainDefinition* d, F f) {
+bool RewriteChain(const wchar_t* chain, const IDomainDefinition* d, F f) {
   tav::chainDB* db = kalmora_DB::db();
+  bool changed = false;
   for (const List<int32_t>* r = Refs(db, d, chain); !r->Empty(); r = r->tail) {
-    const T::term now = f(db->ref_term(d, r->head));
+    const T::term was = db->ref_term(d, r->head);
+    const T::term now = f(was);
+    if (now == was) continue;
+    changed = true;
     if (now) db->term_replace(d, r->head, now);
     else db->term_delete(chain, r->head);
   }
+  return changed;
 }
 
 void RewriteTypical(list_kind kind, const number_map& map) {
@@ -238,7 +245,61 @@ void RewriteRules(const KeyContext& context) {
   });
 }
 
+// A name of `old` followed: `now`, or null when it goes.
+bool Named(const wchar_t* name, const wchar_t* old) { return name && wcscmp(name, old) == 0; }
+
+// Every doctor's group list with `old` renamed or dropped.
+bool FollowInDoctors(const wchar_t* old, const wchar_t* now) {
+  // References first: the walk's terms are gone once it backtracks.
+  ListBuilder<chain_ref> changed(true);
+  staff_db::nd_person([&](const PersonTerm* p) {
+    if (rizediveva6::orv_list::member(old, rizediveva6::AsSList(p->dat->groups))) changed.Add(p->ref);
+    tav::K::Fail();
+  });
+  const List<chain_ref>* people = changed.Finish();
+  for (const List<chain_ref>* l = people; !l->Empty(); l = l->tail) {
+    const PersonTerm* p = staff_db::get_personref(l->head);
+    const PersonDatTerm* d = p->dat;
+    ListBuilder<const wchar_t*> names(true);
+    for (const SList* g = rizediveva6::AsSList(d->groups); !g->Empty(); g = g->tail)
+      if (!Named(g->head, old)) names.Add(g->head);
+      else if (now) names.Add(now);
+    staff_db::replace_person(MakePerson(p->ref, d->name, names.Finish(), d->colour, d->letter, d->deleted->functor));
+  }
+  return !people->Empty();
+}
+
+bool FollowInRules(const wchar_t* old, const wchar_t* now) {
+  sc_rules::stored_changed();
+  return RewriteChain(L"rule_chain", tav::D(domains::which_rule), [&](T::term t) -> T::term {
+    auto* w = reinterpret_cast<const WhichRuleTerm*>(t);
+    if (w->Kind() != who_kind::group_rule || !Named(w->name, old)) return t;
+    return now ? reinterpret_cast<T::term>(OnStack(WhichRuleTerm{w->functor, now, w->rule})) : nullptr;
+  });
+}
+
+bool FollowInTies(const wchar_t* old, const wchar_t* now) {
+  ties::stored_changed();
+  return RewriteChain(L"tie_chain", tav::D(domains::tie_dom), [&](T::term t) -> T::term {
+    auto* tie = reinterpret_cast<const TieDomTerm*>(t);
+    const WhichTieTerm* who = tie->dat->who;
+    if (who->functor != static_cast<uint64_t>(which_kind::group_tie) || !Named(who->name, old)) return t;
+    if (!now) return nullptr;
+    TieDatTerm dat = *tie->dat;
+    dat.who = OnStack(WhichTieTerm{who->functor, now});
+    return reinterpret_cast<T::term>(OnStack(TieDomTerm{tie->functor, tie->ref, OnStack(dat)}));
+  });
+}
+
 }  // namespace
+
+void renumber::group(const wchar_t* old, const wchar_t* now) {
+  // Each step marks the document itself when it writes.
+  const bool doctors = FollowInDoctors(old, now);
+  const bool rules = FollowInRules(old, now);
+  const bool tied = FollowInTies(old, now);
+  if (doctors || rules || tied) kalmora_DB::set_as_mod();
+}
 
 void renumber::apply(list_kind kind, const number_map& map) {
   if (!map.Moves()) return;

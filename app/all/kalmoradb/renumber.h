@@ -14,6 +14,10 @@
 //    a filter on a gone number becomes include_all.
 //    Then it marks the document modified and asks for a rebuild.
 //  - Maps are injective on the kept numbers, so rewrites never collide.
+//  - group carries a group's new name into every doctor's group list,
+//    group rule and group tie of the old one, or (deleted) drops the name
+//    from the lists and deletes those rules and ties; it writes and marks
+//    only the records that change.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +49,8 @@ struct number_map {
 class renumber {
  public:
   static void apply(list_kind kind, const number_map& map);
+  // Group `old` renamed to `now`, or deleted (now null).
+  static void group(const wchar_t* old, const wchar_t* now);
 };
 
 }  // namespace all

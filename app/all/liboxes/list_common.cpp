@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "SYSTEM/options/options_db.h"
+#include "kalmoradb/roster_types.h"
 #include "kwi/kwi.h"
 
 namespace all::lists {
@@ -87,6 +88,65 @@ line InputRow(uint32_t emptyCells) {
   b.Add(L"new->");
   for (uint32_t i = 0; i < emptyCells; ++i) b.Add(L"");
   return rizediveva6::LineNo(b.Finish(), 0, 0);
+}
+
+const wchar_t* RefText(int32_t ref) {
+  return tav::HeapCopy(T::ToString(tav::D(domains::chain_ref), reinterpret_cast<T::term>(&ref)));
+}
+
+bool ReadRef(const wchar_t* text, int32_t* ref) {
+  int32_t v = 0;
+  if (rizediveva6::TrapAndForget([&] { std::memcpy(&v, T::FromString(tav::D(domains::chain_ref), text), sizeof v); }))
+    return false;
+  *ref = v;
+  return true;
+}
+
+bool NthCell(const SList* cells, uint32_t n, const wchar_t** text) {
+  for (uint32_t i = 1; !cells->Empty(); cells = cells->tail, ++i)
+    if (i == n) {
+      *text = cells->head;
+      return true;
+    }
+  return false;
+}
+
+const rizediveva6::List<int32_t>* CheckedRefs(rizediveva6::libox* l, uint32_t cell,
+                                              const rizediveva6::List<int32_t>* stored) {
+  rizediveva6::ListBuilder<int32_t> out(true);
+  const rizediveva6::List<int32_t>* taken = rizediveva6::Nil<int32_t>();
+  auto has = [](const rizediveva6::List<int32_t>* refs, int32_t ref) {
+    for (; !refs->Empty(); refs = refs->tail)
+      if (refs->head == ref) return true;
+    return false;
+  };
+  const rizediveva6::selection s = l->lbox_getsel();
+  for (const rizediveva6::List<const SList*>* c = s.cells; !c->Empty(); c = c->tail) {
+    const wchar_t* text;
+    int32_t ref;
+    if (!NthCell(c->head, cell, &text) || !ReadRef(text, &ref) || !has(stored, ref) || has(taken, ref)) continue;
+    taken = rizediveva6::Cons(ref, taken);
+    out.Add(ref);
+  }
+  return out.Finish();
+}
+
+void RefListSetUp(rizediveva6::libox* l, LONG_PTR window, uint32_t menu) {
+  SetLayout(l);
+  l->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
+      {rizediveva6::selected_prop{rizediveva6::selected_prop::selected_is_bold, 0, 0}}));
+  QEL_KWI::win_SetHandler(window, l->event_handler());
+  l->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
+      {rizediveva6::selected_prop{rizediveva6::selected_prop::selection_allowed, 0, 3}}));
+  l->set_allow_multiselect(true);
+  l->set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
+  l->set_menu(LoadMenu(menu));
+  l->set_callback_sel({&DrawnSelection, l});
+}
+
+void DrawnSelection(void* list, uint32_t column, uint32_t, const line&) {
+  if (column <= 2) K::Fail();
+  static_cast<rizediveva6::libox*>(list)->lbox_draw();
 }
 
 }  // namespace all::lists

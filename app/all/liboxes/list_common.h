@@ -7,6 +7,7 @@
 //    collected heap; a menu loaded from the resources is copied whole,
 //    sub-menus and texts included.
 //  - Row numbers are decimal without leading zeros or blanks.
+//  - A reference cell reads back to exactly the reference it was made from.
 #pragma once
 
 #include <cstring>
@@ -48,5 +49,23 @@ void Refill(rizediveva6::libox* l, const rizediveva6::List<rizediveva6::line>* r
 const rizediveva6::SList* HeapCells(std::initializer_list<const wchar_t*> texts);
 // The "new->" row after `cells` empty texts.
 rizediveva6::line InputRow(uint32_t emptyCells);
+// A chain reference as the runtime writes a 32-bit reference (heap copy),
+// and read back the same way; false for a text that is none.
+const wchar_t* RefText(int32_t ref);
+bool ReadRef(const wchar_t* text, int32_t* ref);
+// The n-th cell (from 1) of a row's cells; false when the row is shorter.
+bool NthCell(const rizediveva6::SList* cells, uint32_t n, const wchar_t** text);
+// The references of the checked rows (cell `cell` of each) that are among
+// `stored`, each once, in row order.
+const rizediveva6::List<int32_t>* CheckedRefs(rizediveva6::libox* l, uint32_t cell,
+                                              const rizediveva6::List<int32_t>* stored);
+// The set-up the ties and can't-do lists share after their base is built
+// in `window`: layout, bold then selectable columns 0..3, the handler,
+// multiple selection, the check column, the menu and the DrawnSelection
+// call-back.
+void RefListSetUp(rizediveva6::libox* l, LONG_PTR window, uint32_t menu);
+// Selection call-back of the lists whose base leaves the drawing to them:
+// draws the list and succeeds for a column above 2, fails for the others.
+void DrawnSelection(void* list, uint32_t column, uint32_t row, const rizediveva6::line& l);
 
 }  // namespace all::lists

@@ -100,6 +100,9 @@ const wchar_t* Decimal(int64_t v) {
   return tav::HeapCopy(buf);
 }
 
+// The reference text of a value for the bottom row: "-" for 0.
+const wchar_t* ReferenceText(uint32_t reference) { return reference == 0 ? L"-" : Decimal(reference); }
+
 // An unsigned count as the language's integer: 302 beyond its range.
 int32_t AsInteger(uint32_t v) {
   if (v > static_cast<uint32_t>(INT32_MAX)) rizediveva6::RaiseRangeError();
@@ -114,23 +117,25 @@ constexpr uintptr_t kDynMenu = 2;
 }  // namespace
 
 stats_tab::value_cells stats_tab::stat_edata(const stat_row& value, stat_type how, bool percent) {
+  const wchar_t* reference = ReferenceText(value.first);
+  return value_cells{row_cells_of(value, how, percent), reference};
+}
+
+const SList* stats_tab::row_cells_of(const stat_row& value, stat_type how, bool percent) {
   const uint32_t reference = value.first, assigned = value.second;
   const bool compare = how == stat_type::compare;
-  value_cells out{nullptr, reference == 0 ? L"-" : Decimal(reference)};
-  if (reference == 0) {
-    out.cells = compare ? rizediveva6::MakeList<const wchar_t*>({L"", L"", L"-"}) : rizediveva6::MakeList<const wchar_t*>({L"-"});
-  } else if (compare) {
+  if (reference == 0)
+    return compare ? rizediveva6::MakeList<const wchar_t*>({L"", L"", L"-"}) : rizediveva6::MakeList<const wchar_t*>({L"-"});
+  if (compare) {
     const int32_t difference = tav::SubChecked(AsInteger(assigned), AsInteger(reference));
-    out.cells = percent ? rizediveva6::MakeList<const wchar_t*>({L"", L"",
+    return percent ? rizediveva6::MakeList<const wchar_t*>({L"", L"",
                                                percent_text(static_cast<double>(tav::MulChecked(difference, 100)) /
                                                             static_cast<double>(reference))})
-                        : rizediveva6::MakeList<const wchar_t*>({Decimal(assigned), Decimal(reference), Decimal(difference)});
-  } else {
-    out.cells = rizediveva6::MakeList<const wchar_t*>({percent ? percent_text(static_cast<double>(assigned) * 100.0 /
-                                                             static_cast<double>(reference))
-                                             : Decimal(assigned)});
+                   : rizediveva6::MakeList<const wchar_t*>({Decimal(assigned), Decimal(reference), Decimal(difference)});
   }
-  return out;
+  return rizediveva6::MakeList<const wchar_t*>({percent ? percent_text(static_cast<double>(assigned) * 100.0 /
+                                                                       static_cast<double>(reference))
+                                                        : Decimal(assigned)});
 }
 
 const wchar_t* stats_tab::percent_text(double value) {
@@ -192,12 +197,12 @@ const SList* stats_tab::row_cells(const pg& who, const SList* front, bool refere
   ListBuilder<const wchar_t*> b(true);
   b.Add(front->head);
   for (const List<stat_row>* v = xtotals_->get_data(xdb_do_what_stat_, who); !v->Empty(); v = v->tail) {
-    const value_cells c = stat_edata(v->head, xstat_type_, boo_percent_);
+    // Only what the row shows is made: its cells or its reference texts.
     if (referenceTexts) {
-      b.Add(c.reference);
+      b.Add(ReferenceText(v->head.first));
       continue;
     }
-    for (const SList* l = c.cells; !l->Empty(); l = l->tail) b.Add(l->head);
+    for (const SList* l = row_cells_of(v->head, xstat_type_, boo_percent_); !l->Empty(); l = l->tail) b.Add(l->head);
   }
   return b.Finish();
 }
@@ -229,11 +234,16 @@ const List<line>* stats_tab::make_lines() {
 }
 
 void stats_tab::build_menu() {
-  menu_struct* m = tav::kwi::menugetres(kMenu);
-  menu_item_list_struct* items = lists::HeapItems(reinterpret_cast<const menu_item_list_struct*>(m->value));
+  // The resource is read and copied once; every build sets the states again.
+  if (!menu_) {
+    menu_struct* m = tav::kwi::menugetres(kMenu);
+    menu_ = lists::HeapItems(reinterpret_cast<const menu_item_list_struct*>(m->value));
+    installed_ = static_cast<menu_struct*>(K::Memory::AllocHeap(sizeof(menu_struct)));
+    *installed_ = menu_struct{kDynMenu, reinterpret_cast<uintptr_t>(menu_)};
+  }
   const bool comparable =
       xdb_do_what_stat_ == do_what_stat::do_totals || xdb_do_what_stat_ == do_what_stat::do_weekend;
-  for (menu_item_list_struct* l = items; l->functor == ListCons; l = l->next) {
+  for (menu_item_list_struct* l = menu_; l->functor == ListCons; l = l->next) {
     menu_item* it = l->value;
     if (it->functor != kItemTxt) continue;
     LONG_PTR& checked = it->w[kTxtChecked];
@@ -251,10 +261,7 @@ void stats_tab::build_menu() {
       default: break;
     }
   }
-  menu_ = items;
-  auto* menu = static_cast<menu_struct*>(K::Memory::AllocHeap(sizeof(menu_struct)));
-  *menu = menu_struct{kDynMenu, reinterpret_cast<uintptr_t>(items)};
-  set_menu(menu);
+  set_menu(installed_);
 }
 
 void stats_tab::fill() {

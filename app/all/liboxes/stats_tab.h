@@ -40,7 +40,8 @@ class stats_tab : public rizediveva6::libox {
   virtual void recalculate();
   virtual void re_draw();
 
-  // The pop-up menu as last built (items on the collected heap).
+  // The pop-up menu with the current states (items on the collected heap,
+  // copied from the resource once).
   const QEL_KWI::menu_item_list_struct* popup_menu() const { return menu_; }
 
   // The cells of one value, and its reference text for the bottom row
@@ -55,6 +56,8 @@ class stats_tab : public rizediveva6::libox {
 
  private:
   stats_tab() = default;
+  // The row cells of stat_edata alone.
+  static const rizediveva6::SList* row_cells_of(const stat_row& value, stat_type how, bool percent);
   void set_do_what_stat(const rizediveva6::SList* path);
   void make_cols();
   const rizediveva6::List<rizediveva6::line>* make_lines();
@@ -69,6 +72,7 @@ class stats_tab : public rizediveva6::libox {
   totals* xtotals_ = nullptr;
   const wchar_t* view_ = nullptr;  // the list box's name
   QEL_KWI::menu_item_list_struct* menu_ = nullptr;
+  QEL_KWI::menu_struct* installed_ = nullptr;  // the menu handed to the list box, over menu_
 };
 
 }  // namespace all

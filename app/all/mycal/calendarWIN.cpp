@@ -53,6 +53,17 @@ bool SavedView(uint32_t* across, uint32_t* down, uint64_t* start) {
   return true;
 }
 
+// Stores a view value; a value the options already hold is not written
+// again (each write saves the options file).
+void KeepInt(const wchar_t* key, int32_t value) {
+  int32_t held;
+  if (!options_db::various_i(key, &held) || held != value) options_db::various_i(key, value);
+}
+void KeepU64(const wchar_t* key, uint64_t value) {
+  uint64_t held;
+  if (!options_db::various_u64(key, &held) || held != value) options_db::various_u64(key, value);
+}
+
 bool Simple() {
   int32_t v;
   return options_db::various_i(L"simple", &v) && v == 1;
@@ -61,17 +72,6 @@ bool Simple() {
 }  // namespace
 
 int32_t RoundHalfAway(double v) { return rizediveva6::checked::R2I(std::round(v)); }
-
-held_context::held_context(wyndow t) {
-  if (t.alt == wyndow::wnull) return;
-  window_ = t.window;
-  dc_ = win_GetNativeGraphicContext(window_, &acquired_);
-}
-
-void held_context::release() {
-  if (acquired_) win_ReleaseNativeGraphicContext(window_, dc_, 1);
-  acquired_ = 0;
-}
 
 calendarWIN* calendarWIN::new_calendarwin(LONG_PTR window) {
   calendarWIN* c = tav::NewObject<calendarWIN>();
@@ -113,10 +113,10 @@ void calendarWIN::drew_cal() {
     xhscroll_down_->scroll_pos(&down, &lo, &hi);
     if (across < 1 || across > 5 || down < 1 || down > 20) rizediveva6::RaiseRangeError();
     xweeks_across_ = static_cast<uint32_t>(across);
-    options_db::various_i(L"weeksacross", across);
+    KeepInt(L"weeksacross", across);
     xweeks_down_ = static_cast<uint32_t>(down);
-    options_db::various_i(L"weeksdown", down);
-    options_db::various_u64(L"weekstart", xstart_display_);
+    KeepInt(L"weeksdown", down);
+    KeepU64(L"weekstart", xstart_display_);
     const uint32_t startWeek = time_convert::tv_week_no(xstart_display_);
     const uint32_t endWeek = time_convert::tv_week_no(xend_);
     draw_calendar(endWeek, startWeek);
@@ -220,8 +220,9 @@ void calendarWIN::days_area(int32_t* left, int32_t* right) {
 }
 
 void calendarWIN::draw_calendar(uint32_t endWeek, uint32_t startWeek) {
-  wyn::wsetforecolor(thiswyn_, 0);
-  wyn::wsetbackmode(thiswyn_, 1);
+  tools_.forget();
+  tools_.fore(thiswyn_, 0);
+  tools_.backmode(thiswyn_, 1);
   rect_struct c{};
   wyn::wgetclientrect(thiswyn_, &c);
   geometry g{};
@@ -234,6 +235,7 @@ void calendarWIN::draw_calendar(uint32_t endWeek, uint32_t startWeek) {
   if (g.slots < 1 || g.slots > 10) rizediveva6::RaiseRangeError();
   simple_ = Simple();
   if (IsScreen(thiswyn_)) K::RunTrapped([&] { win_Clear_0(thiswyn_.window, 0x000000); });
+  tools_.forget();  // the clear puts its own pen and brush back
   K::RunTrapped([&] { draw_header(g); });
   if (boo_just_draw_rects_) K::RunTrapped([&] { draw_kept_cells(); });
   // One row of Across weeks per step: exactly the rows of the view that
@@ -254,15 +256,16 @@ void calendarWIN::simple_or_fade(int32_t colour, rect_struct r) {
     return;
   }
   wyn::o_fade_rect(thiswyn_, r, true, wyn::decompose(colour), rizediveva6::rgb{255, 255, 255});
-  wyn::wsetbrush(thiswyn_, {1, 0xFFFFFF});
-  wyn::wsetpen(thiswyn_, {1, 0, 0x000000});
+  tools_.forget_pen();  // the fade's pens
+  tools_.brush(thiswyn_, {1, 0xFFFFFF});
+  tools_.pen(thiswyn_, {1, 0, 0x000000});
   wyn::wdrawrect(thiswyn_, r);
 }
 
 void calendarWIN::draw_header(const geometry& g) {
   db_date_format = nullptr;
-  wyn::wsetpen(thiswyn_, {1, 0, 0x000000});
-  wyn::wsetbrush(thiswyn_, {2, 0xFFFFFF});
+  tools_.pen(thiswyn_, {1, 0, 0x000000});
+  tools_.brush(thiswyn_, {2, 0xFFFFFF});
   const int32_t dayW = RoundHalfAway(double(g.right - g.left) / (xweeks_across_ * 7));
   const tav::StringList* names = mytime::daynames();
   xdb_dtext_ = xweeks_across_ == 1 ? 2 : 5;
@@ -279,20 +282,20 @@ void calendarWIN::draw_header(const geometry& g) {
 
 void calendarWIN::cell_tools(int32_t* textColour) {
   const bool printer = thiswyn_.alt == wyndow::prnt;
-  wyn::wsetbrush(thiswyn_, {2, printer ? 0xFFFFFFu : 0u});
+  tools_.brush(thiswyn_, {2, printer ? 0xFFFFFFu : 0u});
   *textColour = printer ? 0x000000 : 0xFFFFFF;
 }
 
 void calendarWIN::draw_kept_cells() {
   int32_t text;
   cell_tools(&text);
-  wyn::wsetpen(thiswyn_, {1, 0, kGreyPen});
+  tools_.pen(thiswyn_, {1, 0, kGreyPen});
   for (const slot_rct& r : ndb_slot_rct_) {
     wyn::wdrawrect(thiswyn_, r.rect);
     if (r.text[0]) {
-      wyn::wsetforecolor(thiswyn_, text);
+      tools_.fore(thiswyn_, text);
       wyn::wdrawtextinrect(thiswyn_, r.rect, r.text, -1, Flags(xdb_dtext_));
-      wyn::wsetforecolor(thiswyn_, 0);
+      tools_.fore(thiswyn_, 0);
     }
   }
 }
@@ -322,8 +325,8 @@ void calendarWIN::draw_slot_labels(const geometry& g, int32_t top, int32_t botto
   for (uint32_t k = 1; k <= g.slots; ++k) {
     const int32_t y = RoundHalfAway((k - 1) * slotH + top);
     const rect_struct cell{0, y, g.left, y + RoundHalfAway(slotH) + 1};
-    wyn::wsetbrush(thiswyn_, {2, 0xFFFFFF});
-    wyn::wsetforecolor(thiswyn_, 0xFF0000);
+    tools_.brush(thiswyn_, {2, 0xFFFFFF});
+    tools_.fore(thiswyn_, 0xFF0000);
     wchar_t head[16];
     swprintf(head, 16, L" (%u) ", rowNo);
     const wchar_t* name = kalmora_DB::get_slot_name(k);
@@ -331,9 +334,9 @@ void calendarWIN::draw_slot_labels(const geometry& g, int32_t top, int32_t botto
     wchar_t* label = K::Memory::AllocHeapString(static_cast<uint32_t>(n));
     swprintf(label, n, L"%ls%ls", head, name);
     simple_or_fade(0xC85A5A, cell);  // rgb(90, 90, 200)
-    wyn::wsetpen(thiswyn_, {1, 0, 0x000000});
+    tools_.pen(thiswyn_, {1, 0, 0x000000});
     wyn::wdrawtextinrect(thiswyn_, cell, label, -1, Flags(xdb_dtext_));
-    wyn::wsetforecolor(thiswyn_, 0);
+    tools_.fore(thiswyn_, 0);
   }
 }
 
@@ -369,7 +372,7 @@ void calendarWIN::draw_day(const geometry& g, uint64_t day, int32_t x, int32_t t
     const int32_t y = RoundHalfAway((k - 1) * slotH + top);
     const rect_struct cell{x - 1, y, x + dayW, y + RoundHalfAway(slotH)};
     cell_tools(&textColour);
-    wyn::wsetpen(thiswyn_, {1, 0, kGreyPen});
+    tools_.pen(thiswyn_, {1, 0, kGreyPen});
     wyn::wdrawrect(thiswyn_, cell);
     const wchar_t* text = L"";
     if (k == 1) {
@@ -380,10 +383,10 @@ void calendarWIN::draw_day(const geometry& g, uint64_t day, int32_t x, int32_t t
     }
     if (inRoster) keep(date, sp{at.day, at.period, k}, dayKind, cell, text);
     if (k == 1) {
-      wyn::wsetforecolor(thiswyn_, textColour);
+      tools_.fore(thiswyn_, textColour);
       wyn::wdrawtextinrect(thiswyn_, cell, text, -1, Flags(xdb_dtext_));
     }
-    wyn::wsetforecolor(thiswyn_, 0);
+    tools_.fore(thiswyn_, 0);
   }
 }
 

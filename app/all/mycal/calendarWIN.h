@@ -9,8 +9,9 @@
 //    the roster; `slot_of` finds it through a table indexed by slot-period.
 //  - The kept rectangles are valid (`just_drawn`) from the end of a full
 //    draw until cal_full_draw; a repaint meanwhile reuses them.
-//  - drew_cal never fails and never raises; it writes the options file three
-//    times.  Drawing on the screen holds the window's context throughout.
+//  - drew_cal never fails and never raises; it stores the view in the options,
+//    writing the options file for each value that changed.  Drawing on the
+//    screen holds the window's context throughout.
 #pragma once
 
 #include "KWI/Wyn/checked.h"
@@ -18,6 +19,7 @@
 #include "KWI/Wyn/wyn.h"
 #include "KWI/orvtoolkwi/heap_array.h"
 #include "kalmoradb/roster_types.h"
+#include "mycal/tool_state.h"
 
 namespace all {
 
@@ -35,16 +37,19 @@ struct slot_rct {
   const wchar_t* text;
 };
 
-// The held drawing context of a screen target for the length of one draw.
+// The held drawing context of a target for the length of one draw.
 class held_context {
  public:
-  explicit held_context(wyndow t);
-  void release();
+  explicit held_context(wyndow t) {
+    if (t.alt != wyndow::wnull) h_ = rizediveva6::wyn::hold(t.window);
+  }
+  void release() {
+    rizediveva6::wyn::release(h_);
+    h_.acquired = 0;
+  }
 
  private:
-  LONG_PTR window_ = 0;
-  HDC dc_ = nullptr;
-  int acquired_ = 0;
+  rizediveva6::wyn::held h_{0, nullptr, 0};
 };
 
 class calendarWIN {
@@ -104,6 +109,7 @@ class calendarWIN {
   rizediveva6::HeapArray<int32_t> bySp_;  // slot-period -> index + 1 (0: none)
   bool boo_just_draw_rects_ = false;
   bool simple_ = false;  // the option "simple" is 1, read per draw
+  tool_state tools_;
   int32_t xdb_dtext_ = 2;
   uint32_t xweeks_down_ = 2;
   uint32_t xweeks_across_ = 1;

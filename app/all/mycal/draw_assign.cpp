@@ -1,9 +1,13 @@
 // draw_assign: see the header.
 #include "mycal/draw_assign.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <string_view>
+#include <unordered_map>
 
 #include "SYSTEM/myKWI/myKWI.h"
+#include "SYSTEM/options/options_db.h"
 #include "SYSTEM/orv_list/orv_list.h"
 #include "commandtree/comtree.h"
 #include "kalmoradb/kalmora_DB.h"
@@ -12,13 +16,17 @@
 #include "kalmoradb/sc_include.h"
 #include "kalmoradb/staff_db.h"
 #include "kwi/kwi.h"
+#include "mycal/layer_terms.h"
 #include "phase1/sc_phase1.h"
 #include "stream/stream.h"
+#include "string/string.h"
 
 namespace all {
 
 using namespace QEL_KWI;
 using rizediveva6::HeapArray;
+using rizediveva6::KeyRef;
+using rizediveva6::List;
 using rizediveva6::SList;
 using rizediveva6::wyn;
 namespace K = Qel::RunTime::Kernel;
@@ -27,31 +35,16 @@ const tav::ClassInfo draw_assign::classInfo{L"qel6pack/all/mycal/draw_assign", T
 
 namespace {
 
-const tav::BooleanTerm kFalseTerm{1}, kTrueTerm{2};
-ilist_struct kEnd{ListNil, 0, nullptr};
-ilist_struct kWrap{ListCons, 13, &kEnd};
-ilist_struct kCentredWrap{ListCons, 2, &kWrap};
-
-// The duty as a term, living as long as the holder.
-struct duty_term {
-  explicit duty_term(const duty_dat& d)
-      : at{1, d.at.day, d.at.period, d.at.slot}, dat{1, &at, d.where, d.task, d.changed ? &kTrueTerm : &kFalseTerm} {}
-  SpTerm at;
-  DutyDatTerm dat;
-};
+constexpr uint32_t kDays = 104 * 7;
+constexpr uint32_t kSlots = 10;
+constexpr int32_t kControl = 2;
+constexpr uint32_t kRemoveDepth = 5, kDelDepth = 45;
 
 // The box of a column: its lower 60 %, inset a tenth of the width each side.
 rect_struct BoxOf(rect_struct c) {
   const double w = c.right - c.left, h = c.bottom - c.top;
   return {c.left + RoundHalfAway(0.1 * w), c.top + RoundHalfAway(0.4 * h), c.left + RoundHalfAway(0.9 * w),
           c.bottom - 1};
-}
-
-const wchar_t* Concat(const wchar_t* a, const wchar_t* b, const wchar_t* c) {
-  const size_t n = wcslen(a) + wcslen(b) + wcslen(c) + 1;
-  wchar_t* out = K::Memory::AllocHeapString(static_cast<uint32_t>(n));
-  swprintf(out, n, L"%ls%ls%ls", a, b, c);
-  return out;
 }
 
 // "&Yes" answered.
@@ -63,6 +56,107 @@ bool Confirmed(const wchar_t* question) {
 }
 
 void ShowVerdict(const ReasonTerm* verdict) { comtree::update_cs_help(255, L"", verdict); }
+void Show(const wchar_t* text) { comtree::update_cs_help(255, text); }
+
+bool CanDo(const ReasonTerm* r) { return r->Kind() == reason_kind::can_do_it; }
+bool RuleIs(const ReasonTerm* r, rule_reason_kind k) {
+  return r->Kind() == reason_kind::cant_rule_reason && static_cast<rule_reason_kind>(r->rule->functor) == k;
+}
+bool Busy(const ReasonTerm* r) {
+  return r->Kind() == reason_kind::cant_assign_reason &&
+         static_cast<assign_reason_kind>(r->assign->functor) == assign_reason_kind::is_busy;
+}
+
+const ReasonTerm* RuleFor(const duty_dat& duty, chain_ref doctor) {
+  const duty_term t(duty);
+  const PgTerm who{static_cast<uint64_t>(pg_kind::p), {doctor}};
+  return sc_rules::rule_allows_it(&t.dat, &who);
+}
+
+const ReasonTerm* BusyAt(chain_ref doctor, const wchar_t* to, const wchar_t* from) {
+  return sc_assign::person_is_busy_dtbd_key(doctor, to, rizediveva6::MakeList<const wchar_t*>({from}));
+}
+
+const wchar_t* DutyText(const DutyDatTerm* dat) {
+  const wchar_t *desc = L"", *where;
+  kalmora_DB::duty_desc1(dat, &desc, &where);
+  return desc;
+}
+
+bool Assigned(const wchar_t* key) {
+  chain_ref d;
+  return sc_assign::is_assigned(key, &d);
+}
+
+uint32_t Length(const List<KeyRef>* l) {
+  uint32_t n = 0;
+  for (; !l->Empty(); l = l->tail) ++n;
+  return n;
+}
+
+// The entries of now that before lacks or gives another doctor (extra), and
+// those of before that now lacks or gives another doctor (missing).  The
+// outputs are reserved first: nothing below the maps can raise.
+void Differences(const List<KeyRef>* before, const List<KeyRef>* now, HeapArray<KeyRef>* extra,
+                 HeapArray<KeyRef>* missing) {
+  extra->reserve(Length(now));
+  missing->reserve(Length(before));
+  std::unordered_map<std::wstring_view, int32_t> was, is;
+  for (const List<KeyRef>* e = before; !e->Empty(); e = e->tail) was.emplace(e->head.key, e->head.ref);
+  for (const List<KeyRef>* e = now; !e->Empty(); e = e->tail) {
+    is.emplace(e->head.key, e->head.ref);
+    const auto w = was.find(e->head.key);
+    if (w == was.end() || w->second != e->head.ref) extra->push_back(e->head);
+  }
+  for (const List<KeyRef>* e = before; !e->Empty(); e = e->tail) {
+    const auto i = is.find(e->head.key);
+    if (i == is.end() || i->second != e->head.ref) missing->push_back(e->head);
+  }
+}
+
+// The assignments put back to before: added or changed keys removed alone,
+// removed ones stored again.  Storing one may apply its ties, so the
+// comparison is repeated until nothing differs.
+void PutBack(const List<KeyRef>* before) {
+  for (int round = 0; round < 4; ++round) {
+    HeapArray<KeyRef> extra, missing;
+    Differences(before, all_entries(sc_assign::tree()), &extra, &missing);
+    if (extra.empty() && missing.empty()) return;
+    for (const KeyRef& e : extra) sc_assign::p_remove_assignment(0, e.key);
+    for (const KeyRef& m : missing) sc_assign::assign_person(test_ass::make_ass_only, m.key, m.ref);
+  }
+}
+
+// Removes an assigned key with its ties; false when the gate refused it
+// (locked).  A key nobody holds is no refusal.
+bool Removed(const wchar_t* key) {
+  if (!Assigned(key)) return true;
+  return !sc_assign::p_remove_assignment(kRemoveDepth, key)->Empty();
+}
+
+// Whether the window's area to paint lies inside the boxes.
+bool PaintInside(LONG_PTR window, const HeapArray<rect_struct>& boxes) {
+  int acquired = 0;
+  HDC dc = win_GetNativeGraphicContext(window, &acquired);
+  if (!dc) return false;
+  HRGN area = CreateRectRgn(0, 0, 0, 0);
+  bool inside = false;
+  if (GetRandomRgn(dc, area, SYSRGN) == 1) {
+    POINT origin{0, 0};
+    ClientToScreen(reinterpret_cast<HWND>(window), &origin);
+    OffsetRgn(area, -origin.x, -origin.y);
+    for (const rect_struct& b : boxes) {
+      HRGN box = CreateRectRgn(b.left, b.top, b.right, b.bottom);
+      CombineRgn(area, area, box, RGN_DIFF);
+      DeleteObject(box);
+    }
+    RECT left;
+    inside = GetRgnBox(area, &left) == NULLREGION;
+  }
+  DeleteObject(area);
+  if (acquired) win_ReleaseNativeGraphicContext(window, dc, 1);
+  return inside;
+}
 
 }  // namespace
 
@@ -70,6 +164,8 @@ draw_assign* draw_assign::new_assign(LONG_PTR window) {
   draw_assign* a = tav::NewObject<draw_assign>();
   a->dtbd.full_draw();
   a->dtbd.new_dtbd_init(window);
+  a->isPending_.reserve(kDays);
+  for (uint32_t i = 0; i < kDays; ++i) a->isPending_.push_back(0);
   return a;
 }
 
@@ -79,6 +175,11 @@ PROLOG_EHANDLER_STRUCT* draw_assign::closure() {
 }
 
 void draw_assign::delete_pic2() { dtbd.full_draw(); }
+
+void draw_assign::set_thiswyn_ass(wyndow t) {
+  thiswyn_ = t;
+  dtbd.set_thiswyn_dtbd(t);
+}
 
 const assigned_rec* draw_assign::assignment_at(pnt_struct p) const {
   for (const assigned_rec& r : ndb_duty_assigned_rct_)
@@ -106,6 +207,7 @@ void draw_assign::drew_assignments() {
   looks_.clear();
   held_context held(thiswyn_);
   K::RunTrapped([&] {
+    use_font();
     wyn::wsetforecolor(thiswyn_, 0);
     dtbd.ndd_dtbd([&](const dtbd_rec* r) {
       const duty_dat duty = r->duty;
@@ -116,6 +218,10 @@ void draw_assign::drew_assignments() {
   });
   held.release();
 }
+
+// A context held apart from the calendar's draw has the system font: the
+// calendar's font is set on it, as the grid's draw sets it.
+void draw_assign::use_font() { wyn::wsetfont(thiswyn_, const_cast<uint8_t*>(rizediveva6::options_db::opt_font())); }
 
 bool draw_assign::look_of(chain_ref doctor, doctor_look* look) {
   for (uint32_t i = 0; i < lookRefs_.size(); ++i)
@@ -141,56 +247,197 @@ void draw_assign::forget_key(const wchar_t* key) {
     if (wcscmp(ndb_duty_assigned_rct_[i - 1].key, key) == 0) ndb_duty_assigned_rct_.erase(i - 1);
 }
 
-void draw_assign::drew_one_cell(const duty_dat& duty, rect_struct column) {
+bool draw_assign::keep_cell(const duty_dat& duty, rect_struct column, doctor_look* look, rect_struct* cell) {
   const duty_key key = sc_phase1::get_dtbd_key(duty);
   chain_ref doctor;
-  if (!sc_assign::is_assigned(key.text, &doctor)) return;
-  doctor_look look;
-  if (!look_of(doctor, &look) || !look.shown) return;
-  const rect_struct cell = BoxOf(column);
+  if (!sc_assign::is_assigned(key.text, &doctor)) return false;
+  if (!look_of(doctor, look) || !look->shown) return false;
+  *cell = BoxOf(column);
   forget_key(key.text);
-  ndb_duty_assigned_rct_.push_back({cell, duty, K::Memory::CopyStringToHeap(key.text), doctor, look.name});
+  ndb_duty_assigned_rct_.push_back({*cell, duty, K::Memory::CopyStringToHeap(key.text), doctor, look->name});
+  return true;
+}
+
+void draw_assign::drew_one_cell(const duty_dat& duty, rect_struct column) {
+  doctor_look look;
+  rect_struct cell;
+  if (!keep_cell(duty, column, &look, &cell)) return;
   const uint32_t colour = static_cast<uint32_t>(look.colour);
-  wyn::wsetbrush(thiswyn_, {look.highlight ? 2u : 5u, colour});
+  wyn::wsetbrush(thiswyn_, {look.highlight ? 2 : 5, colour});
   wyn::wsetpen(thiswyn_, {1, 0, colour});
   wyn::wdrawroundrect(thiswyn_, cell, 30, 30);
-  if (lock_ass::is_locked_key(key.text)) wyn::wdrawrect(thiswyn_, cell);
+  if (lock_ass::is_locked_key(ndb_duty_assigned_rct_.back().key)) wyn::wdrawrect(thiswyn_, cell);
   wyn::wsetbackmode(thiswyn_, 1);
-  wyn::wdrawtextinrect(thiswyn_, cell, look.name, -1, &kCentredWrap);
+  wyn::wdrawtextinrect(thiswyn_, cell, look.name, -1, CentredWrap());
+}
+
+bool draw_assign::day_box(uint32_t period, uint32_t day, rect_struct* box) const {
+  bool any = false;
+  for (uint32_t s = 1; s <= kSlots; ++s) {
+    const slot_rct* r = dtbd.cal.slot_of({day, period, s});
+    if (!r) continue;
+    *box = any ? rect_struct{std::min(box->left, r->rect.left), std::min(box->top, r->rect.top),
+                             std::max(box->right, r->rect.right), std::max(box->bottom, r->rect.bottom)}
+               : r->rect;
+    any = true;
+  }
+  // Edges included, as drawn.
+  if (any) ++box->right, ++box->bottom;
+  return any;
+}
+
+void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
+  HeapArray<duty_dat> duties;
+  for (uint32_t s = 1; s <= kSlots; ++s) {
+    const sp at{day, period, s};
+    if (dtbd.cal.slot_of(at)) dtbd.duties_in_sp(at, &duties);
+  }
+  if (duties.empty()) return;
+  lookRefs_.clear();
+  looks_.clear();
+  if (!draw) {
+    // The records now, the cells at the next paint.
+    for (const duty_dat& one : duties) {
+      forget_key(sc_phase1::get_dtbd_key(one).text);
+      doctor_look look;
+      rect_struct cell;
+      if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { keep_cell(one, r->rect, &look, &cell); });
+    }
+    const uint32_t index = (period - 1) * 7 + day - 1;
+    if (isPending_[index]) return;
+    isPending_[index] = 1;
+    pending_.push_back(index);
+    return;
+  }
+  held_context held(thiswyn_);
+  K::RunTrapped([&] {
+    use_font();
+    dtbd.drew_few_dtbd(Showing(showing_kind::show_rules), duties.begin(), duties.size(), rule_added::rule_removed, true);
+    wyn::wsetforecolor(thiswyn_, 0);
+    for (const duty_dat& one : duties) {
+      forget_key(sc_phase1::get_dtbd_key(one).text);
+      if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { drew_one_cell(one, r->rect); });
+    }
+  });
+  held.release();
 }
 
 void draw_assign::drew_days_assigns(const SList* keys) {
   K::RunTrapped([&] {
+    // A day named twice in one request is drawn once.
+    HeapArray<uint32_t> done;
     for (; !keys->Empty(); keys = keys->tail) {
       const DutyTerm* found;
       if (!sc_phase1::get_duty_by_key(keys->head, &found)) continue;
-      const duty_dat d = DutyDatOf(found->dat);
-      HeapArray<duty_dat> day;
-      dtbd.ndd_dtbd([&](const dtbd_rec* r) {
-        if (r->duty.at.day == d.at.day && r->duty.at.period == d.at.period) day.push_back(r->duty);
-        K::Fail();
-      });
-      if (day.empty()) continue;
-      held_context held(thiswyn_);
-      K::RunTrapped([&] {
-        dtbd.drew_few_dtbd(Showing(showing_kind::show_rules), day.begin(), day.size(), rule_added::rule_removed, true);
-        lookRefs_.clear();
-        looks_.clear();
-        wyn::wsetforecolor(thiswyn_, 0);
-        for (const duty_dat& one : day) {
-          forget_key(sc_phase1::get_dtbd_key(one).text);
-          if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { drew_one_cell(one, r->rect); });
-        }
-      });
-      held.release();
+      const sp at = DutyDatOf(found->dat).at;
+      if (at.period < 1 || at.period > 104 || at.day < 1 || at.day > 7) continue;
+      const uint32_t index = (at.period - 1) * 7 + at.day - 1;
+      bool seen = false;
+      for (uint32_t d : done) seen = seen || d == index;
+      if (seen) continue;
+      done.push_back(index);
+      repaint_day(at.period, at.day, !running_ || thiswyn_.alt != wyndow::screen);
     }
+    if (running_) invalidate_pending(false);
   });
   comtree::update_stats_if_showing();
+}
+
+// The days waiting since the last flush invalidated, at most every
+// kFlushMs during a run (now: at once): a paint draws what the run changed
+// meanwhile, each day once.
+void draw_assign::invalidate_pending(bool now) {
+  const ULONGLONG tick = GetTickCount64();
+  if (!now && tick - lastFlush_ < kFlushMs) return;
+  lastFlush_ = tick;
+  for (uint32_t i = flushed_; i < pending_.size(); ++i) {
+    rect_struct box;
+    if (!day_box(pending_[i] / 7 + 1, pending_[i] % 7 + 1, &box)) continue;
+    const RECT r{box.left, box.top, box.right, box.bottom};
+    InvalidateRect(reinterpret_cast<HWND>(thiswin_), &r, FALSE);
+  }
+  flushed_ = pending_.size();
+}
+
+// The invalidated days drawn and forgotten; those not yet invalidated wait.
+void draw_assign::draw_pending() {
+  HeapArray<uint32_t> waiting;
+  for (uint32_t i = 0; i < pending_.size(); ++i) {
+    const uint32_t index = pending_[i];
+    if (i >= flushed_) {
+      waiting.push_back(index);
+      continue;
+    }
+    isPending_[index] = 0;
+    K::RunTrapped([&] { repaint_day(index / 7 + 1, index % 7 + 1, true); });
+    ++daysPainted_;
+  }
+  forget_pending();
+  for (uint32_t index : waiting) {
+    isPending_[index] = 1;
+    pending_.push_back(index);
+  }
+}
+
+void draw_assign::forget_pending() {
+  for (uint32_t index : pending_) isPending_[index] = 0;
+  pending_.clear();
+  flushed_ = 0;
+}
+
+void draw_assign::paint(LONG_PTR window, const event_struct* e) {
+  (void)e;
+  if (flushed_) {
+    HeapArray<rect_struct> boxes;
+    for (uint32_t i = 0; i < flushed_; ++i) {
+      rect_struct box;
+      if (day_box(pending_[i] / 7 + 1, pending_[i] % 7 + 1, &box)) boxes.push_back(box);
+    }
+    if (PaintInside(window, boxes)) {
+      draw_pending();
+      return;
+    }
+  }
+  const bool run = running_;
+  if (!run) forget_pending();
+  drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+  // The full draw read every day: those waiting are drawn too.
+  if (run) forget_pending();
 }
 
 void draw_assign::repaint_all() {
   dtbd.full_draw();
   drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+}
+
+void draw_assign::print() {
+  const wyndow kept = thiswyn_;
+  volatile LONG_PTR job = 0;
+  K::RunTrapped([&] { job = print_StartJob(L"kalmora6"); });
+  if (!job) return;
+  set_thiswyn_ass(rizediveva6::Prnt(job));
+  K::RunTrapped([&] {
+    if (print_StartPage(job) != 1) return;
+    dtbd.clear_dtbd_rcts();
+    dtbd.drew_dtbd(Showing(showing_kind::show_rules), rule_added::rule_added_failed);
+    drew_assignments();
+    print_EndPage(job);
+  });
+  K::RunTrapped([&] { print_EndJob(job); });
+  set_thiswyn_ass(kept);
+  repaint_all();
+}
+
+// The run's end draws the whole layer afresh: a day painted while the
+// progress window covered it kept the cover's pixels.
+void draw_assign::run_engine(engine_mode mode) {
+  running_ = true;
+  const uint32_t error = K::RunTrapped([&] { comtree::run_engine(mode); });
+  running_ = false;
+  forget_pending();
+  repaint_all();
+  if (thiswyn_.alt == wyndow::screen) ValidateRect(reinterpret_cast<HWND>(thiswin_), nullptr);
+  if (error) K::Errors::Qel_ErrorExit(error);
 }
 
 // --- Commands -------------------------------------------------------------------------
@@ -259,10 +506,10 @@ bool draw_assign::clear_some(uint32_t id) {
   const uint32_t before = sc_assign::number_assigned();
   const wchar_t* name;
   if (sc_include::person_showing(&name)) {
-    if (!Confirmed(Concat(what, name, L" ?"))) return true;
+    if (!Confirmed(tav::string::concat(what, name, L" ?"))) return true;
     sc_assign::clear_assignments(name, scope);
   } else {
-    if (!Confirmed(Concat(what, L"everyone?", L""))) return false;
+    if (!Confirmed(tav::string::concat(what, L"everyone?"))) return false;
     sc_assign::clear_assignments(scope);
   }
   if (sc_assign::number_assigned() != before) kalmora_DB::set_as_mod();
@@ -273,9 +520,15 @@ bool draw_assign::clear_some(uint32_t id) {
 bool draw_assign::del_ass() {
   const assigned_rec* r = assignment_at(xpnt_);
   if (!r) return false;
-  const wchar_t* key = r->key;
-  const SList* removed = sc_assign::p_remove_assignment(45, key);
-  if (removed->Empty()) return true;  // locked: refused in the help line, the box stays
+  remove_drawn(r->key);
+  return true;
+}
+
+// The DEL removal of a drawn assignment: marks the document and forgets
+// the records of the keys the gate removed; true when it removed any.
+bool draw_assign::remove_drawn(const wchar_t* key) {
+  const SList* removed = sc_assign::p_remove_assignment(kDelDepth, key);
+  if (removed->Empty()) return false;  // locked: refused in the help line, the box stays
   kalmora_DB::set_as_mod();
   for (const SList* k = removed; !k->Empty(); k = k->tail) forget_key(k->head);
   dtbd.drew_dtbd(Showing(showing_kind::show_rules), rule_added::rule_added_failed);
@@ -287,7 +540,153 @@ bool draw_assign::del_ass() {
 void draw_assign::consistency_check() {
   sc_assign::must_be_repaired();
   sc_assign::repair_ass();
-  comtree::update_any_liboxes(1, 2);
+  comtree::update_any_liboxes(update_scope::calendar_only, {do_delete_selected::kind::dont_del, 0});
+}
+
+// --- Drag and drop --------------------------------------------------------------------
+
+// A left press on a drawn assignment: 1 a drag started, 0 refused (locked,
+// or the feedback object is bad), -1 no assignment here.
+int draw_assign::start_drag(LONG_PTR window, pnt_struct p, int32_t mods) {
+  const assigned_rec* r = assignment_at(p);
+  if (!r) return -1;
+  if (lock_ass::is_locked_key(r->key)) {
+    Show(L"Can't drag a locked assignment");
+    return 0;
+  }
+  const rizediveva6::direct any{rizediveva6::direct::any_direc, {rizediveva6::grainy::smooth, 0}};
+  rizediveva6::drag_rct* d =
+      rizediveva6::drag_rct::new_drag_rct(window, r->cell, p, any, rizediveva6::allow_stetch::whole_rct_only);
+  const DutyTerm* duty;
+  if (!sc_phase1::get_duty_by_key(r->key, &duty)) return 0;
+  if (d->get_state() != rizediveva6::state_dom::good) return 0;
+  if (dragging_) end_drag(xpnt_);
+  db_drag_rct_ = {d, r->key, r->duty, duty->ref, r->doctor, mods, p};
+  dragging_ = true;
+  thiswin_ = window;
+  win_CaptureMouse(window);
+  return 1;
+}
+
+// The feedback at the position for p, an outline (black pen, hollow brush).
+void draw_assign::feedback_at(pnt_struct p) {
+  pen_struct pen{1, 0, 0};
+  brush_struct hollow{1, 0xFFFFFF};
+  win_SetPen(thiswin_, &pen);
+  win_SetBrush(thiswin_, &hollow);
+  rizediveva6::drag_obj_dom kind;
+  db_drag_rct_.drag->drag_it(p, &kind);
+}
+
+// Ends the drag object with its feedback back over the dragged box (which
+// the caller repaints), and forgets the drag.
+void draw_assign::end_drag(pnt_struct p) {
+  if (!dragging_) return;
+  win_ReleaseMouse();
+  K::RunTrapped([&] {
+    feedback_at(db_drag_rct_.press);
+    rizediveva6::drag_obj_dom kind;
+    rect_struct final, start;
+    db_drag_rct_.drag->drop_it(p, &final, &kind, &start);
+  });
+  dragging_ = false;
+  db_drag_rct_ = {};
+}
+
+bool draw_assign::mousemove_with_drag(pnt_struct p) {
+  win_SetBackMode(thiswin_, 2);
+  if (const assigned_rec* target = assignment_at(p)) return swap_verdict(*target);
+  if (const dtbd_rec* target = dtbd.duty_at(p)) return drop_verdict(target->duty);
+  Show(L"Drop now to delete");
+  tav::kwi::cursorset(thiswin_, 1);
+  return true;
+}
+
+bool draw_assign::swap_verdict(const assigned_rec& target) {
+  const ReasonTerm* there = RuleFor(target.duty, db_drag_rct_.doctor);
+  const ReasonTerm* here = RuleFor(db_drag_rct_.duty, target.doctor);
+  if (CanDo(there) && CanDo(here)) {
+    Show(L"Can swap");
+    tav::kwi::cursorset(thiswin_, 1);
+    return true;
+  }
+  const ReasonTerm* refusal = CanDo(there) ? here : there;
+  if (RuleIs(refusal, rule_reason_kind::cant_do_it)) Show(tav::string::concat(L"Can't do it - ", refusal->rule->text));
+  else if (RuleIs(refusal, rule_reason_kind::tie_prevents_rule)) Show(L"Tie prevents it");
+  else return false;
+  tav::kwi::cursorset(thiswin_, kRefusedCursor);
+  return true;
+}
+
+bool draw_assign::drop_verdict(const duty_dat& target) {
+  const duty_key to = sc_phase1::get_dtbd_key(target);
+  const ReasonTerm* busy = BusyAt(db_drag_rct_.doctor, to.text, db_drag_rct_.key);
+  const ReasonTerm* rule = RuleFor(target, db_drag_rct_.doctor);
+  int32_t cursor = kRefusedCursor;
+  if (Busy(busy)) Show(tav::string::concat(L"Is busy : ", DutyText(sc_phase1::get_duty_by_ref(busy->assign->ref)->dat)));
+  else if (CanDo(busy) && CanDo(rule)) Show(L"Can do it"), cursor = 1;
+  else if (RuleIs(rule, rule_reason_kind::cant_do_it)) Show(rule->rule->text);
+  else if (RuleIs(busy, rule_reason_kind::cant_do_it)) Show(busy->rule->text);
+  else return false;
+  tav::kwi::cursorset(thiswin_, cursor);
+  return true;
+}
+
+// A release: the drop onto the duty under the pointer, the deletion of the
+// dragged assignment off the duties, or only the drag's end.
+int draw_assign::release(pnt_struct p) {
+  if (!dragging_) {
+    tav::kwi::cursorset(thiswin_, 1);
+    return 1;
+  }
+  const drag_rec dragged = db_drag_rct_;
+  const dtbd_rec* target = dtbd.duty_at(xpnt_);
+  const duty_dat onto = target ? target->duty : duty_dat{};
+  end_drag(p);
+  if (!target) {
+    if (!assignment_at(xpnt_)) remove_drawn(dragged.key);
+    tav::kwi::cursorset(thiswin_, 1);
+    return 1;
+  }
+  const wchar_t* to = K::Memory::CopyStringToHeap(sc_phase1::get_dtbd_key(onto).text);
+  const ReasonTerm* busy = BusyAt(dragged.doctor, to, dragged.key);
+  const ReasonTerm* rule = RuleFor(onto, dragged.doctor);
+  const bool done = try_swap_then_move(dragged, to, busy, rule);
+  drew_days_assigns(rizediveva6::MakeList<const wchar_t*>(
+      {dragged.key, to}));  // also clears the feedback put back over the dragged box
+  if (!done) return 0;
+  comtree::update_stats_if_showing();
+  tav::kwi::cursorset(thiswin_, 1);
+  return 1;
+}
+
+// The change of a drop; false for a modifier state that neither moves nor
+// copies onto a free duty.  Whole or nothing: when the gate refuses a step,
+// the assignments are put back as they were and the refusal is shown.
+bool draw_assign::try_swap_then_move(const drag_rec& d, const wchar_t* to, const ReasonTerm* busy,
+                                     const ReasonTerm* rule) {
+  if (Busy(busy) || RuleIs(rule, rule_reason_kind::cant_do_it)) return true;
+  chain_ref holder;
+  const bool swap = sc_assign::is_assigned(to, &holder);
+  if (!swap && d.mods != 0 && d.mods != kControl) return false;
+  if (!swap && d.mods == kControl) {
+    ShowVerdict(sc_assign::assign_person(test_ass::test_and_make, to, d.doctor));
+    return true;
+  }
+  const List<KeyRef>* before = all_entries(sc_assign::tree());
+  const ReasonTerm* verdict = nullptr;  // null: a removal was refused
+  if (swap) {
+    if (Removed(to) && Removed(d.key)) {
+      verdict = sc_assign::assign_person(test_ass::test_and_make, d.key, holder);
+      if (CanDo(verdict)) verdict = sc_assign::assign_person(test_ass::test_and_make, to, d.doctor);
+    }
+  } else if (Removed(d.key)) {
+    verdict = sc_assign::assign_person(test_ass::test_and_make, to, d.doctor);
+  }
+  if (!verdict || !CanDo(verdict)) PutBack(before);
+  if (verdict) ShowVerdict(verdict);
+  else Show(L"Cannot delete a locked assignment");
+  return true;
 }
 
 // --- Events ---------------------------------------------------------------------------
@@ -307,7 +706,11 @@ bool draw_assign::_assign_eh(LONG_PTR window, const event_struct* e) {
           return 1;
         }
         if (id == kRunEngine || id == kForceFill) {
-          comtree::run_engine(id == kRunEngine ? engine_mode::run : engine_mode::force_fill);
+          run_engine(id == kRunEngine ? engine_mode::run : engine_mode::force_fill);
+          return 1;
+        }
+        if (id == kPrint) {
+          print();
           return 1;
         }
         if (id == kConsistency) {
@@ -320,6 +723,7 @@ bool draw_assign::_assign_eh(LONG_PTR window, const event_struct* e) {
         const LONG_PTR c = e->w[0];
         if (c == 127 && del_ass()) return 1;
         if (c == 27) {
+          end_drag(xpnt_);
           dtbd.move_start_time_to_zero();
           repaint_all();
           return 1;
@@ -329,15 +733,17 @@ bool draw_assign::_assign_eh(LONG_PTR window, const event_struct* e) {
       }
       case e_mousemove: {
         xpnt_ = EventPoint(e);
+        if (dragging_) {
+          feedback_at(xpnt_);
+          if (mousemove_with_drag(xpnt_)) return 1;
+        }
         const assigned_rec* r = assignment_at(xpnt_);
         if (!r) return -1;
         const duty_term t(r->duty);
-        const wchar_t *desc = L"", *where;
-        kalmora_DB::duty_desc1(&t.dat, &desc, &where);
-        comtree::update_cs_help(0, Concat(r->name, L": ", desc));
+        comtree::update_cs_help(0, tav::string::concat(r->name, L": ", DutyText(&t.dat)));
         return 1;
       }
-      case e_mouseup: return 1;
+      case e_mouseup: return release(EventPoint(e));
       case e_mousedown: {
         const pnt_struct p = EventPoint(e);
         const LONG_PTR button = e->w[2], mods = e->w[1];
@@ -352,9 +758,14 @@ bool draw_assign::_assign_eh(LONG_PTR window, const event_struct* e) {
         if (button == 0 && mods == 0 && sc_include::person_showing(&name) && staff_db::get_person(name, &person) &&
             assign_at(person->ref, p))
           return 1;
+        if (button == 0) {
+          xpnt_ = p;
+          const int started = start_drag(window, p, static_cast<int32_t>(mods));
+          if (started >= 0) return started;
+        }
         return 1;
       }
-      case e_update: drew_all_assign(rizediveva6::Nil<const wchar_t*>()); return 1;
+      case e_update: paint(window, e); return 1;
       case e_control:
         if (e->w[0] == 981 || e->w[0] == 982) delete_pic2();
         return -1;

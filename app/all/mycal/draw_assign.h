@@ -1,7 +1,8 @@
 // draw_assign: the duties layer with each assigned duty's box in its
 // doctor's colour (the doctor's name inside, square corners when locked);
-// hot keys and clicks assign, Shift-click toggles a lock, DEL removes, and
-// the pop-up menu clears, locks, runs the engine and checks consistency.
+// hot keys and clicks assign, a left drag moves, copies or swaps, a
+// Shift-click toggles a lock, DEL removes, and the pop-up menu clears,
+// locks, prints, runs the engine and checks consistency.
 //
 // Invariants:
 //  - At most one assignment record per duty key; hit tests take the first
@@ -9,10 +10,20 @@
 //    a box drawn in this draw (doctor and duty found, filter passed).
 //  - Every change goes through the gate; the records follow the stores: a
 //    key is forgotten only when the gate removed it.
+//  - A drop changes the roster wholly or not at all: a refused step puts
+//    the assignments back as they were before it (locks untouched).
+//  - At most one drag; while it lasts the window holds the mouse capture,
+//    and every way out of it ends the drag object and releases the capture.
+//  - During an engine run started here a day's repaint keeps its records
+//    and marks the day; the marked days' cells are invalidated at most every
+//    100 ms, the next paint draws each such day once, and the run's end
+//    draws the whole layer afresh.
 //  - A clear or removal that removed something marks the document.
 //  - drew_all_assign and drew_days_assigns never fail and never raise.
 #pragma once
 
+#include "KWI/drag/drag_rct.h"
+#include "commandtree/comtree.h"
 #include "mycal/draw_dtbd.h"
 
 namespace all {
@@ -26,12 +37,25 @@ struct assigned_rec {
   const wchar_t* name;
 };
 
+// The drag in progress: the feedback object, the dragged duty and doctor,
+// the modifier state of the press and the press point.
+struct drag_rec {
+  rizediveva6::drag_rct* drag;
+  const wchar_t* key;
+  duty_dat duty;
+  chain_ref ref;
+  chain_ref doctor;
+  int32_t mods;
+  pnt_struct press;
+};
+
 class draw_assign {
  public:
   static const tav::ClassInfo classInfo;
   static constexpr uint32_t kMenu = 10112, kRunEngine = 10113, kForceFill = 10114, kPrint = 10106,
                             kClearWeek = 10116, kClearAll = 10117, kLockThis = 10119, kLockWeek = 10120,
                             kLockAll = 10121, kUnlockWeek = 10122, kUnlockAll = 10123, kConsistency = 10124;
+  static constexpr int32_t kRefusedCursor = 10194;
 
   static draw_assign* new_assign(LONG_PTR window);
 
@@ -42,12 +66,18 @@ class draw_assign {
   // The ordered rows; false: not handled.
   virtual bool _assign_eh(LONG_PTR window, const event_struct* e);
   virtual void delete_pic2();
+  // The drawing target of the layer and its bases.
+  virtual void set_thiswyn_ass(wyndow t);
 
   QEL_KWI::PROLOG_EHANDLER_STRUCT* closure();
   // The first record holding the point; null: none.
   const assigned_rec* assignment_at(pnt_struct p) const;
   const rizediveva6::HeapArray<assigned_rec>& assignments() const { return ndb_duty_assigned_rct_; }
   pnt_struct point() const { return xpnt_; }
+  // The drag in progress; null: none.
+  const drag_rec* drag() const { return dragging_ ? &db_drag_rct_ : nullptr; }
+  // Days drawn by paints during engine runs (read by tests and benchmarks).
+  uint32_t days_painted() const { return daysPainted_; }
 
   draw_dtbd dtbd;
 
@@ -58,10 +88,22 @@ class draw_assign {
     bool shown, highlight;
   };
   void drew_assignments();
+  void use_font();
+  // The record of a drawn assignment kept; false: nothing to draw.
+  bool keep_cell(const duty_dat& duty, rect_struct column, doctor_look* look, rect_struct* cell);
   void drew_one_cell(const duty_dat& duty, rect_struct column);
   bool look_of(chain_ref doctor, doctor_look* look);
   void forget_key(const wchar_t* key);
   void repaint_all();
+  // One day (period, day) redrawn, or during a run invalidated.
+  void repaint_day(uint32_t period, uint32_t day, bool draw);
+  bool day_box(uint32_t period, uint32_t day, rect_struct* box) const;
+  void paint(LONG_PTR window, const event_struct* e);
+  void draw_pending();
+  void invalidate_pending(bool now);
+  void forget_pending();
+  void run_engine(engine_mode mode);
+  void print();
   bool assign_at(chain_ref doctor, pnt_struct p);
   bool hot_key(wchar_t letter);
   bool lock_toggle(pnt_struct p);
@@ -69,7 +111,17 @@ class draw_assign {
   bool lock_some(uint32_t id);
   bool clear_some(uint32_t id);
   bool del_ass();
+  bool remove_drawn(const wchar_t* key);
   void consistency_check();
+  // Drag and drop.
+  int start_drag(LONG_PTR window, pnt_struct p, int32_t mods);
+  bool mousemove_with_drag(pnt_struct p);
+  bool swap_verdict(const assigned_rec& target);
+  bool drop_verdict(const duty_dat& target);
+  int release(pnt_struct p);
+  bool try_swap_then_move(const drag_rec& d, const wchar_t* to, const ReasonTerm* busy, const ReasonTerm* rule);
+  void feedback_at(pnt_struct p);
+  void end_drag(pnt_struct p);
 
   pnt_struct xpnt_{0, 0};
   wyndow thiswyn_{};
@@ -78,6 +130,17 @@ class draw_assign {
   // Doctors read once per draw: reference -> look (name null: not read yet).
   rizediveva6::HeapArray<chain_ref> lookRefs_;
   rizediveva6::HeapArray<doctor_look> looks_;
+  drag_rec db_drag_rct_{};
+  bool dragging_ = false;
+  // Engine runs started here: days invalidated and not yet drawn, as
+  // (period - 1) * 7 + day - 1, each once.
+  bool running_ = false;
+  rizediveva6::HeapArray<uint32_t> pending_;
+  rizediveva6::HeapArray<uint8_t> isPending_;
+  uint32_t flushed_ = 0;  // pending_'s first entries, invalidated
+  ULONGLONG lastFlush_ = 0;
+  static constexpr ULONGLONG kFlushMs = 100;
+  uint32_t daysPainted_ = 0;
   QEL_KWI::PROLOG_EHANDLER_STRUCT closure_{};
 };
 

@@ -11,6 +11,7 @@
 #include "mycal/dyn_menu.h"
 #include "phase1/sc_phase1.h"
 #include "stream/stream.h"
+#include "string/string.h"
 
 namespace all {
 
@@ -59,13 +60,6 @@ bool BuildRule(who_kind who, const wchar_t* name, uint32_t id, const duty_dat& d
   }
   *rule = MakeWhichRule(v);
   return true;
-}
-
-const wchar_t* Concat(const wchar_t* a, const wchar_t* b, const wchar_t* c = L"") {
-  const size_t n = wcslen(a) + wcslen(b) + wcslen(c) + 1;
-  wchar_t* out = K::Memory::AllocHeapString(static_cast<uint32_t>(n));
-  swprintf(out, n, L"%ls%ls%ls", a, b, c);
-  return out;
 }
 
 }  // namespace
@@ -119,16 +113,16 @@ const wchar_t* draw_cant_dos::item_text(uint32_t id, const duty_dat& duty) {
   const bool stored = Owner(&who, &name) && BuildRule(who, name, id, duty, &rule) && sc_rules::rule_exists(rule);
   const wchar_t* prefix = stored ? L"CAN" : L"Can't";
   switch (id) {
-    case kThisDuty: return Concat(prefix, L" do this duty");
-    case kAnySlot: return Concat(prefix, L" do any ", kalmora_DB::get_slot_name(duty.at.slot));
+    case kThisDuty: return tav::string::concat(prefix, L" do this duty");
+    case kAnySlot: return tav::string::concat(prefix, L" do any ", kalmora_DB::get_slot_name(duty.at.slot));
     case kAnyDay: {
       const wchar_t* day = L"";
       rizediveva6::mytime::dayno_dayname(duty.at.day, &day);
-      return Concat(prefix, L" do any ", day);
+      return tav::string::concat(prefix, L" do any ", day);
     }
-    case kThisWeek: return Concat(prefix, L" do this week");
-    case kAnyTask: return Concat(prefix, L" do any ", tasks::get_task_name(duty.task));
-    default: return Concat(prefix, L" do any ", locations::get_where_name(duty.where));
+    case kThisWeek: return tav::string::concat(prefix, L" do this week");
+    case kAnyTask: return tav::string::concat(prefix, L" do any ", tasks::get_task_name(duty.task));
+    default: return tav::string::concat(prefix, L" do any ", locations::get_where_name(duty.where));
   }
 }
 

@@ -18,6 +18,7 @@
 #include "kalmoradb/tasks.h"
 #include "kwi/kwi.h"
 #include "mycal/dyn_menu.h"
+#include "mycal/layer_terms.h"
 #include "phase1/sc_phase1.h"
 #include "stream/stream.h"
 
@@ -36,11 +37,6 @@ const tav::ClassInfo draw_dtbd::classInfo{L"qel6pack/all/mycal/draw_dtbd", TAV_C
 namespace {
 
 constexpr uint32_t kRemoveDuty = 8114, kRemoveAll = 8115;
-const tav::BooleanTerm kFalseTerm{1}, kTrueTerm{2};
-
-ilist_struct kEnd{ListNil, 0, nullptr};
-ilist_struct kWrap{ListCons, 13, &kEnd};
-ilist_struct kCentredWrap{ListCons, 2, &kWrap};
 
 // nd_sp order: period, slot, day.
 bool SpBefore(const sp& a, const sp& b) {
@@ -123,6 +119,18 @@ const dtbd_rec* draw_dtbd::record_of(const duty_dat& d) const {
     if (r.live && r.duty == d) return &r;
   }
   return nullptr;
+}
+
+void draw_dtbd::duties_in_sp(const sp& at, HeapArray<duty_dat>* out) const {
+  uint32_t i;
+  if (!SpIndex(at, &i)) return;
+  // A chain's order depends on compaction: the record index is the
+  // insertion order.
+  uint32_t live[128], n = 0;
+  for (int32_t r = bySp_[i]; r && n < 128; r = ndb_dtbd_[static_cast<uint32_t>(r - 1)].next)
+    if (ndb_dtbd_[static_cast<uint32_t>(r - 1)].live) live[n++] = static_cast<uint32_t>(r - 1);
+  std::sort(live, live + n);
+  for (uint32_t k = 0; k < n; ++k) out->push_back(ndb_dtbd_[live[k]].duty);
 }
 
 void draw_dtbd::drop_record(int32_t index) {
@@ -217,10 +225,11 @@ void draw_dtbd::draw_duties(showing_extras showing, rule_added mode) {
     K::RunTrapped([&] {
       clear_dtbd_rcts();
       xshowing_extras_ = make_showing(showing);
+      // Only the slot-periods shown have a cell: the others would draw nothing.
       HeapArray<duty_dat> all;
-      all.reserve(actual_dtbd::total_number());
       actual_dtbd::nd_dats_to_be_done([&](sp_duties s) {
-        for (uint32_t i = 0; i < s.count; ++i) all.push_back(s.first[i]);
+        if (cal.slot_of(s.at))
+          for (uint32_t i = 0; i < s.count; ++i) all.push_back(s.first[i]);
         K::Fail();
       });
       if (!all.empty()) drew_few_dtbd(showing, all.begin(), all.size(), mode, false);
@@ -236,24 +245,20 @@ void draw_dtbd::redraw_records(rule_added mode) {
     int32_t v;
     return options_db::various_i(L"simple", &v) && v == 1;
   }();
+  tools_.forget();
   for (const dtbd_rec& r : ndb_dtbd_) {
     if (!r.live) continue;
-    wyn::wsetforecolor(t, 0);
+    tools_.fore(t, 0);
     background(mode, r.rect);
-    wyn::wdrawtextinrect(t, r.rect, r.label, -1, &kCentredWrap);
-    wyn::wsetbrush(t, {2, 0xFFFFFF});
-    if (r.modified) {
-      wyn::wsetbrush(t, {2, 0x0000FF});
-      wyn::wsetpen(t, {1, 0, 0x0000FF});
-      pnt_struct corner[3] = {{r.rect.left + 1, r.rect.top + 1}, {r.rect.left + 6, r.rect.top + 1},
-                              {r.rect.left + 1, r.rect.top + 6}};
-      pntlist_struct cells[4] = {{ListCons, &corner[0], &cells[1]}, {ListCons, &corner[1], &cells[2]},
-                                 {ListCons, &corner[2], &cells[3]}, {ListNil, nullptr, nullptr}};
-      wyn::wdrawpolygon(t, cells);
-    }
+    wyn::wdrawtextinrect(t, r.rect, r.label, -1, CentredWrap());
+    // Nothing draws with it before the next brush: the corner and the
+    // extras set their own, the next background too.
+    tools_.brush_later({2, 0xFFFFFF});
+    if (r.modified) corner_mark(r.rect);
     duty_dat further;
     draw_extras(r.duty, r.rect, &further);
   }
+  tools_.flush(t);
 }
 
 void draw_dtbd::drew_few_dtbd(showing_extras showing, const duty_dat* duties, uint32_t count, rule_added mode,
@@ -262,6 +267,8 @@ void draw_dtbd::drew_few_dtbd(showing_extras showing, const duty_dat* duties, ui
   xshowing_extras_ = make_showing(showing);
   taskNames_.clear();
   whereNames_.clear();
+  dateOf_ = nullptr;
+  tools_.forget();
   simple_ = [] {
     int32_t v;
     return options_db::various_i(L"simple", &v) && v == 1;
@@ -308,40 +315,48 @@ void draw_dtbd::draw_cell(const duty_dat* duties, uint32_t count, rule_added mod
 void draw_dtbd::draw_column(const duty_dat& d, const slot_rct& slot, uint32_t k, uint32_t count, rule_added mode,
                             bool flag, duty_dat* further) {
   const wyndow t = get_wyn();
-  wyn::wsetbackmode(t, 1);
-  const wchar_t* label =
-      Join({mytime::dt_str1(slot.date), L" ", task_name(d.task), L" ", where_name(d.where)});
+  tools_.backmode(t, 1);
+  if (dateOf_ != &slot) {
+    dateOf_ = &slot;
+    dateText_ = mytime::dt_str1(slot.date);
+  }
+  const wchar_t* label = Join({dateText_, L" ", task_name(d.task), L" ", where_name(d.where)});
   const uint32_t w = static_cast<uint32_t>(
       std::lround(double(slot.rect.right - slot.rect.left) / count));
   const int32_t left = slot.rect.left + static_cast<int32_t>((k - 1) * w);
   const rect_struct col{left, slot.rect.top, slot.rect.left + static_cast<int32_t>(k * w) - 1, slot.rect.bottom};
   background(mode, col);
-  wyn::wsetforecolor(t, 0);
-  wyn::wdrawtextinrect(t, col, label, -1, &kCentredWrap);
-  if (d.changed) {
-    wyn::wsetbrush(t, {2, 0x0000FF});
-    wyn::wsetpen(t, {1, 0, 0x0000FF});
-    pnt_struct corner[3] = {{col.left + 1, col.top + 1}, {col.left + 6, col.top + 1}, {col.left + 1, col.top + 6}};
-    pntlist_struct cells[4] = {{ListCons, &corner[0], &cells[1]}, {ListCons, &corner[1], &cells[2]},
-                               {ListCons, &corner[2], &cells[3]}, {ListNil, nullptr, nullptr}};
-    wyn::wdrawpolygon(t, cells);
-  }
+  tools_.fore(t, 0);
+  wyn::wdrawtextinrect(t, col, label, -1, CentredWrap());
+  if (d.changed) corner_mark(col);
   draw_extras(d, col, further);
   keep(d, label, col, flag);
+}
+
+// The red triangle in the top left corner of a one-off duty's column.
+void draw_dtbd::corner_mark(rect_struct r) {
+  const wyndow t = get_wyn();
+  tools_.brush(t, {2, 0x0000FF});
+  tools_.pen(t, {1, 0, 0x0000FF});
+  pnt_struct corner[3] = {{r.left + 1, r.top + 1}, {r.left + 6, r.top + 1}, {r.left + 1, r.top + 6}};
+  pntlist_struct cells[4] = {{ListCons, &corner[0], &cells[1]}, {ListCons, &corner[1], &cells[2]},
+                             {ListCons, &corner[2], &cells[3]}, {ListNil, nullptr, nullptr}};
+  wyn::wdrawpolygon(t, cells);
 }
 
 void draw_dtbd::background(rule_added mode, rect_struct r) {
   if (mode == rule_added::rule_added) return;
   const wyndow t = get_wyn();
   if (simple_) {
-    wyn::wsetbrush(t, {2, 0xFFFFFF});
-    wyn::wsetpen(t, {1, 0, 0x000000});
+    tools_.brush(t, {2, 0xFFFFFF});
+    tools_.pen(t, {1, 0, 0x000000});
     wyn::wdrawrect(t, r);
     return;
   }
   wyn::o_fade_rect(t, r, true, rizediveva6::rgb{170, 170, 170}, rizediveva6::rgb{255, 255, 255});
-  wyn::wsetbrush(t, {1, 0xFFFFFF});
-  wyn::wsetpen(t, {1, 0, 0x000000});
+  tools_.forget_pen();  // the fade's pens
+  tools_.brush(t, {1, 0xFFFFFF});
+  tools_.pen(t, {1, 0, 0x000000});
   wyn::wdrawrect(t, r);
 }
 
@@ -349,22 +364,21 @@ bool draw_dtbd::draw_extras(const duty_dat& d, rect_struct r, duty_dat* further)
   const wyndow t = get_wyn();
   switch (xshowing_extras_.kind) {
     case showing_kind::show_pg_rules: {
-      const SpTerm at{1, d.at.day, d.at.period, d.at.slot};
-      const DutyDatTerm dat{1, &at, d.where, d.task, d.changed ? &kTrueTerm : &kFalseTerm};
+      const duty_term term(d);
       PgTerm who{static_cast<uint64_t>(xshowing_extras_.who), {}};
       if (xshowing_extras_.who == pg_kind::p) who.doctor = xshowing_extras_.doctor;
       else who.group = xshowing_extras_.group;
-      const ReasonTerm* reason = sc_rules::rule_allows_it(&dat, &who);
+      const ReasonTerm* reason = sc_rules::rule_allows_it(&term.dat, &who);
       if (reason->Kind() != reason_kind::cant_rule_reason) return false;
       const bool tie = static_cast<rule_reason_kind>(reason->rule->functor) == rule_reason_kind::tie_prevents_rule;
       const uint32_t colour = tie ? 0x00A5FFu : reason->rule->colour;
-      wyn::wsetpen(t, {2, 0, colour});
+      tools_.pen(t, {2, 0, colour});
       wyn::wdrawline(t, {r.left + 2, r.top + 2}, {r.right - 2, r.bottom - 2});
       wyn::wdrawline(t, {r.right - 2, r.top + 2}, {r.left + 2, r.bottom - 2});
-      wyn::wsetforecolor(t, static_cast<int32_t>(colour));
+      tools_.fore(t, static_cast<int32_t>(colour));
       const wchar_t* text = tie ? L"Tie + Can't do combination prevents this" : reason->rule->text;
-      wyn::wdrawtextinrect(t, {r.left + 2, r.top + 8, r.right - 2, r.bottom}, text, -1, &kCentredWrap);
-      wyn::wsetforecolor(t, 0);
+      wyn::wdrawtextinrect(t, {r.left + 2, r.top + 8, r.right - 2, r.bottom}, text, -1, CentredWrap());
+      tools_.fore(t, 0);
       if (tie) *further = DutyDatOf(reason->rule->duty);
       return true;
     }
@@ -373,8 +387,8 @@ bool draw_dtbd::draw_extras(const duty_dat& d, rect_struct r, duty_dat* further)
       const bool hol = xshowing_extras_.kind == showing_kind::show_holidays;
       if ((hol ? sc_stat_weekend::sp_is_holiday(d.at) : sc_stat_weekend::sp_is_weekend(d.at)) != 1) return false;
       const uint32_t colour = hol ? 0xFFFF00u : 0x00FFFFu;
-      wyn::wsetpen(t, {1, 0, colour});
-      wyn::wsetbrush(t, {2, colour});
+      tools_.pen(t, {1, 0, colour});
+      tools_.brush(t, {2, colour});
       wyn::wdrawellipse(t, Circle(r));
       return true;
     }
@@ -467,10 +481,9 @@ bool draw_dtbd::_dtbd_eh(LONG_PTR window, const event_struct* e) {
         const dtbd_rec* r = duty_at(xpnt_);
         const wchar_t* text = L"";
         if (r) {
-          const SpTerm at{1, r->duty.at.day, r->duty.at.period, r->duty.at.slot};
-          const DutyDatTerm dat{1, &at, r->duty.where, r->duty.task, r->duty.changed ? &kTrueTerm : &kFalseTerm};
+          const duty_term t(r->duty);
           const wchar_t* where;
-          kalmora_DB::duty_desc1(&dat, &text, &where);
+          kalmora_DB::duty_desc1(&t.dat, &text, &where);
         }
         comtree::update_cs_help(0, text);
         handled = true;

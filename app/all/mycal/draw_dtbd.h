@@ -77,6 +77,9 @@ class draw_dtbd {
   const dtbd_rec* duty_at(pnt_struct p) const;
   // The live record of a duty; null: none.
   const dtbd_rec* record_of(const duty_dat& d) const;
+  // The duties of the live records of a slot-period, in insertion order,
+  // added to out.
+  void duties_in_sp(const sp& at, rizediveva6::HeapArray<duty_dat>* out) const;
   // Redraws the recorded duties that match selects, in record order.
   template <class F>
   void drew_recorded(showing_extras showing, rule_added mode, bool flag, F match) {
@@ -109,6 +112,7 @@ class draw_dtbd {
   void draw_column(const duty_dat& d, const slot_rct& slot, uint32_t k, uint32_t count, rule_added mode, bool flag,
                    duty_dat* further);
   void background(rule_added mode, rect_struct r);
+  void corner_mark(rect_struct r);
   bool draw_extras(const duty_dat& d, rect_struct r, duty_dat* further);
   void keep(const duty_dat& d, const wchar_t* label, rect_struct r, bool flag);
   void drop_record(int32_t index);
@@ -127,8 +131,11 @@ class draw_dtbd {
   showing_extras xshowing_extras_ = Showing(showing_kind::show_no_extras);
   bool boo_just_draw_rects_ = false;
   bool simple_ = false;
-  // Names read once per draw.
+  // Names read once per draw, the date text once per cell.
   rizediveva6::HeapArray<const wchar_t*> taskNames_, whereNames_;
+  const slot_rct* dateOf_ = nullptr;
+  const wchar_t* dateText_ = nullptr;
+  tool_state tools_;
   QEL_KWI::PROLOG_EHANDLER_STRUCT closure_{};
 };
 

@@ -1,8 +1,8 @@
 // publish_it: the page plan (names and their file names), the page bodies
-// and the writing of each page file.  The plan, with the rules' kept
-// verdicts and the doctors' kept messages, lives on the collected heap for
-// one run (the stores do not change during it); each roster row's
-// temporaries on the global stack die when the row is written.
+// and the writing of each page file.  The plan, with each doctor's rules and
+// kept messages, lives on the collected heap for one run (the stores do not
+// change during it); each roster row's temporaries on the global stack die
+// when the row is written.
 #include "publish/publish_it.h"
 
 #include <windows.h>
@@ -125,19 +125,11 @@ struct Message {
   const wchar_t* text;
 };
 
-// A stored rule and its verdicts on the first task at the first location,
-// per slot-period (0 not yet asked, 1 allows, 2 forbids): a practice's rule
-// is asked once for all the practice's doctors.
-struct RuleEntry {
-  const RuleTerm* rule;
-  uint8_t* first;  // null until first asked
-};
-
 struct Doctor {
   chain_ref ref;
   const wchar_t* name;
   const SList* groups;
-  const List<RuleEntry*>* rules;  // the stored rules of the doctor and the doctor's practices
+  const List<const RuleTerm*>* rules;  // the stored rules of the doctor and the doctor's practices
   uint32_t ruleCount;
   const List<const struct Message*>* messages;  // can't-do messages met so far
   const wchar_t* file;  // null: no page (in no practice)
@@ -204,16 +196,11 @@ const List<Doctor*>* ReadDoctors() {
 bool InPractice(const Doctor* d, const Practice* p) { return groups::member(p->name, d->groups); }
 
 // Every stored can't-do rule, on the heap.
-struct StoredRule {
-  const WhichRuleTerm* which;
-  RuleEntry* entry;
-};
-const List<StoredRule>* ReadRules() {
-  ListBuilder<StoredRule> b(true);
+const List<const WhichRuleTerm*>* ReadRules() {
+  ListBuilder<const WhichRuleTerm*> b(true);
   sc_rules::nd_which_rule([&](stored_rule s) {
-    const auto* which = reinterpret_cast<const WhichRuleTerm*>(Qel::RunTime::Terms::CopyTermFromGStack(
-        tav::D(domains::which_rule), reinterpret_cast<Qel::RunTime::Terms::term>(s.rule)));
-    b.Add(StoredRule{which, OnHeap(RuleEntry{which->rule, nullptr})});
+    b.Add(reinterpret_cast<const WhichRuleTerm*>(Qel::RunTime::Terms::CopyTermFromGStack(
+        tav::D(domains::which_rule), reinterpret_cast<Qel::RunTime::Terms::term>(s.rule))));
     K::Fail();
   });
   return b.Finish();
@@ -221,12 +208,12 @@ const List<StoredRule>* ReadRules() {
 
 // The rules that the rule check reads for the doctor: the doctor's own and
 // those of the doctor's practices.
-const List<RuleEntry*>* RulesOf(const List<StoredRule>* rules, const Doctor* d) {
-  ListBuilder<RuleEntry*> b(true);
+const List<const RuleTerm*>* RulesOf(const List<const WhichRuleTerm*>* rules, const Doctor* d) {
+  ListBuilder<const RuleTerm*> b(true);
   for (; !rules->Empty(); rules = rules->tail) {
-    const WhichRuleTerm* r = rules->head.which;
+    const WhichRuleTerm* r = rules->head;
     const bool own = r->Kind() == who_kind::person_rule && wcscmp(r->name, d->name) == 0;
-    if (own || (r->Kind() == who_kind::group_rule && groups::member(r->name, d->groups))) b.Add(rules->head.entry);
+    if (own || (r->Kind() == who_kind::group_rule && groups::member(r->name, d->groups))) b.Add(r->rule);
   }
   return b.Finish();
 }
@@ -238,7 +225,7 @@ Plan MakePlan() {
   for (const SList* g = groups::list_groups(); !g->Empty(); g = g->tail)
     practices.Add(OnHeap(Practice{tav::HeapCopy(g->head), names.Take(g->head)}));
   Plan plan{practices.Finish(), ReadDoctors()};
-  const List<StoredRule>* rules = ReadRules();
+  const List<const WhichRuleTerm*>* rules = ReadRules();
   for (const List<Doctor*>* d = plan.doctors; !d->Empty(); d = d->tail) {
     d->head->rules = RulesOf(rules, d->head);
     d->head->ruleCount = Count(d->head->rules);
@@ -374,28 +361,13 @@ bool BusyText(const Doctor* d, const sp& at, const wchar_t** text) {
   return true;
 }
 
-// Whether the rule forbids the duty; `cell` (>= 0) numbers the slot-period
-// of a first-task, first-location duty, whose verdict is kept.
-bool Forbids(RuleEntry* e, const DutyDatTerm* duty, int64_t cell, size_t cells) {
-  if (cell >= 0 && e->first && e->first[cell]) return e->first[cell] == 2;
-  const wchar_t* desc;
-  const bool forbids = sc_rules::rule_exists(duty, e->rule, &desc);
-  if (cell < 0) return forbids;
-  if (!e->first) {
-    e->first = static_cast<uint8_t*>(K::Memory::AllocHeap(tav::memory::checksize(cells)));
-    memset(e->first, 0, cells);
-  }
-  e->first[cell] = forbids ? 2 : 1;
-  return forbids;
-}
-
 // The doctor's rules that forbid the duty, as bits in rule order (0: the
 // rule check allows it); `all` false stops at the first.
-uint64_t Forbidding(const Doctor* d, const DutyDatTerm* duty, bool all, int64_t cell = -1, size_t cells = 0) {
+uint64_t Forbidding(const Doctor* d, const DutyDatTerm* duty, bool all) {
   uint64_t bits = 0;
   uint32_t i = 0;
-  for (const List<RuleEntry*>* r = d->rules; !r->Empty(); r = r->tail, ++i) {
-    if (!Forbids(r->head, duty, cell, cells)) continue;
+  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail, ++i) {
+    if (!sc_rules::rule_forbids(duty, r->head)) continue;
     bits |= uint64_t{1} << (i < 63 ? i : 63);
     if (!all) break;
   }
@@ -429,9 +401,7 @@ const wchar_t* RuleText(const Roster& r, Doctor* d, const sp& at) {
   const SpTerm spt{1, at.day, at.period, at.slot};
   if (r.tasks.count == 0 || r.locs.count == 0) return kDots;
   const DutyDatTerm first{1, &spt, 1, 1, &kFalse};
-  const size_t cells = size_t{r.weeks} * 7 * r.slots.count;
-  const int64_t cell = (int64_t{at.period} - 1) * 7 * r.slots.count + (at.slot - 1) * 7 + (at.day - 1);
-  const uint64_t forbidding = Forbidding(d, &first, true, cell, cells);
+  const uint64_t forbidding = Forbidding(d, &first, true);
   if (!forbidding) return kDots;
   for (uint32_t task = 1; task <= r.tasks.count; ++task)
     for (uint32_t where = task == 1 ? 2 : 1; where <= r.locs.count; ++where) {

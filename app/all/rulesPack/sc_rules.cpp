@@ -244,8 +244,12 @@ const ReasonTerm* sc_rules::rule_allows_it(const DutyDatTerm* duty, const PgTerm
   return CantRule(tav::string::concat(name, L" can't do ", desc), colour);
 }
 
+bool sc_rules::rule_forbids(const DutyDatTerm* duty, const RuleTerm* rule) {
+  return Forbids(rule) && TypeMatches(rule->type, duty);
+}
+
 bool sc_rules::rule_exists(const DutyDatTerm* duty, const RuleTerm* rule, const wchar_t** desc) {
-  if (!Forbids(rule) || !TypeMatches(rule->type, duty)) return false;
+  if (!rule_forbids(duty, rule)) return false;
   const wchar_t* verb;
   rule_desc(rule, desc, &verb);
   return true;

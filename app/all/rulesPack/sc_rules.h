@@ -145,6 +145,8 @@ class sc_rules {
   static const ReasonTerm* rule_allows_it(const DutyDatTerm* duty, const PgTerm* who);
   // The description of a rule that forbids the duty; false otherwise.
   static bool rule_exists(const DutyDatTerm* duty, const RuleTerm* rule, const wchar_t** desc);
+  // rule_exists without the description: whether the rule forbids the duty.
+  static bool rule_forbids(const DutyDatTerm* duty, const RuleTerm* rule);
   // Description and verb: "<type text> " and "can't do", else "No desc" and "??".
   static void rule_desc(const RuleTerm* rule, const wchar_t** desc, const wchar_t** verb);
   // False when the type has no text (a day number without a name).

@@ -9,6 +9,10 @@
 //   all_roster_child.exe lists <file>          prints the lists, doctors and changes
 //   all_roster_child.exe ties <file>           prints the ties and the loadings
 //   all_roster_child.exe index <file>          prints the stored duty count and keys
+//   all_roster_child.exe verdict <doctor> <key> <file>
+//                                              prints the gate's verdict on the doctor
+//                                              taking the duty: "can_do_it", "rule <text>"
+//                                              or "other"
 //   all_roster_child.exe refs <file>           prints the reference checker's lines
 //                                              (the document opened, no store)
 // Notes are recorded and printed as "note: <text>".  Exit code 0, or 2 with
@@ -111,6 +115,19 @@ void DumpLists() {
     K::Fail();
   });
   Line(changes);
+}
+
+// The typical week: per day kind its duties in chain order.
+void DumpTypical() {
+  for (uint32_t kind : {kSunday, kWeekday, kSaturday}) {
+    std::wstring text = L"typical " + std::to_wstring(kind);
+    typical_db::nd_tls([&](day_tls d) {
+      if (d.day_kind == kind)
+        text += L" " + std::to_wstring(d.duty.task) + L"," + std::to_wstring(d.duty.where) + L"," + std::to_wstring(d.duty.slot);
+      K::Fail();
+    });
+    Line(text);
+  }
 }
 
 // The ties in chain order, then the loadings in chain order.
@@ -397,11 +414,21 @@ int Run(int argc, wchar_t** argv) {
   } else if (mode == L"lists") {
     DumpLists();
     return 0;
+  } else if (mode == L"typical") {
+    DumpTypical();
+    return 0;
   } else if (mode == L"ties") {
     DumpTies();
     return 0;
   } else if (mode == L"gate") {
     DumpGate();
+    return 0;
+  } else if (mode == L"verdict") {
+    if (argc < 5) return 3;
+    const ReasonTerm* r = sc_assign::assign_person(test_ass::test_ass_only, argv[3], DoctorRef(argv[2]));
+    Line(r->Kind() == reason_kind::can_do_it          ? L"can_do_it"
+         : r->Kind() == reason_kind::cant_rule_reason ? std::wstring(L"rule ") + r->rule->text
+                                                      : L"other");
     return 0;
   } else {
     return 3;

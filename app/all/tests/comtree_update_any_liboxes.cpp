@@ -5,8 +5,10 @@
 #include "commandtree/comtree.h"
 #include "comtree_recorder.h"
 
-void all::comtree::update_any_liboxes(int32_t flag, int32_t selector) {
-  alltest::ComtreeCalls().push_back(
-      {L"update_any_liboxes", 0, std::to_wstring(flag) + L" " + std::to_wstring(selector)});
+void all::comtree::update_any_liboxes(update_scope scope, do_delete_selected selector) {
+  alltest::ComtreeCalls().push_back({L"update_any_liboxes", 0,
+                                     std::to_wstring(static_cast<int32_t>(scope)) + L" " +
+                                         std::to_wstring(static_cast<int32_t>(selector.what)) + L" " +
+                                         std::to_wstring(selector.id)});
   if (alltest::AssignLayer().whole) alltest::AssignLayer().whole();
 }

@@ -15,6 +15,7 @@
 #include "SYSTEM/timepack/mytime.h"
 #include "answer.h"
 #include "checks.h"
+#include "commandtree/comtree.h"
 #include "comtree_recorder.h"
 #include "dlgs/Tie_definition.h"
 #include "gui.h"
@@ -25,6 +26,8 @@
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/staff_db.h"
+#include "kwi/kwi.h"
+#include "liboxes/stats_tab.h"
 #include "mycal/draw_assign.h"
 #include "mycal/draw_cant_dos.h"
 #include "mycal/draw_hols.h"
@@ -36,6 +39,11 @@
 #include "roster_fixture.h"
 #include "roster_test.h"
 #include "wyn_test.h"
+#include "mycal/layer_terms.h"
+#include "roster_validator.h"
+#include "roster_generator.h"
+#include "KWI/stop_pack/stop.h"
+#include <atomic>
 
 namespace alltest {
 namespace {
@@ -74,6 +82,24 @@ LONG_PTR MakePane(HWND task, int w, int h) {
   return win_Create(wt_child, &r, L"", terms.NoMenu(), L(task), terms.Flags({}), &closure, 0);
 }
 
+// A hidden child window of the task (a statistics table's or the command
+// tree's title pane in tests of the layers).
+LONG_PTR MakeHiddenWindow(HWND task) {
+  static kwitest::Terms terms;
+  rect_struct r{0, 0, 300, 200};
+  const LONG_PTR w = win_Create(wt_child, &r, L"", terms.NoMenu(), L(task), terms.Flags({}), tav::NoEventHandler(), 0);
+  ShowWindow(reinterpret_cast<HWND>(w), SW_HIDE);
+  return w;
+}
+
+// The lines a list holds.
+uint32_t LineCount(rizediveva6::libox* l) {
+  uint32_t n = 0;
+  rizediveva6::line ln;
+  while (l->nth_line(n + 1, &ln)) ++n;
+  return n;
+}
+
 // A 24-week roster (enough rows for a 20-row view) with one date change
 // (a one-off duty on Tuesday of week 1) and the small roster's lists.
 RosterSpec CalendarSpec(uint32_t slots = 3) {
@@ -98,6 +124,7 @@ class Calendar : public Roster {
   void SetUp() override {
     Roster::SetUp();
     ComtreeCalls().clear();
+    all::comtree::db3.db_stats_tab.clear();
     all::sc_include::sdb_include = {all::include_kind::all, 0, nullptr};
     options_db::various_i(L"simple", 1);
     View(1, 2, 0);
@@ -371,6 +398,44 @@ TEST_F(Calendar, SavedViewIsRestoredAndDamagedValuesGiveDefaults) {
       EXPECT_EQ(c->start_display(), rosterStart);
       EXPECT_FALSE(c->slot_rcts().empty());
     }
+  });
+}
+
+// The size of a file; -1 when it cannot be read.
+int64_t FileSize(const wchar_t* path) {
+  WIN32_FILE_ATTRIBUTE_DATA a;
+  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &a)) return -1;
+  return int64_t{a.nFileSizeHigh} << 32 | a.nFileSizeLow;
+}
+
+// Draws with an unchanged view leave the options file alone (here emptied
+// by the test behind the program's back); a moved view is written at its
+// next draw.
+TEST_F(Calendar, TheOptionsFileIsWrittenOnlyWhenTheViewChanged) {
+  Open(CalendarSpec());
+  rztest::InTask([&](HWND task) {
+    const LONG_PTR pane = MakePane(task, 800, 500);
+    ShowThreeByFourAWeekOn(pane);
+    const wchar_t* file = rizediveva6::OptionsFileName();
+    ASSERT_GT(FileSize(file), 0);
+    CloseHandle(CreateFileW(file, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr));
+    ASSERT_EQ(FileSize(file), 0);
+    calendarWIN* c = nullptr;
+    Run([&] {
+      c = calendarWIN::new_calendarwin(pane);
+      c->drew_cal();
+      c->cal_full_draw();
+      c->drew_cal();
+    });
+    EXPECT_EQ(FileSize(file), 0);
+    Run([&] {
+      c->move_start_time(1);
+      c->drew_cal();
+    });
+    EXPECT_GT(FileSize(file), 0);
+    uint64_t start = 0;
+    EXPECT_TRUE(options_db::various_u64(L"weekstart", &start));
+    EXPECT_EQ(start, c->start_display());
   });
 }
 
@@ -778,12 +843,11 @@ TEST_F(Calendar, OneOffDutyFromTheMenuAndDel) {
     // removes it.
     const all::dtbd_rec* fixture = layer->record_of({{2, 1, 1}, 2, 3, true});
     ASSERT_NE(fixture, nullptr);
-    ComtreeCalls().clear();
+    all::comtree::db3.xcs_help.set({1, L"", 0});
     Move(pane, Centre(fixture->rect));
     Pump();
-    ASSERT_FALSE(ComtreeCalls().empty());
-    EXPECT_EQ(ComtreeCalls().back().op, L"update_cs_help");
-    EXPECT_NE(ComtreeCalls().back().text.find(L"Visite"), std::wstring::npos) << Narrow(ComtreeCalls().back().text);
+    const std::wstring hover = all::comtree::db3.xcs_help.get().text;
+    EXPECT_NE(hover.find(L"Visite"), std::wstring::npos) << Narrow(hover);
     win_SetFocus(pane);
     Key(VK_DELETE);
     Pump();
@@ -867,10 +931,21 @@ TEST_F(Calendar, WeekendAndHolidayTogglesByClicks) {
     draw_hols* hols = Show(pane, &draw_hols::new_hols, &draw_hols::_hols_eh);
     const all::dtbd_rec* h = hols->dtbd.record_of({{3, 1, 1}, 1, 1, false});
     ASSERT_NE(h, nullptr);
+    // A statistics table on show, its rows emptied: the click has it
+    // recalculated.
+    all::stats_tab* table = nullptr;
+    Run([&] {
+      const LONG_PTR tableWindow = MakeHiddenWindow(task);
+      table = all::stats_tab::new_stats_tab(rizediveva6::Nil<const wchar_t*>(), tableWindow);
+      all::comtree::db3.db_stats_tab.push_back({table, tableWindow});
+      table->lbox_clear();
+    });
+    ASSERT_EQ(LineCount(table), 0u);
     Click(pane, Centre(h->rect), 0);
     Pump();
     EXPECT_EQ(all::sc_stat_weekend::sp_is_holiday({3, 1, 1}), 1u);
-    EXPECT_EQ(ComtreeCalls().back().op, L"update_stats_if_showing");
+    EXPECT_GT(LineCount(table), 0u);
+    all::comtree::db3.db_stats_tab.clear();
     dump = SavedThenRead(L"dump");
   });
   const std::vector<std::wstring> lines = LinesOf(dump);
@@ -1136,15 +1211,30 @@ class Assign : public Calendar {
  protected:
   void TearDown() override {
     AssignLayer() = {};
+    all::comtree::db6.boo_init = false;
+    all::comtree::db6.xtitle_win.retract();
+    all::comtree::db3.xcs_help.set({1, L"", 0});
     Calendar::TearDown();
   }
+  // The layer on the pane; the command tree's help line drawn on a hidden
+  // window of the task.
   draw_assign* ShowAssign(LONG_PTR pane) {
+    all::comtree::db6.xtitle_win.set(MakeHiddenWindow(GetParent(reinterpret_cast<HWND>(pane))));
+    all::comtree::db6.boo_init = true;
     draw_assign* layer = Show(pane, &draw_assign::new_assign, &draw_assign::_assign_eh);
     AssignLayer().days = [layer](const rizediveva6::SList* keys) { layer->drew_days_assigns(keys); };
     AssignLayer().whole = [layer] {
       layer->delete_pic2();
       layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
     };
+    return layer;
+  }
+  // A 1000 x 600 pane of the task in front, the layer shown and focused.
+  draw_assign* ShowFocused(HWND task, LONG_PTR* pane) {
+    SetForegroundWindow(task);
+    *pane = MakePane(task, 1000, 600);
+    draw_assign* layer = ShowAssign(*pane);
+    win_SetFocus(*pane);
     return layer;
   }
   static const all::dtbd_rec* Duty(draw_assign* layer, all::duty_dat d) {
@@ -1156,11 +1246,7 @@ class Assign : public Calendar {
     event_struct e{e_menu, {static_cast<LONG_PTR>(id)}};
     Run([&] { layer->_assign_eh(pane, &e); });
   }
-  static std::wstring Help() {
-    for (auto it = ComtreeCalls().rbegin(); it != ComtreeCalls().rend(); ++it)
-      if (it->op == L"update_cs_help") return it->text;
-    return L"";
-  }
+  static std::wstring Help() { return all::comtree::db3.xcs_help.get().text; }
 };
 
 // The box of a column as drawn: lower 60 %, inset a tenth each side.
@@ -1206,7 +1292,7 @@ TEST_F(Assign, HotKeysLockToggleAndDel) {
     ASSERT_EQ(layer->assignments().size(), 1u);
     EXPECT_EQ(std::wstring(layer->assignments()[0].key), key);
     EXPECT_EQ(layer->assignments()[0].cell.top, box.top);
-    EXPECT_EQ(Help(), L"#1");  // can_do_it
+    EXPECT_EQ(Help(), L"Can do it ");
     rect_struct all{0, 0, 1000, 600};
     Pixels px = rztest::WindowPixels(pane, all);
     EXPECT_EQ(px.at(inside.x, inside.y), colour);
@@ -1221,7 +1307,7 @@ TEST_F(Assign, HotKeysLockToggleAndDel) {
     EXPECT_EQ(picture.at(inside.x, inside.y), colour);
     // Another doctor's letter over the assigned duty: refused, shown.
     Type(other);
-    EXPECT_EQ(Help(), L"#3");  // cant_assign_reason (already assigned)
+    EXPECT_EQ(Help(), L"Already assigned ");
     chain_ref holder = 0;
     EXPECT_TRUE(all::sc_assign::is_assigned(key.c_str(), &holder));
     EXPECT_EQ(holder, first->ref);
@@ -1454,6 +1540,516 @@ TEST_F(Assign, FiltersConsistencyCheckAndEngineRun) {
     });
     EXPECT_EQ(drawn.size(), shownAssigned);
     EXPECT_GT(shownAssigned, 2u);
+  });
+}
+
+
+// --- Drag and drop --------------------------------------------------------------------
+
+// The drag roster: week 1 of the calendar roster with a rule of the second
+// doctor (no night slot), one of the first doctor's group (no Thursday), a
+// weekly must-do tie (Wednesday late with Wednesday night) and a weekly
+// must-not-do tie (Monday with Tuesday early); the first doctor holds
+// Monday early and the Wednesday pair, the second Monday late, Thursday
+// late and Tuesday late, locked.
+struct DragRoster {
+  RosterSpec spec;
+  std::map<std::wstring, all::duty_dat> duty;  // by short name
+  std::map<std::wstring, std::wstring> key;
+  DragRoster() : spec(CalendarSpec()) {
+    const DutySpec early{L"Station", L"Haus A", L"Fr\u00FCh"}, late{L"Notaufnahme", L"Haus B", L"late"},
+        visite{L"Visite", L"Haus C", L"night"};
+    spec.changes.clear();
+    spec.rules = {{all::who_kind::person_rule, spec.doctors[1].name, all::rule_kind::r_slot, 3, {}},
+                  {all::who_kind::group_rule, L"Innere", all::rule_kind::r_day, 4, {}}};
+    spec.ties = {{all::which_kind::global_tie, L"", {1, 3, late}, {1, 3, visite}, all::tie_kind::must_do,
+                  all::repeat_kind::repeat_week, all::spec_kind::tlsd_spec},
+                 {all::which_kind::global_tie, L"", {1, 1, early}, {1, 2, early}, all::tie_kind::must_not_do,
+                  all::repeat_kind::repeat_week, all::spec_kind::tlsd_spec}};
+    const std::wstring k = spec.doctors[0].name, m = spec.doctors[1].name;
+    spec.assignments = {{{1, 1, early}, k}, {{1, 3, late}, k}, {{1, 1, late}, m},
+                        {{1, 4, late}, m}, {{1, 2, late}, m, true}};
+    struct Named {
+      const wchar_t* name;
+      all::duty_dat d;
+    } named[] = {{L"MonEarly", {{1, 1, 1}, 1, 1, false}}, {L"TueEarly", {{2, 1, 1}, 1, 1, false}},
+                 {L"ThuEarly", {{4, 1, 1}, 1, 1, false}}, {L"MonLate", {{1, 1, 2}, 2, 2, false}},
+                 {L"TueLate", {{2, 1, 2}, 2, 2, false}}, {L"WedLate", {{3, 1, 2}, 2, 2, false}},
+                 {L"ThuLate", {{4, 1, 2}, 2, 2, false}}, {L"FriLate", {{5, 1, 2}, 2, 2, false}},
+                 {L"MonNightB", {{1, 1, 3}, 2, 1, false}}, {L"WedNight", {{3, 1, 3}, 3, 3, false}},
+                 {L"WedNightB", {{3, 1, 3}, 2, 1, false}}};
+    for (const Named& n : named) duty[n.name] = n.d;
+  }
+  void Keys() {
+    for (const auto& [name, d] : duty) key[name] = all::sc_phase1::get_dtbd_key(d).text;
+  }
+  // The assignments of the named duties: "name:K" or "name:M", "L" when
+  // locked, in name order.
+  std::wstring State(chain_ref k, chain_ref m) const {
+    std::wstring s;
+    for (const auto& [name, text] : key) {
+      chain_ref d;
+      if (!all::sc_assign::is_assigned(text.c_str(), &d)) continue;
+      s += name + L":" + (d == k ? L"K" : d == m ? L"M" : L"?") +
+           (all::lock_ass::is_locked_key(text.c_str()) ? L"L " : L" ");
+    }
+    return s;
+  }
+};
+
+// Drags from one point to another with real input: the press (the
+// modifier keys held around it), two moves, then the release, or Escape
+// before it.  The help line and cursor at the target before the release.
+struct DragSeen {
+  std::wstring help;
+  int cursor;
+};
+DragSeen DragWithMouse(LONG_PTR w, pnt_struct from, pnt_struct to, std::vector<WORD> mods, bool escape) {
+  Pump(600);  // no double click with an earlier one
+  all::comtree::db3.xcs_help.set({1, L"", 0});
+  Move(w, from);
+  for (WORD vk : mods) kwitest::SendKey(vk, false);
+  Mouse(w, from, {MOUSEEVENTF_LEFTDOWN});
+  // Another key while Alt is down: its release opens no menu.
+  if (std::find(mods.begin(), mods.end(), VK_MENU) != mods.end()) Key(VK_SHIFT);
+  for (auto it = mods.rbegin(); it != mods.rend(); ++it) kwitest::SendKey(*it, true);
+  Move(w, {(from.x + to.x) / 2, (from.y + to.y) / 2});
+  Move(w, to);
+  DragSeen seen{L"", cursor_Get(w)};
+  const all::cs_help_dom help = all::comtree::db3.xcs_help.get();
+  if (help.number == 255) seen.help = help.text;
+  if (escape) Key(VK_ESCAPE);
+  Mouse(w, to, {MOUSEEVENTF_LEFTUP});
+  Pump(200);
+  return seen;
+}
+
+// Where two pictures differ: "left,top-right,bottom (n pixels)".
+std::string DiffBox(const Pixels& a, const Pixels& b) {
+  if (a.w != b.w || a.h != b.h) return "sizes differ";
+  int l = a.w, t = a.h, r = -1, btm = -1;
+  size_t n = 0;
+  for (int y = 0; y < a.h; ++y)
+    for (int x = 0; x < a.w; ++x)
+      if (a.at(x, y) != b.at(x, y)) {
+        ++n;
+        l = std::min(l, x), t = std::min(t, y), r = std::max(r, x), btm = std::max(btm, y);
+      }
+  std::string first;
+  for (int y = t, shown = 0; y <= btm && shown < 6; ++y)
+    for (int x = l; x <= r && shown < 6; ++x)
+      if (a.at(x, y) != b.at(x, y)) {
+        char c[64];
+        snprintf(c, sizeof c, " (%d,%d) %06x/%06x", x, y, a.at(x, y), b.at(x, y));
+        first += c;
+        ++shown;
+      }
+  return std::to_string(l) + "," + std::to_string(t) + "-" + std::to_string(r) + "," + std::to_string(btm) + " (" +
+         std::to_string(n) + " pixels)" + first;
+}
+
+// One row per kind of drag: the help line and cursor over the target, then
+// the assignments and locks after the drop.  Every refused drop leaves the
+// roster exactly as before (tied assignments included) and the window as a
+// fresh full draw; no drag, feedback or mouse capture stays; the document
+// judged by the validator gains no violation and keeps its locks.
+TEST_F(Assign, DragMovesCopiesSwapsAndRefusesWhole) {
+  DragRoster r;
+  Open(r.spec);
+  const PersonTerm *first = nullptr, *second = nullptr;
+  Run([&] {
+    first = Lettered(r.spec, 0, L'K', 0x3080E0);
+    second = Lettered(r.spec, 1, L'M', 0x20A040);
+    r.Keys();
+  });
+  const chain_ref k = first->ref, m = second->ref;
+  const std::wstring initial = L"MonEarly:K MonLate:M ThuLate:M TueLate:ML WedLate:K WedNight:K ";
+  ASSERT_EQ(r.State(k, m), initial);
+  const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
+  // The rule texts as the engine words them.
+  std::wstring nightRule, thursdayRule;
+  Run([&] {
+    auto text = [](const all::duty_dat& d, chain_ref who) {
+      const all::duty_term t(d);
+      const all::PgTerm p{static_cast<uint64_t>(all::pg_kind::p), {who}};
+      const all::ReasonTerm* reason = all::sc_rules::rule_allows_it(&t.dat, &p);
+      return std::wstring(reason->Kind() == all::reason_kind::cant_rule_reason ? reason->rule->text : L"-");
+    };
+    nightRule = text(r.duty[L"MonNightB"], m);
+    thursdayRule = text(r.duty[L"ThuEarly"], k);
+  });
+  ASSERT_NE(nightRule, L"-");
+  ASSERT_NE(thursdayRule, L"-");
+  struct Row {
+    const char* what;
+    const wchar_t *from, *to;  // null to: off the duties
+    std::vector<WORD> mods;
+    bool escape;
+    std::wstring help;
+    int cursor;
+    std::wstring after;  // empty: as before
+  } rows[] = {
+      {"move", L"MonLate", L"FriLate", {}, false, L"Can do it", 1,
+       L"FriLate:M MonEarly:K ThuLate:M TueLate:ML WedLate:K WedNight:K "},
+      {"Control-copy", L"MonLate", L"FriLate", {VK_CONTROL}, false, L"Can do it", 1,
+       L"FriLate:M MonEarly:K MonLate:M ThuLate:M TueLate:ML WedLate:K WedNight:K "},
+      {"swap", L"MonEarly", L"MonLate", {}, false, L"Can swap", 1,
+       L"MonEarly:M MonLate:K ThuLate:M TueLate:ML WedLate:K WedNight:K "},
+      {"Alt-drag onto a free duty", L"MonLate", L"FriLate", {VK_MENU}, false, L"Can do it", 1, L""},
+      {"onto itself", L"MonEarly", L"MonEarly", {}, false, L"Can swap", 1, L""},
+      {"onto a locked assignment", L"MonEarly", L"TueLate", {}, false, L"Can swap", 1, L""},
+      {"busy in the slot", L"WedLate", L"WedNightB", {}, false, L"Is busy : ", draw_assign::kRefusedCursor, L""},
+      {"the doctor's rule", L"MonLate", L"MonNightB", {}, false, nightRule, draw_assign::kRefusedCursor, L""},
+      {"the group's rule", L"MonEarly", L"ThuEarly", {}, false, thursdayRule, draw_assign::kRefusedCursor, L""},
+      {"swap refused by the target's doctor's rule", L"MonEarly", L"ThuLate", {}, false,
+       L"Can't do it - " + thursdayRule, draw_assign::kRefusedCursor, L""},
+      {"swap refused by the dragged duty's rule for the other", L"WedNight", L"MonLate", {}, false,
+       L"Can't do it - " + nightRule, draw_assign::kRefusedCursor, L""},
+      {"a tie refuses the move", L"WedNight", L"TueEarly", {}, false, L"Can do it", 1, L""},
+      {"off the duties: deleted", L"MonLate", nullptr, {}, false, L"Drop now to delete", 1,
+       L"MonEarly:K ThuLate:M TueLate:ML WedLate:K WedNight:K "},
+      {"Escape", L"MonLate", L"FriLate", {}, true, L"Can do it", 1, L""},
+  };
+  rztest::InTask([&](HWND task) {
+    LONG_PTR pane = 0;
+    draw_assign* layer = ShowFocused(task, &pane);
+    const rect_struct all{0, 0, 1000, 600};
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.what);
+      // The roster as at the start, drawn afresh.
+      Run([&] {
+        all::lock_ass::lock_set(all::kUnlockAll, 0);
+        all::sc_assign::clear_assignments({all::clear_kind::clear_all, 0});
+        for (const AssignSpec& a : r.spec.assignments) {
+          const std::wstring key = KeyOf(a.duty);
+          all::sc_assign::assign_person(all::test_ass::make_ass_only, key.c_str(),
+                                        a.doctor == r.spec.doctors[0].name ? k : m);
+        }
+        const all::duty_term locked(r.duty[L"TueLate"]);
+        all::lock_ass::lock(&locked.dat);
+        layer->delete_pic2();
+        layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+      });
+      ASSERT_EQ(r.State(k, m), initial);
+      const Pixels shown = rztest::WindowPixels(pane, all);
+      const pnt_struct from = Centre(BoxOf(Duty(layer, r.duty[row.from])->rect));
+      const pnt_struct to = row.to ? Centre(BoxOf(Duty(layer, r.duty[row.to])->rect)) : pnt_struct{3, 3};
+      ComtreeCalls().clear();
+      const DragSeen seen = DragWithMouse(pane, from, to, row.mods, row.escape);
+      EXPECT_EQ(seen.help.substr(0, row.help.size()), row.help);
+      EXPECT_EQ(seen.cursor, row.cursor);
+      EXPECT_EQ(r.State(k, m), row.after.empty() ? initial : row.after);
+      EXPECT_EQ(layer->drag(), nullptr);
+      EXPECT_EQ(GetCapture(), nullptr);
+      // No feedback stays: unchanged rosters look as before, changed ones
+      // (and the view Escape lays out again) as a full repaint.
+      const Pixels after = rztest::WindowPixels(pane, all);
+      if (row.after.empty() && !row.escape) {
+        EXPECT_TRUE(after == shown) << DiffBox(after, shown);
+      } else {
+        Run([&] {
+          if (row.escape) layer->dtbd.cal.cal_full_draw();
+          layer->delete_pic2();
+          layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+        });
+        const Pixels full = rztest::WindowPixels(pane, all);
+        EXPECT_TRUE(after == full) << DiffBox(after, full);
+      }
+    }
+  });
+  const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
+  for (const std::wstring& v : rostercheck::Introduced(after, &before)) ADD_FAILURE() << Narrow(v);
+  EXPECT_EQ(after.locks, before.locks);
+  // The last row's roster (as at the start) read by a fresh process.
+  const std::wstring kName = r.spec.doctors[0].name, mName = r.spec.doctors[1].name;
+  std::set<std::wstring> expected{L"lock " + r.key[L"TueLate"] + L" " + mName};
+  for (const auto& [name, doctor] : std::map<std::wstring, std::wstring>{{L"MonEarly", kName},
+                                                                          {L"MonLate", mName},
+                                                                          {L"ThuLate", mName},
+                                                                          {L"TueLate", mName},
+                                                                          {L"WedLate", kName},
+                                                                          {L"WedNight", kName}})
+    expected.insert(L"ass " + r.key[name] + L" " + doctor);
+  std::set<std::wstring> read;
+  for (const std::wstring& l : LinesOf(SavedThenRead(L"gate")))
+    if (l.rfind(L"ass ", 0) == 0 || l.rfind(L"lock ", 0) == 0) read.insert(l);
+  EXPECT_EQ(read, expected);
+}
+
+
+// --- Printing -------------------------------------------------------------------------
+
+// The newest "kalmora6" job of the PDF queue written after `since`.
+std::wstring PrintedSince(FILETIME since) {
+  for (int i = 0; i < 300; ++i, Sleep(100)) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(L"Z:\\root\\PDF\\kalmora6*.pdf", &fd);
+    if (h == INVALID_HANDLE_VALUE) continue;
+    std::wstring found;
+    do {
+      if (CompareFileTime(&fd.ftLastWriteTime, &since) > 0) found = L"Z:\\root\\PDF\\" + std::wstring(fd.cFileName);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    if (!found.empty()) {
+      Sleep(500);  // written whole
+      return found;
+    }
+  }
+  return L"";
+}
+
+std::string Utf8(const std::wstring& w) {
+  std::string out(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+  out.pop_back();
+  return out;
+}
+
+// "Print" from the menu: one page of the PDF queue with the doctors' names
+// and the dates of every row of the view, the boxes in the doctors' colours
+// among white cells; the screen afterwards shows what it showed, and hover,
+// DEL and a drag work in window coordinates again.
+TEST_F(Assign, PrintFromTheMenu) {
+  ASSERT_TRUE(kwitest::HasPdfQueue()) << "the CUPS queue KwiPDF";
+  RosterSpec spec = CalendarSpec();
+  Open(spec);
+  const PersonTerm *first = nullptr, *second = nullptr;
+  const all::duty_dat monEarly{{1, 1, 1}, 1, 1, false}, tueLate{{2, 2, 2}, 2, 2, false},
+      friLate{{5, 1, 2}, 2, 2, false};
+  std::wstring monKey, tueKey;
+  Run([&] {
+    first = Lettered(spec, 0, L'K', 0x3080E0);
+    second = Lettered(spec, 1, L'M', 0x20A040);
+    monKey = all::sc_phase1::get_dtbd_key(monEarly).text;
+    tueKey = all::sc_phase1::get_dtbd_key(tueLate).text;
+    all::sc_assign::assign_person(all::test_ass::make_ass_only, monKey.c_str(), first->ref);
+    all::sc_assign::assign_person(all::test_ass::make_ass_only, tueKey.c_str(), second->ref);
+  });
+  std::set<std::string> rowDates;
+  std::wstring pdf;
+  rztest::InTask([&](HWND task) {
+    LONG_PTR pane = 0;
+    draw_assign* layer = ShowFocused(task, &pane);
+    const rect_struct all{0, 0, 1000, 600};
+    // The first day of each row of the view, as its columns label it.
+    for (const slot_rct& r : layer->dtbd.cal.slot_rcts())
+      if (r.at.slot == 1 && r.at.day == 1) rowDates.insert(Narrow(rizediveva6::mytime::dt_str1(r.date)));
+    ASSERT_EQ(rowDates.size(), 2u);
+    const Pixels before = rztest::WindowPixels(pane, all);
+    const size_t boxes = layer->assignments().size();
+    FILETIME start;
+    GetSystemTimeAsFileTime(&start);
+    Menu(layer, pane, draw_assign::kPrint);
+    Pump();
+    pdf = PrintedSince(start);
+    EXPECT_TRUE(rztest::WindowPixels(pane, all) == before);
+    EXPECT_EQ(layer->assignments().size(), boxes);
+    // Hover, drag and DEL in window coordinates.
+    const pnt_struct mon = Centre(BoxOf(Duty(layer, monEarly)->rect));
+    ComtreeCalls().clear();
+    Move(pane, mon);
+    EXPECT_EQ(Help().rfind(spec.doctors[0].name + L": ", 0), 0u) << Narrow(Help());
+    DragWithMouse(pane, mon, Centre(BoxOf(Duty(layer, friLate)->rect)), {}, false);
+    chain_ref d;
+    EXPECT_TRUE(all::sc_assign::is_assigned(all::sc_phase1::get_dtbd_key(friLate).text, &d));
+    EXPECT_FALSE(all::sc_assign::is_assigned(monKey.c_str(), &d));
+    Move(pane, Centre(BoxOf(Duty(layer, tueLate)->rect)));
+    Key(VK_DELETE);
+    Pump();
+    EXPECT_FALSE(all::sc_assign::is_assigned(tueKey.c_str(), &d));
+  });
+  ASSERT_FALSE(pdf.empty());
+  const std::string text =
+      kwitest::ShellOutput("pdftotext '" + kwitest::UnixName(pdf) + "' -", kwitest::TempDir(L"mycal_tests") + L"assign.txt");
+  for (const std::string& date : rowDates) EXPECT_NE(text.find(date), std::string::npos) << date;
+  for (size_t i : {0u, 1u}) {
+    const std::wstring& name = spec.doctors[i].name;
+    const std::string surname = Utf8(name.substr(name.rfind(L' ') + 1));
+    EXPECT_NE(text.find(surname), std::string::npos) << surname << "\n" << text;
+  }
+  kwitest::Ppm page(kwitest::ShellOutput("pdftoppm -r 72 -singlefile '" + kwitest::UnixName(pdf) + "'",
+                                         kwitest::TempDir(L"mycal_tests") + L"assign.ppm"));
+  ASSERT_GT(page.width, 0);
+  size_t white = 0, coloured[2] = {0, 0};
+  const uint32_t colours[2] = {PixelOf(first->dat->colour), PixelOf(second->dat->colour)};
+  for (int y = 0; y < page.height; ++y)
+    for (int x = 0; x < page.width; ++x) {
+      const uint32_t c = page.At(x, y);
+      white += c == 0xFFFFFF;
+      for (int i : {0, 1}) coloured[i] += Near(c, colours[i]);
+    }
+  EXPECT_GT(white * 2, size_t(page.width) * page.height) << "white cells";
+  for (int i : {0, 1}) EXPECT_GT(coloured[i], 50u) << i;
+}
+
+
+// --- Engine runs ----------------------------------------------------------------------
+
+// Real input from a helper thread while a run's progress window shows:
+// a drag of the first box off the duties, then DEL over the second; at
+// the end Stop when asked.  Whether the run still went on after the input.
+class InputDuringRun {
+ public:
+  InputDuringRun(LONG_PTR pane, pnt_struct dragged, pnt_struct locked, bool stop) {
+    auto screen = [pane](pnt_struct p) {
+      POINT s{p.x, p.y};
+      ClientToScreen(reinterpret_cast<HWND>(pane), &s);
+      return s;
+    };
+    const POINT a = screen(dragged), b = screen(locked), off = screen({3, 3});
+    t_ = std::thread([=, this] {
+      HWND box = nullptr;
+      for (int i = 0; i < 2000 && !(box = testbox::FindBox(nullptr)); ++i) Sleep(5);
+      if (!box) return;
+      Sleep(150);  // the menu's own input handled
+      auto button = [](DWORD flag) {
+        INPUT in{};
+        in.type = INPUT_MOUSE;
+        in.mi.dwFlags = flag;
+        SendInput(1, &in, sizeof in);
+        Sleep(30);
+      };
+      SetCursorPos(a.x, a.y);
+      Sleep(30);
+      button(MOUSEEVENTF_LEFTDOWN);
+      SetCursorPos(off.x + 1, off.y + 1);
+      Sleep(30);
+      SetCursorPos(off.x, off.y);
+      Sleep(30);
+      button(MOUSEEVENTF_LEFTUP);
+      SetCursorPos(b.x, b.y);
+      Sleep(30);
+      kwitest::SendKey(VK_DELETE, false);
+      kwitest::SendKey(VK_DELETE, true);
+      Sleep(100);
+      during_ = IsWindow(box) && IsWindowVisible(box);
+      if (stop) testbox::ClickButton(box, rizediveva6::stop::kStopButton);
+    });
+  }
+  ~InputDuringRun() { Finish(); }
+  void Finish() {
+    if (t_.joinable()) t_.join();
+  }
+  bool during() const { return during_; }
+
+ private:
+  std::thread t_;
+  std::atomic<bool> during_{false};
+};
+
+// Both runs from the real pop-up menu on a generated 104-week roster shown
+// 2 x 4 weeks: the days a run assigns are painted in batches (fewer paints
+// than requests), input during the run goes through the gate (a drag off
+// the duties deletes, DEL over a locked box is refused), Stop ends the
+// second run; at the end of each the window equals a fresh full draw, pixel
+// for pixel, and the validator finds no new violation and every lock.
+TEST_F(Assign, EngineRunsPaintDaysInBatchesAndTakeInput) {
+  View(2, 4, 0);
+  DeleteFileW(Path(L"r.km6").c_str());
+  New();
+  static RosterSpec spec;  // outside the frames an error unwinds
+  spec = GeneratedSpec(3, 104);
+  Run([&] {
+    WriteSpec(spec);
+    PreAssign({3, 10});
+  });
+  struct Case {
+    const char* what;
+    std::vector<WORD> keys;
+    const wchar_t* mode;
+    bool stop;
+  } cases[] = {{"Run engine", {VK_DOWN, VK_RETURN}, L"run", false},
+               {"force fill, stopped", {VK_DOWN, VK_DOWN, VK_RETURN}, L"force_fill", true}};
+  rztest::InTask([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR pane = MakePane(task, 1000, 600);
+    draw_assign* layer = ShowAssign(pane);
+    const rect_struct all{0, 0, 1000, 600};
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      // Every run starts from the pre-assigned roster's locks.
+      Run([&] {
+        all::sc_assign::clear_assignments({all::clear_kind::clear_all, 0});
+        layer->delete_pic2();
+        layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+      });
+      // Two boxes of the first week: one to drag off, one locked for DEL.
+      std::vector<const all::assigned_rec*> firstWeek;
+      for (const all::assigned_rec& r : layer->assignments())
+        if (r.duty.at.period == 1 && !all::lock_ass::is_locked_key(r.key)) firstWeek.push_back(&r);
+      if (firstWeek.size() < 2) {
+        Run([&] {
+          for (uint32_t day = 1; day <= 7 && firstWeek.size() < 2; ++day)
+            layer->dtbd.ndd_dtbd([&](const all::dtbd_rec* d) {
+              if (d->duty.at.period != 1 || d->duty.at.day != day) K::Fail();
+              all::staff_db::nd_person([&](const PersonTerm* p) {
+                if (all::sc_assign::assign_person(all::test_ass::test_and_make, d->key, p->ref)->Kind() !=
+                    all::reason_kind::can_do_it)
+                  K::Fail();
+              });
+            });
+          layer->delete_pic2();
+          layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+        });
+        firstWeek.clear();
+        for (const all::assigned_rec& r : layer->assignments())
+          if (r.duty.at.period == 1 && !all::lock_ass::is_locked_key(r.key)) firstWeek.push_back(&r);
+      }
+      ASSERT_GE(firstWeek.size(), 2u);
+      const std::wstring draggedKey = firstWeek[0]->key, lockedKey = firstWeek[1]->key;
+      const pnt_struct dragged = Centre(firstWeek[0]->cell), locked = Centre(firstWeek[1]->cell);
+      Run([&] {
+        const all::duty_term t(firstWeek[1]->duty);
+        all::lock_ass::lock(&t.dat);
+        layer->drew_days_assigns(rizediveva6::MakeList<const wchar_t*>({lockedKey.c_str()}));
+      });
+      const rostercheck::Report before = rostercheck::Judge(kalmora_DB::db(), nullptr);
+      const uint32_t paintedBefore = layer->days_painted();
+      ComtreeCalls().clear();
+      win_SetFocus(pane);
+      InputDuringRun input(pane, dragged, locked, c.stop);
+      const DWORD start = GetTickCount();
+      ChooseFromMenu(pane, {3, 3}, c.keys);
+      std::printf("%s: menu and run %lu ms\n", c.what, GetTickCount() - start);
+      input.Finish();
+      Pump(500);
+      EXPECT_TRUE(input.during()) << "the run ended before the input";
+      // The help line is the command tree's own now (its texts are checked
+      // by the drag test); here the stores show that the input went through.
+      size_t runs = 0, requests = 0;
+      for (const ComtreeCall& call : ComtreeCalls()) {
+        runs += call.op == L"run_engine" && call.text == c.mode;
+        requests += call.op == L"drew_few_assigns";
+      }
+      EXPECT_EQ(runs, 1u);
+      chain_ref holder;
+      EXPECT_TRUE(all::sc_assign::is_assigned(lockedKey.c_str(), &holder));
+      const uint32_t painted = layer->days_painted() - paintedBefore;
+      EXPECT_GT(painted, 0u);
+      EXPECT_LT(painted, requests);
+      std::printf("%s: %zu day requests, %u days painted\n", c.what, requests, painted);
+      // The window and the records as a fresh full draw.
+      std::set<std::wstring> drawn, fresh;
+      for (const all::assigned_rec& r : layer->assignments())
+        drawn.insert(std::wstring(r.key) + L"@" + std::to_wstring(r.cell.left) + L"," + std::to_wstring(r.cell.top));
+      const Pixels shown = rztest::WindowPixels(pane, all);
+      Run([&] {
+        layer->delete_pic2();
+        layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+      });
+      for (const all::assigned_rec& r : layer->assignments())
+        fresh.insert(std::wstring(r.key) + L"@" + std::to_wstring(r.cell.left) + L"," + std::to_wstring(r.cell.top));
+      std::vector<std::wstring> onlyDrawn, onlyFresh;
+      std::set_difference(drawn.begin(), drawn.end(), fresh.begin(), fresh.end(), std::back_inserter(onlyDrawn));
+      std::set_difference(fresh.begin(), fresh.end(), drawn.begin(), drawn.end(), std::back_inserter(onlyFresh));
+      EXPECT_EQ(onlyDrawn, std::vector<std::wstring>{});
+      EXPECT_EQ(onlyFresh, std::vector<std::wstring>{});
+      const Pixels full = rztest::WindowPixels(pane, all);
+      EXPECT_TRUE(shown == full) << DiffBox(shown, full);
+      const rostercheck::Report after = rostercheck::Judge(kalmora_DB::db(), &before);
+      for (const std::wstring& v : rostercheck::Introduced(after, &before)) ADD_FAILURE() << Narrow(v);
+      EXPECT_EQ(after.locks, before.locks);
+    }
   });
 }
 

@@ -1,6 +1,11 @@
 // The editing of the can't-do rules and their list texts, in process on
 // the two-week gate roster with its two rules and three assignments.
+#include "commandtree/comtree.h"
 #include "comtree_recorder.h"
+#include "kwi/kwi.h"
+#include "kwi/kwidomains.h"
+#include "liboxes/stats_tab.h"
+#include "wyn_test.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/staff_db.h"
 #include "phase1/sc_phase1.h"
@@ -49,10 +54,30 @@ class Rules : public Roster {
     chain_ref r;
     return sc_assign::is_assigned(KeyOf(duty).c_str(), &r) && std::wstring(staff_db::ref_name(r)) == name;
   }
-  static size_t StatsRefreshes() {
-    size_t n = 0;
-    for (const ComtreeCall& c : ComtreeCalls()) n += c.op == L"update_stats_if_showing";
-    return n;
+  void TearDown() override {
+    all::comtree::db3.db_stats_tab.clear();
+    Roster::TearDown();
+  }
+  // A statistics table on show in a window of the task, its rows emptied.
+  all::stats_tab* ShownTable(HWND task) {
+    all::stats_tab* t = nullptr;
+    Run([&] {
+      namespace kd = tav::kwidomains;
+      const LONG_PTR w = QEL_KWI::win_Create(QEL_KWI::wt_child, kd::Rect(0, 0, 300, 200), L"", kd::NoMenu(),
+                                             reinterpret_cast<LONG_PTR>(task), kd::Ints({}), tav::NoEventHandler(), 0);
+      t = all::stats_tab::new_stats_tab(rizediveva6::Nil<const wchar_t*>(), w);
+      all::comtree::db3.db_stats_tab.push_back({t, w});
+      QEL_KWI::kwi_ProcessEvents(1, 0);  // the table's own first drawing
+      t->lbox_clear();
+    });
+    return t;
+  }
+  // Whether the table was filled again since it was emptied; empties it.
+  static bool Recalculated(all::stats_tab* t) {
+    rizediveva6::line first;
+    const bool filled = t->nth_line(1, &first);
+    t->lbox_clear();
+    return filled;
   }
   rz::document* doc_ = nullptr;
 };
@@ -144,18 +169,21 @@ TEST_F(Rules, ShortAndLongTexts) {
 
 TEST_F(Rules, ADoctorsNewRuleRemovesTheAssignmentsItForbidsAndRefreshesTheStatistics) {
   const TieEndSpec bobs{2, 2, kClinic};
-  Run([&] {
-    ASSERT_TRUE(Holds(bobs, L"Bob"));
-    // A group's rule and a rule of a name that is no doctor's remove nothing.
-    sc_rules::remove_or_add_rule(R(who_kind::group_rule, L"South", rule_kind::r_what, 2));
-    sc_rules::remove_or_add_rule(R(who_kind::person_rule, L"Zed", rule_kind::r_what, 2));
-    EXPECT_TRUE(Holds(bobs, L"Bob"));
-    EXPECT_EQ(StatsRefreshes(), 0u);
-    EXPECT_EQ(sc_rules::remove_or_add_rule(R(who_kind::person_rule, L"Bob", rule_kind::r_what, 2)),
-              rule_added::rule_added);
-    EXPECT_FALSE(Holds(bobs, L"Bob"));
-    EXPECT_EQ(StatsRefreshes(), 1u);
-    EXPECT_TRUE(Holds({1, 3, kWard}, L"Dee"));  // another doctor's stays
+  rztest::InTask([&](HWND task) {
+    all::stats_tab* table = ShownTable(task);
+    Run([&] {
+      ASSERT_TRUE(Holds(bobs, L"Bob"));
+      // A group's rule and a rule of a name that is no doctor's remove nothing.
+      sc_rules::remove_or_add_rule(R(who_kind::group_rule, L"South", rule_kind::r_what, 2));
+      sc_rules::remove_or_add_rule(R(who_kind::person_rule, L"Zed", rule_kind::r_what, 2));
+      EXPECT_TRUE(Holds(bobs, L"Bob"));
+      EXPECT_FALSE(Recalculated(table));
+      EXPECT_EQ(sc_rules::remove_or_add_rule(R(who_kind::person_rule, L"Bob", rule_kind::r_what, 2)),
+                rule_added::rule_added);
+      EXPECT_FALSE(Holds(bobs, L"Bob"));
+      EXPECT_TRUE(Recalculated(table));
+      EXPECT_TRUE(Holds({1, 3, kWard}, L"Dee"));  // another doctor's stays
+    });
   });
 }
 

@@ -373,13 +373,30 @@ TEST_F(StatsTable, TasksLocationsAndHolidaysShareTheirSavedWidths) {
     });
     for (const wchar_t* item : {L"Tasks", L"Locations", L"Holidays"})
       EXPECT_EQ(Bounds(Table(task, {item}), 3), (std::vector<uint32_t>{1, 90, 300})) << Narrow(item);
-    // A table under another name keeps its own: the saved empty list of
-    // "stat_day" is its own choice, the totals table has its defaults.
+    // A table under another name keeps its own: the list saved under
+    // "stat_day" is not the totals table's, which has its defaults.
     EXPECT_EQ(Bounds(Table(task, {L"Totals"}), 3), (std::vector<uint32_t>{101, 201, 301}));
     // The widths stay through recalculations.
     S* t = Table(task, {L"Holidays"});
     Command(t, S::kNumbers);
     EXPECT_EQ(Bounds(t, 3), (std::vector<uint32_t>{1, 90, 300}));
+  });
+}
+
+// A saved width list that cannot be used (empty, or with a negative value)
+// gives the kind's default widths, at opening and after recalculations.
+TEST_F(StatsTable, AnUnusableSavedWidthListGivesTheDefaultWidths) {
+  static const rizediveva6::IntList end{2, 0, nullptr}, tail{1, 300, &end}, negative{1, -5, &tail};
+  const std::pair<const char*, const rizediveva6::IntList*> saved[] = {{"empty", &end}, {"negative", &negative}};
+  InTask([&](HWND task) {
+    for (auto [what, list] : saved) {
+      Run([&] { rizediveva6::options_db::various_ilist(L"stat_day", list); });
+      S* t = Table(task, {L"Days"});
+      EXPECT_EQ(Bounds(t, 3), (std::vector<uint32_t>{21, 121, 221})) << what;
+      Command(t, S::kNumbers);
+      EXPECT_EQ(Bounds(t, 3), (std::vector<uint32_t>{21, 121, 221})) << what;
+      EXPECT_EQ(Rows(t).size(), 5u) << what;  // A, B, C, the empty row, the bottom row
+    }
   });
 }
 

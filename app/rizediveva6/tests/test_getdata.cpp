@@ -2,7 +2,8 @@
 // own (the toolkit's task).
 #include <windows.h>
 
-#include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,67 +17,111 @@
 namespace rztest {
 namespace {
 
-// The whole-number prompt: the default shown, blanks after the number
-// accepted, a text that is not a number noted and asked again, Cancel.
-// Answers each new "Loading" box with the next text (null: Cancel) from a
-// thread of its own, recording the text each box showed; a box is acted on
-// once.
+// Answers each new "Loading" box with the next text (null: Cancel), clicking
+// the button as a real click does, and records the text each box showed in
+// its field.  A box past the texts is cancelled and recorded as "(extra)",
+// so that a prompt asked once too often fails the test instead of hanging.
 class Prompter {
  public:
-  Prompter(std::vector<const wchar_t*> texts, std::vector<std::wstring>* shown) : texts_(std::move(texts)) {
-    t_ = std::thread([this, shown] {
+  explicit Prompter(std::vector<const wchar_t*> texts) : texts_(std::move(texts)) {
+    t_ = std::thread([this] {
       size_t next = 0;
-      for (int i = 0; i < 1500 && next < texts_.size(); ++i, Sleep(10)) {
+      while (!stop_) {
+        Sleep(10);
         // A handled box is marked on the window: a new box may reuse its handle.
         HWND d = testbox::FindBox(L"Loading");
         if (!d || GetPropW(d, L"answered")) continue;
         Sleep(50);
         SetPropW(d, L"answered", reinterpret_cast<HANDLE>(1));
-        shown->push_back(testbox::WindowText(GetDlgItem(d, 10001)));
-        const wchar_t* text = texts_[next++];
-        if (text) SetWindowTextW(GetDlgItem(d, 10001), text);
-        testbox::Press(d, text ? IDOK : IDCANCEL);
+        const wchar_t* text = next < texts_.size() ? texts_[next] : nullptr;
+        {
+          std::lock_guard<std::mutex> g(m_);
+          shown_.push_back(next < texts_.size() ? tktest::CtlText(d, 10001) : L"(extra)");
+        }
+        ++next;
+        if (text) SetDlgItemTextW(d, 10001, text);
+        tktest::Click(d, text ? IDOK : IDCANCEL);
       }
-      // Given up: cancel what is left, so that the test fails instead of hanging.
-      if (next < texts_.size())
-        for (HWND d : testbox::VisibleBoxes()) testbox::Press(d, IDCANCEL);
     });
   }
-  ~Prompter() { t_.join(); }
+  ~Prompter() {
+    stop_ = true;
+    t_.join();
+  }
+  std::vector<std::wstring> shown() {
+    std::lock_guard<std::mutex> g(m_);
+    return shown_;
+  }
 
  private:
   std::vector<const wchar_t*> texts_;
+  std::atomic<bool> stop_{false};
+  std::mutex m_;
+  std::vector<std::wstring> shown_;
   std::thread t_;
 };
 
-// The whole-number prompt: the default shown, blanks after the number
-// accepted, a text that is not a number noted and asked again, Cancel.
-TEST(NumberPrompts, GetInt) {
-  DialogRecorder notes;
-  std::vector<std::wstring> shown;
-  int32_t first = 0, second = 0, third = 0;
-  bool answered = false, cancelled = false;
-  tktest::RunInTask([&](LONG_PTR) {
-    {
-      Prompter p({L"12 x", L"7"}, &shown);
-      ASSERT_EQ(RunTrapped([&] { answered = getdata::get_int(L"Loading", L"Enter parts value (whole number)", 10, &first); }), 0u);
-    }
-    {
-      Prompter p({L"12 "}, &shown);
-      ASSERT_EQ(RunTrapped([&] { getdata::get_int(L"Loading", L"parts", 10, &second); }), 0u);
-    }
-    {
-      Prompter p({nullptr}, &shown);
-      ASSERT_EQ(RunTrapped([&] { cancelled = !getdata::get_int(L"Loading", L"parts", 10, &third); }), 0u);
-    }
-  });
-  EXPECT_TRUE(answered);
-  EXPECT_EQ(first, 7);
-  EXPECT_EQ(second, 12);
-  EXPECT_TRUE(cancelled);
-  EXPECT_EQ(shown, (std::vector<std::wstring>{L"10", L"12 x", L"10", L"10"}));
-  ASSERT_EQ(notes.shown().size(), 1u);
-  EXPECT_EQ(notes.shown()[0].text, L"\"12 x\" is not a whole number");
+using NumberPrompts = Rz;
+
+// Whole and real numbers: the default shown, blanks after the number
+// accepted, a text that is not a number (or out of range) noted and asked
+// again with the typed text, Cancel failing.
+TEST_F(NumberPrompts, AnswersNotesAndCancel) {
+  struct Case {
+    const char* what;
+    bool real;
+    std::vector<const wchar_t*> answers;
+    bool answered;
+    double value;
+    std::vector<std::wstring> shown;
+    std::vector<std::wstring> notes;
+  };
+  const std::vector<Case> cases = {
+      {"a number, blanks after it", false, {L"12 "}, true, 12, {L"10"}, {}},
+      {"a letter after the number, then 7", false, {L"12 x", L"7"}, true, 7, {L"10", L"12 x"},
+       {L"\"12 x\" is not a whole number"}},
+      {"out of range, then empty, then -3", false, {L"99999999999", L"", L"-3"}, true, -3,
+       {L"10", L"99999999999", L""},
+       {L"\"99999999999\" is not a whole number", L"\"\" is not a whole number"}},
+      {"cancel", false, {nullptr}, false, 0, {L"10"}, {}},
+      {"cancel after a wrong answer", false, {L"x", nullptr}, false, 0, {L"10", L"x"},
+       {L"\"x\" is not a whole number"}},
+      {"a real", true, {L"2.75"}, true, 2.75, {L"1.5"}, {}},
+      {"not a real, then 3", true, {L"1,5", L"3"}, true, 3, {L"1.5", L"1,5"}, {L"\"1,5\" is not a number"}},
+      {"a real cancelled", true, {nullptr}, false, 0, {L"1.5"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DialogRecorder notes;
+    bool answered = false;
+    double value = 0;
+    std::vector<std::wstring> shown;
+    uint32_t code = 0;
+    tktest::RunInTask([&](LONG_PTR) {
+      Prompter p(c.answers);
+      code = RunTrapped([&] {
+        if (c.real) {
+          double v = 0;
+          answered = getdata::get_real(L"Loading", L"Enter a number", 1.5, &v);
+          value = v;
+        } else {
+          int32_t v = 0;
+          answered = getdata::get_int(L"Loading", L"Enter parts value (whole number)", 10, &v);
+          value = v;
+        }
+      });
+      shown = p.shown();
+    });
+    ASSERT_EQ(code, 0u) << Narrow(HandledErrorText(code));
+    EXPECT_EQ(answered, c.answered);
+    if (c.answered) EXPECT_EQ(value, c.value);
+    EXPECT_EQ(shown, c.shown);
+    std::vector<std::wstring> texts;
+    for (const auto& s : notes.shown()) texts.push_back(s.kind + L": " + s.text);
+    std::vector<std::wstring> expected;
+    for (const auto& n : c.notes) expected.push_back(L"note: " + n);
+    EXPECT_EQ(texts, expected);
+  }
 }
 
 }  // namespace

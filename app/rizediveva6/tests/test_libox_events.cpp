@@ -4,12 +4,15 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "KWI/orvtoolkwi/libox.h"
 #include "KWI/orvtoolkwi/o_edit_li.h"
 #include "answer.h"
+#include "kwi/kwi.h"
 #include "checks.h"
 #include "dialog_recorder.h"
 #include "wyn_test.h"
@@ -55,26 +58,31 @@ class ListEvents : public Rz {
     libox* l = nullptr;
     EXPECT_EQ(RunTrapped([&] {
       l = libox::new_(L"rz-events", Screen(reinterpret_cast<LONG_PTR>(task)));
-      l->set_title_tb(TitleTb(0, 20));
-      l->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
-      l->set_col_widths(true, MakeList<uint32_t>({25, 100, 100, 100}));
-      l->set_row_height(16);
-      ListBuilder<const SList*> rows(true);
-      for (int i = 1; i <= lines; ++i) {
-        ListBuilder<const wchar_t*> cells(true);
-        cells.Add(tav::HeapCopy((L"r" + std::to_wstring(i)).c_str()));
-        cells.Add(L"b");
-        cells.Add(L"c");
-        rows.Add(cells.Finish());
-      }
-      l->lbox_add(rows.Finish());
-      l->set_callback_sel({&OnSel, nullptr});
-      l->set_callback_dbl({&OnDbl, nullptr});
-      l->lbox_draw();
+      Fill(l, lines, [](int) { return std::wstring(L"b"); });
     }), 0u);
     g_list = l;
     kwitest::PumpUntil([] { return false; }, 150);
     return l;
+  }
+  // The columns, band and rows of 16; lines r1..rN with cellB(n) in column
+  // b and "c"; the call-backs; drawn.
+  static void Fill(libox* l, int lines, const std::function<std::wstring(int)>& cellB) {
+    l->set_title_tb(TitleTb(0, 20));
+    l->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
+    l->set_col_widths(true, MakeList<uint32_t>({25, 100, 100, 100}));
+    l->set_row_height(16);
+    ListBuilder<const SList*> rows(true);
+    for (int i = 1; i <= lines; ++i) {
+      ListBuilder<const wchar_t*> cells(true);
+      cells.Add(tav::HeapCopy((L"r" + std::to_wstring(i)).c_str()));
+      cells.Add(tav::HeapCopy(cellB(i).c_str()));
+      cells.Add(L"c");
+      rows.Add(cells.Finish());
+    }
+    l->lbox_add(rows.Finish());
+    l->set_callback_sel({&OnSel, nullptr});
+    l->set_callback_dbl({&OnDbl, nullptr});
+    l->lbox_draw();
   }
   static void Run(const std::function<void(HWND)>& body) {
     InTask([&](HWND task) {
@@ -287,6 +295,20 @@ TEST_F(ListEvents, CellEditor) {
   });
 }
 
+// An editor left to the collector destroys the window it still has.
+TEST_F(ListEvents, CollectedEditorDestroysItsWindow) {
+  Run([&](HWND task) {
+    HWND edit = nullptr;
+    ASSERT_EQ(RunTrapped([&] {
+      edit = reinterpret_cast<HWND>(
+          o_edit_li::new_(reinterpret_cast<LONG_PTR>(task), 1, 2, {30, 38, 92, 58}, L"left")->window());
+    }), 0u);
+    ASSERT_TRUE(IsWindow(edit));
+    EXPECT_EQ(RunTrapped([] { Qel::RunTime::Kernel::Memory::FinalizeAll(); }), 0u);
+    EXPECT_FALSE(IsWindow(edit));
+  });
+}
+
 // Without a send-back Enter and Up move the first selected row within 1..N.
 TEST_F(ListEvents, KeysMoveTheSelection) {
   Run([&](HWND task) {
@@ -302,6 +324,190 @@ TEST_F(ListEvents, KeysMoveTheSelection) {
     Key(VK_UP);
     Key(VK_UP);
     EXPECT_EQ(Selected(l), std::vector<uint32_t>{1});
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
+// --- a list on a pane of the task window: what reaches the parent ---
+
+std::vector<std::string> g_parent;  // the task's e_char and e_menu events
+std::vector<std::string> g_colours;
+
+LONG_PTR Parent(HWND, event_struct* e) {
+  if (e->kind == e_char) g_parent.push_back("char " + std::to_string(e->w[0]));
+  else if (e->kind == e_menu) g_parent.push_back("menu " + std::to_string(e->w[0]));
+  else Qel::RunTime::Kernel::Fail();
+  return 0;
+}
+void OnColour(void*, int32_t colour, uint32_t row) {
+  char text[40];
+  snprintf(text, sizeof text, "colour %06X %u", unsigned(colour), row);
+  g_colours.push_back(text);
+}
+
+class PaneEvents : public ListEvents {
+ protected:
+  void SetUp() override {
+    ListEvents::SetUp();
+    g_parent.clear();
+    g_colours.clear();
+  }
+  static void RunWithParent(const std::function<void(HWND)>& body) {
+    InTask([&](HWND task) {
+      SetForegroundWindow(task);
+      body(task);
+    }, Parent);
+  }
+  // A 500 x 300 pane at the task's top left whose handler is the list's:
+  // columns at [25, 125, 225, 325], band (0, 20), rows of 16, every column
+  // sortable; column a holds r1..rN, column b the letters in reverse order.
+  static libox* MakeOnPane(HWND task, int lines, HWND* paneOut) {
+    libox* l = nullptr;
+    EXPECT_EQ(RunTrapped([&] {
+      rect_struct r{0, 0, 500, 300};
+      ilist_struct none{ListNil, 0, nullptr};
+      menu_struct noMenu{3, 0};
+      const LONG_PTR pane = win_Create(wt_child, &r, L"", &noMenu, reinterpret_cast<LONG_PTR>(task), &none,
+                                       tav::NoEventHandler(), 0);
+      *paneOut = reinterpret_cast<HWND>(pane);
+      l = libox::new_(L"rz-pane", Screen(pane));
+      win_SetHandler(pane, l->event_handler());
+      l->allow_order(MakeList<uint32_t>({1, 2, 3}));
+      Fill(l, lines, [lines](int i) { return std::wstring(1, wchar_t(L'a' + lines - i)); });
+    }), 0u);
+    Pump(150);
+    return l;
+  }
+  static std::wstring FirstCell(libox* l, uint32_t row) {
+    line ln{};
+    std::wstring s;
+    RunTrapped([&] {
+      if (l->nth_line(row, &ln) && !ln.cells->Empty()) s = ln.cells->head;
+    });
+    return s;
+  }
+};
+
+// A right press with a pop-up menu: the command chosen from the menu
+// arrives at the parent as e_menu; nothing is selected.
+TEST_F(PaneEvents, PopUpCommandReachesTheParent) {
+  RunWithParent([&](HWND task) {
+    HWND pane;
+    libox* l = MakeOnPane(task, 4, &pane);
+    auto* items = static_cast<QEL_KWI::menu_item*>(Qel::RunTime::Kernel::Memory::AllocHeap(2 * sizeof(QEL_KWI::menu_item)));
+    auto* cells = static_cast<QEL_KWI::menu_item_list_struct*>(
+        Qel::RunTime::Kernel::Memory::AllocHeap(3 * sizeof(QEL_KWI::menu_item_list_struct)));
+    auto* noAccel = static_cast<QEL_KWI::menu_accelerator*>(Qel::RunTime::Kernel::Memory::AllocHeap(sizeof(QEL_KWI::menu_accelerator)));
+    *noAccel = {1, 0, 0};
+    for (int i = 0; i < 2; ++i) {
+      items[i] = {1, {4101 + i, reinterpret_cast<LONG_PTR>(i ? L"Second" : L"First"), reinterpret_cast<LONG_PTR>(noAccel), 1, 0,
+                      reinterpret_cast<LONG_PTR>(&cells[2])}};
+      cells[i] = {ListCons, &items[i], &cells[i + 1]};
+    }
+    cells[2] = {ListNil, nullptr, nullptr};
+    auto* menu = static_cast<menu_struct*>(Qel::RunTime::Kernel::Memory::AllocHeap(sizeof(menu_struct)));
+    *menu = {2, reinterpret_cast<uintptr_t>(cells)};
+    ASSERT_EQ(RunTrapped([&] { l->set_menu(menu); }), 0u);
+    std::thread chooser([] {
+      HWND m = nullptr;
+      for (int i = 0; i < 500 && !m; ++i, Sleep(10))
+        if (HWND w = FindWindowW(L"#32768", nullptr); w && IsWindowVisible(w)) m = w;
+      if (!m) return;
+      Sleep(50);
+      for (WORD k : {VK_DOWN, VK_DOWN, VK_RETURN}) {
+        PostMessageW(m, WM_KEYDOWN, k, 1);
+        PostMessageW(m, WM_KEYUP, k, 0xC0000001);
+        Sleep(30);
+      }
+    });
+    Click(task, 60, 44, {}, true);
+    chooser.join();
+    Pump(150);
+    EXPECT_EQ(g_parent, std::vector<std::string>{"menu 4102"});
+    EXPECT_TRUE(Selected(l).empty());
+    EXPECT_TRUE(g_log.empty());
+    RunTrapped([&] { l->destroy_scroll(); });
+    g_list = nullptr;
+  });
+}
+
+// Keys the list does not take, typed on the list: F5 and Page Down go on to
+// the parent; Enter with nothing selected stays unhandled and goes nowhere.
+TEST_F(PaneEvents, OtherKeysReachTheParent) {
+  RunWithParent([&](HWND task) {
+    HWND pane;
+    libox* l = MakeOnPane(task, 4, &pane);
+    ASSERT_EQ(RunTrapped([&] { win_SetFocus(reinterpret_cast<LONG_PTR>(pane)); }), 0u);
+    Pump();
+    Key(VK_F5);
+    Key(VK_NEXT);
+    Key(VK_RETURN);
+    ASSERT_EQ(g_parent.size(), 2u);
+    for (const std::string& e : g_parent) EXPECT_EQ(e.rfind("char ", 0), 0u) << e;
+    EXPECT_GE(std::stoll(g_parent[0].substr(5)), 65536) << "F5 is a function key";
+    EXPECT_NE(g_parent[0], g_parent[1]);
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
+// A click on a column title: the list is sorted by that column and the
+// double-click call-back hears (9001, 9001) with an empty line.
+TEST_F(PaneEvents, TitleDropSortsAndCallsBack) {
+  RunWithParent([&](HWND task) {
+    HWND pane;
+    libox* l = MakeOnPane(task, 5, &pane);
+    EXPECT_EQ(FirstCell(l, 1), L"r1");
+    Click(task, 175, 10);
+    Pump(150);
+    EXPECT_EQ(g_log, std::vector<std::string>{"dbl 9001 9001 empty"});
+    std::vector<std::wstring> order;
+    for (uint32_t row = 1; row <= 5; ++row) order.push_back(FirstCell(l, row));
+    EXPECT_EQ(order, (std::vector<std::wstring>{L"r5", L"r4", L"r3", L"r2", L"r1"}));
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
+// A plain press left of the first boundary of a list with a colour box: the
+// colour dialog opens on the line's colour, the chosen colour is stored and
+// the call-back hears it; Cancel changes nothing and calls nothing.
+TEST_F(PaneEvents, ColourBoxStoresTheChosenColour) {
+  RunWithParent([&](HWND task) {
+    HWND pane;
+    libox* l = MakeOnPane(task, 4, &pane);
+    ASSERT_EQ(RunTrapped([&] {
+      l->set_data_props(MakeList<data_prop>({data_prop::has_color_box}));
+      l->set_color_sel({&OnColour, nullptr});
+      l->lbox_draw();
+    }), 0u);
+    auto colourOf = [&](uint32_t row) {
+      line ln{};
+      RunTrapped([&] { l->nth_line(row, &ln); });
+      return ln.colour;
+    };
+    const int32_t before = colourOf(3);
+    {
+      testbox::Answer cancel(L"Color", [](HWND d) { testbox::Press(d, IDCANCEL); });
+      Click(task, 10, 76);
+    }
+    Pump(150);
+    EXPECT_EQ(colourOf(3), before);
+    EXPECT_TRUE(g_colours.empty());
+    {
+      testbox::Answer pick(L"Color", [](HWND d) {
+        // The red, green and blue fields of the dialog.
+        SetDlgItemTextW(d, 706, L"18");
+        SetDlgItemTextW(d, 707, L"52");
+        SetDlgItemTextW(d, 708, L"86");
+        Sleep(50);
+        testbox::Press(d, IDOK);
+      });
+      Pump(GetDoubleClickTime() + 50);
+      Click(task, 10, 76);
+    }
+    Pump(150);
+    EXPECT_EQ(colourOf(3), 0x563412);
+    EXPECT_EQ(g_colours, std::vector<std::string>{"colour 563412 3"});
+    EXPECT_TRUE(Selected(l).empty());
     RunTrapped([&] { l->destroy_scroll(); });
   });
 }

@@ -119,8 +119,8 @@ Raised Raise(Body&& body) {
 // with the newest entry's name and arguments.
 // The class registers "treeView" once per process; every later task window
 // starts the layer afresh, which then learns the class again here.
+bool registered = false;  // by this file's tests, the only ones of the program that register
 void InTask(const std::function<void(LONG_PTR)>& body) {
-  static bool registered = false;
   RunInTask([&](LONG_PTR task) {
     if (registered) {
       static PROLOG_EHANDLER_STRUCT h{reinterpret_cast<void*>(&kwiTreeView::_handleevent), nullptr};
@@ -193,6 +193,20 @@ LONG_PTR NewTree(LONG_PTR task, const ilist_struct* styles = kd::Ints({0x20, 1, 
 HWND Native(LONG_PTR w) { return kwiTreeView::getnativewindow(w); }
 
 // --- Model -----------------------------------------------------------------------------------
+
+// The first test of the program: nothing has registered the class yet.
+TEST_F(TreeView, BindingAWindowBeforeTheClassIsRegisteredIsAnInternalError) {
+  if (registered) GTEST_SKIP() << "the class was registered by an earlier test";
+  Raised r;
+  HWND bound = reinterpret_cast<HWND>(1);
+  RunInTask([&](LONG_PTR task) {
+    r = Raise([&] { kwiTreeView::init(task, kd::Ints({}), Res(7), Recording()); });
+    bound = kwiTreeView::trygetnativewindow(task);
+  });
+  EXPECT_EQ(r.arguments, L"Tree window class has not been registred");
+  EXPECT_EQ(r.predicate, L"kwiTreeView::check_register");
+  EXPECT_EQ(bound, nullptr);
+}
 
 TEST_F(TreeView, AnEmptyControlReadsEmptyAndUnknownIdentifiersRaise) {
   InTask([&](LONG_PTR task) {
@@ -513,6 +527,35 @@ TEST_F(TreeView, HitTestsNameEveryPositionAndRefuseCombinations) {
     EXPECT_EQ(r.arguments, L"Unknown Native position:1280");
     EXPECT_EQ(r.predicate, L"kwiTreeView::getposition_fromnative");
     DeleteFileW(icon.c_str());
+  });
+}
+
+// With check boxes the control puts a state icon left of the item's icon.
+TEST_F(TreeView, TheStateIconOfACheckBoxTreeIsItsOwnPosition) {
+  InTask([&](LONG_PTR task) {
+    LONG_PTR w = NewTree(task, kd::Ints({0x20, 1, 4, 2, TVS_CHECKBOXES}));
+    kwiTreeView::insert_tree_list(w, 0, Last(), List({Tree(1, L"alpha"), Tree(2, L"beta")}));
+    Pump(50);
+    HTREEITEM h = reinterpret_cast<HTREEITEM>(SendMessageW(Native(w), TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    h = reinterpret_cast<HTREEITEM>(SendMessageW(Native(w), TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(h)));
+    RECT label{};
+    *reinterpret_cast<HTREEITEM*>(&label) = h;
+    SendMessageW(Native(w), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&label));
+    const int y = (label.top + label.bottom) / 2;
+    // Left of the label: first the item's icon, then the state icon.
+    std::vector<TreePosition> seen;
+    uint32_t stateItem = 0;
+    for (int x = label.left - 1; x >= 0; --x) {
+      uint32_t id = 0;
+      TreePosition p{};
+      kwiTreeView::get_position(w, x, y, &id, &p);
+      if (seen.empty() || seen.back() != p) seen.push_back(p);
+      if (p == TreePosition::onitemstateicon) stateItem = id;
+    }
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[0], TreePosition::onitemicon);
+    EXPECT_EQ(seen[1], TreePosition::onitemstateicon);
+    EXPECT_EQ(stateItem, 2u);
   });
 }
 

@@ -145,6 +145,16 @@ bool wyn::wdrawtextinrect(wyndow t, rect_struct r, const wchar_t* text, int32_t 
   return Dispatch(t, [&](LONG_PTR w) { draw_TextInRect(w, &r, text, length, flags); });
 }
 
+wyn::held wyn::hold(LONG_PTR window) {
+  held h{window, nullptr, 0};
+  h.dc = win_GetNativeGraphicContext(window, &h.acquired);
+  return h;
+}
+
+void wyn::release(held h) {
+  if (h.acquired) win_ReleaseNativeGraphicContext(h.window, static_cast<HDC>(h.dc), 1);
+}
+
 bool wyn::wdrawtext(wyndow t, uint32_t x, uint32_t y, const wchar_t* text) {
   return Dispatch(t, [&](LONG_PTR w) { tav::kwi::drawtext(w, C::U2I(x), C::U2I(y), text); });
 }

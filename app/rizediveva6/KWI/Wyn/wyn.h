@@ -12,6 +12,7 @@
 //    three times its point size.
 //  - Coordinate sums that leave 32 bits raise "Integral overflow"; reals
 //    become integers through the runtime's conversions (range error 302).
+//  - with_held_context releases what it acquired, also when its body raises.
 //  - xpen/xbrush hold the tools wdrawbutton saved last; xcount the last count.
 #pragma once
 
@@ -91,6 +92,27 @@ class wyn {
   // The shell's "open" verb on the file: no parameters, no working folder,
   // shown normally; always succeeds.
   static void open_a_file(const wchar_t* fileName);
+
+  // Runs body with a screen target's context held, so that its drawing
+  // calls share one context instead of acquiring one each (inside an update
+  // event the paint context is used as it is); released on every way out,
+  // an error then going on.
+  template <class F>
+  static void with_held_context(wyndow t, F body) {
+    if (t.alt != wyndow::screen) return body();
+    const held h = hold(t.window);
+    const uint32_t code = Qel::RunTime::Kernel::RunTrapped(body);
+    release(h);
+    if (code) Qel::RunTime::Kernel::Errors::Qel_ErrorExit(code);
+  }
+
+  struct held {
+    LONG_PTR window;
+    void* dc;
+    int acquired;
+  };
+  static held hold(LONG_PTR window);
+  static void release(held h);
 
   static pen_struct xpen;
   static brush_struct xbrush;

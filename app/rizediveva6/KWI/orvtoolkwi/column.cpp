@@ -53,11 +53,11 @@ void column::init_column(wyndow target, const wchar_t* name) {
   load_saved();
 }
 
-// The saved boundaries under the list's name; a list with a negative value
-// would break every later edge computation and is ignored.
+// The saved boundaries under the list's name; an empty list, or one with a
+// negative value, would break every later edge computation and is ignored.
 bool column::load_saved() {
   const IntList* saved;
-  if (!options_db::various_ilist(xname_, &saved)) return false;
+  if (!options_db::various_ilist(xname_, &saved) || saved->Empty()) return false;
   for (const IntList* l = saved; !l->Empty(); l = l->tail)
     if (l->head < 0) return false;
   xdb_boundaries_.clear();

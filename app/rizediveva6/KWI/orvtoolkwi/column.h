@@ -12,8 +12,8 @@
 //  - Titles and colours follow the reference, widths follow the position.
 //  - Every step of an edge drag applies to the boundaries of the press.
 //  - The saved layout is read at creation and by set_col_widths(false, ..)
-//    and written only by save_col_widths; a saved list holding a negative
-//    value is ignored.
+//    and written only by save_col_widths; a saved list that is empty or
+//    holds a negative value is ignored.
 //  - All state lives on the collected heap (HeapArray).
 #pragma once
 

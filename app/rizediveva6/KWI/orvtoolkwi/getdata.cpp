@@ -18,6 +18,15 @@ const tav::ClassInfo getdata::classInfo{L"qel6pack/OrvTool/getdata", L"0"};
 
 namespace {
 
+// The conversion's refusals of a text: not of the domain (303), out of its
+// range (302, 316 for digits past the integers).  Anything else is no
+// answer's fault and goes on to the caller.
+bool IsConversionError(uint32_t code) {
+  const wchar_t* text;
+  const uint32_t number = TraceErrorNumber(code, &text);
+  return number == 303 || number == 302 || number == 316;
+}
+
 // Asks until the answer converts in `domain` or the user cancels.
 template <class V>
 bool Ask(const wchar_t* title, const wchar_t* prompt, const wchar_t* text, const T::IDomainDefinition* domain,
@@ -28,10 +37,13 @@ bool Ask(const wchar_t* title, const wchar_t* prompt, const wchar_t* text, const
           if (typed) answer = tav::HeapCopy(typed);
         }) || !answer) return false;
     V v{};
-    if (TrapAndForget([&] { std::memcpy(&v, T::FromString(domain, answer), sizeof v); }) == 0) {
+    const uint32_t code = K::RunTrapped([&] { std::memcpy(&v, T::FromString(domain, answer), sizeof v); });
+    if (code == 0) {
       *value = v;
       return true;
     }
+    if (!IsConversionError(code)) K::Errors::Qel_ErrorExit(code);
+    HandledErrorText(code);
     myKWI::note((L"\"" + std::wstring(answer) + L"\" " + notNumber).c_str());
     text = answer;
   }

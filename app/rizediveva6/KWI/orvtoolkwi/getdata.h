@@ -5,7 +5,7 @@
 //  - The prompt opens on the default's plain text; Cancel fails.
 //  - An answer that is not a number of the asked kind (blanks after it are
 //    accepted) is never returned: a note says so and the prompt asks again
-//    with the typed text.
+//    with the typed text.  Any other error goes on to the caller.
 #pragma once
 
 #include "core/core.h"

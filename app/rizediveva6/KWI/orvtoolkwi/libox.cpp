@@ -1,6 +1,9 @@
 // The list box's line store, order, selection and properties: see the header.
 #include "KWI/orvtoolkwi/libox.h"
 
+#include <windows.h>
+
+#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -290,24 +293,85 @@ line libox::modify_line_if_has_checkbox(uint32_t row, const line& l) {
   return out;
 }
 
-const wchar_t* libox::combine_slists(const List<const SList*>* rows) {
-  uint64_t n = 0;
-  for (const List<const SList*>* r = rows; !r->Empty(); r = r->tail, ++n)
-    for (const SList* c = r->head; !c->Empty(); c = c->tail) n += wcslen(c->head) + 1;
-  if (n >= UINT32_MAX / sizeof(wchar_t)) RaiseRangeError();
-  auto* text = static_cast<wchar_t*>(K::Memory::AllocHeap(static_cast<uint32_t>((n + 1) * sizeof(wchar_t))));
-  wchar_t* p = text;
-  for (; !rows->Empty(); rows = rows->tail) {
-    for (const SList* c = rows->head; !c->Empty(); c = c->tail) {
-      // A TAB or line break inside a cell would split the spreadsheet row.
-      for (const wchar_t* ch = c->head; *ch; ++ch)
-        *p++ = *ch == L'\t' || *ch == L'\r' || *ch == L'\n' ? L' ' : *ch;
-      *p++ = L'\t';
+namespace {
+
+// Tab-separated text grown in one pass in plain memory (it holds no
+// pointers, and large texts then cost the collector nothing): every cell
+// followed by TAB, every row by LF, a TAB, CR or LF inside a cell written as
+// a space.  The owner releases the memory on every way out.
+class Sheet {
+ public:
+  void add_row(const SList* cells) {
+    for (; !cells->Empty(); cells = cells->tail) {
+      const wchar_t* cell = cells->head;
+      const size_t n = wcslen(cell);
+      reserve(n + 2);
+      for (size_t i = 0; i < n; ++i) {
+        const wchar_t ch = cell[i];
+        text_[size_++] = ch == L'\t' || ch == L'\r' || ch == L'\n' ? L' ' : ch;
+      }
+      text_[size_++] = L'\t';
     }
-    *p++ = L'\n';
+    reserve(2);
+    text_[size_++] = L'\n';
   }
-  *p = 0;
-  return text;
+  const wchar_t* text() {
+    reserve(1);
+    text_[size_] = 0;
+    return text_;
+  }
+  void release() {
+    if (text_) HeapFree(GetProcessHeap(), 0, text_);
+    text_ = nullptr;
+    size_ = capacity_ = 0;
+  }
+
+ private:
+  void reserve(uint64_t more) {
+    if (size_ + more <= capacity_) return;
+    uint64_t grown = capacity_ ? capacity_ * 2 : 65536;
+    if (grown < size_ + more) grown = size_ + more;
+    if (grown >= UINT32_MAX / sizeof(wchar_t)) RaiseRangeError();
+    const size_t bytes = size_t(grown * sizeof(wchar_t));
+    void* block = text_ ? HeapReAlloc(GetProcessHeap(), 0, text_, bytes) : HeapAlloc(GetProcessHeap(), 0, bytes);
+    if (!block) RaiseRangeError();
+    text_ = static_cast<wchar_t*>(block);
+    capacity_ = grown;
+  }
+
+  wchar_t* text_ = nullptr;
+  uint64_t size_ = 0, capacity_ = 0;
+};
+
+// Fills a sheet and hands its text to use; the sheet's memory is released
+// also when either raises, and the error goes on.
+template <class Fill, class Use>
+void WithSheet(Fill fill, Use use) {
+  Sheet sheet;
+  uint32_t code = K::RunTrapped([&] { fill(sheet); });
+  if (!code) code = K::RunTrapped([&] { use(sheet.text()); });
+  sheet.release();
+  if (code) K::Errors::Qel_ErrorExit(code);
+}
+
+}  // namespace
+
+const wchar_t* libox::combine_slists(const List<const SList*>* rows) {
+  const wchar_t* volatile out = nullptr;
+  WithSheet([&](Sheet& sheet) {
+    for (const List<const SList*>* r = rows; !r->Empty(); r = r->tail) sheet.add_row(r->head);
+  }, [&](const wchar_t* text) { out = tav::HeapCopy(text); });
+  return out;
+}
+
+void libox::put_sheet() {
+  WithSheet([&](Sheet& sheet) {
+    for (int32_t ref : *display()) {
+      uint8_t* mark = K::Memory::MarkGStack();
+      sheet.add_row(read(ref).cells);
+      K::Memory::ReleaseGStack(mark);
+    }
+  }, [](const wchar_t* text) { cb_PutString(text); });
 }
 
 // --- selection ---

@@ -235,6 +235,9 @@ class libox : public column {
   // Every cell followed by TAB, every line by LF; a TAB, CR or LF inside a
   // cell becomes a space.
   static const wchar_t* combine_slists(const List<const SList*>* rows);
+  // Puts every line in display order on the clipboard as combine_slists
+  // writes it, read one line at a time.
+  void put_sheet();
   void use_dbl_callback_for_postevent();
   // Whether a click at p may select: the column under p lies in the range of
   // the first selection_allowed property.

@@ -338,7 +338,7 @@ void libox::lbox_drawit(wyndow t) {
 void libox::lbox_draw() {
   build_index();
   uint8_t* mark = K::Memory::MarkGStack();
-  lbox_drawit(thiswyn_);
+  wyn::with_held_context(thiswyn_, [&] { lbox_drawit(thiswyn_); });
   K::Memory::ReleaseGStack(mark);
   update_scroll();
 }
@@ -465,7 +465,7 @@ bool libox::lbox_print(const wchar_t* title) {
 }
 
 void libox::to_exel_cb() {
-  cb_PutString(combine_slists(lbox_getall()));
+  put_sheet();
   myKWI::note(L"You may now paste to (eg) Excel");
 }
 

@@ -27,25 +27,33 @@ menu_item* Copy(const menu_item* it) {
 }
 
 // The walk of one level for id: `change` gives the matching item's
-// replacement, or null to drop it.
+// replacement, or null to drop it.  New cells are built only up to the last
+// item that changed (a match, or a text item whose sub-menu changed); the
+// rest of the level is shared, and an unchanged level is given back as it is.
 template <class Change>
 const Items* Walk(const Items* level, int32_t id, Change change) {
   ListBuilder<const menu_item*> out(true);
-  for (; !level->Empty(); level = level->tail) {
-    const menu_item* it = level->head;
-    if (!IsText(it)) {
-      out.Add(it);
-      continue;
-    }
+  const Items* shared = level;  // cells from here on are still the input's
+  auto takeUpTo = [&](const Items* stop) {
+    for (; shared != stop; shared = shared->tail) out.Add(shared->head);
+  };
+  for (const Items* l = level; !l->Empty(); l = l->tail) {
+    const menu_item* it = l->head;
+    if (!IsText(it)) continue;
     if (it->w[w_id] == id) {
+      takeUpTo(l);
       if (const menu_item* replacement = change(it)) out.Add(replacement);
-      return out.Finish(level->tail);
+      return out.Finish(l->tail);
     }
+    const Items* sub = Walk(Sub(it), id, change);
+    if (sub == Sub(it)) continue;
+    takeUpTo(l);
     menu_item* copy = Copy(it);
-    copy->w[w_sub] = reinterpret_cast<LONG_PTR>(Walk(Sub(it), id, change));
+    copy->w[w_sub] = reinterpret_cast<LONG_PTR>(sub);
     out.Add(copy);
+    shared = l->tail;
   }
-  return out.Finish();
+  return shared == level ? level : out.Finish(shared);
 }
 
 }  // namespace
@@ -68,8 +76,12 @@ void modify_menu::enabled(const List<int32_t>* ids, bool enable) {
 }
 
 void modify_menu::menu_remove(const List<int32_t>* ids) {
-  for (; !ids->Empty(); ids = ids->tail)
-    xmits = Walk(xmits, ids->head, [](const menu_item*) -> const menu_item* { return nullptr; });
+  for (; !ids->Empty(); ids = ids->tail) xmits = remove_item(xmits, ids->head);
+}
+
+const Items* modify_menu::remove_item(const Items* level, int64_t id) {
+  if (id < INT32_MIN || id > INT32_MAX) return level;  // no item carries it
+  return Walk(level, int32_t(id), [](const menu_item*) -> const menu_item* { return nullptr; });
 }
 
 void modify_menu::set_text(int32_t id, const wchar_t* text) {

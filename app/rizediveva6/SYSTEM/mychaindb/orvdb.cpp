@@ -90,10 +90,12 @@ const closed_result* Closing(Closed kind, const void* arg = nullptr) {
 }
 const closed_result* NotClosed(const wchar_t* code) { return Closing(Closed::not_closed_error, code); }
 
+}  // namespace
+
 // The run-time error number a trace carries (0 when it carries none) and the
 // text to show for it: the run-time error's message, else the newest
 // entry's description.
-uint32_t ErrorNumber(uint32_t traceId, const wchar_t** text) {
+uint32_t TraceErrorNumber(uint32_t traceId, const wchar_t** text) {
   uint32_t number = 0;
   *text = L"";
   if (traceId < 65536) return traceId;
@@ -109,11 +111,9 @@ uint32_t ErrorNumber(uint32_t traceId, const wchar_t** text) {
   return number;
 }
 
-}  // namespace
-
 const wchar_t* HandledErrorText(uint32_t traceId, uint32_t* number) {
   const wchar_t* text;
-  const uint32_t n = ErrorNumber(traceId, &text);
+  const uint32_t n = TraceErrorNumber(traceId, &text);
   if (number) *number = n;
   if (traceId >= 65536) exception::clear(traceId);
   return text;

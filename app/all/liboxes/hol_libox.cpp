@@ -1,0 +1,92 @@
+// hol_libox: creation, the rows from sc_holidays::nd_holidays, the
+// deletion of checked holidays, print and copy.
+#include "liboxes/hol_libox.h"
+
+#include <cwchar>
+
+#include "SYSTEM/timepack/mytime.h"
+#include "kalmoradb/sc_holidays.h"
+#include "liboxes/list_common.h"
+
+namespace all {
+
+namespace K = Qel::RunTime::Kernel;
+using rizediveva6::List;
+using rizediveva6::ListBuilder;
+using rizediveva6::line;
+
+const tav::ClassInfo hol_libox::classInfo{L"qel6pack/all/liboxes/hol_libox", TAV_CLASS_VERSION};
+
+namespace {
+
+constexpr int32_t kWhite = 0xFFFFFF;
+
+const List<dt>* Holidays() {
+  ListBuilder<dt> out(true);
+  sc_holidays::nd_holidays([&](dt d) {
+    out.Add(d);
+    K::Fail();
+  });
+  return out.Finish();
+}
+
+}  // namespace
+
+hol_libox* hol_libox::new_hol_libox(LONG_PTR window) {
+  hol_libox* t = lists::NewObject<hol_libox>();
+  t->init_libox(L"hol", rizediveva6::Screen(window));
+  lists::SetLayout(t);
+  t->set_menu(lists::LoadMenu(kMenu));
+  t->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
+      {rizediveva6::selected_prop{rizediveva6::selected_prop::selection_allowed, 0, 2}}));
+  t->set_allow_multiselect(true);
+  QEL_KWI::win_SetHandler(window, t->event_handler());
+  t->set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
+  t->set_col_widths(false, rizediveva6::MakeList<uint32_t>({10, 10, 10, 240}));
+  t->add_cols(rizediveva6::MakeList<const wchar_t*>({L"", L"", L"Dates"}));
+  t->update_libox();
+  return t;
+}
+
+const List<line>* hol_libox::make_lines_x() {
+  ListBuilder<line> rows(true);
+  xcount_ = 0;
+  for (const List<dt>* d = Holidays(); !d->Empty(); d = d->tail) {
+    ++xcount_;
+    rows.Add(rizediveva6::LineNo(lists::HeapCells({lists::Decimal(xcount_), rizediveva6::mytime::dt_str(d->head)}),
+                                 kWhite, 0));
+  }
+  return rows.Finish();
+}
+
+void hol_libox::update_libox() { lists::Refill(this, make_lines_x()); }
+
+void hol_libox::destroy_scroll2() { destroy_scroll(); }
+
+void hol_libox::del_selected() {
+  // The dates first: a deletion moves the holidays behind it.
+  const List<dt>* stored = Holidays();
+  ListBuilder<dt> dates(true);
+  const rizediveva6::selection s = lbox_getsel();
+  for (const List<const rizediveva6::SList*>* c = s.cells; !c->Empty(); c = c->tail) {
+    const wchar_t* text;
+    if (!lists::NthCell(c->head, 2, &text)) continue;
+    for (const List<dt>* d = stored; !d->Empty(); d = d->tail)
+      if (wcscmp(text, rizediveva6::mytime::dt_str(d->head)) == 0) {
+        dates.Add(d->head);
+        break;
+      }
+  }
+  for (const List<dt>* d = dates.Finish(); !d->Empty(); d = d->tail) sc_holidays::del_holiday(d->head);
+  update_libox();
+}
+
+bool hol_libox::popup_callback(uint32_t id) {
+  switch (id) {
+    case 10102: lbox_print(L"Print holidays"); return true;
+    case 10101: to_exel_cb(); return true;
+    default: return false;
+  }
+}
+
+}  // namespace all

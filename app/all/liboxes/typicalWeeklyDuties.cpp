@@ -1,0 +1,112 @@
+// typicalWeeklyDuties: creation, the rows of typical_db::full_slist, the
+// initial check marks and the store of the checked rows at removal.
+#include "liboxes/typicalWeeklyDuties.h"
+
+#include "SYSTEM/orv_list/orv_list.h"
+#include "kalmoradb/kalmora_DB.h"
+#include "kalmoradb/locations.h"
+#include "kalmoradb/tasks.h"
+#include "kalmoradb/typical_db.h"
+#include "liboxes/list_common.h"
+
+namespace all {
+
+namespace K = Qel::RunTime::Kernel;
+using rizediveva6::List;
+using rizediveva6::ListBuilder;
+using rizediveva6::line;
+using rizediveva6::SList;
+
+const tav::ClassInfo typicalWeeklyDuties::classInfo{L"qel6pack/all/liboxes/typicalWeeklyDuties", TAV_CLASS_VERSION};
+
+namespace {
+
+// A row text read back as [task, location, slot] of known names.
+bool RowTls(const wchar_t* text, tls* out) {
+  const SList* names = nullptr;
+  if (rizediveva6::TrapAndForget([&] {
+        names = rizediveva6::AsSList(
+            reinterpret_cast<const tav::StringList*>(T::FromString(tav::D(tav::domains::string_list), text)));
+      }))
+    return false;
+  const wchar_t* n[3];
+  uint32_t count = 0;
+  for (const SList* l = names; !l->Empty(); l = l->tail, ++count)
+    if (count < 3) n[count] = l->head;
+  using rizediveva6::orv_list;
+  if (count != 3 || !orv_list::member(n[0], tasks::list_tasks()) || !orv_list::member(n[1], locations::list_locs()) ||
+      !orv_list::member(n[2], kalmora_DB::get_list_slots()))
+    return false;
+  *out = typical_db::slist_tls(names);
+  return true;
+}
+
+}  // namespace
+
+typicalWeeklyDuties* typicalWeeklyDuties::new_(LONG_PTR window, uint32_t day) {
+  rizediveva6::CheckRange(domains::which_day_dom, day);
+  typicalWeeklyDuties* t = lists::NewObject<typicalWeeklyDuties>();
+  t->xcon_ = day;
+  t->xdoc_ = kalmora_DB::db();
+  t->set_which(day);
+  t->init_libox(t->xday_, rizediveva6::Screen(window));
+  t->make_sat(window);
+  t->update_libox();
+  t->highlight_lboxes();
+  return t;
+}
+
+void typicalWeeklyDuties::set_which(uint32_t day) {
+  xday_ = day == kSaturday ? L"Saturday" : day == kSunday ? L"Sunday" : L"Weekday";
+}
+
+void typicalWeeklyDuties::make_sat(LONG_PTR window) {
+  lists::SetLayout(this);
+  set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
+      {rizediveva6::selected_prop{rizediveva6::selected_prop::selection_allowed, 1, 3}}));
+  QEL_KWI::win_SetHandler(window, event_handler());
+  set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
+  set_col_widths(false, rizediveva6::MakeList<uint32_t>({100, 150, 150}));
+  set_allow_multiselect(true);
+  add_cols(rizediveva6::MakeList<const wchar_t*>({L"check required", xday_}));
+}
+
+const List<line>* typicalWeeklyDuties::nd_lines_sat() {
+  ListBuilder<line> rows(true);
+  for (const SList* l = typical_db::full_slist(); !l->Empty(); l = l->tail)
+    rows.Add(rizediveva6::LineNo(lists::HeapCells({l->head}), 0xFFFFFF, 0));
+  return rows.Finish();
+}
+
+void typicalWeeklyDuties::update_libox() { lists::Refill(this, nd_lines_sat()); }
+
+void typicalWeeklyDuties::highlight_lboxes() {
+  ListBuilder<bool> marks(true);
+  line l;
+  for (uint32_t r = 1; nth_line(r, &l); ++r) {
+    tls duty;
+    marks.Add(!l.cells->Empty() && RowTls(l.cells->head, &duty) && typical_db::is_in_db(xcon_, duty));
+  }
+  lbox_setsels(marks.Finish());
+  lbox_draw();
+}
+
+const List<tls>* typicalWeeklyDuties::get_selection() {
+  ListBuilder<tls> out(true);
+  const rizediveva6::selection s = lbox_getsel();
+  for (const List<const SList*>* c = s.cells; !c->Empty(); c = c->tail) {
+    tls duty;
+    if (!c->head->Empty() && RowTls(c->head->head, &duty)) out.Add(duty);
+  }
+  return out.Finish();
+}
+
+void typicalWeeklyDuties::destroy_scroll2() {
+  // Another document, or none: its typical week is not this list's.
+  if (kalmora_DB::is_init() && kalmora_DB::db() == xdoc_) typical_db::add_tls(xcon_, get_selection());
+  destroy_scroll();
+}
+
+bool typicalWeeklyDuties::popup_callback(uint32_t) { return false; }
+
+}  // namespace all

@@ -60,16 +60,6 @@ std::vector<uint32_t> CheckedOf(libox* l) {
   return out;
 }
 
-// The clipboard text the base makes of rows: each cell and a TAB, a line feed per row.
-std::wstring TabText(const Rows& rows) {
-  std::wstring out;
-  for (const V& r : rows) {
-    for (const std::wstring& c : r) out += c + L"\t";
-    out += L"\n";
-  }
-  return out;
-}
-
 class RosterLists : public ListViews {
  protected:
   void TearDown() override {
@@ -137,7 +127,7 @@ TEST_F(TypicalList, ShowsEveryCombinationChecksTheStoredOnesAndStoresTheCheckedA
     Rows want;
     for (const auto& c : Combinations({L"T1", L"T2"}, {L"L1", L"L2", L"L3"}, {L"am", L"pm"})) want.push_back({c});
     EXPECT_EQ(RowsOf(sat), want);
-    EXPECT_EQ(ColoursOf(sat), std::vector<int32_t>(12, 0xFFFFFF));
+    EXPECT_EQ(ColoursOf(sat), Colours(12, {0xFFFFFF, 0}));
     EXPECT_TRUE(CheckedOf(sat).empty());
     // Rows 2 ([T2,L1,am]) and 5 ([T1,L2,am]) checked, then another view.
     Run([&] { sat->set_selecteds(rizediveva6::MakeList<uint32_t>({2, 5})); });
@@ -304,7 +294,7 @@ TEST_F(Loadings, FirstOpeningShowsZeroPartsThenEveryDoctorGetsTen) {
                                {L"B", L"[\"P1\",\"P2\"]", L"  0.0000", L"0"},
                                {L"C", L"[]", L"  0.0000", L"0"},
                                {L"D", L"[\"P2\"]", L"  0.0000", L"0"}}));
-    EXPECT_EQ(ColoursOf(t), std::vector<int32_t>(4, 0xFFFFFF));
+    EXPECT_EQ(ColoursOf(t), Colours(4, {0xFFFFFF, 0}));
     EXPECT_EQ(MenuText(reinterpret_cast<const QEL_KWI::menu_item_list_struct*>(t->menu()->value)),
               L"10136 Even spread|10137 Even spread for checked items|10138 Copy to Weekend table|"
               L"Print{10102 Printer|10101 Excel}");
@@ -698,7 +688,7 @@ TEST_F(RosterLists, HolidaysDeleteCheckedRowsByTheirDates) {
     const Rows rows = RowsOf(t);
     EXPECT_EQ(rows, (Rows{{L"1", L"5/10/2026"}, {L"2", L"6/10/2026"}, {L"3", L"7/10/2026"}, {L"4", L"8/10/2026"},
                           {L"5", L"9/10/2026"}}));
-    EXPECT_EQ(ColoursOf(t), std::vector<int32_t>(5, 0xFFFFFF));
+    EXPECT_EQ(ColoursOf(t), Colours(5, {0xFFFFFF, 0}));
     Run([&] { EXPECT_TRUE(t->popup_callback(10101)); });
     EXPECT_EQ(ClipboardText(task), TabText(rows));
     DeleteRows(t, {2, 3});

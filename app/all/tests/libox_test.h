@@ -13,8 +13,11 @@
 #include <string>
 #include <vector>
 
+#include <thread>
+
 #include "KWI/orvtoolkwi/libox.h"
 #include "checks.h"
+#include "comtree_standin.h"
 #include "dialog_test.h"
 #include "kwi/kwi.h"
 
@@ -146,6 +149,68 @@ inline void TypeText(const std::wstring& text) {
 // task window.
 class ListViews : public DialogRoster {
  protected:
+  // The body in a task window whose handler runs the first level of the
+  // pop-up commands, with the command tree stand-in's data pane as its
+  // child; the open list is removed at the end.
+  void InRoadTask(const std::function<void(HWND)>& body) {
+    kwitest::TaskOptions o;
+    o.menu = 0;
+    o.events = [](HWND w, QEL_KWI::event_struct* e) -> LONG_PTR {
+      if (TaskMenuCommand(w, e)) return 0;
+      Qel::RunTime::Kernel::Fail();
+    };
+    rec().Clear();
+    IssuedCommands().clear();
+    kwitest::RunInTask(
+        [&](HWND task) {
+          SetForegroundWindow(task);
+          StandinPane() = {Pane(task), tav::NoEventHandler()};
+          body(task);
+          Run([] { all::comtree::delete_liboxes(); });
+          StandinPane() = {};
+        },
+        o);
+    EXPECT_TRUE(kwitest::Reported().empty());
+    kwitest::Reported().clear();
+  }
+  // The command tree item of a "/"-joined path below the root.
+  void IssuePath(const std::wstring& joined) {
+    Run([&] { all::comtree::issue_command(PathList(joined)); });
+  }
+  // A right press on a row opens the list's pop-up menu, whose own loop a
+  // helper thread answers with the keys; the button is released after.
+  void ChooseFromMenu(HWND task, rizediveva6::libox* l, uint32_t row, std::vector<WORD> keys) {
+    POINT p{};
+    Run([&] { p = CellPoint(l, row, 2); });
+    ClientToScreen(task, &p);
+    SetCursorPos(p.x, p.y);
+    Pump();
+    std::thread answer([keys] {
+      Sleep(400);
+      for (WORD vk : keys) {
+        kwitest::SendKey(vk, false), kwitest::SendKey(vk, true);
+        Sleep(100);
+      }
+      INPUT up{};
+      up.type = INPUT_MOUSE;
+      up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+      SendInput(1, &up, sizeof up);
+    });
+    INPUT down{};
+    down.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    SendInput(1, &down, sizeof down);
+    Pump(1200);
+    answer.join();
+    Pump(200);
+  }
+  // Menu keys: `downs` times Down, then `more`, then Return.
+  static std::vector<WORD> Keys(int downs, std::vector<WORD> more = {}) {
+    std::vector<WORD> k(size_t(downs), VK_DOWN);
+    k.insert(k.end(), more.begin(), more.end());
+    k.push_back(VK_RETURN);
+    return k;
+  }
   LONG_PTR Pane(HWND task) {
     LONG_PTR pane = 0;
     Run([&] {

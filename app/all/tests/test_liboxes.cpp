@@ -298,77 +298,15 @@ TEST_F(Lists, DoctorsListWithoutGroupsHasFourColumns) {
   });
 }
 
-// The lists opened by the command tree stand-in's item commands in a task
-// window whose handler runs the first level of the pop-up commands; the
-// data pane is its child.
+// The lists opened by the command tree stand-in's item commands.
 class Roads : public Lists {
  protected:
-  void InRoadTask(const std::function<void(HWND)>& body) {
-    kwitest::TaskOptions o;
-    o.menu = 0;
-    o.events = [](HWND w, QEL_KWI::event_struct* e) -> LONG_PTR {
-      if (TaskMenuCommand(w, e)) return 0;
-      Qel::RunTime::Kernel::Fail();
-    };
-    rec().Clear();
-    IssuedCommands().clear();
-    kwitest::RunInTask(
-        [&](HWND task) {
-          SetForegroundWindow(task);
-          StandinPane() = {Pane(task), tav::NoEventHandler()};
-          body(task);
-          Run([] { all::comtree::delete_liboxes(); });
-          StandinPane() = {};
-        },
-        o);
-    EXPECT_TRUE(kwitest::Reported().empty());
-    kwitest::Reported().clear();
-  }
-  void Issue(const wchar_t* item) {
-    Run([&] { all::comtree::issue_command(rizediveva6::MakeList<const wchar_t*>({L"", L"Input Data", item})); });
-  }
+  void Issue(const wchar_t* item) { IssuePath(std::wstring(L"Input Data/") + item); }
   static libox* Open(const wchar_t* fact) {
     void* v = OpenView(fact);
     if (!v) return nullptr;
     if (std::wstring(fact) == L"db_loclibox") return static_cast<all::loclibox*>(v)->list_box();
     return static_cast<libox*>(v);
-  }
-  // A right press on a row opens the list's pop-up menu, whose own loop a
-  // helper thread answers with the keys; the button is released after.
-  void ChooseFromMenu(HWND task, libox* l, uint32_t row, std::vector<WORD> keys) {
-    std::vector<uint32_t> b;
-    Run([&] {
-      for (auto* x = l->get_boundaries(l->get_wyndow()); !x->Empty(); x = x->tail) b.push_back(x->head);
-    });
-    ASSERT_GE(b.size(), 3u);
-    POINT p{int(b[1] + b[2]) / 2, int(l->get_nth_y(row))};
-    ClientToScreen(task, &p);
-    SetCursorPos(p.x, p.y);
-    Pump();
-    std::thread answer([keys] {
-      Sleep(400);
-      for (WORD vk : keys) {
-        kwitest::SendKey(vk, false), kwitest::SendKey(vk, true);
-        Sleep(100);
-      }
-      INPUT up{};
-      up.type = INPUT_MOUSE;
-      up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-      SendInput(1, &up, sizeof up);
-    });
-    INPUT down{};
-    down.type = INPUT_MOUSE;
-    down.mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    SendInput(1, &down, sizeof down);
-    Pump(1200);
-    answer.join();
-    Pump(200);
-  }
-  static std::vector<WORD> Keys(int downs, std::vector<WORD> more = {}) {
-    std::vector<WORD> k(size_t(downs), VK_DOWN);
-    k.insert(k.end(), more.begin(), more.end());
-    k.push_back(VK_RETURN);
-    return k;
   }
   // Chooses an item that asks a name and answers the question; the boxes
   // seen.

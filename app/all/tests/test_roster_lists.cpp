@@ -460,6 +460,36 @@ TEST_F(Loadings, EvenSpreadAsksPartsAndStoresOnlyASoundAnswer) {
                           L"load D weekend0 4 0.1250"}));
 }
 
+// Through the command tree: the menu's items reach the open weekday table,
+// which stays open; the weekend table opened after shows the copied parts.
+TEST_F(Loadings, MenuItemsReachTheOpenTableThroughTheCommandTree) {
+  InRoadTask([&](HWND task) {
+    for (int i = 0; i < 2; ++i) IssuePath(L"Rules/Loadings/Weekdays");
+    auto* t = static_cast<loadlibox*>(OpenView(L"db_loadlibox weekend(0)"));
+    ASSERT_TRUE(t);
+    EXPECT_EQ(OpenView(L"db_loadlibox"), t);
+    EXPECT_EQ(OpenView(L"db_loadlibox weekend(1)"), nullptr);
+    EXPECT_EQ(PartsOf(t), (V{L"10", L"10", L"10", L"10"}));
+    {
+      testbox::Script s({{L"Loading", [](HWND d) {
+                            SetDlgItemTextW(d, 10001, L"3");
+                            Click(d, IDOK);
+                          }}});
+      ChooseFromMenu(task, t, 1, Keys(1));  // Even spread
+      s.Finish();
+      EXPECT_EQ(s.Boxes().size(), 1u);
+    }
+    EXPECT_EQ(OpenView(L"db_loadlibox weekend(0)"), t);
+    EXPECT_EQ(PartsOf(t), (V{L"3", L"3", L"3", L"3"}));
+    ChooseFromMenu(task, t, 1, Keys(3));  // Copy to Weekend table
+    EXPECT_EQ(OpenView(L"db_loadlibox weekend(0)"), t);
+    IssuePath(L"Rules/Loadings/Weekends");
+    EXPECT_EQ(PartsOf(static_cast<libox*>(OpenView(L"db_loadlibox weekend(1)"))), (V{L"3", L"3", L"3", L"3"}));
+  });
+  EXPECT_EQ(Stored(1), (V{L"load A weekend1 3 0.2500", L"load B weekend1 3 0.2500", L"load C weekend1 3 0.2500",
+                          L"load D weekend1 3 0.2500"}));
+}
+
 TEST_F(RosterLists, TotalsTableComputesFromBothTablesAndHasNoMenuChecksOrEdits) {
   RosterSpec s = LoadSpec();
   s.loads = {{L"A", 2, 1}, {L"B", 1, 2}, {L"C", 1, 1}, {L"D", 0, 0}};

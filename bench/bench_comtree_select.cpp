@@ -22,6 +22,7 @@
 #include "roster_bench.h"
 #include "roster_fixture.h"
 #include "roster_generator.h"
+#include "tree_items.h"
 
 using namespace QEL_KWI;
 namespace K = Qel::RunTime::Kernel;
@@ -47,24 +48,9 @@ HWND Native() { return tav::kwiTreeView::getnativewindow(comtree::db6.xtreevieww
 HWND Top() { return reinterpret_cast<HWND>(comtree::db6.xdata_wintop.get()); }
 
 // The control's item at a text path below the root.
-HTREEITEM Item(const std::vector<std::wstring>& path) {
-  HWND tree = Native();
-  HTREEITEM h = TreeView_GetChild(tree, TreeView_GetRoot(tree));
-  for (size_t level = 0; level < path.size(); ++level) {
-    for (; h; h = TreeView_GetNextSibling(tree, h)) {
-      wchar_t text[256] = {};
-      TVITEMW item{};
-      item.mask = TVIF_TEXT;
-      item.hItem = h;
-      item.pszText = text;
-      item.cchTextMax = 256;
-      TreeView_GetItem(tree, &item);
-      if (path[level] == text) break;
-    }
-    if (!h || level + 1 == path.size()) return h;
-    h = TreeView_GetChild(tree, h);
-  }
-  return h;
+HTREEITEM Item(std::vector<std::wstring> path) {
+  path.insert(path.begin(), L"C-tree");
+  return alltest::TreeItem(Native(), path);
 }
 
 // The pane and the windows in it drawn now.
@@ -77,7 +63,7 @@ void Select(HTREEITEM h) {
 }
 
 // The peer: the view made, held where the pane's handler finds it and drawn
-// directly (timed), then closed as a selected view is closed (not timed).
+// directly; the next reset closes it as it closes a selected view.
 all::drlibox* g_list = nullptr;
 all::draw_assign* g_layer = nullptr;
 void DoctorsDirect() {
@@ -87,7 +73,6 @@ void DoctorsDirect() {
   });
   Drawn();
 }
-void DoctorsClose() {}
 void AllDutiesDirect() {
   K::RunTrapped([] {
     static const rizediveva6::List<const wchar_t*> all{1, L"All duties", rizediveva6::Nil<const wchar_t*>()};
@@ -98,7 +83,6 @@ void AllDutiesDirect() {
   });
   Drawn();
 }
-void AllDutiesClose() {}
 
 void Run(LONG_PTR task) {
   SetWindowPos(reinterpret_cast<HWND>(task), nullptr, 0, 0, 1200, 800, SWP_NOMOVE | SWP_NOZORDER);
@@ -112,9 +96,8 @@ void Run(LONG_PTR task) {
   }
   HTREEITEM doctors = Item({L"Input Data", L"Doctors"});
   HTREEITEM allDuties = Item({L"Roster", L"Display & edit", L"All duties"});
-  HTREEITEM tasks = Item({L"Input Data", L"Tasks"});
   HTREEITEM help = Item({L"Help"});
-  if (!doctors || !allDuties || !tasks || !help) {
+  if (!doctors || !allDuties || !help) {
     printf("the items were not found\n");
     return;
   }
@@ -131,43 +114,37 @@ void Run(LONG_PTR task) {
     std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
     return v[v.size() / 2];
   };
-  auto measure = [&](HTREEITEM h, void (*body)(), void (*close)()) {
+  // Back to an empty pane, as before a selection.
+  auto reset = [&] {
+    Select(help);
+    K::RunTrapped([] {
+      comtree::delete_liboxes();
+      comtree::delete_cal(1);
+    });
+    Drawn();
+  };
+  auto measure = [&](HTREEITEM h, void (*body)()) {
     std::vector<double> ours, peer;
     LARGE_INTEGER a, b;
     for (int i = 0; i < kRounds; ++i) {
-      Select(help);
-      K::RunTrapped([] {
-        comtree::delete_liboxes();
-        comtree::delete_cal(1);
-      });
-      Drawn();
+      reset();
       QueryPerformanceCounter(&a);
       Select(h);
       QueryPerformanceCounter(&b);
       ours.push_back(Ms(a, b));
-      Select(help);
-      K::RunTrapped([] {
-        comtree::delete_liboxes();
-        comtree::delete_cal(1);
-      });
-      Drawn();
+      reset();
       QueryPerformanceCounter(&a);
       body();
       QueryPerformanceCounter(&b);
       peer.push_back(Ms(a, b));
-      close();
     }
     return Side{median(ours), median(peer)};
   };
-  const Side doctorsSide = measure(doctors, &DoctorsDirect, &DoctorsClose);
-  const Side dutiesSide = measure(allDuties, &AllDutiesDirect, &AllDutiesClose);
+  const Side doctorsSide = measure(doctors, &DoctorsDirect);
+  const Side dutiesSide = measure(allDuties, &AllDutiesDirect);
   const double oursDoctors = doctorsSide.ours, peerDoctors = doctorsSide.peer;
   const double oursDuties = dutiesSide.ours, peerDuties = dutiesSide.peer;
-  Select(help);
-  K::RunTrapped([] {
-    comtree::delete_liboxes();
-    comtree::delete_cal(1);
-  });
+  reset();
   printf("command tree selection to view drawn, %u doctors, 52 weeks, median of %d rounds\n", people, kRounds);
   printf("  \"Doctors\"     selected %8.3f ms   direct %8.3f ms   ratio %.2fx\n", oursDoctors, peerDoctors,
          oursDoctors / peerDoctors);

@@ -1,11 +1,16 @@
-// The roster's input lists (doctors, practices, tasks, locations) on a
-// generated 104-week, 60-doctor, 8-practice roster, in a pane of the same
-// size as their peer: an owner-drawn LISTBOX (DrawText per cell) filled
-// with the same row texts, and SetClipboardData of the same copy text.
+// The roster's lists (doctors, practices, tasks, locations, weekday
+// loadings, can't-do rules, ties, holidays) on a generated 104-week,
+// 60-doctor, 8-practice roster, and the typical week of a roster of 10
+// tasks, locations and slots (1,000 rows), in a pane of the same size as
+// their peer: an owner-drawn LISTBOX (DrawText per cell) filled with the
+// same row texts, and SetClipboardData of the same copy text.
 // Cases: open (new to first paint), refresh (update_libox to paint), a
-// group toggle round trip (doctors: the store's two replacements, each
-// refreshed and painted; the peer: the cell changed twice, each painted),
-// copy.  Prints a line per list and case: rows, ms, peer ms, ratio, goal.
+// round trip of two store changes, each refreshed and painted (doctors: a
+// group toggled twice; loadings: row 1's parts changed and back; can't-do,
+// ties, holidays: row 1 checked and deleted, then stored again; the peer:
+// the cell changed twice, or its first row deleted and inserted again,
+// each painted), copy.  Prints a line per list and case: rows, ms, peer
+// ms, ratio, goal.
 #include <windows.h>
 
 #include <algorithm>
@@ -17,13 +22,23 @@
 #include "bench_task.h"
 #include "bench_util.h"
 #include "kalmoradb/groups.h"
+#include "kalmoradb/load_db.h"
 #include "kalmoradb/sc_assign.h"
+#include "kalmoradb/sc_holidays.h"
 #include "kalmoradb/staff_db.h"
+#include "kalmoradb/ties.h"
 #include "kwi/kwi.h"
+#include "liboxes/cannot_libox.h"
 #include "liboxes/drlibox.h"
+#include "liboxes/hol_libox.h"
+#include "liboxes/loadlibox.h"
 #include "liboxes/loclibox.h"
 #include "liboxes/praclibox.h"
 #include "liboxes/tasklibox.h"
+#include "liboxes/ties_libox.h"
+#include "liboxes/typicalWeeklyDuties.h"
+#include "rulesPack/sc_rules.h"
+#include "unit.h"
 #include "roster_bench.h"
 #include "roster_fixture.h"
 #include "roster_generator.h"
@@ -109,19 +124,28 @@ void PeerCopy(HWND owner) {
 
 // --- our lists ---
 
-// A kind of list: made in the pane, its list box, refreshed, closed.
+// How the peer's round trip changes its rows: a cell twice, or its first
+// row deleted and inserted again.
+enum class peer_trip { none, cell_twice, row_out_and_in };
+
+// A kind of list: made in the pane, its list box, refreshed, closed; its
+// round trip (two store changes, each refreshed and painted) and the
+// peer's.
 struct Kind {
   const char* name;
   std::function<void*(LONG_PTR)> make;
   std::function<rz::libox*(void*)> box;
   std::function<void(void*)> refresh, close;
+  const char* trip = nullptr;
+  std::function<void(void*, HWND)> ours;
+  peer_trip peer = peer_trip::none;
 };
 
 template <class T>
-Kind KindOf(const char* name) {
-  return {name, [](LONG_PTR pane) -> void* { return T::new_(pane); },
-          [](void* v) { return static_cast<T*>(v)->list_box(); }, [](void* v) { static_cast<T*>(v)->update_libox(); },
-          [](void* v) { static_cast<T*>(v)->destroy_scroll2(); }};
+Kind KindOf(const char* name, std::function<void*(LONG_PTR)> make = [](LONG_PTR pane) -> void* { return T::new_(pane); }) {
+  return {name, make, [](void* v) { return static_cast<T*>(v)->list_box(); },
+          [](void* v) { static_cast<T*>(v)->update_libox(); }, [](void* v) { static_cast<T*>(v)->destroy_scroll2(); },
+          nullptr, {}, peer_trip::none};
 }
 
 // The rows of a list as texts, and its boundaries as the peer's edges.
@@ -153,6 +177,176 @@ void Toggle(const wchar_t* group, all::chain_ref ref) {
   all::sc_assign::remove_those_that_break_rules(p->ref);
 }
 
+// Row 1 checked and deleted, refreshed and painted by del_selected; then
+// `restore` stores the record again and the list is refreshed and painted.
+void DeleteAndRestore(rz::libox* l, HWND pane, void (*del)(rz::libox*), const std::function<void()>& restore) {
+  l->set_selecteds(rz::MakeList<uint32_t>({1}));
+  del(l);
+  UpdateWindow(pane);
+  restore();
+  UpdateWindow(pane);
+}
+
+template <class T>
+void DelSelected(rz::libox* l) {
+  static_cast<T*>(l)->del_selected();
+}
+
+// The round trips of the roster's lists.
+void DoctorsTrip(void* v, HWND pane) {
+  static all::chain_ref first;
+  all::staff_db::nd_person([&](const all::PersonTerm* p) { first = p->ref; });
+  const wchar_t* group = tav::HeapCopy(all::groups::list_groups()->head);
+  for (int i = 0; i < 2; ++i) {
+    Toggle(group, first);
+    static_cast<all::drlibox*>(v)->update_libox();
+    UpdateWindow(pane);
+  }
+}
+
+void LoadingsTrip(void* v, HWND pane) {
+  static all::chain_ref first;
+  all::staff_db::nd_person([&](const all::PersonTerm* p) { first = p->ref; });
+  const all::WhatStatTerm* weekday = all::MakeWhatStat(all::stat_kind::weekend, 0);
+  const uint32_t parts = all::load_db::get_load(weekday, all::staff_db::get_personref(first)->dat->name).parts;
+  for (uint32_t p : {parts + 1, parts}) {
+    all::load_db::put_load(weekday, first, p);
+    static_cast<all::loadlibox*>(v)->update_libox();
+    UpdateWindow(pane);
+  }
+}
+
+void RulesTrip(void* v, HWND pane) {
+  static const all::WhichRuleTerm* rule;
+  all::sc_rules::nd_which_rule([&](all::stored_rule r) {
+    rule = reinterpret_cast<const all::WhichRuleTerm*>(
+        Qel::RunTime::Terms::CopyTermFromGStack(tav::D(all::domains::which_rule),
+                                                reinterpret_cast<Qel::RunTime::Terms::term>(r.rule)));
+  });
+  auto* l = static_cast<all::cannot_libox*>(v);
+  DeleteAndRestore(l, pane, &DelSelected<all::cannot_libox>, [&] {
+    all::sc_rules::remove_or_add_rule(rule);
+    l->update_libox();
+  });
+}
+
+void TiesTrip(void* v, HWND pane) {
+  static const all::TieDatTerm* tie;
+  all::ties::nd_tie([&](all::stored_tie t) { tie = t.tie->dat; });
+  auto* l = static_cast<all::ties_libox*>(v);
+  DeleteAndRestore(l, pane, &DelSelected<all::ties_libox>, [&] {
+    all::ties::add_tie2(tie);
+    l->update_libox();
+  });
+}
+
+void HolidaysTrip(void* v, HWND pane) {
+  static all::dt first;
+  all::sc_holidays::nd_holidays([&](all::dt d) { first = d; });
+  auto* l = static_cast<all::hol_libox*>(v);
+  DeleteAndRestore(l, pane, &DelSelected<all::hol_libox>, [&] {
+    all::sc_holidays::add_holiday(first);
+    l->update_libox();
+  });
+}
+
+// One list's cases against the peer, each a line.
+void Measure(const Kind& k, LONG_PTR pane) {
+  HWND paneWindow = reinterpret_cast<HWND>(pane);
+  static void* view;
+  view = k.make(pane);
+  TakeRows(k.box(view));
+  const size_t rows = g_rows.size();
+  k.close(view);
+  win_SetHandler(pane, tav::NoEventHandler());
+
+  const double open = BestMs(5, [&] {
+    view = k.make(pane);
+    UpdateWindow(paneWindow);
+    k.close(view);
+    win_SetHandler(pane, tav::NoEventHandler());
+  });
+  Peer peer;
+  const double peerOpen = BestMs(5, [&] {
+    peer.Open(paneWindow);
+    peer.Close();
+  });
+  Line(k.name, "open", rows, open, peerOpen, 1.2);
+
+  view = k.make(pane);
+  peer.Open(paneWindow);
+  ShowWindow(peer.frame, SW_HIDE);
+  const double refresh = BestMs(5, [&] {
+    k.refresh(view);
+    UpdateWindow(paneWindow);
+  });
+  ShowWindow(peer.frame, SW_SHOW);
+  const double peerRefresh = BestMs(5, [&] { peer.Fill(); });
+  Line(k.name, "refresh", rows, refresh, peerRefresh, 1.2);
+
+  if (k.ours) {
+    ShowWindow(peer.frame, SW_HIDE);
+    const double trip = BestMs(5, [&] { k.ours(view, paneWindow); });
+    ShowWindow(peer.frame, SW_SHOW);
+    const double peerTrip = BestMs(5, [&] {
+      if (k.peer == peer_trip::cell_twice) {
+        for (int i = 0; i < 2; ++i) {
+          std::wstring& cell = g_rows[0][std::min<size_t>(5, g_rows[0].size() - 1)];
+          cell = cell.empty() ? L"X" : L"";
+          RECT item;
+          SendMessageW(peer.box, LB_GETITEMRECT, 0, LPARAM(&item));
+          InvalidateRect(peer.box, &item, TRUE);
+          UpdateWindow(peer.box);
+        }
+      } else {
+        const std::vector<std::wstring> first = g_rows[0];
+        g_rows.erase(g_rows.begin());
+        SendMessageW(peer.box, LB_DELETESTRING, 0, 0);
+        UpdateWindow(peer.box);
+        g_rows.insert(g_rows.begin(), first);
+        SendMessageW(peer.box, LB_INSERTSTRING, 0, 0);
+        UpdateWindow(peer.box);
+      }
+    });
+    Line(k.name, k.trip, rows, trip, peerTrip, 1.5);
+  }
+
+  const double copy = BestMs(5, [&] { k.box(view)->to_exel_cb(); });
+  const double peerCopy = BestMs(5, [&] { PeerCopy(paneWindow); });
+  Line(k.name, "copy", rows, copy, peerCopy, 1.5);
+  peer.Close();
+  k.close(view);
+  win_SetHandler(pane, tav::NoEventHandler());
+}
+
+rz::document* g_doc;           // the generated roster
+std::wstring g_folder;         // where the typical week's roster is made
+
+// The typical week of 10 tasks, 10 locations and 10 slots, in a document
+// of its own; the generated roster open again after.
+void MeasureTypical(LONG_PTR pane) {
+  all::kalmora_DB::uninit();
+  const std::wstring path = g_folder + L"bench-lists-typical.km6";
+  rz::document* doc = rosterbench::NewDocument(path);
+  alltest::RosterSpec s = alltest::GeneratedSpec(7, 4);
+  s.tasks.clear(), s.locations.clear(), s.slots.clear();
+  s.typical.clear(), s.changes.clear(), s.ties.clear(), s.rules.clear(), s.assignments.clear();
+  for (int i = 1; i <= 10; ++i) {
+    s.tasks.push_back(L"t" + std::to_wstring(i));
+    s.locations.push_back(L"l" + std::to_wstring(i));
+    s.slots.push_back(L"s" + std::to_wstring(i));
+  }
+  s.weekend.clear();
+  s.typical = {{all::kWeekday, {L"t1", L"l1", L"s1"}}, {all::kWeekday, {L"t10", L"l10", L"s10"}}};
+  alltest::WriteSpec(s);
+  printf("typical week: 10 tasks, 10 locations, 10 slots\n");
+  Measure(KindOf<all::typicalWeeklyDuties>(
+              "typical", [](LONG_PTR p) -> void* { return all::typicalWeeklyDuties::new_(p, all::kWeekday); }),
+          pane);
+  rosterbench::DropDocument(doc, path);
+  all::kalmora_DB::init(g_doc);
+}
+
 void Run(LONG_PTR task) {
   const uint32_t code = K::RunTrapped([&] {
     WNDCLASSW wc{};
@@ -164,9 +358,21 @@ void Run(LONG_PTR task) {
     ilist_struct end{ListNil, 0, nullptr};
     menu_struct nomenu{3, 0};
     const LONG_PTR pane = win_Create(wt_child, &r, L"", &nomenu, task, &end, tav::NoEventHandler(), 0);
-    HWND paneWindow = reinterpret_cast<HWND>(pane);
-    const Kind kinds[] = {KindOf<all::drlibox>("doctors"), KindOf<all::praclibox>("practices"),
-                          KindOf<all::tasklibox>("tasks"), KindOf<all::loclibox>("locations")};
+    Kind doctorsList = KindOf<all::drlibox>("doctors");
+    doctorsList.trip = "toggle", doctorsList.ours = &DoctorsTrip, doctorsList.peer = peer_trip::cell_twice;
+    Kind loadings = KindOf<all::loadlibox>(
+        "loadings", [](LONG_PTR p) -> void* { return all::loadlibox::new_(p, all::MakeWhatStat(all::stat_kind::weekend, 0)); });
+    loadings.trip = "parts", loadings.ours = &LoadingsTrip, loadings.peer = peer_trip::cell_twice;
+    Kind rules = KindOf<all::cannot_libox>(
+        "can't-do", [](LONG_PTR p) -> void* { return all::cannot_libox::new_cannot_libox(p); });
+    rules.trip = "delete", rules.ours = &RulesTrip, rules.peer = peer_trip::row_out_and_in;
+    Kind ties = KindOf<all::ties_libox>("ties", [](LONG_PTR p) -> void* { return all::ties_libox::new_ties_libox(p); });
+    ties.trip = "delete", ties.ours = &TiesTrip, ties.peer = peer_trip::row_out_and_in;
+    Kind holidays =
+        KindOf<all::hol_libox>("holidays", [](LONG_PTR p) -> void* { return all::hol_libox::new_hol_libox(p); });
+    holidays.trip = "delete", holidays.ours = &HolidaysTrip, holidays.peer = peer_trip::row_out_and_in;
+    const Kind kinds[] = {doctorsList, KindOf<all::praclibox>("practices"), KindOf<all::tasklibox>("tasks"),
+                          KindOf<all::loclibox>("locations"), loadings, rules, ties, holidays};
     static size_t doctors, practices;
     all::staff_db::nd_person([&](const all::PersonTerm*) {
       ++doctors;
@@ -174,73 +380,8 @@ void Run(LONG_PTR task) {
     });
     for (const rz::SList* g = all::groups::list_groups(); !g->Empty(); g = g->tail) ++practices;
     printf("104 weeks, %zu doctors, %zu practices; pane %d x %d\n", doctors, practices, kWidth, kHeight);
-    for (const Kind& k : kinds) {
-      static void* view;
-      view = k.make(pane);
-      TakeRows(k.box(view));
-      const size_t rows = g_rows.size();
-      k.close(view);
-      win_SetHandler(pane, tav::NoEventHandler());
-
-      const double open = BestMs(5, [&] {
-        view = k.make(pane);
-        UpdateWindow(paneWindow);
-        k.close(view);
-        win_SetHandler(pane, tav::NoEventHandler());
-      });
-      Peer peer;
-      const double peerOpen = BestMs(5, [&] {
-        peer.Open(paneWindow);
-        peer.Close();
-      });
-      Line(k.name, "open", rows, open, peerOpen, 1.2);
-
-      view = k.make(pane);
-      peer.Open(paneWindow);
-      ShowWindow(peer.frame, SW_HIDE);
-      const double refresh = BestMs(5, [&] {
-        k.refresh(view);
-        UpdateWindow(paneWindow);
-      });
-      ShowWindow(peer.frame, SW_SHOW);
-      const double peerRefresh = BestMs(5, [&] { peer.Fill(); });
-      Line(k.name, "refresh", rows, refresh, peerRefresh, 1.2);
-
-      if (std::string(k.name) == "doctors") {
-        static all::chain_ref first;
-        all::staff_db::nd_person([&](const all::PersonTerm* p) { first = p->ref; });
-        static const wchar_t* group;
-        group = tav::HeapCopy(all::groups::list_groups()->head);
-        ShowWindow(peer.frame, SW_HIDE);
-        const double toggle = BestMs(5, [&] {
-          for (int i = 0; i < 2; ++i) {
-            Toggle(group, first);
-            k.refresh(view);
-            UpdateWindow(paneWindow);
-          }
-        });
-        ShowWindow(peer.frame, SW_SHOW);
-        const size_t column = 5;
-        const double peerToggle = BestMs(5, [&] {
-          for (int i = 0; i < 2; ++i) {
-            std::wstring& cell = g_rows[0][std::min(column, g_rows[0].size() - 1)];
-            cell = cell.empty() ? L"X" : L"";
-            RECT item;
-            SendMessageW(peer.box, LB_GETITEMRECT, 0, LPARAM(&item));
-            InvalidateRect(peer.box, &item, TRUE);
-            UpdateWindow(peer.box);
-          }
-        });
-        Line(k.name, "toggle", rows, toggle, peerToggle, 1.5);
-      }
-
-      const double copy = BestMs(5, [&] { k.box(view)->to_exel_cb(); });
-      const double peerCopy = BestMs(5, [&] { PeerCopy(paneWindow); });
-      Line(k.name, "copy", rows, copy, peerCopy, 1.5);
-      peer.Close();
-      k.close(view);
-      win_SetHandler(pane, tav::NoEventHandler());
-    }
+    for (const Kind& k : kinds) Measure(k, pane);
+    MeasureTypical(pane);
   });
   if (code) printf("error %u\n", code);
 }
@@ -251,6 +392,8 @@ int main() {
   return rosterbench::Main([](const std::wstring& dir) {
     const std::wstring path = dir + L"bench-lists.km6";
     rz::document* doc = rosterbench::NewDocument(path);
+    g_doc = doc;
+    g_folder = dir;
     alltest::WriteSpec(alltest::GeneratedSpec(7, 104));
     menu_struct nomenu{3, 0};
     ilist_struct flags[2] = {{ListCons, 9, nullptr}, {ListNil, 0, nullptr}};

@@ -220,10 +220,12 @@ RScopeClassDescriptor kalmora_DB = decl::Class(L"kalmora_DB", QEL_HERE, &domains
 decl::UnitTable unit{&kalmora_DB, &comtree};
 }  // namespace classes
 
+const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }
+
 int InitializeUnit() {
   static int result = [] {
     int r = rizediveva6::InitializeUnit();
-    if (r) return r;
+    if (r || tav::UnitLinked(UnitTable())) return r;
     return Qel::RunTime::RunUnitInitialization(
         nullptr, reinterpret_cast<void*>(&InitializeUnit), classes::unit.Table(), nullptr);
   }();

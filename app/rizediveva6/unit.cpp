@@ -130,10 +130,12 @@ void RaiseRangeError() {
   __builtin_unreachable();
 }
 
+const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }
+
 int InitializeUnit() {
   static int result = [] {
     int r = tav::InitializeUnit();
-    if (r) return r;
+    if (r || tav::UnitLinked(UnitTable())) return r;
     return Qel::RunTime::RunUnitInitialization(
         nullptr, reinterpret_cast<void*>(&InitializeUnit), classes::unit.Table(), nullptr);
   }();

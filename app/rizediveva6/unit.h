@@ -45,6 +45,8 @@ uint32_t TraceErrorNumber(uint32_t traceId, const wchar_t** text);
 // forgotten.
 const wchar_t* HandledErrorText(uint32_t traceId, uint32_t* number = nullptr);
 
+// The library's own class descriptors (the class library's are not in it).
+const tav::RScopeClassDescriptor* const* UnitTable();
 int InitializeUnit();
 
 }  // namespace rizediveva6

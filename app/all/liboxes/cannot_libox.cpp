@@ -67,10 +67,8 @@ const SList* DoctorNames() {
 
 cannot_libox* cannot_libox::new_cannot_libox(LONG_PTR window) {
   cannot_libox* t = lists::NewObject<cannot_libox>();
-  t->init_libox(L"cannotlibox", rizediveva6::Screen(window));
-  lists::RefListSetUp(t, window, kMenu);
-  t->set_col_widths(false, rizediveva6::MakeList<uint32_t>({20, 20, 40, 40, 190, 190}));
-  t->add_cols(rizediveva6::MakeList<const wchar_t*>({L"", L"", L"Group", L"Rule", L"Internal Ref"}));
+  t->set_up(window,
+            {L"cannotlibox", kMenu, true, 3, {20, 20, 40, 40, 190, 190}, {L"", L"", L"Group", L"Rule", L"Internal Ref"}});
   t->update_libox();
   return t;
 }
@@ -96,22 +94,10 @@ const List<line>* cannot_libox::make_lines_x() {
   return rows.Finish();
 }
 
-void cannot_libox::update_libox() { lists::Refill(this, make_lines_x()); }
-
-void cannot_libox::destroy_scroll2() { destroy_scroll(); }
-
 void cannot_libox::del_selected() {
   for (const List<int32_t>* r = lists::CheckedRefs(this, kRefCell, RefsOf(StoredRules())); !r->Empty(); r = r->tail)
     sc_rules::del_rule_ref(r->head);
   update_libox();
-}
-
-bool cannot_libox::popup_callback(uint32_t id) {
-  switch (id) {
-    case 10102: lbox_print(L"Print 'Can't do' rules"); return true;
-    case 10101: to_exel_cb(); return true;
-    default: return false;
-  }
 }
 
 }  // namespace all

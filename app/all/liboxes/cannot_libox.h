@@ -11,29 +11,25 @@
 //    back and deletes only references that are stored, each once.
 #pragma once
 
-#include "KWI/orvtoolkwi/libox.h"
+#include "liboxes/list_common.h"
 
 namespace all {
 
-class cannot_libox : public rizediveva6::libox {
+class cannot_libox : public lists::row_list {
  public:
   static const tav::ClassInfo classInfo;
   static constexpr uint32_t kMenu = 10107;
 
   static cannot_libox* new_cannot_libox(LONG_PTR window);
 
+  // Method table, in slot order.
   virtual void del_selected();
-  virtual void update_libox();
-  virtual void destroy_scroll2();
-  // False for an id other than print (10102) and copy (10101).
-  virtual bool popup_callback(uint32_t id);
-
-  rizediveva6::libox* list_box() { return this; }
+  virtual void update_libox() { lists::Refill(this, make_lines_x()); }
+  virtual void destroy_scroll2() { destroy_scroll(); }
+  virtual bool popup_callback(uint32_t id) { return print_or_copy(id, L"Print 'Can't do' rules"); }
 
  private:
   const rizediveva6::List<rizediveva6::line>* make_lines_x();
-
-  uint32_t xcount_ = 0;
 };
 
 }  // namespace all

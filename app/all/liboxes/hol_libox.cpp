@@ -34,16 +34,7 @@ const List<dt>* Holidays() {
 
 hol_libox* hol_libox::new_hol_libox(LONG_PTR window) {
   hol_libox* t = lists::NewObject<hol_libox>();
-  t->init_libox(L"hol", rizediveva6::Screen(window));
-  lists::SetLayout(t);
-  t->set_menu(lists::LoadMenu(kMenu));
-  t->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
-      {rizediveva6::selected_prop{rizediveva6::selected_prop::selection_allowed, 0, 2}}));
-  t->set_allow_multiselect(true);
-  QEL_KWI::win_SetHandler(window, t->event_handler());
-  t->set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
-  t->set_col_widths(false, rizediveva6::MakeList<uint32_t>({10, 10, 10, 240}));
-  t->add_cols(rizediveva6::MakeList<const wchar_t*>({L"", L"", L"Dates"}));
+  t->set_up(window, {L"hol", kMenu, false, 2, {10, 10, 10, 240}, {L"", L"", L"Dates"}});
   t->update_libox();
   return t;
 }
@@ -58,10 +49,6 @@ const List<line>* hol_libox::make_lines_x() {
   }
   return rows.Finish();
 }
-
-void hol_libox::update_libox() { lists::Refill(this, make_lines_x()); }
-
-void hol_libox::destroy_scroll2() { destroy_scroll(); }
 
 void hol_libox::del_selected() {
   // The dates first: a deletion moves the holidays behind it.
@@ -79,14 +66,6 @@ void hol_libox::del_selected() {
   }
   for (const List<dt>* d = dates.Finish(); !d->Empty(); d = d->tail) sc_holidays::del_holiday(d->head);
   update_libox();
-}
-
-bool hol_libox::popup_callback(uint32_t id) {
-  switch (id) {
-    case 10102: lbox_print(L"Print holidays"); return true;
-    case 10101: to_exel_cb(); return true;
-    default: return false;
-  }
 }
 
 }  // namespace all

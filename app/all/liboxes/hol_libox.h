@@ -9,29 +9,25 @@
 //    stored is passed over.
 #pragma once
 
-#include "KWI/orvtoolkwi/libox.h"
+#include "liboxes/list_common.h"
 
 namespace all {
 
-class hol_libox : public rizediveva6::libox {
+class hol_libox : public lists::row_list {
  public:
   static const tav::ClassInfo classInfo;
   static constexpr uint32_t kMenu = 10132;
 
   static hol_libox* new_hol_libox(LONG_PTR window);
 
-  virtual void update_libox();
-  virtual void destroy_scroll2();
+  // Method table, in slot order.
+  virtual void update_libox() { lists::Refill(this, make_lines_x()); }
+  virtual void destroy_scroll2() { destroy_scroll(); }
   virtual void del_selected();
-  // False for an id other than print (10102) and copy (10101).
-  virtual bool popup_callback(uint32_t id);
-
-  rizediveva6::libox* list_box() { return this; }
+  virtual bool popup_callback(uint32_t id) { return print_or_copy(id, L"Print holidays"); }
 
  private:
   const rizediveva6::List<rizediveva6::line>* make_lines_x();
-
-  uint32_t xcount_ = 0;
 };
 
 }  // namespace all

@@ -131,22 +131,35 @@ const rizediveva6::List<int32_t>* CheckedRefs(rizediveva6::libox* l, uint32_t ce
   return out.Finish();
 }
 
-void RefListSetUp(rizediveva6::libox* l, LONG_PTR window, uint32_t menu) {
-  SetLayout(l);
-  l->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
-      {rizediveva6::selected_prop{rizediveva6::selected_prop::selected_is_bold, 0, 0}}));
-  QEL_KWI::win_SetHandler(window, l->event_handler());
-  l->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
-      {rizediveva6::selected_prop{rizediveva6::selected_prop::selection_allowed, 0, 3}}));
-  l->set_allow_multiselect(true);
-  l->set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
-  l->set_menu(LoadMenu(menu));
-  l->set_callback_sel({&DrawnSelection, l});
-}
-
 void DrawnSelection(void* list, uint32_t column, uint32_t, const line&) {
   if (column <= 2) K::Fail();
   static_cast<rizediveva6::libox*>(list)->lbox_draw();
+}
+
+void row_list::set_up(LONG_PTR window, const look& l) {
+  using rizediveva6::selected_prop;
+  init_libox(l.name, rizediveva6::Screen(window));
+  SetLayout(this);
+  if (l.bold) set_selected_props(rizediveva6::MakeList<selected_prop>({{selected_prop::selected_is_bold, 0, 0}}));
+  if (l.checks_to > 0) {
+    const int32_t last = static_cast<int32_t>(l.checks_to);
+    set_selected_props(rizediveva6::MakeList<selected_prop>({{selected_prop::selection_allowed, 0, last}}));
+    set_allow_multiselect(true);
+    set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
+    if (l.checks_to > 2) set_callback_sel({&DrawnSelection, static_cast<rizediveva6::libox*>(this)});
+  }
+  QEL_KWI::win_SetHandler(window, event_handler());
+  set_menu(LoadMenu(l.menu));
+  set_col_widths(false, rizediveva6::MakeList<uint32_t>(l.widths));
+  add_cols(rizediveva6::MakeList<const wchar_t*>(l.titles));
+}
+
+bool row_list::print_or_copy(uint32_t id, const wchar_t* title) {
+  switch (id) {
+    case 10102: lbox_print(title); return true;
+    case 10101: to_exel_cb(); return true;
+    default: return false;
+  }
 }
 
 }  // namespace all::lists

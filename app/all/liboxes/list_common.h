@@ -1,6 +1,7 @@
 // list_common: what the roster's list views share: the object allocation
 // on the collected heap, the layout of the title band and rows, the pop-up
-// menu copied off the global stack, row texts and the refill of the rows.
+// menu copied off the global stack, row texts, the refill of the rows and
+// the base of the views that are their own list box (row_list).
 //
 // Invariants:
 //  - Every list object and everything it keeps (menus, cells) lives on the
@@ -59,13 +60,37 @@ bool NthCell(const rizediveva6::SList* cells, uint32_t n, const wchar_t** text);
 // `stored`, each once, in row order.
 const rizediveva6::List<int32_t>* CheckedRefs(rizediveva6::libox* l, uint32_t cell,
                                               const rizediveva6::List<int32_t>* stored);
-// The set-up the ties and can't-do lists share after their base is built
-// in `window`: layout, bold then selectable columns 0..3, the handler,
-// multiple selection, the check column, the menu and the DrawnSelection
-// call-back.
-void RefListSetUp(rizediveva6::libox* l, LONG_PTR window, uint32_t menu);
 // Selection call-back of the lists whose base leaves the drawing to them:
 // draws the list and succeeds for a column above 2, fails for the others.
 void DrawnSelection(void* list, uint32_t column, uint32_t row, const rizediveva6::line& l);
+
+// A list view that is its own list box and numbers its rows.  Each view
+// declares the operations the command tree calls itself, in the order of
+// its own method table, and states its look, rows and print title.
+class row_list : public rizediveva6::libox {
+ public:
+  rizediveva6::libox* list_box() { return this; }
+
+ protected:
+  // What the views' set-up differs in.
+  struct look {
+    const wchar_t* name;  // window name, also the key of the saved widths
+    uint32_t menu;        // pop-up menu resource
+    bool bold;            // selected rows bold
+    // Last column (from 0) whose click checks a row, with multiple
+    // selection and the check column; 0: no check marks.  A click in a
+    // column above 2 leaves the drawing to the view (DrawnSelection).
+    uint32_t checks_to;
+    std::initializer_list<uint32_t> widths;
+    std::initializer_list<const wchar_t*> titles;
+  };
+  // Builds the base in `window` with the layout and `l`, and installs the
+  // base's event handler there; the rows are the view's.
+  void set_up(LONG_PTR window, const look& l);
+  // 10102: print under `title`; 10101: copy; false for any other id.
+  bool print_or_copy(uint32_t id, const wchar_t* title);
+
+  uint32_t xcount_ = 0;  // rows made by the last production
+};
 
 }  // namespace all::lists

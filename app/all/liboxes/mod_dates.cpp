@@ -34,17 +34,8 @@ const wchar_t* Replacement(const wchar_t* dayName, const tls& duty) {
 
 mod_dates* mod_dates::new_mod_dates(LONG_PTR window) {
   mod_dates* t = lists::NewObject<mod_dates>();
-  t->init_libox(L"modates", rizediveva6::Screen(window));
-  lists::SetLayout(t);
-  t->set_menu(lists::LoadMenu(kMenu));
-  t->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
-      {rizediveva6::selected_prop{rizediveva6::selected_prop::selection_allowed, 0, 2}}));
-  t->set_allow_multiselect(true);
-  QEL_KWI::win_SetHandler(window, t->event_handler());
-  t->set_data_props(rizediveva6::MakeList<rizediveva6::data_prop>({rizediveva6::data_prop::selected_has_checkbox}));
-  t->set_col_widths(false, rizediveva6::MakeList<uint32_t>({10, 10, 10, 240}));
-  t->add_cols(rizediveva6::MakeList<const wchar_t*>(
-      {L"", L"", L"Dates", L"Task", L"Location", L"Day", L"Slot", L"Replacement?"}));
+  t->set_up(window, {L"modates", kMenu, false, 2, {10, 10, 10, 240},
+                     {L"", L"", L"Dates", L"Task", L"Location", L"Day", L"Slot", L"Replacement?"}});
   t->update_libox();
   return t;
 }
@@ -67,21 +58,9 @@ const List<line>* mod_dates::make_lines_x() {
   return rows.Finish();
 }
 
-void mod_dates::update_libox() { lists::Refill(this, make_lines_x()); }
-
-void mod_dates::destroy_scroll2() { destroy_scroll(); }
-
 void mod_dates::del_selected() {
   rizediveva6::myKWI::note(L"del not implemented");
   update_libox();
-}
-
-bool mod_dates::popup_callback(uint32_t id) {
-  switch (id) {
-    case 10102: lbox_print(L"Print list of modified duties to be done"); return true;
-    case 10101: to_exel_cb(); return true;
-    default: return false;
-  }
 }
 
 }  // namespace all

@@ -45,10 +45,8 @@ const List<int32_t>* StoredRefs() {
 ties_libox* ties_libox::new_ties_libox(LONG_PTR window) {
   ties::repair();
   ties_libox* t = lists::NewObject<ties_libox>();
-  t->init_libox(L"tielibox", rizediveva6::Screen(window));
-  lists::RefListSetUp(t, window, kMenu);
-  t->set_col_widths(false, rizediveva6::MakeList<uint32_t>({20, 20, 200, 200, 190, 190}));
-  t->add_cols(rizediveva6::MakeList<const wchar_t*>({L"", L"", L"", L"Applies to", L"Duty(1)", L"Duty(2)", L"Tie"}));
+  t->set_up(window, {L"tielibox", kMenu, true, 3, {20, 20, 200, 200, 190, 190},
+                     {L"", L"", L"", L"Applies to", L"Duty(1)", L"Duty(2)", L"Tie"}});
   t->lbox_add_lines(t->make_lines_x());
   t->lbox_draw();
   return t;
@@ -68,22 +66,10 @@ const List<line>* ties_libox::make_lines_x() {
   return rows.Finish();
 }
 
-void ties_libox::update_libox() { lists::Refill(this, make_lines_x()); }
-
-void ties_libox::destroy_scroll2() { destroy_scroll(); }
-
 void ties_libox::del_selected() {
   for (const List<int32_t>* r = lists::CheckedRefs(this, kRefCell, StoredRefs()); !r->Empty(); r = r->tail)
     ties::del_tie(r->head);
   update_libox();
-}
-
-bool ties_libox::popup_callback(uint32_t id) {
-  switch (id) {
-    case 10102: lbox_print(L"Print TIES"); return true;
-    case 10101: to_exel_cb(); return true;
-    default: return false;
-  }
 }
 
 }  // namespace all

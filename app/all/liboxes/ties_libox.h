@@ -9,29 +9,25 @@
 //  - Rows are numbered 1..n at every production.
 #pragma once
 
-#include "KWI/orvtoolkwi/libox.h"
+#include "liboxes/list_common.h"
 
 namespace all {
 
-class ties_libox : public rizediveva6::libox {
+class ties_libox : public lists::row_list {
  public:
   static const tav::ClassInfo classInfo;
   static constexpr uint32_t kMenu = 10103;
 
   static ties_libox* new_ties_libox(LONG_PTR window);
 
+  // Method table, in slot order.
   virtual void del_selected();
-  virtual void update_libox();
-  virtual void destroy_scroll2();
-  // False for an id other than print (10102) and copy (10101).
-  virtual bool popup_callback(uint32_t id);
-
-  rizediveva6::libox* list_box() { return this; }
+  virtual void update_libox() { lists::Refill(this, make_lines_x()); }
+  virtual void destroy_scroll2() { destroy_scroll(); }
+  virtual bool popup_callback(uint32_t id) { return print_or_copy(id, L"Print TIES"); }
 
  private:
   const rizediveva6::List<rizediveva6::line>* make_lines_x();
-
-  uint32_t xcount_ = 0;
 };
 
 }  // namespace all

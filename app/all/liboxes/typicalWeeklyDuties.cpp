@@ -21,8 +21,19 @@ const tav::ClassInfo typicalWeeklyDuties::classInfo{L"qel6pack/all/liboxes/typic
 
 namespace {
 
+// The roster's names, read once for every row of a pass.
+struct known_names {
+  const SList* tasks;
+  const SList* locations;
+  const SList* slots;
+};
+
+known_names KnownNames() {
+  return known_names{tasks::list_tasks(), locations::list_locs(), kalmora_DB::get_list_slots()};
+}
+
 // A row text read back as [task, location, slot] of known names.
-bool RowTls(const wchar_t* text, tls* out) {
+bool RowTls(const known_names& known, const wchar_t* text, tls* out) {
   const SList* names = nullptr;
   if (rizediveva6::TrapAndForget([&] {
         names = rizediveva6::AsSList(
@@ -34,11 +45,27 @@ bool RowTls(const wchar_t* text, tls* out) {
   for (const SList* l = names; !l->Empty(); l = l->tail, ++count)
     if (count < 3) n[count] = l->head;
   using rizediveva6::orv_list;
-  if (count != 3 || !orv_list::member(n[0], tasks::list_tasks()) || !orv_list::member(n[1], locations::list_locs()) ||
-      !orv_list::member(n[2], kalmora_DB::get_list_slots()))
+  if (count != 3 || !orv_list::member(n[0], known.tasks) || !orv_list::member(n[1], known.locations) ||
+      !orv_list::member(n[2], known.slots))
     return false;
   *out = typical_db::slist_tls(names);
   return true;
+}
+
+// The typical duties stored for a day kind.
+const List<tls>* StoredDuties(uint32_t dayKind) {
+  ListBuilder<tls> out(true);
+  typical_db::nd_tls([&](day_tls d) {
+    if (d.day_kind == dayKind) out.Add(d.duty);
+    K::Fail();
+  });
+  return out.Finish();
+}
+
+bool Holds(const List<tls>* duties, const tls& duty) {
+  for (; !duties->Empty(); duties = duties->tail)
+    if (duties->head == duty) return true;
+  return false;
 }
 
 }  // namespace
@@ -82,10 +109,12 @@ void typicalWeeklyDuties::update_libox() { lists::Refill(this, nd_lines_sat()); 
 
 void typicalWeeklyDuties::highlight_lboxes() {
   ListBuilder<bool> marks(true);
+  const known_names known = KnownNames();
+  const List<tls>* stored = StoredDuties(xcon_);
   line l;
   for (uint32_t r = 1; nth_line(r, &l); ++r) {
     tls duty;
-    marks.Add(!l.cells->Empty() && RowTls(l.cells->head, &duty) && typical_db::is_in_db(xcon_, duty));
+    marks.Add(!l.cells->Empty() && RowTls(known, l.cells->head, &duty) && Holds(stored, duty));
   }
   lbox_setsels(marks.Finish());
   lbox_draw();
@@ -93,10 +122,11 @@ void typicalWeeklyDuties::highlight_lboxes() {
 
 const List<tls>* typicalWeeklyDuties::get_selection() {
   ListBuilder<tls> out(true);
+  const known_names known = KnownNames();
   const rizediveva6::selection s = lbox_getsel();
   for (const List<const SList*>* c = s.cells; !c->Empty(); c = c->tail) {
     tls duty;
-    if (!c->head->Empty() && RowTls(c->head->head, &duty)) out.Add(duty);
+    if (!c->head->Empty() && RowTls(known, c->head->head, &duty)) out.Add(duty);
   }
   return out.Finish();
 }

@@ -32,14 +32,7 @@ const List<V>* Collect(Walk walk) {
 
 we_libox* we_libox::new_we_libox(LONG_PTR window) {
   we_libox* t = lists::NewObject<we_libox>();
-  t->init_libox(L"weekend", rizediveva6::Screen(window));
-  lists::SetLayout(t);
-  t->set_selected_props(rizediveva6::MakeList<rizediveva6::selected_prop>(
-      {rizediveva6::selected_prop{rizediveva6::selected_prop::selected_is_bold, 0, 0}}));
-  QEL_KWI::win_SetHandler(window, t->event_handler());
-  t->set_menu(lists::LoadMenu(kMenu));
-  t->set_col_widths(false, rizediveva6::MakeList<uint32_t>({20, 20, 150, 150, 190}));
-  t->add_cols(rizediveva6::MakeList<const wchar_t*>({L"", L"Day", L"Slot"}));
+  t->set_up(window, {L"weekend", kMenu, true, 0, {20, 20, 150, 150, 190}, {L"", L"Day", L"Slot"}});
   t->lbox_add_lines(t->make_lines_x());
   t->lbox_draw();
   return t;
@@ -63,18 +56,6 @@ const List<line>* we_libox::make_lines_x() {
         rows.Add(rizediveva6::LineNo(lists::HeapCells({lists::Decimal(xcount_), dayName, s->head.second}), 0, 0));
       }
   return rows.Finish();
-}
-
-void we_libox::updt() { lbox_draw(); }
-
-void we_libox::destroy_scroll2() { destroy_scroll(); }
-
-bool we_libox::popup_callback(uint32_t id) {
-  switch (id) {
-    case 10102: lbox_print(L"Print weekend duties"); return true;
-    case 10101: to_exel_cb(); return true;
-    default: return false;
-  }
 }
 
 }  // namespace all

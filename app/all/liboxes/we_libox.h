@@ -8,28 +8,24 @@
 //  - No selection, no data properties, no call-backs.
 #pragma once
 
-#include "KWI/orvtoolkwi/libox.h"
+#include "liboxes/list_common.h"
 
 namespace all {
 
-class we_libox : public rizediveva6::libox {
+class we_libox : public lists::row_list {
  public:
   static const tav::ClassInfo classInfo;
   static constexpr uint32_t kMenu = 10129;
 
   static we_libox* new_we_libox(LONG_PTR window);
 
-  virtual void updt();
-  virtual void destroy_scroll2();
-  // False for an id other than print (10102) and copy (10101).
-  virtual bool popup_callback(uint32_t id);
-
-  rizediveva6::libox* list_box() { return this; }
+  // Method table, in slot order.
+  virtual void updt() { lbox_draw(); }
+  virtual void destroy_scroll2() { destroy_scroll(); }
+  virtual bool popup_callback(uint32_t id) { return print_or_copy(id, L"Print weekend duties"); }
 
  private:
   const rizediveva6::List<rizediveva6::line>* make_lines_x();
-
-  uint32_t xcount_ = 0;
 };
 
 }  // namespace all

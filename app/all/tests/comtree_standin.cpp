@@ -10,10 +10,16 @@
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/ties.h"
 #include "kwi/kwicommondialogs.h"
+#include "liboxes/cannot_libox.h"
 #include "liboxes/drlibox.h"
+#include "liboxes/hol_libox.h"
+#include "liboxes/loadlibox.h"
 #include "liboxes/loclibox.h"
 #include "liboxes/praclibox.h"
 #include "liboxes/tasklibox.h"
+#include "liboxes/ties_libox.h"
+#include "liboxes/typicalWeeklyDuties.h"
+#include "liboxes/we_libox.h"
 #include "rulesPack/sc_rules.h"
 
 namespace alltest {
@@ -35,12 +41,23 @@ struct ListKind {
 };
 
 template <class T>
-constexpr ListKind Kind(const wchar_t* fact, const wchar_t* path) {
-  ListKind k{fact, path, [](LONG_PTR pane) -> void* { return T::new_(pane); },
-             [](void* v) { static_cast<T*>(v)->destroy_scroll2(); }, nullptr,
+constexpr ListKind Kind(const wchar_t* fact, const wchar_t* path,
+                        void* (*make)(LONG_PTR) = [](LONG_PTR pane) -> void* { return T::new_(pane); }) {
+  ListKind k{fact, path, make, [](void* v) { static_cast<T*>(v)->destroy_scroll2(); }, nullptr,
              [](void* v, uint32_t id) { return static_cast<T*>(v)->popup_callback(id); }};
   if constexpr (requires(T* t) { t->del_selected(); }) k.del = [](void* v) { static_cast<T*>(v)->del_selected(); };
   return k;
+}
+
+// The loadings table of `kind` (weekend(0), weekend(1), total) and the
+// typical week of a day kind.
+template <all::stat_kind kind, uint32_t a>
+void* Loadings(LONG_PTR pane) {
+  return all::loadlibox::new_(pane, all::MakeWhatStat(kind, a));
+}
+template <uint32_t day>
+void* Typical(LONG_PTR pane) {
+  return all::typicalWeeklyDuties::new_(pane, day);
 }
 
 const ListKind kKinds[] = {
@@ -48,6 +65,26 @@ const ListKind kKinds[] = {
     Kind<all::praclibox>(L"db_praclibox", L"Input Data/Practices and groups"),
     Kind<all::loclibox>(L"db_loclibox", L"Input Data/Locations"),
     Kind<all::tasklibox>(L"db_tasklibox", L"Input Data/Tasks"),
+    Kind<all::hol_libox>(L"db_hol_libox", L"Input Data/List holidays",
+                         [](LONG_PTR pane) -> void* { return all::hol_libox::new_hol_libox(pane); }),
+    Kind<all::we_libox>(L"db_we_libox", L"Input Data/List weekend duties",
+                        [](LONG_PTR pane) -> void* { return all::we_libox::new_we_libox(pane); }),
+    Kind<all::ties_libox>(L"db_ties_libox", L"Rules/Ties/List ties",
+                          [](LONG_PTR pane) -> void* { return all::ties_libox::new_ties_libox(pane); }),
+    Kind<all::cannot_libox>(L"db_cannot_libox", L"Rules/Can't dos/List Can't Dos",
+                            [](LONG_PTR pane) -> void* { return all::cannot_libox::new_cannot_libox(pane); }),
+    Kind<all::loadlibox>(L"db_loadlibox weekend(0)", L"Rules/Loadings/Weekdays",
+                         &Loadings<all::stat_kind::weekend, 0>),
+    Kind<all::loadlibox>(L"db_loadlibox weekend(1)", L"Rules/Loadings/Weekends",
+                         &Loadings<all::stat_kind::weekend, 1>),
+    Kind<all::loadlibox>(L"db_loadlibox total", L"Rules/Loadings/Totals (calculated)",
+                         &Loadings<all::stat_kind::total, 0>),
+    Kind<all::typicalWeeklyDuties>(L"db_typ 1001", L"Input Data/Duties to do - typical week/Sunday",
+                                   &Typical<all::kSunday>),
+    Kind<all::typicalWeeklyDuties>(L"db_typ 1002", L"Input Data/Duties to do - typical week/Weekday",
+                                   &Typical<all::kWeekday>),
+    Kind<all::typicalWeeklyDuties>(L"db_typ 1003", L"Input Data/Duties to do - typical week/Saturday",
+                                   &Typical<all::kSaturday>),
 };
 constexpr size_t kKindCount = sizeof kKinds / sizeof kKinds[0];
 
@@ -106,18 +143,6 @@ int OpenKind(const std::wstring& fact) {
   for (size_t k = 0; k < kKindCount; ++k)
     if (g_open[k] && FactMatches(kKinds[k].fact, fact)) return static_cast<int>(k);
   return -1;
-}
-
-rizediveva6::SList const* PathList(const std::wstring& joined) {
-  rizediveva6::ListBuilder<const wchar_t*> b(true);
-  b.Add(L"");
-  for (size_t at = 0; at <= joined.size();) {
-    size_t end = joined.find(L'/', at);
-    if (end == std::wstring::npos) end = joined.size();
-    b.Add(tav::HeapCopy(joined.substr(at, end - at).c_str()));
-    at = end + 1;
-  }
-  return b.Finish();
 }
 
 // The runs an entry's action; false when the view refused.
@@ -179,6 +204,18 @@ const FirstLevelRow kFirstLevel[] = {
 };
 
 }  // namespace
+
+const rizediveva6::SList* PathList(const std::wstring& joined) {
+  rizediveva6::ListBuilder<const wchar_t*> b(true);
+  b.Add(L"");
+  for (size_t at = 0; at <= joined.size();) {
+    size_t end = joined.find(L'/', at);
+    if (end == std::wstring::npos) end = joined.size();
+    b.Add(tav::HeapCopy(joined.substr(at, end - at).c_str()));
+    at = end + 1;
+  }
+  return b.Finish();
+}
 
 DataPane& StandinPane() {
   static DataPane pane;

@@ -32,9 +32,15 @@ struct DataPane {
 };
 DataPane& StandinPane();
 
-// The open view of a fact (null: none).  "db_loadlibox" also names the
-// loadings kinds ("db_loadlibox weekend(0)" and the like).
+// The open view of a fact (null: none).  "db_loadlibox" names the open
+// loadings table of any kind, "db_loadlibox weekend(0)" (weekend(1),
+// total) one kind; "db_typ" and "db_typ 1003" (1001, 1002) likewise the
+// typical-week list.
 void* OpenView(const std::wstring& fact);
+
+// A "/"-joined path below the root as the tree path of issue_command
+// (heap copies).
+const rizediveva6::SList* PathList(const std::wstring& joined);
 
 // The text paths of the commands issued, joined by "/", in order.
 std::vector<std::wstring>& IssuedCommands();

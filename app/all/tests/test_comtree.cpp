@@ -14,6 +14,7 @@
 
 #include "SYSTEM/options/options_db.h"
 #include "commandtree/comtree.h"
+#include "comtree_session.h"
 #include "dialog_test.h"
 #include "commandtree/comtree_registry.h"
 #include "helpinfo.h"
@@ -36,6 +37,7 @@
 #include "phase1/sc_phase1.h"
 #include "roster_generator.h"
 #include "toolkit_test.h"
+#include "tree_items.h"
 
 using namespace alltest;
 using all::comtree;
@@ -47,20 +49,6 @@ using V = std::vector<std::wstring>;
 using options = rizediveva6::options_db;
 
 // --- The command tree in a task window --------------------------------------------------
-
-// Every fact back to its start, the windows forgotten.
-void ResetComtree() {
-  comtree::db1.xid.set(0);
-  comtree::db1.xdb_selected.set(rizediveva6::Nil<const wchar_t*>());
-  comtree::db1.xnum_tasks.set(0);
-  comtree::db1.xnum_locs.set(0);
-  comtree::db1.xnum_people.set(0);
-  comtree::db2 = {};
-  comtree::db3 = {};
-  comtree::db4 = {};
-  comtree::db5 = {};
-  comtree::db6 = {};
-}
 
 struct PaneFlags {
   bool title = true;
@@ -216,8 +204,6 @@ class CommandTree : public DialogRoster {
     doc_->set_as_modified(false);
     rec().Clear();
   }
-  // The command tree made in a task window with a 900 x 600 client area;
-  // body runs inside its loop.
   // The document's file name.
   std::wstring name_;
   // Saves and closes the document; roster_check's verdict on it read by a
@@ -233,16 +219,8 @@ class CommandTree : public DialogRoster {
   // body runs inside its loop; `events` sees the task window's other events.
   void InTree(const std::function<void(LONG_PTR task)>& body, PaneFlags flags = {},
               kwitest::Handler events = nullptr) {
-    static bool registered = false;
     tktest::RunInTask([&](LONG_PTR task) {
-      // The tree view's class is registered once per process; every later
-      // task window starts the layer afresh, which learns it again here.
-      if (registered) {
-        static QEL_KWI::PROLOG_EHANDLER_STRUCT h{reinterpret_cast<void*>(&tav::kwiTreeView::_handleevent), nullptr};
-        RunTrapped([] { QEL_KWI::class_Destroy(L"treeView"); });
-        QEL_KWI::class_Create(L"treeView", &h);
-      }
-      registered = true;
+      RelearnTreeViewClass();
       tktest::SetClientSize(task, 900, 600);
       SetForegroundWindow(H(task));
       // Making the panes switches the title on.
@@ -1139,25 +1117,7 @@ namespace {
 // --- Items of the control --------------------------------------------------------------
 
 // The control's item at a text path (root first); null: none.
-HTREEITEM Item(const V& path) {
-  HWND tree = NativeTree();
-  HTREEITEM h = TreeView_GetRoot(tree);
-  for (size_t level = 0; level < path.size(); ++level) {
-    for (; h; h = TreeView_GetNextSibling(tree, h)) {
-      wchar_t text[256] = {};
-      TVITEMW item{};
-      item.mask = TVIF_TEXT;
-      item.hItem = h;
-      item.pszText = text;
-      item.cchTextMax = 256;
-      TreeView_GetItem(tree, &item);
-      if (path[level] == text) break;
-    }
-    if (!h) return nullptr;
-    if (level + 1 < path.size()) h = TreeView_GetChild(tree, h);
-  }
-  return h;
-}
+HTREEITEM Item(const V& path) { return TreeItem(NativeTree(), path); }
 // Selects the item in the control as the planner does; the callback runs.
 void Select(const V& path) {
   HTREEITEM h = Item(path);

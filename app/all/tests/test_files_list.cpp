@@ -17,7 +17,7 @@
 #include "kalmoradb/tasks.h"
 #include "km5_writer.h"
 #include "liboxes/libox_51filesOnDisk.h"
-#include "list_view_test.h"
+#include "libox_test.h"
 
 using namespace alltest;
 
@@ -166,7 +166,7 @@ std::wstring Contents(const std::wstring& file) {
 // The file cells of the rows.
 std::vector<std::wstring> Files(rizediveva6::libox* l) {
   std::vector<std::wstring> out;
-  for (const Cells& r : ListRows(l)) out.push_back(r.size() > 1 ? r[1] : L"");
+  for (const Cells& r : RowsOf(l)) out.push_back(r.size() > 1 ? r[1] : L"");
   return out;
 }
 
@@ -190,9 +190,9 @@ TEST_F(FilesList, RowsShowTheExistingRecentFilesAndReadNothingIntoThem) {
   const std::vector<uint64_t> times{WriteTime(a), WriteTime(bare), WriteTime(odd), WriteTime(damaged)};
 
   InList([&](HWND, LONG_PTR, libox_51filesOnDisk* l) {
-    EXPECT_EQ(ListTitles(l), (Cells{L"", L"", L"File", L"File modified", L"Click date for time order", L"Descr.",
+    EXPECT_EQ(TitlesOf(l), (Cells{L"", L"", L"File", L"File modified", L"Click date for time order", L"Descr.",
                                     L"Roster start"}));
-    const RowList rows = ListRows(l);
+    const Rows rows = RowsOf(l);
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(Files(l), (std::vector<std::wstring>{a, bare, odd, old}));
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -205,7 +205,7 @@ TEST_F(FilesList, RowsShowTheExistingRecentFilesAndReadNothingIntoThem) {
     EXPECT_EQ((Cells{rows[1][4], rows[1][5]}), (Cells{L"no desc", L"1/1/2001?"}));
     EXPECT_EQ(rows[2][4], L"\u00c4rzte");
     EXPECT_EQ((Cells{rows[3][4], rows[3][5]}), (Cells{L"", L""}));
-    EXPECT_EQ(ListColours(l), (std::vector<std::pair<int32_t, int32_t>>{{0, kBlue}, {0, kBlue}, {0, kBlue}, {0, kGreen}}));
+    EXPECT_EQ(ColoursOf(l), (Colours{{0, kBlue}, {0, kBlue}, {0, kBlue}, {0, kGreen}}));
     Run([&] { EXPECT_FALSE(l->popup_callback(10101)); });
   });
   EXPECT_EQ((std::vector<std::vector<uint8_t>>{Bytes(a), Bytes(bare), Bytes(odd), Bytes(damaged)}), bytes);
@@ -219,8 +219,8 @@ TEST_F(FilesList, RowsShowTheExistingRecentFilesAndReadNothingIntoThem) {
 TEST_F(FilesList, WithoutAnExistingFileTheRedRowAloneOpensNothing) {
   Remember({Path(L"gone.km6"), Path(L"gone.km5")});
   InList([&](HWND, LONG_PTR, libox_51filesOnDisk* l) {
-    EXPECT_EQ(ListRows(l), (RowList{{L"", L"No known KM6 files. Right click to scan"}}));
-    EXPECT_EQ(ListColours(l), (std::vector<std::pair<int32_t, int32_t>>{{0, kRed}}));
+    EXPECT_EQ(RowsOf(l), (Rows{{L"", L"No known KM6 files. Right click to scan"}}));
+    EXPECT_EQ(ColoursOf(l), (Colours{{0, kRed}}));
     Run([&] { EXPECT_FALSE(l->open_it(L"No known KM6 files. Right click to scan")); });
     EXPECT_FALSE(all::kalmora_DB::is_init());
   });
@@ -300,7 +300,7 @@ TEST_F(ScannedTree, ScansFindEachDocumentOnceWithoutFollowingTheLoop) {
     for (int round = 0; round < 2; ++round) {
       Scan(l, 10090, [&](HWND d) { PickFolder(d, root_); });
       EXPECT_EQ(Sorted(Files(l)), Sorted(current_)) << round;
-      for (const auto& c : ListColours(l)) EXPECT_EQ(c.second, kBlue);
+      for (const auto& c : ColoursOf(l)) EXPECT_EQ(c.second, kBlue);
       EXPECT_EQ(libox_51filesOnDisk::db_stop, nullptr);
       EXPECT_FALSE(testbox::FindBox(L"stop"));
     }
@@ -310,11 +310,11 @@ TEST_F(ScannedTree, ScansFindEachDocumentOnceWithoutFollowingTheLoop) {
     EXPECT_EQ(recent.size(), 6u);  // the fixture's missing last file and five found
 
     Scan(l, 10091, [&](HWND d) { PickFolder(d, root_); });
-    const RowList rows = ListRows(l);
+    const Rows rows = RowsOf(l);
     ASSERT_EQ(rows.size(), 6u);
     std::vector<std::wstring> green;
     for (size_t i = 0; i < rows.size(); ++i)
-      if (ListColours(l)[i].second == kGreen) {
+      if (ColoursOf(l)[i].second == kGreen) {
         green.push_back(rows[i][1]);
         EXPECT_EQ((Cells{rows[i][4], rows[i][5]}), (Cells{L"", L""}));
       }
@@ -325,7 +325,7 @@ TEST_F(ScannedTree, ScansFindEachDocumentOnceWithoutFollowingTheLoop) {
 TEST_F(ScannedTree, CancelledPickerScansNothing) {
   InList([&](HWND, LONG_PTR, libox_51filesOnDisk* l) {
     Scan(l, 10090, [&](HWND d) { Click(d, 2); });
-    EXPECT_EQ(ListRows(l).size(), 1u);
+    EXPECT_EQ(RowsOf(l).size(), 1u);
     EXPECT_EQ(Recent().size(), 1u);
     EXPECT_EQ(libox_51filesOnDisk::db_stop, nullptr);
   });
@@ -403,7 +403,7 @@ TEST_F(SlowTree, StopClickedDuringTheWalkKeepsWhatWasFound) {
       ASSERT_FALSE(shown.empty());
       EXPECT_EQ(shown.back(), c.atRoot ? root_ : big_);
       if (c.rows == 0) {
-        EXPECT_EQ(ListColours(l), (std::vector<std::pair<int32_t, int32_t>>{{0, kRed}}));
+        EXPECT_EQ(ColoursOf(l), (Colours{{0, kRed}}));
       } else {
         EXPECT_EQ(Sorted(Files(l)), Sorted(top_));
       }
@@ -483,13 +483,13 @@ class OpeningFiles : public FilesList {
     Run([&] { p = CellPoint(l, uint32_t(at - files.begin()) + 1, 3); });
     ClientToScreen(reinterpret_cast<HWND>(l->get_wyndow().window), &p);
     SetCursorPos(p.x, p.y);
-    PumpFor(60);
+    Pump(60);
     INPUT in[4] = {};
     for (INPUT& i : in) i.type = INPUT_MOUSE;
     in[0].mi.dwFlags = in[2].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     in[1].mi.dwFlags = in[3].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(4, in, sizeof(INPUT));
-    PumpFor(400);
+    Pump(400);
     (void)task;
   }
   // Closes the document the list opened (the model keeps no handle on it).
@@ -509,8 +509,8 @@ TEST_F(OpeningFiles, ADocumentOpensWithItsBackupAndBecomesTheLastFile) {
   const std::wstring before = Contents(a);
   ComtreeCalls().clear();
   InList([&](HWND task, LONG_PTR, libox_51filesOnDisk* l) {
-    ASSERT_EQ(ListRows(l).size(), 1u);
-    EXPECT_EQ(ListRows(l)[0][4], L"Rota two");
+    ASSERT_EQ(RowsOf(l).size(), 1u);
+    EXPECT_EQ(RowsOf(l)[0][4], L"Rota two");
     DoubleClick(task, l, a);
     EXPECT_TRUE(all::kalmora_DB::is_init());
     // With a document open a second opening does nothing.

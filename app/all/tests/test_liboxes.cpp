@@ -10,6 +10,7 @@
 #include "comtree_standin.h"
 #include "checks.h"
 #include "dialog_test.h"
+#include "libox_test.h"
 #include "print_checks.h"
 #include "reference_check.h"
 #include "kalmoradb/groups.h"
@@ -30,74 +31,7 @@ using namespace alltest;
 namespace {
 
 using V = std::vector<std::wstring>;
-using Rows = std::vector<V>;
 using rizediveva6::libox;
-
-Rows RowsOf(libox* l) {
-  Rows rows;
-  if (!l) return rows;
-  rizediveva6::line ln;
-  for (uint32_t r = 1; l->nth_line(r, &ln); ++r) rows.push_back(Names(ln.cells));
-  return rows;
-}
-std::vector<int32_t> ColoursOf(libox* l) {
-  std::vector<int32_t> out;
-  rizediveva6::line ln;
-  for (uint32_t r = 1; l->nth_line(r, &ln); ++r) out.push_back(ln.colour);
-  return out;
-}
-V TitlesOf(libox* l) {
-  V out{L""};
-  if (!l) return out;
-  out.clear();
-  rizediveva6::col_info c;
-  for (uint32_t n = 1; l->nth_col(n, &c); ++n) out.push_back(c.name);
-  return out;
-}
-
-// A menu as text: "id text" items, "-" separators, "text{...}" sub-menus.
-std::wstring MenuText(const QEL_KWI::menu_item_list_struct* l) {
-  std::wstring out;
-  for (; l->functor == QEL_KWI::ListCons; l = l->next) {
-    if (!out.empty()) out += L"|";
-    const QEL_KWI::menu_item* it = l->value;
-    if (it->functor == 3) {
-      out += L"-";
-      continue;
-    }
-    const auto* sub = reinterpret_cast<const QEL_KWI::menu_item_list_struct*>(it->w[5]);
-    const wchar_t* text = reinterpret_cast<const wchar_t*>(it->w[1]);
-    if (sub->functor == QEL_KWI::ListCons) out += std::wstring(text) + L"{" + MenuText(sub) + L"}";
-    else out += std::to_wstring(it->w[0]) + L" " + text;
-  }
-  return out;
-}
-
-std::wstring ClipboardText(HWND owner) {
-  std::wstring text;
-  if (!OpenClipboard(owner)) return L"<no clipboard>";
-  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
-    text = static_cast<const wchar_t*>(GlobalLock(h));
-    GlobalUnlock(h);
-  }
-  CloseClipboard();
-  return text;
-}
-
-// Rows as the copy gives them: each cell and a TAB, each row a line.
-std::wstring CopyOf(const Rows& rows) {
-  std::wstring out;
-  for (const V& r : rows) {
-    for (const std::wstring& c : r) out += c + L"\t";
-    out += L"\n";
-  }
-  return out;
-}
-
-// The X side of the clipboard as UTF-8, read by xclip.
-std::string XClipboard() {
-  return kwitest::ShellOutput("xclip -o -selection clipboard -t UTF8_STRING", kwitest::TempDir(L"liboxes_tests") + L"clip.txt");
-}
 
 RosterSpec ListSpec() {
   RosterSpec s = TwoWeekSpec();
@@ -114,24 +48,12 @@ RosterSpec ListSpec() {
   return s;
 }
 
-class Lists : public DialogRoster {
+class Lists : public ListViews {
  protected:
   void SetUp() override {
-    DialogRoster::SetUp();
+    ListViews::SetUp();
     Open(ListSpec());
   }
-  LONG_PTR Pane(HWND task) {
-    LONG_PTR pane = 0;
-    Run([&] {
-      QEL_KWI::rect_struct r{0, 0, 700, 400};
-      QEL_KWI::ilist_struct none{QEL_KWI::ListNil, 0, nullptr};
-      QEL_KWI::menu_struct noMenu{3, 0};
-      pane = QEL_KWI::win_Create(QEL_KWI::wt_child, &r, L"", &noMenu, reinterpret_cast<LONG_PTR>(task), &none,
-                                 tav::NoEventHandler(), 0);
-    });
-    return pane;
-  }
-  static void Pump(DWORD ms = 80) { kwitest::PumpUntil([] { return false; }, ms); }
   // Closes a list as the command tree does: the pane gets its own handler
   // back, so that another list can be made in it.
   void Close(LONG_PTR pane, const std::function<void()>& destroy) {
@@ -165,47 +87,6 @@ class Lists : public DialogRoster {
     for (const std::wstring& l : LinesOf(Fresh(args)))
       if (l.rfind(key + L" ", 0) == 0) return l;
     return L"";
-  }
-  // A left press and release at the middle of a cell (task coordinates).
-  void ClickCell(HWND task, libox* l, uint32_t row, uint32_t col) {
-    // Column n lies between boundaries n and n + 1.
-    std::vector<uint32_t> b;
-    Run([&] {
-      for (auto* x = l->get_boundaries(l->get_wyndow()); !x->Empty(); x = x->tail) b.push_back(x->head);
-    });
-    ASSERT_LT(col, b.size());
-    POINT p{int(b[col - 1] + b[col]) / 2, int(l->get_nth_y(row))};
-    ClientToScreen(task, &p);
-    SetCursorPos(p.x, p.y);
-    Pump();
-    INPUT in{};
-    in.type = INPUT_MOUSE;
-    in.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    SendInput(1, &in, sizeof in);
-    in.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(1, &in, sizeof in);
-    Pump(150);
-  }
-  // Types the text through the input queue, a character at a time.
-  static void TypeText(const std::wstring& text) {
-    for (wchar_t ch : text) {
-      INPUT in[2] = {};
-      in[0].type = in[1].type = INPUT_KEYBOARD;
-      in[0].ki.wScan = in[1].ki.wScan = ch;
-      in[0].ki.dwFlags = KEYEVENTF_UNICODE;
-      in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-      SendInput(2, in, sizeof(INPUT));
-    }
-  }
-  // Opens the cell editor on a cell, replaces its text and presses Enter.
-  void TypeInto(HWND task, libox* l, uint32_t row, uint32_t col, const std::wstring& text) {
-    ClickCell(task, l, row, col);
-    kwitest::SendKey(VK_END, false), kwitest::SendKey(VK_END, true);
-    for (int i = 0; i < 40; ++i) kwitest::SendKey(VK_BACK, false), kwitest::SendKey(VK_BACK, true);
-    TypeText(text);
-    Pump(100);
-    kwitest::SendKey(VK_RETURN, false), kwitest::SendKey(VK_RETURN, true);
-    Pump(200);
   }
 };
 
@@ -243,7 +124,7 @@ TEST_F(Lists, TasksListEditsStoreThroughTheCellEditorAndCopyGivesEveryRow) {
     ASSERT_TRUE(t);
     EXPECT_EQ(TitlesOf(t), (V{L"", L"", L"Tasks"}));
     EXPECT_EQ(RowsOf(t), (Rows{{L"1", L"A"}, {L"2", L"B"}, {L"3", L"C"}, {L"new->", L""}}));
-    EXPECT_EQ(ColoursOf(t).back(), 0);
+    EXPECT_EQ(ColoursOf(t).back().first, 0);
 
     Run([&] { EXPECT_TRUE(t->popup_callback(10101)); });
     EXPECT_EQ(ClipboardText(task), L"1\tA\t\n2\tB\t\n3\tC\t\nnew->\t\t\n");
@@ -291,7 +172,7 @@ TEST_F(Lists, LocationsListRowsAreWhiteAndCopyShowsOneNote) {
     libox* l = o->list_box();
     EXPECT_EQ(TitlesOf(l), (V{L"", L"", L"Locations"}));
     EXPECT_EQ(RowsOf(l), (Rows{{L"1", L"north"}, {L"2", L"south"}, {L"new->", L""}}));
-    EXPECT_EQ(ColoursOf(l), (std::vector<int32_t>{0xFFFFFF, 0xFFFFFF, 0}));
+    EXPECT_EQ(ColoursOf(l), (Colours{{0xFFFFFF, 0}, {0xFFFFFF, 0}, {0, 0}}));
     rec().Clear();
     Run([&] { EXPECT_TRUE(o->popup_callback(10101)); });
     EXPECT_EQ(ClipboardText(task), L"1\tnorth\t\n2\tsouth\t\nnew->\t\t\n");
@@ -395,17 +276,8 @@ TEST_F(Lists, DoctorsListShowsGroupsTogglesThemByClickAndAddsInTheInputRow) {
 
     // The copy read by a spreadsheet's reader gives the rows, each with the
     // empty field after its last TAB.
-    std::string want;
-    for (const V& r : rows) {
-      for (const std::wstring& c : r) want += Narrow(c) + ";";
-      want += "|";
-    }
     Run([&] { EXPECT_TRUE(t->popup_callback(10101)); });
-    EXPECT_EQ(kwitest::ShellOutput("xclip -o -selection clipboard -t UTF8_STRING | python3 -c 'import csv,sys; "
-                                   "print(str().join(chr(59).join(r) + chr(124) "
-                                   "for r in csv.reader(sys.stdin, delimiter=chr(9))))'",
-                                   Path(L"csv.txt")),
-              want + "\n");
+    EXPECT_EQ(SpreadsheetRecords(), SpreadsheetRecordsOf(rows));
     Run([&] { t->destroy_scroll2(); });
   });
   SaveAndClose();
@@ -426,77 +298,15 @@ TEST_F(Lists, DoctorsListWithoutGroupsHasFourColumns) {
   });
 }
 
-// The lists opened by the command tree stand-in's item commands in a task
-// window whose handler runs the first level of the pop-up commands; the
-// data pane is its child.
+// The lists opened by the command tree stand-in's item commands.
 class Roads : public Lists {
  protected:
-  void InRoadTask(const std::function<void(HWND)>& body) {
-    kwitest::TaskOptions o;
-    o.menu = 0;
-    o.events = [](HWND w, QEL_KWI::event_struct* e) -> LONG_PTR {
-      if (TaskMenuCommand(w, e)) return 0;
-      Qel::RunTime::Kernel::Fail();
-    };
-    rec().Clear();
-    IssuedCommands().clear();
-    kwitest::RunInTask(
-        [&](HWND task) {
-          SetForegroundWindow(task);
-          StandinPane() = {Pane(task), tav::NoEventHandler()};
-          body(task);
-          Run([] { all::comtree::delete_liboxes(); });
-          StandinPane() = {};
-        },
-        o);
-    EXPECT_TRUE(kwitest::Reported().empty());
-    kwitest::Reported().clear();
-  }
-  void Issue(const wchar_t* item) {
-    Run([&] { all::comtree::issue_command(rizediveva6::MakeList<const wchar_t*>({L"", L"Input Data", item})); });
-  }
+  void Issue(const wchar_t* item) { IssuePath(std::wstring(L"Input Data/") + item); }
   static libox* Open(const wchar_t* fact) {
     void* v = OpenView(fact);
     if (!v) return nullptr;
     if (std::wstring(fact) == L"db_loclibox") return static_cast<all::loclibox*>(v)->list_box();
     return static_cast<libox*>(v);
-  }
-  // A right press on a row opens the list's pop-up menu, whose own loop a
-  // helper thread answers with the keys; the button is released after.
-  void ChooseFromMenu(HWND task, libox* l, uint32_t row, std::vector<WORD> keys) {
-    std::vector<uint32_t> b;
-    Run([&] {
-      for (auto* x = l->get_boundaries(l->get_wyndow()); !x->Empty(); x = x->tail) b.push_back(x->head);
-    });
-    ASSERT_GE(b.size(), 3u);
-    POINT p{int(b[1] + b[2]) / 2, int(l->get_nth_y(row))};
-    ClientToScreen(task, &p);
-    SetCursorPos(p.x, p.y);
-    Pump();
-    std::thread answer([keys] {
-      Sleep(400);
-      for (WORD vk : keys) {
-        kwitest::SendKey(vk, false), kwitest::SendKey(vk, true);
-        Sleep(100);
-      }
-      INPUT up{};
-      up.type = INPUT_MOUSE;
-      up.mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-      SendInput(1, &up, sizeof up);
-    });
-    INPUT down{};
-    down.type = INPUT_MOUSE;
-    down.mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    SendInput(1, &down, sizeof down);
-    Pump(1200);
-    answer.join();
-    Pump(200);
-  }
-  static std::vector<WORD> Keys(int downs, std::vector<WORD> more = {}) {
-    std::vector<WORD> k(size_t(downs), VK_DOWN);
-    k.insert(k.end(), more.begin(), more.end());
-    k.push_back(VK_RETURN);
-    return k;
   }
   // Chooses an item that asks a name and answers the question; the boxes
   // seen.
@@ -570,7 +380,7 @@ TEST_F(Roads, EveryDoctorsMenuItemReachesItsAction) {
 
     // Randomize colours: stored colours change, the list is made anew.
     const size_t issued = IssuedCommands().size();
-    std::vector<int32_t> before = ColoursOf(l);
+    const auto before = ColoursOf(l);
     ChooseFromMenu(task, l, 1, Keys(4));
     EXPECT_EQ(IssuedCommands().size(), issued + 1);
     l = Open(L"db_drlibox");
@@ -579,7 +389,7 @@ TEST_F(Roads, EveryDoctorsMenuItemReachesItsAction) {
     // Excel: the rows on the clipboard.
     rec().Clear();
     ChooseFromMenu(task, l, 1, Keys(5, {VK_RIGHT, VK_DOWN}));
-    EXPECT_EQ(ClipboardText(task), CopyOf(RowsOf(l)));
+    EXPECT_EQ(ClipboardText(task), TabText(RowsOf(l)));
     EXPECT_EQ(rec().Texts(L"note"), V{L"You may now paste to (eg) Excel"});
 
     // Printer: the font dialog shows; cancelled, nothing printed.
@@ -679,7 +489,7 @@ TEST_F(Roads, EveryPracticesMenuItemReachesItsAction) {
     ChooseFromMenu(task, l, 1, Keys(2));
     EXPECT_EQ(RowsOf(l), (Rows{{L"1", L"P1"}, {L"2", L"P3"}, {L"new->", L""}}));
     ChooseFromMenu(task, l, 1, Keys(3, {VK_RIGHT, VK_DOWN}));
-    EXPECT_EQ(ClipboardText(task), CopyOf(RowsOf(l)));
+    EXPECT_EQ(ClipboardText(task), TabText(RowsOf(l)));
     {
       testbox::Script s({{nullptr, [](HWND d) { testbox::Press(d, IDCANCEL); }}});
       ChooseFromMenu(task, l, 1, Keys(3, {VK_RIGHT}));
@@ -732,7 +542,7 @@ TEST_F(Roads, ARightClickDuringACellEditEndsTheEditFirst) {
     ChooseFromMenu(task, l, 1, Keys(3, {VK_RIGHT, VK_DOWN}));
     const Rows want{{L"1", L"A"}, {L"2", L"B"}, {L"3", L"C"}, {L"4", L"Night"}, {L"new->", L""}};
     EXPECT_EQ(RowsOf(l), want);
-    EXPECT_EQ(ClipboardText(task), CopyOf(want));
+    EXPECT_EQ(ClipboardText(task), TabText(want));
   });
 }
 

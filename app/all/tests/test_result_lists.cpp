@@ -11,7 +11,7 @@
 #include "kalmoradb/sc_mod_date.h"
 #include "liboxes/duties_libox.h"
 #include "liboxes/mod_dates.h"
-#include "list_view_test.h"
+#include "libox_test.h"
 #include "phase1/sc_phase1.h"
 #include "roster_generator.h"
 
@@ -41,14 +41,14 @@ TEST_F(ResultLists, ChangedDatesShowAddedAndRemovedDutiesAndTheirMenuChangesNoth
     all::mod_dates* t = nullptr;
     Run([&] { t = all::mod_dates::new_mod_dates(DataPane(task)); });
     ASSERT_TRUE(t);
-    EXPECT_EQ(ListTitles(t), (Cells{L"", L"", L"Dates", L"Task", L"Location", L"Day", L"Slot", L"Replacement?"}));
-    const RowList want{
+    EXPECT_EQ(TitlesOf(t), (Cells{L"", L"", L"Dates", L"Task", L"Location", L"Day", L"Slot", L"Replacement?"}));
+    const Rows want{
         {L"1", L"10/10/2026", L"ward", L"north", L"Saturday", L"day", L"duty removed"},
         {L"2", L"6/10/2026", L"ward", L"north", L"Tuesday", L"day", L"duty added"},
         {L"3", L"13/10/2026", L"ward", L"north", L"Tuesday", L"night", L"duty removed"},
     };
-    EXPECT_EQ(ListRows(t), want);
-    for (const auto& c : ListColours(t)) EXPECT_EQ(c, (std::pair<int32_t, int32_t>{0xFFFFFF, 0}));
+    EXPECT_EQ(RowsOf(t), want);
+    for (const auto& c : ColoursOf(t)) EXPECT_EQ(c, (std::pair<int32_t, int32_t>{0xFFFFFF, 0}));
 
     // The menu's items and del_selected change no store; copy and print are the list's.
     Run([&] {
@@ -58,7 +58,7 @@ TEST_F(ResultLists, ChangedDatesShowAddedAndRemovedDutiesAndTheirMenuChangesNoth
       t->del_selected();
     });
     EXPECT_EQ(rec().Texts(L"note"), std::vector<std::wstring>{L"del not implemented"});
-    EXPECT_EQ(ListRows(t), want);
+    EXPECT_EQ(RowsOf(t), want);
     EXPECT_FALSE(doc_->is_modified());
     uint32_t stored = 0;
     Run([&] {
@@ -69,7 +69,7 @@ TEST_F(ResultLists, ChangedDatesShowAddedAndRemovedDutiesAndTheirMenuChangesNoth
     });
     EXPECT_EQ(stored, 3u);
     Run([&] { EXPECT_TRUE(t->popup_callback(10101)); });
-    const std::wstring copied = ClipboardUnicode(task);
+    const std::wstring copied = ClipboardText(task);
     EXPECT_EQ(copied.rfind(L"1\t10/10/2026\tward\tnorth\tSaturday\tday\tduty removed\t\n2\t", 0), 0u) << Narrow(copied);
     Run([&] { t->destroy_scroll2(); });
   });
@@ -81,8 +81,8 @@ TEST_F(ResultLists, ChangedDatesWithoutChangesShowTheTitlesOnly) {
     all::mod_dates* t = nullptr;
     Run([&] { t = all::mod_dates::new_mod_dates(DataPane(task)); });
     ASSERT_TRUE(t);
-    EXPECT_EQ(ListRows(t), RowList{});
-    EXPECT_EQ(ListTitles(t).size(), 8u);
+    EXPECT_EQ(RowsOf(t), Rows{});
+    EXPECT_EQ(TitlesOf(t).size(), 8u);
     Run([&] { t->destroy_scroll2(); });
   });
 }
@@ -108,8 +108,8 @@ std::wstring TableDate(const std::wstring& date) {
 
 // The duty index's listing of a mode as table rows without numbers: name
 // ("-" for none), task, location, date, day name, slot.
-RowList IndexListing(uint32_t mode) {
-  RowList out;
+Rows IndexListing(uint32_t mode) {
+  Rows out;
   all::sc_phase1::nd_duty_desc(mode, [&](all::duty_row r) {
     const Cells p = Names(r.row);  // date, day name, slot, location, task, person
     const std::wstring who = p[5] == L"unassigned" ? L"-" : p[5].substr(1);
@@ -120,8 +120,8 @@ RowList IndexListing(uint32_t mode) {
   return out;
 }
 // The same of a table's rows (the day number left out).
-RowList AsListing(const RowList& rows) {
-  RowList out;
+Rows AsListing(const Rows& rows) {
+  Rows out;
   for (const Cells& r : rows) out.push_back({r[1], r[2], r[3], r[4], r[6], r[7]});
   std::sort(out.begin(), out.end());
   return out;
@@ -144,7 +144,7 @@ TEST_F(ResultLists, AssignedAndUnassignedTablesHoldEveryDutyOnceAndAgreeWithTheC
     });
     EXPECT_EQ(taken > 0, c.percent > 0);
     Run([&] { doc_->orv_save(rizediveva6::MakeList<const wchar_t*>({})); });
-    RowList assigned, unassigned, listedAssigned, listedUnassigned;
+    Rows assigned, unassigned, listedAssigned, listedUnassigned;
     uint32_t duties = 0;
     InTask([&](HWND task) {
       for (all::do_ass which : {all::do_ass::assigned, all::do_ass::unassigned}) {
@@ -152,7 +152,7 @@ TEST_F(ResultLists, AssignedAndUnassignedTablesHoldEveryDutyOnceAndAgreeWithTheC
         all::duties_libox* t = nullptr;
         Run([&] { t = all::duties_libox::new_duties_libox(which, pane); });
         ASSERT_TRUE(t);
-        (which == all::do_ass::assigned ? assigned : unassigned) = ListRows(t);
+        (which == all::do_ass::assigned ? assigned : unassigned) = RowsOf(t);
         Run([&] { t->destroy_scroll2(); });
         DestroyWindow(reinterpret_cast<HWND>(pane));
       }
@@ -167,7 +167,7 @@ TEST_F(ResultLists, AssignedAndUnassignedTablesHoldEveryDutyOnceAndAgreeWithTheC
     EXPECT_EQ(AsListing(assigned), listedAssigned);
     EXPECT_EQ(AsListing(unassigned), listedUnassigned);
     // Numbers run 1.. in each table; the day number is the day name's.
-    for (const RowList* rows : {&assigned, &unassigned})
+    for (const Rows* rows : {&assigned, &unassigned})
       for (size_t i = 0; i < rows->size(); ++i) {
         ASSERT_EQ((*rows)[i].size(), 8u);
         ASSERT_EQ((*rows)[i][0], std::to_wstring(i + 1));
@@ -218,7 +218,7 @@ TEST_F(ResultLists, AssignmentsWithoutADutyOrAReadableDoctorGiveNoRow) {
     all::duties_libox* t = nullptr;
     Run([&] { t = all::duties_libox::new_duties_libox(all::do_ass::assigned, DataPane(task)); });
     ASSERT_TRUE(t);
-    const RowList rows = ListRows(t);
+    const Rows rows = RowsOf(t);
     EXPECT_EQ(rows.size(), 3u);
     for (const Cells& r : rows) EXPECT_NE(r[1], L"-");
     EXPECT_TRUE(kwitest::Reported().empty());
@@ -229,15 +229,15 @@ TEST_F(ResultLists, AssignmentsWithoutADutyOrAReadableDoctorGiveNoRow) {
 TEST_F(ResultLists, EmptyRosterListsEveryDutyAsUnassignedAndNoAssignment) {
   Open(TwoWeekSpec());
   InTask([&](HWND task) {
-    RowList rows[2];
+    Rows rows[2];
     int i = 0;
     for (all::do_ass which : {all::do_ass::assigned, all::do_ass::unassigned}) {
       const LONG_PTR pane = DataPane(task);
       all::duties_libox* t = nullptr;
       Run([&] { t = all::duties_libox::new_duties_libox(which, pane); });
       ASSERT_TRUE(t);
-      EXPECT_EQ(ListTitles(t), (Cells{L"", L"Name", L"Task", L"Location", L"date", L"day No", L"day", L"slot"}));
-      rows[i++] = ListRows(t);
+      EXPECT_EQ(TitlesOf(t), (Cells{L"", L"Name", L"Task", L"Location", L"date", L"day No", L"day", L"slot"}));
+      rows[i++] = RowsOf(t);
       Run([&] { t->destroy_scroll2(); });
       DestroyWindow(reinterpret_cast<HWND>(pane));
     }
@@ -262,7 +262,7 @@ TEST_F(ResultLists, DraggedTitleOrdersTheRowsAndTheCopyEqualsThem) {
     all::duties_libox* t = nullptr;
     Run([&] { t = all::duties_libox::new_duties_libox(all::do_ass::assigned, pane); });
     ASSERT_TRUE(t);
-    const RowList before = ListRows(t);
+    const Rows before = RowsOf(t);
     ASSERT_GT(before.size(), 1000u);
     POINT from{}, to{};
     Run([&] {
@@ -270,8 +270,8 @@ TEST_F(ResultLists, DraggedTitleOrdersTheRowsAndTheCopyEqualsThem) {
       to = CellPoint(t, 0, 3);    // "Task"
     });
     kwitest::DragMouse(reinterpret_cast<HWND>(pane), from, to);
-    PumpFor(200);
-    const RowList after = ListRows(t);
+    Pump(200);
+    const Rows after = RowsOf(t);
     ASSERT_EQ(after.size(), before.size());
     // The same rows, each whole with its number, now in the order of a column.
     EXPECT_EQ(AsListing(after), AsListing(before));

@@ -1,7 +1,8 @@
 // The typical week, loadings, ties, can't-do, weekend-slot and holiday
 // list views on real windows: their rows from fixture rosters, checked
-// deletions and the other commands, the number prompts answered from a
-// helper thread, and what a fresh process finds in the saved document.
+// deletions and the other commands through the command tree stand-in, the
+// number prompts answered from a helper thread, and what a fresh process
+// finds in the saved document.
 #include <functional>
 #include <string>
 #include <vector>
@@ -57,16 +58,6 @@ std::vector<uint32_t> CheckedOf(libox* l) {
   EXPECT_EQ(RunTrapped([&] {
     for (const auto* p = l->lbox_getsel().positions; !p->Empty(); p = p->tail) out.push_back(p->head);
   }), 0u);
-  return out;
-}
-
-// The clipboard text the base makes of rows: each cell and a TAB, a line feed per row.
-std::wstring TabText(const Rows& rows) {
-  std::wstring out;
-  for (const V& r : rows) {
-    for (const std::wstring& c : r) out += c + L"\t";
-    out += L"\n";
-  }
   return out;
 }
 
@@ -137,7 +128,7 @@ TEST_F(TypicalList, ShowsEveryCombinationChecksTheStoredOnesAndStoresTheCheckedA
     Rows want;
     for (const auto& c : Combinations({L"T1", L"T2"}, {L"L1", L"L2", L"L3"}, {L"am", L"pm"})) want.push_back({c});
     EXPECT_EQ(RowsOf(sat), want);
-    EXPECT_EQ(ColoursOf(sat), std::vector<int32_t>(12, 0xFFFFFF));
+    EXPECT_EQ(ColoursOf(sat), Colours(12, {0xFFFFFF, 0}));
     EXPECT_TRUE(CheckedOf(sat).empty());
     // Rows 2 ([T2,L1,am]) and 5 ([T1,L2,am]) checked, then another view.
     Run([&] { sat->set_selecteds(rizediveva6::MakeList<uint32_t>({2, 5})); });
@@ -156,6 +147,26 @@ TEST_F(TypicalList, ShowsEveryCombinationChecksTheStoredOnesAndStoresTheCheckedA
     EXPECT_EQ(TitlesOf(week), (V{L"check required", L"Weekday"}));
     EXPECT_EQ(CheckedOf(week), (std::vector<uint32_t>{0, 11}));
     Run([&] { week->destroy_scroll2(); });
+  });
+  EXPECT_EQ(Saved(L"typical"), (V{L"typical 1001", L"typical 1002 1,1,1 2,3,2", L"typical 1003 2,1,1 1,2,1"}));
+}
+
+// Through the command tree: the Saturday list with two rows checked, then
+// another item chosen, stores them; the Weekday list shows its own.
+TEST_F(TypicalList, ChoosingAnotherItemStoresTheCheckedRows) {
+  InRoadTask([&](HWND) {
+    IssuePath(L"Input Data/Duties to do - typical week/Saturday");
+    auto* sat = static_cast<typicalWeeklyDuties*>(OpenView(L"db_typ 1003"));
+    ASSERT_TRUE(sat);
+    EXPECT_EQ(OpenView(L"db_typ"), sat);
+    Run([&] { sat->set_selecteds(rizediveva6::MakeList<uint32_t>({2, 5})); });
+    EXPECT_FALSE(doc_->is_modified());
+    IssuePath(L"Input Data/Duties to do - typical week/Weekday");
+    EXPECT_TRUE(doc_->is_modified());
+    EXPECT_EQ(OpenView(L"db_typ 1003"), nullptr);
+    auto* week = static_cast<typicalWeeklyDuties*>(OpenView(L"db_typ 1002"));
+    ASSERT_TRUE(week);
+    EXPECT_EQ(CheckedOf(week), (std::vector<uint32_t>{0, 11}));
   });
   EXPECT_EQ(Saved(L"typical"), (V{L"typical 1001", L"typical 1002 1,1,1 2,3,2", L"typical 1003 2,1,1 1,2,1"}));
 }
@@ -304,7 +315,7 @@ TEST_F(Loadings, FirstOpeningShowsZeroPartsThenEveryDoctorGetsTen) {
                                {L"B", L"[\"P1\",\"P2\"]", L"  0.0000", L"0"},
                                {L"C", L"[]", L"  0.0000", L"0"},
                                {L"D", L"[\"P2\"]", L"  0.0000", L"0"}}));
-    EXPECT_EQ(ColoursOf(t), std::vector<int32_t>(4, 0xFFFFFF));
+    EXPECT_EQ(ColoursOf(t), Colours(4, {0xFFFFFF, 0}));
     EXPECT_EQ(MenuText(reinterpret_cast<const QEL_KWI::menu_item_list_struct*>(t->menu()->value)),
               L"10136 Even spread|10137 Even spread for checked items|10138 Copy to Weekend table|"
               L"Print{10102 Printer|10101 Excel}");
@@ -384,6 +395,99 @@ TEST_F(Loadings, RefusedValuesStoreNothing) {
   });
   EXPECT_EQ(Stored(0), (V{L"load A weekend0 10 0.1667", L"load B weekend0 30 0.5000", L"load C weekend0 10 0.1667",
                           L"load D weekend0 10 0.1667"}));
+}
+
+// The "Enter parts value" question of the even spreads, answered from a
+// helper thread: each answer stores (or not) before the next case starts.
+TEST_F(Loadings, EvenSpreadAsksPartsAndStoresOnlyASoundAnswer) {
+  struct Case {
+    const char* what;
+    uint32_t id;
+    std::vector<uint32_t> checked;       // rows, from 1
+    std::vector<const wchar_t*> answers;  // null: Cancel
+    V shown;                              // the field's text as each question opened
+    V notes;
+    V parts;                              // after the case
+    const wchar_t* fraction;              // row 1's, after the case
+    bool stored;
+  };
+  const std::wstring notWhole = L"\"x\" is not a whole number";
+  const Case cases[] = {
+      {"every doctor", 10136, {}, {L"5"}, {L"10"}, {}, {L"5", L"5", L"5", L"5"}, L"  0.2500", true},
+      {"checked rows only", 10137, {2, 4}, {L"7"}, {L"10"}, {}, {L"5", L"7", L"5", L"7"}, L"  0.2083", true},
+      {"no row checked", 10137, {}, {L"9"}, {L"10"}, {}, {L"5", L"7", L"5", L"7"}, L"  0.2083", false},
+      {"cancelled", 10136, {}, {nullptr}, {L"10"}, {}, {L"5", L"7", L"5", L"7"}, L"  0.2083", false},
+      {"negative, asked again with it", 10136, {}, {L"-3", L"4"}, {L"10", L"-3"}, {kNotParts},
+       {L"4", L"4", L"4", L"4"}, L"  0.2500", true},
+      {"not a number, then cancelled", 10137, {1}, {L"x", nullptr}, {L"10", L"x"}, {notWhole.c_str()},
+       {L"4", L"4", L"4", L"4"}, L"  0.2500", false},
+      {"past the sum's range", 10136, {}, {L"2147483000"}, {L"10"}, {kTooLarge}, {L"4", L"4", L"4", L"4"},
+       L"  0.2500", false},
+      {"the last sound answer", 10137, {1, 3}, {L"12"}, {L"10"}, {}, {L"12", L"4", L"12", L"4"}, L"  0.3750", true},
+  };
+  InTask([&](HWND task) {
+    for (int i = 0; i < 2; ++i) Run([&, t = Make(task, 0)] { t->destroy_scroll2(); });
+    loadlibox* t = Make(task, 0);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      doc_->set_as_modified(false);
+      rec().Clear();
+      Run([&] {
+        rizediveva6::ListBuilder<uint32_t> rows;
+        for (uint32_t r : c.checked) rows.Add(r);
+        t->set_selecteds(rows.Finish());
+      });
+      std::vector<testbox::Step> steps;
+      V shown;
+      for (const wchar_t* a : c.answers)
+        steps.push_back({L"Loading", [a, &shown](HWND d) {
+                           shown.push_back(CtlText(d, 10001));
+                           if (a) SetDlgItemTextW(d, 10001, a);
+                           Click(d, a ? IDOK : IDCANCEL);
+                         }});
+      testbox::Script script(steps);
+      Run([&] { EXPECT_TRUE(t->popup_callback(c.id)); });
+      script.Finish();
+      EXPECT_EQ(shown, c.shown);
+      EXPECT_EQ(rec().Texts(L"note"), c.notes);
+      EXPECT_EQ(PartsOf(t), c.parts);
+      EXPECT_EQ(RowsOf(t)[0][2], c.fraction);
+      EXPECT_EQ(doc_->is_modified(), c.stored);
+    }
+    Run([&] { t->destroy_scroll2(); });
+  });
+  EXPECT_EQ(Stored(0), (V{L"load A weekend0 12 0.3750", L"load B weekend0 4 0.1250", L"load C weekend0 12 0.3750",
+                          L"load D weekend0 4 0.1250"}));
+}
+
+// Through the command tree: the menu's items reach the open weekday table,
+// which stays open; the weekend table opened after shows the copied parts.
+TEST_F(Loadings, MenuItemsReachTheOpenTableThroughTheCommandTree) {
+  InRoadTask([&](HWND task) {
+    for (int i = 0; i < 2; ++i) IssuePath(L"Rules/Loadings/Weekdays");
+    auto* t = static_cast<loadlibox*>(OpenView(L"db_loadlibox weekend(0)"));
+    ASSERT_TRUE(t);
+    EXPECT_EQ(OpenView(L"db_loadlibox"), t);
+    EXPECT_EQ(OpenView(L"db_loadlibox weekend(1)"), nullptr);
+    EXPECT_EQ(PartsOf(t), (V{L"10", L"10", L"10", L"10"}));
+    {
+      testbox::Script s({{L"Loading", [](HWND d) {
+                            SetDlgItemTextW(d, 10001, L"3");
+                            Click(d, IDOK);
+                          }}});
+      ChooseFromMenu(task, t, 1, Keys(1));  // Even spread
+      s.Finish();
+      EXPECT_EQ(s.Boxes().size(), 1u);
+    }
+    EXPECT_EQ(OpenView(L"db_loadlibox weekend(0)"), t);
+    EXPECT_EQ(PartsOf(t), (V{L"3", L"3", L"3", L"3"}));
+    ChooseFromMenu(task, t, 1, Keys(3));  // Copy to Weekend table
+    EXPECT_EQ(OpenView(L"db_loadlibox weekend(0)"), t);
+    IssuePath(L"Rules/Loadings/Weekends");
+    EXPECT_EQ(PartsOf(static_cast<libox*>(OpenView(L"db_loadlibox weekend(1)"))), (V{L"3", L"3", L"3", L"3"}));
+  });
+  EXPECT_EQ(Stored(1), (V{L"load A weekend1 3 0.2500", L"load B weekend1 3 0.2500", L"load C weekend1 3 0.2500",
+                          L"load D weekend1 3 0.2500"}));
 }
 
 TEST_F(RosterLists, TotalsTableComputesFromBothTablesAndHasNoMenuChecksOrEdits) {
@@ -698,7 +802,7 @@ TEST_F(RosterLists, HolidaysDeleteCheckedRowsByTheirDates) {
     const Rows rows = RowsOf(t);
     EXPECT_EQ(rows, (Rows{{L"1", L"5/10/2026"}, {L"2", L"6/10/2026"}, {L"3", L"7/10/2026"}, {L"4", L"8/10/2026"},
                           {L"5", L"9/10/2026"}}));
-    EXPECT_EQ(ColoursOf(t), std::vector<int32_t>(5, 0xFFFFFF));
+    EXPECT_EQ(ColoursOf(t), Colours(5, {0xFFFFFF, 0}));
     Run([&] { EXPECT_TRUE(t->popup_callback(10101)); });
     EXPECT_EQ(ClipboardText(task), TabText(rows));
     DeleteRows(t, {2, 3});
@@ -765,7 +869,67 @@ TEST_F(RosterLists, WeekendSlotsComeInDayOrderUnderBothStartDays) {
   }
 }
 
-// --- Copy and print of every list ----------------------------------------------------------------
+// --- Pop-up roads --------------------------------------------------------------------------------
+
+// Every deleting item of the ties, can't-do, holiday and weekend menus
+// through the right button, the task window's first level and the command
+// tree stand-in; "Set default weekend slots" is nobody's.
+TEST_F(RosterLists, DeletingMenuItemsReachTheStoreThroughTheCommandTree) {
+  RosterSpec s = TieSpec();
+  s.rules = RuleSpec_().rules;
+  s.holidays = {{2027, 1, 5}, {2027, 1, 12}, {2027, 1, 19}};
+  s.weekend = {{1, 6}, {2, 7}};
+  Open(s);
+  struct Road {
+    const wchar_t* path;
+    const wchar_t* fact;
+    int deleteSelected;  // the item's position in the menu; 0: none
+  };
+  const Road roads[] = {
+      {L"Rules/Ties/List ties", L"db_ties_libox", 2},
+      {L"Rules/Can't dos/List Can't Dos", L"db_cannot_libox", 2},
+      {L"Input Data/List holidays", L"db_hol_libox", 2},
+      {L"Input Data/List weekend duties", L"db_we_libox", 0},
+  };
+  InRoadTask([&](HWND task) {
+    for (const Road& r : roads) {
+      SCOPED_TRACE(Narrow(r.path));
+      IssuePath(r.path);
+      auto* l = static_cast<libox*>(OpenView(r.fact));
+      ASSERT_TRUE(l);
+      const size_t rows = RowsOf(l).size();
+      ASSERT_GE(rows, 2u);
+      if (r.deleteSelected) {
+        // Row 1 checked and deleted: the same list shows one row less.
+        Run([&] { l->set_selecteds(rizediveva6::MakeList<uint32_t>({1})); });
+        ChooseFromMenu(task, l, 1, Keys(r.deleteSelected));
+        EXPECT_EQ(OpenView(r.fact), l);
+        EXPECT_EQ(RowsOf(l).size(), rows - 1);
+      } else {
+        // "Set default weekend slots": nothing stored, the list as it was.
+        doc_->set_as_modified(false);
+        ChooseFromMenu(task, l, 1, Keys(2));
+        EXPECT_EQ(OpenView(r.fact), l);
+        EXPECT_EQ(RowsOf(l).size(), rows);
+        EXPECT_FALSE(doc_->is_modified());
+      }
+      // "Delete all ...": the list made anew from the emptied store.
+      doc_->set_as_modified(false);
+      const size_t issued = IssuedCommands().size();
+      ChooseFromMenu(task, l, 1, Keys(1));
+      EXPECT_TRUE(doc_->is_modified());
+      ASSERT_EQ(IssuedCommands().size(), issued + 1);
+      EXPECT_EQ(IssuedCommands().back(), r.path);
+      EXPECT_TRUE(RowsOf(static_cast<libox*>(OpenView(r.fact))).empty());
+    }
+  });
+  const V dump = Saved(L"dump");
+  EXPECT_EQ((V{dump[5], dump[6]}), (V{L"holidays", L"weekend"}));
+  for (const std::wstring& l : Saved(L"ties")) EXPECT_NE(l.rfind(L"tie ", 0), 0u) << Narrow(l);
+  for (const std::wstring& l : Saved(L"gate")) EXPECT_EQ(l.find(L"rule"), std::wstring::npos) << Narrow(l);
+}
+
+// --- Copy and print of every list with a menu ----------------------------------------------------
 
 // A list made in a pane, and its pop-up command.
 struct Made {
@@ -793,6 +957,7 @@ TEST_F(RosterLists, EveryListCopiesAndPrintsItsRows) {
       {L"Print_holidays", [](LONG_PTR w) { return MadeOf(hol_libox::new_hol_libox(w)); }},
       {L"Print_weekend_duties", [](LONG_PTR w) { return MadeOf(we_libox::new_we_libox(w)); }},
       {L"Print_loading", [](LONG_PTR w) { return MadeOf(loadlibox::new_(w, Table(0))); }},
+      {L"Print_", [](LONG_PTR w) { return MadeOf(cannot_libox::new_cannot_libox(w)); }},  // "Print 'Can't do' rules"
   };
   for (const Lister& l : listers) {
     SCOPED_TRACE(Narrow(l.job));
@@ -811,6 +976,7 @@ TEST_F(RosterLists, EveryListCopiesAndPrintsItsRows) {
       ASSERT_FALSE(rows.empty());
       Run([&] { EXPECT_TRUE(m.popup(10101)); });
       EXPECT_EQ(ClipboardText(task), TabText(rows));
+      EXPECT_EQ(SpreadsheetRecords(), SpreadsheetRecordsOf(rows));
       testbox::Answer font(nullptr, [](HWND d) {
         constexpr int kFaces = 0x470;
         HWND faces = GetDlgItem(d, kFaces);

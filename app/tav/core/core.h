@@ -187,9 +187,13 @@ inline const IDomainDefinition* D(R& record) {
 inline const IDomainDefinition* D(T::RDomainRecord& record) { return T::Domain(record); }
 
 // The class descriptors of the library in one unit table; RunUnitInitialization
-// links them (InitializeUnit does, once per process).
+// links them (InitializeUnit does, once per process, unless a program's own
+// table linked them already).
 const RScopeClassDescriptor* const* UnitTable();
 int InitializeUnit();
+// True when every descriptor of the unit table has been linked (a linked
+// descriptor's word 0 is its method table, no longer a kind code).
+bool UnitLinked(const RScopeClassDescriptor* const* table);
 
 // --- Small helpers shared by the classes ---------------------------------------------
 

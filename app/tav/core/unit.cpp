@@ -260,9 +260,18 @@ decl::UnitTable unit{&core,   &memory,           &bit,
 
 const RScopeClassDescriptor* const* UnitTable() { return classes::unit.Table(); }
 
+bool UnitLinked(const RScopeClassDescriptor* const* table) {
+  constexpr uintptr_t kLastKindCode = 100;
+  for (const RScopeClassDescriptor* const* p = table + 1; reinterpret_cast<intptr_t>(*p) != -2; ++p)
+    if (*p && (*p)->kind < kLastKindCode) return false;
+  return true;
+}
+
 int InitializeUnit() {
-  static int result = Qel::RunTime::RunUnitInitialization(
-      nullptr, reinterpret_cast<void*>(&InitializeUnit), UnitTable(), nullptr);
+  static int result = UnitLinked(UnitTable())
+                          ? 0
+                          : Qel::RunTime::RunUnitInitialization(
+                                nullptr, reinterpret_cast<void*>(&InitializeUnit), UnitTable(), nullptr);
   return result;
 }
 

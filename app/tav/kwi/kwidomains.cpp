@@ -100,6 +100,11 @@ windef* Ctl(int32_t type, rect_struct* r, const wchar_t* title, int64_t id, ilis
   return Def(QEL_KWI::wd_ctl, {P(Wdef(type, r, title, kDialogUnits)), static_cast<LONG_PTR>(id), P(flags)});
 }
 
+windef* Icon(rect_struct* r, int64_t id, int64_t iconId, ilist_struct* flags) {
+  return Def(QEL_KWI::wd_icon, {P(Wdef(QEL_KWI::wt_icon, r, L"", kDialogUnits)), static_cast<LONG_PTR>(id),
+                                static_cast<LONG_PTR>(iconId), P(flags)});
+}
+
 windef* CustomCtl(int32_t type, rect_struct* r, const wchar_t* title, int32_t unit,
                   const wchar_t* className, int64_t id, ilist_struct* flags) {
   return Def(QEL_KWI::wd_customctl,

@@ -37,6 +37,8 @@ windef* DlgFont(int32_t type, rect_struct* r, const wchar_t* title, int32_t unit
                 const wchar_t* face, int32_t size, ilist_struct* flags);
 // ctl(wdef(Type, Rect, Title, dialog units), Id, Flags)
 windef* Ctl(int32_t type, rect_struct* r, const wchar_t* title, int64_t id, ilist_struct* flags);
+// icon(wdef(icon, Rect, "", dialog units), Id, IconId, Flags)
+windef* Icon(rect_struct* r, int64_t id, int64_t iconId, ilist_struct* flags);
 // customctl(wdef(Type, Rect, Title, Unit), Class, Id, Flags)
 windef* CustomCtl(int32_t type, rect_struct* r, const wchar_t* title, int32_t unit,
                   const wchar_t* className, int64_t id, ilist_struct* flags);

@@ -1,0 +1,27 @@
+// The ids of the task window's resources and commands; also read by the
+// resource compiler (plain #defines only).
+#pragma once
+
+#define IDM_TASKMENU 10148
+#define IDA_TASKKEYS 9001
+#define IDI_KALMORA6 9012
+
+#define IDM_FILE_NEW 10150
+#define IDM_FILE_OPEN 10151
+#define IDM_FILE_SAVE 10152
+#define IDM_FILE_SAVEAS 10153
+#define IDM_FILE_EXIT 10158
+#define IDM_FILE_FORGET_EXIT 10159
+#define IDM_OPTIONS 10160
+#define IDM_DELETE_ALL_TIES 10162
+#define IDM_DELETE_ALL_CANTDOS 10163
+#define IDM_DELETE_ALL_ASSIGNMENTS 10164
+#define IDM_DELETE_ALL_DOCTORS 10165
+#define IDM_DELETE_ALL_PRACTICES 10166
+#define IDM_DELETE_ALL_TASKS 10167
+#define IDM_DELETE_ALL_LOCATIONS 10168
+#define IDM_WWW 10169
+#define IDM_HELP_CONTENTS 10171
+#define IDM_HELP_ABOUT 10172
+
+#define IDC_STATUS_TEXT 10202

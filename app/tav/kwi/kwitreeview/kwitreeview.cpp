@@ -350,7 +350,10 @@ void AddItemList(LONG_PTR window, uint32_t parentId, HTREEITEM parent, HTREEITEM
                  const TreeList* trees) {
   for (const TreeList* l = trees; l && l->functor == 1; l = l->next) {
     HTREEITEM h = AddItem(window, parentId, parent, after, l->head);
-    if (after != TVI_SORT) after = h;
+    // Each tree goes after the one before it.  When that one went last,
+    // TVI_LAST places the same and spares the control a linear search for
+    // the handle.
+    if (after != TVI_SORT && after != TVI_LAST) after = h;
   }
 }
 

@@ -192,6 +192,5 @@ int main() {
   InitializeUnit();
   exception::setexceptionstate(exceptionState::New());
   QEL_KWI::ilist_struct visible{QEL_KWI::ListCons, 9, &g_nil};
-  bench::RunInTask(&visible, &g_nomenu, L"bench_tk_tree", Run);
-  return 0;
+  return bench::RunInTask(&visible, &g_nomenu, L"bench_tk_tree", Run) ? 0 : 1;
 }

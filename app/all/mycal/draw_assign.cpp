@@ -247,13 +247,22 @@ void draw_assign::forget_key(const wchar_t* key) {
     if (wcscmp(ndb_duty_assigned_rct_[i - 1].key, key) == 0) ndb_duty_assigned_rct_.erase(i - 1);
 }
 
+// A duty's key belongs to its slot-period alone: the records of others are
+// passed over without comparing keys.
+void draw_assign::forget_duty(const duty_dat& duty, const wchar_t* key) {
+  for (uint32_t i = ndb_duty_assigned_rct_.size(); i > 0; --i) {
+    const assigned_rec& r = ndb_duty_assigned_rct_[i - 1];
+    if (r.duty.at == duty.at && wcscmp(r.key, key) == 0) ndb_duty_assigned_rct_.erase(i - 1);
+  }
+}
+
 bool draw_assign::keep_cell(const duty_dat& duty, rect_struct column, doctor_look* look, rect_struct* cell) {
   const duty_key key = sc_phase1::get_dtbd_key(duty);
   chain_ref doctor;
   if (!sc_assign::is_assigned(key.text, &doctor)) return false;
   if (!look_of(doctor, look) || !look->shown) return false;
   *cell = BoxOf(column);
-  forget_key(key.text);
+  forget_duty(duty, key.text);
   ndb_duty_assigned_rct_.push_back({*cell, duty, K::Memory::CopyStringToHeap(key.text), doctor, look->name});
   return true;
 }
@@ -298,7 +307,7 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
   if (!draw) {
     // The records now, the cells at the next paint.
     for (const duty_dat& one : duties) {
-      forget_key(sc_phase1::get_dtbd_key(one).text);
+      forget_duty(one, sc_phase1::get_dtbd_key(one).text);
       doctor_look look;
       rect_struct cell;
       if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { keep_cell(one, r->rect, &look, &cell); });
@@ -315,7 +324,7 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
     dtbd.drew_few_dtbd(Showing(showing_kind::show_rules), duties.begin(), duties.size(), rule_added::rule_removed, true);
     wyn::wsetforecolor(thiswyn_, 0);
     for (const duty_dat& one : duties) {
-      forget_key(sc_phase1::get_dtbd_key(one).text);
+      forget_duty(one, sc_phase1::get_dtbd_key(one).text);
       if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { drew_one_cell(one, r->rect); });
     }
   });

@@ -1,6 +1,8 @@
 // drag_rct: see the header.
 #include "KWI/drag/drag_rct.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -52,6 +54,14 @@ rect_struct VerticalMove(const drag_obj_dom& k, pnt_struct p, rect_struct s) {
   if (p.y < s.top) return {s.left, C::Sub(s.top, h), s.right, s.top};
   if (p.y > s.bottom) return {s.left, s.bottom, s.right, C::Add(s.bottom, h)};
   return smooth;
+}
+
+// The pixels a rectangle drawn with a pen of width w may touch: r grown by w
+// on every side, kept inside the 32-bit range.
+rect_struct Inked(rect_struct r, int32_t w) {
+  const int64_t m = w > 1 ? w : 1;
+  auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return {clamp(r.left - m), clamp(r.top - m), clamp(r.right + m), clamp(r.bottom + m)};
 }
 
 }  // namespace
@@ -117,9 +127,10 @@ bool drag_rct::drag_it(pnt_struct p, drag_obj_dom* kind) {
     if (!saved_.saved()) save(dc, start_);
     if (state_ == state_dom::bad) return;
     rect_struct n = position(xdrag_, p, start_);
-    rect_struct u = *rect_Union(&start_, &n);
+    // Only what the feedback covers is saved: a move far from the start
+    // would otherwise copy everything between them twice.
     saved_.Restore(dc);
-    save(dc, u);
+    save(dc, Inked(n, win_GetPen(thiswin_)->width));
     win_SetDrawMode(thiswin_, 12);
     draw_Rect(thiswin_, &n);
     moved = true;

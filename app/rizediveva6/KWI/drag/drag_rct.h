@@ -8,10 +8,11 @@
 //    bottom); `stretch_only` without a near edge leaves the state `bad`.
 //  - Each new position derives from the creation rectangle, never from the
 //    previous one; nothing is clamped to the client area.
-//  - The saved screen always covers the creation rectangle and the last
-//    rectangle drawn, so putting it back erases the previous feedback.  It
-//    is kept in a memory bitmap of the screen's format, reused from move to
-//    move, and freed by drop_it or the object's finaliser.
+//  - The saved screen covers the last rectangle drawn with its pen's width
+//    around it (before the first draw, the creation rectangle), so putting
+//    it back erases the previous feedback.  It is kept in a memory bitmap of
+//    the screen's format, reused from move to move, and freed by drop_it or
+//    the object's finaliser.
 //  - From creation to drop_it there is one drag record; after it drag_it
 //    and drop_it fail.  The last feedback stays until the caller repaints.
 #pragma once

@@ -256,13 +256,13 @@ void draw_assign::forget_duty(const duty_dat& duty, const wchar_t* key) {
   }
 }
 
+// The caller has forgotten the duty's record (a full draw: all of them).
 bool draw_assign::keep_cell(const duty_dat& duty, rect_struct column, doctor_look* look, rect_struct* cell) {
   const duty_key key = sc_phase1::get_dtbd_key(duty);
   chain_ref doctor;
   if (!sc_assign::is_assigned(key.text, &doctor)) return false;
   if (!look_of(doctor, look) || !look->shown) return false;
   *cell = BoxOf(column);
-  forget_duty(duty, key.text);
   ndb_duty_assigned_rct_.push_back({*cell, duty, K::Memory::CopyStringToHeap(key.text), doctor, look->name});
   return true;
 }

@@ -58,6 +58,11 @@ bool Confirmed(const wchar_t* question) {
 void ShowVerdict(const ReasonTerm* verdict) { comtree::update_cs_help(255, L"", verdict); }
 void Show(const wchar_t* text) { comtree::update_cs_help(255, text); }
 
+// The cursor a move shows; the same cursor again loads no resource anew.
+void MoveCursor(LONG_PTR window, int32_t id) {
+  if (cursor_Get(window) != id) tav::kwi::cursorset(window, id);
+}
+
 bool CanDo(const ReasonTerm* r) { return r->Kind() == reason_kind::can_do_it; }
 bool RuleIs(const ReasonTerm* r, rule_reason_kind k) {
   return r->Kind() == reason_kind::cant_rule_reason && static_cast<rule_reason_kind>(r->rule->functor) == k;
@@ -607,7 +612,7 @@ bool draw_assign::mousemove_with_drag(pnt_struct p) {
   if (const assigned_rec* target = assignment_at(p)) return swap_verdict(*target);
   if (const dtbd_rec* target = dtbd.duty_at(p)) return drop_verdict(target->duty);
   Show(L"Drop now to delete");
-  tav::kwi::cursorset(thiswin_, 1);
+  MoveCursor(thiswin_, 1);
   return true;
 }
 
@@ -616,14 +621,14 @@ bool draw_assign::swap_verdict(const assigned_rec& target) {
   const ReasonTerm* here = RuleFor(db_drag_rct_.duty, target.doctor);
   if (CanDo(there) && CanDo(here)) {
     Show(L"Can swap");
-    tav::kwi::cursorset(thiswin_, 1);
+    MoveCursor(thiswin_, 1);
     return true;
   }
   const ReasonTerm* refusal = CanDo(there) ? here : there;
   if (RuleIs(refusal, rule_reason_kind::cant_do_it)) Show(tav::string::concat(L"Can't do it - ", refusal->rule->text));
   else if (RuleIs(refusal, rule_reason_kind::tie_prevents_rule)) Show(L"Tie prevents it");
   else return false;
-  tav::kwi::cursorset(thiswin_, kRefusedCursor);
+  MoveCursor(thiswin_, kRefusedCursor);
   return true;
 }
 
@@ -637,7 +642,7 @@ bool draw_assign::drop_verdict(const duty_dat& target) {
   else if (RuleIs(rule, rule_reason_kind::cant_do_it)) Show(rule->rule->text);
   else if (RuleIs(busy, rule_reason_kind::cant_do_it)) Show(busy->rule->text);
   else return false;
-  tav::kwi::cursorset(thiswin_, cursor);
+  MoveCursor(thiswin_, cursor);
   return true;
 }
 

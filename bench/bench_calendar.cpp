@@ -659,8 +659,8 @@ void MeasureAssignments(LONG_PTR pane, const std::wstring& dir) {
       layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
     };
     full();
-    const double fullDraw = Timed(full);
-    const double repaint = Timed([&] { layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>()); });
+    const double fullDraw = Best(full);
+    const double repaint = Best([&] { layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>()); });
     const AssignScene scene = AssignSceneOf(layer);
     auto raw = [&] {
       RawPaint(w, scene.base, true);
@@ -669,15 +669,15 @@ void MeasureAssignments(LONG_PTR pane, const std::wstring& dir) {
       ReleaseDC(w, dc);
     };
     raw();
-    const double peer = Timed(raw);
+    const double peer = Best(raw);
     // One day at a time: the days of the first boxes.
     const size_t n = std::min<size_t>(scene.boxes.size(), 40);
     std::vector<std::wstring> keys;
     for (size_t i = 0; i < n; ++i) keys.push_back(layer->assignments()[static_cast<uint32_t>(i)].key);
-    const double day = Timed([&] {
+    const double day = Best([&] {
       for (const std::wstring& k : keys) layer->drew_days_assigns(rizediveva6::MakeList<const wchar_t*>({k.c_str()}));
     }) / double(n ? n : 1);
-    const double rawDay = Timed([&] {
+    const double rawDay = Best([&] {
       for (size_t i = 0; i < n; ++i) RawDay(w, scene, {scene.boxes[i].period, scene.boxes[i].day});
     }) / double(n ? n : 1);
     std::printf("  view %dx%d: %zu duty columns, %zu boxes\n", across, down, scene.base.duties.size(),

@@ -120,7 +120,7 @@ void drag_rct::save(HDC dc, rect_struct r) {
 
 bool drag_rct::drag_it(pnt_struct p, drag_obj_dom* kind) {
   if (!dragging_) return false;
-  bool moved = false;
+  volatile bool moved = false;
   wyn::with_held_context(Screen(thiswin_), [&] {
     int acquired = 0;
     HDC dc = win_GetNativeGraphicContext(thiswin_, &acquired);

@@ -1,10 +1,12 @@
 // The roster's input lists (doctors, practices, tasks, locations) on a
 // generated 104-week, 60-doctor, 8-practice roster, in a pane of the same
 // size as their peer: an owner-drawn LISTBOX (DrawText per cell) filled
-// with the same row texts, and SetClipboardData of the same copy text.
+// with the same row texts, and SetClipboardData of the same copy text in
+// the same two formats as the lists' copy (ANSI and Unicode).
 // Cases: open (new to first paint), refresh (update_libox to paint), a
 // group toggle round trip (doctors: the store's two replacements, each
-// refreshed and painted; the peer: the cell changed twice, each painted),
+// refreshed and painted; the peer: the same two store replacements, its
+// cell changed with each and painted),
 // copy.  Prints a line per list and case: rows, ms, peer ms, ratio, goal.
 #include <windows.h>
 
@@ -93,19 +95,7 @@ std::wstring CopyText() {
   return text;
 }
 
-void PeerCopy(HWND owner) {
-  const std::wstring text = CopyText();
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-  memcpy(GlobalLock(h), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  GlobalUnlock(h);
-  if (OpenClipboard(owner)) {
-    EmptyClipboard();
-    SetClipboardData(CF_UNICODETEXT, h);
-    CloseClipboard();
-  } else {
-    GlobalFree(h);
-  }
-}
+void PeerCopy(HWND owner) { bench::PutClipboardText(owner, CopyText()); }
 
 // --- our lists ---
 
@@ -223,6 +213,7 @@ void Run(LONG_PTR task) {
         const size_t column = 5;
         const double peerToggle = BestMs(5, [&] {
           for (int i = 0; i < 2; ++i) {
+            Toggle(group, first);  // the same store change on both sides
             std::wstring& cell = g_rows[0][std::min(column, g_rows[0].size() - 1)];
             cell = cell.empty() ? L"X" : L"";
             RECT item;

@@ -6,6 +6,8 @@
 // Invariants:
 //  - Every stored term of the chain "lbox_cust" is line(Ref, ...) naming its
 //    own reference; line_no exists only on the way in.
+//  - Each stored line is also kept decoded (heap copies, by reference),
+//    written with each write of the store and dropped with its chain.
 //  - The display order is a vector of references: the chain order when no
 //    index stands (it follows every add), else the order of the index as
 //    last built (lines added later join at the next build).  Every stored
@@ -302,6 +304,9 @@ class libox : public column {
     return db_bt_class_ ? &sorted_ : &chain_;
   }
   line read(int32_t ref) const;
+  void cache_line(int32_t ref, const line& l);
+  const line* cached(int32_t ref) const;
+  static line heap_line(const line& l);
   void del_index();
   void clear_selection() { selected_.clear(); }
   bool setall_colors(const List<int32_t>* colours);
@@ -356,6 +361,11 @@ class libox : public column {
   uint32_t xtopp_ = 0;
   uint32_t xbott_ = 0;
   HeapArray<int32_t> chain_;   // references in chain order
+  // The stored lines decoded (heap copies), hashed by reference: open
+  // addressing, a power-of-two size at least twice the count; cells null
+  // marks a free slot.
+  HeapArray<line> lines_;
+  uint32_t cached_count_ = 0;
   HeapArray<int32_t> sorted_;  // references in index order, as last built
   bool changed_ = true;        // something changed since the last build
   HeapArray<drawn_row> ndb_line_rct_;

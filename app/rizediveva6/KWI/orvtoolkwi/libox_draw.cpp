@@ -94,18 +94,6 @@ uint8_t* libox::heap_font(const uint8_t* font) {
   return block + 4;
 }
 
-namespace {
-
-line HeapLine(const line& l) {
-  ListBuilder<const wchar_t*> cells(true);
-  for (const SList* c = l.cells; !c->Empty(); c = c->tail) cells.Add(tav::HeapCopy(c->head));
-  line out = l;
-  out.cells = cells.Finish();
-  return out;
-}
-
-}  // namespace
-
 struct libox::row_geometry {
   int64_t bandBottom;
   int64_t height;
@@ -312,7 +300,7 @@ uint32_t libox::paint_rows(wyndow t, uint32_t base, const row_geometry& g, bool 
     }
     reset_font(t);
     if (!my_draw_text(t, l, top32, bottom32, row) || !record) continue;
-    drawn_row d{row, HeapLine(l), {0, int32_t(top32), g.right, int32_t(bottom32)}};
+    drawn_row d{row, heap_line(l), {0, int32_t(top32), g.right, int32_t(bottom32)}};
     d.selected = selected, d.disabled = disabled;
     ndb_line_rct_.push_back(d);
   }

@@ -241,28 +241,45 @@ bool htm::nd_line(Each<const wchar_t*> k) {
   return false;
 }
 
-const wchar_t* htm::all_lines() {
-  const Page* p = ThePage();
-  wchar_t* text = string::NewString(p->units);
+namespace {
+// Copies every line, each followed by a line feed, into text (p->units
+// units and the terminator).
+void JoinLines(const Page* p, wchar_t* text) {
   wchar_t* o = text;
   for (uint64_t i = 0; i < p->count; ++i) {
     memcpy(o, p->lines[i].text, p->lines[i].length * sizeof(wchar_t));
     o += p->lines[i].length;
     *o++ = L'\n';
   }
+  *o = 0;
+}
+}  // namespace
+
+const wchar_t* htm::all_lines() {
+  const Page* p = ThePage();
+  wchar_t* text = string::NewString(p->units);
+  JoinLines(p, text);
   return text;
 }
 
 void htm::clear() {
+  // The line array stays for the next page; its entries are dropped so
+  // that the collector frees the old lines.
   Page* p = ThePage();
-  p->lines = nullptr;
-  p->count = p->capacity = p->units = 0;
+  if (p->lines) memset(p->lines, 0, p->count * sizeof(Line));
+  p->count = p->units = 0;
 }
 
 void htm::WritePage(outputStream* s) {
+  // The page text lives on the global stack only while it is written.
+  const Page* p = ThePage();
+  uint8_t* mark = K::Memory::MarkGStack();
+  auto* text = static_cast<wchar_t*>(GStackAlloc(memory::checksize((p->units + 1) * sizeof(wchar_t))));
+  JoinLines(p, text);
   Tm::TEllipsisArgs<1> a;
-  a.SetTerm(0, D(tav::domains::string), all_lines());
+  a.SetTerm(0, D(tav::domains::string), text);
   s->write(a);
+  K::Memory::ReleaseGStack(mark);
   s->flush();
   s->close();
 }

@@ -1,8 +1,10 @@
 // publish_it: the page plan (names and their file names), the page bodies
 // and the writing of each page file.  The plan, with each doctor's rules and
-// kept messages, lives on the collected heap for one run (the stores do not
-// change during it); each roster row's temporaries on the global stack die
-// when the row is written.
+// kept messages, the week dates and the busy table live on the collected
+// heap for one run (the stores do not change during it); each roster row's
+// temporaries on the global stack die when the row is written.  A doctor's
+// busy cells are the slot-periods of the doctor's assignments, each asked of
+// the busy check; every other cell is not busy.
 #include "publish/publish_it.h"
 
 #include <windows.h>
@@ -304,11 +306,35 @@ struct Numbered {
   uint32_t count;
   const SList* names;
 };
-// What every roster page reads of the document.
+// What every roster page reads of the document, and what the pages share:
+// the date text of each week (null until a row needs it) and the busy table
+// that each page refills.
 struct Roster {
   uint32_t weeks;
   Numbered slots, tasks, locs;
+  const wchar_t** dates;
+  const wchar_t** busy;  // by slot-period: week, then slot, then day
+  uint64_t cells;
 };
+
+// A busy-table cell that the busy check answered "not busy".
+constexpr wchar_t kNotBusy[] = L"";
+
+// The busy-table cell of a slot-period; false outside the roster.
+bool BusyCell(const Roster& r, const sp& at, uint64_t* index) {
+  if (at.day < 1 || at.day > 7 || at.period < 1 || at.period > r.weeks || at.slot < 1 || at.slot > r.slots.count)
+    return false;
+  *index = ((uint64_t{at.period} - 1) * r.slots.count + (at.slot - 1)) * 7 + (at.day - 1);
+  return true;
+}
+
+template <class T>
+T* HeapArray(uint64_t count) {
+  const uint32_t bytes = tav::memory::checksize(count * sizeof(T));
+  auto* a = static_cast<T*>(K::Memory::AllocHeap(bytes));
+  memset(a, 0, bytes);
+  return a;
+}
 
 Numbered NumberedOf(const SList* names) { return Numbered{Count(names), names}; }
 
@@ -411,15 +437,38 @@ const wchar_t* RuleText(const Roster& r, Doctor* d, const sp& at) {
   return MessageFor(d, &first, forbidding);
 }
 
+// Fills the busy table for the doctor: the busy check's text for the
+// slot-period of each of the doctor's assignments.
+void FillBusy(const Roster& r, const Doctor* d) {
+  memset(r.busy, 0, r.cells * sizeof *r.busy);
+  uint8_t* mark = K::Memory::MarkGStack();
+  for (const List<rizediveva6::KeyRef>* e = sc_assign::entries_of(d->ref); !e->Empty(); e = e->tail) {
+    const DutyTerm* duty;
+    uint64_t i;
+    if (!sc_phase1::get_duty_by_key(e->head.key, &duty) || !BusyCell(r, SpOf(duty->dat->at), &i) || r.busy[i])
+      continue;
+    const wchar_t* text;
+    r.busy[i] = BusyText(d, SpOf(duty->dat->at), &text) ? tav::HeapCopy(text) : kNotBusy;
+  }
+  K::Memory::ReleaseGStack(mark);
+}
+
 const wchar_t* DayText(const Roster& r, Doctor* d, const sp& at) {
-  const wchar_t* text;
-  return BusyText(d, at, &text) ? text : RuleText(r, d, at);
+  uint64_t i;
+  const wchar_t* busy = BusyCell(r, at, &i) ? r.busy[i] : nullptr;
+  return busy && busy != kNotBusy ? busy : RuleText(r, d, at);
+}
+
+// The date of day 1 of the week, as the date cells show it.
+const wchar_t* WeekDate(const Roster& r, uint32_t week, uint32_t slot) {
+  const wchar_t*& date = r.dates[week - 1];
+  if (!date) date = tav::HeapCopy(rizediveva6::mytime::dt_str(kalmora_DB::sp_dt(sp{1, week, slot})));
+  return date;
 }
 
 void SlotRow(const Roster& r, Doctor* d, uint32_t week, uint32_t slot, const wchar_t* slotName) {
   uint8_t* mark = K::Memory::MarkGStack();
-  cell row[9] = {Label(rizediveva6::mytime::dt_str(kalmora_DB::sp_dt(sp{1, week, slot})), L"mon"),
-                 Label(slotName, L"slotname")};
+  cell row[9] = {Label(WeekDate(r, week, slot), L"mon"), Label(slotName, L"slotname")};
   for (uint32_t day = 1; day <= 7; ++day) row[day + 1] = Label(DayText(r, d, sp{day, week, slot}), L"cell");
   htm::write_tr();
   htm::do_row(row, 9);
@@ -433,6 +482,7 @@ void DoctorPage(const Roster& r, Doctor* d) {
   htm::write_big_str(d->name);
   htm::write_table(1, 1, 1, 100);
   HeaderRow();
+  FillBusy(r, d);
   const cell spacer = Label(kSpacer, L"space");
   for (uint32_t week = 1; week <= r.weeks; ++week) {
     if (r.slots.count != 1) {
@@ -503,8 +553,11 @@ void publish_it::do_publish() {
 
 const wchar_t* publish_it::write_pages() {
   const Plan plan = MakePlan();
-  const Roster roster{kalmora_DB::get_weeks_duration(), NumberedOf(kalmora_DB::get_list_slots()),
-                      NumberedOf(tasks::list_tasks()), NumberedOf(locations::list_locs())};
+  Roster roster{kalmora_DB::get_weeks_duration(), NumberedOf(kalmora_DB::get_list_slots()),
+                NumberedOf(tasks::list_tasks()), NumberedOf(locations::list_locs()), nullptr, nullptr, 0};
+  roster.cells = uint64_t{roster.weeks} * roster.slots.count * 7;
+  roster.dates = HeapArray<const wchar_t*>(roster.weeks);
+  roster.busy = HeapArray<const wchar_t*>(roster.cells);
   FramesetPage();
   StartingPage(L"km6staff", L"kalmora6", L"Choose a practice");
   StartingPage(L"km6roster", L"Roster", L"Choose a doctor");

@@ -388,16 +388,26 @@ bool BusyText(const Doctor* d, const sp& at, const wchar_t** text) {
 }
 
 // The doctor's rules that forbid the duty, as bits in rule order (0: the
-// rule check allows it); `all` false stops at the first.
-uint64_t Forbidding(const Doctor* d, const DutyDatTerm* duty, bool all) {
+// rule check allows it).
+uint64_t Forbidding(const Doctor* d, const DutyDatTerm* duty) {
   uint64_t bits = 0;
   uint32_t i = 0;
-  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail, ++i) {
-    if (!sc_rules::rule_forbids(duty, r->head)) continue;
-    bits |= uint64_t{1} << (i < 63 ? i : 63);
-    if (!all) break;
-  }
+  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail, ++i)
+    if (sc_rules::rule_forbids(duty, r->head)) bits |= uint64_t{1} << (i < 63 ? i : 63);
   return bits;
+}
+
+// Whether one of the doctor's rules forbids the duty.  The rule that forbade
+// the duty before (*last) is asked first: the duties of one slot-period are
+// mostly forbidden by the same rule.
+bool Forbidden(const Doctor* d, const DutyDatTerm* duty, const RuleTerm** last) {
+  if (*last && sc_rules::rule_forbids(duty, *last)) return true;
+  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail)
+    if (r->head != *last && sc_rules::rule_forbids(duty, r->head)) {
+      *last = r->head;
+      return true;
+    }
+  return false;
 }
 
 // The rule check's message for a forbidden duty; kept per set of forbidding
@@ -427,12 +437,13 @@ const wchar_t* RuleText(const Roster& r, Doctor* d, const sp& at) {
   const SpTerm spt{1, at.day, at.period, at.slot};
   if (r.tasks.count == 0 || r.locs.count == 0) return kDots;
   const DutyDatTerm first{1, &spt, 1, 1, &kFalse};
-  const uint64_t forbidding = Forbidding(d, &first, true);
+  const uint64_t forbidding = Forbidding(d, &first);
   if (!forbidding) return kDots;
+  const RuleTerm* last = nullptr;
   for (uint32_t task = 1; task <= r.tasks.count; ++task)
     for (uint32_t where = task == 1 ? 2 : 1; where <= r.locs.count; ++where) {
       const DutyDatTerm duty{1, &spt, where, task, &kFalse};
-      if (!Forbidding(d, &duty, false)) return kDots;
+      if (!Forbidden(d, &duty, &last)) return kDots;
     }
   return MessageFor(d, &first, forbidding);
 }

@@ -160,15 +160,17 @@ uint64_t EscapedUnits(uint32_t c) {
 
 namespace {
 
+// Whether a unit stands for itself in the escaped text.
+bool Plain(wchar_t c) { return c <= 0x7E && c != L'&' && c != L'<' && c != L'>' && c != L'"'; }
+
 // The units of the escaped text; `plain` tells whether it equals the text.
 uint64_t EscapedUnits(const wchar_t* text, bool* plain) {
-  uint64_t units = 0;
-  *plain = true;
-  for (const wchar_t* s = text; *s;) {
-    const uint64_t n = EscapedUnits(CodePoint(s));
-    *plain = *plain && n == 1;
-    units += n;
-  }
+  const wchar_t* s = text;
+  while (Plain(*s) && *s) ++s;
+  *plain = !*s;
+  if (*plain) return static_cast<uint64_t>(s - text);
+  uint64_t units = static_cast<uint64_t>(s - text);
+  while (*s) units += EscapedUnits(CodePoint(s));
   return units;
 }
 
@@ -198,7 +200,11 @@ void EscapeInto(const wchar_t* text, wchar_t* out) {
 void AddEscaped(const wchar_t* text) {
   bool plain;
   const uint64_t units = EscapedUnits(text, &plain);
-  if (plain) return Take(HeapCopy(text), units);
+  if (plain) {
+    wchar_t* copy = string::NewString(units);
+    memcpy(copy, text, units * sizeof(wchar_t));
+    return Take(copy, units);
+  }
   wchar_t* line = string::NewString(units);
   EscapeInto(text, line);
   Take(line, units);

@@ -133,6 +133,7 @@ struct Doctor {
   const SList* groups;
   const List<const RuleTerm*>* rules;  // the stored rules of the doctor and the doctor's practices
   uint32_t ruleCount;
+  uint64_t slotPeriodOnly;  // the rules (bits below 63) that read a duty's slot-period alone
   const List<const struct Message*>* messages;  // can't-do messages met so far
   const wchar_t* file;  // null: no page (in no practice)
   bool written;
@@ -189,7 +190,8 @@ class FileNames {
 const List<Doctor*>* ReadDoctors() {
   ListBuilder<Doctor*> b(true);
   staff_db::nd_person([&](const PersonTerm* p) {
-    b.Add(OnHeap(Doctor{p->ref, tav::HeapCopy(p->dat->name), HeapCopyList(p->dat->groups), nullptr, 0, nullptr, nullptr, false}));
+    b.Add(OnHeap(Doctor{p->ref, tav::HeapCopy(p->dat->name), HeapCopyList(p->dat->groups), nullptr, 0, 0, nullptr,
+                        nullptr, false}));
     K::Fail();
   });
   return b.Finish();
@@ -206,6 +208,14 @@ const List<const WhichRuleTerm*>* ReadRules() {
     K::Fail();
   });
   return b.Finish();
+}
+
+// The rules (bits below 63, in list order) that read a duty's slot-period alone.
+uint64_t SlotPeriodOnly(const List<const RuleTerm*>* rules) {
+  uint64_t bits = 0;
+  for (uint32_t i = 0; i < 63 && !rules->Empty(); rules = rules->tail, ++i)
+    if (sc_rules::reads_slot_period_only(rules->head->type)) bits |= uint64_t{1} << i;
+  return bits;
 }
 
 // The rules that the rule check reads for the doctor: the doctor's own and
@@ -231,6 +241,7 @@ Plan MakePlan() {
   for (const List<Doctor*>* d = plan.doctors; !d->Empty(); d = d->tail) {
     d->head->rules = RulesOf(rules, d->head);
     d->head->ruleCount = Count(d->head->rules);
+    d->head->slotPeriodOnly = SlotPeriodOnly(d->head->rules);
     d->head->messages = rizediveva6::Nil<const Message*>();
   }
   for (const List<Practice*>* p = plan.practices; !p->Empty(); p = p->tail)
@@ -432,13 +443,15 @@ const wchar_t* MessageFor(Doctor* d, const DutyDatTerm* duty, uint64_t forbiddin
 }
 
 // Dots when some task at some location is allowed, else the can't-do
-// message of the first pair, else dots.
+// message of the first pair, else dots.  A rule of the slot-period alone
+// that forbids the first pair forbids them all.
 const wchar_t* RuleText(const Roster& r, Doctor* d, const sp& at) {
   const SpTerm spt{1, at.day, at.period, at.slot};
   if (r.tasks.count == 0 || r.locs.count == 0) return kDots;
   const DutyDatTerm first{1, &spt, 1, 1, &kFalse};
   const uint64_t forbidding = Forbidding(d, &first);
   if (!forbidding) return kDots;
+  if (forbidding & d->slotPeriodOnly) return MessageFor(d, &first, forbidding);
   const RuleTerm* last = nullptr;
   for (uint32_t task = 1; task <= r.tasks.count; ++task)
     for (uint32_t where = task == 1 ? 2 : 1; where <= r.locs.count; ++where) {

@@ -3,13 +3,14 @@
 // 60-doctor, 8-practice roster, and the typical week of a roster of 10
 // tasks, locations and slots (1,000 rows), in a pane of the same size as
 // their peer: an owner-drawn LISTBOX (DrawText per cell) filled with the
-// same row texts, and SetClipboardData of the same copy text.
+// same row texts, and SetClipboardData of the same copy text in the lists'
+// two formats (ANSI and Unicode).
 // Cases: open (new to first paint), refresh (update_libox to paint), a
 // round trip of two store changes, each refreshed and painted (doctors: a
 // group toggled twice; loadings: row 1's parts changed and back; can't-do,
 // ties, holidays: row 1 checked and deleted, then stored again; the peer:
-// the cell changed twice, or its first row deleted and inserted again,
-// each painted), copy.  Prints a line per list and case: rows, ms, peer
+// the same store change with the cell changed twice, or its first row
+// deleted and inserted again, each painted), copy.  Prints a line per list and case: rows, ms, peer
 // ms, ratio, goal.
 #include <windows.h>
 
@@ -108,19 +109,7 @@ std::wstring CopyText() {
   return text;
 }
 
-void PeerCopy(HWND owner) {
-  const std::wstring text = CopyText();
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-  memcpy(GlobalLock(h), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  GlobalUnlock(h);
-  if (OpenClipboard(owner)) {
-    EmptyClipboard();
-    SetClipboardData(CF_UNICODETEXT, h);
-    CloseClipboard();
-  } else {
-    GlobalFree(h);
-  }
-}
+void PeerCopy(HWND owner) { bench::PutClipboardText(owner, CopyText()); }
 
 // --- our lists ---
 
@@ -139,13 +128,15 @@ struct Kind {
   const char* trip = nullptr;
   std::function<void(void*, HWND)> ours;
   peer_trip peer = peer_trip::none;
+  // A cell_twice trip's store change of step 0 or 1, made on both sides.
+  std::function<void(int)> store;
 };
 
 template <class T>
 Kind KindOf(const char* name, std::function<void*(LONG_PTR)> make = [](LONG_PTR pane) -> void* { return T::new_(pane); }) {
   return {name, make, [](void* v) { return static_cast<T*>(v)->list_box(); },
           [](void* v) { static_cast<T*>(v)->update_libox(); }, [](void* v) { static_cast<T*>(v)->destroy_scroll2(); },
-          nullptr, {}, peer_trip::none};
+          nullptr, {}, peer_trip::none, {}};
 }
 
 // The rows of a list as texts, and its boundaries as the peer's edges.
@@ -193,24 +184,41 @@ void DelSelected(rz::libox* l) {
 }
 
 // The round trips of the roster's lists.
-void DoctorsTrip(void* v, HWND pane) {
+// Doctors: the first doctor's first practice toggled.
+void DoctorsStore(int) {
   static all::chain_ref first;
-  all::staff_db::nd_person([&](const all::PersonTerm* p) { first = p->ref; });
-  const wchar_t* group = tav::HeapCopy(all::groups::list_groups()->head);
+  static const wchar_t* group;
+  if (!group) {
+    all::staff_db::nd_person([&](const all::PersonTerm* p) { first = p->ref; });
+    group = tav::HeapCopy(all::groups::list_groups()->head);
+  }
+  Toggle(group, first);
+}
+
+void DoctorsTrip(void* v, HWND pane) {
   for (int i = 0; i < 2; ++i) {
-    Toggle(group, first);
+    DoctorsStore(i);
     static_cast<all::drlibox*>(v)->update_libox();
     UpdateWindow(pane);
   }
 }
 
-void LoadingsTrip(void* v, HWND pane) {
+// Loadings: the first doctor's weekday parts one more, then back.
+void LoadingsStore(int step) {
   static all::chain_ref first;
-  all::staff_db::nd_person([&](const all::PersonTerm* p) { first = p->ref; });
-  const all::WhatStatTerm* weekday = all::MakeWhatStat(all::stat_kind::weekend, 0);
-  const uint32_t parts = all::load_db::get_load(weekday, all::staff_db::get_personref(first)->dat->name).parts;
-  for (uint32_t p : {parts + 1, parts}) {
-    all::load_db::put_load(weekday, first, p);
+  static const all::WhatStatTerm* weekday;
+  static uint32_t parts;
+  if (!weekday) {
+    all::staff_db::nd_person([&](const all::PersonTerm* p) { first = p->ref; });
+    weekday = all::MakeWhatStat(all::stat_kind::weekend, 0);
+    parts = all::load_db::get_load(weekday, all::staff_db::get_personref(first)->dat->name).parts;
+  }
+  all::load_db::put_load(weekday, first, step == 0 ? parts + 1 : parts);
+}
+
+void LoadingsTrip(void* v, HWND pane) {
+  for (int i = 0; i < 2; ++i) {
+    LoadingsStore(i);
     static_cast<all::loadlibox*>(v)->update_libox();
     UpdateWindow(pane);
   }
@@ -291,6 +299,7 @@ void Measure(const Kind& k, LONG_PTR pane) {
     const double peerTrip = BestMs(5, [&] {
       if (k.peer == peer_trip::cell_twice) {
         for (int i = 0; i < 2; ++i) {
+          if (k.store) k.store(i);  // the same store change on both sides
           std::wstring& cell = g_rows[0][std::min<size_t>(5, g_rows[0].size() - 1)];
           cell = cell.empty() ? L"X" : L"";
           RECT item;
@@ -360,9 +369,11 @@ void Run(LONG_PTR task) {
     const LONG_PTR pane = win_Create(wt_child, &r, L"", &nomenu, task, &end, tav::NoEventHandler(), 0);
     Kind doctorsList = KindOf<all::drlibox>("doctors");
     doctorsList.trip = "toggle", doctorsList.ours = &DoctorsTrip, doctorsList.peer = peer_trip::cell_twice;
+    doctorsList.store = &DoctorsStore;
     Kind loadings = KindOf<all::loadlibox>(
         "loadings", [](LONG_PTR p) -> void* { return all::loadlibox::new_(p, all::MakeWhatStat(all::stat_kind::weekend, 0)); });
     loadings.trip = "parts", loadings.ours = &LoadingsTrip, loadings.peer = peer_trip::cell_twice;
+    loadings.store = &LoadingsStore;
     Kind rules = KindOf<all::cannot_libox>(
         "can't-do", [](LONG_PTR p) -> void* { return all::cannot_libox::new_cannot_libox(p); });
     rules.trip = "delete", rules.ours = &RulesTrip, rules.peer = peer_trip::row_out_and_in;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,29 @@ inline double Now() {
   LARGE_INTEGER c;
   QueryPerformanceCounter(&c);
   return static_cast<double>(c.QuadPart) / frequency;
+}
+
+// Puts text on the clipboard as the GUI layer's cb_PutString does: the ANSI
+// text (format 1) and the Unicode text (format 13), so that a peer copy
+// pays for the same two blocks as a list's copy.
+inline void PutClipboardText(HWND owner, const std::wstring& text) {
+  const int units = int(text.size()) + 1;
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), units, nullptr, 0, nullptr, nullptr);
+  HGLOBAL ansi = GlobalAlloc(GMEM_MOVEABLE, size_t(bytes > 0 ? bytes : 1));
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), units, static_cast<char*>(GlobalLock(ansi)), bytes, nullptr, nullptr);
+  GlobalUnlock(ansi);
+  HGLOBAL wide = GlobalAlloc(GMEM_MOVEABLE, size_t(units) * sizeof(wchar_t));
+  memcpy(GlobalLock(wide), text.c_str(), size_t(units) * sizeof(wchar_t));
+  GlobalUnlock(wide);
+  if (!OpenClipboard(owner)) {
+    GlobalFree(ansi);
+    GlobalFree(wide);
+    return;
+  }
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, ansi);
+  SetClipboardData(CF_UNICODETEXT, wide);
+  CloseClipboard();
 }
 
 // Runs a Unix program through Wine and returns the text of the file `result`

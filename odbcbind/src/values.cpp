@@ -6,6 +6,8 @@
 // put that does not fit, has the wrong kind or holds a field out of range
 // is refused before the row is touched.  Dates, times and timestamps put
 // back the text that the getter gives.
+#include <emmintrin.h>
+
 #include <cstring>
 #include <cwchar>
 
@@ -33,15 +35,14 @@ const uint8_t* MakeBinary(const uint8_t* bytes, uint32_t length) {
 
 namespace {
 
-// Appends n left-justified in a field of `width` characters.
+// Appends n (a 16-bit field) left-justified in a field of `width` characters.
 wchar_t* PutNumber(wchar_t* out, int n, int width) {
-  wchar_t digits[12];
-  int count = 0;
-  unsigned u = n < 0 ? 0u - unsigned(n) : unsigned(n);
-  do digits[count++] = wchar_t(L'0' + u % 10); while (u /= 10);
   wchar_t* start = out;
+  unsigned u = n < 0 ? 0u - unsigned(n) : unsigned(n);
   if (n < 0) *out++ = L'-';
-  while (count) *out++ = digits[--count];
+  int count = u < 10 ? 1 : u < 100 ? 2 : u < 1000 ? 3 : u < 10000 ? 4 : 5;
+  for (int i = count - 1; i >= 0; --i, u /= 10) out[i] = wchar_t(L'0' + u % 10);
+  out += count;
   while (out - start < width) *out++ = L' ';
   return out;
 }
@@ -173,6 +174,19 @@ void PutTemporal(const wchar_t* text, uint32_t type, uint8_t* element) {
   memcpy(element, fields, n * sizeof(uint16_t));
 }
 
+// The units of `text` before its terminator, at most `limit`; reads no unit
+// at or past `limit`, eight at a time while eight remain.
+size_t BoundedLength(const wchar_t* text, size_t limit) {
+  const __m128i zero = _mm_setzero_si128();
+  size_t n = 0;
+  for (; n + 8 <= limit; n += 8) {
+    __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + n));
+    if (int hit = _mm_movemask_epi8(_mm_cmpeq_epi16(units, zero))) return n + __builtin_ctz(hit) / 2;
+  }
+  while (n < limit && text[n]) ++n;
+  return n;
+}
+
 Ham* HamRow(void* address, uint32_t row, const wchar_t* name) {
   Ham* ham = FindHam(address, name);
   if (row < 1 || row > ham->header.rows) BindingError(kIllegalConstant, name);
@@ -185,8 +199,7 @@ data_struct* ReadElement(uint32_t type, const uint8_t* element, uint32_t size, S
   switch (type) {
     case odbcString: case odbcNumeric: case odbcLongText: {
       const auto* text = reinterpret_cast<const wchar_t*>(element);
-      size_t n = 0;
-      while (n < size / sizeof(wchar_t) && text[n]) ++n;
+      size_t n = BoundedLength(text, size / sizeof(wchar_t));
       data_struct* v = NewValue(type, uint32_t((n + 1) * sizeof(wchar_t)));
       auto* out = reinterpret_cast<wchar_t*>(v + 1);
       wmemcpy(out, text, n);

@@ -207,6 +207,30 @@ TEST_F(StubTest, CopiesOutStopAtTheElement) {
   EXPECT_EQ(BinaryBytes(Get(bytes, 2)->value.binary), (std::vector<uint8_t>{4, 5}));
 }
 
+TEST_F(StubTest, TextEndsAtItsTerminatorOrTheElementEnd) {
+  // Row 1's element is followed by row 2's, full of 'y': a text read past
+  // the element's end would pick them up.
+  struct Case {
+    int32_t bytes;
+    int terminator;  // unit index of the zero in row 1, -1 for none
+    size_t length;
+  } cases[] = {
+      {48, -1, 24}, {48, 0, 0}, {48, 7, 7}, {48, 8, 8}, {48, 9, 9}, {48, 16, 16}, {48, 23, 23},
+      {33, -1, 16}, {14, -1, 7}, {16, -1, 8}, {18, 8, 8},
+  };
+  for (const Case& c : cases) {
+    void* text = StubHam(odbcString, c.bytes, 2);
+    uint8_t* data = H(text)->Data();
+    const size_t units = size_t(c.bytes) / sizeof(wchar_t);
+    for (size_t i = 0; i < units; ++i) memcpy(data + i * sizeof(wchar_t), L"x", sizeof(wchar_t));
+    for (size_t i = 0; i < units; ++i) memcpy(H(text)->Element(2) + i * sizeof(wchar_t), L"y", sizeof(wchar_t));
+    if (c.terminator >= 0) memset(data + c.terminator * sizeof(wchar_t), 0, sizeof(wchar_t));
+    H(text)->Indicators()[0] = SQL_NTS;
+    EXPECT_EQ(std::wstring(Get(text, 1)->value.text), std::wstring(c.length, L'x'))
+        << c.bytes << " bytes, zero at " << c.terminator;
+  }
+}
+
 TEST_F(StubTest, DateTextsReadInBothForms) {
   struct Case {
     uint32_t type;

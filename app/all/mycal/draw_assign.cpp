@@ -58,6 +58,11 @@ bool Confirmed(const wchar_t* question) {
 void ShowVerdict(const ReasonTerm* verdict) { comtree::update_cs_help(255, L"", verdict); }
 void Show(const wchar_t* text) { comtree::update_cs_help(255, text); }
 
+// The cursor a move shows; the same cursor again loads no resource anew.
+void MoveCursor(LONG_PTR window, int32_t id) {
+  if (cursor_Get(window) != id) tav::kwi::cursorset(window, id);
+}
+
 bool CanDo(const ReasonTerm* r) { return r->Kind() == reason_kind::can_do_it; }
 bool RuleIs(const ReasonTerm* r, rule_reason_kind k) {
   return r->Kind() == reason_kind::cant_rule_reason && static_cast<rule_reason_kind>(r->rule->functor) == k;
@@ -247,13 +252,22 @@ void draw_assign::forget_key(const wchar_t* key) {
     if (wcscmp(ndb_duty_assigned_rct_[i - 1].key, key) == 0) ndb_duty_assigned_rct_.erase(i - 1);
 }
 
+// A duty's key belongs to its slot-period alone: the records of others are
+// passed over without comparing keys.
+void draw_assign::forget_duty(const duty_dat& duty, const wchar_t* key) {
+  for (uint32_t i = ndb_duty_assigned_rct_.size(); i > 0; --i) {
+    const assigned_rec& r = ndb_duty_assigned_rct_[i - 1];
+    if (r.duty.at == duty.at && wcscmp(r.key, key) == 0) ndb_duty_assigned_rct_.erase(i - 1);
+  }
+}
+
+// The caller has forgotten the duty's record (a full draw: all of them).
 bool draw_assign::keep_cell(const duty_dat& duty, rect_struct column, doctor_look* look, rect_struct* cell) {
   const duty_key key = sc_phase1::get_dtbd_key(duty);
   chain_ref doctor;
   if (!sc_assign::is_assigned(key.text, &doctor)) return false;
   if (!look_of(doctor, look) || !look->shown) return false;
   *cell = BoxOf(column);
-  forget_key(key.text);
   ndb_duty_assigned_rct_.push_back({*cell, duty, K::Memory::CopyStringToHeap(key.text), doctor, look->name});
   return true;
 }
@@ -298,7 +312,7 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
   if (!draw) {
     // The records now, the cells at the next paint.
     for (const duty_dat& one : duties) {
-      forget_key(sc_phase1::get_dtbd_key(one).text);
+      forget_duty(one, sc_phase1::get_dtbd_key(one).text);
       doctor_look look;
       rect_struct cell;
       if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { keep_cell(one, r->rect, &look, &cell); });
@@ -315,7 +329,7 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
     dtbd.drew_few_dtbd(Showing(showing_kind::show_rules), duties.begin(), duties.size(), rule_added::rule_removed, true);
     wyn::wsetforecolor(thiswyn_, 0);
     for (const duty_dat& one : duties) {
-      forget_key(sc_phase1::get_dtbd_key(one).text);
+      forget_duty(one, sc_phase1::get_dtbd_key(one).text);
       if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { drew_one_cell(one, r->rect); });
     }
   });
@@ -598,7 +612,7 @@ bool draw_assign::mousemove_with_drag(pnt_struct p) {
   if (const assigned_rec* target = assignment_at(p)) return swap_verdict(*target);
   if (const dtbd_rec* target = dtbd.duty_at(p)) return drop_verdict(target->duty);
   Show(L"Drop now to delete");
-  tav::kwi::cursorset(thiswin_, 1);
+  MoveCursor(thiswin_, 1);
   return true;
 }
 
@@ -607,14 +621,14 @@ bool draw_assign::swap_verdict(const assigned_rec& target) {
   const ReasonTerm* here = RuleFor(db_drag_rct_.duty, target.doctor);
   if (CanDo(there) && CanDo(here)) {
     Show(L"Can swap");
-    tav::kwi::cursorset(thiswin_, 1);
+    MoveCursor(thiswin_, 1);
     return true;
   }
   const ReasonTerm* refusal = CanDo(there) ? here : there;
   if (RuleIs(refusal, rule_reason_kind::cant_do_it)) Show(tav::string::concat(L"Can't do it - ", refusal->rule->text));
   else if (RuleIs(refusal, rule_reason_kind::tie_prevents_rule)) Show(L"Tie prevents it");
   else return false;
-  tav::kwi::cursorset(thiswin_, kRefusedCursor);
+  MoveCursor(thiswin_, kRefusedCursor);
   return true;
 }
 
@@ -628,7 +642,7 @@ bool draw_assign::drop_verdict(const duty_dat& target) {
   else if (RuleIs(rule, rule_reason_kind::cant_do_it)) Show(rule->rule->text);
   else if (RuleIs(busy, rule_reason_kind::cant_do_it)) Show(busy->rule->text);
   else return false;
-  tav::kwi::cursorset(thiswin_, cursor);
+  MoveCursor(thiswin_, cursor);
   return true;
 }
 

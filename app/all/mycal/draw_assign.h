@@ -94,6 +94,7 @@ class draw_assign {
   void drew_one_cell(const duty_dat& duty, rect_struct column);
   bool look_of(chain_ref doctor, doctor_look* look);
   void forget_key(const wchar_t* key);
+  void forget_duty(const duty_dat& duty, const wchar_t* key);
   void repaint_all();
   // One day (period, day) redrawn, or during a run invalidated.
   void repaint_day(uint32_t period, uint32_t day, bool draw);

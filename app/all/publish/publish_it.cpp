@@ -1,8 +1,10 @@
 // publish_it: the page plan (names and their file names), the page bodies
 // and the writing of each page file.  The plan, with each doctor's rules and
-// kept messages, lives on the collected heap for one run (the stores do not
-// change during it); each roster row's temporaries on the global stack die
-// when the row is written.
+// kept messages, the week dates and the busy table live on the collected
+// heap for one run (the stores do not change during it); each roster row's
+// temporaries on the global stack die when the row is written.  A doctor's
+// busy cells are the slot-periods of the doctor's assignments, each asked of
+// the busy check; every other cell is not busy.
 #include "publish/publish_it.h"
 
 #include <windows.h>
@@ -131,6 +133,7 @@ struct Doctor {
   const SList* groups;
   const List<const RuleTerm*>* rules;  // the stored rules of the doctor and the doctor's practices
   uint32_t ruleCount;
+  uint64_t slotPeriodOnly;  // the rules (bits below 63) that read a duty's slot-period alone
   const List<const struct Message*>* messages;  // can't-do messages met so far
   const wchar_t* file;  // null: no page (in no practice)
   bool written;
@@ -187,7 +190,8 @@ class FileNames {
 const List<Doctor*>* ReadDoctors() {
   ListBuilder<Doctor*> b(true);
   staff_db::nd_person([&](const PersonTerm* p) {
-    b.Add(OnHeap(Doctor{p->ref, tav::HeapCopy(p->dat->name), HeapCopyList(p->dat->groups), nullptr, 0, nullptr, nullptr, false}));
+    b.Add(OnHeap(Doctor{p->ref, tav::HeapCopy(p->dat->name), HeapCopyList(p->dat->groups), nullptr, 0, 0, nullptr,
+                        nullptr, false}));
     K::Fail();
   });
   return b.Finish();
@@ -204,6 +208,14 @@ const List<const WhichRuleTerm*>* ReadRules() {
     K::Fail();
   });
   return b.Finish();
+}
+
+// The rules (bits below 63, in list order) that read a duty's slot-period alone.
+uint64_t SlotPeriodOnly(const List<const RuleTerm*>* rules) {
+  uint64_t bits = 0;
+  for (uint32_t i = 0; i < 63 && !rules->Empty(); rules = rules->tail, ++i)
+    if (sc_rules::reads_slot_period_only(rules->head->type)) bits |= uint64_t{1} << i;
+  return bits;
 }
 
 // The rules that the rule check reads for the doctor: the doctor's own and
@@ -229,6 +241,7 @@ Plan MakePlan() {
   for (const List<Doctor*>* d = plan.doctors; !d->Empty(); d = d->tail) {
     d->head->rules = RulesOf(rules, d->head);
     d->head->ruleCount = Count(d->head->rules);
+    d->head->slotPeriodOnly = SlotPeriodOnly(d->head->rules);
     d->head->messages = rizediveva6::Nil<const Message*>();
   }
   for (const List<Practice*>* p = plan.practices; !p->Empty(); p = p->tail)
@@ -304,11 +317,35 @@ struct Numbered {
   uint32_t count;
   const SList* names;
 };
-// What every roster page reads of the document.
+// What every roster page reads of the document, and what the pages share:
+// the date text of each week (null until a row needs it) and the busy table
+// that each page refills.
 struct Roster {
   uint32_t weeks;
   Numbered slots, tasks, locs;
+  const wchar_t** dates;
+  const wchar_t** busy;  // by slot-period: week, then slot, then day
+  uint64_t cells;
 };
+
+// A busy-table cell that the busy check answered "not busy".
+constexpr wchar_t kNotBusy[] = L"";
+
+// The busy-table cell of a slot-period; false outside the roster.
+bool BusyCell(const Roster& r, const sp& at, uint64_t* index) {
+  if (at.day < 1 || at.day > 7 || at.period < 1 || at.period > r.weeks || at.slot < 1 || at.slot > r.slots.count)
+    return false;
+  *index = ((uint64_t{at.period} - 1) * r.slots.count + (at.slot - 1)) * 7 + (at.day - 1);
+  return true;
+}
+
+template <class T>
+T* HeapArray(uint64_t count) {
+  const uint32_t bytes = tav::memory::checksize(count * sizeof(T));
+  auto* a = static_cast<T*>(K::Memory::AllocHeap(bytes));
+  memset(a, 0, bytes);
+  return a;
+}
 
 Numbered NumberedOf(const SList* names) { return Numbered{Count(names), names}; }
 
@@ -362,16 +399,26 @@ bool BusyText(const Doctor* d, const sp& at, const wchar_t** text) {
 }
 
 // The doctor's rules that forbid the duty, as bits in rule order (0: the
-// rule check allows it); `all` false stops at the first.
-uint64_t Forbidding(const Doctor* d, const DutyDatTerm* duty, bool all) {
+// rule check allows it).
+uint64_t Forbidding(const Doctor* d, const DutyDatTerm* duty) {
   uint64_t bits = 0;
   uint32_t i = 0;
-  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail, ++i) {
-    if (!sc_rules::rule_forbids(duty, r->head)) continue;
-    bits |= uint64_t{1} << (i < 63 ? i : 63);
-    if (!all) break;
-  }
+  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail, ++i)
+    if (sc_rules::rule_forbids(duty, r->head)) bits |= uint64_t{1} << (i < 63 ? i : 63);
   return bits;
+}
+
+// Whether one of the doctor's rules forbids the duty.  The rule that forbade
+// the duty before (*last) is asked first: the duties of one slot-period are
+// mostly forbidden by the same rule.
+bool Forbidden(const Doctor* d, const DutyDatTerm* duty, const RuleTerm** last) {
+  if (*last && sc_rules::rule_forbids(duty, *last)) return true;
+  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail)
+    if (r->head != *last && sc_rules::rule_forbids(duty, r->head)) {
+      *last = r->head;
+      return true;
+    }
+  return false;
 }
 
 // The rule check's message for a forbidden duty; kept per set of forbidding
@@ -396,30 +443,56 @@ const wchar_t* MessageFor(Doctor* d, const DutyDatTerm* duty, uint64_t forbiddin
 }
 
 // Dots when some task at some location is allowed, else the can't-do
-// message of the first pair, else dots.
+// message of the first pair, else dots.  A rule of the slot-period alone
+// that forbids the first pair forbids them all.
 const wchar_t* RuleText(const Roster& r, Doctor* d, const sp& at) {
   const SpTerm spt{1, at.day, at.period, at.slot};
   if (r.tasks.count == 0 || r.locs.count == 0) return kDots;
   const DutyDatTerm first{1, &spt, 1, 1, &kFalse};
-  const uint64_t forbidding = Forbidding(d, &first, true);
+  const uint64_t forbidding = Forbidding(d, &first);
   if (!forbidding) return kDots;
+  if (forbidding & d->slotPeriodOnly) return MessageFor(d, &first, forbidding);
+  const RuleTerm* last = nullptr;
   for (uint32_t task = 1; task <= r.tasks.count; ++task)
     for (uint32_t where = task == 1 ? 2 : 1; where <= r.locs.count; ++where) {
       const DutyDatTerm duty{1, &spt, where, task, &kFalse};
-      if (!Forbidding(d, &duty, false)) return kDots;
+      if (!Forbidden(d, &duty, &last)) return kDots;
     }
   return MessageFor(d, &first, forbidding);
 }
 
+// Fills the busy table for the doctor: the busy check's text for the
+// slot-period of each of the doctor's assignments.
+void FillBusy(const Roster& r, const Doctor* d) {
+  memset(r.busy, 0, r.cells * sizeof *r.busy);
+  uint8_t* mark = K::Memory::MarkGStack();
+  for (const List<rizediveva6::KeyRef>* e = sc_assign::entries_of(d->ref); !e->Empty(); e = e->tail) {
+    const DutyTerm* duty;
+    uint64_t i;
+    if (!sc_phase1::get_duty_by_key(e->head.key, &duty) || !BusyCell(r, SpOf(duty->dat->at), &i) || r.busy[i])
+      continue;
+    const wchar_t* text;
+    r.busy[i] = BusyText(d, SpOf(duty->dat->at), &text) ? tav::HeapCopy(text) : kNotBusy;
+  }
+  K::Memory::ReleaseGStack(mark);
+}
+
 const wchar_t* DayText(const Roster& r, Doctor* d, const sp& at) {
-  const wchar_t* text;
-  return BusyText(d, at, &text) ? text : RuleText(r, d, at);
+  uint64_t i;
+  const wchar_t* busy = BusyCell(r, at, &i) ? r.busy[i] : nullptr;
+  return busy && busy != kNotBusy ? busy : RuleText(r, d, at);
+}
+
+// The date of day 1 of the week, as the date cells show it.
+const wchar_t* WeekDate(const Roster& r, uint32_t week, uint32_t slot) {
+  const wchar_t*& date = r.dates[week - 1];
+  if (!date) date = tav::HeapCopy(rizediveva6::mytime::dt_str(kalmora_DB::sp_dt(sp{1, week, slot})));
+  return date;
 }
 
 void SlotRow(const Roster& r, Doctor* d, uint32_t week, uint32_t slot, const wchar_t* slotName) {
   uint8_t* mark = K::Memory::MarkGStack();
-  cell row[9] = {Label(rizediveva6::mytime::dt_str(kalmora_DB::sp_dt(sp{1, week, slot})), L"mon"),
-                 Label(slotName, L"slotname")};
+  cell row[9] = {Label(WeekDate(r, week, slot), L"mon"), Label(slotName, L"slotname")};
   for (uint32_t day = 1; day <= 7; ++day) row[day + 1] = Label(DayText(r, d, sp{day, week, slot}), L"cell");
   htm::write_tr();
   htm::do_row(row, 9);
@@ -433,6 +506,7 @@ void DoctorPage(const Roster& r, Doctor* d) {
   htm::write_big_str(d->name);
   htm::write_table(1, 1, 1, 100);
   HeaderRow();
+  FillBusy(r, d);
   const cell spacer = Label(kSpacer, L"space");
   for (uint32_t week = 1; week <= r.weeks; ++week) {
     if (r.slots.count != 1) {
@@ -503,8 +577,11 @@ void publish_it::do_publish() {
 
 const wchar_t* publish_it::write_pages() {
   const Plan plan = MakePlan();
-  const Roster roster{kalmora_DB::get_weeks_duration(), NumberedOf(kalmora_DB::get_list_slots()),
-                      NumberedOf(tasks::list_tasks()), NumberedOf(locations::list_locs())};
+  Roster roster{kalmora_DB::get_weeks_duration(), NumberedOf(kalmora_DB::get_list_slots()),
+                NumberedOf(tasks::list_tasks()), NumberedOf(locations::list_locs()), nullptr, nullptr, 0};
+  roster.cells = uint64_t{roster.weeks} * roster.slots.count * 7;
+  roster.dates = HeapArray<const wchar_t*>(roster.weeks);
+  roster.busy = HeapArray<const wchar_t*>(roster.cells);
   FramesetPage();
   StartingPage(L"km6staff", L"kalmora6", L"Choose a practice");
   StartingPage(L"km6roster", L"Roster", L"Choose a doctor");

@@ -61,6 +61,8 @@ bool SameDuty(const DutyDatTerm* a, const DutyDatTerm* b) {
          a->changed->functor == b->changed->functor;
 }
 
+// The fields each kind reads; sc_rules::reads_slot_period_only tells the
+// same of the slot, day and week kinds.
 bool TypeMatches(const RuleTypeTerm* t, const DutyDatTerm* duty) {
   switch (t->Kind()) {
     case rule_kind::r_slot: return t->number == duty->at->slot;
@@ -246,6 +248,18 @@ const ReasonTerm* sc_rules::rule_allows_it(const DutyDatTerm* duty, const PgTerm
 
 bool sc_rules::rule_forbids(const DutyDatTerm* duty, const RuleTerm* rule) {
   return Forbids(rule) && TypeMatches(rule->type, duty);
+}
+
+bool sc_rules::reads_slot_period_only(const RuleTypeTerm* type) {
+  switch (type->Kind()) {
+    case rule_kind::r_slot:
+    case rule_kind::r_day:
+    case rule_kind::r_period: return true;
+    case rule_kind::r_where:
+    case rule_kind::r_what:
+    case rule_kind::r_dtbd: return false;
+  }
+  return false;
 }
 
 bool sc_rules::rule_exists(const DutyDatTerm* duty, const RuleTerm* rule, const wchar_t** desc) {

@@ -147,6 +147,10 @@ class sc_rules {
   static bool rule_exists(const DutyDatTerm* duty, const RuleTerm* rule, const wchar_t** desc);
   // rule_exists without the description: whether the rule forbids the duty.
   static bool rule_forbids(const DutyDatTerm* duty, const RuleTerm* rule);
+  // Whether a rule of the type reads nothing of a duty but its slot-period
+  // (slot, day and week rules): its verdict is one for every task and
+  // location there.
+  static bool reads_slot_period_only(const RuleTypeTerm* type);
   // Description and verb: "<type text> " and "can't do", else "No desc" and "??".
   static void rule_desc(const RuleTerm* rule, const wchar_t** desc, const wchar_t** verb);
   // False when the type has no text (a day number without a name).

@@ -84,6 +84,35 @@ class Rules : public Roster {
 
 const std::vector<std::wstring> kSpecRules = {L"South ?? No desc", L"Ann can't do late "};
 
+TEST_F(Rules, SlotDayAndWeekRulesGiveOneVerdictForEveryTaskAndLocationOfASlotPeriod) {
+  Run([] {
+    const SpTerm at{1, 3, 2, 1};  // day 3 of week 2, first slot
+    const tav::BooleanTerm inForce{2}, no{1};
+    const tav::ConstantTerm cantDo{static_cast<uint64_t>(can_do_kind::i_cant_do)};
+    const auto forbids = [&](const RuleTypeTerm& type, uint32_t task, uint32_t where) {
+      const RuleTerm rule{1, &inForce, &type, &cantDo};
+      const DutyDatTerm duty{1, &at, where, task, &no};
+      return sc_rules::rule_forbids(&duty, &rule);
+    };
+    struct Case {
+      rule_kind kind;
+      bool slotPeriodOnly;
+    };
+    for (const Case c : {Case{rule_kind::r_slot, true}, Case{rule_kind::r_day, true}, Case{rule_kind::r_period, true},
+                         Case{rule_kind::r_where, false}, Case{rule_kind::r_what, false},
+                         Case{rule_kind::r_dtbd, false}}) {
+      RuleTypeTerm type{static_cast<uint64_t>(c.kind), {0}};
+      EXPECT_EQ(sc_rules::reads_slot_period_only(&type), c.slotPeriodOnly) << static_cast<int>(c.kind);
+      if (!c.slotPeriodOnly) continue;
+      // The number that forbids the first pair forbids every pair.
+      for (type.number = 1; type.number <= 7 && !forbids(type, 1, 1); ++type.number) {}
+      ASSERT_LE(type.number, 7u) << static_cast<int>(c.kind);
+      for (uint32_t task = 1; task <= 3; ++task)
+        for (uint32_t where = 1; where <= 3; ++where) EXPECT_TRUE(forbids(type, task, where));
+    }
+  });
+}
+
 TEST_F(Rules, ToggleTwiceAddsThenRemovesAndMarksBothTimes) {
   rule_added first, second;
   EXPECT_TRUE(Marks([&] { first = sc_rules::remove_or_add_rule(R(who_kind::person_rule, L"Cy", rule_kind::r_period, 2)); }));

@@ -143,6 +143,34 @@ TEST_F(Drag, ScreenOutsideTheLastFeedbackIsRestored) {
   });
 }
 
+// The saved screen is reused from move to move: what the window draws
+// meanwhile outside the feedback stays, and a wide pen's outline is erased.
+TEST_F(Drag, LaterMovesKeepWhatTheWindowDrewMeanwhile) {
+  InTask([](HWND task) {
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    const rect_struct area{0, 0, 300, 200}, start{50, 60, 250, 100};
+    rect_struct box = start;
+    // The screen the window shows at the end: the pattern, the start box anew.
+    Paint(w);
+    win_Clear_1(w, &box, 0x0000FF);
+    const Pixels expected = WindowPixels(w, area);
+    Paint(w);
+    pen_struct wide{5, 0, 0x00FF00};
+    win_SetPen(w, &wide);
+    brush_struct hollow{1, 0};
+    win_SetBrush(w, &hollow);
+    drag_rct* drag = drag_rct::new_drag_rct(w, start, {120, 80}, kAny, allow_stetch::whole_rct_only);
+    drag_obj_dom kind;
+    ASSERT_TRUE(drag->drag_it({130, 150}, &kind));  // feedback at (60, 130, 260, 170)
+    win_Clear_1(w, &box, 0x0000FF);                // the window draws the start box anew
+    ASSERT_TRUE(drag->drag_it({20, 20}, &kind));
+    ASSERT_TRUE(drag->drag_it({200, 170}, &kind));
+    const rect_struct last = drag_rct::position(kind, {200, 170}, start);
+    const Pixels after = WindowPixels(w, area);
+    ExpectSameOutside(expected, after, {last.left - 5, last.top - 5, last.right + 5, last.bottom + 5});
+  });
+}
+
 TEST_F(Drag, BadStateDrawsNothing) {
   InTask([](HWND task) {
     const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);

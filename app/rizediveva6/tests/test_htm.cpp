@@ -274,6 +274,27 @@ TEST_F(Pages, LargeArgumentsAndPages) {
   EXPECT_EQ(Lines().size(), 0u);
 }
 
+TEST_F(Pages, APageAfterALongerOneHoldsOnlyItsOwnLinesAndTheWriteLeavesTheGlobalStack) {
+  // The line array is kept across clear: the short page must not show any
+  // line of the long one, in the buffer, the joined text or the file.
+  htm::clear();
+  for (int i = 0; i < 5000; ++i) htm::write_li(L"long & old");
+  htm::clear();
+  EXPECT_EQ(Lines().size(), 0u);
+  EXPECT_STREQ(htm::all_lines(), L"");
+  htm::assert_line(L"a");
+  htm::write_str(L"\xE9");
+  EXPECT_EQ(Lines(), (Lns{L"a", L"&#233;"}));
+  EXPECT_STREQ(htm::all_lines(), L"a\n&#233;\n");
+  const std::wstring file = L"rz_short_page.html";
+  uint8_t* top = TPrologThreadData::GetGStackTop();
+  htm::WritePage(tav::outputStream_file::create8(file.c_str()));
+  EXPECT_EQ(TPrologThreadData::GetGStackTop(), top);
+  EXPECT_EQ(Bytes(file), "a\r\n&#233;\r\n");
+  EXPECT_EQ(Lines().size(), 2u);  // the page stays
+  DeleteFileW(file.c_str());
+}
+
 TEST_F(Pages, BuildPageTwiceLeavesOneFileWithTheSecondPage) {
   // Pages open in the shell's associated program: Wine's browser bridge,
   // pointed at a stub that logs the address it is given.

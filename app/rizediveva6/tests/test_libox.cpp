@@ -199,6 +199,51 @@ TEST_F(Lists, LinesAndCells) {
   EXPECT_EQ(dialogs_.shown(), (std::vector<DialogRecorder::Shown>{{L"note", L"Error 866 in libox"}}));
 }
 
+// Lines read back follow every write of the store: many lines, one
+// replaced, the chain refilled with other lines (references used again),
+// cells given on the global stack and released after the add.
+TEST_F(Lists, LinesReadBackFollowEveryWrite) {
+  Run([&] {
+    auto row = [](const wchar_t* tag, int i) { return Row{tag + std::to_wstring(i), std::to_wstring(i * 7)}; };
+    Rows rows;
+    for (int i = 1; i <= 300; ++i) rows.push_back(row(L"a", i));
+    libox* l = Filled({});
+    for (const Row& r : rows) {
+      uint8_t* mark = Qel::RunTime::Kernel::Memory::MarkGStack();
+      ListBuilder<const wchar_t*> cells;
+      for (const std::wstring& c : r) {
+        wchar_t* on = Qel::RunTime::Kernel::Memory::AllocGStackString(uint32_t(c.size()) + 1);
+        wcscpy(on, c.c_str());
+        cells.Add(on);
+      }
+      l->lbox_add(L<const SList*>({cells.Finish()}));
+      Qel::RunTime::Kernel::Memory::ReleaseGStack(mark);
+    }
+    EXPECT_EQ(Shown(l), rows);
+
+    line ln;
+    ASSERT_TRUE(l->nth_line(150, &ln));
+    ln.cells = Cells({L"changed"});
+    ln.colour = 0x123456;
+    l->replace_line(ln);
+    rows[149] = {L"changed"};
+    EXPECT_EQ(Shown(l), rows);
+    ASSERT_TRUE(l->nth_line(150, &ln));
+    EXPECT_EQ(ln.colour, 0x123456);
+
+    Rows refill;
+    ListBuilder<line> lines;
+    for (int i = 1; i <= 120; ++i) {
+      refill.push_back(row(L"b", i));
+      lines.Add(LineNo(Cells(refill.back()), i));
+    }
+    l->lbox_add_lines(lines.Finish());
+    EXPECT_EQ(Shown(l), refill);
+    ASSERT_TRUE(l->nth_line(120, &ln));
+    EXPECT_EQ(ln.colour, 120);
+  });
+}
+
 TEST_F(Lists, WidenColumnsGivesEveryColumnTheDefaultWidth) {
   Run([&] {
     libox* l = Filled({});

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -367,6 +368,77 @@ TEST_F(DrawnLists, ThumbDragPastSixteenBits) {
     SCROLLINFO si = Info(SIF_POS);
     GetScrollInfo(bar, SB_CTL, &si);
     EXPECT_EQ(si.nPos, int(l->offset()));
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
+// A pass outside an update event leaves nothing to paint, and a later one
+// that repaints only the changed rows draws what a full paint draws: after
+// each change the screen equals the list repainted whole, and the change
+// shows (the rows it touches differ from before).
+TEST_F(DrawnLists, DirectPassDrawsEveryChange) {
+  Run([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    libox* l = Make(task, Numbered(6));
+    ASSERT_EQ(RunTrapped([&] {
+      l->set_selected_props(MakeList<selected_prop>({{selected_prop::selected_is_colored, 0, 0}}));
+      l->set_selected(2);
+      l->lbox_draw();
+    }), 0u);
+    kwitest::PumpUntil([] { return false; }, 200);
+    ASSERT_EQ(RunTrapped([&] { l->lbox_draw(); }), 0u);
+    EXPECT_FALSE(GetUpdateRect(task, nullptr, FALSE));
+    auto replaceCell = [&](uint32_t row, const wchar_t* text) {
+      line ln;
+      ASSERT_TRUE(l->nth_line(row, &ln));
+      ln.cells = Cells({L"line " + std::to_wstring(row), text});
+      l->replace_line(ln);
+    };
+    struct Step {
+      const char* what;
+      std::function<void()> change;
+      int row;  // a row whose pixels the change alters; 0: rows below the list
+    };
+    const Step steps[] = {
+        {"selection moved", [&] { l->set_selected(4); }, 2},
+        {"selection added", [&] { l->set_selected(5); }, 5},
+        {"cell text", [&] { replaceCell(3, L"WWWW"); }, 3},
+        {"cell tick", [&] { replaceCell(1, L"X"); }, 1},
+        {"row disabled", [&] { l->lbox_enable(MakeList<int32_t>({1, 1, 1, 1, 1, 0})); }, 6},
+        {"line added", [&] { l->lbox_add(Cons<const SList*>(Cells({L"line 7", L"7"}), Nil<const SList*>())); }, 7},
+        {"pending paint", [&] {
+           InvalidateRect(task, nullptr, FALSE);
+           l->set_selected(1);
+         }, 1},
+    };
+    const rect_struct area{0, 0, 400, 200};
+    g_list = l;  // paints run the list's pass
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.what);
+      const Pixels before = WindowPixels(w, area);
+      ASSERT_EQ(RunTrapped([&] {
+        s.change();
+        l->lbox_draw();
+      }), 0u);
+      const Pixels direct = WindowPixels(w, area);
+      const int top = kBand + s.row * kH;
+      bool differs = false;
+      for (int y = top + 1; y < top + kH; ++y)
+        for (int x = 28; x < 320; ++x) differs = differs || before.at(x, y) != direct.at(x, y);
+      EXPECT_TRUE(differs);
+      kwitest::PumpUntil([] { return false; }, 100);
+      InvalidateRect(task, nullptr, TRUE);
+      UpdateWindow(task);
+      const Pixels full = WindowPixels(w, area);
+      int diff = 0, fx = -1, fy = -1;
+      for (int y = 0; y < full.h; ++y)
+        for (int x = 0; x < full.w; ++x)
+          if (full.at(x, y) != direct.at(x, y) && diff++ == 0) fx = x, fy = y;
+      EXPECT_EQ(diff, 0) << "first at " << fx << "," << fy;
+      ASSERT_EQ(RunTrapped([&] { l->lbox_draw(); }), 0u);  // the next step's pass starts from a direct one
+    }
+    g_list = nullptr;
     RunTrapped([&] { l->destroy_scroll(); });
   });
 }

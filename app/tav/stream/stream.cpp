@@ -328,9 +328,10 @@ outputStream_chain::Record* outputStream_chain::NewBuffer(uint64_t size) {
     capacity_ = capacity;
   }
   uint8_t* memory;
-  if (bytes == kBufferSize) {
-    // Standard buffers are carved from larger zeroed blocks: one collector
-    // allocation serves sixteen of them.
+  if (bytes == kBufferSize && count_ > 0) {
+    // Standard buffers after the first are carved from larger zeroed blocks:
+    // one collector allocation serves sixteen of them.  The first stands
+    // alone, so a short text costs one small block.
     if (chunkLeft_ == 0) {
       constexpr uint32_t kChunk = 16 * kBufferSize;
       chunk_ = static_cast<uint8_t*>(K::Memory::AllocAtomicHeap(kChunk));

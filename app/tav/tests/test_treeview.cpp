@@ -312,6 +312,29 @@ TEST_F(TreeView, DeletedSubtreesAreForgottenAndTheirIdsReusable) {
   });
 }
 
+// A child deleted first (head, middle or tail of its siblings) must leave the
+// others forgotten with their parent and their ids free again.
+TEST_F(TreeView, DeletingOneChildThenItsParentForgetsTheRest) {
+  InTask([&](LONG_PTR task) {
+    LONG_PTR w = NewTree(task);
+    for (uint32_t first : {2u, 3u, 4u}) {
+      kwiTreeView::insert_tree_list(
+          w, 0, Last(),
+          List({Tree(1, L"p", {Tree(2, L"a"), Tree(3, L"b", {Tree(5, L"e")}), Tree(4, L"c")}),
+                Tree(6, L"q")}));
+      kwiTreeView::delete_item(w, first);
+      EXPECT_FALSE(kwiTreeView::itemidexist(w, first)) << first;
+      kwiTreeView::delete_item(w, 1);
+      for (uint32_t id : {1u, 2u, 3u, 4u, 5u})
+        EXPECT_FALSE(kwiTreeView::itemidexist(w, id)) << first << " " << id;
+      kwiTreeView::insert_tree_list(w, 6, Last(), List({Tree(3, L"b2"), Tree(1, L"p2")}));
+      EXPECT_EQ(Describe(kwiTreeView::get_all(w)), L"6:q[3:b2 1:p2]") << first;
+      kwiTreeView::delete_item(w, 6);
+      EXPECT_EQ(kwiTreeView::get_count(w), 0u);
+    }
+  });
+}
+
 TEST_F(TreeView, StatesConvertBothWaysAndSetItemWritesEveryBit) {
   EXPECT_EQ(kwiTreeView::itemstate_tonative(States({ItemStateFlag::bold, ItemStateFlag::bold})), 0x10u);
   EXPECT_EQ(Flags(kwiTreeView::itemstate_fromnative(0x22)),

@@ -1,9 +1,14 @@
 // drag_rct: see the header.
 #include "KWI/drag/drag_rct.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
 #include "KWI/Wyn/checked.h"
+#include "KWI/Wyn/wyn.h"
 #include "kwi/kwi.h"
-#include "stream/stream.h"
 
 namespace rizediveva6 {
 
@@ -51,11 +56,25 @@ rect_struct VerticalMove(const drag_obj_dom& k, pnt_struct p, rect_struct s) {
   return smooth;
 }
 
+// The pixels a rectangle drawn with a pen of width w may touch: r grown by w
+// on every side, kept inside the 32-bit range.
+rect_struct Inked(rect_struct r, int32_t w) {
+  const int64_t m = w > 1 ? w : 1;
+  auto clamp = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return {clamp(r.left - m), clamp(r.top - m), clamp(r.right + m), clamp(r.bottom + m)};
+}
+
 }  // namespace
 
 drag_rct* drag_rct::new_drag_rct(LONG_PTR window, rect_struct r, pnt_struct p, direct direction,
                                  allow_stetch allow) {
-  drag_rct* d = tav::NewObject<drag_rct>();
+  // The saved screen holds a memory context and bitmap: the finaliser frees
+  // them when a drag is abandoned without drop_it.
+  static const Qel::RunTime::Objects::RClassDescriptorInfo info{sizeof(drag_rct), 1};
+  void* block =
+      Qel::RunTime::Objects::AllocateObject(&info, [](void* b) { static_cast<drag_rct*>(b)->saved_.Release(); });
+  memset(block, 0, sizeof(drag_rct));
+  drag_rct* d = new (block) drag_rct();
   d->xallow_stretch_ = allow;
   d->thiswin_ = window;
   d->xrct_ = r;
@@ -93,26 +112,35 @@ void drag_rct::take_background_picture() {
   background_ = pict_GetFromWin(thiswin_, win_GetClientRect(thiswin_));
 }
 
+// Saves the screen inside r; a bitmap that cannot be made is the GUI
+// layer's allocation error.
+void drag_rct::save(HDC dc, rect_struct r) {
+  if (!saved_.Save(dc, r)) tav::kwi::_kwiexceptionraiser(6002, L"");
+}
+
 bool drag_rct::drag_it(pnt_struct p, drag_obj_dom* kind) {
   if (!dragging_) return false;
-  if (!saved_) {
-    saved_ = pict_GetFromWin(thiswin_, &start_);
-    savedCorner_ = {start_.left, start_.top};
-  }
-  if (state_ == state_dom::bad) return false;
-  rect_struct n = position(xdrag_, p, start_);
-  rect_struct u = *rect_Union(&start_, &n);
-  tav::kwi::pictdraw(thiswin_, saved_, &savedCorner_, 12);
-  saved_ = pict_GetFromWin(thiswin_, &u);
-  savedCorner_ = {u.left, u.top};
-  win_SetDrawMode(thiswin_, 12);
-  draw_Rect(thiswin_, &n);
-  *kind = xdrag_;
-  return true;
+  volatile bool moved = false;
+  wyn::with_held_context(Screen(thiswin_), [&] {
+    int acquired = 0;
+    HDC dc = win_GetNativeGraphicContext(thiswin_, &acquired);
+    if (!saved_.saved()) save(dc, start_);
+    if (state_ == state_dom::bad) return;
+    rect_struct n = position(xdrag_, p, start_);
+    // Only what the feedback covers is saved: a move far from the start
+    // would otherwise copy everything between them twice.
+    saved_.Restore(dc);
+    save(dc, Inked(n, win_GetPen(thiswin_)->width));
+    win_SetDrawMode(thiswin_, 12);
+    draw_Rect(thiswin_, &n);
+    moved = true;
+  });
+  if (moved) *kind = xdrag_;
+  return moved;
 }
 
 bool drag_rct::drop_it(pnt_struct p, rect_struct* final, drag_obj_dom* kind, rect_struct* start) {
-  saved_ = nullptr;
+  saved_.Release();
   if (!dragging_) return false;
   dragging_ = false;
   *final = position(xdrag_, p, start_);

@@ -8,12 +8,16 @@
 //    bottom); `stretch_only` without a near edge leaves the state `bad`.
 //  - Each new position derives from the creation rectangle, never from the
 //    previous one; nothing is clamped to the client area.
-//  - The saved picture always covers the creation rectangle and the last
-//    rectangle drawn, so putting it back erases the previous feedback.
+//  - The saved screen covers the last rectangle drawn with its pen's width
+//    around it (before the first draw, the creation rectangle), so putting
+//    it back erases the previous feedback.  It is kept in a memory bitmap of
+//    the screen's format, reused from move to move, and freed by drop_it or
+//    the object's finaliser.
 //  - From creation to drop_it there is one drag record; after it drag_it
 //    and drop_it fail.  The last feedback stays until the caller repaints.
 #pragma once
 
+#include "KWI/drag/screen_piece.h"
 #include "core/core.h"
 #include "qel6kwi.h"
 
@@ -74,8 +78,9 @@ class drag_rct {
   allow_stetch xallow_stretch_ = allow_stetch::both;
   bool dragging_ = false;  // the db_drag record
   rect_struct start_{};
-  picture saved_ = nullptr;  // db_drag_pic
-  pnt_struct savedCorner_{};
+  void save(HDC dc, rect_struct r);
+
+  drag_support::ScreenPiece saved_;  // db_drag_pic
   picture background_ = nullptr;  // db_background
 };
 

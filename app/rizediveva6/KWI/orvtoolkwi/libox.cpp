@@ -132,6 +132,8 @@ void libox::delete_db() {
   db_bt_class_ = nullptr;
   chain_.clear();
   sorted_.clear();
+  lines_ = HeapArray<line>();
+  cached_count_ = 0;
   d->db_close();
   TrapAndForget([&] { chainDB::db_delete(name, place::in_memory); });
 }
@@ -140,7 +142,62 @@ LONG_PTR libox::get_vscroll() const { return db_vscroll_; }
 
 // --- lines ---
 
-line libox::read(int32_t ref) const { return FromTerm(db()->ref_term(LineDomain(), ref)); }
+line libox::heap_line(const line& l) {
+  ListBuilder<const wchar_t*> cells(true);
+  for (const SList* c = l.cells; !c->Empty(); c = c->tail) cells.Add(tav::HeapCopy(c->head));
+  line out = l;
+  out.cells = cells.Finish();
+  return out;
+}
+
+namespace {
+
+uint32_t Slot(int32_t ref, uint32_t size) { return (uint32_t(ref) * 2654435761u) & (size - 1); }
+
+}  // namespace
+
+const line* libox::cached(int32_t ref) const {
+  const uint32_t n = lines_.size();
+  if (n == 0) return nullptr;
+  for (uint32_t i = Slot(ref, n);; i = (i + 1) & (n - 1)) {
+    const line& l = lines_[i];
+    if (!l.cells) return nullptr;
+    if (l.ref == ref) return &l;
+  }
+}
+
+// The decoded copy of a line just written; the table doubles before it is
+// half full.
+void libox::cache_line(int32_t ref, const line& l) {
+  if (line* same = const_cast<line*>(cached(ref))) {
+    *same = heap_line({line::stored, ref, l.cells, l.colour, l.second});
+    return;
+  }
+  if (uint64_t(cached_count_ + 1) * 2 > lines_.size()) {
+    HeapArray<line> old = lines_;
+    lines_ = HeapArray<line>();
+    const uint32_t size = old.size() ? old.size() * 2 : 64;
+    lines_.reserve(size);
+    for (uint32_t i = 0; i < size; ++i) lines_.push_back(line{0, 0, nullptr, 0, 0});
+    for (const line& e : old)
+      if (e.cells) {
+        uint32_t i = Slot(e.ref, size);
+        while (lines_[i].cells) i = (i + 1) & (size - 1);
+        lines_[i] = e;
+      }
+  }
+  const uint32_t size = lines_.size();
+  uint32_t i = Slot(ref, size);
+  while (lines_[i].cells) i = (i + 1) & (size - 1);
+  lines_[i] = heap_line({line::stored, ref, l.cells, l.colour, l.second});
+  ++cached_count_;
+}
+
+line libox::read(int32_t ref) const {
+  db();
+  if (const line* l = cached(ref)) return *l;
+  return FromTerm(db()->ref_term(LineDomain(), ref));
+}
 
 void libox::add_line(const line& l) {
   if (l.alt != line::line_no) return;
@@ -149,6 +206,7 @@ void libox::add_line(const line& l) {
   int32_t ref;
   db()->chain_insertz(LineDomain(), kChain, reinterpret_cast<term>(n), &ref);
   db()->term_replace(LineDomain(), ref, StoredTerm(l, ref));
+  cache_line(ref, l);
   chain_.push_back(ref);
   changed_ = true;
 }
@@ -156,6 +214,7 @@ void libox::add_line(const line& l) {
 void libox::replace_line(const line& l) {
   if (l.alt != line::stored) return myKWI::note(L"Error 866 in libox");
   db()->term_replace(LineDomain(), l.ref, StoredTerm(l, l.ref));
+  cache_line(l.ref, l);
   changed_ = true;
 }
 
@@ -176,6 +235,8 @@ void libox::lbox_clear() {
   db()->chain_delete(kChain);
   del_index();
   chain_.clear();
+  lines_ = HeapArray<line>();
+  cached_count_ = 0;
   sorted_.clear();
   changed_ = true;
 }

@@ -6,6 +6,8 @@
 // Invariants:
 //  - Every stored term of the chain "lbox_cust" is line(Ref, ...) naming its
 //    own reference; line_no exists only on the way in.
+//  - Each stored line is also kept decoded (heap copies, by reference),
+//    written with each write of the store and dropped with its chain.
 //  - The display order is a vector of references: the chain order when no
 //    index stands (it follows every add), else the order of the index as
 //    last built (lines added later join at the next build).  Every stored
@@ -120,6 +122,8 @@ struct drawn_row {
   uint32_t row;
   line l;
   rect_struct r;
+  bool selected = false, disabled = false;  // as painted
+  bool stale = false;                       // painted over since the pass
 };
 // A button cell: row and column as painted.
 struct button_cell {
@@ -257,7 +261,7 @@ class libox : public column {
   // A font binary copied from the global stack to the collected heap.
   static uint8_t* heap_font(const uint8_t* font);
   // Drawing (the pass, its entry points and rows).
-  void lbox_drawit(wyndow target);
+  void lbox_drawit(wyndow target, bool direct = false);
   void try_lbox_draw();
   uint32_t get_far_right_mod();
   rect_struct size_scroll2();
@@ -300,6 +304,9 @@ class libox : public column {
     return db_bt_class_ ? &sorted_ : &chain_;
   }
   line read(int32_t ref) const;
+  void cache_line(int32_t ref, const line& l);
+  const line* cached(int32_t ref) const;
+  static line heap_line(const line& l);
   void del_index();
   void clear_selection() { selected_.clear(); }
   bool setall_colors(const List<int32_t>* colours);
@@ -314,6 +321,10 @@ class libox : public column {
   void reset_font(wyndow t);
   void fill_row(wyndow t, rect_struct r, uint32_t colour);
   uint32_t paint_rows(wyndow t, uint32_t base, const row_geometry& g, bool record);
+  void screen_key(const rect_struct& client, const row_geometry& g, int64_t clearY, HeapArray<int32_t>* key);
+  const drawn_row* shown_row(uint32_t* at, uint32_t row, const line& l, int32_t top, bool selected,
+                             bool disabled) const;
+  void mark_stale(uint32_t row);
   void print_pages(LONG_PTR printer, uint8_t* font);
   bool find_drawn(uint32_t row, const drawn_row** found) const;
   // Event rules (libox_events.cpp).
@@ -350,9 +361,20 @@ class libox : public column {
   uint32_t xtopp_ = 0;
   uint32_t xbott_ = 0;
   HeapArray<int32_t> chain_;   // references in chain order
+  // The stored lines decoded (heap copies), hashed by reference: open
+  // addressing, a power-of-two size at least twice the count; cells null
+  // marks a free slot.
+  HeapArray<line> lines_;
+  uint32_t cached_count_ = 0;
   HeapArray<int32_t> sorted_;  // references in index order, as last built
   bool changed_ = true;        // something changed since the last build
   HeapArray<drawn_row> ndb_line_rct_;
+  // What a screen pass outside an update event left on the screen: a later
+  // such pass with the same layout repaints only the rows that differ.
+  HeapArray<drawn_row> shown_rows_;  // the previous pass's rows, during a pass
+  HeapArray<int32_t> shown_key_;     // layout, boundaries and button cells
+  bool screen_current_ = false;      // the screen shows ndb_line_rct_ as drawn
+  bool diffing_ = false;             // the running pass repaints changed rows only
   HeapArray<button_cell> ndb_button_;
   QEL_KWI::menu_struct* db_menu_ = nullptr;
   uint32_t sdb_count_ = 0;

@@ -12,6 +12,15 @@
 //    larger of x 1000 and the target's client width.
 //  - Printing draws every line from the first, page by page, and leaves the
 //    screen pass's facts (rows, counters, xbott) as they were.
+//  - A screen pass outside an update event clears and paints the whole list
+//    area and validates it (the paint it would cause draws the same), unless
+//    the screen shows the previous such pass: same layout, boundaries and
+//    button cells, no update pending, nothing painted over since; then it
+//    repaints only the rows whose line, selection or grey differ.  A pass
+//    inside an update event (clipped to the update region) leaves the screen
+//    unknown, so the next direct pass paints everything.
+#include <windows.h>
+
 #include <cmath>
 #include <cstring>
 #include <cwchar>
@@ -85,23 +94,12 @@ uint8_t* libox::heap_font(const uint8_t* font) {
   return block + 4;
 }
 
-namespace {
-
-line HeapLine(const line& l) {
-  ListBuilder<const wchar_t*> cells(true);
-  for (const SList* c = l.cells; !c->Empty(); c = c->tail) cells.Add(tav::HeapCopy(c->head));
-  line out = l;
-  out.cells = cells.Finish();
-  return out;
-}
-
-}  // namespace
-
 struct libox::row_geometry {
   int64_t bandBottom;
   int64_t height;
   int64_t clientBottom;
   int32_t right;
+  int32_t left = 0, areaRight = 0;  // the list area a screen pass clears
 };
 
 // --- rows ---
@@ -283,39 +281,106 @@ bool libox::my_draw_text(wyndow t, const line& l, uint32_t top, uint32_t bottom,
 uint32_t libox::paint_rows(wyndow t, uint32_t base, const row_geometry& g, bool record) {
   const HeapArray<int32_t>& order = *display();
   if (g.height <= 0) return order.size();
+  uint32_t seen = 0;
   for (uint32_t i = base; i < order.size(); ++i) {
     const int64_t top = g.bandBottom + int64_t(i + 1 - base) * g.height, bottom = top + g.height;
     if (bottom > g.clientBottom) return i;
     const uint32_t top32 = checked::I2U(checked::Narrow(top)), bottom32 = checked::I2U(checked::Narrow(bottom));
     const line l = read(order[i]);
-    reset_font(t);
     if (record && bottom32 > xbott_) xbott_ = bottom32;
-    if (!my_draw_text(t, l, top32, bottom32, i + 1) || !record) continue;
-    ndb_line_rct_.push_back({i + 1, HeapLine(l), {0, int32_t(top32), g.right, int32_t(bottom32)}});
+    const uint32_t row = i + 1;
+    const bool selected = selected_.has(row), disabled = disabled_.has(row);
+    if (const drawn_row* same = diffing_ ? shown_row(&seen, row, l, int32_t(top32), selected, disabled) : nullptr) {
+      ndb_line_rct_.push_back(*same);
+      continue;
+    }
+    if (diffing_) {
+      rect_struct area{g.left, int32_t(top32), g.areaRight, int32_t(bottom32)};
+      win_Clear_1(t.window, &area, kWhite);
+    }
+    reset_font(t);
+    if (!my_draw_text(t, l, top32, bottom32, row) || !record) continue;
+    drawn_row d{row, heap_line(l), {0, int32_t(top32), g.right, int32_t(bottom32)}};
+    d.selected = selected, d.disabled = disabled;
+    ndb_line_rct_.push_back(d);
   }
   return order.size();
 }
 
-void libox::lbox_drawit(wyndow t) {
+// The previous pass's record of `row` when it shows the same line at the
+// same place in the same state; `at` walks the previous rows in order.
+const drawn_row* libox::shown_row(uint32_t* at, uint32_t row, const line& l, int32_t top, bool selected,
+                                  bool disabled) const {
+  while (*at < shown_rows_.size() && shown_rows_.begin()[*at].row < row) ++*at;
+  if (*at >= shown_rows_.size()) return nullptr;
+  const drawn_row& d = shown_rows_.begin()[*at];
+  if (d.row != row || d.stale || d.r.top != top || d.selected != selected || d.disabled != disabled) return nullptr;
+  if (d.l.alt != l.alt || d.l.ref != l.ref || d.l.colour != l.colour || d.l.second != l.second) return nullptr;
+  const SList *a = d.l.cells, *b = l.cells;
+  for (; !a->Empty() && !b->Empty(); a = a->tail, b = b->tail)
+    if (wcscmp(a->head, b->head) != 0) return nullptr;
+  return a->Empty() && b->Empty() ? &d : nullptr;
+}
+
+void libox::mark_stale(uint32_t row) {
+  for (uint32_t i = 0; i < ndb_line_rct_.size(); ++i)
+    if (ndb_line_rct_[i].row == row) ndb_line_rct_[i].stale = true;
+}
+
+// Everything besides the rows that a screen pass's pixels depend on.
+void libox::screen_key(const rect_struct& client, const row_geometry& g, int64_t clearY, HeapArray<int32_t>* key) {
+  key->clear();
+  auto pointer = [&](const void* p) {
+    const uint64_t v = reinterpret_cast<uintptr_t>(p);
+    key->push_back(int32_t(v));
+    key->push_back(int32_t(v >> 32));
+  };
+  for (int32_t v : {client.left, client.top, client.right, client.bottom, g.left, g.areaRight, g.right,
+                    int32_t(g.bandBottom), int32_t(g.height), int32_t(clearY < client.bottom ? clearY : client.bottom)})
+    key->push_back(v);
+  pointer(xdb_font_);
+  pointer(sdb_selected_props_);
+  pointer(sdb_data_props_);
+  key->push_back(db_sendback_.present);
+  for (const List<uint32_t>* b = get_boundaries(thiswyn_); !b->Empty(); b = b->tail) key->push_back(int32_t(b->head));
+  key->push_back(-1);
+  for (const button_cell& b : ndb_button_) key->push_back(b.row), key->push_back(b.column);
+}
+
+void libox::lbox_drawit(wyndow t, bool direct) {
   const bool onScreen = t.alt == wyndow::screen;
+  rect_struct client;
+  wyn::wgetclientrect(t, &client);
+  const int32_t left = checked::U2I(get_left()), areaRight = checked::U2I(get_far_right_mod());
+  const int32_t areaBottom = client.bottom > kMinRight ? client.bottom : kMinRight;
+  diffing_ = false;
+  fix_lr();  // the boundaries as the titles will draw them
+  if (onScreen) remove_selected_if_disabled();
+  const title_tb band = get_good_title_tb(t);
+  HeapArray<int32_t> key;
+  if (onScreen && band.alt == title_tb::band) {
+    const row_geometry g{band.bottom, get_row_height(t), client.bottom, RowRight(t), left, areaRight};
+    int64_t y = g.bandBottom + (int64_t(display()->size()) + 1 - sdb_offset_) * g.height;
+    screen_key(client, g, y, &key);
+    const bool sameKey = key.size() == shown_key_.size() &&
+                         std::memcmp(key.begin(), shown_key_.begin(), key.size() * sizeof(int32_t)) == 0;
+    diffing_ = direct && screen_current_ && sameKey && !GetUpdateRect(reinterpret_cast<HWND>(t.window), nullptr, FALSE);
+  }
   if (onScreen) {
-    rect_struct client;
-    wyn::wgetclientrect(t, &client);
-    rect_struct all{checked::U2I(get_left()), 0, checked::U2I(get_far_right_mod()),
-                    client.bottom > kMinRight ? client.bottom : kMinRight};
-    remove_selected_if_disabled();
-    ndb_line_rct_.clear();
-    win_Clear_1(t.window, &all, kWhite);
+    std::swap(shown_rows_, ndb_line_rct_);
+    ndb_line_rct_ = HeapArray<drawn_row>();
+    screen_current_ = false;
+    if (!diffing_) {
+      rect_struct all{left, 0, areaRight, areaBottom};
+      win_Clear_1(t.window, &all, kWhite);
+    }
     reset_font(t);
   }
   col_draw_titles(t);
   wyn::wsetpen(t, Pen(kBlack));
   wyn::wsetbrush(t, Solid(kWhite));
-  const title_tb band = get_good_title_tb(t);
   if (band.alt == title_tb::band) {
-    rect_struct client;
-    wyn::wgetclientrect(t, &client);
-    const row_geometry g{band.bottom, get_row_height(t), client.bottom, RowRight(t)};
+    const row_geometry g{band.bottom, get_row_height(t), client.bottom, RowRight(t), left, areaRight};
     xbott_ = 0;
     reset_font(t);
     wyn::wsetbackmode(t, 2);
@@ -325,7 +390,7 @@ void libox::lbox_drawit(wyndow t) {
     // Clear below the last line, never above the first row.
     int64_t y = g.bandBottom + (int64_t(sdb_number_of_lines_) + 1 - sdb_offset_) * g.height;
     if (y < g.bandBottom + g.height) y = g.bandBottom + g.height;
-    if (y < client.bottom) {
+    if (y < client.bottom && !diffing_) {
       wyn::wsetbackcolor(t, kWhite);
       wyn::wsetpen(t, Pen(kBlack, 5));
       wyn::wsetbrush(t, Solid(kWhite));
@@ -333,13 +398,35 @@ void libox::lbox_drawit(wyndow t) {
     }
   }
   wyn::wsetpen(t, Pen(kBlack));
+  if (onScreen) {
+    shown_rows_ = HeapArray<drawn_row>();
+    diffing_ = false;
+    std::swap(shown_key_, key);
+    if (direct) {
+      // The whole list area now shows this pass: the paint it was owed
+      // would draw the same.
+      RECT area{left, 0, areaRight, areaBottom};
+      ValidateRect(reinterpret_cast<HWND>(t.window), &area);
+      screen_current_ = band.alt == title_tb::band;
+    }
+  }
 }
 
 void libox::lbox_draw() {
   build_index();
   uint8_t* mark = K::Memory::MarkGStack();
-  wyn::with_held_context(thiswyn_, [&] { lbox_drawit(thiswyn_); });
+  uint32_t code = 0;
+  if (thiswyn_.alt == wyndow::screen) {
+    // Outside an update event the context is acquired here: the pass then
+    // knows it draws directly.
+    const wyn::held h = wyn::hold(thiswyn_.window);
+    code = K::RunTrapped([&] { lbox_drawit(thiswyn_, h.acquired != 0); });
+    wyn::release(h);
+  } else {
+    code = K::RunTrapped([&] { lbox_drawit(thiswyn_); });
+  }
   K::Memory::ReleaseGStack(mark);
+  if (code) K::Errors::Qel_ErrorExit(code);
   update_scroll();
 }
 
@@ -366,6 +453,7 @@ void libox::redraw_last_already() {
   const drawn_row* d;
   if (!find_drawn(already_.value, &d)) return;
   const wyndow t = thiswyn_;
+  mark_stale(d->row);
   fill_row(t, d->r, kWhite);
   my_draw_text(t, d->l, d->r.top, d->r.bottom, d->row);
 }
@@ -381,6 +469,7 @@ void libox::mousemove_to_highlight(uint32_t y) {
   if (!hit) return;
   redraw_last_already();
   already_ = {true, hit->row};
+  mark_stale(hit->row);
   const wyndow t = thiswyn_;
   fill_row(t, hit->r, kHover);
   if (selected_.has(hit->row)) set_selected_attributes(t);

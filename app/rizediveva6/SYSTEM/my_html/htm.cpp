@@ -160,15 +160,17 @@ uint64_t EscapedUnits(uint32_t c) {
 
 namespace {
 
+// Whether a unit stands for itself in the escaped text.
+bool Plain(wchar_t c) { return c <= 0x7E && c != L'&' && c != L'<' && c != L'>' && c != L'"'; }
+
 // The units of the escaped text; `plain` tells whether it equals the text.
 uint64_t EscapedUnits(const wchar_t* text, bool* plain) {
-  uint64_t units = 0;
-  *plain = true;
-  for (const wchar_t* s = text; *s;) {
-    const uint64_t n = EscapedUnits(CodePoint(s));
-    *plain = *plain && n == 1;
-    units += n;
-  }
+  const wchar_t* s = text;
+  while (Plain(*s) && *s) ++s;
+  *plain = !*s;
+  if (*plain) return static_cast<uint64_t>(s - text);
+  uint64_t units = static_cast<uint64_t>(s - text);
+  while (*s) units += EscapedUnits(CodePoint(s));
   return units;
 }
 
@@ -198,7 +200,11 @@ void EscapeInto(const wchar_t* text, wchar_t* out) {
 void AddEscaped(const wchar_t* text) {
   bool plain;
   const uint64_t units = EscapedUnits(text, &plain);
-  if (plain) return Take(HeapCopy(text), units);
+  if (plain) {
+    wchar_t* copy = string::NewString(units);
+    memcpy(copy, text, units * sizeof(wchar_t));
+    return Take(copy, units);
+  }
   wchar_t* line = string::NewString(units);
   EscapeInto(text, line);
   Take(line, units);
@@ -241,28 +247,45 @@ bool htm::nd_line(Each<const wchar_t*> k) {
   return false;
 }
 
-const wchar_t* htm::all_lines() {
-  const Page* p = ThePage();
-  wchar_t* text = string::NewString(p->units);
+namespace {
+// Copies every line, each followed by a line feed, into text (p->units
+// units and the terminator).
+void JoinLines(const Page* p, wchar_t* text) {
   wchar_t* o = text;
   for (uint64_t i = 0; i < p->count; ++i) {
     memcpy(o, p->lines[i].text, p->lines[i].length * sizeof(wchar_t));
     o += p->lines[i].length;
     *o++ = L'\n';
   }
+  *o = 0;
+}
+}  // namespace
+
+const wchar_t* htm::all_lines() {
+  const Page* p = ThePage();
+  wchar_t* text = string::NewString(p->units);
+  JoinLines(p, text);
   return text;
 }
 
 void htm::clear() {
+  // The line array stays for the next page; its entries are dropped so
+  // that the collector frees the old lines.
   Page* p = ThePage();
-  p->lines = nullptr;
-  p->count = p->capacity = p->units = 0;
+  if (p->lines) memset(p->lines, 0, p->count * sizeof(Line));
+  p->count = p->units = 0;
 }
 
 void htm::WritePage(outputStream* s) {
+  // The page text lives on the global stack only while it is written.
+  const Page* p = ThePage();
+  uint8_t* mark = K::Memory::MarkGStack();
+  auto* text = static_cast<wchar_t*>(GStackAlloc(memory::checksize((p->units + 1) * sizeof(wchar_t))));
+  JoinLines(p, text);
   Tm::TEllipsisArgs<1> a;
-  a.SetTerm(0, D(tav::domains::string), all_lines());
+  a.SetTerm(0, D(tav::domains::string), text);
   s->write(a);
+  K::Memory::ReleaseGStack(mark);
   s->flush();
   s->close();
 }

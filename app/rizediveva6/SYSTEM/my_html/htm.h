@@ -2,15 +2,18 @@
 // whole program shares, handed out as one text or saved to a file.
 //
 // Invariants:
-//  - The page buffer only grows at its end; `clear` empties it.  Its lines
-//    are heap strings (or the writer's constant texts) held in a heap array
-//    that an uncollectable record points to, so the collector sees every line.
+//  - The page buffer only grows at its end; `clear` empties it and keeps its
+//    line array for the next page.  Its lines are heap strings (or the
+//    writer's constant texts) held in a heap array that an uncollectable
+//    record points to, so the collector sees every line; entries past the
+//    end are null.
 //  - Each template's "%" is filled in order by string::format.  Text and
 //    attribute arguments are escaped first (`escape`); raw markup (a line
 //    given to assert_line, the head line of start_page / start_frame, the
 //    attribute-text arguments of the form operations) goes in unchanged.
 //  - A writing operation leaves the global stack as it found it.
-//  - all_lines sizes the page in one pass and copies each line once.
+//  - all_lines sizes the page in one pass and copies each line once;
+//    WritePage joins the lines on the global stack, not on the heap.
 #pragma once
 
 #include "core/core.h"

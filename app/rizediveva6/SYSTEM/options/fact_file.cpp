@@ -1,14 +1,16 @@
-// The 8-bit fact-database files beside the program: the writer (string
-// stream, code page with escapes, write beside and replace) and the reader
-// (the file's bytes read once, decoded as the 8-bit file stream decodes them
-// and consulted from a string stream under a trap; a damaged file set
-// aside).  The file stream's set-up costs several times the parse of a
+// The 8-bit fact-database files beside the program: the writer (the saved
+// text into one reused buffer, code page with escapes, write beside and
+// replace) and the reader (the file's bytes read once, decoded as the 8-bit
+// file stream decodes them and consulted from a string stream under a trap;
+// a damaged file set aside).  The file stream's set-up costs several times the parse of a
 // small file: the bytes are needed whole anyway, as the last text read.
 #include "SYSTEM/options/fact_file.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "SYSTEM/myKWI/myKWI.h"
@@ -62,11 +64,49 @@ void AppendEscape(wchar_t unit, std::string& out) {
   out.append(e, 6);
 }
 
-// The saved text of the database (may raise).
-const wchar_t* SavedText(const tav::FactDB* db) {
-  tav::outputStream_string* s = tav::outputStream_string::New();
-  s->save(db);
-  return s->getstring();
+// The runtime writes a database's saved text straight into this one buffer,
+// which grows by doubling and is kept from save to save: a save allocates
+// nothing on the collected heap (a string stream takes a zeroed 64 KiB block
+// for each save, and its collections cost more than the writing).
+class TextSink final : public Qel::RunTime::Terms::RBufferSource {
+ public:
+  // The saved text, valid until the next call (may raise); *units: its length.
+  const wchar_t* Save(const tav::FactDB* db, size_t* units) {
+    offset_ = 0;
+    Qel::RunTime::Terms::Streams::DataBaseInternal_save(db, this, 0);
+    *units = offset_ / sizeof(wchar_t);
+    return reinterpret_cast<const wchar_t*>(bytes_.data());
+  }
+  void NextBlock(uint8_t** base, uint32_t* length) override {
+    // A full buffer that cannot grow gives no room: the writer raises.
+    bool room = offset_ < bytes_.size() || Grow();
+    *base = bytes_.data();
+    *length = room ? static_cast<uint32_t>(bytes_.size()) : 0;
+  }
+  uint32_t* PositionCell() override { return &offset_; }
+
+ private:
+  // Offsets are 32-bit: the buffer stays below 4 GiB, an even size.  No C++
+  // exception leaves here (the caller is the runtime).
+  bool Grow() {
+    constexpr size_t kMost = 0xFFFFFFFEu;
+    if (bytes_.size() >= kMost) return false;
+    try {
+      bytes_.resize(std::min(kMost, std::max<size_t>(8192, bytes_.size() * 2)));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  }
+  std::vector<uint8_t> bytes_;
+  uint32_t offset_ = 0;  // bytes written
+};
+
+// The saved text of the database (may raise); one writer at a time, on the
+// GUI thread.
+const wchar_t* SavedText(const tav::FactDB* db, size_t* units) {
+  static TextSink sink;
+  return sink.Save(db, units);
 }
 
 // The file's bytes, at most kMaxFileBytes (*whole: all of them).
@@ -100,12 +140,13 @@ std::wstring Decode8(const std::string& bytes) {
 
 }  // namespace
 
-std::string Encode8(const wchar_t* text) {
+std::string Encode8(const wchar_t* text, size_t units) {
   const UINT cp = GetACP();
   const bool plain = PlainConversion(cp);
   std::string out;
-  out.reserve(wcslen(text) + 64);
-  for (const wchar_t* p = text; *p;) {
+  out.reserve(units + units / 16 + 64);
+  const wchar_t* end = text + units;
+  for (const wchar_t* p = text; p < end;) {
     wchar_t c = *p;
     if (c == L'\n') {
       out.append("\r\n", 2);
@@ -114,7 +155,7 @@ std::string Encode8(const wchar_t* text) {
       out.push_back(static_cast<char>(c));
       ++p;
     } else {
-      int n = IS_HIGH_SURROGATE(c) && IS_LOW_SURROGATE(p[1]) ? 2 : 1;
+      int n = IS_HIGH_SURROGATE(c) && p + 1 < end && IS_LOW_SURROGATE(p[1]) ? 2 : 1;
       if (!AppendExact(cp, plain, p, n, out))
         for (int i = 0; i < n; ++i) AppendEscape(p[i], out);
       p += n;
@@ -123,7 +164,11 @@ std::string Encode8(const wchar_t* text) {
   return out;
 }
 
-std::string FileBytes(const tav::FactDB* db) { return Encode8(SavedText(db)); }
+std::string FileBytes(const tav::FactDB* db) {
+  size_t units = 0;
+  const wchar_t* text = SavedText(db, &units);
+  return Encode8(text, units);
+}
 
 namespace {
 

@@ -39,8 +39,8 @@ struct WriteFailure {
 
 // The database's saved text as the file's bytes.
 std::string FileBytes(const tav::FactDB* db);
-// UTF-16 text with LF line ends as the file's bytes.
-std::string Encode8(const wchar_t* text);
+// UTF-16 text (`units` code units) with LF line ends as the file's bytes.
+std::string Encode8(const wchar_t* text, size_t units);
 
 // Writes the database to `target` unless the bytes equal `file.last`.
 WriteFailure SaveFactFile(FactFile& file, const wchar_t* target);

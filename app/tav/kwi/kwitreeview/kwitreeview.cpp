@@ -1,14 +1,14 @@
 // kwiTreeView.  Invariants: every live item of a bound window has exactly one
-// entry in its window's id -> handle map and the reverse map, and a parent
-// entry unless it is top level; the bitmap cache keeps assertion order, so
-// a lookup by key or by image index takes the first entry; window records
-// and cache cells live in uncollectable heap blocks (they hold callbacks,
-// pictures and file names the collector must see), the id maps only numbers.
+// entry in its window's id map (handle, parent, sibling links) and the
+// reverse map, and is in its parent's child chain unless it is top level;
+// the bitmap cache keeps assertion order, so a lookup by key or by image
+// index takes the first entry; window records and cache cells live in
+// uncollectable heap blocks (they hold callbacks, pictures and file names
+// the collector must see), the id maps only numbers.
 #include "kwi/kwitreeview/kwitreeview.h"
 
 #include <cwchar>
 #include <unordered_map>
-#include <vector>
 
 #include "exception/exception.h"
 
@@ -27,11 +27,16 @@ namespace {
 
 constexpr uint32_t kTextUnits = 1000;
 
+// An item's handle and its place among its parent's children, as ids (0:
+// none).  Top-level items have parent 0 and are in no sibling chain.
+struct ItemLinks {
+  HTREEITEM handle;
+  uint32_t parent, firstChild, prev, next;
+};
+
 struct ItemMaps {
-  std::unordered_map<uint32_t, HTREEITEM> handleOf;
+  std::unordered_map<uint32_t, ItemLinks> byId;
   std::unordered_map<HTREEITEM, uint32_t> idOf;
-  std::unordered_map<uint32_t, uint32_t> parentOf;
-  std::unordered_map<uint32_t, std::vector<uint32_t>> childrenOf;
 };
 
 struct CallbackCell {
@@ -129,8 +134,8 @@ HTREEITEM HandleOf(LONG_PTR window, uint32_t id) {
   if (id == 0) return TVI_ROOT;
   WindowFacts* f = Find(window);
   if (f) {
-    auto it = f->items->handleOf.find(id);
-    if (it != f->items->handleOf.end()) return it->second;
+    auto it = f->items->byId.find(id);
+    if (it != f->items->byId.end()) return it->second.handle;
   }
   BadIdentifier();
 }
@@ -153,34 +158,48 @@ HTREEITEM InsertAfter(LONG_PTR window, const InsertPlace* place) {
 
 void Remember(LONG_PTR window, uint32_t id, uint32_t parentId, HTREEITEM h) {
   ItemMaps& m = Items(window);
-  m.handleOf[id] = h;
-  m.idOf[h] = id;
-  if (parentId != 0) {
-    m.parentOf[id] = parentId;
-    m.childrenOf[parentId].push_back(id);
+  ItemLinks links{h, 0, 0, 0, 0};
+  auto parent = parentId != 0 ? m.byId.find(parentId) : m.byId.end();
+  if (parent != m.byId.end()) {
+    links.parent = parentId;
+    links.next = parent->second.firstChild;
+    if (links.next != 0) m.byId.find(links.next)->second.prev = id;
+    parent->second.firstChild = id;
+  }
+  m.byId.emplace(id, links);
+  m.idOf.emplace(h, id);
+}
+
+// Forgets an item and, depth first, its descendants; the item's own sibling
+// chain is left to the caller.
+void ForgetSubtree(ItemMaps& m, uint32_t id) {
+  auto it = m.byId.find(id);
+  if (it == m.byId.end()) return;
+  const ItemLinks links = it->second;
+  m.idOf.erase(links.handle);
+  m.byId.erase(it);
+  for (uint32_t c = links.firstChild; c != 0;) {
+    auto child = m.byId.find(c);
+    if (child == m.byId.end()) break;
+    const uint32_t next = child->second.next;
+    ForgetSubtree(m, c);
+    c = next;
   }
 }
 
-// Forgets an item and, depth first, its descendants.
+// Forgets an item and its descendants and takes it out of its parent's chain.
 void ClearItem(ItemMaps& m, uint32_t id) {
-  auto kids = m.childrenOf.find(id);
-  if (kids != m.childrenOf.end()) {
-    std::vector<uint32_t> children;
-    children.swap(kids->second);
-    m.childrenOf.erase(kids);
-    for (uint32_t c : children) ClearItem(m, c);
+  auto it = m.byId.find(id);
+  if (it == m.byId.end()) return;
+  const ItemLinks links = it->second;
+  if (links.prev != 0) m.byId.find(links.prev)->second.next = links.next;
+  if (links.next != 0) m.byId.find(links.next)->second.prev = links.prev;
+  if (links.parent != 0) {
+    auto parent = m.byId.find(links.parent);
+    if (parent != m.byId.end() && parent->second.firstChild == id)
+      parent->second.firstChild = links.next;
   }
-  auto h = m.handleOf.find(id);
-  if (h != m.handleOf.end()) {
-    m.idOf.erase(h->second);
-    m.handleOf.erase(h);
-  }
-  auto p = m.parentOf.find(id);
-  if (p != m.parentOf.end()) {
-    auto sib = m.childrenOf.find(p->second);
-    if (sib != m.childrenOf.end()) std::erase(sib->second, id);
-    m.parentOf.erase(p);
-  }
+  ForgetSubtree(m, id);
 }
 
 void ClearAllItems(ItemMaps& m) { m = ItemMaps(); }
@@ -331,7 +350,10 @@ void AddItemList(LONG_PTR window, uint32_t parentId, HTREEITEM parent, HTREEITEM
                  const TreeList* trees) {
   for (const TreeList* l = trees; l && l->functor == 1; l = l->next) {
     HTREEITEM h = AddItem(window, parentId, parent, after, l->head);
-    if (after != TVI_SORT) after = h;
+    // Each tree goes after the one before it.  When that one went last,
+    // TVI_LAST places the same and spares the control a linear search for
+    // the handle.
+    if (after != TVI_SORT && after != TVI_LAST) after = h;
   }
 }
 
@@ -674,7 +696,7 @@ uint32_t kwiTreeView::get_count(LONG_PTR window) {
 
 bool kwiTreeView::itemidexist(LONG_PTR window, uint32_t itemId) {
   WindowFacts* f = Find(window);
-  return f && f->items->handleOf.count(itemId) != 0;
+  return f && f->items->byId.count(itemId) != 0;
 }
 
 void kwiTreeView::get_position(LONG_PTR window, int32_t x, int32_t y, uint32_t* itemId,

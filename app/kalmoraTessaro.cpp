@@ -74,5 +74,3 @@ void QelSetDllHook(const qelstartup::QelDllHook* hook) { qelstartup::SetDllHook(
 HINSTANCE QelDllGetHandleModule() { return qelstartup::GetHandleModule(); }
 
 }  // extern "C"
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { QelStartUp(); }

@@ -235,6 +235,7 @@ LONG_PTR taskWindow::_eventhandler(void* self, LONG_PTR window, event_struct* ev
 
 }  // namespace kalmora
 
-// The command tree reaches the task window through these two.
+// The command tree reaches the task window through these three.
 void all::taskWindow::set_title() { kalmora::taskWindow::set_title(); }
 bool all::taskWindow::is_active() { return kalmora::taskWindow::is_active(); }
+bool all::taskWindow::close_kalmora_file() { return kalmora::taskWindow::close_kalmora_file(); }

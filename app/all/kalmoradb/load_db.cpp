@@ -155,7 +155,8 @@ void Replace(chain_ref ref, const LoadingTerm* l) {
   load_db::state.db()->term_replace(Loading(), ref, reinterpret_cast<T::term>(l));
 }
 
-// Fractions of the kind's doctor shares: parts / sum, unless the sum is 0.
+// Fractions of the kind's doctor shares: parts / sum, unless the sum is 0;
+// a share that already holds its fraction is not written again.
 void FixFrac(const WhatStatTerm* kind) {
   const List<stored_load>* all = AllStored();
   uint32_t sum = 0;
@@ -166,7 +167,8 @@ void FixFrac(const WhatStatTerm* kind) {
     const LoadingTerm* s = l->head.load;
     if (!IsDoctorShare(s) || !SameStat(s->kind, kind)) continue;
     kalmora_DB::set_as_mod();
-    Replace(l->head.ref, MakeLoading(kind, s->name, (s->parts * 1.0) / sum, s->parts));
+    const double fraction = (s->parts * 1.0) / sum;
+    if (fraction != s->fraction) Replace(l->head.ref, MakeLoading(kind, s->name, fraction, s->parts));
   }
 }
 

@@ -217,6 +217,18 @@ TEST_F(Loadings, TheHeldSharesFollowEveryWriteAndTheOpenDocument) {
   EXPECT_EQ(Stored().size(), 2u);
 }
 
+TEST_F(Loadings, RecountingWritesOnlyTheFractionsThatChange) {
+  Open(Counted({L"A", L"B"}));
+  Put(Weekday(), L"A", 1);
+  Put(Weekday(), L"B", 3);
+  const uint64_t before = tav::chainDB::writes();
+  Run([] { load_db::repair(); });
+  EXPECT_EQ(tav::chainDB::writes(), before);
+  Put(Weekday(), L"B", 1);
+  EXPECT_DOUBLE_EQ(Get(Weekday(), L"A").fraction, 0.5);
+  EXPECT_DOUBLE_EQ(Get(Weekday(), L"B").fraction, 0.5);
+}
+
 TEST_F(Loadings, AutoLoadGivesEveryDoctorTenPartsOnlyWhenAllAreZero) {
   RosterSpec s = SmallSpec();
   s.loads.clear();

@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "SYSTEM/myKWI/myKWI.h"
 #include "SYSTEM/orv_list/orv_list.h"
@@ -48,19 +52,83 @@ const WhatStatTerm* HeapStat(const WhatStatTerm* s) {
   return c;
 }
 
-const List<stored_load>* AllStored() {
-  ListBuilder<stored_load> out(true);
-  load_db::state.db()->chain_terms(Loading(), kChain, [&](tav::RefTerm rt) {
-    auto* t = reinterpret_cast<const LoadingTerm*>(rt.t);
-    auto* c = static_cast<LoadingTerm*>(tav::K::Memory::AllocHeap(sizeof(LoadingTerm)));
-    *c = LoadingTerm{t->functor, HeapStat(t->kind), tav::HeapCopy(t->name), t->fraction, t->parts};
-    out.Add(stored_load{rt.ref, c});
-    tav::K::Fail();
-  });
-  return out.Finish();
+// The stored loadings held in memory: read in one walk at the first query
+// after a change; marked unread before every write of the chain (and at
+// init, uninit and stored_changed).  The store's own zero-share append adds
+// its record after the write succeeded.  x_first finds the first doctor
+// share of a (kind, name) by a hash of the name.
+struct held_load {
+  chain_ref ref;
+  uint64_t functor;
+  WhatStatTerm kind;  // the arguments the kind does not use are 0
+  std::wstring name;
+  double fraction;
+  uint32_t parts;
+};
+std::vector<held_load> x_loads;
+std::unordered_multimap<size_t, size_t> x_first;
+bool x_read = false;
+
+void DropMemo() {
+  x_loads.clear();
+  x_first.clear();
+  x_read = false;
 }
 
+WhatStatTerm Normal(const WhatStatTerm* s) {
+  WhatStatTerm c{s->functor, 0, 0};
+  if (s->Kind() != stat_kind::total) c.a = s->a;
+  if (s->Kind() == stat_kind::day_slot) c.b = s->b;
+  return c;
+}
+
+size_t NameHash(const wchar_t* name) { return std::hash<std::wstring_view>{}(std::wstring_view(name)); }
+
 bool IsDoctorShare(const LoadingTerm* l) { return l->functor == kPLoading; }
+
+// The index of the first held doctor share of the kind and name.
+bool FirstHeld(const WhatStatTerm* kind, const wchar_t* name, size_t* index) {
+  auto range = x_first.equal_range(NameHash(name));
+  for (auto it = range.first; it != range.second; ++it) {
+    const held_load& h = x_loads[it->second];
+    if (SameStat(&h.kind, kind) && h.name == name) {
+      *index = it->second;
+      return true;
+    }
+  }
+  return false;
+}
+
+void Hold(chain_ref ref, const LoadingTerm* t) {
+  size_t first;
+  const bool share = IsDoctorShare(t) && !FirstHeld(t->kind, t->name, &first);
+  x_loads.push_back(held_load{ref, t->functor, Normal(t->kind), t->name, t->fraction, t->parts});
+  if (share) x_first.emplace(NameHash(t->name), x_loads.size() - 1);
+}
+
+void ReadMemo() {
+  if (x_read) return;
+  DropMemo();
+  load_db::state.db()->chain_terms(Loading(), kChain, [&](tav::RefTerm rt) {
+    Hold(rt.ref, reinterpret_cast<const LoadingTerm*>(rt.t));
+    tav::K::Fail();
+  });
+  x_read = true;
+}
+
+const LoadingTerm* HeapLoad(const held_load& h) {
+  auto* c = static_cast<LoadingTerm*>(tav::K::Memory::AllocHeap(sizeof(LoadingTerm)));
+  *c = LoadingTerm{h.functor, HeapStat(&h.kind), tav::HeapCopy(h.name.c_str()), h.fraction, h.parts};
+  return c;
+}
+
+// Every stored loading in chain order, copied to the heap.
+const List<stored_load>* AllStored() {
+  ReadMemo();
+  ListBuilder<stored_load> out(true);
+  for (const held_load& h : x_loads) out.Add(stored_load{h.ref, HeapLoad(h)});
+  return out.Finish();
+}
 
 const LoadingTerm* MakeLoading(const WhatStatTerm* kind, const wchar_t* name, double fraction, uint32_t parts) {
   return OnStack(LoadingTerm{kPLoading, kind, name, fraction, parts});
@@ -68,12 +136,11 @@ const LoadingTerm* MakeLoading(const WhatStatTerm* kind, const wchar_t* name, do
 
 // The first doctor share of the name and kind.
 bool FindShare(const WhatStatTerm* kind, const wchar_t* name, stored_load* found) {
-  for (const List<stored_load>* l = AllStored(); !l->Empty(); l = l->tail)
-    if (IsDoctorShare(l->head.load) && SameStat(l->head.load->kind, kind) && wcscmp(l->head.load->name, name) == 0) {
-      *found = l->head;
-      return true;
-    }
-  return false;
+  ReadMemo();
+  size_t i;
+  if (!FirstHeld(kind, name, &i)) return false;
+  *found = stored_load{x_loads[i].ref, HeapLoad(x_loads[i])};
+  return true;
 }
 
 uint32_t Add(uint32_t sum, uint32_t parts) {
@@ -84,10 +151,12 @@ uint32_t Add(uint32_t sum, uint32_t parts) {
 }
 
 void Replace(chain_ref ref, const LoadingTerm* l) {
+  DropMemo();
   load_db::state.db()->term_replace(Loading(), ref, reinterpret_cast<T::term>(l));
 }
 
-// Fractions of the kind's doctor shares: parts / sum, unless the sum is 0.
+// Fractions of the kind's doctor shares: parts / sum, unless the sum is 0;
+// a share that already holds its fraction is not written again.
 void FixFrac(const WhatStatTerm* kind) {
   const List<stored_load>* all = AllStored();
   uint32_t sum = 0;
@@ -98,7 +167,8 @@ void FixFrac(const WhatStatTerm* kind) {
     const LoadingTerm* s = l->head.load;
     if (!IsDoctorShare(s) || !SameStat(s->kind, kind)) continue;
     kalmora_DB::set_as_mod();
-    Replace(l->head.ref, MakeLoading(kind, s->name, (s->parts * 1.0) / sum, s->parts));
+    const double fraction = (s->parts * 1.0) / sum;
+    if (fraction != s->fraction) Replace(l->head.ref, MakeLoading(kind, s->name, fraction, s->parts));
   }
 }
 
@@ -126,10 +196,17 @@ bool SameStat(const WhatStatTerm* a, const WhatStatTerm* b) {
   }
 }
 
+void load_db::init(tav::chainDB* db) {
+  state.forget = DropMemo;
+  state.init(db);
+}
+
 void load_db::uninit() {
   state.uninit();
   drop_weekend_tots();
 }
+
+void load_db::stored_changed() { DropMemo(); }
 
 void load_db::drop_weekend_tots() {
   has_weekend_tots = false;
@@ -155,8 +232,12 @@ load_value load_db::get_load(const WhatStatTerm* kind, const wchar_t* name) {
   }
   stored_load found;
   if (FindShare(kind, name, &found)) return load_value{found.load->fraction, found.load->parts};
+  const LoadingTerm* zero = MakeLoading(kind, name, 0.0, 0);
+  x_read = false;
   int32_t ref;
-  state.db()->chain_insertz(Loading(), kChain, reinterpret_cast<T::term>(MakeLoading(kind, name, 0.0, 0)), &ref);
+  state.db()->chain_insertz(Loading(), kChain, reinterpret_cast<T::term>(zero), &ref);
+  Hold(ref, zero);
+  x_read = true;
   return load_value{0.0, 0};
 }
 
@@ -218,6 +299,7 @@ void load_db::auto_load(uint32_t parts) {
 
 void load_db::clear_load() {
   kalmora_DB::set_as_mod();
+  DropMemo();
   state.db()->chain_delete(kChain);
 }
 
@@ -226,6 +308,7 @@ void load_db::repair() {
   for (const List<stored_load>* l = AllStored(); !l->Empty(); l = l->tail) {
     const PersonTerm* p;
     if (!IsDoctorShare(l->head.load) || staff_db::get_person(l->head.load->name, &p)) continue;
+    DropMemo();
     state.db()->term_delete(kChain, l->head.ref);
     sdb_tell_user_to_check_loadings = true;
   }

@@ -11,6 +11,10 @@
 //    shares get_load appends and the deletions of repair (both are derived
 //    again on every opening).
 //  - Sums of parts stay in the signed 32-bit range (overflow error beyond).
+//  - The stored loadings are held in memory, with the first doctor share of
+//    each kind and name indexed, for the open document: read at the first
+//    query after a change, dropped before every write of the chain, at init,
+//    uninit and stored_changed.
 //  - The weekend duty counts are cached for the open document only: dropped
 //    at uninit, at every rebuild of the duty index and at every change of
 //    the weekend set.
@@ -35,8 +39,10 @@ class load_db {
   static bool has_weekend_tots;
   static uint32_t weekend_tots[2];
 
-  static void init(tav::chainDB* db) { state.init(db); }
+  static void init(tav::chainDB* db);
   static void uninit();
+  // The chain was written by someone else: what is held in memory goes.
+  static void stored_changed();
 
   // Never fails; a share read for the first time is stored as zero.
   static load_value get_load(const WhatStatTerm* kind, const wchar_t* name);

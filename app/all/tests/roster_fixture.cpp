@@ -180,6 +180,7 @@ void PutShare(uint64_t functor, const WhatStatTerm* kind, const wchar_t* name, d
   int32_t ref;
   const LoadingTerm* l = OnStack(LoadingTerm{functor, kind, name, fraction, 0});
   kalmora_DB::db()->chain_insertz(tav::D(domains::loading), L"loading_chain", reinterpret_cast<T::term>(l), &ref);
+  load_db::stored_changed();
 }
 
 const WhichRuleTerm* RuleOf(const RuleSpec& r) {

@@ -109,7 +109,10 @@ TEST_F(Loadings, PartsBecomeFractionsOfTheirKindsSum) {
   }
   // The other kind is untouched; a doctor without a share of a kind gets none.
   EXPECT_EQ(Get(Weekend(), L"A").parts, 0u);
-  Run([] { kalmora_DB::db()->chain_delete(L"loading_chain"); });
+  Run([] {
+    kalmora_DB::db()->chain_delete(L"loading_chain");
+    load_db::stored_changed();
+  });
   EXPECT_FALSE(Marks(d, [&] { load_db::put_load(Weekday(), Ref(L"A"), 4); }));
   EXPECT_TRUE(Stored().empty());
 }
@@ -193,6 +196,39 @@ TEST_F(Loadings, TheWeekendCountsBelongToTheOpenDocument) {
   EXPECT_EQ(total(), 39u);  // 25 weekday, 10 weekend: (12.5 + 1) / 35 = 0.3857
 }
 
+TEST_F(Loadings, TheHeldSharesFollowEveryWriteAndTheOpenDocument) {
+  Open(Counted({L"A", L"B"}), L"a.km6");
+  Put(Weekday(), L"A", 3);
+  EXPECT_EQ(Get(Weekday(), L"A").parts, 3u);
+  kalmora_DB::uninit();
+  Open(Counted({L"A", L"B"}), L"b.km6");
+  EXPECT_EQ(Get(Weekday(), L"A").parts, 0u);
+  Put(Weekday(), L"B", 2);
+  EXPECT_DOUBLE_EQ(Get(Weekday(), L"B").fraction, 1.0);
+  // Cleared: a share read again is stored once and then found.
+  Run([] { load_db::clear_load(); });
+  EXPECT_TRUE(Stored().empty());
+  EXPECT_EQ(Get(Weekday(), L"B").parts, 0u);
+  EXPECT_EQ(Get(Weekday(), L"B").parts, 0u);
+  EXPECT_EQ(Stored().size(), 1u);
+  // Written past the store and told: found, no zero share added.
+  Run([] { PutShare(1, Weekday(), L"C", 0.5); });
+  EXPECT_DOUBLE_EQ(Get(Weekday(), L"C").fraction, 0.5);
+  EXPECT_EQ(Stored().size(), 2u);
+}
+
+TEST_F(Loadings, RecountingWritesOnlyTheFractionsThatChange) {
+  Open(Counted({L"A", L"B"}));
+  Put(Weekday(), L"A", 1);
+  Put(Weekday(), L"B", 3);
+  const uint64_t before = tav::chainDB::writes();
+  Run([] { load_db::repair(); });
+  EXPECT_EQ(tav::chainDB::writes(), before);
+  Put(Weekday(), L"B", 1);
+  EXPECT_DOUBLE_EQ(Get(Weekday(), L"A").fraction, 0.5);
+  EXPECT_DOUBLE_EQ(Get(Weekday(), L"B").fraction, 0.5);
+}
+
 TEST_F(Loadings, AutoLoadGivesEveryDoctorTenPartsOnlyWhenAllAreZero) {
   RosterSpec s = SmallSpec();
   s.loads.clear();
@@ -271,6 +307,7 @@ TEST_F(Loadings, BadInputGetsItsError) {
     int32_t ref;
     kalmora_DB::db()->chain_insertz(tav::D(all::domains::loading), L"loading_chain",
                                     reinterpret_cast<T::term>(OnStack(LoadingTerm{1, Weekday(), L"X", 1e9, 1})), &ref);
+    load_db::stored_changed();
   });
   EXPECT_EQ(Error([] { load_db::get_load(Total(), L"X"); }), 302u);
 }

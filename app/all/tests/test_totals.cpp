@@ -1,6 +1,7 @@
 // The totals store in process: compared counts from the loadings (rounded
 // half up, range errors), their removal, practices' counts, the store shared
 // by every object, and a roster without duties.
+#include "kalmoradb/load_db.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/stats_pack/totals.h"
@@ -43,7 +44,10 @@ class Totals : public Roster {
   static void Share(const wchar_t* name, double fraction, stat_kind kind = stat_kind::total, uint64_t functor = 1) {
     PutShare(functor, MakeWhatStat(kind, kind == stat_kind::total ? 0 : 1), name, fraction);
   }
-  static void ClearShares() { kalmora_DB::db()->chain_delete(L"loading_chain"); }
+  static void ClearShares() {
+    kalmora_DB::db()->chain_delete(L"loading_chain");
+    load_db::stored_changed();
+  }
   chain_ref a_ = 0, b_ = 0, c_ = 0;
 };
 

@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# The project's run command: installs what is missing, builds everything and
-# starts the program under Wine.
+# The project's run command: builds everything and starts the program under
+# Wine on the display named by DISPLAY (an X server must be running there).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/tools/build.sh"
-BUILD=${KALMORA_BUILD:-$top/build}
-exe=$BUILD/bin/kalmoraTessaro.exe
-if [ ! -f "$exe" ]; then
-  echo "kalmoraTessaro.exe is not built yet: the program is still to come (see README)" >&2
+if [ -z "${DISPLAY:-}" ]; then
+  echo "run: DISPLAY is not set: start an X server (e.g. Xvfb :77) and set DISPLAY to it" >&2
   exit 1
 fi
-exec "$top/tools/wine-run" "$exe"
+"$top/tools/build.sh"
+BUILD=${KALMORA_BUILD:-$top/build}
+exec "$top/tools/wine-run" "$BUILD/bin/kalmoraTessaro.exe"

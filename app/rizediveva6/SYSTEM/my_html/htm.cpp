@@ -308,14 +308,28 @@ bool AsciiBytes(const Page* p, const uint8_t** bytes, uint32_t* size) {
   uint8_t* o = out;
   for (uint64_t i = 0; i < p->count; ++i) {
     const wchar_t* t = p->lines[i].text;
-    for (uint64_t k = 0; k < p->lines[i].length; ++k) {
-      const wchar_t c = t[k];
-      if (c >= 0x80) {
-        K::Memory::ReleaseGStack(mark);
-        return false;
+    const uint64_t n = p->lines[i].length;
+    // One branch-free pass narrows the line and tells whether it holds a
+    // unit above ASCII or a line feed; a line with a line feed is redone.
+    uint16_t any = 0;
+    bool lf = false;
+    for (uint64_t k = 0; k < n; ++k) {
+      const uint16_t c = static_cast<uint16_t>(t[k]);
+      any |= c;
+      lf |= c == '\n';
+      o[k] = static_cast<uint8_t>(c);
+    }
+    if (any >= 0x80) {
+      K::Memory::ReleaseGStack(mark);
+      return false;
+    }
+    if (!lf) {
+      o += n;
+    } else {
+      for (uint64_t k = 0; k < n; ++k) {
+        if (t[k] == L'\n') *o++ = '\r';
+        *o++ = static_cast<uint8_t>(t[k]);
       }
-      if (c == L'\n') *o++ = '\r';
-      *o++ = static_cast<uint8_t>(c);
     }
     *o++ = '\r';
     *o++ = '\n';

@@ -130,9 +130,9 @@ folder = sys.argv[2]
 os.makedirs(folder, exist_ok=True)
 for f in os.listdir(folder):
     os.remove(os.path.join(folder, f))
-start = time.perf_counter()
+start, cpu = time.perf_counter(), time.process_time()
 count = publish(tables, folder)
-seconds = time.perf_counter() - start
+seconds, cpu = time.perf_counter() - start, time.process_time() - cpu
 with open(sys.argv[3] + ".part", "w") as f:
-    f.write("%.9f %d" % (seconds, count))
+    f.write("%.9f %d %.9f" % (seconds, count, cpu))
 os.replace(sys.argv[3] + ".part", sys.argv[3])

@@ -131,7 +131,7 @@ struct Doctor {
   chain_ref ref;
   const wchar_t* name;
   const SList* groups;
-  const List<const RuleTerm*>* rules;  // the stored rules of the doctor and the doctor's practices
+  rule_check* rules;  // the stored rules of the doctor and the doctor's practices, readied
   uint32_t ruleCount;
   uint64_t slotPeriodOnly;  // the rules (bits below 63) that read a duty's slot-period alone
   const List<const struct Message*>* messages;  // can't-do messages met so far
@@ -210,24 +210,27 @@ const List<const WhichRuleTerm*>* ReadRules() {
   return b.Finish();
 }
 
-// The rules (bits below 63, in list order) that read a duty's slot-period alone.
-uint64_t SlotPeriodOnly(const List<const RuleTerm*>* rules) {
+// The rules (bits below 63, in order) that read a duty's slot-period alone.
+uint64_t SlotPeriodOnly(const Doctor* d) {
   uint64_t bits = 0;
-  for (uint32_t i = 0; i < 63 && !rules->Empty(); rules = rules->tail, ++i)
-    if (sc_rules::reads_slot_period_only(rules->head->type)) bits |= uint64_t{1} << i;
+  for (uint32_t i = 0; i < 63 && i < d->ruleCount; ++i)
+    if (sc_rules::reads_slot_period_only(d->rules[i].rule->type)) bits |= uint64_t{1} << i;
   return bits;
 }
 
 // The rules that the rule check reads for the doctor: the doctor's own and
-// those of the doctor's practices.
-const List<const RuleTerm*>* RulesOf(const List<const WhichRuleTerm*>* rules, const Doctor* d) {
+// those of the doctor's practices, readied for the run.
+void ReadyRules(const List<const WhichRuleTerm*>* rules, Doctor* d) {
   ListBuilder<const RuleTerm*> b(true);
   for (; !rules->Empty(); rules = rules->tail) {
     const WhichRuleTerm* r = rules->head;
     const bool own = r->Kind() == who_kind::person_rule && wcscmp(r->name, d->name) == 0;
     if (own || (r->Kind() == who_kind::group_rule && groups::member(r->name, d->groups))) b.Add(r->rule);
   }
-  return b.Finish();
+  const List<const RuleTerm*>* found = b.Finish();
+  d->ruleCount = Count(found);
+  d->rules = static_cast<rule_check*>(K::Memory::AllocHeap(tav::memory::checksize(uint64_t{d->ruleCount} * sizeof(rule_check) + 1)));
+  for (uint32_t i = 0; i < d->ruleCount; ++i, found = found->tail) d->rules[i] = sc_rules::ready(found->head);
 }
 
 Plan MakePlan() {
@@ -239,9 +242,8 @@ Plan MakePlan() {
   Plan plan{practices.Finish(), ReadDoctors()};
   const List<const WhichRuleTerm*>* rules = ReadRules();
   for (const List<Doctor*>* d = plan.doctors; !d->Empty(); d = d->tail) {
-    d->head->rules = RulesOf(rules, d->head);
-    d->head->ruleCount = Count(d->head->rules);
-    d->head->slotPeriodOnly = SlotPeriodOnly(d->head->rules);
+    ReadyRules(rules, d->head);
+    d->head->slotPeriodOnly = SlotPeriodOnly(d->head);
     d->head->messages = rizediveva6::Nil<const Message*>();
   }
   for (const List<Practice*>* p = plan.practices; !p->Empty(); p = p->tail)
@@ -402,20 +404,19 @@ bool BusyText(const Doctor* d, const sp& at, const wchar_t** text) {
 // rule check allows it).
 uint64_t Forbidding(const Doctor* d, const DutyDatTerm* duty) {
   uint64_t bits = 0;
-  uint32_t i = 0;
-  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail, ++i)
-    if (sc_rules::rule_forbids(duty, r->head)) bits |= uint64_t{1} << (i < 63 ? i : 63);
+  for (uint32_t i = 0; i < d->ruleCount; ++i)
+    if (sc_rules::rule_forbids(duty, &d->rules[i])) bits |= uint64_t{1} << (i < 63 ? i : 63);
   return bits;
 }
 
 // Whether one of the doctor's rules forbids the duty.  The rule that forbade
 // the duty before (*last) is asked first: the duties of one slot-period are
 // mostly forbidden by the same rule.
-bool Forbidden(const Doctor* d, const DutyDatTerm* duty, const RuleTerm** last) {
-  if (*last && sc_rules::rule_forbids(duty, *last)) return true;
-  for (const List<const RuleTerm*>* r = d->rules; !r->Empty(); r = r->tail)
-    if (r->head != *last && sc_rules::rule_forbids(duty, r->head)) {
-      *last = r->head;
+bool Forbidden(const Doctor* d, const DutyDatTerm* duty, uint32_t* last) {
+  if (*last < d->ruleCount && sc_rules::rule_forbids(duty, &d->rules[*last])) return true;
+  for (uint32_t i = 0; i < d->ruleCount; ++i)
+    if (i != *last && sc_rules::rule_forbids(duty, &d->rules[i])) {
+      *last = i;
       return true;
     }
   return false;
@@ -452,7 +453,7 @@ const wchar_t* RuleText(const Roster& r, Doctor* d, const sp& at) {
   const uint64_t forbidding = Forbidding(d, &first);
   if (!forbidding) return kDots;
   if (forbidding & d->slotPeriodOnly) return MessageFor(d, &first, forbidding);
-  const RuleTerm* last = nullptr;
+  uint32_t last = d->ruleCount;  // none yet
   for (uint32_t task = 1; task <= r.tasks.count; ++task)
     for (uint32_t where = task == 1 ? 2 : 1; where <= r.locs.count; ++where) {
       const DutyDatTerm duty{1, &spt, where, task, &kFalse};

@@ -49,16 +49,58 @@ bool Forbids(const RuleTerm* r) {
   return r->inForce->functor == kTrue && r->canDo->functor == static_cast<uint64_t>(can_do_kind::i_cant_do);
 }
 
-// The program's day number of the duty's date, from the calendar alone.
-uint32_t DayNumber(const DutyDatTerm* duty) {
-  const dt date = kalmora_DB::sp_dt(SpOf(duty->at));
+// The program's day number of a slot-period's date, from the calendar alone.
+uint32_t CalendarDayNumber(const sp& at) {
+  const dt date = kalmora_DB::sp_dt(at);
   const int64_t days = tav::cal::DaysFromCivil(date.year, static_cast<int32_t>(date.month), static_cast<int32_t>(date.day));
   return time_convert::DayNo(static_cast<int32_t>(((days + 1) % 7 + 7) % 7));  // day 0 a Monday; Sunday 0
 }
 
-bool SameDuty(const DutyDatTerm* a, const DutyDatTerm* b) {
-  return SpOf(a->at) == SpOf(b->at) && a->where == b->where && a->task == b->task &&
-         a->changed->functor == b->changed->functor;
+// The day numbers met so far by (period, day), for the weeks offset and
+// week-start day they were computed under (the calendar's only inputs);
+// dropped with the rule memo at init, uninit and stored_changed.
+struct DayMemo {
+  uint32_t offset = 0, startDay = 0;
+  std::vector<uint8_t> numbers;  // (period - 1) * 7 + day - 1; 0: not yet known
+  void Drop() { numbers.clear(); }
+};
+DayMemo days;
+constexpr uint32_t kDayMemoPeriods = 4096;
+
+uint32_t DayNumber(const DutyDatTerm* duty) {
+  const sp at = SpOf(duty->at);
+  CheckSp(at);  // a slot-period out of range raises as the calendar does
+  if (at.period > kDayMemoPeriods) return CalendarDayNumber(at);
+  const uint32_t offset = kalmora_DB::get_weeks_offset(), startDay = mytime::get_start_day();
+  if (offset != days.offset || startDay != days.startDay) {
+    days.Drop();
+    days.offset = offset;
+    days.startDay = startDay;
+  }
+  const size_t i = (size_t{at.period} - 1) * 7 + (at.day - 1);
+  if (i < days.numbers.size() && days.numbers[i]) return days.numbers[i];
+  const uint32_t number = CalendarDayNumber(at);
+  if (i >= days.numbers.size()) days.numbers.resize(size_t{at.period} * 7);
+  days.numbers[i] = static_cast<uint8_t>(number);
+  return number;
+}
+
+// What a dated-duty rule compares of its duty.
+struct duty_fields {
+  sp at;
+  uint32_t where, task;
+  uint64_t changed;
+};
+
+bool DatedDuty(const wchar_t* key, duty_fields* out) {
+  const DutyTerm* found;
+  if (!sc_phase1::get_duty_by_key(key, &found)) return false;
+  *out = duty_fields{SpOf(found->dat->at), found->dat->where, found->dat->task, found->dat->changed->functor};
+  return true;
+}
+
+bool SameDuty(const duty_fields& a, const DutyDatTerm* b) {
+  return a.at == SpOf(b->at) && a.where == b->where && a.task == b->task && a.changed == b->changed->functor;
 }
 
 // The fields each kind reads; sc_rules::reads_slot_period_only tells the
@@ -71,8 +113,8 @@ bool TypeMatches(const RuleTypeTerm* t, const DutyDatTerm* duty) {
     case rule_kind::r_where: return t->number == duty->where;
     case rule_kind::r_what: return t->number == duty->task;
     case rule_kind::r_dtbd: {
-      const DutyTerm* found;
-      return sc_phase1::get_duty_by_key(t->key, &found) && SameDuty(found->dat, duty);
+      duty_fields found;
+      return DatedDuty(t->key, &found) && SameDuty(found, duty);
     }
   }
   return false;
@@ -111,7 +153,10 @@ struct RuleMemo {
 };
 RuleMemo memo;
 
-void DropMemo() { memo.Drop(); }
+void DropMemo() {
+  memo.Drop();
+  days.Drop();
+}
 
 const RuleMemo& Memo() {
   if (!memo.built) {
@@ -248,6 +293,29 @@ const ReasonTerm* sc_rules::rule_allows_it(const DutyDatTerm* duty, const PgTerm
 
 bool sc_rules::rule_forbids(const DutyDatTerm* duty, const RuleTerm* rule) {
   return Forbids(rule) && TypeMatches(rule->type, duty);
+}
+
+rule_check sc_rules::ready(const RuleTerm* rule) {
+  rule_check c{};
+  c.rule = rule;
+  c.generation = ~uint64_t{0};
+  return c;
+}
+
+bool sc_rules::rule_forbids(const DutyDatTerm* duty, rule_check* check) {
+  const RuleTerm* rule = check->rule;
+  if (!Forbids(rule)) return false;
+  if (rule->type->Kind() != rule_kind::r_dtbd) return TypeMatches(rule->type, duty);
+  if (check->generation != sc_phase1::generation()) {
+    duty_fields found;
+    check->found = DatedDuty(rule->type->key, &found);
+    check->at = found.at;
+    check->where = found.where;
+    check->task = found.task;
+    check->changed = found.changed;
+    check->generation = sc_phase1::generation();
+  }
+  return check->found && SameDuty(duty_fields{check->at, check->where, check->task, check->changed}, duty);
 }
 
 bool sc_rules::reads_slot_period_only(const RuleTypeTerm* type) {

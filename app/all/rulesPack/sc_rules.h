@@ -13,7 +13,8 @@
 //  - Every read of a closed store shows "rules not initialised" and raises
 //    329; nothing is read or changed.
 //  - The checks read the forbidding rules from memory, read again after
-//    stored_changed, init or uninit.
+//    stored_changed, init or uninit; a day rule's day numbers are kept by
+//    slot-period for the weeks offset and week start they were made under.
 #pragma once
 
 #include "kalmoradb/roster_types.h"
@@ -129,6 +130,17 @@ struct stored_rule {
   chain_ref ref;
 };
 
+// A rule readied for many checks: a dated-duty rule's duty is looked up
+// once per generation of the duty index (sc_phase1::generation).
+struct rule_check {
+  const RuleTerm* rule;
+  uint64_t generation;  // of the looked-up duty; ~0: not looked up
+  bool found;
+  sp at;
+  uint32_t where, task;
+  uint64_t changed;
+};
+
 class sc_rules {
  public:
   static const tav::ClassInfo classInfo;
@@ -147,6 +159,9 @@ class sc_rules {
   static bool rule_exists(const DutyDatTerm* duty, const RuleTerm* rule, const wchar_t** desc);
   // rule_exists without the description: whether the rule forbids the duty.
   static bool rule_forbids(const DutyDatTerm* duty, const RuleTerm* rule);
+  // The same verdict for a readied rule.
+  static rule_check ready(const RuleTerm* rule);
+  static bool rule_forbids(const DutyDatTerm* duty, rule_check* check);
   // Whether a rule of the type reads nothing of a duty but its slot-period
   // (slot, day and week rules): its verdict is one for every task and
   // location there.

@@ -12,6 +12,8 @@
 #include "roster_fixture.h"
 #include "roster_test.h"
 #include "rulesPack/sc_rules.h"
+#include "SYSTEM/timepack/time_convert.h"
+#include "time/calendar.h"
 
 namespace alltest {
 namespace {
@@ -110,6 +112,56 @@ TEST_F(Rules, SlotDayAndWeekRulesGiveOneVerdictForEveryTaskAndLocationOfASlotPer
       for (uint32_t task = 1; task <= 3; ++task)
         for (uint32_t where = 1; where <= 3; ++where) EXPECT_TRUE(forbids(type, task, where));
     }
+  });
+}
+
+// The day number of a slot-period straight from its date.
+uint32_t DateDayNumber(const SpTerm& at) {
+  const dt date = kalmora_DB::sp_dt(SpOf(&at));
+  const int64_t days = tav::cal::DaysFromCivil(date.year, static_cast<int32_t>(date.month), static_cast<int32_t>(date.day));
+  return rizediveva6::time_convert::DayNo(static_cast<int32_t>(((days + 1) % 7 + 7) % 7));
+}
+
+TEST_F(Rules, DayAndDatedVerdictsFollowTheWeekStartAndTheDutyIndex) {
+  Run([] {
+    const tav::BooleanTerm inForce{2}, no{1};
+    const tav::ConstantTerm cantDo{static_cast<uint64_t>(can_do_kind::i_cant_do)};
+    // The day numbers that forbid the slot-period, asked both ways.
+    const auto forbiddingDays = [&](const SpTerm& at) {
+      const DutyDatTerm duty{1, &at, 1, 1, &no};
+      std::vector<uint32_t> found;
+      for (uint32_t n = 1; n <= 7; ++n) {
+        RuleTypeTerm type{static_cast<uint64_t>(rule_kind::r_day), {n}};
+        const RuleTerm rule{1, &inForce, &type, &cantDo};
+        rule_check ready = sc_rules::ready(&rule);
+        const bool plain = sc_rules::rule_forbids(&duty, &rule);
+        EXPECT_EQ(sc_rules::rule_forbids(&duty, &ready), plain) << n;
+        if (plain) found.push_back(n);
+      }
+      return found;
+    };
+    for (const uint32_t startDay : {kalmora_DB::get_start_day(), kalmora_DB::get_start_day() == 1 ? 0u : 1u}) {
+      kalmora_DB::set_start_day(startDay);
+      for (uint32_t period = 1; period <= 2; ++period)
+        for (uint32_t day = 1; day <= 7; ++day) {
+          const SpTerm at{1, day, period, 1};
+          EXPECT_EQ(forbiddingDays(at), std::vector<uint32_t>{DateDayNumber(at)}) << startDay << " " << day;
+        }
+    }
+
+    // A readied dated rule follows the duty index: its duty gone, it forbids nothing.
+    const TieEndSpec end{2, 1, kWard};
+    const WhichRuleTerm* dated = R(who_kind::person_rule, L"Bob", rule_kind::r_dtbd, 0, end);
+    rule_check ready = sc_rules::ready(dated->rule);
+    const DutyTerm* d;
+    ASSERT_TRUE(sc_phase1::get_duty_by_key(KeyOf(end).c_str(), &d));
+    const SpTerm dutyAt = *d->dat->at;
+    const DutyDatTerm named{1, &dutyAt, d->dat->where, d->dat->task, d->dat->changed};
+    EXPECT_TRUE(sc_rules::rule_forbids(&named, &ready));
+    kalmora_DB::put_weeks_duration(1);
+    sc_phase1::generate();
+    EXPECT_FALSE(sc_rules::rule_forbids(&named, dated->rule));
+    EXPECT_FALSE(sc_rules::rule_forbids(&named, &ready));
   });
 }
 

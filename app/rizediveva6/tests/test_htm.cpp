@@ -295,6 +295,38 @@ TEST_F(Pages, APageAfterALongerOneHoldsOnlyItsOwnLinesAndTheWriteLeavesTheGlobal
   DeleteFileW(file.c_str());
 }
 
+TEST_F(Pages, AnEightBitPageIsItsTextInTheCodePageWithCrLfAsciiOrNot) {
+  // The text in the ANSI code page, every line feed after a CR.
+  const auto ansi = [](const std::wstring& text) {
+    std::wstring crlf;
+    for (wchar_t c : text) crlf += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    std::string out(crlf.size() * 4, '\0');
+    out.resize(WideCharToMultiByte(CP_ACP, 0, crlf.data(), static_cast<int>(crlf.size()), out.data(),
+                                   static_cast<int>(out.size()), nullptr, nullptr));
+    return out;
+  };
+  std::wstring big;
+  for (int i = 0; i < 5000; ++i) big += L"<br>";
+  const struct {
+    Lns lines;
+    std::wstring text;
+  } cases[] = {
+      {{L"a\nb", L"c\r", L""}, L"a\nb\nc\r\n\n"},    // line feeds and a CR inside lines
+      {{L"<p>\xE9</p>", L"x"}, L"<p>\xE9</p>\nx\n"},  // raw markup above ASCII
+      {{big, big}, big + L"\n" + big + L"\n"},         // past the stream's buffer
+  };
+  const std::wstring file = L"rz_ansi_page.html";
+  for (const auto& c : cases) {
+    htm::clear();
+    for (const std::wstring& l : c.lines) htm::assert_line(l.c_str());
+    uint8_t* top = TPrologThreadData::GetGStackTop();
+    htm::WritePage(tav::outputStream_file::create8(file.c_str()));
+    EXPECT_EQ(TPrologThreadData::GetGStackTop(), top);
+    EXPECT_EQ(Bytes(file), ansi(c.text)) << c.lines[0].substr(0, 20).size();
+  }
+  DeleteFileW(file.c_str());
+}
+
 TEST_F(Pages, BuildPageTwiceLeavesOneFileWithTheSecondPage) {
   // Pages open in the shell's associated program: Wine's browser bridge,
   // pointed at a stub that logs the address it is given.

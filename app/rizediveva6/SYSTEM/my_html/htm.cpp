@@ -7,6 +7,7 @@
 #include "fileSystem/file.h"
 #include "fileSystem/fileStream.h"
 #include "memory/memory.h"
+#include "string8/string8.h"
 
 namespace rizediveva6 {
 
@@ -276,10 +277,84 @@ void htm::clear() {
   p->count = p->units = 0;
 }
 
+namespace {
+// Whether the code page writes every unit below 0x80 as that one byte
+// (the last page asked is kept).
+bool AsciiSamePage(uint32_t page) {
+  static uint32_t known = ~0u;
+  static bool same = false;
+  if (page == known) return same;
+  wchar_t units[127];
+  char bytes[127];
+  for (int i = 0; i < 127; ++i) units[i] = static_cast<wchar_t>(i + 1);
+  same = WideCharToMultiByte(page, 0, units, 127, bytes, 127, nullptr, nullptr) == 127;
+  for (int i = 0; i < 127 && same; ++i) same = bytes[i] == i + 1;
+  known = page;
+  return same;
+}
+
+// Whether the stream writes an ASCII text as its bytes with CR LF line ends.
+bool AsciiLines(outputStream* s) {
+  const Mode mode = s->getmode();
+  return mode.kind == Mode::ansi && s->getcrlfconversion() &&
+         AsciiSamePage(string8_api::toapicodepage(codepage::Number(mode.codePage)));
+}
+
+// The page's bytes as such a stream writes them (CR LF for every line feed)
+// on the global stack; false, with nothing kept, when a unit is not ASCII.
+bool AsciiBytes(const Page* p, const uint8_t** bytes, uint32_t* size) {
+  uint8_t* mark = K::Memory::MarkGStack();
+  auto* out = static_cast<uint8_t*>(GStackAlloc(memory::checksize(2 * (p->units + 1))));
+  uint8_t* o = out;
+  for (uint64_t i = 0; i < p->count; ++i) {
+    const wchar_t* t = p->lines[i].text;
+    const uint64_t n = p->lines[i].length;
+    // One branch-free pass narrows the line and tells whether it holds a
+    // unit above ASCII or a line feed; a line with a line feed is redone.
+    uint16_t any = 0;
+    bool lf = false;
+    for (uint64_t k = 0; k < n; ++k) {
+      const uint16_t c = static_cast<uint16_t>(t[k]);
+      any |= c;
+      lf |= c == '\n';
+      o[k] = static_cast<uint8_t>(c);
+    }
+    if (any >= 0x80) {
+      K::Memory::ReleaseGStack(mark);
+      return false;
+    }
+    if (!lf) {
+      o += n;
+    } else {
+      for (uint64_t k = 0; k < n; ++k) {
+        if (t[k] == L'\n') *o++ = '\r';
+        *o++ = static_cast<uint8_t>(t[k]);
+      }
+    }
+    *o++ = '\r';
+    *o++ = '\n';
+  }
+  *bytes = out;
+  *size = static_cast<uint32_t>(o - out);
+  return true;
+}
+}  // namespace
+
 void htm::WritePage(outputStream* s) {
-  // The page text lives on the global stack only while it is written.
+  // The page text lives on the global stack only while it is written.  An
+  // ASCII page for an 8-bit stream goes out as its bytes in one block.
   const Page* p = ThePage();
   uint8_t* mark = K::Memory::MarkGStack();
+  const uint8_t* bytes;
+  uint32_t size;
+  if (AsciiLines(s) && AsciiBytes(p, &bytes, &size)) {
+    s->setmode(Mode::Binary());
+    s->writebytes(bytes, size);
+    K::Memory::ReleaseGStack(mark);
+    s->flush();
+    s->close();
+    return;
+  }
   auto* text = static_cast<wchar_t*>(GStackAlloc(memory::checksize((p->units + 1) * sizeof(wchar_t))));
   JoinLines(p, text);
   Tm::TEllipsisArgs<1> a;

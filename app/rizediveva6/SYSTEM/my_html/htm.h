@@ -13,7 +13,10 @@
 //    attribute-text arguments of the form operations) goes in unchanged.
 //  - A writing operation leaves the global stack as it found it.
 //  - all_lines sizes the page in one pass and copies each line once;
-//    WritePage joins the lines on the global stack, not on the heap.
+//    WritePage joins the lines on the global stack, not on the heap; an
+//    ASCII page for an 8-bit stream whose code page keeps ASCII goes out
+//    as its bytes (CR LF line ends) in one block, the same bytes the
+//    stream's text writer makes.
 #pragma once
 
 #include "core/core.h"

@@ -443,6 +443,43 @@ TEST_F(DrawnLists, DirectPassDrawsEveryChange) {
   });
 }
 
+// Setting the font the list already has keeps a direct pass to the changed
+// rows; another font repaints every row.  A pixel put into row 5 by hand
+// shows which.
+TEST_F(DrawnLists, SameFontAgainKeepsTheDirectPass) {
+  Run([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    libox* l = Make(task, Numbered(6));
+    kwitest::PumpUntil([] { return false; }, 200);
+    ASSERT_EQ(RunTrapped([&] { l->lbox_draw(); }), 0u);
+    const rect_struct area{0, 0, 400, 200};
+    const int x = 300, y = kBand + 5 * kH + kH / 2;
+    struct Case {
+      const char* what;
+      int points;
+      bool kept;
+    };
+    for (const Case& c : {Case{"same font", 9, true}, Case{"another font", 12, false}}) {
+      SCOPED_TRACE(c.what);
+      HDC dc = GetDC(task);
+      SetPixel(dc, x, y, RGB(255, 0, 0));
+      ReleaseDC(task, dc);
+      const auto marked = WindowPixels(w, area).at(x, y);
+      ASSERT_EQ(RunTrapped([&] {
+        l->lbox_setfont(libox::heap_font(QEL_KWI::font_Create(4, nullptr, c.points)), false);
+        line ln;
+        ASSERT_TRUE(l->nth_line(2, &ln));
+        ln.cells = Cells({L"line 2", L"changed"});
+        l->replace_line(ln);
+        l->lbox_draw();
+      }), 0u);
+      EXPECT_EQ(WindowPixels(w, area).at(x, y) == marked, c.kept);
+    }
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
 // Real mouse moves: the hovered row on 0xBBBBBB, a selected row left behind
 // highlighted again, a moved-in row no longer hovered.
 TEST_F(DrawnLists, HoverThroughTheMouse) {

@@ -119,8 +119,19 @@ void libox::reset_font(wyndow t) {
   if (t.alt == wyndow::screen) wyn::wsetfont(t, xdb_font_);
 }
 
+// The font held stays when the new one has the same bytes: the screen key
+// holds the font's address, and a refresh that sets the same font again
+// repaints only the rows that changed.
+bool libox::same_font(const uint8_t* font) const {
+  if (!xdb_font_) return false;
+  uint32_t a, b;
+  std::memcpy(&a, xdb_font_ - 4, 4);
+  std::memcpy(&b, font - 4, 4);
+  return a == b && std::memcmp(xdb_font_ - 4, font - 4, a) == 0;
+}
+
 void libox::lbox_setfont(uint8_t* font, bool redraw) {
-  xdb_font_ = heap_font(font);
+  if (!same_font(font)) xdb_font_ = heap_font(font);
   if (redraw) lbox_draw();
 }
 

@@ -267,17 +267,25 @@ TEST_F(ColumnChild, Run) {
       c->save_col_widths();
     }
     if (what == L"again") {
-      // The file is gone: an unchanged layout writes nothing, a moved edge
-      // writes the file again.
-      DeleteFileW(OptionsFileName());
+      // With another list saved after it, an unchanged layout still leaves
+      // the file as it is; a moved edge writes it.
+      column* other = column::new_column(WNull(), L"rz-col-other");
+      other->set_col_widths(true, MakeList<uint32_t>({30, 30}));
+      other->save_col_widths();
+      auto stamp = [] {
+        WIN32_FILE_ATTRIBUTE_DATA d{};
+        GetFileAttributesExW(OptionsFileName(), GetFileExInfoStandard, &d);
+        return uint64_t(d.ftLastWriteTime.dwHighDateTime) << 32 | d.ftLastWriteTime.dwLowDateTime;
+      };
+      const uint64_t read = stamp();
+      Sleep(50);
       c->save_col_widths();
-      printf("@ %s\n", GetFileAttributesW(OptionsFileName()) == INVALID_FILE_ATTRIBUTES ? "absent" : "written");
-      fflush(stdout);
+      printf("@ %s\n", stamp() == read ? "kept" : "written");
       c->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
       c->set_col_widths(true, MakeList<uint32_t>({40, 20, 110, 50}));
       c->col_draw_titles(WNull());
       c->save_col_widths();
-      printf("@ %s\n", GetFileAttributesW(OptionsFileName()) == INVALID_FILE_ATTRIBUTES ? "absent" : "written");
+      printf("@ %s\n", stamp() == read ? "kept" : "written");
       fflush(stdout);
     }
     say(c);
@@ -312,7 +320,7 @@ TEST_F(FreshProcess, SavedLayout) {
   // Closing with the saved layout leaves the file alone; a moved edge is
   // saved, and a fresh process finds it.
   const ChildRun again = RunChild(folder_, L"again", L"", L"ColumnChild.Run");
-  EXPECT_EQ(again.lines, (std::vector<std::string>{"absent", "written", "41 61 171 221"}));
+  EXPECT_EQ(again.lines, (std::vector<std::string>{"kept", "written", "41 61 171 221"}));
   EXPECT_EQ(RunChild(folder_, L"read", L"", L"ColumnChild.Run").lines, std::vector<std::string>{"41 61 171 221"});
   // A saved list with a negative value is ignored.
   const ChildRun negative = RunChild(folder_, L"negative", L"", L"ColumnChild.Run");

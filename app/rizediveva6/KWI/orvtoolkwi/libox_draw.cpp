@@ -326,7 +326,8 @@ const drawn_row* libox::shown_row(uint32_t* at, uint32_t row, const line& l, int
   if (*at >= shown_rows_.size()) return nullptr;
   const drawn_row& d = shown_rows_.begin()[*at];
   if (d.row != row || d.stale || d.r.top != top || d.selected != selected || d.disabled != disabled) return nullptr;
-  if (d.l.alt != l.alt || d.l.ref != l.ref || d.l.colour != l.colour || d.l.second != l.second) return nullptr;
+  // The reference does not show: a list filled again keeps its unchanged rows.
+  if (d.l.alt != l.alt || d.l.colour != l.colour || d.l.second != l.second) return nullptr;
   const SList *a = d.l.cells, *b = l.cells;
   for (; !a->Empty() && !b->Empty(); a = a->tail, b = b->tail)
     if (wcscmp(a->head, b->head) != 0) return nullptr;

@@ -240,7 +240,8 @@ TEST_F(Columns, EdgeMoves) {
 // prints what a new list of that name finds, "widths" what set_col_widths
 // gives with the given widths and then with the saved ones, "negative"
 // saves a list with a negative value and prints what a new list finds and
-// what set_col_widths(false, ..) takes.
+// what set_col_widths(false, ..) takes, "again" closes with the saved layout
+// and then with a moved edge and prints whether the file was written.
 class ColumnChild : public Rz {};
 TEST_F(ColumnChild, Run) {
   wchar_t scenario[16] = {};
@@ -264,6 +265,28 @@ TEST_F(ColumnChild, Run) {
       c->set_col_widths(true, MakeList<uint32_t>({40, 20, 110, 90}));
       c->col_draw_titles(WNull());
       c->save_col_widths();
+    }
+    if (what == L"again") {
+      // With another list saved after it, an unchanged layout still leaves
+      // the file as it is; a moved edge writes it.
+      column* other = column::new_column(WNull(), L"rz-col-other");
+      other->set_col_widths(true, MakeList<uint32_t>({30, 30}));
+      other->save_col_widths();
+      auto stamp = [] {
+        WIN32_FILE_ATTRIBUTE_DATA d{};
+        GetFileAttributesExW(OptionsFileName(), GetFileExInfoStandard, &d);
+        return uint64_t(d.ftLastWriteTime.dwHighDateTime) << 32 | d.ftLastWriteTime.dwLowDateTime;
+      };
+      const uint64_t read = stamp();
+      Sleep(50);
+      c->save_col_widths();
+      printf("@ %s\n", stamp() == read ? "kept" : "written");
+      c->add_cols(AsSList(MakeStringList({L"a", L"b", L"c"})));
+      c->set_col_widths(true, MakeList<uint32_t>({40, 20, 110, 50}));
+      c->col_draw_titles(WNull());
+      c->save_col_widths();
+      printf("@ %s\n", stamp() == read ? "kept" : "written");
+      fflush(stdout);
     }
     say(c);
     if (what == L"widths" || what == L"negative") {
@@ -294,6 +317,11 @@ TEST_F(FreshProcess, SavedLayout) {
   EXPECT_EQ(saved.lines, std::vector<std::string>{"41 61 171 261"});
   EXPECT_EQ(after.lines, std::vector<std::string>{"41 61 171 261"});
   EXPECT_EQ(widths.lines, (std::vector<std::string>{"41 61 171 261", "11 21 21", "41 61 171 261"}));
+  // Closing with the saved layout leaves the file alone; a moved edge is
+  // saved, and a fresh process finds it.
+  const ChildRun again = RunChild(folder_, L"again", L"", L"ColumnChild.Run");
+  EXPECT_EQ(again.lines, (std::vector<std::string>{"kept", "written", "41 61 171 221"}));
+  EXPECT_EQ(RunChild(folder_, L"read", L"", L"ColumnChild.Run").lines, std::vector<std::string>{"41 61 171 221"});
   // A saved list with a negative value is ignored.
   const ChildRun negative = RunChild(folder_, L"negative", L"", L"ColumnChild.Run");
   EXPECT_EQ(negative.lines, (std::vector<std::string>{"0 200", "11 21 21"}));

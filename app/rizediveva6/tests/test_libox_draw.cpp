@@ -443,6 +443,67 @@ TEST_F(DrawnLists, DirectPassDrawsEveryChange) {
   });
 }
 
+// A pass after the held font was set again, or after the list was filled
+// again with one line changed, repaints the changed row only; another font
+// repaints every row.  A pixel put into row 5 by hand shows which.
+TEST_F(DrawnLists, RefillAndSameFontRepaintOnlyTheChangedRow) {
+  Run([&](HWND task) {
+    SetForegroundWindow(task);
+    const LONG_PTR w = reinterpret_cast<LONG_PTR>(task);
+    libox* l = Make(task, Numbered(6));
+    kwitest::PumpUntil([] { return false; }, 200);
+    ASSERT_EQ(RunTrapped([&] { l->lbox_draw(); }), 0u);
+    const rect_struct area{0, 0, 400, 200};
+    const int x = 300, y = kBand + 5 * kH + kH / 2;
+    auto setFont = [&](int points) { l->lbox_setfont(libox::heap_font(QEL_KWI::font_Create(4, nullptr, points)), false); };
+    auto changeRow2 = [&] {
+      line ln;
+      ASSERT_TRUE(l->nth_line(2, &ln));
+      ln.cells = Cells({L"line 2", L"changed"});
+      l->replace_line(ln);
+    };
+    auto refill = [&] {
+      std::vector<Row> rows = Numbered(6);
+      rows[1] = {L"line 2", L"filled again"};
+      ListBuilder<const SList*> lines(true);
+      for (const Row& r : rows) lines.Add(Cells(r));
+      l->lbox_clear();
+      l->lbox_add(lines.Finish());
+    };
+    struct Case {
+      const char* what;
+      std::function<void()> change;
+      bool kept;
+    };
+    const Case cases[] = {
+        {"same font again", [&] {
+           setFont(9);
+           changeRow2();
+         }, true},
+        {"filled again", refill, true},
+        {"another font", [&] { setFont(12); }, false},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      HDC dc = GetDC(task);
+      SetPixel(dc, x, y, RGB(255, 0, 0));
+      ReleaseDC(task, dc);
+      const Pixels before = WindowPixels(w, area);
+      ASSERT_EQ(RunTrapped([&] {
+        c.change();
+        l->lbox_draw();
+      }), 0u);
+      const Pixels after = WindowPixels(w, area);
+      EXPECT_EQ(after.at(x, y) == before.at(x, y), c.kept);
+      bool row2 = false;
+      for (int py = kBand + 2 * kH + 1; py < kBand + 3 * kH; ++py)
+        for (int px = 28; px < 320; ++px) row2 = row2 || before.at(px, py) != after.at(px, py);
+      EXPECT_TRUE(row2 || !c.kept);
+    }
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
 // Real mouse moves: the hovered row on 0xBBBBBB, a selected row left behind
 // highlighted again, a moved-in row no longer hovered.
 TEST_F(DrawnLists, HoverThroughTheMouse) {

@@ -71,7 +71,20 @@ void column::set_boundaries(const HeapArray<int64_t>& values) {
   for (int64_t v : values) xdb_boundaries_.push_back(uint32_t(v));
 }
 
+// The options file is written only when the boundaries differ from the
+// saved ones: closing a list whose edges did not move writes nothing.
+bool column::saved_equal() {
+  const IntList* saved;
+  if (!options_db::various_ilist(xname_, &saved)) return false;
+  for (uint32_t v : xdb_boundaries_) {
+    if (saved->Empty() || saved->head != static_cast<int32_t>(v)) return false;
+    saved = saved->tail;
+  }
+  return saved->Empty();
+}
+
 void column::save_col_widths() {
+  if (saved_equal()) return;
   ListBuilder<int32_t> b;
   for (uint32_t v : xdb_boundaries_) b.Add(static_cast<int32_t>(v));
   options_db::various_ilist(xname_, reinterpret_cast<const IntList*>(b.Finish()));

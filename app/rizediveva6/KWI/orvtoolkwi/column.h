@@ -12,8 +12,9 @@
 //  - Titles and colours follow the reference, widths follow the position.
 //  - Every step of an edge drag applies to the boundaries of the press.
 //  - The saved layout is read at creation and by set_col_widths(false, ..)
-//    and written only by save_col_widths; a saved list that is empty or
-//    holds a negative value is ignored.
+//    and written only by save_col_widths, and only when it differs from
+//    the boundaries; a saved list that is empty or holds a negative value
+//    is ignored.
 //  - All state lives on the collected heap (HeapArray).
 #pragma once
 
@@ -112,6 +113,7 @@ class column {
   bool position_of(uint32_t ref, uint32_t* position);
   void set_boundaries(const HeapArray<int64_t>& values);
   bool load_saved();
+  bool saved_equal();
   void restore_drag_start();
 
   wyndow xwyn_{wyndow::wnull, 0};

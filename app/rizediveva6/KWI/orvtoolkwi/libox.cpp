@@ -114,6 +114,10 @@ void libox::init_libox(const wchar_t* name, wyndow target) {
     r.top = 0;
     ilist_struct none{ListNil, 0, nullptr};
     db_vscroll_ = win_CreateControl(kVScrollKind, &r, L"", target.window, &none, kScrollBarId);
+    // The bar paints its own strip: the window need not paint under it, a
+    // paint the events below would otherwise run for the strip alone.
+    const RECT strip{r.left, r.top, r.right, r.bottom};
+    ValidateRect(reinterpret_cast<HWND>(target.window), &strip);
   }
   tav::kwi::processevents();
 }

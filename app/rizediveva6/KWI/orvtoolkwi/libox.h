@@ -322,6 +322,7 @@ class libox : public column {
   void fill_row(wyndow t, rect_struct r, uint32_t colour);
   uint32_t paint_rows(wyndow t, uint32_t base, const row_geometry& g, bool record);
   void screen_key(const rect_struct& client, const row_geometry& g, int64_t clearY, HeapArray<int32_t>* key);
+  bool same_font(const uint8_t* font) const;
   const drawn_row* shown_row(uint32_t* at, uint32_t row, const line& l, int32_t top, bool selected,
                              bool disabled) const;
   void mark_stale(uint32_t row);

@@ -119,8 +119,19 @@ void libox::reset_font(wyndow t) {
   if (t.alt == wyndow::screen) wyn::wsetfont(t, xdb_font_);
 }
 
+// The font held stays when the new one has the same bytes: the screen key
+// holds the font's address, and a refresh that sets the same font again
+// repaints only the rows that changed.
+bool libox::same_font(const uint8_t* font) const {
+  if (!xdb_font_) return false;
+  uint32_t a, b;
+  std::memcpy(&a, xdb_font_ - 4, 4);
+  std::memcpy(&b, font - 4, 4);
+  return a == b && std::memcmp(xdb_font_ - 4, font - 4, a) == 0;
+}
+
 void libox::lbox_setfont(uint8_t* font, bool redraw) {
-  xdb_font_ = heap_font(font);
+  if (!same_font(font)) xdb_font_ = heap_font(font);
   if (redraw) lbox_draw();
 }
 
@@ -315,7 +326,8 @@ const drawn_row* libox::shown_row(uint32_t* at, uint32_t row, const line& l, int
   if (*at >= shown_rows_.size()) return nullptr;
   const drawn_row& d = shown_rows_.begin()[*at];
   if (d.row != row || d.stale || d.r.top != top || d.selected != selected || d.disabled != disabled) return nullptr;
-  if (d.l.alt != l.alt || d.l.ref != l.ref || d.l.colour != l.colour || d.l.second != l.second) return nullptr;
+  // The reference does not show: a list filled again keeps its unchanged rows.
+  if (d.l.alt != l.alt || d.l.colour != l.colour || d.l.second != l.second) return nullptr;
   const SList *a = d.l.cells, *b = l.cells;
   for (; !a->Empty() && !b->Empty(); a = a->tail, b = b->tail)
     if (wcscmp(a->head, b->head) != 0) return nullptr;

@@ -72,17 +72,6 @@ HTREEITEM Next(HWND tree, WPARAM how, HTREEITEM from) {
 }
 }  // namespace
 
-std::wstring ItemText(HWND tree, HTREEITEM item) {
-  wchar_t text[256] = {};
-  TVITEMW it{};
-  it.mask = TVIF_TEXT;
-  it.hItem = item;
-  it.pszText = text;
-  it.cchTextMax = 256;
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-  return text;
-}
-
 void SetItemText(HWND tree, HTREEITEM item, const wchar_t* text) {
   TVITEMW it{};
   it.mask = TVIF_TEXT;
@@ -101,7 +90,7 @@ std::vector<std::wstring> TreeRoots() {
   HWND tree = TreeControl();
   if (!tree) return out;
   for (HTREEITEM item = Next(tree, TVGN_CHILD, TreeRoot()); item; item = Next(tree, TVGN_NEXT, item))
-    out.push_back(ItemText(tree, item));
+    out.push_back(alltest::TreeItemText(tree, item));
   return out;
 }
 

@@ -19,6 +19,7 @@
 #include "gui.h"
 #include "roster_fixture.h"
 #include "roster_test.h"
+#include "tree_items.h"
 
 namespace programtest {
 
@@ -41,7 +42,6 @@ inline void Pump(DWORD ms = 100) { kwitest::PumpUntil([] { return false; }, ms);
 HWND TreeControl();
 HTREEITEM TreeRoot();
 std::vector<std::wstring> TreeRoots();
-std::wstring ItemText(HWND tree, HTREEITEM item);
 void SetItemText(HWND tree, HTREEITEM item, const wchar_t* text);
 int TreeCount();
 // The command tree's top pane.

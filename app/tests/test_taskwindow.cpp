@@ -293,7 +293,7 @@ TEST_F(TaskWindowTest, EachDeleteAllEmptiesItsStoreAsksNothingAndRefreshesWhatIt
         {IDM_DELETE_ALL_LOCATIONS, &Counts::locations, 0, true},
     };
     // A rebuild inserts every item anew: the root's text, changed here, comes back.
-    const std::wstring rootText = ItemText(TreeControl(), TreeRoot());
+    const std::wstring rootText = alltest::TreeItemText(TreeControl(), TreeRoot());
     for (const Row& r : kRows) {
       Counts before = counts();
       SetItemText(TreeControl(), TreeRoot(), L"(marked)");
@@ -303,7 +303,7 @@ TEST_F(TaskWindowTest, EachDeleteAllEmptiesItsStoreAsksNothingAndRefreshesWhatIt
       before.*r.field = r.left;
       if (r.id == IDM_DELETE_ALL_DOCTORS) before.assignments = after.assignments;
       EXPECT_EQ(after, before) << r.id << ": other stores changed";
-      EXPECT_EQ(ItemText(TreeControl(), TreeRoot()) == rootText, r.rebuilds) << r.id;
+      EXPECT_EQ(alltest::TreeItemText(TreeControl(), TreeRoot()) == rootText, r.rebuilds) << r.id;
     }
     Run([] { all::kalmora_DB::set_as_not_mod(); });
   });

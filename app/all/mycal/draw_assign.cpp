@@ -219,7 +219,7 @@ void draw_assign::drew_assignments() {
     dtbd.ndd_dtbd([&](const dtbd_rec* r) {
       const duty_dat duty = r->duty;
       const rect_struct column = r->rect;
-      K::RunTrapped([&] { drew_one_cell(duty, column); });
+      K::RunTrapped([&] { drew_one_cell(duty, column, r->key); });
       K::Fail();
     });
   });
@@ -317,20 +317,20 @@ const HeapArray<assigned_rec>& draw_assign::assignments() const {
 }
 
 // The caller has forgotten the duty's record (a full draw: all of them).
-bool draw_assign::keep_cell(const duty_dat& duty, rect_struct column, doctor_look* look, rect_struct* cell) {
-  const duty_key key = sc_phase1::get_dtbd_key(duty);
+bool draw_assign::keep_cell(const duty_dat& duty, rect_struct column, const wchar_t* key, doctor_look* look,
+                            rect_struct* cell) {
   chain_ref doctor;
-  if (!sc_assign::is_assigned(key.text, &doctor)) return false;
+  if (!sc_assign::is_assigned(key, &doctor)) return false;
   if (!look_of(doctor, look) || !look->shown) return false;
   *cell = BoxOf(column);
-  keep_record({*cell, duty, K::Memory::CopyStringToHeap(key.text), doctor, look->name});
+  keep_record({*cell, duty, key, doctor, look->name});
   return true;
 }
 
-void draw_assign::drew_one_cell(const duty_dat& duty, rect_struct column) {
+void draw_assign::drew_one_cell(const duty_dat& duty, rect_struct column, const wchar_t* key) {
   doctor_look look;
   rect_struct cell;
-  if (!keep_cell(duty, column, &look, &cell)) return;
+  if (!keep_cell(duty, column, key, &look, &cell)) return;
   const uint32_t colour = static_cast<uint32_t>(look.colour);
   wyn::wsetbrush(thiswyn_, {look.highlight ? 2 : 5, colour});
   wyn::wsetpen(thiswyn_, {1, 0, colour});
@@ -370,10 +370,12 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
   if (!draw) {
     // The records now, the cells at the next paint.
     for (const duty_dat& one : duties) {
-      forget_duty(one, sc_phase1::get_dtbd_key(one).text);
+      const dtbd_rec* r = dtbd.record_of(one);
+      if (!r) continue;
+      forget_duty(one, r->key);
       doctor_look look;
       rect_struct cell;
-      if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { keep_cell(one, r->rect, &look, &cell); });
+      K::RunTrapped([&] { keep_cell(one, r->rect, r->key, &look, &cell); });
     }
     const uint32_t index = (period - 1) * 7 + day - 1;
     if (isPending_[index]) return;
@@ -387,8 +389,10 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
     dtbd.drew_few_dtbd(Showing(showing_kind::show_rules), duties.begin(), duties.size(), rule_added::rule_removed, true);
     wyn::wsetforecolor(thiswyn_, 0);
     for (const duty_dat& one : duties) {
-      forget_duty(one, sc_phase1::get_dtbd_key(one).text);
-      if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { drew_one_cell(one, r->rect); });
+      const dtbd_rec* r = dtbd.record_of(one);
+      if (!r) continue;
+      forget_duty(one, r->key);
+      K::RunTrapped([&] { drew_one_cell(one, r->rect, r->key); });
     }
   });
   held.release();

@@ -94,8 +94,9 @@ class draw_assign {
   void drew_assignments();
   void use_font();
   // The record of a drawn assignment kept; false: nothing to draw.
-  bool keep_cell(const duty_dat& duty, rect_struct column, doctor_look* look, rect_struct* cell);
-  void drew_one_cell(const duty_dat& duty, rect_struct column);
+  // The key is the duty record's own (kept on the heap by the base layer).
+  bool keep_cell(const duty_dat& duty, rect_struct column, const wchar_t* key, doctor_look* look, rect_struct* cell);
+  void drew_one_cell(const duty_dat& duty, rect_struct column, const wchar_t* key);
   bool look_of(chain_ref doctor, doctor_look* look);
   void forget_key(const wchar_t* key);
   void forget_duty(const duty_dat& duty, const wchar_t* key);

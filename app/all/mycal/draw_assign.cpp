@@ -216,6 +216,7 @@ void draw_assign::drew_assignments() {
   K::RunTrapped([&] {
     use_font();
     wyn::wsetforecolor(thiswyn_, 0);
+    tools_.forget();
     dtbd.ndd_dtbd([&](const dtbd_rec* r) {
       const duty_dat duty = r->duty;
       const rect_struct column = r->rect;
@@ -332,11 +333,11 @@ void draw_assign::drew_one_cell(const duty_dat& duty, rect_struct column, const 
   rect_struct cell;
   if (!keep_cell(duty, column, key, &look, &cell)) return;
   const uint32_t colour = static_cast<uint32_t>(look.colour);
-  wyn::wsetbrush(thiswyn_, {look.highlight ? 2 : 5, colour});
-  wyn::wsetpen(thiswyn_, {1, 0, colour});
+  tools_.brush(thiswyn_, {look.highlight ? 2 : 5, colour});
+  tools_.pen(thiswyn_, {1, 0, colour});
   wyn::wdrawroundrect(thiswyn_, cell, 30, 30);
   if (lock_ass::is_locked_key(ndb_duty_assigned_rct_.back().key)) wyn::wdrawrect(thiswyn_, cell);
-  wyn::wsetbackmode(thiswyn_, 1);
+  tools_.backmode(thiswyn_, 1);
   wyn::wdrawtextinrect(thiswyn_, cell, look.name, -1, CentredWrap());
 }
 
@@ -388,6 +389,7 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
     use_font();
     dtbd.drew_few_dtbd(Showing(showing_kind::show_rules), duties.begin(), duties.size(), rule_added::rule_removed, true);
     wyn::wsetforecolor(thiswyn_, 0);
+    tools_.forget();  // the duties' draw set its own
     for (const duty_dat& one : duties) {
       const dtbd_rec* r = dtbd.record_of(one);
       if (!r) continue;

@@ -155,6 +155,8 @@ class draw_assign {
   ULONGLONG lastFlush_ = 0;
   static constexpr ULONGLONG kFlushMs = 100;
   uint32_t daysPainted_ = 0;
+  // The boxes' pen, brush and background mode, set again only when they change.
+  tool_state tools_;
   QEL_KWI::PROLOG_EHANDLER_STRUCT closure_{};
 };
 

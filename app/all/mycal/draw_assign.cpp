@@ -169,6 +169,8 @@ draw_assign* draw_assign::new_assign(LONG_PTR window) {
   draw_assign* a = tav::NewObject<draw_assign>();
   a->dtbd.full_draw();
   a->dtbd.new_dtbd_init(window);
+  a->bySp_.reserve(kSpCells);
+  for (uint32_t i = 0; i < kSpCells; ++i) a->bySp_.push_back(0);
   a->isPending_.reserve(kDays);
   for (uint32_t i = 0; i < kDays; ++i) a->isPending_.push_back(0);
   return a;
@@ -188,7 +190,7 @@ void draw_assign::set_thiswyn_ass(wyndow t) {
 
 const assigned_rec* draw_assign::assignment_at(pnt_struct p) const {
   for (const assigned_rec& r : ndb_duty_assigned_rct_)
-    if (PointIn(r.cell, p)) return &r;
+    if (r.key && PointIn(r.cell, p)) return &r;
   return nullptr;
 }
 
@@ -207,17 +209,18 @@ void draw_assign::drew_all_assign(const SList* path) {
 }
 
 void draw_assign::drew_assignments() {
-  ndb_duty_assigned_rct_.clear();
+  clear_records();
   lookRefs_.clear();
   looks_.clear();
   held_context held(thiswyn_);
   K::RunTrapped([&] {
     use_font();
     wyn::wsetforecolor(thiswyn_, 0);
+    tools_.forget();
     dtbd.ndd_dtbd([&](const dtbd_rec* r) {
       const duty_dat duty = r->duty;
       const rect_struct column = r->rect;
-      K::RunTrapped([&] { drew_one_cell(duty, column); });
+      K::RunTrapped([&] { drew_one_cell(duty, column, r->key); });
       K::Fail();
     });
   });
@@ -248,40 +251,93 @@ bool draw_assign::look_of(chain_ref doctor, doctor_look* look) {
 }
 
 void draw_assign::forget_key(const wchar_t* key) {
-  for (uint32_t i = ndb_duty_assigned_rct_.size(); i > 0; --i)
-    if (wcscmp(ndb_duty_assigned_rct_[i - 1].key, key) == 0) ndb_duty_assigned_rct_.erase(i - 1);
+  for (uint32_t i = 0; i < ndb_duty_assigned_rct_.size(); ++i)
+    if (ndb_duty_assigned_rct_[i].key && wcscmp(ndb_duty_assigned_rct_[i].key, key) == 0) forget_record(i);
 }
 
-// A duty's key belongs to its slot-period alone: the records of others are
-// passed over without comparing keys.
+// A duty's key belongs to its slot-period alone: only that slot-period's
+// chain is looked at.
 void draw_assign::forget_duty(const duty_dat& duty, const wchar_t* key) {
-  for (uint32_t i = ndb_duty_assigned_rct_.size(); i > 0; --i) {
-    const assigned_rec& r = ndb_duty_assigned_rct_[i - 1];
-    if (r.duty.at == duty.at && wcscmp(r.key, key) == 0) ndb_duty_assigned_rct_.erase(i - 1);
+  uint32_t s;
+  if (!SpIndex(duty.at, &s)) return;
+  for (int32_t at = bySp_[s]; at; at = nextSp_[static_cast<uint32_t>(at - 1)]) {
+    const assigned_rec& r = ndb_duty_assigned_rct_[static_cast<uint32_t>(at - 1)];
+    if (r.key && wcscmp(r.key, key) == 0) forget_record(static_cast<uint32_t>(at - 1));
   }
 }
 
+// Dead records stay in their chains until the next compaction.
+void draw_assign::forget_record(uint32_t index) {
+  ndb_duty_assigned_rct_[index].key = nullptr;
+  ++dead_;
+}
+
+void draw_assign::keep_record(const assigned_rec& r) {
+  uint32_t s;
+  if (!SpIndex(r.duty.at, &s)) rizediveva6::RaiseRangeError();
+  if (dead_ > 64 && dead_ > ndb_duty_assigned_rct_.size() / 2) compact();
+  ndb_duty_assigned_rct_.push_back(r);
+  nextSp_.push_back(bySp_[s]);
+  bySp_[s] = static_cast<int32_t>(ndb_duty_assigned_rct_.size());
+}
+
+void draw_assign::clear_records() {
+  for (const assigned_rec& r : ndb_duty_assigned_rct_) {
+    uint32_t s;
+    if (SpIndex(r.duty.at, &s)) bySp_[s] = 0;
+  }
+  ndb_duty_assigned_rct_.clear();
+  nextSp_.clear();
+  dead_ = 0;
+}
+
+// The live records keep their order; the chains are rebuilt.
+void draw_assign::compact() const {
+  if (!dead_) return;
+  uint32_t out = 0;
+  for (uint32_t j = 0; j < ndb_duty_assigned_rct_.size(); ++j) {
+    uint32_t s;
+    if (SpIndex(ndb_duty_assigned_rct_[j].duty.at, &s)) bySp_[s] = 0;
+    if (ndb_duty_assigned_rct_[j].key) ndb_duty_assigned_rct_[out++] = ndb_duty_assigned_rct_[j];
+  }
+  while (ndb_duty_assigned_rct_.size() > out) ndb_duty_assigned_rct_.erase(ndb_duty_assigned_rct_.size() - 1);
+  nextSp_.clear();
+  for (uint32_t j = 0; j < out; ++j) nextSp_.push_back(0);
+  for (uint32_t j = out; j > 0; --j) {
+    uint32_t s = 0;
+    SpIndex(ndb_duty_assigned_rct_[j - 1].duty.at, &s);
+    nextSp_[j - 1] = bySp_[s];
+    bySp_[s] = static_cast<int32_t>(j);
+  }
+  dead_ = 0;
+}
+
+const HeapArray<assigned_rec>& draw_assign::assignments() const {
+  compact();
+  return ndb_duty_assigned_rct_;
+}
+
 // The caller has forgotten the duty's record (a full draw: all of them).
-bool draw_assign::keep_cell(const duty_dat& duty, rect_struct column, doctor_look* look, rect_struct* cell) {
-  const duty_key key = sc_phase1::get_dtbd_key(duty);
+bool draw_assign::keep_cell(const duty_dat& duty, rect_struct column, const wchar_t* key, doctor_look* look,
+                            rect_struct* cell) {
   chain_ref doctor;
-  if (!sc_assign::is_assigned(key.text, &doctor)) return false;
+  if (!sc_assign::is_assigned(key, &doctor)) return false;
   if (!look_of(doctor, look) || !look->shown) return false;
   *cell = BoxOf(column);
-  ndb_duty_assigned_rct_.push_back({*cell, duty, K::Memory::CopyStringToHeap(key.text), doctor, look->name});
+  keep_record({*cell, duty, key, doctor, look->name});
   return true;
 }
 
-void draw_assign::drew_one_cell(const duty_dat& duty, rect_struct column) {
+void draw_assign::drew_one_cell(const duty_dat& duty, rect_struct column, const wchar_t* key) {
   doctor_look look;
   rect_struct cell;
-  if (!keep_cell(duty, column, &look, &cell)) return;
+  if (!keep_cell(duty, column, key, &look, &cell)) return;
   const uint32_t colour = static_cast<uint32_t>(look.colour);
-  wyn::wsetbrush(thiswyn_, {look.highlight ? 2 : 5, colour});
-  wyn::wsetpen(thiswyn_, {1, 0, colour});
+  tools_.brush(thiswyn_, {look.highlight ? 2 : 5, colour});
+  tools_.pen(thiswyn_, {1, 0, colour});
   wyn::wdrawroundrect(thiswyn_, cell, 30, 30);
   if (lock_ass::is_locked_key(ndb_duty_assigned_rct_.back().key)) wyn::wdrawrect(thiswyn_, cell);
-  wyn::wsetbackmode(thiswyn_, 1);
+  tools_.backmode(thiswyn_, 1);
   wyn::wdrawtextinrect(thiswyn_, cell, look.name, -1, CentredWrap());
 }
 
@@ -307,15 +363,20 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
     if (dtbd.cal.slot_of(at)) dtbd.duties_in_sp(at, &duties);
   }
   if (duties.empty()) return;
-  lookRefs_.clear();
-  looks_.clear();
+  // A run's marking reads each doctor once between paints; a paint reads anew.
+  if (draw || !running_) {
+    lookRefs_.clear();
+    looks_.clear();
+  }
   if (!draw) {
     // The records now, the cells at the next paint.
     for (const duty_dat& one : duties) {
-      forget_duty(one, sc_phase1::get_dtbd_key(one).text);
+      const dtbd_rec* r = dtbd.record_of(one);
+      if (!r) continue;
+      forget_duty(one, r->key);
       doctor_look look;
       rect_struct cell;
-      if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { keep_cell(one, r->rect, &look, &cell); });
+      K::RunTrapped([&] { keep_cell(one, r->rect, r->key, &look, &cell); });
     }
     const uint32_t index = (period - 1) * 7 + day - 1;
     if (isPending_[index]) return;
@@ -328,9 +389,12 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
     use_font();
     dtbd.drew_few_dtbd(Showing(showing_kind::show_rules), duties.begin(), duties.size(), rule_added::rule_removed, true);
     wyn::wsetforecolor(thiswyn_, 0);
+    tools_.forget();  // the duties' draw set its own
     for (const duty_dat& one : duties) {
-      forget_duty(one, sc_phase1::get_dtbd_key(one).text);
-      if (const dtbd_rec* r = dtbd.record_of(one)) K::RunTrapped([&] { drew_one_cell(one, r->rect); });
+      const dtbd_rec* r = dtbd.record_of(one);
+      if (!r) continue;
+      forget_duty(one, r->key);
+      K::RunTrapped([&] { drew_one_cell(one, r->rect, r->key); });
     }
   });
   held.release();

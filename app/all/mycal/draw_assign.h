@@ -5,9 +5,12 @@
 // locks, prints, runs the engine and checks consistency.
 //
 // Invariants:
-//  - At most one assignment record per duty key; hit tests take the first
-//    record in insertion order holding the point.  A record exists only for
-//    a box drawn in this draw (doctor and duty found, filter passed).
+//  - At most one live assignment record per duty key; hit tests take the
+//    first live record in insertion order holding the point.  A record
+//    exists only for a box drawn in this draw (doctor and duty found, filter
+//    passed).  A forgotten record is dead (key null) until the records are
+//    compacted; the live records of a slot-period are chained from a table
+//    indexed by slot-period, so forgetting a day's duties scans that day.
 //  - Every change goes through the gate; the records follow the stores: a
 //    key is forgotten only when the gate removed it.
 //  - A drop changes the roster wholly or not at all: a refused step puts
@@ -72,7 +75,8 @@ class draw_assign {
   QEL_KWI::PROLOG_EHANDLER_STRUCT* closure();
   // The first record holding the point; null: none.
   const assigned_rec* assignment_at(pnt_struct p) const;
-  const rizediveva6::HeapArray<assigned_rec>& assignments() const { return ndb_duty_assigned_rct_; }
+  // The live records in insertion order.
+  const rizediveva6::HeapArray<assigned_rec>& assignments() const;
   pnt_struct point() const { return xpnt_; }
   // The drag in progress; null: none.
   const drag_rec* drag() const { return dragging_ ? &db_drag_rct_ : nullptr; }
@@ -90,11 +94,16 @@ class draw_assign {
   void drew_assignments();
   void use_font();
   // The record of a drawn assignment kept; false: nothing to draw.
-  bool keep_cell(const duty_dat& duty, rect_struct column, doctor_look* look, rect_struct* cell);
-  void drew_one_cell(const duty_dat& duty, rect_struct column);
+  // The key is the duty record's own (kept on the heap by the base layer).
+  bool keep_cell(const duty_dat& duty, rect_struct column, const wchar_t* key, doctor_look* look, rect_struct* cell);
+  void drew_one_cell(const duty_dat& duty, rect_struct column, const wchar_t* key);
   bool look_of(chain_ref doctor, doctor_look* look);
   void forget_key(const wchar_t* key);
   void forget_duty(const duty_dat& duty, const wchar_t* key);
+  void forget_record(uint32_t index);
+  void keep_record(const assigned_rec& r);
+  void clear_records();
+  void compact() const;
   void repaint_all();
   // One day (period, day) redrawn, or during a run invalidated.
   void repaint_day(uint32_t period, uint32_t day, bool draw);
@@ -127,7 +136,11 @@ class draw_assign {
   pnt_struct xpnt_{0, 0};
   wyndow thiswyn_{};
   LONG_PTR thiswin_ = 0;
-  rizediveva6::HeapArray<assigned_rec> ndb_duty_assigned_rct_;
+  // Compacted on reading: dead records dropped, chains rebuilt.
+  mutable rizediveva6::HeapArray<assigned_rec> ndb_duty_assigned_rct_;
+  mutable rizediveva6::HeapArray<int32_t> nextSp_;  // per record: the next of its slot-period, index + 1
+  mutable rizediveva6::HeapArray<int32_t> bySp_;    // slot-period -> its first record, index + 1
+  mutable uint32_t dead_ = 0;
   // Doctors read once per draw: reference -> look (name null: not read yet).
   rizediveva6::HeapArray<chain_ref> lookRefs_;
   rizediveva6::HeapArray<doctor_look> looks_;
@@ -142,6 +155,8 @@ class draw_assign {
   ULONGLONG lastFlush_ = 0;
   static constexpr ULONGLONG kFlushMs = 100;
   uint32_t daysPainted_ = 0;
+  // The boxes' pen, brush and background mode, set again only when they change.
+  tool_state tools_;
   QEL_KWI::PROLOG_EHANDLER_STRUCT closure_{};
 };
 

@@ -141,7 +141,12 @@ void draw_dtbd::drop_record(int32_t index) {
 void draw_dtbd::keep(const duty_dat& d, const wchar_t* label, rect_struct r, bool flag) {
   uint32_t i;
   if (!SpIndex(d.at, &i)) rizediveva6::RaiseRangeError();
-  if (const dtbd_rec* old = record_of(d)) drop_record(static_cast<int32_t>(old - ndb_dtbd_.begin()));
+  // A duty drawn again keeps its key text (the key depends on the duty alone).
+  const wchar_t* keyText = nullptr;
+  if (const dtbd_rec* old = record_of(d)) {
+    keyText = old->key;
+    drop_record(static_cast<int32_t>(old - ndb_dtbd_.begin()));
+  }
   if (dead_ > 64 && dead_ > ndb_dtbd_.size() / 2) {
     // Compact: the live records keep their order; chains are rebuilt.
     uint32_t out = 0;
@@ -158,8 +163,8 @@ void draw_dtbd::keep(const duty_dat& d, const wchar_t* label, rect_struct r, boo
     }
     dead_ = 0;
   }
-  const duty_key key = sc_phase1::get_dtbd_key(d);
-  ndb_dtbd_.push_back({K::Memory::CopyStringToHeap(key.text), d, label, r, d.changed, flag, true, bySp_[i]});
+  if (!keyText) keyText = K::Memory::CopyStringToHeap(sc_phase1::get_dtbd_key(d).text);
+  ndb_dtbd_.push_back({keyText, d, label, r, d.changed, flag, true, bySp_[i]});
   bySp_[i] = static_cast<int32_t>(ndb_dtbd_.size());
 }
 

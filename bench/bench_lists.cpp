@@ -189,7 +189,8 @@ void DeleteAndRestore(void* v, HWND pane, void (*take)(), void (*restore)()) {
   restore();
   l->update_libox();
   UpdateWindow(pane);
-  if (deleted + 1 != rows || l->number_of_lines() != rows) printf("  round trip: %u rows, %u after the deletion, %u after the restore\n", rows, deleted, l->number_of_lines());
+  if (deleted + 1 != rows || l->number_of_lines() != rows)
+    printf("  round trip: %u rows, %u after the deletion, %u after the restore\n", rows, deleted, l->number_of_lines());
 }
 
 // The round trips of the roster's lists.
@@ -417,9 +418,11 @@ void Run(LONG_PTR task) {
     loadings.store = &LoadingsStore;
     Kind rules = KindOf<all::cannot_libox>(
         "can't-do", [](LONG_PTR p) -> void* { return all::cannot_libox::new_cannot_libox(p); });
-    rules.trip = "delete", rules.ours = &RulesTrip, rules.peer = peer_trip::row_out_and_in, rules.store = &RulesStore;
+    rules.trip = "delete", rules.ours = &RulesTrip, rules.peer = peer_trip::row_out_and_in;
+    rules.store = &RulesStore;
     Kind ties = KindOf<all::ties_libox>("ties", [](LONG_PTR p) -> void* { return all::ties_libox::new_ties_libox(p); });
-    ties.trip = "delete", ties.ours = &TiesTrip, ties.peer = peer_trip::row_out_and_in, ties.store = &TiesStore;
+    ties.trip = "delete", ties.ours = &TiesTrip, ties.peer = peer_trip::row_out_and_in;
+    ties.store = &TiesStore;
     Kind holidays =
         KindOf<all::hol_libox>("holidays", [](LONG_PTR p) -> void* { return all::hol_libox::new_hol_libox(p); });
     holidays.trip = "delete", holidays.ours = &HolidaysTrip, holidays.peer = peer_trip::row_out_and_in;

@@ -36,9 +36,13 @@ const List<stored_rule>* StoredRules() {
   return out.Finish();
 }
 
-const List<int32_t>* RefsOf(const List<stored_rule>* rules) {
+// The stored rules' references alone: a deletion needs no rule terms.
+const List<int32_t>* StoredRefs() {
   ListBuilder<int32_t> refs(true);
-  for (; !rules->Empty(); rules = rules->tail) refs.Add(rules->head.ref);
+  sc_rules::nd_which_rule([&](stored_rule r) {
+    refs.Add(r.ref);
+    K::Fail();
+  });
   return refs.Finish();
 }
 
@@ -95,7 +99,7 @@ const List<line>* cannot_libox::make_lines_x() {
 }
 
 void cannot_libox::del_selected() {
-  for (const List<int32_t>* r = lists::CheckedRefs(this, kRefCell, RefsOf(StoredRules())); !r->Empty(); r = r->tail)
+  for (const List<int32_t>* r = lists::CheckedRefs(this, kRefCell, StoredRefs()); !r->Empty(); r = r->tail)
     sc_rules::del_rule_ref(r->head);
   update_libox();
 }

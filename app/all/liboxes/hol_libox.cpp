@@ -51,15 +51,21 @@ const List<line>* hol_libox::make_lines_x() {
 }
 
 void hol_libox::del_selected() {
-  // The dates first: a deletion moves the holidays behind it.
+  // The dates first: a deletion moves the holidays behind it.  Each stored
+  // date is written once, not once per checked row.
   const List<dt>* stored = Holidays();
+  ListBuilder<const wchar_t*> texts(true);
+  for (const List<dt>* d = stored; !d->Empty(); d = d->tail)
+    texts.Add(tav::HeapCopy(rizediveva6::mytime::dt_str(d->head)));
+  const rizediveva6::SList* storedTexts = texts.Finish();
   ListBuilder<dt> dates(true);
   const rizediveva6::selection s = lbox_getsel();
   for (const List<const rizediveva6::SList*>* c = s.cells; !c->Empty(); c = c->tail) {
     const wchar_t* text;
     if (!lists::NthCell(c->head, 2, &text)) continue;
-    for (const List<dt>* d = stored; !d->Empty(); d = d->tail)
-      if (wcscmp(text, rizediveva6::mytime::dt_str(d->head)) == 0) {
+    const rizediveva6::SList* t = storedTexts;
+    for (const List<dt>* d = stored; !d->Empty(); d = d->tail, t = t->tail)
+      if (wcscmp(text, t->head) == 0) {
         dates.Add(d->head);
         break;
       }

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "SYSTEM/options/options_db.h"
 #include "bench_util.h"
@@ -128,12 +129,14 @@ bool RunCopy(const std::wstring& folder, Figures* out) {
 }
 
 // The least a read needs: open, one ReadFile of the whole file, close.
-void FloorRead(const wchar_t* name) {
+// Returns the file's first bytes (at most 64 KiB), valid until the next call.
+std::string_view FloorRead(const wchar_t* name) {
   static char buffer[65536];
   HANDLE h = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   DWORD n = 0;
   ReadFile(h, buffer, sizeof buffer, &n, nullptr);
   CloseHandle(h);
+  return {buffer, n};
 }
 
 // The least a safe save needs: the bytes to a new file, flushed, moved over
@@ -146,16 +149,6 @@ void FloorSave(const wchar_t* name, const std::wstring& temp, const std::string&
   FlushFileBuffers(h);
   CloseHandle(h);
   MoveFileExW(temp.c_str(), name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
-std::string FileText(const wchar_t* name) {
-  std::string bytes(65536, '\0');
-  HANDLE h = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  DWORD n = 0;
-  ReadFile(h, bytes.data(), DWORD(bytes.size()), &n, nullptr);
-  CloseHandle(h);
-  bytes.resize(n);
-  return bytes;
 }
 
 // The measuring, in the copy: the figures go to "figures.txt" beside it.
@@ -172,7 +165,7 @@ int Measure() {
         O::read_opt();
       },
       [&](int) { FloorRead(name); }, &read, &floorRead);
-  const std::string bytes = FileText(name);
+  const std::string bytes(FloorRead(name));
   const std::wstring temp = std::wstring(name) + L".new";
   BestOfPair(
       300, [](int i) { O::boundary(1000 + i); }, [&](int) { FloorSave(name, temp, bytes); }, &save,

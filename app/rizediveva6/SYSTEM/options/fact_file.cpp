@@ -109,15 +109,22 @@ const wchar_t* SavedText(const tav::FactDB* db, size_t* units) {
   return sink.Save(db, units);
 }
 
-// The file's bytes, at most kMaxFileBytes (*whole: all of them).
+// The file's bytes, at most kMaxFileBytes (*whole: all of them).  Reads go
+// straight into the string; a read that returns less than it asked for has
+// reached the end of the file, so a small file takes one ReadFile.
 constexpr size_t kMaxFileBytes = 64u << 20;
 std::string WholeFile(HANDLE h, bool* whole) {
   std::string bytes;
-  char block[16384];
-  DWORD n;
-  while (bytes.size() < kMaxFileBytes && ReadFile(h, block, sizeof block, &n, nullptr) && n)
-    bytes.append(block, n);
-  *whole = bytes.size() < kMaxFileBytes;
+  size_t size = 0;
+  for (size_t ask = 16384; size < kMaxFileBytes; ask = std::min(size, kMaxFileBytes - size)) {
+    bytes.resize(size + ask);
+    DWORD n = 0;
+    const bool ok = ReadFile(h, bytes.data() + size, static_cast<DWORD>(ask), &n, nullptr);
+    size += n;
+    if (!ok || n < ask) break;
+  }
+  bytes.resize(size);
+  *whole = size < kMaxFileBytes;
   return bytes;
 }
 
@@ -175,11 +182,16 @@ namespace {
 // The native form of `path` ("\\??\\C:\\...", "\\??\\UNC\\server\\..."), empty
 // when it has no full form.
 std::wstring NativePath(const wchar_t* path) {
-  const DWORD n = GetFullPathNameW(path, 0, nullptr, nullptr);
-  if (n == 0) return {};
-  std::wstring full(n, L'\0');
-  const DWORD written = GetFullPathNameW(path, n, full.data(), nullptr);
-  if (written == 0 || written >= n) return {};
+  // Usually one call: a longer name asks again with the size the first call gave.
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD written = GetFullPathNameW(path, MAX_PATH, full.data(), nullptr);
+  if (written >= MAX_PATH) {
+    full.assign(written, L'\0');
+    const DWORD size = written;
+    written = GetFullPathNameW(path, size, full.data(), nullptr);
+    if (written >= size) return {};
+  }
+  if (written == 0) return {};
   full.resize(written);
   if (full.compare(0, 4, L"\\\\?\\") == 0) return L"\\??\\" + full.substr(4);
   if (full.compare(0, 2, L"\\\\") == 0) return L"\\??\\UNC\\" + full.substr(2);

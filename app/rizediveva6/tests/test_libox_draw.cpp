@@ -257,6 +257,43 @@ TEST_F(DrawnLists, RowQueries) {
   });
 }
 
+// The bar is repainted when its thumb moves, not when only its range
+// changes under a thumb that stays where it was.
+TEST_F(DrawnLists, ScrollBarRepaintedOnlyWhenItsThumbMoves) {
+  Run([&](HWND task) {
+    libox* l = Make(task, Numbered(100));
+    const HWND bar = reinterpret_cast<HWND>(l->get_vscroll());
+    auto barOwed = [&] { return GetUpdateRect(bar, nullptr, FALSE) != FALSE; };
+    UpdateWindow(bar);
+    ASSERT_FALSE(barOwed());
+    ASSERT_EQ(RunTrapped([&] {
+      l->v_scroll(6, 50);
+      l->lbox_draw();
+    }), 0u);
+    EXPECT_TRUE(barOwed()) << "thumb moved";
+    UpdateWindow(bar);
+    ASSERT_EQ(RunTrapped([&] {
+      l->v_scroll(6, 0);
+      l->lbox_draw();
+    }), 0u);
+    UpdateWindow(bar);
+    SCROLLBARINFO before{sizeof(SCROLLBARINFO)};
+    GetScrollBarInfo(bar, OBJID_CLIENT, &before);
+    ASSERT_EQ(RunTrapped([&] {
+      l->lbox_add(MakeList<const SList*>({Cells({L"line 101", L"101"})}));
+      l->lbox_draw();
+    }), 0u);
+    SCROLLINFO si = Info(SIF_RANGE);
+    GetScrollInfo(bar, SB_CTL, &si);
+    EXPECT_EQ(si.nMax, 101) << "range set";
+    SCROLLBARINFO after{sizeof(SCROLLBARINFO)};
+    GetScrollBarInfo(bar, OBJID_CLIENT, &after);
+    ASSERT_EQ(after.xyThumbTop, before.xyThumbTop);
+    EXPECT_FALSE(barOwed()) << "thumb stayed at the top";
+    RunTrapped([&] { l->destroy_scroll(); });
+  });
+}
+
 // Every scroll code as the bar sends it: the offset, and the bar's range
 // and position after the redraw.
 TEST_F(DrawnLists, ScrollCodes) {

@@ -2,12 +2,15 @@
 //
 // Invariants:
 //  - The bar is set only when its range or position differs from the list's
-//    (one SetScrollInfo for both) and invalidated only then.
+//    (one SetScrollInfo for both) and invalidated only when its thumb or
+//    arrow state changed with it.
 //  - A thumb drag takes the bar's 32-bit track position when its low word
 //    matches the notification's 16-bit position.
 //  - destroy_scroll runs its four steps whatever the others give and then
 //    passes on the first error.
 #include <windows.h>
+
+#include <cstring>
 
 #include "KWI/Wyn/checked.h"
 #include "KWI/orvtoolkwi/libox.h"
@@ -51,7 +54,13 @@ void libox::update_scroll() {
   // Past the end the bar shows its thumb at the end.
   if (now.nPos != (pos < range ? pos : range)) set.fMask |= SIF_POS, set.nPos = pos;
   if (!set.fMask) return;
+  SCROLLBARINFO before{}, after{};
+  before.cbSize = after.cbSize = sizeof before;
+  const bool had = GetScrollBarInfo(Bar(db_vscroll_), OBJID_CLIENT, &before);
   SetScrollInfo(Bar(db_vscroll_), SB_CTL, &set, FALSE);
+  if (had && GetScrollBarInfo(Bar(db_vscroll_), OBJID_CLIENT, &after) && before.xyThumbTop == after.xyThumbTop &&
+      before.xyThumbBottom == after.xyThumbBottom && std::memcmp(before.rgstate, after.rgstate, sizeof before.rgstate) == 0)
+    return;
   win_Invalidate_0(db_vscroll_);
 }
 

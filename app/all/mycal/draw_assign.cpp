@@ -387,20 +387,26 @@ void draw_assign::sync_marked() {
 
 // Marking (during a run) reads nothing: the day waits for the next paint,
 // and its records for the next input event or paint.
-void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
-  if (!draw) {
-    const uint32_t index = (period - 1) * 7 + day - 1;
-    if (!isUnsynced_[index]) {
-      isUnsynced_[index] = 1;
-      unsynced_.push_back(index);
-    }
-    if (isPending_[index]) return;
-    isPending_[index] = 1;
-    pending_.push_back(index);
-    return;
+void draw_assign::mark_day(uint32_t period, uint32_t day) {
+  if (!day_shown(period, day)) return;
+  const uint32_t index = (period - 1) * 7 + day - 1;
+  if (!isUnsynced_[index]) {
+    isUnsynced_[index] = 1;
+    unsynced_.push_back(index);
   }
-  HeapArray<duty_dat> duties;
-  day_duties(period, day, &duties);
+  if (isPending_[index]) return;
+  isPending_[index] = 1;
+  pending_.push_back(index);
+}
+
+bool draw_assign::day_shown(uint32_t period, uint32_t day) const {
+  for (uint32_t s = 1; s <= kSlots; ++s)
+    if (dtbd.cal.slot_of({day, period, s})) return true;
+  return false;
+}
+
+// The duties' columns drawn again through the base layer, then their boxes.
+void draw_assign::draw_duties(const HeapArray<duty_dat>& duties) {
   if (duties.empty()) return;
   held_context held(thiswyn_);
   K::RunTrapped([&] {
@@ -423,8 +429,11 @@ void draw_assign::drew_days_assigns(const SList* keys) {
     // The doctors are read once per draw.
     lookRefs_.clear();
     looks_.clear();
-    // A day named twice in one request is drawn once.
+    // A day named twice in one request is drawn once; the days drawn at
+    // once are drawn together (the base layer reads its names once).
+    const bool mark = running_ && thiswyn_.alt == wyndow::screen;
     HeapArray<uint32_t> done;
+    HeapArray<duty_dat> duties;
     for (; !keys->Empty(); keys = keys->tail) {
       const DutyTerm* found;
       if (!sc_phase1::get_duty_by_key(keys->head, &found)) continue;
@@ -435,8 +444,10 @@ void draw_assign::drew_days_assigns(const SList* keys) {
       for (uint32_t d : done) seen = seen || d == index;
       if (seen) continue;
       done.push_back(index);
-      repaint_day(at.period, at.day, !running_ || thiswyn_.alt != wyndow::screen);
+      if (mark) mark_day(at.period, at.day);
+      else day_duties(at.period, at.day, &duties);
     }
+    draw_duties(duties);
     if (running_) invalidate_pending(false);
   });
   comtree::update_stats_if_showing();
@@ -467,7 +478,9 @@ void draw_assign::invalidate_pending(bool now) {
 void draw_assign::draw_pending() {
   lookRefs_.clear();
   looks_.clear();
+  // All the days in one draw: the base layer reads its names once.
   HeapArray<uint32_t> waiting;
+  HeapArray<duty_dat> duties;
   for (uint32_t i = 0; i < pending_.size(); ++i) {
     const uint32_t index = pending_[i];
     if (i >= flushed_) {
@@ -476,9 +489,11 @@ void draw_assign::draw_pending() {
     }
     isPending_[index] = 0;
     isUnsynced_[index] = 0;
-    K::RunTrapped([&] { repaint_day(index / 7 + 1, index % 7 + 1, true); });
-    ++daysPainted_;
+    const uint32_t before = duties.size();
+    day_duties(index / 7 + 1, index % 7 + 1, &duties);
+    if (duties.size() != before) ++daysPainted_;
   }
+  draw_duties(duties);
   forget_pending();
   for (uint32_t index : waiting) {
     isPending_[index] = 1;

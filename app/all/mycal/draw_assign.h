@@ -107,9 +107,11 @@ class draw_assign {
   void clear_records();
   void compact() const;
   void repaint_all();
-  // One day (period, day) redrawn, or during a run invalidated.
-  void repaint_day(uint32_t period, uint32_t day, bool draw);
+  // One day (period, day) marked for the run's next paint.
+  void mark_day(uint32_t period, uint32_t day);
   void day_duties(uint32_t period, uint32_t day, rizediveva6::HeapArray<duty_dat>* out) const;
+  bool day_shown(uint32_t period, uint32_t day) const;
+  void draw_duties(const rizediveva6::HeapArray<duty_dat>& duties);
   void sync_day(uint32_t period, uint32_t day);
   void sync_marked();
   bool day_box(uint32_t period, uint32_t day, rect_struct* box) const;

@@ -127,10 +127,23 @@ void Fade(HDC dc, RECT r, COLORREF from, Counts* n) {
   Rectangle(dc, r.left, r.top, r.right, r.bottom);
 }
 
+// The window's context with the calendar's font selected, the font the
+// layers write in (made once from the options' font record).
+HDC CalendarDC(HWND w) {
+  static HFONT font = [] {
+    LOGFONTW lf;
+    memcpy(&lf, options_db::opt_font(), sizeof lf);
+    return CreateFontIndirectW(&lf);
+  }();
+  HDC dc = GetDC(w);
+  SelectObject(dc, font);
+  return dc;
+}
+
 // Raw GDI: the scene's cells drawn as the layer draws them.
 Counts RawPaint(HWND w, const Scene& s, bool simple) {
   Counts n;
-  HDC dc = GetDC(w);
+  HDC dc = CalendarDC(w);
   RECT all{0, 0, kW, kH};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   SetBkMode(dc, TRANSPARENT);
@@ -284,10 +297,15 @@ struct AssignScene {
   Scene base;
   std::vector<Box> boxes;
   std::vector<std::pair<uint32_t, uint32_t>> dutyDays;  // per base duty: period, day
+  // Per day, (period - 1) * 7 + day - 1: its duty columns and boxes, so a
+  // day's raw repaint looks at that day only, as the layer does.
+  std::vector<std::vector<size_t>> dayDuties, dayBoxes;
 };
 
+size_t DayIndex(std::pair<uint32_t, uint32_t> day) { return (day.first - 1) * 7 + day.second - 1; }
+
 AssignScene AssignSceneOf(all::draw_assign* layer) {
-  AssignScene s{SceneOf(&layer->dtbd), {}, {}};
+  AssignScene s{SceneOf(&layer->dtbd), {}, {}, {}, {}};
   layer->dtbd.ndd_dtbd([&](const all::dtbd_rec* r) {
     s.dutyDays.push_back({r->duty.at.period, r->duty.at.day});
     K::Fail();
@@ -297,45 +315,50 @@ AssignScene AssignSceneOf(all::draw_assign* layer) {
     s.boxes.push_back({Win(a.cell), static_cast<COLORREF>(p->dat->colour), all::lock_ass::is_locked_key(a.key), a.name,
                        a.duty.at.period, a.duty.at.day});
   }
+  s.dayDuties.resize(104 * 7);
+  s.dayBoxes.resize(104 * 7);
+  for (size_t i = 0; i < s.dutyDays.size(); ++i) s.dayDuties[DayIndex(s.dutyDays[i])].push_back(i);
+  for (size_t i = 0; i < s.boxes.size(); ++i) s.dayBoxes[DayIndex({s.boxes[i].period, s.boxes[i].day})].push_back(i);
   return s;
 }
 
-// Raw GDI: the boxes as the layer draws them (rounded, a frame when locked,
-// the name centred and wrapped), those of one day when day is set.
-void RawBoxes(HDC dc, const AssignScene& s, const std::pair<uint32_t, uint32_t>* day) {
+// Raw GDI: one box as the layer draws it (rounded, a frame when locked, the
+// name centred and wrapped).
+void RawBox(HDC dc, const Box& b) {
+  HBRUSH brush = CreateSolidBrush(b.colour);
+  HPEN pen = CreatePen(PS_SOLID, 1, b.colour);
+  HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
+  RoundRect(dc, b.r.left, b.r.top, b.r.right, b.r.bottom, 30, 30);
+  if (b.locked) Rectangle(dc, b.r.left, b.r.top, b.r.right, b.r.bottom);
+  RECT t = b.r;
+  DrawTextW(dc, b.name.c_str(), -1, &t, DT_CENTER | DT_WORDBREAK);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(brush);
+  DeleteObject(pen);
+}
+
+// Raw GDI: every box.
+void RawBoxes(HDC dc, const AssignScene& s) {
   SetTextColor(dc, 0);
   SetBkMode(dc, TRANSPARENT);
-  for (const Box& b : s.boxes) {
-    if (day && (b.period != day->first || b.day != day->second)) continue;
-    HBRUSH brush = CreateSolidBrush(b.colour);
-    HPEN pen = CreatePen(PS_SOLID, 1, b.colour);
-    HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
-    RoundRect(dc, b.r.left, b.r.top, b.r.right, b.r.bottom, 30, 30);
-    if (b.locked) Rectangle(dc, b.r.left, b.r.top, b.r.right, b.r.bottom);
-    RECT t = b.r;
-    DrawTextW(dc, b.name.c_str(), -1, &t, DT_CENTER | DT_WORDBREAK);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(brush);
-    DeleteObject(pen);
-  }
+  for (const Box& b : s.boxes) RawBox(dc, b);
 }
 
 // Raw GDI: one day's duty columns (white, outlined, labelled) and boxes.
 void RawDay(HWND w, const AssignScene& s, std::pair<uint32_t, uint32_t> day) {
-  HDC dc = GetDC(w);
+  HDC dc = CalendarDC(w);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, 0);
   SelectObject(dc, GetStockObject(WHITE_BRUSH));
   SelectObject(dc, GetStockObject(BLACK_PEN));
-  for (size_t i = 0; i < s.base.duties.size(); ++i) {
-    if (s.dutyDays[i] != day) continue;
+  for (size_t i : s.dayDuties[DayIndex(day)]) {
     const Cell& c = s.base.duties[i];
     Rectangle(dc, c.r.left, c.r.top, c.r.right, c.r.bottom);
     RECT r = c.r;
     DrawTextW(dc, c.text.c_str(), -1, &r, DT_CENTER | DT_WORDBREAK);
   }
-  RawBoxes(dc, s, &day);
+  for (size_t i : s.dayBoxes[DayIndex(day)]) RawBox(dc, s.boxes[i]);
   ReleaseDC(w, dc);
 }
 
@@ -582,7 +605,6 @@ void MeasureDrags(all::draw_assign* layer, const AssignScene& scene) {
     }));
     undo();
   }
-  const double snapshot = Timed([] { all::all_entries(all::sc_assign::tree()); });
   const double moveOnly = Timed([&] {
     PostMessageW(w, WM_MOUSEMOVE, 0, MAKELPARAM(a.x, a.y));
     for (POINT p : moves) PostMessageW(w, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
@@ -597,8 +619,7 @@ void MeasureDrags(all::draw_assign* layer, const AssignScene& scene) {
   });
   layer->delete_pic2();
   layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
-  std::printf("  (inside: gate snapshot %.4f s, 20 hover moves %.4f s, 20 outline moves %.4f s)\n", snapshot, moveOnly,
-              outline);
+  std::printf("  (inside: 20 hover moves %.4f s, 20 outline moves %.4f s)\n", moveOnly, outline);
   std::printf("  drag round trip, 20 moves (%s, %s):\n", moved ? "moved" : "NOT MOVED",
               swapped ? "swapped" : "NOT SWAPPED");
   Row("move", move, rawMove, 1.25);
@@ -664,8 +685,8 @@ void MeasureAssignments(LONG_PTR pane, const std::wstring& dir) {
     const AssignScene scene = AssignSceneOf(layer);
     auto raw = [&] {
       RawPaint(w, scene.base, true);
-      HDC dc = GetDC(w);
-      RawBoxes(dc, scene, nullptr);
+      HDC dc = CalendarDC(w);
+      RawBoxes(dc, scene);
       ReleaseDC(w, dc);
     };
     raw();

@@ -112,6 +112,14 @@ struct RemovedKeys {
 };
 RemovedKeys removedKeys;
 std::vector<dt> ndb_dts;
+// The open journal's changes, oldest first.
+struct Change {
+  std::wstring key;
+  chain_ref doctor;
+  bool inserted;
+};
+std::vector<Change> journal;
+bool journalOpen = false;
 
 Index& Built() {
   if (!index.built) {
@@ -130,12 +138,14 @@ bool Insert(const wchar_t* key, chain_ref doctor) {
   bt* t = sc_assign::tree();
   if (tav::K::RunTrapped([&] { t->kee_insert(key, doctor); }) != 0) return false;
   if (index.built) index.Add(key, doctor);
+  if (journalOpen) journal.push_back({key, doctor, true});
   return true;
 }
 void Delete(const wchar_t* key, chain_ref doctor) {
   sc_assign::tree()->kee_delete(key, doctor);
   if (index.built) index.Remove(key);
   ++deletions;
+  if (journalOpen) journal.push_back({key, doctor, false});
 }
 
 bool NamesDuty(const wchar_t* key, const DutyTerm** duty) { return sc_phase1::get_duty_by_key(key, duty); }
@@ -381,6 +391,7 @@ void sc_assign::uninit() {
   state.uninit();
   xdb_bt = nullptr;
   index.Drop();
+  close_journal();
 }
 
 bt* sc_assign::tree() {
@@ -596,6 +607,26 @@ void sc_assign::remove_those_that_break_rules(chain_ref doctor) {
 }
 
 const SList* sc_assign::xkeys_removed() { return RemovedList(); }
+
+void sc_assign::open_journal() {
+  journal.clear();
+  journalOpen = true;
+}
+
+void sc_assign::close_journal() {
+  journalOpen = false;
+  journal.clear();
+}
+
+void sc_assign::undo_journal() {
+  journalOpen = false;
+  for (size_t i = journal.size(); i > 0; --i) {
+    const Change& c = journal[i - 1];
+    if (c.inserted) Delete(c.key.c_str(), c.doctor);
+    else Insert(c.key.c_str(), c.doctor);
+  }
+  journal.clear();
+}
 
 void sc_assign::rekey(key_map f, const void* context) {
   rekey_tree(tree(), f, context);

@@ -15,6 +15,8 @@
 //    walks the tree instead; both give the same answers.
 //  - Removals and repairs collect the entries first and act on each as
 //    collected, so no deletion moves the cursor of a walk.
+//  - While the journal is open it holds every insert and delete of this
+//    class since it was opened, in order.
 //  - A re-keying deletes every moved or dropped entry before it inserts
 //    the moved ones under their new keys, so keys that trade places never
 //    collide.
@@ -104,6 +106,14 @@ class sc_assign {
   static void list();
   static void undo() {}
   static void create_undo() {}
+
+  // A change made whole or not at all: while the journal is open every
+  // insert and delete of this class is recorded; undo_journal takes them
+  // back, newest first, leaving the tree and the index as they were at
+  // open_journal; both close it.  Locks are not touched.
+  static void open_journal();
+  static void close_journal();
+  static void undo_journal();
 
   // Every assignment re-keyed by f (null: the entry is dropped).
   static void rekey(key_map f, const void* context);

@@ -2,9 +2,8 @@
 #include "mycal/draw_assign.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
-#include <string_view>
-#include <unordered_map>
 
 #include "SYSTEM/myKWI/myKWI.h"
 #include "SYSTEM/options/options_db.h"
@@ -93,50 +92,24 @@ bool Assigned(const wchar_t* key) {
   return sc_assign::is_assigned(key, &d);
 }
 
-uint32_t Length(const List<KeyRef>* l) {
-  uint32_t n = 0;
-  for (; !l->Empty(); l = l->tail) ++n;
-  return n;
-}
-
-// The entries of now that before lacks or gives another doctor (extra), and
-// those of before that now lacks or gives another doctor (missing).  The
-// outputs are reserved first: nothing below the maps can raise.
-void Differences(const List<KeyRef>* before, const List<KeyRef>* now, HeapArray<KeyRef>* extra,
-                 HeapArray<KeyRef>* missing) {
-  extra->reserve(Length(now));
-  missing->reserve(Length(before));
-  std::unordered_map<std::wstring_view, int32_t> was, is;
-  for (const List<KeyRef>* e = before; !e->Empty(); e = e->tail) was.emplace(e->head.key, e->head.ref);
-  for (const List<KeyRef>* e = now; !e->Empty(); e = e->tail) {
-    is.emplace(e->head.key, e->head.ref);
-    const auto w = was.find(e->head.key);
-    if (w == was.end() || w->second != e->head.ref) extra->push_back(e->head);
-  }
-  for (const List<KeyRef>* e = before; !e->Empty(); e = e->tail) {
-    const auto i = is.find(e->head.key);
-    if (i == is.end() || i->second != e->head.ref) missing->push_back(e->head);
-  }
-}
-
-// The assignments put back to before: added or changed keys removed alone,
-// removed ones stored again.  Storing one may apply its ties, so the
-// comparison is repeated until nothing differs.
-void PutBack(const List<KeyRef>* before) {
-  for (int round = 0; round < 4; ++round) {
-    HeapArray<KeyRef> extra, missing;
-    Differences(before, all_entries(sc_assign::tree()), &extra, &missing);
-    if (extra.empty() && missing.empty()) return;
-    for (const KeyRef& e : extra) sc_assign::p_remove_assignment(0, e.key);
-    for (const KeyRef& m : missing) sc_assign::assign_person(test_ass::make_ass_only, m.key, m.ref);
-  }
-}
-
 // Removes an assigned key with its ties; false when the gate refused it
 // (locked).  A key nobody holds is no refusal.
 bool Removed(const wchar_t* key) {
   if (!Assigned(key)) return true;
   return !sc_assign::p_remove_assignment(kRemoveDepth, key)->Empty();
+}
+
+// Whether two font records describe the same font (the face compared as text).
+bool SameFont(const uint8_t* a, const uint8_t* b) {
+  LOGFONTW x, y;
+  memcpy(&x, a, sizeof x);
+  memcpy(&y, b, sizeof y);
+  return x.lfHeight == y.lfHeight && x.lfWidth == y.lfWidth && x.lfEscapement == y.lfEscapement &&
+         x.lfOrientation == y.lfOrientation && x.lfWeight == y.lfWeight && x.lfItalic == y.lfItalic &&
+         x.lfUnderline == y.lfUnderline && x.lfStrikeOut == y.lfStrikeOut && x.lfCharSet == y.lfCharSet &&
+         x.lfOutPrecision == y.lfOutPrecision && x.lfClipPrecision == y.lfClipPrecision &&
+         x.lfQuality == y.lfQuality && x.lfPitchAndFamily == y.lfPitchAndFamily &&
+         wcsncmp(x.lfFaceName, y.lfFaceName, LF_FACESIZE) == 0;
 }
 
 // Whether the window's area to paint lies inside the boxes.
@@ -173,6 +146,8 @@ draw_assign* draw_assign::new_assign(LONG_PTR window) {
   for (uint32_t i = 0; i < kSpCells; ++i) a->bySp_.push_back(0);
   a->isPending_.reserve(kDays);
   for (uint32_t i = 0; i < kDays; ++i) a->isPending_.push_back(0);
+  a->isUnsynced_.reserve(kDays);
+  for (uint32_t i = 0; i < kDays; ++i) a->isUnsynced_.push_back(0);
   return a;
 }
 
@@ -212,6 +187,7 @@ void draw_assign::drew_assignments() {
   clear_records();
   lookRefs_.clear();
   looks_.clear();
+  fontKnown_ = false;
   held_context held(thiswyn_);
   K::RunTrapped([&] {
     use_font();
@@ -227,9 +203,17 @@ void draw_assign::drew_assignments() {
   held.release();
 }
 
-// A context held apart from the calendar's draw has the system font: the
-// calendar's font is set on it, as the grid's draw sets it.
-void draw_assign::use_font() { wyn::wsetfont(thiswyn_, const_cast<uint8_t*>(rizediveva6::options_db::opt_font())); }
+// A context held apart from the calendar's draw has the window's font: the
+// calendar's font is set on it, as the grid's draw sets it.  The font last
+// set is kept: while the window still has it, nothing is set (reading the
+// option and setting a font cost more than a day's boxes).
+void draw_assign::use_font() {
+  if (thiswyn_.alt == wyndow::screen && fontKnown_ && SameFont(win_GetFont(thiswyn_.window), font_)) return;
+  const uint8_t* font = rizediveva6::options_db::opt_font();
+  wyn::wsetfont(thiswyn_, const_cast<uint8_t*>(font));
+  fontKnown_ = thiswyn_.alt == wyndow::screen;
+  memcpy(font_, font, sizeof font_);
+}
 
 bool draw_assign::look_of(chain_ref doctor, doctor_look* look) {
   for (uint32_t i = 0; i < lookRefs_.size(); ++i)
@@ -260,14 +244,23 @@ void draw_assign::forget_key(const wchar_t* key) {
 void draw_assign::forget_duty(const duty_dat& duty, const wchar_t* key) {
   uint32_t s;
   if (!SpIndex(duty.at, &s)) return;
-  for (int32_t at = bySp_[s]; at; at = nextSp_[static_cast<uint32_t>(at - 1)]) {
-    const assigned_rec& r = ndb_duty_assigned_rct_[static_cast<uint32_t>(at - 1)];
-    if (r.key && wcscmp(r.key, key) == 0) forget_record(static_cast<uint32_t>(at - 1));
-  }
+  for (int32_t at = bySp_[s]; at; at = nextSp_[static_cast<uint32_t>(at - 1)])
+    if (wcscmp(ndb_duty_assigned_rct_[static_cast<uint32_t>(at - 1)].key, key) == 0) {
+      forget_record(static_cast<uint32_t>(at - 1));
+      return;
+    }
 }
 
-// Dead records stay in their chains until the next compaction.
+// The record leaves its chain at once; its place in the array stays dead
+// until the next compaction.
 void draw_assign::forget_record(uint32_t index) {
+  uint32_t s;
+  if (SpIndex(ndb_duty_assigned_rct_[index].duty.at, &s)) {
+    const int32_t self = static_cast<int32_t>(index + 1);
+    int32_t* link = &bySp_[s];
+    while (*link && *link != self) link = &nextSp_[static_cast<uint32_t>(*link - 1)];
+    if (*link) *link = nextSp_[index];
+  }
   ndb_duty_assigned_rct_[index].key = nullptr;
   ++dead_;
 }
@@ -356,34 +349,65 @@ bool draw_assign::day_box(uint32_t period, uint32_t day, rect_struct* box) const
   return any;
 }
 
-void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
-  HeapArray<duty_dat> duties;
+// The duties of a shown day, slot by slot.
+void draw_assign::day_duties(uint32_t period, uint32_t day, HeapArray<duty_dat>* out) const {
   for (uint32_t s = 1; s <= kSlots; ++s) {
     const sp at{day, period, s};
-    if (dtbd.cal.slot_of(at)) dtbd.duties_in_sp(at, &duties);
+    if (dtbd.cal.slot_of(at)) dtbd.duties_in_sp(at, out);
   }
+}
+
+// The day's records made to follow the stores, nothing drawn.
+void draw_assign::sync_day(uint32_t period, uint32_t day) {
+  HeapArray<duty_dat> duties;
+  day_duties(period, day, &duties);
+  for (const duty_dat& one : duties) {
+    const dtbd_rec* r = dtbd.record_of(one);
+    if (!r) continue;
+    forget_duty(one, r->key);
+    doctor_look look;
+    rect_struct cell;
+    K::RunTrapped([&] { keep_cell(one, r->rect, r->key, &look, &cell); });
+  }
+}
+
+// The records of the days marked since the last sync brought up to date
+// (before an input event of a run: hit tests see the stores).
+void draw_assign::sync_marked() {
+  if (unsynced_.empty()) return;
+  lookRefs_.clear();
+  looks_.clear();
+  for (uint32_t index : unsynced_) {
+    if (!isUnsynced_[index]) continue;  // drawn (and read) since it was marked
+    isUnsynced_[index] = 0;
+    K::RunTrapped([&] { sync_day(index / 7 + 1, index % 7 + 1); });
+  }
+  unsynced_.clear();
+}
+
+// Marking (during a run) reads nothing: the day waits for the next paint,
+// and its records for the next input event or paint.
+void draw_assign::mark_day(uint32_t period, uint32_t day) {
+  if (!day_shown(period, day)) return;
+  const uint32_t index = (period - 1) * 7 + day - 1;
+  if (!isUnsynced_[index]) {
+    isUnsynced_[index] = 1;
+    unsynced_.push_back(index);
+  }
+  if (isPending_[index]) return;
+  isPending_[index] = 1;
+  pending_.push_back(index);
+}
+
+bool draw_assign::day_shown(uint32_t period, uint32_t day) const {
+  for (uint32_t s = 1; s <= kSlots; ++s)
+    if (dtbd.cal.slot_of({day, period, s})) return true;
+  return false;
+}
+
+// The duties' columns drawn again through the base layer, then their boxes.
+void draw_assign::draw_duties(const HeapArray<duty_dat>& duties) {
   if (duties.empty()) return;
-  // A run's marking reads each doctor once between paints; a paint reads anew.
-  if (draw || !running_) {
-    lookRefs_.clear();
-    looks_.clear();
-  }
-  if (!draw) {
-    // The records now, the cells at the next paint.
-    for (const duty_dat& one : duties) {
-      const dtbd_rec* r = dtbd.record_of(one);
-      if (!r) continue;
-      forget_duty(one, r->key);
-      doctor_look look;
-      rect_struct cell;
-      K::RunTrapped([&] { keep_cell(one, r->rect, r->key, &look, &cell); });
-    }
-    const uint32_t index = (period - 1) * 7 + day - 1;
-    if (isPending_[index]) return;
-    isPending_[index] = 1;
-    pending_.push_back(index);
-    return;
-  }
   held_context held(thiswyn_);
   K::RunTrapped([&] {
     use_font();
@@ -402,8 +426,14 @@ void draw_assign::repaint_day(uint32_t period, uint32_t day, bool draw) {
 
 void draw_assign::drew_days_assigns(const SList* keys) {
   K::RunTrapped([&] {
-    // A day named twice in one request is drawn once.
+    // The doctors are read once per draw.
+    lookRefs_.clear();
+    looks_.clear();
+    // A day named twice in one request is drawn once; the days drawn at
+    // once are drawn together (the base layer reads its names once).
+    const bool mark = running_ && thiswyn_.alt == wyndow::screen;
     HeapArray<uint32_t> done;
+    HeapArray<duty_dat> duties;
     for (; !keys->Empty(); keys = keys->tail) {
       const DutyTerm* found;
       if (!sc_phase1::get_duty_by_key(keys->head, &found)) continue;
@@ -414,8 +444,10 @@ void draw_assign::drew_days_assigns(const SList* keys) {
       for (uint32_t d : done) seen = seen || d == index;
       if (seen) continue;
       done.push_back(index);
-      repaint_day(at.period, at.day, !running_ || thiswyn_.alt != wyndow::screen);
+      if (mark) mark_day(at.period, at.day);
+      else day_duties(at.period, at.day, &duties);
     }
+    draw_duties(duties);
     if (running_) invalidate_pending(false);
   });
   comtree::update_stats_if_showing();
@@ -428,18 +460,27 @@ void draw_assign::invalidate_pending(bool now) {
   const ULONGLONG tick = GetTickCount64();
   if (!now && tick - lastFlush_ < kFlushMs) return;
   lastFlush_ = tick;
+  // One region for all: each invalidation is a round trip to the server.
+  HRGN area = CreateRectRgn(0, 0, 0, 0);
   for (uint32_t i = flushed_; i < pending_.size(); ++i) {
     rect_struct box;
     if (!day_box(pending_[i] / 7 + 1, pending_[i] % 7 + 1, &box)) continue;
-    const RECT r{box.left, box.top, box.right, box.bottom};
-    InvalidateRect(reinterpret_cast<HWND>(thiswin_), &r, FALSE);
+    HRGN one = CreateRectRgn(box.left, box.top, box.right, box.bottom);
+    CombineRgn(area, area, one, RGN_OR);
+    DeleteObject(one);
   }
+  InvalidateRgn(reinterpret_cast<HWND>(thiswin_), area, FALSE);
+  DeleteObject(area);
   flushed_ = pending_.size();
 }
 
 // The invalidated days drawn and forgotten; those not yet invalidated wait.
 void draw_assign::draw_pending() {
+  lookRefs_.clear();
+  looks_.clear();
+  // All the days in one draw: the base layer reads its names once.
   HeapArray<uint32_t> waiting;
+  HeapArray<duty_dat> duties;
   for (uint32_t i = 0; i < pending_.size(); ++i) {
     const uint32_t index = pending_[i];
     if (i >= flushed_) {
@@ -447,9 +488,12 @@ void draw_assign::draw_pending() {
       continue;
     }
     isPending_[index] = 0;
-    K::RunTrapped([&] { repaint_day(index / 7 + 1, index % 7 + 1, true); });
-    ++daysPainted_;
+    isUnsynced_[index] = 0;
+    const uint32_t before = duties.size();
+    day_duties(index / 7 + 1, index % 7 + 1, &duties);
+    if (duties.size() != before) ++daysPainted_;
   }
+  draw_duties(duties);
   forget_pending();
   for (uint32_t index : waiting) {
     isPending_[index] = 1;
@@ -461,6 +505,13 @@ void draw_assign::forget_pending() {
   for (uint32_t index : pending_) isPending_[index] = 0;
   pending_.clear();
   flushed_ = 0;
+}
+
+// A full draw read every day.
+void draw_assign::forget_marked() {
+  forget_pending();
+  for (uint32_t index : unsynced_) isUnsynced_[index] = 0;
+  unsynced_.clear();
 }
 
 void draw_assign::paint(LONG_PTR window, const event_struct* e) {
@@ -477,10 +528,10 @@ void draw_assign::paint(LONG_PTR window, const event_struct* e) {
     }
   }
   const bool run = running_;
-  if (!run) forget_pending();
+  if (!run) forget_marked();
   drew_all_assign(rizediveva6::Nil<const wchar_t*>());
   // The full draw read every day: those waiting are drawn too.
-  if (run) forget_pending();
+  if (run) forget_marked();
 }
 
 void draw_assign::repaint_all() {
@@ -512,7 +563,7 @@ void draw_assign::run_engine(engine_mode mode) {
   running_ = true;
   const uint32_t error = K::RunTrapped([&] { comtree::run_engine(mode); });
   running_ = false;
-  forget_pending();
+  forget_marked();
   repaint_all();
   if (thiswyn_.alt == wyndow::screen) ValidateRect(reinterpret_cast<HWND>(thiswin_), nullptr);
   if (error) K::Errors::Qel_ErrorExit(error);
@@ -739,8 +790,9 @@ int draw_assign::release(pnt_struct p) {
 }
 
 // The change of a drop; false for a modifier state that neither moves nor
-// copies onto a free duty.  Whole or nothing: when the gate refuses a step,
-// the assignments are put back as they were and the refusal is shown.
+// copies onto a free duty.  Whole or nothing: the gate's journal records
+// each step, and when the gate refuses one the steps are taken back and the
+// refusal is shown.
 bool draw_assign::try_swap_then_move(const drag_rec& d, const wchar_t* to, const ReasonTerm* busy,
                                      const ReasonTerm* rule) {
   if (Busy(busy) || RuleIs(rule, rule_reason_kind::cant_do_it)) return true;
@@ -751,17 +803,21 @@ bool draw_assign::try_swap_then_move(const drag_rec& d, const wchar_t* to, const
     ShowVerdict(sc_assign::assign_person(test_ass::test_and_make, to, d.doctor));
     return true;
   }
-  const List<KeyRef>* before = all_entries(sc_assign::tree());
-  const ReasonTerm* verdict = nullptr;  // null: a removal was refused
-  if (swap) {
-    if (Removed(to) && Removed(d.key)) {
-      verdict = sc_assign::assign_person(test_ass::test_and_make, d.key, holder);
-      if (CanDo(verdict)) verdict = sc_assign::assign_person(test_ass::test_and_make, to, d.doctor);
+  const ReasonTerm* volatile verdict = nullptr;  // null: a removal was refused
+  sc_assign::open_journal();
+  const uint32_t error = K::RunTrapped([&] {
+    if (swap) {
+      if (Removed(to) && Removed(d.key)) {
+        verdict = sc_assign::assign_person(test_ass::test_and_make, d.key, holder);
+        if (CanDo(verdict)) verdict = sc_assign::assign_person(test_ass::test_and_make, to, d.doctor);
+      }
+    } else if (Removed(d.key)) {
+      verdict = sc_assign::assign_person(test_ass::test_and_make, to, d.doctor);
     }
-  } else if (Removed(d.key)) {
-    verdict = sc_assign::assign_person(test_ass::test_and_make, to, d.doctor);
-  }
-  if (!verdict || !CanDo(verdict)) PutBack(before);
+  });
+  if (error || !verdict || !CanDo(verdict)) sc_assign::undo_journal();
+  else sc_assign::close_journal();
+  if (error) K::Errors::Qel_ErrorExit(error);
   if (verdict) ShowVerdict(verdict);
   else Show(L"Cannot delete a locked assignment");
   return true;
@@ -771,6 +827,9 @@ bool draw_assign::try_swap_then_move(const drag_rec& d, const wchar_t* to, const
 
 bool draw_assign::_assign_eh(LONG_PTR window, const event_struct* e) {
   return dtbd.handle_rows(window, e, [&] {
+    if (e->kind == e_menu || e->kind == e_char || e->kind == e_mousemove || e->kind == e_mouseup ||
+        e->kind == e_mousedown)
+      sync_marked();
     switch (e->kind) {
       case e_menu: {
         const uint32_t id = static_cast<uint32_t>(e->w[0]);

@@ -10,17 +10,19 @@
 //    exists only for a box drawn in this draw (doctor and duty found, filter
 //    passed).  A forgotten record is dead (key null) until the records are
 //    compacted; the live records of a slot-period are chained from a table
-//    indexed by slot-period, so forgetting a day's duties scans that day.
+//    indexed by slot-period (a forgotten one leaves its chain at once), so
+//    forgetting a day's duties scans that day's live records.
 //  - Every change goes through the gate; the records follow the stores: a
 //    key is forgotten only when the gate removed it.
 //  - A drop changes the roster wholly or not at all: a refused step puts
 //    the assignments back as they were before it (locks untouched).
 //  - At most one drag; while it lasts the window holds the mouse capture,
 //    and every way out of it ends the drag object and releases the capture.
-//  - During an engine run started here a day's repaint keeps its records
-//    and marks the day; the marked days' cells are invalidated at most every
+//  - During an engine run started here a day's repaint marks the day and
+//    reads nothing; the marked days' cells are invalidated at most every
 //    100 ms, the next paint draws each such day once, and the run's end
-//    draws the whole layer afresh.
+//    draws the whole layer afresh.  The records of marked days are read
+//    before every input event, so hit tests follow the stores.
 //  - A clear or removal that removed something marks the document.
 //  - drew_all_assign and drew_days_assigns never fail and never raise.
 #pragma once
@@ -105,13 +107,19 @@ class draw_assign {
   void clear_records();
   void compact() const;
   void repaint_all();
-  // One day (period, day) redrawn, or during a run invalidated.
-  void repaint_day(uint32_t period, uint32_t day, bool draw);
+  // One day (period, day) marked for the run's next paint.
+  void mark_day(uint32_t period, uint32_t day);
+  void day_duties(uint32_t period, uint32_t day, rizediveva6::HeapArray<duty_dat>* out) const;
+  bool day_shown(uint32_t period, uint32_t day) const;
+  void draw_duties(const rizediveva6::HeapArray<duty_dat>& duties);
+  void sync_day(uint32_t period, uint32_t day);
+  void sync_marked();
   bool day_box(uint32_t period, uint32_t day, rect_struct* box) const;
   void paint(LONG_PTR window, const event_struct* e);
   void draw_pending();
   void invalidate_pending(bool now);
   void forget_pending();
+  void forget_marked();
   void run_engine(engine_mode mode);
   void print();
   bool assign_at(chain_ref doctor, pnt_struct p);
@@ -152,9 +160,16 @@ class draw_assign {
   rizediveva6::HeapArray<uint32_t> pending_;
   rizediveva6::HeapArray<uint8_t> isPending_;
   uint32_t flushed_ = 0;  // pending_'s first entries, invalidated
+  // Days marked whose records have not been read since, each once.
+  rizediveva6::HeapArray<uint32_t> unsynced_;
+  rizediveva6::HeapArray<uint8_t> isUnsynced_;
   ULONGLONG lastFlush_ = 0;
   static constexpr ULONGLONG kFlushMs = 100;
   uint32_t daysPainted_ = 0;
+  // The font record last set on the window by this layer (a full draw reads
+  // the option again).
+  uint8_t font_[sizeof(LOGFONTW)] = {};
+  bool fontKnown_ = false;
   // The boxes' pen, brush and background mode, set again only when they change.
   tool_state tools_;
   QEL_KWI::PROLOG_EHANDLER_STRUCT closure_{};

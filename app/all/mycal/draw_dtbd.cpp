@@ -133,8 +133,17 @@ void draw_dtbd::duties_in_sp(const sp& at, HeapArray<duty_dat>* out) const {
   for (uint32_t k = 0; k < n; ++k) out->push_back(ndb_dtbd_[live[k]].duty);
 }
 
+// The record leaves its chain at once; its place in the array stays dead
+// until the next compaction.
 void draw_dtbd::drop_record(int32_t index) {
-  ndb_dtbd_[static_cast<uint32_t>(index)].live = false;
+  dtbd_rec& r = ndb_dtbd_[static_cast<uint32_t>(index)];
+  uint32_t s;
+  if (SpIndex(r.duty.at, &s)) {
+    int32_t* link = &bySp_[s];
+    while (*link && *link != index + 1) link = &ndb_dtbd_[static_cast<uint32_t>(*link - 1)].next;
+    if (*link) *link = r.next;
+  }
+  r.live = false;
   ++dead_;
 }
 

@@ -5,8 +5,9 @@
 //
 // Invariants:
 //  - At most one live hit-test record per duty; a hit takes the first live
-//    record in insertion order holding the point.  Records of a slot-period
-//    are chained from a table indexed by slot-period (the duty's lookup).
+//    record in insertion order holding the point.  The live records of a
+//    slot-period are chained from a table indexed by slot-period (the duty's
+//    lookup); a dropped record leaves its chain at once.
 //  - While `just_drawn` is set, a screen repaint redraws from the records
 //    without reading the roster; full_draw clears both.
 //  - The handler (handle) returns false for "not handled" and never lets a

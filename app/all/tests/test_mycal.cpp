@@ -1648,6 +1648,35 @@ std::string DiffBox(const Pixels& a, const Pixels& b) {
          std::to_string(n) + " pixels)" + first;
 }
 
+// A day's repaint writes in the calendar's font also after the window was
+// given another one: its pixels equal a full draw's.
+TEST_F(Assign, DayRepaintAfterTheWindowsFontChanged) {
+  RosterSpec spec = CalendarSpec();
+  Open(spec);
+  const PersonTerm* first = nullptr;
+  Run([&] { first = Lettered(spec, 0, L'K', 0x3080E0); });
+  rztest::InTask([&](HWND task) {
+    LONG_PTR pane = 0;
+    draw_assign* layer = ShowFocused(task, &pane);
+    const all::dtbd_rec* duty = Duty(layer, {{1, 1, 1}, 1, 1, false});
+    ASSERT_NE(duty, nullptr);
+    const std::wstring key = duty->key;
+    Run([&] {
+      all::sc_assign::assign_person(all::test_ass::test_and_make, key.c_str(), first->ref);
+      layer->delete_pic2();
+      layer->drew_all_assign(rizediveva6::Nil<const wchar_t*>());
+    });
+    const rect_struct all{0, 0, 1000, 600};
+    const Pixels full = rztest::WindowPixels(pane, all);
+    Run([&] {
+      win_SetFont(pane, font_Create(2, nullptr, 20));
+      layer->drew_days_assigns(rizediveva6::MakeList<const wchar_t*>({key.c_str()}));
+    });
+    const Pixels day = rztest::WindowPixels(pane, all);
+    EXPECT_TRUE(day == full) << DiffBox(day, full);
+  });
+}
+
 // One row per kind of drag: the help line and cursor over the target, then
 // the assignments and locks after the drop.  Every refused drop leaves the
 // roster exactly as before (tied assignments included) and the window as a

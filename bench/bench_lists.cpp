@@ -56,7 +56,10 @@ namespace {
 
 constexpr int kWidth = 900, kHeight = 700, kBandTop = 21, kBandBottom = 40;
 
-double BestMs(int runs, const std::function<void()>& body) { return rosterbench::Best(runs, body) * 1000.0; }
+// The best of `runs` timings of body() in ms; after() runs after each, untimed.
+double BestMs(int runs, const std::function<void()>& body, const std::function<void()>& after = [] {}) {
+  return rosterbench::Best(runs, body, after) * 1000.0;
+}
 
 // --- the peer: an owner-drawn list box of the same rows ---
 
@@ -114,6 +117,7 @@ struct Peer {
                           0, kBandBottom + 1, kWidth, kHeight - kBandBottom - 1, frame, nullptr,
                           GetModuleHandleW(nullptr), nullptr);
     Fill();
+    UpdateWindow(frame);  // the title band
   }
   void Fill() {
     SendMessageW(box, WM_SETREDRAW, FALSE, 0);
@@ -181,20 +185,6 @@ void TakeRows(rz::libox* l) {
   rz::col_info info;
   for (uint32_t c = 1; l->nth_col(c, &info); ++c) g_titles.push_back(info.name);
   g_rowHeight = int(l->get_row_height(l->get_wyndow()));
-}
-
-// The best of `runs` timings of `open`; `close` runs after each, untimed.
-double BestOpenMs(int runs, const std::function<void()>& open, const std::function<void()>& close) {
-  double best = 1e30;
-  for (int r = 0; r < runs; ++r) {
-    uint8_t* mark = K::Memory::MarkGStack();
-    const double start = bench::Now();
-    open();
-    best = std::min(best, bench::Now() - start);
-    close();
-    K::Memory::ReleaseGStack(mark);
-  }
-  return best * 1000.0;
 }
 
 void Line(const char* list, const char* what, size_t rows, double ours, double peer, double goal) {
@@ -312,7 +302,7 @@ void Measure(const Kind& k, LONG_PTR pane) {
   k.close(view);
   win_SetHandler(pane, tav::NoEventHandler());
 
-  const double open = BestOpenMs(5, [&] {
+  const double open = BestMs(5, [&] {
     view = k.make(pane);
     UpdateWindow(paneWindow);
   }, [&] {
@@ -320,7 +310,7 @@ void Measure(const Kind& k, LONG_PTR pane) {
     win_SetHandler(pane, tav::NoEventHandler());
   });
   Peer peer;
-  const double peerOpen = BestOpenMs(5, [&] { peer.Open(paneWindow); }, [&] { peer.Close(); });
+  const double peerOpen = BestMs(5, [&] { peer.Open(paneWindow); }, [&] { peer.Close(); });
   Line(k.name, "open", rows, open, peerOpen, 1.2);
 
   view = k.make(pane);

@@ -5,8 +5,12 @@
 // their peer: an owner-drawn LISTBOX (DrawText per cell) filled with the
 // same row texts, and SetClipboardData of the same copy text in the lists'
 // two formats (ANSI and Unicode).
-// Cases: open (new to first paint), refresh (update_libox to paint), a
-// round trip of two store changes, each refreshed and painted, copy.
+// The peer shows what a list shows: a title band of the lists' height with
+// the column titles, rows of the list's row height, and its scroll bar at
+// all times (the list always has one).
+// Cases: open (new to first paint; closing is not timed on either side),
+// refresh (update_libox to paint), a round trip of two store changes, each
+// refreshed and painted, copy.
 // Round trips, both sides making the same store changes inside the timing:
 //  - doctors (a group toggled twice), loadings (row 1's parts changed and
 //    back): ours refreshes the list and paints after each change; the peer
@@ -55,19 +59,42 @@ namespace rz = rizediveva6;
 
 namespace {
 
-constexpr int kWidth = 900, kHeight = 700, kRowHeight = 20;
+constexpr int kWidth = 900, kHeight = 700, kBandTop = 21, kBandBottom = 40;
 
-double BestMs(int runs, const std::function<void()>& body) { return rosterbench::Best(runs, body) * 1000.0; }
+// The best of `runs` timings of body() in ms; after() runs after each, untimed.
+double BestMs(int runs, const std::function<void()>& body, const std::function<void()>& after = [] {}) {
+  return rosterbench::Best(runs, body, after) * 1000.0;
+}
 
 // --- the peer: an owner-drawn list box of the same rows ---
 
 std::vector<std::vector<std::wstring>> g_rows;
-std::vector<int> g_edges;  // the cell edges of the list
+std::vector<int> g_edges;            // the cell edges of the list
+std::vector<std::wstring> g_titles;  // its column titles, check column first
+int g_rowHeight = 20;                // its row height
+
+// The frame paints the title band as the list's titles: a button face per
+// column with its title centred.
+void PaintBand(HWND w) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(w, &ps);
+  SetBkMode(dc, TRANSPARENT);
+  for (size_t c = 0; c + 1 < g_edges.size() && c < g_titles.size(); ++c) {
+    RECT cell{g_edges[c], kBandTop, g_edges[c + 1], kBandBottom};
+    DrawFrameControl(dc, &cell, DFC_BUTTON, DFCS_BUTTONPUSH);
+    DrawTextW(dc, g_titles[c].c_str(), -1, &cell, DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  }
+  EndPaint(w, &ps);
+}
 
 LRESULT CALLBACK PeerProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_MEASUREITEM) {
-    reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = kRowHeight;
+    reinterpret_cast<MEASUREITEMSTRUCT*>(lp)->itemHeight = UINT(g_rowHeight);
     return TRUE;
+  }
+  if (msg == WM_PAINT) {
+    PaintBand(w);
+    return 0;
   }
   if (msg == WM_DRAWITEM) {
     auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
@@ -90,9 +117,12 @@ struct Peer {
   void Open(HWND parent) {
     frame = CreateWindowExW(0, L"BenchListsPeer", L"", WS_CHILD | WS_VISIBLE, 0, 0, kWidth, kHeight, parent, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
-    box = CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT,
-                          0, 0, kWidth, kHeight, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+    box = CreateWindowExW(0, L"LISTBOX", L"",
+                          WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_NOINTEGRALHEIGHT | LBS_DISABLENOSCROLL,
+                          0, kBandBottom + 1, kWidth, kHeight - kBandBottom - 1, frame, nullptr,
+                          GetModuleHandleW(nullptr), nullptr);
     Fill();
+    UpdateWindow(frame);  // the title band
   }
   void Fill() {
     SendMessageW(box, WM_SETREDRAW, FALSE, 0);
@@ -157,6 +187,10 @@ void TakeRows(rz::libox* l) {
   g_edges.clear();
   for (const rz::List<uint32_t>* b = l->get_boundaries(l->get_wyndow()); !b->Empty(); b = b->tail)
     g_edges.push_back(int(b->head));
+  g_titles.clear();
+  rz::col_info info;
+  for (uint32_t c = 1; l->nth_col(c, &info); ++c) g_titles.push_back(info.name);
+  g_rowHeight = int(l->get_row_height(l->get_wyndow()));
 }
 
 void Line(const char* list, const char* what, size_t rows, double ours, double peer, double goal) {
@@ -311,14 +345,12 @@ void Measure(const Kind& k, LONG_PTR pane) {
   const double open = BestMs(5, [&] {
     view = k.make(pane);
     UpdateWindow(paneWindow);
+  }, [&] {
     k.close(view);
     win_SetHandler(pane, tav::NoEventHandler());
   });
   Peer peer;
-  const double peerOpen = BestMs(5, [&] {
-    peer.Open(paneWindow);
-    peer.Close();
-  });
+  const double peerOpen = BestMs(5, [&] { peer.Open(paneWindow); }, [&] { peer.Close(); });
   Line(k.name, "open", rows, open, peerOpen, 1.2);
 
   view = k.make(pane);

@@ -34,10 +34,10 @@ inline void DropDocument(rz::document* d, const std::wstring& path) {
   DeleteFileW(path.c_str());
 }
 
-// The best of `runs` timings of body(), in seconds; the collected stack is
-// released after each.
-template <class F>
-double Best(int runs, F body) {
+// The best of `runs` timings of body(), in seconds; after() runs untimed
+// after each, then the collected stack is released.
+template <class F, class G>
+double Best(int runs, F body, G after) {
   namespace K = Qel::RunTime::Kernel;
   double best = 1e30;
   for (int r = 0; r < runs; ++r) {
@@ -45,9 +45,15 @@ double Best(int runs, F body) {
     const double start = bench::Now();
     body();
     best = std::min(best, bench::Now() - start);
+    after();
     K::Memory::ReleaseGStack(mark);
   }
   return best;
+}
+
+template <class F>
+double Best(int runs, F body) {
+  return Best(runs, body, [] {});
 }
 
 // Runs measure(temporary folder) under a trap; the process's exit code.

@@ -117,20 +117,46 @@ const tls_list* typical_db::full_list() {
   const SList* taskNames = tasks::list_tasks();
   const SList* whereNames = locations::list_locs();
   const SList* slotNames = kalmora_DB::get_list_slots();
+  if (taskNames->Empty() || whereNames->Empty() || slotNames->Empty()) return rizediveva6::Nil<tls>();
+  // Each name's number looked up once.
+  auto numbers = [](const SList* names, uint32_t (*lookup)(const wchar_t*)) {
+    ListBuilder<uint32_t> out;
+    for (; !names->Empty(); names = names->tail) out.Add(lookup(names->head));
+    return out.Finish();
+  };
+  const List<uint32_t>* whereNumbers = numbers(whereNames, &locations::get_where_dom);
+  const List<uint32_t>* slotNumbers = numbers(slotNames, &kalmora_DB::get_slot_dom);
+  const List<uint32_t>* taskNumbers = numbers(taskNames, &tasks::get_task_dom);
   ListBuilder<tls> out;
-  for (const SList* w = whereNames; !w->Empty(); w = w->tail)
-    for (const SList* s = slotNames; !s->Empty(); s = s->tail)
-      for (const SList* t = taskNames; !t->Empty(); t = t->tail)
-        out.Add(slist_tls(rizediveva6::MakeList<const wchar_t*>({t->head, w->head, s->head})));
+  for (const List<uint32_t>* w = whereNumbers; !w->Empty(); w = w->tail)
+    for (const List<uint32_t>* s = slotNumbers; !s->Empty(); s = s->tail)
+      for (const List<uint32_t>* t = taskNumbers; !t->Empty(); t = t->tail) out.Add(tls{t->head, w->head, s->head});
   return out.Finish();
 }
 
 const SList* typical_db::full_slist() {
   is_initialised();
+  // Each number's name looked up once: a roster of 10 of each has 1,000 rows.
+  struct named {
+    uint32_t number;
+    const wchar_t* name;
+  };
+  auto memo = [](ListBuilder<named>& seen, uint32_t number, const wchar_t* (*lookup)(uint32_t)) {
+    for (const List<named>* l = seen.Finish(); !l->Empty(); l = l->tail)
+      if (l->head.number == number) return l->head.name;
+    const wchar_t* name = lookup(number);
+    seen.Add(named{number, name});
+    return name;
+  };
+  ListBuilder<named> taskNames, whereNames, slotNames;
   ListBuilder<const wchar_t*> out;
-  for (const tls_list* l = full_list(); !l->Empty(); l = l->tail)
-    out.Add(T::ToString(tav::D(tav::domains::string_list),
-                        reinterpret_cast<T::term>(rizediveva6::AsStringList(tls_slist(l->head)))));
+  for (const tls_list* l = full_list(); !l->Empty(); l = l->tail) {
+    const tls& d = l->head;
+    const SList* row = rizediveva6::MakeList<const wchar_t*>({memo(taskNames, d.task, &tasks::get_task_name),
+                                                              memo(whereNames, d.where, &locations::get_where_name),
+                                                              memo(slotNames, d.slot, &kalmora_DB::get_slot_name)});
+    out.Add(T::ToString(tav::D(tav::domains::string_list), reinterpret_cast<T::term>(rizediveva6::AsStringList(row))));
+  }
   return out.Finish();
 }
 

@@ -70,10 +70,14 @@ const wchar_t* Decimal(uint32_t n) {
   return tav::HeapCopy(buf);
 }
 
-void Refill(rizediveva6::libox* l, const rizediveva6::List<line>* rows) {
+void Fill(rizediveva6::libox* l, const rizediveva6::List<line>* rows) {
   l->lbox_setfont(rizediveva6::libox::heap_font(rizediveva6::options_db::opt_font()), false);
   l->lbox_clear();
   l->lbox_add_lines(rows);
+}
+
+void Refill(rizediveva6::libox* l, const rizediveva6::List<line>* rows) {
+  Fill(l, rows);
   l->lbox_draw();
 }
 

@@ -43,7 +43,9 @@ QEL_KWI::menu_item_list_struct* HeapItems(const QEL_KWI::menu_item_list_struct* 
 QEL_KWI::menu_struct* LoadMenu(uint32_t id);
 // `n` as decimal text on the collected heap.
 const wchar_t* Decimal(uint32_t n);
-// The list font option, then clear, the rows, draw.
+// The list font option, then clear and the rows, not drawn.
+void Fill(rizediveva6::libox* l, const rizediveva6::List<rizediveva6::line>* rows);
+// Fill, then draw.
 void Refill(rizediveva6::libox* l, const rizediveva6::List<rizediveva6::line>* rows);
 // A row's cells on the collected heap, texts copied (rows are collected
 // across walks that backtrack).

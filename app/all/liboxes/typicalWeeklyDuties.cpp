@@ -2,6 +2,8 @@
 // initial check marks and the store of the checked rows at removal.
 #include "liboxes/typicalWeeklyDuties.h"
 
+#include <cwchar>
+
 #include "SYSTEM/orv_list/orv_list.h"
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/locations.h"
@@ -62,9 +64,35 @@ const List<tls>* StoredDuties(uint32_t dayKind) {
   return out.Finish();
 }
 
-bool Holds(const List<tls>* duties, const tls& duty) {
-  for (; !duties->Empty(); duties = duties->tail)
-    if (duties->head == duty) return true;
+// The n-th name (from 1) of a list; false past its end.
+bool NthName(const SList* names, uint32_t n, const wchar_t** name) {
+  for (uint32_t i = 1; !names->Empty(); names = names->tail, ++i)
+    if (i == n) return *name = names->head, true;
+  return false;
+}
+
+// The row texts of the stored duties that a row would read back as
+// themselves: a row is checked exactly when its text is among them.
+const SList* StoredTexts(const known_names& known, const List<tls>* stored) {
+  ListBuilder<const wchar_t*> out(true);
+  for (; !stored->Empty(); stored = stored->tail) {
+    const tls& d = stored->head;
+    const wchar_t *task, *where, *slot;
+    if (!NthName(known.tasks, d.task, &task) || !NthName(known.locations, d.where, &where) ||
+        !NthName(known.slots, d.slot, &slot))
+      continue;
+    const wchar_t* text = T::ToString(
+        tav::D(tav::domains::string_list),
+        reinterpret_cast<T::term>(rizediveva6::AsStringList(rizediveva6::MakeList<const wchar_t*>({task, where, slot}))));
+    tls back;
+    if (RowTls(known, text, &back) && back == d) out.Add(tav::HeapCopy(text));
+  }
+  return out.Finish();
+}
+
+bool HasText(const SList* texts, const wchar_t* text) {
+  for (; !texts->Empty(); texts = texts->tail)
+    if (wcscmp(texts->head, text) == 0) return true;
   return false;
 }
 
@@ -78,7 +106,8 @@ typicalWeeklyDuties* typicalWeeklyDuties::new_(LONG_PTR window, uint32_t day) {
   t->set_which(day);
   t->init_libox(t->xday_, rizediveva6::Screen(window));
   t->make_sat(window);
-  t->update_libox();
+  // Filled, checked, then drawn once.
+  lists::Fill(t, t->nd_lines_sat());
   t->highlight_lboxes();
   return t;
 }
@@ -109,13 +138,9 @@ void typicalWeeklyDuties::update_libox() { lists::Refill(this, nd_lines_sat()); 
 
 void typicalWeeklyDuties::highlight_lboxes() {
   ListBuilder<bool> marks(true);
-  const known_names known = KnownNames();
-  const List<tls>* stored = StoredDuties(xcon_);
+  const SList* texts = StoredTexts(KnownNames(), StoredDuties(xcon_));
   line l;
-  for (uint32_t r = 1; nth_line(r, &l); ++r) {
-    tls duty;
-    marks.Add(!l.cells->Empty() && RowTls(known, l.cells->head, &duty) && Holds(stored, duty));
-  }
+  for (uint32_t r = 1; nth_line(r, &l); ++r) marks.Add(!l.cells->Empty() && HasText(texts, l.cells->head));
   lbox_setsels(marks.Finish());
   lbox_draw();
 }

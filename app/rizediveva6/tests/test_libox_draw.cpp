@@ -459,6 +459,12 @@ TEST_F(DrawnLists, DirectPassDrawsEveryChange) {
         l->lbox_draw();
       }), 0u);
       const Pixels direct = WindowPixels(w, area);
+      // Nothing is owed left of the list (x 0..26): no paint draws the rows again for it.
+      HRGN owed = CreateRectRgn(0, 0, 0, 0);
+      GetUpdateRgn(task, owed, FALSE);
+      const RECT strip{0, 0, 26, 200};
+      EXPECT_FALSE(RectInRegion(owed, &strip));
+      DeleteObject(owed);
       const int top = kBand + s.row * kH;
       bool differs = false;
       for (int y = top + 1; y < top + kH; ++y)

@@ -13,7 +13,8 @@
 //  - Printing draws every line from the first, page by page, and leaves the
 //    screen pass's facts (rows, counters, xbott) as they were.
 //  - A screen pass outside an update event clears and paints the whole list
-//    area and validates it (the paint it would cause draws the same), unless
+//    area and the strip left of it, and validates both (the paint it would
+//    cause draws the same), unless
 //    the screen shows the previous such pass: same layout, boundaries and
 //    button cells, no update pending, nothing painted over since; then it
 //    repaints only the rows whose line, selection or grey differ.  A pass
@@ -383,7 +384,9 @@ void libox::lbox_drawit(wyndow t, bool direct) {
     ndb_line_rct_ = HeapArray<drawn_row>();
     screen_current_ = false;
     if (!diffing_) {
-      rect_struct all{left, 0, areaRight, areaBottom};
+      // A direct pass also clears left of the list, as the window's erase
+      // would: else the paint owed there draws every row again.
+      rect_struct all{direct ? client.left : left, 0, areaRight, areaBottom};
       win_Clear_1(t.window, &all, kWhite);
     }
     reset_font(t);
@@ -417,7 +420,7 @@ void libox::lbox_drawit(wyndow t, bool direct) {
     if (direct) {
       // The whole list area now shows this pass: the paint it was owed
       // would draw the same.
-      RECT area{left, 0, areaRight, areaBottom};
+      RECT area{client.left, 0, areaRight, areaBottom};
       ValidateRect(reinterpret_cast<HWND>(t.window), &area);
       screen_current_ = band.alt == title_tb::band;
     }

@@ -10,7 +10,8 @@
 // group toggled twice; loadings: row 1's parts changed and back; can't-do,
 // ties, holidays: row 1 checked and deleted, then stored again; the peer:
 // the same store change with the cell changed twice, or its first row
-// deleted and inserted again, each painted), copy.  Prints a line per list and case: rows, ms, peer
+// deleted and inserted again, each painted), copy (the sides in turn, each
+// finding the clipboard given away).  Prints a line per list and case: rows, ms, peer
 // ms, ratio, goal.
 #include <windows.h>
 
@@ -320,8 +321,14 @@ void Measure(const Kind& k, LONG_PTR pane) {
     Line(k.name, k.trip, rows, trip, peerTrip, 1.5);
   }
 
-  const double copy = BestMs(5, [&] { k.box(view)->to_exel_cb(); });
-  const double peerCopy = BestMs(5, [&] { PeerCopy(paneWindow); });
+  // The sides copy in turn, each finding the clipboard given away (untimed).
+  double copy = 1e30, peerCopy = 1e30;
+  for (int i = 0; i < 5; ++i) {
+    bench::TakeClipboard();
+    copy = std::min(copy, BestMs(1, [&] { k.box(view)->to_exel_cb(); }));
+    bench::TakeClipboard();
+    peerCopy = std::min(peerCopy, BestMs(1, [&] { PeerCopy(paneWindow); }));
+  }
   Line(k.name, "copy", rows, copy, peerCopy, 1.5);
   peer.Close();
   k.close(view);

@@ -378,6 +378,13 @@ class Sheet {
     reserve(1);
     text_[size_++] = L'\n';
   }
+  // Room for `rows` rows of about the length written so far, a quarter
+  // more: a long list is then written into one block rather than grown
+  // through copies.
+  void expect(uint64_t rows) {
+    const uint64_t want = size_ * rows + size_ * rows / 4;
+    if (want < kMaxUnits) reserve(want - size_);
+  }
   const wchar_t* text() {
     reserve(1);
     text_[size_] = 0;
@@ -407,7 +414,7 @@ class Sheet {
     if (size_ + more <= capacity_) return;
     uint64_t grown = capacity_ ? capacity_ * 2 : 4096;
     if (grown < size_ + more) grown = size_ + more;
-    if (grown >= UINT32_MAX / sizeof(wchar_t)) RaiseRangeError();
+    if (grown >= kMaxUnits) RaiseRangeError();
     const size_t bytes = size_t(grown * sizeof(wchar_t));
     void* block = text_ ? HeapReAlloc(GetProcessHeap(), 0, text_, bytes) : HeapAlloc(GetProcessHeap(), 0, bytes);
     if (!block) RaiseRangeError();
@@ -415,6 +422,7 @@ class Sheet {
     capacity_ = grown;
   }
 
+  static constexpr uint64_t kMaxUnits = UINT32_MAX / sizeof(wchar_t);
   wchar_t* text_ = nullptr;
   uint64_t size_ = 0, capacity_ = 0;
 };
@@ -442,10 +450,12 @@ const wchar_t* libox::combine_slists(const List<const SList*>* rows) {
 
 void libox::put_sheet() {
   WithSheet([&](Sheet& sheet) {
-    for (int32_t ref : *display()) {
+    const HeapArray<int32_t>& order = *display();
+    for (uint32_t i = 0; i < order.size(); ++i) {
       uint8_t* mark = K::Memory::MarkGStack();
-      sheet.add_row(read(ref).cells);
+      sheet.add_row(read(order[i]).cells);
       K::Memory::ReleaseGStack(mark);
+      if (i == 0) sheet.expect(order.size());
     }
   }, [](const wchar_t* text) { cb_PutString(text); });
 }

@@ -195,21 +195,6 @@ Times ListView(int n) {
 
 // --- copying ---
 
-// A hidden window of its own takes the clipboard: each timed copy then finds
-// another owner, as a copy from the program usually does, and pays the
-// same hand-over.
-void TakeClipboard() {
-  HWND other = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  OpenClipboard(other);
-  EmptyClipboard();
-  HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, sizeof(wchar_t));
-  *static_cast<wchar_t*>(GlobalLock(g)) = 0;
-  GlobalUnlock(g);
-  SetClipboardData(CF_UNICODETEXT, g);
-  CloseClipboard();
-  DestroyWindow(other);
-}
-
 double OursCopy() {
   double t = 0;
   Dialogs quiet = myKWI::dialogs();
@@ -218,7 +203,7 @@ double OursCopy() {
   K::RunTrapped([&] {
     libox* l = libox::new_(L"bench-libox-copy", WNull());
     AddLines(l, kCopyLines);
-    TakeClipboard();
+    bench::TakeClipboard();
     const double s = bench::Now();
     l->to_exel_cb();
     t = bench::Now() - s;
@@ -230,7 +215,7 @@ double OursCopy() {
 
 double PeerCopy(HWND task, size_t* chars) {
   Fill(kCopyLines);
-  TakeClipboard();
+  bench::TakeClipboard();
   const double s = bench::Now();
   std::wstring text;
   for (int i = 0; i < kCopyLines; ++i) {

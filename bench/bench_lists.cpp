@@ -10,7 +10,8 @@
 // all times (the list always has one).
 // Cases: open (new to first paint; closing is not timed on either side),
 // refresh (update_libox to paint), a round trip of two store changes, each
-// refreshed and painted, copy.
+// refreshed and painted, copy (the sides in turn, each finding the
+// clipboard given away).
 // Round trips, both sides making the same store changes inside the timing:
 //  - doctors (a group toggled twice), loadings (row 1's parts changed and
 //    back): ours refreshes the list and paints after each change; the peer
@@ -394,8 +395,14 @@ void Measure(const Kind& k, LONG_PTR pane) {
     Line(k.name, k.trip, rows, trip, peerTrip, 1.5);
   }
 
-  const double copy = BestMs(5, [&] { k.box(view)->to_exel_cb(); });
-  const double peerCopy = BestMs(5, [&] { PeerCopy(paneWindow); });
+  // The sides copy in turn, each finding the clipboard given away (untimed).
+  double copy = 1e30, peerCopy = 1e30;
+  for (int i = 0; i < 5; ++i) {
+    bench::TakeClipboard();
+    copy = std::min(copy, BestMs(1, [&] { k.box(view)->to_exel_cb(); }));
+    bench::TakeClipboard();
+    peerCopy = std::min(peerCopy, BestMs(1, [&] { PeerCopy(paneWindow); }));
+  }
   Line(k.name, "copy", rows, copy, peerCopy, 1.5);
   peer.Close();
   k.close(view);

@@ -44,6 +44,23 @@ inline void PutClipboardText(HWND owner, const std::wstring& text) {
   CloseClipboard();
 }
 
+// Gives the clipboard to a window that is gone at once: a timed copy after
+// it finds no owner to tell, whichever side copied last (the GUI layer's
+// owner lives on a thread of its own, and emptying the clipboard it holds
+// waits for that thread; a peer emptying its own window's clipboard does
+// not).
+inline void TakeClipboard() {
+  HWND other = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  OpenClipboard(other);
+  EmptyClipboard();
+  HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE, sizeof(wchar_t));
+  *static_cast<wchar_t*>(GlobalLock(g)) = 0;
+  GlobalUnlock(g);
+  SetClipboardData(CF_UNICODETEXT, g);
+  CloseClipboard();
+  DestroyWindow(other);
+}
+
 // Runs a Unix program through Wine and returns the text of the file `result`
 // (a Windows path, such as Z:\tmp\x.out) that the program writes when it is
 // done, or "" when it could not start or wrote nothing within `seconds`.  The

@@ -156,7 +156,14 @@ line libox::heap_line(const line& l) {
 
 namespace {
 
-uint32_t Slot(int32_t ref, uint32_t size) { return (uint32_t(ref) * 2654435761u) & (size - 1); }
+// The home slot of a reference in a table of `size` (a power of two) slots:
+// the top bits of the product.  References are offsets of records in the
+// store, multiples of their records' size; the low bits of the product
+// depend only on the low bits of the reference, so they would put every
+// line on a few homes and a read would probe a long run.
+uint32_t Slot(int32_t ref, uint32_t size) {
+  return size > 1 ? (uint32_t(ref) * 2654435761u) >> (32 - __builtin_ctz(size)) : 0;
+}
 
 }  // namespace
 
@@ -367,18 +374,16 @@ namespace {
 class Sheet {
  public:
   void add_row(const SList* cells) {
-    for (; !cells->Empty(); cells = cells->tail) {
-      const wchar_t* cell = cells->head;
-      const size_t n = wcslen(cell);
-      reserve(n + 2);
-      for (size_t i = 0; i < n; ++i) {
-        const wchar_t ch = cell[i];
-        text_[size_++] = ch == L'\t' || ch == L'\r' || ch == L'\n' ? L' ' : ch;
-      }
-      text_[size_++] = L'\t';
-    }
-    reserve(2);
+    for (; !cells->Empty(); cells = cells->tail) add_cell(cells->head);
+    reserve(1);
     text_[size_++] = L'\n';
+  }
+  // Room for `rows` rows of about the length written so far, a quarter
+  // more: a long list is then written into one block rather than grown
+  // through copies.
+  void expect(uint64_t rows) {
+    const uint64_t want = size_ * rows + size_ * rows / 4;
+    if (want < kMaxUnits) reserve(want - size_);
   }
   const wchar_t* text() {
     reserve(1);
@@ -392,11 +397,24 @@ class Sheet {
   }
 
  private:
+  void add_cell(const wchar_t* cell) {
+    const size_t n = wcslen(cell);
+    reserve(n + 1);
+    wchar_t* out = text_ + size_;
+    for (size_t i = 0; i < n; ++i) {
+      const wchar_t ch = cell[i];
+      out[i] = ch == L'\t' || ch == L'\r' || ch == L'\n' ? L' ' : ch;
+    }
+    out[n] = L'\t';
+    size_ += n + 1;
+  }
+  // Small lists stay in a small block: a large one is mapped and faulted in
+  // page by page at every copy.
   void reserve(uint64_t more) {
     if (size_ + more <= capacity_) return;
-    uint64_t grown = capacity_ ? capacity_ * 2 : 65536;
+    uint64_t grown = capacity_ ? capacity_ * 2 : 4096;
     if (grown < size_ + more) grown = size_ + more;
-    if (grown >= UINT32_MAX / sizeof(wchar_t)) RaiseRangeError();
+    if (grown >= kMaxUnits) RaiseRangeError();
     const size_t bytes = size_t(grown * sizeof(wchar_t));
     void* block = text_ ? HeapReAlloc(GetProcessHeap(), 0, text_, bytes) : HeapAlloc(GetProcessHeap(), 0, bytes);
     if (!block) RaiseRangeError();
@@ -404,6 +422,7 @@ class Sheet {
     capacity_ = grown;
   }
 
+  static constexpr uint64_t kMaxUnits = UINT32_MAX / sizeof(wchar_t);
   wchar_t* text_ = nullptr;
   uint64_t size_ = 0, capacity_ = 0;
 };
@@ -431,10 +450,12 @@ const wchar_t* libox::combine_slists(const List<const SList*>* rows) {
 
 void libox::put_sheet() {
   WithSheet([&](Sheet& sheet) {
-    for (int32_t ref : *display()) {
+    const HeapArray<int32_t>& order = *display();
+    for (uint32_t i = 0; i < order.size(); ++i) {
       uint8_t* mark = K::Memory::MarkGStack();
-      sheet.add_row(read(ref).cells);
+      sheet.add_row(read(order[i]).cells);
       K::Memory::ReleaseGStack(mark);
+      if (i == 0) sheet.expect(order.size());
     }
   }, [](const wchar_t* text) { cb_PutString(text); });
 }

@@ -397,6 +397,14 @@ QEL_KERNEL_API void KernelUnitTermination();
 // The address of `procedure` in `module` (loaded when it is not), also stored
 // in *out.  Errors 15 (module) and 16 (procedure).
 QEL_KERNEL_API void* LoadProcAddress(const wchar_t* module, const char* procedure, void** out);
+// A system procedure bound at its first call, through `slot` (null until
+// then): its DLL is loaded only when something calls into it, not at start.
+template <typename F>
+F* BoundProcedure(F* volatile* slot, const wchar_t* module, const char* procedure) {
+  F* f = *slot;
+  if (!f) *slot = f = reinterpret_cast<F*>(LoadProcAddress(module, procedure, nullptr));
+  return f;
+}
 // A thread that enters the kernel without a record gets a temporary one (no
 // global stack); true when this call made one.  DeleteTemporaryPTD removes
 // it and clears the thread's slot; records not made that way are left alone.
@@ -597,3 +605,11 @@ BoundaryOutcome RunAtCallbackBoundary(Body&& body) {
 }
 
 }  // namespace Qel::RunTime::Kernel
+
+// The system procedure `name` of `module`, bound at its first call (see
+// BoundProcedure): QEL_BOUND_PROCEDURE(L"comdlg32.dll", ChooseColorW)(&cc).
+#define QEL_BOUND_PROCEDURE(module, name)                              \
+  ([] {                                                                \
+    static decltype(&name) volatile slot;                              \
+    return Qel::RunTime::Kernel::BoundProcedure(&slot, module, #name); \
+  }())

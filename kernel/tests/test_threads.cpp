@@ -229,3 +229,21 @@ TEST(Units, LoadProcAddress) {
   EXPECT_EQ(RunTrapped([] { LoadProcAddress(unloaded, "NoSuchProcedure", nullptr); }), 16u);
   EXPECT_EQ(GetModuleHandleW(unloaded), nullptr);
 }
+
+// The module is loaded at the first call, not before; the slot keeps the
+// address, and a procedure that is missing raises and leaves it empty.
+TEST(Units, BoundProcedure) {
+  ASSERT_EQ(GetModuleHandleW(L"msimg32.dll"), nullptr);
+  auto gradientFill = [] { return QEL_BOUND_PROCEDURE(L"msimg32.dll", GradientFill); };
+  auto* bound = gradientFill();
+  HMODULE msimg32 = GetModuleHandleW(L"msimg32.dll");
+  ASSERT_NE(msimg32, nullptr);
+  EXPECT_EQ(reinterpret_cast<void*>(bound),
+            reinterpret_cast<void*>(GetProcAddress(msimg32, "GradientFill")));
+  EXPECT_EQ(gradientFill(), bound);
+
+  using Procedure = void();
+  static Procedure* volatile slot = nullptr;
+  EXPECT_EQ(RunTrapped([] { BoundProcedure(&slot, L"msimg32.dll", "NoSuchProcedure"); }), 16u);
+  EXPECT_EQ(slot, nullptr);
+}

@@ -144,9 +144,10 @@ static int RunFileDialog(const FileDialog& f, OPENFILENAMEW* ofn, wchar_t** buff
   ofn->lpstrTitle = f.title;
   ofn->lpstrInitialDir = f.initialDir;
   ofn->Flags = f.flags;
-  BOOL ok = f.save ? GetSaveFileNameW(ofn) : GetOpenFileNameW(ofn);
+  BOOL ok = f.save ? QEL_BOUND_PROCEDURE(L"comdlg32.dll", GetSaveFileNameW)(ofn)
+                   : QEL_BOUND_PROCEDURE(L"comdlg32.dll", GetOpenFileNameW)(ofn);
   if (ok) return 0;
-  if (CommDlgExtendedError() != 0) {
+  if (QEL_BOUND_PROCEDURE(L"comdlg32.dll", CommDlgExtendedError)() != 0) {
     RaiseMayReturn(6200);
     return 2;
   }
@@ -256,7 +257,7 @@ LONG_PTR dlg_ChooseColor(LONG_PTR parent, LONG_PTR colour) {
   cc.rgbResult = static_cast<COLORREF>(colour);
   cc.lpCustColors = custom;
   cc.Flags = CC_RGBINIT;
-  if (!ChooseColorW(&cc)) K::Fail();
+  if (!QEL_BOUND_PROCEDURE(L"comdlg32.dll", ChooseColorW)(&cc)) K::Fail();
   return static_cast<LONG_PTR>(cc.rgbResult);
 }
 
@@ -275,7 +276,7 @@ int drive_GetName(int drive, u16** name) {
   wchar_t* buf = K::Memory::AllocGStackString(256);
   buf[0] = 0;
   DWORD n = 255;
-  DWORD status = WNetGetConnectionW(local, buf, &n);
+  DWORD status = QEL_BOUND_PROCEDURE(L"mpr.dll", WNetGetConnectionW)(local, buf, &n);
   buf[255] = 0;
   *name = buf;
   return static_cast<int>(status);

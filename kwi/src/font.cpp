@@ -211,7 +211,7 @@ uint8_t* dlg_ChooseFont(uint8_t* font, u16** face, int* size) {
   cf.hwndOwner = TaskWindow();
   cf.lpLogFont = &lf;
   cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
-  if (!ChooseFontW(&cf)) K::Fail();
+  if (!QEL_BOUND_PROCEDURE(L"comdlg32.dll", ChooseFontW)(&cf)) K::Fail();
   *face = K::Memory::CopyStringToGStack(lf.lfFaceName);
   *size = cf.iPointSize / 10;
   return NewFontBinary(lf);

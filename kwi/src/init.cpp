@@ -38,7 +38,28 @@ HWND TaskWindow() {
 
 LONG_PTR* State() { return g_state; }
 
+// The program's icon 9012 at the large and the small size, loaded once per
+// module: shared handles, never destroyed.  A class given no small icon
+// would have the system make one from the resource at each registration.
+struct ClassIcons {
+  HINSTANCE module;
+  HICON large, small;
+};
+
+static const ClassIcons& LayerIcons() {
+  static ClassIcons icons{};
+  if (icons.module == g_app && icons.module) return icons;
+  icons.module = g_app;
+  icons.large = LoadIconW(g_app, MAKEINTRESOURCEW(9012));
+  icons.small = icons.large ? static_cast<HICON>(LoadImageW(g_app, MAKEINTRESOURCEW(9012), IMAGE_ICON,
+                                                            GetSystemMetrics(SM_CXSMICON),
+                                                            GetSystemMetrics(SM_CYSMICON), LR_SHARED))
+                            : nullptr;
+  return icons;
+}
+
 WNDCLASSEXW LayerClassInfo(const wchar_t* name, WNDPROC proc, bool global, LPCWSTR menuName) {
+  const ClassIcons& icons = LayerIcons();
   WNDCLASSEXW c{};
   c.cbSize = sizeof c;
   c.style = CS_DBLCLKS | (global ? CS_GLOBALCLASS : 0);
@@ -46,7 +67,8 @@ WNDCLASSEXW LayerClassInfo(const wchar_t* name, WNDPROC proc, bool global, LPCWS
   c.cbClsExtra = sizeof(LONG_PTR);
   c.cbWndExtra = sizeof(LONG_PTR);
   c.hInstance = g_app;
-  c.hIcon = LoadIconW(g_app, MAKEINTRESOURCEW(9012));
+  c.hIcon = icons.large;
+  c.hIconSm = icons.small;
   c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   c.lpszMenuName = menuName;

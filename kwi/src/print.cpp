@@ -352,7 +352,7 @@ void dlg_PrintSetup(int highestPage, int* rangeKind, int* copies, int* firstPage
   pd->nFromPage = 1;
   pd->nToPage = highestPage ? static_cast<WORD>(highestPage) : 1;
   pd->Flags &= ~static_cast<DWORD>(PD_RETURNDEFAULT);
-  BOOL ok = PrintDlgW(pd);
+  BOOL ok = QEL_BOUND_PROCEDURE(L"comdlg32.dll", PrintDlgW)(pd);
   pd->hwndOwner = nullptr;
   if (!ok) K::Fail();
   *copies = pd->nCopies;
@@ -375,7 +375,7 @@ void dlg_PageSetup(pnt_struct** paper, rect_struct** margins) {
   ps.hwndOwner = TaskWindow();
   ps.hDevMode = pd->hDevMode;
   ps.hDevNames = pd->hDevNames;
-  if (!PageSetupDlgW(&ps)) K::Fail();
+  if (!QEL_BOUND_PROCEDURE(L"comdlg32.dll", PageSetupDlgW)(&ps)) K::Fail();
   pd->hDevMode = ps.hDevMode;
   pd->hDevNames = ps.hDevNames;
   **paper = {ps.ptPaperSize.x, ps.ptPaperSize.y};

@@ -18,7 +18,7 @@ PRINTDLGW* DefaultPrinter() {
   if (pd->lStructSize == 0) {
     pd->lStructSize = sizeof *pd;
     pd->Flags = PD_RETURNDEFAULT;
-    if (!PrintDlgW(pd)) {
+    if (!QEL_BOUND_PROCEDURE(L"comdlg32.dll", PrintDlgW)(pd)) {
       pd->hDevMode = pd->hDevNames = nullptr;
     }
   }

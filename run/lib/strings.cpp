@@ -252,16 +252,21 @@ namespace Corvane_BasicString {
 using namespace CorvaneLib::detail;
 using namespace Qel::RunTime::Kernel;
 
+// oleaut32 is loaded at the first string of this kind, not at start.
+static uint32_t BstrLength(const wchar_t* bstr) {
+  return bstr ? QEL_BOUND_PROCEDURE(L"oleaut32.dll", SysStringLen)(const_cast<BSTR>(bstr)) : 0;
+}
+
 uint32_t getPrologStringLength(const wchar_t* bstr) {
   if (!bstr) return 0;
-  uint32_t n = SysStringLen(const_cast<BSTR>(bstr)), extra = 0;
+  uint32_t n = BstrLength(bstr), extra = 0;
   for (uint32_t i = 0; i < n; ++i)
     if (bstr[i] == 0 || bstr[i] == 0xFFFF) ++extra;
   return n + extra;
 }
 
 void toString(const wchar_t* bstr, wchar_t* target) {
-  uint32_t n = bstr ? SysStringLen(const_cast<BSTR>(bstr)) : 0, o = 0;
+  uint32_t n = BstrLength(bstr), o = 0;
   for (uint32_t i = 0; i < n; ++i) {
     wchar_t c = bstr[i];
     if (c == 0 || c == 0xFFFF) {
@@ -284,7 +289,7 @@ wchar_t* toBstr(const wchar_t* s) {
   size_t m = 0;
   for (size_t i = 0; i < n; ++i, ++m)
     if (pair(i)) ++i;
-  BSTR out = SysAllocStringLen(nullptr, static_cast<UINT>(m));
+  BSTR out = QEL_BOUND_PROCEDURE(L"oleaut32.dll", SysAllocStringLen)(nullptr, static_cast<UINT>(m));
   if (!out) Errors::RunTimeError(206, static_cast<uint32_t>(m * 2), static_cast<uint32_t>(m * 2));
   size_t o = 0;
   for (size_t i = 0; i < n; ++i) {

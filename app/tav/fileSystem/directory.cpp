@@ -104,7 +104,8 @@ const wchar_t* Logical(uint32_t folder, bool create) {
   }));
   if (found) return LongForm(buffer);
   int flags = static_cast<int>(folder) | (create ? CSIDL_FLAG_CREATE : 0);
-  if (SHGetFolderPathW(nullptr, flags, nullptr, 0, buffer) == S_OK) return LongForm(buffer);
+  auto* folderPath = QEL_BOUND_PROCEDURE(L"shell32.dll", SHGetFolderPathW);
+  if (folderPath(nullptr, flags, nullptr, 0, buffer) == S_OK) return LongForm(buffer);
   if (create) return nullptr;
   if (folder == CSIDL_SYSTEM || folder == CSIDL_WINDOWS) {
     wchar_t* dir = fs::Grown([&](wchar_t* b, DWORD n) {

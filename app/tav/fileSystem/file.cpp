@@ -230,7 +230,7 @@ void file::movetorecyclebin(const wchar_t* fileName) {
   op.pFrom = list;
   op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
   op.lpszProgressTitle = L"";
-  if (int result = SHFileOperationW(&op)) {
+  if (int result = QEL_BOUND_PROCEDURE(L"shell32.dll", SHFileOperationW)(&op)) {
     SetLastError(static_cast<DWORD>(result));
     fs::Raise(&classInfo, L"SHFileOperation", fs::One(L"Filename", fileName));
   }

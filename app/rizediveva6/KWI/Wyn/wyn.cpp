@@ -329,7 +329,8 @@ void wyn::check_nth_radio(LONG_PTR dialog, uint32_t id, const List<int32_t>* ids
 }
 
 void wyn::open_a_file(const wchar_t* fileName) {
-  ShellExecuteW(nullptr, L"open", fileName, L"", L"", SW_SHOWNORMAL);
+  QEL_BOUND_PROCEDURE(L"shell32.dll", ShellExecuteW)(nullptr, L"open", fileName, L"", L"",
+                                                     SW_SHOWNORMAL);
 }
 
 }  // namespace rizediveva6

@@ -78,7 +78,17 @@ static void ShowTaskMenu(HMENU m) {
   DrawMenuBar(g_task);
 }
 
+// True when `child` is already the active inner window, in front of its
+// siblings and holding the focus: activating it again changes nothing.
+static bool AlreadyActive(HWND child) {
+  return child == g_activeInner && GetFocus() == child && GetTopWindow(GetParent(child)) == child;
+}
+
+// Makes `child` the task window's active inner window.  A press on the
+// active one comes here for every click: it costs a z-order change, a frame
+// repaint and a focus query at the server, so it is left alone.
 static void ActivateInner(HWND child) {
+  if (AlreadyActive(child)) return;
   if (g_activeInner && g_activeInner != child && IsWindow(g_activeInner))
     SendMessageW(g_activeInner, WM_NCACTIVATE, FALSE, 0);
   HMENU m = OwnMenu(child);

@@ -26,11 +26,6 @@ namespace {
 
 // --- The locked keys in memory -----------------------------------------------------------------
 
-struct KeyHash {
-  using is_transparent = void;
-  size_t operator()(std::wstring_view v) const { return std::hash<std::wstring_view>{}(v); }
-};
-
 // The keys of "lock_bt", made at init and kept by the tree object's reports
 // of every insert and delete; a clear or close drops them and the next query
 // makes them again.  Answers only while every key has the duty index's form
@@ -38,7 +33,7 @@ struct KeyHash {
 struct Locks {
   bool built = false;
   uint32_t odd = 0;  // keys of another form than the duty index writes
-  std::unordered_set<std::wstring, KeyHash, std::equal_to<>> keys;
+  std::unordered_set<std::wstring, key_hash, std::equal_to<>> keys;
 
   static bool Plain(const wchar_t* key) {
     duty_dat parsed;

@@ -52,16 +52,10 @@ struct Entry {
   chain_ref duty;
 };
 
-// Keys hashed as views: a look-up copies no text.
-struct KeyHash {
-  using is_transparent = void;
-  size_t operator()(std::wstring_view v) const { return std::hash<std::wstring_view>{}(v); }
-};
-
 struct Index {
   bool built = false;
   uint32_t odd = 0;  // keys of another form than the duty index writes
-  std::unordered_map<std::wstring, Entry, KeyHash, std::equal_to<>> byKey;
+  std::unordered_map<std::wstring, Entry, key_hash, std::equal_to<>> byKey;
   std::unordered_map<chain_ref, KeySet> byDoctor;
   std::unordered_map<uint64_t, KeySet> bySp;
 

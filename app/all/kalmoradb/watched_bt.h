@@ -9,6 +9,8 @@
 //    watcher's copy no longer tells the tree's contents.
 #pragma once
 
+#include <string_view>
+
 #include "SYSTEM/mychaindb/bt.h"
 
 namespace all {
@@ -17,6 +19,13 @@ struct bt_watch {
   void (*inserted)(const wchar_t* key, int32_t ref);
   void (*deleted)(const wchar_t* key);
   void (*reset)();
+};
+
+// Keys hashed as views, for the in-memory copies of a tree's keys: a
+// look-up copies no text.
+struct key_hash {
+  using is_transparent = void;
+  size_t operator()(std::wstring_view v) const { return std::hash<std::wstring_view>{}(v); }
 };
 
 // bt::new_ with no duplicates, its object reporting to watch.

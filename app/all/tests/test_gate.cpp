@@ -124,6 +124,17 @@ class Gate : public Roster, public ::testing::WithParamInterface<bool> {
     AddRule(MakeWhichRule(
         rule_value{who, name, inForce, kind, number, key.empty() ? nullptr : tav::HeapCopy(key.c_str()), canDo}));
   }
+  // Closes the document, saved or not, and opens it again.
+  void Reopen(bool save) {
+    if (save) kalmora_DB::save_kalmora();
+    kalmora_DB::uninit();
+    doc_->set_as_modified(false);
+    doc_->orv_close(rz::MakeList<const wchar_t*>({}), false);
+    open_.clear();
+    doc_ = orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(Path(L"r.km6").c_str()), false, rz::kBackupNone));
+    open_.push_back(doc_);
+    kalmora_DB::init(doc_);
+  }
   rz::document* doc_ = nullptr;
 };
 
@@ -767,13 +778,7 @@ TEST_P(Gate, EveryChangeIsSeenByTheNextCheck) {
       {"a rule added, the document closed unsaved and reopened", [&] {
          toggle(who_kind::person_rule, L"Ann", rule_kind::r_slot, kEarly);
          EXPECT_EQ(verdict(), L"rule Ann can't do early |0000FF");
-         kalmora_DB::uninit();
-         doc_->set_as_modified(false);
-         doc_->orv_close(rz::MakeList<const wchar_t*>({}), false);
-         open_.clear();
-         doc_ = orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(Path(L"r.km6").c_str()), false, rz::kBackupNone));
-         open_.push_back(doc_);
-         kalmora_DB::init(doc_);
+         Reopen(false);
        }, L"can_do_it"},
   };
   for (const Step& step : steps) {
@@ -857,16 +862,6 @@ TEST_P(Gate, MemoryAnswersEqualTheStoredTreesAfterEveryChange) {
                      b1 = Key(1, kTue, kWard, kEarly), c1 = Key(1, 3, kWard, kEarly);
   const std::wstring keys[] = {a1, a2, b1, c1, kNoDuty};
   auto lock = [](const std::wstring& k) { lock_ass::lock(Duty(k)->dat); };
-  auto reopen = [&](bool save) {
-    if (save) kalmora_DB::save_kalmora();
-    kalmora_DB::uninit();
-    doc_->set_as_modified(false);
-    doc_->orv_close(rz::MakeList<const wchar_t*>({}), false);
-    open_.clear();
-    doc_ = orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(Path(L"r.km6").c_str()), false, rz::kBackupNone));
-    open_.push_back(doc_);
-    kalmora_DB::init(doc_);
-  };
   struct Step {
     const char* what;
     std::function<void()> change;
@@ -903,11 +898,11 @@ TEST_P(Gate, MemoryAnswersEqualTheStoredTreesAfterEveryChange) {
        }},
       {"locked, closed unsaved and reopened", [&] {
          lock(a2);
-         reopen(false);
+         Reopen(false);
        }},
       {"locked, saved and reopened", [&] {
          lock(a2);
-         reopen(true);
+         Reopen(true);
        }},
       {"an odd key written straight into the lock tree", [&] {
          lock_ass::tree()->kee_insert(L"x", Ref(L"Ann"));

@@ -2,10 +2,14 @@
 #include "kalmoradb/lock_ass.h"
 
 #include <cwchar>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 
 #include "kalmoradb/kalmora_DB.h"
 #include "kalmoradb/sc_assign.h"
 #include "kalmoradb/staff_db.h"
+#include "kalmoradb/watched_bt.h"
 #include "phase1/sc_phase1.h"
 
 namespace all {
@@ -19,6 +23,58 @@ store_state lock_ass::state{L"lock_ass", L"locker not initialised"};
 bt* lock_ass::xdb_bt = nullptr;
 
 namespace {
+
+// --- The locked keys in memory -----------------------------------------------------------------
+
+// The keys of "lock_bt", made at init and kept by the tree object's reports
+// of every insert and delete; a clear or close drops them and the next query
+// makes them again.  Answers only while every key has the duty index's form
+// (equal texts, then, are the tree's equal keys).
+struct Locks {
+  bool built = false;
+  uint32_t odd = 0;  // keys of another form than the duty index writes
+  std::unordered_set<std::wstring, key_hash, std::equal_to<>> keys;
+
+  static bool Plain(const wchar_t* key) {
+    duty_dat parsed;
+    return sc_phase1::parse_key(key, &parsed);
+  }
+  void Drop() {
+    built = false;
+    odd = 0;
+    keys.clear();
+  }
+  void Build(bt* tree) {
+    Drop();
+    for (const List<KeyRef>* e = all_entries(tree); !e->Empty(); e = e->tail) Add(e->head.key);
+    built = true;
+  }
+  void Add(const wchar_t* key) {
+    if (keys.emplace(key).second && !Plain(key)) ++odd;
+  }
+  void Remove(const wchar_t* key) {
+    auto it = keys.find(std::wstring_view(key));
+    if (it == keys.end()) return;
+    keys.erase(it);
+    if (!Plain(key)) --odd;
+  }
+  // True with the answer in *locked when memory can tell.
+  bool Knows(const wchar_t* key, bool* locked) const {
+    if (!built || odd != 0 || !Plain(key)) return false;
+    *locked = keys.count(std::wstring_view(key)) != 0;
+    return true;
+  }
+};
+Locks locks;
+
+const bt_watch kWatch{
+    [](const wchar_t* key, int32_t) {
+      if (locks.built) locks.Add(key);
+    },
+    [](const wchar_t* key) {
+      if (locks.built) locks.Remove(key);
+    },
+    [] { locks.Drop(); }};
 
 // Whether an assigned key's duty and doctor fit a bulk code's scope.
 bool Fits(const wchar_t* key, chain_ref doctor, const wchar_t* name, bool week, uint32_t period,
@@ -60,14 +116,16 @@ void Bulk(const wchar_t* name, int32_t code, uint32_t period) {
 
 void lock_ass::init(tav::chainDB* db) {
   if (state.boo_init) return;
-  bt* t = bt::new_(db, L"lock_bt", 20, 4, 0);
+  bt* t = watched_bt(db, L"lock_bt", 20, 4, &kWatch);
   state.init(db);
   xdb_bt = t;
+  locks.Build(t);
 }
 
 void lock_ass::uninit() {
   state.uninit();
   xdb_bt = nullptr;
+  locks.Drop();
 }
 
 bt* lock_ass::tree() {
@@ -99,8 +157,12 @@ bool lock_ass::is_locked(const DutyDatTerm* duty) {
 }
 
 bool lock_ass::is_locked_key(const wchar_t* key) {
+  bt* t = tree();
+  if (!locks.built) locks.Build(t);
+  bool locked;
+  if (locks.Knows(key, &locked)) return locked;
   chain_ref doctor;
-  return tree()->kee_search(key, &doctor);
+  return t->kee_search(key, &doctor);
 }
 
 void lock_ass::lock_set(const wchar_t* name, int32_t code, uint32_t period) { Bulk(name, code, period); }

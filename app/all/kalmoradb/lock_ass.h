@@ -5,6 +5,9 @@
 //  - init opens or creates the tree once per document; uninit forgets it.
 //  - lock stores only an assigned, unlocked duty; lock and unlock mark the
 //    document modified; repair and clear do not.
+//  - Beside the tree the locked keys are kept in memory, changed by every
+//    insert and delete made through the tree object; is_locked_key reads
+//    them, and the tree only for keys of another form.
 //  - repair drops exactly the locks whose duty has no doctor; it and the
 //    bulk codes collect the entries before changing any.
 #pragma once

@@ -18,6 +18,7 @@
 #include "kalmoradb/lock_ass.h"
 #include "kalmoradb/staff_db.h"
 #include "kalmoradb/ties.h"
+#include "kalmoradb/watched_bt.h"
 #include "phase1/sc_phase1.h"
 
 namespace all {
@@ -51,16 +52,10 @@ struct Entry {
   chain_ref duty;
 };
 
-// Keys hashed as views: a look-up copies no text.
-struct KeyHash {
-  using is_transparent = void;
-  size_t operator()(std::wstring_view v) const { return std::hash<std::wstring_view>{}(v); }
-};
-
 struct Index {
   bool built = false;
   uint32_t odd = 0;  // keys of another form than the duty index writes
-  std::unordered_map<std::wstring, Entry, KeyHash, std::equal_to<>> byKey;
+  std::unordered_map<std::wstring, Entry, key_hash, std::equal_to<>> byKey;
   std::unordered_map<chain_ref, KeySet> byDoctor;
   std::unordered_map<uint64_t, KeySet> bySp;
 
@@ -133,34 +128,30 @@ Index& Built() {
 
 bool Indexed() { return !sc_assign::boo_walks; }
 
+// The tree object reports every change made through it to the index.
+const bt_watch kWatch{
+    [](const wchar_t* key, int32_t doctor) {
+      if (index.built) index.Add(key, doctor);
+    },
+    [](const wchar_t* key) {
+      if (index.built) index.Remove(key);
+    },
+    [] { index.Drop(); }};
+
 // Every change of the tree by this class goes through these two.
 bool Insert(const wchar_t* key, chain_ref doctor) {
   bt* t = sc_assign::tree();
   if (tav::K::RunTrapped([&] { t->kee_insert(key, doctor); }) != 0) return false;
-  if (index.built) index.Add(key, doctor);
   if (journalOpen) journal.push_back({key, doctor, true});
   return true;
 }
 void Delete(const wchar_t* key, chain_ref doctor) {
   sc_assign::tree()->kee_delete(key, doctor);
-  if (index.built) index.Remove(key);
   ++deletions;
   if (journalOpen) journal.push_back({key, doctor, false});
 }
 
 bool NamesDuty(const wchar_t* key, const DutyTerm** duty) { return sc_phase1::get_duty_by_key(key, duty); }
-
-// The doctor holding a key, for the gate: from the index when the key and
-// every indexed key have the duty index's form (equal texts, then, are the
-// tree's equal keys), else from the tree.
-bool Holder(const wchar_t* key, chain_ref* doctor) {
-  duty_dat parsed;
-  if (!Indexed() || Built().odd != 0 || !sc_phase1::parse_key(key, &parsed)) return sc_assign::is_assigned(key, doctor);
-  auto it = index.byKey.find(std::wstring_view(key));
-  if (it == index.byKey.end()) return false;
-  *doctor = it->second.doctor;
-  return true;
-}
 
 bool InList(const wchar_t* key, const SList* keys) {
   for (; !keys->Empty(); keys = keys->tail)
@@ -268,7 +259,7 @@ bool WeeklyPrevents(const weekly_tie& w, const duty_dat& k, uint32_t period, cha
   const bool mustDo = IsKind(w.tie->dat->tieDo, tie_kind::must_do);
   for (uint32_t i = 0; i < n; ++i) {
     chain_ref holder;
-    if (!Holder(sc_phase1::get_dtbd_key(ends[i]).text, &holder)) continue;
+    if (!sc_assign::is_assigned(sc_phase1::get_dtbd_key(ends[i]).text, &holder)) continue;
     if (mustDo && holder != doctor && (applies || AppliesToRef(w.tie, holder))) return true;
     if (!mustDo && applies && holder == doctor) return true;
   }
@@ -381,7 +372,7 @@ bool NoDoctor(chain_ref ref) { return tav::K::RunTrapped([&] { staff_db::get_per
 
 void sc_assign::init(tav::chainDB* db) {
   if (state.boo_init) return;
-  bt* tree = bt::new_(db, L"assign_bt", 20, 4, 0);
+  bt* tree = watched_bt(db, L"assign_bt", 20, 4, &kWatch);
   state.init(db);
   xdb_bt = tree;
   index.Drop();
@@ -399,8 +390,16 @@ bt* sc_assign::tree() {
   return xdb_bt;
 }
 
+// From the index when the key and every indexed key have the duty index's
+// form (equal texts, then, are the tree's equal keys), else from the tree.
 bool sc_assign::is_assigned(const wchar_t* key, chain_ref* doctor) {
-  return tree()->kee_search(key, doctor);
+  bt* t = tree();
+  duty_dat parsed;
+  if (!Indexed() || Built().odd != 0 || !sc_phase1::parse_key(key, &parsed)) return t->kee_search(key, doctor);
+  auto it = index.byKey.find(std::wstring_view(key));
+  if (it == index.byKey.end()) return false;
+  *doctor = it->second.doctor;
+  return true;
 }
 
 bool sc_assign::nd_assignments(tav::Each<KeyRef> k) {
@@ -460,7 +459,7 @@ const ReasonTerm* sc_assign::assign_person(test_ass mode, const wchar_t* key, ch
   if (!NamesDuty(key, &duty)) return Unknown();
   if (mode != test_ass::make_ass_only) {
     chain_ref holder;
-    if (Holder(key, &holder)) return CantAssign(assign_reason_kind::duty_is_already_assigned, holder);
+    if (sc_assign::is_assigned(key, &holder)) return CantAssign(assign_reason_kind::duty_is_already_assigned, holder);
     const ReasonTerm* busy = person_is_busy_sp(doctor, SpOf(duty->dat->at), rizediveva6::Nil<const wchar_t*>());
     if (busy->Kind() != reason_kind::can_do_it) return busy;
     if (const TieDatTerm* tie = TiePreventing(key, duty->dat->at->period, doctor)) return TiePrevents(tie);

@@ -9,9 +9,10 @@
 //    index when it is stored (keys that name none are refused).
 //  - Beside the tree an index keeps, per key, its doctor and duty, and per
 //    doctor and per (doctor, slot-period) its keys in tree order.  Every
-//    insert and delete of this class updates it; anything else that changes
-//    the tree or the duty index (re-keying, must_be_repaired) drops it and
-//    the next query rebuilds it in one walk.  With boo_walks set every query
+//    insert and delete made through the tree object updates it (the object
+//    reports them); a clear, or a change of the duty index (re-keying,
+//    must_be_repaired), drops it and the next query rebuilds it in one walk.
+//    is_assigned answers from it.  With boo_walks set every query
 //    walks the tree instead; both give the same answers.
 //  - Removals and repairs collect the entries first and act on each as
 //    collected, so no deletion moves the cursor of a walk.

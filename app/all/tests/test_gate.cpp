@@ -124,6 +124,17 @@ class Gate : public Roster, public ::testing::WithParamInterface<bool> {
     AddRule(MakeWhichRule(
         rule_value{who, name, inForce, kind, number, key.empty() ? nullptr : tav::HeapCopy(key.c_str()), canDo}));
   }
+  // Closes the document, saved or not, and opens it again.
+  void Reopen(bool save) {
+    if (save) kalmora_DB::save_kalmora();
+    kalmora_DB::uninit();
+    doc_->set_as_modified(false);
+    doc_->orv_close(rz::MakeList<const wchar_t*>({}), false);
+    open_.clear();
+    doc_ = orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(Path(L"r.km6").c_str()), false, rz::kBackupNone));
+    open_.push_back(doc_);
+    kalmora_DB::init(doc_);
+  }
   rz::document* doc_ = nullptr;
 };
 
@@ -767,13 +778,7 @@ TEST_P(Gate, EveryChangeIsSeenByTheNextCheck) {
       {"a rule added, the document closed unsaved and reopened", [&] {
          toggle(who_kind::person_rule, L"Ann", rule_kind::r_slot, kEarly);
          EXPECT_EQ(verdict(), L"rule Ann can't do early |0000FF");
-         kalmora_DB::uninit();
-         doc_->set_as_modified(false);
-         doc_->orv_close(rz::MakeList<const wchar_t*>({}), false);
-         open_.clear();
-         doc_ = orvDB::new_file_def(rz::make_file_def(tav::HeapCopy(Path(L"r.km6").c_str()), false, rz::kBackupNone));
-         open_.push_back(doc_);
-         kalmora_DB::init(doc_);
+         Reopen(false);
        }, L"can_do_it"},
   };
   for (const Step& step : steps) {
@@ -845,6 +850,78 @@ TEST_P(Gate, IndexWeekendAndHolidaysAreSeenRightAfterTheirChanges) {
     sc_holidays::clear_hols();
     EXPECT_EQ(sc_holidays::is_holiday(tuesday), 0u);
   });
+}
+
+// --- the stores' answers from memory equal the trees ---
+
+// After each change, through the gate, the lock store or the tree object
+// itself, is_assigned and is_locked_key answer for every key as the stored
+// "assign_bt" and "lock_bt" do.
+TEST_P(Gate, MemoryAnswersEqualTheStoredTreesAfterEveryChange) {
+  const std::wstring a1 = Key(1, kMon, kWard, kEarly), a2 = Key(2, kMon, kWard, kEarly),
+                     b1 = Key(1, kTue, kWard, kEarly), c1 = Key(1, 3, kWard, kEarly);
+  const std::wstring keys[] = {a1, a2, b1, c1, kNoDuty};
+  auto lock = [](const std::wstring& k) { lock_ass::lock(Duty(k)->dat); };
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+  };
+  const Step steps[] = {
+      {"assigned through the gate", [&] {
+         for (const std::wstring& k : {a1, a2, b1})
+           sc_assign::assign_person(test_ass::test_and_make, k.c_str(), Ref(k == b1 ? L"Bob" : L"Ann"));
+       }},
+      {"saved", [&] { kalmora_DB::save_kalmora(); }},
+      {"one locked", [&] { lock(a1); }},
+      {"one unlocked", [&] { lock_ass::unlock(Duty(a1)->dat); }},
+      {"all locked", [] { lock_ass::lock_set(kLockAll, 0); }},
+      {"one doctor's week unlocked", [] { lock_ass::lock_set(L"Ann", kUnlockWeek, 1); }},
+      {"all unlocked", [] { lock_ass::lock_set(kUnlockAll, 0); }},
+      {"one removed", [&] { sc_assign::p_remove_assignment(0, b1.c_str()); }},
+      {"locked and everything cleared", [&] {
+         lock(a1);
+         sc_assign::clear_assignments(clear_dom{clear_kind::clear_all, 0});
+       }},
+      {"the lock store cleared", [] { lock_ass::clear(); }},
+      {"written straight into the trees", [&] {
+         sc_assign::tree()->kee_insert(c1.c_str(), Ref(L"Bob"));
+         lock_ass::tree()->kee_insert(c1.c_str(), Ref(L"Bob"));
+         lock_ass::tree()->kee_delete(a1.c_str());
+       }},
+      {"the doctor's assignments dropped", [] { sc_assign::repair_after_person_deleted(Ref(L"Bob")); }},
+      {"the locks repaired", [] { lock_ass::repair(); }},
+      {"a journal undone", [&] {
+         sc_assign::open_journal();
+         sc_assign::assign_person(test_ass::make_ass_only, b1.c_str(), Ref(L"Bob"));
+         sc_assign::p_remove_assignment(0, a2.c_str());
+         sc_assign::undo_journal();
+       }},
+      {"locked, closed unsaved and reopened", [&] {
+         lock(a2);
+         Reopen(false);
+       }},
+      {"locked, saved and reopened", [&] {
+         lock(a2);
+         Reopen(true);
+       }},
+      {"an odd key written straight into the lock tree", [&] {
+         lock_ass::tree()->kee_insert(L"x", Ref(L"Ann"));
+         lock_ass::tree()->kee_delete(a2.c_str());
+       }},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    Run([&] {
+      step.change();
+      for (const std::wstring& k : keys) {
+        chain_ref stored = 0, answered = 0;
+        const bool inTree = sc_assign::tree()->kee_search(k.c_str(), &stored);
+        EXPECT_EQ(sc_assign::is_assigned(k.c_str(), &answered), inTree) << Narrow(k);
+        if (inTree) EXPECT_EQ(answered, stored) << Narrow(k);
+        EXPECT_EQ(lock_ass::is_locked_key(k.c_str()), lock_ass::tree()->kee_search(k.c_str(), &stored)) << Narrow(k);
+      }
+    });
+  }
 }
 
 // --- saved and read back by a fresh process ---

@@ -1950,8 +1950,8 @@ class InputDuringRun {
       Sleep(30);
       kwitest::SendKey(VK_DELETE, false);
       kwitest::SendKey(VK_DELETE, true);
+      during_ = IsWindow(box) && IsWindowVisible(box);  // every input queued while the run was on
       Sleep(100);
-      during_ = IsWindow(box) && IsWindowVisible(box);
       if (stop) testbox::ClickButton(box, rizediveva6::stop::kStopButton);
     });
   }

@@ -229,10 +229,7 @@ double PeerCopy(HWND task, size_t* chars) {
 
 // The median of kCopyRuns copies, each side's in turn (copying is short and
 // the display's traffic varies).
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using bench::Median;
 
 void Line(const char* what, double ours, double peer, double goal, const char* peerName = "LISTBOX") {
   printf("  %-22s list %9.4f s  %s %9.4f s  ratio %.2fx (goal <= %.1fx)%s\n", what, ours, peerName, peer, ours / peer, goal,

@@ -97,12 +97,7 @@ void Settle() {
   });
 }
 
-// The median of the steps' times: the display's traffic and the machine's
-// load come in bursts that a mean would carry.
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
+using bench::Median;
 
 // --- ours ---
 

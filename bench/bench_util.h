@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,6 +20,13 @@ inline double Now() {
   LARGE_INTEGER c;
   QueryPerformanceCounter(&c);
   return static_cast<double>(c.QuadPart) / frequency;
+}
+
+// The median of timed runs (0 for none): the display's traffic and the
+// machine's load come in bursts that a mean would carry.
+inline double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
 }
 
 // Puts text on the clipboard as the GUI layer's cb_PutString does: the ANSI

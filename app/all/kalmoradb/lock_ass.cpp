@@ -35,10 +35,6 @@ struct Locks {
   uint32_t odd = 0;  // keys of another form than the duty index writes
   std::unordered_set<std::wstring, key_hash, std::equal_to<>> keys;
 
-  static bool Plain(const wchar_t* key) {
-    duty_dat parsed;
-    return sc_phase1::parse_key(key, &parsed);
-  }
   void Drop() {
     built = false;
     odd = 0;
@@ -50,17 +46,17 @@ struct Locks {
     built = true;
   }
   void Add(const wchar_t* key) {
-    if (keys.emplace(key).second && !Plain(key)) ++odd;
+    if (keys.emplace(key).second && !plain_key(key)) ++odd;
   }
   void Remove(const wchar_t* key) {
     auto it = keys.find(std::wstring_view(key));
     if (it == keys.end()) return;
     keys.erase(it);
-    if (!Plain(key)) --odd;
+    if (!plain_key(key)) --odd;
   }
   // True with the answer in *locked when memory can tell.
   bool Knows(const wchar_t* key, bool* locked) const {
-    if (!built || odd != 0 || !Plain(key)) return false;
+    if (!built || odd != 0 || !plain_key(key)) return false;
     *locked = keys.count(std::wstring_view(key)) != 0;
     return true;
   }

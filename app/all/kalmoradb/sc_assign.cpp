@@ -73,8 +73,7 @@ struct Index {
     Entry e{doctor, false, sp{}, 0};
     const DutyTerm* duty;
     if (sc_phase1::get_duty_by_key(key, &duty)) e = Entry{doctor, true, SpOf(duty->dat->at), duty->ref};
-    duty_dat parsed;
-    if (!byKey.count(key) && !sc_phase1::parse_key(key, &parsed)) ++odd;
+    if (!byKey.count(key) && !plain_key(key)) ++odd;
     byKey[key] = e;
     byDoctor[doctor].insert(key);
     if (e.hasDuty) bySp[SpSlot(doctor, e.at)].insert(key);
@@ -83,8 +82,7 @@ struct Index {
     auto it = byKey.find(key);
     if (it == byKey.end()) return;
     const Entry e = it->second;
-    duty_dat parsed;
-    if (!sc_phase1::parse_key(key, &parsed)) --odd;
+    if (!plain_key(key)) --odd;
     byDoctor[e.doctor].erase(key);
     if (e.hasDuty) bySp[SpSlot(e.doctor, e.at)].erase(key);
     byKey.erase(it);
@@ -394,8 +392,7 @@ bt* sc_assign::tree() {
 // form (equal texts, then, are the tree's equal keys), else from the tree.
 bool sc_assign::is_assigned(const wchar_t* key, chain_ref* doctor) {
   bt* t = tree();
-  duty_dat parsed;
-  if (!Indexed() || Built().odd != 0 || !sc_phase1::parse_key(key, &parsed)) return t->kee_search(key, doctor);
+  if (!Indexed() || Built().odd != 0 || !plain_key(key)) return t->kee_search(key, doctor);
   auto it = index.byKey.find(std::wstring_view(key));
   if (it == index.byKey.end()) return false;
   *doctor = it->second.doctor;

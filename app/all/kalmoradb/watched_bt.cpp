@@ -1,6 +1,7 @@
 // The watched tree: bt's writers, each followed by its report.
 #include "kalmoradb/watched_bt.h"
 
+#include "phase1/sc_phase1.h"
 #include "stream/stream.h"
 
 namespace all {
@@ -43,6 +44,11 @@ class watched final : public bt {
 };
 
 }  // namespace
+
+bool plain_key(const wchar_t* key) {
+  duty_dat parsed;
+  return sc_phase1::parse_key(key, &parsed);
+}
 
 bt* watched_bt(tav::chainDB* db, const wchar_t* name, uint32_t keyLength, uint32_t order, const bt_watch* watch) {
   const bt* made = bt::new_(db, name, keyLength, order, 0);

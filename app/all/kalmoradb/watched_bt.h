@@ -28,6 +28,10 @@ struct key_hash {
   size_t operator()(std::wstring_view v) const { return std::hash<std::wstring_view>{}(v); }
 };
 
+// Whether a key has the duty index's form: only among such keys are equal
+// texts the tree's equal keys, so a copy in memory answers only for them.
+bool plain_key(const wchar_t* key);
+
 // bt::new_ with no duplicates, its object reporting to watch.
 rizediveva6::bt* watched_bt(tav::chainDB* db, const wchar_t* name, uint32_t keyLength, uint32_t order,
                             const bt_watch* watch);
